@@ -1,0 +1,7 @@
+// Global session state shared by the loop, the menus and the loaders.
+#include "game_state.h"
+
+GameState gameState = GameState::Menus;
+GameMode mode = GameMode::Skirmish;
+bool running = true;
+std::string basePath;

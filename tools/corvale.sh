@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, then builds and plays, tests or benchmarks Corvale.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES="build-essential cmake pkg-config ccache zip \
+  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev libsdl2-net-dev libsdl2-gfx-dev \
+  libphysfs-dev liblua5.4-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev fonts-jetbrains-mono"
+
+install_missing() {
+  local missing=()
+  for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+JOBS="$(nproc)"
+
+build() { # build DIR CMAKE-ARGS...
+  local dir="$1"; shift
+  [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+install_missing
+case "${1:-}" in
+  play)
+    build build/release -DCMAKE_BUILD_TYPE=Release -DCORVALE_TESTS=OFF
+    exec ./build/release/corvale ;;
+  test)
+    build build/test -DCMAKE_BUILD_TYPE=Debug -DCORVALE_SANITIZE=ON
+    export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software
+    cd build/test && exec ctest --output-on-failure -j "$JOBS" ;;
+  bench)
+    build build/bench -DCMAKE_BUILD_TYPE=Release -DCORVALE_TESTS=OFF -DCORVALE_BENCH=ON
+    exec ./build/bench/corvale_bench "${@:2}" ;;
+  *)
+    echo "usage: tools/corvale.sh play|test|bench" >&2; exit 2 ;;
+esac
