@@ -1,6 +1,7 @@
-// The configuration globals read from "src/config.txt" and the values derived from them.
+// The configuration globals read from "src/config.txt", the values derived from them, the display mode and the theme.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include <SDL2/SDL.h>
@@ -36,3 +37,38 @@ extern std::string VERSION;
 extern int SUB_TILE_SIZE;
 extern int CRYSTAL_MINING_TICKS;
 extern int AMBER_OIL_MINING_TICKS;
+
+// The current display mode; starts windowed whatever FULLSCREEN says.
+extern bool isFullscreen;
+
+// A missing file leaves every global as it was; a malformed number throws the standard conversion error.
+void loadConfig(const std::string& filename);
+
+// Needs the lockstep turn length, which is a compile-time constant, so no initialisation order matters.
+void deriveConfigValues();
+
+void toggleDisplayMode(SDL_Window* window);
+
+constexpr std::array<SDL_Color, 16> createDefaultTheme() {
+    return {{
+        {90, 90, 90, 255},
+        {0, 0, 0, 255},
+        {255, 255, 255, 255},
+        {0, 0, 0, 0},
+        {255, 255, 255, 150},
+        {80, 120, 60, 255},
+        {60, 90, 140, 255},
+        {90, 75, 60, 255},
+        {220, 220, 220, 255},
+        {90, 50, 120, 255},
+        {120, 120, 120, 255},
+        {255, 215, 0, 255},
+        {0, 100, 0, 255},
+        {100, 100, 100, 255},
+        {20, 20, 20, 255},
+        {255, 255, 255, 200},
+    }};
+}
+
+// Constant-initialised, so static initialisers of other files already see it filled.
+inline constexpr std::array<SDL_Color, 16> COLORS_THEME = createDefaultTheme();

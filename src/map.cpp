@@ -1,7 +1,17 @@
 // The tile grid of the current map.
 #include "map.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <ostream>
+#include <stdexcept>
+#include <system_error>
+
 #include "config.h"
+#include "game_state.h"
+#include "utils.h"
 
 const TileInstance invalidTile{};
 Grid grid;
@@ -44,4 +54,179 @@ Tile typeFromString(const std::string& name) {
     for (int i = 1; i <= 8; ++i)
         if (name == names[i]) return static_cast<Tile>(i);
     return Tile::None;
+}
+
+// Map files: reading, validating, writing and counting starting bases.
+
+MapData mapData;
+
+namespace {
+
+enum class MapSection { Terrain, Height, Objects, Decorations };
+
+const std::pair<const char*, MapSection> sectionHeaders[] = {
+    {"[Height]", MapSection::Height},
+    {"[Objects]", MapSection::Objects},
+    {"[Decorations]", MapSection::Decorations},
+};
+
+// An empty field between two commas counts; a final comma adds none.
+std::vector<std::string> splitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (start < line.size()) {
+        const size_t comma = line.find(',', start);
+        if (comma == std::string::npos) {
+            fields.push_back(line.substr(start));
+            break;
+        }
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return fields;
+}
+
+void readTerrainLine(MapData& map, const std::string& line) { map.terrainRows.push_back(line); }
+
+void readHeightLine(MapData& map, const std::string& line) { map.heightRows.push_back(line); }
+
+void readObjectLine(MapData& map, const std::string& line) {
+    const auto fields = splitFields(line);
+    if (fields.size() < 3) {
+        std::cerr << "Invalid object line: " << line << "\n";
+        return;
+    }
+    map.pendingObjects.push_back(PendingObj{fields[0], std::stoi(fields[1]), std::stoi(fields[2])});
+}
+
+void readDecorationLine(MapData& map, const std::string& line) {
+    const auto fields = splitFields(line);
+    if (fields.size() < 5) {
+        std::cerr << "Invalid decoration line: " << line << "\n";
+        return;
+    }
+    map.pendingDecorations.push_back(PendingDeco{fields[0], std::stoi(fields[1]), std::stoi(fields[2]),
+                                                 std::stoi(fields[3]), std::stoi(fields[4])});
+}
+
+using SectionReader = void (*)(MapData&, const std::string&);
+
+// Indexed by MapSection.
+const SectionReader sectionReaders[] = {readTerrainLine, readHeightLine, readObjectLine, readDecorationLine};
+
+bool headerSection(const std::string& line, MapSection& section) {
+    for (const auto& [header, target] : sectionHeaders) {
+        if (line == header) {
+            section = target;
+            return true;
+        }
+    }
+    return false;
+}
+
+char heightToChar(const TileInstance& cell) {
+    if (cell.ramp) return 'R';
+    return static_cast<char>('0' + std::min<int>(cell.heightLevel, 9));
+}
+
+}  // namespace
+
+MapData readMapFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in.is_open()) throw std::runtime_error("Failed to open map file: " + path);
+    MapData map;
+    MapSection section = MapSection::Terrain;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (headerSection(line, section)) continue;
+        sectionReaders[static_cast<int>(section)](map, line);
+    }
+    if (map.terrainRows.empty()) throw std::runtime_error("Map file has no terrain section: " + path);
+    return map;
+}
+
+void validateTerrain(const std::vector<std::string>& rows) {
+    if (rows.empty()) throw std::runtime_error("Map has no terrain rows");
+    for (size_t i = 1; i < rows.size(); ++i)
+        if (rows[i].size() != rows[0].size())
+            throw std::runtime_error("Inconsistent line width at line " + std::to_string(i + 1));
+    MAP_W = static_cast<int>(rows[0].size());
+    MAP_H = static_cast<int>(rows.size());
+}
+
+MapData loadMapFromFile(const std::string& path) {
+    MapData map = readMapFile(path);
+    validateTerrain(map.terrainRows);
+    return map;
+}
+
+int getBasesCountFromMap(const std::string& path) {
+    std::ifstream in(path);
+    if (!in.is_open()) throw std::runtime_error("Failed to open map file: " + path);
+    int count = 0;
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("StartingBase", 0) == 0) ++count;
+    return count;
+}
+
+char tileToChar(Tile type, int) {
+    static const char letters[] = "GDMW.R";
+    const int index = static_cast<int>(type) - 1;
+    if (index < 0 || index >= 6) return '?';
+    return letters[index];
+}
+
+void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLine>& objects,
+              const std::vector<PendingDeco>& decorations) {
+    for (int y = 0; y < MAP_H; ++y) {
+        for (int x = 0; x < MAP_W; ++x) out << tileToChar(grid.at(x, y).type, 0);
+        out << '\n';
+    }
+    out << "\n[Height]\n";
+    for (int y = 0; y < MAP_H; ++y) {
+        for (int x = 0; x < MAP_W; ++x) out << heightToChar(grid.at(x, y));
+        out << '\n';
+    }
+    out << "\n[Objects]\n";
+    for (const MapObjectLine& o : objects)
+        out << o.type << ',' << o.x << ',' << o.y << ',' << o.width << ',' << o.height << '\n';
+    out << "\n[Decorations]\n";
+    for (const PendingDeco& d : decorations)
+        out << d.name << ',' << d.tileX << ',' << d.tileY << ',' << d.width << ',' << d.height << '\n';
+}
+
+bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
+             const std::vector<PendingDeco>& decorations) {
+    if (!Utils::isPlainFileName(name)) {
+        std::cerr << "Invalid map file name: " << name << "\n";
+        return false;
+    }
+    std::error_code ignored;
+    // A folder that cannot be made shows up as the failed open below.
+    std::filesystem::create_directories(basePath + "maps", ignored);
+    const std::string path = basePath + "maps/" + name;
+    const std::string temporary = path + ".tmp";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        std::cerr << "Failed to open file for writing: " << path << "\n";
+        return false;
+    }
+    writeMap(out, grid, objects, decorations);
+    out.close();
+    if (!out) {
+        std::cerr << "Failed to write map file: " << path << "\n";
+        std::filesystem::remove(temporary, ignored);
+        return false;
+    }
+    std::error_code renameError;
+    std::filesystem::rename(temporary, path, renameError);
+    if (renameError) {
+        std::cerr << "Failed to replace map file: " << path << ": " << renameError.message() << "\n";
+        std::filesystem::remove(temporary, ignored);
+        return false;
+    }
+    return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -50,3 +51,54 @@ struct Grid {
 extern Grid grid;
 
 Tile typeFromString(const std::string& name);
+
+// Map files: reading, validating, writing and counting starting bases.
+
+struct PendingObj {
+    std::string type;
+    int x = 0;
+    int y = 0;
+};
+
+struct PendingDeco {
+    std::string name;
+    int tileX = 0;
+    int tileY = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct MapData {
+    std::vector<std::string> terrainRows;
+    std::vector<std::string> heightRows;
+    std::vector<PendingObj> pendingObjects;
+    std::vector<PendingDeco> pendingDecorations;
+};
+
+extern MapData mapData;
+
+// One "[Objects]" line as the writer puts it: type, top-left tile, footprint in tiles.
+struct MapObjectLine {
+    std::string type;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Throws std::runtime_error for an unopenable file or one without terrain, and the std::stoi errors for a
+// numeric field without digits or beyond 32 bits.
+MapData readMapFile(const std::string& path);
+// Sets MAP_W and MAP_H; throws std::runtime_error naming the 1-based terrain row whose width differs.
+void validateTerrain(const std::vector<std::string>& rows);
+MapData loadMapFromFile(const std::string& path);
+// Counts every line that begins with "StartingBase", wherever it stands.
+int getBasesCountFromMap(const std::string& path);
+char tileToChar(Tile type, int);
+
+void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLine>& objects,
+              const std::vector<PendingDeco>& decorations);
+// Writes basePath + "maps/" + name through a temporary file, so a failure keeps the previous map; false on refusal
+// (a name that would leave the folder) or failure, each reported on the error stream.
+bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
+             const std::vector<PendingDeco>& decorations);

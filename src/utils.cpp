@@ -1,9 +1,32 @@
-// Shared helpers: JSON file loading.
+// Shared helpers: the asset root, JSON file loading and the names of files the game reads and writes.
 #include "utils.h"
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
+
+#include "game_state.h"
+
+namespace fs = std::filesystem;
+
+std::string findAssetPath() {
+    // The archive is probed again last, as the bundled build does; the first hit decides.
+    static const std::pair<const char*, const char*> probes[] = {
+        {"assets.cvl", "./"},
+        {"core/tiles/dash.png", "./"},
+        {"core/", "./"},
+        {"../core/tiles/dash.png", "../"},
+        {"../core/", "../"},
+        {"assets.cvl", "./"},
+    };
+    for (const auto& [path, root] : probes)
+        if (fs::exists(path)) return root;
+    throw std::runtime_error("Engine Error: Assets not found! Checked local dev folders and bundle Resources.");
+}
 
 namespace Utils {
 
@@ -21,6 +44,65 @@ nlohmann::json loadJsonFile(const std::string& path) {
         return nlohmann::json();
     }
     return doc;
+}
+
+std::string make_replay_filename() { return make_replay_filename(std::time(nullptr)); }
+
+std::string make_replay_filename(std::time_t now) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[64];
+    const size_t length = std::strftime(buffer, sizeof buffer, "replay_%Y-%m-%d_%H-%M-%S.bin", &local);
+    return std::string(buffer, length);
+}
+
+std::string sanitizeFilename(std::string name) {
+    std::string kept;
+    for (const char c : name) {
+        // Through unsigned char: bytes above 127 are negative chars, which the ctype functions must not see.
+        const auto byte = static_cast<unsigned char>(c);
+        const auto lower = static_cast<unsigned char>(std::tolower(byte));
+        if (byte < 128 && (std::isalnum(lower) || lower == '_')) kept += static_cast<char>(lower);
+    }
+    if (kept.empty()) return "untitled_campaign";
+    return kept + ".bin";
+}
+
+bool isPlainFileName(const std::string& name) {
+    if (name.empty() || name == ".") return false;
+    if (name.find("..") != std::string::npos) return false;
+    return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+std::vector<std::string> get_replay_files(const std::string& dir) {
+    std::vector<std::string> files;
+    try {
+        if (!fs::exists(dir)) {
+            std::cerr << "Replay folder not found: " << dir << "\n";
+            return files;
+        }
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+            if (entry.is_regular_file()) files.push_back(entry.path().filename().string());
+    } catch (const fs::filesystem_error& e) {
+        std::cerr << "Error scanning replay folder: " << e.what() << "\n";
+    }
+    return files;
+}
+
+std::vector<std::string> scanMapDirectory() {
+    std::vector<std::string> maps;
+    const fs::path folder = basePath + "maps/";
+    try {
+        if (fs::exists(folder) && fs::is_directory(folder)) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+                if (entry.path().extension() == ".map") maps.push_back(entry.path().stem().string());
+        }
+    } catch (const fs::filesystem_error& e) {
+        std::cerr << "Error scanning map folder: " << e.what() << "\n";
+    }
+    if (maps.empty()) maps = {"fight", "murky_river"};
+    std::sort(maps.begin(), maps.end());
+    return maps;
 }
 
 }  // namespace Utils

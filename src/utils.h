@@ -1,7 +1,8 @@
-// Small shared value types and the file helpers every loader stands on.
+// Small shared value types, the asset root and the file helpers every loader stands on.
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,28 @@ struct V2f {
     bool operator==(const V2f& o) const { return x == o.x && y == o.y; }
 };
 
+// "./" or "../", probed in the working directory; throws std::runtime_error when neither holds the game's files.
+std::string findAssetPath();
+
 namespace Utils {
 
 // Never throws: a missing or malformed file gives one error line and the null document.
 nlohmann::json loadJsonFile(const std::string& path);
+
+// "replay_%Y-%m-%d_%H-%M-%S.bin" in local time; the overload takes the clock reading for tests.
+std::string make_replay_filename();
+std::string make_replay_filename(std::time_t now);
+
+// A name typed by a user stays inside its folder: not empty, no path separator, no "..", not ".".
+bool isPlainFileName(const std::string& name);
+
+// Lower-cased letters, digits and "_" of the name plus ".bin", or "untitled_campaign" when none remain.
+std::string sanitizeFilename(std::string name);
+
+// Regular files directly in dir, in directory order; a missing or unreadable folder gives one error line.
+std::vector<std::string> get_replay_files(const std::string& dir);
+
+// Map names (without ".map") in basePath + "maps/", sorted; the two built-in names when none is found.
+std::vector<std::string> scanMapDirectory();
 
 }  // namespace Utils
