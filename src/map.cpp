@@ -2,6 +2,7 @@
 #include "map.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -54,6 +55,93 @@ Tile typeFromString(const std::string& name) {
     for (int i = 1; i <= 8; ++i)
         if (name == names[i]) return static_cast<Tile>(i);
     return Tile::None;
+}
+
+// Coordinates and the camera.
+
+Camera camera;
+std::vector<Click> clicks;
+PointerView (*readPointerView)() = readSdlPointerView;
+
+PointerView readSdlPointerView() {
+    SDL_Window* window = SDL_GetMouseFocus();
+    if (!window) window = SDL_GetKeyboardFocus();
+    if (!window) {
+        const float ww = camera.w * camera.zoom;
+        const float wh = camera.h * camera.zoom;
+        return PointerView{ww / 2, wh / 2, ww, wh};
+    }
+    int mx = 0;
+    int my = 0;
+    int ww = 0;
+    int wh = 0;
+    SDL_GetMouseState(&mx, &my);
+    SDL_GetWindowSize(window, &ww, &wh);
+    return PointerView{static_cast<float>(mx), static_cast<float>(my), static_cast<float>(ww),
+                       static_cast<float>(wh)};
+}
+
+SDL_FPoint gridToIso(float gx, float gy) {
+    const float t = static_cast<float>(TILE_SIZE);
+    return SDL_FPoint{(gx - gy) * t / 2, (gx + gy) * t / 4};
+}
+
+SDL_FPoint screenToWorld(const SDL_FPoint& screen) {
+    return SDL_FPoint{screen.x / camera.zoom + camera.x, screen.y / camera.zoom + camera.y};
+}
+
+V2i screenToTile(const SDL_FPoint& screen) {
+    const SDL_FPoint iso = screenToWorld(screen);
+    const float t = static_cast<float>(TILE_SIZE);
+    const float u = iso.x / (t / 2);
+    const float v = iso.y / (t / 4);
+    return V2i{static_cast<int>(std::floor((u + v) / 2)), static_cast<int>(std::floor((v - u) / 2))};
+}
+
+namespace {
+
+// One axis of the view: a view larger than the map stays on the map's middle and ignores the scroll.
+float clampedCentre(float centre, float delta, float minCentre, float maxCentre, float middle) {
+    if (minCentre > maxCentre) return middle;
+    return std::min(maxCentre, std::max(minCentre, centre + delta));
+}
+
+}  // namespace
+
+void moveCameraIso(float dt) {
+    const PointerView view = readPointerView();
+    const float t = static_cast<float>(TILE_SIZE);
+    const float speed = 600.0f / camera.zoom;
+    float dx = 0.0f;
+    float dy = 0.0f;
+    if (view.mouseX <= 5) dx -= speed * dt;
+    if (view.mouseX >= view.windowW - 5) dx += speed * dt;
+    if (view.mouseY <= 5) dy -= speed * dt;
+    if (view.mouseY >= view.windowH - 5) dy += speed * dt;
+    const float vw = view.windowW / camera.zoom;
+    const float vh = view.windowH / camera.zoom;
+    const float mapW = static_cast<float>(MAP_W);
+    const float mapH = static_cast<float>(MAP_H);
+    camera.centerX = clampedCentre(camera.centerX, dx, vw / 2 - mapH * t / 2, mapW * t / 2 - vw / 2,
+                                   (mapW * t / 2 - mapH * t / 2) / 2);
+    camera.centerY = clampedCentre(camera.centerY, dy, vh / 2, (mapW + mapH) * t / 4 - vh / 2, (mapW + mapH) * t / 8);
+    camera.x = camera.centerX - vw / 2;
+    camera.y = camera.centerY - vh / 2;
+    camera.w = vw;
+    camera.h = vh;
+}
+
+void handleZoomIso(const SDL_Event& event) {
+    if (event.type != SDL_MOUSEWHEEL) return;
+    camera.zoom *= event.wheel.y > 0 ? 1.1f : 0.9f;
+    const float lower = GOD_MODE ? 0.1f : 0.5f;
+    camera.zoom = std::min(2.0f, std::max(lower, camera.zoom));
+}
+
+void updateClicks() {
+    for (Click& c : clicks) c.life -= 0.02f;
+    clicks.erase(std::remove_if(clicks.begin(), clicks.end(), [](const Click& c) { return c.life <= 0.0f; }),
+                 clicks.end());
 }
 
 // Map files: reading, validating, writing and counting starting bases.

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <SDL2/SDL.h>
+
+#include "utils.h"
+
 enum class Tile : int32_t {
     None = 0,
     Grass = 1,
@@ -51,6 +55,52 @@ struct Grid {
 extern Grid grid;
 
 Tile typeFromString(const std::string& name);
+
+// Coordinates and the camera: per-frame view state that the simulation tick never reads.
+
+struct Camera {
+    float x = 0.0f;
+    float y = 0.0f;
+    float w = 0.0f;
+    float h = 0.0f;
+    float centerX = 0.0f;
+    float centerY = 0.0f;
+    float zoom = 1.0f;
+};
+
+extern Camera camera;
+
+// A marker drawn where an order was given; life falls from 1.0 each frame.
+struct Click {
+    float x = 0.0f;
+    float y = 0.0f;
+    float life = 1.0f;
+    SDL_Color color{255, 255, 255, 255};
+};
+
+extern std::vector<Click> clicks;
+
+// What edge scrolling reads each frame: the mouse in window pixels and the window size.
+struct PointerView {
+    float mouseX = 0.0f;
+    float mouseY = 0.0f;
+    float windowW = 0.0f;
+    float windowH = 0.0f;
+};
+
+// The seam through which the camera reads the pointer; tests install fixed values.
+extern PointerView (*readPointerView)();
+// The mouse and the size of the window that has it (or the keyboard); with no window the view stays as it is.
+PointerView readSdlPointerView();
+
+SDL_FPoint gridToIso(float gx, float gy);
+SDL_FPoint screenToWorld(const SDL_FPoint& screen);
+// Floors, so points left of or above the map give negative tiles.
+V2i screenToTile(const SDL_FPoint& screen);
+void moveCameraIso(float dt);
+void handleZoomIso(const SDL_Event& event);
+void moveCameraToTheBaseIso();
+void updateClicks();
 
 // Map files: reading, validating, writing and counting starting bases.
 
