@@ -1,4 +1,4 @@
-// The tile grid of the current map.
+// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
 #include "map.h"
 
 #include <algorithm>
@@ -13,6 +13,8 @@
 #include "config.h"
 #include "game_state.h"
 #include "utils.h"
+#include "entity.h"
+#include "units.h"
 
 const TileInstance invalidTile{};
 Grid grid;
@@ -317,4 +319,139 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
         return false;
     }
     return true;
+}
+
+// ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
+
+int SUB_MAP_W = 0;
+int SUB_MAP_H = 0;
+
+std::vector<int32_t> reservedTiles;
+std::unordered_map<int, std::vector<V2i>> unitOccupancyRegistry;
+
+int gridSectorsX = 0;
+int gridSectorsY = 0;
+std::vector<std::vector<Sector>> spatialGrid;
+
+const V2i DIRECTIONS[8] = {{0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}};
+
+NeighborsFn Neighbors = nullptr;
+
+// A square footprint wider than this many sub-tiles each side of its centre is cut to it,
+// so an absurd catalogue size cannot make a reservation visit billions of cells.
+static constexpr int MAX_FOOTPRINT_HALF = 64;
+
+bool isValidTile(const V2i& tile) { return tile.x >= 0 && tile.x < MAP_W && tile.y >= 0 && tile.y < MAP_H; }
+
+bool isValidSubTile(const V2i& sub) {
+    return sub.x >= 0 && sub.x < SUB_MAP_W && sub.y >= 0 && sub.y < SUB_MAP_H;
+}
+
+// Null for a sub-tile off the grid, or when the reservation grid is not sized for the map.
+static int32_t* reservationCell(const V2i& sub) {
+    if (!isValidSubTile(sub)) return nullptr;
+    size_t index = static_cast<size_t>(sub.y) * SUB_MAP_W + sub.x;
+    return index < reservedTiles.size() ? &reservedTiles[index] : nullptr;
+}
+
+static_assert(FIRST_ATTACKABLE_ID > OFF_GRID_SUB_TILE && FIRST_ATTACKABLE_ID > FREE_SUB_TILE);
+
+int isSubTileReserved(const V2i& sub) {
+    const int32_t* cell = reservationCell(sub);
+    return cell ? *cell : OFF_GRID_SUB_TILE;
+}
+
+int isTileReserved(const V2i& sub) {
+    const int32_t* cell = reservationCell(sub);
+    return cell ? *cell : FREE_SUB_TILE;
+}
+
+void reserveTile(const V2i& sub, int unitId) {
+    int32_t* cell = reservationCell(sub);
+    if (!cell) {
+        std::cerr << "Tried to reserve invalid tile: " << sub.x << " " << sub.y << "\n";
+        return;
+    }
+    if (*cell == FREE_SUB_TILE || *cell == unitId) *cell = unitId;
+}
+
+void freeTile(const V2i& sub, int unitId) {
+    int32_t* cell = reservationCell(sub);
+    if (cell && *cell == unitId) *cell = FREE_SUB_TILE;
+}
+
+void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
+    unregisterUnitTiles(unitId);
+    const UnitInfo& info = unitInfo.at(unitType);
+    int half = std::clamp(info.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
+    std::vector<V2i> visited;
+    for (int dy = -half; dy <= half; ++dy) {
+        for (int dx = -half; dx <= half; ++dx) {
+            V2i cell{sub.x + dx, sub.y + dy};
+            reserveTile(cell, unitId);
+            visited.push_back(cell);
+        }
+    }
+    unitOccupancyRegistry[unitId] = std::move(visited);
+}
+
+void unregisterUnitTiles(int unitId) {
+    auto entry = unitOccupancyRegistry.find(unitId);
+    if (entry == unitOccupancyRegistry.end()) return;
+    for (const V2i& sub : entry->second) freeTile(sub, unitId);
+    unitOccupancyRegistry.erase(entry);
+}
+
+void freeTileForUnit(int unitId, const std::string& unitType, V2i sub) { unregisterUnitTiles(unitId); }
+
+// Truncates value / size toward zero and clamps it to [0, count - 1].
+static int clampedCell(float value, float size, int count) {
+    return std::max(0, std::min(truncToInt(value / size), count - 1));
+}
+
+V2i worldToTile(float x, float y) {
+    float size = static_cast<float>(TILE_SIZE);
+    return {clampedCell(x, size, MAP_W), clampedCell(y, size, MAP_H)};
+}
+
+V2i worldToSubTile(float x, float y) {
+    float size = static_cast<float>(SUB_TILE_SIZE);
+    return {clampedCell(x, size, SUB_MAP_W), clampedCell(y, size, SUB_MAP_H)};
+}
+
+static void setAreaWalkable(Grid& grid, V2i origin, int w, int h, uint8_t walkable) {
+    if (w < 1 || h < 1) return;
+    // Only the part of the rectangle on the map is visited, computed without overflow.
+    int x0 = std::max(origin.x, 0);
+    int y0 = std::max(origin.y, 0);
+    int x1 = static_cast<int>(std::min<int64_t>(int64_t{origin.x} + w, MAP_W));
+    int y1 = static_cast<int>(std::min<int64_t>(int64_t{origin.y} + h, MAP_H));
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) grid.at(x, y).walkable = walkable;
+}
+
+void blockArea(Grid& grid, V2i origin, int w, int h) { setAreaWalkable(grid, origin, w, h, 0); }
+
+void unblockArea(Grid& grid, V2i origin, int w, int h) { setAreaWalkable(grid, origin, w, h, 1); }
+
+std::vector<V2i> computeNearbyTiles(int x, int y) {
+    return {{x - 1, y - 1}, {x, y - 1}, {x + 1, y - 1}, {x - 1, y + 1}, {x, y + 1},
+            {x + 1, y + 1}, {x - 1, y},     {x + 1, y},     {x, y}};
+}
+
+void initSpatialGrid() {
+    gridSectorsX = std::max(MAP_W, 0) / SECTOR_SIZE + 1;
+    gridSectorsY = std::max(MAP_H, 0) / SECTOR_SIZE + 1;
+    spatialGrid.assign(gridSectorsX, std::vector<Sector>(gridSectorsY));
+}
+
+std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass) {
+    std::vector<V2i> result;
+    result.reserve(8);
+    for (const V2i& d : DIRECTIONS) {
+        V2i n{sub.x + d.x, sub.y + d.y};
+        if (n.x < 0 || n.y < 0 || n.x >= MAP_W * 4 || n.y >= MAP_H * 4) continue;
+        if (movementClass == Tile::Any || grid.at(n.x >> 2, n.y >> 2).walkable) result.push_back(n);
+    }
+    return result;
 }

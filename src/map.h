@@ -1,10 +1,12 @@
-// The tile grid of the current map.
+// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
+#include <unordered_map>
+#include "utils.h"
 
 #include <SDL2/SDL.h>
 
@@ -152,3 +154,75 @@ void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLi
 // (a name that would leave the folder) or failure, each reported on the error stream.
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
              const std::vector<PendingDeco>& decorations);
+// ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
+
+// Sub-grid size, MAP_W and MAP_H times SUBDIVISIONS; set when a map's grid is built.
+extern int SUB_MAP_W;
+extern int SUB_MAP_H;
+
+// One cell per sub-tile, row-major: the id of the unit that reserved it, 0 when free.
+extern std::vector<int32_t> reservedTiles;
+// Unit id -> the sub-tiles its last reservation visited (off-grid and lost cells included).
+extern std::unordered_map<int, std::vector<V2i>> unitOccupancyRegistry;
+
+bool isValidTile(const V2i& tile);
+bool isValidSubTile(const V2i& sub);
+
+// Answers of the reservation queries that are no entity's id.
+constexpr int FREE_SUB_TILE = 0;
+constexpr int OFF_GRID_SUB_TILE = 1;
+
+// The holder's id, 0 when free; off the grid counts as taken (1).
+int isSubTileReserved(const V2i& sub);
+// The holder's id, 0 when free; off the grid counts as free (0). Takes a sub-tile despite its name.
+int isTileReserved(const V2i& sub);
+
+// Takes a free cell or one the unit holds already; another unit's cell is left alone.
+void reserveTile(const V2i& sub, int unitId);
+// Frees the cell only when the unit holds it.
+void freeTile(const V2i& sub, int unitId);
+
+// Releases the unit's previous cells, then reserves the type's square footprint centred on sub.
+// Throws std::out_of_range for a type missing from the units catalogue, after the release.
+void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub);
+// Frees every registered cell the unit still holds and forgets its entry.
+void unregisterUnitTiles(int unitId);
+// Same effect as unregisterUnitTiles; the type and sub-tile are not used.
+void freeTileForUnit(int unitId, const std::string& unitType, V2i sub);
+
+// The tile under a world point, clamped to the map.
+V2i worldToTile(float x, float y);
+// The sub-tile under a world point, clamped to the sub-grid.
+V2i worldToSubTile(float x, float y);
+
+// Clear or set the walkable flag of the tiles of a rectangle that lie on the grid.
+void blockArea(Grid& grid, V2i origin, int w, int h);
+void unblockArea(Grid& grid, V2i origin, int w, int h);
+
+// The 3x3 tiles around (x, y): the row above, the row below, then left, right and centre. Unclipped.
+std::vector<V2i> computeNearbyTiles(int x, int y);
+
+constexpr int SECTOR_SIZE = 64;
+
+// The map objects whose top-left tile lies in one 64x64 block, by id.
+struct Sector {
+    std::vector<int> objectIds;
+};
+
+extern int gridSectorsX;
+extern int gridSectorsY;
+// Indexed [sector x][sector y]; one spare sector row and column.
+extern std::vector<std::vector<Sector>> spatialGrid;
+
+void initSpatialGrid();
+
+// The eight neighbour offsets, north first, then clockwise (y grows downward).
+extern const V2i DIRECTIONS[8];
+
+// The on-map neighbours of a sub-tile on tiles the class may enter, in DIRECTIONS order.
+// Heights, ramps, reservations and corner cutting are left to the searches.
+std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass);
+
+using NeighborsFn = std::vector<V2i> (*)(const Grid&, const V2i&, Tile);
+// Engine hook the searches expand nodes through; null until the engine is initialised.
+extern NeighborsFn Neighbors;

@@ -2,6 +2,20 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <variant>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+#include "entity.h"
+#include "game_commands.h"
+#include "lockstep.h"
+#include "map.h"
+#include "utils.h"
 
 enum class UnitCategory : int32_t { Ground = 0, Air = 1, Naval = 2 };
 
@@ -20,3 +34,269 @@ enum class UnitState : int32_t {
 
 // A delivered AmberOil load adds to wood, a Crystal load to gold.
 enum class ResourceType : int32_t { None = 0, AmberOil = 1, Crystal = 2 };
+
+// The built-in unit vocabulary; units are otherwise typed by their catalogue name.
+enum class UnitType : int32_t {
+    None = 0,
+    Peon = 1,
+    Grunt = 2,
+    TrollAxeThrower = 3,
+    TrollDestroyer = 4,
+    Catapult = 5,
+    DeathKnight = 6,
+    Dragon = 7,
+    Ogre = 8,
+    GoblinZeppelin = 9,
+    Sheep = 10,
+    Boar = 11,
+    Bird = 12,
+    Custom = 13,
+    Peasant = 14,
+};
+
+extern const std::unordered_map<UnitType, std::string> unitTypeToString;
+
+// ---- Units catalogue ----
+
+// Bits of UnitInfo::attackTargets: a unit is hittable when bit (1 << its category) is set.
+constexpr int ATTACK_TARGET_GROUND = 1;
+constexpr int ATTACK_TARGET_AIR = 2;
+constexpr int ATTACK_TARGET_NAVAL = 4;
+
+struct UnitInfo {
+    UnitCategory category = UnitCategory::Ground;
+    AttackType attackType = AttackType::None;
+    std::string race = "Unknown";
+    Tile walkable = Tile::Grass;
+    bool isBiological = false;
+    std::string type;
+    float buildTime = 1.0f;
+    int hp = 10;
+    int damage = 1;
+    int piercing = 0;
+    int armor = 0;  // kept for reference: a unit's own armour starts at 0
+    float range = 1.0f;
+    int splashRadius = 0;
+    int sight = 5;
+    int wTiles = 1;
+    int hTiles = 1;
+    int subtiles = 1;  // footprint edge in sub-tiles for reservations
+    int goldCost = 0;
+    int woodCost = 0;
+    int foodCost = 0;
+    float movementSpeed = 1.0f;
+    float attackSpeed = 1.0f;
+    bool canAttack = true;
+    std::string projectile;
+    std::vector<std::string> buildMenu;
+    bool worker = false;
+    bool civilian = false;
+    bool carrier = false;
+    int attackTargets = 0;
+    int expGain = 0;
+};
+
+// Type name -> record; cleared once per full content load, then filled race by race.
+extern std::unordered_map<std::string, UnitInfo> unitInfo;
+
+// "Air" 1, "Naval" 2, anything else Ground.
+UnitCategory stringToUnitCategory(const std::string& text);
+
+// Adds or replaces one record per entry of a "units.json"; the race folder name is not used.
+// A malformed entry throws the JSON library's type error, keeping the records stored before it.
+void loadUnitInfo(const std::string& path, const std::string& race);
+
+// Null, with one error line, for a type the catalogue lacks.
+UnitInfo* getUnitInfo(const std::string& type);
+
+// ---- Unit record ----
+
+using UnitOrder = std::variant<MoveCommand, MineCommand, AttackCommand, AttackMove, CastSpellCommand>;
+
+// One entry of a unit's order queue.
+struct UnitCommandAction {
+    CommandType type = CommandType::Move;
+    UnitOrder command;
+};
+
+struct Unit : Attackable {
+    // Identity, owner and place.
+    int playerId = -1;
+    float x = 0.0f;
+    float y = 0.0f;
+    float prevX = 0.0f;  // position before the last tick, the start of drawing interpolation
+    float prevY = 0.0f;
+    std::vector<SDL_FPoint> waypoints;  // world points still to walk, next first
+    V2i goal{-1, -1};
+    bool hasGoal = false;
+    std::string type;
+    std::string nickname;
+    int level = 1;
+    int kills = 0;
+    int experience = 0;
+
+    // Mining and orders.
+    bool mining = false;
+    bool constructing = false;
+    bool isChanneling = false;  // bound to a spell in progress: neither acquires nor pursues a target
+    V2i miningSubTile{-1, -1};
+    V2i mineTarget{-1, -1};
+    int mapObjectId = -1;
+    int harvestTicks = 0;
+    int miningRetryTicks = 60;
+    int miningPatienceTicks = 60;
+    int miningClaimFailures = 0;
+    ResourceType harvestKind = ResourceType::None;
+    UnitCategory category = UnitCategory::Ground;
+    AttackType attackType = AttackType::None;
+    Tile walkable = Tile::Grass;
+    int sight = 0;
+    UnitState state = UnitState::Idle;
+    std::deque<UnitCommandAction> orders;
+    std::unordered_map<std::string, float> cooldowns;  // seconds left per spell key
+
+    // Carrier, stats and combat.
+    bool orderRunning = false;
+    int direction = 0;  // sprite direction index
+    bool flip = false;
+    bool onMap = true;  // false aboard a carrier or inside a building: not updated, not drawn
+    float movementSpeed = 1.0f;
+    float attackSpeed = 1.0f;
+    SDL_FPoint lastTargetPos{0.0f, 0.0f};
+    int attackAnimTicks = 0;
+    bool attackAnimating = false;
+    bool canAttack = true;
+    int waitTicks = 0;  // shared by the boarding and the blocked waits
+    int nudgeCount = 0;
+    int scanCounter = 0;
+    int scanInterval = 0;
+    bool bloodlust = false;
+    bool freezingBullets = false;
+    bool invulnerable = false;
+    bool unholyArmor = false;
+    int mana = 200;
+    int maxMana = 200;
+    float wanderTimer = 0.0f;
+    bool hasted = false;
+    bool slowed = false;
+    bool invisible = false;
+    bool teleportLocked = false;
+    bool overrideFrameActive = false;
+    int overrideFrame = 0;
+    int boardCarrierId = -1;
+    bool untargetable = false;
+    ResourceType cargoKind = ResourceType::None;
+    int cargoAmount = 0;
+    int carryCapacity = 100;
+    bool isAttacking = false;
+    V2i occupiedSubTile{-1, -1};  // where the footprint reservation is registered
+    V2i routeDestination{0, 0};
+    bool routeChunked = false;
+    std::vector<V2i> route;  // the whole sub-tile route of a walk taken in chunks
+    bool carrier = false;
+    float maxHp = 50.0f;
+    int wTiles = 1;
+    int hTiles = 1;
+    int damage = 5;
+    int piercing = 5;
+    int armor = 0;
+    int attackCounter = 0;
+    int attackInterval = 0;
+    int speedPerTick = 0;  // world units per tick
+    float range = 1.0f;    // tiles
+    bool worker = false;
+    int targetId = -1;
+    int expGain = 0;
+    bool assigned = false;
+    bool walkingToTraining = false;
+    bool pickUpPending = false;
+    int pickUpItemId = -1;
+    float wanderDelay = 0.0f;
+
+    Unit() { hp = maxHp; }
+
+    void takeDamage(int amount) override;
+    void computeNearbyTiles() override;
+    void computeNearbyTiles(float range) override;
+    bool isUnit() const override { return true; }
+    SDL_FPoint getWorldPos() const override { return {x, y}; }
+    V2i getTile() const override;
+};
+
+// The record a new unit of the type starts from, stats and per-tick values derived from the catalogue;
+// the creator then places it and stores it with addUnit.
+Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId);
+
+// ---- Registry and selection ----
+
+// Ticks a unit waits beside a carrier before boarding, and in front of a blocked sub-tile before replanning.
+constexpr int BOARD_WAIT_TICKS = static_cast<int>(1.0f / TURN_LENGTH + 0.5f);
+constexpr int BLOCK_WAIT_TICKS = static_cast<int>(0.3f / TURN_LENGTH + 0.5f);
+
+// Every live unit by value, in order of creation; unitIdToIndex keeps each id's index.
+extern std::vector<Unit> units;
+extern std::unordered_map<int, size_t> unitIdToIndex;
+
+// Ids selected on this machine, in selection order, and the same ids as a set.
+extern std::vector<int> selectedUnits;
+extern std::unordered_set<int> selectedUnitsSet;
+
+// Stores a copy and indexes it; the reference lasts until units next changes.
+Unit& addUnit(const Unit& unit);
+Unit* getUnitById(int id);
+
+void addToSelection(int id);
+void removeFromSelection(int id);
+void clearUnitSelection();
+bool isSelected(int id);
+Unit* getFirstSelectedUnit();
+Unit* getSelectedUnitById(int id);
+
+// Counts each running spell cooldown down by dt; a value may end below 0 and then stays.
+void updateCooldowns(Unit& unit, float dt);
+
+// ---- Deferred removal, corpses and floating texts ----
+
+// Unit ids queued during a tick; duplicates allowed.
+extern std::vector<int> unitsToRemove;
+
+void addUnitForRemoval(int id);
+// The queued ids in ascending order, each once; the queue is left empty.
+std::vector<int> drainUnitRemovalQueue();
+// Removes the queued units once each, in ascending id order, then empties the queue.
+void processUnitRemovals(Grid& grid);
+// Removes one unit at once; false when the id has no unit.
+bool removeUnit(int id);
+
+struct DeadUnit {
+    int x = 0;
+    int y = 0;
+    float timer = 0.0f;
+    float lifetime = 10.0f;
+};
+
+extern std::vector<DeadUnit> deadUnits;
+
+void spawnCorpse(SDL_FPoint p);
+// Per tick: ages the corpses and drops those whose time is up.
+void updateDeadUnits(float dt);
+
+struct FloatingText {
+    float x = 0.0f;
+    float y = 0.0f;
+    float rise = 0.0f;  // upward drawing offset
+    std::string text;
+    float alpha = 1.0f;
+    float velocityY = -50.0f;
+    float lifetime = 1.5f;
+    SDL_Color color{255, 255, 255, 255};
+    bool flag = false;
+    int amount = 0;
+    int key = 0;  // texts with the same non-zero key merge while fresh
+};
+
+extern std::vector<FloatingText> floatingTexts;
+
+void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key);
+// Per frame, not per tick.
+void updateFloatingTexts(float dt);

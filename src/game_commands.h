@@ -1,0 +1,147 @@
+// Player orders as plain records: the code of each order and the record it carries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+// The order code of the command log, the wire and the unit order queues.
+enum class CommandType : int32_t {
+    Move = 0,
+    Spawn = 1,
+    Mine = 2,
+    PlaceBuildingDown = 3,
+    TrainUnit = 4,
+    Attack = 5,
+    SetRallyPoint = 6,
+    CarrierPickUp = 7,
+    CarrierDropOff = 8,
+    CastSpell = 9,
+    StopProduction = 10,
+    StopConstruction = 11,
+    ResearchUpgrade = 12,
+    ChatMessage = 13,
+    PauseGame = 14,
+    ResumeGame = 15,
+    Ping = 16,
+    Pong = 17,
+    AttackMove = 18,
+    PickUp = 19,
+};
+
+struct MoveCommand {
+    std::vector<int> unitIds;
+    int x = 0;
+    int y = 0;
+    bool shiftHeld = false;
+};
+
+struct SpawnCommand {
+    std::string unitType;
+};
+
+struct MineCommand {
+    int unitId = 0;
+    int targetX = 0;
+    int targetY = 0;
+    int mapObjectId = 0;
+};
+
+struct PlaceBuildingDownCommand {
+    std::string buildingType;
+    int targetX = 0;
+    int targetY = 0;
+    int unitId = 0;
+};
+
+struct TrainUnitCommand {
+    int buildingId = 0;
+    std::string unitType;
+};
+
+struct AttackCommand {
+    int unitId = 0;
+    int targetId = 0;
+};
+
+struct SetRallyPointCommand {
+    int buildingId = 0;
+    int targetX = 0;
+    int targetY = 0;
+};
+
+struct CarrierPickUpCommand {
+    int unitId = 0;
+    int carrierId = 0;
+};
+
+struct CarrierDropOffCommand {
+    int unitId = 0;
+    int carrierId = 0;
+};
+
+struct CastSpellCommand {
+    int unitId = 0;
+    int targetId = 0;
+    int targetX = 0;
+    int targetY = 0;
+    std::string spell;
+    bool shiftHeld = false;
+};
+
+struct StopProductionCommand {
+    int buildingId = 0;
+    int index = 0;  // slot in the production queue
+};
+
+struct StopConstructionCommand {
+    int buildingId = 0;
+};
+
+struct ResearchUpgradeCommand {
+    int buildingId = 0;
+    std::string upgradeType;
+};
+
+struct ChatMessageCommand {
+    std::string message;
+};
+
+struct PingCommand {};
+
+struct PongCommand {};
+
+struct AttackMove {
+    int unitId = 0;
+    int x = 0;
+    int y = 0;
+    bool shiftHeld = false;
+};
+
+struct PickUpCommand {
+    int unitId = 0;
+    int itemId = 0;
+};
+
+struct PauseGameCommand {
+    int timestamp = 0;
+};
+
+struct ResumeGameCommand {
+    int timestamp = 0;
+};
+
+// The alternative index selects the handler, so the order of alternatives is fixed; index 0 is "no order".
+using CommandPayload =
+    std::variant<std::monostate, MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand,
+                 AttackCommand, SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
+                 StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
+                 PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand>;
+
+struct Command {
+    // Codes outside the table can arrive from a file or the wire and are kept as read.
+    CommandType type = CommandType::Move;
+    int player = 0;
+    CommandPayload payload;
+};

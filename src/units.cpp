@@ -1,0 +1,337 @@
+// Units: the unit catalogue, the unit record and registry, removal, corpses and floating texts.
+#include "units.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <iostream>
+
+#include "config.h"
+
+const std::unordered_map<UnitType, std::string> unitTypeToString = {
+    {UnitType::None, "None"},
+    {UnitType::Peon, "Peon"},
+    {UnitType::Grunt, "Grunt"},
+    {UnitType::TrollAxeThrower, "TrollAxeThrower"},
+    {UnitType::TrollDestroyer, "TrollDestroyer"},
+    {UnitType::Catapult, "Catapult"},
+    {UnitType::DeathKnight, "DeathKnight"},
+    {UnitType::Dragon, "Dragon"},
+    {UnitType::Ogre, "Ogre"},
+    {UnitType::GoblinZeppelin, "GoblinZeppelin"},
+    {UnitType::Sheep, "Sheep"},
+    {UnitType::Boar, "Boar"},
+    {UnitType::Bird, "Bird"},
+    {UnitType::Custom, "Custom"},
+    {UnitType::Peasant, "Peasant"},
+};
+
+std::unordered_map<std::string, UnitInfo> unitInfo;
+
+std::vector<Unit> units;
+std::unordered_map<int, size_t> unitIdToIndex;
+std::vector<int> selectedUnits;
+std::unordered_set<int> selectedUnitsSet;
+std::vector<int> unitsToRemove;
+std::vector<DeadUnit> deadUnits;
+std::vector<FloatingText> floatingTexts;
+
+// ---- Units catalogue ----
+
+UnitCategory stringToUnitCategory(const std::string& text) {
+    if (text == "Air") return UnitCategory::Air;
+    if (text == "Naval") return UnitCategory::Naval;
+    return UnitCategory::Ground;
+}
+
+static AttackType stringToAttackType(const std::string& text) {
+    static const std::pair<const char*, AttackType> names[] = {
+        {"Melee", AttackType::Melee}, {"Ranged", AttackType::Ranged},
+        {"Instant", AttackType::Instant}, {"Siege", AttackType::Siege}};
+    for (const auto& [name, value] : names)
+        if (text == name) return value;
+    return AttackType::None;
+}
+
+static Tile stringToMovementClass(const std::string& text) {
+    if (text == "Water") return Tile::Water;
+    if (text == "Any") return Tile::Any;
+    return Tile::Grass;
+}
+
+static int attackTargetBit(const std::string& text) {
+    if (text == "Ground") return ATTACK_TARGET_GROUND;
+    if (text == "Air") return ATTACK_TARGET_AIR;
+    if (text == "Space") return ATTACK_TARGET_NAVAL;
+    std::cerr << "Unknown unit category: " << text << "\n";
+    return ATTACK_TARGET_GROUND;
+}
+
+// Decimals are cut toward zero; values beyond int saturate instead of overflowing.
+static int readInt(const nlohmann::json& entry, const char* key, int fallback) {
+    auto it = entry.find(key);
+    if (it == entry.end()) return fallback;
+    if (it->is_number_float()) {
+        double v = it->get<double>();
+        if (std::isnan(v)) return 0;
+        return static_cast<int>(std::clamp(std::trunc(v), double{INT_MIN}, double{INT_MAX}));
+    }
+    return it->get<int>();
+}
+
+static float readFloat(const nlohmann::json& entry, const char* key, float fallback) {
+    auto it = entry.find(key);
+    if (it == entry.end()) return fallback;
+    double v = it->get<double>();
+    return std::isnan(v) ? 0.0f : static_cast<float>(std::clamp(v, double{-FLT_MAX}, double{FLT_MAX}));
+}
+
+static UnitInfo readUnitInfo(const std::string& type, const nlohmann::json& e) {
+    UnitInfo info;
+    info.type = type;
+    info.race = e.value("race", info.race);
+    info.category = stringToUnitCategory(e.value("category", std::string("None")));
+    info.attackType = stringToAttackType(e.value("attackType", std::string("None")));
+    info.walkable = stringToMovementClass(e.value("walkable", std::string("Grass")));
+    info.isBiological = e.value("isBiological", info.isBiological);
+    info.buildTime = readFloat(e, "buildTime", info.buildTime);
+    info.hp = readInt(e, "hp", info.hp);
+    info.damage = readInt(e, "damage", info.damage);
+    info.piercing = readInt(e, "piercing", info.piercing);
+    info.armor = readInt(e, "armor", info.armor);
+    info.range = readFloat(e, "range", info.range);
+    info.splashRadius = readInt(e, "splashRadius", info.splashRadius);
+    info.sight = readInt(e, "sight", info.sight);
+    info.wTiles = readInt(e, "wTiles", info.wTiles);
+    info.hTiles = readInt(e, "hTiles", info.hTiles);
+    info.subtiles = readInt(e, "subtiles", info.subtiles);
+    info.goldCost = readInt(e, "goldCost", info.goldCost);
+    info.woodCost = readInt(e, "woodCost", info.woodCost);
+    info.foodCost = readInt(e, "foodCost", info.foodCost);
+    info.movementSpeed = readFloat(e, "movementSpeed", info.movementSpeed);
+    info.attackSpeed = readFloat(e, "attackSpeed", info.attackSpeed);
+    info.canAttack = e.value("canAttack", info.canAttack);
+    info.expGain = readInt(e, "expGain", info.expGain);
+    for (const std::string& target : e.value("attackTargets", std::vector<std::string>{}))
+        info.attackTargets |= attackTargetBit(target);
+    info.projectile = e.value("projectile", info.projectile);
+    info.buildMenu = e.value("buildMenu", info.buildMenu);
+    info.worker = e.value("worker", info.worker);
+    info.civilian = e.value("civilian", info.civilian);
+    info.carrier = e.value("carrier", info.carrier);
+    return info;
+}
+
+void loadUnitInfo(const std::string& path, const std::string& race) {
+    nlohmann::json doc = Utils::loadJsonFile(path);
+    if (doc.is_null() || ((doc.is_object() || doc.is_array()) && doc.empty())) {
+        std::cerr << "Unit data is empty. Check file: " << path << "\n";
+        return;
+    }
+    for (const auto& entry : doc.items()) {
+        UnitInfo info = readUnitInfo(entry.key(), entry.value());
+        unitInfo[entry.key()] = std::move(info);
+    }
+}
+
+UnitInfo* getUnitInfo(const std::string& type) {
+    auto it = unitInfo.find(type);
+    if (it == unitInfo.end()) {
+        std::cerr << "[UnitInfo] Unknown unit type: " << type << "\n";
+        return nullptr;
+    }
+    return &it->second;
+}
+
+// ---- Unit record ----
+
+void Unit::takeDamage(int amount) { hp = hpAfterDamage(hp, maxHp, amount); }
+
+void Unit::computeNearbyTiles() {
+    nearbyTiles.clear();
+    float s = static_cast<float>(TILE_SIZE / 4);
+    int sx = truncToInt(x / s);
+    int sy = truncToInt(y / s);
+    int w = footprintSubTiles(wTiles, 4);
+    int h = footprintSubTiles(hTiles, 4);
+    for (int i = sx - 1; i <= sx + w; ++i) nearbyTiles.push_back({i, sy - 1});
+    for (int i = sx - 1; i <= sx + w; ++i) nearbyTiles.push_back({i, sy + h});
+    for (int j = sy; j < sy + h; ++j) nearbyTiles.push_back({sx - 1, j});
+    for (int j = sy; j < sy + h; ++j) nearbyTiles.push_back({sx + w, j});
+    nearbyTiles.push_back({sx, sy});
+}
+
+void Unit::computeNearbyTiles(float reach) {
+    nearbyTiles.clear();
+    int r = reachInSubTiles(reach);
+    V2i s = worldToSubTile(x, y);
+    for (int dx = -r; dx <= r; ++dx)
+        for (int dy = -r; dy <= r; ++dy)
+            if (dx != 0 || dy != 0) nearbyTiles.push_back({s.x + dx, s.y + dy});
+}
+
+V2i Unit::getTile() const { return worldToTile(x, y); }
+
+Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId) {
+    const float ticksPerSecond = 1.0f / TURN_LENGTH;
+    const float ticksPerGameSecond = ticksPerSecond / GAME_SPEED;
+    Unit u;
+    u.id = id;
+    u.type = info.type;
+    u.playerId = playerId;
+    u.maxHp = static_cast<float>(info.hp);
+    u.hp = u.maxHp;
+    u.category = info.category;
+    u.attackType = info.attackType;
+    u.walkable = info.walkable;
+    u.sight = info.sight;
+    u.wTiles = info.wTiles;
+    u.hTiles = info.hTiles;
+    u.damage = info.damage;
+    u.piercing = info.piercing;
+    u.range = info.range;
+    u.movementSpeed = info.movementSpeed;
+    u.attackSpeed = info.attackSpeed;
+    u.canAttack = info.canAttack;
+    u.worker = info.worker;
+    u.carrier = info.carrier;
+    u.armor = 0;
+    u.scanInterval = truncToInt(std::round(ticksPerSecond));
+    // A zero attack or game speed saturates to the largest interval rather than overflowing.
+    u.attackInterval = truncToInt(std::round(ticksPerGameSecond / info.attackSpeed));
+    u.speedPerTick = truncToInt(info.movementSpeed * UNIT_SPEED / ticksPerGameSecond);
+    u.miningRetryTicks = 0;
+    u.miningPatienceTicks = id % 50 + 50;
+    u.state = UnitState::Idle;
+    return u;
+}
+
+// ---- Registry and selection ----
+
+Unit& addUnit(const Unit& unit) {
+    units.push_back(unit);
+    unitIdToIndex[unit.id] = units.size() - 1;
+    return units.back();
+}
+
+Unit* getUnitById(int id) {
+    for (Unit& u : units)
+        if (u.id == id) return &u;
+    return nullptr;
+}
+
+void addToSelection(int id) {
+    if (selectedUnitsSet.insert(id).second) selectedUnits.push_back(id);
+}
+
+void removeFromSelection(int id) {
+    if (selectedUnitsSet.erase(id) == 0) return;
+    auto it = std::find(selectedUnits.begin(), selectedUnits.end(), id);
+    if (it != selectedUnits.end()) selectedUnits.erase(it);
+}
+
+void clearUnitSelection() {
+    selectedUnits.clear();
+    selectedUnitsSet.clear();
+}
+
+bool isSelected(int id) { return selectedUnitsSet.count(id) != 0; }
+
+static Unit* unitByIndexOf(int id) {
+    auto it = unitIdToIndex.find(id);
+    if (it == unitIdToIndex.end() || it->second >= units.size()) return nullptr;
+    return &units[it->second];
+}
+
+Unit* getFirstSelectedUnit() {
+    if (selectedUnits.empty()) return nullptr;
+    return unitByIndexOf(selectedUnits.front());
+}
+
+Unit* getSelectedUnitById(int id) { return isSelected(id) ? unitByIndexOf(id) : nullptr; }
+
+void updateCooldowns(Unit& unit, float dt) {
+    for (auto& entry : unit.cooldowns)
+        if (entry.second > 0.0f) entry.second -= dt;
+}
+
+// ---- Deferred removal ----
+
+void addUnitForRemoval(int id) { unitsToRemove.push_back(id); }
+
+std::vector<int> drainUnitRemovalQueue() {
+    std::vector<int> ids;
+    ids.swap(unitsToRemove);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
+void processUnitRemovals(Grid& grid) {
+    for (int id : drainUnitRemovalQueue()) removeUnit(id);
+}
+
+bool removeUnit(int id) {
+    auto found = unitIdToIndex.find(id);
+    if (found == unitIdToIndex.end()) return false;
+    size_t index = found->second;
+    // A stale index would erase the wrong unit; the index map must agree with the vector.
+    if (index >= units.size() || units[index].id != id) return false;
+    const Unit& unit = units[index];
+    freeTileForUnit(id, unit.type, worldToSubTile(unit.x, unit.y));
+    selectedUnits.erase(std::remove(selectedUnits.begin(), selectedUnits.end(), id), selectedUnits.end());
+    selectedUnitsSet.erase(id);
+    units.erase(units.begin() + static_cast<std::ptrdiff_t>(index));
+    unitIdToIndex.erase(found);
+    for (size_t i = index; i < units.size(); ++i) unitIdToIndex[units[i].id] = i;
+    return true;
+}
+
+// ---- Corpses and floating texts ----
+
+void spawnCorpse(SDL_FPoint p) { deadUnits.push_back({truncToInt(p.x), truncToInt(p.y), 0.0f, 10.0f}); }
+
+void updateDeadUnits(float dt) {
+    for (DeadUnit& corpse : deadUnits) corpse.timer += dt;
+    deadUnits.erase(std::remove_if(deadUnits.begin(), deadUnits.end(),
+                                   [](const DeadUnit& c) { return c.timer >= c.lifetime; }),
+                    deadUnits.end());
+}
+
+void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key) {
+    if (key != 0) {
+        auto fresh = std::find_if(floatingTexts.begin(), floatingTexts.end(),
+                                  [key](const FloatingText& t) { return t.key == key && t.lifetime > 0.3f; });
+        if (fresh != floatingTexts.end()) {
+            fresh->amount += amount;
+            fresh->text = std::to_string(fresh->amount);
+            fresh->alpha = 1.0f;
+            fresh->lifetime = 1.5f;
+            fresh->rise = 0.0f;
+            fresh->x = x;
+            fresh->y = y;
+            return;
+        }
+    }
+    FloatingText t;
+    t.x = x;
+    t.y = y;
+    t.text = text;
+    t.color = color;
+    t.flag = flag;
+    t.amount = amount;
+    t.key = key;
+    floatingTexts.push_back(t);
+}
+
+void updateFloatingTexts(float dt) {
+    for (FloatingText& t : floatingTexts) {
+        t.rise -= t.velocityY * dt;
+        t.alpha -= 0.25f * dt;
+        t.lifetime -= dt;
+    }
+    floatingTexts.erase(std::remove_if(floatingTexts.begin(), floatingTexts.end(),
+                                       [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; }),
+                        floatingTexts.end());
+}

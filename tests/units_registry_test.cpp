@@ -1,0 +1,195 @@
+// The unit registry: spawn values, selection, deferred removal, corpses and floating texts.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "world_fixture.h"
+
+namespace {
+
+using UnitRegistry = SmallWorld;
+
+Unit withId(int id) {
+    Unit u;
+    u.id = id;
+    u.type = "Footman";
+    return u;
+}
+
+void expectIndexMatchesVector() {
+    ASSERT_EQ(unitIdToIndex.size(), units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        EXPECT_EQ(unitIdToIndex.at(units[i].id), i);
+        EXPECT_EQ(getUnitById(units[i].id), &units[i]);
+    }
+}
+
+TEST(UnitTimings, WaitsAndScanIntervalFollowTheTickLength) {
+    EXPECT_EQ(BOARD_WAIT_TICKS, 62);
+    EXPECT_EQ(BLOCK_WAIT_TICKS, 19);
+}
+
+TEST_F(UnitRegistry, NewUnitTakesItsStatsAndTickValuesFromTheCatalogue) {
+    UnitInfo info;
+    info.type = "Grunt";
+    info.hp = 60;
+    info.armor = 4;
+    info.attackSpeed = 0.7f;
+    info.worker = true;
+    Unit u = newUnitFromInfo(info, 123, 2);
+    EXPECT_EQ(u.id, 123);
+    EXPECT_EQ(u.playerId, 2);
+    EXPECT_EQ(u.type, "Grunt");
+    EXPECT_FLOAT_EQ(u.hp, 60.0f);
+    EXPECT_FLOAT_EQ(u.maxHp, 60.0f);
+    EXPECT_EQ(u.armor, 0) << "catalogue armour is not copied";
+    EXPECT_TRUE(u.worker);
+    EXPECT_EQ(u.scanInterval, 62);
+    EXPECT_EQ(u.attackInterval, 89);
+    EXPECT_EQ(u.speedPerTick, 0) << "speed 1 at the 0.016 s tick truncates to 0";
+    EXPECT_EQ(u.miningRetryTicks, 0);
+    EXPECT_EQ(u.miningPatienceTicks, 73);
+    EXPECT_EQ(u.state, UnitState::Idle);
+    EXPECT_EQ(u.targetId, -1);
+    EXPECT_TRUE(u.onMap);
+
+    info.attackSpeed = 2.0f;
+    UNIT_SPEED = 200.0f;
+    u = newUnitFromInfo(info, 1, 2);
+    EXPECT_EQ(u.attackInterval, 31);
+    EXPECT_EQ(u.speedPerTick, 3);
+
+    info.attackSpeed = 0.0f;
+    EXPECT_EQ(newUnitFromInfo(info, 1, 2).attackInterval, 2147483520) << "a zero speed saturates";
+}
+
+TEST_F(UnitRegistry, CopiedUnitOwnsItsOrderQueue) {
+    Unit a = withId(4);
+    a.orders.push_back({CommandType::AttackMove, AttackMove{4, 10, 12, false}});
+    Unit b = a;
+    b.orders.push_back({CommandType::Move, MoveCommand{{4}, 1, 1, true}});
+    std::get<AttackMove>(b.orders.front().command).x = 99;
+    ASSERT_EQ(a.orders.size(), 1u);
+    EXPECT_EQ(std::get<AttackMove>(a.orders.front().command).x, 10);
+}
+
+TEST_F(UnitRegistry, SelectionKeepsOrderAndHoldsEachIdOnce) {
+    for (int id : {7, 3, 7, 5}) addToSelection(id);
+    EXPECT_EQ(selectedUnits, (std::vector<int>{7, 3, 5}));
+    removeFromSelection(3);
+    removeFromSelection(9);
+    EXPECT_EQ(selectedUnits, (std::vector<int>{7, 5}));
+    EXPECT_TRUE(isSelected(5));
+    EXPECT_FALSE(isSelected(3));
+
+    EXPECT_EQ(getUnitById(5), nullptr);
+    addUnit(withId(5));
+    EXPECT_EQ(getFirstSelectedUnit(), nullptr) << "the first selected id has no unit";
+    ASSERT_NE(getSelectedUnitById(5), nullptr);
+    EXPECT_EQ(getSelectedUnitById(5)->id, 5);
+    addUnit(withId(7));
+    ASSERT_NE(getFirstSelectedUnit(), nullptr);
+    EXPECT_EQ(getFirstSelectedUnit()->id, 7);
+    clearUnitSelection();
+    EXPECT_EQ(getSelectedUnitById(5), nullptr);
+}
+
+TEST_F(UnitRegistry, QueuedRemovalsRunOnceEachInAscendingOrder) {
+    for (int id : {9, 4, 9, 7}) addUnitForRemoval(id);
+    EXPECT_EQ(drainUnitRemovalQueue(), (std::vector<int>{4, 7, 9}));
+    EXPECT_TRUE(unitsToRemove.empty());
+}
+
+TEST_F(UnitRegistry, RemovalLeavesEveryOtherIdFindingItsUnit) {
+    nextAttackableId = 3;
+    for (int i = 0; i < 5; ++i) place("Footman", {i + 1, 2});  // ids 3 to 7
+    nextAttackableId = 9;
+    place("Footman", {8, 8});
+    addToSelection(4);
+    selectedUnits.push_back(4);
+    for (int id : {9, 4, 9, 7, 42}) addUnitForRemoval(id);
+    processUnitRemovals(grid);
+
+    std::vector<int> left;
+    for (const Unit& u : units) left.push_back(u.id);
+    EXPECT_EQ(left, (std::vector<int>{3, 5, 6}));
+    expectIndexMatchesVector();
+    EXPECT_EQ(unitIdToIndex.count(4), 0u);
+    EXPECT_TRUE(selectedUnits.empty());
+    EXPECT_FALSE(isSelected(4));
+    EXPECT_EQ(cell(2, 2), 0) << "a removed unit's sub-tile is free";
+    EXPECT_EQ(cell(8, 8), 0);
+    EXPECT_EQ(cell(3, 2), 5);
+    EXPECT_EQ(unitOccupancyRegistry.count(9), 0u);
+    EXPECT_TRUE(unitsToRemove.empty());
+}
+
+TEST_F(UnitRegistry, RemovingTheMiddleUnitShiftsTheIndexOfTheLaterOnes) {
+    for (int id : {10, 11, 12, 13, 14}) addUnit(withId(id));
+    EXPECT_TRUE(removeUnit(12));
+    EXPECT_FALSE(removeUnit(12));
+    EXPECT_EQ(unitIdToIndex.at(13), 2u);
+    EXPECT_EQ(unitIdToIndex.at(14), 3u);
+    expectIndexMatchesVector();
+}
+
+TEST_F(UnitRegistry, CooldownsStopOnceRunOut) {
+    Unit u;
+    u.cooldowns["Slow"] = 0.01f;
+    u.cooldowns["Haste"] = 1.0f;
+    updateCooldowns(u, 0.016f);
+    EXPECT_FLOAT_EQ(u.cooldowns["Slow"], -0.006f);
+    updateCooldowns(u, 0.016f);
+    EXPECT_FLOAT_EQ(u.cooldowns["Slow"], -0.006f);
+    EXPECT_FLOAT_EQ(u.cooldowns["Haste"], 0.968f);
+}
+
+TEST_F(UnitRegistry, CorpseIsGoneOnThe626thTick) {
+    spawnCorpse({100.7f, -3.9f});
+    ASSERT_EQ(deadUnits.size(), 1u);
+    EXPECT_EQ(deadUnits[0].x, 100);
+    EXPECT_EQ(deadUnits[0].y, -3);
+    for (int tick = 1; tick <= 625; ++tick) updateDeadUnits(0.016f);
+    EXPECT_EQ(deadUnits.size(), 1u) << "625 steps of 0.016 stay just below 10 s";
+    updateDeadUnits(0.016f);
+    EXPECT_TRUE(deadUnits.empty());
+}
+
+TEST_F(UnitRegistry, DamageTextsOfOneTargetMergeIntoTheirSum) {
+    const SDL_Color red{255, 0, 0, 255};
+    spawnFloatingText(10, 20, "4", red, false, 4, 17);
+    updateFloatingTexts(0.2f);
+    spawnFloatingText(11, 21, "5", red, false, 5, 17);
+    updateFloatingTexts(0.2f);
+    spawnFloatingText(12, 22, "6", red, false, 6, 17);
+    ASSERT_EQ(floatingTexts.size(), 1u);
+    const FloatingText& t = floatingTexts[0];
+    EXPECT_EQ(t.text, "15");
+    EXPECT_EQ(t.amount, 15);
+    EXPECT_FLOAT_EQ(t.alpha, 1.0f);
+    EXPECT_FLOAT_EQ(t.lifetime, 1.5f);
+    EXPECT_FLOAT_EQ(t.rise, 0.0f);
+    EXPECT_FLOAT_EQ(t.x, 12.0f);
+
+    updateFloatingTexts(1.25f);
+    spawnFloatingText(0, 0, "1", red, false, 1, 17);
+    EXPECT_EQ(floatingTexts.size(), 2u) << "a text with 0.3 s or less left takes no more";
+    spawnFloatingText(0, 0, "x", red, false, 1, 0);
+    spawnFloatingText(0, 0, "y", red, false, 1, 0);
+    EXPECT_EQ(floatingTexts.size(), 4u) << "key 0 never merges";
+}
+
+TEST_F(UnitRegistry, FloatingTextRisesFadesAndExpiresByLifetime) {
+    spawnFloatingText(0, 0, "RETREATING!", SDL_Color{255, 255, 0, 255}, false, 0, 0);
+    updateFloatingTexts(0.5f);
+    EXPECT_FLOAT_EQ(floatingTexts[0].rise, 25.0f);
+    updateFloatingTexts(0.5f);
+    EXPECT_FLOAT_EQ(floatingTexts[0].alpha, 0.75f);
+    updateFloatingTexts(0.49f);
+    ASSERT_EQ(floatingTexts.size(), 1u);
+    EXPECT_NEAR(floatingTexts[0].alpha, 0.6275f, 1e-5f);
+    updateFloatingTexts(0.01f);
+    EXPECT_TRUE(floatingTexts.empty());
+}
+
+}  // namespace
