@@ -1,4 +1,4 @@
-// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
+// The tile grid, coordinates and camera, map files, the static world, sub-tile reservations and neighbourhoods.
 #include "map.h"
 
 #include <algorithm>
@@ -10,8 +10,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "buildings.h"
 #include "config.h"
 #include "game_state.h"
+#include "player.h"
 #include "utils.h"
 #include "entity.h"
 #include "units.h"
@@ -138,6 +140,20 @@ void handleZoomIso(const SDL_Event& event) {
     camera.zoom *= event.wheel.y > 0 ? 1.1f : 0.9f;
     const float lower = GOD_MODE ? 0.1f : 0.5f;
     camera.zoom = std::min(2.0f, std::max(lower, camera.zoom));
+}
+
+void moveCameraToTheBaseIso() {
+    const Player* local = getPlayerById(Player::myStaticId);
+    if (!local) return;
+    for (int id : local->buildingIds) {
+        const Building* b = getBuildingById(id);
+        if (!b) continue;
+        const SDL_FPoint centre = gridToIso(static_cast<float>(b->x) + static_cast<float>(b->wTiles) / 2,
+                                            static_cast<float>(b->y) + static_cast<float>(b->hTiles) / 2);
+        camera.centerX = centre.x;
+        camera.centerY = centre.y;
+        return;
+    }
 }
 
 void updateClicks() {

@@ -1,12 +1,11 @@
-// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
+// The tile grid, coordinates and camera, map files, the static world, sub-tile reservations and neighbourhoods.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
 #include <unordered_map>
-#include "utils.h"
+#include <vector>
 
 #include <SDL2/SDL.h>
 

@@ -5,6 +5,7 @@
 
 #include "config.h"
 #include "map.h"
+#include "static_world_fixture.h"
 
 namespace {
 
@@ -151,6 +152,36 @@ TEST_F(CameraFixture, ClickMarkersFadeOverFiftyOneFrames) {
     EXPECT_EQ(clicks.size(), 1u);
     updateClicks();
     EXPECT_TRUE(clicks.empty());
+}
+
+using CameraJump = StaticWorld;
+
+TEST_F(CameraJump, CentresOnTheFirstLiveBuildingOfTheLocalPlayer) {
+    Player::myStaticId = 7;
+    camera = Camera{};
+    camera.centerX = 123;
+    camera.centerY = 456;
+    Player& local = addPlayer(7);
+    moveCameraToTheBaseIso();
+    EXPECT_FLOAT_EQ(camera.centerX, 123.0f);
+
+    const int gone = placeBuilding("HumanFarm", 7, 1, 1, 2, 2);
+    placeBuilding("HumanCommand", 7, 4, 2, 3, 3);
+    buildings.erase(buildings.begin());
+    buildingIdToIndex.clear();
+    buildingIdToIndex[buildings[0].id] = 0;
+    ASSERT_EQ(local.buildingIds.front(), gone);
+    moveCameraToTheBaseIso();
+    // Footprint centre (5.5, 3.5) in tiles.
+    const SDL_FPoint expected = gridToIso(5.5f, 3.5f);
+    EXPECT_FLOAT_EQ(camera.centerX, expected.x);
+    EXPECT_FLOAT_EQ(camera.centerY, expected.y);
+    EXPECT_FLOAT_EQ(camera.zoom, 1.0f);
+
+    players.clear();
+    camera.centerX = 1;
+    moveCameraToTheBaseIso();
+    EXPECT_FLOAT_EQ(camera.centerX, 1.0f);
 }
 
 }  // namespace
