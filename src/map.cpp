@@ -337,6 +337,67 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
     return true;
 }
 
+// The static world: the grid of a loaded map.
+
+namespace {
+
+struct TerrainCell {
+    char letter;
+    Tile type;
+    uint8_t variant;
+    uint8_t walkable;
+};
+
+// Any other letter makes plain grass; water is the only terrain a map file makes unwalkable.
+const TerrainCell terrainCells[] = {
+    {'G', Tile::Grass, 1, 1}, {'.', Tile::Grass, 0, 1}, {'D', Tile::Drygrass, 0, 1},
+    {'M', Tile::Mud, 0, 1},   {'R', Tile::Rock, 0, 1},  {'W', Tile::Water, 0, 0},
+};
+const TerrainCell plainGrass{'.', Tile::Grass, 0, 1};
+
+const TerrainCell& terrainFromChar(char c) {
+    for (const TerrainCell& cell : terrainCells)
+        if (cell.letter == c) return cell;
+    return plainGrass;
+}
+
+// '\0' where the row or the column is missing.
+char charAt(const std::vector<std::string>& rows, int x, int y) {
+    if (static_cast<size_t>(y) >= rows.size() || static_cast<size_t>(x) >= rows[y].size()) return '\0';
+    return rows[y][x];
+}
+
+void applyHeight(TileInstance& cell, char c) {
+    cell.ramp = c == 'R';
+    if (cell.ramp)
+        cell.heightLevel = 1;
+    else if (c >= '0' && c <= '9')
+        cell.heightLevel = static_cast<uint8_t>(c - '0');
+    else
+        cell.heightLevel = 0;
+}
+
+}  // namespace
+
+Grid buildGrid(const std::vector<std::string>& terrainRows, const std::vector<std::string>& heightRows) {
+    Grid built;
+    built.tiles.resize(static_cast<size_t>(MAP_W) * MAP_H);
+    SUB_MAP_W = MAP_W * SUBDIVISIONS;
+    SUB_MAP_H = MAP_H * SUBDIVISIONS;
+    for (int y = 0; y < MAP_H; ++y)
+        for (int x = 0; x < MAP_W; ++x) {
+            TileInstance& cell = built.tiles[static_cast<size_t>(y) * MAP_W + x];
+            const TerrainCell& terrain = terrainFromChar(charAt(terrainRows, x, y));
+            cell.type = terrain.type;
+            cell.variant = terrain.variant;
+            cell.walkable = terrain.walkable;
+            applyHeight(cell, charAt(heightRows, x, y));
+        }
+    return built;
+}
+
+Grid buildGrid() { return buildGrid(mapData.terrainRows, mapData.heightRows); }
+
 // ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
 
 int SUB_MAP_W = 0;

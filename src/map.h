@@ -153,6 +153,14 @@ void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLi
 // (a name that would leave the folder) or failure, each reported on the error stream.
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
              const std::vector<PendingDeco>& decorations);
+// The editor's save: the live map objects and decorations become the object and decoration lines.
+bool saveMap(const Grid& grid, const std::string& name);
+
+// The static world: the grid of a loaded map. MAP_W and MAP_H must be the terrain's size (validateTerrain);
+// sets SUB_MAP_W and SUB_MAP_H.
+Grid buildGrid(const std::vector<std::string>& terrainRows, const std::vector<std::string>& heightRows);
+Grid buildGrid();
+
 // ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
 
 // Sub-grid size, MAP_W and MAP_H times SUBDIVISIONS; set when a map's grid is built.
