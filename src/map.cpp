@@ -504,7 +504,11 @@ static void setAreaWalkable(Grid& grid, V2i origin, int w, int h, uint8_t walkab
     int x1 = static_cast<int>(std::min<int64_t>(int64_t{origin.x} + w, MAP_W));
     int y1 = static_cast<int>(std::min<int64_t>(int64_t{origin.y} + h, MAP_H));
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) grid.at(x, y).walkable = walkable;
+        for (int x = x0; x < x1; ++x) {
+            TileInstance& cell = grid.at(x, y);
+            // Freeing a footprint never makes water walkable.
+            cell.walkable = walkable && cell.type != Tile::Water ? 1 : 0;
+        }
 }
 
 void blockArea(Grid& grid, V2i origin, int w, int h) { setAreaWalkable(grid, origin, w, h, 0); }

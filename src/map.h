@@ -202,7 +202,7 @@ V2i worldToTile(float x, float y);
 // The sub-tile under a world point, clamped to the sub-grid.
 V2i worldToSubTile(float x, float y);
 
-// Clear or set the walkable flag of the tiles of a rectangle that lie on the grid.
+// Clear or set the walkable flag of the tiles of a rectangle that lie on the grid; water tiles stay unwalkable.
 void blockArea(Grid& grid, V2i origin, int w, int h);
 void unblockArea(Grid& grid, V2i origin, int w, int h);
 
