@@ -1,5 +1,18 @@
 // Lockstep turn exchange; for now the fixed turn length every tick-based constant derives from.
 #pragma once
 
+#include <vector>
+
+#include "game_commands.h"
+
 // One turn runs exactly one simulation tick.
 constexpr float TURN_LENGTH = 0.016f;
+
+// ---- Stand-in until the lockstep manager lands: the queue every producer of local orders appends to.
+struct LockstepManager {
+    float turnLength = TURN_LENGTH;
+    std::vector<Command> pendingCommands;
+};
+
+extern LockstepManager lockstep;
+// ---- End of stand-in.
