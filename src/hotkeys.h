@@ -15,9 +15,7 @@ struct ActionContext {
     Unit* unit = nullptr;
     std::string* ghostBuildingType = nullptr;
     Sprite* ghostSprite = nullptr;
-    void* unusedA = nullptr;  // always null in this system
     bool* placingBuilding = nullptr;
-    void* unusedB = nullptr;  // always null in this system
     int32_t category = 0;
 };
 

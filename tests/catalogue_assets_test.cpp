@@ -61,6 +61,12 @@ TEST_F(MountedAssets, ArchiveIsMountedInsteadOfTheFolderWhenPresent) {
     ::testing::internal::GetCapturedStderr();
 }
 
+TEST_F(MountedAssets, MissingAssetRootIsReportedAsAFailedMount) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(mountAssets(dir / "nowhere/"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("PhysFS mount failed: ", 0), 0u);
+}
+
 TEST_F(MountedAssets, MissingTextureSetReportsEveryFileInLoadOrder) {
     SoftwareRenderer video;
     ASSERT_TRUE(mountAssets(dir.str()));

@@ -1,4 +1,6 @@
 // Each catalogue loader's defaults, conversions and failure rules: which bad files end start-up, which are skipped.
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include "catalogue_support.h"
@@ -253,6 +255,12 @@ INSTANTIATE_TEST_SUITE_P(
         StoppingFile{"global/global.json", "{", "parse_error"},
         StoppingFile{"global/items.json", R"({"items": [{"name": "x"}]})", "but is null"},
         StoppingFile{"global/map_objects.json", R"({"Tree": {"harvestable": 1}})", "type must be boolean"},
-        StoppingFile{"global/effects_sprites.json", R"({"E": {"animation": 3}})", "cannot use value\\(\\) with"}));
+        StoppingFile{"global/effects_sprites.json", R"({"E": {"animation": 3}})", "cannot use value\\(\\) with"}),
+    [](const ::testing::TestParamInfo<StoppingFile>& info) {
+        std::string name = info.param.file;
+        for (char& c : name)
+            if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name + "_" + std::to_string(info.index);
+    });
 
 }  // namespace
