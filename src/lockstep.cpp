@@ -1,0 +1,4 @@
+// Lockstep turn exchange.
+#include "lockstep.h"
+
+LockstepManager lockstep;
