@@ -165,10 +165,15 @@ void Building::computeNearbyTiles(float range) {
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <iterator>
 #include <unordered_set>
 
+#include "effect_grid.h"
+#include "extraction.h"
+#include "game_state.h"
 #include "player.h"
+#include "units.h"
 
 std::vector<Tower> towers;
 std::unordered_map<int, std::size_t> buildingIdToIndex;
@@ -338,4 +343,145 @@ bool setRallyPoint(const Grid&, Building* b, V2i p) {
     b->rallyPoint = p;
     b->hasRallyPoint = true;
     return true;
+}
+
+namespace {
+
+void rebuildBuildingIndex() {
+    buildingIdToIndex.clear();
+    for (std::size_t i = 0; i < buildings.size(); ++i) buildingIdToIndex[buildings[i].id] = i;
+}
+
+void eraseBuilding(int id) {
+    buildings.erase(std::remove_if(buildings.begin(), buildings.end(), [id](const Building& b) { return b.id == id; }),
+                    buildings.end());
+    // Kept right after every erase, so the next id of the same pass finds its own building.
+    rebuildBuildingIndex();
+}
+
+void releaseFromOwner(const Building& b) {
+    Player* owner = getPlayerById(b.playerId);
+    if (!owner) return;
+    auto& ids = owner->buildingIds;
+    ids.erase(std::remove(ids.begin(), ids.end(), b.id), ids.end());
+    if (!b.completed) {
+        owner->underConstruction[b.type] -= 1;
+        return;
+    }
+    owner->completedBuildings[b.type] -= 1;
+    if (b.providesSupply) owner->supplyCap -= SUPPLY_PER_BUILDING;
+}
+
+void releaseBuilding(Building& b, Grid& grid) {
+    releaseFromOwner(b);
+    const auto info = buildingInfo.find(b.type);
+    if (info != buildingInfo.end() && info->second.providesEffect)
+        effectGrid.removeEffectArea(*info->second.providesEffect, {b.x, b.y}, info->second.effectRadius);
+    b.productionQueue.clear();
+    unblockArea(grid, {b.x, b.y}, b.wTiles, b.hTiles);
+    towers.erase(std::remove_if(towers.begin(), towers.end(), [&b](const Tower& t) { return t.buildingId == b.id; }),
+                 towers.end());
+}
+
+}  // namespace
+
+void removeBuildingFromTiles(int id) {
+    const Building* b = getBuildingById(id);
+    if (!b) return;
+    for (const V2i& t : b->footprintTiles) {
+        const auto listed = tileToBuildings.find(packTile(t.x, t.y));
+        if (listed == tileToBuildings.end()) continue;
+        std::vector<int>& ids = listed->second;
+        const auto it = std::find(ids.begin(), ids.end(), id);
+        if (it == ids.end()) continue;
+        *it = ids.back();
+        ids.pop_back();
+        if (ids.empty()) tileToBuildings.erase(listed);
+    }
+}
+
+void processBuildingRemovals(Grid& grid) {
+    if (buildingsToRemove.empty()) return;
+    std::sort(buildingsToRemove.begin(), buildingsToRemove.end());
+    buildingsToRemove.erase(std::unique(buildingsToRemove.begin(), buildingsToRemove.end()), buildingsToRemove.end());
+    for (int id : buildingsToRemove) {
+        removeBuildingFromTiles(id);
+        removeBuildingFromSelection(id);
+        if (Building* b = getBuildingById(id)) releaseBuilding(*b, grid);
+        eraseBuilding(id);
+    }
+    buildingsToRemove.clear();
+}
+
+namespace {
+
+// The first matching record in key order, so every peer picks the same one.
+template <typename Info, typename Match>
+const Info* firstByKey(const std::unordered_map<std::string, Info>& catalogue, Match match) {
+    const Info* found = nullptr;
+    const std::string* foundKey = nullptr;
+    for (const auto& [key, info] : catalogue)
+        if (match(info) && (!foundKey || key < *foundKey)) {
+            found = &info;
+            foundKey = &key;
+        }
+    return found;
+}
+
+Building makeBaseBuilding(const BuildingInfo& info, int x, int y, int playerId) {
+    Building b;
+    b.id = nextAttackableId++;
+    b.type = info.type;
+    b.playerId = playerId;
+    b.x = x;
+    b.y = y;
+    b.wTiles = info.wTiles;
+    b.hTiles = info.hTiles;
+    b.hp = b.maxHp = info.hp;
+    b.sight = info.sight;
+    // A starting base gave its owner no supply, so its removal takes none back.
+    b.providesSupply = false;
+    b.fireSpots = info.fireSpots;
+    b.completed = true;
+    b.computeNearbyTiles();
+    return b;
+}
+
+void placeStartingWorkers(const Building& base, Player& owner) {
+    const UnitInfo* worker =
+        firstByKey(unitInfo, [&owner](const UnitInfo& u) { return u.worker && u.race == owner.race; });
+    if (!worker) {
+        std::cerr << "[UnitInfo] Unknown unit type: \n";
+        return;
+    }
+    const int s = SUBDIVISIONS;
+    for (int k = -1; k <= 1; ++k) {
+        const V2i wanted{std::max(0, std::min(base.x * s + (base.wTiles * s) / 2 + k * s, SUB_MAP_W - 1)),
+                         std::max(0, std::min((base.y + base.hTiles) * s + 1, SUB_MAP_H - 1))};
+        const V2i at = find_nearby_clear_tile(wanted, 10);
+        Unit u = newUnitFromInfo(*worker, nextAttackableId++, owner.id);
+        u.x = static_cast<float>(at.x) * 35.0f + 17.5f;
+        u.y = static_cast<float>(at.y) * 35.0f + 17.5f;
+        u.hp = u.maxHp = 50.0f;
+        addUnit(u);
+        owner.supplyUsed += 1;
+    }
+}
+
+}  // namespace
+
+void spawnBase(Grid& grid, int x, int y, int playerId) {
+    Player* owner = getPlayerById(playerId);
+    if (!owner || !owner->spawnsBase) return;
+    const BuildingInfo* info =
+        firstByKey(buildingInfo, [owner](const BuildingInfo& b) { return b.base && b.race == owner->race; });
+    if (!info) return;
+    const Building base = makeBaseBuilding(*info, x, y, playerId);
+    blockArea(grid, {x, y}, base.wTiles, base.hTiles);
+    addBuilding(base);
+    owner->buildingIds.push_back(base.id);
+    owner->completedBuildings[base.type] += 1;
+    owner->baseTile = {x, y};
+    if (mode == GameMode::Extraction) return;
+    placeStartingWorkers(base, *owner);
 }
