@@ -12,7 +12,9 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "decorations.h"
 #include "game_state.h"
+#include "map_objects.h"
 #include "player.h"
 #include "utils.h"
 #include "entity.h"
@@ -335,6 +337,14 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
         return false;
     }
     return true;
+}
+
+bool saveMap(const Grid& grid, const std::string& name) {
+    std::vector<MapObjectLine> objects;
+    for (const MapObject& o : mapObjects) objects.push_back({o.type, o.tileX, o.tileY, o.wTiles, o.hTiles});
+    std::vector<PendingDeco> lines;
+    for (const Decoration& d : decorations) lines.push_back({d.name, d.tileX, d.tileY, d.width, d.height});
+    return saveMap(grid, name, objects, lines);
 }
 
 // The static world: the grid of a loaded map.

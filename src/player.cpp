@@ -16,7 +16,7 @@ std::unordered_map<int, int> playerToTeamPalette;
 int teamIds = 0;
 int localPlayerId = 0;
 int victoryPlayerId = -1;
-void (*InitGameOver)() = nullptr;
+void (*AnnounceMatchResult)(const std::string& gameSound) = nullptr;
 
 Player::Player(int id, std::string name, std::string race, bool isAI)
     : id(id), name(std::move(name)), race(std::move(race)), isAI(isAI) {
@@ -37,9 +37,9 @@ void addPlayerGold(int playerId, int amount) {
 
 namespace {
 
-void declareWinner(int winnerId) {
+void declareWinner(int winnerId, const char* gameSound) {
     victoryPlayerId = winnerId;
-    if (InitGameOver) InitGameOver();
+    if (AnnounceMatchResult) AnnounceMatchResult(gameSound);
 }
 
 }  // namespace
@@ -50,6 +50,6 @@ void checkVictoryPlayer() {
     const Player* local = getPlayerById(Player::myStaticId);
     const Player* computer = getPlayerById(Player::aiId);
     // The winner's id comes from the drawn ids, so a side that is absent from the match is never read.
-    if (local && local->buildingIds.empty()) declareWinner(Player::aiId);
-    if (computer && computer->buildingIds.empty()) declareWinner(Player::myStaticId);
+    if (local && local->buildingIds.empty()) declareWinner(Player::aiId, "Defeat");
+    if (computer && computer->buildingIds.empty()) declareWinner(Player::myStaticId, "Victory");
 }

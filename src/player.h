@@ -55,8 +55,9 @@ extern int teamIds;
 extern int localPlayerId;
 extern int victoryPlayerId;
 
-// The game-over dialog of the HUD, installed by the session; compares victoryPlayerId with the local id.
-extern void (*InitGameOver)();
+// Installed by the session: plays the Game sound named ("Defeat" or "Victory", not positional, limit 1) and
+// opens the HUD's game-over dialog, which compares victoryPlayerId with the local id. Empty until then.
+extern void (*AnnounceMatchResult)(const std::string& gameSound);
 
 Player* getPlayerById(int id);
 void addPlayerGold(int playerId, int amount);

@@ -8,9 +8,6 @@
 
 #include <SDL2/SDL.h>
 
-#include "decorations.h"
-#include "extraction.h"
-#include "map_objects.h"
 #include "static_world_fixture.h"
 
 namespace {
@@ -18,18 +15,12 @@ namespace {
 struct MapObjects : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
-        resetMapObjects();
         addKind("Crystal", 2, 2, 500);
         addKind("Tree", 1, 1, 0);
         addKind("AmberOil", 3, 3, 800);
         addKind("ExtractionPoint", 1, 1, 0);
         addKind("StartingBase", 3, 3, 0);
     }
-    void TearDown() override {
-        resetMapObjects();
-        StaticWorld::TearDown();
-    }
-
     static void addKind(const std::string& name, int w, int h, int capacity) {
         MapObjectInfo info;
         info.name = name;
@@ -43,19 +34,6 @@ struct MapObjects : StaticWorld {
         meta.frameHeight = 48;
         meta.sprite.dst = SDL_FRect{0, 0, 7, 9};
         mapObjectsSprites[name] = meta;
-    }
-
-    static void resetMapObjects() {
-        mapObjects.clear();
-        mapObjectIdToIndex.clear();
-        objectGrid.clear();
-        tileToMapObjects.clear();
-        mapObjectsToRemove.clear();
-        clearMapObjectSelection();
-        nextMapObjectId = 0;
-        extractionsMapObjectId = 0;
-        mapObjectInfo.clear();
-        mapObjectsSprites.clear();
     }
 
     static std::vector<int> sectorIds(int sx, int sy) { return spatialGrid[sx][sy].objectIds; }
@@ -257,7 +235,6 @@ TEST_F(MapObjects, InTheEditorAStartingBaseIsAnOrdinaryObject) {
 using Decorations = StaticWorld;
 
 TEST_F(Decorations, IdsContinueAcrossSessionsAndFieldsAreKept) {
-    decorations.clear();
     createDecorations({{"Rock1", 1, 2, 30, 40}, {"Bush", -5, 99, 1, 2}}, grid);
     const int first = decorations[0].id;
     EXPECT_EQ(decorations[1].id, first + 1);
@@ -268,12 +245,9 @@ TEST_F(Decorations, IdsContinueAcrossSessionsAndFieldsAreKept) {
     EXPECT_EQ(decorations[0].id, first + 2);
     EXPECT_EQ(getDecorationById(first + 2)->name, "Rock1");
     EXPECT_EQ(getDecorationById(first), nullptr);
-    decorations.clear();
 }
 
 TEST_F(Decorations, SelectionAndDeletion) {
-    decorations.clear();
-    clearDecorationSelection();
     createDecorations({{"A", 0, 0, 1, 1}, {"B", 1, 1, 1, 1}, {"C", 2, 2, 1, 1}}, grid);
     const int a = decorations[0].id;
     const int c = decorations[2].id;
@@ -296,8 +270,6 @@ TEST_F(Decorations, SelectionAndDeletion) {
     addDecorationToSelection(a);
     EXPECT_FALSE(deleteDecorations());
     EXPECT_TRUE(selectedDecorations.empty());
-    clearDecorationSelection();
-    decorations.clear();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "config.h"
@@ -10,8 +12,11 @@
 
 namespace {
 
-std::vector<int> gameOverWinners;
-void recordGameOver() { gameOverWinners.push_back(victoryPlayerId); }
+using Announcements = std::vector<std::pair<std::string, int>>;
+
+// Each announcement: the sound named and the winner recorded when it was made.
+Announcements announcements;
+void recordAnnouncement(const std::string& gameSound) { announcements.emplace_back(gameSound, victoryPlayerId); }
 
 struct Match : ::testing::Test {
     void SetUp() override {
@@ -22,12 +27,12 @@ struct Match : ::testing::Test {
         Player::myStaticId = 11;
         Player::aiId = 22;
         Player::environmentId = 33;
-        gameOverWinners.clear();
-        InitGameOver = recordGameOver;
+        announcements.clear();
+        AnnounceMatchResult = recordAnnouncement;
     }
     void TearDown() override {
         players.clear();
-        InitGameOver = nullptr;
+        AnnounceMatchResult = nullptr;
         victoryPlayerId = -1;
         mode = GameMode::Skirmish;
     }
@@ -78,14 +83,14 @@ TEST_F(Match, ComputerLosingItsLastBuildingIsDecidedOnce) {
     checkVictoryPlayer();
     EXPECT_EQ(victoryPlayerId, 11);
     checkVictoryPlayer();
-    EXPECT_EQ(gameOverWinners, (std::vector<int>{11}));
+    EXPECT_EQ(announcements, (Announcements{{"Victory", 11}}));
 }
 
 TEST_F(Match, BothSidesLosingTogetherEndsWithTheLocalPlayerAsWinner) {
     add(11, false, {});
     add(22, true, {});
     checkVictoryPlayer();
-    EXPECT_EQ(gameOverWinners, (std::vector<int>{22, 11}));
+    EXPECT_EQ(announcements, (Announcements{{"Defeat", 22}, {"Victory", 11}}));
     EXPECT_EQ(victoryPlayerId, 11);
 }
 
@@ -97,7 +102,7 @@ TEST_F(Match, ExtractionAndEditorNeverDecide) {
         checkVictoryPlayer();
         EXPECT_EQ(victoryPlayerId, -1);
     }
-    EXPECT_TRUE(gameOverWinners.empty());
+    EXPECT_TRUE(announcements.empty());
 }
 
 TEST_F(Match, WithoutAComputerPlayerOnlyTheLocalDefeatIsDecided) {
@@ -110,7 +115,7 @@ TEST_F(Match, WithoutAComputerPlayerOnlyTheLocalDefeatIsDecided) {
     checkVictoryPlayer();
     EXPECT_EQ(victoryPlayerId, Player::aiId);
     EXPECT_NE(victoryPlayerId, Player::myStaticId);
-    EXPECT_EQ(gameOverWinners.size(), 1u);
+    EXPECT_EQ(announcements, (Announcements{{"Defeat", Player::aiId}}));
 }
 
 TEST_F(Match, WithoutALocalPlayerTheComputerDefeatStillEndsTheMatch) {

@@ -1,4 +1,4 @@
-// A small static world: grid, players, buildings, map objects and decorations, reset around every test.
+// A small static world: grid, players, units, buildings, map objects and decorations, reset around every test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,13 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "decorations.h"
 #include "effect_grid.h"
 #include "entity.h"
+#include "extraction.h"
 #include "game_state.h"
 #include "map.h"
+#include "map_objects.h"
 #include "player.h"
 #include "units.h"
 
@@ -83,6 +86,18 @@ struct StaticWorld : ::testing::Test {
         spatialGrid.clear();
         effectGrid = EffectGrid();
         resetAttackableIds();
+        mapObjects.clear();
+        mapObjectIdToIndex.clear();
+        objectGrid.clear();
+        tileToMapObjects.clear();
+        mapObjectsToRemove.clear();
+        clearMapObjectSelection();
+        nextMapObjectId = 0;
+        extractionsMapObjectId = 0;
+        mapObjectInfo.clear();
+        mapObjectsSprites.clear();
+        decorations.clear();
+        clearDecorationSelection();
         MAP_W = MAP_H = TILE_SIZE = SUBDIVISIONS = SUB_TILE_SIZE = SUB_MAP_W = SUB_MAP_H = 0;
         GAME_SPEED = UNIT_SPEED = 0.0f;
     }
