@@ -238,7 +238,7 @@ TEST(RaceCatalogue, EachRaceHasOneWorkerOneCivilianOneStartBuildingAndDropOffs) 
 
 // ---------------------------------------------------------------- units and their sprites
 
-TEST(UnitCatalogue, RecordsHoldTheTypesTheLoaderReads) {
+TEST(ShippedUnits, RecordsHoldTheTypesTheLoaderReads) {
     const std::set<std::string> categories = {"Ground", "Air", "Naval"};
     const std::set<std::string> attackTypes = {"None", "Melee", "Ranged", "Instant", "Siege"};
     const std::set<std::string> classes = {"Grass", "Water", "Any"};
@@ -288,7 +288,7 @@ TEST(UnitCatalogue, RecordsHoldTheTypesTheLoaderReads) {
     EXPECT_GT(mine.value("range", 0.0), 0.0);
 }
 
-TEST(UnitCatalogue, EveryUnitTypeHasSpriteMetadataThatCutsItsSheet) {
+TEST(ShippedUnits, EveryUnitTypeHasSpriteMetadataThatCutsItsSheet) {
     const Pack& p = pack();
     std::vector<std::string> types;
     for (auto it = p.units.begin(); it != p.units.end(); ++it) types.push_back(it.key());
@@ -316,7 +316,7 @@ TEST(UnitCatalogue, EveryUnitTypeHasSpriteMetadataThatCutsItsSheet) {
         EXPECT_GT(abyssal.at(a).at("count").get<int>(), 0) << a;
 }
 
-TEST(UnitCatalogue, EveryAttackLandsWithinItsSwing) {
+TEST(ShippedUnits, EveryAttackLandsWithinItsSwing) {
     const Pack& p = pack();
     const SpeedRules rules = shippedSpeeds();
     std::set<std::string> seeingRed;
@@ -337,7 +337,7 @@ TEST(UnitCatalogue, EveryAttackLandsWithinItsSwing) {
     }
 }
 
-TEST(UnitCatalogue, EveryPerTickSpeedIsAtLeastOneWorldUnit) {
+TEST(ShippedUnits, EveryPerTickSpeedIsAtLeastOneWorldUnit) {
     const Pack& p = pack();
     const SpeedRules rules = shippedSpeeds();
     ASSERT_GE(rules.gameSpeed, 1.0f);
