@@ -174,6 +174,7 @@ void Building::computeNearbyTiles(float range) {
 #include "game_state.h"
 #include "player.h"
 #include "units.h"
+#include "upgrades.h"
 
 std::vector<Tower> towers;
 std::unordered_map<int, std::size_t> buildingIdToIndex;
@@ -222,6 +223,24 @@ uint64_t packTile(int x, int y) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
 }
 
+void removeFromTileIndex(std::unordered_map<uint64_t, std::vector<int>>& index, const V2i& tile, int id) {
+    const auto listed = index.find(packTile(tile.x, tile.y));
+    if (listed == index.end()) return;
+    std::vector<int>& ids = listed->second;
+    const auto it = std::find(ids.begin(), ids.end(), id);
+    if (it == ids.end()) return;
+    *it = ids.back();
+    ids.pop_back();
+    if (ids.empty()) index.erase(listed);
+}
+
+bool tileRectContains(int x, int y, int w, int h, const SDL_FPoint& p) {
+    const int left = x * TILE_SIZE;
+    const int top = y * TILE_SIZE;
+    return static_cast<float>(left) <= p.x && p.x <= static_cast<float>(left + w * TILE_SIZE) &&
+           static_cast<float>(top) <= p.y && p.y <= static_cast<float>(top + h * TILE_SIZE);
+}
+
 Building* addBuilding(const Building& b) {
     buildings.push_back(b);
     Building& stored = buildings.back();
@@ -251,10 +270,7 @@ Building* getBuildingAt(const V2i& tile) {
 }
 
 bool buildingContains(const Building& b, const SDL_FPoint& p, int w, int h) {
-    const int left = b.x * TILE_SIZE;
-    const int top = b.y * TILE_SIZE;
-    return static_cast<float>(left) <= p.x && p.x <= static_cast<float>(left + w * TILE_SIZE) &&
-           static_cast<float>(top) <= p.y && p.y <= static_cast<float>(top + h * TILE_SIZE);
+    return tileRectContains(b.x, b.y, w, h, p);
 }
 
 SDL_FPoint buildingCenter(const Building* b) {
@@ -293,6 +309,11 @@ std::vector<Building*> getBuildingsInRange(const V2i& centre, int r) {
 static int countOf(const std::unordered_map<std::string, int>& counts, const std::string& type) {
     const auto it = counts.find(type);
     return it == counts.end() ? 0 : it->second;
+}
+
+bool buildingHasUpgrades(const std::string& type) {
+    const auto it = buildingResearchTree.find(type);
+    return it != buildingResearchTree.end() && !it->second.empty();
 }
 
 int getBuildingCount(const std::string& type, int playerId) {
@@ -374,8 +395,9 @@ void releaseFromOwner(const Building& b) {
 
 void releaseBuilding(Building& b, Grid& grid) {
     releaseFromOwner(b);
+    // Only a completed building spread its effect; a site taking it away would strip a neighbour's tag.
     const auto info = buildingInfo.find(b.type);
-    if (info != buildingInfo.end() && info->second.providesEffect)
+    if (b.completed && info != buildingInfo.end() && info->second.providesEffect)
         effectGrid.removeEffectArea(*info->second.providesEffect, {b.x, b.y}, info->second.effectRadius);
     b.productionQueue.clear();
     unblockArea(grid, {b.x, b.y}, b.wTiles, b.hTiles);
@@ -388,16 +410,7 @@ void releaseBuilding(Building& b, Grid& grid) {
 void removeBuildingFromTiles(int id) {
     const Building* b = getBuildingById(id);
     if (!b) return;
-    for (const V2i& t : b->footprintTiles) {
-        const auto listed = tileToBuildings.find(packTile(t.x, t.y));
-        if (listed == tileToBuildings.end()) continue;
-        std::vector<int>& ids = listed->second;
-        const auto it = std::find(ids.begin(), ids.end(), id);
-        if (it == ids.end()) continue;
-        *it = ids.back();
-        ids.pop_back();
-        if (ids.empty()) tileToBuildings.erase(listed);
-    }
+    for (const V2i& t : b->footprintTiles) removeFromTileIndex(tileToBuildings, t, id);
 }
 
 void processBuildingRemovals(Grid& grid) {

@@ -200,6 +200,10 @@ extern std::vector<int> buildingsToRemove;
 
 // x in the high half, y (as unsigned 32 bits) in the low half.
 uint64_t packTile(int x, int y);
+// Drops one occurrence of id from the tile's list by moving the last id into its place; an emptied list goes.
+void removeFromTileIndex(std::unordered_map<uint64_t, std::vector<int>>& index, const V2i& tile, int id);
+// The world rectangle of w x h tiles at tile (x, y), both ends inclusive.
+bool tileRectContains(int x, int y, int w, int h, const SDL_FPoint& p);
 
 // The stored copy; valid only until buildings next grows or shrinks.
 Building* addBuilding(const Building& b);

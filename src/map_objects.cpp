@@ -189,25 +189,13 @@ std::vector<MapObject*> getObjectsInTiles(std::vector<V2i> tiles, int) {
 }
 
 bool mapObjectContains(const MapObject& o, const SDL_FPoint& p, int w, int h) {
-    const int left = o.tileX * TILE_SIZE;
-    const int top = o.tileY * TILE_SIZE;
-    return static_cast<float>(left) <= p.x && p.x <= static_cast<float>(left + w * TILE_SIZE) &&
-           static_cast<float>(top) <= p.y && p.y <= static_cast<float>(top + h * TILE_SIZE);
+    return tileRectContains(o.tileX, o.tileY, w, h, p);
 }
 
 void removeMapObjectFromTiles(int id) {
     const MapObject* o = getMapObjectById(id);
     if (!o) return;
-    for (const V2i& t : o->tiles) {
-        const auto listed = tileToMapObjects.find(packTile(t.x, t.y));
-        if (listed == tileToMapObjects.end()) continue;
-        std::vector<int>& ids = listed->second;
-        const auto it = std::find(ids.begin(), ids.end(), id);
-        if (it == ids.end()) continue;
-        *it = ids.back();
-        ids.pop_back();
-        if (ids.empty()) tileToMapObjects.erase(listed);
-    }
+    for (const V2i& t : o->tiles) removeFromTileIndex(tileToMapObjects, t, id);
 }
 
 bool removeMapObject(int id) {

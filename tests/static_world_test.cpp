@@ -29,23 +29,14 @@ TEST_F(BuildGrid, TerrainLettersAndHeightCharactersMakeTheCells) {
     EXPECT_EQ(SUB_MAP_H, 4);
 }
 
-TEST_F(BuildGrid, EveryLetterHasItsTerrainAndUnknownLettersArePlainGrass) {
-    MAP_W = 7;
-    MAP_H = 1;
-    const Grid g = buildGrid({"GDMRWx?"}, {});
-    const Tile types[] = {Tile::Grass, Tile::Drygrass, Tile::Mud, Tile::Rock, Tile::Water, Tile::Grass, Tile::Grass};
-    for (int x = 0; x < 7; ++x) {
-        EXPECT_EQ(g.tiles[x].type, types[x]) << x;
-        EXPECT_EQ(g.tiles[x].walkable, x == 4 ? 0 : 1) << x;
-        EXPECT_EQ(g.tiles[x].variant, x == 0 ? 1 : 0) << x;
-        EXPECT_EQ(g.tiles[x].heightLevel, 0) << x;
-    }
-}
-
-TEST_F(BuildGrid, MissingHeightCharactersLeaveLevelZeroWithoutRamp) {
+TEST_F(BuildGrid, UnknownLettersArePlainGrassAndMissingHeightsLevelZeroWithoutRamp) {
     MAP_W = 3;
     MAP_H = 2;
-    const Grid g = buildGrid({"...", "..."}, {"5"});
+    const Grid g = buildGrid({"D?.", "MRG"}, {"5"});
+    EXPECT_EQ(g.tiles[1].type, Tile::Grass);
+    EXPECT_EQ(g.tiles[4].type, Tile::Rock);
+    EXPECT_EQ(g.tiles[4].walkable, 1);
+    EXPECT_EQ(g.tiles[5].variant, 1);
     EXPECT_EQ(g.tiles[0].heightLevel, 5);
     EXPECT_EQ(g.tiles[1].heightLevel, 0);
     EXPECT_EQ(g.tiles[1].ramp, 0);
@@ -264,6 +255,19 @@ TEST_F(Removal, BuildingQueuedThriceIsRemovedOnceAndFreesFootprintTagsAndCounts)
     EXPECT_FALSE(effectGrid.hasTag({5, 3}, "holy"));
     for (int x = 3; x < 7; ++x)
         for (int y = 3; y < 7; ++y) EXPECT_EQ(grid.at(x, y).walkable, 1);
+}
+
+TEST_F(Removal, CancelledSiteLeavesTheEffectOfACompletedNeighbour) {
+    buildingInfo["AHumanShed"].providesEffect = "holy";
+    buildingInfo["AHumanShed"].effectRadius = 2;
+    addPlayer(4);
+    placeBuilding("AHumanShed", 4, 3, 3, 1, 1);
+    effectGrid.addEffectArea("holy", {3, 3}, 2);
+    const int site = placeBuilding("AHumanShed", 4, 4, 3, 1, 1);
+    buildings.back().completed = false;
+    buildingsToRemove = {site};
+    processBuildingRemovals(grid);
+    EXPECT_TRUE(effectGrid.hasTag({4, 3}, "holy"));
 }
 
 TEST_F(Removal, SupplyTakenBackMatchesWhatTheBuildingGave) {
