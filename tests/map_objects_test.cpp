@@ -8,7 +8,9 @@
 
 #include <SDL2/SDL.h>
 
+#include "game_state.h"
 #include "static_world_fixture.h"
+#include "test_files.h"
 
 namespace {
 
@@ -230,6 +232,21 @@ TEST_F(MapObjects, InTheEditorAStartingBaseIsAnOrdinaryObject) {
     EXPECT_EQ(mapObjects[0].type, "StartingBase");
     EXPECT_TRUE(buildings.empty());
     EXPECT_EQ(grid.at(8, 8).walkable, 0);
+}
+
+TEST_F(MapObjects, EditorSaveWritesTheLiveObjectsAndDecorationsInTheirOrder) {
+    TempDir dir;
+    const std::string savedBase = basePath;
+    basePath = dir.path.string() + "/";
+    setMapSize(2, 1);
+    createObjects({{"Tree", 1, 0}, {"Crystal", 0, 0}}, grid);
+    createDecorations({{"Bush", 1, 0, 64, 48}}, grid);
+    const bool saved = saveMap(grid, "mine.map");
+    basePath = savedBase;
+    ASSERT_TRUE(saved);
+    const std::string text = readWholeFile(dir.path / "maps/mine.map");
+    EXPECT_NE(text.find("[Objects]\nTree,1,0,1,1\nCrystal,0,0,2,2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Decorations]\nBush,1,0,64,48\n"), std::string::npos) << text;
 }
 
 using Decorations = StaticWorld;
