@@ -58,3 +58,7 @@ V2i find_nearby_clear_tile(V2i subTile, int radius) {
             }
     return subTile;
 }
+
+// ---- Items on the map ----
+
+std::unordered_map<int, Item> items_map;

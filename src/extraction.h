@@ -39,3 +39,19 @@ extern int extractionsMapObjectId;
 // The first on-map, unreserved sub-tile on a walkable tile in growing squares (row by row) around subTile,
 // up to radius; subTile itself when none is found.
 V2i find_nearby_clear_tile(V2i subTile, int radius);
+
+// ---- Items on the map ----
+#include <string>
+#include <unordered_map>
+
+struct Item {
+    int id = -1;
+    std::string type;  // a name of items_info
+    float x = 0.0f;    // world position while on the ground
+    float y = 0.0f;
+    bool onGround = false;
+    int graveyardIndex = -1;  // a corpse's dead unit; -1 for other items
+};
+
+// Every item of the current match by id.
+extern std::unordered_map<int, Item> items_map;

@@ -145,3 +145,27 @@ struct Command {
     int player = 0;
     CommandPayload payload;
 };
+
+// ---- Applying commands ----
+
+struct Grid;
+
+// Set by the pause order, cleared by the resume order; while set, live turns apply only those two.
+extern bool paused;
+// The last measured network round trip in milliseconds.
+extern int latencyMs;
+
+// Carries out one order against the world; an accepted order is appended to the open command log unless it
+// comes from a replay or a resumed save (isReplay). nowMs is the session clock, read only by the pong order.
+void applyCommand(const Command& cmd, Grid& grid, int nowMs, bool isReplay);
+
+// Whether the order may be applied while the game is paused.
+bool isPauseCommand(const Command& cmd);
+
+// A live turn's orders in their order; while paused only pause and resume orders are applied, the others are
+// dropped. Whether paused is read again before each order.
+void applyLiveTurn(const std::vector<Command>& cmds, Grid& grid, int nowMs);
+
+// Plans a group's paths along one leader path: the unit nearest the goal searches the whole way, every unit
+// then searches a short way to a point ahead on that path and keeps the path to follow afterwards.
+void processGroupMove2(const MoveCommand& cmd, Grid& grid);

@@ -1,4 +1,624 @@
-// Lockstep turn exchange.
+// Lockstep turns, the command log that records every applied command, and reading a log back as a replay.
 #include "lockstep.h"
 
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <variant>
+
+#include <SDL2/SDL.h>
+
+#include "config.h"
+#include "game_state.h"
+#include "player.h"
+#include "utils.h"
+
+using nlohmann::json;
+
 LockstepManager lockstep;
+std::ofstream commandLog;
+std::string replay_file_name;
+std::vector<Turn> replayTurns;
+int replayTurnIndex = 0;
+
+// ---- Writing records ----
+
+namespace {
+
+struct DataWriter {
+    json operator()(const std::monostate&) const { return nullptr; }
+    json operator()(const PingCommand&) const { return nullptr; }
+    json operator()(const PongCommand&) const { return nullptr; }
+    json operator()(const MoveCommand& c) const {
+        return {{"unitIds", c.unitIds}, {"x", c.x}, {"y", c.y}, {"shiftHeld", c.shiftHeld}};
+    }
+    json operator()(const SpawnCommand& c) const { return {{"unitType", c.unitType}}; }
+    json operator()(const MineCommand& c) const {
+        return {{"unitId", c.unitId}, {"targetX", c.targetX}, {"targetY", c.targetY}, {"mapObjectId", c.mapObjectId}};
+    }
+    json operator()(const PlaceBuildingDownCommand& c) const {
+        return {{"buildingType", c.buildingType}, {"targetX", c.targetX}, {"targetY", c.targetY}, {"unitId", c.unitId}};
+    }
+    json operator()(const TrainUnitCommand& c) const { return {{"buildingId", c.buildingId}, {"unitType", c.unitType}}; }
+    json operator()(const AttackCommand& c) const { return {{"unitId", c.unitId}, {"targetId", c.targetId}}; }
+    json operator()(const SetRallyPointCommand& c) const {
+        return {{"buildingId", c.buildingId}, {"targetX", c.targetX}, {"targetY", c.targetY}};
+    }
+    json operator()(const CarrierPickUpCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
+    json operator()(const CarrierDropOffCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
+    json operator()(const CastSpellCommand& c) const {
+        return {{"unitId", c.unitId}, {"targetId", c.targetId}, {"targetX", c.targetX},
+                {"targetY", c.targetY}, {"spell", c.spell},       {"shiftHeld", c.shiftHeld}};
+    }
+    json operator()(const StopProductionCommand& c) const { return {{"buildingId", c.buildingId}, {"index", c.index}}; }
+    json operator()(const StopConstructionCommand& c) const { return {{"buildingId", c.buildingId}}; }
+    json operator()(const ResearchUpgradeCommand& c) const {
+        return {{"buildingId", c.buildingId}, {"upgradeType", c.upgradeType}};
+    }
+    json operator()(const ChatMessageCommand& c) const { return {{"message", c.message}}; }
+    json operator()(const AttackMove& c) const {
+        return {{"unitId", c.unitId}, {"x", c.x}, {"y", c.y}, {"shiftHeld", c.shiftHeld}};
+    }
+    json operator()(const PickUpCommand& c) const { return {{"unitId", c.unitId}, {"itemId", c.itemId}}; }
+    json operator()(const PauseGameCommand& c) const { return {{"timestamp", c.timestamp}}; }
+    json operator()(const ResumeGameCommand& c) const { return {{"timestamp", c.timestamp}}; }
+};
+
+void reportStreamState(const std::ostream& out) {
+    if (out.good()) return;
+    SDL_Log("Stream not good, failbit: %d, badbit: %d", out.fail() ? 1 : 0, out.bad() ? 1 : 0);
+}
+
+}  // namespace
+
+json commandToJson(int tick, const Command& cmd) {
+    // nlohmann's objects keep their keys in byte order, so the record reads "data", "player", "tick", "type".
+    return {{"tick", tick},
+            {"player", cmd.player},
+            {"type", static_cast<int32_t>(cmd.type)},
+            {"data", std::visit(DataWriter{}, cmd.payload)}};
+}
+
+std::string compactJson(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+void appendCommandRecord(std::ostream& log, int tick, const Command& cmd) {
+    reportStreamState(log);
+    log << compactJson(commandToJson(tick, cmd)) << '\n';
+    log.flush();
+}
+
+// ---- Reading records ----
+
+namespace {
+
+bool isInt32(const json& value) {
+    if (value.is_number_unsigned()) return value.get<uint64_t>() <= INT32_MAX;
+    if (!value.is_number_integer()) return false;
+    const int64_t n = value.get<int64_t>();
+    return n >= INT32_MIN && n <= INT32_MAX;
+}
+
+// Reads the keys of one object, remembering the first fault; later reads then give defaults.
+class FieldReader {
+public:
+    explicit FieldReader(const json& object) : object_(object) {}
+
+    const std::string& error() const { return error_; }
+
+    int integer(const char* key) {
+        const json* value = find(key);
+        if (!value) return 0;
+        if (!isInt32(*value)) return fail(key, "is not a 32-bit integer"), 0;
+        return value->get<int>();
+    }
+
+    std::string text(const char* key) {
+        const json* value = find(key);
+        if (!value) return {};
+        if (!value->is_string()) return fail(key, "is not a string"), std::string();
+        return value->get<std::string>();
+    }
+
+    // Optional: absent reads as false.
+    bool flag(const char* key) {
+        if (!error_.empty() || !object_.contains(key)) return false;
+        const json& value = object_.at(key);
+        if (!value.is_boolean()) return fail(key, "is not a boolean"), false;
+        return value.get<bool>();
+    }
+
+    std::vector<int> ids(const char* key) {
+        const json* value = find(key);
+        if (!value) return {};
+        if (!value->is_array()) return fail(key, "is not an array"), std::vector<int>();
+        if (value->size() > MAX_LOGGED_UNIT_IDS) return fail(key, "holds too many ids"), std::vector<int>();
+        std::vector<int> result;
+        result.reserve(value->size());
+        for (const json& id : *value) {
+            if (!isInt32(id)) return fail(key, "holds a value that is not a 32-bit integer"), std::vector<int>();
+            result.push_back(id.get<int>());
+        }
+        return result;
+    }
+
+private:
+    const json* find(const char* key) {
+        if (!error_.empty()) return nullptr;
+        if (!object_.contains(key)) return fail(key, "is missing"), nullptr;
+        return &object_.at(key);
+    }
+    void fail(const char* key, const char* why) { error_ = std::string("\"") + key + "\" " + why; }
+
+    const json& object_;
+    std::string error_;
+};
+
+CommandPayload readMove(FieldReader& r) {
+    MoveCommand c;
+    c.unitIds = r.ids("unitIds");
+    c.x = r.integer("x");
+    c.y = r.integer("y");
+    c.shiftHeld = r.flag("shiftHeld");
+    return c;
+}
+
+CommandPayload readSpawn(FieldReader& r) { return SpawnCommand{r.text("unitType")}; }
+
+CommandPayload readMine(FieldReader& r) {
+    MineCommand c;
+    c.unitId = r.integer("unitId");
+    c.targetX = r.integer("targetX");
+    c.targetY = r.integer("targetY");
+    c.mapObjectId = r.integer("mapObjectId");
+    return c;
+}
+
+CommandPayload readPlaceBuilding(FieldReader& r) {
+    PlaceBuildingDownCommand c;
+    c.buildingType = r.text("buildingType");
+    c.targetX = r.integer("targetX");
+    c.targetY = r.integer("targetY");
+    c.unitId = r.integer("unitId");
+    return c;
+}
+
+CommandPayload readTrainUnit(FieldReader& r) {
+    TrainUnitCommand c;
+    c.buildingId = r.integer("buildingId");
+    c.unitType = r.text("unitType");
+    return c;
+}
+
+CommandPayload readAttack(FieldReader& r) {
+    AttackCommand c;
+    c.unitId = r.integer("unitId");
+    c.targetId = r.integer("targetId");
+    return c;
+}
+
+CommandPayload readRallyPoint(FieldReader& r) {
+    SetRallyPointCommand c;
+    c.buildingId = r.integer("buildingId");
+    c.targetX = r.integer("targetX");
+    c.targetY = r.integer("targetY");
+    return c;
+}
+
+CommandPayload readCarrierPickUp(FieldReader& r) {
+    CarrierPickUpCommand c;
+    c.unitId = r.integer("unitId");
+    c.carrierId = r.integer("carrierId");
+    return c;
+}
+
+CommandPayload readCarrierDropOff(FieldReader& r) {
+    CarrierDropOffCommand c;
+    c.unitId = r.integer("unitId");
+    c.carrierId = r.integer("carrierId");
+    return c;
+}
+
+CommandPayload readCastSpell(FieldReader& r) {
+    CastSpellCommand c;
+    c.unitId = r.integer("unitId");
+    c.targetId = r.integer("targetId");
+    c.targetX = r.integer("targetX");
+    c.targetY = r.integer("targetY");
+    c.spell = r.text("spell");
+    c.shiftHeld = r.flag("shiftHeld");
+    return c;
+}
+
+CommandPayload readStopProduction(FieldReader& r) {
+    StopProductionCommand c;
+    c.buildingId = r.integer("buildingId");
+    c.index = r.integer("index");
+    return c;
+}
+
+CommandPayload readStopConstruction(FieldReader& r) { return StopConstructionCommand{r.integer("buildingId")}; }
+
+CommandPayload readResearch(FieldReader& r) {
+    ResearchUpgradeCommand c;
+    c.buildingId = r.integer("buildingId");
+    c.upgradeType = r.text("upgradeType");
+    return c;
+}
+
+CommandPayload readChat(FieldReader& r) { return ChatMessageCommand{r.text("message")}; }
+CommandPayload readPause(FieldReader& r) { return PauseGameCommand{r.integer("timestamp")}; }
+CommandPayload readResume(FieldReader& r) { return ResumeGameCommand{r.integer("timestamp")}; }
+
+CommandPayload readAttackMove(FieldReader& r) {
+    AttackMove c;
+    c.unitId = r.integer("unitId");
+    c.x = r.integer("x");
+    c.y = r.integer("y");
+    c.shiftHeld = r.flag("shiftHeld");
+    return c;
+}
+
+CommandPayload readPickUp(FieldReader& r) {
+    PickUpCommand c;
+    c.unitId = r.integer("unitId");
+    c.itemId = r.integer("itemId");
+    return c;
+}
+
+using PayloadReader = CommandPayload (*)(FieldReader&);
+
+// Indexed by the command's type code; null where the code carries no order record (Ping, Pong).
+constexpr PayloadReader payloadReaders[] = {
+    readMove,        readSpawn,          readMine,       readPlaceBuilding,    readTrainUnit,
+    readAttack,      readRallyPoint,     readCarrierPickUp, readCarrierDropOff, readCastSpell,
+    readStopProduction, readStopConstruction, readResearch, readChat,          readPause,
+    readResume,      nullptr,            nullptr,        readAttackMove,       readPickUp,
+};
+
+// Where the next line begins, or nothing when the stream cannot tell.
+std::optional<std::streampos> lineStart(std::istream& in) {
+    const std::streampos at = in.tellg();
+    if (at == std::streampos(-1)) return std::nullopt;
+    return at;
+}
+
+// A line without its line end; false at the end of the stream. An over-long line is cut and flagged.
+bool readLine(std::istream& in, std::string& line, bool& tooLong) {
+    line.clear();
+    tooLong = false;
+    char c;
+    bool any = false;
+    while (in.get(c)) {
+        any = true;
+        if (c == '\n') return true;
+        if (line.size() >= MAX_RECORD_LINE) {
+            tooLong = true;
+            continue;
+        }
+        line.push_back(c);
+    }
+    return any;
+}
+
+bool isBlank(const std::string& line) { return line.find_first_not_of(" \t\r") == std::string::npos; }
+
+TurnRead reportMalformed(std::istream& in, const std::string& why) {
+    std::cerr << "Malformed command log record: " << why << "\n";
+    in.setstate(std::ios::failbit);
+    return TurnRead::Malformed;
+}
+
+}  // namespace
+
+bool commandFromJson(const json& record, int& tick, Command& cmd, std::string& error) {
+    if (!record.is_object()) {
+        error = "the record is not an object";
+        return false;
+    }
+    FieldReader fields(record);
+    tick = fields.integer("tick");
+    const int player = fields.integer("player");
+    const int type = fields.integer("type");
+    if (!fields.error().empty()) {
+        error = fields.error();
+        return false;
+    }
+    Command result;
+    result.type = static_cast<CommandType>(type);
+    result.player = player;
+    const bool hasRecord = type >= 0 && type < static_cast<int>(std::size(payloadReaders)) && payloadReaders[type];
+    if (hasRecord) {
+        const auto data = record.find("data");
+        if (data == record.end() || !data->is_object()) {
+            error = "\"data\" is not an object";
+            return false;
+        }
+        FieldReader dataFields(*data);
+        result.payload = payloadReaders[type](dataFields);
+        if (!dataFields.error().empty()) {
+            error = dataFields.error();
+            return false;
+        }
+    }
+    cmd = std::move(result);
+    return true;
+}
+
+TurnRead readNextTurn(std::istream& in, Turn& turn) {
+    Turn group;
+    bool grouping = false;
+    std::string line;
+    bool tooLong = false;
+    while (true) {
+        const std::optional<std::streampos> start = lineStart(in);
+        if (!readLine(in, line, tooLong)) break;
+        if (tooLong) return reportMalformed(in, "a line longer than the longest record");
+        if (isBlank(line)) continue;
+        const json record = json::parse(line, nullptr, false);
+        if (record.is_discarded()) return reportMalformed(in, "not JSON: " + line.substr(0, 80));
+        int tick = 0;
+        Command cmd;
+        std::string error;
+        if (!commandFromJson(record, tick, cmd, error)) return reportMalformed(in, error);
+        if (grouping && tick != group.tick) {
+            // The next call starts with this record.
+            in.clear();
+            if (!start || !in.seekg(*start)) return reportMalformed(in, "the stream cannot go back a record");
+            turn = std::move(group);
+            return TurnRead::Read;
+        }
+        group.tick = tick;
+        group.player = cmd.player;
+        group.commands.push_back(std::move(cmd));
+        grouping = true;
+    }
+    if (!grouping) return TurnRead::End;
+    turn = std::move(group);
+    return TurnRead::Read;
+}
+
+// ---- Header ----
+
+namespace {
+
+using ConfigValue = std::variant<bool, int, float, std::string>;
+using ConfigTarget = std::variant<bool*, int*, float*, std::string*>;
+
+struct ReplayConfigKey {
+    const char* name;
+    ConfigTarget target;
+    ConfigValue fallback;
+};
+
+// The keys a replay applies, in the order it applies them, with the value an absent key gives.
+const ReplayConfigKey replayConfigKeys[] = {
+    {"DEBUG_MODE", &DEBUG_MODE, false},
+    {"GOD_MODE", &GOD_MODE, false},
+    {"AI", &AI, false},
+    {"MODS", &MODS, false},
+    {"MAP_W", &MAP_W, 32},
+    {"MAP_H", &MAP_H, 32},
+    {"TILE_SIZE", &TILE_SIZE, 64},
+    {"MAP_FILE", &MAP_FILE, std::string("default")},
+    {"GAME_SPEED", &GAME_SPEED, 1.0f},
+    {"UNIT_SPEED", &UNIT_SPEED, 80.0f},
+    {"GOLD_MINING_TIME", &CRYSTAL_MINING_TIME, 3.0f},
+    {"WOOD_MINING_TIME", &AMBER_OIL_MINING_TIME, 3.0f},
+    {"WAYPOINT_EPS", &WAYPOINT_EPS, 2.0f},
+    {"CANCEL_BUILDING_PERCENTAGE_LOSS", &CANCEL_BUILDING_PERCENTAGE_LOSS, 0.8f},
+    {"FULLSCREEN", &FULLSCREEN, false},
+    {"FOG", &FOG, false},
+    {"MUSIC", &MUSIC, true},
+    {"SOUNDS", &SOUNDS, false},
+    {"HUD_SIZE", &HUD_SIZE, 180.0f},
+    {"MINIMAP_SIZE", &MINIMAP_SIZE, 150},
+    {"ANTI_ALIASING", &ANTI_ALIASING, 0},
+    {"LOGS", &LOGS, false},
+};
+
+constexpr std::size_t REPLAY_CONFIG_KEY_COUNT = std::size(replayConfigKeys);
+
+// The written header also names these two, which a replay leaves as the running configuration has them.
+const ReplayConfigKey recordedOnlyKeys[] = {
+    {"DRAW_DEBUG_TILES", &DRAW_DEBUG_TILES, false},
+    {"VERSION", &VERSION, std::string()},
+};
+
+struct ReplayPlayer {
+    int id = 0;
+    std::string name = "Unknown";
+    std::string race = "Unknown";
+    bool ai = false;
+};
+
+struct ReplayHeader {
+    std::vector<ConfigValue> config;  // one value per replayConfigKeys entry
+    bool hasPlayers = false;
+    std::vector<ReplayPlayer> players;
+};
+
+// The configuration a replay header replaced, kept until the replayed session ends.
+std::optional<std::vector<ConfigValue>> configurationBeforeReplay;
+
+ConfigValue currentValue(const ConfigTarget& target) {
+    return std::visit([](auto* global) { return ConfigValue(*global); }, target);
+}
+
+void assign(const ConfigTarget& target, const ConfigValue& value) {
+    std::visit([&](auto* global) { *global = std::get<std::decay_t<decltype(*global)>>(value); }, target);
+}
+
+json toJson(const ConfigValue& value) {
+    return std::visit([](const auto& v) { return json(v); }, value);
+}
+
+// Reads one header value of the target's kind; false with a reason when the JSON value is of another type.
+bool readConfigValue(const json& value, const ConfigTarget& target, ConfigValue& out, std::string& error) {
+    if (std::holds_alternative<bool*>(target)) {
+        if (!value.is_boolean()) return error = "is not a boolean", false;
+        out = value.get<bool>();
+    } else if (std::holds_alternative<int*>(target)) {
+        if (!value.is_number()) return error = "is not a number", false;
+        const double number = value.get<double>();
+        if (!(number >= INT32_MIN && number < 2147483648.0)) return error = "does not fit 32 bits", false;
+        out = static_cast<int>(number);
+    } else if (std::holds_alternative<float*>(target)) {
+        if (!value.is_number()) return error = "is not a number", false;
+        const double number = value.get<double>();
+        if (!(std::fabs(number) <= FLT_MAX)) return error = "does not fit a float", false;
+        out = static_cast<float>(number);
+    } else {
+        if (!value.is_string()) return error = "is not a string", false;
+        out = value.get<std::string>();
+    }
+    return true;
+}
+
+// An absent key leaves the target as it is.
+bool readOptionalKey(const json& object, const char* key, const ConfigTarget& target, std::string& error) {
+    if (!object.contains(key)) return true;
+    ConfigValue value;
+    std::string why;
+    if (!readConfigValue(object.at(key), target, value, why)) return error = std::string("\"") + key + "\" " + why, false;
+    assign(target, value);
+    return true;
+}
+
+bool readReplayPlayers(const json& list, std::vector<ReplayPlayer>& out, std::string& error) {
+    if (list.is_null()) return true;
+    if (!list.is_array()) return error = "\"players\" is not an array", false;
+    if (list.size() > MAX_REPLAY_PLAYERS) return error = "\"players\" lists too many players", false;
+    for (const json& entry : list) {
+        if (!entry.is_object()) return error = "a player entry is not an object", false;
+        ReplayPlayer p;
+        if (!readOptionalKey(entry, "id", &p.id, error) || !readOptionalKey(entry, "name", &p.name, error) ||
+            !readOptionalKey(entry, "race", &p.race, error) || !readOptionalKey(entry, "ai", &p.ai, error))
+            return false;
+        out.push_back(std::move(p));
+    }
+    return true;
+}
+
+bool parseReplayHeader(const std::string& line, ReplayHeader& header, std::string& error) {
+    const json doc = json::parse(line, nullptr, false);
+    if (doc.is_discarded()) return error = "the header line is not JSON", false;
+    if (!doc.is_object()) return error = "the header is not an object", false;
+    for (const ReplayConfigKey& key : replayConfigKeys) {
+        ConfigValue value = key.fallback;
+        std::string why;
+        if (doc.contains(key.name) && !readConfigValue(doc.at(key.name), key.target, value, why))
+            return error = std::string("\"") + key.name + "\" " + why, false;
+        // The map name becomes a path under the maps folder: it must stay inside it.
+        const std::string* text = std::get_if<std::string>(&value);
+        if (text && !Utils::isPlainFileName(*text))
+            return error = std::string("\"") + key.name + "\" is not a plain file name: " + *text, false;
+        header.config.push_back(std::move(value));
+    }
+    header.hasPlayers = doc.contains("players");
+    return !header.hasPlayers || readReplayPlayers(doc.at("players"), header.players, error);
+}
+
+std::vector<ConfigValue> runningConfiguration() {
+    std::vector<ConfigValue> values;
+    for (const ReplayConfigKey& key : replayConfigKeys) values.push_back(currentValue(key.target));
+    return values;
+}
+
+void applyConfiguration(const std::vector<ConfigValue>& values) {
+    for (std::size_t i = 0; i < REPLAY_CONFIG_KEY_COUNT; ++i) assign(replayConfigKeys[i].target, values[i]);
+    deriveConfigValues();
+}
+
+void applyReplayPlayers(const std::vector<ReplayPlayer>& list) {
+    players.clear();
+    for (const ReplayPlayer& entry : list) {
+        auto player = std::make_unique<Player>(entry.id, entry.name, entry.race, entry.ai);
+        player->teamPalette = teamIds++;
+        playerToTeamPalette[entry.id] = 2;
+        players.push_back(std::move(player));
+    }
+    // With nobody listed there is no participant to watch as; the local id stays.
+    if (!players.empty()) Player::myStaticId = players.front()->id;
+}
+
+void applyReplayHeader(const ReplayHeader& header) {
+    if (!configurationBeforeReplay) configurationBeforeReplay = runningConfiguration();
+    applyConfiguration(header.config);
+    // Players are made after the configuration: a new player's starting resources follow DEBUG_MODE.
+    if (header.hasPlayers) applyReplayPlayers(header.players);
+}
+
+}  // namespace
+
+json commandLogHeader(const std::string& mapName) {
+    json header = json::object();
+    for (const ReplayConfigKey& key : replayConfigKeys) header[key.name] = toJson(currentValue(key.target));
+    for (const ReplayConfigKey& key : recordedOnlyKeys) header[key.name] = toJson(currentValue(key.target));
+    header["MAP_FILE"] = mapName;
+    json list = json::array();
+    for (const auto& p : players) list.push_back({{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}});
+    header["players"] = std::move(list);
+    return header;
+}
+
+void setup_command_log_for_writing(const std::string& mapName) {
+    if (commandLog.is_open()) return;
+    replay_file_name = Utils::make_replay_filename();
+    const std::filesystem::path folder = basePath + "replays/";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    commandLog.open(folder / replay_file_name, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!commandLog.is_open()) {
+        std::cerr << "Failed to open commands.log\n";
+        return;
+    }
+    commandLog << compactJson(commandLogHeader(mapName)) << '\n';
+    commandLog.flush();
+    reportStreamState(commandLog);
+}
+
+void closeCommandLog() {
+    if (commandLog.is_open()) commandLog.close();
+    commandLog.clear();
+}
+
+bool loadReplay(std::istream& in) {
+    replayTurns.clear();
+    std::string line;
+    bool tooLong = false;
+    if (!readLine(in, line, tooLong)) {
+        std::cerr << "Replay file is empty!\n";
+        return false;
+    }
+    ReplayHeader header;
+    std::string error;
+    if (tooLong) error = "the header line is too long";
+    if (!error.empty() || !parseReplayHeader(line, header, error)) {
+        std::cerr << "Failed to parse replay config JSON: " << error << "\n";
+        return false;
+    }
+    applyReplayHeader(header);
+
+    while (true) {
+        Turn turn;
+        const TurnRead read = readNextTurn(in, turn);
+        if (read == TurnRead::End) return true;
+        if (read == TurnRead::Malformed) return false;
+        // Playback matches turns to ticks in list order: a tick that does not come later would never be reached.
+        const int previous = replayTurns.empty() ? -1 : replayTurns.back().tick;
+        if (turn.tick <= previous) {
+            std::cerr << "Malformed command log record: tick " << turn.tick << " after tick " << previous << "\n";
+            return false;
+        }
+        replayTurns.push_back(std::move(turn));
+    }
+}
+
+void restoreConfigurationAfterReplay() {
+    if (!configurationBeforeReplay) return;
+    applyConfiguration(*configurationBeforeReplay);
+    configurationBeforeReplay.reset();
+}

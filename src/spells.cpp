@@ -8,7 +8,8 @@
 
 using nlohmann::json;
 
-static void effectNone(const SpellContext&) {}
+// Cast, with no effect.
+static bool effectNone(const SpellContext&) { return true; }
 
 // Every key is bound to the do-nothing effect until the spell effects themselves are built.
 std::unordered_map<std::string, EffectFunction> effectFunctions = {

@@ -14,7 +14,9 @@ struct SpellContext {
     V2f targetPos;
 };
 
-using EffectFunction = std::function<void(const SpellContext&)>;
+// Whether the spell took effect: false when the effect refused (bad ids, too little mana, wrong target), so a
+// refused cast starts no cooldown.
+using EffectFunction = std::function<bool(const SpellContext&)>;
 
 enum class TargetType : int32_t { None = 0, Unit = 1, Point = 2, Area = 3, Self = 4 };
 

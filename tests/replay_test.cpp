@@ -1,0 +1,245 @@
+// Replay loading: the header's configuration and players, the turns, bad files, and the configuration put back.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "config.h"
+#include "lockstep.h"
+#include "player.h"
+
+using nlohmann::json;
+
+namespace {
+
+auto configurationTuple() {
+    return std::tie(DEBUG_MODE, GOD_MODE, AI, MODS, MAP_W, MAP_H, TILE_SIZE, MAP_FILE, GAME_SPEED, UNIT_SPEED,
+                    CRYSTAL_MINING_TIME, AMBER_OIL_MINING_TIME, WAYPOINT_EPS, CANCEL_BUILDING_PERCENTAGE_LOSS,
+                    FULLSCREEN, FOG, MUSIC, SOUNDS, HUD_SIZE, MINIMAP_SIZE, ANTI_ALIASING, LOGS, DRAW_DEBUG_TILES,
+                    SUB_TILE_SIZE, CRYSTAL_MINING_TICKS, AMBER_OIL_MINING_TICKS);
+}
+
+template <class... T>
+std::tuple<std::decay_t<T>...> valuesOf(const std::tuple<T...>& refs) {
+    return refs;
+}
+
+using Configuration = decltype(valuesOf(configurationTuple()));
+
+struct ReplayLoading : ::testing::Test {
+    void SetUp() override {
+        saved = configurationTuple();
+        savedLocalId = Player::myStaticId;
+        savedTeamIds = teamIds;
+        // The running configuration of a match, as start-up leaves it.
+        TILE_SIZE = 140;
+        GAME_SPEED = 1.0f;
+        UNIT_SPEED = 200.0f;
+        CRYSTAL_MINING_TIME = 2.0f;
+        AMBER_OIL_MINING_TIME = 3.0f;
+        MAP_FILE = "fight";
+        MUSIC = false;
+        SOUNDS = true;
+        deriveConfigValues();
+        atStart = configurationTuple();
+        players.clear();
+        players.push_back(std::make_unique<Player>(5, "Joes", "human", false));
+        Player::myStaticId = 5;
+        playerToTeamPalette.clear();
+        replayTurns.clear();
+    }
+    void TearDown() override {
+        restoreConfigurationAfterReplay();
+        configurationTuple() = saved;
+        Player::myStaticId = savedLocalId;
+        teamIds = savedTeamIds;
+        players.clear();
+        playerToTeamPalette.clear();
+        replayTurns.clear();
+    }
+
+    static bool load(const std::string& text, std::string* errors = nullptr) {
+        std::istringstream in(text);
+        ::testing::internal::CaptureStderr();
+        const bool ok = loadReplay(in);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        if (errors) *errors = err;
+        return ok;
+    }
+
+    static std::string record(int tick, int unit) {
+        return compactJson(commandToJson(tick, Command{CommandType::Attack, 1, AttackCommand{unit, 0}})) + "\n";
+    }
+
+    Configuration saved;
+    Configuration atStart;
+    int savedLocalId = 0;
+    int savedTeamIds = 0;
+};
+
+TEST_F(ReplayLoading, HeaderOnlyAppliesTheConfigurationAndRebuildsThePlayers) {
+    ASSERT_TRUE(load(R"({"GAME_SPEED":2.0,"MAP_W":80,"FOG":true,"players":[{"id":3,"name":"Ann","race":"vohmathal","ai":true}]})"
+                     "\n"));
+    EXPECT_FLOAT_EQ(GAME_SPEED, 2.0f);
+    EXPECT_EQ(MAP_W, 80);
+    EXPECT_TRUE(FOG);
+    ASSERT_EQ(players.size(), 1u);
+    EXPECT_EQ(players[0]->id, 3);
+    EXPECT_EQ(players[0]->name, "Ann");
+    EXPECT_EQ(players[0]->race, "vohmathal");
+    EXPECT_TRUE(players[0]->isAI);
+    EXPECT_EQ(Player::myStaticId, 3);
+    EXPECT_TRUE(replayTurns.empty());
+}
+
+TEST_F(ReplayLoading, AbsentKeysTakeTheirDefaults) {
+    ASSERT_TRUE(load("{}\n"));
+    EXPECT_TRUE(MUSIC);
+    EXPECT_FALSE(SOUNDS);
+    EXPECT_EQ(MAP_W, 32);
+    EXPECT_EQ(TILE_SIZE, 64);
+    EXPECT_EQ(MAP_FILE, "default");
+    EXPECT_FLOAT_EQ(UNIT_SPEED, 80.0f);
+    EXPECT_FLOAT_EQ(CANCEL_BUILDING_PERCENTAGE_LOSS, 0.8f);
+    EXPECT_EQ(MINIMAP_SIZE, 150);
+}
+
+TEST_F(ReplayLoading, HeaderWithoutPlayersKeepsThePlayersAndTheLocalId) {
+    ASSERT_TRUE(load(R"({"MAP_FILE":"fight"})"
+                     "\n"));
+    ASSERT_EQ(players.size(), 1u);
+    EXPECT_EQ(players[0]->name, "Joes");
+    EXPECT_EQ(Player::myStaticId, 5);
+    EXPECT_EQ(MAP_FILE, "fight");
+}
+
+TEST_F(ReplayLoading, PlayersKeepTheirOrderShareThePaletteAndTheFirstIsWatched) {
+    teamIds = 4;
+    ASSERT_TRUE(load(R"({"players":[{"id":7,"name":"A"},{"id":3}]})"
+                     "\n"));
+    ASSERT_EQ(players.size(), 2u);
+    EXPECT_EQ(players[0]->id, 7);
+    EXPECT_EQ(players[1]->id, 3);
+    EXPECT_EQ(players[1]->name, "Unknown");
+    EXPECT_EQ(players[1]->race, "Unknown");
+    EXPECT_FALSE(players[1]->isAI);
+    EXPECT_EQ(playerToTeamPalette.at(7), 2);
+    EXPECT_EQ(playerToTeamPalette.at(3), 2);
+    EXPECT_EQ(players[0]->teamPalette, 4);
+    EXPECT_EQ(players[1]->teamPalette, 5);
+    EXPECT_EQ(Player::myStaticId, 7);
+}
+
+TEST_F(ReplayLoading, EmptyPlayerListKeepsTheLocalId) {
+    ASSERT_TRUE(load(R"({"players":[]})"
+                     "\n"));
+    EXPECT_TRUE(players.empty());
+    EXPECT_EQ(Player::myStaticId, 5);
+}
+
+TEST_F(ReplayLoading, PlayersStartWithTheHeadersDebugResources) {
+    ASSERT_TRUE(load(R"({"DEBUG_MODE":true,"players":[{"id":1}]})"
+                     "\n"));
+    EXPECT_EQ(players[0]->resources[RESOURCE_GOLD], 1000000);
+}
+
+TEST_F(ReplayLoading, RecordedOnlyKeysAreNotApplied) {
+    DRAW_DEBUG_TILES = false;
+    ASSERT_TRUE(load(R"({"DRAW_DEBUG_TILES":true,"VERSION":"9.9"})"
+                     "\n"));
+    EXPECT_FALSE(DRAW_DEBUG_TILES);
+}
+
+TEST_F(ReplayLoading, DerivedValuesFollowTheHeaderAndEverythingReturnsAfterTheReplay) {
+    ASSERT_TRUE(load(R"({"TILE_SIZE":64,"GAME_SPEED":2.0,"GOLD_MINING_TIME":1.0,"WOOD_MINING_TIME":4.0})"
+                     "\n"));
+    EXPECT_EQ(SUB_TILE_SIZE, 16);
+    EXPECT_EQ(CRYSTAL_MINING_TICKS, 31);
+    EXPECT_EQ(AMBER_OIL_MINING_TICKS, 125);
+    // A second replay in the same session still returns to the configuration before the first.
+    ASSERT_TRUE(load(R"({"TILE_SIZE":100})"
+                     "\n"));
+    restoreConfigurationAfterReplay();
+    EXPECT_TRUE(configurationTuple() == atStart);
+    EXPECT_EQ(SUB_TILE_SIZE, 35);
+}
+
+TEST_F(ReplayLoading, TurnsAreReadInFileOrderAndALoadReplacesThePrevious) {
+    const std::string file = "{}\n" + record(0, 1) + record(0, 2) + record(4, 3);
+    ASSERT_TRUE(load(file));
+    ASSERT_TRUE(load(file));
+    ASSERT_EQ(replayTurns.size(), 2u);
+    EXPECT_EQ(replayTurns[0].tick, 0);
+    EXPECT_EQ(replayTurns[0].commands.size(), 2u);
+    EXPECT_EQ(replayTurns[1].tick, 4);
+}
+
+TEST_F(ReplayLoading, ARecordAsFirstLineIsTakenAsTheHeaderAndNotReplayed) {
+    ASSERT_TRUE(load(record(2, 1) + record(3, 2)));
+    EXPECT_EQ(MAP_FILE, "default");
+    EXPECT_EQ(players.size(), 1u);
+    ASSERT_EQ(replayTurns.size(), 1u);
+    EXPECT_EQ(replayTurns[0].tick, 3);
+}
+
+TEST_F(ReplayLoading, EmptyFileIsReportedAndChangesNothing) {
+    std::string errors;
+    EXPECT_FALSE(load("", &errors));
+    EXPECT_EQ(errors, "Replay file is empty!\n");
+    EXPECT_TRUE(configurationTuple() == atStart);
+}
+
+TEST_F(ReplayLoading, UnusableHeaderIsReportedAndAppliesNothing) {
+    const char* headers[] = {
+        R"({"DEBUG_MODE":true,"GAME_SPEED":"fast"})",
+        R"({"MAP_W":1e12})",
+        R"({"GAME_SPEED":1e300})",
+        R"({"MAP_FILE":"../../etc/passwd"})",
+        R"({"MAP_FILE":"maps/fight"})",
+        R"({"players":{"id":1}})",
+        R"({"players":[{"id":"one"}]})",
+        R"({"players":[5]})",
+        R"([1,2])",
+        R"(not json)",
+    };
+    for (const char* header : headers) {
+        std::string errors;
+        EXPECT_FALSE(load(std::string(header) + "\n" + record(1, 1), &errors)) << header;
+        EXPECT_EQ(errors.rfind("Failed to parse replay config JSON: ", 0), 0u) << header << ": " << errors;
+        EXPECT_TRUE(configurationTuple() == atStart) << header;
+        ASSERT_EQ(players.size(), 1u) << header;
+        EXPECT_EQ(players[0]->id, 5);
+        EXPECT_TRUE(replayTurns.empty());
+    }
+}
+
+TEST_F(ReplayLoading, TooManyPlayersIsAnUnusableHeader) {
+    json header = json::object();
+    header["players"] = json::array();
+    for (std::size_t i = 0; i <= MAX_REPLAY_PLAYERS; ++i) header["players"].push_back({{"id", i}});
+    EXPECT_FALSE(load(header.dump() + "\n"));
+    EXPECT_EQ(players.size(), 1u);
+}
+
+// The tick the bad record belonged to may be the one being read, so only the turns before it are kept.
+TEST_F(ReplayLoading, MalformedRecordIsReportedAndKeepsTheTurnsCompletedBeforeIt) {
+    std::string errors;
+    EXPECT_FALSE(load("{}\n" + record(1, 1) + record(2, 2) + R"({"tick":3,"player":1,"type":5,"data":{}})" "\n" +
+                          record(4, 4),
+                      &errors));
+    EXPECT_NE(errors.find("Malformed command log record"), std::string::npos);
+    ASSERT_EQ(replayTurns.size(), 1u);
+    EXPECT_EQ(replayTurns[0].tick, 1);
+}
+
+TEST_F(ReplayLoading, TicksThatDoNotAscendEndTheTurns) {
+    std::string errors;
+    EXPECT_FALSE(load("{}\n" + record(5, 1) + record(3, 2) + record(6, 3), &errors));
+    EXPECT_NE(errors.find("tick 3 after tick 5"), std::string::npos);
+    ASSERT_EQ(replayTurns.size(), 1u);
+    EXPECT_FALSE(load("{}\n" + record(-1, 1)));
+    EXPECT_TRUE(replayTurns.empty());
+}
+
+}  // namespace
