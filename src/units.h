@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,6 +17,8 @@
 #include "lockstep.h"
 #include "map.h"
 #include "utils.h"
+
+struct Building;
 
 enum class UnitCategory : int32_t { Ground = 0, Air = 1, Naval = 2 };
 
@@ -300,3 +303,70 @@ extern std::vector<FloatingText> floatingTexts;
 void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key);
 // Per frame, not per tick.
 void updateFloatingTexts(float dt);
+
+// ---- Path search and free sub-tiles ----
+
+// A walk on the sub-tile grid: the start first, then one 8-neighbour after another up to the goal
+// (or to where a depth-limited search stopped).
+using SubTilePath = std::vector<V2i>;
+
+// The unit search: keeps to height borders (unless the class is Any) and steps on no sub-tile reserved by
+// another unit except the goal itself. Every step costs 1 and the estimate is the Manhattan distance; equal
+// estimates pop by smaller g, then x, then y. maxDepth 0 is unlimited; otherwise the search answers the path
+// to the first node popped maxDepth or more steps from the start. A start off the sub-grid has no path.
+std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                 int maxDepth);
+// The bare search: no height borders, no reservations, no depth limit; equal estimates pop in the fixed
+// order of the open list's heap.
+std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass);
+// The path to whichever goal it pops first, estimated toward the first goal only; height borders hold
+// for every class, reservations are ignored. No goals, no path.
+std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
+                                          Tile movementClass);
+// Breadth-first under the passability rules of astar. A positive maxDepth finds only goals fewer than
+// maxDepth steps away; zero or less is unlimited.
+std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                     int maxDepth);
+
+// The first sub-tile met breadth-first around target (orthogonal neighbours before diagonal ones, across
+// tiles of the class's own terrain type only) that is free for the unit and on a tile it may enter, never
+// origin itself; then the first such neighbour of origin; else origin. A target off the sub-grid answers origin.
+V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId);
+// Whether the type's square footprint centred on centre lies on the sub-grid and is free for the unit.
+// Throws std::out_of_range for a type missing from the units catalogue.
+bool isAreaFree(int unitId, const V2i& centre, const std::string& unitType);
+// Where a unit trained at the building appears: the ring sub-tile nearest the rally point (the first of
+// equals in ring order), or the first ring sub-tile the unit may stand on.
+V2i findSpawnTile(Building& building, Grid& grid, const Unit& unit);
+
+// ---- Walk orders ----
+
+// The world point a unit walks to for a sub-tile: its centre with the fixed sub-tile size 35.
+SDL_FPoint subTileWaypoint(V2i sub);
+
+// Replaces the waypoints by those of every sub-tile of the path, the first one included.
+void setUnitPath(Unit& unit, const SubTilePath& path);
+// Plans from the unit's sub-tile (breadth-first up to 19 sub-tiles away, else astar), falling back to the
+// nearest free sub-tile; a moving unit finishes its current step first. False, with nothing changed, when
+// no path is found or a land unit is sent onto water.
+bool walkToTile(Unit& unit, V2i goal, Grid& grid);
+// Plans with astarPure and replaces the whole path; false, with nothing changed, when there is no path.
+bool walkToTilePure(Unit& unit, V2i goal, Grid& grid);
+// Walks to target, or to the nearest free sub-tile when another unit (or the unit itself) holds it.
+// False when no unit has the id or no path was found.
+bool moveUnitUnclump(int unitId, V2i target, Grid& grid);
+// Whether the unit's last waypoint lies in the tile.
+bool sameDestination(const Unit& unit, V2i tile);
+
+// ---- Carriers and latching ----
+
+// Carrier id -> the ids aboard, in boarding order; a carrier without passengers has no entry.
+extern std::unordered_map<int, std::vector<int>> zeppelinCargo;
+
+// Boards the unit into the carrier named by its boardCarrierId: off the map, unselected, its sub-tiles released.
+void addUnitToZeppelin(Unit& unit);
+// Takes the unit out of the carrier's list and puts it on the map at the carrier's position; null when
+// no unit has the id.
+Unit* removeUnitFromZeppelin(Unit& carrier, int unitId);
+// A latched mine's chase: a Move order toward the target's sub-tile for the next turn.
+void latchToUnit(Unit& unit, SDL_FPoint target);
