@@ -7,7 +7,7 @@
 
 #include "world_fixture.h"
 
-inline void PrintTo(const V2i& v, std::ostream* os) { *os << "(" << v.x << ", " << v.y << ")"; }
+inline std::ostream& operator<<(std::ostream& os, const V2i& v) { return os << "(" << v.x << ", " << v.y << ")"; }
 
 struct PathWorld : SmallWorld {
     void SetUp() override {
