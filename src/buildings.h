@@ -1,17 +1,17 @@
-// Buildings: the building record, its production queues and the live buildings.
+// Buildings: the building catalogue and its requirement tables, the building record and the live buildings.
 #pragma once
 
-// ---- Building record ----
-
+#include <SDL2/SDL.h>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#include <SDL2/SDL.h>
-
 #include "entity.h"
 #include "map.h"
+#include "sprites.h"
 #include "utils.h"
 
 // A flame drawn on a damaged building; x and y come from the catalogue.
@@ -22,6 +22,55 @@ struct FireSpot {
     float timer = 0.0f;
     bool active = false;
 };
+
+struct BuildingInfo {
+    std::string type;
+    std::string race;
+    std::string displayName;
+    int32_t wTiles = 1;
+    int32_t hTiles = 1;
+    int32_t sight = 7;
+    Tile walkable = Tile::Grass;
+    float buildTime = 1.0f;
+    float hp = 100.0f;
+    int32_t goldCost = 0;
+    int32_t woodCost = 0;
+    bool hasProduction = false;
+    std::vector<FireSpot> fireSpots;
+    bool supply = false;
+    int32_t tier = 0;
+    std::optional<std::string> requiresEffect;
+    std::optional<std::string> providesEffect;
+    int32_t effectRadius = 0;
+    bool base = false;
+    bool oilDeposit = false;
+};
+
+struct BuildingRequirement {
+    std::vector<std::string> requiredBuildings;
+    int32_t requiredTier = 1;
+};
+
+struct UnitRequirement {
+    std::vector<std::string> requiredBuildings;
+    int32_t requiredTier = 0;
+};
+
+extern std::unordered_map<std::string, BuildingInfo> buildingInfo;
+extern std::unordered_map<std::string, BuildingRequirement> buildingRequirements;
+extern std::unordered_map<std::string, UnitRequirement> unitRequirements;
+// Building type to the unit types it trains, in load order; lists of several folders are joined.
+extern std::unordered_map<std::string, std::vector<std::string>> buildingUnits;
+
+void loadBuildings(const std::string& path, const std::string& race);
+void loadBuildingRequirements(const std::string& path);
+void loadUnitRequirements(const std::string& path);
+void loadBuildingUnits(const std::string& path);
+
+// Enters placement of the type: raises the flag, names the ghost's type and gives it the type's translucent
+// sprite sized to the footprint. A type missing from the catalogues is refused with one error line.
+void startPlacingBuilding(std::string& ghostBuildingType, Sprite& ghostSprite, bool& placingBuilding,
+                          std::string buildingType);
 
 // A recruit ordered at a building that has not started training yet.
 struct QueuedUnit {

@@ -1,4 +1,4 @@
-// Lockstep turn exchange: the one manager of the run.
+// Lockstep turn exchange.
 #include "lockstep.h"
 
 LockstepManager lockstep;

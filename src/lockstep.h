@@ -1,4 +1,4 @@
-// Lockstep turn exchange: the fixed turn length and the local orders waiting for the next turn.
+// Lockstep turn exchange; for now the fixed turn length every tick-based constant derives from.
 #pragma once
 
 #include <vector>
@@ -8,8 +8,9 @@
 // One turn runs exactly one simulation tick.
 constexpr float TURN_LENGTH = 0.016f;
 
+// The queue every producer of local orders appends to; the turn exchange grows around it.
 struct LockstepManager {
-    // Local orders for the next turn packet, in the order they were appended.
+    float turnLength = TURN_LENGTH;
     std::vector<Command> pendingCommands;
 };
 

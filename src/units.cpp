@@ -9,6 +9,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "races.h"
 
 const std::unordered_map<UnitType, std::string> unitTypeToString = {
     {UnitType::None, "None"},
@@ -69,25 +70,6 @@ static int attackTargetBit(const std::string& text) {
     return ATTACK_TARGET_GROUND;
 }
 
-// Decimals are cut toward zero; values beyond int saturate instead of overflowing.
-static int readInt(const nlohmann::json& entry, const char* key, int fallback) {
-    auto it = entry.find(key);
-    if (it == entry.end()) return fallback;
-    if (it->is_number_float()) {
-        double v = it->get<double>();
-        if (std::isnan(v)) return 0;
-        return static_cast<int>(std::clamp(std::trunc(v), double{INT_MIN}, double{INT_MAX}));
-    }
-    return it->get<int>();
-}
-
-static float readFloat(const nlohmann::json& entry, const char* key, float fallback) {
-    auto it = entry.find(key);
-    if (it == entry.end()) return fallback;
-    double v = it->get<double>();
-    return std::isnan(v) ? 0.0f : static_cast<float>(std::clamp(v, double{-FLT_MAX}, double{FLT_MAX}));
-}
-
 static UnitInfo readUnitInfo(const std::string& type, const nlohmann::json& e) {
     UnitInfo info;
     info.type = type;
@@ -96,24 +78,24 @@ static UnitInfo readUnitInfo(const std::string& type, const nlohmann::json& e) {
     info.attackType = stringToAttackType(e.value("attackType", std::string("None")));
     info.walkable = stringToMovementClass(e.value("walkable", std::string("Grass")));
     info.isBiological = e.value("isBiological", info.isBiological);
-    info.buildTime = readFloat(e, "buildTime", info.buildTime);
-    info.hp = readInt(e, "hp", info.hp);
-    info.damage = readInt(e, "damage", info.damage);
-    info.piercing = readInt(e, "piercing", info.piercing);
-    info.armor = readInt(e, "armor", info.armor);
-    info.range = readFloat(e, "range", info.range);
-    info.splashRadius = readInt(e, "splashRadius", info.splashRadius);
-    info.sight = readInt(e, "sight", info.sight);
-    info.wTiles = readInt(e, "wTiles", info.wTiles);
-    info.hTiles = readInt(e, "hTiles", info.hTiles);
-    info.subtiles = readInt(e, "subtiles", info.subtiles);
-    info.goldCost = readInt(e, "goldCost", info.goldCost);
-    info.woodCost = readInt(e, "woodCost", info.woodCost);
-    info.foodCost = readInt(e, "foodCost", info.foodCost);
-    info.movementSpeed = readFloat(e, "movementSpeed", info.movementSpeed);
-    info.attackSpeed = readFloat(e, "attackSpeed", info.attackSpeed);
+    info.buildTime = jsonFloat(e, "buildTime", info.buildTime);
+    info.hp = jsonInt(e, "hp", info.hp);
+    info.damage = jsonInt(e, "damage", info.damage);
+    info.piercing = jsonInt(e, "piercing", info.piercing);
+    info.armor = jsonInt(e, "armor", info.armor);
+    info.range = jsonFloat(e, "range", info.range);
+    info.splashRadius = jsonInt(e, "splashRadius", info.splashRadius);
+    info.sight = jsonInt(e, "sight", info.sight);
+    info.wTiles = jsonInt(e, "wTiles", info.wTiles);
+    info.hTiles = jsonInt(e, "hTiles", info.hTiles);
+    info.subtiles = jsonInt(e, "subtiles", info.subtiles);
+    info.goldCost = jsonInt(e, "goldCost", info.goldCost);
+    info.woodCost = jsonInt(e, "woodCost", info.woodCost);
+    info.foodCost = jsonInt(e, "foodCost", info.foodCost);
+    info.movementSpeed = jsonFloat(e, "movementSpeed", info.movementSpeed);
+    info.attackSpeed = jsonFloat(e, "attackSpeed", info.attackSpeed);
     info.canAttack = e.value("canAttack", info.canAttack);
-    info.expGain = readInt(e, "expGain", info.expGain);
+    info.expGain = jsonInt(e, "expGain", info.expGain);
     for (const std::string& target : e.value("attackTargets", std::vector<std::string>{}))
         info.attackTargets |= attackTargetBit(target);
     info.projectile = e.value("projectile", info.projectile);

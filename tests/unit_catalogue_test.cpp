@@ -127,11 +127,9 @@ TEST_F(UnitCatalogue, MalformedEntryStopsTheFileButKeepsEarlierRecords) {
     EXPECT_THROW(loadUnitInfo(write("c.json", R"({"X": {"race": 3}})"), "orc"), nlohmann::json::type_error);
 }
 
-TEST_F(UnitCatalogue, HugeNumbersSaturateInsteadOfOverflowing) {
-    loadUnitInfo(write("units.json", R"({"Titan": {"hp": 1e20, "damage": -1e20, "range": 1e300}})"), "orc");
-    EXPECT_EQ(unitInfo.at("Titan").hp, INT_MAX);
-    EXPECT_EQ(unitInfo.at("Titan").damage, INT_MIN);
-    EXPECT_TRUE(std::isfinite(unitInfo.at("Titan").range));
+TEST_F(UnitCatalogue, NumbersBeyondTheirFieldAreRejectedRatherThanWrapped) {
+    EXPECT_THROW(loadUnitInfo(write("units.json", R"({"Titan": {"hp": 1e20}})"), "orc"), std::exception);
+    EXPECT_THROW(loadUnitInfo(write("units.json", R"({"Titan": {"damage": -1e20}})"), "orc"), std::exception);
 }
 
 TEST_F(UnitCatalogue, LookupOfAMissingTypeReportsAndAnswersNull) {

@@ -1,0 +1,39 @@
+// Extraction campaign: the item catalogue.
+#include "extraction.h"
+
+// ---- Item catalogue ----
+#include <iostream>
+
+#include "races.h"
+#include "textures.h"
+
+using nlohmann::json;
+
+std::unordered_map<std::string, ItemInfo> items_info;
+std::unordered_map<std::string, ItemSpriteMeta> item_sprites;
+
+static void loadItem(const json& record) {
+    ItemInfo info;
+    info.name = requiredString(record, "name");
+    info.displayName = requiredString(record, "displayName");
+    info.description = requiredString(record, "description");
+    items_info[info.name] = info;
+
+    ItemSpriteMeta sprite;
+    sprite.texture = LoadTexture(jsonString(record, "sprite", ""));
+    sprite.frameWidth = requiredInt(record, "frameWidth");
+    sprite.frameHeight = requiredInt(record, "frameHeight");
+    item_sprites[info.name] = sprite;
+}
+
+void loadItemsFromJson(const std::string& path) {
+    json doc;
+    if (!readCatalogueFile(path, doc)) {
+        std::cerr << "Could not open items file: " << path << "\n";
+        return;
+    }
+    requireObject(doc);
+    const auto records = doc.find("items");
+    if (records == doc.end() || records->is_null()) return;
+    for (const json& record : records->get_ref<const json::array_t&>()) loadItem(record);
+}

@@ -1,0 +1,31 @@
+// Extraction campaign: the item catalogue.
+#pragma once
+
+// ---- Item catalogue ----
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "sprites.h"
+
+struct ItemInfo {
+    std::string name;
+    std::string displayName;
+    std::string description;
+};
+
+struct ItemSpriteMeta {
+    SDL_Texture* texture = nullptr;
+    SpriteAnimation animation{0, 0.0f, 0, 0, 0, 0};
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    int32_t loopCount = -1;
+    int32_t frameWidth = 0;
+    int32_t frameHeight = 0;
+};
+
+// Item name to its texts and to its picture; a later record of the same name replaces both.
+extern std::unordered_map<std::string, ItemInfo> items_info;
+extern std::unordered_map<std::string, ItemSpriteMeta> item_sprites;
+
+void loadItemsFromJson(const std::string& path);

@@ -1,0 +1,4 @@
+// The SDL objects that live for the whole run.
+#include "sdl.h"
+
+SDL_Renderer* renderer = nullptr;

@@ -1,0 +1,7 @@
+// The SDL objects that live for the whole run.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+// Null until start-up creates it; texture loading does nothing before then.
+extern SDL_Renderer* renderer;
