@@ -19,6 +19,7 @@
 #include "utils.h"
 
 struct Building;
+struct MapObject;
 
 enum class UnitCategory : int32_t { Ground = 0, Air = 1, Naval = 2 };
 
@@ -368,5 +369,48 @@ void addUnitToZeppelin(Unit& unit);
 // Takes the unit out of the carrier's list and puts it on the map at the carrier's position; null when
 // no unit has the id.
 Unit* removeUnitFromZeppelin(Unit& carrier, int unitId);
-// A latched mine's chase: a Move order toward the target's sub-tile for the next turn.
+// A latched mine's chase: a Move order toward the target's sub-tile, sent with the next turn by the one
+// peer that speaks for the mine's owner, so that every peer applies it once.
 void latchToUnit(Unit& unit, SDL_FPoint target);
+
+// ---- Mining claims ----
+
+// One cell per sub-tile, row-major with row length SUB_MAP_W: the id of the worker harvesting there.
+extern std::vector<uint32_t> miningOccupancy;
+constexpr uint32_t FREE_MINING_SPOT = 0xFFFFFFFFu;
+
+// ---- Nearest places: resources, building sites, rings and enemies ----
+// Distances between a unit and a tile are squared, in 1/256 world units; ties go to the smaller key
+// x * 100000 + y, which is also the first found in the x-outer, y-inner scans. Not found is (-1, -1) or null.
+
+struct ResourceFind {
+    V2i tile{-1, -1};
+    MapObject* object = nullptr;  // valid until mapObjects next changes
+};
+
+// The footprint tile nearest (Manhattan) to tile among the objects of the type not queued for removal;
+// ties to the smaller id, then x, then y.
+ResourceFind findClosestResource(V2i tile, const std::string& resourceType, Grid& grid);
+// The top-left tile nearest origin, within 10 tiles each way and at least minDist away (Manhattan), where the
+// building type's footprint lies on walkable tiles without a unit. Throws std::out_of_range for an unknown type.
+V2i findClosestFreeTile(V2i origin, const std::string& buildingType, Grid& grid, int minDist);
+// The walkable tile within range (tiles) of target nearest the unit.
+V2i findClosestTileWithinRange(const Unit* unit, const V2i& target, Grid& grid, float range);
+// The walkable tile of the ring around the building nearest (Manhattan) its top-left tile.
+V2i findClosestTileAdjacentToBuilding(const Building& building, Grid& grid);
+// Refreshes the target's ring; answers the ring sub-tile the from unit may stand on nearest (Manhattan) to it.
+V2i findClosestTileAdjacentToUnit(Unit& target, const Unit& from, Grid& grid);
+// The top-left tile of the first object of the kind nearest (Manhattan, in sub-tiles) to from.
+V2i findClosestMapObjectWithResourceType(V2i from, ResourceType kind, const std::vector<MapObject>& objects);
+// The sub-tile of the ring around the object at objectTile nearest from that is walkable, unreserved and
+// claimed by no miner.
+V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i from);
+// The same ring search without the miners' claims.
+V2i findClosestAdjacentToMapObject(const MapObject& object, Grid& grid, V2i from);
+// The ring sub-tile the unit may stand on nearest (squared sub-tile distance) to it, first of equals;
+// the building's top-left sub-tile when there is none.
+V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid);
+// The local player's building with a free ring tile nearest the unit; ties to the smaller id.
+Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid);
+// The local player's unit on the map nearest the unit; ties to the smaller id.
+Unit* findClosestEnemyUnit(const Unit& unit);
