@@ -73,14 +73,14 @@ Image drawPortrait(const Job& job) {
     UnitLook look = chooseUnitLook(job.name, job.race, info(job), job.meta.value("carrying", false));
     bool humanoid = look.plan == BodyPlan::Soldier || look.plan == BodyPlan::Brute || look.plan == BodyPlan::Worker || look.plan == BodyPlan::Civilian;
     Scene s;
-    float unit = humanoid ? size * 1.5f : size * 0.85f;
-    s.xf = Xform{rotZ(kPi / 4.0f - 0.25f), unit, {}};
+    float unit = humanoid ? size * 1.35f : size * 0.85f;
+    s.xf = Xform{rotZ(kPi / 2.0f - 0.6f), unit, {}};
     s.patternScale = unit;
     Pose idle;
     buildUnit(s, look, idle);
     View v;
     v.originX = size * 0.5f;
-    v.originY = humanoid ? size * 0.5f + 0.78f * 0.866f * unit : size * 0.78f;
+    v.originY = humanoid ? size * 0.5f + 0.76f * 0.866f * unit : size * 0.78f;
     v.supersample = 3;
     Image fig = renderScene(s, size, size, v);
     fig.outline(kInk, 0.9f);
@@ -310,7 +310,7 @@ int UnitSheetSpec::sheetHeight() const {
 
 Image renderUnitFrame(const UnitLook& look, const Pose& pose, int column, int fw, int fh) {
     Scene s;
-    float unit = static_cast<float>(std::min(fw, fh)) * 0.68f * look.size;
+    float unit = static_cast<float>(std::min(fw, fh)) * 0.74f * look.size;
     float facing = -kPi / 2.0f + column * kPi / 4.0f;
     s.xf = Xform{rotZ(facing), unit, {}};
     s.patternScale = unit;

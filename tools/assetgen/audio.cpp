@@ -142,9 +142,8 @@ Buf pluck(float seconds, float freq, uint32_t seed, float damp) {
 // Formant voice: a buzz through three vowel resonances, one syllable per entry.
 const float kVowels[5][3] = {{730, 1090, 2440}, {530, 1840, 2480}, {270, 2290, 3010}, {570, 840, 2410}, {300, 870, 2240}};
 
-Buf voice(const std::string& race, uint32_t seed, int syllables, float pitch, float contour, bool gruff) {
+Buf voice(const std::string& race, uint32_t seed, int syllables, float pitch, float contour, bool gruff, float syl = 0.13f) {
     Rng rng(seed);
-    float syl = 0.13f;
     Buf out(syllables * syl + 0.12f);
     bool alien = lower(race) == "vohmathal";
     for (int k = 0; k < syllables; ++k) {
@@ -243,9 +242,9 @@ using Recipe = Buf (*)(const std::string& key, const std::string& race, uint32_t
 Buf rDeath(const std::string& key, const std::string& race, uint32_t seed) {
     std::string k = lower(key);
     if (has(k, {"tank", "jet", "zeppelin", "ship", "catapult", "mine", "boat", "artillery", "cannon"})) return boom(1.0f, seed, 60.0f);
-    Buf v = voice(race, seed, 2, 190.0f, -1.4f, true);
+    Buf v = voice(race, seed, 2, 200.0f, -1.2f, true, 0.24f);
     Buf thud = knock(seed + 3, 90.0f);
-    v.add(thud, 0.18f, 0.8f);
+    v.add(thud, 0.42f, 0.8f);
     return v;
 }
 
@@ -525,7 +524,7 @@ struct SoundRule {
     Recipe recipe;
 };
 
-// Matched against "category key", lower case; the first rule that matches wins.
+// Matched against the key, lower case; the first rule that matches wins.
 const SoundRule kSounds[] = {
     {{"victory"}, rVictory},
     {{"defeat"}, rDefeat},
@@ -565,7 +564,7 @@ const SoundRule kSounds[] = {
 };
 
 Recipe recipeFor(const std::string& category, const std::string& key) {
-    std::string k = lower(category + " " + key);
+    std::string k = lower(key);
     if (category == "Building") return rBuilding;
     for (const SoundRule& r : kSounds)
         if (has(k, r.words)) return r.recipe;

@@ -40,10 +40,10 @@ void puff(Frame& f, float x, float y, float r, Rgb c, float a) {
 void fxExplosion(Frame& f) {
     Rng rng(f.seed);
     float t = f.t, R = f.r();
-    if (t < 0.35f) glow(f.img, f.cx(), f.cy(), R * (0.5f + t * 1.4f), {1.0f, 0.95f, 0.7f}, 1.0f - t);
-    for (int i = 0; i < 9; ++i) {
-        float a = rng.range(0, 2 * kPi), d = rng.range(0.1f, 0.45f) * R * (0.4f + t);
-        float r = R * rng.range(0.18f, 0.3f) * (0.6f + t * 0.8f);
+    if (t < 0.4f) glow(f.img, f.cx(), f.cy(), R * (0.7f + t * 1.2f), {1.0f, 0.95f, 0.7f}, 1.2f - t * 2.0f);
+    for (int i = 0; i < 10; ++i) {
+        float a = rng.range(0, 2 * kPi), d = rng.range(0.1f, 0.42f) * R * (0.5f + t);
+        float r = R * rng.range(0.24f, 0.38f) * (0.65f + t * 0.6f);
         Rgb fire = mix({1.0f, 0.85f, 0.3f}, {0.85f, 0.25f, 0.05f}, clamp01(t * 1.6f));
         Rgb c = mix(fire, {0.22f, 0.2f, 0.2f}, smoothstep(0.4f, 0.8f, t));
         puff(f, f.cx() + std::cos(a) * d, f.cy() + std::sin(a) * d - t * R * 0.3f, r, c, 1.0f - smoothstep(0.7f, 1.0f, t));

@@ -198,6 +198,14 @@ void glyphTower(Image& img, float s, Rgb c) {
     paint(img, [s](float x, float y) { return sdBox(x, y, 0.5f * s, 0.72f * s, 0.05f * s, 0.12f * s, 0.04f * s); }, c * 0.3f);
 }
 
+void glyphTank(Image& img, float s, Rgb c) {
+    paint(img, [s](float x, float y) { return sdBox(x, y, 0.5f * s, 0.64f * s, 0.32f * s, 0.1f * s, 0.08f * s); }, c * 0.6f);
+    paint(img, [s](float x, float y) { return sdBox(x, y, 0.5f * s, 0.52f * s, 0.3f * s, 0.08f * s, 0.02f * s); }, c);
+    paint(img, [s](float x, float y) { return sdBox(x, y, 0.45f * s, 0.4f * s, 0.14f * s, 0.07f * s, 0.05f * s); }, c);
+    seg(img, s, 0.55f, 0.38f, 0.86f, 0.32f, 0.025f, c);
+    for (int i = 0; i < 4; ++i) disc(img, s, 0.28f + i * 0.147f, 0.64f, 0.045f, c * 0.3f);
+}
+
 struct Motif {
     std::initializer_list<const char*> words;
     Glyph glyph;
@@ -210,6 +218,8 @@ const Motif kMotifs[] = {
     {{"pod"}, glyphPod, 0x7FD8FF},
     {{"invis", "cloak", "stealth", "hide"}, glyphHiddenEye, 0xB8A8FF},
     {{"vision", "sight", "eye", "scout", "reveal"}, glyphEye, 0xFFF0A0},
+    {{"bomb", "artillery", "latchedmine", "landmine", "explo", "demoli", "grenade", "mortar", "siege"}, glyphBomb, 0xFFB060},
+    {{"tank", "vehicle", "mech", "walker", "armoured"}, glyphTank, 0xC8D8E8},
     {{"fire", "flame", "burn", "seeing", "rage", "lust", "blood", "dragon"}, glyphFlame, 0xFF8A3A},
     {{"heal", "medic", "repair", "regen", "mend", "cure"}, glyphCross, 0x7CFF8A},
     {{"haste", "speed", "swift", "sprint", "boots", "move"}, glyphChevrons, 0x8AFFD8},
@@ -218,7 +228,6 @@ const Motif kMotifs[] = {
     {{"death", "decay", "unholy", "corpse", "kill", "doom", "plague", "dark"}, glyphSkull, 0xD8E8C8},
     {{"armor", "armour", "defen", "shield", "plate", "protect", "carapace"}, glyphShield, 0xC8D4E0},
     {{"pierc", "ammo", "bullet", "round", "shot", "gun", "rifle"}, glyphBullet, 0xFFD070},
-    {{"bomb", "artillery", "mine", "explo", "demoli", "grenade", "mortar", "siege"}, glyphBomb, 0xFFB060},
     {{"range", "aim", "target", "scope"}, glyphTarget, 0xFF7070},
     {{"dna", "clon", "gene", "bio", "evol", "mutat", "spawn"}, glyphHelix, 0x8AFF6A},
     {{"tier", "rank", "level", "promot", "elite", "veteran", "command", "keep", "fortress", "stronghold"}, glyphStar, 0xFFD84A},

@@ -344,7 +344,13 @@ void insect(Scene& s, const UnitLook& k, const Pose& p) {
     float ph = p.walk * kTau;
     float lunge = p.attacking ? std::sin(p.attack * kTau / 2.0f) * 0.1f : 0.0f;
     float z = 0.22f;
+    bool worker = k.plan == BodyPlan::Worker;
     s.ellipsoid({-0.2f, 0.0f, z + 0.04f}, {0.17f, 0.12f, 0.1f}, m.primary);
+    if (worker) {
+        // Drones haul amber and crystal in a glowing sac on the back.
+        int sac = s.material({k.carrying ? Rgb{0.45f, 0.95f, 1.0f} : k.pal.glow * 0.8f, k.carrying ? 0.8f : 0.45f, 0.7f, Pattern::Mottled, {}});
+        s.ellipsoid({-0.24f, 0.0f, z + 0.17f}, {0.14f, 0.11f, 0.1f}, sac);
+    }
     s.ellipsoid({0.02f + lunge * 0.5f, 0.0f, z}, {0.1f, 0.09f, 0.08f}, m.secondary);
     V3 h{0.16f + lunge, 0.0f, z + 0.01f};
     s.sphere(h, 0.075f, m.primary);
@@ -503,11 +509,11 @@ void airship(Scene& s, const UnitLook& k, const Pose& p) {
 
 void winged(Scene& s, const UnitLook& k, const Pose& p, bool bird) {
     Mats m = makeMats(s, k, false);
-    float sz = bird ? 0.5f : 1.0f;
+    float sz = bird ? 0.85f : 1.0f;
     float z = p.corpse ? 0.08f : (bird ? 0.5f : 0.45f) + 0.04f * std::sin(p.walk * kTau);
     if (p.corpse) bloodPool(s, m, 0.25f * sz);
-    int body = bird ? s.material({{0.3f, 0.3f, 0.34f}, 0.0f, 0.1f, Pattern::Fur, {}}) : m.primary;
-    int wing = bird ? body : m.secondary;
+    int body = bird ? s.material({{0.88f, 0.88f, 0.84f}, 0.0f, 0.1f, Pattern::Fur, {}}) : m.primary;
+    int wing = bird ? s.material({{0.55f, 0.56f, 0.6f}, 0.0f, 0.1f, Pattern::Fur, {}}) : m.secondary;
     s.ellipsoid({0.0f, 0.0f, z}, V3{0.25f, 0.12f, 0.11f} * sz, body);
     V3 neck{0.22f * sz, 0.0f, z + 0.12f * sz};
     if (!bird) s.capsule({0.1f, 0.0f, z + 0.04f}, neck, 0.06f, body);
@@ -521,11 +527,9 @@ void winged(Scene& s, const UnitLook& k, const Pose& p, bool bird) {
     for (int side = -1; side <= 1; side += 2) {
         V3 root{0.0f, side * 0.08f * sz, z + 0.04f * sz};
         V3 tip = root + V3{-0.1f * sz, side * std::cos(flap) * 0.45f * sz, std::sin(flap) * 0.35f * sz};
-        V3 mid = lerp3(root, tip, 0.5f) + V3{0.08f * sz, 0, 0.03f};
         s.capsule(root, tip, 0.02f * sz, wing);
         s.ellipsoid(lerp3(root, tip, 0.5f), V3{0.15f * sz, std::fabs(tip.y - root.y) * 0.5f, 0.02f}, wing,
                     rotX(side * std::atan2(tip.z - root.z, std::fabs(tip.y - root.y) + 1e-3f)));
-        (void)mid;
     }
     if (!bird && p.attacking && p.attack < 0.7f) {
         for (int i = 0; i < 4; ++i) s.sphere(head + V3{0.15f + i * 0.1f, 0.0f, -0.05f * i}, 0.05f + i * 0.02f, m.glow);
@@ -566,23 +570,23 @@ void mine(Scene& s, const UnitLook& k, const Pose& p) {
     }
     float ph = p.walk * kTau;
     float pulse = p.attacking ? 0.5f + 0.5f * std::sin(p.attack * kTau * 2.0f) : 0.0f;
-    float z = 0.16f;
+    float z = 0.24f;
     for (int i = 0; i < 4; ++i) {
         float a = 0.785f + i * kTau / 4.0f;
-        float sw = p.moving ? std::sin(ph + i * 1.6f) * 0.06f : 0.0f;
-        V3 root{std::cos(a) * 0.08f, std::sin(a) * 0.08f, z};
-        V3 foot{std::cos(a) * 0.2f + sw, std::sin(a) * 0.2f, 0.0f};
+        float sw = p.moving ? std::sin(ph + i * 1.6f) * 0.08f : 0.0f;
+        V3 root{std::cos(a) * 0.12f, std::sin(a) * 0.12f, z};
+        V3 foot{std::cos(a) * 0.32f + sw, std::sin(a) * 0.32f, 0.0f};
         s.capsule(root, (root + foot) * 0.5f + V3{0, 0, 0.08f}, 0.018f, m.dark);
         s.capsule((root + foot) * 0.5f + V3{0, 0, 0.08f}, foot, 0.014f, m.dark);
     }
-    s.sphere({0.0f, 0.0f, z}, 0.12f + pulse * 0.02f, m.primary);
+    s.sphere({0.0f, 0.0f, z}, 0.19f + pulse * 0.03f, m.primary);
     for (int i = 0; i < 6; ++i) {
         float a = i * kTau / 6.0f;
         V3 d{std::cos(a), std::sin(a), 0.5f};
-        s.prism(V3{0, 0, z} + normalize(d) * 0.1f, V3{0, 0, z} + normalize(d) * 0.2f, 0.025f, 0.0f, 4, m.metal);
+        s.prism(V3{0, 0, z} + normalize(d) * 0.16f, V3{0, 0, z} + normalize(d) * 0.3f, 0.035f, 0.0f, 4, m.metal);
     }
     int light = s.material({{1.0f, 0.2f, 0.15f}, (p.frame % 2 == 0 || p.attacking) ? 1.0f : 0.2f, 0.0f, Pattern::Plain, {}});
-    s.sphere({0.0f, 0.0f, z + 0.12f}, 0.035f + pulse * 0.03f, light);
+    s.sphere({0.0f, 0.0f, z + 0.18f}, 0.05f + pulse * 0.04f, light);
 }
 
 using PlanBuilder = void (*)(Scene&, const UnitLook&, const Pose&);
@@ -650,8 +654,8 @@ float sizeFromInfo(BodyPlan plan, const nlohmann::json& info) {
         case BodyPlan::Worker: base = 0.92f; break;
         case BodyPlan::Civilian: base = 0.9f; break;
         case BodyPlan::Insect: base = 1.0f; break;
-        case BodyPlan::Mine: base = 0.9f; break;
-        case BodyPlan::Bird: base = 0.8f; break;
+        case BodyPlan::Mine: base = 1.1f; break;
+        case BodyPlan::Bird: base = 1.0f; break;
         default: break;
     }
     if (info.is_object() && info.contains("hp") && info["hp"].is_number()) {
@@ -714,5 +718,10 @@ UnitLook chooseUnitLook(const std::string& name, const std::string& race, const 
 }
 
 void buildUnit(Scene& s, const UnitLook& look, const Pose& pose) {
+    // Alien workers are drones: six-legged haulers rather than soldiers with tools.
+    if (look.plan == BodyPlan::Worker && look.pal.alien) {
+        insect(s, look, pose);
+        return;
+    }
     kPlanBuilders[static_cast<int>(look.plan)](s, look, pose);
 }

@@ -97,7 +97,6 @@ void humanBarracks(Scene& s, const BMats& m, const Plot& p, int tier) {
     float wh = std::min(p.room * 0.35f, 0.8f);
     V3 c = p.c();
     s.box(c + V3{0, 0, wh * 0.5f}, {p.w * 0.4f, p.h * 0.32f, wh * 0.5f}, m.wall);
-    s.xf = Xform{rotZ(0.0f), 1.0f, {0, 0, 0}}.then(s.xf);
     s.gable(c + V3{0, 0, wh}, p.w * 0.43f, p.h * 0.36f, std::min(p.room * 0.3f, 0.55f), m.roof);
     s.box({p.w * 0.9f + 0.01f, p.h * 0.5f, 0.25f}, {0.03f, 0.22f, 0.25f}, m.dark);
     s.box({p.w * 0.5f, p.h * 0.82f + 0.02f, 0.3f}, {0.35f, 0.03f, 0.06f}, m.trim);
@@ -186,16 +185,30 @@ void thorns(Scene& s, const BMats& m, V3 c, float r, float z, int n, float len, 
 }
 
 void alienHall(Scene& s, const BMats& m, const Plot& p, int tier) {
-    V3 c = p.c();
-    float dh = std::min(p.room * 0.45f, 1.0f + 0.15f * tier);
-    s.ellipsoid(c, {p.w * 0.42f, p.h * 0.42f, dh}, m.wall);
-    s.ellipsoid(c + V3{p.w * 0.22f, p.h * 0.22f, 0}, {p.w * 0.2f, p.h * 0.2f, dh * 0.6f}, m.roof);
-    s.ellipsoid(c + V3{-p.w * 0.22f, p.h * 0.2f, 0}, {p.w * 0.16f, p.h * 0.16f, dh * 0.5f}, m.roof);
-    float sp = std::min(p.room * 0.95f, dh * 2.0f);
-    s.prism(c + V3{0, 0, dh * 0.7f}, c + V3{0, 0, sp}, 0.22f, 0.0f, 7, m.trim);
-    s.sphere(c + V3{0, 0, dh * 0.95f}, 0.16f, m.window);
-    s.ellipsoid({p.w * 0.5f, p.h * 0.9f, 0.2f}, {0.22f, 0.06f, 0.18f}, m.glow);
-    thorns(s, m, c, p.small() * 0.35f, dh * 0.35f, 6 + 2 * tier, 0.4f, 5);
+    V3 c = p.c() + V3{-p.w * 0.08f, -p.h * 0.08f, 0.0f};
+    float dh = std::min(p.room * 0.42f, 0.95f + 0.15f * tier);
+    float r = p.small() * 0.34f;
+    s.ellipsoid(c, {r, r, dh}, m.wall);
+    s.ellipsoid({p.w * 0.8f, p.h * 0.42f, 0.0f}, {p.w * 0.16f, p.h * 0.16f, dh * 0.5f}, m.roof);
+    s.ellipsoid({p.w * 0.42f, p.h * 0.8f, 0.0f}, {p.w * 0.16f, p.h * 0.16f, dh * 0.45f}, m.roof);
+    // Ribs arch over the dome.
+    for (int i = 0; i < 5; ++i) {
+        float a = i * kTau / 5.0f + 0.3f;
+        V3 prev = c + V3{std::cos(a) * r * 1.04f, std::sin(a) * r * 1.04f, 0.0f};
+        for (int k = 1; k <= 4; ++k) {
+            float t = k / 4.0f * 1.2f;
+            V3 next = c + V3{std::cos(a) * r * 1.04f * std::cos(t), std::sin(a) * r * 1.04f * std::cos(t), dh * 1.04f * std::sin(t)};
+            s.capsule(prev, next, 0.05f, m.trim);
+            prev = next;
+        }
+    }
+    // A glowing maw on the side that faces the viewer.
+    V3 front = c + V3{r * 0.62f, r * 0.62f, dh * 0.25f};
+    s.ellipsoid(front, {0.2f, 0.2f, 0.16f}, m.glow);
+    float sp = std::min(p.room * 0.95f, dh * 1.9f);
+    s.prism(c + V3{0, 0, dh * 0.8f}, c + V3{0, 0, sp}, 0.18f, 0.0f, 7, m.trim);
+    s.sphere(c + V3{0, 0, dh * 1.02f}, 0.13f, m.window);
+    thorns(s, m, c, r * 0.95f, dh * 0.3f, 6 + 2 * tier, 0.35f, 5);
 }
 
 void alienSupply(Scene& s, const BMats& m, const Plot& p, int) {
@@ -364,7 +377,7 @@ void crystals(Scene& s, uint32_t seed, int frame, int frames) {
 
 void amberOil(Scene& s, uint32_t seed, int frame, int frames) {
     Rng rng(seed);
-    int rock = s.material({hex(0x3E342C), 0.0f, 0.1f, Pattern::Rock, hex(0x5A4A3C)});
+    int rock = s.material({hex(0x6A5C4C), 0.0f, 0.1f, Pattern::Rock, hex(0x8A7A62)});
     int oil = s.material({hex(0xE08A1E), 0.45f, 1.0f, Pattern::Mottled, {}});
     int tar = s.material({hex(0x2A1A0E), 0.0f, 0.9f, Pattern::Plain, {}});
     for (int i = 0; i < 8; ++i) {
@@ -531,10 +544,10 @@ struct ObjectRule {
 };
 
 const ObjectRule kObjectRules[] = {
-    {{"crystal", "gold", "mineral"}, crystals},
-    {{"amber", "oil", "tar"}, amberOil},
-    {{"tree", "pine", "palm", "oak", "forest", "wood"}, tree},
     {{"startingbase", "start", "spawn"}, startMarker},
+    {{"crystal", "gold", "mineral"}, crystals},
+    {{"amber", "oil"}, amberOil},
+    {{"tree", "pine", "palm", "oak", "forest", "wood"}, tree},
     {{"extraction", "landing", "pad", "beacon"}, extractionPoint},
     {{"bush", "shrub", "hedge", "fern"}, bush},
     {{"flower", "grass", "weed", "tuft"}, flowers},

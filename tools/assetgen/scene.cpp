@@ -335,12 +335,46 @@ Rgb patPanels(const Material& m, V3 q, V3 n, float&) {
     return m.color * k * (0.95f + 0.1f * valueNoise(std::floor(u), std::floor(v), 9u));
 }
 
+// Distances to the nearest two points of a jittered 3D lattice, and the nearest point's id.
+void cells(V3 q, float& f1, float& f2, uint32_t& id) {
+    int ix = static_cast<int>(std::floor(q.x)), iy = static_cast<int>(std::floor(q.y)), iz = static_cast<int>(std::floor(q.z));
+    f1 = f2 = 1e9f;
+    id = 0;
+    for (int dz = -1; dz <= 1; ++dz)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                int cx = ix + dx, cy = iy + dy, cz = iz + dz;
+                uint32_t h = hash32(static_cast<uint32_t>(cx) * 73856093u ^ static_cast<uint32_t>(cy) * 19349663u ^ static_cast<uint32_t>(cz) * 83492791u);
+                V3 pt{cx + (h & 255) / 255.0f, cy + ((h >> 8) & 255) / 255.0f, cz + ((h >> 16) & 255) / 255.0f};
+                V3 d = q - pt;
+                float dd = dot(d, d);
+                if (dd < f1) {
+                    f2 = f1;
+                    f1 = dd;
+                    id = h;
+                } else if (dd < f2) {
+                    f2 = dd;
+                }
+            }
+    f1 = std::sqrt(f1);
+    f2 = std::sqrt(f2);
+}
+
+// Chitin plates with dark seams; a few seams glow.
 Rgb patCarapace(const Material& m, V3 q, V3, float& glowOut) {
-    float v = valueNoise(q.x * 9.0f, q.y * 9.0f + q.z * 9.0f, 21u);
-    float seam = std::fabs(v - 0.5f) < 0.05f ? 1.0f : 0.0f;
-    glowOut = seam * 0.6f;
-    Rgb base = m.color * (0.85f + 0.3f * fbm(q.x * 4.0f, q.z * 4.0f + q.y * 4.0f, 7u, 2));
-    return seam > 0.0f ? m.accent : base;
+    float f1, f2;
+    uint32_t id;
+    cells(q * 5.0f, f1, f2, id);
+    float seam = f2 - f1;
+    if (seam < 0.09f) {
+        if ((id & 7u) == 0u) {
+            glowOut = 0.9f;
+            return m.accent;
+        }
+        return m.color * 0.32f;
+    }
+    float tone = 0.82f + 0.3f * static_cast<float>((id >> 4) & 255u) / 255.0f;
+    return m.color * (tone * (1.15f - 0.45f * std::min(f1, 1.0f)));
 }
 
 Rgb patWindows(const Material& m, V3 q, V3 n, float& glowOut) {

@@ -49,8 +49,9 @@ Rgb mudAt(float gx, float gy, uint32_t seed) {
     float fine = periodicNoise(gx * 32.0f, gy * 32.0f, 32, seed + 81);
     Rgb c = mix(hex(0x4A3424), hex(0x6E5238), broad);
     c = c * (0.9f + 0.15f * fine);
-    float wet = smoothstep(0.62f, 0.7f, periodicFbm(gx * 5.0f, gy * 5.0f, 5, seed + 82, 2));
-    return mix(c, hex(0x2E2A26) + Rgb{0.05f, 0.06f, 0.08f} * fine, wet * 0.7f);
+    // Shallow puddles catch a little sky.
+    float wet = smoothstep(0.6f, 0.78f, periodicFbm(gx * 2.0f, gy * 2.0f, 2, seed + 82, 3));
+    return mix(c, hex(0x3A3430) + Rgb{0.08f, 0.09f, 0.12f} * fine, wet * 0.5f);
 }
 
 Rgb waterAt(float gx, float gy, uint32_t seed) {
@@ -236,15 +237,20 @@ Image makeSlope(int arg) {
         bottom.y += drop;
     }
     std::vector<P2> side = towardS ? std::vector<P2>{right, {w, qh + drop}, bottom} : std::vector<P2>{left, {0, qh + drop}, bottom};
-    if (!joined) paintWith(img, [&](float x, float y) { return sdPolygon(x, y, side); }, [&](float x, float y) { return hex(0x5A5046) * (0.85f + 0.25f * fbm(x * 0.1f, y * 0.1f, 61, 3)); });
+    Rgb sideRock = towardS ? hex(0x5E564C) : hex(0x8A7F6E);
+    if (!joined)
+        paintWith(img, [&](float x, float y) { return sdPolygon(x, y, side); },
+                  [&](float x, float y) { return sideRock * (0.8f + 0.3f * fbm(x * 0.06f, y * 0.12f, 61, 3)); });
     std::vector<P2> surface = {top, right, bottom, left};
     paintWith(img, [&](float x, float y) { return sdPolygon(x, y, surface); },
               [&](float x, float y) {
-                  // Packed earth with ledges across the direction of the fall.
+                  // A worn earth track with grass at its edges and faint ledges across the fall.
                   float along = towardS ? (y - x * 0.5f) : (y + x * 0.5f - hw);
-                  float step = std::fabs(std::fmod(along / 22.0f, 1.0f) - 0.5f) < 0.06f ? 0.72f : 1.0f;
-                  Rgb c = mix(hex(0x8C7652), hex(0xA88E62), fbm(x * 0.04f, y * 0.04f, 62, 3));
-                  return c * (step * (towardS ? 1.0f : 0.82f) * (0.9f + 0.15f * fbm(x * 0.2f, y * 0.2f, 63, 2)));
+                  float ledge = std::fabs(std::fmod(along / 32.0f + fbm(x * 0.03f, y * 0.03f, 64, 2), 1.0f) - 0.5f) < 0.04f ? 0.8f : 1.0f;
+                  Rgb earth = mix(hex(0x7A6446), hex(0x9C8458), fbm(x * 0.05f, y * 0.05f, 62, 3));
+                  float grass = smoothstep(0.55f, 0.7f, fbm(x * 0.035f, y * 0.035f, 65, 3));
+                  Rgb c = mix(earth, hex(0x5A8032) * (0.85f + 0.3f * fbm(x * 0.3f, y * 0.3f, 66, 2)), grass);
+                  return c * (ledge * (towardS ? 0.95f : 0.78f) * (0.9f + 0.15f * fbm(x * 0.25f, y * 0.25f, 63, 2)));
               });
     return img;
 }
