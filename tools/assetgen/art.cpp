@@ -149,7 +149,8 @@ Image drawBuilding(const Job& job, bool construction) {
     float edge = static_cast<float>(fw) / (static_cast<float>(w) * std::sqrt(2.0f));
     s.xf = Xform{rotZ(kPi / 4.0f), edge, {}};
     s.patternScale = edge;
-    float roomPx = fh * 0.5f + (w + h) * 0.25f * (static_cast<float>(fw) / w) - 4.0f;
+    // Height that still fits above the footprint centre, which lies (w + h) * T / 8 below the top corner.
+    float roomPx = fh * 0.5f + (w + h) * 0.125f * (static_cast<float>(fw) / w) - 4.0f;
     float room = roomPx / 0.8660254f / edge;
     std::vector<int> blink = buildBuilding(s, look, w, h, room);
     if (construction) {
@@ -279,12 +280,6 @@ int jsonInt(const json& j, const char* key, int fallback) {
     return static_cast<int>(v);
 }
 
-float jsonFloat(const json& j, const char* key, float fallback) {
-    if (!j.is_object()) return fallback;
-    auto it = j.find(key);
-    return (it != j.end() && it->is_number()) ? it->get<float>() : fallback;
-}
-
 std::string jsonText(const json& j, const char* key) {
     if (!j.is_object()) return "";
     auto it = j.find(key);
@@ -317,7 +312,7 @@ Image renderUnitFrame(const UnitLook& look, const Pose& pose, int column, int fw
     buildUnit(s, look, pose);
     View v;
     v.originX = fw * 0.5f;
-    v.originY = fh * 0.8f;
+    v.originY = fh * 0.88f;  // feet near the bottom of the box, where the renderer centres the shadow
     Image img = renderScene(s, fw, fh, v);
     img.outline(kInk, 0.9f);
     return img;

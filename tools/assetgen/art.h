@@ -22,5 +22,4 @@ Image renderUnitFrame(const UnitLook& look, const Pose& pose, int column, int fw
 Image renderObjectFrame(const std::string& kind, uint32_t seed, int frame, int frames, int fw, int fh);
 
 int jsonInt(const nlohmann::json& j, const char* key, int fallback);
-float jsonFloat(const nlohmann::json& j, const char* key, float fallback);
 std::string jsonText(const nlohmann::json& j, const char* key);

@@ -35,7 +35,6 @@ struct Cell {
 };
 
 struct Shelf {
-    Image canvas{kSheetWidth, 0};
     int x = kPad, y = kPad, rowH = 0;
     std::vector<std::pair<Cell, P2>> placed;
     int height = 0;

@@ -67,12 +67,12 @@ void fxSparks(Frame& f) {
     }
 }
 
-Rgb bloodColor(const Frame& f, bool blue) { return blue ? Rgb{0.12f, 0.32f, 0.9f} : Rgb{0.62f, 0.04f, 0.05f}; }
+Rgb bloodColor(bool blue) { return blue ? Rgb{0.12f, 0.32f, 0.9f} : Rgb{0.62f, 0.04f, 0.05f}; }
 
 void spray(Frame& f, bool blue) {
     Rng rng(f.seed);
     float R = f.r();
-    Rgb c = bloodColor(f, blue);
+    Rgb c = bloodColor(blue);
     for (int i = 0; i < 14; ++i) {
         float a = rng.range(-kPi, 0.0f) + rng.range(-0.4f, 0.4f), v = rng.range(0.4f, 1.0f) * R;
         float x = f.cx() + std::cos(a) * v * f.t, y = f.cy() + std::sin(a) * v * f.t + f.t * f.t * R * 0.9f;
@@ -87,7 +87,7 @@ void fxBlueSpray(Frame& f) { spray(f, true); }
 void splat(Frame& f, bool blue) {
     Rng rng(f.seed);
     float R = f.r();
-    Rgb c = bloodColor(f, blue);
+    Rgb c = bloodColor(blue);
     auto blob = [&](float x, float y) {
         float a = std::atan2(y - f.cy(), x - f.cx());
         float wob = 0.75f + 0.25f * std::sin(a * 5.0f + rng.range(0, 0.0f)) + 0.15f * std::sin(a * 11.0f + 1.3f);

@@ -285,7 +285,7 @@ Image symbolIcon(const std::string& words, const std::string& family, int size, 
     }
     Image glyphLayer(img.w, img.h);
     drawGlyph(glyphLayer, g, s, c);
-    img.draw(glyphLayer.crop(0, 0, img.w, img.h), 0, 0);
+    img.draw(glyphLayer, 0, 0);
     paint(img, [s](float x, float y) { return std::fabs(sdBox(x, y, s * 0.5f, s * 0.5f, s * 0.48f, s * 0.48f, s * 0.12f)) - s * 0.02f; }, bg * 0.4f);
     return img.downsample(ss);
 }

@@ -166,7 +166,7 @@ Image menuBackground(int w, int h) {
                                Image u = renderUnitFrame(look, p, column, 88, 88);
                                if (flip) u = u.flippedH();
                                P2 at = iso(gx, gy, origin);
-                               img.draw(u, static_cast<int>(at.x - 44), static_cast<int>(at.y - 88 * 0.8f));
+                               img.draw(u, static_cast<int>(at.x - 44), static_cast<int>(at.y - 88 * 0.88f));
                            }});
     };
     auto house = [&](const char* name, const char* race, int size, float gx, float gy) {

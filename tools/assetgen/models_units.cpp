@@ -471,8 +471,7 @@ void aircraft(Scene& s, const UnitLook& k, const Pose& p) {
         Xform crash{rotX(0.4f) * rotY(0.15f), 1.0f, {0.0f, 0.0f, 0.0f}};
         s.xf = crash.then(s.xf);
     }
-    float bank = p.moving ? 0.0f : 0.0f;
-    s.ellipsoid({0.0f, 0.0f, z}, {0.42f, 0.09f, 0.08f}, m.primary, rotX(bank));
+    s.ellipsoid({0.0f, 0.0f, z}, {0.42f, 0.09f, 0.08f}, m.primary);
     s.ellipsoid({0.17f, 0.0f, z + 0.06f}, {0.12f, 0.055f, 0.05f}, m.visor);
     // Swept wings as thin slabs.
     for (int side = -1; side <= 1; side += 2) {

@@ -140,8 +140,11 @@ void humanDock(Scene& s, const BMats& m, const Plot& p, int) {
     V3 base{p.w * 0.7f, p.h * 0.7f, 0.14f};
     float ch = std::min(p.room * 0.8f, 1.8f);
     s.box(base + V3{0, 0, ch * 0.5f}, {0.05f, 0.05f, ch * 0.5f}, m.trim);
-    s.box(base + V3{-0.3f, -0.3f, ch}, {0.45f, 0.04f, 0.04f}, m.trim, rotZ(kTau / 8.0f));
-    s.capsule(base + V3{-0.55f, -0.55f, ch}, base + V3{-0.55f, -0.55f, ch * 0.5f}, 0.01f, m.dark);
+    // The boom reaches out over the water in front.
+    V3 tip = base + V3{0.0f, p.h * 0.45f, ch * 0.92f};
+    s.capsule(base + V3{0, 0, ch}, tip, 0.035f, m.trim);
+    s.capsule(tip, tip - V3{0, 0, ch * 0.5f}, 0.01f, m.dark);
+    s.box(tip - V3{0, 0, ch * 0.5f + 0.05f}, {0.06f, 0.06f, 0.05f}, m.metal);
 }
 
 void humanWorkshop(Scene& s, const BMats& m, const Plot& p, int tier) {
@@ -525,15 +528,13 @@ void ruin(Scene& s, uint32_t seed, int, int) {
     s.box({0.1f, -0.15f, 0.05f}, {0.2f, 0.06f, 0.05f}, stone, rotZ(0.4f));
 }
 
-void shard(Scene& s, uint32_t seed, int frame, int frames) {
+void shard(Scene& s, uint32_t seed, int, int) {
     Rng rng(seed);
     int crystal = s.material({hex(0xC070FF), 0.5f, 0.9f, Pattern::Crystal, hex(0xF0D8FF)});
     for (int i = 0; i < 3; ++i) {
         V3 b{rng.range(-0.15f, 0.15f), rng.range(-0.1f, 0.1f), 0};
         s.prism(b, b + V3{rng.range(-0.1f, 0.1f), 0, rng.range(0.25f, 0.5f)}, 0.06f, 0.0f, 5, crystal);
     }
-    (void)frame;
-    (void)frames;
 }
 
 using ObjectFn = void (*)(Scene&, uint32_t, int, int);

@@ -169,10 +169,11 @@ void planSpells(Plan& plan, const Data& d, const std::string& folder, const json
         claimPath(plan, member(*it, "portrait"), AssetKind::Icon, folder, it.key(), meta);
         // The teleport texture is cut with the caster's own frame size.
         std::string caster = text(*it, "caster");
+        // Later folders replace earlier records, as the loading chain does ("global" last).
         for (const std::string& f : d.folders) {
-            auto fit = d.files.find(f);
-            const json& sprites = fit->second.count("sprites.json") ? fit->second.at("sprites.json") : json();
-            if (sprites.is_object() && sprites.contains(caster)) meta["casterSprite"] = sprites[caster];
+            const auto& files = d.files.at(f);
+            auto sprites = files.find("sprites.json");
+            if (sprites != files.end() && sprites->second.is_object() && sprites->second.contains(caster)) meta["casterSprite"] = sprites->second[caster];
         }
         meta["casterRace"] = d.units.count(caster) ? d.units.at(caster).folder : folder;
         claimPath(plan, member(*it, "texture"), AssetKind::SpellTexture, folder, it.key(), meta);

@@ -98,11 +98,6 @@ void Image::drawScaled(const Image& src, float dx, float dy, float dw, float dh,
     }
 }
 
-void Image::fill(Rgb c, float a) {
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) set(x, y, c, a);
-}
-
 Image Image::downsample(int f) const {
     Image out(w / f, h / f);
     float inv = 1.0f / static_cast<float>(f * f);
@@ -115,18 +110,6 @@ Image Image::downsample(int f) const {
                     for (int c = 0; c < 4; ++c) o[c] += s[c];
                 }
             for (int c = 0; c < 4; ++c) o[c] *= inv;
-        }
-    return out;
-}
-
-Image Image::crop(int x0, int y0, int cw, int ch) const {
-    Image out(cw, ch);
-    for (int y = 0; y < ch; ++y)
-        for (int x = 0; x < cw; ++x) {
-            int sx = x + x0, sy = y + y0;
-            if (sx < 0 || sy < 0 || sx >= w || sy >= h) continue;
-            const float* s = at(sx, sy);
-            std::copy(s, s + 4, out.at(x, y));
         }
     return out;
 }
@@ -311,15 +294,6 @@ std::vector<P2> starPoints(float cx, float cy, float outer, float inner, int poi
     for (int i = 0; i < points * 2; ++i) {
         float a = rot + static_cast<float>(i) * 3.14159265f / points;
         float r = (i % 2 == 0) ? outer : inner;
-        v.push_back({cx + std::cos(a) * r, cy + std::sin(a) * r});
-    }
-    return v;
-}
-
-std::vector<P2> regularPolygon(float cx, float cy, float r, int sides, float rot) {
-    std::vector<P2> v;
-    for (int i = 0; i < sides; ++i) {
-        float a = rot + static_cast<float>(i) * 6.2831853f / sides;
         v.push_back({cx + std::cos(a) * r, cy + std::sin(a) * r});
     }
     return v;

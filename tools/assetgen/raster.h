@@ -39,9 +39,7 @@ struct Image {
     void set(int x, int y, Rgb c, float a);
     void draw(const Image& src, int dx, int dy, float opacity = 1.0f);
     void drawScaled(const Image& src, float dx, float dy, float dw, float dh, float opacity = 1.0f);
-    void fill(Rgb c, float a);
     Image downsample(int factor) const;
-    Image crop(int x, int y, int cw, int ch) const;
     Image flippedH() const;
     // Dark rim one pixel outside the opaque shape, so small sprites read against any ground.
     void outline(Rgb c, float strength);
@@ -81,7 +79,6 @@ float sdBox(float x, float y, float cx, float cy, float hw, float hh, float roun
 float sdSegment(float x, float y, P2 a, P2 b, float r);
 float sdPolygon(float x, float y, const std::vector<P2>& poly);
 std::vector<P2> starPoints(float cx, float cy, float outer, float inner, int points, float rot);
-std::vector<P2> regularPolygon(float cx, float cy, float r, int sides, float rot);
 
 // Paints coverage of the shape with one colour (pixels inside the optional bounding box only).
 void paint(Image& img, const Sdf& d, Rgb c, float alpha = 1.0f);

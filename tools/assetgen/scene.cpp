@@ -417,15 +417,8 @@ Rgb patFur(const Material& m, V3 q, V3, float&) {
     return m.color * (0.85f + 0.3f * v);
 }
 
-Rgb patThatch(const Material& m, V3 q, V3 n, float&) {
-    float u = faceU(q, n) * 28.0f + valueNoise(q.z * 8.0f, q.x * 8.0f, 5u) * 3.0f;
-    float s = 0.8f + 0.25f * valueNoise(u, q.z * 4.0f, 8u);
-    float row = std::fabs(std::fmod(q.z * 8.0f, 1.0f) - 0.5f) < 0.06f ? 0.75f : 1.0f;
-    return m.color * s * row;
-}
-
 const PatternFn kPatterns[] = {patPlain, patMottled, patStone,  patPlanks, patPanels, patCarapace, patWindows,
-                               patStripes, patFoliage, patRock,  patCrystal, patFur,  patThatch};
+                               patStripes, patFoliage, patRock,  patCrystal, patFur};
 
 }  // namespace
 

@@ -41,7 +41,7 @@ struct Xform {
 // World frame: x to screen right, y toward the viewer (screen down on the ground), z up.
 // Model frame used by the builders: x forward, y to the right side, z up.
 
-enum class Pattern : uint8_t { Plain, Mottled, Stone, Planks, Panels, Carapace, Windows, Stripes, Foliage, Rock, Crystal, Fur, Thatch };
+enum class Pattern : uint8_t { Plain, Mottled, Stone, Planks, Panels, Carapace, Windows, Stripes, Foliage, Rock, Crystal, Fur };
 
 struct Material {
     Rgb color;

@@ -25,11 +25,6 @@ float diamondCoverage(float px, float py, int w) {
     return clamp01(v / grad + 1.5f);
 }
 
-struct GroundStyle {
-    Rgb dark, light;
-    float grain;
-};
-
 Rgb grassAt(float gx, float gy, uint32_t seed) {
     float broad = periodicFbm(gx * 3.0f, gy * 3.0f, 3, seed, 3);
     float blades = periodicNoise(gx * 48.0f, gy * 48.0f, 48, seed + 7);
