@@ -6,6 +6,7 @@
 #include <SDL_mixer.h>
 #include <SDL_ttf.h>
 #include <physfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -469,6 +470,24 @@ TEST(AssetGenerator, HostileDataNeverEscapesTheOutputOrCrashes) {
     EXPECT_FALSE(fs::exists("/tmp/abs.png"));
     EXPECT_TRUE(fs::exists(out / "core" / "assets" / "odd.png"));
     EXPECT_TRUE(fs::exists(out / "core" / "assets" / "huge.png"));
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+
+TEST(AssetGenerator, OversizedSheetFailsNamingTheFile) {
+    fs::path root = makeTempDir();
+    fs::create_directories(root / "core" / "data" / "races" / "human");
+    std::ofstream(root / "core" / "data" / "races" / "human" / "sprites.json")
+        << R"({"Giant": {"sprite": "core/assets/giant.png", "frameWidth": 2048, "frameHeight": 2048, "numFrames": 64, "attackFrames": 64}})";
+    fs::path out = root / "out";
+    fs::create_directories(out);
+    int status = runGenerator(root, out);
+    ASSERT_TRUE(WIFEXITED(status)) << "the generator must not crash";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream log(out / "log.txt");
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("core/assets/giant.png: image too large"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(out / "assets.cvl")) << "no archive from a failed run";
     std::error_code ec;
     fs::remove_all(root, ec);
 }

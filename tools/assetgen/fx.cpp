@@ -88,19 +88,21 @@ void splat(Frame& f, bool blue) {
     Rng rng(f.seed);
     float R = f.r();
     Rgb c = bloodColor(blue);
-    auto blob = [&](float x, float y) {
-        float a = std::atan2(y - f.cy(), x - f.cx());
-        float wob = 0.75f + 0.25f * std::sin(a * 5.0f + rng.range(0, 0.0f)) + 0.15f * std::sin(a * 11.0f + 1.3f);
-        return std::hypot(x - f.cx(), y - f.cy()) - R * 0.45f * wob;
+    float p3 = rng.range(0, 6.3f), p5 = rng.range(0, 6.3f), p7 = rng.range(0, 6.3f);
+    float cx = f.cx() + rng.range(-0.08f, 0.08f) * R, cy = f.cy() + rng.range(-0.08f, 0.08f) * R;
+    auto blob = [=](float x, float y) {
+        float a = std::atan2(y - cy, x - cx);
+        float wob = 0.82f + 0.1f * std::sin(a * 3.0f + p3) + 0.07f * std::sin(a * 5.0f + p5) + 0.04f * std::sin(a * 7.0f + p7);
+        return std::hypot(x - cx, y - cy) - R * 0.42f * wob;
     };
     paint(f.img, [&](float x, float y) { return blob(x, y) - 1.0f; }, c * 0.5f, 0.9f);
     paint(f.img, blob, c, 0.95f);
     for (int i = 0; i < 7; ++i) {
         float a = rng.range(0, 2 * kPi), d = R * rng.range(0.55f, 0.9f), r = R * rng.range(0.04f, 0.1f);
-        float x = f.cx() + std::cos(a) * d, y = f.cy() + std::sin(a) * d;
+        float x = cx + std::cos(a) * d, y = cy + std::sin(a) * d;
         paint(f.img, [=](float px, float py) { return sdCircle(px, py, x, y, r); }, c * 0.9f, 0.95f);
     }
-    glow(f.img, f.cx() - R * 0.15f, f.cy() - R * 0.15f, R * 0.18f, {1, 1, 1}, 0.35f);
+    glow(f.img, cx - R * 0.15f, cy - R * 0.15f, R * 0.18f, {1, 1, 1}, 0.35f);
 }
 
 void fxBlood(Frame& f) { splat(f, false); }

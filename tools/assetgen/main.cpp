@@ -75,7 +75,7 @@ bool saveBmp(const Image& img, const std::string& path) {
 }
 
 // Produces one file; returns an error text, empty on success.
-std::string generate(const Job& job, const std::string& outPath) {
+std::string generateFile(const Job& job, const std::string& outPath) {
     switch (job.kind) {
         case AssetKind::Font: {
             std::vector<uint8_t> bytes = readFile(job.meta.value("source", ""));
@@ -97,6 +97,14 @@ std::string generate(const Job& job, const std::string& outPath) {
             bool bmp = endsWith(job.path, ".bmp") || endsWith(job.path, ".BMP");
             return (bmp ? saveBmp(img, outPath) : savePng(img, outPath)) ? "" : std::string("cannot write image: ") + SDL_GetError();
         }
+    }
+}
+
+std::string generate(const Job& job, const std::string& outPath) {
+    try {
+        return generateFile(job, outPath);
+    } catch (const std::exception& e) {
+        return e.what();
     }
 }
 

@@ -475,8 +475,10 @@ void aircraft(Scene& s, const UnitLook& k, const Pose& p) {
     s.ellipsoid({0.17f, 0.0f, z + 0.06f}, {0.12f, 0.055f, 0.05f}, m.visor);
     // Swept wings as thin slabs.
     for (int side = -1; side <= 1; side += 2) {
-        s.box({-0.05f, side * 0.24f, z - 0.01f}, {0.14f, 0.2f, 0.015f}, m.trim, rotZ(side * -0.45f));
-        s.box({-0.33f, side * 0.1f, z + 0.05f}, {0.06f, 0.08f, 0.012f}, m.primary, rotZ(side * -0.5f));
+        // Swept-back wings with bright tips.
+        s.box({-0.08f, side * 0.22f, z - 0.01f}, {0.13f, 0.2f, 0.015f}, m.primary, rotZ(side * 0.5f));
+        s.box({-0.2f, side * 0.4f, z - 0.01f}, {0.06f, 0.035f, 0.02f}, m.trim, rotZ(side * 0.5f));
+        s.box({-0.35f, side * 0.1f, z + 0.04f}, {0.06f, 0.08f, 0.012f}, m.primary, rotZ(side * 0.5f));
         if (p.attacking && (p.attack < 0.3f || (p.attack > 0.5f && p.attack < 0.8f)))
             muzzleFlash(s, m, {0.1f, side * 0.3f, z - 0.02f}, 0.08f);
     }

@@ -5,6 +5,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 Rgb hex(uint32_t rgb) {
     return {static_cast<float>((rgb >> 16) & 255) / 255.0f, static_cast<float>((rgb >> 8) & 255) / 255.0f,
@@ -18,7 +19,11 @@ float smoothstep(float e0, float e1, float x) {
     return t * t * (3.0f - 2.0f * t);
 }
 
-Image::Image(int width, int height) : w(width), h(height), px(static_cast<size_t>(width) * height * 4, 0.0f) {}
+Image::Image(int width, int height) : w(width), h(height) {
+    // Sizes come from content data: refuse absurd ones before allocating.
+    if (width < 0 || height < 0 || static_cast<long long>(width) * height > kMaxImagePixels) throw std::length_error("image too large");
+    px.assign(static_cast<size_t>(width) * height * 4, 0.0f);
+}
 
 Rgb Image::color(int x, int y) const {
     const float* p = at(x, y);

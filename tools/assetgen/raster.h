@@ -21,6 +21,8 @@ float clamp01(float v);
 float smoothstep(float e0, float e1, float x);
 inline float lerp(float a, float b, float t) { return a + (b - a) * t; }
 
+const long long kMaxImagePixels = 48ll * 1024 * 1024;
+
 // Premultiplied RGBA floats; the straight-colour calls convert on the way in.
 struct Image {
     int w = 0;
@@ -28,7 +30,7 @@ struct Image {
     std::vector<float> px;
 
     Image() = default;
-    Image(int width, int height);
+    Image(int width, int height);  // throws std::length_error past kMaxImagePixels
 
     float* at(int x, int y) { return &px[(static_cast<size_t>(y) * w + x) * 4]; }
     const float* at(int x, int y) const { return &px[(static_cast<size_t>(y) * w + x) * 4]; }
