@@ -453,6 +453,119 @@ TEST_F(GeneratedFixture, ContactSheetShowsTheWholeSet) {
     IMG_Quit();
 }
 
+struct Tint {
+    double r = 0, g = 0, b = 0;
+    int n = 0;
+};
+
+Tint averageInk(const SDL_Surface* s, int x0, int y0, int w, int h) {
+    Tint t;
+    for (int y = y0; y < y0 + h && y < s->h; ++y)
+        for (int x = x0; x < x0 + w && x < s->w; ++x) {
+            const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * 4;
+            if (p[3] < 200) continue;
+            t.r += p[0];
+            t.g += p[1];
+            t.b += p[2];
+            ++t.n;
+        }
+    if (t.n > 0) {
+        t.r /= t.n;
+        t.g /= t.n;
+        t.b /= t.n;
+    }
+    return t;
+}
+
+// Share of pixels whose alpha differs clearly between two frames of one sheet.
+double frameDifference(const SDL_Surface* s, int ax, int ay, int bx, int by, int w, int h) {
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (std::abs(alphaAt(s, ax + x, ay + y) - alphaAt(s, bx + x, by + y)) > 96) ++differ;
+    return static_cast<double>(differ) / (w * h);
+}
+
+TEST_F(GeneratedFixture, FacingAndMotionShowInTheUnitFrames) {
+    Mounted m(out() / "assets.cvl");
+    ASSERT_TRUE(m.ok());
+    Surface marine = m.image("core/assets/races/human/units/marine.png");
+    ASSERT_TRUE(marine);
+    const int f = 64;
+    EXPECT_GT(frameDifference(marine.get(), 0, 0, 2 * f, 0, f, f), 0.02) << "facing up and facing right look the same";
+    EXPECT_GT(frameDifference(marine.get(), 2 * f, 0, 4 * f, 0, f, f), 0.02) << "facing right and facing down look the same";
+    EXPECT_GT(frameDifference(marine.get(), 2 * f, 2 * f, 2 * f, 6 * f, f, f), 0.01) << "the walk cycle does not move";
+    EXPECT_GT(frameDifference(marine.get(), 2 * f, 0, 2 * f, 8 * f, f, f), 0.005) << "the attack frame equals the standing frame";
+    EXPECT_GT(frameDifference(marine.get(), 2 * f, 0, 2 * f, 12 * f, f, f), 0.05) << "the corpse stands upright";
+}
+
+TEST_F(GeneratedFixture, RacesAndResourcesHaveTheirOwnColours) {
+    Mounted m(out() / "assets.cvl");
+    ASSERT_TRUE(m.ok());
+    Surface marine = m.image("core/assets/races/human/units/marine.png"), berserker = m.image("core/assets/races/vohmathal/units/berserker.png");
+    ASSERT_TRUE(marine && berserker);
+    Tint human = averageInk(marine.get(), 0, 0, 5 * 64, 8 * 64), alien = averageInk(berserker.get(), 0, 0, 5 * 64, 8 * 64);
+    EXPECT_GT(human.b, human.r + 20) << "human units read blue";
+    EXPECT_GT(alien.r, alien.g + 15) << "vohmathal units read purple";
+    Surface crystal = m.image("core/assets/global/objects/crystal.png"), oil = m.image("core/assets/global/objects/amber_oil.png");
+    ASSERT_TRUE(crystal && oil);
+    Tint c = averageInk(crystal.get(), 0, 0, 96, 96), o = averageInk(oil.get(), 0, 0, 128, 128);
+    EXPECT_GT(c.b, c.r + 30) << "crystal reads cyan-blue";
+    EXPECT_GT(o.r, o.b + 30) << "amber oil reads amber";
+}
+
+TEST_F(GeneratedFixture, DifferentSoundKeysSoundDifferentAndVariantsVary) {
+    auto pcm = [&](const char* p) { return readBytes(out() / p); };
+    std::vector<std::string> keys = {"core/assets/sounds/actions/explosion.wav", "core/assets/sounds/actions/construct.wav", "core/assets/sounds/actions/burning.wav",
+                                     "core/assets/sounds/game/victory.wav",      "core/assets/sounds/game/defeat.wav",      "core/assets/sounds/human/marine_death.wav",
+                                     "core/assets/sounds/actions/shoot.wav",     "core/assets/sounds/actions/sword.wav"};
+    std::set<size_t> lengths;
+    for (size_t i = 0; i < keys.size(); ++i)
+        for (size_t j = i + 1; j < keys.size(); ++j) EXPECT_NE(pcm(keys[i].c_str()), pcm(keys[j].c_str())) << keys[i] << " sounds like " << keys[j];
+    EXPECT_NE(pcm("core/assets/sounds/human/marine_yes1.wav"), pcm("core/assets/sounds/human/marine_yes2.wav")) << "two variants of one key are identical";
+    std::vector<uint8_t> wav = pcm("core/assets/sounds/game/error.wav");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(wav[22], 1) << "mono";
+    EXPECT_EQ(wav[34], 16) << "16-bit";
+}
+
+TEST_F(GeneratedFixture, TerrainPiecesOpenOnTheSidesTheyAreNamedFor) {
+    Mounted m(out() / "assets.cvl");
+    ASSERT_TRUE(m.ok());
+    auto piece = [&](const std::string& name) { return m.image("core/assets/global/tiles/grass/" + name + ".png"); };
+    // Points just inside each edge of a 256 x 128 diamond: N is the upper-right edge, S the lower-left.
+    const int nX = 192, nY = 36, sX = 64, sY = 92;
+    for (const char* stem : {"water_", "mud_", "drygrass_"}) {
+        Surface n = piece(std::string(stem) + "N"), f = piece(std::string(stem) + "F"), in = piece(std::string(stem) + "IN");
+        ASSERT_TRUE(n && f && in) << stem;
+        EXPECT_LT(alphaAt(n.get(), nX, nY), 128) << stem << "N must be open on its N side";
+        EXPECT_GT(alphaAt(n.get(), sX, sY), 200) << stem << "N must be closed on its S side";
+        EXPECT_GT(alphaAt(f.get(), nX, nY), 200) << stem << "F fills the tile";
+        EXPECT_LT(alphaAt(in.get(), 128, 4), 128) << stem << "IN opens the top corner";
+        EXPECT_GT(alphaAt(in.get(), 128, 124), 200) << stem << "IN keeps the bottom corner";
+    }
+    Surface sw = piece("cliffSW"), se = piece("cliffSE"), towardE = piece("slopeSE_1"), towardS = piece("slopeSW_2");
+    ASSERT_TRUE(sw && se && towardE && towardS);
+    EXPECT_GT(alphaAt(sw.get(), 40, 150), 200) << "cliffSW hangs under the lower-left edge";
+    EXPECT_LT(alphaAt(sw.get(), 216, 150), 60) << "cliffSW leaves the lower-right side open";
+    EXPECT_GT(alphaAt(se.get(), 216, 150), 200) << "cliffSE hangs under the lower-right edge";
+    EXPECT_LT(alphaAt(se.get(), 40, 150), 60) << "cliffSE leaves the lower-left side open";
+    // The joined ramps have no side wall, so only the lowered corner reaches these points.
+    EXPECT_GT(alphaAt(towardE.get(), 240, 180), 200) << "slopeSE falls toward the lower right";
+    EXPECT_LT(alphaAt(towardE.get(), 16, 180), 60) << "slopeSE keeps its left corner up";
+    EXPECT_GT(alphaAt(towardS.get(), 16, 180), 200) << "slopeSW falls toward the lower left";
+    EXPECT_LT(alphaAt(towardS.get(), 240, 180), 60) << "slopeSW keeps its right corner up";
+}
+
+TEST_F(GeneratedFixture, FilesNoLongerNamedAreRemovedFromTheTree) {
+    fs::path stale = out() / "core" / "assets" / "races" / "human" / "units" / "retired.png";
+    std::ofstream(stale) << "old";
+    ASSERT_EQ(runGenerator(data(), out()), 0);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(out() / "core" / "assets" / "races" / "human" / "units" / "marine.png"));
+}
+
 TEST(AssetGenerator, HostileDataNeverEscapesTheOutputOrCrashes) {
     fs::path root = makeTempDir();
     fs::create_directories(root / "core" / "data" / "races" / "human");
