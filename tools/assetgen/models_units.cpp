@@ -140,8 +140,10 @@ void humanoidTorso(Scene& s, const Mats& m, const UnitLook& k, const Body& b, fl
         s.ellipsoid({0.0f, 0.0f, 0.64f + z}, {0.12f, 0.16f * bulk, 0.17f}, k.plan == BodyPlan::Civilian ? m.secondary : m.primary);
         if (k.plan != BodyPlan::Civilian) {
             s.ellipsoid({0.06f, 0.0f, 0.66f + z}, {0.08f, 0.13f * bulk, 0.12f}, m.trim);
-            s.sphere(b.shoulderL + V3{0, 0, 0.02f}, 0.07f * bulk, m.primary);
-            s.sphere(b.shoulderR + V3{0, 0, 0.02f}, 0.07f * bulk, m.primary);
+            // Heavier types wear bigger pauldrons.
+            float pad = (k.seed >> 3) % 2 ? 0.085f : 0.065f;
+            s.sphere(b.shoulderL + V3{0, 0, 0.02f}, pad * bulk, (k.seed >> 4) % 2 ? m.trim : m.primary);
+            s.sphere(b.shoulderR + V3{0, 0, 0.02f}, pad * bulk, (k.seed >> 4) % 2 ? m.trim : m.primary);
         }
     }
 }
@@ -166,10 +168,14 @@ void humanoidHead(Scene& s, const Mats& m, const UnitLook& k, float z, bool hard
         s.ellipsoid({-0.01f, 0.0f, 0.92f + z}, {0.09f, 0.09f, 0.05f}, m.dark);
         return;
     }
-    // Helmet with a glowing visor that shows where the soldier looks.
+    // Helmet with a glowing visor that shows where the soldier looks; its crest differs per unit type.
     s.ellipsoid({0.0f, 0.0f, 0.9f + z}, {0.105f, 0.1f, 0.095f}, m.primary);
     s.box({0.085f, 0.0f, 0.885f + z}, {0.03f, 0.075f, 0.022f}, m.visor);
-    s.capsule({-0.02f, 0.0f, 0.99f + z}, {-0.1f, 0.0f, 0.96f + z}, 0.02f, m.trim);
+    switch (k.seed % 3) {
+        case 0: s.capsule({-0.02f, 0.0f, 0.99f + z}, {-0.1f, 0.0f, 0.96f + z}, 0.02f, m.trim); break;
+        case 1: s.capsule({-0.04f, 0.07f, 0.95f + z}, {-0.08f, 0.09f, 1.12f + z}, 0.008f, m.metal); break;
+        default: s.ellipsoid({0.0f, 0.0f, 0.955f + z}, {0.06f, 0.105f, 0.03f}, m.trim); break;
+    }
 }
 
 void humanoid(Scene& s, const UnitLook& k, const Pose& p) {
