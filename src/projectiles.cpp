@@ -68,8 +68,8 @@ std::pair<int, bool> getProjectileDirection(const SDL_FPoint& dir) {
     return {2, false};
 }
 
-Projectile& launchProjectile(const std::string& type, SDL_FPoint start, SDL_FPoint direction, float speed,
-                             int attackerId, int targetId) {
+void launchProjectile(const std::string& type, SDL_FPoint start, SDL_FPoint direction, float speed, int attackerId,
+                      int targetId) {
     Projectile p;
     p.id = nextProjectileId++;
     p.x = start.x;
@@ -84,7 +84,6 @@ Projectile& launchProjectile(const std::string& type, SDL_FPoint start, SDL_FPoi
     p.direction = column;
     p.flip = flip;
     projectiles.push_back(p);
-    return projectiles.back();
 }
 
 static constexpr float ANIMATION_STEP = 0.08f;  // seconds per flight frame
@@ -93,6 +92,11 @@ static constexpr float ANIMATION_STEP = 0.08f;  // seconds per flight frame
 // throughout, rather than only the first step before the homing turns the direction into a unit vector.
 static void foldDirectionLengthIntoSpeed(Projectile& p) {
     const float length = std::sqrt(p.dirX * p.dirX + p.dirY * p.dirY);
+    if (!std::isfinite(length)) {
+        // No usable direction: stand still this step and let the homing aim.
+        p.dirX = p.dirY = 0.0f;
+        return;
+    }
     if (length <= 0.0f || std::fabs(length - 1.0f) < 1e-4f) return;
     p.speed *= length;
     p.dirX /= length;

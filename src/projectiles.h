@@ -84,8 +84,8 @@ std::pair<int, bool> getProjectileDirection(const SDL_FPoint& dir);
 
 // Appends a projectile as its creators do: the next id, and sprite column and flip from the direction.
 // The direction's length multiplies the speed for the whole flight (a unit vector leaves it as given).
-Projectile& launchProjectile(const std::string& type, SDL_FPoint start, SDL_FPoint direction, float speed,
-                             int attackerId, int targetId);
+void launchProjectile(const std::string& type, SDL_FPoint start, SDL_FPoint direction, float speed, int attackerId,
+                      int targetId);
 
 // Once per tick: animates, moves and steers every projectile toward its target's current position; on
 // arrival applies the shooter's damage and starts the hit animation. A projectile arrives within the
