@@ -1,4 +1,4 @@
-// Units: the unit catalogue, the unit record and registry, removal, corpses and floating texts, attack damage and kills.
+// Units: the unit catalogue, the record and registry, removal, corpses, floating texts, attack damage and kills.
 #include "units.h"
 
 #include <algorithm>
