@@ -20,12 +20,6 @@
 // Stand-ins for callees whose owners have not landed yet. They are weak, so each real definition replaces its
 // stand-in as soon as it is linked in; delete each one then. The tests hold with the real ones too.
 __attribute__((weak)) void autoAttack(Unit&, Grid&) {}
-__attribute__((weak)) bool moveUnitUnclump(int unitId, V2i target, Grid&) {
-    Unit* unit = getUnitById(unitId);
-    if (!unit) return false;
-    unit->goal = target;
-    return true;
-}
 __attribute__((weak)) std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius) {
     std::vector<Unit*> found;
     for (Unit& u : units) {
