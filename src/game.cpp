@@ -1,7 +1,9 @@
-// The simulation tick, the step that runs one turn of it, and the world checksum.
+// The game session: the simulation tick and the step that runs one turn of it, the random generators the
+// simulation draws from, and the world checksum.
 #include "game.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -15,6 +17,13 @@
 #include "map_objects.h"
 #include "player.h"
 #include "units.h"
+
+std::mt19937 rng;
+
+void seedSessionGenerators() {
+    rng.seed(SESSION_RNG_SEED);
+    std::srand(SESSION_RAND_SEED);
+}
 
 void simulateTick(Grid& grid) {
     const float dt = lockstep.tickSeconds;

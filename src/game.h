@@ -1,9 +1,21 @@
-// The simulation tick, the step that runs one turn of it, and the world checksum.
+// The game session: the simulation tick and the step that runs one turn of it, the random generators the
+// simulation draws from, and the world checksum.
 #pragma once
 
 #include <cstdint>
+#include <random>
 
 #include "map.h"
+
+// The shared Mersenne Twister of spell effects, Extraction generation and player ids.
+extern std::mt19937 rng;
+
+// Every session starts both generators (rng and the C library's rand) from these, on every peer, in every
+// mode, so the simulation's draws agree everywhere and on every replay.
+constexpr uint32_t SESSION_RNG_SEED = 5489u;
+constexpr unsigned SESSION_RAND_SEED = 1u;
+
+void seedSessionGenerators();
 
 // Advances the whole world by one lockstep tick, every subsystem in its fixed order.
 void simulateTick(Grid& grid);
