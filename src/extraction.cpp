@@ -1,4 +1,4 @@
-// Extraction campaign: the item catalogue.
+// Extraction campaign: the item catalogue, the extraction point, the free sub-tile search and the mission choice.
 #include "extraction.h"
 
 // ---- Item catalogue ----
@@ -62,3 +62,15 @@ V2i find_nearby_clear_tile(V2i subTile, int radius) {
 // ---- Items on the map ----
 
 std::unordered_map<int, Item> items_map;
+
+// ---- Mission choice ----
+
+std::vector<ExtractionNode> extraction_options;
+int deploymentSelectedMapId = -1;
+
+bool eliminationMissionChosen() {
+    if (deploymentSelectedMapId < 0 || static_cast<size_t>(deploymentSelectedMapId) >= extraction_options.size())
+        return false;
+    return extraction_options[static_cast<size_t>(deploymentSelectedMapId)].type ==
+           static_cast<int32_t>(ExtractionType::ELIMINATION);
+}

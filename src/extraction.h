@@ -1,4 +1,4 @@
-// Extraction campaign: the item catalogue.
+// Extraction campaign: the item catalogue, the extraction point, the free sub-tile search and the mission choice.
 #pragma once
 
 // ---- Item catalogue ----
@@ -55,3 +55,20 @@ struct Item {
 
 // Every item of the current match by id.
 extern std::unordered_map<int, Item> items_map;
+
+// ---- Mission choice ----
+#include <vector>
+
+enum class ExtractionType : int32_t { SURVIVAL = 0, ELIMINATION = 1 };
+
+// One mission offer; the campaign code adds the rest of its record.
+struct ExtractionNode {
+    int32_t type = 0;  // an ExtractionType
+};
+
+// The offered missions, and the index of the chosen one (-1 while none is chosen).
+extern std::vector<ExtractionNode> extraction_options;
+extern int deploymentSelectedMapId;
+
+// Whether the chosen mission is an elimination; false while no valid mission is chosen.
+bool eliminationMissionChosen();

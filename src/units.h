@@ -449,7 +449,6 @@ extern CombatHooks combatHooks;
 // Callees of other parts of the units code, declared with the interfaces their owners give them.
 void autoAttack(Unit& unit, Grid& grid);
 std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
-void explodeLatchedMine(Unit& mine, Grid& grid);
 
 // The one path by which swings, projectiles and mine explosions hurt: armour, the damage text, the alarm,
 // flight or retaliation of a struck unit, hit effects and blood, and a death's consequences and kill credit,
@@ -472,3 +471,29 @@ void soundUnderAttackAlarm(int ownerId, bool building);
 void announceUnitDeath(const Unit& unit);
 // A building's death: its footprint walkable again, its removal queued, its explosion heard at its centre.
 void collapseBuilding(Building& building, Grid& grid);
+
+// ---- Behaviour hook, idle wandering and latched mines ----
+
+// Spawning, built with the unit tick: a unit of a catalogue type at its owner's side of the map, and a vision dummy
+// that cannot attack. The type must be in the catalogue.
+Unit& spawnUnit(const std::string& type, int playerId);
+Unit& spawnDummy(const std::string& type, int playerId);
+
+// Per-tick values as spawning derives them from the tick length, GAME_SPEED and UNIT_SPEED.
+int attackIntervalFor(float attackSpeed);
+int speedPerTickFor(float movementSpeed);
+
+// Whether an order the tick makes for the player is sent from this peer: the local human's, or a computer player's
+// whose strategy runs here. Never while a replay or a resumed save is re-simulated: its log already holds them.
+bool ordersFromThisPeer(int playerId);
+
+// Once per unit per tick, between its queued order and its unit step: birds wander, strangers without a target
+// wander in an elimination mission, and an Abyssal asks to teleport to its target when that is a short way off.
+void updateUnitAI(Unit& unit, float dt, Grid& grid);
+
+// Once per tick per "LatchedMine", after its unit step: a latched mine whose fuse has run explodes; an unlatched one
+// latches onto the first unit in range of another owner (the neutral owner excepted) and chases it.
+void updateLatchedMine(Unit& mine, Grid& grid);
+// Once per mine: every ground and naval unit in range is struck, whoever owns it; then an explosion shows, and
+// the mine leaves the map and is queued for removal.
+void explodeLatchedMine(Unit& mine, Grid& grid);
