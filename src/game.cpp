@@ -16,6 +16,9 @@
 #include "lockstep.h"
 #include "map_objects.h"
 #include "player.h"
+#include "projectiles.h"
+#include "special_effects.h"
+#include "spells.h"
 #include "units.h"
 
 std::mt19937 rng;
@@ -27,7 +30,11 @@ void seedSessionGenerators() {
 
 void simulateTick(Grid& grid) {
     const float dt = lockstep.tickSeconds;
+    updateProjectiles(dt, grid);
+    updateSpecialEffects(dt, grid);
+    updateProjectileHits(dt, grid);
     updateDeadUnits(dt);
+    updateSpells(dt, grid);
     processUnitRemovals(grid);
     processBuildingRemovals(grid);
     processMapObjectsRemovals(grid);
@@ -223,10 +230,45 @@ void hashPlayers(WorldHash& h) {
     for (const auto& p : players) hashPlayer(h, *p);
 }
 
+void hashProjectiles(WorldHash& h) {
+    h.add(static_cast<int32_t>(projectiles.size()));
+    // Projectile ids count on across sessions and name nothing the world refers to, so they stay out.
+    for (const Projectile& p : projectiles) {
+        h.add(p.type);
+        h.add(p.x);
+        h.add(p.y);
+        h.add(p.dirX);
+        h.add(p.dirY);
+        h.add(p.speed);
+        h.add(p.attackerId);
+        h.add(p.targetId);
+        h.add(p.active);
+    }
+}
+
+void hashSpells(WorldHash& h) {
+    h.add(static_cast<int32_t>(activeSpells.size()));
+    for (const ActiveSpell& s : activeSpells) {
+        h.add(s.type);
+        h.add(s.position.x);
+        h.add(s.position.y);
+        h.add(s.duration);
+        h.add(s.pulseTimer);
+        h.add(s.spawnTimer);
+        h.add(s.radius);
+        h.add(s.heading);
+        h.add(s.speed);
+        h.add(s.targetId);
+        h.add(s.casterId);
+        h.add(static_cast<int32_t>(s.shards.size()));
+    }
+}
+
 using ChecksumSection = void (*)(WorldHash&);
 
 // Every kind of world state the checksum covers; new state gets its section here.
-constexpr ChecksumSection checksumSections[] = {hashUnits, hashBuildings, hashMapObjects, hashPlayers};
+constexpr ChecksumSection checksumSections[] = {hashUnits,   hashBuildings,   hashMapObjects,
+                                                hashPlayers, hashProjectiles, hashSpells};
 
 }  // namespace
 

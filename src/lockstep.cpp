@@ -42,7 +42,9 @@ struct DataWriter {
     json operator()(const PlaceBuildingDownCommand& c) const {
         return {{"buildingType", c.buildingType}, {"targetX", c.targetX}, {"targetY", c.targetY}, {"unitId", c.unitId}};
     }
-    json operator()(const TrainUnitCommand& c) const { return {{"buildingId", c.buildingId}, {"unitType", c.unitType}}; }
+    json operator()(const TrainUnitCommand& c) const {
+        return {{"buildingId", c.buildingId}, {"unitType", c.unitType}};
+    }
     json operator()(const AttackCommand& c) const { return {{"unitId", c.unitId}, {"targetId", c.targetId}}; }
     json operator()(const SetRallyPointCommand& c) const {
         return {{"buildingId", c.buildingId}, {"targetX", c.targetX}, {"targetY", c.targetY}};
@@ -50,7 +52,7 @@ struct DataWriter {
     json operator()(const CarrierPickUpCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
     json operator()(const CarrierDropOffCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
     json operator()(const CastSpellCommand& c) const {
-        return {{"unitId", c.unitId}, {"targetId", c.targetId}, {"targetX", c.targetX},
+        return {{"unitId", c.unitId},   {"targetId", c.targetId}, {"targetX", c.targetX},
                 {"targetY", c.targetY}, {"spell", c.spell},       {"shiftHeld", c.shiftHeld}};
     }
     json operator()(const StopProductionCommand& c) const { return {{"buildingId", c.buildingId}, {"index", c.index}}; }
@@ -272,10 +274,26 @@ using PayloadReader = CommandPayload (*)(FieldReader&);
 
 // Indexed by the command's type code; null where the code carries no order record (Ping, Pong).
 constexpr PayloadReader payloadReaders[] = {
-    readMove,        readSpawn,          readMine,       readPlaceBuilding,    readTrainUnit,
-    readAttack,      readRallyPoint,     readCarrierPickUp, readCarrierDropOff, readCastSpell,
-    readStopProduction, readStopConstruction, readResearch, readChat,          readPause,
-    readResume,      nullptr,            nullptr,        readAttackMove,       readPickUp,
+    readMove,
+    readSpawn,
+    readMine,
+    readPlaceBuilding,
+    readTrainUnit,
+    readAttack,
+    readRallyPoint,
+    readCarrierPickUp,
+    readCarrierDropOff,
+    readCastSpell,
+    readStopProduction,
+    readStopConstruction,
+    readResearch,
+    readChat,
+    readPause,
+    readResume,
+    nullptr,
+    nullptr,
+    readAttackMove,
+    readPickUp,
 };
 
 // Where the next line begins, or nothing when the stream cannot tell.
@@ -482,7 +500,8 @@ bool readOptionalKey(const json& object, const char* key, const ConfigTarget& ta
     if (!object.contains(key)) return true;
     ConfigValue value;
     std::string why;
-    if (!readConfigValue(object.at(key), target, value, why)) return error = std::string("\"") + key + "\" " + why, false;
+    if (!readConfigValue(object.at(key), target, value, why))
+        return error = std::string("\"") + key + "\" " + why, false;
     assign(target, value);
     return true;
 }
@@ -559,7 +578,8 @@ json commandLogHeader(const std::string& mapName) {
     for (const ReplayConfigKey& key : recordedOnlyKeys) header[key.name] = toJson(currentValue(key.target));
     header["MAP_FILE"] = mapName;
     json list = json::array();
-    for (const auto& p : players) list.push_back({{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}});
+    for (const auto& p : players)
+        list.push_back({{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}});
     header["players"] = std::move(list);
     return header;
 }
@@ -594,9 +614,8 @@ bool loadReplay(std::istream& in) {
         return false;
     }
     ReplayHeader header;
-    std::string error;
-    if (tooLong) error = "the header line is too long";
-    if (!error.empty() || !parseReplayHeader(line, header, error)) {
+    std::string error = "the header line is too long";
+    if (tooLong || !parseReplayHeader(line, header, error)) {
         std::cerr << "Failed to parse replay config JSON: " << error << "\n";
         return false;
     }

@@ -3,10 +3,9 @@
 
 #include <fstream>
 #include <iosfwd>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "game_commands.h"
 

@@ -449,6 +449,9 @@ extern CombatHooks combatHooks;
 // Callees of other parts of the units code, declared with the interfaces their owners give them.
 void autoAttack(Unit& unit, Grid& grid);
 std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
+// Stores the target, sets Attacking and plans a path to a sub-tile round it; false when the target is missing
+// or cannot be reached.
+bool attackEnemy(Unit* unit, Grid& grid, int targetId);
 
 // The one path by which swings, projectiles and mine explosions hurt: armour, the damage text, the alarm,
 // flight or retaliation of a struck unit, hit effects and blood, and a death's consequences and kill credit,

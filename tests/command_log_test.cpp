@@ -15,7 +15,9 @@ using nlohmann::json;
 
 namespace {
 
-Command command(CommandType type, int player, CommandPayload payload) { return Command{type, player, std::move(payload)}; }
+Command command(CommandType type, int player, CommandPayload payload) {
+    return Command{type, player, std::move(payload)};
+}
 
 std::string line(int tick, const Command& cmd) { return compactJson(commandToJson(tick, cmd)); }
 
@@ -62,13 +64,15 @@ std::string readError(const std::string& text) {
 }
 
 TEST(CommandRecord, KeysAreSortedAtBothLevelsAndTheLineIsCompact) {
-    const std::string text = line(7, command(CommandType::PlaceBuildingDown, 3, PlaceBuildingDownCommand{"Depot", 1, 2, 9}));
+    const std::string text =
+        line(7, command(CommandType::PlaceBuildingDown, 3, PlaceBuildingDownCommand{"Depot", 1, 2, 9}));
     EXPECT_EQ(text,
               R"({"data":{"buildingType":"Depot","targetX":1,"targetY":2,"unitId":9},"player":3,"tick":7,"type":3})");
 }
 
 TEST(CommandRecord, OrdersWithoutRecordWriteNullData) {
-    EXPECT_EQ(line(0, command(CommandType::Ping, 2, std::monostate{})), R"({"data":null,"player":2,"tick":0,"type":16})");
+    EXPECT_EQ(line(0, command(CommandType::Ping, 2, std::monostate{})),
+              R"({"data":null,"player":2,"tick":0,"type":16})");
     EXPECT_EQ(line(0, command(CommandType::Pong, 2, PongCommand{})), R"({"data":null,"player":2,"tick":0,"type":17})");
 }
 

@@ -1,13 +1,18 @@
 // Replay loading: the header's configuration and players, the turns, bad files, and the configuration put back.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <tuple>
 
+#include "../tools/headless_session.h"
+#include "catalogue_support.h"
 #include "config.h"
+#include "game_state.h"
 #include "lockstep.h"
 #include "player.h"
+#include "test_files.h"
 
 using nlohmann::json;
 
@@ -79,8 +84,9 @@ struct ReplayLoading : ::testing::Test {
 };
 
 TEST_F(ReplayLoading, HeaderOnlyAppliesTheConfigurationAndRebuildsThePlayers) {
-    ASSERT_TRUE(load(R"({"GAME_SPEED":2.0,"MAP_W":80,"FOG":true,"players":[{"id":3,"name":"Ann","race":"vohmathal","ai":true}]})"
-                     "\n"));
+    ASSERT_TRUE(load(
+        R"({"GAME_SPEED":2.0,"MAP_W":80,"FOG":true,"players":[{"id":3,"name":"Ann","race":"vohmathal","ai":true}]})"
+        "\n"));
     EXPECT_FLOAT_EQ(GAME_SPEED, 2.0f);
     EXPECT_EQ(MAP_W, 80);
     EXPECT_TRUE(FOG);
@@ -225,7 +231,9 @@ TEST_F(ReplayLoading, TooManyPlayersIsAnUnusableHeader) {
 // The tick the bad record belonged to may be the one being read, so only the turns before it are kept.
 TEST_F(ReplayLoading, MalformedRecordIsReportedAndKeepsTheTurnsCompletedBeforeIt) {
     std::string errors;
-    EXPECT_FALSE(load("{}\n" + record(1, 1) + record(2, 2) + R"({"tick":3,"player":1,"type":5,"data":{}})" "\n" +
+    EXPECT_FALSE(load("{}\n" + record(1, 1) + record(2, 2) +
+                          R"({"tick":3,"player":1,"type":5,"data":{}})"
+                          "\n" +
                           record(4, 4),
                       &errors));
     EXPECT_NE(errors.find("Malformed command log record"), std::string::npos);
@@ -240,6 +248,145 @@ TEST_F(ReplayLoading, TicksThatDoNotAscendEndTheTurns) {
     ASSERT_EQ(replayTurns.size(), 1u);
     EXPECT_FALSE(load("{}\n" + record(-1, 1)));
     EXPECT_TRUE(replayTurns.empty());
+}
+
+}  // namespace
+
+// ---- A scripted game, logged and replayed ----
+
+namespace {
+
+auto everyConfigurationValue() {
+    return std::tuple_cat(configurationTuple(), std::tie(SUBDIVISIONS, UNDER_ATTACK_COOLDOWN, VERSION, basePath));
+}
+
+using EveryConfigurationValue = decltype(valuesOf(everyConfigurationValue()));
+
+// The shipped catalogue and "maps/fight.map" with a human and a vohmathal base, as a session starts them.
+struct ScriptedGame : ::testing::Test {
+    void SetUp() override {
+        saved = everyConfigurationValue();
+        savedLocalId = Player::myStaticId;
+        headless::resetWorld();
+        ::testing::internal::CaptureStderr();
+        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
+        deriveConfigValues();
+        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
+        ::testing::internal::GetCapturedStderr();
+        basePath = dir.path.string() + "/";
+    }
+    void TearDown() override {
+        closeCommandLog();
+        restoreConfigurationAfterReplay();
+        headless::resetWorld();
+        mapData = MapData{};
+        grid.tiles.clear();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = saved;
+        Player::myStaticId = savedLocalId;
+    }
+
+    static void startMatch() {
+        players.push_back(std::make_unique<Player>(1, "Ann", "human", false));
+        players.push_back(std::make_unique<Player>(2, "Bob", "vohmathal", false));
+        Player::myStaticId = 1;
+        ASSERT_TRUE(headless::buildMapWorld(std::string(CORVALE_SOURCE_DIR) + "/maps/" + MAP_FILE + ".map"));
+    }
+
+    static std::vector<int> unitsOf(int playerId) {
+        std::vector<int> ids;
+        for (const Unit& u : units)
+            if (u.playerId == playerId) ids.push_back(u.id);
+        return ids;
+    }
+    static int baseOf(int playerId) { return getPlayerById(playerId)->buildingIds.front(); }
+
+    // The orders of one live turn, by the loop's turn counter (which keeps counting while the game is paused).
+    static std::vector<Command> script(int step) {
+        const std::vector<int> ann = unitsOf(1);
+        const std::vector<int> bob = unitsOf(2);
+        std::vector<Command> cmds;
+        auto order = [&cmds](CommandType type, int player, CommandPayload payload) {
+            cmds.push_back(Command{type, player, std::move(payload)});
+        };
+        if (step % 40 == 0) order(CommandType::Move, 1, MoveCommand{ann, 40 + step % 7, 60 + step % 5, false});
+        if (step % 40 == 20) order(CommandType::Move, 2, MoveCommand{bob, 200 - step % 9, 190, false});
+        if (step == 3) order(CommandType::AttackMove, 2, AttackMove{bob[0], 120, 120, false});
+        if (step == 4) order(CommandType::AttackMove, 2, AttackMove{bob[0], 100, 130, true});
+        if (step == 10) order(CommandType::SetRallyPoint, 1, SetRallyPointCommand{baseOf(1), 50, 70});
+        if (step == 12) order(CommandType::SetRallyPoint, 2, SetRallyPointCommand{baseOf(2), 9999, 70});
+        if (step == 30)
+            order(CommandType::CastSpell, 1, CastSpellCommand{ann[0], ann[0], 0, 0, "FreezingBullets", false});
+        if (step == 31)
+            order(CommandType::CastSpell, 1, CastSpellCommand{ann[0], ann[0], 0, 0, "FreezingBullets", false});
+        if (step == 32) order(CommandType::CastSpell, 1, CastSpellCommand{ann[1], bob[1], 7000, 7000, "Slow", true});
+        if (step == 33) order(CommandType::CastSpell, 2, CastSpellCommand{bob[1], -1, 900, 900, "OrcDemolish", false});
+        if (step == 50) order(CommandType::ChatMessage, 2, ChatMessageCommand{"gl hf"});
+        if (step == 70) order(CommandType::PauseGame, 1, PauseGameCommand{70});
+        if (step > 70 && step < 75) order(CommandType::Move, 1, MoveCommand{ann, 10, 10, false});
+        if (step == 75) {
+            order(CommandType::AttackMove, 1, AttackMove{ann[2], 30, 30, false});
+            order(CommandType::ResumeGame, 1, ResumeGameCommand{75});
+            order(CommandType::AttackMove, 1, AttackMove{ann[2], 31, 31, true});
+        }
+        if (step == 90) order(CommandType::CarrierPickUp, 1, CarrierPickUpCommand{ann[0], 12345});
+        if (step == 91) order(CommandType::Ping, 1, std::monostate{});
+        return cmds;
+    }
+
+    static bool keysSortedAndCompact(const std::string& line) { return nlohmann::json::parse(line).dump() == line; }
+
+    TempDir dir;
+    EveryConfigurationValue saved;
+    int savedLocalId = 0;
+    bool contentLoaded = false;
+};
+
+TEST_F(ScriptedGame, LogReplaysToTheSameChecksumTickByTickAndGainsNoRecord) {
+    ASSERT_TRUE(contentLoaded);
+    ASSERT_NO_FATAL_FAILURE(startMatch());
+    setup_command_log_for_writing(MAP_FILE);
+    const std::string logPath = basePath + "replays/" + replay_file_name;
+
+    std::vector<uint64_t> live;
+    ::testing::internal::CaptureStderr();
+    for (int step = 0; step < 300; ++step) {
+        applyLiveTurn(script(step), grid, 0);
+        if (paused) continue;
+        advanceOneTurn(grid);
+        live.push_back(worldChecksum());
+    }
+    ::testing::internal::GetCapturedStderr();
+    closeCommandLog();
+    // Five turns were paused: the pause turn and the four after it ran no tick.
+    EXPECT_EQ(lockstep.currentTurn, 295);
+    EXPECT_NE(live.front(), live.back());
+
+    const std::string written = readWholeFile(logPath);
+    std::istringstream lines(written);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_TRUE(keysSortedAndCompact(line));
+    int records = 0;
+    for (; std::getline(lines, line); ++records) EXPECT_TRUE(keysSortedAndCompact(line)) << line;
+    // Moves, attack-moves, casts that took, the chat and the rally point on the map; not the refusals, the
+    // orders dropped while paused, the pause, the resume or the ping.
+    EXPECT_EQ(records, 15 + 3 + 3 + 1 + 1);
+
+    // A resumed save appends to its log: re-simulating the recorded turns must add nothing.
+    headless::resetWorld();
+    std::ifstream in(logPath, std::ios::binary);
+    ASSERT_TRUE(loadReplay(in));
+    ASSERT_TRUE(headless::buildMapWorld(std::string(CORVALE_SOURCE_DIR) + "/maps/" + MAP_FILE + ".map"));
+    commandLog.open(logPath, std::ios::app | std::ios::binary);
+    ::testing::internal::CaptureStderr();
+    for (size_t tick = 0; tick < live.size(); ++tick) {
+        headless::runReplayTick(grid);
+        ASSERT_EQ(worldChecksum(), live[tick]) << "tick " << tick;
+    }
+    ::testing::internal::GetCapturedStderr();
+    closeCommandLog();
+    EXPECT_EQ(readWholeFile(logPath), written);
 }
 
 }  // namespace

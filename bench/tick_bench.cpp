@@ -1,0 +1,80 @@
+// Speed of the simulation tick in the built-in battle (2 by 200 units) and economy games, of a 200-unit group
+// move, and of the world checksum.
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <string>
+
+#include "../tools/headless_session.h"
+
+namespace {
+
+// The shipped configuration and content, loaded once; their complaints about images and sounds are held back.
+bool loadShippedContent() {
+    static const bool loaded = [] {
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        loadConfig(basePath + "src/config.txt");
+        deriveConfigValues();
+        SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_WARN);
+        std::ostringstream held;
+        std::streambuf* errors = std::cerr.rdbuf(held.rdbuf());
+        const bool ok = headless::loadContent(basePath + "core");
+        std::cerr.rdbuf(errors);
+        return ok;
+    }();
+    return loaded;
+}
+
+bool startBattle(benchmark::State& state, int perSide) {
+    headless::Script script;
+    headless::resetWorld();
+    if (!loadShippedContent() || !headless::startBattle(perSide, script)) {
+        state.SkipWithError("the battle could not be set up");
+        return false;
+    }
+    applyLiveTurn(script(0), grid, 0);
+    return true;
+}
+
+void BM_BattleTick(benchmark::State& state) {
+    if (!startBattle(state, static_cast<int>(state.range(0)))) return;
+    for (auto _ : state) advanceOneTurn(grid);
+    state.counters["units"] = static_cast<double>(units.size());
+    state.counters["ticks/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BattleTick)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+void BM_EconomyTick(benchmark::State& state) {
+    headless::Script script;
+    headless::resetWorld();
+    if (!loadShippedContent() || !headless::startEconomy(script)) {
+        state.SkipWithError("the economy could not be set up");
+        return;
+    }
+    int turn = 0;
+    for (auto _ : state) {
+        applyLiveTurn(script(turn++), grid, 0);
+        advanceOneTurn(grid);
+    }
+    state.counters["ticks/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_EconomyTick)->Unit(benchmark::kMicrosecond);
+
+// One army ordered across the map: one unlimited search for the leader, one short search per unit.
+void BM_GroupMove(benchmark::State& state) {
+    if (!startBattle(state, static_cast<int>(state.range(0)))) return;
+    const Command move{CommandType::Move, 1, MoveCommand{headless::unitsOf(1), 40, 60, false}};
+    for (auto _ : state) applyCommand(move, grid, 0, true);
+    state.counters["units"] = static_cast<double>(std::get<MoveCommand>(move.payload).unitIds.size());
+}
+BENCHMARK(BM_GroupMove)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_WorldChecksum(benchmark::State& state) {
+    if (!startBattle(state, 200)) return;
+    for (auto _ : state) benchmark::DoNotOptimize(worldChecksum());
+}
+BENCHMARK(BM_WorldChecksum)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

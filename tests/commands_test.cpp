@@ -1,0 +1,392 @@
+// Applying orders: each handler's checks and refusals, the pause filter, which orders reach the log, group moves.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extraction.h"
+#include "game.h"
+#include "game_commands.h"
+#include "lockstep.h"
+#include "path_world.h"
+#include "player.h"
+#include "spells.h"
+#include "test_files.h"
+
+namespace {
+
+struct Orders : PathWorld {
+    void SetUp() override {
+        PathWorld::SetUp();
+        resizeMap(16, 16);
+        addType("Ship", 1);
+        unitInfo["Ship"].walkable = Tile::Water;
+        players.push_back(std::make_unique<Player>(1, "Ann", "human", false));
+        paused = false;
+        lockstep.currentTurn = 0;
+        log.emplace();
+        commandLog.open(log->path / "log.bin", std::ios::binary);
+    }
+
+    void TearDown() override {
+        closeCommandLog();
+        log.reset();
+        paused = false;
+        lockstep = LockstepManager{};
+        players.clear();
+        spellInfo.clear();
+        items_map.clear();
+        localPlayerId = 0;
+        PathWorld::TearDown();
+    }
+
+    static void apply(CommandType type, CommandPayload payload, bool isReplay = false) {
+        applyCommand(Command{type, 1, std::move(payload)}, grid, 0, isReplay);
+    }
+
+    // The records written so far, one per line.
+    std::vector<nlohmann::json> logged() const {
+        std::vector<nlohmann::json> records;
+        std::istringstream in(readWholeFile(log->path / "log.bin"));
+        for (std::string line; std::getline(in, line);) records.push_back(nlohmann::json::parse(line));
+        return records;
+    }
+
+    static Unit& unit(int id) { return *getUnitById(id); }
+    static V2i subTileOf(const Unit& u) { return worldToSubTile(u.x, u.y); }
+
+    static void addSpell(const std::string& key, TargetType target, int range, float cooldown, EffectFunction effect) {
+        SpellInfo info;
+        info.id = key;
+        info.targetType = target;
+        info.range = range;
+        info.cooldown = cooldown;
+        info.effect = std::move(effect);
+        spellInfo[key] = info;
+    }
+
+    static void wallAround(int tx, int ty) {
+        for (int y = ty - 1; y <= ty + 1; ++y)
+            for (int x = tx - 1; x <= tx + 1; ++x)
+                if (x != tx || y != ty) grid.at(x, y).walkable = 0;
+    }
+
+    std::optional<TempDir> log;
+};
+
+// ---- Move and group moves ----
+
+TEST_F(Orders, MoveOrdersTheUnitsThatExistPlansThemAlongOneLeaderPathAndIsLogged) {
+    const int a = place("Footman", {4, 4});
+    const int b = place("Footman", {6, 4});
+    lockstep.currentTurn = 12;
+    apply(CommandType::Move, MoveCommand{{a, 999, b}, 40, 4, false});
+
+    for (int id : {a, b}) {
+        const Unit& u = unit(id);
+        EXPECT_EQ(u.state, UnitState::OrderedMove);
+        EXPECT_TRUE(u.routeChunked);
+        EXPECT_EQ(u.routeDestination, (V2i{40, 4}));
+        ASSERT_FALSE(u.route.empty());
+        EXPECT_EQ(u.route.back(), (V2i{40, 4}));
+        EXPECT_FALSE(u.waypoints.empty());
+    }
+    // The unit nearer the goal leads: the master path starts at its sub-tile.
+    EXPECT_EQ(unit(a).route.front(), (V2i{6, 4}));
+    EXPECT_EQ(unit(a).route, unit(b).route);
+
+    const auto records = logged();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].at("tick"), 12);
+    EXPECT_EQ(records[0].at("type"), 0);
+    EXPECT_EQ(records[0].at("data").at("unitIds"), (std::vector<int>{a, 999, b}));
+}
+
+TEST_F(Orders, MoveWithoutUnitsIsStillCarriedOutAndLogged) {
+    apply(CommandType::Move, MoveCommand{{}, 3, 3, false});
+    EXPECT_EQ(logged().size(), 1u);
+}
+
+TEST_F(Orders, MovedUnitTakesItsReservationAlongAndDropsItsAttack) {
+    const int id = place("Footman", {4, 4});
+    Unit& u = unit(id);
+    u.x = 5 * 35.0f + 17.5f;  // stepped into the next sub-tile since its reservation was made
+    u.occupiedSubTile = {4, 4};
+    u.targetId = 77;
+    u.isAttacking = true;
+    u.attackAnimating = true;
+    u.attackAnimTicks = 9;
+    u.scanCounter = 30;
+    apply(CommandType::Move, MoveCommand{{id}, 20, 20, false});
+    EXPECT_EQ(u.occupiedSubTile, (V2i{5, 4}));
+    EXPECT_EQ(cell(5, 4), id);
+    EXPECT_EQ(cell(4, 4), 0);
+    EXPECT_EQ(u.targetId, -1);
+    EXPECT_FALSE(u.isAttacking);
+    EXPECT_FALSE(u.attackAnimating);
+    EXPECT_EQ(u.attackAnimTicks, 0);
+    EXPECT_EQ(u.scanCounter, 0);
+}
+
+TEST_F(Orders, TargetHeldByAnotherUnitLeavesTheReservationButStillPlans) {
+    const int id = place("Footman", {4, 4});
+    place("Footman", {20, 20});
+    unit(id).targetId = 5;
+    apply(CommandType::Move, MoveCommand{{id}, 20, 20, false});
+    EXPECT_EQ(unit(id).state, UnitState::OrderedMove);
+    EXPECT_EQ(unit(id).targetId, 5);
+    EXPECT_EQ(unit(id).routeDestination, (V2i{20, 20}));
+}
+
+TEST_F(Orders, GroupOfEqualDistancesIsLedByTheFirstListed) {
+    const int a = place("Footman", {10, 2});
+    const int b = place("Footman", {10, 18});
+    processGroupMove2(MoveCommand{{b, a}, 10, 10, false}, grid);
+    EXPECT_EQ(unit(a).route.front(), (V2i{10, 18}));
+}
+
+TEST_F(Orders, LandUnitsOrderedOntoWaterPlanNothingButShipsGo) {
+    makeWater(8, 8);
+    makeWater(9, 8);
+    const int soldier = place("Footman", {4, 4});
+    const int ship = place("Ship", {36, 32});
+    unit(ship).walkable = Tile::Water;
+    apply(CommandType::Move, MoveCommand{{soldier}, 33, 33, false});
+    EXPECT_EQ(unit(soldier).state, UnitState::OrderedMove);
+    EXPECT_TRUE(unit(soldier).waypoints.empty());
+    EXPECT_TRUE(unit(soldier).route.empty());
+
+    processGroupMove2(MoveCommand{{ship}, 33, 33, false}, grid);
+    ASSERT_FALSE(unit(ship).route.empty());
+    EXPECT_EQ(unit(ship).route.back(), (V2i{33, 33}));
+}
+
+TEST_F(Orders, GoalTheLeaderCannotReachPlansNothingForAnyone) {
+    wallAround(12, 12);
+    const int a = place("Footman", {4, 4});
+    const int b = place("Footman", {8, 4});
+    processGroupMove2(MoveCommand{{a, b}, 50, 50, false}, grid);
+    EXPECT_TRUE(unit(a).waypoints.empty());
+    EXPECT_TRUE(unit(b).waypoints.empty());
+}
+
+TEST_F(Orders, UnitNearTheEndJoinsAtTheLastNodeAndAnEnclosedOneStepsOntoThePath) {
+    wallAround(2, 12);
+    const int farAway = place("Footman", {30, 12});
+    const int nearEnd = place("Footman", {44, 14});
+    const int enclosed = place("Footman", {9, 49});  // inside tile (2, 12), walled in
+    processGroupMove2(MoveCommand{{farAway, nearEnd, enclosed}, 44, 12, false}, grid);
+    const SubTilePath& master = unit(farAway).route;
+    ASSERT_FALSE(master.empty());
+    EXPECT_EQ(unit(nearEnd).route, master);
+    const SDL_FPoint end = subTileWaypoint(master.back());
+    EXPECT_FLOAT_EQ(unit(nearEnd).waypoints.back().x, end.x);
+    EXPECT_FLOAT_EQ(unit(nearEnd).waypoints.back().y, end.y);
+    // No way out within 30 steps: its path is the single master node after its nearest one.
+    ASSERT_EQ(unit(enclosed).waypoints.size(), 1u);
+    EXPECT_EQ(unit(enclosed).state, UnitState::OrderedMove);
+}
+
+// ---- Spells ----
+
+TEST_F(Orders, SelfSpellCastsOnceThenWaitsForItsCooldown) {
+    const int id = place("Footman", {4, 4});
+    int casts = 0;
+    addSpell("Rage", TargetType::Self, 0, 20.0f, [&casts](const SpellContext& ctx) {
+        ++casts;
+        getUnitById(ctx.casterId)->freezingBullets = true;
+    });
+    const CastSpellCommand cast{id, id, 100, 100, "Rage", false};
+    apply(CommandType::CastSpell, cast);
+    apply(CommandType::CastSpell, cast);
+    EXPECT_EQ(casts, 1);
+    EXPECT_FLOAT_EQ(unit(id).cooldowns.at("Rage"), 20.0f);
+    EXPECT_EQ(logged().size(), 1u);
+    EXPECT_TRUE(unit(id).orders.empty());
+}
+
+TEST_F(Orders, RefusedSelfSpellStartsNoCooldownAndIsNotLogged) {
+    const int id = place("Footman", {4, 4});
+    addSpell("Rage", TargetType::Self, 0, 20.0f, [](const SpellContext&) {});
+    apply(CommandType::CastSpell, CastSpellCommand{id, 99, 0, 0, "Rage", false});
+    EXPECT_FLOAT_EQ(unit(id).cooldowns.at("Rage"), 0.0f);
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(Orders, SpellInRangeIsQueuedBehindTheOrdersWhateverShiftSays) {
+    const int id = place("Footman", {4, 4});  // tile (1, 1)
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    unit(id).orders.push_back({CommandType::AttackMove, AttackMove{id, 1, 1, false}});
+    apply(CommandType::CastSpell, CastSpellCommand{id, 0, 4 * 140 + 10, 1 * 140 + 10, "Slow", false});
+    ASSERT_EQ(unit(id).orders.size(), 2u);
+    EXPECT_EQ(unit(id).orders[1].type, CommandType::CastSpell);
+    EXPECT_EQ(std::get<CastSpellCommand>(unit(id).orders[1].command).spell, "Slow");
+    EXPECT_EQ(logged().size(), 1u);
+}
+
+TEST_F(Orders, SpellOutOfRangeWalksToATileWithinRangeFirst) {
+    const int id = place("Footman", {4, 4});  // tile (1, 1)
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 1 * 140 + 70, "Slow", false});
+    ASSERT_EQ(unit(id).orders.size(), 2u);
+    ASSERT_EQ(unit(id).orders[0].type, CommandType::Move);
+    const auto& walk = std::get<MoveCommand>(unit(id).orders[0].command);
+    EXPECT_EQ(walk.unitIds, std::vector<int>{id});
+    EXPECT_TRUE(walk.shiftHeld);
+    EXPECT_EQ((V2i{walk.x, walk.y}), (V2i{9, 1}));
+    EXPECT_EQ(unit(id).orders[1].type, CommandType::CastSpell);
+}
+
+TEST_F(Orders, SpellOutOfRangeWithNowhereToStandQueuesOnlyTheCast) {
+    const int id = place("Footman", {4, 4});
+    addSpell("Slow", TargetType::Unit, 1, 1.0f, [](const SpellContext&) {});
+    wallAround(12, 12);
+    grid.at(12, 12).walkable = 0;
+    apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 12 * 140 + 70, "Slow", false});
+    ASSERT_EQ(unit(id).orders.size(), 1u);
+    EXPECT_EQ(unit(id).orders[0].type, CommandType::CastSpell);
+}
+
+TEST_F(Orders, UnknownSpellOrMissingCasterIsIgnored) {
+    const int id = place("Footman", {4, 4});
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    apply(CommandType::CastSpell, CastSpellCommand{id, 0, 0, 0, "Nope", false});
+    apply(CommandType::CastSpell, CastSpellCommand{999, 0, 0, 0, "Slow", false});
+    EXPECT_TRUE(unit(id).orders.empty());
+    EXPECT_TRUE(logged().empty());
+}
+
+// ---- Attack-moves, pick-ups and carriers ----
+
+TEST_F(Orders, AttackMoveWithShiftQueuesAndWithoutReplacesTheOrders) {
+    const int id = place("Footman", {4, 4});
+    ::testing::internal::CaptureStderr();
+    apply(CommandType::AttackMove, AttackMove{id, 10, 10, true});
+    apply(CommandType::AttackMove, AttackMove{id, 11, 11, true});
+    EXPECT_EQ(unit(id).orders.size(), 2u);
+    unit(id).orderRunning = true;
+    apply(CommandType::AttackMove, AttackMove{id, 12, 12, false});
+    apply(CommandType::AttackMove, AttackMove{999, 12, 12, false});
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("[applyCommand] Attack Move: unit 999 not found"),
+              std::string::npos);
+    ASSERT_EQ(unit(id).orders.size(), 1u);
+    EXPECT_FALSE(unit(id).orderRunning);
+    EXPECT_EQ(unit(id).orders[0].type, CommandType::AttackMove);
+    EXPECT_EQ(std::get<AttackMove>(unit(id).orders[0].command).x, 12);
+    EXPECT_EQ(logged().size(), 3u);
+}
+
+TEST_F(Orders, PickUpOfAnUnknownItemIsRefusedRatherThanWalkingToTheCorner) {
+    const int id = place("Footman", {20, 20});
+    ::testing::internal::CaptureStderr();
+    apply(CommandType::PickUp, PickUpCommand{id, 4});
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("item 4 not found"), std::string::npos);
+    EXPECT_FALSE(unit(id).pickUpPending);
+    EXPECT_TRUE(unit(id).waypoints.empty());
+    EXPECT_TRUE(items_map.empty());
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(Orders, PickUpSendsTheUnitToTheItem) {
+    const int id = place("Footman", {4, 4});
+    items_map[4] = Item{4, "CryoPod", 30 * 35.0f + 5.0f, 6 * 35.0f + 5.0f, true, -1};
+    apply(CommandType::PickUp, PickUpCommand{id, 4});
+    EXPECT_TRUE(unit(id).pickUpPending);
+    EXPECT_EQ(unit(id).pickUpItemId, 4);
+    EXPECT_EQ(unit(id).routeDestination, (V2i{30, 6}));
+    EXPECT_EQ(logged().size(), 1u);
+}
+
+TEST_F(Orders, CarrierOrdersAreCarriedOutAndLoggedSoReplaysKeepThem) {
+    const int rider = place("Footman", {4, 4});
+    const int carrier = place("Footman", {20, 8});
+    apply(CommandType::CarrierPickUp, CarrierPickUpCommand{rider, carrier});
+    EXPECT_EQ(unit(rider).boardCarrierId, carrier);
+    EXPECT_EQ(unit(rider).goal, (V2i{20, 8}));
+
+    const int walker = place("Footman", {4, 8});
+    apply(CommandType::CarrierDropOff, CarrierDropOffCommand{walker, carrier});
+    EXPECT_FLOAT_EQ(unit(walker).x, 4 * 35.0f + 17.5f);
+
+    addUnitToZeppelin(unit(rider));
+    ASSERT_FALSE(unit(rider).onMap);
+    apply(CommandType::CarrierDropOff, CarrierDropOffCommand{rider, carrier});
+    EXPECT_TRUE(unit(rider).onMap);
+    apply(CommandType::CarrierDropOff, CarrierDropOffCommand{rider, 999});
+    EXPECT_EQ(logged().size(), 2u);
+}
+
+// ---- Buildings, chat, pause and the log ----
+
+TEST_F(Orders, RallyPointOnTheMapIsSetAndLoggedOffTheMapRefused) {
+    Building b;
+    b.id = nextAttackableId++;
+    addBuilding(b);
+    apply(CommandType::SetRallyPoint, SetRallyPointCommand{b.id, 7, 9});
+    apply(CommandType::SetRallyPoint, SetRallyPointCommand{b.id, 700, 9});
+    apply(CommandType::SetRallyPoint, SetRallyPointCommand{999, 7, 9});
+    EXPECT_EQ(getBuildingById(b.id)->rallyPoint, (V2i{7, 9}));
+    EXPECT_EQ(logged().size(), 1u);
+}
+
+TEST_F(Orders, OrdersNamingMissingEntitiesReportThemAndAreNotLogged) {
+    ::testing::internal::CaptureStderr();
+    apply(CommandType::Mine, MineCommand{999, 0, 0, 1});
+    apply(CommandType::Attack, AttackCommand{998, 1});
+    apply(CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"Farm", 1, 1, 997});
+    apply(CommandType::TrainUnit, TrainUnitCommand{996, "Footman"});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("[applyCommand] Mine: unit 999 not found\n"), std::string::npos);
+    EXPECT_NE(errors.find("[applyCommand] Attack: unit 998 not found\n"), std::string::npos);
+    EXPECT_NE(errors.find("[applyCommand] PlaceBuilding: unit 997 not found\n"), std::string::npos);
+    EXPECT_NE(errors.find("[applyCommand] Train: building 996 not found\n"), std::string::npos);
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(Orders, PauseLetsOnlyPauseAndResumeThroughAndNeitherIsLogged) {
+    const int id = place("Footman", {4, 4});
+    const Command pause{CommandType::PauseGame, 1, PauseGameCommand{5}};
+    const Command resume{CommandType::ResumeGame, 1, ResumeGameCommand{6}};
+    const Command move{CommandType::Move, 1, MoveCommand{{id}, 10, 4, false}};
+
+    applyLiveTurn({pause, move}, grid, 0);
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(unit(id).state, UnitState::Idle);
+
+    applyLiveTurn({move, resume, move}, grid, 0);
+    EXPECT_FALSE(paused);
+    EXPECT_EQ(unit(id).state, UnitState::OrderedMove);
+    EXPECT_EQ(logged().size(), 1u);
+    EXPECT_TRUE(isPauseCommand(pause));
+    EXPECT_FALSE(isPauseCommand(move));
+}
+
+TEST_F(Orders, PingQueuesAPongAndNeitherIsLogged) {
+    localPlayerId = 3;
+    apply(CommandType::Ping, PingCommand{});
+    apply(CommandType::Pong, PongCommand{});
+    apply(CommandType::Ping, std::monostate{});
+    ASSERT_EQ(lockstep.pendingCommands.size(), 1u);
+    EXPECT_EQ(lockstep.pendingCommands[0].type, CommandType::Pong);
+    EXPECT_EQ(lockstep.pendingCommands[0].player, 3);
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(Orders, ReplayedOrdersAreAppliedButNeverLoggedAgain) {
+    const int id = place("Footman", {4, 4});
+    apply(CommandType::AttackMove, AttackMove{id, 10, 10, true}, true);
+    EXPECT_EQ(unit(id).orders.size(), 1u);
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(Orders, ClosedLogAppliesWithoutWriting) {
+    closeCommandLog();
+    const int id = place("Footman", {4, 4});
+    apply(CommandType::AttackMove, AttackMove{id, 10, 10, true});
+    EXPECT_EQ(unit(id).orders.size(), 1u);
+    EXPECT_TRUE(logged().empty());
+}
+
+}  // namespace

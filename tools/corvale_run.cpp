@@ -1,0 +1,127 @@
+// Runs a match without a window, from a command log or as a built-in battle or economy game, and prints the
+// simulation's ticks per second, the peak memory and the final world checksum.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game_state.h"
+#include "headless_session.h"
+
+namespace {
+
+struct Run {
+    int ticks = 0;
+    double seconds = 0.0;
+};
+
+Run simulate(int ticks, const headless::Script& script) {
+    const auto start = std::chrono::steady_clock::now();
+    Run run;
+    for (int turn = 0; run.ticks < ticks; ++turn) {
+        applyLiveTurn(script(turn), grid, 0);
+        if (paused) continue;
+        advanceOneTurn(grid);
+        ++run.ticks;
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+Run replay(int ticks) {
+    const auto start = std::chrono::steady_clock::now();
+    Run run;
+    for (; run.ticks < ticks; ++run.ticks) headless::runReplayTick(grid);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+void report(const char* scenario, const Run& run) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double tps = run.seconds > 0.0 ? run.ticks / run.seconds : 0.0;
+    std::printf("scenario: %s  map: %s  units: %zu  buildings: %zu\n", scenario, MAP_FILE.c_str(), units.size(),
+                buildings.size());
+    std::printf("ticks: %d  seconds: %.3f  ticks per second: %.1f  (%.1fx real time)\n", run.ticks, run.seconds, tps,
+                tps * TURN_LENGTH);
+    std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("checksum: %016" PRIx64 "\n", worldChecksum());
+}
+
+int usage() {
+    std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
+                 "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
+                 "       corvale_run economy [TICKS=6000]\n";
+    return 2;
+}
+
+int intArgument(int argc, char** argv, int index, int fallback) {
+    return argc > index ? std::max(1, std::atoi(argv[index])) : fallback;
+}
+
+int runReplay(int argc, char** argv) {
+    if (argc < 3) return usage();
+    std::ifstream log(argv[2], std::ios::binary);
+    if (!log.is_open()) {
+        std::cerr << argv[2] << ": cannot be opened\n";
+        return 1;
+    }
+    if (!loadReplay(log)) return 1;
+    if (!headless::buildMapWorld(headless::mapPath(MAP_FILE))) return 1;
+    const int recorded = replayTurns.empty() ? 0 : replayTurns.back().tick + 1;
+    report("replay", replay(intArgument(argc, argv, 3, recorded)));
+    return 0;
+}
+
+int runBattle(int argc, char** argv) {
+    headless::Script script;
+    if (!headless::startBattle(intArgument(argc, argv, 2, 200), script)) return 1;
+    report("battle", simulate(intArgument(argc, argv, 3, 3000), script));
+    return 0;
+}
+
+int runEconomy(int argc, char** argv) {
+    headless::Script script;
+    if (!headless::startEconomy(script)) return 1;
+    report("economy", simulate(intArgument(argc, argv, 2, 6000), script));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    try {
+        basePath = findAssetPath();
+    } catch (const std::exception& e) {
+        std::cerr << "corvale_run: " << e.what() << "\n";
+        return 1;
+    }
+    loadConfig(basePath + "src/config.txt");
+    deriveConfigValues();
+    // Images and sounds need a window and the mounted archive; the simulation reads none of them, so the
+    // complaints about them are held back, and the order lines of every unit are not shown either.
+    SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_WARN);
+    std::ostringstream held;
+    std::streambuf* errors = std::cerr.rdbuf(held.rdbuf());
+    const bool content = headless::loadContent(basePath + "core");
+    std::cerr.rdbuf(errors);
+    if (!content) {
+        std::cerr << "corvale_run: the content under " << basePath << "core cannot be loaded\n" << held.str();
+        return 1;
+    }
+    const std::string scenario = argv[1];
+    if (scenario == "replay") return runReplay(argc, argv);
+    if (scenario == "battle") return runBattle(argc, argv);
+    if (scenario == "economy") return runEconomy(argc, argv);
+    return usage();
+}
