@@ -160,3 +160,341 @@ void Building::computeNearbyTiles(float range) {
         for (int sy = y0 - r; sy <= y1 + r; ++sy)
             if (sx < x0 || sx > x1 || sy < y0 || sy > y1) nearbyTiles.push_back({sx, sy});
 }
+
+// ---- Building registry: indexes by id and by tile, selection, queries, removal and starting bases ----
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <iterator>
+#include <unordered_set>
+
+#include "effect_grid.h"
+#include "extraction.h"
+#include "game_state.h"
+#include "player.h"
+#include "units.h"
+#include "upgrades.h"
+
+std::vector<Tower> towers;
+std::unordered_map<int, std::size_t> buildingIdToIndex;
+std::unordered_map<uint64_t, std::vector<int>> tileToBuildings;
+std::vector<int> selectedBuildings;
+std::unordered_set<int> selectedBuildingsSet;
+std::vector<int> buildingsToRemove;
+
+const std::vector<BuildingType> humanBuildingDrawOrder = {
+    BuildingType::HumanFarm,          BuildingType::HumanBarracks,     BuildingType::HumanBlacksmith,
+    BuildingType::HumanScoutTower,    BuildingType::HumanLumberMill,   BuildingType::HumanFoundry,
+    BuildingType::HumanChurch,        BuildingType::HumanShipyard,     BuildingType::HumanStables,
+    BuildingType::HumanTownHall,      BuildingType::HumanMageTower,    BuildingType::HumanGryphonAviary,
+    BuildingType::HumanKeep,          BuildingType::HumanCastle,
+};
+
+const std::vector<BuildingType> orcBuildingDrawOrder = {
+    BuildingType::OrcFarm,          BuildingType::OrcBarracks,        BuildingType::OrcBlacksmith,
+    BuildingType::OrcWatchTower,    BuildingType::OrcLumberMill,      BuildingType::OrcFoundry,
+    BuildingType::OrcGoblinAlchemist, BuildingType::OrcShipyard,      BuildingType::OrcOgreMound,
+    BuildingType::OrcTownHall,      BuildingType::OrcDragonRoost,     BuildingType::OrcTempleOfTheDamned,
+    BuildingType::OrcStronghold,    BuildingType::OrcFortress,        BuildingType::OrcAltarOfStorms,
+};
+
+std::string toString(BuildingType type) {
+    static const char* const names[] = {
+        "None",          "OrcTownHall",       "OrcFarm",          "OrcBarracks",
+        "OrcBlacksmith", "OrcWatchTower",     "OrcLumberMill",    "OrcFoundry",
+        "OrcGoblinAlchemist", "OrcShipyard",  "OrcOgreMound",     "OrcDragonRoost",
+        "OrcTempleOfTheDamned", "OrcStronghold", "OrcFortress",   "OrcAltarOfStorms",
+        "HumanTownHall", "HumanFarm",         "HumanBarracks",    "HumanBlacksmith",
+        "HumanScoutTower", "HumanLumberMill", "HumanFoundry",     "HumanChurch",
+        "HumanShipyard", "HumanStables",      "HumanMageTower",   "HumanGryphonAviary",
+        "HumanKeep",     "HumanCastle",       "HumanGnomishInventor",
+    };
+    const int index = static_cast<int>(type);
+    if (index < 0 || index >= static_cast<int>(std::size(names))) return "None";
+    return names[index];
+}
+
+const std::vector<BuildingType>& getBuildingDrawOrder(const std::string& race) {
+    return race == "Orc" ? orcBuildingDrawOrder : humanBuildingDrawOrder;
+}
+
+uint64_t packTile(int x, int y) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
+}
+
+void removeFromTileIndex(std::unordered_map<uint64_t, std::vector<int>>& index, const V2i& tile, int id) {
+    const auto listed = index.find(packTile(tile.x, tile.y));
+    if (listed == index.end()) return;
+    std::vector<int>& ids = listed->second;
+    const auto it = std::find(ids.begin(), ids.end(), id);
+    if (it == ids.end()) return;
+    *it = ids.back();
+    ids.pop_back();
+    if (ids.empty()) index.erase(listed);
+}
+
+bool tileRectContains(int x, int y, int w, int h, const SDL_FPoint& p) {
+    const int left = x * TILE_SIZE;
+    const int top = y * TILE_SIZE;
+    return static_cast<float>(left) <= p.x && p.x <= static_cast<float>(left + w * TILE_SIZE) &&
+           static_cast<float>(top) <= p.y && p.y <= static_cast<float>(top + h * TILE_SIZE);
+}
+
+Building* addBuilding(const Building& b) {
+    buildings.push_back(b);
+    Building& stored = buildings.back();
+    buildingIdToIndex[stored.id] = buildings.size() - 1;
+    stored.footprintTiles.clear();
+    for (int i = 0; i < stored.wTiles; ++i)
+        for (int j = 0; j < stored.hTiles; ++j) stored.footprintTiles.push_back({stored.x + i, stored.y + j});
+    for (const V2i& t : stored.footprintTiles) tileToBuildings[packTile(t.x, t.y)].push_back(stored.id);
+    return &stored;
+}
+
+Building* getBuildingById(int id) {
+    const auto it = buildingIdToIndex.find(id);
+    if (it == buildingIdToIndex.end() || it->second >= buildings.size()) return nullptr;
+    return &buildings[it->second];
+}
+
+static bool footprintHolds(const Building& b, const V2i& tile) {
+    return tile.x >= b.x && tile.y >= b.y && int64_t{tile.x} < int64_t{b.x} + b.wTiles &&
+           int64_t{tile.y} < int64_t{b.y} + b.hTiles;
+}
+
+Building* getBuildingAt(const V2i& tile) {
+    for (Building& b : buildings)
+        if (footprintHolds(b, tile)) return &b;
+    return nullptr;
+}
+
+bool buildingContains(const Building& b, const SDL_FPoint& p, int w, int h) {
+    return tileRectContains(b.x, b.y, w, h, p);
+}
+
+SDL_FPoint buildingCenter(const Building* b) {
+    const float t = static_cast<float>(TILE_SIZE);
+    return SDL_FPoint{(static_cast<float>(b->x) + static_cast<float>(b->wTiles) * 0.5f) * t,
+                      (static_cast<float>(b->y) + static_cast<float>(b->hTiles) * 0.5f) * t};
+}
+
+std::vector<Building*> getBuildingsInTiles(const std::vector<V2i>& tiles, int) {
+    std::vector<Building*> found;
+    found.reserve(32);
+    std::unordered_set<int> seen;
+    for (const V2i& tile : tiles) {
+        const auto listed = tileToBuildings.find(packTile(tile.x, tile.y));
+        if (listed == tileToBuildings.end()) continue;
+        for (int id : listed->second) {
+            if (!seen.insert(id).second) continue;
+            if (Building* b = getBuildingById(id)) found.push_back(b);
+        }
+    }
+    return found;
+}
+
+std::vector<Building*> getBuildingsInRange(const V2i& centre, int r) {
+    std::vector<Building*> found;
+    for (Building& b : buildings)
+        for (int i = 0; i < b.wTiles; ++i)
+            for (int j = 0; j < b.hTiles; ++j) {
+                const float dx = static_cast<float>(b.x + i - centre.x);
+                const float dy = static_cast<float>(b.y + j - centre.y);
+                if (static_cast<float>(r) >= std::sqrt(dx * dx + dy * dy)) found.push_back(&b);
+            }
+    return found;
+}
+
+static int countOf(const std::unordered_map<std::string, int>& counts, const std::string& type) {
+    const auto it = counts.find(type);
+    return it == counts.end() ? 0 : it->second;
+}
+
+bool buildingHasUpgrades(const std::string& type) {
+    const auto it = buildingResearchTree.find(type);
+    return it != buildingResearchTree.end() && !it->second.empty();
+}
+
+int getBuildingCount(const std::string& type, int playerId) {
+    const Player* p = getPlayerById(playerId);
+    return p ? countOf(p->completedBuildings, type) : 0;
+}
+
+int getUnderConstructionCount(const std::string& type, int playerId) {
+    const Player* p = getPlayerById(playerId);
+    return p ? countOf(p->underConstruction, type) : 0;
+}
+
+bool hasBuilding(const std::string& type, int playerId) {
+    Player* p = getPlayerById(playerId);
+    return p && p->completedBuildings[type] > 0;
+}
+
+bool hasBuildingUnderConstruction(const std::string& type, int playerId) {
+    Player* p = getPlayerById(playerId);
+    return p && p->underConstruction[type] > 0;
+}
+
+void addBuildingToSelection(int id) {
+    if (selectedBuildingsSet.insert(id).second) selectedBuildings.push_back(id);
+}
+
+void removeBuildingFromSelection(int id) {
+    if (selectedBuildingsSet.erase(id) == 0) return;
+    const auto it = std::find(selectedBuildings.begin(), selectedBuildings.end(), id);
+    if (it != selectedBuildings.end()) selectedBuildings.erase(it);
+}
+
+void clearBuildingSelection() {
+    selectedBuildings.clear();
+    selectedBuildingsSet.clear();
+}
+
+bool isBuildingSelected(int id) { return selectedBuildingsSet.count(id) != 0; }
+
+Building* getFirstSelectedBuilding() {
+    return selectedBuildings.empty() ? nullptr : getBuildingById(selectedBuildings.front());
+}
+
+Building* getSelectedBuildingById(int id) { return isBuildingSelected(id) ? getBuildingById(id) : nullptr; }
+
+bool setRallyPoint(const Grid&, Building* b, V2i p) {
+    if (!b || !isValidSubTile(p)) return false;
+    b->rallyPoint = p;
+    b->hasRallyPoint = true;
+    return true;
+}
+
+namespace {
+
+void rebuildBuildingIndex() {
+    buildingIdToIndex.clear();
+    for (std::size_t i = 0; i < buildings.size(); ++i) buildingIdToIndex[buildings[i].id] = i;
+}
+
+void eraseBuilding(int id) {
+    buildings.erase(std::remove_if(buildings.begin(), buildings.end(), [id](const Building& b) { return b.id == id; }),
+                    buildings.end());
+    // Kept right after every erase, so the next id of the same pass finds its own building.
+    rebuildBuildingIndex();
+}
+
+void releaseFromOwner(const Building& b) {
+    Player* owner = getPlayerById(b.playerId);
+    if (!owner) return;
+    auto& ids = owner->buildingIds;
+    ids.erase(std::remove(ids.begin(), ids.end(), b.id), ids.end());
+    if (!b.completed) {
+        owner->underConstruction[b.type] -= 1;
+        return;
+    }
+    owner->completedBuildings[b.type] -= 1;
+    if (b.providesSupply) owner->supplyCap -= SUPPLY_PER_BUILDING;
+}
+
+void releaseBuilding(Building& b, Grid& grid) {
+    releaseFromOwner(b);
+    // Only a completed building spread its effect; a site taking it away would strip a neighbour's tag.
+    const auto info = buildingInfo.find(b.type);
+    if (b.completed && info != buildingInfo.end() && info->second.providesEffect)
+        effectGrid.removeEffectArea(*info->second.providesEffect, {b.x, b.y}, info->second.effectRadius);
+    b.productionQueue.clear();
+    unblockArea(grid, {b.x, b.y}, b.wTiles, b.hTiles);
+    towers.erase(std::remove_if(towers.begin(), towers.end(), [&b](const Tower& t) { return t.buildingId == b.id; }),
+                 towers.end());
+}
+
+}  // namespace
+
+void removeBuildingFromTiles(int id) {
+    const Building* b = getBuildingById(id);
+    if (!b) return;
+    for (const V2i& t : b->footprintTiles) removeFromTileIndex(tileToBuildings, t, id);
+}
+
+void processBuildingRemovals(Grid& grid) {
+    if (buildingsToRemove.empty()) return;
+    std::sort(buildingsToRemove.begin(), buildingsToRemove.end());
+    buildingsToRemove.erase(std::unique(buildingsToRemove.begin(), buildingsToRemove.end()), buildingsToRemove.end());
+    for (int id : buildingsToRemove) {
+        removeBuildingFromTiles(id);
+        removeBuildingFromSelection(id);
+        if (Building* b = getBuildingById(id)) releaseBuilding(*b, grid);
+        eraseBuilding(id);
+    }
+    buildingsToRemove.clear();
+}
+
+namespace {
+
+// The first matching record in key order, so every peer picks the same one.
+template <typename Info, typename Match>
+const Info* firstByKey(const std::unordered_map<std::string, Info>& catalogue, Match match) {
+    const Info* found = nullptr;
+    const std::string* foundKey = nullptr;
+    for (const auto& [key, info] : catalogue)
+        if (match(info) && (!foundKey || key < *foundKey)) {
+            found = &info;
+            foundKey = &key;
+        }
+    return found;
+}
+
+Building makeBaseBuilding(const BuildingInfo& info, int x, int y, int playerId) {
+    Building b;
+    b.id = nextAttackableId++;
+    b.type = info.type;
+    b.playerId = playerId;
+    b.x = x;
+    b.y = y;
+    b.wTiles = info.wTiles;
+    b.hTiles = info.hTiles;
+    b.hp = b.maxHp = info.hp;
+    b.sight = info.sight;
+    // A starting base gave its owner no supply, so its removal takes none back.
+    b.providesSupply = false;
+    b.fireSpots = info.fireSpots;
+    b.completed = true;
+    b.computeNearbyTiles();
+    return b;
+}
+
+void placeStartingWorkers(const Building& base, Player& owner) {
+    const UnitInfo* worker =
+        firstByKey(unitInfo, [&owner](const UnitInfo& u) { return u.worker && u.race == owner.race; });
+    if (!worker) {
+        std::cerr << "[UnitInfo] Unknown unit type: \n";
+        return;
+    }
+    const int s = SUBDIVISIONS;
+    for (int k = -1; k <= 1; ++k) {
+        const V2i wanted{std::max(0, std::min(base.x * s + (base.wTiles * s) / 2 + k * s, SUB_MAP_W - 1)),
+                         std::max(0, std::min((base.y + base.hTiles) * s + 1, SUB_MAP_H - 1))};
+        const V2i at = find_nearby_clear_tile(wanted, 10);
+        Unit u = newUnitFromInfo(*worker, nextAttackableId++, owner.id);
+        u.x = static_cast<float>(at.x) * 35.0f + 17.5f;
+        u.y = static_cast<float>(at.y) * 35.0f + 17.5f;
+        u.hp = u.maxHp = 50.0f;
+        addUnit(u);
+        owner.supplyUsed += 1;
+    }
+}
+
+}  // namespace
+
+void spawnBase(Grid& grid, int x, int y, int playerId) {
+    Player* owner = getPlayerById(playerId);
+    if (!owner || !owner->spawnsBase) return;
+    const BuildingInfo* info =
+        firstByKey(buildingInfo, [owner](const BuildingInfo& b) { return b.base && b.race == owner->race; });
+    if (!info) return;
+    const Building base = makeBaseBuilding(*info, x, y, playerId);
+    blockArea(grid, {x, y}, base.wTiles, base.hTiles);
+    addBuilding(base);
+    owner->buildingIds.push_back(base.id);
+    owner->completedBuildings[base.type] += 1;
+    owner->baseTile = {x, y};
+    if (mode == GameMode::Extraction) return;
+    placeStartingWorkers(base, *owner);
+}

@@ -128,3 +128,118 @@ struct Building : Attackable {
 
 // Every building of the session by value, construction sites included, in insertion order.
 extern std::vector<Building> buildings;
+
+// ---- Building registry: indexes by id and by tile, selection, queries, removal and starting bases ----
+
+#include <cstddef>
+#include <unordered_map>
+
+enum class BuildingType : int32_t {
+    None = 0,
+    OrcTownHall = 1,
+    OrcFarm = 2,
+    OrcBarracks = 3,
+    OrcBlacksmith = 4,
+    OrcWatchTower = 5,
+    OrcLumberMill = 6,
+    OrcFoundry = 7,
+    OrcGoblinAlchemist = 8,
+    OrcShipyard = 9,
+    OrcOgreMound = 10,
+    OrcDragonRoost = 11,
+    OrcTempleOfTheDamned = 12,
+    OrcStronghold = 13,
+    OrcFortress = 14,
+    OrcAltarOfStorms = 15,
+    HumanTownHall = 16,
+    HumanFarm = 17,
+    HumanBarracks = 18,
+    HumanBlacksmith = 19,
+    HumanScoutTower = 20,
+    HumanLumberMill = 21,
+    HumanFoundry = 22,
+    HumanChurch = 23,
+    HumanShipyard = 24,
+    HumanStables = 25,
+    HumanMageTower = 26,
+    HumanGryphonAviary = 27,
+    HumanKeep = 28,
+    HumanCastle = 29,
+    HumanGnomishInventor = 30,
+};
+
+// The catalogue key of a built-in type; "None" for any value outside the table.
+std::string toString(BuildingType type);
+
+extern const std::vector<BuildingType> humanBuildingDrawOrder;
+extern const std::vector<BuildingType> orcBuildingDrawOrder;
+// The orc table only for exactly "Orc".
+const std::vector<BuildingType>& getBuildingDrawOrder(const std::string& race);
+
+struct Tower {
+    int buildingId = -1;
+    float attackRate = 1.0f;  // shots per second
+    int damage = 4;
+    float cooldownTimer = 0.0f;  // seconds since the last shot
+    float range = 6.0f;          // tiles
+    int targetId = -1;
+};
+
+extern std::vector<Tower> towers;
+
+// Supply cap a completed supply building adds, and takes back when it is removed.
+constexpr int SUPPLY_PER_BUILDING = 5;
+
+extern std::unordered_map<int, std::size_t> buildingIdToIndex;
+// packTile(x, y) -> ids of the buildings whose footprint covers the tile, in the order they were added.
+extern std::unordered_map<uint64_t, std::vector<int>> tileToBuildings;
+extern std::vector<int> selectedBuildings;
+extern std::unordered_set<int> selectedBuildingsSet;
+// Queued during a tick, removed at its end, each id once.
+extern std::vector<int> buildingsToRemove;
+
+// x in the high half, y (as unsigned 32 bits) in the low half.
+uint64_t packTile(int x, int y);
+// Drops one occurrence of id from the tile's list by moving the last id into its place; an emptied list goes.
+void removeFromTileIndex(std::unordered_map<uint64_t, std::vector<int>>& index, const V2i& tile, int id);
+// The world rectangle of w x h tiles at tile (x, y), both ends inclusive.
+bool tileRectContains(int x, int y, int w, int h, const SDL_FPoint& p);
+
+// The stored copy; valid only until buildings next grows or shrinks.
+Building* addBuilding(const Building& b);
+Building* getBuildingById(int id);
+// First in insertion order whose footprint holds the tile.
+Building* getBuildingAt(const V2i& tile);
+// Both ends inclusive; w and h are the size in tiles to test.
+bool buildingContains(const Building& b, const SDL_FPoint& p, int w, int h);
+SDL_FPoint buildingCenter(const Building* b);
+
+// Each building once, at its first sighting.
+std::vector<Building*> getBuildingsInTiles(const std::vector<V2i>& tiles, int);
+// One entry per footprint tile within r of the centre tile, so a building may be listed several times.
+std::vector<Building*> getBuildingsInRange(const V2i& centre, int r);
+
+// 0 for a type never counted or an unknown player; the counts are not changed.
+int getBuildingCount(const std::string& type, int playerId);
+int getUnderConstructionCount(const std::string& type, int playerId);
+// A missing type is entered with count 0.
+bool hasBuilding(const std::string& type, int playerId);
+bool hasBuildingUnderConstruction(const std::string& type, int playerId);
+bool buildingHasUpgrades(const std::string& type);
+
+void addBuildingToSelection(int id);
+void removeBuildingFromSelection(int id);
+void clearBuildingSelection();
+bool isBuildingSelected(int id);
+Building* getFirstSelectedBuilding();
+Building* getSelectedBuildingById(int id);
+
+// A sub-tile on the map; false for one off it and for a missing building.
+bool setRallyPoint(const Grid& grid, Building* b, V2i p);
+
+void removeBuildingFromTiles(int id);
+// Once per tick, after the unit removals; the session reset queues every building and calls it too.
+void processBuildingRemovals(Grid& grid);
+
+// The race's base building, completed, with its top-left tile at (x, y), and outside Extraction three workers.
+void spawnBase(Grid& grid, int x, int y, int playerId);

@@ -1,4 +1,4 @@
-// Decorations: the decoration sprite catalogue.
+// Decorations: the decoration sprite catalogue and the decorations on the map.
 #include "decorations.h"
 
 #include "utils.h"
@@ -18,3 +18,51 @@ void loadDecorationsSprites(const std::string& path) {
         decorationsSprites[name] = meta;
     }
 }
+
+// ---- Decorations on the map: the records, the list and the editor's selection.
+
+#include <algorithm>
+
+std::vector<Decoration> decorations;
+int nextDecorationId = 0;
+std::vector<int> selectedDecorations;
+std::unordered_set<int> selectedDecorationsSet;
+
+void createDecorations(const std::vector<PendingDeco>& decos, Grid&) {
+    for (const PendingDeco& d : decos)
+        decorations.push_back(Decoration{nextDecorationId++, d.name, d.tileX, d.tileY, d.width, d.height});
+}
+
+void addDecorationToSelection(int id) {
+    if (selectedDecorationsSet.insert(id).second) selectedDecorations.push_back(id);
+}
+
+void removeDecorationFromSelection(int id) {
+    if (selectedDecorationsSet.erase(id) == 0) return;
+    const auto it = std::find(selectedDecorations.begin(), selectedDecorations.end(), id);
+    if (it != selectedDecorations.end()) selectedDecorations.erase(it);
+}
+
+void clearDecorationSelection() {
+    selectedDecorations.clear();
+    selectedDecorationsSet.clear();
+}
+
+bool isDecorationSelected(int id) { return selectedDecorationsSet.count(id) != 0; }
+
+Decoration* getDecorationById(int id) {
+    for (Decoration& d : decorations)
+        if (d.id == id) return &d;
+    return nullptr;
+}
+
+bool deleteDecorations() {
+    if (selectedDecorations.empty()) return false;
+    const std::size_t before = decorations.size();
+    decorations.erase(std::remove_if(decorations.begin(), decorations.end(),
+                                     [](const Decoration& d) { return isDecorationSelected(d.id); }),
+                      decorations.end());
+    selectedDecorations.clear();
+    return decorations.size() < before;
+}
+// ---- End of decorations on the map.

@@ -37,3 +37,24 @@ void loadItemsFromJson(const std::string& path) {
     if (records == doc.end() || records->is_null()) return;
     for (const json& record : records->get_ref<const json::array_t&>()) loadItem(record);
 }
+
+// ---- Extraction point and free sub-tile search ----
+#include "config.h"
+#include "map.h"
+
+int extractionsMapObjectId = 0;
+
+static bool isClearSubTile(const V2i& p) {
+    if (!isValidSubTile(p) || isSubTileReserved(p) != 0) return false;
+    return grid.walkable(p.x / SUBDIVISIONS, p.y / SUBDIVISIONS, Tile::Grass);
+}
+
+V2i find_nearby_clear_tile(V2i subTile, int radius) {
+    for (int r = 0; r <= radius; ++r)
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx) {
+                const V2i p{subTile.x + dx, subTile.y + dy};
+                if (isClearSubTile(p)) return p;
+            }
+    return subTile;
+}

@@ -29,3 +29,13 @@ extern std::unordered_map<std::string, ItemInfo> items_info;
 extern std::unordered_map<std::string, ItemSpriteMeta> item_sprites;
 
 void loadItemsFromJson(const std::string& path);
+
+// ---- Extraction point and free sub-tile search ----
+#include "utils.h"
+
+// Id of the map's extraction point, set when the map's objects are made; 0 until then.
+extern int extractionsMapObjectId;
+
+// The first on-map, unreserved sub-tile on a walkable tile in growing squares (row by row) around subTile,
+// up to radius; subTile itself when none is found.
+V2i find_nearby_clear_tile(V2i subTile, int radius);

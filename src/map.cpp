@@ -1,7 +1,8 @@
-// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
+// The tile grid, coordinates and camera, map files, the static world, sub-tile reservations and neighbourhoods.
 #include "map.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,8 +10,12 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "buildings.h"
 #include "config.h"
+#include "decorations.h"
 #include "game_state.h"
+#include "map_objects.h"
+#include "player.h"
 #include "utils.h"
 #include "entity.h"
 #include "units.h"
@@ -56,6 +61,107 @@ Tile typeFromString(const std::string& name) {
     for (int i = 1; i <= 8; ++i)
         if (name == names[i]) return static_cast<Tile>(i);
     return Tile::None;
+}
+
+// Coordinates and the camera.
+
+Camera camera;
+std::vector<Click> clicks;
+PointerView (*readPointerView)() = readSdlPointerView;
+
+PointerView readSdlPointerView() {
+    SDL_Window* window = SDL_GetMouseFocus();
+    if (!window) window = SDL_GetKeyboardFocus();
+    if (!window) {
+        const float ww = camera.w * camera.zoom;
+        const float wh = camera.h * camera.zoom;
+        return PointerView{ww / 2, wh / 2, ww, wh};
+    }
+    int mx = 0;
+    int my = 0;
+    int ww = 0;
+    int wh = 0;
+    SDL_GetMouseState(&mx, &my);
+    SDL_GetWindowSize(window, &ww, &wh);
+    return PointerView{static_cast<float>(mx), static_cast<float>(my), static_cast<float>(ww),
+                       static_cast<float>(wh)};
+}
+
+SDL_FPoint gridToIso(float gx, float gy) {
+    const float t = static_cast<float>(TILE_SIZE);
+    return SDL_FPoint{(gx - gy) * t / 2, (gx + gy) * t / 4};
+}
+
+SDL_FPoint screenToWorld(const SDL_FPoint& screen) {
+    return SDL_FPoint{screen.x / camera.zoom + camera.x, screen.y / camera.zoom + camera.y};
+}
+
+V2i screenToTile(const SDL_FPoint& screen) {
+    const SDL_FPoint iso = screenToWorld(screen);
+    const float t = static_cast<float>(TILE_SIZE);
+    const float u = iso.x / (t / 2);
+    const float v = iso.y / (t / 4);
+    return V2i{static_cast<int>(std::floor((u + v) / 2)), static_cast<int>(std::floor((v - u) / 2))};
+}
+
+namespace {
+
+// One axis of the view: a view larger than the map stays on the map's middle and ignores the scroll.
+float clampedCentre(float centre, float delta, float minCentre, float maxCentre, float middle) {
+    if (minCentre > maxCentre) return middle;
+    return std::min(maxCentre, std::max(minCentre, centre + delta));
+}
+
+}  // namespace
+
+void moveCameraIso(float dt) {
+    const PointerView view = readPointerView();
+    const float t = static_cast<float>(TILE_SIZE);
+    const float speed = 600.0f / camera.zoom;
+    float dx = 0.0f;
+    float dy = 0.0f;
+    if (view.mouseX <= 5) dx -= speed * dt;
+    if (view.mouseX >= view.windowW - 5) dx += speed * dt;
+    if (view.mouseY <= 5) dy -= speed * dt;
+    if (view.mouseY >= view.windowH - 5) dy += speed * dt;
+    const float vw = view.windowW / camera.zoom;
+    const float vh = view.windowH / camera.zoom;
+    const float mapW = static_cast<float>(MAP_W);
+    const float mapH = static_cast<float>(MAP_H);
+    camera.centerX = clampedCentre(camera.centerX, dx, vw / 2 - mapH * t / 2, mapW * t / 2 - vw / 2,
+                                   (mapW * t / 2 - mapH * t / 2) / 2);
+    camera.centerY = clampedCentre(camera.centerY, dy, vh / 2, (mapW + mapH) * t / 4 - vh / 2, (mapW + mapH) * t / 8);
+    camera.x = camera.centerX - vw / 2;
+    camera.y = camera.centerY - vh / 2;
+    camera.w = vw;
+    camera.h = vh;
+}
+
+void handleZoomIso(const SDL_Event& event) {
+    if (event.type != SDL_MOUSEWHEEL) return;
+    camera.zoom *= event.wheel.y > 0 ? 1.1f : 0.9f;
+    const float lower = GOD_MODE ? 0.1f : 0.5f;
+    camera.zoom = std::min(2.0f, std::max(lower, camera.zoom));
+}
+
+void moveCameraToTheBaseIso() {
+    const Player* local = getPlayerById(Player::myStaticId);
+    if (!local) return;
+    for (int id : local->buildingIds) {
+        const Building* b = getBuildingById(id);
+        if (!b) continue;
+        const SDL_FPoint centre = gridToIso(static_cast<float>(b->x) + static_cast<float>(b->wTiles) / 2,
+                                            static_cast<float>(b->y) + static_cast<float>(b->hTiles) / 2);
+        camera.centerX = centre.x;
+        camera.centerY = centre.y;
+        return;
+    }
+}
+
+void updateClicks() {
+    for (Click& c : clicks) c.life -= 0.02f;
+    clicks.erase(std::remove_if(clicks.begin(), clicks.end(), [](const Click& c) { return c.life <= 0.0f; }),
+                 clicks.end());
 }
 
 // Map files: reading, validating, writing and counting starting bases.
@@ -233,6 +339,75 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
     return true;
 }
 
+bool saveMap(const Grid& grid, const std::string& name) {
+    std::vector<MapObjectLine> objects;
+    for (const MapObject& o : mapObjects) objects.push_back({o.type, o.tileX, o.tileY, o.wTiles, o.hTiles});
+    std::vector<PendingDeco> lines;
+    for (const Decoration& d : decorations) lines.push_back({d.name, d.tileX, d.tileY, d.width, d.height});
+    return saveMap(grid, name, objects, lines);
+}
+
+// The static world: the grid of a loaded map.
+
+namespace {
+
+struct TerrainCell {
+    char letter;
+    Tile type;
+    uint8_t variant;
+    uint8_t walkable;
+};
+
+// Any other letter makes plain grass; water is the only terrain a map file makes unwalkable.
+const TerrainCell terrainCells[] = {
+    {'G', Tile::Grass, 1, 1}, {'.', Tile::Grass, 0, 1}, {'D', Tile::Drygrass, 0, 1},
+    {'M', Tile::Mud, 0, 1},   {'R', Tile::Rock, 0, 1},  {'W', Tile::Water, 0, 0},
+};
+const TerrainCell plainGrass{'.', Tile::Grass, 0, 1};
+
+const TerrainCell& terrainFromChar(char c) {
+    for (const TerrainCell& cell : terrainCells)
+        if (cell.letter == c) return cell;
+    return plainGrass;
+}
+
+// '\0' where the row or the column is missing.
+char charAt(const std::vector<std::string>& rows, int x, int y) {
+    if (static_cast<size_t>(y) >= rows.size() || static_cast<size_t>(x) >= rows[y].size()) return '\0';
+    return rows[y][x];
+}
+
+void applyHeight(TileInstance& cell, char c) {
+    cell.ramp = c == 'R';
+    if (cell.ramp)
+        cell.heightLevel = 1;
+    else if (c >= '0' && c <= '9')
+        cell.heightLevel = static_cast<uint8_t>(c - '0');
+    else
+        cell.heightLevel = 0;
+}
+
+}  // namespace
+
+Grid buildGrid(const std::vector<std::string>& terrainRows, const std::vector<std::string>& heightRows) {
+    Grid built;
+    built.tiles.resize(static_cast<size_t>(MAP_W) * MAP_H);
+    SUB_MAP_W = MAP_W * SUBDIVISIONS;
+    SUB_MAP_H = MAP_H * SUBDIVISIONS;
+    for (int y = 0; y < MAP_H; ++y)
+        for (int x = 0; x < MAP_W; ++x) {
+            TileInstance& cell = built.tiles[static_cast<size_t>(y) * MAP_W + x];
+            const TerrainCell& terrain = terrainFromChar(charAt(terrainRows, x, y));
+            cell.type = terrain.type;
+            cell.variant = terrain.variant;
+            cell.walkable = terrain.walkable;
+            applyHeight(cell, charAt(heightRows, x, y));
+        }
+    return built;
+}
+
+Grid buildGrid() { return buildGrid(mapData.terrainRows, mapData.heightRows); }
+
 // ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
 
 int SUB_MAP_W = 0;
@@ -339,7 +514,11 @@ static void setAreaWalkable(Grid& grid, V2i origin, int w, int h, uint8_t walkab
     int x1 = static_cast<int>(std::min<int64_t>(int64_t{origin.x} + w, MAP_W));
     int y1 = static_cast<int>(std::min<int64_t>(int64_t{origin.y} + h, MAP_H));
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) grid.at(x, y).walkable = walkable;
+        for (int x = x0; x < x1; ++x) {
+            TileInstance& cell = grid.at(x, y);
+            // Freeing a footprint never makes water walkable.
+            cell.walkable = walkable && cell.type != Tile::Water ? 1 : 0;
+        }
 }
 
 void blockArea(Grid& grid, V2i origin, int w, int h) { setAreaWalkable(grid, origin, w, h, 0); }

@@ -1,11 +1,14 @@
-// The tile grid, map files, sub-tile reservations and neighbourhoods of the current map.
+// The tile grid, coordinates and camera, map files, the static world, sub-tile reservations and neighbourhoods.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
 #include <unordered_map>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
 #include "utils.h"
 
 enum class Tile : int32_t {
@@ -53,6 +56,52 @@ struct Grid {
 extern Grid grid;
 
 Tile typeFromString(const std::string& name);
+
+// Coordinates and the camera: per-frame view state that the simulation tick never reads.
+
+struct Camera {
+    float x = 0.0f;
+    float y = 0.0f;
+    float w = 0.0f;
+    float h = 0.0f;
+    float centerX = 0.0f;
+    float centerY = 0.0f;
+    float zoom = 1.0f;
+};
+
+extern Camera camera;
+
+// A marker drawn where an order was given; life falls from 1.0 each frame.
+struct Click {
+    float x = 0.0f;
+    float y = 0.0f;
+    float life = 1.0f;
+    SDL_Color color{255, 255, 255, 255};
+};
+
+extern std::vector<Click> clicks;
+
+// What edge scrolling reads each frame: the mouse in window pixels and the window size.
+struct PointerView {
+    float mouseX = 0.0f;
+    float mouseY = 0.0f;
+    float windowW = 0.0f;
+    float windowH = 0.0f;
+};
+
+// The seam through which the camera reads the pointer; tests install fixed values.
+extern PointerView (*readPointerView)();
+// The mouse and the size of the window that has it (or the keyboard); with no window the view stays as it is.
+PointerView readSdlPointerView();
+
+SDL_FPoint gridToIso(float gx, float gy);
+SDL_FPoint screenToWorld(const SDL_FPoint& screen);
+// Floors, so points left of or above the map give negative tiles.
+V2i screenToTile(const SDL_FPoint& screen);
+void moveCameraIso(float dt);
+void handleZoomIso(const SDL_Event& event);
+void moveCameraToTheBaseIso();
+void updateClicks();
 
 // Map files: reading, validating, writing and counting starting bases.
 
@@ -104,6 +153,14 @@ void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLi
 // (a name that would leave the folder) or failure, each reported on the error stream.
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
              const std::vector<PendingDeco>& decorations);
+// The editor's save: the live map objects and decorations become the object and decoration lines.
+bool saveMap(const Grid& grid, const std::string& name);
+
+// The static world: the grid of a loaded map. MAP_W and MAP_H must be the terrain's size (validateTerrain);
+// sets SUB_MAP_W and SUB_MAP_H.
+Grid buildGrid(const std::vector<std::string>& terrainRows, const std::vector<std::string>& heightRows);
+Grid buildGrid();
+
 // ---- Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods ----
 
 // Sub-grid size, MAP_W and MAP_H times SUBDIVISIONS; set when a map's grid is built.
@@ -145,7 +202,7 @@ V2i worldToTile(float x, float y);
 // The sub-tile under a world point, clamped to the sub-grid.
 V2i worldToSubTile(float x, float y);
 
-// Clear or set the walkable flag of the tiles of a rectangle that lie on the grid.
+// Clear or set the walkable flag of the tiles of a rectangle that lie on the grid; water tiles stay unwalkable.
 void blockArea(Grid& grid, V2i origin, int w, int h);
 void unblockArea(Grid& grid, V2i origin, int w, int h);
 

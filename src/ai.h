@@ -1,0 +1,7 @@
+// Computer opponents: the strategy base that a computer player owns.
+#pragma once
+
+class BaseAI {
+public:
+    virtual ~BaseAI() = default;
+};
