@@ -498,3 +498,95 @@ void spawnBase(Grid& grid, int x, int y, int playerId) {
     if (mode == GameMode::Extraction) return;
     placeStartingWorkers(base, *owner);
 }
+
+// ---- Building tick, fire and towers ----
+
+#include "config.h"
+#include "tech_tree.h"
+
+static bool onNearbyRing(const Building& b, const Unit& u) {
+    const V2i sub = worldToSubTile(u.x, u.y);
+    return std::find(b.nearbyTiles.begin(), b.nearbyTiles.end(), sub) != b.nearbyTiles.end();
+}
+
+// The recruit enters and is paid for: its training task takes the id the trained unit will bear.
+static void startTraining(Building& b, QueuedUnit& entry, Unit& recruit, Player& owner, const UnitInfo& info) {
+    owner.recruits -= 1;
+    entry.started = true;
+    TrainingTask task;
+    task.kind = TrainingKind::Unit;
+    task.unitType = entry.unitType;
+    task.unitId = nextAttackableId++;
+    task.duration = DEBUG_MODE ? 10.0f : info.buildTime / GAME_SPEED;
+    task.buildingId = b.id;
+    b.productionQueue.push_back(task);
+    owner.resources[RESOURCE_GOLD] -= info.goldCost;
+    owner.resources[RESOURCE_WOOD] -= info.woodCost;
+    owner.supplyUsed += info.foodCost;
+    entry.waitingForRecruit = false;
+    recruit.onMap = false;
+    freeTileForUnit(recruit.id, recruit.type, worldToTile(recruit.x, recruit.y));
+}
+
+// What becomes of one waiting recruit this tick; false when its entry is to be dropped.
+static bool admitRecruit(Building& b, QueuedUnit& entry) {
+    Unit* recruit = getUnitById(entry.unitId);
+    if (!recruit || !recruit->onMap) return false;
+    if (!onNearbyRing(b, *recruit)) return true;
+    const UnitInfo* info = getUnitInfo(entry.unitType);
+    Player* owner = getPlayerById(b.playerId);
+    if (!info || !owner) {
+        recruit->assigned = recruit->walkingToTraining = false;
+        return false;
+    }
+    // It waits at the door until the owner can pay, has the supply and still has recruits.
+    if (canTrainUnit(*owner, entry.unitType) && owner->recruits > 0) startTraining(b, entry, *recruit, *owner, *info);
+    return true;
+}
+
+void updateBuilding(Building& b, float, Grid&) {
+    if (b.completed && b.hp < 1.0f) {
+        buildingsToRemove.push_back(b.id);
+        return;
+    }
+    auto& queued = b.queuedUnits;
+    for (size_t i = 0; i < queued.size();) {
+        if (!queued[i].waitingForRecruit || admitRecruit(b, queued[i])) {
+            ++i;
+            continue;
+        }
+        queued.erase(queued.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void updateBuildings(float dt, Grid& grid) {
+    for (Building& b : buildings) updateBuilding(b, dt, grid);
+}
+
+void updateFireActivation(Building& b) {
+    const float ratio = b.hp / b.maxHp;
+    const size_t burning = ratio < 0.25f ? 3 : ratio < 0.4f ? 2 : ratio < 0.6f ? 1 : 0;
+    for (size_t i = 0; i < b.fireSpots.size(); ++i) b.fireSpots[i].active = i < burning;
+}
+
+void updateFireAnimation(Building& b, float dt) {
+    for (FireSpot& spot : b.fireSpots) {
+        if (!spot.active) continue;
+        spot.timer += dt;
+        if (spot.timer >= 0.1f) {
+            spot.timer -= 0.1f;
+            spot.frame = (spot.frame + 1) % 4;
+        }
+    }
+}
+
+void decreaseBuildingHp(int id, int amount) {
+    if (Building* b = getBuildingById(id)) b->hp -= static_cast<float>(amount);
+}
+
+void addTower(const Tower& t) { towers.push_back(t); }
+
+Tower* getTowerByBuildingId(int id) {
+    const auto found = std::find_if(towers.begin(), towers.end(), [id](const Tower& t) { return t.buildingId == id; });
+    return found == towers.end() ? nullptr : &*found;
+}

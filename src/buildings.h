@@ -243,3 +243,20 @@ void processBuildingRemovals(Grid& grid);
 
 // The race's base building, completed, with its top-left tile at (x, y), and outside Extraction three workers.
 void spawnBase(Grid& grid, int x, int y, int playerId);
+
+// ---- Building tick, fire and towers ----
+
+// Per tick, in vector order: queues a completed building that has fallen below one hit point for removal, and
+// starts the training of each recruit that has reached its building and can be paid for.
+void updateBuildings(float dt, Grid& grid);
+void updateBuilding(Building& b, float dt, Grid& grid);
+
+// Lights the first fire spots by the hit-point ratio: 3 below 0.25, 2 below 0.4, 1 below 0.6, else none.
+void updateFireActivation(Building& b);
+// Per frame: the burning spots step through their four frames every 0.1 s.
+void updateFireAnimation(Building& b, float dt);
+// An unknown id changes nothing; lights no fire and removes nothing.
+void decreaseBuildingHp(int id, int amount);
+
+void addTower(const Tower& t);
+Tower* getTowerByBuildingId(int id);

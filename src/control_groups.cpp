@@ -1,6 +1,8 @@
 // The ten control groups of the local player: stored selections of units and buildings.
 #include "control_groups.h"
 
+#include <cstddef>
+
 ControlGroupManager controlGroupManager;
 
 static bool isGroupIndex(int n) { return n >= 0 && n < CONTROL_GROUP_COUNT; }

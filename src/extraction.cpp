@@ -58,3 +58,8 @@ V2i find_nearby_clear_tile(V2i subTile, int radius) {
             }
     return subTile;
 }
+
+// ---- Campaign man power and recruitable civilians, drawn on by construction and training ----
+
+int global_man_power = 0;
+std::vector<int> neutralCivilianIds;

@@ -39,3 +39,11 @@ extern int extractionsMapObjectId;
 // The first on-map, unreserved sub-tile on a walkable tile in growing squares (row by row) around subTile,
 // up to radius; subTile itself when none is found.
 V2i find_nearby_clear_tile(V2i subTile, int radius);
+
+// ---- Campaign man power and recruitable civilians, drawn on by construction and training ----
+#include <vector>
+
+// The campaign's pool of recruitable civilians; a completed supply building takes up to five from it.
+extern int global_man_power;
+// Ids of civilians available to be recruited; the civilians of a completed supply building are appended.
+extern std::vector<int> neutralCivilianIds;
