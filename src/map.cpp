@@ -51,9 +51,13 @@ void Grid::set(int x, int y, Tile type, uint8_t variant, uint8_t height) {
 }
 
 bool Grid::walkable(int x, int y, Tile movementClass) const {
-    if (!onMap(x, y)) return false;
+    return onMap(x, y) && canEnter(at(x, y), movementClass);
+}
+
+bool canEnter(const TileInstance& cell, Tile movementClass) {
     if (movementClass == Tile::Any) return true;
-    return at(x, y).walkable != 0;
+    if (movementClass == Tile::Water) return cell.type == Tile::Water;
+    return cell.walkable != 0;
 }
 
 Tile typeFromString(const std::string& name) {
@@ -542,7 +546,7 @@ std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass
     for (const V2i& d : DIRECTIONS) {
         V2i n{sub.x + d.x, sub.y + d.y};
         if (n.x < 0 || n.y < 0 || n.x >= MAP_W * 4 || n.y >= MAP_H * 4) continue;
-        if (movementClass == Tile::Any || grid.at(n.x >> 2, n.y >> 2).walkable) result.push_back(n);
+        if (canEnter(grid.at(n.x >> 2, n.y >> 2), movementClass)) result.push_back(n);
     }
     return result;
 }

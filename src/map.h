@@ -53,6 +53,11 @@ struct Grid {
     bool walkable(int x, int y, Tile movementClass) const;
 };
 
+// Whether a unit of the movement class may stand on the cell: Any everywhere, Water on water only
+// (water cells are never flagged walkable, so the flag cannot decide for ships), every other class
+// where the walkable flag is set.
+bool canEnter(const TileInstance& cell, Tile movementClass);
+
 extern Grid grid;
 
 Tile typeFromString(const std::string& name);
@@ -226,7 +231,7 @@ void initSpatialGrid();
 // The eight neighbour offsets, north first, then clockwise (y grows downward).
 extern const V2i DIRECTIONS[8];
 
-// The on-map neighbours of a sub-tile on tiles the class may enter, in DIRECTIONS order.
+// The on-map neighbours of a sub-tile on tiles the class may enter (canEnter), in DIRECTIONS order.
 // Heights, ramps, reservations and corner cutting are left to the searches.
 std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass);
 

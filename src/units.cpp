@@ -6,8 +6,12 @@
 #include <climits>
 #include <cmath>
 #include <iostream>
+#include <limits>
 
+#include "buildings.h"
 #include "config.h"
+#include "map_objects.h"
+#include "player.h"
 #include "races.h"
 
 const std::unordered_map<UnitType, std::string> unitTypeToString = {
@@ -316,4 +320,729 @@ void updateFloatingTexts(float dt) {
     floatingTexts.erase(std::remove_if(floatingTexts.begin(), floatingTexts.end(),
                                        [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; }),
                         floatingTexts.end());
+}
+
+// ---- Path search and free sub-tiles ----
+
+namespace {
+
+// Per-sub-tile state of the running search, kept from one search to the next so that a search allocates
+// nothing the size of the map: a cell belongs to the running search only when its mark is the generation.
+struct SearchMarks {
+    std::vector<uint32_t> mark;
+    std::vector<int32_t> gScore;
+    std::vector<int32_t> cameFrom;  // index of the predecessor; -1 for the start
+    uint32_t generation = 0;
+    int width = 0;
+
+    void begin() {
+        size_t cells = static_cast<size_t>(std::max(SUB_MAP_W, 0)) * static_cast<size_t>(std::max(SUB_MAP_H, 0));
+        width = SUB_MAP_W;
+        if (mark.size() != cells) {
+            mark.assign(cells, 0);
+            gScore.resize(cells);
+            cameFrom.resize(cells);
+            generation = 0;
+        }
+        if (++generation == 0) {
+            std::fill(mark.begin(), mark.end(), 0);
+            generation = 1;
+        }
+    }
+    int index(V2i sub) const { return sub.y * width + sub.x; }
+    V2i subTile(int index) const { return {index % width, index / width}; }
+    bool seen(int index) const { return mark[index] == generation; }
+    void reach(int index, int from, int g) {
+        mark[index] = generation;
+        cameFrom[index] = from;
+        gScore[index] = g;
+    }
+};
+
+SearchMarks marks;
+std::vector<std::pair<int, int>> fifo;  // breadth-first queue of (cell index, depth), reused
+
+// A binary heap that moves its entries exactly as the GNU C++ library's push_heap and pop_heap do, so
+// entries that the order leaves equal still come out in one fixed order on every build.
+// later(a, b) is true when a comes out after b.
+template <typename Entry, bool (*later)(const Entry&, const Entry&)>
+class OpenList {
+public:
+    void clear() { heap.clear(); }
+    bool empty() const { return heap.empty(); }
+
+    void push(const Entry& entry) {
+        heap.push_back(entry);
+        siftUp(static_cast<ptrdiff_t>(heap.size()) - 1, entry);
+    }
+
+    Entry pop() {
+        Entry top = heap.front();
+        ptrdiff_t len = static_cast<ptrdiff_t>(heap.size()) - 1;
+        Entry last = heap.back();
+        heap.pop_back();
+        if (len == 0) return top;
+        ptrdiff_t hole = 0;
+        ptrdiff_t child = 0;
+        while (child < (len - 1) / 2) {
+            child = 2 * (child + 1);
+            if (later(heap[child], heap[child - 1])) --child;
+            heap[hole] = heap[child];
+            hole = child;
+        }
+        if ((len & 1) == 0 && child == (len - 2) / 2) {
+            child = 2 * (child + 1);
+            heap[hole] = heap[child - 1];
+            hole = child - 1;
+        }
+        siftUp(hole, last);
+        return top;
+    }
+
+private:
+    void siftUp(ptrdiff_t hole, const Entry& entry) {
+        ptrdiff_t parent = (hole - 1) / 2;
+        while (hole > 0 && later(heap[parent], entry)) {
+            heap[hole] = heap[parent];
+            hole = parent;
+            parent = (hole - 1) / 2;
+        }
+        heap[hole] = entry;
+    }
+
+    std::vector<Entry> heap;
+};
+
+struct OpenEntry {
+    int64_t f = 0;  // wide, so a goal far off the map cannot overflow the estimate
+    int32_t g = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+bool laterByEstimate(const OpenEntry& a, const OpenEntry& b) { return a.f > b.f; }
+
+bool laterByEstimateThenPlace(const OpenEntry& a, const OpenEntry& b) {
+    if (a.f != b.f) return a.f > b.f;
+    if (a.g != b.g) return a.g > b.g;
+    if (a.x != b.x) return a.x > b.x;
+    return a.y > b.y;
+}
+
+OpenList<OpenEntry, laterByEstimateThenPlace> unitOpenList;
+OpenList<OpenEntry, laterByEstimate> plainOpenList;
+
+int64_t manhattan(V2i a, V2i b) {
+    return std::abs(int64_t{a.x} - b.x) + std::abs(int64_t{a.y} - b.y);
+}
+
+// The tile holding a sub-tile, by signed division.
+V2i tileOfSubTile(V2i sub) { return {sub.x / 4, sub.y / 4}; }
+
+std::vector<V2i> neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
+    return (Neighbors ? Neighbors : neighbors8)(grid, sub, movementClass);
+}
+
+// A step into another tile needs equal height levels or a ramp on either side; any height difference
+// may be crossed on a ramp.
+bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
+    V2i a = tileOfSubTile(from);
+    V2i b = tileOfSubTile(to);
+    if (a == b) return true;
+    const TileInstance& ta = grid.at(a.x, a.y);
+    const TileInstance& tb = grid.at(b.x, b.y);
+    return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
+}
+
+bool isFreeFor(V2i sub, int unitId) {
+    int holder = isSubTileReserved(sub);
+    return holder == FREE_SUB_TILE || holder == unitId;
+}
+
+// The passability rules shared by astar and simpleBFS for a step from cur to n.
+bool unitMayStep(const Grid& grid, V2i cur, V2i n, V2i goal, Tile movementClass, int unitId) {
+    if (!isValidSubTile(n)) return false;
+    if (movementClass != Tile::Any && !heightBorderAllows(grid, cur, n)) return false;
+    return n == goal || isFreeFor(n, unitId);
+}
+
+SubTilePath reconstruct(int end) {
+    SubTilePath path;
+    for (int i = end; i != -1; i = marks.cameFrom[i]) path.push_back(marks.subTile(i));
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+// Starts a search at start; false when the start is off the sub-grid.
+bool beginSearch(V2i start) {
+    if (!isValidSubTile(start)) return false;
+    marks.begin();
+    marks.reach(marks.index(start), -1, 0);
+    return true;
+}
+
+// A relaxation of the A* family: false when n already has a step count no greater than g.
+bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
+
+}  // namespace
+
+std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                 int maxDepth) {
+    if (!beginSearch(start)) return std::nullopt;
+    unitOpenList.clear();
+    unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
+    while (!unitOpenList.empty()) {
+        OpenEntry entry = unitOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (cur == goal) return reconstruct(c);
+        if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            unitOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
+    if (!beginSearch(start)) return std::nullopt;
+    plainOpenList.clear();
+    plainOpenList.push({manhattan(start, goal), 0, start.x, start.y});
+    while (!plainOpenList.empty()) {
+        OpenEntry entry = plainOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (cur == goal) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!isValidSubTile(n)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            plainOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
+                                          Tile movementClass) {
+    if (goals.empty() || !beginSearch(start)) return std::nullopt;
+    const V2i aim = goals.front();
+    plainOpenList.clear();
+    plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
+    while (!plainOpenList.empty()) {
+        OpenEntry entry = plainOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (const V2i& d : DIRECTIONS) {
+            V2i n{cur.x + d.x, cur.y + d.y};
+            // Bounded by the map's own sub-grid, whatever its size.
+            if (!isValidSubTile(n)) continue;
+            V2i tile = tileOfSubTile(n);
+            if (!grid.walkable(tile.x, tile.y, movementClass)) continue;
+            if (!heightBorderAllows(grid, cur, n)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            plainOpenList.push({g + manhattan(n, aim), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                     int maxDepth) {
+    if (!beginSearch(start)) return std::nullopt;
+    fifo.clear();
+    fifo.push_back({marks.index(start), 0});
+    for (size_t head = 0; head < fifo.size(); ++head) {
+        auto [c, depth] = fifo[head];
+        if (maxDepth > 0 && depth >= maxDepth) continue;
+        V2i cur = marks.subTile(c);
+        if (cur == goal) return reconstruct(c);
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+            int ni = marks.index(n);
+            if (marks.seen(ni)) continue;
+            marks.reach(ni, c, depth + 1);
+            fifo.push_back({ni, depth + 1});
+        }
+    }
+    return std::nullopt;
+}
+
+// N, E, S, W first, then NE, SE, SW, NW.
+static const V2i FREE_TILE_ORDER[8] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}};
+
+// A class other than Any searches only tiles of its own terrain type.
+static bool onOwnTerrain(const Grid& grid, V2i sub, Tile movementClass) {
+    if (movementClass == Tile::Any) return true;
+    V2i tile = tileOfSubTile(sub);
+    return grid.at(tile.x, tile.y).type == movementClass;
+}
+
+// Free for the unit and on a tile it may enter, so a walk can end there.
+static bool mayStandOn(const Grid& grid, V2i sub, Tile movementClass, int unitId) {
+    V2i tile = tileOfSubTile(sub);
+    return grid.walkable(tile.x, tile.y, movementClass) && isFreeFor(sub, unitId);
+}
+
+V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId) {
+    if (!isValidSubTile(target)) return origin;
+    marks.begin();
+    fifo.clear();
+    marks.reach(marks.index(target), -1, 0);
+    fifo.push_back({marks.index(target), 0});
+    for (size_t head = 0; head < fifo.size(); ++head) {
+        V2i cur = marks.subTile(fifo[head].first);
+        for (const V2i& d : FREE_TILE_ORDER) {
+            V2i n{cur.x + d.x, cur.y + d.y};
+            if (!isValidSubTile(n) || !onOwnTerrain(grid, n, movementClass)) continue;
+            int ni = marks.index(n);
+            if (marks.seen(ni)) continue;
+            marks.reach(ni, -1, 0);
+            if (n == origin) continue;
+            // The search spreads under buildings and objects but never ends there: no walk could.
+            if (mayStandOn(grid, n, movementClass, unitId)) return n;
+            fifo.push_back({ni, 0});
+        }
+    }
+    for (const V2i& d : FREE_TILE_ORDER) {
+        V2i n{origin.x + d.x, origin.y + d.y};
+        if (isValidSubTile(n) && mayStandOn(grid, n, movementClass, unitId)) return n;
+    }
+    return origin;
+}
+
+bool isAreaFree(int unitId, const V2i& centre, const std::string& unitType) {
+    const int64_t half = unitInfo.at(unitType).subtiles / 2;
+    for (int64_t dy = -half; dy <= half; ++dy) {
+        for (int64_t dx = -half; dx <= half; ++dx) {
+            int64_t x = centre.x + dx;
+            int64_t y = centre.y + dy;
+            if (x < 0 || y < 0 || x >= SUB_MAP_W || y >= SUB_MAP_H) return false;
+            if (!isFreeFor({static_cast<int>(x), static_cast<int>(y)}, unitId)) return false;
+        }
+    }
+    return true;
+}
+
+V2i findSpawnTile(Building& building, Grid& grid, const Unit& unit) {
+    const int S = 4;
+    if (building.nearbyTiles.empty())
+        return {building.x * S + footprintSubTiles(building.wTiles, S) / 2,
+                building.y * S + footprintSubTiles(building.hTiles, S) / 2};
+    const V2i* best = nullptr;
+    int64_t bestDistance = 0;
+    for (const V2i& s : building.nearbyTiles) {
+        // A ring sub-tile off the sub-grid is no place to appear, even where its tile rounds onto the map.
+        V2i tile = tileOfSubTile(s);
+        if (!isValidSubTile(s) || !grid.walkable(tile.x, tile.y, unit.walkable)) continue;
+        if (!building.hasRallyPoint) return s;
+        int64_t d = manhattan(s, building.rallyPoint);
+        if (!best || d < bestDistance) {
+            best = &s;
+            bestDistance = d;
+        }
+    }
+    return best ? *best : V2i{building.x * S, building.y * S};
+}
+
+// ---- Walk orders ----
+
+// Goals at most this many sub-tiles away (Manhattan) are planned breadth-first.
+static constexpr int64_t SHORT_WALK = 19;
+
+SDL_FPoint subTileWaypoint(V2i sub) {
+    return {static_cast<float>(sub.x) * 35.0f + 17.5f, static_cast<float>(sub.y) * 35.0f + 17.5f};
+}
+
+void setUnitPath(Unit& unit, const SubTilePath& path) {
+    unit.waypoints.clear();
+    for (const V2i& sub : path) unit.waypoints.push_back(subTileWaypoint(sub));
+}
+
+static std::optional<SubTilePath> planWalk(const Grid& grid, V2i start, V2i goal, const Unit& unit) {
+    if (manhattan(start, goal) <= SHORT_WALK) return simpleBFS(grid, start, goal, unit.walkable, unit.id, -1);
+    return astar(grid, start, goal, unit.walkable, unit.id, 0);
+}
+
+// Land units are never sent onto water; ships and units of class Any may be.
+static bool mayBeSentOnto(const Grid& grid, V2i goal, Tile movementClass) {
+    if (movementClass == Tile::Any || movementClass == Tile::Water) return true;
+    V2i tile = tileOfSubTile(goal);
+    return grid.at(tile.x, tile.y).type != Tile::Water;
+}
+
+bool walkToTile(Unit& unit, V2i goal, Grid& grid) {
+    if (!mayBeSentOnto(grid, goal, unit.walkable)) return false;
+    const V2i start = worldToSubTile(unit.x, unit.y);
+    std::optional<SubTilePath> path = planWalk(grid, start, goal, unit);
+    if (!path) path = planWalk(grid, start, findClosestFreeTile(grid, goal, start, unit.walkable, unit.id), unit);
+    if (!path) return false;
+    if (unit.waypoints.empty()) {
+        setUnitPath(unit, *path);
+    } else {
+        // A moving unit finishes the step it is on before following the new path.
+        unit.waypoints.resize(1);
+        for (size_t i = 1; i < path->size(); ++i) unit.waypoints.push_back(subTileWaypoint((*path)[i]));
+    }
+    unit.goal = goal;
+    unit.hasGoal = true;
+    unit.mining = false;
+    if (unit.state != UnitState::OrderedMove && unit.state != UnitState::AttackMoving) unit.state = UnitState::Moving;
+    return true;
+}
+
+bool walkToTilePure(Unit& unit, V2i goal, Grid& grid) {
+    std::optional<SubTilePath> path = astarPure(grid, worldToSubTile(unit.x, unit.y), goal, unit.walkable);
+    if (!path) return false;
+    setUnitPath(unit, *path);
+    unit.hasGoal = true;
+    unit.goal = goal;
+    unit.mining = false;
+    if (unit.state != UnitState::OrderedMove) unit.state = UnitState::Moving;
+    return true;
+}
+
+bool moveUnitUnclump(int unitId, V2i target, Grid& grid) {
+    Unit* unit = getUnitById(unitId);
+    if (!unit) return false;
+    // A latching mine goes for its victim's own sub-tile.
+    if (unit->type == "LatchedMine" || isTileReserved(target) == FREE_SUB_TILE)
+        return walkToTile(*unit, target, grid);
+    V2i free = findClosestFreeTile(grid, target, worldToSubTile(unit->x, unit->y), unit->walkable, unit->id);
+    return walkToTile(*unit, free, grid);
+}
+
+bool sameDestination(const Unit& unit, V2i tile) {
+    if (unit.waypoints.empty()) return false;
+    const SDL_FPoint& last = unit.waypoints.back();
+    return worldToTile(last.x, last.y) == tile;
+}
+
+// ---- Carriers and latching ----
+
+std::unordered_map<int, std::vector<int>> zeppelinCargo;
+
+void addUnitToZeppelin(Unit& unit) {
+    zeppelinCargo[unit.boardCarrierId].push_back(unit.id);
+    unit.onMap = false;
+    // Every cell the unit holds is released, not only the one under it: a wide footprint or a reservation
+    // made ahead of the unit would otherwise block that ground for as long as it rides.
+    freeTileForUnit(unit.id, unit.type, worldToSubTile(unit.x, unit.y));
+    removeFromSelection(unit.id);
+}
+
+Unit* removeUnitFromZeppelin(Unit& carrier, int unitId) {
+    auto cargo = zeppelinCargo.find(carrier.id);
+    if (cargo != zeppelinCargo.end()) {
+        std::vector<int>& aboard = cargo->second;
+        aboard.erase(std::remove(aboard.begin(), aboard.end(), unitId), aboard.end());
+        if (aboard.empty()) zeppelinCargo.erase(cargo);
+    }
+    Unit* unit = getUnitById(unitId);
+    if (!unit) return nullptr;
+    unit->onMap = true;
+    unit->x = carrier.x;
+    unit->y = carrier.y;
+    return unit;
+}
+
+void latchToUnit(Unit& unit, SDL_FPoint target) {
+    // The chase crosses the wire once: from the owner's own peer, or from where the computer player that owns
+    // the mine thinks. No keyboard state reaches it.
+    const Player* owner = getPlayerById(unit.playerId);
+    if (unit.playerId != Player::myStaticId && !(owner && owner->ai)) return;
+    if (SUB_TILE_SIZE <= 0) return;
+    MoveCommand move;
+    move.unitIds = {unit.id};
+    move.x = truncToInt(target.x) / SUB_TILE_SIZE;
+    move.y = truncToInt(target.y) / SUB_TILE_SIZE;
+    move.shiftHeld = false;
+    lockstep.pendingCommands.push_back(Command{CommandType::Move, unit.playerId, move});
+}
+
+// ---- Mining claims ----
+
+std::vector<uint32_t> miningOccupancy;
+
+// ---- Nearest places: resources, building sites, rings and enemies ----
+
+// Ahead of any real key or distance, so the first candidate always wins over the starting value.
+static constexpr int64_t NO_KEY = std::numeric_limits<int64_t>::max();
+static constexpr V2i NOT_FOUND{-1, -1};
+
+static int64_t tileKey(int64_t x, int64_t y) { return x * 100000 + y; }
+
+// A world coordinate in 1/256 units, truncated; bounded so that squared differences stay within 64 bits.
+static int64_t fixedPoint(float world) {
+    constexpr double bound = 1 << 29;
+    double v = std::trunc(static_cast<double>(world) * 256.0);
+    if (std::isnan(v)) return 0;
+    return static_cast<int64_t>(std::clamp(v, -bound, bound));
+}
+
+static int64_t squared(int64_t v) { return v * v; }
+
+static int64_t fixedDistanceToTileCentre(const Unit& unit, V2i tile) {
+    const int64_t half = TILE_SIZE / 2;
+    const int64_t cx = (int64_t{tile.x} * TILE_SIZE + half) * 256;
+    const int64_t cy = (int64_t{tile.y} * TILE_SIZE + half) * 256;
+    return squared(cx - fixedPoint(unit.x)) + squared(cy - fixedPoint(unit.y));
+}
+
+static bool walkableTile(const Grid& grid, int64_t x, int64_t y) {
+    return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H && grid.at(static_cast<int>(x), static_cast<int>(y)).walkable;
+}
+
+// The part of [from, to] that lies in [0, size - 1]; a scan over it visits the same cells in the same order.
+static std::pair<int64_t, int64_t> onGrid(int64_t from, int64_t to, int64_t size) {
+    return {std::max<int64_t>(from, 0), std::min<int64_t>(to, size - 1)};
+}
+
+ResourceFind findClosestResource(V2i tile, const std::string& resourceType, Grid& grid) {
+    ResourceFind found;
+    int64_t bestDistance = 99999;
+    int64_t bestKey = NO_KEY;
+    for (MapObject& object : mapObjects) {
+        if (object.type != resourceType) continue;
+        if (std::find(mapObjectsToRemove.begin(), mapObjectsToRemove.end(), object.id) != mapObjectsToRemove.end())
+            continue;
+        for (int64_t x = object.tileX; x < int64_t{object.tileX} + object.wTiles; ++x) {
+            for (int64_t y = object.tileY; y < int64_t{object.tileY} + object.hTiles; ++y) {
+                int64_t d = std::abs(x - tile.x) + std::abs(y - tile.y);
+                int64_t key = int64_t{object.id} * 100000000 + x * 1000 + y;
+                if (d > bestDistance || (d == bestDistance && key >= bestKey)) continue;
+                bestDistance = d;
+                bestKey = key;
+                found = {{static_cast<int>(x), static_cast<int>(y)}, &object};
+            }
+        }
+    }
+    return found;
+}
+
+V2i findClosestFreeTile(V2i origin, const std::string& buildingType, Grid& grid, int minDist) {
+    const BuildingInfo& info = buildingInfo.at(buildingType);
+    std::unordered_set<V2i, V2iHash> unitTiles;
+    for (const Unit& u : units) unitTiles.insert(worldToTile(u.x, u.y));
+    auto footprintFree = [&](int64_t x, int64_t y) {
+        if (info.wTiles <= 0 || info.hTiles <= 0) return true;
+        for (int64_t fx = x; fx < x + info.wTiles; ++fx)
+            for (int64_t fy = y; fy < y + info.hTiles; ++fy)
+                if (!walkableTile(grid, fx, fy) || unitTiles.count({static_cast<int>(fx), static_cast<int>(fy)}))
+                    return false;
+        return true;
+    };
+    V2i result = NOT_FOUND;
+    int best = 999999;
+    for (int dx = -10; dx <= 10; ++dx) {
+        for (int dy = -10; dy <= 10; ++dy) {
+            int d = std::abs(dx) + std::abs(dy);
+            if (d < minDist || d >= best) continue;
+            int64_t x = int64_t{origin.x} + dx;
+            int64_t y = int64_t{origin.y} + dy;
+            if (!footprintFree(x, y)) continue;
+            result = {static_cast<int>(x), static_cast<int>(y)};
+            best = d;
+        }
+    }
+    return result;
+}
+
+V2i findClosestTileWithinRange(const Unit* unit, const V2i& target, Grid& grid, float range) {
+    if (!unit) return NOT_FOUND;
+    const int64_t half = int64_t{truncToInt(std::ceil(range))} + 1;
+    if (half < 0) return NOT_FOUND;
+    const float reach = range * range;
+    V2i result = NOT_FOUND;
+    int64_t best = NO_KEY;
+    int64_t bestKey = NO_KEY;
+    auto [x0, x1] = onGrid(target.x - half, target.x + half, MAP_W);
+    auto [y0, y1] = onGrid(target.y - half, target.y + half, MAP_H);
+    for (int64_t x = x0; x <= x1; ++x) {
+        for (int64_t y = y0; y <= y1; ++y) {
+            if (!walkableTile(grid, x, y)) continue;
+            // Written so that a range that is not a number reaches nothing.
+            if (!(static_cast<float>(squared(x - target.x) + squared(y - target.y)) <= reach)) continue;
+            V2i tile{static_cast<int>(x), static_cast<int>(y)};
+            int64_t d = fixedDistanceToTileCentre(*unit, tile);
+            int64_t key = tileKey(x, y);
+            if (d > best || (d == best && key >= bestKey)) continue;
+            best = d;
+            bestKey = key;
+            result = tile;
+        }
+    }
+    return result;
+}
+
+V2i findClosestTileAdjacentToBuilding(const Building& building, Grid& grid) {
+    const BuildingInfo& info = buildingInfo.at(building.type);
+    const int64_t w = info.wTiles;
+    const int64_t h = info.hTiles;
+    if (w < -1 || h < -1) return NOT_FOUND;
+    V2i result = NOT_FOUND;
+    int64_t best = 999999;
+    int64_t bestKey = NO_KEY;
+    auto [x0, x1] = onGrid(int64_t{building.x} - 1, building.x + w, MAP_W);
+    auto [y0, y1] = onGrid(int64_t{building.y} - 1, building.y + h, MAP_H);
+    for (int64_t x = x0; x <= x1; ++x) {
+        for (int64_t y = y0; y <= y1; ++y) {
+            bool inside = x >= building.x && x < building.x + w && y >= building.y && y < building.y + h;
+            if (inside || !walkableTile(grid, x, y)) continue;
+            int64_t d = std::abs(building.x - x) + std::abs(building.y - y);
+            int64_t key = tileKey(x, y);
+            if (d > best || (d == best && key >= bestKey)) continue;
+            best = d;
+            bestKey = key;
+            result = {static_cast<int>(x), static_cast<int>(y)};
+        }
+    }
+    return result;
+}
+
+V2i findClosestTileAdjacentToUnit(Unit& target, const Unit& from, Grid& grid) {
+    target.computeNearbyTiles();
+    const V2i origin = worldToSubTile(from.x, from.y);
+    V2i result = NOT_FOUND;
+    int64_t best = NO_KEY;
+    for (const V2i& s : target.nearbyTiles) {
+        V2i tile = tileOfSubTile(s);
+        if (!isValidSubTile(s) || !grid.walkable(tile.x, tile.y, from.walkable)) continue;
+        int64_t d = manhattan(s, origin);
+        if (d >= best) continue;
+        best = d;
+        result = s;
+    }
+    return result;
+}
+
+V2i findClosestMapObjectWithResourceType(V2i from, ResourceType kind, const std::vector<MapObject>& objects) {
+    static const char* const names[] = {"None", "AmberOil", "Crystal"};
+    const int k = static_cast<int>(kind);
+    if (k < 0 || k > 2) return NOT_FOUND;
+    V2i result = NOT_FOUND;
+    int64_t best = std::numeric_limits<int32_t>::max();
+    for (const MapObject& object : objects) {
+        if (object.type != names[k]) continue;
+        int64_t d = std::abs(from.x - int64_t{object.tileX} * 4) + std::abs(from.y - int64_t{object.tileY} * 4);
+        if (d >= best) continue;
+        best = d;
+        result = {object.tileX, object.tileY};
+    }
+    return result;
+}
+
+static bool claimedByAMiner(V2i sub) {
+    size_t index = static_cast<size_t>(sub.y) * static_cast<size_t>(MAP_W * 4) + static_cast<size_t>(sub.x);
+    return index < miningOccupancy.size() && miningOccupancy[index] != FREE_MINING_SPOT;
+}
+
+// The ring of sub-tiles just outside the footprint the catalogue gives the object's type.
+static V2i nearestRingSubTile(const MapObject& object, V2i from, bool skipClaimed) {
+    const MapObjectInfo& info = mapObjectInfo.at(object.type);
+    const int64_t x0 = int64_t{object.tileX} * 4;
+    const int64_t y0 = int64_t{object.tileY} * 4;
+    const int64_t w = int64_t{info.wTiles} * 4;
+    const int64_t h = int64_t{info.hTiles} * 4;
+    if (w < -1 || h < -1) return NOT_FOUND;
+    V2i result = NOT_FOUND;
+    int64_t best = 999999;
+    int64_t bestKey = NO_KEY;
+    auto [xa, xb] = onGrid(x0 - 1, x0 + w, int64_t{MAP_W} * 4);
+    auto [ya, yb] = onGrid(y0 - 1, y0 + h, int64_t{MAP_H} * 4);
+    for (int64_t x = xa; x <= xb; ++x) {
+        for (int64_t y = ya; y <= yb; ++y) {
+            if (x >= x0 && x < x0 + w && y >= y0 && y < y0 + h) continue;
+            V2i sub{static_cast<int>(x), static_cast<int>(y)};
+            if (!walkableTile(grid, x / 4, y / 4) || isSubTileReserved(sub) != FREE_SUB_TILE) continue;
+            if (skipClaimed && claimedByAMiner(sub)) continue;
+            int64_t d = manhattan(from, sub);
+            int64_t key = tileKey(x, y);
+            if (d > best || (d == best && key >= bestKey)) continue;
+            best = d;
+            bestKey = key;
+            result = sub;
+        }
+    }
+    return result;
+}
+
+V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i from) {
+    const MapObject* object = getMapObjectAtTile(objectTile, grid);
+    return object ? nearestRingSubTile(*object, from, true) : NOT_FOUND;
+}
+
+V2i findClosestAdjacentToMapObject(const MapObject& object, Grid& grid, V2i from) {
+    return nearestRingSubTile(object, from, false);
+}
+
+V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid) {
+    const V2i corner{building.x * 4, building.y * 4};
+    if (building.nearbyTiles.empty()) return corner;
+    const V2i origin = worldToSubTile(unit.x, unit.y);
+    const V2i* chosen = nullptr;
+    int64_t best = NO_KEY;
+    for (const V2i& s : building.nearbyTiles) {
+        // A ring sub-tile off the sub-grid is no destination, even where its tile rounds onto the map.
+        V2i tile = tileOfSubTile(s);
+        if (!isValidSubTile(s) || !grid.walkable(tile.x, tile.y, unit.walkable)) continue;
+        int64_t d = squared(int64_t{s.x} - origin.x) + squared(int64_t{s.y} - origin.y);
+        if (d >= best) continue;
+        best = d;
+        chosen = &s;
+    }
+    return chosen ? *chosen : corner;
+}
+
+// The local player's ids of one kind, ascending.
+static std::vector<int> localPlayerIds(std::vector<int> Player::*list) {
+    const Player* local = getPlayerById(Player::myStaticId);
+    if (!local) return {};
+    std::vector<int> ids = local->*list;
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid) {
+    Building* result = nullptr;
+    int64_t best = NO_KEY;
+    for (int id : localPlayerIds(&Player::buildingIds)) {
+        Building* building = getBuildingById(id);
+        if (!building) continue;
+        V2i beside = findClosestTileAdjacentToBuilding(*building, grid);
+        if (beside == NOT_FOUND) continue;
+        int64_t d = fixedDistanceToTileCentre(unit, beside);
+        // Ids ascend, so an equal distance keeps the smaller id.
+        if (d >= best) continue;
+        best = d;
+        result = building;
+    }
+    return result;
+}
+
+Unit* findClosestEnemyUnit(const Unit& unit) {
+    Unit* result = nullptr;
+    int64_t best = NO_KEY;
+    const int64_t ux = fixedPoint(unit.x);
+    const int64_t uy = fixedPoint(unit.y);
+    for (int id : localPlayerIds(&Player::unitIds)) {
+        Unit* enemy = getUnitById(id);
+        if (!enemy || !enemy->onMap) continue;
+        int64_t d = squared(fixedPoint(enemy->x) - ux) + squared(fixedPoint(enemy->y) - uy);
+        if (d >= best) continue;
+        best = d;
+        result = enemy;
+    }
+    return result;
 }

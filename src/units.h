@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,6 +17,9 @@
 #include "lockstep.h"
 #include "map.h"
 #include "utils.h"
+
+struct Building;
+struct MapObject;
 
 enum class UnitCategory : int32_t { Ground = 0, Air = 1, Naval = 2 };
 
@@ -300,3 +304,113 @@ extern std::vector<FloatingText> floatingTexts;
 void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key);
 // Per frame, not per tick.
 void updateFloatingTexts(float dt);
+
+// ---- Path search and free sub-tiles ----
+
+// A walk on the sub-tile grid: the start first, then one 8-neighbour after another up to the goal
+// (or to where a depth-limited search stopped).
+using SubTilePath = std::vector<V2i>;
+
+// The unit search: keeps to height borders (unless the class is Any) and steps on no sub-tile reserved by
+// another unit except the goal itself. Every step costs 1 and the estimate is the Manhattan distance; equal
+// estimates pop by smaller g, then x, then y. maxDepth 0 is unlimited; otherwise the search answers the path
+// to the first node popped maxDepth or more steps from the start. A start off the sub-grid has no path.
+std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                 int maxDepth);
+// The bare search: no height borders, no reservations, no depth limit; equal estimates pop in the fixed
+// order of the open list's heap.
+std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass);
+// The path to whichever goal it pops first, estimated toward the first goal only; height borders hold
+// for every class, reservations are ignored. No goals, no path.
+std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
+                                          Tile movementClass);
+// Breadth-first under the passability rules of astar. A positive maxDepth finds only goals fewer than
+// maxDepth steps away; zero or less is unlimited.
+std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                     int maxDepth);
+
+// The first sub-tile met breadth-first around target (orthogonal neighbours before diagonal ones, across
+// tiles of the class's own terrain type only) that is free for the unit and on a tile it may enter, never
+// origin itself; then the first such neighbour of origin; else origin. A target off the sub-grid answers origin.
+V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId);
+// Whether the type's square footprint centred on centre lies on the sub-grid and is free for the unit.
+// Throws std::out_of_range for a type missing from the units catalogue.
+bool isAreaFree(int unitId, const V2i& centre, const std::string& unitType);
+// Where a unit trained at the building appears: the ring sub-tile nearest the rally point (the first of
+// equals in ring order), or the first ring sub-tile the unit may stand on.
+V2i findSpawnTile(Building& building, Grid& grid, const Unit& unit);
+
+// ---- Walk orders ----
+
+// The world point a unit walks to for a sub-tile: its centre with the fixed sub-tile size 35.
+SDL_FPoint subTileWaypoint(V2i sub);
+
+// Replaces the waypoints by those of every sub-tile of the path, the first one included.
+void setUnitPath(Unit& unit, const SubTilePath& path);
+// Plans from the unit's sub-tile (breadth-first up to 19 sub-tiles away, else astar), falling back to the
+// nearest free sub-tile; a moving unit finishes its current step first. False, with nothing changed, when
+// no path is found or a land unit is sent onto water.
+bool walkToTile(Unit& unit, V2i goal, Grid& grid);
+// Plans with astarPure and replaces the whole path; false, with nothing changed, when there is no path.
+bool walkToTilePure(Unit& unit, V2i goal, Grid& grid);
+// Walks to target, or to the nearest free sub-tile when another unit (or the unit itself) holds it.
+// False when no unit has the id or no path was found.
+bool moveUnitUnclump(int unitId, V2i target, Grid& grid);
+// Whether the unit's last waypoint lies in the tile.
+bool sameDestination(const Unit& unit, V2i tile);
+
+// ---- Carriers and latching ----
+
+// Carrier id -> the ids aboard, in boarding order; a carrier without passengers has no entry.
+extern std::unordered_map<int, std::vector<int>> zeppelinCargo;
+
+// Boards the unit into the carrier named by its boardCarrierId: off the map, unselected, its sub-tiles released.
+void addUnitToZeppelin(Unit& unit);
+// Takes the unit out of the carrier's list and puts it on the map at the carrier's position; null when
+// no unit has the id.
+Unit* removeUnitFromZeppelin(Unit& carrier, int unitId);
+// A latched mine's chase: a Move order toward the target's sub-tile, sent with the next turn by the one
+// peer that speaks for the mine's owner, so that every peer applies it once.
+void latchToUnit(Unit& unit, SDL_FPoint target);
+
+// ---- Mining claims ----
+
+// One cell per sub-tile, row-major with row length SUB_MAP_W: the id of the worker harvesting there.
+extern std::vector<uint32_t> miningOccupancy;
+constexpr uint32_t FREE_MINING_SPOT = 0xFFFFFFFFu;
+
+// ---- Nearest places: resources, building sites, rings and enemies ----
+// Distances between a unit and a tile are squared, in 1/256 world units; ties go to the smaller key
+// x * 100000 + y, which is also the first found in the x-outer, y-inner scans. Not found is (-1, -1) or null.
+
+struct ResourceFind {
+    V2i tile{-1, -1};
+    MapObject* object = nullptr;  // valid until mapObjects next changes
+};
+
+// The footprint tile nearest (Manhattan) to tile among the objects of the type not queued for removal;
+// ties to the smaller id, then x, then y.
+ResourceFind findClosestResource(V2i tile, const std::string& resourceType, Grid& grid);
+// The top-left tile nearest origin, within 10 tiles each way and at least minDist away (Manhattan), where the
+// building type's footprint lies on walkable tiles without a unit. Throws std::out_of_range for an unknown type.
+V2i findClosestFreeTile(V2i origin, const std::string& buildingType, Grid& grid, int minDist);
+// The walkable tile within range (tiles) of target nearest the unit.
+V2i findClosestTileWithinRange(const Unit* unit, const V2i& target, Grid& grid, float range);
+// The walkable tile of the ring around the building nearest (Manhattan) its top-left tile.
+V2i findClosestTileAdjacentToBuilding(const Building& building, Grid& grid);
+// Refreshes the target's ring; answers the ring sub-tile the from unit may stand on nearest (Manhattan) to it.
+V2i findClosestTileAdjacentToUnit(Unit& target, const Unit& from, Grid& grid);
+// The top-left tile of the first object of the kind nearest (Manhattan, in sub-tiles) to from.
+V2i findClosestMapObjectWithResourceType(V2i from, ResourceType kind, const std::vector<MapObject>& objects);
+// The sub-tile of the ring around the object at objectTile nearest from that is walkable, unreserved and
+// claimed by no miner.
+V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i from);
+// The same ring search without the miners' claims.
+V2i findClosestAdjacentToMapObject(const MapObject& object, Grid& grid, V2i from);
+// The ring sub-tile the unit may stand on nearest (squared sub-tile distance) to it, first of equals;
+// the building's top-left sub-tile when there is none.
+V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid);
+// The local player's building with a free ring tile nearest the unit; ties to the smaller id.
+Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid);
+// The local player's unit on the map nearest the unit; ties to the smaller id.
+Unit* findClosestEnemyUnit(const Unit& unit);

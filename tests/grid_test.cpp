@@ -21,8 +21,13 @@ TEST_F(GridFixture, OffMapCellsAreRejectedEvenForAnyClass) {
     EXPECT_FALSE(g.walkable(-1, 0, Tile::Any));
     EXPECT_FALSE(g.walkable(MAP_W, 0, Tile::Any));
     EXPECT_TRUE(g.walkable(1, 1, Tile::Any));
-    EXPECT_FALSE(g.walkable(1, 1, Tile::Water));
-    EXPECT_TRUE(g.walkable(0, 0, Tile::Water));
+}
+
+TEST_F(GridFixture, ShipsSailOnWaterCellsOnlyWhateverTheFlag) {
+    EXPECT_TRUE(g.walkable(1, 1, Tile::Water));
+    EXPECT_FALSE(g.walkable(0, 0, Tile::Water));
+    EXPECT_FALSE(g.walkable(1, 1, Tile::Grass));
+    EXPECT_TRUE(g.walkable(0, 0, Tile::Grass));
 }
 
 TEST_F(GridFixture, OffMapLookupYieldsWalkableSentinel) {

@@ -1,0 +1,221 @@
+// Path search speed on a 128 by 128 tile map: our astar against the Boost Graph Library's A* on the same queries.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include <boost/graph/adjacency_list.hpp>
+#include <boost/graph/astar_search.hpp>
+
+#include "config.h"
+#include "map.h"
+#include "units.h"
+
+namespace {
+
+constexpr int TILES = 128;
+constexpr int SUBS = TILES * 4;
+constexpr int MOVER = 2;
+
+using Graph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
+                                    boost::property<boost::edge_weight_t, int>>;
+using Vertex = boost::graph_traits<Graph>::vertex_descriptor;
+
+struct Query {
+    V2i start;
+    V2i goal;
+};
+
+struct World {
+    Graph graph{SUBS * SUBS};
+    std::vector<Query> reachable;
+    Query unreachable;
+};
+
+int vertexOf(V2i sub) { return sub.y * SUBS + sub.x; }
+
+bool heightAllows(V2i from, V2i to) {
+    const TileInstance& a = grid.at(from.x / 4, from.y / 4);
+    const TileInstance& b = grid.at(to.x / 4, to.y / 4);
+    return (from.x / 4 == to.x / 4 && from.y / 4 == to.y / 4) || a.heightLevel == b.heightLevel || a.ramp ||
+           b.ramp;
+}
+
+// Walls of blocked tiles, raised plateaus with a few ramps, and a walled pocket no one can enter.
+void buildMap(std::mt19937& rng) {
+    MAP_W = MAP_H = TILES;
+    SUB_MAP_W = SUB_MAP_H = SUBS;
+    TILE_SIZE = 140;
+    SUBDIVISIONS = 4;
+    SUB_TILE_SIZE = 35;
+    grid.tiles.assign(TILES * TILES, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
+    reservedTiles.assign(SUBS * SUBS, 0);
+    std::uniform_int_distribution<int> at(0, TILES - 1);
+    std::uniform_int_distribution<int> length(4, 30);
+    for (int wall = 0; wall < 160; ++wall) {
+        int x = at(rng), y = at(rng), n = length(rng);
+        bool across = wall % 2 == 0;
+        for (int i = 0; i < n; ++i) grid.at(across ? x + i : x, across ? y : y + i).walkable = 0;
+    }
+    for (int hill = 0; hill < 25; ++hill) {
+        int x = at(rng), y = at(rng), w = length(rng) / 2, h = length(rng) / 2;
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) grid.at(x + i, y + j).heightLevel = 1;
+        grid.at(x, y + h / 2).ramp = 1;
+        grid.at(x + w - 1, y + h / 2).ramp = 1;
+    }
+    for (int j = 60; j <= 64; ++j)
+        for (int i = 60; i <= 64; ++i) {
+            grid.at(i, j).walkable = (i == 60 || i == 64 || j == 60 || j == 64) ? 0 : 1;
+            grid.at(i, j).heightLevel = 0;
+        }
+}
+
+// The same moves astar may make on an empty reservation grid, as a weighted graph.
+void addMoves(Graph& g) {
+    for (int y = 0; y < SUBS; ++y)
+        for (int x = 0; x < SUBS; ++x)
+            for (V2i n : neighbors8(grid, {x, y}, Tile::Grass))
+                if (heightAllows({x, y}, n)) boost::add_edge(vertexOf({x, y}), vertexOf(n), 1, g);
+}
+
+V2i randomWalkable(std::mt19937& rng) {
+    std::uniform_int_distribution<int> at(0, SUBS - 1);
+    for (;;) {
+        V2i s{at(rng), at(rng)};
+        if (grid.at(s.x / 4, s.y / 4).walkable) return s;
+    }
+}
+
+World& world() {
+    static World* built = [] {
+        auto* w = new World;
+        std::mt19937 rng(7);
+        buildMap(rng);
+        Neighbors = neighbors8;
+        addMoves(w->graph);
+        while (w->reachable.size() < 24) {
+            Query q{randomWalkable(rng), randomWalkable(rng)};
+            if (std::abs(q.start.x - q.goal.x) + std::abs(q.start.y - q.goal.y) < 300) continue;
+            if (astar(grid, q.start, q.goal, Tile::Grass, MOVER, 0)) w->reachable.push_back(q);
+        }
+        w->unreachable = {w->reachable.front().start, {62 * 4 + 1, 62 * 4 + 1}};
+        return w;
+    }();
+    return *built;
+}
+
+struct FoundGoal {};
+
+class StopAtGoal : public boost::default_astar_visitor {
+public:
+    explicit StopAtGoal(Vertex goal) : goal(goal) {}
+    void examine_vertex(Vertex v, const Graph&) const {
+        if (v == goal) throw FoundGoal{};
+    }
+
+private:
+    Vertex goal;
+};
+
+class ManhattanToGoal : public boost::astar_heuristic<Graph, int> {
+public:
+    explicit ManhattanToGoal(V2i goal) : goal(goal) {}
+    int operator()(Vertex v) const {
+        int x = static_cast<int>(v) % SUBS, y = static_cast<int>(v) / SUBS;
+        return std::abs(x - goal.x) + std::abs(y - goal.y);
+    }
+
+private:
+    V2i goal;
+};
+
+// Sub-tiles on the library's path, start and goal included; 0 when it finds none.
+size_t boostPathLength(World& w, const Query& q, std::vector<Vertex>& previous, std::vector<int>& distance) {
+    Vertex start = vertexOf(q.start);
+    Vertex goal = vertexOf(q.goal);
+    try {
+        boost::astar_search(w.graph, start, ManhattanToGoal(q.goal),
+                            boost::predecessor_map(previous.data()).distance_map(distance.data()).visitor(
+                                StopAtGoal(goal)));
+    } catch (const FoundGoal&) {
+        size_t length = 1;
+        for (Vertex v = goal; v != start; v = previous[v]) ++length;
+        return length;
+    }
+    return 0;
+}
+
+size_t oursPathLength(const Query& q) {
+    std::optional<SubTilePath> path = astar(grid, q.start, q.goal, Tile::Grass, MOVER, 0);
+    return path ? path->size() : 0;
+}
+
+void BM_AstarOurs(benchmark::State& state) {
+    World& w = world();
+    for (auto _ : state)
+        for (const Query& q : w.reachable) benchmark::DoNotOptimize(oursPathLength(q));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(w.reachable.size()));
+}
+
+void BM_AstarBoost(benchmark::State& state) {
+    World& w = world();
+    std::vector<Vertex> previous(SUBS * SUBS);
+    std::vector<int> distance(SUBS * SUBS);
+    for (auto _ : state)
+        for (const Query& q : w.reachable) benchmark::DoNotOptimize(boostPathLength(w, q, previous, distance));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(w.reachable.size()));
+}
+
+void BM_AstarUnreachableOurs(benchmark::State& state) {
+    World& w = world();
+    for (auto _ : state) benchmark::DoNotOptimize(oursPathLength(w.unreachable));
+}
+
+void BM_AstarUnreachableBoost(benchmark::State& state) {
+    World& w = world();
+    std::vector<Vertex> previous(SUBS * SUBS);
+    std::vector<int> distance(SUBS * SUBS);
+    for (auto _ : state) benchmark::DoNotOptimize(boostPathLength(w, w.unreachable, previous, distance));
+}
+
+// Both searches on every query in each iteration: the time ratio (ours / library) and how many path
+// lengths agree, in one run.
+void BM_AstarRatioToBoost(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    World& w = world();
+    std::vector<Query> queries = w.reachable;
+    queries.push_back(w.unreachable);
+    std::vector<Vertex> previous(SUBS * SUBS);
+    std::vector<int> distance(SUBS * SUBS);
+    double ours = 0, library = 0;
+    int same = 0, compared = 0;
+    for (auto _ : state) {
+        for (const Query& q : queries) {
+            auto t0 = Clock::now();
+            size_t a = oursPathLength(q);
+            auto t1 = Clock::now();
+            size_t b = boostPathLength(w, q, previous, distance);
+            auto t2 = Clock::now();
+            ours += std::chrono::duration<double>(t1 - t0).count();
+            library += std::chrono::duration<double>(t2 - t1).count();
+            same += a == b;
+            ++compared;
+        }
+    }
+    state.counters["ours_ms_per_query"] = 1000.0 * ours / compared;
+    state.counters["boost_ms_per_query"] = 1000.0 * library / compared;
+    state.counters["ratio"] = ours / library;
+    state.counters["same_length"] = static_cast<double>(same) / compared;
+}
+
+BENCHMARK(BM_AstarOurs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarBoost)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarUnreachableOurs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarUnreachableBoost)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarRatioToBoost)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace

@@ -1,0 +1,52 @@
+// A resizable open grass map for the path searches, walk orders and nearest-place searches.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "world_fixture.h"
+
+inline std::ostream& operator<<(std::ostream& os, const V2i& v) { return os << "(" << v.x << ", " << v.y << ")"; }
+
+struct PathWorld : SmallWorld {
+    void SetUp() override {
+        SmallWorld::SetUp();
+        Neighbors = neighbors8;
+        zeppelinCargo.clear();
+        lockstep.pendingCommands.clear();
+    }
+
+    void TearDown() override {
+        Neighbors = nullptr;
+        zeppelinCargo.clear();
+        lockstep.pendingCommands.clear();
+        SmallWorld::TearDown();
+    }
+
+    // An open, flat grass map of w by h tiles with nothing reserved.
+    static void resizeMap(int w, int h) {
+        MAP_W = w;
+        MAP_H = h;
+        SUB_MAP_W = w * 4;
+        SUB_MAP_H = h * 4;
+        grid.tiles.assign(static_cast<size_t>(w) * h, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
+        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
+    }
+
+    static void setHeight(int x, int y, int level, bool ramp = false) {
+        grid.at(x, y).heightLevel = static_cast<uint8_t>(level);
+        grid.at(x, y).ramp = ramp ? 1 : 0;
+    }
+
+    static void makeWater(int x, int y) {
+        grid.at(x, y).type = Tile::Water;
+        grid.at(x, y).walkable = 0;
+    }
+
+    static std::vector<V2i> row(int y, int fromX, int toX) {
+        std::vector<V2i> line;
+        for (int x = fromX; x <= toX; ++x) line.push_back({x, y});
+        return line;
+    }
+};

@@ -1,0 +1,388 @@
+// Path searches on the sub-tile grid: golden paths, depth limits, tie order and the free sub-tile searches.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <queue>
+#include <random>
+#include <tuple>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "path_world.h"
+
+namespace {
+
+using PathSearch = PathWorld;
+
+constexpr int MOVER = 7;
+constexpr int OTHER = 5;
+
+bool legalStep(V2i from, V2i to) {
+    V2i a{from.x / 4, from.y / 4};
+    V2i b{to.x / 4, to.y / 4};
+    if (a == b) return true;
+    const TileInstance& ta = grid.at(a.x, a.y);
+    const TileInstance& tb = grid.at(b.x, b.y);
+    return ta.heightLevel == tb.heightLevel || ta.ramp || tb.ramp;
+}
+
+// ---- The searches exactly as written: hash maps, the standard library's priority queue and queue ----
+
+struct Entry {
+    int x, y;
+    int64_t f;
+    int g;
+};
+
+struct ByEstimate {
+    bool operator()(const Entry& a, const Entry& b) const { return a.f > b.f; }
+};
+
+struct ByEstimateThenPlace {
+    bool operator()(const Entry& a, const Entry& b) const {
+        return std::tie(a.f, a.g, a.x, a.y) > std::tie(b.f, b.g, b.x, b.y);
+    }
+};
+
+enum class Rules { Unit, Pure, MultiGoal };
+
+SubTilePath rebuild(const std::unordered_map<V2i, V2i, V2iHash>& from, V2i end) {
+    SubTilePath path{end};
+    for (auto it = from.find(end); it != from.end(); it = from.find(path.back())) path.push_back(it->second);
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+template <typename Order>
+std::optional<SubTilePath> writtenAStar(Rules rules, V2i start, const std::vector<V2i>& goals, Tile cls, int unitId,
+                                        int maxDepth) {
+    std::priority_queue<Entry, std::vector<Entry>, Order> open;
+    std::unordered_map<V2i, int, V2iHash> g;
+    std::unordered_map<V2i, V2i, V2iHash> from;
+    auto h = [&](V2i p) { return int64_t{std::abs(p.x - goals[0].x) + std::abs(p.y - goals[0].y)}; };
+    g[start] = 0;
+    open.push({start.x, start.y, h(start), 0});
+    while (!open.empty()) {
+        Entry e = open.top();
+        open.pop();
+        V2i cur{e.x, e.y};
+        if (std::find(goals.begin(), goals.end(), cur) != goals.end()) return rebuild(from, cur);
+        if (rules == Rules::Unit && maxDepth != 0 && e.g >= maxDepth) return rebuild(from, cur);
+        std::vector<V2i> candidates;
+        if (rules == Rules::MultiGoal) {
+            for (const V2i& d : DIRECTIONS) {
+                V2i n{cur.x + d.x, cur.y + d.y};
+                if (isValidSubTile(n) && grid.walkable(n.x / 4, n.y / 4, cls)) candidates.push_back(n);
+            }
+        } else {
+            candidates = neighbors8(grid, cur, cls);
+        }
+        for (V2i n : candidates) {
+            if (rules == Rules::Unit) {
+                if (n.x < 0 || n.y < 0) continue;
+                if (cls != Tile::Any && !legalStep(cur, n)) continue;
+                int r = isSubTileReserved(n);
+                if (r >= 1 && r != unitId && n != goals[0]) continue;
+            }
+            if (rules == Rules::MultiGoal && !legalStep(cur, n)) continue;
+            int t = g[cur] + 1;
+            auto known = g.find(n);
+            if (known != g.end() && known->second <= t) continue;
+            from[n] = cur;
+            g[n] = t;
+            open.push({n.x, n.y, t + h(n), t});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> writtenBFS(V2i start, V2i goal, Tile cls, int unitId, int maxDepth) {
+    std::queue<std::pair<V2i, int>> open;
+    std::unordered_set<V2i, V2iHash> visited{start};
+    std::unordered_map<V2i, V2i, V2iHash> from;
+    open.push({start, 0});
+    while (!open.empty()) {
+        auto [cur, depth] = open.front();
+        open.pop();
+        if (maxDepth > 0 && depth >= maxDepth) continue;
+        if (cur == goal) return rebuild(from, goal);
+        for (V2i n : neighbors8(grid, cur, cls)) {
+            if (n.x < 0 || n.y < 0) continue;
+            if (cls != Tile::Any && !legalStep(cur, n)) continue;
+            int r = isSubTileReserved(n);
+            if (r >= 1 && r != unitId && n != goal) continue;
+            if (!visited.insert(n).second) continue;
+            from[n] = cur;
+            open.push({n, depth + 1});
+        }
+    }
+    return std::nullopt;
+}
+
+// A rough map: blocked tiles, hills with some ramps, and scattered reservations of other units.
+void roughen(std::mt19937& rng) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    for (int y = 0; y < MAP_H; ++y) {
+        for (int x = 0; x < MAP_W; ++x) {
+            TileInstance& cell = grid.at(x, y);
+            cell.walkable = percent(rng) < 15 ? 0 : 1;
+            cell.heightLevel = static_cast<uint8_t>(percent(rng) < 25 ? 1 + percent(rng) % 2 : 0);
+            cell.ramp = percent(rng) < 15 ? 1 : 0;
+        }
+    }
+    for (int32_t& cell : reservedTiles) cell = percent(rng) < 8 ? 2 + percent(rng) % 9 : 0;
+}
+
+TEST_F(PathSearch, AllSearchesFollowTheWrittenRulesAndPopOrderOnRoughMaps) {
+    resizeMap(12, 12);
+    std::mt19937 rng(20240611);
+    std::uniform_int_distribution<int> coord(0, SUB_MAP_W - 1);
+    const Tile classes[] = {Tile::Grass, Tile::Any};
+    int found = 0;
+    for (int map = 0; map < 6; ++map) {
+        roughen(rng);
+        for (int query = 0; query < 40; ++query) {
+            V2i start{coord(rng), coord(rng)};
+            std::vector<V2i> goals{{coord(rng), coord(rng)}, {coord(rng), coord(rng)}, {coord(rng), coord(rng)}};
+            V2i goal = goals[0];
+            Tile cls = classes[query % 2];
+            int id = 2 + query % 9;
+            SCOPED_TRACE(testing::Message() << "map " << map << " query " << query);
+
+            auto unbounded = astar(grid, start, goal, cls, id, 0);
+            EXPECT_EQ(unbounded, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goal}, cls, id, 0)));
+            EXPECT_EQ(astar(grid, start, goal, cls, id, 30),
+                      (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goal}, cls, id, 30)));
+            EXPECT_EQ(astarPure(grid, start, goal, cls),
+                      (writtenAStar<ByEstimate>(Rules::Pure, start, {goal}, cls, 0, 0)));
+            EXPECT_EQ(astarMultiGoal(grid, start, goals, cls),
+                      (writtenAStar<ByEstimate>(Rules::MultiGoal, start, goals, cls, 0, 0)));
+            EXPECT_EQ(simpleBFS(grid, start, goal, cls, id, -1), writtenBFS(start, goal, cls, id, -1));
+            EXPECT_EQ(simpleBFS(grid, start, goal, cls, id, 50), writtenBFS(start, goal, cls, id, 50));
+            EXPECT_EQ(astar(grid, start, goal, cls, id, 0), unbounded) << "the same query gives the same path";
+            found += unbounded.has_value();
+        }
+    }
+    EXPECT_GT(found, 60) << "the maps must leave enough paths to compare";
+}
+
+// ---- Golden paths ----
+
+TEST_F(PathSearch, StartEqualToGoalIsAOneElementPath) {
+    EXPECT_EQ(astar(grid, {3, 3}, {3, 3}, Tile::Grass, MOVER, 0), (SubTilePath{{3, 3}}));
+    EXPECT_EQ(astarPure(grid, {3, 3}, {3, 3}, Tile::Grass), (SubTilePath{{3, 3}}));
+    EXPECT_EQ(simpleBFS(grid, {3, 3}, {3, 3}, Tile::Grass, MOVER, 50), (SubTilePath{{3, 3}}));
+}
+
+TEST_F(PathSearch, ReservedSubTileIsPassedOnTheSideWithTheSmallerY) {
+    reserveTile({8, 2}, OTHER);
+    SubTilePath expected{{4, 2}, {5, 2}, {6, 2}, {7, 2}, {8, 1}, {9, 2}, {10, 2}, {11, 2}, {12, 2}, {13, 2}};
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0), expected);
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, OTHER, 0), row(2, 4, 13)) << "own cells are passable";
+}
+
+TEST_F(PathSearch, ReservedGoalIsEnteredAsTheLastStepOnly) {
+    reserveTile({13, 2}, OTHER);
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0), row(2, 4, 13));
+    EXPECT_EQ(simpleBFS(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, -1)->back(), (V2i{13, 2}));
+}
+
+TEST_F(PathSearch, HeightBorderWithoutRampStopsGroundUnitsButNotClassAny) {
+    for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
+    EXPECT_FALSE(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0));
+    EXPECT_FALSE(simpleBFS(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, -1));
+    EXPECT_FALSE(astarMultiGoal(grid, {4, 2}, {{13, 2}}, Tile::Any)) << "no exemption for Any here";
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Any, MOVER, 0), row(2, 4, 13));
+    EXPECT_EQ(astarPure(grid, {4, 2}, {13, 2}, Tile::Grass), row(2, 4, 13));
+}
+
+TEST_F(PathSearch, RampOnEitherSideLetsAnyHeightDifferenceBeCrossed) {
+    for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
+    setHeight(2, 0, 9, true);
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0), row(2, 4, 13));
+    EXPECT_EQ(astarMultiGoal(grid, {4, 2}, {{13, 2}}, Tile::Grass), row(2, 4, 13));
+}
+
+TEST_F(PathSearch, DistantRampMakesTheOnlyWayAcross) {
+    for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
+    setHeight(2, 3, 1, true);
+    auto path = astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0);
+    ASSERT_TRUE(path);
+    EXPECT_TRUE(std::any_of(path->begin(), path->end(), [](V2i s) { return s.x / 4 == 2 && s.y / 4 == 3; }));
+    for (size_t i = 1; i < path->size(); ++i) EXPECT_TRUE(legalStep((*path)[i - 1], (*path)[i])) << i;
+    EXPECT_EQ(path, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, {4, 2}, {{13, 2}}, Tile::Grass, MOVER, 0)));
+}
+
+TEST_F(PathSearch, DiagonalStepSqueezesBetweenTwoBlockedCorners) {
+    grid.at(1, 0).walkable = 0;
+    grid.at(0, 1).walkable = 0;
+    SubTilePath expected{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}};
+    EXPECT_EQ(astar(grid, {1, 1}, {6, 6}, Tile::Grass, MOVER, 0), expected);
+    EXPECT_EQ(simpleBFS(grid, {1, 1}, {6, 6}, Tile::Grass, MOVER, -1), expected);
+}
+
+TEST_F(PathSearch, GoalOnABlockedTileHasNoPathExceptForClassAny) {
+    grid.at(3, 3).walkable = 0;
+    EXPECT_FALSE(astar(grid, {0, 0}, {14, 14}, Tile::Grass, MOVER, 0));
+    EXPECT_FALSE(astarPure(grid, {0, 0}, {14, 14}, Tile::Grass));
+    EXPECT_TRUE(astar(grid, {0, 0}, {14, 14}, Tile::Any, MOVER, 0));
+}
+
+TEST_F(PathSearch, StartOffTheSubGridHasNoPath) {
+    EXPECT_FALSE(astar(grid, {-1, 0}, {2, 2}, Tile::Grass, MOVER, 0));
+    EXPECT_FALSE(astarPure(grid, {16, 0}, {2, 2}, Tile::Grass));
+    EXPECT_FALSE(simpleBFS(grid, {0, 16}, {2, 2}, Tile::Grass, MOVER, -1));
+    EXPECT_FALSE(astarMultiGoal(grid, {0, 0}, {}, Tile::Grass));
+}
+
+TEST_F(PathSearch, DepthLimitStopsAtTheFirstNodePoppedThirtyStepsOut) {
+    resizeMap(16, 4);
+    EXPECT_EQ(astar(grid, {0, 2}, {60, 2}, Tile::Grass, MOVER, 30), row(2, 0, 30));
+    EXPECT_EQ(astar(grid, {0, 2}, {20, 2}, Tile::Grass, MOVER, 30), row(2, 0, 20)) << "a nearer goal is reached";
+    EXPECT_EQ(astar(grid, {0, 2}, {60, 2}, Tile::Grass, MOVER, 0), row(2, 0, 60));
+}
+
+TEST_F(PathSearch, MultiGoalSearchReachesGoalsBeyondSubTile511OnLargeMaps) {
+    resizeMap(130, 2);
+    auto path = astarMultiGoal(grid, {500, 3}, {{515, 3}}, Tile::Grass);
+    ASSERT_TRUE(path);
+    EXPECT_EQ(*path, row(3, 500, 515));
+}
+
+TEST_F(PathSearch, MultiGoalSearchStopsAtWhicheverGoalPopsFirst) {
+    // Estimated toward the first goal, the search still ends on the second, which lies on its way.
+    EXPECT_EQ(astarMultiGoal(grid, {0, 2}, {{12, 2}, {5, 2}}, Tile::Grass), row(2, 0, 5));
+    EXPECT_EQ(astarMultiGoal(grid, {0, 2}, {{12, 2}, {3, 14}}, Tile::Grass), row(2, 0, 12));
+}
+
+TEST_F(PathSearch, BreadthFirstTakesTheFirstNeighbourInDirectionOrder) {
+    EXPECT_EQ(simpleBFS(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, -1), (SubTilePath{{0, 0}, {1, 0}, {2, 0}, {3, 1}}));
+}
+
+TEST_F(PathSearch, BreadthFirstCapOfFiftyFindsFortyNineStepsAndRefusesFifty) {
+    resizeMap(16, 4);
+    auto within = simpleBFS(grid, {0, 2}, {49, 2}, Tile::Grass, MOVER, 50);
+    ASSERT_TRUE(within);
+    EXPECT_EQ(within->size(), 50u);
+    EXPECT_EQ(within->back(), (V2i{49, 2}));
+    EXPECT_FALSE(simpleBFS(grid, {0, 2}, {50, 2}, Tile::Grass, MOVER, 50));
+    auto unlimited = simpleBFS(grid, {0, 2}, {50, 2}, Tile::Grass, MOVER, -1);
+    ASSERT_TRUE(unlimited);
+    EXPECT_EQ(unlimited->size(), 51u);
+}
+
+TEST_F(PathSearch, SearchesFollowTheNeighbourhoodHook) {
+    Neighbors = [](const Grid&, const V2i& sub, Tile) { return std::vector<V2i>{{sub.x + 1, sub.y}}; };
+    EXPECT_EQ(astar(grid, {0, 0}, {3, 0}, Tile::Grass, MOVER, 0), row(0, 0, 3));
+    EXPECT_FALSE(astar(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, 0));
+    EXPECT_FALSE(simpleBFS(grid, {0, 0}, {0, 1}, Tile::Grass, MOVER, -1));
+}
+
+// ---- Free sub-tiles ----
+
+using FreeSubTile = PathWorld;
+
+TEST_F(FreeSubTile, TakesOrthogonalNeighboursBeforeDiagonalOnes) {
+    reserveTile({5, 5}, OTHER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 4}));
+    reserveTile({5, 4}, OTHER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{6, 5}));
+    for (V2i s : {V2i{6, 5}, V2i{5, 6}, V2i{4, 5}}) reserveTile(s, OTHER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{6, 4}));
+    for (V2i s : {V2i{6, 4}, V2i{6, 6}, V2i{4, 6}, V2i{4, 4}}) reserveTile(s, OTHER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "second ring";
+    reserveTile({5, 3}, MOVER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "own cell is free";
+}
+
+TEST_F(FreeSubTile, NeverChoosesTheOriginFromTheSearch) {
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {5, 4}, Tile::Grass, MOVER), (V2i{6, 5}));
+}
+
+TEST_F(FreeSubTile, KeepsToTheClassOwnTerrainUnlessClassIsAny) {
+    grid.at(1, 0).type = Tile::Mud;  // holds (5, 3)
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 4}, {12, 12}, Tile::Grass, MOVER), (V2i{6, 4}));
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 4}, {12, 12}, Tile::Any, MOVER), (V2i{5, 3}));
+}
+
+TEST_F(FreeSubTile, SpreadsUnderABuildingButEndsBesideIt) {
+    grid.at(1, 1).walkable = 0;  // sub-tiles 4..7 x 4..7
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3}));
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Any, MOVER), (V2i{5, 4}));
+}
+
+TEST_F(FreeSubTile, FallsBackToTheOriginsNeighboursThenToTheOrigin) {
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) grid.at(x, y).type = Tile::Mud;
+    grid.at(1, 1).type = Tile::Grass;
+    for (int y = 4; y < 8; ++y)
+        for (int x = 4; x < 8; ++x) reserveTile({x, y}, OTHER);
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{12, 11}));
+
+    std::fill(reservedTiles.begin(), reservedTiles.end(), OTHER);
+    reserveTile({12, 11}, MOVER);  // no effect: the cell is taken
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{12, 12}));
+    EXPECT_EQ(findClosestFreeTile(grid, {-1, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{12, 12}));
+}
+
+TEST_F(FreeSubTile, AreaTestCoversTheFootprintSquare) {
+    EXPECT_TRUE(isAreaFree(MOVER, {0, 0}, "Footman"));
+    EXPECT_FALSE(isAreaFree(MOVER, {0, 0}, "Ogre")) << "part of the square is off the grid";
+    reserveTile({2, 2}, MOVER);
+    EXPECT_TRUE(isAreaFree(MOVER, {1, 1}, "Ogre"));
+    reserveTile({0, 2}, OTHER);
+    EXPECT_FALSE(isAreaFree(MOVER, {1, 1}, "Ogre"));
+    EXPECT_TRUE(isAreaFree(MOVER, {3, 3}, "Footman"));
+    EXPECT_THROW(isAreaFree(MOVER, {3, 3}, "Dragon"), std::out_of_range);
+}
+
+// ---- Spawn places ----
+
+struct SpawnTile : PathWorld {
+    Building barracks;
+    Unit recruit;
+    void SetUp() override {
+        PathWorld::SetUp();
+        barracks.x = 1;
+        barracks.y = 1;
+        barracks.computeNearbyTiles();
+        recruit.walkable = Tile::Grass;
+    }
+};
+
+TEST_F(SpawnTile, FirstWalkableRingSubTileWithoutRallyPoint) {
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{3, 3}));
+    grid.at(0, 0).walkable = 0;
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{4, 3}));
+}
+
+TEST_F(SpawnTile, NearestRingSubTileToTheRallyPointFirstOfEquals) {
+    barracks.hasRallyPoint = true;
+    barracks.rallyPoint = {10, 6};
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{8, 6}));
+    barracks.rallyPoint = {5, 5};  // (5, 3) and (3, 5) both lie 2 away
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{5, 3}));
+}
+
+TEST_F(SpawnTile, RingOffTheSubGridIsSkippedEvenWhereItsTileRoundsOntoTheMap) {
+    barracks.x = 0;
+    barracks.y = 0;
+    barracks.computeNearbyTiles();
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{0, 4}));
+}
+
+TEST_F(SpawnTile, NoWalkableRingGivesTheTopLeftAndNoRingTheCentre) {
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) grid.at(x, y).walkable = 0;
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{4, 4}));
+    recruit.walkable = Tile::Any;
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{3, 3}));
+
+    barracks.nearbyTiles.clear();
+    barracks.wTiles = 2;
+    barracks.hTiles = 3;
+    EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{8, 10}));
+}
+
+}  // namespace
