@@ -503,6 +503,7 @@ void spawnBase(Grid& grid, int x, int y, int playerId) {
 
 #include "config.h"
 #include "tech_tree.h"
+#include "trainings.h"
 
 static bool onNearbyRing(const Building& b, const Unit& u) {
     const V2i sub = worldToSubTile(u.x, u.y);
@@ -525,18 +526,22 @@ static void startTraining(Building& b, QueuedUnit& entry, Unit& recruit, Player&
     owner.supplyUsed += info.foodCost;
     entry.waitingForRecruit = false;
     recruit.onMap = false;
-    freeTileForUnit(recruit.id, recruit.type, worldToTile(recruit.x, recruit.y));
+    freeTileForUnit(recruit.id, recruit.type, worldToSubTile(recruit.x, recruit.y));
 }
 
 // What becomes of one waiting recruit this tick; false when its entry is to be dropped.
 static bool admitRecruit(Building& b, QueuedUnit& entry) {
     Unit* recruit = getUnitById(entry.unitId);
-    if (!recruit || !recruit->onMap) return false;
+    if (!recruit) return false;
+    if (!recruit->onMap) {
+        releaseRecruit(*recruit);
+        return false;
+    }
     if (!onNearbyRing(b, *recruit)) return true;
     const UnitInfo* info = getUnitInfo(entry.unitType);
     Player* owner = getPlayerById(b.playerId);
     if (!info || !owner) {
-        recruit->assigned = recruit->walkingToTraining = false;
+        releaseRecruit(*recruit);
         return false;
     }
     // It waits at the door until the owner can pay, has the supply and still has recruits.
@@ -546,6 +551,8 @@ static bool admitRecruit(Building& b, QueuedUnit& entry) {
 
 void updateBuilding(Building& b, float, Grid&) {
     if (b.completed && b.hp < 1.0f) {
+        // Recruits inside are not lost with the building.
+        letOccupantsOut(b);
         buildingsToRemove.push_back(b.id);
         return;
     }
@@ -589,4 +596,49 @@ void addTower(const Tower& t) { towers.push_back(t); }
 Tower* getTowerByBuildingId(int id) {
     const auto found = std::find_if(towers.begin(), towers.end(), [id](const Tower& t) { return t.buildingId == id; });
     return found == towers.end() ? nullptr : &*found;
+}
+
+static float squaredDistance(SDL_FPoint a, SDL_FPoint b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return dx * dx + dy * dy;
+}
+
+// Whether the target lies within the radius (world units, widened by the square root of two) of the point; a
+// building is measured to the nearest point of its footprint.
+static bool withinTowerReach(SDL_FPoint p, const Attackable* target, float radius) {
+    if (!target) return false;
+    SDL_FPoint q = target->getWorldPos();
+    if (const auto* b = dynamic_cast<const Building*>(target)) {
+        const float t = static_cast<float>(TILE_SIZE);
+        q.x = std::max(static_cast<float>(b->x) * t, std::min(static_cast<float>(b->x + b->wTiles) * t, p.x));
+        q.y = std::max(static_cast<float>(b->y) * t, std::min(static_cast<float>(b->y + b->hTiles) * t, p.y));
+    }
+    const float reach = radius * 1.4142135f;
+    return reach * reach >= squaredDistance(p, q);
+}
+
+int findNewTargetForTower(Building* tower, float range) {
+    if (!tower) return -1;
+    const SDL_FPoint centre = buildingCenter(tower);
+    int best = -1;
+    float bestDistance = range * range;
+    for (const Unit& u : units) {
+        if (u.hp <= 0.0f || u.playerId == tower->playerId || !withinTowerReach(centre, &u, range)) continue;
+        const float d = squaredDistance(centre, SDL_FPoint{u.x, u.y});
+        if (d <= bestDistance) {
+            best = u.id;
+            bestDistance = d;
+        }
+    }
+    for (const Building& b : buildings) {
+        if (b.hp <= 0.0f || b.id == tower->id || b.playerId == tower->playerId) continue;
+        if (!withinTowerReach(centre, &b, range)) continue;
+        const float d = squaredDistance(centre, buildingCenter(&b));
+        if (d <= bestDistance) {
+            best = b.id;
+            bestDistance = d;
+        }
+    }
+    return best;
 }

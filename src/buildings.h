@@ -260,3 +260,9 @@ void decreaseBuildingHp(int id, int amount);
 
 void addTower(const Tower& t);
 Tower* getTowerByBuildingId(int id);
+// The nearest living unit or building of another owner within range (world units) of the tower's centre; among
+// equals the one met last, units before buildings. -1 when none.
+int findNewTargetForTower(Building* tower, float range);
+// Per tick: each completed, standing tower keeps or re-picks its target and shoots an arrow when its cooldown
+// has run.
+void updateTowers(float dt, Grid& grid);

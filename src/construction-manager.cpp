@@ -23,7 +23,8 @@ constexpr int CIVILIANS_PER_SUPPLY_BUILDING = 5;
 
 bool ConstructionManager::assign(int builderUnitId, int buildingId) {
     const auto site = builders_.find(buildingId);
-    if (site != builders_.end() && site->second != NO_BUILDER) {
+    // A builder that has died leaves its site free for the next one.
+    if (site != builders_.end() && site->second != NO_BUILDER && getUnitById(site->second)) {
         std::cerr << "building with ID: " << buildingId << " already has a builder with ID: " << site->second << "\n";
         return false;
     }

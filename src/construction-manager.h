@@ -12,12 +12,12 @@ constexpr int NO_BUILDER = -1;
 
 class ConstructionManager {
 public:
-    // False, with one error line, when the site already has a builder; otherwise the builder leaves any other
-    // site it was building (which keeps its entry without a builder) and is recorded here.
+    // False, with one error line, when the site already has a living builder; otherwise the builder leaves any
+    // other site it was building (which keeps its entry without a builder) and is recorded here.
     bool assign(int builderUnitId, int buildingId);
     // Lets the builder out beside the finished building and forgets the site.
     void finishConstruction(int buildingId, Grid& grid);
-    // NO_BUILDER when the site has no entry or no builder.
+    // NO_BUILDER when the site has no entry or no builder; a builder that has died is still named.
     int builderOf(int buildingId) const;
     void forget(int buildingId);
     void reset();

@@ -14,12 +14,9 @@
 #include "units.h"
 #include "upgrades.h"
 
-// A recruit no longer wanted is free to be claimed for another job.
-static void releaseRecruit(int unitId) {
-    if (Unit* recruit = getUnitById(unitId)) {
-        recruit->walkingToTraining = false;
-        recruit->assigned = false;
-    }
+void releaseRecruit(Unit& recruit) {
+    recruit.walkingToTraining = false;
+    recruit.assigned = false;
 }
 
 static void pruneQueuedUnits(Building& building) {
@@ -31,7 +28,7 @@ static void pruneQueuedUnits(Building& building) {
             ++i;
             continue;
         }
-        releaseRecruit(entry.unitId);
+        if (Unit* recruit = getUnitById(entry.unitId)) releaseRecruit(*recruit);
         queued.erase(queued.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
@@ -107,8 +104,17 @@ static void refundStartedTraining(const Building& building, const std::string& u
 }
 
 static void letRecruitOut(int unitId) {
-    if (Unit* recruit = getUnitById(unitId)) recruit->onMap = true;
-    releaseRecruit(unitId);
+    Unit* recruit = getUnitById(unitId);
+    if (!recruit) return;
+    recruit->onMap = true;
+    releaseRecruit(*recruit);
+}
+
+void letOccupantsOut(Building& building) {
+    for (const QueuedUnit& entry : building.queuedUnits) letRecruitOut(entry.unitId);
+    building.queuedUnits.clear();
+    building.productionQueue.clear();
+    building.researched.clear();
 }
 
 static void cancelUnitTask(Building& building, size_t slot) {

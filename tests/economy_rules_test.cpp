@@ -170,8 +170,11 @@ TEST_F(Research, EachUpgradeTypeRaisesItsOwnStatisticForTheListedTypesOnly) {
         ASSERT_TRUE(upgradeAppliesTo(up, marine));
         EXPECT_FALSE(upgradeAppliesTo(up, medic));
         applyUpgradeBonus(up, marine);
-        if (c.intStat) EXPECT_EQ(marine.*c.intStat, before.*c.intStat + 1) << static_cast<int>(c.type);
-        if (c.floatStat) EXPECT_FLOAT_EQ(marine.*c.floatStat, before.*c.floatStat + 1.0f) << static_cast<int>(c.type);
+        if (c.intStat) {
+            EXPECT_EQ(marine.*c.intStat, before.*c.intStat + 1) << static_cast<int>(c.type);
+        } else {
+            EXPECT_FLOAT_EQ(marine.*c.floatStat, before.*c.floatStat + 1.0f) << static_cast<int>(c.type);
+        }
     }
 }
 

@@ -20,6 +20,7 @@ struct EconomyWorld : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
         resetEconomy();
+        CANCEL_BUILDING_PERCENTAGE_LOSS = 0.75f;
     }
     void TearDown() override {
         resetEconomy();
@@ -103,7 +104,6 @@ struct FightMapEconomy : EconomyWorld {
         UNIT_SPEED = 200.0f;
         CRYSTAL_MINING_TIME = 2.0f;
         AMBER_OIL_MINING_TIME = 3.0f;
-        CANCEL_BUILDING_PERCENTAGE_LOSS = 0.75f;
         deriveConfigValues();
     }
     void TearDown() override {
