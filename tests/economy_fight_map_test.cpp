@@ -123,3 +123,32 @@ TEST_F(FightMapTown, AScavengerOfOneSecondIsTrainedFromACivilianAndWalksToTheRal
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FightMapTown, AWorkersRoundTripFromACrystalToTheBaseAddsExactlyOneLoadOfGold) {
+    MapObject* crystal = getMapObjectAtTile({5, 1}, grid);
+    ASSERT_NE(crystal, nullptr);
+    ASSERT_EQ(crystal->type, "Crystal");
+    const int held = crystal->amount;
+    Unit& w = *getUnitById(worker);
+    w.mineTarget = {crystal->tileX, crystal->tileY};
+    ASSERT_TRUE(startMining(w, *crystal, *human, grid));
+    EXPECT_EQ(human->crystalWorkers, 1);
+    const int goldBefore = gold(*human);
+    int ticks = 0;
+    for (; ticks < 2000 && gold(*human) == goldBefore; ++ticks) {
+        Unit& u = *getUnitById(worker);
+        if (u.mining && u.waypoints.empty() && harvestStep(u, grid) == StepResult::EndTick) continue;
+        if (miningSpotStep(u, grid) == StepResult::EndTick) continue;
+        if (!u.waypoints.empty()) arrive(worker);
+    }
+    EXPECT_EQ(gold(*human) - goldBefore, 100) << "one load of the worker's carrying capacity";
+    EXPECT_EQ(getMapObjectAtTile({5, 1}, grid)->amount, held - 100);
+    EXPECT_GE(ticks, CRYSTAL_MINING_TICKS) << "a load takes the crystal mining time";
+    const Building& hall = *getBuildingById(base);
+    const V2i at = worldToSubTile(getUnitById(worker)->x, getUnitById(worker)->y);
+    EXPECT_NE(std::find(hall.nearbyTiles.begin(), hall.nearbyTiles.end(), at), hall.nearbyTiles.end());
+}
+
+}  // namespace
