@@ -19,7 +19,7 @@ extern std::deque<Activity> activityQueue;
 // Seconds a completion notice stays.
 constexpr float ACTIVITY_DURATION = 5.0f;
 
-void postActivity(const std::string& text, SDL_Texture* icon);
+void postActivity(const std::string& text, SDL_Texture* icon, float duration = ACTIVITY_DURATION);
 
 // Per tick: ages every notice, then drops expired notices from the front only, so an expired notice behind a
 // live one waits until it reaches the front.

@@ -502,6 +502,7 @@ void spawnBase(Grid& grid, int x, int y, int playerId) {
 // ---- Building tick, fire and towers ----
 
 #include "config.h"
+#include "projectiles.h"
 #include "tech_tree.h"
 #include "trainings.h"
 
@@ -641,4 +642,29 @@ int findNewTargetForTower(Building* tower, float range) {
         }
     }
     return best;
+}
+
+static bool keepsTarget(SDL_FPoint centre, const Attackable* target, float reach) {
+    return target && target->hp > 0.0f && withinTowerReach(centre, target, reach);
+}
+
+void updateTowers(float dt, Grid&) {
+    for (Tower& t : towers) {
+        const Building* b = getBuildingById(t.buildingId);
+        if (!b || b->hp <= 0.0f || !b->completed) continue;
+        t.cooldownTimer += dt;
+        const SDL_FPoint centre = buildingCenter(b);
+        const float reach = t.range * static_cast<float>(TILE_SIZE);
+        const Attackable* target = getAttackableById(t.targetId);
+        if (!keepsTarget(centre, target, reach)) {
+            t.targetId = findNewTargetForTower(getBuildingById(t.buildingId), reach);
+            target = getAttackableById(t.targetId);
+        }
+        if (!target || t.cooldownTimer < 1.0f / t.attackRate) continue;
+        // The arrow's direction is the whole way to the target, not a unit vector.
+        const SDL_FPoint aim = target->getWorldPos();
+        launchProjectile("Arrow", centre, SDL_FPoint{aim.x - centre.x, aim.y - centre.y}, 5.0f * GAME_SPEED, b->id,
+                         target->id);
+        t.cooldownTimer = 0.0f;
+    }
 }

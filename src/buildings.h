@@ -187,6 +187,12 @@ struct Tower {
 
 extern std::vector<Tower> towers;
 
+// Defined with the building tick and towers; the damage code calls them.
+// The first tower of the building, or null.
+Tower* getTowerByBuildingId(int id);
+// Lights the building's fire spots for its share of hit points left.
+void updateFireActivation(Building& b);
+
 // Supply cap a completed supply building adds, and takes back when it is removed.
 constexpr int SUPPLY_PER_BUILDING = 5;
 

@@ -4,4 +4,5 @@
 GameState gameState = GameState::Menus;
 GameMode mode = GameMode::Skirmish;
 bool running = true;
+float gameTime = 0.0f;
 std::string basePath;

@@ -10,5 +10,7 @@ enum class GameMode : int { Skirmish = 0, Extraction = 1, Replay = 2, ResumedSav
 extern GameState gameState;
 extern GameMode mode;
 extern bool running;
+// Seconds of play, advanced per frame; never read by code that changes the world.
+extern float gameTime;
 // "./" or "../": where the game's files lie, fixed once at start-up.
 extern std::string basePath;

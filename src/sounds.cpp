@@ -83,3 +83,11 @@ void initAudio(const std::string& path) {
         for (const auto& [name, entry] : value.items()) loadSoundEntry(category, name, entry);
     }
 }
+
+// ---- Sound requests ----
+
+SoundPlayer soundPlayer;
+
+void playSound(SoundCategory category, const std::string& key, bool positional, float x, float y, int limit) {
+    if (soundPlayer) soundPlayer(category, key, positional, x, y, limit);
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,3 +47,15 @@ void loadSoundSet(SoundCategory category, const std::string& key, const std::vec
 // Reads a race's "sounds.json". A top-level key other than "Music" and the seven categories raises
 // std::invalid_argument; a malformed file raises the JSON library's error; both end start-up.
 void initAudio(const std::string& path);
+
+// ---- Sound requests ----
+
+// Plays a sound request; installed by the audio player, and until then (or while it is absent) requests are
+// dropped. Tests install their own to observe requests.
+using SoundPlayer =
+    std::function<void(SoundCategory category, const std::string& key, bool positional, float x, float y, int limit)>;
+extern SoundPlayer soundPlayer;
+
+// A random variant of the set (category, key), placed at world (x, y) when positional; with limit 1 it does
+// not start while the same key already sounds.
+void playSound(SoundCategory category, const std::string& key, bool positional, float x, float y, int limit);

@@ -1,10 +1,13 @@
-// Spells: the spell catalogue, the effect table it binds to, and the pending cast.
+// Spells: the spell catalogue, the effect table it binds to, the pending cast, and spell damage.
 #include "spells.h"
 
 #include <stdexcept>
 
+#include "buildings.h"
+#include "config.h"
 #include "races.h"
 #include "textures.h"
+#include "units.h"
 
 using nlohmann::json;
 
@@ -58,5 +61,53 @@ void loadSpells(const std::string& path) {
         if (entry.contains("portrait")) spellPortraitTextures[key] = LoadTexture(entry.at("portrait").get<std::string>());
         if (entry.contains("texture")) spellTextures[key] = LoadTexture(entry.at("texture").get<std::string>());
         spellInfo[key] = std::move(info);
+    }
+}
+
+// ---- Spell damage ----
+
+static constexpr SDL_Color SPELL_DAMAGE_COLOR{255, 0, 0, 255};
+
+// False when the unit is out of reach (aboard a carrier or inside a building site).
+static bool spellStrikeUnit(Unit& unit, float& damage) {
+    if (!unit.onMap) return false;
+    damage = damageAfterArmor(damage, unit.armor);
+    const int shown = truncToInt(damage);
+    spawnFloatingText(unit.x + static_cast<float>(unit.wTiles * TILE_SIZE / 2), unit.y - 10.0f, std::to_string(shown),
+                      SPELL_DAMAGE_COLOR, false, shown, unit.id);
+    soundUnderAttackAlarm(unit.playerId, false);
+    return true;
+}
+
+static void spellStrikeBuilding(Building& building, float damage) {
+    updateFireActivation(building);
+    const int shown = truncToInt(damage);
+    spawnFloatingText(static_cast<float>((building.x + building.wTiles) * TILE_SIZE),
+                      static_cast<float>(building.y * TILE_SIZE - 10), std::to_string(shown), SPELL_DAMAGE_COLOR,
+                      false, shown, building.id);
+    building.prevHp = building.hp;
+    soundUnderAttackAlarm(building.playerId, true);
+}
+
+void applySpellAttackDamage(std::string spellKey, Attackable* target, Grid& grid) {
+    if (!target) return;
+    if (target->isUnit() && isShieldedFromDamage(static_cast<const Unit&>(*target))) return;
+    const auto spell = spellInfo.find(spellKey);
+    if (spell == spellInfo.end()) return;
+    float damage = static_cast<float>(spell->second.damage);
+    if (target->isUnit()) {
+        if (!spellStrikeUnit(static_cast<Unit&>(*target), damage)) return;
+    } else {
+        spellStrikeBuilding(static_cast<Building&>(*target), damage);
+    }
+    target->hp -= damage;
+    if (!target->isDead() || target->deathHandled) return;
+    target->deathHandled = true;
+    if (target->isUnit()) {
+        const Unit& unit = static_cast<const Unit&>(*target);
+        unitsToRemove.push_back(unit.id);
+        announceUnitDeath(unit);
+    } else {
+        collapseBuilding(static_cast<Building&>(*target), grid);
     }
 }

@@ -1,4 +1,4 @@
-// Spells: the spell catalogue, the effect table it binds to, and the pending cast.
+// Spells: the spell catalogue, the effect table it binds to, the pending cast, and spell damage.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "entity.h"
+#include "map.h"
 #include "utils.h"
 
 struct SpellContext {
@@ -45,3 +47,10 @@ TargetType stringToTargetType(const std::string& text);
 // An unopenable or malformed file raises an error that ends start-up. An effect name missing from
 // effectFunctions binds an effect that does nothing.
 void loadSpells(const std::string& path);
+
+// ---- Spell damage ----
+
+// One hit of a running spell on a unit or building, whoever owns it: the spell's damage less a unit's armour
+// (never below 0), the damage text, the local player's alarm, and a death's consequences once. Nothing for a
+// null target, a unit that is off the map or shielded, or a key missing from spellInfo.
+void applySpellAttackDamage(std::string spellKey, Attackable* target, Grid& grid);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -470,3 +471,60 @@ bool placeABuildingDown(Unit* worker, V2i tile, const std::string& buildingType,
                         bool replaying);
 // Sends a worker of the site's owner to an unfinished site that has no builder.
 bool constructBuilding(Unit* worker, Building* building, Grid& grid);
+
+// ---- Attack damage and kills ----
+
+struct Building;
+
+// The gameTime of the last under-attack alarm for a unit and for a building of the local player.
+constexpr float UNDER_ATTACK_ALARM_NEVER = -100.0f;
+extern float lastUnitUnderAttackTime;
+extern float lastBuildingUnderAttackTime;
+// Session start: an alarm of the previous match no longer holds back the first alarm of the next.
+void resetUnderAttackAlarms();
+
+// Consequences of a hit or a death owned by subsystems built later. Each stays empty until its owner fills
+// it, and an empty hook does nothing.
+struct CombatHooks {
+    // The mod host: the script's "onUnitDeath" with the dead unit's id, reporting script errors itself.
+    std::function<void(int unitId)> unitDeathScript;
+    // The activity feed: posts a notice.
+    std::function<void(const std::string& text, SDL_Texture* icon, float duration)> postActivity;
+    // Extraction: experience for a kill, true when it was added.
+    std::function<bool(Unit& unit, int xp)> grantUnitExp;
+    // Extraction: may drop an item where an enemy died; honours the campaign's hardcore setting.
+    std::function<void(Unit& deadUnit)> dropItem;
+    // Extraction: the corpse item of a lost unit.
+    std::function<void(Unit& deadUnit)> spawnCorpseItemOnUnitLoss;
+    // Extraction: the items the dead unit carried come to lie where it died.
+    std::function<void(Unit& deadUnit)> dropCarriedItems;
+};
+
+extern CombatHooks combatHooks;
+
+// Callees of other parts of the units code, declared with the interfaces their owners give them.
+void autoAttack(Unit& unit, Grid& grid);
+std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
+void explodeLatchedMine(Unit& mine, Grid& grid);
+
+// The one path by which swings, projectiles and mine explosions hurt: armour, the damage text, the alarm,
+// flight or retaliation of a struck unit, hit effects and blood, and a death's consequences and kill credit,
+// processed once per death. A building attacker must have a tower. Armour never turns a hit into healing.
+void applyAttackDamage(Attackable* attacker, Attackable* target, Grid& grid);
+
+// A swing that lands without a projectile: the target, and with the attacker type's splash radius every
+// ground and naval unit around it (in the order of units); a Tank's splash shows an explosion. The target
+// itself is always struck, an Air unit included.
+void applyDirectHit(Unit& attacker, Attackable* target, Grid& grid);
+
+// Shared with the spell damage path.
+// Attack and spell damage pass over a unit protected by invulnerability or Unholy Armor.
+bool isShieldedFromDamage(const Unit& unit);
+// Damage after armour, never below 0.
+float damageAfterArmor(float raw, int armor);
+// The local player's alarm for its unit or building, at most once per UNDER_ATTACK_COOLDOWN of each kind.
+void soundUnderAttackAlarm(int ownerId, bool building);
+// Corpse, the script's death callback and the death sound of a unit whose death is being processed.
+void announceUnitDeath(const Unit& unit);
+// A building's death: its footprint walkable again, its removal queued, its explosion heard at its centre.
+void collapseBuilding(Building& building, Grid& grid);

@@ -364,4 +364,53 @@ TEST_F(Towers, TheNearestLivingEnemyInRangeIsChosenAndABuildingWinsATie) {
     (void)far;
 }
 
+TEST_F(Towers, AWaitingTowerShootsTheTickAnEnemyComesThenOncePerSecond) {
+    projectiles.clear();
+    for (int i = 0; i < 625; ++i) updateTowers(TURN_LENGTH, grid);
+    EXPECT_TRUE(projectiles.empty());
+    EXPECT_GT(towers[0].cooldownTimer, 9.9f) << "the cooldown keeps growing without a target";
+    const int enemy = enemyAt(10.5f * 140.0f + 300.0f, 10.5f * 140.0f);
+    updateTowers(TURN_LENGTH, grid);
+    ASSERT_EQ(projectiles.size(), 1u);
+    EXPECT_EQ(projectiles[0].type, "Arrow");
+    EXPECT_EQ(projectiles[0].attackerId, tower);
+    EXPECT_EQ(projectiles[0].targetId, enemy);
+    EXPECT_FLOAT_EQ(projectiles[0].x, 10.5f * 140.0f);
+    int ticks = 0;
+    while (projectiles.size() == 1 && ticks < 200) {
+        updateTowers(TURN_LENGTH, grid);
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 63) << "the next shot once the cooldown has grown to 1.0 s again";
+    projectiles.clear();
+}
+
+TEST_F(Towers, ATowerSiteOrAFallenTowerNeitherCountsDownNorShoots) {
+    projectiles.clear();
+    enemyAt(10.5f * 140.0f + 300.0f, 10.5f * 140.0f);
+    getBuildingById(tower)->completed = false;
+    updateTowers(1.0f, grid);
+    getBuildingById(tower)->completed = true;
+    getBuildingById(tower)->hp = 0.0f;
+    updateTowers(1.0f, grid);
+    EXPECT_TRUE(projectiles.empty());
+    EXPECT_FLOAT_EQ(towers[0].cooldownTimer, 0.0f);
+}
+
+TEST_F(Towers, ATargetLeavingRangeIsReplacedInTheSameTick) {
+    projectiles.clear();
+    const int first = enemyAt(10.5f * 140.0f + 300.0f, 10.5f * 140.0f);
+    const int second = enemyAt(10.5f * 140.0f, 10.5f * 140.0f + 500.0f);
+    towers[0].cooldownTimer = 1.0f;
+    updateTowers(TURN_LENGTH, grid);
+    ASSERT_EQ(towers[0].targetId, first);
+    getUnitById(first)->x += 5000.0f;
+    towers[0].cooldownTimer = 1.0f;
+    updateTowers(TURN_LENGTH, grid);
+    EXPECT_EQ(towers[0].targetId, second);
+    ASSERT_EQ(projectiles.size(), 2u);
+    EXPECT_EQ(projectiles[1].targetId, second);
+    projectiles.clear();
+}
+
 }  // namespace

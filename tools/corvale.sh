@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 
 PACKAGES="build-essential cmake pkg-config ccache zip \
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev libsdl2-net-dev libsdl2-gfx-dev \
-  libphysfs-dev liblua5.4-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev libboost-graph-dev fonts-jetbrains-mono"
+  libphysfs-dev liblua5.4-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev libboost-graph-dev fonts-jetbrains-mono \
+  libvorbis-dev zlib1g-dev"
 
 install_missing() {
   local missing=()
