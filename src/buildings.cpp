@@ -503,6 +503,7 @@ void spawnBase(Grid& grid, int x, int y, int playerId) {
 
 #include "config.h"
 #include "projectiles.h"
+#include "sounds.h"
 #include "tech_tree.h"
 #include "trainings.h"
 
@@ -665,6 +666,7 @@ void updateTowers(float dt, Grid&) {
         const SDL_FPoint aim = target->getWorldPos();
         launchProjectile("Arrow", centre, SDL_FPoint{aim.x - centre.x, aim.y - centre.y}, 5.0f * GAME_SPEED, b->id,
                          target->id);
+        playSound(SoundCategory::UnitAction, "BowFire", true, centre.x, centre.y, 1);
         t.cooldownTimer = 0.0f;
     }
 }

@@ -13,6 +13,7 @@
 #include "extraction.h"
 #include "game_state.h"
 #include "player.h"
+#include "sounds.h"
 #include "sprites.h"
 #include "units.h"
 
@@ -164,6 +165,8 @@ static void completeConstruction(Building& b, int builderId, Grid& grid) {
     const auto info = buildingInfo.find(b.type);
     if (info != buildingInfo.end() && info->second.providesEffect)
         effectGrid.addEffectArea(*info->second.providesEffect, {b.x, b.y}, info->second.effectRadius);
+    if (const Player* owner = getPlayerById(b.playerId))
+        playSound(SoundCategory::UnitAction, owner->race + ".WorkComplete", false, 0.0f, 0.0f, 1);
 }
 
 static void updateSite(int buildingId, int builderId, float dt, Grid& grid) {

@@ -9,6 +9,7 @@
 #include "extraction.h"
 #include "game_state.h"
 #include "player.h"
+#include "sounds.h"
 #include "sprites.h"
 #include "tech_tree.h"
 #include "units.h"
@@ -68,6 +69,7 @@ static void completeUnitTraining(Building& building, const TrainingTask& task, G
     unit.y = at.y;
     Unit& stored = addUnit(unit);
     if (building.hasRallyPoint) walkToTile(stored, building.rallyPoint, grid);
+    playSound(SoundCategory::Unit, task.unitType + ".ready", false, 0.0f, 0.0f, 1);
 }
 
 static void completeFrontTask(Building& building, Grid& grid) {

@@ -164,6 +164,7 @@ TEST_F(Construction, OnlyTheLocalPlayersCompletionsReachTheFeed) {
     for (int i = 0; i < ticksToPass(2.0f); ++i) updateConstructionBuildings(TURN_LENGTH, grid);
     EXPECT_TRUE(getBuildingById(site)->completed);
     EXPECT_TRUE(activityQueue.empty());
+    EXPECT_EQ(sounds, std::vector<std::string>{"human.WorkComplete"}) << "the sound plays for every player";
 }
 
 TEST_F(Construction, ASiteWhoseBuilderDiedStandsStill) {

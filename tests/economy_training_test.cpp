@@ -101,6 +101,7 @@ TEST_F(Training, ATrainedUnitCompletesOnThe63rdTickAtTheSpawnTileAndWalksToTheRa
     EXPECT_TRUE(b().productionQueue.empty());
     ASSERT_EQ(activityQueue.size(), 1u);
     EXPECT_EQ(activityQueue.front().text, "Training complete");
+    EXPECT_EQ(sounds, std::vector<std::string>{"Marine.ready"});
 }
 
 TEST_F(Training, SevenQueuedTasksRefuseAnEighth) {

@@ -64,6 +64,7 @@ TEST_F(Workers, APlacedSiteIsChargedBlocksItsFootprintAndSendsItsWorker) {
     ASSERT_FALSE(w.waypoints.empty());
     EXPECT_EQ(worldToSubTile(w.waypoints.back().x, w.waypoints.back().y), (V2i{31, 31}))
         << "the ring corner nearest the worker";
+    EXPECT_EQ(sounds, std::vector<std::string>{"Construct"});
 }
 
 TEST_F(Workers, PlacementFailsOnGoldBeforeWoodAndChargesNothing) {
@@ -372,6 +373,7 @@ TEST_F(Towers, AWaitingTowerShootsTheTickAnEnemyComesThenOncePerSecond) {
     const int enemy = enemyAt(10.5f * 140.0f + 300.0f, 10.5f * 140.0f);
     updateTowers(TURN_LENGTH, grid);
     ASSERT_EQ(projectiles.size(), 1u);
+    EXPECT_EQ(sounds, std::vector<std::string>{"BowFire"});
     EXPECT_EQ(projectiles[0].type, "Arrow");
     EXPECT_EQ(projectiles[0].attackerId, tower);
     EXPECT_EQ(projectiles[0].targetId, enemy);

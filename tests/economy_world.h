@@ -11,6 +11,7 @@
 #include "construction-manager.h"
 #include "control_groups.h"
 #include "races.h"
+#include "sounds.h"
 #include "static_world_fixture.h"
 #include "tech_tree.h"
 #include "trainings.h"
@@ -21,11 +22,18 @@ struct EconomyWorld : StaticWorld {
         StaticWorld::SetUp();
         resetEconomy();
         CANCEL_BUILDING_PERCENTAGE_LOSS = 0.75f;
+        soundPlayer = [this](SoundCategory, const std::string& key, bool, float, float, int) {
+            sounds.push_back(key);
+        };
     }
     void TearDown() override {
+        soundPlayer = nullptr;
         resetEconomy();
         StaticWorld::TearDown();
     }
+
+    // The keys of the sounds requested, in order.
+    std::vector<std::string> sounds;
 
     static void resetEconomy() {
         catalogue_test::resetCatalogues();
