@@ -79,6 +79,8 @@ void loadUpgradesFromJson(const std::string& path) {
 
 std::unordered_map<int, std::set<std::string>> playerUpgrades;
 
+void resetResearch() { playerUpgrades.clear(); }
+
 bool upgradeAppliesTo(const UnitUpgrade& upgrade, const Unit& unit) {
     if (upgrade.category != unit.category) return false;
     return upgrade.unitNames.empty() ||

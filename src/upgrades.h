@@ -55,6 +55,10 @@ struct Building;
 // Player id -> the upgrades it has researched; ordered so every walk over a set is the same on every peer.
 extern std::unordered_map<int, std::set<std::string>> playerUpgrades;
 
+// Forgets every researched upgrade; a new match starts without the last one's research, since player ids
+// outlive matches.
+void resetResearch();
+
 // Same movement category, and the unit's type listed when the upgrade names types.
 bool upgradeAppliesTo(const UnitUpgrade& upgrade, const Unit& unit);
 // Adds the bonus to the statistic the upgrade's type names; a Tier upgrade changes no unit. Derived per-tick

@@ -147,6 +147,18 @@ TEST_F(Research, ADefenseUpgradeRaisesTheArmourOfExistingAndNewUnitsOfItsCategor
     EXPECT_EQ(fresh.armor, 0);
 }
 
+TEST_F(Research, ANewMatchStartsWithoutTheLastMatchsResearch) {
+    ASSERT_TRUE(researchUpgrade(getBuildingById(smith), "Armor1"));
+    runQueue(*getBuildingById(smith));
+    ASSERT_TRUE(hasUpgrade(1, "Armor1"));
+    resetResearch();
+    Unit fresh;
+    fresh.playerId = 1;
+    applyHeldUpgrades(fresh);
+    EXPECT_EQ(fresh.armor, 0);
+    EXPECT_TRUE(canResearch(*owner, "Armor1"));
+}
+
 TEST_F(Research, EachUpgradeTypeRaisesItsOwnStatisticForTheListedTypesOnly) {
     const struct {
         UpgradeType type;
