@@ -3,7 +3,6 @@
 #include "trainings.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "activity.h"
 #include "extraction.h"
