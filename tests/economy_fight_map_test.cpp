@@ -24,21 +24,6 @@ struct FightMapTown : FightMapEconomy {
         worker = human->unitIds.front();
     }
 
-    static void arrive(int unitId) {
-        Unit& u = *getUnitById(unitId);
-        ASSERT_FALSE(u.waypoints.empty());
-        u.x = u.waypoints.back().x;
-        u.y = u.waypoints.back().y;
-        u.waypoints.clear();
-    }
-
-    static int ticksToPass(float seconds) {
-        float progress = 0.0f;
-        int ticks = 0;
-        for (; !(progress > seconds); ++ticks) progress += TURN_LENGTH;
-        return ticks;
-    }
-
     // The economy steps of one simulation tick, in the tick's order.
     void tick() {
         updateBuildings(TURN_LENGTH, grid);

@@ -21,6 +21,8 @@ TEST_F(MiningClaims, ASpotIsHeldByOneWorkerUntilItIsReleased) {
     EXPECT_FALSE(tryClaimMiningTile({5, 5}, 11, grid)) << "another worker cannot release it";
     releaseMiningTile({5, 5}, 10, grid);
     EXPECT_TRUE(tryClaimMiningTile({5, 5}, 11, grid));
+    resetMiningOccupancy();
+    EXPECT_TRUE(tryClaimMiningTile({5, 5}, 12, grid)) << "a new map starts with every spot free";
 }
 
 TEST_F(MiningClaims, SpotsOffTheSubGridAreNeverClaimedNorReleased) {
@@ -30,13 +32,6 @@ TEST_F(MiningClaims, SpotsOffTheSubGridAreNeverClaimedNorReleased) {
     }
     miningOccupancy.clear();
     EXPECT_FALSE(tryClaimMiningTile({5, 5}, 10, grid)) << "a table not sized for the map";
-}
-
-TEST_F(MiningClaims, ResettingTheTableFreesEveryClaimForTheNextMap) {
-    ASSERT_TRUE(tryClaimMiningTile({5, 5}, 10, grid));
-    resetMiningOccupancy();
-    EXPECT_EQ(miningOccupancy.size(), static_cast<size_t>(80 * 80));
-    EXPECT_TRUE(tryClaimMiningTile({5, 5}, 11, grid));
 }
 
 }  // namespace
@@ -69,17 +64,6 @@ struct Harvest : EconomyWorld {
         const int id = placeBuilding(type, 1, x, y, 2, 2);
         getBuildingById(id)->computeNearbyTiles();
         return id;
-    }
-
-    int addWorker(V2i sub, const std::string& type = "Worker") {
-        Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, 1);
-        const SDL_FPoint at = subTileWaypoint(sub);
-        u.x = at.x;
-        u.y = at.y;
-        addUnit(u);
-        reserveTilesForUnit(u.id, u.type, sub);
-        owner->unitIds.push_back(u.id);
-        return u.id;
     }
 
     bool mine(int unitId, int objectId) {
@@ -123,13 +107,21 @@ struct Harvest : EconomyWorld {
 };
 
 TEST_F(Harvest, ARoundTripCarriesExactlyOneLoadOfCrystalToTheHall) {
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(w, crystal));
     const Unit& u = *getUnitById(w);
     EXPECT_TRUE(u.mining);
     EXPECT_EQ(u.harvestKind, ResourceType::Crystal);
     EXPECT_EQ(u.mapObjectId, crystal);
     EXPECT_EQ(owner->crystalWorkers, 1);
+    const V2i spot = u.miningSubTile;
+    minerStep(w);
+    minerStep(w);
+    EXPECT_FALSE(tryClaimMiningTile(spot, 999, grid)) << "the spot is held once the worker is on it";
+    for (int i = 0; i < 20 && getUnitById(w)->cargoAmount == 0; ++i) minerStep(w);
+    EXPECT_EQ(getUnitById(w)->cargoAmount, 100);
+    EXPECT_TRUE(tryClaimMiningTile(spot, 999, grid)) << "and given up when the load is full";
+    releaseMiningTile(spot, 999, grid);
     EXPECT_GE(runUntilPaid(w, 40), 1);
     EXPECT_EQ(gold(*owner), 100);
     EXPECT_EQ(wood(*owner), 0);
@@ -141,22 +133,10 @@ TEST_F(Harvest, ARoundTripCarriesExactlyOneLoadOfCrystalToTheHall) {
     EXPECT_FALSE(getUnitById(w)->waypoints.empty()) << "and the worker heads back";
 }
 
-TEST_F(Harvest, TheSpotIsClaimedOnArrivalAndGivenUpWhenTheLoadIsFull) {
-    const int w = addWorker({40, 20});
-    ASSERT_TRUE(mine(w, crystal));
-    const V2i spot = getUnitById(w)->miningSubTile;
-    minerStep(w);
-    minerStep(w);
-    EXPECT_FALSE(tryClaimMiningTile(spot, 999, grid)) << "held after arrival";
-    for (int i = 0; i < 20 && getUnitById(w)->cargoAmount == 0; ++i) minerStep(w);
-    EXPECT_EQ(getUnitById(w)->cargoAmount, 100);
-    EXPECT_TRUE(tryClaimMiningTile(spot, 999, grid)) << "free once the load is taken";
-}
-
 TEST_F(Harvest, TwoWorkersNeverHoldTheSameSpot) {
     getMapObjectById(crystal)->amount = 10000;
-    const int a = addWorker({40, 20});
-    const int b = addWorker({40, 20});
+    const int a = addUnitAt("Worker", {40, 20});
+    const int b = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(a, crystal));
     ASSERT_TRUE(mine(b, crystal));
     ASSERT_EQ(getUnitById(a)->miningSubTile, getUnitById(b)->miningSubTile) << "both head for the same spot";
@@ -176,7 +156,7 @@ TEST_F(Harvest, TwoWorkersNeverHoldTheSameSpot) {
 
 TEST_F(Harvest, ALoadIsNeverMoreThanTheResourceHoldsAndADepletedFieldIsRemoved) {
     getMapObjectById(crystal)->amount = 150;
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(w, crystal));
     ASSERT_GE(runUntilPaid(w, 40), 1);
     ASSERT_GE(runUntilPaid(w, 40), 1);
@@ -190,7 +170,7 @@ TEST_F(Harvest, AfterDepletionTheWorkerMovesOnToTheNextFieldOfTheSameKind) {
     createObjects({{"Crystal", 4, 12}, {"AmberOil", 8, 8}}, grid);
     const int next = mapObjects[1].id;
     getMapObjectById(crystal)->amount = 100;
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(w, crystal));
     ASSERT_GE(runUntilPaid(w, 40), 1);
     processMapObjectsRemovals(grid);
@@ -206,7 +186,7 @@ TEST_F(Harvest, AfterDepletionTheWorkerMovesOnToTheNextFieldOfTheSameKind) {
 
 TEST_F(Harvest, WithNoFieldLeftTheWorkerGoesIdleAndHoldsNoSpot) {
     getMapObjectById(crystal)->amount = 100;
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(w, crystal));
     ASSERT_GE(runUntilPaid(w, 40), 1);
     processMapObjectsRemovals(grid);
@@ -221,7 +201,7 @@ TEST_F(Harvest, WithNoFieldLeftTheWorkerGoesIdleAndHoldsNoSpot) {
 TEST_F(Harvest, WithoutAnAcceptingBuildingTheLoadIsKeptUntilOneStands) {
     buildingsToRemove.push_back(hall);
     processBuildingRemovals(grid);
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     ASSERT_TRUE(mine(w, crystal));
     run(w, 300);
     EXPECT_EQ(gold(*owner), 0);
@@ -243,7 +223,7 @@ TEST_F(Harvest, AmberOilGoesToWoodAndAMillTakesIt) {
     buildingsToRemove.push_back(hall);
     processBuildingRemovals(grid);
     addDropOff("Mill", 12, 12);
-    const int w = addWorker({40, 50});
+    const int w = addUnitAt("Worker", {40, 50});
     ASSERT_TRUE(mine(w, mapObjects[1].id));
     EXPECT_EQ(owner->oilWorkers, 1);
     for (int i = 0; i < 60 && wood(*owner) == 0; ++i) minerStep(w);
@@ -252,9 +232,9 @@ TEST_F(Harvest, AmberOilGoesToWoodAndAMillTakesIt) {
 }
 
 TEST_F(Harvest, OnlyAWorkerOnTheMapStartsMiningAndAnUnreachableFieldStillCountsTheOrder) {
-    const int soldier = addWorker({40, 20}, "Soldier");
+    const int soldier = addUnitAt("Soldier", {40, 20});
     EXPECT_FALSE(mine(soldier, crystal));
-    const int w = addWorker({40, 24});
+    const int w = addUnitAt("Worker", {40, 24});
     getUnitById(w)->onMap = false;
     EXPECT_FALSE(mine(w, crystal));
     EXPECT_EQ(owner->crystalWorkers, 0);
@@ -271,7 +251,7 @@ TEST_F(Harvest, OnlyAWorkerOnTheMapStartsMiningAndAnUnreachableFieldStillCountsT
 
 TEST_F(Harvest, RetargetingLooksOnlyForTheWorkersOwnKindAndFailsToIdle) {
     createObjects({{"AmberOil", 4, 12}}, grid);
-    const int w = addWorker({40, 20});
+    const int w = addUnitAt("Worker", {40, 20});
     Unit& u = *getUnitById(w);
     u.harvestKind = ResourceType::Crystal;
     u.miningSubTile = {30, 30};

@@ -92,6 +92,35 @@ struct EconomyWorld : StaticWorld {
 
     static int gold(const Player& p) { return p.resources[RESOURCE_GOLD]; }
     static int wood(const Player& p) { return p.resources[RESOURCE_WOOD]; }
+
+    // A unit of a catalogue type standing on a sub-tile and holding it, listed with its owner.
+    static int addUnitAt(const std::string& type, V2i sub, int playerId = 1) {
+        Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, playerId);
+        const SDL_FPoint at = subTileWaypoint(sub);
+        u.x = at.x;
+        u.y = at.y;
+        addUnit(u);
+        reserveTilesForUnit(u.id, u.type, sub);
+        if (Player* p = getPlayerById(playerId)) p->unitIds.push_back(u.id);
+        return u.id;
+    }
+
+    // Stands the unit on the last point of its path, as walking it would.
+    static void arrive(int unitId) {
+        Unit& u = *getUnitById(unitId);
+        ASSERT_FALSE(u.waypoints.empty());
+        u.x = u.waypoints.back().x;
+        u.y = u.waypoints.back().y;
+        u.waypoints.clear();
+    }
+
+    // Ticks of the lockstep length until an accumulated time passes the seconds.
+    static int ticksToPass(float seconds) {
+        float elapsed = 0.0f;
+        int ticks = 0;
+        for (; !(elapsed > seconds); ++ticks) elapsed += TURN_LENGTH;
+        return ticks;
+    }
 };
 
 // The shipped "maps/fight.map" with the shipped catalogue and the map's objects and bases made.
