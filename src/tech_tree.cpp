@@ -1,10 +1,16 @@
-// Tech tree: the Extraction campaign's tech nodes read from the race catalogues.
+// Tech tree: the Extraction campaign's tech nodes, and the rules of what a player may train, build and research.
 #include "tech_tree.h"
 
+#include <algorithm>
 #include <iostream>
 
+#include "buildings.h"
+#include "config.h"
+#include "player.h"
 #include "races.h"
 #include "textures.h"
+#include "units.h"
+#include "upgrades.h"
 
 using nlohmann::json;
 
@@ -35,14 +41,6 @@ void loadTechFromJson(const std::string& path) {
 }
 
 // ---- Tech rules: what a player may train, build and research ----
-
-#include <algorithm>
-
-#include "buildings.h"
-#include "config.h"
-#include "player.h"
-#include "units.h"
-#include "upgrades.h"
 
 static bool hasCompletedBuildingOfType(const Player& player, const std::string& type) {
     return std::any_of(player.buildingIds.begin(), player.buildingIds.end(), [&](int id) {

@@ -1,4 +1,4 @@
-// Tech tree: the Extraction campaign's tech nodes read from the race catalogues.
+// Tech tree: the Extraction campaign's tech nodes, and the rules of what a player may train, build and research.
 #pragma once
 
 #include <cstdint>
