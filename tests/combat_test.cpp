@@ -29,12 +29,6 @@ __attribute__((weak)) std::vector<Unit*> getUnitsInRange(const V2i& centre, int 
     }
     return found;
 }
-__attribute__((weak)) Tower* getTowerByBuildingId(int id) {
-    for (Tower& t : towers)
-        if (t.buildingId == id) return &t;
-    return nullptr;
-}
-__attribute__((weak)) void updateFireActivation(Building&) {}
 
 namespace {
 
