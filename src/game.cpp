@@ -12,13 +12,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "activity.h"
 #include "buildings.h"
+#include "construction-manager.h"
 #include "lockstep.h"
 #include "map_objects.h"
 #include "player.h"
 #include "projectiles.h"
 #include "special_effects.h"
 #include "spells.h"
+#include "trainings.h"
 #include "units.h"
 
 std::mt19937 rng;
@@ -30,11 +33,17 @@ void seedSessionGenerators() {
 
 void simulateTick(Grid& grid) {
     const float dt = lockstep.tickSeconds;
+    updateBuildings(dt, grid);
+    updateConstructionBuildings(dt, grid);
     updateProjectiles(dt, grid);
     updateSpecialEffects(dt, grid);
     updateProjectileHits(dt, grid);
+    updateActivities(dt);
     updateDeadUnits(dt);
+    updateTowers(dt, grid);
     updateSpells(dt, grid);
+    // The training update writes nothing to the grid, so it is handed the live one rather than a copy.
+    updateTrainings(dt, grid);
     processUnitRemovals(grid);
     processBuildingRemovals(grid);
     processMapObjectsRemovals(grid);

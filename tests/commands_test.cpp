@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "economy_world.h"
 #include "extraction.h"
 #include "game.h"
 #include "game_commands.h"
@@ -13,6 +14,7 @@
 #include "path_world.h"
 #include "player.h"
 #include "spells.h"
+#include "textures.h"
 #include "test_files.h"
 
 namespace {
@@ -387,6 +389,116 @@ TEST_F(Orders, ClosedLogAppliesWithoutWriting) {
     apply(CommandType::AttackMove, AttackMove{id, 10, 10, true});
     EXPECT_EQ(unit(id).orders.size(), 1u);
     EXPECT_TRUE(logged().empty());
+}
+
+// ---- Economy orders on the shipped fight map ----
+
+// A human base at (6, 6) with its three workers, 1000 gold and 1000 wood, and an open log.
+struct EconomyOrders : FightMapEconomy {
+    void SetUp() override {
+        FightMapEconomy::SetUp();
+        human = &addPlayer(1, "human");
+        addPlayer(2, "vohmathal");
+        Player::myStaticId = 1;
+        createObjects(mapData.pendingObjects, grid);
+        initializeCivilianLookup();
+        resetMiningOccupancy();
+        for (const Unit& u : units) getPlayerById(u.playerId)->unitIds.push_back(u.id);
+        setResources(*human, 1000, 1000);
+        ASSERT_FALSE(human->buildingIds.empty());
+        base = human->buildingIds.front();
+        worker = human->unitIds.front();
+        lockstep.currentTurn = 0;
+        commandLog.open(dir.path / "log.bin", std::ios::binary);
+    }
+    void TearDown() override {
+        closeCommandLog();
+        lockstep = LockstepManager{};
+        FightMapEconomy::TearDown();
+    }
+
+    static void apply(int player, CommandType type, CommandPayload payload) {
+        applyCommand(Command{type, player, std::move(payload)}, grid, 0, false);
+    }
+    size_t loggedCount() const {
+        const std::string text = readWholeFile(dir.path / "log.bin");
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    }
+
+    TempDir dir;
+    Player* human = nullptr;
+    int base = -1;
+    int worker = -1;
+};
+
+TEST_F(EconomyOrders, MiningSendsTheWorkerToTheObjectAndMissingObjectsOrPlayersAreReported) {
+    const MapObject* crystal = getMapObjectAtTile({5, 1}, grid);
+    ASSERT_NE(crystal, nullptr);
+    apply(1, CommandType::Mine, MineCommand{worker, 0, 0, crystal->id});
+    EXPECT_EQ(getUnitById(worker)->mineTarget, (V2i{5, 1}));
+    EXPECT_EQ(human->crystalWorkers, 1);
+    EXPECT_EQ(loggedCount(), 1u);
+
+    ::testing::internal::CaptureStderr();
+    apply(1, CommandType::Mine, MineCommand{worker, 0, 0, 9999});
+    apply(77, CommandType::Mine, MineCommand{worker, 0, 0, crystal->id});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("[applyCommand] Mine: map object 9999 not found"), std::string::npos);
+    EXPECT_NE(errors.find("[applyCommand] Mine: player 77 not found"), std::string::npos);
+    EXPECT_EQ(loggedCount(), 1u);
+}
+
+TEST_F(EconomyOrders, PlacementIsLoggedOnlyWhenTheSiteIsPlaced) {
+    const int site = nextAttackableId;
+    apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 12, 6, worker});
+    ASSERT_NE(getBuildingById(site), nullptr);
+    EXPECT_EQ(gold(*human), 850);
+    EXPECT_EQ(loggedCount(), 1u);
+
+    setResources(*human, 0, 0);
+    ::testing::internal::CaptureStderr();
+    apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 20, 6, human->unitIds[1]});
+    apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 20, 6, 9999});
+    apply(77, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 20, 6, worker});
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("[applyCommand] PlaceBuilding: player 77 not found"),
+              std::string::npos);
+    EXPECT_EQ(loggedCount(), 1u);
+}
+
+TEST_F(EconomyOrders, CancellingASiteRefundsItAndIsLoggedButAFinishedBuildingIsNoSite) {
+    const int site = nextAttackableId;
+    apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 12, 6, worker});
+    apply(1, CommandType::StopConstruction, StopConstructionCommand{site});
+    EXPECT_EQ(gold(*human), 850 + static_cast<int>(150 * 0.75f));
+    EXPECT_NE(std::find(buildingsToRemove.begin(), buildingsToRemove.end(), site), buildingsToRemove.end());
+    apply(1, CommandType::StopConstruction, StopConstructionCommand{base});
+    apply(1, CommandType::StopConstruction, StopConstructionCommand{9999});
+    EXPECT_EQ(std::count(buildingsToRemove.begin(), buildingsToRemove.end(), base), 0);
+    EXPECT_EQ(loggedCount(), 2u);
+}
+
+TEST_F(EconomyOrders, ProductionOrdersThatNameNothingAreNotLogged) {
+    ::testing::internal::CaptureStderr();
+    apply(1, CommandType::TrainUnit, TrainUnitCommand{9999, "Scavenger"});
+    apply(1, CommandType::TrainUnit, TrainUnitCommand{base, "NoSuchUnit"});
+    apply(1, CommandType::StopProduction, StopProductionCommand{base, 0});
+    apply(1, CommandType::StopProduction, StopProductionCommand{9999, 0});
+    apply(1, CommandType::ResearchUpgrade, ResearchUpgradeCommand{base, "NoSuchUpgrade"});
+    apply(1, CommandType::ResearchUpgrade, ResearchUpgradeCommand{9999, "NoSuchUpgrade"});
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("[applyCommand] Train: building 9999 not found"),
+              std::string::npos);
+    EXPECT_TRUE(getBuildingById(base)->productionQueue.empty());
+    EXPECT_EQ(loggedCount(), 0u);
+}
+
+TEST_F(EconomyOrders, ChatIsPostedWithTheSendersNameAndLogged) {
+    apply(1, CommandType::ChatMessage, ChatMessageCommand{"gl hf"});
+    apply(77, CommandType::ChatMessage, ChatMessageCommand{"lost"});
+    ASSERT_EQ(activityQueue.size(), 1u);
+    EXPECT_EQ(activityQueue.back().text, "[p1]: gl hf");
+    EXPECT_EQ(activityQueue.back().icon, texFood);
+    EXPECT_FLOAT_EQ(activityQueue.back().duration, 5.0f);
+    EXPECT_EQ(loggedCount(), 1u);
 }
 
 }  // namespace

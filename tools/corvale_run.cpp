@@ -75,6 +75,7 @@ int runReplay(int argc, char** argv) {
         std::cerr << argv[2] << ": cannot be opened\n";
         return 1;
     }
+    mode = GameMode::Replay;
     if (!loadReplay(log)) return 1;
     if (!headless::buildMapWorld(headless::mapPath(MAP_FILE))) return 1;
     const int recorded = replayTurns.empty() ? 0 : replayTurns.back().tick + 1;

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "activity.h"
 #include "buildings.h"
 #include "config.h"
+#include "construction-manager.h"
 #include "decorations.h"
 #include "effect_grid.h"
 #include "entity.h"
@@ -29,6 +31,7 @@
 #include "spells.h"
 #include "races.h"
 #include "units.h"
+#include "upgrades.h"
 
 namespace headless {
 
@@ -36,6 +39,7 @@ namespace headless {
 inline bool loadContent(const std::string& contentFolder) {
     try {
         loadAllRaces("", "", contentFolder);
+        initializeCivilianLookup();
         return true;
     } catch (const std::exception& e) {
         std::cerr << "Content error: " << e.what() << "\n";
@@ -73,6 +77,11 @@ inline void resetWorld() {
     zeppelinCargo.clear();
     miningOccupancy.clear();
     resetUnderAttackAlarms();
+    activityQueue.clear();
+    resetConstructionManager();
+    resetResearch();
+    global_man_power = 0;
+    neutralCivilianIds.clear();
     reservedTiles.clear();
     unitOccupancyRegistry.clear();
     players.clear();
@@ -92,7 +101,7 @@ inline bool buildMapWorld(const std::string& mapPath) {
         mapData = loadMapFromFile(mapPath);
         grid = buildGrid();
         reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
-        miningOccupancy.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, FREE_MINING_SPOT);
+        resetMiningOccupancy();
         initSpatialGrid();
         effectGrid = EffectGrid(MAP_W, MAP_H);
         Neighbors = neighbors8;
@@ -131,6 +140,16 @@ inline std::vector<int> unitsOf(int playerId) {
     for (const Unit& u : units)
         if (u.playerId == playerId) ids.push_back(u.id);
     return ids;
+}
+
+// Enters every unit in its owner's list where it is not listed yet, as registering a spawned unit does.
+inline void listUnitsWithOwners() {
+    for (const Unit& u : units) {
+        Player* owner = getPlayerById(u.playerId);
+        if (!owner) continue;
+        if (std::find(owner->unitIds.begin(), owner->unitIds.end(), u.id) == owner->unitIds.end())
+            owner->unitIds.push_back(u.id);
+    }
 }
 
 // ---- Battle: two armies on the 128 by 128 tile map, ordered to attack-move into each other ----
@@ -225,12 +244,15 @@ inline std::vector<Command> economyOrders(int turn, int playerId) {
     return cmds;
 }
 
-// Builds two bases on "fight" and answers their orders. False when the map cannot be built.
+// Builds two bases on "fight", each with 1000 gold and wood to start, and answers their orders. False when the
+// map cannot be built.
 inline bool startEconomy(Script& script) {
     MAP_FILE = "fight";
     addPlayer(1, "Blue", "human", true);
     addPlayer(2, "Red", "vohmathal", true);
     if (!buildMapWorld(mapPath(MAP_FILE))) return false;
+    listUnitsWithOwners();
+    for (const auto& p : players) p->resources[RESOURCE_GOLD] = p->resources[RESOURCE_WOOD] = 1000;
     script = [](int turn) {
         std::vector<Command> cmds = economyOrders(turn, 1);
         for (Command& c : economyOrders(turn, 2)) cmds.push_back(std::move(c));
