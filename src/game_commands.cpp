@@ -106,7 +106,6 @@ namespace {
 struct OrderContext {
     const Command& cmd;
     Grid& grid;
-    int nowMs;
     bool isReplay;
 };
 
@@ -349,8 +348,8 @@ bool isLoggedType(CommandType type) { return type != CommandType::Ping && type !
 
 }  // namespace
 
-void applyCommand(const Command& cmd, Grid& grid, int nowMs, bool isReplay) {
-    OrderContext ctx{cmd, grid, nowMs, isReplay};
+void applyCommand(const Command& cmd, Grid& grid, int, bool isReplay) {
+    OrderContext ctx{cmd, grid, isReplay};
     const bool accepted = orderHandlers[cmd.payload.index()](cmd.payload, ctx);
     if (accepted && !isReplay && commandLog.is_open() && isLoggedType(cmd.type))
         appendCommandRecord(commandLog, lockstep.currentTurn, cmd);

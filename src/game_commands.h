@@ -156,7 +156,8 @@ extern bool paused;
 extern int latencyMs;
 
 // Carries out one order against the world; an accepted order is appended to the open command log unless it
-// comes from a replay or a resumed save (isReplay). nowMs is the session clock, read only by the pong order.
+// comes from a replay or a resumed save (isReplay). nowMs is the session clock, meant for the pong order's round
+// trip; no order reads it, since the pong record carries no send time to measure from.
 void applyCommand(const Command& cmd, Grid& grid, int nowMs, bool isReplay);
 
 // Whether the order may be applied while the game is paused.
