@@ -1,4 +1,4 @@
-// Extraction campaign: the item catalogue.
+// Extraction campaign: the item catalogue, the extraction point, the free sub-tile search and the mission choice.
 #include "extraction.h"
 
 // ---- Item catalogue ----
@@ -57,4 +57,16 @@ V2i find_nearby_clear_tile(V2i subTile, int radius) {
                 if (isClearSubTile(p)) return p;
             }
     return subTile;
+}
+
+// ---- Mission choice ----
+
+std::vector<ExtractionNode> extraction_options;
+int deploymentSelectedMapId = -1;
+
+bool eliminationMissionChosen() {
+    if (deploymentSelectedMapId < 0 || static_cast<size_t>(deploymentSelectedMapId) >= extraction_options.size())
+        return false;
+    return extraction_options[static_cast<size_t>(deploymentSelectedMapId)].type ==
+           static_cast<int32_t>(ExtractionType::ELIMINATION);
 }

@@ -1,4 +1,4 @@
-// Extraction campaign: the item catalogue.
+// Extraction campaign: the item catalogue, the extraction point, the free sub-tile search and the mission choice.
 #pragma once
 
 // ---- Item catalogue ----
@@ -39,3 +39,20 @@ extern int extractionsMapObjectId;
 // The first on-map, unreserved sub-tile on a walkable tile in growing squares (row by row) around subTile,
 // up to radius; subTile itself when none is found.
 V2i find_nearby_clear_tile(V2i subTile, int radius);
+
+// ---- Mission choice ----
+#include <vector>
+
+enum class ExtractionType : int32_t { SURVIVAL = 0, ELIMINATION = 1 };
+
+// One mission offer; the campaign code adds the rest of its record.
+struct ExtractionNode {
+    int32_t type = 0;  // an ExtractionType
+};
+
+// The offered missions, and the index of the chosen one (-1 while none is chosen).
+extern std::vector<ExtractionNode> extraction_options;
+extern int deploymentSelectedMapId;
+
+// Whether the chosen mission is an elimination; false while no valid mission is chosen.
+bool eliminationMissionChosen();

@@ -176,7 +176,7 @@ MapObject* getMapObjectAtTile(V2i tile, Grid&) {
 
 std::vector<MapObject*> getObjectsInTiles(std::vector<V2i> tiles, int) {
     std::vector<MapObject*> found;
-    std::unordered_set<int> seen;
+    std::unordered_set<int> seen(mapObjectsToRemove.begin(), mapObjectsToRemove.end());
     for (const V2i& tile : tiles) {
         const auto listed = tileToMapObjects.find(packTile(tile.x, tile.y));
         if (listed == tileToMapObjects.end()) continue;

@@ -72,7 +72,7 @@ void createObjects(const std::vector<PendingObj>& objects, Grid& grid);
 MapObject* getMapObjectById(int id);
 // Only the first id listed for the tile is tried.
 MapObject* getMapObjectAtTile(V2i tile, Grid&);
-// Each object once, in first-seen order.
+// Each object once, in first-seen order; objects already queued for removal are left out.
 std::vector<MapObject*> getObjectsInTiles(std::vector<V2i> tiles, int);
 // Both ends inclusive.
 bool mapObjectContains(const MapObject& o, const SDL_FPoint& p, int w, int h);

@@ -1,10 +1,11 @@
-// Spells: the spell catalogue, the effect table it binds to, the pending cast, and spell damage.
+// Spells: the catalogue and its effect table, the pending cast, spell damage, the effects and spells in progress.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "entity.h"
 #include "map.h"
@@ -54,3 +55,79 @@ void loadSpells(const std::string& path);
 // (never below 0), the damage text, the local player's alarm, and a death's consequences once. Nothing for a
 // null target, a unit that is off the map or shielded, or a key missing from spellInfo.
 void applySpellAttackDamage(std::string spellKey, Attackable* target, Grid& grid);
+
+// ---- Effects and spells in progress ----
+
+// One Blizzard shard or one Death and Decay patch.
+struct BlizzardShard {
+    V2f position;
+    float dropOffset = 0.0f;  // height above position; a shard falls from -300 to 0
+    float fallSpeed = 0.0f;   // per second
+    float timer = 0.0f;       // seconds since the last frame change
+    int frame = 0;
+    bool landed = false;
+};
+
+// One spell in progress. Its type selects the per-tick, pulse and end behaviour, names its sound and names the
+// catalogue record of its damage.
+struct ActiveSpell {
+    std::string type;
+    V2f position;             // area centre, followed unit or teleport destination, in world units
+    float duration = 0.0f;    // seconds left
+    float pulseTimer = 0.0f;  // seconds to the next once-a-second action
+    int radius = 0;           // tiles
+    float spawnTimer = 0.0f;  // seconds to Blizzard's next volley
+    float frameTimer = 0.0f;  // seconds since the last frame change; the teleport's time since the cast
+    float frameDuration = 0.0f;
+    int frame = 0;
+    int frameCount = 0;
+    float heading = 0.0f;  // Whirlwind: radians
+    float speed = 0.0f;    // Whirlwind: world units per second
+    float auxA = 0.0f;
+    float auxB = 0.0f;
+    int targetId = -1;  // the unit followed, buffed or removed at the end
+    int casterId = -1;  // the unit freed at the end
+    std::vector<BlizzardShard> shards;
+    std::vector<V2f> offsets;  // FlameShield's flames around the shielded unit
+};
+
+// In cast order; the renderer reads it.
+extern std::vector<ActiveSpell> activeSpells;
+
+// A uniform draw in [min, max) from the session generator rng: a 32-bit draw times 2^-32, redrawn while 1.0 or more.
+float RandomFloat(float min, float max);
+
+// The effect functions bound in effectFunctions. A refused cast (a caster or target that is not there, too little
+// mana, a self spell aimed elsewhere, a summon whose type the catalogue lacks) changes nothing. A charging effect
+// needs more than 49 mana and takes exactly 50.
+void effectNone(const SpellContext& ctx);
+void effectSlow(const SpellContext& ctx);
+void effectHaste(const SpellContext& ctx);
+void effectBloodlust(const SpellContext& ctx);
+void effectPolymorph(const SpellContext& ctx);
+void effectInvisibility(const SpellContext& ctx);
+void effectUnholyArmor(const SpellContext& ctx);
+void effectHealing(const SpellContext& ctx);
+void effectFlameShield(const SpellContext& ctx);
+void effectFreezingBullets(const SpellContext& ctx);
+void effectSeeingRed(const SpellContext& ctx);
+void effectFireBall(const SpellContext& ctx);
+void effectBlizzard(const SpellContext& ctx);
+void effectDeathAndDecay(const SpellContext& ctx);
+void effectWhirlwind(const SpellContext& ctx);
+void effectBombing(const SpellContext& ctx);
+void effectDemolition(const SpellContext& ctx);
+void effectArtilleryFire(const SpellContext& ctx);
+void effectLatchedMine(const SpellContext& ctx);
+void effectAbyssalTeleport(const SpellContext& ctx);
+void effectHolyVision(const SpellContext& ctx);
+void effectEyeOfVorthane(const SpellContext& ctx);
+
+// Once per tick, after the towers: each spell's sound, timers, per-tick work, once-a-second pulse and, when its
+// time is up, its end. A spell whose unit is gone ends at once, without its end action.
+void updateSpells(float dt, Grid& grid);
+
+// A removed unit takes the spells that follow it along, without their end actions.
+void dropSpellsOnUnit(int unitId);
+// Session end: no spell in progress survives into the next match.
+void clearActiveSpells();

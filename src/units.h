@@ -446,9 +446,6 @@ struct CombatHooks {
 
 extern CombatHooks combatHooks;
 
-// Callees of other parts of the units code, declared with the interfaces their owners give them.
-void explodeLatchedMine(Unit& mine, Grid& grid);
-
 // The one path by which swings, projectiles and mine explosions hurt: armour, the damage text, the alarm,
 // flight or retaliation of a struck unit, hit effects and blood, and a death's consequences and kill credit,
 // processed once per death. A building attacker must have a tower. Armour never turns a hit into healing.
@@ -471,6 +468,27 @@ void announceUnitDeath(const Unit& unit);
 // A building's death: its footprint walkable again, its removal queued, its explosion heard at its centre.
 void collapseBuilding(Building& building, Grid& grid);
 
+// ---- Behaviour hook, idle wandering and latched mines ----
+
+// Per-tick values as spawning derives them from the tick length, GAME_SPEED and UNIT_SPEED.
+int attackIntervalFor(float attackSpeed);
+int speedPerTickFor(float movementSpeed);
+
+// Whether an order the tick makes for the player is sent from this peer: the local human's, or a computer player's
+// whose strategy runs here. Never while a replay or a resumed save is re-simulated: its log already holds them.
+bool ordersFromThisPeer(int playerId);
+
+// Once per unit per tick, between its queued order and its unit step: birds wander, strangers without a target
+// wander in an elimination mission, and an Abyssal asks to teleport to its target when that is a short way off.
+void updateUnitAI(Unit& unit, float dt, Grid& grid);
+
+// Once per tick per "LatchedMine", after its unit step: a latched mine whose fuse has run explodes; an unlatched one
+// latches onto the first unit in range of another owner (the neutral owner excepted) and chases it.
+void updateLatchedMine(Unit& mine, Grid& grid);
+// Once per mine: every ground and naval unit in range is struck, whoever owns it; then an explosion shows, and
+// the mine leaves the map and is queued for removal.
+void explodeLatchedMine(Unit& mine, Grid& grid);
+
 // ---- Units in motion: spawning, the unit tick, walking and blocking, range and sight, targeting, order queue ----
 
 // What the unit tick needs of subsystems built later. Each stays empty until its owner fills it; an empty hook
@@ -488,8 +506,6 @@ struct UnitHooks {
 
 extern UnitHooks unitHooks;
 
-// World units walked per tick at a movement speed, from the tick length, UNIT_SPEED and GAME_SPEED.
-int speedPerTickFor(float movementSpeed);
 // Slow, Haste and freezing hits: multiplies the movement speed and re-derives the step walking reads; a unit
 // that can move at all keeps a step of at least 1.
 void scaleMovementSpeed(Unit& unit, float factor);
@@ -544,8 +560,6 @@ float getUnitVisualHeight(const Unit& unit);
 bool unitContains(const Unit& unit, const SDL_FPoint& screenPoint);
 
 // Callees owned by subsystems that land separately, declared with the interfaces their owners give them.
-void updateUnitAI(Unit& unit, float dt, Grid& grid);
-void updateLatchedMine(Unit& mine, Grid& grid);
 SDL_FPoint worldToScreen(SDL_FPoint point);
 
 // Owned by the economy (harvesting, mining orders, critters, held upgrades); declared here until it lands.

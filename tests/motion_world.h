@@ -56,6 +56,7 @@ struct MotionWorld : StaticWorld {
         unitInfo.clear();
         unitSprites.clear();
         spellInfo.clear();
+        activeSpells.clear();
         projectiles.clear();
         zeppelinCargo.clear();
         lockstep.pendingCommands.clear();

@@ -7,8 +7,6 @@
 
 // Stand-ins for callees whose owners have not landed yet. They are weak, so each real definition replaces its
 // stand-in as soon as it is linked in; delete each one then. The tests hold with the real ones too.
-__attribute__((weak)) void updateUnitAI(Unit&, float, Grid&) {}
-__attribute__((weak)) void updateLatchedMine(Unit&, Grid&) {}
 __attribute__((weak)) SDL_FPoint worldToScreen(SDL_FPoint p) { return p; }
 __attribute__((weak)) StepResult harvestStep(Unit&, Grid&) { return StepResult::Continue; }
 __attribute__((weak)) StepResult miningSpotStep(Unit&, Grid&) { return StepResult::Continue; }
@@ -307,8 +305,9 @@ TEST_F(UnitMotion, APickUpTakesAnItemWithinReachAndACorpseHalvesTheStep) {
 }
 
 TEST_F(UnitMotion, SlowAndHasteChangeTheStepTheWalkTakes) {
+    const int caster = place("Footman", ENEMY, {30, 30});
     const int a = place("Footman", LOCAL, {10, 10});
-    scaleMovementSpeed(unit(a), 0.5f);
+    effectFunctions.at("slow")(SpellContext{caster, a, {}});
     EXPECT_FLOAT_EQ(unit(a).movementSpeed, 0.5f);
     EXPECT_EQ(unit(a).speedPerTick, 1);
     walkRow(a, 20);
@@ -316,8 +315,11 @@ TEST_F(UnitMotion, SlowAndHasteChangeTheStepTheWalkTakes) {
     EXPECT_EQ(unit(a).x, centreOf({10, 10}).x + 1.0f);
     scaleMovementSpeed(unit(a), 0.5f);
     EXPECT_EQ(unit(a).speedPerTick, 1) << "a unit that moves at all keeps creeping";
-    scaleMovementSpeed(unit(a), 6.0f);
-    EXPECT_EQ(unit(a).speedPerTick, 4);
+    effectFunctions.at("haste")(SpellContext{caster, a, {}});
+    EXPECT_FLOAT_EQ(unit(a).movementSpeed, 0.375f);
+    EXPECT_EQ(unit(a).speedPerTick, 1);
+    scaleMovementSpeed(unit(a), 4.0f);
+    EXPECT_EQ(unit(a).speedPerTick, 4) << "1.5 x 200 / 62.5, truncated";
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ using nlohmann::json;
 
 namespace {
 
-const float kPi = 3.14159265f;
 const int kMaxSide = 2048;  // bounds every size read from the data before anything is allocated
 const Rgb kInk{0.06f, 0.05f, 0.08f};
 

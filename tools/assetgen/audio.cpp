@@ -12,19 +12,7 @@
 
 namespace {
 
-const float kTau = 6.2831853f;
 const int kRate = 22050;
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool has(const std::string& hay, std::initializer_list<const char*> words) {
-    for (const char* w : words)
-        if (hay.find(w) != std::string::npos) return true;
-    return false;
-}
 
 // RBJ biquad.
 struct Biquad {

@@ -7,19 +7,6 @@
 
 namespace {
 
-const float kPi = 3.14159265f;
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool has(const std::string& hay, std::initializer_list<const char*> words) {
-    for (const char* w : words)
-        if (hay.find(w) != std::string::npos) return true;
-    return false;
-}
-
 // A frame painter: coordinates are in frame pixels, the frame is (fw, fh) and t runs 0..1 over the animation.
 struct Frame {
     Image& img;

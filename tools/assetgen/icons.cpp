@@ -7,13 +7,6 @@
 
 namespace {
 
-const float kPi = 3.14159265f;
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Glyphs draw in a square of side s; coordinates below are fractions of s.
 using Glyph = void (*)(Image&, float s, Rgb c);
 

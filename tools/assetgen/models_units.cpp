@@ -7,19 +7,6 @@
 
 namespace {
 
-const float kTau = 6.2831853f;
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool has(const std::string& hay, std::initializer_list<const char*> words) {
-    for (const char* w : words)
-        if (hay.find(w) != std::string::npos) return true;
-    return false;
-}
-
 V3 elbowIK(V3 s, V3 h, float l1, float l2, V3 pole) {
     V3 d = h - s;
     float dist = std::clamp(length(d), 1e-3f, (l1 + l2) * 0.999f);

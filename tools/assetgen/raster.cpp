@@ -1,6 +1,8 @@
 // Pixel buffers, colours, noise and anti-aliased 2D shape painting for the asset generator.
 #include "raster.h"
 
+#include <cctype>
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -329,4 +331,15 @@ void glow(Image& img, float cx, float cy, float r, Rgb c, float alpha) {
             float t = 1.0f - d;
             img.blend(x, y, c, alpha * t * t);
         }
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool has(const std::string& hay, std::initializer_list<const char*> words) {
+    for (const char* w : words)
+        if (hay.find(w) != std::string::npos) return true;
+    return false;
 }

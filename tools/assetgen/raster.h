@@ -4,12 +4,20 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 struct Rgb {
     float r = 0.0f, g = 0.0f, b = 0.0f;
 };
+
+constexpr float kPi = 3.14159265f;
+constexpr float kTau = 6.2831853f;
+
+std::string lower(std::string s);
+// True when any of the words occurs in the text.
+bool has(const std::string& hay, std::initializer_list<const char*> words);
 
 inline Rgb operator+(Rgb a, Rgb b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
 inline Rgb operator-(Rgb a, Rgb b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
