@@ -498,3 +498,175 @@ void spawnBase(Grid& grid, int x, int y, int playerId) {
     if (mode == GameMode::Extraction) return;
     placeStartingWorkers(base, *owner);
 }
+
+// ---- Building tick, fire and towers ----
+
+#include "config.h"
+#include "projectiles.h"
+#include "sounds.h"
+#include "tech_tree.h"
+#include "trainings.h"
+
+static bool onNearbyRing(const Building& b, const Unit& u) {
+    const V2i sub = worldToSubTile(u.x, u.y);
+    return std::find(b.nearbyTiles.begin(), b.nearbyTiles.end(), sub) != b.nearbyTiles.end();
+}
+
+// The recruit enters and is paid for: its training task takes the id the trained unit will bear.
+static void startTraining(Building& b, QueuedUnit& entry, Unit& recruit, Player& owner, const UnitInfo& info) {
+    owner.recruits -= 1;
+    entry.started = true;
+    TrainingTask task;
+    task.kind = TrainingKind::Unit;
+    task.unitType = entry.unitType;
+    task.unitId = nextAttackableId++;
+    task.duration = DEBUG_MODE ? 10.0f : info.buildTime / GAME_SPEED;
+    task.buildingId = b.id;
+    b.productionQueue.push_back(task);
+    owner.resources[RESOURCE_GOLD] -= info.goldCost;
+    owner.resources[RESOURCE_WOOD] -= info.woodCost;
+    owner.supplyUsed += info.foodCost;
+    entry.waitingForRecruit = false;
+    recruit.onMap = false;
+    freeTileForUnit(recruit.id, recruit.type, worldToSubTile(recruit.x, recruit.y));
+}
+
+// What becomes of one waiting recruit this tick; false when its entry is to be dropped.
+static bool admitRecruit(Building& b, QueuedUnit& entry) {
+    Unit* recruit = getUnitById(entry.unitId);
+    if (!recruit) return false;
+    if (!recruit->onMap) {
+        releaseRecruit(*recruit);
+        return false;
+    }
+    if (!onNearbyRing(b, *recruit)) return true;
+    const UnitInfo* info = getUnitInfo(entry.unitType);
+    Player* owner = getPlayerById(b.playerId);
+    if (!info || !owner) {
+        releaseRecruit(*recruit);
+        return false;
+    }
+    // It waits at the door until the owner can pay, has the supply and still has recruits.
+    if (canTrainUnit(*owner, entry.unitType) && owner->recruits > 0) startTraining(b, entry, *recruit, *owner, *info);
+    return true;
+}
+
+void updateBuilding(Building& b, float, Grid&) {
+    if (b.completed && b.hp < 1.0f) {
+        // Recruits inside are not lost with the building.
+        letOccupantsOut(b);
+        buildingsToRemove.push_back(b.id);
+        return;
+    }
+    auto& queued = b.queuedUnits;
+    for (size_t i = 0; i < queued.size();) {
+        if (!queued[i].waitingForRecruit || admitRecruit(b, queued[i])) {
+            ++i;
+            continue;
+        }
+        queued.erase(queued.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+void updateBuildings(float dt, Grid& grid) {
+    for (Building& b : buildings) updateBuilding(b, dt, grid);
+}
+
+void updateFireActivation(Building& b) {
+    const float ratio = b.hp / b.maxHp;
+    const size_t burning = ratio < 0.25f ? 3 : ratio < 0.4f ? 2 : ratio < 0.6f ? 1 : 0;
+    for (size_t i = 0; i < b.fireSpots.size(); ++i) b.fireSpots[i].active = i < burning;
+}
+
+void updateFireAnimation(Building& b, float dt) {
+    for (FireSpot& spot : b.fireSpots) {
+        if (!spot.active) continue;
+        spot.timer += dt;
+        if (spot.timer >= 0.1f) {
+            spot.timer -= 0.1f;
+            spot.frame = (spot.frame + 1) % 4;
+        }
+    }
+}
+
+void decreaseBuildingHp(int id, int amount) {
+    if (Building* b = getBuildingById(id)) b->hp -= static_cast<float>(amount);
+}
+
+void addTower(const Tower& t) { towers.push_back(t); }
+
+Tower* getTowerByBuildingId(int id) {
+    const auto found = std::find_if(towers.begin(), towers.end(), [id](const Tower& t) { return t.buildingId == id; });
+    return found == towers.end() ? nullptr : &*found;
+}
+
+static float squaredDistance(SDL_FPoint a, SDL_FPoint b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return dx * dx + dy * dy;
+}
+
+// Whether the target lies within the radius (world units, widened by the square root of two) of the point; a
+// building is measured to the nearest point of its footprint.
+static bool withinTowerReach(SDL_FPoint p, const Attackable* target, float radius) {
+    if (!target) return false;
+    SDL_FPoint q = target->getWorldPos();
+    if (const auto* b = dynamic_cast<const Building*>(target)) {
+        const float t = static_cast<float>(TILE_SIZE);
+        q.x = std::max(static_cast<float>(b->x) * t, std::min(static_cast<float>(b->x + b->wTiles) * t, p.x));
+        q.y = std::max(static_cast<float>(b->y) * t, std::min(static_cast<float>(b->y + b->hTiles) * t, p.y));
+    }
+    const float reach = radius * 1.4142135f;
+    return reach * reach >= squaredDistance(p, q);
+}
+
+int findNewTargetForTower(Building* tower, float range) {
+    if (!tower) return -1;
+    const SDL_FPoint centre = buildingCenter(tower);
+    int best = -1;
+    float bestDistance = range * range;
+    for (const Unit& u : units) {
+        if (u.hp <= 0.0f || u.playerId == tower->playerId || !withinTowerReach(centre, &u, range)) continue;
+        const float d = squaredDistance(centre, SDL_FPoint{u.x, u.y});
+        if (d <= bestDistance) {
+            best = u.id;
+            bestDistance = d;
+        }
+    }
+    for (const Building& b : buildings) {
+        if (b.hp <= 0.0f || b.id == tower->id || b.playerId == tower->playerId) continue;
+        if (!withinTowerReach(centre, &b, range)) continue;
+        const float d = squaredDistance(centre, buildingCenter(&b));
+        if (d <= bestDistance) {
+            best = b.id;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+static bool keepsTarget(SDL_FPoint centre, const Attackable* target, float reach) {
+    return target && target->hp > 0.0f && withinTowerReach(centre, target, reach);
+}
+
+void updateTowers(float dt, Grid&) {
+    for (Tower& t : towers) {
+        const Building* b = getBuildingById(t.buildingId);
+        if (!b || b->hp <= 0.0f || !b->completed) continue;
+        t.cooldownTimer += dt;
+        const SDL_FPoint centre = buildingCenter(b);
+        const float reach = t.range * static_cast<float>(TILE_SIZE);
+        const Attackable* target = getAttackableById(t.targetId);
+        if (!keepsTarget(centre, target, reach)) {
+            t.targetId = findNewTargetForTower(getBuildingById(t.buildingId), reach);
+            target = getAttackableById(t.targetId);
+        }
+        if (!target || t.cooldownTimer < 1.0f / t.attackRate) continue;
+        // The arrow's direction is the whole way to the target, not a unit vector.
+        const SDL_FPoint aim = target->getWorldPos();
+        launchProjectile("Arrow", centre, SDL_FPoint{aim.x - centre.x, aim.y - centre.y}, 5.0f * GAME_SPEED, b->id,
+                         target->id);
+        playSound(SoundCategory::UnitAction, "BowFire", true, centre.x, centre.y, 1);
+        t.cooldownTimer = 0.0f;
+    }
+}

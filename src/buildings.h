@@ -190,7 +190,7 @@ extern std::vector<Tower> towers;
 // Defined with the building tick and towers; the damage code calls them.
 // The first tower of the building, or null.
 Tower* getTowerByBuildingId(int id);
-// Lights the building's fire spots for its share of hit points left.
+// Lights the first fire spots by the hit-point ratio: 3 below 0.25, 2 below 0.4, 1 below 0.6, else none.
 void updateFireActivation(Building& b);
 
 // Supply cap a completed supply building adds, and takes back when it is removed.
@@ -249,3 +249,23 @@ void processBuildingRemovals(Grid& grid);
 
 // The race's base building, completed, with its top-left tile at (x, y), and outside Extraction three workers.
 void spawnBase(Grid& grid, int x, int y, int playerId);
+
+// ---- Building tick, fire and towers ----
+
+// Per tick, in vector order: queues a completed building that has fallen below one hit point for removal (its
+// recruits let go), and starts the training of each recruit that has reached its building and can be paid for.
+void updateBuildings(float dt, Grid& grid);
+void updateBuilding(Building& b, float dt, Grid& grid);
+
+// Per frame: the burning spots step through their four frames every 0.1 s.
+void updateFireAnimation(Building& b, float dt);
+// An unknown id changes nothing; lights no fire and removes nothing.
+void decreaseBuildingHp(int id, int amount);
+
+void addTower(const Tower& t);
+// The nearest living unit or building of another owner within range (world units) of the tower's centre; among
+// equals the one met last, units before buildings. -1 when none.
+int findNewTargetForTower(Building* tower, float range);
+// Per tick: each completed, standing tower keeps or re-picks its target and shoots an arrow when its cooldown
+// has run.
+void updateTowers(float dt, Grid& grid);

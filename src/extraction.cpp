@@ -70,3 +70,8 @@ bool eliminationMissionChosen() {
     return extraction_options[static_cast<size_t>(deploymentSelectedMapId)].type ==
            static_cast<int32_t>(ExtractionType::ELIMINATION);
 }
+
+// ---- Campaign man power and recruitable civilians, drawn on by construction and training ----
+
+int global_man_power = 0;
+std::vector<int> neutralCivilianIds;

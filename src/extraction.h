@@ -56,3 +56,10 @@ extern int deploymentSelectedMapId;
 
 // Whether the chosen mission is an elimination; false while no valid mission is chosen.
 bool eliminationMissionChosen();
+
+// ---- Campaign man power and recruitable civilians, drawn on by construction and training ----
+
+// The campaign's pool of recruitable civilians; a completed supply building takes up to five from it.
+extern int global_man_power;
+// Ids of civilians available to be recruited; the civilians of a completed supply building are appended.
+extern std::vector<int> neutralCivilianIds;

@@ -1,4 +1,4 @@
-// Tech tree: the Extraction campaign's tech nodes read from the race catalogues.
+// Tech tree: the Extraction campaign's tech nodes, and the rules of what a player may train, build and research.
 #pragma once
 
 #include <cstdint>
@@ -22,3 +22,17 @@ struct Tech {
 extern std::vector<Tech> techTree;
 
 void loadTechFromJson(const std::string& path);
+
+// ---- Tech rules: what a player may train, build and research ----
+
+class Player;
+
+// Known type with a requirements row, supply, gold, wood, then each required building standing completed among
+// the player's buildings. A type without a catalogue record is refused.
+bool canTrainUnit(const Player& player, const std::string& type);
+// A requirements row, each required building completed (counted), then a completed building of the required tier.
+bool canConstructBuilding(Player& player, const std::string& type);
+// Held by the player; with DEBUG_MODE every upgrade counts as held.
+bool hasUpgrade(int playerId, const std::string& upgrade);
+// Not held, with a requirements row whose every prerequisite the player has researched.
+bool canResearch(const Player& player, const std::string& upgrade);

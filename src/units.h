@@ -416,6 +416,62 @@ Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid);
 // The local player's unit on the map nearest the unit; ties to the smaller id.
 Unit* findClosestEnemyUnit(const Unit& unit);
 
+// ---- Economy: mining claims and the harvesting cycle, civilians and critters, workers recruiting and placing ----
+
+struct MapObject;
+class Player;
+
+// Sizes the claim table to the current sub-grid with every spot free, so no claim outlives its match.
+void resetMiningOccupancy();
+// False off the sub-grid or when another worker holds the spot; claiming one's own spot again succeeds.
+bool tryClaimMiningTile(const V2i& sub, int unitId, Grid& grid);
+// Frees the spot only when the unit holds it.
+void releaseMiningTile(const V2i& sub, int unitId, Grid& grid);
+
+// The Mine order: sends a worker on the map to the free spot beside the object at its mineTarget nearest to it.
+// True also when no path was found (the worker then keeps what it was doing); false for a non-worker or a worker
+// off the map, with nothing changed. The local player's mining order is counted either way.
+bool startMining(Unit& u, MapObject& object, Player& player, Grid& grid);
+// Sends a harvester to the nearest object of its resource kind; on failure it stops mining, turns Idle and
+// gives up its spot.
+bool retargetMiningUnit(Unit& u, Grid& grid, const std::vector<MapObject>& objects);
+
+// What the unit step does after one of the harvesting hooks.
+enum class StepResult { Continue, EndTick };
+
+// The harvesting step of the unit tick, for a unit that is mining and has no waypoints left: harvest at the spot,
+// carry the load to the nearest accepting building of the owner, deposit it there, and walk back.
+StepResult harvestStep(Unit& u, Grid& grid);
+// The spot test of the movement step: a harvester standing on its spot claims it, or looks for another.
+StepResult miningSpotStep(Unit& u, Grid& grid);
+
+// Race name -> the unit type of that race's civilian.
+extern std::unordered_map<std::string, std::string> raceToCivilianUnit;
+
+// Rebuilds the table from the catalogue's civilian types; of several for one race the first by type name wins.
+void initializeCivilianLookup();
+// The player's civilian nearest the world point that is on the map, not assigned to a job and not excluded;
+// ties keep the earlier unit of the player's list. Null when none, or when the race has no civilian type.
+Unit* findClosestAvailableCivilian(Player* player, SDL_FPoint at, const std::vector<int>& exclude);
+Unit* findClosestCivilian(Player* player, SDL_FPoint at);
+// A wildlife record owned by the environment player, at (0, 0), not yet stored. A type the catalogue lacks gives
+// a record with id -1 that must not be stored.
+Unit spawnCritter(const std::string& type);
+// The player's live units of the type; 0 for a type never counted or an unknown player.
+int getUnitCount(const std::string& type, int playerId);
+// Changes the unit's type name only; every copied statistic stays.
+void transformuUnit(Unit& u, const std::string& type);
+
+// The Train order: recruits the owner's nearest free civilian that can reach the completed building and sends
+// it there; the building's tick starts the training when it arrives. The building must offer the type.
+bool trainUnit(const std::string& unitType, Building* building);
+// The Place Building order: checks the worker, the footprint, the price and the requirements, then creates the
+// site, charges the owner, blocks the footprint and sends the worker to build it.
+bool placeABuildingDown(Unit* worker, V2i tile, const std::string& buildingType, Player* player, Grid* grid,
+                        bool replaying);
+// Sends a worker of the site's owner to an unfinished site that has no builder.
+bool constructBuilding(Unit* worker, Building* building, Grid& grid);
+
 // ---- Attack damage and kills ----
 
 struct Building;
@@ -561,12 +617,3 @@ bool unitContains(const Unit& unit, const SDL_FPoint& screenPoint);
 
 // Callees owned by subsystems that land separately, declared with the interfaces their owners give them.
 SDL_FPoint worldToScreen(SDL_FPoint point);
-
-// Owned by the economy (harvesting, mining orders, critters, held upgrades); declared here until it lands.
-class Player;
-enum class StepResult { Continue, EndTick };
-StepResult harvestStep(Unit& u, Grid& grid);
-StepResult miningSpotStep(Unit& u, Grid& grid);
-bool startMining(Unit& u, MapObject& object, Player& player, Grid& grid);
-Unit spawnCritter(const std::string& type);
-void applyHeldUpgrades(Unit& unit);

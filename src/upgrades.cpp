@@ -66,3 +66,124 @@ void loadUpgradesFromJson(const std::string& path) {
         upgradeRequirements[id] = requirement;
     }
 }
+
+// ---- Research: the upgrades players hold, research orders, and the one rule by which upgrades change units ----
+
+#include <algorithm>
+
+#include "activity.h"
+#include "buildings.h"
+#include "config.h"
+#include "player.h"
+#include "tech_tree.h"
+
+std::unordered_map<int, std::set<std::string>> playerUpgrades;
+
+void resetResearch() { playerUpgrades.clear(); }
+
+bool upgradeAppliesTo(const UnitUpgrade& upgrade, const Unit& unit) {
+    if (upgrade.category != unit.category) return false;
+    return upgrade.unitNames.empty() ||
+           std::find(upgrade.unitNames.begin(), upgrade.unitNames.end(), unit.type) != upgrade.unitNames.end();
+}
+
+using BonusRule = void (*)(Unit&, int);
+
+// Indexed by UpgradeType.
+static const BonusRule bonusRules[] = {
+    [](Unit& u, int bonus) { u.damage += bonus; },
+    [](Unit& u, int bonus) { u.piercing += bonus; },
+    [](Unit& u, int bonus) { u.armor += bonus; },
+    [](Unit& u, int bonus) { u.movementSpeed += static_cast<float>(bonus); },
+    [](Unit& u, int bonus) { u.sight += bonus; },
+    [](Unit& u, int bonus) { u.range += static_cast<float>(bonus); },
+    [](Unit&, int) {},
+};
+
+void applyUpgradeBonus(const UnitUpgrade& upgrade, Unit& unit) {
+    const auto index = static_cast<size_t>(upgrade.type);
+    if (index < std::size(bonusRules)) bonusRules[index](unit, upgrade.bonus);
+}
+
+void applyHeldUpgrades(Unit& unit) {
+    const auto held = playerUpgrades.find(unit.playerId);
+    if (held == playerUpgrades.end()) return;
+    for (const std::string& name : held->second) {
+        const auto upgrade = upgrades.find(name);
+        if (upgrade != upgrades.end() && upgradeAppliesTo(upgrade->second, unit))
+            applyUpgradeBonus(upgrade->second, unit);
+    }
+}
+
+static bool buildingOffers(const std::string& buildingType, const std::string& id) {
+    const auto offered = buildingResearchTree.find(buildingType);
+    return offered != buildingResearchTree.end() &&
+           std::find(offered->second.begin(), offered->second.end(), id) != offered->second.end();
+}
+
+bool researchUpgrade(Building* building, const std::string& id) {
+    if (!building) return false;
+    Player* owner = getPlayerById(building->playerId);
+    const auto upgrade = upgrades.find(id);
+    if (!owner || upgrade == upgrades.end()) return false;
+    if (owner->resources[RESOURCE_GOLD] < upgrade->second.goldCost) return false;
+    if (owner->resources[RESOURCE_WOOD] < upgrade->second.woodCost) return false;
+    if (!canResearch(*owner, id) || !building->completed || !buildingOffers(building->type, id)) return false;
+    // A refused queuing is neither charged nor reported as success.
+    if (!addResearch(*building, id)) return false;
+    owner->resources[RESOURCE_GOLD] -= upgrade->second.goldCost;
+    owner->resources[RESOURCE_WOOD] -= upgrade->second.woodCost;
+    return true;
+}
+
+bool addResearch(Building& building, const std::string& id) {
+    if (building.researched.count(id) != 0) {
+        std::cerr << "upgrade already in queue: " << id;
+        return false;
+    }
+    const auto upgrade = upgrades.find(id);
+    const float time = upgrade == upgrades.end() ? 0.0f : static_cast<float>(upgrade->second.time);
+    TrainingTask task;
+    task.kind = TrainingKind::Research;
+    task.upgradeName = id;
+    task.duration = DEBUG_MODE ? 10.0f : time / GAME_SPEED;
+    task.buildingId = building.id;
+    building.productionQueue.push_back(task);
+    building.researched.insert(id);
+    return true;
+}
+
+static void transformBuilding(Building& building, Player* owner, const UnitUpgrade& upgrade, float oldTypeHp) {
+    // A target type the catalogue lacks would leave a building no later lookup can serve.
+    if (buildingInfo.find(upgrade.transformTo) == buildingInfo.end()) {
+        std::cerr << "[completeResearch] Unknown building type: " << upgrade.transformTo << "\n";
+        return;
+    }
+    const std::string oldType = building.type;
+    building.type = upgrade.transformTo;
+    building.hp = oldTypeHp;
+    building.maxHp = oldTypeHp;
+    if (owner) {
+        owner->completedBuildings[oldType] -= 1;
+        owner->completedBuildings[building.type] += 1;
+    }
+}
+
+void completeResearch(Building& building, const std::string& id) {
+    const auto found = upgrades.find(id);
+    if (found == upgrades.end()) return;
+    const UnitUpgrade& upgrade = found->second;
+    if (building.playerId == Player::myStaticId) {
+        const auto icon = upgradeTextures.find(id);
+        postActivity("Upgrade complete", icon == upgradeTextures.end() ? nullptr : icon->second);
+    }
+    playerUpgrades[building.playerId].insert(id);
+    if (upgrade.type == UpgradeType::Tier) {
+        const auto oldInfo = buildingInfo.find(building.type);
+        const float oldTypeHp = oldInfo == buildingInfo.end() ? building.maxHp : oldInfo->second.hp;
+        transformBuilding(building, getPlayerById(building.playerId), upgrade, oldTypeHp);
+        return;
+    }
+    for (Unit& unit : units)
+        if (unit.playerId == building.playerId && upgradeAppliesTo(upgrade, unit)) applyUpgradeBonus(upgrade, unit);
+}

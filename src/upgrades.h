@@ -45,3 +45,33 @@ extern std::unordered_map<std::string, UpgradeRequirement> upgradeRequirements;
 UpgradeType stringToUpgradeType(const std::string& text);
 
 void loadUpgradesFromJson(const std::string& path);
+
+// ---- Research: the upgrades players hold, research orders, and the one rule by which upgrades change units ----
+
+#include <set>
+
+struct Building;
+
+// Player id -> the upgrades it has researched; ordered so every walk over a set is the same on every peer.
+extern std::unordered_map<int, std::set<std::string>> playerUpgrades;
+
+// Forgets every researched upgrade; a new match starts without the last one's research, since player ids
+// outlive matches.
+void resetResearch();
+
+// Same movement category, and the unit's type listed when the upgrade names types.
+bool upgradeAppliesTo(const UnitUpgrade& upgrade, const Unit& unit);
+// Adds the bonus to the statistic the upgrade's type names; a Tier upgrade changes no unit. Derived per-tick
+// values are left as they are.
+void applyUpgradeBonus(const UnitUpgrade& upgrade, Unit& unit);
+// Gives a unit entering the world every upgrade its owner holds that applies to it.
+void applyHeldUpgrades(Unit& unit);
+
+// The research order: checks the price, the prerequisites, that the completed building offers the upgrade and does
+// not have it queued already, then queues it and charges the owner. False, with nothing changed, on any refusal.
+bool researchUpgrade(Building* building, const std::string& id);
+// Appends a research task unless the upgrade is already queued at the building ("upgrade already in queue: ").
+bool addResearch(Building& building, const std::string& id);
+// A research task has run its time: the owner holds the upgrade, and it changes the owner's units or, for Tier,
+// turns the building into its next type.
+void completeResearch(Building& building, const std::string& id);

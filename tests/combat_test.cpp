@@ -17,15 +17,6 @@
 #include "static_world_fixture.h"
 #include "units.h"
 
-// Stand-ins for callees whose owners have not landed yet. They are weak, so each real definition replaces its
-// stand-in as soon as it is linked in; delete each one then. The tests hold with the real ones too.
-__attribute__((weak)) Tower* getTowerByBuildingId(int id) {
-    for (Tower& t : towers)
-        if (t.buildingId == id) return &t;
-    return nullptr;
-}
-__attribute__((weak)) void updateFireActivation(Building&) {}
-
 namespace {
 
 struct SoundRequest {

@@ -13,6 +13,7 @@
 #include "spells.h"
 #include "sprites.h"
 #include "static_world_fixture.h"
+#include "upgrades.h"
 
 struct MotionWorld : StaticWorld {
     static constexpr int LOCAL = 1;
@@ -57,6 +58,8 @@ struct MotionWorld : StaticWorld {
         unitSprites.clear();
         spellInfo.clear();
         activeSpells.clear();
+        upgrades.clear();
+        playerUpgrades.clear();
         projectiles.clear();
         zeppelinCargo.clear();
         lockstep.pendingCommands.clear();

@@ -79,6 +79,24 @@ TEST_F(Spawning, ANewUnitIsListedForItsOwnerButACritterForNobody) {
     EXPECT_EQ(spawnUnitAt("Footman", 99, {5.0f, 2.0f}) > 0, true) << "an unknown owner is skipped silently";
 }
 
+TEST_F(Spawning, ANewUnitReceivesTheUpgradesItsOwnerHolds) {
+    UnitUpgrade armour;
+    armour.id = "Plates";
+    armour.type = UpgradeType::Defense;
+    armour.bonus = 2;
+    UnitUpgrade sights = armour;
+    sights.id = "Scopes";
+    sights.type = UpgradeType::Sight;
+    sights.unitNames = {"Archer"};
+    upgrades = {{"Plates", armour}, {"Scopes", sights}};
+    playerUpgrades = {{LOCAL, {"Plates", "Scopes"}}};
+    const int mine = spawnUnitAt("Footman", LOCAL, {2.0f, 2.0f});
+    const int theirs = spawnUnitAt("Footman", ENEMY, {3.0f, 2.0f});
+    EXPECT_EQ(unit(mine).armor, 2);
+    EXPECT_EQ(unit(mine).sight, 5) << "an upgrade for other types only";
+    EXPECT_EQ(unit(theirs).armor, 0);
+}
+
 TEST_F(Spawning, AMiningPatienceDependsOnTheId) {
     nextAttackableId = 123;
     EXPECT_EQ(unit(spawnUnitAt("Peon", LOCAL, {1.0f, 1.0f})).miningPatienceTicks, 73);

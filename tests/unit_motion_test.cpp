@@ -5,16 +5,9 @@
 
 #include "motion_world.h"
 
-// Stand-ins for callees whose owners have not landed yet. They are weak, so each real definition replaces its
-// stand-in as soon as it is linked in; delete each one then. The tests hold with the real ones too.
+// Stand-in for the projection of the renderer, which has not landed yet. It is weak, so the real definition
+// replaces it as soon as it is linked in; delete it then. The tests hold with the real one too.
 __attribute__((weak)) SDL_FPoint worldToScreen(SDL_FPoint p) { return p; }
-__attribute__((weak)) StepResult harvestStep(Unit&, Grid&) { return StepResult::Continue; }
-__attribute__((weak)) StepResult miningSpotStep(Unit&, Grid&) { return StepResult::Continue; }
-__attribute__((weak)) bool startMining(Unit&, MapObject&, Player&, Grid&) { return false; }
-__attribute__((weak)) Unit spawnCritter(const std::string& type) {
-    return newUnitFromInfo(unitInfo.at(type), nextAttackableId++, Player::environmentId);
-}
-__attribute__((weak)) void applyHeldUpgrades(Unit&) {}
 
 namespace {
 

@@ -1,0 +1,14 @@
+// The activity feed: short notices posted by the world and the input, aged by the simulation tick.
+#include "activity.h"
+
+std::deque<Activity> activityQueue;
+
+void postActivity(const std::string& text, SDL_Texture* icon, float duration) {
+    activityQueue.push_back(Activity{text, icon, duration, 0.0f});
+}
+
+void updateActivities(float dt) {
+    for (Activity& a : activityQueue) a.elapsed += dt;
+    while (!activityQueue.empty() && activityQueue.front().elapsed > activityQueue.front().duration)
+        activityQueue.pop_front();
+}

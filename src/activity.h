@@ -1,0 +1,26 @@
+// The activity feed: short notices posted by the world and the input, aged by the simulation tick.
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include <SDL2/SDL.h>
+
+struct Activity {
+    std::string text;
+    SDL_Texture* icon = nullptr;  // not owned: textures live in the caches for the run
+    float duration = 5.0f;        // seconds
+    float elapsed = 0.0f;
+};
+
+// Oldest at the front; producers append at the back.
+extern std::deque<Activity> activityQueue;
+
+// Seconds a completion notice stays.
+constexpr float ACTIVITY_DURATION = 5.0f;
+
+void postActivity(const std::string& text, SDL_Texture* icon, float duration = ACTIVITY_DURATION);
+
+// Per tick: ages every notice, then drops expired notices from the front only, so an expired notice behind a
+// live one waits until it reaches the front.
+void updateActivities(float dt);
