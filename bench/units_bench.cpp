@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "buildings.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int TICKS = 600;  // about ten seconds of play per measured run
+constexpr int TICKS = 1875;  // thirty seconds of play per measured run
 constexpr int WALKERS = 1;
 constexpr int ATTACKERS = 2;
 
@@ -82,7 +83,11 @@ void runTicks(benchmark::State& state) {
         updateUnits(TURN_LENGTH, grid);
         processUnitRemovals(grid);
     }
+    // What the run came to: the units still standing and the hit points they have lost.
+    float lost = 0.0f;
+    for (const Unit& u : units) lost += u.maxHp - u.hp;
     state.counters["units_left"] = static_cast<double>(units.size());
+    state.counters["hp_lost"] = lost;
 }
 
 // Units of one side cross the map from west to east: walking, reserving and blocking, with nothing to fight.
@@ -112,11 +117,13 @@ void BM_UnitsFighting(benchmark::State& state) {
         std::mt19937 rng(11);
         for (int i = 0; i < perSide; ++i) {
             for (int side : {WALKERS, ATTACKERS}) {
-                const int x0 = side == WALKERS ? 40 : 72;
-                const int id = placeSoldier(side, drawSubTile(rng, x0, x0 + 16, 40, 88));
-                const int goalX = side == WALKERS ? 90 * 4 : 38 * 4;
-                AttackMove order{id, goalX, 64 * 4, false};
-                getUnitById(id)->orders.push_back({CommandType::AttackMove, order});
+                const int x0 = side == WALKERS ? 48 : 68;
+                const int id = placeSoldier(side, drawSubTile(rng, x0, x0 + 12, 40, 88));
+                const V2i goal = drawSubTile(rng, 116 - x0, 128 - x0, 40, 88);
+                UnitCommandAction order;
+                order.type = CommandType::AttackMove;
+                order.command = AttackMove{id, goal.x, goal.y, false};
+                getUnitById(id)->orders.push_back(std::move(order));
             }
         }
         state.ResumeTiming();

@@ -224,13 +224,11 @@ Unit& addUnit(const Unit& unit) {
 }
 
 Unit* getUnitById(int id) {
-    // The index answers at once; a unit stored past it is still found by the scan.
+    // addUnit and removeUnit keep the index, so it answers without a scan.
     const auto indexed = unitIdToIndex.find(id);
-    if (indexed != unitIdToIndex.end() && indexed->second < units.size() && units[indexed->second].id == id)
-        return &units[indexed->second];
-    for (Unit& u : units)
-        if (u.id == id) return &u;
-    return nullptr;
+    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
+    Unit& unit = units[indexed->second];
+    return unit.id == id ? &unit : nullptr;
 }
 
 void addToSelection(int id) {
@@ -280,8 +278,24 @@ std::vector<int> drainUnitRemovalQueue() {
     return ids;
 }
 
+// What the owner counts of a unit that leaves: its place in the owner's list and the supply it used.
+static void discharge(const Unit& unit) {
+    Player* owner = getPlayerById(unit.playerId);
+    if (!owner) return;
+    owner->unitIds.erase(std::remove(owner->unitIds.begin(), owner->unitIds.end(), unit.id), owner->unitIds.end());
+    const UnitInfo* info = getUnitInfo(unit.type);
+    if (!info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian) return;
+    owner->supplyUsed -= info->foodCost;
+}
+
 void processUnitRemovals(Grid& grid) {
-    for (int id : drainUnitRemovalQueue()) removeUnit(id);
+    for (int id : drainUnitRemovalQueue()) {
+        const Unit* unit = getUnitById(id);
+        if (!unit) continue;
+        discharge(*unit);
+        if (unit->mining && isValidSubTile(unit->miningSubTile)) releaseMiningTile(unit->miningSubTile, id, grid);
+        removeUnit(id);
+    }
 }
 
 bool removeUnit(int id) {
@@ -2164,7 +2178,7 @@ void spawnCritters(const Grid& grid) {
     }
 }
 
-// ---- Distances, range, line of sight, facing, height and hit boxes ----
+// ---- Distances, range, line of sight, facing and height ----
 
 float distance(const V2i& a, const V2i& b) {
     const int64_t dx = int64_t{a.x} - b.x;
@@ -2316,22 +2330,6 @@ float getUnitVisualHeight(const Unit& unit) {
         if (n.ramp && n.heightLevel > cell.heightLevel && side.s < 0.5f) return h + (0.5f - side.s);
     }
     return h;
-}
-
-bool unitContains(const Unit& unit, const SDL_FPoint& point) {
-    const auto sprite = unitSprites.find(unit.type);
-    if (sprite == unitSprites.end()) return false;
-    const UnitSpriteMeta& meta = sprite->second;
-    const SDL_FPoint s = worldToScreen({unit.x, unit.y});
-    const float size = static_cast<float>(TILE_SIZE);
-    const float z = camera.zoom;
-    const float scaled = meta.scaleMultiplier * size;
-    const float boxW = meta.hitboxScaleX * scaled * z;
-    const float boxH = meta.hitboxScaleY * scaled * z;
-    const float left = s.x - boxW * 0.5f + meta.pivot.x * boxW / (static_cast<float>(meta.frameWidth) * z);
-    const float top = s.y - (size * 0.5f) * getUnitVisualHeight(unit) * z - boxH * 0.5f +
-                      meta.pivot.y * boxH / (static_cast<float>(meta.frameHeight) * z);
-    return left <= point.x && point.x <= left + boxW && top <= point.y && point.y <= top + boxH;
 }
 
 // ---- Target acquisition and attack orders ----

@@ -612,8 +612,3 @@ bool hasLineOfSight(const SDL_FPoint& a, const SDL_FPoint& b, const Grid& grid);
 int computeDirection(const SDL_FPoint& screenVector, bool& flip);
 // The terrain height under the unit in height levels, sloped across ramps and the flat halves beside them.
 float getUnitVisualHeight(const Unit& unit);
-// Mouse picking: the screen point lies on the unit's on-screen hit box. Per frame only.
-bool unitContains(const Unit& unit, const SDL_FPoint& screenPoint);
-
-// Callees owned by subsystems that land separately, declared with the interfaces their owners give them.
-SDL_FPoint worldToScreen(SDL_FPoint point);

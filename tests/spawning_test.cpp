@@ -97,6 +97,19 @@ TEST_F(Spawning, ANewUnitReceivesTheUpgradesItsOwnerHolds) {
     EXPECT_EQ(unit(theirs).armor, 0);
 }
 
+TEST_F(Spawning, ARemovedUnitLeavesItsOwnersListAndGivesBackItsSupply) {
+    unitInfo["Footman"].foodCost = 2;
+    Player* owner = getPlayerById(LOCAL);
+    const int kept = spawnUnitAt("Footman", LOCAL, {2.0f, 2.0f});
+    const int lost = spawnUnitAt("Footman", LOCAL, {3.0f, 2.0f});
+    owner->supplyUsed = 4;
+    unit(lost).hp = 0.0f;
+    tick();
+    EXPECT_EQ(getUnitById(lost), nullptr);
+    EXPECT_EQ(owner->unitIds, std::vector<int>{kept});
+    EXPECT_EQ(owner->supplyUsed, 2);
+}
+
 TEST_F(Spawning, AMiningPatienceDependsOnTheId) {
     nextAttackableId = 123;
     EXPECT_EQ(unit(spawnUnitAt("Peon", LOCAL, {1.0f, 1.0f})).miningPatienceTicks, 73);

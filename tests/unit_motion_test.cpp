@@ -1,13 +1,7 @@
 // Units in motion: walking waypoints with sub-tile reservations, blocking, side-steps, diverts, chunks, boarding.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "motion_world.h"
-
-// Stand-in for the projection of the renderer, which has not landed yet. It is weak, so the real definition
-// replaces it as soon as it is linked in; delete it then. The tests hold with the real one too.
-__attribute__((weak)) SDL_FPoint worldToScreen(SDL_FPoint p) { return p; }
 
 namespace {
 
