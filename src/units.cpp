@@ -2164,12 +2164,13 @@ static bool mapOffersPlace(const Grid& grid, Tile movementClass) {
 void spawnCritters(const Grid& grid) {
     for (int i = 0; i < 8; ++i) {
         Unit bird = spawnCritter("Bird");
-        const UnitInfo* info = getUnitInfo("Bird");
-        if (!info || !mapOffersPlace(grid, info->walkable)) return;
+        if (bird.id == -1) return;
+        const Tile movementClass = unitInfo.at("Bird").walkable;
+        if (!mapOffersPlace(grid, movementClass)) return;
         for (;;) {
             const float x = static_cast<float>(std::rand() % (MAP_W * TILE_SIZE));
             const float y = static_cast<float>(std::rand() % (MAP_H * TILE_SIZE));
-            if (!birdMayLand(grid, worldToTile(x, y), info->walkable)) continue;
+            if (!birdMayLand(grid, worldToTile(x, y), movementClass)) continue;
             bird.x = x;
             bird.y = y;
             break;
