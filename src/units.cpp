@@ -2209,7 +2209,7 @@ std::vector<Unit*> getUnitsInTiles(const std::vector<V2i>& tiles, int) {
     return found;
 }
 
-bool isAttackableInRange(const SDL_FPoint& p, Attackable* target, float radius) {
+bool isAttackableInRange(const SDL_FPoint& p, const Attackable* target, float radius) {
     if (!target) return false;
     SDL_FPoint q = target->getWorldPos();
     if (target->isBuilding()) {
@@ -2227,7 +2227,7 @@ bool isAttackableInRange(const SDL_FPoint& p, Attackable* target, float radius) 
     return reach * reach >= dx * dx + dy * dy;
 }
 
-bool isAttackableInRangeTile(const Unit& unit, Attackable* target) {
+bool isAttackableInRangeTile(const Unit& unit, const Attackable* target) {
     if (!target) return false;
     const V2i s = worldToSubTile(unit.x, unit.y);
     V2i t;

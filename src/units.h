@@ -603,9 +603,9 @@ std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
 // The units standing on the tiles, in the order of units; a unit is listed once per matching entry.
 std::vector<Unit*> getUnitsInTiles(const std::vector<V2i>& tiles, int);
 // Within radius x sqrt(2) world units of p: a unit's position, or the nearest point of a building's footprint.
-bool isAttackableInRange(const SDL_FPoint& p, Attackable* target, float radius);
+bool isAttackableInRange(const SDL_FPoint& p, const Attackable* target, float radius);
 // Within the unit's attack range, measured in sub-tiles (Chebyshev); range 1.0 reaches 4 sub-tiles.
-bool isAttackableInRangeTile(const Unit& unit, Attackable* target);
+bool isAttackableInRangeTile(const Unit& unit, const Attackable* target);
 // No Wall tile on the grid line from the tile of a up to (not including) the tile of b.
 bool hasLineOfSight(const SDL_FPoint& a, const SDL_FPoint& b, const Grid& grid);
 // The sprite facing row 0 (up) to 4 (down) for a screen-space direction; the left-hand rows are mirrored.
