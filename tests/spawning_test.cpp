@@ -76,7 +76,7 @@ TEST_F(Spawning, ANewUnitIsListedForItsOwnerButACritterForNobody) {
     mode = GameMode::Skirmish;
     const int skirmisher = spawnUnitAt("Footman", LOCAL, {4.0f, 2.0f});
     EXPECT_EQ(unit(skirmisher).nickname, "");
-    EXPECT_EQ(spawnUnitAt("Footman", 99, {5.0f, 2.0f}) > 0, true) << "an unknown owner is skipped silently";
+    EXPECT_GT(spawnUnitAt("Footman", 99, {5.0f, 2.0f}), 0) << "an unknown owner is skipped silently";
 }
 
 TEST_F(Spawning, ANewUnitReceivesTheUpgradesItsOwnerHolds) {
@@ -108,24 +108,6 @@ TEST_F(Spawning, ARemovedUnitLeavesItsOwnersListAndGivesBackItsSupply) {
     EXPECT_EQ(getUnitById(lost), nullptr);
     EXPECT_EQ(owner->unitIds, std::vector<int>{kept});
     EXPECT_EQ(owner->supplyUsed, 2);
-}
-
-TEST_F(Spawning, AMiningPatienceDependsOnTheId) {
-    nextAttackableId = 123;
-    EXPECT_EQ(unit(spawnUnitAt("Peon", LOCAL, {1.0f, 1.0f})).miningPatienceTicks, 73);
-}
-
-TEST_F(Spawning, AVisionDummyIsSturdyHarmlessAndNeverScans) {
-    Unit* dummy = spawnDummy("Footman", 1);
-    ASSERT_NE(dummy, nullptr);
-    EXPECT_FLOAT_EQ(dummy->hp, 10000.0f);
-    EXPECT_FLOAT_EQ(dummy->maxHp, 10000.0f);
-    EXPECT_EQ(dummy->damage, 0);
-    EXPECT_FALSE(dummy->canAttack);
-    EXPECT_EQ(dummy->scanInterval, 0);
-    EXPECT_EQ(dummy->miningPatienceTicks, 60);
-    EXPECT_FLOAT_EQ(dummy->x, 4.5f * 140.0f);
-    EXPECT_FLOAT_EQ(spawnDummy("Footman", 2)->x, 8.5f * 140.0f);
 }
 
 TEST_F(Spawning, CrittersLandOnlyOnWalkableGroundAndBelongToNobody) {

@@ -23,7 +23,7 @@ TEST_F(Targeting, AttackRangeIsCountedInSubTilesWithDiagonalsAlike) {
 
     // A building is measured to the nearest sub-tile of its footprint; inside it the distance is 0.
     const int hall = placeBuilding("Hall", ENEMY, 4, 2, 2, 2);  // sub-tiles 16..23 x 8..15
-    EXPECT_TRUE(isAttackableInRangeTile(unit(a), getBuildingById(hall)) == false);
+    EXPECT_FALSE(isAttackableInRangeTile(unit(a), getBuildingById(hall)));
     unit(a).x = middleOf(12);
     EXPECT_TRUE(isAttackableInRangeTile(unit(a), getBuildingById(hall)));
     unit(a).x = middleOf(18);
