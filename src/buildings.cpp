@@ -606,27 +606,13 @@ static float squaredDistance(SDL_FPoint a, SDL_FPoint b) {
     return dx * dx + dy * dy;
 }
 
-// Whether the target lies within the radius (world units, widened by the square root of two) of the point; a
-// building is measured to the nearest point of its footprint.
-static bool withinTowerReach(SDL_FPoint p, const Attackable* target, float radius) {
-    if (!target) return false;
-    SDL_FPoint q = target->getWorldPos();
-    if (const auto* b = dynamic_cast<const Building*>(target)) {
-        const float t = static_cast<float>(TILE_SIZE);
-        q.x = std::max(static_cast<float>(b->x) * t, std::min(static_cast<float>(b->x + b->wTiles) * t, p.x));
-        q.y = std::max(static_cast<float>(b->y) * t, std::min(static_cast<float>(b->y + b->hTiles) * t, p.y));
-    }
-    const float reach = radius * 1.4142135f;
-    return reach * reach >= squaredDistance(p, q);
-}
-
 int findNewTargetForTower(Building* tower, float range) {
     if (!tower) return -1;
     const SDL_FPoint centre = buildingCenter(tower);
     int best = -1;
     float bestDistance = range * range;
     for (const Unit& u : units) {
-        if (u.hp <= 0.0f || u.playerId == tower->playerId || !withinTowerReach(centre, &u, range)) continue;
+        if (u.hp <= 0.0f || u.playerId == tower->playerId || !isAttackableInRange(centre, &u, range)) continue;
         const float d = squaredDistance(centre, SDL_FPoint{u.x, u.y});
         if (d <= bestDistance) {
             best = u.id;
@@ -635,7 +621,7 @@ int findNewTargetForTower(Building* tower, float range) {
     }
     for (const Building& b : buildings) {
         if (b.hp <= 0.0f || b.id == tower->id || b.playerId == tower->playerId) continue;
-        if (!withinTowerReach(centre, &b, range)) continue;
+        if (!isAttackableInRange(centre, &b, range)) continue;
         const float d = squaredDistance(centre, buildingCenter(&b));
         if (d <= bestDistance) {
             best = b.id;
@@ -646,7 +632,7 @@ int findNewTargetForTower(Building* tower, float range) {
 }
 
 static bool keepsTarget(SDL_FPoint centre, const Attackable* target, float reach) {
-    return target && target->hp > 0.0f && withinTowerReach(centre, target, reach);
+    return target && target->hp > 0.0f && isAttackableInRange(centre, target, reach);
 }
 
 void updateTowers(float dt, Grid&) {

@@ -16,8 +16,7 @@ int nextAttackableId = FIRST_ATTACKABLE_ID;
 void resetAttackableIds() { nextAttackableId = FIRST_ATTACKABLE_ID; }
 
 Attackable* getAttackableById(int id) {
-    for (Unit& u : units)
-        if (u.id == id) return &u;
+    if (Unit* u = getUnitById(id)) return u;
     for (Building& b : buildings)
         if (b.id == id) return &b;
     return nullptr;

@@ -201,13 +201,13 @@ static void castBuff(const SpellContext& ctx, const char* type, void (*change)(U
 
 void effectSlow(const SpellContext& ctx) {
     castBuff(ctx, "Slow", [](Unit& u) {
-        u.movementSpeed *= 0.5f;
+        scaleMovementSpeed(u, 0.5f);
         u.slowed = true;
     });
 }
 
 void effectHaste(const SpellContext& ctx) {
-    castBuff(ctx, "Haste", [](Unit& u) { u.movementSpeed *= 1.5f; });
+    castBuff(ctx, "Haste", [](Unit& u) { scaleMovementSpeed(u, 1.5f); });
 }
 
 void effectBloodlust(const SpellContext& ctx) {
@@ -393,13 +393,13 @@ void effectLatchedMine(const SpellContext& ctx) {
     spell.casterId = ctx.casterId;
     activeSpells.push_back(spell);
 
-    Unit& mine = spawnUnit("LatchedMine", caster->playerId);
-    mine.x = ctx.targetPos.x;
-    mine.y = ctx.targetPos.y - 30.0f;
-    mine.untargetable = true;
-    mine.onMap = true;
-    mine.range = info->range;
-    mine.speedPerTick = speedPerTickFor(mine.movementSpeed);
+    Unit* mine = spawnUnit("LatchedMine", caster->playerId);
+    mine->x = ctx.targetPos.x;
+    mine->y = ctx.targetPos.y - 30.0f;
+    mine->untargetable = true;
+    mine->onMap = true;
+    mine->range = info->range;
+    mine->speedPerTick = speedPerTickFor(mine->movementSpeed);
 }
 
 void effectAbyssalTeleport(const SpellContext& ctx) {
@@ -428,22 +428,22 @@ static Unit* summoner(const SpellContext& ctx, const char* type) {
 void effectHolyVision(const SpellContext& ctx) {
     const Unit* caster = summoner(ctx, "Peon");
     if (!caster) return;
-    Unit& eye = spawnDummy("Peon", caster->playerId);
-    eye.onMap = false;
-    eye.x = ctx.targetPos.x;
-    eye.y = ctx.targetPos.y;
-    eye.sight = 8;
-    appendFollowingRecord("HolyVision", 5.0f, eye.id);
+    Unit* eye = spawnDummy("Peon", caster->playerId);
+    eye->onMap = false;
+    eye->x = ctx.targetPos.x;
+    eye->y = ctx.targetPos.y;
+    eye->sight = 8;
+    appendFollowingRecord("HolyVision", 5.0f, eye->id);
     activeSpells.back().position = ctx.targetPos;
 }
 
 void effectEyeOfVorthane(const SpellContext& ctx) {
     const Unit* caster = summoner(ctx, "EyeOfVorthane");
     if (!caster) return;
-    Unit& eye = spawnUnit("EyeOfVorthane", caster->playerId);
-    eye.x = ctx.targetPos.x;
-    eye.y = ctx.targetPos.y + 30.0f;
-    appendFollowingRecord("EyeOfVorthane", 8.0f, eye.id);
+    Unit* eye = spawnUnit("EyeOfVorthane", caster->playerId);
+    eye->x = ctx.targetPos.x;
+    eye->y = ctx.targetPos.y + 30.0f;
+    appendFollowingRecord("EyeOfVorthane", 8.0f, eye->id);
     activeSpells.back().position = ctx.targetPos;
 }
 

@@ -1,4 +1,4 @@
-// Units: the unit catalogue, the record and registry, removal, corpses, floating texts, attack damage and kills.
+// Units: catalogue, record and registry, removal, path searches, walk orders, combat, and the unit tick.
 #include "units.h"
 
 #include <algorithm>
@@ -15,12 +15,14 @@
 #include "game_state.h"
 #include "map_objects.h"
 #include "player.h"
+#include "projectiles.h"
 #include "races.h"
 #include "sounds.h"
 #include "special_effects.h"
 #include "spells.h"
 #include "sprites.h"
 #include "textures.h"
+#include "upgrades.h"
 
 const std::unordered_map<UnitType, std::string> unitTypeToString = {
     {UnitType::None, "None"},
@@ -168,8 +170,6 @@ void Unit::computeNearbyTiles(float reach) {
 V2i Unit::getTile() const { return worldToTile(x, y); }
 
 Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId) {
-    const float ticksPerSecond = 1.0f / TURN_LENGTH;
-    const float ticksPerGameSecond = ticksPerSecond / GAME_SPEED;
     Unit u;
     u.id = id;
     u.type = info.type;
@@ -191,10 +191,10 @@ Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId) {
     u.worker = info.worker;
     u.carrier = info.carrier;
     u.armor = 0;
-    u.scanInterval = truncToInt(std::round(ticksPerSecond));
+    u.scanInterval = truncToInt(std::round(1.0f / TURN_LENGTH));
     // A zero attack or game speed saturates to the largest interval rather than overflowing.
-    u.attackInterval = truncToInt(std::round(ticksPerGameSecond / info.attackSpeed));
-    u.speedPerTick = truncToInt(info.movementSpeed * UNIT_SPEED / ticksPerGameSecond);
+    u.attackInterval = attackIntervalFor(info.attackSpeed);
+    u.speedPerTick = speedPerTickFor(info.movementSpeed);
     u.miningRetryTicks = 0;
     u.miningPatienceTicks = id % 50 + 50;
     u.state = UnitState::Idle;
@@ -203,16 +203,32 @@ Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId) {
 
 // ---- Registry and selection ----
 
+static bool isCritterType(const std::string& type) { return type == "Sheep" || type == "Boar" || type == "Bird"; }
+
+// A new unit of a player: its call sign in Extraction, the upgrades its owner holds, its place in the owner's lists.
+static void enlistWithOwner(Unit& unit) {
+    if (mode == GameMode::Extraction && unit.nickname.empty() && unitHooks.randomNickname)
+        unit.nickname = unitHooks.randomNickname();
+    applyHeldUpgrades(unit);
+    if (Player* owner = getPlayerById(unit.playerId)) {
+        owner->unitIds.push_back(unit.id);
+        owner->unitCounts[unit.type] += 1;
+    }
+}
+
 Unit& addUnit(const Unit& unit) {
     units.push_back(unit);
     unitIdToIndex[unit.id] = units.size() - 1;
+    if (!isCritterType(units.back().type)) enlistWithOwner(units.back());
     return units.back();
 }
 
 Unit* getUnitById(int id) {
-    for (Unit& u : units)
-        if (u.id == id) return &u;
-    return nullptr;
+    // addUnit and removeUnit keep the index, so it answers without a scan.
+    const auto indexed = unitIdToIndex.find(id);
+    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
+    Unit& unit = units[indexed->second];
+    return unit.id == id ? &unit : nullptr;
 }
 
 void addToSelection(int id) {
@@ -262,8 +278,24 @@ std::vector<int> drainUnitRemovalQueue() {
     return ids;
 }
 
+// What the owner counts of a unit that leaves: its place in the owner's list and the supply it used.
+static void discharge(const Unit& unit) {
+    Player* owner = getPlayerById(unit.playerId);
+    if (!owner) return;
+    owner->unitIds.erase(std::remove(owner->unitIds.begin(), owner->unitIds.end(), unit.id), owner->unitIds.end());
+    const UnitInfo* info = getUnitInfo(unit.type);
+    if (!info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian) return;
+    owner->supplyUsed -= info->foodCost;
+}
+
 void processUnitRemovals(Grid& grid) {
-    for (int id : drainUnitRemovalQueue()) removeUnit(id);
+    for (int id : drainUnitRemovalQueue()) {
+        const Unit* unit = getUnitById(id);
+        if (!unit) continue;
+        discharge(*unit);
+        if (unit->mining && isValidSubTile(unit->miningSubTile)) releaseMiningTile(unit->miningSubTile, id, grid);
+        removeUnit(id);
+    }
 }
 
 bool removeUnit(int id) {
@@ -2051,4 +2083,840 @@ void explodeLatchedMine(Unit& mine, Grid& grid) {
     explosion.y = centre.y;
     active_special_effects.push_back(explosion);
     unitsToRemove.push_back(mineId);
+}
+
+// ==== Units in motion: spawning, the unit tick, walking and blocking, range and sight, targeting, order queue ====
+
+UnitHooks unitHooks;
+
+// ---- Spawning ----
+
+void scaleMovementSpeed(Unit& unit, float factor) {
+    unit.movementSpeed *= factor;
+    const int step = speedPerTickFor(unit.movementSpeed);
+    // However often it is slowed, a unit that can move at all still creeps toward its goal.
+    unit.speedPerTick = unit.movementSpeed > 0.0f ? std::max(step, 1) : step;
+}
+
+// The record of a new unit with the next id; null for a type the catalogue lacks.
+static std::optional<Unit> newSpawnedUnit(const std::string& type, int playerId) {
+    const UnitInfo* info = getUnitInfo(type);
+    if (!info) return std::nullopt;
+    return newUnitFromInfo(*info, nextAttackableId++, playerId);
+}
+
+Unit* spawnUnit(const std::string& type, int playerId) {
+    std::optional<Unit> unit = newSpawnedUnit(type, playerId);
+    if (!unit) return nullptr;
+    const float tile = static_cast<float>(TILE_SIZE);
+    unit->x = (playerId == Player::myStaticId ? 4.5f : 15.5f) * tile;
+    unit->y = 4.5f * tile;
+    return &addUnit(*unit);
+}
+
+Unit* spawnDummy(const std::string& type, int playerId) {
+    std::optional<Unit> unit = newSpawnedUnit(type, playerId);
+    if (!unit) return nullptr;
+    const Unit blank;
+    unit->hp = unit->maxHp = 10000.0f;
+    unit->damage = 0;
+    unit->canAttack = false;
+    unit->scanInterval = blank.scanInterval;
+    unit->miningRetryTicks = blank.miningRetryTicks;
+    unit->miningPatienceTicks = blank.miningPatienceTicks;
+    const float tile = static_cast<float>(TILE_SIZE);
+    unit->x = (playerId == 1 ? 4.5f : 8.5f) * tile;
+    unit->y = 4.5f * tile;
+    return &addUnit(*unit);
+}
+
+// The centre of the sub-tile under a point given in tiles, with the fixed sub-tile size 35.
+static float spawnCoordinate(float tiles) {
+    return static_cast<float>(truncToInt(tiles * static_cast<float>(SUBDIVISIONS))) * 35.0f + 17.5f;
+}
+
+int spawnUnitAt(const std::string& type, int playerId, SDL_FPoint point) {
+    std::optional<Unit> unit = newSpawnedUnit(type, playerId);
+    if (!unit) return -1;
+    unit->x = spawnCoordinate(point.x);
+    unit->y = spawnCoordinate(point.y);
+    const V2i sub = worldToSubTile(unit->x, unit->y);
+    unit->occupiedSubTile = sub;
+    const int id = unit->id;
+    addUnit(*unit);
+    reserveTilesForUnit(id, type, sub);
+    return id;
+}
+
+static bool birdMayLand(const Grid& grid, V2i tile, Tile movementClass) {
+    return movementClass == Tile::Any || grid.at(tile.x, tile.y).walkable != 0;
+}
+
+// Whether the random search for a landing place can end at all.
+static bool mapOffersPlace(const Grid& grid, Tile movementClass) {
+    if (MAP_W <= 0 || MAP_H <= 0 || TILE_SIZE <= 0) return false;
+    for (int y = 0; y < MAP_H; ++y)
+        for (int x = 0; x < MAP_W; ++x)
+            if (birdMayLand(grid, {x, y}, movementClass)) return true;
+    return false;
+}
+
+void spawnCritters(const Grid& grid) {
+    for (int i = 0; i < 8; ++i) {
+        Unit bird = spawnCritter("Bird");
+        if (bird.id == -1) return;
+        const Tile movementClass = unitInfo.at("Bird").walkable;
+        if (!mapOffersPlace(grid, movementClass)) return;
+        for (;;) {
+            const float x = static_cast<float>(std::rand() % (MAP_W * TILE_SIZE));
+            const float y = static_cast<float>(std::rand() % (MAP_H * TILE_SIZE));
+            if (!birdMayLand(grid, worldToTile(x, y), movementClass)) continue;
+            bird.x = x;
+            bird.y = y;
+            break;
+        }
+        addUnit(bird);
+    }
+}
+
+// ---- Distances, range, line of sight, facing and height ----
+
+float distance(const V2i& a, const V2i& b) {
+    const int64_t dx = int64_t{a.x} - b.x;
+    const int64_t dy = int64_t{a.y} - b.y;
+    return static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+}
+
+std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius) {
+    std::vector<Unit*> found;
+    const float reach = static_cast<float>(radius);
+    for (Unit& u : units) {
+        const int64_t dx = int64_t{truncToInt(u.x)} - centre.x;
+        const int64_t dy = int64_t{truncToInt(u.y)} - centre.y;
+        if (reach >= static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)))) found.push_back(&u);
+    }
+    return found;
+}
+
+std::vector<Unit*> getUnitsInTiles(const std::vector<V2i>& tiles, int) {
+    std::vector<Unit*> found;
+    const float size = static_cast<float>(TILE_SIZE);
+    for (Unit& u : units) {
+        const V2i tile{truncToInt(u.x / size), truncToInt(u.y / size)};
+        for (const V2i& t : tiles)
+            if (t == tile) found.push_back(&u);
+    }
+    return found;
+}
+
+bool isAttackableInRange(const SDL_FPoint& p, const Attackable* target, float radius) {
+    if (!target) return false;
+    SDL_FPoint q = target->getWorldPos();
+    if (target->isBuilding()) {
+        const Building& b = static_cast<const Building&>(*target);
+        const int64_t t = TILE_SIZE;
+        const float left = static_cast<float>(b.x * t);
+        const float top = static_cast<float>(b.y * t);
+        const float right = static_cast<float>(b.x * t + b.wTiles * t);
+        const float bottom = static_cast<float>(b.y * t + b.hTiles * t);
+        q = {std::max(left, std::min(right, p.x)), std::max(top, std::min(bottom, p.y))};
+    }
+    const float reach = radius * 1.4142135f;
+    const float dx = q.x - p.x;
+    const float dy = q.y - p.y;
+    return reach * reach >= dx * dx + dy * dy;
+}
+
+bool isAttackableInRangeTile(const Unit& unit, const Attackable* target) {
+    if (!target) return false;
+    const V2i s = worldToSubTile(unit.x, unit.y);
+    V2i t;
+    if (target->isBuilding()) {
+        const Building& b = static_cast<const Building&>(*target);
+        const V2i tile = b.getTile();
+        const int left = tile.x * SUBDIVISIONS;
+        const int top = tile.y * SUBDIVISIONS;
+        const int right = left + footprintSubTiles(b.wTiles, SUBDIVISIONS) - 1;
+        const int bottom = top + footprintSubTiles(b.hTiles, SUBDIVISIONS) - 1;
+        t = {std::min(right, std::max(left, s.x)), std::min(bottom, std::max(top, s.y))};
+    } else {
+        const SDL_FPoint p = target->getWorldPos();
+        t = worldToSubTile(p.x, p.y);
+    }
+    const int64_t d = std::max(std::abs(int64_t{t.x} - s.x), std::abs(int64_t{t.y} - s.y));
+    return static_cast<float>(SUBDIVISIONS) * unit.range >= static_cast<float>(d);
+}
+
+bool hasLineOfSight(const SDL_FPoint& a, const SDL_FPoint& b, const Grid& grid) {
+    const float size = static_cast<float>(TILE_SIZE);
+    int64_t x = truncToInt(a.x / size);
+    int64_t y = truncToInt(a.y / size);
+    const int64_t x1 = truncToInt(b.x / size);
+    const int64_t y1 = truncToInt(b.y / size);
+    if (x == x1 && y == y1) return true;
+    const int64_t sx = x < x1 ? 1 : -1;
+    const int64_t sy = y < y1 ? 1 : -1;
+    const int64_t dx = std::abs(x1 - x);
+    const int64_t dy = std::abs(y1 - y);
+    int64_t err = dx - dy;
+    for (;;) {
+        // Off the map the walk reads the sentinel cell, which never blocks.
+        if (grid.at(static_cast<int>(x), static_cast<int>(y)).type == Tile::Wall) return false;
+        const int64_t e2 = 2 * err;
+        if (e2 > -dy) {
+            err -= dy;
+            x += sx;
+        }
+        if (e2 < dx) {
+            err += dx;
+            y += sy;
+        }
+        if (x == x1 && y == y1) return true;
+    }
+}
+
+int computeDirection(const SDL_FPoint& v, bool& flip) {
+    struct Sector {
+        float below;
+        int row;
+        bool flip;
+    };
+    // Counter-clockwise from screen right; 90 degrees is up the screen.
+    static constexpr Sector sectors[] = {{22.5f, 2, false},  {67.5f, 1, false},  {112.5f, 0, false},
+                                         {157.5f, 1, true},  {202.5f, 2, true},  {247.5f, 3, true},
+                                         {292.5f, 4, false}, {337.5f, 3, false}};
+    float angle = static_cast<float>(static_cast<double>(std::atan2(-v.y, v.x) * 180.0f) / 3.14159265358979323846);
+    if (std::isnan(angle)) {
+        flip = false;
+        return 4;
+    }
+    if (angle < 0.0f) angle += 360.0f;
+    for (const Sector& s : sectors) {
+        if (angle < s.below) {
+            flip = s.flip;
+            return s.row;
+        }
+    }
+    flip = false;
+    return 2;
+}
+
+float getUnitVisualHeight(const Unit& unit) {
+    const float size = static_cast<float>(TILE_SIZE);
+    const int tx = truncToInt(unit.x / size);
+    const int ty = truncToInt(unit.y / size);
+    if (tx < 0 || ty < 0 || tx >= MAP_W || ty >= MAP_H) return 0.0f;
+    const TileInstance& cell = grid.at(tx, ty);
+    const float h = static_cast<float>(cell.heightLevel);
+    float fx = std::fmod(unit.x, size) / size;
+    float fy = std::fmod(unit.y, size) / size;
+    if (fx < 0.0f) fx += 1.0f;
+    if (fy < 0.0f) fy += 1.0f;
+    if (cell.ramp) {
+        const bool risesDown = tx > 0 && grid.at(tx - 1, ty).heightLevel < cell.heightLevel;
+        const float t = risesDown ? 1.0f - fy : 1.0f - fx;
+        return (h - 0.5f) + t * 0.5f;
+    }
+    // Up, down, right, left: the flat half next to a higher ramp climbs to meet the ramp's low edge.
+    const struct {
+        int dx;
+        int dy;
+        float s;
+    } sides[] = {{0, -1, fy}, {0, 1, 1.0f - fy}, {1, 0, 1.0f - fx}, {-1, 0, fx}};
+    for (const auto& side : sides) {
+        const int nx = tx + side.dx;
+        const int ny = ty + side.dy;
+        if (nx < 0 || ny < 0 || nx >= MAP_W || ny >= MAP_H) continue;
+        const TileInstance& n = grid.at(nx, ny);
+        if (n.ramp && n.heightLevel > cell.heightLevel && side.s < 0.5f) return h + (0.5f - side.s);
+    }
+    return h;
+}
+
+// ---- Target acquisition and attack orders ----
+
+static bool isHoldingPosition(const Unit& unit) { return unit.state == UnitState::HoldPosition; }
+
+// Whether the unit's type can hit a unit of the category (its catalogue's target mask).
+static bool canHitCategory(const Unit& unit, UnitCategory category) {
+    const UnitInfo* info = getUnitInfo(unit.type);
+    return info && ((info->attackTargets >> static_cast<int>(category)) & 1) != 0;
+}
+
+// The scan's verdict on the current target: false when the unit may not go on scanning this time.
+static bool reviewCurrentTarget(Unit& unit) {
+    // A unit without a target has nothing to review; only a target that has gone returns it to Idle.
+    if (unit.targetId == -1) return true;
+    Attackable* target = getAttackableById(unit.targetId);
+    if (!target) {
+        unit.isAttacking = false;
+        unit.targetId = -1;
+        if (!isHoldingPosition(unit)) unit.state = UnitState::Idle;
+        return true;
+    }
+    if (!target->isUnit() || canHitCategory(unit, static_cast<const Unit&>(*target).category)) return true;
+    unit.isAttacking = false;
+    unit.targetId = -1;
+    unit.state = UnitState::Idle;
+    return false;
+}
+
+namespace {
+
+// The best candidate of one scan: squared sub-tile distance, ties to the lower id; nothing beyond sight.
+struct TargetScan {
+    V2i from;
+    int64_t best;
+    int bestId = -1;
+    V2i bestSub{0, 0};
+
+    bool qualifies(int64_t d, int id) const { return d < best || (d == best && id < bestId); }
+    void take(int64_t d, int id, V2i sub) {
+        best = d;
+        bestId = id;
+        bestSub = sub;
+    }
+    int64_t distanceTo(V2i sub) const {
+        const int64_t dx = int64_t{sub.x} - from.x;
+        const int64_t dy = int64_t{sub.y} - from.y;
+        return dx * dx + dy * dy;
+    }
+};
+
+enum class UnitPass { WorkersOnly, AnyUnit };
+
+}  // namespace
+
+static void scanUnits(const Unit& unit, const std::vector<int>& ids, UnitPass pass, TargetScan& scan,
+                      const Grid& grid) {
+    for (int id : ids) {
+        const Unit* candidate = id == -1 ? nullptr : getUnitById(id);
+        if (!candidate || !candidate->onMap || candidate->untargetable) continue;
+        const V2i sub = worldToSubTile(candidate->x, candidate->y);
+        const int64_t d = scan.distanceTo(sub);
+        if (!scan.qualifies(d, id)) continue;
+        if (unit.attackType == AttackType::Melee &&
+            !hasLineOfSight({unit.x, unit.y}, {candidate->x, candidate->y}, grid))
+            continue;
+        if (pass == UnitPass::WorkersOnly && !candidate->worker) continue;
+        scan.take(d, id, sub);
+    }
+}
+
+static void scanBuildings(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
+    std::vector<int> ids = enemy.buildingIds;
+    std::sort(ids.begin(), ids.end());
+    for (int id : ids) {
+        const Building* building = getBuildingById(id);
+        if (!building) continue;
+        const V2i beside = findClosestTileAdjacentToBuildingFromUnit(*building, unit, grid);
+        const int64_t d = scan.distanceTo(beside);
+        if (scan.qualifies(d, id)) scan.take(d, id, beside);
+    }
+}
+
+// Workers first, then any unit, then buildings; a later pass runs only while nothing has been chosen.
+static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
+    if (enemy.unitIds.empty()) {
+        if (scan.bestId == -1) scanBuildings(unit, enemy, scan, grid);
+        return;
+    }
+    std::vector<int> ids = enemy.unitIds;
+    std::sort(ids.begin(), ids.end());
+    scanUnits(unit, ids, UnitPass::WorkersOnly, scan, grid);
+    if (scan.bestId != -1) return;
+    scanUnits(unit, ids, UnitPass::AnyUnit, scan, grid);
+    if (scan.bestId != -1) return;
+    scanBuildings(unit, enemy, scan, grid);
+}
+
+void autoAttack(Unit& unit, Grid& grid) {
+    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
+    if (unit.scanCounter < unit.scanInterval) return;
+    unit.scanCounter = 0;
+    if (!reviewCurrentTarget(unit)) return;
+
+    const int64_t reach = int64_t{unit.sight} * SUBDIVISIONS;
+    TargetScan scan{worldToSubTile(unit.x, unit.y), reach * reach};
+    std::vector<const Player*> enemies;
+    for (const auto& p : players)
+        if (p && p->id != unit.playerId) enemies.push_back(p.get());
+    std::sort(enemies.begin(), enemies.end(), [](const Player* a, const Player* b) { return a->id < b->id; });
+    for (const Player* enemy : enemies) scanPlayer(unit, *enemy, scan, grid);
+    if (scan.bestId == -1) return;
+
+    unit.targetId = scan.bestId;
+    unit.isAttacking = true;
+    unit.goal = scan.bestSub;
+    if (isHoldingPosition(unit)) return;
+    unit.state = UnitState::Attacking;
+    attackEnemy(&unit, grid, scan.bestId);
+}
+
+bool attackEnemy(Unit* unit, Grid& grid, int targetId) {
+    Attackable* target = unit ? getAttackableById(targetId) : nullptr;
+    if (!target) return false;
+    unit->targetId = targetId;
+    unit->state = UnitState::Attacking;
+    const V2i start = worldToSubTile(unit->x, unit->y);
+    target->computeNearbyTiles(unit->range);
+    if (target->nearbyTiles.empty()) return false;
+    const std::optional<SubTilePath> path = astarMultiGoal(grid, start, target->nearbyTiles, unit->walkable);
+    if (!path) return false;
+    setUnitPath(*unit, *path);
+    return true;
+}
+
+// ---- The unit order queue ----
+
+static void startOrder(int unitId, const MoveCommand& move, Grid& grid) {
+    Unit* unit = getUnitById(unitId);
+    if (!unit || MAP_W <= 0 || MAP_H <= 0) return;
+    // The caster walks to the middle of the tile from which its queued spell reaches, heedless of enemies.
+    const V2i tile{std::clamp(move.x, 0, MAP_W - 1), std::clamp(move.y, 0, MAP_H - 1)};
+    const V2i goal{tile.x * SUBDIVISIONS + SUBDIVISIONS / 2, tile.y * SUBDIVISIONS + SUBDIVISIONS / 2};
+    if (walkToTile(*unit, goal, grid)) unit->state = UnitState::OrderedMove;
+}
+
+static void startOrder(int unitId, const MineCommand& mine, Grid& grid) {
+    Unit* unit = getUnitById(unitId);
+    if (!unit) return;
+    unit->mineTarget = {mine.targetX, mine.targetY};
+    MapObject* object = getMapObjectById(mine.mapObjectId);
+    Player* owner = getPlayerById(unit->playerId);
+    if (object && owner) startMining(*unit, *object, *owner, grid);
+}
+
+static void startOrder(int, const AttackCommand&, Grid&) {}
+
+static void startOrder(int unitId, const AttackMove& move, Grid& grid) {
+    Unit* unit = getUnitById(unitId);
+    if (!unit) return;
+    unit->state = UnitState::AttackMoving;
+    freeTileForUnit(unitId, unit->type, worldToSubTile(unit->x, unit->y));
+    moveUnitUnclump(unitId, {move.x, move.y}, grid);
+    unit->isAttacking = false;
+    unit->targetId = -1;
+    unit->scanCounter = 0;
+}
+
+static void startOrder(int unitId, const CastSpellCommand& cast, Grid&) {
+    Unit* unit = getUnitById(unitId);
+    const auto found = spellInfo.find(cast.spell);
+    if (!unit || found == spellInfo.end() || TILE_SIZE <= 0) return;
+    const SpellInfo& info = found->second;
+    const V2i targetTile{cast.targetX / TILE_SIZE, cast.targetY / TILE_SIZE};
+    const float d = distance(targetTile, worldToTile(unit->x, unit->y));
+    if (d > static_cast<float>(info.range) && info.targetType != TargetType::Self) return;
+    if (unit->cooldowns[cast.spell] > 0.0f) return;
+    const float cooldown = info.cooldown;
+    const EffectFunction effect = info.effect;
+    if (effect)
+        effect(SpellContext{cast.unitId, cast.targetId,
+                            V2f{static_cast<float>(cast.targetX), static_cast<float>(cast.targetY)}});
+    // A summoning effect adds units, which moves every unit: find the caster again.
+    if (Unit* caster = getUnitById(unitId)) caster->cooldowns[cast.spell] = cooldown;
+}
+
+void updateUnitQueueAction(Unit& unitAtStart, Grid& grid) {
+    const int id = unitAtStart.id;
+    if (!unitAtStart.orderRunning && !unitAtStart.orders.empty()) {
+        const UnitOrder order = unitAtStart.orders.front().command;
+        std::visit([id, &grid](const auto& o) { startOrder(id, o, grid); }, order);
+        if (Unit* unit = getUnitById(id)) unit->orderRunning = true;
+    }
+    Unit* unit = getUnitById(id);
+    if (!unit || !unit->orderRunning || unit->state != UnitState::Idle) return;
+    if (!unit->orders.empty()) unit->orders.pop_front();
+    unit->orderRunning = false;
+}
+
+// ---- The unit step: pick-up, target handling, the swing and its hit ----
+
+static bool hasStepAway(const Unit& unit) { return !unit.waypoints.empty(); }
+
+// Moves the unit's footprint reservation to the sub-tile.
+static void holdSubTile(Unit& unit, V2i sub) {
+    freeTileForUnit(unit.id, unit.type, unit.occupiedSubTile);
+    reserveTilesForUnit(unit.id, unit.type, sub);
+    unit.occupiedSubTile = sub;
+}
+
+static void forgetRoute(Unit& unit) {
+    unit.routeChunked = false;
+    unit.route.clear();
+    unit.routeDestination = {-1, -1};
+}
+
+static StepResult pickUpStep(Unit& unit) {
+    if (!unit.pickUpPending || unit.pickUpItemId == -1) return StepResult::Continue;
+    const std::optional<SDL_FPoint> at =
+        unitHooks.itemOnMap ? unitHooks.itemOnMap(unit.pickUpItemId) : std::optional<SDL_FPoint>();
+    if (!at) {
+        unit.pickUpPending = false;
+        unit.pickUpItemId = -1;
+        return StepResult::EndTick;
+    }
+    const float reach = static_cast<float>(TILE_SIZE) * 0.7f;
+    const float dx = at->x - unit.x;
+    const float dy = at->y - unit.y;
+    if (dx * dx + dy * dy >= reach * reach) return StepResult::Continue;
+    const std::string type = unitHooks.takeItem ? unitHooks.takeItem(unit.id, unit.pickUpItemId) : std::string();
+    unit.pickUpPending = false;
+    unit.pickUpItemId = -1;
+    if (type == "Corpse") unit.speedPerTick /= 2;
+    SDL_Log("Unit %d picked up item!", unit.id);
+    return StepResult::Continue;
+}
+
+static void countTicks(Unit& unit, Grid& grid) {
+    unit.scanCounter += 1;
+    if (unit.state == UnitState::AttackMoving || (unit.state != UnitState::OrderedMove && !unit.mining))
+        autoAttack(unit, grid);
+    if (unit.attackCounter < unit.attackInterval) unit.attackCounter += 1;
+    if (unit.attackAnimating) unit.attackAnimTicks += 1;
+}
+
+// A unit within reach stops walking and holds the sub-tile it stands on.
+static void haltToStrike(Unit& unit) {
+    unit.waypoints.clear();
+    forgetRoute(unit);
+    holdSubTile(unit, worldToSubTile(unit.x, unit.y));
+}
+
+// Sprite metadata of the type; a type without art swings on the defaults.
+static const UnitSpriteMeta& spriteMetaOf(const std::string& type) {
+    static const UnitSpriteMeta defaults;
+    const auto found = unitSprites.find(type);
+    return found == unitSprites.end() ? defaults : found->second;
+}
+
+static void shoot(const Unit& unit, SDL_FPoint targetPos, int targetId) {
+    const float dx = targetPos.x - unit.x;
+    const float dy = targetPos.y - unit.y;
+    const float length = std::sqrt(dx * dx + dy * dy);
+    const SDL_FPoint dir = length < 0.0001f ? SDL_FPoint{0.0f, 0.0f} : SDL_FPoint{dx / length, dy / length};
+    const UnitInfo* info = getUnitInfo(unit.type);
+    launchProjectile(info ? info->projectile : std::string(),
+                     {unit.x - GAME_SPEED * dir.x, unit.y - GAME_SPEED * dir.y}, dir,
+                     static_cast<float>(TILE_SIZE) * GAME_SPEED, unit.id, targetId);
+}
+
+struct AttackSound {
+    const char* type;
+    const char* action;
+    bool positional;
+    int limit;
+};
+
+// The sound of each hit by attacker type; other types strike silently.
+static constexpr AttackSound ATTACK_SOUNDS[] = {
+    {"Catapult", "CatapultFire", true, 1}, {"TrollDestroyer", "ShipAttack", true, 1},
+    {"DeathKnight", "TouchOfDarkness", true, 1}, {"Peon", "Sword", true, 1},
+    {"Grunt", "Sword", true, 1}, {"TrollAxeThrower", "Axe", true, 1},
+    {"Marine", "Shoot", false, 2}, {"FighterJet", "Laser", true, 2},
+    {"Berserker", "Saber", true, 2}, {"Tank", "TankFire", false, 2},
+};
+
+static void playAttackSound(const Unit& unit) {
+    for (const AttackSound& s : ATTACK_SOUNDS) {
+        if (unit.type != s.type) continue;
+        playSound(SoundCategory::UnitAction, s.action, s.positional, unit.x, unit.y, s.limit);
+        return;
+    }
+}
+
+// The hit of a swing: a projectile from a ranged unit, else the blow itself with its splash and freezing slow.
+static void strike(Unit& unit, Attackable& target, SDL_FPoint targetPos, Grid& grid) {
+    if (unit.attackType == AttackType::Ranged && unit.range > 1.0f) {
+        shoot(unit, targetPos, target.id);
+    } else {
+        applyDirectHit(unit, &target, grid);
+        if (target.isUnit() && unit.freezingBullets) scaleMovementSpeed(static_cast<Unit&>(target), 0.5f);
+    }
+    playAttackSound(unit);
+}
+
+// Pursues or strikes the target; ends the tick unless the unit still has to walk.
+static StepResult targetStep(Unit& unit, Grid& grid) {
+    if (!unit.canAttack || unit.isChanneling) return StepResult::EndTick;
+    Attackable* target = getAttackableById(unit.targetId);
+    if (!target) {
+        unit.isAttacking = false;
+        unit.targetId = -1;
+        if (!isHoldingPosition(unit) && unit.state != UnitState::OrderedMove) unit.state = UnitState::Idle;
+        return StepResult::EndTick;
+    }
+    if (!isAttackableInRangeTile(unit, target)) {
+        if (!hasStepAway(unit) && !isHoldingPosition(unit)) attackEnemy(&unit, grid, unit.targetId);
+        return StepResult::Continue;
+    }
+    haltToStrike(unit);
+    const SDL_FPoint targetPos = target->getWorldPos();
+    if (unit.attackCounter >= unit.attackInterval) {
+        unit.attackCounter = 0;
+        unit.isAttacking = true;
+        unit.attackAnimating = true;
+    }
+    const int hitTick = spriteMetaOf(unit.type).projectileSpawnTick;
+    if (hitTick > 0 && hitTick == unit.attackCounter) strike(unit, *target, targetPos, grid);
+    return StepResult::EndTick;
+}
+
+// ---- The unit step: boarding, route chunks, walking, blocking and arrival ----
+
+// The unit stands on the ring the carrier's surrounding sub-tiles draw, or inside it.
+static bool besideCarrier(const Unit& unit, const Unit& carrier) {
+    if (carrier.nearbyTiles.empty()) return false;
+    const V2i s = worldToSubTile(unit.x, unit.y);
+    V2i low = carrier.nearbyTiles.front();
+    V2i high = low;
+    for (const V2i& t : carrier.nearbyTiles) {
+        low = {std::min(low.x, t.x), std::min(low.y, t.y)};
+        high = {std::max(high.x, t.x), std::max(high.y, t.y)};
+    }
+    return s.x >= low.x && s.x <= high.x && s.y >= low.y && s.y <= high.y;
+}
+
+static StepResult boardingStep(Unit& unit, Grid& grid) {
+    if (unit.waitTicks + 1 < BOARD_WAIT_TICKS) {
+        unit.waitTicks += 1;
+        return StepResult::Continue;
+    }
+    unit.waitTicks = 0;
+    Unit* carrier = getUnitById(unit.boardCarrierId);
+    if (!carrier) {
+        unit.boardCarrierId = -1;
+        return StepResult::EndTick;
+    }
+    carrier->computeNearbyTiles();
+    if (besideCarrier(unit, *carrier)) {
+        addUnitToZeppelin(unit);
+        unit.boardCarrierId = -1;
+        // Aboard, the unit walks nowhere and holds no ground.
+        unit.waypoints.clear();
+        return StepResult::EndTick;
+    }
+    walkToTile(unit, worldToSubTile(carrier->x, carrier->y), grid);
+    return StepResult::Continue;
+}
+
+static bool replaceWaypoints(Unit& unit, const std::optional<SubTilePath>& path) {
+    if (!path || path->empty()) return false;
+    setUnitPath(unit, *path);
+    return true;
+}
+
+// The next stretch of a long walk, planned when its current chunk is nearly walked.
+static void planNextChunk(Unit& unit, Grid& grid) {
+    const V2i s = worldToSubTile(unit.x, unit.y);
+    if (manhattan(s, unit.routeDestination) <= 20) {
+        unit.routeChunked = false;
+        const V2i t = findClosestFreeTile(grid, unit.routeDestination, s, unit.walkable, unit.id);
+        replaceWaypoints(unit, astar(grid, s, t, unit.walkable, unit.id, 30));
+        return;
+    }
+    const size_t n = unit.route.size();
+    size_t nearest = 0;
+    int64_t best = 1000000000;
+    for (size_t i = 0; i < n; ++i) {
+        const int64_t d = manhattan(unit.route[i], s);
+        if (d < best) {
+            best = d;
+            nearest = i;
+        }
+    }
+    const V2i goal = n == 0 || nearest + 5 >= n ? unit.routeDestination : unit.route[std::min(nearest + 10, n - 1)];
+    if (replaceWaypoints(unit, astar(grid, s, goal, unit.walkable, unit.id, 30))) {
+        unit.routeChunked = true;
+    } else {
+        unit.routeChunked = false;
+        unit.state = UnitState::Idle;
+    }
+}
+
+static void arrive(Unit& unit) {
+    if (!isHoldingPosition(unit)) unit.state = UnitState::Idle;
+    if (unitHooks.unitArriveScript) unitHooks.unitArriveScript(unit.id);
+}
+
+// The free sub-tile within two of s, on the map and on ground the unit may enter, nearest (Manhattan) to e.
+static std::optional<V2i> sideStepFor(const Unit& unit, const Grid& grid, V2i s, V2i e) {
+    std::optional<V2i> chosen;
+    float best = 99999.0f;
+    for (int dx = -2; dx <= 2; ++dx) {
+        for (int dy = -2; dy <= 2; ++dy) {
+            if (dx == 0 && dy == 0) continue;
+            const V2i c{s.x + dx, s.y + dy};
+            const V2i tile = tileOfSubTile(c);
+            if (!isValidSubTile(c) || isTileReserved(c) != FREE_SUB_TILE) continue;
+            if (!grid.walkable(tile.x, tile.y, unit.walkable)) continue;
+            const float score = static_cast<float>(manhattan(c, e));
+            if (score < best) {
+                best = score;
+                chosen = c;
+            }
+        }
+    }
+    return chosen;
+}
+
+// The third side-step in a row gives way to a breadth-first walk round the obstacle, or ends the walk.
+static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
+    unit.nudgeCount = 0;
+    const V2i t = findClosestFreeTile(grid, e, s, unit.walkable, unit.id);
+    if (replaceWaypoints(unit, simpleBFS(grid, s, t, unit.walkable, unit.id, 50))) {
+        unit.goal = t;
+        return;
+    }
+    unit.waypoints.clear();
+    unit.state = UnitState::Idle;
+    forgetRoute(unit);
+}
+
+static StepResult waitForBlockedWay(Unit& unit, Grid& grid, V2i s) {
+    const V2i e = worldToSubTile(unit.waypoints.back().x, unit.waypoints.back().y);
+    if (manhattan(s, e) <= 5) {
+        unit.waypoints.clear();
+        unit.state = UnitState::Idle;
+        return StepResult::EndTick;
+    }
+    unit.waitTicks += 1;
+    if (unit.waitTicks < BLOCK_WAIT_TICKS) return StepResult::EndTick;
+    unit.nudgeCount += 1;
+    unit.waitTicks = 0;
+    if (unit.nudgeCount > 2) {
+        divert(unit, grid, s, e);
+        return StepResult::EndTick;
+    }
+    if (const std::optional<V2i> step = sideStepFor(unit, grid, s, e))
+        unit.waypoints.insert(unit.waypoints.begin(), subTileWaypoint(*step));
+    return StepResult::EndTick;
+}
+
+// The unit takes the sub-tile of its next waypoint, or waits while another unit holds it.
+static StepResult enterNextSubTile(Unit& unit, Grid& grid, bool checkBlocking) {
+    const V2i s = worldToSubTile(unit.x, unit.y);
+    const V2i n = worldToSubTile(unit.waypoints.front().x, unit.waypoints.front().y);
+    if (n == unit.occupiedSubTile) return StepResult::Continue;
+    const int holder = isTileReserved(n);
+    const bool blocked = holder != unit.id && holder > 0 && checkBlocking && !unit.mining && n != s;
+    if (blocked) return waitForBlockedWay(unit, grid, s);
+    holdSubTile(unit, n);
+    unit.waitTicks = 0;
+    return StepResult::Continue;
+}
+
+// Ground that became impassable ends the walk where the unit stands, instead of a retry every tick.
+static void abandonWalk(Unit& unit) {
+    unit.state = UnitState::Idle;
+    unit.waypoints.clear();
+    forgetRoute(unit);
+    holdSubTile(unit, worldToSubTile(unit.x, unit.y));
+}
+
+static void moveTowardWaypoint(Unit& unit, const Grid& grid) {
+    const float maxX = static_cast<float>(int64_t{MAP_W} * TILE_SIZE) - 0.01f;
+    const float maxY = static_cast<float>(int64_t{MAP_H} * TILE_SIZE) - 0.01f;
+    const SDL_FPoint p{std::clamp(unit.waypoints.front().x, 0.0f, std::max(maxX, 0.0f)),
+                       std::clamp(unit.waypoints.front().y, 0.0f, std::max(maxY, 0.0f))};
+    const V2i tile = worldToTile(p.x, p.y);
+    if (!grid.walkable(tile.x, tile.y, unit.walkable)) {
+        abandonWalk(unit);
+        return;
+    }
+    const float dx = p.x - unit.x;
+    const float dy = p.y - unit.y;
+    const float length = std::sqrt(dx * dx + dy * dy);
+    const float step = static_cast<float>(unit.speedPerTick);
+    if (length < WAYPOINT_EPS || length <= step) {
+        unit.x = p.x;
+        unit.y = p.y;
+        unit.waypoints.erase(unit.waypoints.begin());
+        return;
+    }
+    const float nx = unit.x + dx / length * step;
+    const float ny = unit.y + dy / length * step;
+    if (nx < 0.0f || ny < 0.0f || nx > maxX || ny > maxY) {
+        unit.state = UnitState::Idle;
+        unit.x = std::clamp(nx, 0.0f, std::max(maxX, 0.0f));
+        unit.y = std::clamp(ny, 0.0f, std::max(maxY, 0.0f));
+        unit.waypoints.clear();
+        return;
+    }
+    unit.x = nx;
+    unit.y = ny;
+}
+
+static void walkStep(Unit& unit, Grid& grid, bool checkBlocking) {
+    if (unit.boardCarrierId != -1 && boardingStep(unit, grid) == StepResult::EndTick) return;
+    if (miningSpotStep(unit, grid) == StepResult::EndTick) return;
+    if (unit.routeChunked && unit.waypoints.size() <= 4) planNextChunk(unit, grid);
+    if (unit.waypoints.empty()) {
+        if (!unit.isAttacking) arrive(unit);
+        return;
+    }
+    if (enterNextSubTile(unit, grid, checkBlocking) == StepResult::EndTick) return;
+    moveTowardWaypoint(unit, grid);
+}
+
+void updateUnit(Unit& unit, float, Grid& grid, bool checkBlocking) {
+    if (!unit.onMap) return;
+    if (unit.hp < 1.0f) {
+        unitsToRemove.push_back(unit.id);
+        return;
+    }
+    if (unit.walkingToTraining && unit.waypoints.empty()) unit.walkingToTraining = false;
+    if (pickUpStep(unit) == StepResult::EndTick) return;
+    if (unit.mining && unit.waypoints.empty() && harvestStep(unit, grid) == StepResult::EndTick) return;
+    countTicks(unit, grid);
+    if (unit.targetId != -1 && targetStep(unit, grid) == StepResult::EndTick) return;
+    walkStep(unit, grid, checkBlocking);
+}
+
+// ---- The tick over all units ----
+
+// Where the unit looks: its next waypoint, the tile it channels at, or the target it swings at.
+static std::optional<SDL_FPoint> facingPoint(Unit& unit) {
+    if (!unit.waypoints.empty()) return unit.waypoints.front();
+    const float size = static_cast<float>(TILE_SIZE);
+    if (!unit.isAttacking && unit.isChanneling && !unit.attackAnimating)
+        return SDL_FPoint{static_cast<float>(unit.goal.x) * size, static_cast<float>(unit.goal.y) * size};
+    if (!unit.isAttacking && !unit.attackAnimating) return std::nullopt;
+    if (const Attackable* target = getAttackableById(unit.targetId)) {
+        unit.lastTargetPos = target->getWorldPos();
+        return unit.lastTargetPos;
+    }
+    if (unit.attackAnimating) return unit.lastTargetPos;
+    return std::nullopt;
+}
+
+static void turnTowardGoal(Unit& unit) {
+    const std::optional<SDL_FPoint> p = facingPoint(unit);
+    if (!p) return;
+    const float dx = p->x - unit.x;
+    const float dy = p->y - unit.y;
+    if (dx == 0.0f && dy == 0.0f) return;
+    unit.direction = computeDirection({dx - dy, (dx + dy) * 0.5f}, unit.flip);
+}
+
+// One unit's turn of the tick. Its queued order or behaviour may add units, which moves every unit in memory,
+// so the unit is found again by id after each call.
+static void updateUnitTurn(int id, float dt, Grid& grid) {
+    if (Unit* unit = getUnitById(id)) updateUnitQueueAction(*unit, grid);
+    if (Unit* unit = getUnitById(id)) updateUnitAI(*unit, dt, grid);
+    if (Unit* unit = getUnitById(id)) updateUnit(*unit, dt, grid, true);
+    if (Unit* unit = getUnitById(id); unit && unit->type == "LatchedMine") updateLatchedMine(*unit, grid);
+    Unit* unit = getUnitById(id);
+    if (!unit) return;
+    updateCooldowns(*unit, dt);
+    turnTowardGoal(*unit);
+}
+
+void updateUnits(float dt, Grid& grid) {
+    std::vector<int> ids;
+    ids.reserve(units.size());
+    for (const Unit& u : units) ids.push_back(u.id);
+    std::sort(ids.begin(), ids.end());
+    for (int id : ids) updateUnitTurn(id, dt, grid);
 }

@@ -502,13 +502,6 @@ struct CombatHooks {
 
 extern CombatHooks combatHooks;
 
-// Callees of other parts of the units code, declared with the interfaces their owners give them.
-void autoAttack(Unit& unit, Grid& grid);
-std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
-// Stores the target, sets Attacking and plans a path to a sub-tile round it; false when the target is missing
-// or cannot be reached.
-bool attackEnemy(Unit* unit, Grid& grid, int targetId);
-
 // The one path by which swings, projectiles and mine explosions hurt: armour, the damage text, the alarm,
 // flight or retaliation of a struck unit, hit effects and blood, and a death's consequences and kill credit,
 // processed once per death. A building attacker must have a tower. Armour never turns a hit into healing.
@@ -533,11 +526,6 @@ void collapseBuilding(Building& building, Grid& grid);
 
 // ---- Behaviour hook, idle wandering and latched mines ----
 
-// Spawning, built with the unit tick: a unit of a catalogue type at its owner's side of the map, and a vision dummy
-// that cannot attack. The type must be in the catalogue.
-Unit& spawnUnit(const std::string& type, int playerId);
-Unit& spawnDummy(const std::string& type, int playerId);
-
 // Per-tick values as spawning derives them from the tick length, GAME_SPEED and UNIT_SPEED.
 int attackIntervalFor(float attackSpeed);
 int speedPerTickFor(float movementSpeed);
@@ -556,3 +544,71 @@ void updateLatchedMine(Unit& mine, Grid& grid);
 // Once per mine: every ground and naval unit in range is struck, whoever owns it; then an explosion shows, and
 // the mine leaves the map and is queued for removal.
 void explodeLatchedMine(Unit& mine, Grid& grid);
+
+// ---- Units in motion: spawning, the unit tick, walking and blocking, range and sight, targeting, order queue ----
+
+// What the unit tick needs of subsystems built later. Each stays empty until its owner fills it; an empty hook
+// does nothing (no call sign, no item lies on the map, no script runs).
+struct UnitHooks {
+    // Extraction: a call sign for a new unit.
+    std::function<std::string()> randomNickname;
+    // Extraction items: where the item lies while it lies on the map; nothing for one carried or unknown.
+    std::function<std::optional<SDL_FPoint>(int itemId)> itemOnMap;
+    // Extraction items: the unit takes the item off the map into its pack; answers the item's type.
+    std::function<std::string(int unitId, int itemId)> takeItem;
+    // The mod host: the script's "onUnitArrive" with the unit's id, reporting script errors itself.
+    std::function<void(int unitId)> unitArriveScript;
+};
+
+extern UnitHooks unitHooks;
+
+// Slow, Haste and freezing hits: multiplies the movement speed and re-derives the step walking reads; a unit
+// that can move at all keeps a step of at least 1.
+void scaleMovementSpeed(Unit& unit, float factor);
+
+// A unit at the fixed spawn point of its owner's side: (4.5, 4.5) tiles for the local player, else (15.5, 4.5).
+// No sub-tile is reserved. Null, with one error line, for a type the catalogue lacks.
+Unit* spawnUnit(const std::string& type, int playerId);
+// A vision dummy: 10000 hit points, harmless, never scanning; (4.5, 4.5) tiles for player 1, else (8.5, 4.5).
+Unit* spawnDummy(const std::string& type, int playerId);
+// A unit at the centre of the sub-tile under point (in tiles, fractions allowed), holding its footprint there.
+// -1, with one error line, for a type the catalogue lacks.
+int spawnUnitAt(const std::string& type, int playerId, SDL_FPoint point);
+// Eight birds at random places, drawn from the simple generator; none when the map offers a bird no place.
+void spawnCritters(const Grid& grid);
+
+// Once per tick, before every other update: each unit, in ascending id order, runs its queued order, its
+// behaviour hook, its unit step (and a mine its mine step), counts its cooldowns down and turns toward where it
+// is going. Units added meanwhile are first updated on the next tick.
+void updateUnits(float dt, Grid& grid);
+// One unit's step: death check, pick-up, harvesting, target scan, the swing and its hit, then boarding, route
+// chunks, walking with sub-tile reservation and blocking, and arrival. checkBlocking false walks into sub-tiles
+// other units hold.
+void updateUnit(Unit& unit, float dt, Grid& grid, bool checkBlocking);
+// Starts the front order when none runs; drops it once the unit is Idle again.
+void updateUnitQueueAction(Unit& unit, Grid& grid);
+
+// The periodic scan of a unit that is not under a plain move order: the nearest enemy in sight, enemy workers
+// before other units and units before buildings, ties to the lower id. A held unit records its target only.
+void autoAttack(Unit& unit, Grid& grid);
+// Stores the target, sets Attacking and plans a path to a sub-tile within reach of it; false when the target is
+// missing (nothing changed) or unreachable (the target and state stay set).
+bool attackEnemy(Unit* unit, Grid& grid, int targetId);
+
+// Euclidean distance between two grid points.
+float distance(const V2i& a, const V2i& b);
+// The units, in the order of units, whose truncated world position lies within radius (world units) of centre.
+// The pointers last until units next changes.
+std::vector<Unit*> getUnitsInRange(const V2i& centre, int radius);
+// The units standing on the tiles, in the order of units; a unit is listed once per matching entry.
+std::vector<Unit*> getUnitsInTiles(const std::vector<V2i>& tiles, int);
+// Within radius x sqrt(2) world units of p: a unit's position, or the nearest point of a building's footprint.
+bool isAttackableInRange(const SDL_FPoint& p, const Attackable* target, float radius);
+// Within the unit's attack range, measured in sub-tiles (Chebyshev); range 1.0 reaches 4 sub-tiles.
+bool isAttackableInRangeTile(const Unit& unit, const Attackable* target);
+// No Wall tile on the grid line from the tile of a up to (not including) the tile of b.
+bool hasLineOfSight(const SDL_FPoint& a, const SDL_FPoint& b, const Grid& grid);
+// The sprite facing row 0 (up) to 4 (down) for a screen-space direction; the left-hand rows are mirrored.
+int computeDirection(const SDL_FPoint& screenVector, bool& flip);
+// The terrain height under the unit in height levels, sloped across ramps and the flat halves beside them.
+float getUnitVisualHeight(const Unit& unit);

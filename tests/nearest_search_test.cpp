@@ -55,12 +55,11 @@ struct NearestSearch : StaticWorld {
         return o.id;
     }
 
-    // A unit standing at the centre of a sub-tile, listed for its owner.
+    // A unit standing at the centre of a sub-tile; storing it lists it for its owner.
     static Unit& addUnitAt(int playerId, V2i sub) {
         Unit u = newUnitFromInfo(unitInfo.at("Footman"), nextAttackableId++, playerId);
         u.x = static_cast<float>(sub.x) * 35.0f + 17.5f;
         u.y = static_cast<float>(sub.y) * 35.0f + 17.5f;
-        if (Player* p = getPlayerById(playerId)) p->unitIds.push_back(u.id);
         return addUnit(u);
     }
 };

@@ -9,23 +9,6 @@
 
 #include "spell_world.h"
 
-// Stand-ins for the spawn functions of the unit tick, whose owner has not landed yet. They are weak, so the real
-// definitions replace them as soon as they are linked in; delete them then. The tests hold with the real ones too.
-__attribute__((weak)) Unit& spawnUnit(const std::string& type, int playerId) {
-    Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, playerId);
-    const float tile = static_cast<float>(TILE_SIZE);
-    u.x = (playerId == Player::myStaticId ? 4.5f : 15.5f) * tile;
-    u.y = 4.5f * tile;
-    return addUnit(u);
-}
-__attribute__((weak)) Unit& spawnDummy(const std::string& type, int playerId) {
-    Unit& u = spawnUnit(type, playerId);
-    u.hp = u.maxHp = 10000.0f;
-    u.damage = 0;
-    u.canAttack = false;
-    return u;
-}
-
 namespace {
 
 using SpellEffects = SpellWorld;

@@ -1,0 +1,138 @@
+// The unit tick on the 128 by 128 tile map "highlands": many units walking, and two armies fighting.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "buildings.h"
+#include "config.h"
+#include "lockstep.h"
+#include "map.h"
+#include "player.h"
+#include "projectiles.h"
+#include "units.h"
+
+namespace {
+
+constexpr int TICKS = 1875;  // thirty seconds of play per measured run
+constexpr int WALKERS = 1;
+constexpr int ATTACKERS = 2;
+
+void loadHighlands() {
+    TILE_SIZE = 140;
+    SUBDIVISIONS = 4;
+    SUB_TILE_SIZE = 35;
+    GAME_SPEED = 1.0f;
+    UNIT_SPEED = 200.0f;
+    WAYPOINT_EPS = 6.0f;
+    mapData = loadMapFromFile(CORVALE_SOURCE_DIR "/maps/highlands.map");
+    grid = buildGrid();
+    Neighbors = neighbors8;
+}
+
+UnitInfo soldierType() {
+    UnitInfo info;
+    info.type = "Soldier";
+    info.attackType = AttackType::Melee;
+    info.hp = 60;
+    info.damage = 6;
+    info.sight = 6;
+    info.attackTargets = ATTACK_TARGET_GROUND;
+    return info;
+}
+
+// An empty world on the loaded map: no units, nothing reserved, two players.
+void resetWorld() {
+    units.clear();
+    unitIdToIndex.clear();
+    unitsToRemove.clear();
+    unitOccupancyRegistry.clear();
+    reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
+    projectiles.clear();
+    floatingTexts.clear();
+    deadUnits.clear();
+    lockstep.pendingCommands.clear();
+    resetAttackableIds();
+    players.clear();
+    for (int id : {WALKERS, ATTACKERS}) players.push_back(std::make_unique<Player>(id, "p", "human", false));
+    Player::myStaticId = WALKERS;
+    unitInfo.clear();
+    unitInfo["Soldier"] = soldierType();
+}
+
+bool walkable(V2i sub) { return grid.walkable(sub.x / 4, sub.y / 4, Tile::Grass); }
+
+// A free, walkable sub-tile drawn from the rectangle of tiles.
+V2i drawSubTile(std::mt19937& rng, int x0, int x1, int y0, int y1) {
+    std::uniform_int_distribution<int> x(x0 * 4, x1 * 4 - 1);
+    std::uniform_int_distribution<int> y(y0 * 4, y1 * 4 - 1);
+    for (;;) {
+        const V2i sub{x(rng), y(rng)};
+        if (walkable(sub) && isSubTileReserved(sub) == FREE_SUB_TILE) return sub;
+    }
+}
+
+int placeSoldier(int owner, V2i sub) {
+    return spawnUnitAt("Soldier", owner, {static_cast<float>(sub.x) / 4.0f, static_cast<float>(sub.y) / 4.0f});
+}
+
+void runTicks(benchmark::State& state) {
+    for (int t = 0; t < TICKS; ++t) {
+        updateUnits(TURN_LENGTH, grid);
+        processUnitRemovals(grid);
+    }
+    // What the run came to: the units still standing and the hit points they have lost.
+    float lost = 0.0f;
+    for (const Unit& u : units) lost += u.maxHp - u.hp;
+    state.counters["units_left"] = static_cast<double>(units.size());
+    state.counters["hp_lost"] = lost;
+}
+
+// Units of one side cross the map from west to east: walking, reserving and blocking, with nothing to fight.
+void BM_UnitsWalking(benchmark::State& state) {
+    loadHighlands();
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetWorld();
+        std::mt19937 rng(7);
+        std::vector<int> ids;
+        for (int i = 0; i < count; ++i) ids.push_back(placeSoldier(WALKERS, drawSubTile(rng, 2, 30, 2, 126)));
+        for (int id : ids) walkToTile(*getUnitById(id), drawSubTile(rng, 98, 126, 2, 126), grid);
+        state.ResumeTiming();
+        runTicks(state);
+    }
+    state.SetItemsProcessed(state.iterations() * TICKS);
+}
+
+// Two armies attack-move into each other across the middle of the map: scans, pursuit, swings and deaths.
+void BM_UnitsFighting(benchmark::State& state) {
+    loadHighlands();
+    const int perSide = static_cast<int>(state.range(0)) / 2;
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetWorld();
+        std::mt19937 rng(11);
+        for (int i = 0; i < perSide; ++i) {
+            for (int side : {WALKERS, ATTACKERS}) {
+                const int x0 = side == WALKERS ? 48 : 68;
+                const int id = placeSoldier(side, drawSubTile(rng, x0, x0 + 12, 40, 88));
+                const V2i goal = drawSubTile(rng, 116 - x0, 128 - x0, 40, 88);
+                UnitCommandAction order;
+                order.type = CommandType::AttackMove;
+                order.command = AttackMove{id, goal.x, goal.y, false};
+                getUnitById(id)->orders.push_back(std::move(order));
+            }
+        }
+        state.ResumeTiming();
+        runTicks(state);
+    }
+    state.SetItemsProcessed(state.iterations() * TICKS);
+}
+
+}  // namespace
+
+BENCHMARK(BM_UnitsWalking)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnitsFighting)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
