@@ -33,6 +33,7 @@ void seedSessionGenerators() {
 
 void simulateTick(Grid& grid) {
     const float dt = lockstep.tickSeconds;
+    updateUnits(dt, grid);
     updateBuildings(dt, grid);
     updateConstructionBuildings(dt, grid);
     updateProjectiles(dt, grid);
