@@ -192,8 +192,9 @@ inline bool startBattle(int perSide, Script& script) {
     addPlayer(1, "Blue", "human", false);
     addPlayer(2, "Red", "vohmathal", false);
     if (!buildMapWorld(mapPath(MAP_FILE))) return false;
-    const V2i blue{MAP_W * 2 / 5, MAP_H / 2};
-    const V2i red{MAP_W * 3 / 5, MAP_H / 2};
+    // On the open ground north of the plateau in the middle of the map.
+    const V2i blue{MAP_W * 3 / 8, MAP_H * 3 / 8};
+    const V2i red{MAP_W * 5 / 8, MAP_H * 3 / 8};
     const std::vector<int> blueArmy = placeArmy(1, "Marine", blue, perSide);
     const std::vector<int> redArmy = placeArmy(2, "Grunt", red, perSide);
     script = [=](int turn) {
