@@ -2776,7 +2776,8 @@ static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
 
 static StepResult waitForBlockedWay(Unit& unit, Grid& grid, V2i s) {
     const V2i e = worldToSubTile(unit.waypoints.back().x, unit.waypoints.back().y);
-    if (manhattan(s, e) <= 5) {
+    // A builder that stopped short would leave its paid site stalled for good, so it works its way round instead.
+    if (manhattan(s, e) <= 5 && !unit.constructing) {
         unit.waypoints.clear();
         unit.state = UnitState::Idle;
         return StepResult::EndTick;

@@ -11,6 +11,7 @@
 #include "../tools/headless_session.h"
 #include "catalogue_support.h"
 #include "config.h"
+#include "configuration_snapshot.h"
 #include "game_state.h"
 #include "lockstep.h"
 #include "player.h"
@@ -19,20 +20,6 @@
 using nlohmann::json;
 
 namespace {
-
-auto configurationTuple() {
-    return std::tie(DEBUG_MODE, GOD_MODE, AI, MODS, MAP_W, MAP_H, TILE_SIZE, MAP_FILE, GAME_SPEED, UNIT_SPEED,
-                    CRYSTAL_MINING_TIME, AMBER_OIL_MINING_TIME, WAYPOINT_EPS, CANCEL_BUILDING_PERCENTAGE_LOSS,
-                    FULLSCREEN, FOG, MUSIC, SOUNDS, HUD_SIZE, MINIMAP_SIZE, ANTI_ALIASING, LOGS, DRAW_DEBUG_TILES,
-                    SUB_TILE_SIZE, CRYSTAL_MINING_TICKS, AMBER_OIL_MINING_TICKS);
-}
-
-template <class... T>
-std::tuple<std::decay_t<T>...> valuesOf(const std::tuple<T...>& refs) {
-    return refs;
-}
-
-using Configuration = decltype(valuesOf(configurationTuple()));
 
 struct ReplayLoading : ::testing::Test {
     void SetUp() override {
@@ -257,12 +244,6 @@ TEST_F(ReplayLoading, TicksThatDoNotAscendEndTheTurns) {
 // ---- A scripted game, logged and replayed ----
 
 namespace {
-
-auto everyConfigurationValue() {
-    return std::tuple_cat(configurationTuple(), std::tie(SUBDIVISIONS, UNDER_ATTACK_COOLDOWN, VERSION, basePath));
-}
-
-using EveryConfigurationValue = decltype(valuesOf(everyConfigurationValue()));
 
 // The shipped catalogue and "maps/fight.map" with a human and a vohmathal base, as a session starts them.
 struct ScriptedGame : ::testing::Test {

@@ -1,6 +1,8 @@
 // Units in motion: walking waypoints with sub-tile reservations, blocking, side-steps, diverts, chunks, boarding.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "motion_world.h"
 
 namespace {
@@ -103,6 +105,22 @@ TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsAtOnce) {
     EXPECT_TRUE(unit(a).waypoints.empty());
     EXPECT_EQ(unit(a).state, UnitState::Idle);
     EXPECT_EQ(unit(a).waitTicks, 0);
+}
+
+TEST_F(UnitMotion, ABuilderBlockedNearItsSiteWorksItsWayRoundInsteadOfStopping) {
+    const int b = place("Footman", LOCAL, {14, 10});
+    const int a = place("Peon", LOCAL, {10, 10});
+    unit(a).constructing = true;
+    walkRow(a, 16);
+    run(1 + 3 * 11);
+    ASSERT_EQ(subTileOf(a), (V2i{13, 10}));
+    tick();
+    EXPECT_FALSE(unit(a).waypoints.empty());
+    EXPECT_EQ(unit(a).waitTicks, 1) << "it waits as any blocked unit far from its goal does";
+    run(300);
+    EXPECT_EQ(subTileOf(a).x, 16) << "past the unit in its way, beside or on its goal";
+    EXPECT_LE(std::abs(subTileOf(a).y - 10), 1);
+    EXPECT_EQ(subTileOf(b), (V2i{14, 10}));
 }
 
 TEST_F(UnitMotion, AHarvesterWalksThroughHeldSubTilesWithoutWaiting) {
