@@ -56,9 +56,11 @@ constexpr auto recordFields<MineCommand> =
     std::make_tuple(field("unitId", &MineCommand::unitId), field("targetX", &MineCommand::targetX),
                     field("targetY", &MineCommand::targetY), field("mapObjectId", &MineCommand::mapObjectId));
 template <>
-constexpr auto recordFields<PlaceBuildingDownCommand> = std::make_tuple(
-    field("buildingType", &PlaceBuildingDownCommand::buildingType), field("targetX", &PlaceBuildingDownCommand::targetX),
-    field("targetY", &PlaceBuildingDownCommand::targetY), field("unitId", &PlaceBuildingDownCommand::unitId));
+constexpr auto recordFields<PlaceBuildingDownCommand> =
+    std::make_tuple(field("buildingType", &PlaceBuildingDownCommand::buildingType),
+                    field("targetX", &PlaceBuildingDownCommand::targetX),
+                    field("targetY", &PlaceBuildingDownCommand::targetY),
+                    field("unitId", &PlaceBuildingDownCommand::unitId));
 template <>
 constexpr auto recordFields<TrainUnitCommand> =
     std::make_tuple(field("buildingId", &TrainUnitCommand::buildingId), field("unitType", &TrainUnitCommand::unitType));
@@ -82,13 +84,15 @@ constexpr auto recordFields<CastSpellCommand> = std::make_tuple(
     field("spell", &CastSpellCommand::spell), field("shiftHeld", &CastSpellCommand::shiftHeld));
 template <>
 constexpr auto recordFields<StopProductionCommand> =
-    std::make_tuple(field("buildingId", &StopProductionCommand::buildingId), field("index", &StopProductionCommand::index));
+    std::make_tuple(field("buildingId", &StopProductionCommand::buildingId),
+                    field("index", &StopProductionCommand::index));
 template <>
 constexpr auto recordFields<StopConstructionCommand> =
     std::make_tuple(field("buildingId", &StopConstructionCommand::buildingId));
 template <>
-constexpr auto recordFields<ResearchUpgradeCommand> = std::make_tuple(
-    field("buildingId", &ResearchUpgradeCommand::buildingId), field("upgradeType", &ResearchUpgradeCommand::upgradeType));
+constexpr auto recordFields<ResearchUpgradeCommand> =
+    std::make_tuple(field("buildingId", &ResearchUpgradeCommand::buildingId),
+                    field("upgradeType", &ResearchUpgradeCommand::upgradeType));
 template <>
 constexpr auto recordFields<ChatMessageCommand> = std::make_tuple(field("message", &ChatMessageCommand::message));
 template <>
