@@ -27,7 +27,7 @@ bool loadShippedContent() {
 
 bool startBattle(benchmark::State& state, int perSide) {
     headless::Script script;
-    headless::resetWorld();
+    reset_game_state();
     if (!loadShippedContent() || !headless::startBattle(perSide, script)) {
         state.SkipWithError("the battle could not be set up");
         return false;
@@ -57,7 +57,7 @@ void BM_EconomyTick(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         headless::Script script;
-        headless::resetWorld();
+        reset_game_state();
         const bool ready = loadShippedContent() && headless::startEconomy(script);
         state.ResumeTiming();
         if (!ready) {

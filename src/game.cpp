@@ -1,5 +1,5 @@
 // The game session: the simulation tick and the step that runs one turn of it, the random generators the
-// simulation draws from, and the world checksum.
+// simulation draws from, the world checksum and the session tear-down.
 #include "game.h"
 
 #include <algorithm>
@@ -14,7 +14,12 @@
 
 #include "activity.h"
 #include "buildings.h"
+#include "config.h"
 #include "construction-manager.h"
+#include "decorations.h"
+#include "effect_grid.h"
+#include "extraction.h"
+#include "game_commands.h"
 #include "lockstep.h"
 #include "map_objects.h"
 #include "player.h"
@@ -23,6 +28,7 @@
 #include "spells.h"
 #include "trainings.h"
 #include "units.h"
+#include "upgrades.h"
 
 std::mt19937 rng;
 
@@ -286,4 +292,55 @@ uint64_t worldChecksum() {
     WorldHash h;
     for (ChecksumSection section : checksumSections) section(h);
     return h.value();
+}
+
+void sizeWorldGrids() {
+    reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
+    initSpatialGrid();
+    effectGrid = EffectGrid(MAP_W, MAP_H);
+}
+
+void reset_game_state() {
+    units.clear();
+    unitIdToIndex.clear();
+    clearUnitSelection();
+    unitsToRemove.clear();
+    deadUnits.clear();
+    floatingTexts.clear();
+    buildings.clear();
+    buildingIdToIndex.clear();
+    tileToBuildings.clear();
+    clearBuildingSelection();
+    buildingsToRemove.clear();
+    towers.clear();
+    mapObjects.clear();
+    mapObjectIdToIndex.clear();
+    objectGrid.clear();
+    tileToMapObjects.clear();
+    mapObjectsToRemove.clear();
+    clearMapObjectSelection();
+    nextMapObjectId = 0;
+    decorations.clear();
+    items_map.clear();
+    projectiles.clear();
+    projectileHits.clear();
+    active_special_effects.clear();
+    clearActiveSpells();
+    zeppelinCargo.clear();
+    miningOccupancy.clear();
+    resetUnderAttackAlarms();
+    activityQueue.clear();
+    resetConstructionManager();
+    resetResearch();
+    global_man_power = 0;
+    neutralCivilianIds.clear();
+    reservedTiles.clear();
+    unitOccupancyRegistry.clear();
+    players.clear();
+    playerToTeamPalette.clear();
+    resetAttackableIds();
+    lockstep = LockstepManager{};
+    paused = false;
+    replayTurns.clear();
+    replayTurnIndex = 0;
 }

@@ -1,5 +1,5 @@
 // The game session: the simulation tick and the step that runs one turn of it, the random generators the
-// simulation draws from, and the world checksum.
+// simulation draws from, the world checksum and the session tear-down.
 #pragma once
 
 #include <cstdint>
@@ -25,3 +25,10 @@ void advanceOneTurn(Grid& grid);
 
 // A hash over the state the tick changes: equal commands from an equal start give equal checksums, tick by tick.
 uint64_t worldChecksum();
+
+// The grids laid over the map (sub-tile reservations, spatial sectors, effects), sized for MAP_W by MAP_H, empty.
+void sizeWorldGrids();
+
+// Session end: empties the world a match builds and plays, restarts ids, the lockstep and the replay, and lists no
+// player; the catalogues and the configuration stay.
+void reset_game_state();

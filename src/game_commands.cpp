@@ -14,7 +14,6 @@
 #include "config.h"
 #include "construction-manager.h"
 #include "extraction.h"
-#include "game.h"
 #include "lockstep.h"
 #include "map.h"
 #include "map_objects.h"
@@ -207,14 +206,12 @@ bool handleCarrierDropOff(const CarrierDropOffCommand& c, OrderContext&) {
     return removeUnitFromZeppelin(*carrier, c.unitId) != nullptr;
 }
 
-// A Self spell takes effect at once. A refused cast changes nothing, so the spell took effect exactly when the
-// world changed, and only then does its cooldown start.
+// A Self spell takes effect at once; its cooldown starts only when the effect carried the cast out.
 bool castSelfSpell(const CastSpellCommand& c, const SpellInfo& spell) {
     Unit* caster = getUnitById(c.unitId);
     if (caster->cooldowns[c.spell] > 0.0f) return false;
-    const uint64_t before = worldChecksum();
-    spell.effect(SpellContext{c.unitId, c.targetId, {static_cast<float>(c.targetX), static_cast<float>(c.targetY)}});
-    if (worldChecksum() == before) return false;
+    const SpellContext cast{c.unitId, c.targetId, {static_cast<float>(c.targetX), static_cast<float>(c.targetY)}};
+    if (!spell.effect || !spell.effect(cast)) return false;
     // The effect may have added units, so the caster is looked up again.
     if (Unit* after = getUnitById(c.unitId)) after->cooldowns[c.spell] = spell.cooldown;
     return true;

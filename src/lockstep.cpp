@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <tuple>
+#include <type_traits>
 #include <variant>
 
 #include <SDL2/SDL.h>
@@ -28,45 +30,95 @@ int replayTurnIndex = 0;
 
 namespace {
 
+// One key of an order record and the member it holds.
+template <class Record, class T>
+struct Field {
+    const char* key;
+    T Record::*member;
+};
+
+template <class Record, class T>
+constexpr Field<Record, T> field(const char* key, T Record::*member) {
+    return {key, member};
+}
+
+// The keys of each order record, in the order a reader checks them; records not listed carry no data.
+template <class Record>
+constexpr auto recordFields = std::tuple<>{};
+template <>
+constexpr auto recordFields<MoveCommand> =
+    std::make_tuple(field("unitIds", &MoveCommand::unitIds), field("x", &MoveCommand::x), field("y", &MoveCommand::y),
+                    field("shiftHeld", &MoveCommand::shiftHeld));
+template <>
+constexpr auto recordFields<SpawnCommand> = std::make_tuple(field("unitType", &SpawnCommand::unitType));
+template <>
+constexpr auto recordFields<MineCommand> =
+    std::make_tuple(field("unitId", &MineCommand::unitId), field("targetX", &MineCommand::targetX),
+                    field("targetY", &MineCommand::targetY), field("mapObjectId", &MineCommand::mapObjectId));
+template <>
+constexpr auto recordFields<PlaceBuildingDownCommand> =
+    std::make_tuple(field("buildingType", &PlaceBuildingDownCommand::buildingType),
+                    field("targetX", &PlaceBuildingDownCommand::targetX),
+                    field("targetY", &PlaceBuildingDownCommand::targetY),
+                    field("unitId", &PlaceBuildingDownCommand::unitId));
+template <>
+constexpr auto recordFields<TrainUnitCommand> =
+    std::make_tuple(field("buildingId", &TrainUnitCommand::buildingId), field("unitType", &TrainUnitCommand::unitType));
+template <>
+constexpr auto recordFields<AttackCommand> =
+    std::make_tuple(field("unitId", &AttackCommand::unitId), field("targetId", &AttackCommand::targetId));
+template <>
+constexpr auto recordFields<SetRallyPointCommand> =
+    std::make_tuple(field("buildingId", &SetRallyPointCommand::buildingId),
+                    field("targetX", &SetRallyPointCommand::targetX), field("targetY", &SetRallyPointCommand::targetY));
+template <>
+constexpr auto recordFields<CarrierPickUpCommand> = std::make_tuple(
+    field("unitId", &CarrierPickUpCommand::unitId), field("carrierId", &CarrierPickUpCommand::carrierId));
+template <>
+constexpr auto recordFields<CarrierDropOffCommand> = std::make_tuple(
+    field("unitId", &CarrierDropOffCommand::unitId), field("carrierId", &CarrierDropOffCommand::carrierId));
+template <>
+constexpr auto recordFields<CastSpellCommand> = std::make_tuple(
+    field("unitId", &CastSpellCommand::unitId), field("targetId", &CastSpellCommand::targetId),
+    field("targetX", &CastSpellCommand::targetX), field("targetY", &CastSpellCommand::targetY),
+    field("spell", &CastSpellCommand::spell), field("shiftHeld", &CastSpellCommand::shiftHeld));
+template <>
+constexpr auto recordFields<StopProductionCommand> =
+    std::make_tuple(field("buildingId", &StopProductionCommand::buildingId),
+                    field("index", &StopProductionCommand::index));
+template <>
+constexpr auto recordFields<StopConstructionCommand> =
+    std::make_tuple(field("buildingId", &StopConstructionCommand::buildingId));
+template <>
+constexpr auto recordFields<ResearchUpgradeCommand> =
+    std::make_tuple(field("buildingId", &ResearchUpgradeCommand::buildingId),
+                    field("upgradeType", &ResearchUpgradeCommand::upgradeType));
+template <>
+constexpr auto recordFields<ChatMessageCommand> = std::make_tuple(field("message", &ChatMessageCommand::message));
+template <>
+constexpr auto recordFields<AttackMove> =
+    std::make_tuple(field("unitId", &AttackMove::unitId), field("x", &AttackMove::x), field("y", &AttackMove::y),
+                    field("shiftHeld", &AttackMove::shiftHeld));
+template <>
+constexpr auto recordFields<PickUpCommand> =
+    std::make_tuple(field("unitId", &PickUpCommand::unitId), field("itemId", &PickUpCommand::itemId));
+template <>
+constexpr auto recordFields<PauseGameCommand> = std::make_tuple(field("timestamp", &PauseGameCommand::timestamp));
+template <>
+constexpr auto recordFields<ResumeGameCommand> = std::make_tuple(field("timestamp", &ResumeGameCommand::timestamp));
+
+// A record's data: its fields as an object, or null for a record without any.
 struct DataWriter {
-    json operator()(const std::monostate&) const { return nullptr; }
-    json operator()(const PingCommand&) const { return nullptr; }
-    json operator()(const PongCommand&) const { return nullptr; }
-    json operator()(const MoveCommand& c) const {
-        return {{"unitIds", c.unitIds}, {"x", c.x}, {"y", c.y}, {"shiftHeld", c.shiftHeld}};
+    template <class Record>
+    json operator()(const Record& c) const {
+        if constexpr (std::tuple_size_v<std::decay_t<decltype(recordFields<Record>)>> == 0) {
+            return nullptr;
+        } else {
+            json data = json::object();
+            std::apply([&](const auto&... f) { ((data[f.key] = c.*f.member), ...); }, recordFields<Record>);
+            return data;
+        }
     }
-    json operator()(const SpawnCommand& c) const { return {{"unitType", c.unitType}}; }
-    json operator()(const MineCommand& c) const {
-        return {{"unitId", c.unitId}, {"targetX", c.targetX}, {"targetY", c.targetY}, {"mapObjectId", c.mapObjectId}};
-    }
-    json operator()(const PlaceBuildingDownCommand& c) const {
-        return {{"buildingType", c.buildingType}, {"targetX", c.targetX}, {"targetY", c.targetY}, {"unitId", c.unitId}};
-    }
-    json operator()(const TrainUnitCommand& c) const {
-        return {{"buildingId", c.buildingId}, {"unitType", c.unitType}};
-    }
-    json operator()(const AttackCommand& c) const { return {{"unitId", c.unitId}, {"targetId", c.targetId}}; }
-    json operator()(const SetRallyPointCommand& c) const {
-        return {{"buildingId", c.buildingId}, {"targetX", c.targetX}, {"targetY", c.targetY}};
-    }
-    json operator()(const CarrierPickUpCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
-    json operator()(const CarrierDropOffCommand& c) const { return {{"unitId", c.unitId}, {"carrierId", c.carrierId}}; }
-    json operator()(const CastSpellCommand& c) const {
-        return {{"unitId", c.unitId},   {"targetId", c.targetId}, {"targetX", c.targetX},
-                {"targetY", c.targetY}, {"spell", c.spell},       {"shiftHeld", c.shiftHeld}};
-    }
-    json operator()(const StopProductionCommand& c) const { return {{"buildingId", c.buildingId}, {"index", c.index}}; }
-    json operator()(const StopConstructionCommand& c) const { return {{"buildingId", c.buildingId}}; }
-    json operator()(const ResearchUpgradeCommand& c) const {
-        return {{"buildingId", c.buildingId}, {"upgradeType", c.upgradeType}};
-    }
-    json operator()(const ChatMessageCommand& c) const { return {{"message", c.message}}; }
-    json operator()(const AttackMove& c) const {
-        return {{"unitId", c.unitId}, {"x", c.x}, {"y", c.y}, {"shiftHeld", c.shiftHeld}};
-    }
-    json operator()(const PickUpCommand& c) const { return {{"unitId", c.unitId}, {"itemId", c.itemId}}; }
-    json operator()(const PauseGameCommand& c) const { return {{"timestamp", c.timestamp}}; }
-    json operator()(const ResumeGameCommand& c) const { return {{"timestamp", c.timestamp}}; }
 };
 
 void reportStreamState(const std::ostream& out) {
@@ -158,115 +210,15 @@ private:
     std::string error_;
 };
 
-CommandPayload readMove(FieldReader& r) {
-    MoveCommand c;
-    c.unitIds = r.ids("unitIds");
-    c.x = r.integer("x");
-    c.y = r.integer("y");
-    c.shiftHeld = r.flag("shiftHeld");
-    return c;
-}
+void readField(FieldReader& r, const char* key, int& value) { value = r.integer(key); }
+void readField(FieldReader& r, const char* key, std::string& value) { value = r.text(key); }
+void readField(FieldReader& r, const char* key, bool& value) { value = r.flag(key); }
+void readField(FieldReader& r, const char* key, std::vector<int>& value) { value = r.ids(key); }
 
-CommandPayload readSpawn(FieldReader& r) { return SpawnCommand{r.text("unitType")}; }
-
-CommandPayload readMine(FieldReader& r) {
-    MineCommand c;
-    c.unitId = r.integer("unitId");
-    c.targetX = r.integer("targetX");
-    c.targetY = r.integer("targetY");
-    c.mapObjectId = r.integer("mapObjectId");
-    return c;
-}
-
-CommandPayload readPlaceBuilding(FieldReader& r) {
-    PlaceBuildingDownCommand c;
-    c.buildingType = r.text("buildingType");
-    c.targetX = r.integer("targetX");
-    c.targetY = r.integer("targetY");
-    c.unitId = r.integer("unitId");
-    return c;
-}
-
-CommandPayload readTrainUnit(FieldReader& r) {
-    TrainUnitCommand c;
-    c.buildingId = r.integer("buildingId");
-    c.unitType = r.text("unitType");
-    return c;
-}
-
-CommandPayload readAttack(FieldReader& r) {
-    AttackCommand c;
-    c.unitId = r.integer("unitId");
-    c.targetId = r.integer("targetId");
-    return c;
-}
-
-CommandPayload readRallyPoint(FieldReader& r) {
-    SetRallyPointCommand c;
-    c.buildingId = r.integer("buildingId");
-    c.targetX = r.integer("targetX");
-    c.targetY = r.integer("targetY");
-    return c;
-}
-
-CommandPayload readCarrierPickUp(FieldReader& r) {
-    CarrierPickUpCommand c;
-    c.unitId = r.integer("unitId");
-    c.carrierId = r.integer("carrierId");
-    return c;
-}
-
-CommandPayload readCarrierDropOff(FieldReader& r) {
-    CarrierDropOffCommand c;
-    c.unitId = r.integer("unitId");
-    c.carrierId = r.integer("carrierId");
-    return c;
-}
-
-CommandPayload readCastSpell(FieldReader& r) {
-    CastSpellCommand c;
-    c.unitId = r.integer("unitId");
-    c.targetId = r.integer("targetId");
-    c.targetX = r.integer("targetX");
-    c.targetY = r.integer("targetY");
-    c.spell = r.text("spell");
-    c.shiftHeld = r.flag("shiftHeld");
-    return c;
-}
-
-CommandPayload readStopProduction(FieldReader& r) {
-    StopProductionCommand c;
-    c.buildingId = r.integer("buildingId");
-    c.index = r.integer("index");
-    return c;
-}
-
-CommandPayload readStopConstruction(FieldReader& r) { return StopConstructionCommand{r.integer("buildingId")}; }
-
-CommandPayload readResearch(FieldReader& r) {
-    ResearchUpgradeCommand c;
-    c.buildingId = r.integer("buildingId");
-    c.upgradeType = r.text("upgradeType");
-    return c;
-}
-
-CommandPayload readChat(FieldReader& r) { return ChatMessageCommand{r.text("message")}; }
-CommandPayload readPause(FieldReader& r) { return PauseGameCommand{r.integer("timestamp")}; }
-CommandPayload readResume(FieldReader& r) { return ResumeGameCommand{r.integer("timestamp")}; }
-
-CommandPayload readAttackMove(FieldReader& r) {
-    AttackMove c;
-    c.unitId = r.integer("unitId");
-    c.x = r.integer("x");
-    c.y = r.integer("y");
-    c.shiftHeld = r.flag("shiftHeld");
-    return c;
-}
-
-CommandPayload readPickUp(FieldReader& r) {
-    PickUpCommand c;
-    c.unitId = r.integer("unitId");
-    c.itemId = r.integer("itemId");
+template <class Record>
+CommandPayload readRecord(FieldReader& r) {
+    Record c;
+    std::apply([&](const auto&... f) { (readField(r, f.key, c.*f.member), ...); }, recordFields<Record>);
     return c;
 }
 
@@ -274,26 +226,26 @@ using PayloadReader = CommandPayload (*)(FieldReader&);
 
 // Indexed by the command's type code; null where the code carries no order record (Ping, Pong).
 constexpr PayloadReader payloadReaders[] = {
-    readMove,
-    readSpawn,
-    readMine,
-    readPlaceBuilding,
-    readTrainUnit,
-    readAttack,
-    readRallyPoint,
-    readCarrierPickUp,
-    readCarrierDropOff,
-    readCastSpell,
-    readStopProduction,
-    readStopConstruction,
-    readResearch,
-    readChat,
-    readPause,
-    readResume,
+    readRecord<MoveCommand>,
+    readRecord<SpawnCommand>,
+    readRecord<MineCommand>,
+    readRecord<PlaceBuildingDownCommand>,
+    readRecord<TrainUnitCommand>,
+    readRecord<AttackCommand>,
+    readRecord<SetRallyPointCommand>,
+    readRecord<CarrierPickUpCommand>,
+    readRecord<CarrierDropOffCommand>,
+    readRecord<CastSpellCommand>,
+    readRecord<StopProductionCommand>,
+    readRecord<StopConstructionCommand>,
+    readRecord<ResearchUpgradeCommand>,
+    readRecord<ChatMessageCommand>,
+    readRecord<PauseGameCommand>,
+    readRecord<ResumeGameCommand>,
     nullptr,
     nullptr,
-    readAttackMove,
-    readPickUp,
+    readRecord<AttackMove>,
+    readRecord<PickUpCommand>,
 };
 
 // Where the next line begins, or nothing when the stream cannot tell.

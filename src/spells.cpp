@@ -21,7 +21,8 @@
 
 using nlohmann::json;
 
-void effectNone(const SpellContext&) {}
+// A spell with no effect can still be cast.
+bool effectNone(const SpellContext&) { return true; }
 
 std::unordered_map<std::string, EffectFunction> effectFunctions = {
     {"bloodlust", effectBloodlust},
@@ -188,65 +189,68 @@ static ActiveSpell spellRecord(const char* type, V2f position, float duration, i
 // ---- Unit-targeted effects ----
 
 // A paid change on the target that lasts for the unit's life; its record only keeps the sound going for a second.
-static void castBuff(const SpellContext& ctx, const char* type, void (*change)(Unit&)) {
+static bool castBuff(const SpellContext& ctx, const char* type, void (*change)(Unit&)) {
     Unit* caster = getUnitById(ctx.casterId);
     Unit* target = getUnitById(ctx.targetId);
-    if (!caster || !target || !pay(*caster)) return;
+    if (!caster || !target || !pay(*caster)) return false;
     change(*target);
     ActiveSpell spell;
     spell.type = type;
     spell.duration = 1.0f;
     activeSpells.push_back(spell);
+    return true;
 }
 
-void effectSlow(const SpellContext& ctx) {
-    castBuff(ctx, "Slow", [](Unit& u) {
+bool effectSlow(const SpellContext& ctx) {
+    return castBuff(ctx, "Slow", [](Unit& u) {
         scaleMovementSpeed(u, 0.5f);
         u.slowed = true;
     });
 }
 
-void effectHaste(const SpellContext& ctx) {
-    castBuff(ctx, "Haste", [](Unit& u) { scaleMovementSpeed(u, 1.5f); });
+bool effectHaste(const SpellContext& ctx) {
+    return castBuff(ctx, "Haste", [](Unit& u) { scaleMovementSpeed(u, 1.5f); });
 }
 
-void effectBloodlust(const SpellContext& ctx) {
-    castBuff(ctx, "Bloodlust", [](Unit& u) {
+bool effectBloodlust(const SpellContext& ctx) {
+    return castBuff(ctx, "Bloodlust", [](Unit& u) {
         u.bloodlust = true;
         u.damage *= 2;
     });
 }
 
-void effectPolymorph(const SpellContext& ctx) {
-    castBuff(ctx, "Polymorph", [](Unit& u) { u.type = "Sheep"; });
+bool effectPolymorph(const SpellContext& ctx) {
+    return castBuff(ctx, "Polymorph", [](Unit& u) { u.type = "Sheep"; });
 }
 
-void effectInvisibility(const SpellContext& ctx) {
-    castBuff(ctx, "Invisibility", [](Unit& u) { u.invisible = true; });
+bool effectInvisibility(const SpellContext& ctx) {
+    return castBuff(ctx, "Invisibility", [](Unit& u) { u.invisible = true; });
 }
 
-void effectUnholyArmor(const SpellContext& ctx) {
-    castBuff(ctx, "UnholyArmor", [](Unit& u) { u.unholyArmor = true; });
+bool effectUnholyArmor(const SpellContext& ctx) {
+    return castBuff(ctx, "UnholyArmor", [](Unit& u) { u.unholyArmor = true; });
 }
 
-void effectHealing(const SpellContext& ctx) {
+bool effectHealing(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
     Unit* target = getUnitById(ctx.targetId);
-    if (!caster || !target || !pay(*caster)) return;
+    if (!caster || !target || !pay(*caster)) return false;
     target->hp = std::min(target->maxHp, std::max(target->hp + 50.0f, 0.0f));
     ActiveSpell spell = spellRecord("Healing", ctx.targetPos, 0.6f, 2, 0.1f, 6);
     spell.targetId = target->id;
     activeSpells.push_back(spell);
+    return true;
 }
 
-void effectFlameShield(const SpellContext& ctx) {
+bool effectFlameShield(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
     Unit* target = getUnitById(ctx.targetId);
-    if (!caster || !target || !pay(*caster)) return;
+    if (!caster || !target || !pay(*caster)) return false;
     ActiveSpell spell = spellRecord("FlameShield", ctx.targetPos, 10.0f, 2, 0.3f, 6);
     spell.targetId = target->id;
     spell.offsets = {{0.0f, -40.0f}, {40.0f, 0.0f}, {0.0f, 40.0f}, {-40.0f, 0.0f}};
     activeSpells.push_back(spell);
+    return true;
 }
 
 // The caster of a self spell, when the cast is aimed at it.
@@ -263,11 +267,12 @@ static void appendFollowingRecord(const char* type, float duration, int targetId
     activeSpells.push_back(spell);
 }
 
-void effectFreezingBullets(const SpellContext& ctx) {
+bool effectFreezingBullets(const SpellContext& ctx) {
     Unit* caster = selfCaster(ctx);
-    if (!caster) return;
+    if (!caster) return false;
     caster->freezingBullets = true;
     appendFollowingRecord("FreezingBullets", 5.0f, caster->id);
+    return true;
 }
 
 // In the campaign Seeing Red must first be bought on the tech tree; a catalogue without it offers nothing to buy.
@@ -280,25 +285,27 @@ static bool seeingRedAvailable() {
     return tech != techTree.end() && tech->unlocked;
 }
 
-void effectSeeingRed(const SpellContext& ctx) {
-    if (!seeingRedAvailable()) return;
+bool effectSeeingRed(const SpellContext& ctx) {
+    if (!seeingRedAvailable()) return false;
     Unit* caster = selfCaster(ctx);
-    if (!caster) return;
+    if (!caster) return false;
     caster->speedPerTick = truncToInt(static_cast<float>(caster->speedPerTick) * 1.5f);
     caster->attackInterval /= 2;
     appendFollowingRecord("SeeingRed", 3.0f, caster->id);
+    return true;
 }
 
-void effectFireBall(const SpellContext& ctx) {
+bool effectFireBall(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
     Unit* target = getUnitById(ctx.targetId);
-    if (!caster || !target || !pay(*caster)) return;
+    if (!caster || !target || !pay(*caster)) return false;
     const float dx = ctx.targetPos.x - caster->x;
     const float dy = ctx.targetPos.y - caster->y;
     const float length = std::sqrt(dx * dx + dy * dy);
     const SDL_FPoint dir = length < 0.0001f ? SDL_FPoint{0.0f, 0.0f} : SDL_FPoint{dx / length, dy / length};
     const SDL_FPoint start{caster->x - GAME_SPEED * dir.x, caster->y - GAME_SPEED * dir.y};
     launchProjectile("DragonFire", start, dir, static_cast<float>(2 * TILE_SIZE) * GAME_SPEED, caster->id, target->id);
+    return true;
 }
 
 // ---- Area, summoning and special effects ----
@@ -330,63 +337,69 @@ static BlizzardShard decayPatch(V2f centre, int radius) {
 static constexpr int INITIAL_SHARDS = 5;
 static constexpr int VOLLEY_SHARDS = 3;
 
-void effectBlizzard(const SpellContext& ctx) {
+bool effectBlizzard(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster || !pay(*caster)) return;
+    if (!caster || !pay(*caster)) return false;
     ActiveSpell spell = spellRecord("Blizzard", ctx.targetPos, 10.0f, 2, 0.3f, 4);
     for (int i = 0; i < INITIAL_SHARDS; ++i) spell.shards.push_back(fallingShard(spell.position, spell.radius));
     activeSpells.push_back(spell);
+    return true;
 }
 
-void effectDeathAndDecay(const SpellContext& ctx) {
+bool effectDeathAndDecay(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster || !pay(*caster)) return;
+    if (!caster || !pay(*caster)) return false;
     ActiveSpell spell = spellRecord("DeathAndDecay", tileCentreOf(ctx.targetPos), 10.0f, 2, 0.1f, 9);
     for (int i = 0; i < INITIAL_SHARDS; ++i) spell.shards.push_back(decayPatch(spell.position, spell.radius));
     activeSpells.push_back(spell);
+    return true;
 }
 
-void effectWhirlwind(const SpellContext& ctx) {
+bool effectWhirlwind(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster || !pay(*caster)) return;
+    if (!caster || !pay(*caster)) return false;
     ActiveSpell spell = spellRecord("Whirlwind", tileCentreOf(ctx.targetPos), 10.0f, 1, 0.1f, 4);
     spell.heading = canonicalDraw() * TWO_PI;
     spell.speed = 120.0f;
     spell.auxA = 1.5f;
     spell.auxB = 0.4f;
     activeSpells.push_back(spell);
+    return true;
 }
 
 // Bombing and Demolition never read their caster, but a cast needs one: -1 is none, and 0 is never an id.
 static bool namesACaster(const SpellContext& ctx) { return ctx.casterId != -1 && ctx.casterId != 0; }
 
-void effectBombing(const SpellContext& ctx) {
-    if (!namesACaster(ctx)) return;
+bool effectBombing(const SpellContext& ctx) {
+    if (!namesACaster(ctx)) return false;
     activeSpells.push_back(spellRecord("Bombing", ctx.targetPos, 3.0f, 1, 0.3f, 4));
+    return true;
 }
 
-void effectDemolition(const SpellContext& ctx) {
-    if (!namesACaster(ctx)) return;
+bool effectDemolition(const SpellContext& ctx) {
+    if (!namesACaster(ctx)) return false;
     activeSpells.push_back(spellRecord("OrcDemolish", tileCentreOf(ctx.targetPos), 0.1f, 2, 0.1f, 16));
+    return true;
 }
 
-void effectArtilleryFire(const SpellContext& ctx) {
+bool effectArtilleryFire(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster) return;
+    if (!caster) return false;
     caster->state = UnitState::Attacking;
     caster->isChanneling = true;
     caster->goal = tileOfPoint(ctx.targetPos);
     ActiveSpell spell = spellRecord("ArtilleryFire", ctx.targetPos, 3.0f, 1, 0.3f, 4);
     spell.casterId = ctx.casterId;
     activeSpells.push_back(spell);
+    return true;
 }
 
 // The caster is not touched after the summon: storing a unit may move every unit.
-void effectLatchedMine(const SpellContext& ctx) {
+bool effectLatchedMine(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster) return;
+    if (!caster) return false;
     const UnitInfo* info = getUnitInfo("LatchedMine");
-    if (!info) return;
+    if (!info) return false;
     caster->isChanneling = true;
     caster->goal = tileOfPoint(ctx.targetPos);
     ActiveSpell spell = spellRecord("LatchedMine", ctx.targetPos, 3.0f, 3, 0.3f, 4);
@@ -400,11 +413,12 @@ void effectLatchedMine(const SpellContext& ctx) {
     mine->onMap = true;
     mine->range = info->range;
     mine->speedPerTick = speedPerTickFor(mine->movementSpeed);
+    return true;
 }
 
-void effectAbyssalTeleport(const SpellContext& ctx) {
+bool effectAbyssalTeleport(const SpellContext& ctx) {
     Unit* caster = getUnitById(ctx.casterId);
-    if (!caster) return;
+    if (!caster) return false;
     caster->state = UnitState::Teleporting;
     caster->isAttacking = false;
     caster->waypoints.clear();
@@ -415,6 +429,7 @@ void effectAbyssalTeleport(const SpellContext& ctx) {
     spell.duration = 1.8f;
     spell.casterId = ctx.casterId;
     activeSpells.push_back(spell);
+    return true;
 }
 
 // The paying caster of a summon; the type is looked up before any mana is taken.
@@ -425,9 +440,9 @@ static Unit* summoner(const SpellContext& ctx, const char* type) {
     return caster;
 }
 
-void effectHolyVision(const SpellContext& ctx) {
+bool effectHolyVision(const SpellContext& ctx) {
     const Unit* caster = summoner(ctx, "Peon");
-    if (!caster) return;
+    if (!caster) return false;
     Unit* eye = spawnDummy("Peon", caster->playerId);
     eye->onMap = false;
     eye->x = ctx.targetPos.x;
@@ -435,16 +450,18 @@ void effectHolyVision(const SpellContext& ctx) {
     eye->sight = 8;
     appendFollowingRecord("HolyVision", 5.0f, eye->id);
     activeSpells.back().position = ctx.targetPos;
+    return true;
 }
 
-void effectEyeOfVorthane(const SpellContext& ctx) {
+bool effectEyeOfVorthane(const SpellContext& ctx) {
     const Unit* caster = summoner(ctx, "EyeOfVorthane");
-    if (!caster) return;
+    if (!caster) return false;
     Unit* eye = spawnUnit("EyeOfVorthane", caster->playerId);
     eye->x = ctx.targetPos.x;
     eye->y = ctx.targetPos.y + 30.0f;
     appendFollowingRecord("EyeOfVorthane", 8.0f, eye->id);
     activeSpells.back().position = ctx.targetPos;
+    return true;
 }
 
 // ---- Spells in progress ----

@@ -17,7 +17,7 @@ struct SpellContext {
     V2f targetPos;
 };
 
-using EffectFunction = std::function<void(const SpellContext&)>;
+using EffectFunction = std::function<bool(const SpellContext&)>;
 
 enum class TargetType : int32_t { None = 0, Unit = 1, Point = 2, Area = 3, Self = 4 };
 
@@ -97,31 +97,31 @@ extern std::vector<ActiveSpell> activeSpells;
 // A uniform draw in [min, max) from the session generator rng: a 32-bit draw times 2^-32, redrawn while 1.0 or more.
 float RandomFloat(float min, float max);
 
-// The effect functions bound in effectFunctions. A refused cast (a caster or target that is not there, too little
-// mana, a self spell aimed elsewhere, a summon whose type the catalogue lacks) changes nothing. A charging effect
-// needs more than 49 mana and takes exactly 50.
-void effectNone(const SpellContext& ctx);
-void effectSlow(const SpellContext& ctx);
-void effectHaste(const SpellContext& ctx);
-void effectBloodlust(const SpellContext& ctx);
-void effectPolymorph(const SpellContext& ctx);
-void effectInvisibility(const SpellContext& ctx);
-void effectUnholyArmor(const SpellContext& ctx);
-void effectHealing(const SpellContext& ctx);
-void effectFlameShield(const SpellContext& ctx);
-void effectFreezingBullets(const SpellContext& ctx);
-void effectSeeingRed(const SpellContext& ctx);
-void effectFireBall(const SpellContext& ctx);
-void effectBlizzard(const SpellContext& ctx);
-void effectDeathAndDecay(const SpellContext& ctx);
-void effectWhirlwind(const SpellContext& ctx);
-void effectBombing(const SpellContext& ctx);
-void effectDemolition(const SpellContext& ctx);
-void effectArtilleryFire(const SpellContext& ctx);
-void effectLatchedMine(const SpellContext& ctx);
-void effectAbyssalTeleport(const SpellContext& ctx);
-void effectHolyVision(const SpellContext& ctx);
-void effectEyeOfVorthane(const SpellContext& ctx);
+// The effect functions bound in effectFunctions; each returns whether the cast was carried out. A refused cast (a
+// caster or target that is not there, too little mana, a self spell aimed elsewhere, a summon whose type the
+// catalogue lacks) changes nothing and returns false. A charging effect needs more than 49 mana and takes exactly 50.
+bool effectNone(const SpellContext& ctx);
+bool effectSlow(const SpellContext& ctx);
+bool effectHaste(const SpellContext& ctx);
+bool effectBloodlust(const SpellContext& ctx);
+bool effectPolymorph(const SpellContext& ctx);
+bool effectInvisibility(const SpellContext& ctx);
+bool effectUnholyArmor(const SpellContext& ctx);
+bool effectHealing(const SpellContext& ctx);
+bool effectFlameShield(const SpellContext& ctx);
+bool effectFreezingBullets(const SpellContext& ctx);
+bool effectSeeingRed(const SpellContext& ctx);
+bool effectFireBall(const SpellContext& ctx);
+bool effectBlizzard(const SpellContext& ctx);
+bool effectDeathAndDecay(const SpellContext& ctx);
+bool effectWhirlwind(const SpellContext& ctx);
+bool effectBombing(const SpellContext& ctx);
+bool effectDemolition(const SpellContext& ctx);
+bool effectArtilleryFire(const SpellContext& ctx);
+bool effectLatchedMine(const SpellContext& ctx);
+bool effectAbyssalTeleport(const SpellContext& ctx);
+bool effectHolyVision(const SpellContext& ctx);
+bool effectEyeOfVorthane(const SpellContext& ctx);
 
 // Once per tick, after the towers: each spell's sound, timers, per-tick work, once-a-second pulse and, when its
 // time is up, its end. A spell whose unit is gone ends at once, without its end action.

@@ -82,7 +82,10 @@ TEST_F(CatalogueFile, SpellEffectBindsByExactName) {
     EXPECT_EQ(effectFunctions.size(), 23u);
     int calls = 0;
     const EffectFunction original = effectFunctions.at("haste");
-    effectFunctions["haste"] = [&calls](const SpellContext&) { ++calls; };
+    effectFunctions["haste"] = [&calls](const SpellContext&) {
+        ++calls;
+        return true;
+    };
     loadSpells(file("spells.json", R"({"Fast": {"id": "f", "name": "F", "effect": "haste"},
                                        "Wrong": {"id": "w", "name": "W", "effect": "Haste"}})"));
     effectFunctions["haste"] = original;

@@ -39,15 +39,9 @@ struct CombatWorld : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
         resetCombat();
-        addPlayer(LOCAL, "human");
-        addPlayer(ENEMY, "vohmathal");
-        addPlayer(NATURE, "neutral");
-        Player::myStaticId = LOCAL;
-        Player::aiId = ENEMY;
-        Player::environmentId = NATURE;
+        addOwners(LOCAL, ENEMY, NATURE);
         UNDER_ATTACK_COOLDOWN = 5.0f;
         gameTime = 50.0f;
-        resetAttackableIds();
         nextAttackableId = 10;
         addType("Footman", "human", true);
         addType("Grunt", "vohmathal", true);
@@ -70,15 +64,10 @@ struct CombatWorld : StaticWorld {
     static void resetCombat() {
         soundPlayer = nullptr;
         combatHooks = CombatHooks{};
-        resetUnderAttackAlarms();
         unitInfo.clear();
         unitSprites.clear();
         specialEffectsSprites.clear();
         spellInfo.clear();
-        floatingTexts.clear();
-        deadUnits.clear();
-        active_special_effects.clear();
-        Player::myStaticId = Player::aiId = Player::environmentId = 0;
         UNDER_ATTACK_COOLDOWN = 0.0f;
         gameTime = 0.0f;
     }

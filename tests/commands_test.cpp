@@ -22,7 +22,7 @@ namespace {
 struct Orders : PathWorld {
     void SetUp() override {
         PathWorld::SetUp();
-        resizeMap(16, 16);
+        sizeMap(16, 16);
         addType("Ship", 1);
         unitInfo["Ship"].walkable = Tile::Water;
         players.push_back(std::make_unique<Player>(1, "Ann", "human", false));
@@ -196,9 +196,9 @@ TEST_F(Orders, UnitNearTheEndJoinsAtTheLastNodeAndAnEnclosedOneStepsOntoThePath)
 TEST_F(Orders, SelfSpellCastsOnceThenWaitsForItsCooldown) {
     const int id = place("Footman", {4, 4});
     int casts = 0;
-    addSpell("Rage", TargetType::Self, 0, 20.0f, [&casts](const SpellContext& ctx) {
+    addSpell("Rage", TargetType::Self, 0, 20.0f, [&casts](const SpellContext&) {
         ++casts;
-        getUnitById(ctx.casterId)->freezingBullets = true;
+        return true;
     });
     const CastSpellCommand cast{id, id, 100, 100, "Rage", false};
     apply(CommandType::CastSpell, cast);
@@ -211,15 +211,29 @@ TEST_F(Orders, SelfSpellCastsOnceThenWaitsForItsCooldown) {
 
 TEST_F(Orders, RefusedSelfSpellStartsNoCooldownAndIsNotLogged) {
     const int id = place("Footman", {4, 4});
-    addSpell("Rage", TargetType::Self, 0, 20.0f, [](const SpellContext&) {});
+    addSpell("Rage", TargetType::Self, 0, 20.0f, [](const SpellContext&) { return false; });
     apply(CommandType::CastSpell, CastSpellCommand{id, 99, 0, 0, "Rage", false});
     EXPECT_FLOAT_EQ(unit(id).cooldowns.at("Rage"), 0.0f);
     EXPECT_TRUE(logged().empty());
 }
 
+TEST_F(Orders, SelfSpellRefusedByItsEffectStartsNoCooldown) {
+    const int id = place("Footman", {4, 4});
+    const int other = place("Footman", {6, 4});
+    addSpell("Frost", TargetType::Self, 0, 20.0f, effectFreezingBullets);
+    apply(CommandType::CastSpell, CastSpellCommand{id, other, 0, 0, "Frost", false});
+    EXPECT_FALSE(unit(id).freezingBullets);
+    EXPECT_FLOAT_EQ(unit(id).cooldowns["Frost"], 0.0f);
+    EXPECT_TRUE(logged().empty());
+
+    apply(CommandType::CastSpell, CastSpellCommand{id, id, 0, 0, "Frost", false});
+    EXPECT_TRUE(unit(id).freezingBullets);
+    EXPECT_FLOAT_EQ(unit(id).cooldowns["Frost"], 20.0f);
+}
+
 TEST_F(Orders, SpellInRangeIsQueuedBehindTheOrdersWhateverShiftSays) {
     const int id = place("Footman", {4, 4});  // tile (1, 1)
-    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) { return true; });
     unit(id).orders.push_back({CommandType::AttackMove, AttackMove{id, 1, 1, false}});
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 4 * 140 + 10, 1 * 140 + 10, "Slow", false});
     ASSERT_EQ(unit(id).orders.size(), 2u);
@@ -230,7 +244,7 @@ TEST_F(Orders, SpellInRangeIsQueuedBehindTheOrdersWhateverShiftSays) {
 
 TEST_F(Orders, SpellOutOfRangeWalksToATileWithinRangeFirst) {
     const int id = place("Footman", {4, 4});  // tile (1, 1)
-    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) { return true; });
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 1 * 140 + 70, "Slow", false});
     ASSERT_EQ(unit(id).orders.size(), 2u);
     ASSERT_EQ(unit(id).orders[0].type, CommandType::Move);
@@ -243,7 +257,7 @@ TEST_F(Orders, SpellOutOfRangeWalksToATileWithinRangeFirst) {
 
 TEST_F(Orders, SpellOutOfRangeWithNowhereToStandQueuesOnlyTheCast) {
     const int id = place("Footman", {4, 4});
-    addSpell("Slow", TargetType::Unit, 1, 1.0f, [](const SpellContext&) {});
+    addSpell("Slow", TargetType::Unit, 1, 1.0f, [](const SpellContext&) { return true; });
     wallAround(12, 12);
     grid.at(12, 12).walkable = 0;
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 12 * 140 + 70, "Slow", false});
@@ -253,7 +267,7 @@ TEST_F(Orders, SpellOutOfRangeWithNowhereToStandQueuesOnlyTheCast) {
 
 TEST_F(Orders, UnknownSpellOrMissingCasterIsIgnored) {
     const int id = place("Footman", {4, 4});
-    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) {});
+    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) { return true; });
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 0, 0, "Nope", false});
     apply(CommandType::CastSpell, CastSpellCommand{999, 0, 0, 0, "Slow", false});
     EXPECT_TRUE(unit(id).orders.empty());

@@ -37,13 +37,7 @@ struct EconomyWorld : StaticWorld {
 
     static void resetEconomy() {
         catalogue_test::resetCatalogues();
-        activityQueue.clear();
         controlGroupManager.clearAll();
-        constructionManager.reset();
-        playerUpgrades.clear();
-        global_man_power = 0;
-        neutralCivilianIds.clear();
-        Player::myStaticId = Player::aiId = Player::environmentId = 0;
     }
 
     static UnitInfo& addUnitType(const std::string& type, const std::string& race, int gold, int wood, int food,
@@ -127,14 +121,7 @@ struct EconomyWorld : StaticWorld {
 struct FightMapEconomy : EconomyWorld {
     void SetUp() override {
         EconomyWorld::SetUp();
-        ::testing::internal::CaptureStderr();
-        loadAllRaces("", "", std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
-        mapData = loadMapFromFile(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map");
-        grid = buildGrid();
-        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
-        initSpatialGrid();
-        effectGrid = EffectGrid(MAP_W, MAP_H);
+        loadShippedMap("fight");
         TILE_SIZE = 140;
         SUB_TILE_SIZE = 35;
         GAME_SPEED = 1.0f;

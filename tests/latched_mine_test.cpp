@@ -324,9 +324,10 @@ struct SeededRuns : SpellWorld {
 
     // A small match of its own: birds, casters of every drawing spell, an Abyssal chasing, a mine waiting.
     static std::vector<std::string> run(int ticks) {
-        resetStaticWorld();
+        resetStaticWorld();  // the catalogue stays
         setMapSize(20, 20);
-        resetSpellWorldKeepingCatalogue();
+        addOwners(LOCAL, ENEMY, NATURE);
+        nextAttackableId = 10;
         seedSessionGenerators();
         for (int i = 0; i < 3; ++i) place("Bird", NATURE, {3 + 6 * i, 4 + 5 * i});
         const int mage = place("Footman", LOCAL, {2, 2}).id;
@@ -356,16 +357,6 @@ struct SeededRuns : SpellWorld {
             states.push_back(worldState());
         }
         return states;
-    }
-
-    static void resetSpellWorldKeepingCatalogue() {
-        addPlayer(LOCAL, "human");
-        addPlayer(ENEMY, "vohmathal");
-        addPlayer(NATURE, "neutral");
-        clearActiveSpells();
-        projectiles.clear();
-        lockstep.pendingCommands.clear();
-        nextAttackableId = 10;
     }
 };
 

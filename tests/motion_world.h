@@ -31,12 +31,7 @@ struct MotionWorld : StaticWorld {
         resetMotion();
         UNIT_SPEED = 200.0f;  // 3 world units per tick at movement speed 1
         WAYPOINT_EPS = 6.0f;
-        addPlayer(LOCAL, "human");
-        addPlayer(ENEMY, "vohmathal");
-        addPlayer(NATURE, "neutral");
-        Player::myStaticId = LOCAL;
-        Player::aiId = ENEMY;
-        Player::environmentId = NATURE;
+        addOwners(LOCAL, ENEMY, NATURE);
         addType("Footman", AttackType::Melee);
         addType("Peon", AttackType::Melee).worker = true;
         UnitInfo& archer = addType("Archer", AttackType::Ranged);
@@ -59,18 +54,9 @@ struct MotionWorld : StaticWorld {
         spellInfo.clear();
         activeSpells.clear();
         upgrades.clear();
-        playerUpgrades.clear();
-        projectiles.clear();
-        zeppelinCargo.clear();
-        lockstep.pendingCommands.clear();
-        floatingTexts.clear();
-        deadUnits.clear();
-        active_special_effects.clear();
-        clearUnitSelection();
         unitHooks = UnitHooks{};
         combatHooks = CombatHooks{};
         soundPlayer = nullptr;
-        Player::myStaticId = Player::aiId = Player::environmentId = 0;
         WAYPOINT_EPS = 0.0f;
     }
 

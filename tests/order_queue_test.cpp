@@ -20,7 +20,10 @@ struct OrderQueue : MotionWorld {
         info.range = range;
         info.cooldown = 1.0f;
         info.targetType = target;
-        info.effect = [this](const SpellContext& ctx) { casts.push_back(ctx); };
+        info.effect = [this](const SpellContext& ctx) {
+            casts.push_back(ctx);
+            return true;
+        };
         spellInfo[key] = info;
     }
 
@@ -162,6 +165,7 @@ TEST_F(OrderQueue, UnitsSummonedDuringTheTickLeaveNoDanglingReferenceAndWaitForT
     summon.effect = [&](const SpellContext&) {
         units.shrink_to_fit();  // the next addition must move every unit
         for (int i = 0; i < 40; ++i) summoned.push_back(place("Footman", LOCAL, {40 + i, 50}));
+        return true;
     };
     spellInfo["summon"] = summon;
     queueCast(caster, "summon", {2, 2});

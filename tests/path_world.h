@@ -13,25 +13,11 @@ struct PathWorld : SmallWorld {
     void SetUp() override {
         SmallWorld::SetUp();
         Neighbors = neighbors8;
-        zeppelinCargo.clear();
-        lockstep.pendingCommands.clear();
     }
 
     void TearDown() override {
         Neighbors = nullptr;
-        zeppelinCargo.clear();
-        lockstep.pendingCommands.clear();
         SmallWorld::TearDown();
-    }
-
-    // An open, flat grass map of w by h tiles with nothing reserved.
-    static void resizeMap(int w, int h) {
-        MAP_W = w;
-        MAP_H = h;
-        SUB_MAP_W = w * 4;
-        SUB_MAP_H = h * 4;
-        grid.tiles.assign(static_cast<size_t>(w) * h, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
-        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
     }
 
     static void setHeight(int x, int y, int level, bool ramp = false) {

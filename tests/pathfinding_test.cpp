@@ -135,7 +135,7 @@ void roughen(std::mt19937& rng) {
 }
 
 TEST_F(PathSearch, AllSearchesFollowTheWrittenRulesAndPopOrderOnRoughMaps) {
-    resizeMap(12, 12);
+    sizeMap(12, 12);
     std::mt19937 rng(20240611);
     std::uniform_int_distribution<int> coord(0, SUB_MAP_W - 1);
     const Tile classes[] = {Tile::Grass, Tile::Any};
@@ -237,14 +237,14 @@ TEST_F(PathSearch, StartOffTheSubGridHasNoPath) {
 }
 
 TEST_F(PathSearch, DepthLimitStopsAtTheFirstNodePoppedThirtyStepsOut) {
-    resizeMap(16, 4);
+    sizeMap(16, 4);
     EXPECT_EQ(astar(grid, {0, 2}, {60, 2}, Tile::Grass, MOVER, 30), row(2, 0, 30));
     EXPECT_EQ(astar(grid, {0, 2}, {20, 2}, Tile::Grass, MOVER, 30), row(2, 0, 20)) << "a nearer goal is reached";
     EXPECT_EQ(astar(grid, {0, 2}, {60, 2}, Tile::Grass, MOVER, 0), row(2, 0, 60));
 }
 
 TEST_F(PathSearch, MultiGoalSearchReachesGoalsBeyondSubTile511OnLargeMaps) {
-    resizeMap(130, 2);
+    sizeMap(130, 2);
     auto path = astarMultiGoal(grid, {500, 3}, {{515, 3}}, Tile::Grass);
     ASSERT_TRUE(path);
     EXPECT_EQ(*path, row(3, 500, 515));
@@ -261,7 +261,7 @@ TEST_F(PathSearch, BreadthFirstTakesTheFirstNeighbourInDirectionOrder) {
 }
 
 TEST_F(PathSearch, BreadthFirstCapOfFiftyFindsFortyNineStepsAndRefusesFifty) {
-    resizeMap(16, 4);
+    sizeMap(16, 4);
     auto within = simpleBFS(grid, {0, 2}, {49, 2}, Tile::Grass, MOVER, 50);
     ASSERT_TRUE(within);
     EXPECT_EQ(within->size(), 50u);

@@ -250,7 +250,7 @@ struct ScriptedGame : ::testing::Test {
     void SetUp() override {
         saved = everyConfigurationValue();
         savedLocalId = Player::myStaticId;
-        headless::resetWorld();
+        reset_game_state();
         ::testing::internal::CaptureStderr();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         deriveConfigValues();
@@ -261,7 +261,7 @@ struct ScriptedGame : ::testing::Test {
     void TearDown() override {
         closeCommandLog();
         restoreConfigurationAfterReplay();
-        headless::resetWorld();
+        reset_game_state();
         mapData = MapData{};
         grid.tiles.clear();
         catalogue_test::resetCatalogues();
@@ -422,7 +422,7 @@ TEST_F(ScriptedGame, LogReplaysToTheSameChecksumTickByTickAndGainsNoRecord) {
         EXPECT_EQ(types.count(static_cast<int>(type)), 0u) << static_cast<int>(type);
 
     // A resumed save appends to its log: re-simulating the recorded turns must add nothing.
-    headless::resetWorld();
+    reset_game_state();
     mode = GameMode::ResumedSave;
     std::ifstream in(logPath, std::ios::binary);
     ASSERT_TRUE(loadReplay(in));

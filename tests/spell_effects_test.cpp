@@ -28,7 +28,7 @@ TEST_F(SpellEffects, TheTableBindsEveryKeyToItsOwnEffect) {
         const int caster = place("Footman", LOCAL, {5, 5}).id;
         const int target = place("Footman", ENEMY, {6, 5}).id;
         const bool self = std::string(key) == "seeing_red" || std::string(key) == "freezing_bullets";
-        cast(key, aim(caster, self ? caster : target, {centre(6), centre(5)}));
+        EXPECT_TRUE(cast(key, aim(caster, self ? caster : target, {centre(6), centre(5)}))) << key;
         ASSERT_FALSE(activeSpells.empty()) << key;
         EXPECT_EQ(activeSpells.back().type, type) << key;
     }
@@ -65,7 +65,7 @@ TEST_F(SpellEffects, SlowAtFiftyManaLeavesNothingAndAtFortyNineDoesNothing) {
     EXPECT_TRUE(record.shards.empty() && record.offsets.empty());
 
     unit(casterId).mana = 49;
-    effectSlow(aim(casterId, target, {0.0f, 0.0f}));
+    EXPECT_FALSE(effectSlow(aim(casterId, target, {0.0f, 0.0f})));
     EXPECT_EQ(unit(casterId).mana, 49);
     EXPECT_FLOAT_EQ(unit(target).movementSpeed, speed * 0.5f);
     EXPECT_EQ(activeSpells.size(), 1u);
@@ -110,10 +110,10 @@ TEST_F(SpellEffects, ACastWithoutCasterOrTargetChangesNothing) {
     const std::pair<int, int> refused[] = {{-1, target}, {caster, -1}, {0, target}, {caster, 0}, {caster, 999}};
     for (const auto& [c, t] : refused) {
         for (const char* key : {"slow", "healing", "flame_shield", "fire_ball", "freezing_bullets", "seeing_red"})
-            cast(key, aim(c, t, {0.0f, 0.0f}));
+            EXPECT_FALSE(cast(key, aim(c, t, {0.0f, 0.0f}))) << key;
     }
     for (const char* key : {"blizzard", "bombing", "demolition", "artillery_fire", "latched_mine", "holy_vision"})
-        cast(key, aim(-1, -1, {centre(3), centre(3)}));
+        EXPECT_FALSE(cast(key, aim(-1, -1, {centre(3), centre(3)}))) << key;
     EXPECT_TRUE(activeSpells.empty());
     EXPECT_TRUE(projectiles.empty());
     EXPECT_EQ(unit(caster).mana, 200);
@@ -128,14 +128,14 @@ TEST_F(SpellEffects, SelfSpellsActOnlyOnTheCasterAndCostNothing) {
     const int id = marine.id;
     const int other = place("Footman", LOCAL, {6, 5}).id;
 
-    effectFreezingBullets(aim(id, other, {0.0f, 0.0f}));
-    effectSeeingRed(aim(id, other, {0.0f, 0.0f}));
+    EXPECT_FALSE(effectFreezingBullets(aim(id, other, {0.0f, 0.0f})));
+    EXPECT_FALSE(effectSeeingRed(aim(id, other, {0.0f, 0.0f})));
     EXPECT_FALSE(unit(id).freezingBullets);
     EXPECT_EQ(unit(id).attackInterval, 63);
     EXPECT_TRUE(activeSpells.empty());
 
-    effectFreezingBullets(aim(id, id, {0.0f, 0.0f}));
-    effectSeeingRed(aim(id, id, {0.0f, 0.0f}));
+    EXPECT_TRUE(effectFreezingBullets(aim(id, id, {0.0f, 0.0f})));
+    EXPECT_TRUE(effectSeeingRed(aim(id, id, {0.0f, 0.0f})));
     EXPECT_TRUE(unit(id).freezingBullets);
     EXPECT_EQ(unit(id).attackInterval, 31);
     EXPECT_EQ(unit(id).speedPerTick, 4);

@@ -28,12 +28,7 @@ struct SpellWorld : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
         resetSpellWorld();
-        addPlayer(LOCAL, "human");
-        addPlayer(ENEMY, "vohmathal");
-        addPlayer(NATURE, "neutral");
-        Player::myStaticId = LOCAL;
-        Player::aiId = ENEMY;
-        Player::environmentId = NATURE;
+        addOwners(LOCAL, ENEMY, NATURE);
         nextAttackableId = 10;
         addType("Footman").hp = 1000;
         addType("Gryphon", UnitCategory::Air).hp = 1000;
@@ -69,21 +64,14 @@ struct SpellWorld : StaticWorld {
     }
 
     static void resetSpellWorld() {
-        clearActiveSpells();
         spellInfo.clear();
         unitInfo.clear();
         unitSprites.clear();
-        projectiles.clear();
-        active_special_effects.clear();
-        floatingTexts.clear();
-        deadUnits.clear();
-        lockstep.pendingCommands.clear();
         techTree.clear();
         extraction_options.clear();
         deploymentSelectedMapId = -1;
         combatHooks = CombatHooks{};
         soundPlayer = nullptr;
-        Player::myStaticId = Player::aiId = Player::environmentId = 0;
     }
 
     static UnitInfo& addType(const std::string& type, UnitCategory category = UnitCategory::Ground) {
@@ -120,7 +108,7 @@ struct SpellWorld : StaticWorld {
         return ctx;
     }
 
-    static void cast(const std::string& key, const SpellContext& ctx) { effectFunctions.at(key)(ctx); }
+    static bool cast(const std::string& key, const SpellContext& ctx) { return effectFunctions.at(key)(ctx); }
 
     static void tick() { updateSpells(TICK, grid); }
 

@@ -3,47 +3,27 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "buildings.h"
-#include "config.h"
-#include "decorations.h"
-#include "effect_grid.h"
-#include "entity.h"
-#include "extraction.h"
-#include "game_state.h"
-#include "map.h"
 #include "map_objects.h"
-#include "player.h"
-#include "units.h"
+#include "races.h"
+#include "world_fixture.h"
 
-struct StaticWorld : ::testing::Test {
+struct StaticWorld : TestWorld {
     void SetUp() override {
         resetStaticWorld();
         setMapSize(20, 20);
     }
     void TearDown() override { resetStaticWorld(); }
 
-    static void setMapSize(int w, int h) {
-        MAP_W = w;
-        MAP_H = h;
-        TILE_SIZE = 140;
-        SUBDIVISIONS = 4;
-        SUB_TILE_SIZE = 35;
-        SUB_MAP_W = w * 4;
-        SUB_MAP_H = h * 4;
-        GAME_SPEED = 1.0f;
-        UNIT_SPEED = 1.0f;
-        grid.tiles.assign(static_cast<size_t>(w) * h, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
-        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
-        effectGrid = EffectGrid(w, h);
-        initSpatialGrid();
-    }
-
-    static Player& addPlayer(int id, const std::string& race = "human") {
-        players.push_back(std::make_unique<Player>(id, "p" + std::to_string(id), race, false));
-        return *players.back();
+    // The shipped catalogue, and the grid of a shipped map with its grids sized to it; its objects are not made.
+    static void loadShippedMap(const std::string& name) {
+        ::testing::internal::CaptureStderr();
+        loadAllRaces("", "", std::string(CORVALE_SOURCE_DIR) + "/core");
+        ::testing::internal::GetCapturedStderr();
+        mapData = loadMapFromFile(std::string(CORVALE_SOURCE_DIR) + "/maps/" + name + ".map");
+        grid = buildGrid();
+        sizeWorldGrids();
     }
 
     // A completed building registered for its owner, as a finished construction leaves it.
@@ -68,37 +48,8 @@ struct StaticWorld : ::testing::Test {
     }
 
     static void resetStaticWorld() {
-        mode = GameMode::Skirmish;
-        DEBUG_MODE = false;
-        players.clear();
-        units.clear();
-        unitIdToIndex.clear();
-        unitsToRemove.clear();
-        unitOccupancyRegistry.clear();
-        buildings.clear();
-        buildingIdToIndex.clear();
-        tileToBuildings.clear();
-        clearBuildingSelection();
-        buildingsToRemove.clear();
-        towers.clear();
-        grid.tiles.clear();
-        reservedTiles.clear();
-        spatialGrid.clear();
-        effectGrid = EffectGrid();
-        resetAttackableIds();
-        mapObjects.clear();
-        mapObjectIdToIndex.clear();
-        objectGrid.clear();
-        tileToMapObjects.clear();
-        mapObjectsToRemove.clear();
-        clearMapObjectSelection();
-        nextMapObjectId = 0;
-        extractionsMapObjectId = 0;
+        resetWorld();
         mapObjectInfo.clear();
         mapObjectsSprites.clear();
-        decorations.clear();
-        clearDecorationSelection();
-        MAP_W = MAP_H = TILE_SIZE = SUBDIVISIONS = SUB_TILE_SIZE = SUB_MAP_W = SUB_MAP_H = 0;
-        GAME_SPEED = UNIT_SPEED = 0.0f;
     }
 };

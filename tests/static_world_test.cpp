@@ -356,14 +356,7 @@ struct FightMap : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
         catalogue_test::resetCatalogues();
-        ::testing::internal::CaptureStderr();
-        loadAllRaces("", "", std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
-        mapData = loadMapFromFile(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map");
-        grid = buildGrid();
-        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
-        initSpatialGrid();
-        effectGrid = EffectGrid(MAP_W, MAP_H);
+        loadShippedMap("fight");
     }
     void TearDown() override {
         catalogue_test::resetCatalogues();

@@ -1,36 +1,94 @@
-// A 4x4-tile world (16x16 sub-tiles) with a tiny units catalogue, reset around every test.
+// Test worlds: the common ground (the game's own tear-down, a map at the test scale, owners) and the smallest
+// world, 4x4 tiles (16x16 sub-tiles) with a tiny units catalogue.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "buildings.h"
 #include "config.h"
+#include "decorations.h"
 #include "effect_grid.h"
 #include "entity.h"
+#include "extraction.h"
+#include "game.h"
+#include "game_state.h"
 #include "map.h"
+#include "player.h"
 #include "units.h"
 
-struct SmallWorld : ::testing::Test {
-    void SetUp() override {
-        resetWorld();
-        MAP_W = 4;
-        MAP_H = 4;
+// Every world a test builds starts from and ends in an empty session with no map; catalogues are each world's own.
+struct TestWorld : ::testing::Test {
+    // 140-unit tiles of 4x4 sub-tiles, everything at speed 1.
+    static void useTestScale() {
         TILE_SIZE = 140;
         SUBDIVISIONS = 4;
         SUB_TILE_SIZE = 35;
-        SUB_MAP_W = 16;
-        SUB_MAP_H = 16;
         GAME_SPEED = 1.0f;
         UNIT_SPEED = 1.0f;
-        grid.tiles.assign(16, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
-        reservedTiles.assign(256, 0);
+    }
+
+    // An open, flat grass map of w by h tiles at the current scale, its grids empty.
+    static void sizeMap(int w, int h) {
+        MAP_W = w;
+        MAP_H = h;
+        SUB_MAP_W = w * SUBDIVISIONS;
+        SUB_MAP_H = h * SUBDIVISIONS;
+        grid.tiles.assign(static_cast<size_t>(w) * h, TileInstance{Tile::Grass, 0, 0, 1, 0, {}});
+        sizeWorldGrids();
+    }
+
+    static void setMapSize(int w, int h) {
+        useTestScale();
+        sizeMap(w, h);
+    }
+
+    static void resetWorld() {
+        reset_game_state();
+        mode = GameMode::Skirmish;
+        DEBUG_MODE = false;
+        grid.tiles.clear();
+        spatialGrid.clear();
+        effectGrid = EffectGrid();
+        extractionsMapObjectId = 0;
+        clearDecorationSelection();
+        Player::myStaticId = Player::aiId = Player::environmentId = 0;
+        MAP_W = MAP_H = TILE_SIZE = SUBDIVISIONS = SUB_TILE_SIZE = SUB_MAP_W = SUB_MAP_H = 0;
+        GAME_SPEED = UNIT_SPEED = 0.0f;
+    }
+
+    static Player& addPlayer(int id, const std::string& race = "human") {
+        players.push_back(std::make_unique<Player>(id, "p" + std::to_string(id), race, false));
+        return *players.back();
+    }
+
+    // The local player, the computer and nature, each with its role.
+    static void addOwners(int local, int enemy, int nature) {
+        addPlayer(local, "human");
+        addPlayer(enemy, "vohmathal");
+        addPlayer(nature, "neutral");
+        Player::myStaticId = local;
+        Player::aiId = enemy;
+        Player::environmentId = nature;
+    }
+};
+
+struct SmallWorld : TestWorld {
+    void SetUp() override {
+        resetSmallWorld();
+        setMapSize(4, 4);
         addType("Footman", 1);
         addType("Ogre", 2);  // a 3x3 sub-tile footprint
     }
 
-    void TearDown() override { resetWorld(); }
+    void TearDown() override { resetSmallWorld(); }
+
+    static void resetSmallWorld() {
+        resetWorld();
+        unitInfo.clear();
+    }
 
     static void addType(const std::string& type, int subtiles) {
         UnitInfo info;
@@ -52,21 +110,4 @@ struct SmallWorld : ::testing::Test {
     }
 
     static int32_t cell(int x, int y) { return reservedTiles[static_cast<size_t>(y) * SUB_MAP_W + x]; }
-
-    static void resetWorld() {
-        MAP_W = MAP_H = TILE_SIZE = SUBDIVISIONS = SUB_TILE_SIZE = SUB_MAP_W = SUB_MAP_H = 0;
-        GAME_SPEED = UNIT_SPEED = 0.0f;
-        grid.tiles.clear();
-        reservedTiles.clear();
-        unitOccupancyRegistry.clear();
-        units.clear();
-        unitIdToIndex.clear();
-        clearUnitSelection();
-        unitsToRemove.clear();
-        deadUnits.clear();
-        floatingTexts.clear();
-        buildings.clear();
-        unitInfo.clear();
-        resetAttackableIds();
-    }
 };

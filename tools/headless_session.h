@@ -47,52 +47,6 @@ inline bool loadContent(const std::string& contentFolder) {
     }
 }
 
-// Empties the world a match builds and plays; the catalogue and the configuration stay.
-inline void resetWorld() {
-    units.clear();
-    unitIdToIndex.clear();
-    clearUnitSelection();
-    unitsToRemove.clear();
-    deadUnits.clear();
-    floatingTexts.clear();
-    buildings.clear();
-    buildingIdToIndex.clear();
-    tileToBuildings.clear();
-    clearBuildingSelection();
-    buildingsToRemove.clear();
-    towers.clear();
-    mapObjects.clear();
-    mapObjectIdToIndex.clear();
-    objectGrid.clear();
-    tileToMapObjects.clear();
-    mapObjectsToRemove.clear();
-    clearMapObjectSelection();
-    nextMapObjectId = 0;
-    decorations.clear();
-    items_map.clear();
-    projectiles.clear();
-    projectileHits.clear();
-    active_special_effects.clear();
-    clearActiveSpells();
-    zeppelinCargo.clear();
-    miningOccupancy.clear();
-    resetUnderAttackAlarms();
-    activityQueue.clear();
-    resetConstructionManager();
-    resetResearch();
-    global_man_power = 0;
-    neutralCivilianIds.clear();
-    reservedTiles.clear();
-    unitOccupancyRegistry.clear();
-    players.clear();
-    playerToTeamPalette.clear();
-    resetAttackableIds();
-    lockstep = LockstepManager{};
-    paused = false;
-    replayTurns.clear();
-    replayTurnIndex = 0;
-}
-
 // The generators reseeded, then the grid, map objects (giving the starting bases to the players) and
 // decorations of a map file. False, with one line on the error stream, for a map that cannot be read.
 inline bool buildMapWorld(const std::string& mapPath) {
@@ -100,10 +54,8 @@ inline bool buildMapWorld(const std::string& mapPath) {
     try {
         mapData = loadMapFromFile(mapPath);
         grid = buildGrid();
-        reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
+        sizeWorldGrids();
         resetMiningOccupancy();
-        initSpatialGrid();
-        effectGrid = EffectGrid(MAP_W, MAP_H);
         Neighbors = neighbors8;
         createObjects(mapData.pendingObjects, grid);
         createDecorations(mapData.pendingDecorations, grid);
