@@ -8,6 +8,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "game.h"
 #include "lockstep.h"
 #include "map.h"
 #include "player.h"
@@ -45,17 +46,8 @@ UnitInfo soldierType() {
 
 // An empty world on the loaded map: no units, nothing reserved, two players.
 void resetWorld() {
-    units.clear();
-    unitIdToIndex.clear();
-    unitsToRemove.clear();
-    unitOccupancyRegistry.clear();
-    reservedTiles.assign(static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H, 0);
-    projectiles.clear();
-    floatingTexts.clear();
-    deadUnits.clear();
-    lockstep.pendingCommands.clear();
-    resetAttackableIds();
-    players.clear();
+    reset_game_state();
+    sizeWorldGrids();
     for (int id : {WALKERS, ATTACKERS}) players.push_back(std::make_unique<Player>(id, "p", "human", false));
     Player::myStaticId = WALKERS;
     unitInfo.clear();

@@ -43,7 +43,7 @@ struct MatchRecord {
 struct FightMapMatch : ::testing::Test {
     void SetUp() override {
         saved = everyConfigurationValue();
-        headless::resetWorld();
+        reset_game_state();
         ::testing::internal::CaptureStderr();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         deriveConfigValues();
@@ -51,7 +51,7 @@ struct FightMapMatch : ::testing::Test {
         ::testing::internal::GetCapturedStderr();
     }
     void TearDown() override {
-        headless::resetWorld();
+        reset_game_state();
         mapData = MapData{};
         grid.tiles.clear();
         catalogue_test::resetCatalogues();
@@ -243,7 +243,7 @@ TEST_F(FightMapMatch, BothRacesMineBuildTrainAndFightToTheLastSoldierAlikeInEver
     ASSERT_NO_FATAL_FAILURE(playMatch(first));
     EXPECT_NE(first.winner, -1) << "both armies died";
 
-    headless::resetWorld();
+    reset_game_state();
     MatchRecord second;
     ASSERT_NO_FATAL_FAILURE(playMatch(second));
     EXPECT_EQ(second.mined, first.mined);
