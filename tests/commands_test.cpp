@@ -407,28 +407,17 @@ TEST_F(Orders, ClosedLogAppliesWithoutWriting) {
 
 // ---- Economy orders on the shipped fight map ----
 
-// A human base at (6, 6) with its three workers, 1000 gold and 1000 wood, and an open log.
-struct EconomyOrders : FightMapEconomy {
+// The fight-map town with an open log.
+struct EconomyOrders : FightMapTown {
     void SetUp() override {
-        FightMapEconomy::SetUp();
-        human = &addPlayer(1, "human");
-        addPlayer(2, "vohmathal");
-        Player::myStaticId = 1;
-        createObjects(mapData.pendingObjects, grid);
-        initializeCivilianLookup();
-        resetMiningOccupancy();
-        for (const Unit& u : units) getPlayerById(u.playerId)->unitIds.push_back(u.id);
-        setResources(*human, 1000, 1000);
-        ASSERT_FALSE(human->buildingIds.empty());
-        base = human->buildingIds.front();
-        worker = human->unitIds.front();
+        FightMapTown::SetUp();
         lockstep.currentTurn = 0;
         commandLog.open(dir.path / "log.bin", std::ios::binary);
     }
     void TearDown() override {
         closeCommandLog();
         lockstep = LockstepManager{};
-        FightMapEconomy::TearDown();
+        FightMapTown::TearDown();
     }
 
     static void apply(int player, CommandType type, CommandPayload payload) {
@@ -440,9 +429,6 @@ struct EconomyOrders : FightMapEconomy {
     }
 
     TempDir dir;
-    Player* human = nullptr;
-    int base = -1;
-    int worker = -1;
 };
 
 TEST_F(EconomyOrders, MiningSendsTheWorkerToTheObjectAndMissingObjectsOrPlayersAreReported) {

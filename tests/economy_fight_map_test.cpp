@@ -5,25 +5,8 @@
 
 namespace {
 
-// A human player owning the base at (6, 6) with its three workers, 1000 gold and 1000 wood.
-struct FightMapTown : FightMapEconomy {
-    void SetUp() override {
-        FightMapEconomy::SetUp();
-        human = &addPlayer(1, "human");
-        addPlayer(2, "vohmathal");
-        Player::myStaticId = 1;
-        Player::environmentId = 3;
-        createObjects(mapData.pendingObjects, grid);
-        initializeCivilianLookup();
-        resetMiningOccupancy();
-        // Until the spawner registers units with their owners, the base's workers are entered here.
-        for (const Unit& u : units) getPlayerById(u.playerId)->unitIds.push_back(u.id);
-        setResources(*human, 1000, 1000);
-        ASSERT_FALSE(human->buildingIds.empty());
-        base = human->buildingIds.front();
-        worker = human->unitIds.front();
-    }
-
+// The fight-map town stepped through the economy half of the tick.
+struct FightMapTownTicks : FightMapTown {
     // The economy steps of one simulation tick, in the tick's order.
     void tick() {
         updateBuildings(TURN_LENGTH, grid);
@@ -42,13 +25,9 @@ struct FightMapTown : FightMapEconomy {
         for (int i = 0; i < ticksToPass(25.0f); ++i) tick();
         return camp;
     }
-
-    Player* human = nullptr;
-    int base = -1;
-    int worker = -1;
 };
 
-TEST_F(FightMapTown, APlacedCampIsChargedTakesItsBuilderInCompletesOnTimeAndReleasesItsCivilians) {
+TEST_F(FightMapTownTicks, APlacedCampIsChargedTakesItsBuilderInCompletesOnTimeAndReleasesItsCivilians) {
     const int camp = nextAttackableId;
     ASSERT_TRUE(placeABuildingDown(getUnitById(worker), {12, 6}, "HumanCamp", human, &grid, false));
     EXPECT_EQ(gold(*human), 850);
@@ -79,7 +58,7 @@ TEST_F(FightMapTown, APlacedCampIsChargedTakesItsBuilderInCompletesOnTimeAndRele
     EXPECT_EQ(activityQueue.back().text, "Building complete");
 }
 
-TEST_F(FightMapTown, AScavengerOfOneSecondIsTrainedFromACivilianAndWalksToTheRallyPoint) {
+TEST_F(FightMapTownTicks, AScavengerOfOneSecondIsTrainedFromACivilianAndWalksToTheRallyPoint) {
     buildCamp();
     for (const Unit& u : units)
         if (u.type == "Civilian") human->unitIds.push_back(u.id);
@@ -111,7 +90,7 @@ TEST_F(FightMapTown, AScavengerOfOneSecondIsTrainedFromACivilianAndWalksToTheRal
 
 namespace {
 
-TEST_F(FightMapTown, AWorkersRoundTripFromACrystalToTheBaseAddsExactlyOneLoadOfGold) {
+TEST_F(FightMapTownTicks, AWorkersRoundTripFromACrystalToTheBaseAddsExactlyOneLoadOfGold) {
     MapObject* crystal = getMapObjectAtTile({5, 1}, grid);
     ASSERT_NE(crystal, nullptr);
     ASSERT_EQ(crystal->type, "Crystal");

@@ -135,3 +135,25 @@ struct FightMapEconomy : EconomyWorld {
         EconomyWorld::TearDown();
     }
 };
+
+// A human player owning the base at (6, 6) with its three workers, 1000 gold and 1000 wood.
+struct FightMapTown : FightMapEconomy {
+    void SetUp() override {
+        FightMapEconomy::SetUp();
+        human = &addPlayer(1, "human");
+        addPlayer(2, "vohmathal");
+        Player::myStaticId = 1;
+        Player::environmentId = 3;
+        createObjects(mapData.pendingObjects, grid);
+        initializeCivilianLookup();
+        resetMiningOccupancy();
+        setResources(*human, 1000, 1000);
+        ASSERT_FALSE(human->buildingIds.empty());
+        base = human->buildingIds.front();
+        worker = human->unitIds.front();
+    }
+
+    Player* human = nullptr;
+    int base = -1;
+    int worker = -1;
+};
