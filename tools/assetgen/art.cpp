@@ -25,26 +25,26 @@ const json& info(const Job& job) {
 }
 
 Image drawUnitSheet(const Job& job) {
-    UnitSheetSpec spec = unitSheetSpec(job.meta);
+    UnitSheetLayout layout = unitSheetLayout(job.meta);
     UnitLook look = chooseUnitLook(job.name, job.race, info(job), job.meta.value("carrying", false));
-    int fw = spec.frameWidth, fh = spec.frameHeight;
-    Image sheet(5 * fw, spec.sheetHeight());
-    int walkEnd = spec.numFrames * fh;
+    int fw = layout.frameWidth, fh = layout.frameHeight;
+    Image sheet(5 * fw, layout.sheetHeight());
+    int walkEnd = layout.numFrames * fh;
     for (int col = 0; col < 5; ++col) {
-        for (int r = 0; r < spec.numFrames; ++r) {
+        for (int r = 0; r < layout.numFrames; ++r) {
             Pose p;
-            p.moving = spec.numFrames > 1;
-            p.walk = static_cast<float>(r) / spec.numFrames;
+            p.moving = layout.numFrames > 1;
+            p.walk = static_cast<float>(r) / layout.numFrames;
             p.frame = r;
             sheet.draw(renderUnitFrame(look, p, col, fw, fh), col * fw, r * fh);
         }
-        int step = spec.attackStep();
-        for (int a = 0; a < spec.attackFrames; ++a) {
-            int y = spec.attackRowOffset * fh + a * step;
+        int step = layout.attackStep();
+        for (int a = 0; a < layout.attackFrames; ++a) {
+            int y = layout.attackRowOffset * fh + a * step;
             if (y < walkEnd) continue;  // the walk rows win where the layout overlaps them
             Pose p;
             p.attacking = true;
-            p.attack = static_cast<float>(a) / spec.attackFrames;
+            p.attack = static_cast<float>(a) / layout.attackFrames;
             p.frame = a;
             Image f = renderUnitFrame(look, p, col, fw, fh);
             if (step != fh) {
@@ -60,7 +60,7 @@ Image drawUnitSheet(const Job& job) {
         for (int y = 0; y < fh; ++y)
             for (int x = 0; x < fw; ++x) {
                 const float* s = corpse.at(x, y);
-                float* d = sheet.at(col * fw + x, spec.corpseY() + y);
+                float* d = sheet.at(col * fw + x, layout.corpseY() + y);
                 std::copy(s, s + 4, d);
             }
     }
@@ -285,8 +285,8 @@ std::string jsonText(const json& j, const char* key) {
     return (it != j.end() && it->is_string()) ? it->get<std::string>() : "";
 }
 
-UnitSheetSpec unitSheetSpec(const json& meta) {
-    UnitSheetSpec s;
+UnitSheetLayout unitSheetLayout(const json& meta) {
+    UnitSheetLayout s;
     s.frameWidth = sane(jsonInt(meta, "frameWidth", 32), 32);
     s.frameHeight = sane(jsonInt(meta, "frameHeight", 32), 32);
     s.numFrames = std::clamp(jsonInt(meta, "numFrames", 1), 1, 64);
@@ -296,7 +296,7 @@ UnitSheetSpec unitSheetSpec(const json& meta) {
     return s;
 }
 
-int UnitSheetSpec::sheetHeight() const {
+int UnitSheetLayout::sheetHeight() const {
     int walk = numFrames * frameHeight;
     int attack = attackRowOffset * frameHeight + attackFrames * attackStep();
     return std::max({walk, attack, corpseY() + frameHeight});

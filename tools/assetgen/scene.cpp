@@ -519,10 +519,10 @@ Image shade(const GBuffer& g, const Scene& scene, const std::vector<float>& emis
             if (static_cast<size_t>(m) < emissionScale.size()) em *= emissionScale[static_cast<size_t>(m)];
             float diff = std::max(0.0f, dot(n, L)) * g.lit[i];
             float hemi = 0.55f + 0.45f * n.z;
-            float spec = std::pow(std::max(0.0f, dot(n, H)), 24.0f) * mat.shine * g.lit[i];
+            float specular = std::pow(std::max(0.0f, dot(n, H)), 24.0f) * mat.shine * g.lit[i];
             float rim = std::pow(1.0f - std::max(0.0f, dot(n, kToEye)), 3.0f) * 0.18f;
             float occl = 0.72f + 0.28f * clamp01(g.p[i].z / (scene.patternScale * 0.25f) + 0.1f);
-            Rgb lit = base * ((0.34f * hemi + 0.82f * diff) * occl) + Rgb{0.9f, 0.95f, 1.0f} * (spec + rim);
+            Rgb lit = base * ((0.34f * hemi + 0.82f * diff) * occl) + Rgb{0.9f, 0.95f, 1.0f} * (specular + rim);
             Rgb col = mix(lit, base * 1.15f, em);
             // Ink where a nearer surface ends in front of this one.
             float ink = 0.0f;
