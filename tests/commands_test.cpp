@@ -14,7 +14,6 @@
 #include "path_world.h"
 #include "player.h"
 #include "spells.h"
-#include "textures.h"
 #include "test_files.h"
 
 namespace {
@@ -57,7 +56,6 @@ struct Orders : PathWorld {
     }
 
     static Unit& unit(int id) { return *getUnitById(id); }
-    static V2i subTileOf(const Unit& u) { return worldToSubTile(u.x, u.y); }
 
     static void addSpell(const std::string& key, TargetType target, int range, float cooldown, EffectFunction effect) {
         SpellInfo info;
@@ -87,13 +85,9 @@ TEST_F(Orders, MoveOrdersTheUnitsThatExistPlansThemAlongOneLeaderPathAndIsLogged
     apply(CommandType::Move, MoveCommand{{a, 999, b}, 40, 4, false});
 
     for (int id : {a, b}) {
-        const Unit& u = unit(id);
-        EXPECT_EQ(u.state, UnitState::OrderedMove);
-        EXPECT_TRUE(u.routeChunked);
-        EXPECT_EQ(u.routeDestination, (V2i{40, 4}));
-        ASSERT_FALSE(u.route.empty());
-        EXPECT_EQ(u.route.back(), (V2i{40, 4}));
-        EXPECT_FALSE(u.waypoints.empty());
+        EXPECT_EQ(unit(id).state, UnitState::OrderedMove);
+        ASSERT_FALSE(unit(id).route.empty());
+        EXPECT_EQ(unit(id).route.back(), (V2i{40, 4}));
     }
     // The unit nearer the goal leads: the master path starts at its sub-tile.
     EXPECT_EQ(unit(a).route.front(), (V2i{6, 4}));
@@ -102,13 +96,10 @@ TEST_F(Orders, MoveOrdersTheUnitsThatExistPlansThemAlongOneLeaderPathAndIsLogged
     const auto records = logged();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].at("tick"), 12);
-    EXPECT_EQ(records[0].at("type"), 0);
     EXPECT_EQ(records[0].at("data").at("unitIds"), (std::vector<int>{a, 999, b}));
-}
 
-TEST_F(Orders, MoveWithoutUnitsIsStillCarriedOutAndLogged) {
-    apply(CommandType::Move, MoveCommand{{}, 3, 3, false});
-    EXPECT_EQ(logged().size(), 1u);
+    apply(CommandType::Move, MoveCommand{{}, 3, 3, false});  // without units still carried out and logged
+    EXPECT_EQ(logged().size(), 2u);
 }
 
 TEST_F(Orders, MovedUnitTakesItsReservationAlongAndDropsItsAttack) {
@@ -118,28 +109,20 @@ TEST_F(Orders, MovedUnitTakesItsReservationAlongAndDropsItsAttack) {
     u.occupiedSubTile = {4, 4};
     u.targetId = 77;
     u.isAttacking = true;
-    u.attackAnimating = true;
-    u.attackAnimTicks = 9;
-    u.scanCounter = 30;
     apply(CommandType::Move, MoveCommand{{id}, 20, 20, false});
     EXPECT_EQ(u.occupiedSubTile, (V2i{5, 4}));
     EXPECT_EQ(cell(5, 4), id);
     EXPECT_EQ(cell(4, 4), 0);
     EXPECT_EQ(u.targetId, -1);
     EXPECT_FALSE(u.isAttacking);
-    EXPECT_FALSE(u.attackAnimating);
-    EXPECT_EQ(u.attackAnimTicks, 0);
-    EXPECT_EQ(u.scanCounter, 0);
-}
 
-TEST_F(Orders, TargetHeldByAnotherUnitLeavesTheReservationButStillPlans) {
-    const int id = place("Footman", {4, 4});
-    place("Footman", {20, 20});
-    unit(id).targetId = 5;
-    apply(CommandType::Move, MoveCommand{{id}, 20, 20, false});
-    EXPECT_EQ(unit(id).state, UnitState::OrderedMove);
+    // A goal held by another unit leaves the reservation where it is but still plans.
+    const int other = place("Footman", {30, 30});
+    u.targetId = 5;
+    apply(CommandType::Move, MoveCommand{{id}, 30, 30, false});
     EXPECT_EQ(unit(id).targetId, 5);
-    EXPECT_EQ(unit(id).routeDestination, (V2i{20, 20}));
+    EXPECT_EQ(unit(id).routeDestination, (V2i{30, 30}));
+    EXPECT_EQ(cell(30, 30), other);
 }
 
 TEST_F(Orders, GroupOfEqualDistancesIsLedByTheFirstListed) {
@@ -183,12 +166,9 @@ TEST_F(Orders, UnitNearTheEndJoinsAtTheLastNodeAndAnEnclosedOneStepsOntoThePath)
     const SubTilePath& master = unit(farAway).route;
     ASSERT_FALSE(master.empty());
     EXPECT_EQ(unit(nearEnd).route, master);
-    const SDL_FPoint end = subTileWaypoint(master.back());
-    EXPECT_FLOAT_EQ(unit(nearEnd).waypoints.back().x, end.x);
-    EXPECT_FLOAT_EQ(unit(nearEnd).waypoints.back().y, end.y);
+    EXPECT_FLOAT_EQ(unit(nearEnd).waypoints.back().x, subTileWaypoint(master.back()).x);
     // No way out within 30 steps: its path is the single master node after its nearest one.
     ASSERT_EQ(unit(enclosed).waypoints.size(), 1u);
-    EXPECT_EQ(unit(enclosed).state, UnitState::OrderedMove);
 }
 
 // ---- Spells ----
@@ -209,15 +189,7 @@ TEST_F(Orders, SelfSpellCastsOnceThenWaitsForItsCooldown) {
     EXPECT_TRUE(unit(id).orders.empty());
 }
 
-TEST_F(Orders, RefusedSelfSpellStartsNoCooldownAndIsNotLogged) {
-    const int id = place("Footman", {4, 4});
-    addSpell("Rage", TargetType::Self, 0, 20.0f, [](const SpellContext&) { return false; });
-    apply(CommandType::CastSpell, CastSpellCommand{id, 99, 0, 0, "Rage", false});
-    EXPECT_FLOAT_EQ(unit(id).cooldowns.at("Rage"), 0.0f);
-    EXPECT_TRUE(logged().empty());
-}
-
-TEST_F(Orders, SelfSpellRefusedByItsEffectStartsNoCooldown) {
+TEST_F(Orders, SelfSpellRefusedByItsEffectStartsNoCooldownAndIsNotLogged) {
     const int id = place("Footman", {4, 4});
     const int other = place("Footman", {6, 4});
     addSpell("Frost", TargetType::Self, 0, 20.0f, effectFreezingBullets);
@@ -238,26 +210,20 @@ TEST_F(Orders, SpellInRangeIsQueuedBehindTheOrdersWhateverShiftSays) {
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 4 * 140 + 10, 1 * 140 + 10, "Slow", false});
     ASSERT_EQ(unit(id).orders.size(), 2u);
     EXPECT_EQ(unit(id).orders[1].type, CommandType::CastSpell);
-    EXPECT_EQ(std::get<CastSpellCommand>(unit(id).orders[1].command).spell, "Slow");
     EXPECT_EQ(logged().size(), 1u);
-}
 
-TEST_F(Orders, SpellOutOfRangeWalksToATileWithinRangeFirst) {
-    const int id = place("Footman", {4, 4});  // tile (1, 1)
-    addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) { return true; });
+    // Out of range: a walk to a tile within range comes first.
+    unit(id).orders.clear();
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 1 * 140 + 70, "Slow", false});
     ASSERT_EQ(unit(id).orders.size(), 2u);
     ASSERT_EQ(unit(id).orders[0].type, CommandType::Move);
     const auto& walk = std::get<MoveCommand>(unit(id).orders[0].command);
-    EXPECT_EQ(walk.unitIds, std::vector<int>{id});
-    EXPECT_TRUE(walk.shiftHeld);
     EXPECT_EQ((V2i{walk.x, walk.y}), (V2i{9, 1}));
     EXPECT_EQ(unit(id).orders[1].type, CommandType::CastSpell);
-}
 
-TEST_F(Orders, SpellOutOfRangeWithNowhereToStandQueuesOnlyTheCast) {
-    const int id = place("Footman", {4, 4});
-    addSpell("Slow", TargetType::Unit, 1, 1.0f, [](const SpellContext&) { return true; });
+    // Nowhere to stand within range: only the cast is queued.
+    unit(id).orders.clear();
+    spellInfo["Slow"].range = 1;
     wallAround(12, 12);
     grid.at(12, 12).walkable = 0;
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 12 * 140 + 70, 12 * 140 + 70, "Slow", false});
@@ -303,14 +269,10 @@ TEST_F(Orders, PickUpOfAnUnknownItemIsRefusedRatherThanWalkingToTheCorner) {
     EXPECT_TRUE(unit(id).waypoints.empty());
     EXPECT_TRUE(items_map.empty());
     EXPECT_TRUE(logged().empty());
-}
 
-TEST_F(Orders, PickUpSendsTheUnitToTheItem) {
-    const int id = place("Footman", {4, 4});
     items_map[4] = Item{4, "CryoPod", 30 * 35.0f + 5.0f, 6 * 35.0f + 5.0f, true, -1};
     apply(CommandType::PickUp, PickUpCommand{id, 4});
     EXPECT_TRUE(unit(id).pickUpPending);
-    EXPECT_EQ(unit(id).pickUpItemId, 4);
     EXPECT_EQ(unit(id).routeDestination, (V2i{30, 6}));
     EXPECT_EQ(logged().size(), 1u);
 }
@@ -375,8 +337,6 @@ TEST_F(Orders, PauseLetsOnlyPauseAndResumeThroughAndNeitherIsLogged) {
     EXPECT_FALSE(paused);
     EXPECT_EQ(unit(id).state, UnitState::OrderedMove);
     EXPECT_EQ(logged().size(), 1u);
-    EXPECT_TRUE(isPauseCommand(pause));
-    EXPECT_FALSE(isPauseCommand(move));
 }
 
 TEST_F(Orders, PingQueuesAPongAndNeitherIsLogged) {
@@ -390,18 +350,12 @@ TEST_F(Orders, PingQueuesAPongAndNeitherIsLogged) {
     EXPECT_TRUE(logged().empty());
 }
 
-TEST_F(Orders, ReplayedOrdersAreAppliedButNeverLoggedAgain) {
+TEST_F(Orders, ReplayedOrdersOrAClosedLogApplyButNeverWrite) {
     const int id = place("Footman", {4, 4});
     apply(CommandType::AttackMove, AttackMove{id, 10, 10, true}, true);
-    EXPECT_EQ(unit(id).orders.size(), 1u);
-    EXPECT_TRUE(logged().empty());
-}
-
-TEST_F(Orders, ClosedLogAppliesWithoutWriting) {
     closeCommandLog();
-    const int id = place("Footman", {4, 4});
     apply(CommandType::AttackMove, AttackMove{id, 10, 10, true});
-    EXPECT_EQ(unit(id).orders.size(), 1u);
+    EXPECT_EQ(unit(id).orders.size(), 2u);
     EXPECT_TRUE(logged().empty());
 }
 
@@ -448,7 +402,7 @@ TEST_F(EconomyOrders, MiningSendsTheWorkerToTheObjectAndMissingObjectsOrPlayersA
     EXPECT_EQ(loggedCount(), 1u);
 }
 
-TEST_F(EconomyOrders, PlacementIsLoggedOnlyWhenTheSiteIsPlaced) {
+TEST_F(EconomyOrders, PlacementAndCancellationAreLoggedOnlyWhenTheyTakeEffect) {
     const int site = nextAttackableId;
     apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 12, 6, worker});
     ASSERT_NE(getBuildingById(site), nullptr);
@@ -463,13 +417,10 @@ TEST_F(EconomyOrders, PlacementIsLoggedOnlyWhenTheSiteIsPlaced) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("[applyCommand] PlaceBuilding: player 77 not found"),
               std::string::npos);
     EXPECT_EQ(loggedCount(), 1u);
-}
 
-TEST_F(EconomyOrders, CancellingASiteRefundsItAndIsLoggedButAFinishedBuildingIsNoSite) {
-    const int site = nextAttackableId;
-    apply(1, CommandType::PlaceBuildingDown, PlaceBuildingDownCommand{"HumanCamp", 12, 6, worker});
+    // Cancelling the site refunds it and is logged; a finished building is no site.
     apply(1, CommandType::StopConstruction, StopConstructionCommand{site});
-    EXPECT_EQ(gold(*human), 850 + static_cast<int>(150 * 0.75f));
+    EXPECT_EQ(gold(*human), static_cast<int>(150 * 0.75f));
     EXPECT_NE(std::find(buildingsToRemove.begin(), buildingsToRemove.end(), site), buildingsToRemove.end());
     apply(1, CommandType::StopConstruction, StopConstructionCommand{base});
     apply(1, CommandType::StopConstruction, StopConstructionCommand{9999});
@@ -496,8 +447,6 @@ TEST_F(EconomyOrders, ChatIsPostedWithTheSendersNameAndLogged) {
     apply(77, CommandType::ChatMessage, ChatMessageCommand{"lost"});
     ASSERT_EQ(activityQueue.size(), 1u);
     EXPECT_EQ(activityQueue.back().text, "[p1]: gl hf");
-    EXPECT_EQ(activityQueue.back().icon, texFood);
-    EXPECT_FLOAT_EQ(activityQueue.back().duration, 5.0f);
     EXPECT_EQ(loggedCount(), 1u);
 }
 
