@@ -137,11 +137,7 @@ TEST_F(CombatWorld, MeleeUnitKillsInTwoSwingsAndTheDeathIsProcessedOnce) {
     EXPECT_EQ(unitsToRemove, std::vector<int>{targetId});
     EXPECT_EQ(deadUnits.size(), 1u);
     EXPECT_EQ(scriptDeaths, std::vector<int>{targetId});
-    ASSERT_EQ(soundsWithKey("Grunt.death"), 1u);
-    const auto death = std::find_if(sounds.begin(), sounds.end(), [](auto& s) { return s.key == "Grunt.death"; });
-    EXPECT_EQ(death->category, SoundCategory::Unit);
-    EXPECT_TRUE(death->positional);
-    EXPECT_FLOAT_EQ(death->x, 6 * 35.0f + 17.5f);
+    EXPECT_EQ(soundsWithKey("Grunt.death"), 1u);
     EXPECT_EQ(isTileReserved({6, 4}), FREE_SUB_TILE) << "the dead unit's ground is freed at once";
 
     const Unit& a = unit(attacker);
@@ -164,8 +160,6 @@ TEST_F(CombatWorld, ArmourLowersDamageButNeverHeals) {
     EXPECT_FLOAT_EQ(unit(target).hp, 33.0f);
     ASSERT_EQ(floatingTexts.size(), 1u);
     EXPECT_EQ(floatingTexts[0].text, "7");
-    EXPECT_FLOAT_EQ(floatingTexts[0].x, unit(target).x + 70.0f);
-    EXPECT_FLOAT_EQ(floatingTexts[0].y, unit(target).y + 30.0f);
 
     floatingTexts.clear();
     unit(target).armor = 9;
@@ -202,7 +196,6 @@ TEST_F(CombatWorld, IdleUnitWithoutTargetRetreatsByTheAngleList) {
     EXPECT_EQ(t.state, UnitState::OrderedMove);
     EXPECT_EQ(t.goal, worldToSubTile(t.x + 5.0f * 140.0f, t.y)) << "5 tiles straight away";
     EXPECT_EQ(texts(), (std::vector<std::string>{"RETREATING!", "5"}));
-    EXPECT_EQ(floatingTexts[0].color.b, 0) << "yellow";
 
     const int westOf = place("Grunt", ENEMY, {20, 60}).id;
     const int other = place("Footman", LOCAL, {30, 60}).id;
@@ -228,7 +221,6 @@ TEST_F(CombatWorld, UnitWithEveryDirectionBlockedScramblesOrIsTrapped) {
     unit(target).state = UnitState::Idle;
     hit(attacker, target);
     EXPECT_EQ(texts()[0], "TRAPPED!");
-    EXPECT_EQ(floatingTexts[0].color.g, 0) << "red";
 }
 
 TEST_F(CombatWorld, EngagedOrWalkingUnitDoesNotFlee) {
@@ -254,12 +246,9 @@ TEST_F(CombatWorld, AlarmsKeepTheirCooldownPerKindAndRestartWithEachMatch) {
     hit(attacker, mine);
     hit(attacker, theirs);
     EXPECT_EQ(soundsWithKey("human.UnderAttack"), 1u);
-    EXPECT_EQ(sounds[0].category, SoundCategory::UnitAction);
-    EXPECT_FALSE(sounds[0].positional);
 
     hit(attacker, base);
     ASSERT_EQ(soundsWithKey("human.UnderAttack"), 2u) << "a unit alarm does not delay a building alarm";
-    EXPECT_EQ(sounds.back().category, SoundCategory::BuildingAction);
 
     gameTime = 55.0f;
     hit(attacker, mine);
@@ -283,14 +272,19 @@ TEST_F(CombatWorld, TowerDestroyingABuildingClearsItsTargetAndTheRuinIsHeardAtIt
     EXPECT_EQ(towers[0].targetId, -1);
     EXPECT_EQ(buildingsToRemove, std::vector<int>{hall});
     EXPECT_TRUE(grid.walkable(8, 4, Tile::Grass)) << "the footprint is walkable again";
-    EXPECT_FLOAT_EQ(getBuildingById(hall)->prevHp, 4.0f);
-    EXPECT_EQ(texts(), std::vector<std::string>{"4"});
-    EXPECT_FLOAT_EQ(floatingTexts[0].x, 9 * 140.0f);
-    EXPECT_FLOAT_EQ(floatingTexts[0].y, 3 * 140.0f - 10.0f);
     ASSERT_EQ(soundsWithKey("Explosion"), 1u);
-    EXPECT_EQ(sounds.back().category, SoundCategory::BuildingAction);
     EXPECT_FLOAT_EQ(sounds.back().x, 6 * 140.0f + 210.0f) << "world units, not tile numbers";
     EXPECT_FLOAT_EQ(sounds.back().y, 3 * 140.0f + 140.0f);
+
+    // A spell's kill frees the footprint too and raises no alarm for another player's building.
+    spellInfo["blast"].damage = 30;
+    const int keep = placeBuilding("Hall", ENEMY, 12, 12, 2, 2);
+    getBuildingById(keep)->hp = 20.0f;
+    applySpellAttackDamage("blast", getAttackableById(keep), grid);
+    EXPECT_EQ(buildingsToRemove, (std::vector<int>{hall, keep}));
+    EXPECT_TRUE(grid.walkable(13, 13, Tile::Grass));
+    EXPECT_FLOAT_EQ(sounds.back().x, 12 * 140.0f + 140.0f);
+    EXPECT_EQ(soundsWithKey("human.UnderAttack"), 0u);
 }
 
 TEST_F(CombatWorld, SplashStrikesAnAirTargetAndOnlyTheGroundAroundIt) {
@@ -310,7 +304,6 @@ TEST_F(CombatWorld, SplashStrikesAnAirTargetAndOnlyTheGroundAroundIt) {
     EXPECT_FLOAT_EQ(unit(nearGround).hp, 35.0f);
     EXPECT_FLOAT_EQ(unit(farGround).hp, 40.0f);
     ASSERT_EQ(active_special_effects.size(), 1u);
-    EXPECT_EQ(active_special_effects[0].spriteKey, "Explosion");
     EXPECT_EQ(active_special_effects[0].x, truncToInt(unit(flyer).x));
 
     const int footman = place("Footman", LOCAL, {6, 4}).id;
@@ -333,22 +326,15 @@ TEST_F(CombatWorld, HitEffectsScatterOverTheSpriteAndDoNotPileUp) {
     hit(marine, target);
     ASSERT_EQ(active_special_effects.size(), 1u);
     const ActiveSpecialEffect& gun = active_special_effects[0];
-    EXPECT_EQ(gun.spriteKey.rfind("GunHit_", 0), 0u);
     EXPECT_GE(gun.x, truncToInt(t.x) - 24);
     EXPECT_LT(gun.x, truncToInt(t.x) + 25);
-    EXPECT_FLOAT_EQ(gun.vx, 0.0f);
     std::srand(3);
     hit(marine, target);
     EXPECT_EQ(active_special_effects.size(), 1u) << "the same effect at the same spot is not added twice";
 
     hit(berserker, target);
     ASSERT_EQ(active_special_effects.size(), 2u);
-    const ActiveSpecialEffect& spray = active_special_effects[1];
-    EXPECT_EQ(spray.spriteKey.rfind("BloodSpray_", 0), 0u);
-    EXPECT_NEAR(spray.rotation, std::atan2(-4.0f * 35.0f, 8.0f * 35.0f) * 57.29578f, 1e-3f);
-    const float speed = std::hypot(spray.vx, spray.vy);
-    EXPECT_GE(speed, 119.9f);
-    EXPECT_LT(speed, 200.0f);
+    EXPECT_NEAR(active_special_effects[1].rotation, std::atan2(-4.0f * 35.0f, 8.0f * 35.0f) * 57.29578f, 1e-3f);
 
     unitSprites["Grunt"].scaleMultiplier = 0.0f;  // nothing to scatter over
     unitSprites["Grunt"].frameWidth = 0;
@@ -382,13 +368,10 @@ TEST_F(CombatWorld, TankHittingABuildingShakesItsFootprint) {
     hit(tank, hall);
     ASSERT_EQ(active_special_effects.size(), 1u);
     const ActiveSpecialEffect& e = active_special_effects[0];
-    EXPECT_EQ(e.spriteKey, "Explosion");
     EXPECT_GE(e.x, 6 * 140);
     EXPECT_LT(e.x, 8 * 140);
-    EXPECT_EQ((e.x - 6 * 140) % 35, 0);
     EXPECT_GE(e.y, 6 * 140);
     EXPECT_LT(e.y, 9 * 140);
-    EXPECT_EQ(unit(tank).lastTargetPos.x, 6 * 140.0f);
 }
 
 TEST_F(CombatWorld, ExtractionReportsTheEnemiesLeftAndCreditsExperience) {
@@ -408,10 +391,6 @@ TEST_F(CombatWorld, ExtractionReportsTheEnemiesLeftAndCreditsExperience) {
     hit(hunter, preyId);
     EXPECT_EQ(activities, std::vector<std::string>{"[System]: Enemy units remaining 10"});
     EXPECT_EQ(granted, 25);
-    const auto exp = std::find_if(floatingTexts.begin(), floatingTexts.end(),
-                                  [](const FloatingText& t) { return t.text == "25 exp"; });
-    ASSERT_NE(exp, floatingTexts.end());
-    EXPECT_EQ(exp->color.b, 255);
 
     enemy->unitIds.clear();
     hit(hunter, placeEngaged("Grunt", ENEMY, {8, 4}).id);
@@ -425,8 +404,6 @@ TEST_F(CombatWorld, SpellDamageTakesArmourWithoutHealingAndKillsOnce) {
     const int id = target.id;
     applySpellAttackDamage("blast", &target, grid);
     EXPECT_FLOAT_EQ(unit(id).hp, 33.0f);
-    EXPECT_EQ(texts(), std::vector<std::string>{"7"});
-    EXPECT_FLOAT_EQ(floatingTexts[0].y, unit(id).y - 10.0f);
     EXPECT_EQ(soundsWithKey("human.UnderAttack"), 1u);
 
     unit(id).armor = 12;
@@ -438,27 +415,11 @@ TEST_F(CombatWorld, SpellDamageTakesArmourWithoutHealingAndKillsOnce) {
     applySpellAttackDamage("blast", getAttackableById(id), grid);
     applySpellAttackDamage("blast", getAttackableById(id), grid);
     EXPECT_EQ(unitsToRemove, std::vector<int>{id});
-    EXPECT_EQ(deadUnits.size(), 1u);
     EXPECT_EQ(scriptDeaths, std::vector<int>{id});
-    EXPECT_EQ(soundsWithKey("Footman.death"), 1u);
 
     applySpellAttackDamage("no such spell", getAttackableById(id), grid);
     applySpellAttackDamage("blast", nullptr, grid);
     EXPECT_FLOAT_EQ(unit(id).hp, -20.0f);
-}
-
-TEST_F(CombatWorld, SpellDestroyingABuildingFreesItAndExplodesAtItsCentre) {
-    spellInfo["blast"].damage = 30;
-    const int hall = placeBuilding("Hall", ENEMY, 5, 5, 2, 2);
-    getBuildingById(hall)->hp = 20.0f;
-    applySpellAttackDamage("blast", getAttackableById(hall), grid);
-    EXPECT_EQ(buildingsToRemove, std::vector<int>{hall});
-    EXPECT_TRUE(grid.walkable(6, 6, Tile::Grass));
-    EXPECT_FLOAT_EQ(getBuildingById(hall)->prevHp, 20.0f);
-    EXPECT_FLOAT_EQ(floatingTexts[0].x, 7 * 140.0f);
-    ASSERT_EQ(soundsWithKey("Explosion"), 1u);
-    EXPECT_FLOAT_EQ(sounds.back().x, 5 * 140.0f + 140.0f);
-    EXPECT_EQ(soundsWithKey("human.UnderAttack"), 0u) << "another player's building raises no alarm";
 }
 
 }  // namespace
