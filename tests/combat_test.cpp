@@ -20,9 +20,7 @@
 namespace {
 
 struct SoundRequest {
-    SoundCategory category;
     std::string key;
-    bool positional;
     float x;
     float y;
 };
@@ -49,8 +47,8 @@ struct CombatWorld : StaticWorld {
         addType("Tank", "human", false).splashRadius = 1;
         addType("Marine", "human", true);
         addType("Berserker", "vohmathal", true);
-        soundPlayer = [this](SoundCategory c, const std::string& key, bool positional, float x, float y, int) {
-            sounds.push_back({c, key, positional, x, y});
+        soundPlayer = [this](SoundCategory, const std::string& key, bool, float x, float y, int) {
+            sounds.push_back({key, x, y});
         };
         combatHooks.unitDeathScript = [this](int id) { scriptDeaths.push_back(id); };
         combatHooks.postActivity = [this](const std::string& text, SDL_Texture*, float) { activities.push_back(text); };
