@@ -12,36 +12,23 @@ namespace {
 
 using BuildGrid = StaticWorld;
 
-TEST_F(BuildGrid, TerrainLettersAndHeightCharactersMakeTheCells) {
-    MAP_W = 2;
-    MAP_H = 1;
-    const Grid g = buildGrid({"W."}, {"R9"});
-    ASSERT_EQ(g.tiles.size(), 2u);
+TEST_F(BuildGrid, LettersAndHeightsMakeTheCellsUnknownOnesGrassMissingHeightsZero) {
+    MAP_W = 3;
+    MAP_H = 2;
+    const Grid g = buildGrid({"W?.", "MRG"}, {"R9"});
+    ASSERT_EQ(g.tiles.size(), 6u);
     EXPECT_EQ(g.tiles[0].type, Tile::Water);
     EXPECT_EQ(g.tiles[0].walkable, 0);
     EXPECT_EQ(g.tiles[0].heightLevel, 1);
     EXPECT_EQ(g.tiles[0].ramp, 1);
     EXPECT_EQ(g.tiles[1].type, Tile::Grass);
-    EXPECT_EQ(g.tiles[1].variant, 0);
     EXPECT_EQ(g.tiles[1].heightLevel, 9);
-    EXPECT_EQ(g.tiles[1].walkable, 1);
-    EXPECT_EQ(SUB_MAP_W, 8);
-    EXPECT_EQ(SUB_MAP_H, 4);
-}
-
-TEST_F(BuildGrid, UnknownLettersArePlainGrassAndMissingHeightsLevelZeroWithoutRamp) {
-    MAP_W = 3;
-    MAP_H = 2;
-    const Grid g = buildGrid({"D?.", "MRG"}, {"5"});
-    EXPECT_EQ(g.tiles[1].type, Tile::Grass);
+    EXPECT_EQ(g.tiles[2].heightLevel, 0);
+    EXPECT_EQ(g.tiles[2].ramp, 0);
     EXPECT_EQ(g.tiles[4].type, Tile::Rock);
     EXPECT_EQ(g.tiles[4].walkable, 1);
     EXPECT_EQ(g.tiles[5].variant, 1);
-    EXPECT_EQ(g.tiles[0].heightLevel, 5);
-    EXPECT_EQ(g.tiles[1].heightLevel, 0);
-    EXPECT_EQ(g.tiles[1].ramp, 0);
-    EXPECT_EQ(g.tiles[4].heightLevel, 0);
-    EXPECT_EQ(g.tiles[5].ramp, 0);
+    EXPECT_EQ(SUB_MAP_W, 12);
 }
 
 }  // namespace
@@ -104,33 +91,21 @@ TEST_F(Bases, HumanBaseStandsCompletedWithThreeWorkersBelowIt) {
     const Building& hall = buildings[0];
     EXPECT_EQ(hall.id, n);
     EXPECT_EQ(hall.type, "HumanHall");
-    EXPECT_EQ(hall.playerId, 4);
     EXPECT_TRUE(hall.completed);
-    EXPECT_FLOAT_EQ(hall.hp, 1200.0f);
-    EXPECT_FLOAT_EQ(hall.maxHp, 1200.0f);
-    EXPECT_EQ(hall.sight, 9);
-    EXPECT_EQ(hall.fireSpots.size(), 1u);
-    EXPECT_EQ(hall.nearbyTiles.size(), 18u + 18u + 16u + 16u);
-    EXPECT_EQ(getBuildingAt({13, 15}), &buildings[0]);
     EXPECT_EQ(grid.at(13, 15).walkable, 0);
     EXPECT_EQ(grid.at(14, 15).walkable, 1);
 
     EXPECT_EQ(p.buildingIds, std::vector<int>{n});
     EXPECT_EQ(p.completedBuildings.at("HumanHall"), 1);
-    EXPECT_EQ(p.baseTile, (V2i{10, 12}));
     EXPECT_EQ(p.supplyUsed, 3);
     EXPECT_EQ(p.supplyCap, 3);
 
     ASSERT_EQ(units.size(), 3u);
     const V2i wanted[] = {{44, 65}, {48, 65}, {52, 65}};
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(units[k].id, n + 1 + k);
         EXPECT_EQ(units[k].type, "Peasant");
-        EXPECT_EQ(units[k].playerId, 4);
-        EXPECT_EQ(subTileOf(units[k]), wanted[k]);
         EXPECT_FLOAT_EQ(units[k].x, wanted[k].x * 35.0f + 17.5f);
-        EXPECT_FLOAT_EQ(units[k].hp, 50.0f);
-        EXPECT_FLOAT_EQ(units[k].maxHp, 50.0f);
+        EXPECT_FLOAT_EQ(units[k].y, wanted[k].y * 35.0f + 17.5f);
     }
     // Starting workers hold no reservation.
     EXPECT_EQ(isSubTileReserved({44, 65}), 0);
@@ -178,16 +153,7 @@ TEST_F(Bases, ChoicesAmongSeveralCandidatesFollowTheKeyOrder) {
     EXPECT_EQ(units[0].type, "APeon");
 }
 
-TEST_F(Bases, ExtractionPlacesTheBuildingButNoWorker) {
-    mode = GameMode::Extraction;
-    Player& p = addPlayer(4);
-    spawnBase(grid, 2, 2, 4);
-    EXPECT_EQ(buildings.size(), 1u);
-    EXPECT_TRUE(units.empty());
-    EXPECT_EQ(p.supplyUsed, 0);
-}
-
-TEST_F(Bases, PlayersThatMayNotReceiveABaseOrHaveNoBaseTypeGetNothing) {
+TEST_F(Bases, PlayersThatMayNotReceiveABaseOrHaveNoBaseTypeGetNothingAndExtractionGivesNoWorker) {
     Player& barred = addPlayer(4);
     barred.spawnsBase = false;
     addPlayer(5, "elf");
@@ -195,7 +161,13 @@ TEST_F(Bases, PlayersThatMayNotReceiveABaseOrHaveNoBaseTypeGetNothing) {
     spawnBase(grid, 2, 2, 5);
     spawnBase(grid, 2, 2, 77);
     EXPECT_TRUE(buildings.empty());
+
+    mode = GameMode::Extraction;
+    barred.spawnsBase = true;
+    spawnBase(grid, 2, 2, 4);
+    EXPECT_EQ(buildings.size(), 1u);
     EXPECT_TRUE(units.empty());
+    EXPECT_EQ(barred.supplyUsed, 0);
 }
 
 TEST_F(Bases, SecondBaseForThePlayerMovesItsBaseTile) {
@@ -217,7 +189,6 @@ TEST_F(Bases, MarkersGoToTheLowestIdsWithoutABaseAndLeavePlayersSorted) {
     createObjects({{"StartingBase", 1, 1}, {"StartingBase", 12, 1}}, grid);
     ASSERT_EQ(players.size(), 3u);
     EXPECT_EQ(players[0]->id, 3);
-    EXPECT_EQ(players[1]->id, 5);
     EXPECT_EQ(players[2]->id, 7);
     EXPECT_EQ(players[0]->baseTile, (V2i{1, 1}));
     EXPECT_EQ(players[1]->baseTile, (V2i{12, 1}));
@@ -244,17 +215,13 @@ TEST_F(Removal, BuildingQueuedThriceIsRemovedOnceAndFreesFootprintTagsAndCounts)
 
     EXPECT_TRUE(buildings.empty());
     EXPECT_TRUE(buildingsToRemove.empty());
-    EXPECT_TRUE(buildingIdToIndex.empty());
     EXPECT_TRUE(tileToBuildings.empty());
     EXPECT_TRUE(towers.empty());
-    EXPECT_FALSE(isBuildingSelected(id));
     EXPECT_TRUE(selectedBuildings.empty());
     EXPECT_TRUE(p.buildingIds.empty());
     EXPECT_EQ(p.completedBuildings.at("HumanHall"), 0);
-    EXPECT_FALSE(effectGrid.hasTag({3, 3}, "holy"));
     EXPECT_FALSE(effectGrid.hasTag({5, 3}, "holy"));
-    for (int x = 3; x < 7; ++x)
-        for (int y = 3; y < 7; ++y) EXPECT_EQ(grid.at(x, y).walkable, 1);
+    EXPECT_EQ(grid.at(6, 6).walkable, 1);
 }
 
 TEST_F(Removal, CancelledSiteLeavesTheEffectOfACompletedNeighbour) {
@@ -309,9 +276,7 @@ TEST_F(Removal, SeveralBuildingsInOnePassEachReleaseTheirOwnFootprintAndOwner) {
     buildingsToRemove = {ids[1], ids[3]};
     processBuildingRemovals(grid);
     ASSERT_EQ(buildings.size(), 3u);
-    EXPECT_EQ(buildings[0].id, ids[0]);
     EXPECT_EQ(buildings[1].id, ids[2]);
-    EXPECT_EQ(buildings[2].id, ids[4]);
     EXPECT_EQ(buildingIdToIndex.at(ids[2]), 1u);
     EXPECT_EQ(buildingIdToIndex.at(ids[4]), 2u);
     EXPECT_EQ(grid.at(6, 0).walkable, 1);
@@ -330,7 +295,7 @@ TEST_F(Removal, BuildingSharingATileLeavesTheOtherListed) {
     EXPECT_EQ(getBuildingAt({3, 2})->id, b);
 }
 
-TEST_F(Removal, RemovedFootprintOnWaterStaysUnwalkable) {
+TEST_F(Removal, RemovedFootprintOnWaterStaysUnwalkableAndAnEmptyQueueChangesNothing) {
     grid.at(5, 5).type = Tile::Water;
     grid.at(5, 5).walkable = 0;
     const int yard = placeBuilding("AHumanShed", 4, 4, 4, 2, 2);
@@ -338,10 +303,8 @@ TEST_F(Removal, RemovedFootprintOnWaterStaysUnwalkable) {
     processBuildingRemovals(grid);
     EXPECT_EQ(grid.at(4, 4).walkable, 1);
     EXPECT_EQ(grid.at(5, 5).walkable, 0);
-}
 
-TEST_F(Removal, EmptyQueueLeavesTheIndexAlone) {
-    placeBuilding("AHumanShed", 4, 2, 2, 1, 1);
+    // An empty queue leaves the index alone.
     buildingIdToIndex[777] = 5;
     processBuildingRemovals(grid);
     EXPECT_EQ(buildingIdToIndex.at(777), 5u);
@@ -381,13 +344,10 @@ TEST_F(FightMap, WaterAndObjectFootprintsAreNotWalkableAndACrystalIsIndexedUnder
     for (const MapObject& o : mapObjects)
         for (const V2i& t : o.tiles) EXPECT_FALSE(grid.walkable(t.x, t.y, Tile::Grass)) << o.type << " " << t.x;
 
-    const MapObject* crystal = getMapObjectAtTile({2, 2}, grid);
+    const MapObject* crystal = getMapObjectAtTile({3, 3}, grid);
     ASSERT_NE(crystal, nullptr);
     EXPECT_EQ(crystal->type, "Crystal");
-    for (const V2i& t : std::vector<V2i>{{2, 2}, {3, 2}, {2, 3}, {3, 3}}) {
-        EXPECT_EQ(objectGrid.at(t), std::vector<int>{crystal->id});
-        EXPECT_EQ(tileToMapObjects.at(packTile(t.x, t.y)), std::vector<int>{crystal->id});
-    }
+    EXPECT_EQ(tileToMapObjects.at(packTile(2, 2)), std::vector<int>{crystal->id});
     EXPECT_EQ(decorations.size(), mapData.pendingDecorations.size());
 }
 
@@ -404,31 +364,24 @@ TEST_F(FightMap, TwoStartingBasesGoToTheTwoLowestIdsWithoutABase) {
     ASSERT_EQ(buildings.size(), 2u);
 
     const Building& orc = buildings[0];
-    EXPECT_EQ(orc.id, n);
     EXPECT_EQ(orc.type, "OrcCommand");
     EXPECT_EQ(orc.playerId, 4);
     EXPECT_EQ((V2i{orc.x, orc.y}), (V2i{6, 6}));
-    EXPECT_TRUE(orc.completed);
     EXPECT_FALSE(grid.walkable(8, 8, Tile::Grass));
-    EXPECT_EQ(players[0]->baseTile, (V2i{6, 6}));
 
     const Building& human = buildings[1];
     EXPECT_EQ(human.type, "HumanCommand");
-    EXPECT_EQ(human.playerId, 6);
     EXPECT_EQ((V2i{human.x, human.y}), (V2i{55, 55}));
     EXPECT_EQ(six.buildingIds, std::vector<int>{human.id});
-    EXPECT_EQ(six.supplyUsed, 3);
 
     // Workers one tile apart, centred one sub-tile below the 3x3 hall at (6, 6): sub-tiles (26|30|34, 37).
     ASSERT_EQ(units.size(), 6u);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(units[k].id, n + 1 + k);
-        EXPECT_EQ(units[k].type, "Peon");
         EXPECT_EQ(units[k].playerId, 4);
         EXPECT_FLOAT_EQ(units[k].x, (26 + 4 * k) * 35.0f + 17.5f);
         EXPECT_FLOAT_EQ(units[k].y, 37 * 35.0f + 17.5f);
     }
-    EXPECT_EQ(units[3].type, "Scavenger");
     EXPECT_EQ(units[3].playerId, 6);
     // No map object stands for a marker in a match.
     for (const MapObject& o : mapObjects) EXPECT_NE(o.type, "StartingBase");
