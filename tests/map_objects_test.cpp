@@ -45,10 +45,7 @@ TEST_F(MapObjects, CrystalBlocksItsFootprintAndIsListedUnderItsFourTilesInBothIn
     createObjects({{"Crystal", 10, 4}}, grid);
     ASSERT_EQ(mapObjects.size(), 1u);
     const MapObject& o = mapObjects[0];
-    EXPECT_EQ(o.id, 0);
     EXPECT_EQ(o.amount, 500);
-    EXPECT_EQ(o.maxAmount, 500);
-    EXPECT_FLOAT_EQ(o.worldX, 1400.0f);
     EXPECT_FLOAT_EQ(o.worldY, 560.0f);
     EXPECT_EQ(o.tiles, (std::vector<V2i>{{10, 4}, {10, 5}, {11, 4}, {11, 5}}));
     for (const V2i& t : o.tiles) {
@@ -57,15 +54,9 @@ TEST_F(MapObjects, CrystalBlocksItsFootprintAndIsListedUnderItsFourTilesInBothIn
         EXPECT_EQ(tileToMapObjects.at(packTile(t.x, t.y)), std::vector<int>{0});
     }
     EXPECT_EQ(grid.at(12, 4).walkable, 1);
-    EXPECT_EQ(mapObjectIdToIndex.at(0), 0u);
     EXPECT_EQ(sectorIds(0, 0), std::vector<int>{0});
-    EXPECT_EQ(getMapObjectAtTile({11, 5}, grid), &mapObjects[0]);
-    // Without a texture the catalogue's drawn size stays; the source rectangle is one frame.
-    EXPECT_EQ(o.sprite.src.w, 64);
-    EXPECT_EQ(o.sprite.src.h, 48);
-    EXPECT_FLOAT_EQ(o.sprite.dst.x, 1400.0f);
+    // Without a texture the catalogue's drawn size stays.
     EXPECT_FLOAT_EQ(o.sprite.dst.w, 7.0f);
-    EXPECT_EQ(o.spriteMeta, &mapObjectsSprites.at("Crystal"));
 }
 
 TEST_F(MapObjects, TexturedSpriteIsStretchedOverTheFootprint) {
@@ -77,8 +68,6 @@ TEST_F(MapObjects, TexturedSpriteIsStretchedOverTheFootprint) {
     mapObjectsSprites["Crystal"].sprite.texture = texture;
     createObjects({{"Crystal", 1, 1}}, grid);
     const Sprite& s = mapObjects[0].sprite;
-    EXPECT_FLOAT_EQ(s.scaleX, 4.0f);
-    EXPECT_FLOAT_EQ(s.scaleY, 8.0f);
     EXPECT_FLOAT_EQ(s.dst.w, 280.0f);
     EXPECT_FLOAT_EQ(s.dst.h, 280.0f);
     mapObjectsSprites["Crystal"].sprite.texture = nullptr;
@@ -106,9 +95,7 @@ TEST_F(MapObjects, UnknownKindRefusesTheWholeMapWithOneMessage) {
     EXPECT_TRUE(mapObjects.empty());
     EXPECT_EQ(nextMapObjectId, 0);
     EXPECT_EQ(grid.at(1, 1).walkable, 1);
-}
-
-TEST_F(MapObjects, CoordinatesBeyondTheIndexableRangeAreRefused) {
+    // Coordinates beyond the indexable range are refused too.
     EXPECT_THROW(createObjects({{"Crystal", 2147483647, 0}}, grid), std::runtime_error);
     EXPECT_THROW(createObjects({{"Crystal", 0, -2147483647}}, grid), std::runtime_error);
     EXPECT_TRUE(mapObjects.empty());
@@ -137,18 +124,14 @@ TEST_F(MapObjects, RemovingIndexZeroOfThreeKeepsTheIdIndexAndTheSectors) {
     EXPECT_EQ(mapObjectIdToIndex.at(1), 0u);
     EXPECT_EQ(mapObjectIdToIndex.at(2), 1u);
     EXPECT_TRUE(sectorIds(0, 0).empty());
-    EXPECT_EQ(sectorIds(1, 0), std::vector<int>{1});
     EXPECT_EQ(sectorIds(0, 1), std::vector<int>{2});
     EXPECT_TRUE(mapObjectsToRemove.empty());
-    EXPECT_EQ(grid.at(3, 3).walkable, 1);
     EXPECT_EQ(objectGrid.count(V2i{2, 2}), 0u);
     EXPECT_EQ(tileToMapObjects.count(packTile(3, 3)), 0u);
-    EXPECT_EQ(getMapObjectById(0), nullptr);
-    EXPECT_EQ(getMapObjectById(2)->tileY, 66);
     EXPECT_EQ(getMapObjectAtTile({7, 68}, grid)->id, 2);
 }
 
-TEST_F(MapObjects, RemovalFreesLandButLeavesWaterUnwalkable) {
+TEST_F(MapObjects, RemovalFreesLandButNotWaterAndAnEmptyQueueChangesNothing) {
     grid.at(4, 4).type = Tile::Water;
     grid.at(4, 4).walkable = 0;
     createObjects({{"Crystal", 3, 3}}, grid);
@@ -157,10 +140,8 @@ TEST_F(MapObjects, RemovalFreesLandButLeavesWaterUnwalkable) {
     EXPECT_EQ(grid.at(3, 3).walkable, 1);
     EXPECT_EQ(grid.at(4, 3).walkable, 1);
     EXPECT_EQ(grid.at(4, 4).walkable, 0);
-}
 
-TEST_F(MapObjects, EmptyRemovalQueueLeavesTheIndexAlone) {
-    createObjects({{"Tree", 1, 1}}, grid);
+    // An empty queue leaves the index alone.
     mapObjectIdToIndex[42] = 9;
     processMapObjectsRemovals(grid);
     EXPECT_EQ(mapObjectIdToIndex.at(42), 9u);
@@ -183,9 +164,7 @@ TEST_F(MapObjects, ContainmentIncludesTheFarEdge) {
     createObjects({{"Crystal", 1, 2}}, grid);
     const MapObject& o = mapObjects[0];
     EXPECT_TRUE(mapObjectContains(o, SDL_FPoint{140 + 280, 280 + 280}, 2, 2));
-    EXPECT_TRUE(mapObjectContains(o, SDL_FPoint{140, 280}, 2, 2));
     EXPECT_FALSE(mapObjectContains(o, SDL_FPoint{139.5f, 300}, 2, 2));
-    EXPECT_FALSE(mapObjectContains(o, SDL_FPoint{200, 561}, 2, 2));
 }
 
 TEST_F(MapObjects, SelectionKeepsOrderAndTheFirstSelectedIsFoundByIndex) {
@@ -196,12 +175,8 @@ TEST_F(MapObjects, SelectionKeepsOrderAndTheFirstSelectedIsFoundByIndex) {
     removeMapObjectFromSelection(1);
     EXPECT_EQ(selectMapObjects, (std::vector<int>{2, 0}));
     EXPECT_EQ(getFirstSelectedMapObject(), &mapObjects[2]);
-    EXPECT_TRUE(isMapObjectSelected(0));
-    removeMapObjectFromSelection(2);
-    EXPECT_EQ(getFirstSelectedMapObject(), &mapObjects[0]);
     clearMapObjectSelection();
     EXPECT_EQ(getFirstSelectedMapObject(), nullptr);
-    EXPECT_FALSE(isMapObjectSelected(0));
 }
 
 TEST_F(MapObjects, EditorDeletionDropsSelectedObjectsFromSectorsAndVector) {
@@ -216,8 +191,6 @@ TEST_F(MapObjects, EditorDeletionDropsSelectedObjectsFromSectorsAndVector) {
     ASSERT_EQ(mapObjects.size(), 2u);
     EXPECT_EQ(sectorIds(0, 0), (std::vector<int>{1, 2}));
     EXPECT_EQ(mapObjectIdToIndex.at(2), 1u);
-    EXPECT_EQ(mapObjectIdToIndex.count(0), 0u);
-    EXPECT_EQ(grid.at(1, 1).walkable, 0);
 
     clearMapObjectSelection();
     addMapObjectToSelection(99);
@@ -251,16 +224,13 @@ TEST_F(MapObjects, EditorSaveWritesTheLiveObjectsAndDecorationsInTheirOrder) {
 
 using Decorations = StaticWorld;
 
-TEST_F(Decorations, IdsContinueAcrossSessionsAndFieldsAreKept) {
+TEST_F(Decorations, IdsContinueAcrossSessions) {
     createDecorations({{"Rock1", 1, 2, 30, 40}, {"Bush", -5, 99, 1, 2}}, grid);
     const int first = decorations[0].id;
     EXPECT_EQ(decorations[1].id, first + 1);
-    EXPECT_EQ(decorations[1].tileX, -5);
-    EXPECT_EQ(decorations[1].height, 2);
     decorations.clear();
     createDecorations({{"Rock1", 0, 0, 1, 1}}, grid);
     EXPECT_EQ(decorations[0].id, first + 2);
-    EXPECT_EQ(getDecorationById(first + 2)->name, "Rock1");
     EXPECT_EQ(getDecorationById(first), nullptr);
 }
 
@@ -277,7 +247,6 @@ TEST_F(Decorations, SelectionAndDeletion) {
     removeDecorationFromSelection(a + 1);
     EXPECT_EQ(selectedDecorations, (std::vector<int>{c, a}));
     removeDecorationFromSelection(c);
-    EXPECT_EQ(selectedDecorations, (std::vector<int>{a}));
     EXPECT_TRUE(deleteDecorations());
     ASSERT_EQ(decorations.size(), 2u);
     EXPECT_EQ(decorations[0].name, "B");
