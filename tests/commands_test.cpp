@@ -117,8 +117,8 @@ TEST_F(Orders, MovedUnitTakesItsReservationAlongAndDropsItsAttack) {
     EXPECT_FALSE(u.isAttacking);
 
     // A goal held by another unit leaves the reservation where it is but still plans.
-    const int other = place("Footman", {30, 30});
-    u.targetId = 5;
+    const int other = place("Footman", {30, 30});  // may move the unit list: look the unit up again
+    unit(id).targetId = 5;
     apply(CommandType::Move, MoveCommand{{id}, 30, 30, false});
     EXPECT_EQ(unit(id).targetId, 5);
     EXPECT_EQ(unit(id).routeDestination, (V2i{30, 30}));
