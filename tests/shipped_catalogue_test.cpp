@@ -17,6 +17,7 @@
 #include "sounds.h"
 #include "special_effects.h"
 #include "spells.h"
+#include "tech_tree.h"
 #include "sprites.h"
 #include "textures.h"
 #include "units.h"
@@ -276,6 +277,23 @@ TEST_F(ShippedPack, EverySoundTheGamePlaysHasASet) {
                           "EyeOfVorthane"})
         EXPECT_TRUE(has(SoundCategory::Spells, k)) << k;
     EXPECT_FALSE(musicTracks.empty());
+}
+
+TEST_F(ShippedPack, OneTechTreeWithDnaCloningTankAndANodePerHumanSpell) {
+    std::set<std::string> names, ids;
+    for (const Tech& t : techTree) {
+        EXPECT_TRUE(ids.insert(t.id).second) << t.id << ": a tree in two folders would repeat";
+        names.insert(t.name);
+        // A 120-pixel node with two text lines below, inside 1280 x 720, clear of the title band and Back.
+        EXPECT_TRUE(t.x >= 0 && t.x + 120 <= 1280) << t.name;
+        EXPECT_TRUE(t.y + 165 < 220 || (t.y > 290 && t.y + 165 < 665)) << t.name;
+    }
+    EXPECT_EQ(names.count("DNA cloning"), 1u);
+    EXPECT_EQ(names.count("Tank"), 1u);
+    for (const auto& [key, spell] : spellInfo)
+        if (unitInfo.at(spell.caster).race == "human") {
+            EXPECT_EQ(names.count(key), 1u) << key << " would be hidden in Extraction";
+        }
 }
 
 }  // namespace
