@@ -103,8 +103,6 @@ struct Pack {
         if (part.is_object()) all.update(part);
     }
 
-    std::string raceOfUnit(const std::string& type) const { return units.at(type).value("race", "Unknown"); }
-
     std::vector<std::string> upgradeIds() const {
         std::vector<std::string> out;
         for (const auto& r : PLAYABLE)
@@ -230,7 +228,7 @@ TEST(SpellCatalogue, EverySpellBindsOneOfTheTwentyThreeEffectsToACaster) {
         EXPECT_TRUE(p.spells.at(k).contains("texture")) << k << " is drawn from its texture";
 }
 
-// ---------------------------------------------------------------- shared folder, items, tech
+// ---------------------------------------------------------------- shared folder and asset paths
 
 TEST(SharedCatalogue, MapObjectKindsEffectsTilesAndItemsAreComplete) {
     const Pack& p = pack();
@@ -266,33 +264,6 @@ TEST(SharedCatalogue, MapObjectKindsEffectsTilesAndItemsAreComplete) {
     const json& g = p.global.at("global.json");
     EXPECT_FALSE(g.at("MainMenuMusic").empty());
     EXPECT_TRUE(g.at("MainMenuBackground").is_string());
-}
-
-TEST(TechCatalogue, OneTreeWithDnaCloningTankAndANodePerPlayerSpell) {
-    const Pack& p = pack();
-    int trees = 0;
-    std::set<std::string> names, ids;
-    for (const auto& r : PLAYABLE) {
-        const json& nodes = p.race.at(r).at("tech.json").at("tech");
-        trees += !nodes.empty();
-        for (const auto& t : nodes) {
-            for (const char* k : {"id", "name", "description"}) ASSERT_TRUE(t.at(k).is_string());
-            for (const char* k : {"cost", "x", "y"}) ASSERT_TRUE(t.at(k).is_number_integer());
-            EXPECT_TRUE(ids.insert(t.at("id").get<std::string>()).second) << t.at("id");
-            names.insert(t.at("name").get<std::string>());
-            const int x = t.at("x"), y = t.at("y");
-            // A 120-pixel node with two text lines below, inside 1280 x 720, clear of the title band and Back.
-            EXPECT_TRUE(x >= 0 && x + 120 <= 1280) << t.at("name");
-            EXPECT_TRUE(y + 165 < 220 || (y > 290 && y + 165 < 665)) << t.at("name");
-        }
-    }
-    EXPECT_EQ(trees, 1) << "the tech tree is loaded from every folder and would repeat";
-    EXPECT_TRUE(names.count("DNA cloning"));
-    EXPECT_TRUE(names.count("Tank"));
-    for (auto it = p.spells.begin(); it != p.spells.end(); ++it)
-        if (p.raceOfUnit(it.value().at("caster")) == "human") {
-            EXPECT_TRUE(names.count(it.key())) << it.key() << " would be hidden in Extraction";
-        }
 }
 
 TEST(AssetPaths, EveryImageAndSoundLiesUnderTheAssetFolder) {
