@@ -165,34 +165,36 @@ public:
         return Surface(rgba);
     }
     bool sound(const std::string& p) const {
-        std::vector<uint8_t> b = read(p);
-        if (b.empty()) return false;
-        Mix_Chunk* c = Mix_LoadWAV_RW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1);
-        if (!c) return false;
-        bool audible = c->alen > 0;
-        Mix_FreeChunk(c);
-        return audible;
+        return withStream(p, [](SDL_RWops* rw) {
+            Mix_Chunk* c = Mix_LoadWAV_RW(rw, 1);
+            const bool audible = c && c->alen > 0;
+            if (c) Mix_FreeChunk(c);
+            return audible;
+        });
     }
     bool music(const std::string& p) const {
-        std::vector<uint8_t> b = read(p);
-        if (b.empty()) return false;
-        Mix_Music* m = Mix_LoadMUS_RW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1);
-        if (!m) return false;
-        Mix_FreeMusic(m);
-        return true;
+        return withStream(p, [](SDL_RWops* rw) {
+            Mix_Music* m = Mix_LoadMUS_RW(rw, 1);
+            if (m) Mix_FreeMusic(m);
+            return m != nullptr;
+        });
     }
     bool font(const std::string& p) const {
-        std::vector<uint8_t> b = read(p);
-        if (b.empty()) return false;
-        TTF_Font* f = TTF_OpenFontRW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1, 12);
-        if (!f) return false;
-        int w = 0, h = 0;
-        bool measured = TTF_SizeText(f, "Crystals 150", &w, &h) == 0 && w > 0;
-        TTF_CloseFont(f);
-        return measured;
+        return withStream(p, [](SDL_RWops* rw) {
+            TTF_Font* f = TTF_OpenFontRW(rw, 1, 12);
+            int w = 0, h = 0;
+            const bool measured = f && TTF_SizeText(f, "Crystals 150", &w, &h) == 0 && w > 0;
+            if (f) TTF_CloseFont(f);
+            return measured;
+        });
     }
 
 private:
+    template <class F>
+    bool withStream(const std::string& p, F decode) const {
+        std::vector<uint8_t> b = read(p);
+        return !b.empty() && decode(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())));
+    }
     bool ok_ = false;
     bool audio_ = false;
 };
@@ -271,21 +273,15 @@ void expectBuildingSheetsMatch(const Content& c, const Mounted& m) {
 }
 
 void expectStripsMatch(const Content& c, const Mounted& m) {
-    c.eachRecord("map_objects_sprites.json", [&](const std::string& name, const json& r) {
-        const json& a = r.contains("animation") ? r["animation"] : json();
-        Surface s = m.image(text(r, "sprite"));
-        ASSERT_TRUE(s) << name;
-        if (num(a, "frameWidth", 0) <= 0) return;
-        EXPECT_EQ(s->w, num(a, "frameWidth", 0)) << name << ": one column of frames";
-        EXPECT_EQ(s->h, num(a, "frameHeight", 0) * num(a, "frameCount", 1)) << name << ": frames stacked downward";
-    });
-    c.eachRecord("effects_sprites.json", [&](const std::string& name, const json& r) {
-        const json& a = r.contains("animation") ? r["animation"] : json();
-        Surface s = m.image(text(r, "sprite"));
-        ASSERT_TRUE(s) << name;
-        EXPECT_EQ(s->w, num(a, "frameWidth", 0)) << name;
-        EXPECT_EQ(s->h, num(a, "frameHeight", 0) * num(a, "frameCount", 1)) << name << ": frames stacked downward";
-    });
+    for (const char* file : {"map_objects_sprites.json", "effects_sprites.json"})
+        c.eachRecord(file, [&](const std::string& name, const json& r) {
+            const json& a = r.contains("animation") ? r["animation"] : json();
+            Surface s = m.image(text(r, "sprite"));
+            ASSERT_TRUE(s) << name;
+            if (num(a, "frameWidth", 0) <= 0) return;
+            EXPECT_EQ(s->w, num(a, "frameWidth", 0)) << name << ": one column of frames";
+            EXPECT_EQ(s->h, num(a, "frameHeight", 0) * num(a, "frameCount", 1)) << name << ": frames stacked downward";
+        });
     c.eachRecord("projectiles.json", [&](const std::string& name, const json& r) {
         Surface s = m.image(text(r, "texture"));
         ASSERT_TRUE(s) << name;
@@ -363,47 +359,28 @@ protected:
         fs::remove_all(*out_, ec);
         delete out_;
     }
-    void SetUp() override { ASSERT_EQ(status_, 0) << "generator failed; see " << (*out_ / "log.txt"); }
+    void SetUp() override {
+        ASSERT_EQ(status_, 0) << "generator failed; see " << (*out_ / "log.txt");
+        mounted_ = std::make_unique<Mounted>(*out_ / "assets.cvl");
+        ASSERT_TRUE(mounted_->ok());
+    }
+    const Mounted& m() const { return *mounted_; }
     static fs::path data() { return fs::path(CORVALE_SOURCE_DIR) / "tests" / "fixtures"; }
     static fs::path out() { return *out_; }
 
 private:
+    std::unique_ptr<Mounted> mounted_;
     static fs::path* out_;
     static int status_;
 };
 fs::path* GeneratedFixture::out_ = nullptr;
 int GeneratedFixture::status_ = -1;
 
-TEST_F(GeneratedFixture, EveryNamedImageAndSoundIsArchivedAndDecodes) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
-    expectAllNamedFilesDecode(Content(data()), m);
-}
-
-TEST_F(GeneratedFixture, UnitSheetsHaveFacingColumnsAndWalkAttackCorpseRows) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
-    expectUnitSheetsMatch(Content(data()), m);
-}
-
-TEST_F(GeneratedFixture, BuildingObjectEffectAndProjectileSheetsMatchTheirFrames) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
-    Content c(data());
-    expectBuildingSheetsMatch(c, m);
-    expectStripsMatch(c, m);
-    expectSpellTexturesMatch(c, m);
-}
-
-TEST_F(GeneratedFixture, FixedTextureSetAndFontArePresent) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
+TEST_F(GeneratedFixture, EveryNamedFileIsArchivedDecodesAndMatchesTheFolderTree) {
+    const Mounted& m = this->m();
+    const Content c(data());
+    expectAllNamedFilesDecode(c, m);
     expectFixedSetComplete(m);
-}
-
-TEST_F(GeneratedFixture, FolderTreeHoldsTheSameFilesAsTheArchive) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
     EXPECT_TRUE(fs::exists(out() / "core" / "tiles" / "dash.png")) << "the asset-root marker of a dev tree";
     char** list = PHYSFS_enumerateFiles("core/assets/global/hud");
     int n = 0;
@@ -413,12 +390,19 @@ TEST_F(GeneratedFixture, FolderTreeHoldsTheSameFilesAsTheArchive) {
     }
     PHYSFS_freeList(list);
     EXPECT_EQ(n, 4);
-    for (const std::string& p : Content(data()).paths) EXPECT_EQ(m.read(p), readBytes(out() / p)) << p;
+    for (const std::string& p : c.paths) EXPECT_EQ(m.read(p), readBytes(out() / p)) << p;
+}
+
+TEST_F(GeneratedFixture, SheetsMatchTheirMetadata) {
+    const Content c(data());
+    expectUnitSheetsMatch(c, m());
+    expectBuildingSheetsMatch(c, m());
+    expectStripsMatch(c, m());
+    expectSpellTexturesMatch(c, m());
 }
 
 TEST_F(GeneratedFixture, CursorTipSitsOnItsHotspot) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
+    const Mounted& m = this->m();
     Content c(data());
     int checked = 0;
     c.eachRecord("cursors.json", [&](const std::string& name, const json& r) {
@@ -445,12 +429,10 @@ TEST_F(GeneratedFixture, RunningAgainGivesTheSameArchive) {
 TEST_F(GeneratedFixture, ContactSheetShowsTheWholeSet) {
     fs::path sheet = out() / "contact.png";
     ASSERT_EQ(runGenerator(data(), out(), "--contact-sheet \"" + sheet.string() + "\""), 0);
-    IMG_Init(IMG_INIT_PNG);
     Surface s(IMG_Load(sheet.c_str()));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->w, 2400);
     EXPECT_GT(s->h, 1000);
-    IMG_Quit();
 }
 
 struct Tint {
@@ -487,8 +469,7 @@ double frameDifference(const SDL_Surface* s, int ax, int ay, int bx, int by, int
 }
 
 TEST_F(GeneratedFixture, FacingAndMotionShowInTheUnitFrames) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
+    const Mounted& m = this->m();
     Surface marine = m.image("core/assets/races/human/units/marine.png");
     ASSERT_TRUE(marine);
     const int f = 64;
@@ -500,8 +481,7 @@ TEST_F(GeneratedFixture, FacingAndMotionShowInTheUnitFrames) {
 }
 
 TEST_F(GeneratedFixture, RacesAndResourcesHaveTheirOwnColours) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
+    const Mounted& m = this->m();
     Surface marine = m.image("core/assets/races/human/units/marine.png"), berserker = m.image("core/assets/races/vohmathal/units/berserker.png");
     ASSERT_TRUE(marine && berserker);
     Tint human = averageInk(marine.get(), 0, 0, 5 * 64, 8 * 64), alien = averageInk(berserker.get(), 0, 0, 5 * 64, 8 * 64);
@@ -531,8 +511,7 @@ TEST_F(GeneratedFixture, DifferentSoundKeysSoundDifferentAndVariantsVary) {
 }
 
 TEST_F(GeneratedFixture, TerrainPiecesOpenOnTheSidesTheyAreNamedFor) {
-    Mounted m(out() / "assets.cvl");
-    ASSERT_TRUE(m.ok());
+    const Mounted& m = this->m();
     auto piece = [&](const std::string& name) { return m.image("core/assets/global/tiles/grass/" + name + ".png"); };
     // Points just inside each edge of a 256 x 128 diamond: N is the upper-right edge, S the lower-left.
     const int nX = 192, nY = 36, sX = 64, sY = 92;
@@ -616,17 +595,12 @@ protected:
     fs::path root_;
 };
 
-TEST_F(ShippedContent, EveryNamedImageAndSoundIsArchivedAndDecodes) {
+TEST_F(ShippedContent, EveryNamedFileDecodesAndEverySheetMatchesItsMetadata) {
     Mounted m(root_ / "assets.cvl");
     ASSERT_TRUE(m.ok());
-    expectAllNamedFilesDecode(Content(root_), m);
+    const Content c(root_);
+    expectAllNamedFilesDecode(c, m);
     expectFixedSetComplete(m);
-}
-
-TEST_F(ShippedContent, SheetsMatchTheirMetadata) {
-    Mounted m(root_ / "assets.cvl");
-    ASSERT_TRUE(m.ok());
-    Content c(root_);
     expectUnitSheetsMatch(c, m);
     expectBuildingSheetsMatch(c, m);
     expectStripsMatch(c, m);
