@@ -95,31 +95,25 @@ TEST_F(UnitMotion, CrossingUnitsWaitSideStepTwiceDivertAndBothArrive) {
     EXPECT_EQ(unit(b).state, UnitState::Idle);
 }
 
-TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsAtOnce) {
-    place("Footman", LOCAL, {14, 10});
-    const int a = place("Footman", LOCAL, {10, 10});
+TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsButABuilderWorksItsWayRound) {
+    const int b = place("Footman", LOCAL, {14, 10});
+    place("Footman", LOCAL, {14, 30});
+    const int builder = place("Peon", LOCAL, {10, 10});
+    const int a = place("Footman", LOCAL, {10, 30});
+    unit(builder).constructing = true;
+    walkRow(builder, 16);
     walkRow(a, 16);
-    run(1 + 3 * 11);  // at (13, 10)
-    ASSERT_EQ(subTileOf(a), (V2i{13, 10}));
+    run(1 + 3 * 11);
+    ASSERT_EQ(subTileOf(a), (V2i{13, 30}));
+    ASSERT_EQ(subTileOf(builder), (V2i{13, 10}));
     tick();
     EXPECT_TRUE(unit(a).waypoints.empty());
     EXPECT_EQ(unit(a).state, UnitState::Idle);
     EXPECT_EQ(unit(a).waitTicks, 0);
-}
-
-TEST_F(UnitMotion, ABuilderBlockedNearItsSiteWorksItsWayRoundInsteadOfStopping) {
-    const int b = place("Footman", LOCAL, {14, 10});
-    const int a = place("Peon", LOCAL, {10, 10});
-    unit(a).constructing = true;
-    walkRow(a, 16);
-    run(1 + 3 * 11);
-    ASSERT_EQ(subTileOf(a), (V2i{13, 10}));
-    tick();
-    EXPECT_FALSE(unit(a).waypoints.empty());
-    EXPECT_EQ(unit(a).waitTicks, 1) << "it waits as any blocked unit far from its goal does";
+    EXPECT_EQ(unit(builder).waitTicks, 1) << "it waits as any blocked unit far from its goal does";
     run(300);
-    EXPECT_EQ(subTileOf(a).x, 16) << "past the unit in its way, beside or on its goal";
-    EXPECT_LE(std::abs(subTileOf(a).y - 10), 1);
+    EXPECT_EQ(subTileOf(builder).x, 16) << "past the unit in its way, beside or on its goal";
+    EXPECT_LE(std::abs(subTileOf(builder).y - 10), 1);
     EXPECT_EQ(subTileOf(b), (V2i{14, 10}));
 }
 
