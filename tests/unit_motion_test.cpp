@@ -201,10 +201,14 @@ TEST_F(UnitMotion, AUnitSentAboardWalksToTheCarrierAndBoardsOnTheNextBoardingTes
     const int carrier = place("Zeppelin", ENEMY, {30, 10});
     const int a = place("Footman", ENEMY, {20, 10});
     unit(a).boardCarrierId = carrier;
+    const int stranded = place("Footman", LOCAL, {20, 30});
+    unit(stranded).boardCarrierId = 999;
     run(BOARD_WAIT_TICKS - 1);
     EXPECT_TRUE(unit(a).waypoints.empty()) << "no test before the wait has run";
     tick();
     EXPECT_FALSE(unit(a).waypoints.empty()) << "not beside it yet: sent toward the carrier";
+    EXPECT_EQ(unit(stranded).boardCarrierId, -1) << "an order for a vanished carrier lapses";
+    EXPECT_TRUE(unit(stranded).onMap);
     int boardedOnTick = 0;
     V2i lastStand;
     for (int t = BOARD_WAIT_TICKS + 1; t <= 6 * BOARD_WAIT_TICKS && boardedOnTick == 0; ++t) {
@@ -223,37 +227,25 @@ TEST_F(UnitMotion, AUnitSentAboardWalksToTheCarrierAndBoardsOnTheNextBoardingTes
     EXPECT_EQ(unit(a).x, at.x) << "the unit step skips a unit off the map";
 }
 
-TEST_F(UnitMotion, ABoardingOrderForAVanishedCarrierLapsesAtTheBoardingTest) {
-    const int a = place("Footman", LOCAL, {20, 10});
-    unit(a).boardCarrierId = 999;
-    run(BOARD_WAIT_TICKS);
-    EXPECT_EQ(unit(a).boardCarrierId, -1);
-    EXPECT_TRUE(unit(a).onMap);
-}
-
 // ---- The unit step around the walk ----
 
-TEST_F(UnitMotion, AUnitBelowOneHitPointIsRemovedAtTheEndOfItsTick) {
+TEST_F(UnitMotion, AUnitBelowOneHitPointIsRemovedUnlessOffTheMapWhereOnlyItsCooldownsRunDown) {
     const int dying = place("Footman", LOCAL, {10, 10});
     const int standing = place("Footman", LOCAL, {20, 10});
+    const int a = place("Footman", LOCAL, {10, 20});
     unit(dying).hp = 0.5f;
     unit(standing).hp = 1.0f;
-    tick();
-    EXPECT_EQ(getUnitById(dying), nullptr);
-    EXPECT_NE(getUnitById(standing), nullptr);
-    EXPECT_EQ(holderOf({10, 10}), 0);
-}
-
-TEST_F(UnitMotion, AUnitOffTheMapSkipsItsStepButItsCooldownsRunDown) {
-    const int a = place("Footman", LOCAL, {10, 10});
-    walkTo(a, {20, 10});
+    walkTo(a, {20, 20});
     unit(a).onMap = false;
     unit(a).hp = 0.5f;
     unit(a).cooldowns["slow"] = 1.0f;
     unit(a).cooldowns["haste"] = -0.5f;
     tick();
+    EXPECT_EQ(getUnitById(dying), nullptr);
+    EXPECT_NE(getUnitById(standing), nullptr);
+    EXPECT_EQ(holderOf({10, 10}), 0);
     ASSERT_NE(getUnitById(a), nullptr) << "no death check off the map";
-    EXPECT_EQ(unit(a).x, centreOf({10, 10}).x);
+    EXPECT_EQ(unit(a).x, centreOf({10, 20}).x);
     EXPECT_FLOAT_EQ(unit(a).cooldowns["slow"], 1.0f - TURN_LENGTH);
     EXPECT_FLOAT_EQ(unit(a).cooldowns["haste"], -0.5f) << "a spent cooldown is left alone";
 }
