@@ -254,7 +254,7 @@ TEST_F(SwingWorld, AStrikerInRangeHaltsSwingsAtItsIntervalAndHitsOnTheSpawnTick)
     EXPECT_EQ(unit(s).direction, 3) << "facing its target";
 }
 
-TEST_F(SwingWorld, ASpawnTickTheCounterNeverReachesLandsNoHit) {
+TEST_F(SwingWorld, ASpawnTickTheCounterNeverReachesLandsNoHitAndAVanishedTargetFreesTheStriker) {
     unitSprites["Footman"].projectileSpawnTick = 0;
     const int s = place("Footman", LOCAL, {10, 10});
     const int t = place("Footman", ENEMY, {12, 10});
@@ -263,6 +263,15 @@ TEST_F(SwingWorld, ASpawnTickTheCounterNeverReachesLandsNoHit) {
     const float hp = unit(t).hp;
     run(3 * 62);
     EXPECT_FLOAT_EQ(unit(t).hp, hp);
+
+    const int v = place("Footman", LOCAL, {10, 30});
+    unit(v).targetId = 999;
+    unit(v).isAttacking = true;
+    unit(v).state = UnitState::Attacking;
+    tick();
+    EXPECT_EQ(unit(v).targetId, -1);
+    EXPECT_FALSE(unit(v).isAttacking);
+    EXPECT_EQ(unit(v).state, UnitState::Idle);
 }
 
 TEST_F(SwingWorld, ARangedSwingLaunchesAProjectileFromJustBehindTheShooter) {
@@ -295,17 +304,6 @@ TEST_F(SwingWorld, AGruntsFreezingBlowSoundsItsSwordAndSlowsTheStruckUnitsWalk) 
     EXPECT_EQ(sounds.back().key, "Sword");
     EXPECT_FLOAT_EQ(unit(t).movementSpeed, 0.5f);
     EXPECT_EQ(unit(t).speedPerTick, 1) << "the walk reads the new speed";
-}
-
-TEST_F(SwingWorld, AVanishedTargetReturnsTheStrikerToIdle) {
-    const int s = place("Footman", LOCAL, {10, 10});
-    unit(s).targetId = 999;
-    unit(s).isAttacking = true;
-    unit(s).state = UnitState::Attacking;
-    tick();
-    EXPECT_EQ(unit(s).targetId, -1);
-    EXPECT_FALSE(unit(s).isAttacking);
-    EXPECT_EQ(unit(s).state, UnitState::Idle);
 }
 
 }  // namespace
