@@ -272,7 +272,8 @@ TEST_F(PathSearch, SearchesFollowTheNeighbourhoodHook) {
 
 using FreeSubTile = PathWorld;
 
-TEST_F(FreeSubTile, TakesOrthogonalNeighboursBeforeDiagonalOnes) {
+TEST_F(FreeSubTile, NeverChoosesTheOriginAndTakesOrthogonalNeighboursBeforeDiagonalOnes) {
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {5, 4}, Tile::Grass, MOVER), (V2i{6, 5}));
     reserveTile({5, 5}, OTHER);
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 4}));
     reserveTile({5, 4}, OTHER);
@@ -283,10 +284,6 @@ TEST_F(FreeSubTile, TakesOrthogonalNeighboursBeforeDiagonalOnes) {
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "second ring";
     reserveTile({5, 3}, MOVER);
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "own cell is free";
-}
-
-TEST_F(FreeSubTile, NeverChoosesTheOriginFromTheSearch) {
-    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {5, 4}, Tile::Grass, MOVER), (V2i{6, 5}));
 }
 
 TEST_F(FreeSubTile, KeepsToTheClassOwnTerrainUnlessClassIsAny) {
