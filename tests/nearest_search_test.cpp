@@ -66,24 +66,20 @@ struct NearestSearch : StaticWorld {
 
 // ---- Resources ----
 
-TEST_F(NearestSearch, ResourceSearchBreaksEqualDistancesToTheLowerId) {
+TEST_F(NearestSearch, ResourceSearchTiesToTheLowerIdAndSkipsObjectsQueuedForRemovalAndOtherTypes) {
     int first = addObject("Crystal", 10, 4, 2, 2);
-    addObject("Crystal", 4, 10, 2, 2);
+    int second = addObject("Crystal", 4, 10, 2, 2);
     ResourceFind found = findClosestResource({7, 7}, "Crystal", grid);
     EXPECT_EQ(found.tile, (V2i{10, 5}));
     ASSERT_NE(found.object, nullptr);
     EXPECT_EQ(found.object->id, first);
-}
 
-TEST_F(NearestSearch, ResourceSearchSkipsObjectsQueuedForRemovalAndOtherTypes) {
     int near = addObject("Crystal", 8, 8, 2, 2);
-    int far = addObject("Crystal", 20, 20, 2, 2);
     addObject("AmberOil", 7, 7, 1, 1);
     mapObjectsToRemove = {near};
-    ResourceFind found = findClosestResource({7, 7}, "Crystal", grid);
-    EXPECT_EQ(found.tile, (V2i{20, 20}));
-    EXPECT_EQ(found.object->id, far);
-    mapObjectsToRemove.push_back(far);
+    EXPECT_EQ(findClosestResource({7, 7}, "Crystal", grid).object->id, first);
+    mapObjectsToRemove.push_back(first);
+    mapObjectsToRemove.push_back(second);
     EXPECT_EQ(findClosestResource({7, 7}, "Crystal", grid).tile, (V2i{-1, -1}));
     EXPECT_EQ(findClosestResource({7, 7}, "Crystal", grid).object, nullptr);
 }
@@ -205,10 +201,11 @@ TEST_F(NearestSearch, EnemyUnitSearchTakesUnitsOnTheMapAndTiesToTheLowerId) {
 
 // ---- The latching mine's chase ----
 
-TEST_F(NearestSearch, LatchedMineQueuesOneMoveFromItsOwnersPeerWithoutKeyboardState) {
+TEST_F(NearestSearch, LatchedMineQueuesOneMoveFromWhereItsOwnerThinksWithoutKeyboardState) {
     Player::myStaticId = 1;
     addPlayer(1);
     addPlayer(2);
+    Player& computer = addPlayer(3);
     int mine = addUnitAt(1, {3, 3}).id;
     latchToUnit(*getUnitById(mine), {100.9f, 70.2f});
     ASSERT_EQ(lockstep.pendingCommands.size(), 1u);
@@ -222,20 +219,13 @@ TEST_F(NearestSearch, LatchedMineQueuesOneMoveFromItsOwnersPeerWithoutKeyboardSt
     EXPECT_FALSE(move.shiftHeld);
 
     latchToUnit(addUnitAt(2, {6, 6}), {100.9f, 70.2f});
+    Unit& computersMine = addUnitAt(3, {3, 6});
+    latchToUnit(computersMine, {10.0f, 10.0f});
     EXPECT_EQ(lockstep.pendingCommands.size(), 1u) << "another human's mine is ordered from that human's peer";
-}
-
-TEST_F(NearestSearch, ComputerPlayersMineIsOrderedWhereThatPlayerThinks) {
-    Player::myStaticId = 1;
-    addPlayer(1);
-    Player& computer = addPlayer(3);
-    Unit& mine = addUnitAt(3, {3, 3});
-    latchToUnit(mine, {10.0f, 10.0f});
-    EXPECT_TRUE(lockstep.pendingCommands.empty());
     computer.ai = std::make_unique<BaseAI>();
-    latchToUnit(mine, {10.0f, 10.0f});
-    ASSERT_EQ(lockstep.pendingCommands.size(), 1u);
-    EXPECT_EQ(lockstep.pendingCommands.front().player, 3);
+    latchToUnit(computersMine, {10.0f, 10.0f});
+    ASSERT_EQ(lockstep.pendingCommands.size(), 2u);
+    EXPECT_EQ(lockstep.pendingCommands.back().player, 3) << "a computer's mine is ordered where that player thinks";
 }
 
 }  // namespace

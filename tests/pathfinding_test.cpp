@@ -188,30 +188,24 @@ TEST_F(PathSearch, ReservedGoalIsEnteredAsTheLastStepOnly) {
     EXPECT_EQ(simpleBFS(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, -1)->back(), (V2i{13, 2}));
 }
 
-TEST_F(PathSearch, HeightBorderWithoutRampStopsGroundUnitsButNotClassAny) {
+TEST_F(PathSearch, HeightBordersAreCrossedOnlyOverARampUnlessClassIsAny) {
     for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
     EXPECT_FALSE(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0));
     EXPECT_FALSE(simpleBFS(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, -1));
     EXPECT_FALSE(astarMultiGoal(grid, {4, 2}, {{13, 2}}, Tile::Any)) << "no exemption for Any here";
     EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Any, MOVER, 0), row(2, 4, 13));
     EXPECT_EQ(astarPure(grid, {4, 2}, {13, 2}, Tile::Grass), row(2, 4, 13));
-}
 
-TEST_F(PathSearch, RampOnEitherSideLetsAnyHeightDifferenceBeCrossed) {
-    for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
-    setHeight(2, 0, 9, true);
-    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0), row(2, 4, 13));
-    EXPECT_EQ(astarMultiGoal(grid, {4, 2}, {{13, 2}}, Tile::Grass), row(2, 4, 13));
-}
-
-TEST_F(PathSearch, DistantRampMakesTheOnlyWayAcross) {
-    for (int y = 0; y < 4; ++y) setHeight(2, y, 1);
-    setHeight(2, 3, 1, true);
+    setHeight(2, 3, 1, true);  // a distant ramp makes the only way across
     auto path = astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0);
     ASSERT_TRUE(path);
     EXPECT_TRUE(std::any_of(path->begin(), path->end(), [](V2i s) { return s.x / 4 == 2 && s.y / 4 == 3; }));
     for (size_t i = 1; i < path->size(); ++i) EXPECT_TRUE(legalStep((*path)[i - 1], (*path)[i])) << i;
     EXPECT_EQ(path, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, {4, 2}, {{13, 2}}, Tile::Grass, MOVER, 0)));
+
+    setHeight(2, 0, 9, true);  // a ramp on either side lets any height difference be crossed
+    EXPECT_EQ(astar(grid, {4, 2}, {13, 2}, Tile::Grass, MOVER, 0), row(2, 4, 13));
+    EXPECT_EQ(astarMultiGoal(grid, {4, 2}, {{13, 2}}, Tile::Grass), row(2, 4, 13));
 }
 
 TEST_F(PathSearch, DiagonalStepSqueezesBetweenTwoBlockedCorners) {
@@ -243,17 +237,12 @@ TEST_F(PathSearch, DepthLimitStopsAtTheFirstNodePoppedThirtyStepsOut) {
     EXPECT_EQ(astar(grid, {0, 2}, {60, 2}, Tile::Grass, MOVER, 0), row(2, 0, 60));
 }
 
-TEST_F(PathSearch, MultiGoalSearchReachesGoalsBeyondSubTile511OnLargeMaps) {
-    sizeMap(130, 2);
-    auto path = astarMultiGoal(grid, {500, 3}, {{515, 3}}, Tile::Grass);
-    ASSERT_TRUE(path);
-    EXPECT_EQ(*path, row(3, 500, 515));
-}
-
-TEST_F(PathSearch, MultiGoalSearchStopsAtWhicheverGoalPopsFirst) {
+TEST_F(PathSearch, MultiGoalSearchStopsAtWhicheverGoalPopsFirstEvenBeyondSubTile511) {
     // Estimated toward the first goal, the search still ends on the second, which lies on its way.
     EXPECT_EQ(astarMultiGoal(grid, {0, 2}, {{12, 2}, {5, 2}}, Tile::Grass), row(2, 0, 5));
     EXPECT_EQ(astarMultiGoal(grid, {0, 2}, {{12, 2}, {3, 14}}, Tile::Grass), row(2, 0, 12));
+    sizeMap(130, 2);
+    EXPECT_EQ(astarMultiGoal(grid, {500, 3}, {{515, 3}}, Tile::Grass), row(3, 500, 515));
 }
 
 TEST_F(PathSearch, BreadthFirstTakesTheFirstNeighbourInDirectionOrder) {
@@ -283,7 +272,8 @@ TEST_F(PathSearch, SearchesFollowTheNeighbourhoodHook) {
 
 using FreeSubTile = PathWorld;
 
-TEST_F(FreeSubTile, TakesOrthogonalNeighboursBeforeDiagonalOnes) {
+TEST_F(FreeSubTile, NeverChoosesTheOriginAndTakesOrthogonalNeighboursBeforeDiagonalOnes) {
+    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {5, 4}, Tile::Grass, MOVER), (V2i{6, 5}));
     reserveTile({5, 5}, OTHER);
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 4}));
     reserveTile({5, 4}, OTHER);
@@ -294,10 +284,6 @@ TEST_F(FreeSubTile, TakesOrthogonalNeighboursBeforeDiagonalOnes) {
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "second ring";
     reserveTile({5, 3}, MOVER);
     EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {12, 12}, Tile::Grass, MOVER), (V2i{5, 3})) << "own cell is free";
-}
-
-TEST_F(FreeSubTile, NeverChoosesTheOriginFromTheSearch) {
-    EXPECT_EQ(findClosestFreeTile(grid, {5, 5}, {5, 4}, Tile::Grass, MOVER), (V2i{6, 5}));
 }
 
 TEST_F(FreeSubTile, KeepsToTheClassOwnTerrainUnlessClassIsAny) {
@@ -351,13 +337,10 @@ struct SpawnTile : PathWorld {
     }
 };
 
-TEST_F(SpawnTile, FirstWalkableRingSubTileWithoutRallyPoint) {
+TEST_F(SpawnTile, FirstWalkableRingSubTileOrTheFirstNearestTheRallyPoint) {
     EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{3, 3}));
     grid.at(0, 0).walkable = 0;
     EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{4, 3}));
-}
-
-TEST_F(SpawnTile, NearestRingSubTileToTheRallyPointFirstOfEquals) {
     barracks.hasRallyPoint = true;
     barracks.rallyPoint = {10, 6};
     EXPECT_EQ(findSpawnTile(barracks, grid, recruit), (V2i{8, 6}));

@@ -95,31 +95,25 @@ TEST_F(UnitMotion, CrossingUnitsWaitSideStepTwiceDivertAndBothArrive) {
     EXPECT_EQ(unit(b).state, UnitState::Idle);
 }
 
-TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsAtOnce) {
-    place("Footman", LOCAL, {14, 10});
-    const int a = place("Footman", LOCAL, {10, 10});
+TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsButABuilderWorksItsWayRound) {
+    const int b = place("Footman", LOCAL, {14, 10});
+    place("Footman", LOCAL, {14, 30});
+    const int builder = place("Peon", LOCAL, {10, 10});
+    const int a = place("Footman", LOCAL, {10, 30});
+    unit(builder).constructing = true;
+    walkRow(builder, 16);
     walkRow(a, 16);
-    run(1 + 3 * 11);  // at (13, 10)
-    ASSERT_EQ(subTileOf(a), (V2i{13, 10}));
+    run(1 + 3 * 11);
+    ASSERT_EQ(subTileOf(a), (V2i{13, 30}));
+    ASSERT_EQ(subTileOf(builder), (V2i{13, 10}));
     tick();
     EXPECT_TRUE(unit(a).waypoints.empty());
     EXPECT_EQ(unit(a).state, UnitState::Idle);
     EXPECT_EQ(unit(a).waitTicks, 0);
-}
-
-TEST_F(UnitMotion, ABuilderBlockedNearItsSiteWorksItsWayRoundInsteadOfStopping) {
-    const int b = place("Footman", LOCAL, {14, 10});
-    const int a = place("Peon", LOCAL, {10, 10});
-    unit(a).constructing = true;
-    walkRow(a, 16);
-    run(1 + 3 * 11);
-    ASSERT_EQ(subTileOf(a), (V2i{13, 10}));
-    tick();
-    EXPECT_FALSE(unit(a).waypoints.empty());
-    EXPECT_EQ(unit(a).waitTicks, 1) << "it waits as any blocked unit far from its goal does";
+    EXPECT_EQ(unit(builder).waitTicks, 1) << "it waits as any blocked unit far from its goal does";
     run(300);
-    EXPECT_EQ(subTileOf(a).x, 16) << "past the unit in its way, beside or on its goal";
-    EXPECT_LE(std::abs(subTileOf(a).y - 10), 1);
+    EXPECT_EQ(subTileOf(builder).x, 16) << "past the unit in its way, beside or on its goal";
+    EXPECT_LE(std::abs(subTileOf(builder).y - 10), 1);
     EXPECT_EQ(subTileOf(b), (V2i{14, 10}));
 }
 
@@ -207,10 +201,14 @@ TEST_F(UnitMotion, AUnitSentAboardWalksToTheCarrierAndBoardsOnTheNextBoardingTes
     const int carrier = place("Zeppelin", ENEMY, {30, 10});
     const int a = place("Footman", ENEMY, {20, 10});
     unit(a).boardCarrierId = carrier;
+    const int stranded = place("Footman", LOCAL, {20, 30});
+    unit(stranded).boardCarrierId = 999;
     run(BOARD_WAIT_TICKS - 1);
     EXPECT_TRUE(unit(a).waypoints.empty()) << "no test before the wait has run";
     tick();
     EXPECT_FALSE(unit(a).waypoints.empty()) << "not beside it yet: sent toward the carrier";
+    EXPECT_EQ(unit(stranded).boardCarrierId, -1) << "an order for a vanished carrier lapses";
+    EXPECT_TRUE(unit(stranded).onMap);
     int boardedOnTick = 0;
     V2i lastStand;
     for (int t = BOARD_WAIT_TICKS + 1; t <= 6 * BOARD_WAIT_TICKS && boardedOnTick == 0; ++t) {
@@ -229,37 +227,25 @@ TEST_F(UnitMotion, AUnitSentAboardWalksToTheCarrierAndBoardsOnTheNextBoardingTes
     EXPECT_EQ(unit(a).x, at.x) << "the unit step skips a unit off the map";
 }
 
-TEST_F(UnitMotion, ABoardingOrderForAVanishedCarrierLapsesAtTheBoardingTest) {
-    const int a = place("Footman", LOCAL, {20, 10});
-    unit(a).boardCarrierId = 999;
-    run(BOARD_WAIT_TICKS);
-    EXPECT_EQ(unit(a).boardCarrierId, -1);
-    EXPECT_TRUE(unit(a).onMap);
-}
-
 // ---- The unit step around the walk ----
 
-TEST_F(UnitMotion, AUnitBelowOneHitPointIsRemovedAtTheEndOfItsTick) {
+TEST_F(UnitMotion, AUnitBelowOneHitPointIsRemovedUnlessOffTheMapWhereOnlyItsCooldownsRunDown) {
     const int dying = place("Footman", LOCAL, {10, 10});
     const int standing = place("Footman", LOCAL, {20, 10});
+    const int a = place("Footman", LOCAL, {10, 20});
     unit(dying).hp = 0.5f;
     unit(standing).hp = 1.0f;
-    tick();
-    EXPECT_EQ(getUnitById(dying), nullptr);
-    EXPECT_NE(getUnitById(standing), nullptr);
-    EXPECT_EQ(holderOf({10, 10}), 0);
-}
-
-TEST_F(UnitMotion, AUnitOffTheMapSkipsItsStepButItsCooldownsRunDown) {
-    const int a = place("Footman", LOCAL, {10, 10});
-    walkTo(a, {20, 10});
+    walkTo(a, {20, 20});
     unit(a).onMap = false;
     unit(a).hp = 0.5f;
     unit(a).cooldowns["slow"] = 1.0f;
     unit(a).cooldowns["haste"] = -0.5f;
     tick();
+    EXPECT_EQ(getUnitById(dying), nullptr);
+    EXPECT_NE(getUnitById(standing), nullptr);
+    EXPECT_EQ(holderOf({10, 10}), 0);
     ASSERT_NE(getUnitById(a), nullptr) << "no death check off the map";
-    EXPECT_EQ(unit(a).x, centreOf({10, 10}).x);
+    EXPECT_EQ(unit(a).x, centreOf({10, 20}).x);
     EXPECT_FLOAT_EQ(unit(a).cooldowns["slow"], 1.0f - TURN_LENGTH);
     EXPECT_FLOAT_EQ(unit(a).cooldowns["haste"], -0.5f) << "a spent cooldown is left alone";
 }

@@ -75,7 +75,7 @@ TEST_F(WalkOrders, NineteenSubTilesAwayIsBreadthFirstTwentyIsAStar) {
     expectWaypoints(unitWith(id), *astar(grid, {0, 0}, {11, 9}, Tile::Grass, id, 0));
 }
 
-TEST_F(WalkOrders, LandUnitsAreNeverSentOntoWater) {
+TEST_F(WalkOrders, LandUnitsAreNeverSentOntoWaterAndShipsNeverAshore) {
     makeWater(2, 2);
     int id = place("Footman", {1, 1});
     Unit& u = unitWith(id);
@@ -85,13 +85,10 @@ TEST_F(WalkOrders, LandUnitsAreNeverSentOntoWater) {
     EXPECT_EQ(u.state, UnitState::Idle);
     u.walkable = Tile::Any;
     EXPECT_TRUE(walkToTile(u, {9, 9}, grid));
-}
 
-TEST_F(WalkOrders, ShipsSailFromWaterToWaterAndNeverAshore) {
     for (int x = 0; x < 4; ++x) makeWater(x, 3);
     makeWater(3, 2);
-    int id = place("Footman", {1, 13});
-    Unit& ship = unitWith(id);
+    Unit& ship = unitWith(place("Footman", {1, 13}));
     ship.walkable = Tile::Water;
     ASSERT_TRUE(walkToTile(ship, {13, 9}, grid));
     ASSERT_FALSE(ship.waypoints.empty());
@@ -189,7 +186,7 @@ TEST_F(WalkOrders, SameDestinationComparesTilesOfTheLastWaypoint) {
 
 using Carriers = WalkOrders;
 
-TEST_F(Carriers, BoardInOrderAndDropOffUntilTheEntryIsGone) {
+TEST_F(Carriers, BoardInOrderAndDropOffUntilTheEntryIsGoneAndNullForAMissingUnit) {
     int zeppelin = place("Footman", {12, 12});
     int a = place("Footman", {2, 2});
     int b = place("Footman", {3, 3});
@@ -208,6 +205,15 @@ TEST_F(Carriers, BoardInOrderAndDropOffUntilTheEntryIsGone) {
     EXPECT_EQ(zeppelinCargo.at(zeppelin), (std::vector<int>{b}));
     removeUnitFromZeppelin(unitWith(zeppelin), b);
     EXPECT_EQ(zeppelinCargo.count(zeppelin), 0u);
+
+    int walker = place("Footman", {2, 6});
+    unitWith(walker).onMap = false;
+    Unit* placed = removeUnitFromZeppelin(unitWith(zeppelin), walker);
+    ASSERT_NE(placed, nullptr) << "a unit not aboard is placed all the same";
+    EXPECT_TRUE(placed->onMap);
+    EXPECT_FLOAT_EQ(placed->x, centreOf(12));
+    EXPECT_EQ(zeppelinCargo.count(zeppelin), 0u);
+    EXPECT_EQ(removeUnitFromZeppelin(unitWith(zeppelin), 999), nullptr);
 }
 
 TEST_F(Carriers, BoardedUnitLeavesTheSelectionAndEveryCellItHeld) {
@@ -221,18 +227,6 @@ TEST_F(Carriers, BoardedUnitLeavesTheSelectionAndEveryCellItHeld) {
     EXPECT_FALSE(isSelected(ogre));
     for (int y = 4; y <= 6; ++y)
         for (int x = 4; x <= 6; ++x) EXPECT_EQ(cell(x, y), FREE_SUB_TILE) << x << "," << y;
-}
-
-TEST_F(Carriers, DropOffPlacesAUnitNotAboardAndAnswersNullForAMissingOne) {
-    int zeppelin = place("Footman", {12, 12});
-    int walker = place("Footman", {2, 2});
-    unitWith(walker).onMap = false;
-    Unit* placed = removeUnitFromZeppelin(unitWith(zeppelin), walker);
-    ASSERT_NE(placed, nullptr);
-    EXPECT_TRUE(placed->onMap);
-    EXPECT_FLOAT_EQ(placed->x, centreOf(12));
-    EXPECT_EQ(zeppelinCargo.count(zeppelin), 0u);
-    EXPECT_EQ(removeUnitFromZeppelin(unitWith(zeppelin), 999), nullptr);
 }
 
 }  // namespace
