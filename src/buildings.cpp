@@ -473,10 +473,14 @@ void placeStartingWorkers(const Building& base, Player& owner) {
                          std::max(0, std::min((base.y + base.hTiles) * s + 1, SUB_MAP_H - 1))};
         const V2i at = find_nearby_clear_tile(wanted, 10);
         Unit u = newUnitFromInfo(*worker, nextAttackableId++, owner.id);
-        u.x = static_cast<float>(at.x) * 35.0f + 17.5f;
-        u.y = static_cast<float>(at.y) * 35.0f + 17.5f;
+        const SDL_FPoint point = subTileWaypoint(at);
+        u.x = point.x;
+        u.y = point.y;
         u.hp = u.maxHp = 50.0f;
+        u.occupiedSubTile = at;
         addUnit(u);
+        // Reserved like any spawned unit, so no other unit walks onto a worker standing still.
+        reserveTilesForUnit(u.id, u.type, at);
         owner.supplyUsed += 1;
     }
 }

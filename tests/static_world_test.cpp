@@ -107,8 +107,7 @@ TEST_F(Bases, HumanBaseStandsCompletedWithThreeWorkersBelowIt) {
         EXPECT_FLOAT_EQ(units[k].x, wanted[k].x * 35.0f + 17.5f);
         EXPECT_FLOAT_EQ(units[k].y, wanted[k].y * 35.0f + 17.5f);
     }
-    // Starting workers hold no reservation.
-    EXPECT_EQ(isSubTileReserved({44, 65}), 0);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(reservedTiles[static_cast<size_t>(wanted[k].y) * SUB_MAP_W + wanted[k].x], units[k].id);
 }
 
 TEST_F(Bases, WorkersStepAsideFromBlockedOrReservedSubTiles) {
