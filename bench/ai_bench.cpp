@@ -1,0 +1,85 @@
+// Speed of the computer player: one think of each strategy with 100 units of its own on the highlands map, and the
+// ticks per second of a whole computer match on the fight map.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "../tools/computer_match.h"
+#include "bench_content.h"
+
+namespace {
+
+// The local human and the computer on two highlands bases; the computer adds 50 workers and 50 soldiers, the
+// resources for every order. Its orders are counted, never applied, so every think meets the same
+// world.
+bool startHighlands(benchmark::State& state, std::unique_ptr<BaseAI> strategy, std::vector<Command>& orders) {
+    reset_game_state();
+    mode = GameMode::Skirmish;
+    AI = true;
+    Player::myStaticId = 1;
+    Player::aiId = 2;
+    Player::environmentId = 3;
+    MAP_FILE = "highlands";
+    headless::addPlayer(1, "Local", "human", true);
+    players.push_back(std::make_unique<Player>(2, "AI", "vohmathal", true));
+    if (!loadShippedContent() || !headless::buildMapWorld(headless::mapPath(MAP_FILE))) {
+        state.SkipWithError("the highlands could not be set up");
+        return false;
+    }
+    Player& computer = *getPlayerById(2);
+    const V2i base = computer.baseTile;
+    const int workers = 50 - static_cast<int>(computer.unitIds.size());
+    headless::placeArmy(2, "Peon", {base.x + 6, base.y + 6}, workers);
+    headless::placeArmy(2, "Berserker", {base.x + 12, base.y + 12}, 50);
+    computer.resources[RESOURCE_GOLD] = computer.resources[RESOURCE_WOOD] = 100000;
+    computer.recruits = 0;
+    computer.ai = std::move(strategy);
+    orders.clear();
+    computerCommandSink = [&orders](const Command& cmd) { orders.push_back(cmd); };
+    state.counters["units"] = static_cast<double>(computer.unitIds.size());
+    return true;
+}
+
+template <class Strategy>
+void BM_ComputerThink(benchmark::State& state) {
+    std::vector<Command> orders;
+    if (!startHighlands(state, std::make_unique<Strategy>(), orders)) return;
+    lockstep.currentTurn = COMPUTER_THINK_TURNS;
+    for (auto _ : state) {
+        orders.clear();
+        // A wave strategy is due to attack on every think.
+        waveThinkTimer = WAVE_THINK_SECONDS;
+        runComputerPlayers(grid);
+    }
+    state.counters["orders"] = static_cast<double>(orders.size());
+}
+BENCHMARK_TEMPLATE(BM_ComputerThink, RushAI)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_ComputerThink, TurtleAI)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_ComputerThink, WaveAI)->Unit(benchmark::kMicrosecond);
+
+// Fifteen minutes of a Rush against an idle local player, as the runner plays it.
+void BM_ComputerMatch(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        reset_game_state();
+        headless::ComputerMatch match;
+        const bool ready = loadShippedContent() && match.start("fight", 2);
+        const headless::Script script = match.script();
+        state.ResumeTiming();
+        if (!ready) {
+            state.SkipWithError("the match could not be set up");
+            return;
+        }
+        for (int turn = 0; turn < headless::COMPUTER_MATCH_TICKS; ++turn) {
+            applyLiveTurn(script(turn), grid, 0);
+            advanceOneTurn(grid);
+        }
+    }
+    state.counters["ticks/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * headless::COMPUTER_MATCH_TICKS, benchmark::Counter::kIsRate);
+    computerCommandSink = queueForNextTurn;
+}
+BENCHMARK(BM_ComputerMatch)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
