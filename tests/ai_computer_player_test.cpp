@@ -49,6 +49,15 @@ struct ComputerOnFightMap : FightMapEconomy {
 
     std::vector<int> computerWorkers() const { return computer->unitIds; }
 
+    // A new unit of the computer standing on the tile, listed once with its owner as spawning lists it.
+    static int addComputerUnit(const std::string& type, V2i tile) {
+        Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, 2);
+        const SDL_FPoint at = subTileWaypoint({tile.x * SUBDIVISIONS, tile.y * SUBDIVISIONS});
+        u.x = at.x;
+        u.y = at.y;
+        return addUnit(u).id;
+    }
+
     Player* computer = nullptr;
     std::vector<Command> orders;
 };
@@ -78,8 +87,8 @@ TEST_F(ComputerOnFightMap, TwoIdleWorkersAreSentOneToCrystalOneToAmberOilOnlyOnT
 }
 
 TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirstWorkerWhoIsThenHeldBack) {
-    addUnitAt("Peon", {52 * 4, 60 * 4}, 2);
-    addUnitAt("Peon", {53 * 4, 60 * 4}, 2);
+    addComputerUnit("Peon", {52, 60});
+    addComputerUnit("Peon", {53, 60});
     computer->supplyCap = 20;
     computer->recruits = 5;
     thinkAs<RushAI>();
@@ -98,7 +107,7 @@ TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirst
 }
 
 TEST_F(ComputerOnFightMap, ARushSoldierAttacksTheNearestLocalBuildingAndATurtleNeverAttacks) {
-    const int soldier = addUnitAt("Berserker", {40 * 4, 40 * 4}, 2);
+    const int soldier = addComputerUnit("Berserker", {40, 40});
     const int nearCamp = placeBuilding("HumanCamp", 1, 36, 36, 2, 2);
     thinkAs<TurtleAI>();
     EXPECT_TRUE(ordersOf(CommandType::Attack).empty());

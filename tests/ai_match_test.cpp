@@ -37,13 +37,13 @@ struct RushOnFightMap : ::testing::Test {
     // Plays until the first local building falls or fifteen minutes pass; the ticks played.
     static int play(headless::ComputerMatch& match, const std::string& log) {
         reset_game_state();
+        ::testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStdout();
         EXPECT_TRUE(match.start("fight", 2));
         if (!log.empty()) {
             EXPECT_TRUE(headless::openCommandLog(log));
         }
         const headless::Script script = match.script();
-        ::testing::internal::CaptureStderr();
-        ::testing::internal::CaptureStdout();
         int ticks = 0;
         for (int turn = 0; ticks < headless::COMPUTER_MATCH_TICKS && !match.done(); ++turn) {
             applyLiveTurn(script(turn), grid, 0);
