@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "ai.h"
 #include "economy_world.h"
-#include "lockstep.h"
 
 namespace {
 
@@ -19,12 +19,9 @@ struct ComputerOnFightMap : FightMapEconomy {
         computer = players.back().get();
         Player::myStaticId = 1;
         Player::aiId = 2;
-        Player::environmentId = 3;
         createObjects(mapData.pendingObjects, grid);
-        initializeCivilianLookup();
-        resetMiningOccupancy();
         AI = true;
-        computerCommandSink = [this](const Command& cmd) { orders.push_back(cmd); };
+        computerCommandSink = [this](const Command& cmd) { orders[cmd.type].push_back(cmd.payload); };
     }
     void TearDown() override {
         computerCommandSink = queueForNextTurn;
@@ -32,7 +29,7 @@ struct ComputerOnFightMap : FightMapEconomy {
         FightMapEconomy::TearDown();
     }
 
-    // The computer with the strategy thinks on turn 31, as the turn loop lets it.
+    // The computer, given the strategy unless it has one, thinks on turn 31 as the turn loop lets it.
     template <class Strategy>
     void thinkAs() {
         if (!computer->ai) computer->ai = std::make_unique<Strategy>();
@@ -40,16 +37,7 @@ struct ComputerOnFightMap : FightMapEconomy {
         runComputerPlayers(grid);
     }
 
-    std::vector<Command> ordersOf(CommandType type) const {
-        std::vector<Command> found;
-        for (const Command& c : orders)
-            if (c.type == type) found.push_back(c);
-        return found;
-    }
-
-    std::vector<int> computerWorkers() const { return computer->unitIds; }
-
-    // A new unit of the computer standing on the tile, listed once with its owner as spawning lists it.
+    // A new unit of the computer standing on the tile, listed with its owner as spawning lists it.
     static int addComputerUnit(const std::string& type, V2i tile) {
         Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, 2);
         const SDL_FPoint at = subTileWaypoint({tile.x * SUBDIVISIONS, tile.y * SUBDIVISIONS});
@@ -59,11 +47,11 @@ struct ComputerOnFightMap : FightMapEconomy {
     }
 
     Player* computer = nullptr;
-    std::vector<Command> orders;
+    std::map<CommandType, std::vector<CommandPayload>> orders;
 };
 
 TEST_F(ComputerOnFightMap, TwoIdleWorkersAreSentOneToCrystalOneToAmberOilOnlyOnThe31stTurnAndOnlyWithAI) {
-    getUnitById(computerWorkers().back())->mining = true;
+    getUnitById(computer->unitIds.back())->mining = true;
     computer->ai = std::make_unique<TurtleAI>();
     for (int turn : {30, 32}) {
         lockstep.currentTurn = turn;
@@ -75,14 +63,9 @@ TEST_F(ComputerOnFightMap, TwoIdleWorkersAreSentOneToCrystalOneToAmberOilOnlyOnT
 
     AI = true;
     thinkAs<TurtleAI>();
-    const std::vector<Command> mines = ordersOf(CommandType::Mine);
-    ASSERT_EQ(mines.size(), 2u);
     std::vector<std::string> kinds;
-    for (const Command& c : mines) {
-        const auto& mine = std::get<MineCommand>(c.payload);
-        EXPECT_EQ(c.player, 2);
-        kinds.push_back(getMapObjectById(mine.mapObjectId)->type);
-    }
+    for (const CommandPayload& order : orders[CommandType::Mine])
+        kinds.push_back(getMapObjectById(std::get<MineCommand>(order).mapObjectId)->type);
     EXPECT_EQ(kinds, (std::vector<std::string>{"Crystal", "AmberOil"}));
 }
 
@@ -92,38 +75,46 @@ TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirst
     computer->supplyCap = 20;
     computer->recruits = 5;
     thinkAs<RushAI>();
-    std::vector<Command> placed = ordersOf(CommandType::PlaceBuildingDown);
-    ASSERT_EQ(placed.size(), 1u);
-    const auto& order = std::get<PlaceBuildingDownCommand>(placed[0].payload);
+    ASSERT_EQ(orders[CommandType::PlaceBuildingDown].size(), 1u);
+    const auto& order = std::get<PlaceBuildingDownCommand>(orders[CommandType::PlaceBuildingDown][0]);
     EXPECT_EQ(order.buildingType, "OrcBarracks");
-    EXPECT_EQ(order.unitId, computerWorkers().front());
+    EXPECT_EQ(order.unitId, computer->unitIds.front());
     const V2i from = getUnitById(order.unitId)->getTile();
     EXPECT_GE(std::abs(order.targetX - from.x) + std::abs(order.targetY - from.y), 6);
 
     getUnitById(order.unitId)->waypoints.push_back({0.0f, 0.0f});
     orders.clear();
     thinkAs<RushAI>();
-    EXPECT_TRUE(ordersOf(CommandType::PlaceBuildingDown).empty()) << "its first worker is still on its way";
+    EXPECT_TRUE(orders[CommandType::PlaceBuildingDown].empty()) << "its first worker is still on its way";
 }
 
-TEST_F(ComputerOnFightMap, ARushSoldierAttacksTheNearestLocalBuildingAndATurtleNeverAttacks) {
+TEST_F(ComputerOnFightMap, ARushSoldierAttacksTheNearestLocalBuildingWhileATurtleNeverAttacks) {
     const int soldier = addComputerUnit("Berserker", {40, 40});
     const int nearCamp = placeBuilding("HumanCamp", 1, 36, 36, 2, 2);
     thinkAs<TurtleAI>();
-    EXPECT_TRUE(ordersOf(CommandType::Attack).empty());
+    EXPECT_TRUE(orders[CommandType::Attack].empty());
 
     computer->ai.reset();
     thinkAs<RushAI>();
-    const std::vector<Command> attacks = ordersOf(CommandType::Attack);
-    ASSERT_EQ(attacks.size(), 1u) << "workers never join the rush";
-    EXPECT_EQ(std::get<AttackCommand>(attacks[0].payload).unitId, soldier);
-    EXPECT_EQ(std::get<AttackCommand>(attacks[0].payload).targetId, nearCamp);
-    EXPECT_TRUE(static_cast<RushAI&>(*computer->ai).attacking);
+    ASSERT_EQ(orders[CommandType::Attack].size(), 1u) << "workers never join the rush";
+    const auto& attack = std::get<AttackCommand>(orders[CommandType::Attack][0]);
+    EXPECT_EQ(attack.unitId, soldier);
+    EXPECT_EQ(attack.targetId, nearCamp);
 
     getUnitById(soldier)->targetId = nearCamp;
     orders.clear();
     thinkAs<RushAI>();
-    EXPECT_TRUE(ordersOf(CommandType::Attack).empty()) << "a live target is kept";
+    EXPECT_TRUE(orders[CommandType::Attack].empty()) << "a live target is kept";
+}
+
+TEST_F(ComputerOnFightMap, AWaveSendsEveryCombatUnitOnItsThirtySecondThink) {
+    addComputerUnit("Berserker", {40, 40});
+    waveThinkTimer = 0.0f;
+    computer->ai = std::make_unique<WaveAI>();
+    for (int think = 1; think < 32; ++think) thinkAs<WaveAI>();
+    EXPECT_TRUE(orders[CommandType::Attack].empty());
+    thinkAs<WaveAI>();
+    EXPECT_EQ(orders[CommandType::Attack].size(), 4u) << "the soldier and the three workers";
 }
 
 TEST_F(ComputerOnFightMap, NoThinkInAReplayAResumedSaveOrAnEliminationMissionButInASurvivalOneWithoutTheFlag) {
@@ -144,14 +135,19 @@ TEST_F(ComputerOnFightMap, NoThinkInAReplayAResumedSaveOrAnEliminationMissionBut
     deploymentSelectedMapId = -1;
 }
 
-TEST_F(ComputerOnFightMap, TheStrategyComesFromTheSeedAndLeavesRandAsTheSessionSeededIt) {
+TEST_F(ComputerOnFightMap, TheStrategyComesFromTheSeedLeavingRandAsTheSessionSeededItAndTheWaveTimerAtZero) {
+    waveThinkTimer = 0.3f;
     std::srand(SESSION_RAND_SEED);
     const int sessionFirst = std::rand();
+    ::testing::internal::CaptureStdout();
     setUpComputerPlayer(2);
     EXPECT_NE(dynamic_cast<RushAI*>(computer->ai.get()), nullptr);
     EXPECT_EQ(std::rand(), sessionFirst);
+    EXPECT_EQ(waveThinkTimer, 0.0f);
     setUpComputerPlayer(1);
     EXPECT_NE(dynamic_cast<TurtleAI*>(computer->ai.get()), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "AI Archetype Initialized: RUSH MODE\nAI Archetype Initialized: TURTLE MODE\n");
 }
 
 }  // namespace
