@@ -28,10 +28,13 @@ bool startHighlands(benchmark::State& state, std::unique_ptr<BaseAI> strategy, s
         return false;
     }
     Player& computer = *getPlayerById(2);
-    const V2i base = computer.baseTile;
-    const int workers = 50 - static_cast<int>(computer.unitIds.size());
-    headless::placeArmy(2, "Peon", {base.x + 6, base.y + 6}, workers);
-    headless::placeArmy(2, "Berserker", {base.x + 12, base.y + 12}, 50);
+    // Tiles a placement finds taken are skipped, so each kind is topped up from centres further out.
+    const auto fill = [&computer](const std::string& type, V2i centre, std::size_t upTo) {
+        for (; computer.unitIds.size() < upTo && centre.x < MAP_W; centre.x += 4)
+            headless::placeArmy(2, type, centre, static_cast<int>(upTo - computer.unitIds.size()));
+    };
+    fill("Peon", {computer.baseTile.x + 6, computer.baseTile.y + 6}, 50);
+    fill("Berserker", {computer.baseTile.x + 6, computer.baseTile.y + 14}, 100);
     computer.resources[RESOURCE_GOLD] = computer.resources[RESOURCE_WOOD] = 100000;
     computer.recruits = 0;
     computer.ai = std::move(strategy);
