@@ -68,16 +68,12 @@ void BM_ComputerMatch(benchmark::State& state) {
         reset_game_state();
         headless::ComputerMatch match;
         const bool ready = loadShippedContent() && match.start("fight", 2);
-        const headless::Script script = match.script();
         state.ResumeTiming();
         if (!ready) {
             state.SkipWithError("the match could not be set up");
             return;
         }
-        for (int turn = 0; turn < headless::COMPUTER_MATCH_TICKS; ++turn) {
-            applyLiveTurn(script(turn), grid, 0);
-            advanceOneTurn(grid);
-        }
+        match.play(headless::COMPUTER_MATCH_TICKS, false);
     }
     state.counters["ticks/s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * headless::COMPUTER_MATCH_TICKS, benchmark::Counter::kIsRate);

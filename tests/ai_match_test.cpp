@@ -2,6 +2,7 @@
 // its command log replayed without the computer to the same world.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "../tools/computer_match.h"
@@ -40,16 +41,8 @@ struct RushOnFightMap : ::testing::Test {
         ::testing::internal::CaptureStderr();
         ::testing::internal::CaptureStdout();
         EXPECT_TRUE(match.start("fight", 2));
-        if (!log.empty()) {
-            EXPECT_TRUE(headless::openCommandLog(log));
-        }
-        const headless::Script script = match.script();
-        int ticks = 0;
-        for (int turn = 0; ticks < headless::COMPUTER_MATCH_TICKS && !match.done(); ++turn) {
-            applyLiveTurn(script(turn), grid, 0);
-            advanceOneTurn(grid);
-            ++ticks;
-        }
+        EXPECT_TRUE(log.empty() || headless::openCommandLog(log));
+        const int ticks = match.play(headless::COMPUTER_MATCH_TICKS, true);
         ::testing::internal::GetCapturedStdout();
         ::testing::internal::GetCapturedStderr();
         closeCommandLog();
@@ -67,12 +60,8 @@ TEST_F(RushOnFightMap, ReachesEveryMilestoneInOrderWithinFifteenMinutesTwiceAlik
     headless::ComputerMatch first;
     const int ticks = play(first, log);
     EXPECT_EQ(first.strategy, "Rush");
-    for (std::size_t i = 0; i < first.reached.size(); ++i) {
-        EXPECT_NE(first.reached[i], -1) << headless::milestoneNames[i];
-        if (i > 0) {
-            EXPECT_LE(first.reached[i - 1], first.reached[i]) << headless::milestoneNames[i];
-        }
-    }
+    EXPECT_NE(first.reached.front(), -1) << "the first milestone was missed";
+    EXPECT_TRUE(std::is_sorted(first.reached.begin(), first.reached.end())) << "a milestone came out of order";
     const uint64_t checksum = worldChecksum();
 
     headless::ComputerMatch second;

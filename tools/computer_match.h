@@ -84,6 +84,18 @@ struct ComputerMatch {
         };
     }
 
+    // Turn after turn as the runner plays them, until the ticks have run or, with untilDone, the first local
+    // building has fallen; the ticks played. Nothing here pauses, so every turn runs its tick.
+    int play(int ticks, bool untilDone) {
+        const Script turnOrders = script();
+        int played = 0;
+        for (; played < ticks && !(untilDone && done()); ++played) {
+            applyLiveTurn(turnOrders(played), grid, 0);
+            advanceOneTurn(grid);
+        }
+        return played;
+    }
+
     void print() const {
         std::printf("computer: %s\n", strategy.c_str());
         for (std::size_t i = 0; i < reached.size(); ++i) {
