@@ -102,4 +102,5 @@ bool computerPlayerMayThink();
 
 // Called by the turn loop after each simulated turn: frees arrived reserved workers and, on every 31st turn, lets
 // the computer player's strategy think. Its orders reach computerCommandSink and are applied on the next turn.
+// Only a peer whose computer player holds a strategy thinks, so one peer alone should speak for it.
 void runComputerPlayers(Grid& grid);
