@@ -124,7 +124,7 @@ struct AbyssalTeleport : UnitBehaviour {
         abyssal = place("Abyssal", ENEMY, {5, 5}).id;
         target = placeAt("Footman", LOCAL, centre(5) + 200.3f, centre(5) + 100.7f).id;
         unit(abyssal).targetId = target;
-        getPlayerById(ENEMY)->ai = std::make_unique<BaseAI>();
+        getPlayerById(ENEMY)->ai = std::make_unique<TurtleAI>();
     }
 
     static size_t requests() { return lockstep.pendingCommands.size(); }

@@ -222,7 +222,7 @@ TEST_F(NearestSearch, LatchedMineQueuesOneMoveFromWhereItsOwnerThinksWithoutKeyb
     Unit& computersMine = addUnitAt(3, {3, 6});
     latchToUnit(computersMine, {10.0f, 10.0f});
     EXPECT_EQ(lockstep.pendingCommands.size(), 1u) << "another human's mine is ordered from that human's peer";
-    computer.ai = std::make_unique<BaseAI>();
+    computer.ai = std::make_unique<TurtleAI>();
     latchToUnit(computersMine, {10.0f, 10.0f});
     ASSERT_EQ(lockstep.pendingCommands.size(), 2u);
     EXPECT_EQ(lockstep.pendingCommands.back().player, 3) << "a computer's mine is ordered where that player thinks";

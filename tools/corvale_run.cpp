@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "computer_match.h"
 #include "game_state.h"
 #include "headless_session.h"
 
@@ -60,7 +61,8 @@ void report(const char* scenario, const Run& run) {
 int usage() {
     std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
-                 "       corvale_run economy [TICKS=6000]\n";
+                 "       corvale_run economy [TICKS=6000]\n"
+                 "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n";
     return 2;
 }
 
@@ -97,6 +99,17 @@ int runEconomy(int argc, char** argv) {
     return 0;
 }
 
+// The computer player against an idle local player; LOG, when given, receives the match's command log.
+int runComputer(int argc, char** argv) {
+    headless::ComputerMatch match;
+    const unsigned seed = argc > 4 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)) : SESSION_RAND_SEED;
+    if (!match.start(argc > 2 ? argv[2] : "fight", seed)) return 1;
+    if (argc > 5) headless::openCommandLog(argv[5]);
+    report("computer", simulate(intArgument(argc, argv, 3, headless::COMPUTER_MATCH_TICKS), match.script()));
+    match.print();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,5 +137,6 @@ int main(int argc, char** argv) {
     if (scenario == "replay") return runReplay(argc, argv);
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
+    if (scenario == "computer") return runComputer(argc, argv);
     return usage();
 }

@@ -1,0 +1,243 @@
+// Computer opponents: economy, supply, barracks, training and attack steps, the strategies and their schedule.
+#include "ai.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+
+#include "buildings.h"
+#include "config.h"
+#include "extraction.h"
+#include "game_state.h"
+#include "lockstep.h"
+#include "map.h"
+#include "map_objects.h"
+#include "player.h"
+#include "races.h"
+#include "tech_tree.h"
+#include "units.h"
+
+void queueForNextTurn(const Command& cmd) { lockstep.pendingCommands.push_back(cmd); }
+
+std::function<void(const Command&)> computerCommandSink = queueForNextTurn;
+
+float waveThinkTimer = 0.0f;
+
+namespace {
+
+void issue(CommandType type, int playerId, CommandPayload payload) {
+    if (computerCommandSink) computerCommandSink(Command{type, playerId, std::move(payload)});
+}
+
+V2i tileOf(const Unit& u) { return worldToTile(u.x, u.y); }
+
+// Read without entering the type: the count map is world state and the computer player only looks.
+int countOf(const Player& player, const std::string& type) {
+    const auto found = player.unitCounts.find(type);
+    return found == player.unitCounts.end() ? 0 : found->second;
+}
+
+// The first listed unit that exists, is a worker and stands on the map.
+Unit* firstWorkerOnMap(const Player& player) {
+    for (int id : player.unitIds) {
+        Unit* u = getUnitById(id);
+        if (u && u->worker && u->onMap) return u;
+    }
+    return nullptr;
+}
+
+bool isBuildingType(const std::string& type) { return !type.empty() && buildingInfo.count(type) > 0; }
+
+// A placement order from the worker: the nearest free footprint six or more tiles away, or (-1, -1) when none
+// is, which the placement refuses.
+void orderPlacement(const Unit& worker, const std::string& buildingType, Grid& grid) {
+    const V2i site = findClosestFreeTile(tileOf(worker), buildingType, grid, 6);
+    issue(CommandType::PlaceBuildingDown, worker.playerId,
+          PlaceBuildingDownCommand{buildingType, site.x, site.y, worker.id});
+}
+
+bool hasLiveTarget(const Unit& u) { return u.targetId != -1 && getAttackableById(u.targetId) != nullptr; }
+
+// The local player's nearest building with a free tile beside it, else its nearest unit on the map.
+Attackable* attackTargetFor(const Unit& u, Grid& grid) {
+    if (Building* b = findClosestEnemyBuilding(u, grid)) return b;
+    return findClosestEnemyUnit(u);
+}
+
+// One Attack order for each combat unit of the player that joins and has no live target.
+template <class Joins>
+void sendAttackers(const Player& player, Grid& grid, Joins joins) {
+    for (int id : player.unitIds) {
+        const Unit* u = getUnitById(id);
+        if (!u || !u->canAttack || !joins(*u) || hasLiveTarget(*u)) continue;
+        if (const Attackable* target = attackTargetFor(*u, grid))
+            issue(CommandType::Attack, u->playerId, AttackCommand{u->id, target->id});
+    }
+}
+
+bool survivalMissionChosen() {
+    if (deploymentSelectedMapId < 0 || static_cast<size_t>(deploymentSelectedMapId) >= extraction_options.size())
+        return false;
+    return extraction_options[static_cast<size_t>(deploymentSelectedMapId)].type ==
+           static_cast<int32_t>(ExtractionType::SURVIVAL);
+}
+
+}  // namespace
+
+std::string armyTypeOf(const std::string& race) {
+    const auto found = races.find(race);
+    if (found == races.end()) return "";
+    return found->second.name == "human" ? "Marine" : "Berserker";
+}
+
+std::string raceBuildingName(const std::string& race, const std::string& suffix) {
+    const auto found = races.find(race);
+    return found == races.end() ? "" : found->second.displayName + suffix;
+}
+
+bool isHumanCampBeingConstructed(const Player& player, const std::vector<Building>& list) {
+    const std::string camp = raceBuildingName(player.race, "Camp");
+    for (const Building& b : list)
+        if (b.playerId == player.id && b.type == camp && !b.completed) return true;
+    return false;
+}
+
+// ---- Economy and supply ----
+
+void BaseAI::handleEconomy(Player& player, Grid& grid) {
+    for (int id : player.unitIds) {
+        const Unit* u = getUnitById(id);
+        if (!u || u->state != UnitState::Idle || !u->worker || u->mining || u->constructing) continue;
+        std::string resource = "Crystal";
+        if (crystalMiners > 0 && amberOilMiners < 1) {
+            resource = "AmberOil";
+            ++amberOilMiners;
+        } else {
+            ++crystalMiners;
+        }
+        const ResourceFind found = findClosestResource(tileOf(*u), resource, grid);
+        if (found.tile.x == -1 || !found.object) continue;
+        issue(CommandType::Mine, u->playerId, MineCommand{u->id, found.tile.x, found.tile.y, found.object->id});
+    }
+}
+
+void BaseAI::handleSupply(Player& player, Grid& grid) {
+    if (player.supplyUsed + 2 < player.supplyCap && player.recruits >= 2) return;
+    if (isHumanCampBeingConstructed(player, buildings)) return;
+    const Unit* worker = firstWorkerOnMap(player);
+    if (!worker) {
+        std::cerr << "[AI] No available worker to build farm.\n";
+        return;
+    }
+    const std::string camp = raceBuildingName(player.race, "Camp");
+    if (isBuildingType(camp)) orderPlacement(*worker, camp, grid);
+}
+
+// ---- Building and training ----
+
+void BaseAI::buildBarracksIfNeeded(Player& player, Grid& grid) {
+    if (countOf(player, workerTypeOfRace(player.race)) <= 4) return;
+    const std::string barracks = raceBuildingName(player.race, "Barracks");
+    if (!isBuildingType(barracks)) return;
+    if (getUnderConstructionCount(barracks, player.id) + getBuildingCount(barracks, player.id) > 1) return;
+    const Unit* worker = firstWorkerOnMap(player);
+    if (!worker || reservedWorkers.count(worker->id)) return;
+    reservedWorkers.insert(worker->id);
+    orderPlacement(*worker, barracks, grid);
+}
+
+void BaseAI::trainWorkersAndArmy(Player& player) {
+    const std::string workerType = workerTypeOfRace(player.race);
+    const std::string armyType = armyTypeOf(player.race);
+    const std::string command = raceBuildingName(player.race, "Command");
+    const std::string barracks = raceBuildingName(player.race, "Barracks");
+    if (countOf(player, workerType) <= 4) {
+        for (int id : player.buildingIds) {
+            const Building* b = getBuildingById(id);
+            if (!b || b->type != command || !b->productionQueue.empty()) continue;
+            if (canTrainUnit(player, workerType))
+                issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, workerType});
+            break;
+        }
+    }
+    for (int id : player.buildingIds) {
+        const Building* b = getBuildingById(id);
+        if (b && b->type == barracks && b->productionQueue.empty() && canTrainUnit(player, armyType))
+            issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, armyType});
+    }
+}
+
+void BaseAI::releaseArrivedWorkers() {
+    for (auto it = reservedWorkers.begin(); it != reservedWorkers.end();) {
+        const Unit* u = getUnitById(*it);
+        it = (!u || u->waypoints.empty()) ? reservedWorkers.erase(it) : std::next(it);
+    }
+}
+
+// ---- Strategies ----
+
+void RushAI::update(Player& player, Grid& grid, float) {
+    handleEconomy(player, grid);
+    handleSupply(player, grid);
+    trainWorkersAndArmy(player);
+    buildBarracksIfNeeded(player, grid);
+    if (attacking || countOf(player, armyTypeOf(player.race)) > 0) handleAttack(player, grid);
+}
+
+void RushAI::handleAttack(Player& player, Grid& grid) {
+    const std::string army = armyTypeOf(player.race);
+    sendAttackers(player, grid, [&](const Unit& u) { return u.type == army; });
+    attacking = true;
+}
+
+void TurtleAI::update(Player& player, Grid& grid, float) {
+    handleEconomy(player, grid);
+    handleSupply(player, grid);
+    trainWorkersAndArmy(player);
+    buildBarracksIfNeeded(player, grid);
+}
+
+void WaveAI::update(Player& player, Grid& grid, float dt) {
+    waveThinkTimer += dt;
+    if (waveThinkTimer < WAVE_THINK_SECONDS) return;
+    handleAttack(player, grid);
+    waveThinkTimer = 0.0f;
+}
+
+void WaveAI::handleAttack(Player& player, Grid& grid) {
+    sendAttackers(player, grid, [](const Unit&) { return true; });
+}
+
+// ---- Creation and schedule ----
+
+std::unique_ptr<BaseAI> drawComputerStrategy() {
+    if (std::rand() & 1) {
+        std::cout << "AI Archetype Initialized: TURTLE MODE" << std::endl;
+        return std::make_unique<TurtleAI>();
+    }
+    std::cout << "AI Archetype Initialized: RUSH MODE" << std::endl;
+    return std::make_unique<RushAI>();
+}
+
+void setUpComputerPlayer(unsigned pickSeed) {
+    waveThinkTimer = 0.0f;
+    Player* computer = getPlayerById(Player::aiId);
+    if (!computer || !computer->isAI) return;
+    std::srand(pickSeed);
+    computer->ai = drawComputerStrategy();
+    std::srand(SESSION_RAND_SEED);
+}
+
+bool computerPlayerMayThink() {
+    if (paused || mode == GameMode::Replay || mode == GameMode::ResumedSave) return false;
+    return mode == GameMode::Extraction ? survivalMissionChosen() : AI;
+}
+
+void runComputerPlayers(Grid& grid) {
+    if (!computerPlayerMayThink()) return;
+    Player* computer = getPlayerById(Player::aiId);
+    if (!computer || !computer->ai) return;
+    computer->ai->releaseArrivedWorkers();
+    if (lockstep.currentTurn % COMPUTER_THINK_TURNS == 0)
+        computer->ai->update(*computer, grid, lockstep.tickSeconds);
+}

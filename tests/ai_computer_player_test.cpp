@@ -1,0 +1,153 @@
+// The computer player's thinks on the shipped fight map: mining, barracks, attack, and when it thinks at all.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "ai.h"
+#include "economy_world.h"
+
+namespace {
+
+// The local human on the base at (6, 6) and the computer "vohmathal" on the base at (55, 55), each with its
+// three workers; the computer's orders are caught instead of sent.
+struct ComputerOnFightMap : FightMapEconomy {
+    void SetUp() override {
+        FightMapEconomy::SetUp();
+        addPlayer(1, "human");
+        players.push_back(std::make_unique<Player>(2, "AI", "vohmathal", true));
+        computer = players.back().get();
+        Player::myStaticId = 1;
+        Player::aiId = 2;
+        createObjects(mapData.pendingObjects, grid);
+        AI = true;
+        computerCommandSink = [this](const Command& cmd) { orders[cmd.type].push_back(cmd.payload); };
+    }
+    void TearDown() override {
+        computerCommandSink = queueForNextTurn;
+        AI = false;
+        FightMapEconomy::TearDown();
+    }
+
+    // The computer, given the strategy unless it has one, thinks on turn 31 as the turn loop lets it.
+    template <class Strategy>
+    void thinkAs() {
+        if (!computer->ai) computer->ai = std::make_unique<Strategy>();
+        lockstep.currentTurn = COMPUTER_THINK_TURNS;
+        runComputerPlayers(grid);
+    }
+
+    // A new unit of the computer standing on the tile, listed with its owner as spawning lists it.
+    static int addComputerUnit(const std::string& type, V2i tile) {
+        Unit u = newUnitFromInfo(unitInfo.at(type), nextAttackableId++, 2);
+        const SDL_FPoint at = subTileWaypoint({tile.x * SUBDIVISIONS, tile.y * SUBDIVISIONS});
+        u.x = at.x;
+        u.y = at.y;
+        return addUnit(u).id;
+    }
+
+    Player* computer = nullptr;
+    std::map<CommandType, std::vector<CommandPayload>> orders;
+};
+
+TEST_F(ComputerOnFightMap, TwoIdleWorkersAreSentOneToCrystalOneToAmberOilOnlyOnThe31stTurnAndOnlyWithAI) {
+    getUnitById(computer->unitIds.back())->mining = true;
+    computer->ai = std::make_unique<TurtleAI>();
+    for (int turn : {30, 32}) {
+        lockstep.currentTurn = turn;
+        runComputerPlayers(grid);
+    }
+    AI = false;
+    thinkAs<TurtleAI>();
+    EXPECT_TRUE(orders.empty());
+
+    AI = true;
+    thinkAs<TurtleAI>();
+    std::vector<std::string> kinds;
+    for (const CommandPayload& order : orders[CommandType::Mine])
+        kinds.push_back(getMapObjectById(std::get<MineCommand>(order).mapObjectId)->type);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"Crystal", "AmberOil"}));
+}
+
+TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirstWorkerWhoIsThenHeldBack) {
+    addComputerUnit("Peon", {52, 60});
+    addComputerUnit("Peon", {53, 60});
+    computer->supplyCap = 20;
+    computer->recruits = 5;
+    thinkAs<RushAI>();
+    ASSERT_EQ(orders[CommandType::PlaceBuildingDown].size(), 1u);
+    const auto& order = std::get<PlaceBuildingDownCommand>(orders[CommandType::PlaceBuildingDown][0]);
+    EXPECT_EQ(order.buildingType, "OrcBarracks");
+    EXPECT_EQ(order.unitId, computer->unitIds.front());
+    const V2i from = getUnitById(order.unitId)->getTile();
+    EXPECT_GE(std::abs(order.targetX - from.x) + std::abs(order.targetY - from.y), 6);
+
+    getUnitById(order.unitId)->waypoints.push_back({0.0f, 0.0f});
+    orders.clear();
+    thinkAs<RushAI>();
+    EXPECT_TRUE(orders[CommandType::PlaceBuildingDown].empty()) << "its first worker is still on its way";
+}
+
+TEST_F(ComputerOnFightMap, ARushSoldierAttacksTheNearestLocalBuildingWhileATurtleNeverAttacks) {
+    const int soldier = addComputerUnit("Berserker", {40, 40});
+    const int nearCamp = placeBuilding("HumanCamp", 1, 36, 36, 2, 2);
+    thinkAs<TurtleAI>();
+    EXPECT_TRUE(orders[CommandType::Attack].empty());
+
+    computer->ai.reset();
+    thinkAs<RushAI>();
+    ASSERT_EQ(orders[CommandType::Attack].size(), 1u) << "workers never join the rush";
+    const auto& attack = std::get<AttackCommand>(orders[CommandType::Attack][0]);
+    EXPECT_EQ(attack.unitId, soldier);
+    EXPECT_EQ(attack.targetId, nearCamp);
+
+    getUnitById(soldier)->targetId = nearCamp;
+    orders.clear();
+    thinkAs<RushAI>();
+    EXPECT_TRUE(orders[CommandType::Attack].empty()) << "a live target is kept";
+}
+
+TEST_F(ComputerOnFightMap, AWaveSendsEveryCombatUnitOnItsThirtySecondThink) {
+    addComputerUnit("Berserker", {40, 40});
+    waveThinkTimer = 0.0f;
+    computer->ai = std::make_unique<WaveAI>();
+    for (int think = 1; think < 32; ++think) thinkAs<WaveAI>();
+    EXPECT_TRUE(orders[CommandType::Attack].empty());
+    thinkAs<WaveAI>();
+    EXPECT_EQ(orders[CommandType::Attack].size(), 4u) << "the soldier and the three workers";
+}
+
+TEST_F(ComputerOnFightMap, NoThinkInAReplayAResumedSaveOrAnEliminationMissionButInASurvivalOneWithoutTheFlag) {
+    for (GameMode m : {GameMode::Replay, GameMode::ResumedSave}) {
+        mode = m;
+        thinkAs<TurtleAI>();
+    }
+    mode = GameMode::Extraction;
+    AI = false;
+    deploymentSelectedMapId = 0;
+    for (ExtractionType type : {ExtractionType::ELIMINATION, ExtractionType::SURVIVAL}) {
+        EXPECT_TRUE(orders.empty());
+        extraction_options = {ExtractionNode{static_cast<int32_t>(type)}};
+        thinkAs<TurtleAI>();
+    }
+    EXPECT_FALSE(orders.empty());
+    extraction_options.clear();
+    deploymentSelectedMapId = -1;
+}
+
+TEST_F(ComputerOnFightMap, TheStrategyComesFromTheSeedLeavingRandAsTheSessionSeededItAndTheWaveTimerAtZero) {
+    waveThinkTimer = 0.3f;
+    std::srand(SESSION_RAND_SEED);
+    const int sessionFirst = std::rand();
+    ::testing::internal::CaptureStdout();
+    setUpComputerPlayer(2);
+    EXPECT_NE(dynamic_cast<RushAI*>(computer->ai.get()), nullptr);
+    EXPECT_EQ(std::rand(), sessionFirst);
+    EXPECT_EQ(waveThinkTimer, 0.0f);
+    setUpComputerPlayer(1);
+    EXPECT_NE(dynamic_cast<TurtleAI*>(computer->ai.get()), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "AI Archetype Initialized: RUSH MODE\nAI Archetype Initialized: TURTLE MODE\n");
+}
+
+}  // namespace
