@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "buildings.h"
 #include "config.h"
@@ -71,6 +72,42 @@ void drawBrush(SDL_Texture* target, SDL_FRect rect) {
     SDL_RenderCopyF(renderer, visionCircle, nullptr, &rect);
 }
 
+// The white brush stretched once per size: copying it unscaled costs far less on a software renderer than
+// stretching the 600-pixel brush for every source, and gives the same pixels.
+std::map<std::pair<int, int>, SDL_Texture*> sizedBrushes;
+
+SDL_Texture* brushOfSize(int w, int h) {
+    constexpr int largest = 4096;
+    if (w <= 0 || h <= 0 || w > largest || h > largest) return nullptr;
+    SDL_Texture*& sized = sizedBrushes[{w, h}];
+    if (sized) return sized;
+    sized = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, w, h);
+    if (!sized) return nullptr;
+    SDL_Texture* previous = SDL_GetRenderTarget(renderer);
+    SDL_SetRenderTarget(renderer, sized);
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, visionCircle, nullptr, nullptr);
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_ADD);
+    SDL_SetRenderTarget(renderer, previous);
+    SDL_SetTextureBlendMode(sized, SDL_BLENDMODE_ADD);
+    return sized;
+}
+
+// A white vision copy; one that misses the target changes nothing and is left out.
+void revealBrush(SDL_Texture* target, SDL_FRect rect, SDL_Point targetSize) {
+    if (rect.x + rect.w < 0 || rect.y + rect.h < 0 || rect.x > targetSize.x || rect.y > targetSize.y) return;
+    SDL_Texture* sized = brushOfSize(static_cast<int>(rect.w), static_cast<int>(rect.h));
+    if (!sized) return drawBrush(target, rect);
+    SDL_SetRenderTarget(renderer, target);
+    SDL_RenderCopyF(renderer, sized, nullptr, &rect);
+}
+
+void releaseSizedBrushes() {
+    for (auto& [size, texture] : sizedBrushes)
+        if (texture) SDL_DestroyTexture(texture);
+    sizedBrushes.clear();
+}
+
 // Among the even tiles, the one whose isometric point lies nearest the camera centre.
 V2i cameraTile() {
     const float t = tileSize();
@@ -133,8 +170,10 @@ void rememberArea(float fx, float iy, float r) {
     for (int cx = cx0; cx <= cx1; ++cx)
         for (int cy = cy0; cy <= cy1; ++cy) {
             FogChunk& chunk = chunkAt(cx, cy);
-            drawBrush(chunk.texture, {(fx - FOG_CHUNK_SPAN * cx) * 0.5f - r * 0.5f,
-                                      (iy - FOG_CHUNK_SPAN * cy) * 0.5f - r * 0.25f, r, r * 0.5f});
+            revealBrush(chunk.texture,
+                        {(fx - FOG_CHUNK_SPAN * cx) * 0.5f - r * 0.5f, (iy - FOG_CHUNK_SPAN * cy) * 0.5f - r * 0.25f,
+                         r, r * 0.5f},
+                        {FOG_CHUNK_SPAN / 2, FOG_CHUNK_SPAN / 2});
         }
 }
 
@@ -148,8 +187,9 @@ void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SD
     const SDL_FPoint p = isoToScreen(ix, iy, view);
     const SDL_FRect rect{p.x - r * camera.zoom, p.y - r * camera.zoom / 2.0f, 2.0f * r * camera.zoom, r * camera.zoom};
     const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
-    drawBrush(fogLayers[0], rect);
-    if (onMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) drawBrush(fogLayers[1], rect);
+    const SDL_Point layerSize{static_cast<int>(view.x), static_cast<int>(view.y)};
+    revealBrush(fogLayers[0], rect, layerSize);
+    if (onMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
     rememberArea(ix + MAP_W * t, iy, r);
 }
 
@@ -234,8 +274,19 @@ void initFogTextures() {
         clearTarget(fogLayers[i], i == 0 ? 0 : 255);
     }
     if (visionCircle) SDL_DestroyTexture(visionCircle);
+    releaseSizedBrushes();
     visionCircle = makeBrush();
     SDL_SetRenderTarget(renderer, previous);
+}
+
+void releaseFogTextures() {
+    for (auto& [key, chunk] : fogChunks)
+        if (chunk.texture) SDL_DestroyTexture(chunk.texture);
+    fogChunks.clear();
+    for (SDL_Texture*& layer : fogLayers)
+        if (layer) SDL_DestroyTexture(std::exchange(layer, nullptr));
+    if (visionCircle) SDL_DestroyTexture(std::exchange(visionCircle, nullptr));
+    releaseSizedBrushes();
 }
 
 void resetFogOfWar(int w, int h) {

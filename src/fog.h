@@ -70,6 +70,8 @@ extern void (*DrawFog)();
 void initVisionGrid(int w, int h);
 void initFogTextures();
 void resetFogOfWar(int w, int h);
+// Frees the layers, the brushes and the chunks, before the renderer goes.
+void releaseFogTextures();
 void drawFog();
 void noopFog();
 void renderFogTexture(SDL_Texture* layer);

@@ -124,7 +124,7 @@ inline void release() {
     if (TTF_WasInit()) TTF_Quit();
     releaseShadowTexture();
     clearMinimap();
-    resetFogOfWar(MAP_W, MAP_H);
+    releaseFogTextures();
     SDL_DestroyRenderer(c.drawer);
     SDL_FreeSurface(c.surface);
     c = {};
