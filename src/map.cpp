@@ -15,7 +15,9 @@
 #include "decorations.h"
 #include "game_state.h"
 #include "map_objects.h"
+#include "map_preview.h"
 #include "player.h"
+#include "sdl.h"
 #include "utils.h"
 #include "entity.h"
 #include "units.h"
@@ -340,6 +342,7 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
         std::filesystem::remove(temporary, ignored);
         return false;
     }
+    saveMapPreviewHardware(renderer, grid, name);
     return true;
 }
 

@@ -1,0 +1,366 @@
+// Fog of war: the vision and memory grids, the ghosts of buildings and objects, and the two multiplied fog layers.
+#include "fog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "buildings.h"
+#include "config.h"
+#include "map.h"
+#include "map_objects.h"
+#include "player.h"
+#include "renderer.h"
+#include "renderer_iso_entities.h"
+#include "sdl.h"
+#include "sdl_draw.h"
+#include "units.h"
+
+FogGrid fog;
+std::vector<std::vector<bool>> visionGrid;
+std::vector<std::vector<bool>> memoryGrid;
+std::array<SDL_Texture*, 2> fogLayers{nullptr, nullptr};
+SDL_Texture* visionCircle = nullptr;
+std::map<TileKey, FogChunk> fogChunks;
+std::map<TileKey, BuildingSnapshot> ghostBuildings;
+std::map<TileKey, MapObjectSnapshot> ghostObjects;
+uint32_t lastFogUpdate = 0;
+uint32_t (*fogTicks)() = SDL_GetTicks;
+void (*DrawFog)() = noopFog;
+
+namespace {
+
+constexpr int BRUSH_SIZE = 600;
+
+bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
+float tileSize() { return static_cast<float>(TILE_SIZE); }
+int heightAt(int x, int y) { return onMap(x, y) ? grid.at(x, y).heightLevel : 0; }
+
+void clearTarget(SDL_Texture* target, uint8_t level) {
+    SDL_SetRenderTarget(renderer, target);
+    SDL_SetRenderDrawColor(renderer, level, level, level, 255);
+    SDL_RenderClear(renderer);
+}
+
+SDL_Texture* makeBrush() {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, BRUSH_SIZE, BRUSH_SIZE, 32, SDL_PIXELFORMAT_RGBA32);
+    if (!s) return nullptr;
+    auto* px = static_cast<uint32_t*>(s->pixels);
+    const int half = BRUSH_SIZE / 2;
+    for (int j = 0; j < BRUSH_SIZE; ++j)
+        for (int i = 0; i < BRUSH_SIZE; ++i) {
+            const float d = std::sqrt(static_cast<float>((i - half) * (i - half) + (j - half) * (j - half)));
+            const int a = d < 260.0f ? 255 : d < 300.0f ? static_cast<int>((1.0f - (d - 260.0f) / 40.0f) * 255) : 0;
+            px[j * (s->pitch / 4) + i] = SDL_MapRGBA(s->format, 255, 255, 255, static_cast<uint8_t>(a));
+        }
+    SDL_Texture* t = SDL_CreateTextureFromSurface(renderer, s);
+    SDL_FreeSurface(s);
+    if (t) SDL_SetTextureBlendMode(t, SDL_BLENDMODE_ADD);
+    return t;
+}
+
+void setGrid(std::vector<std::vector<bool>>& g, int w, int h) {
+    g.assign(static_cast<std::size_t>(std::max(w, 0)), std::vector<bool>(static_cast<std::size_t>(std::max(h, 0))));
+}
+
+SDL_FPoint isoToScreen(float ix, float iy, SDL_FPoint view) {
+    return {(ix - camera.centerX) * camera.zoom + view.x * 0.5f, (iy - camera.centerY) * camera.zoom + view.y * 0.5f};
+}
+
+void drawBrush(SDL_Texture* target, SDL_FRect rect) {
+    SDL_SetRenderTarget(renderer, target);
+    SDL_RenderCopyF(renderer, visionCircle, nullptr, &rect);
+}
+
+// The white brush stretched once per size: copying it unscaled costs far less on a software renderer than
+// stretching the 600-pixel brush for every source, and gives the same pixels.
+std::map<std::pair<int, int>, SDL_Texture*> sizedBrushes;
+
+SDL_Texture* brushOfSize(int w, int h) {
+    constexpr int largest = 4096;
+    if (w <= 0 || h <= 0 || w > largest || h > largest) return nullptr;
+    SDL_Texture*& sized = sizedBrushes[{w, h}];
+    if (sized) return sized;
+    sized = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, w, h);
+    if (!sized) return nullptr;
+    SDL_Texture* previous = SDL_GetRenderTarget(renderer);
+    SDL_SetRenderTarget(renderer, sized);
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, visionCircle, nullptr, nullptr);
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_ADD);
+    SDL_SetRenderTarget(renderer, previous);
+    SDL_SetTextureBlendMode(sized, SDL_BLENDMODE_ADD);
+    return sized;
+}
+
+// A white vision copy; one that misses the target changes nothing and is left out.
+void revealBrush(SDL_Texture* target, SDL_FRect rect, SDL_Point targetSize) {
+    if (rect.x + rect.w < 0 || rect.y + rect.h < 0 || rect.x > targetSize.x || rect.y > targetSize.y) return;
+    SDL_Texture* sized = brushOfSize(static_cast<int>(rect.w), static_cast<int>(rect.h));
+    if (!sized) return drawBrush(target, rect);
+    SDL_SetRenderTarget(renderer, target);
+    SDL_RenderCopyF(renderer, sized, nullptr, &rect);
+}
+
+void releaseSizedBrushes() {
+    for (auto& [size, texture] : sizedBrushes)
+        if (texture) SDL_DestroyTexture(texture);
+    sizedBrushes.clear();
+}
+
+// Among the even tiles, the one whose isometric point lies nearest the camera centre.
+V2i cameraTile() {
+    const float t = tileSize();
+    V2i best{MAP_W / 2, MAP_H / 2};
+    double bestD = 9999999.0;
+    for (int y = 0; y < MAP_H; y += 2)
+        for (int x = 0; x < MAP_W; x += 2) {
+            const double dx = (x - y) * t / 2.0 - camera.centerX;
+            const double dy = (x + y) * t / 4.0 - camera.centerY;
+            if (dx * dx + dy * dy < bestD) {
+                bestD = dx * dx + dy * dy;
+                best = {x, y};
+            }
+        }
+    return best;
+}
+
+void darkenHighGround(SDL_FPoint view) {
+    const float t = tileSize();
+    const V2i c = cameraTile();
+    SDL_SetTextureColorMod(visionCircle, 0, 0, 0);
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_BLEND);
+    for (int x = c.x - 25; x < c.x + 25; ++x)
+        for (int y = c.y - 25; y < c.y + 25; ++y) {
+            if (!onMap(x, y) || grid.at(x, y).heightLevel != 1) continue;
+            const SDL_FPoint p = isoToScreen((x - y) * t / 2.0f, (x + y) * t / 4.0f - t / 2.0f, view);
+            drawBrush(fogLayers[1], {p.x - t * camera.zoom, p.y - t * camera.zoom / 2.0f, 2.0f * t * camera.zoom,
+                                     t * camera.zoom});
+        }
+    SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_ADD);
+}
+
+void drawExploredChunks(SDL_FPoint view) {
+    const float span = FOG_CHUNK_SPAN * camera.zoom;
+    for (auto& [key, chunk] : fogChunks) {
+        const float x = (FOG_CHUNK_SPAN * key.first - MAP_W * tileSize() - camera.centerX) * camera.zoom + view.x / 2.0f;
+        const float y = (FOG_CHUNK_SPAN * key.second - camera.centerY) * camera.zoom + view.y / 2.0f;
+        if (x + span < 0 || x > view.x || y + span < 0 || y > view.y) continue;
+        SDL_SetTextureColorMod(chunk.texture, 100, 100, 100);
+        const SDL_FRect rect{x, y, span, span};
+        SDL_RenderCopyF(renderer, chunk.texture, nullptr, &rect);
+    }
+}
+
+FogChunk& chunkAt(int cx, int cy) {
+    FogChunk& chunk = fogChunks[{cx, cy}];
+    if (!chunk.texture) {
+        chunk.texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
+                                          FOG_CHUNK_SPAN / 2, FOG_CHUNK_SPAN / 2);
+        SDL_SetTextureBlendMode(chunk.texture, SDL_BLENDMODE_ADD);
+        clearTarget(chunk.texture, 0);
+    }
+    return chunk;
+}
+
+// The brush painted into the explored chunks it touches, at half resolution.
+void rememberArea(float fx, float iy, float r) {
+    const int cx0 = static_cast<int>((fx - r) / FOG_CHUNK_SPAN), cx1 = static_cast<int>((fx + r) / FOG_CHUNK_SPAN);
+    const int cy0 = static_cast<int>((iy - r / 2) / FOG_CHUNK_SPAN), cy1 = static_cast<int>((iy + r / 2) / FOG_CHUNK_SPAN);
+    for (int cx = cx0; cx <= cx1; ++cx)
+        for (int cy = cy0; cy <= cy1; ++cy) {
+            FogChunk& chunk = chunkAt(cx, cy);
+            revealBrush(chunk.texture,
+                        {(fx - FOG_CHUNK_SPAN * cx) * 0.5f - r * 0.5f, (iy - FOG_CHUNK_SPAN * cy) * 0.5f - r * 0.25f,
+                         r, r * 0.5f},
+                        {FOG_CHUNK_SPAN / 2, FOG_CHUNK_SPAN / 2});
+        }
+}
+
+// One vision source: the brush on the layers and the chunks, then its cells.
+void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SDL_FPoint view) {
+    const float t = tileSize();
+    const float ix = (wx - wy) * 0.5f;
+    float iy = (wx + wy) * 0.25f;
+    if (onMap(liftTileX, liftTileY)) iy -= t * 0.5f * grid.at(liftTileX, liftTileY).heightLevel;
+    const float r = t * static_cast<float>(sight);
+    const SDL_FPoint p = isoToScreen(ix, iy, view);
+    const SDL_FRect rect{p.x - r * camera.zoom, p.y - r * camera.zoom / 2.0f, 2.0f * r * camera.zoom, r * camera.zoom};
+    const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
+    const SDL_Point layerSize{static_cast<int>(view.x), static_cast<int>(view.y)};
+    revealBrush(fogLayers[0], rect, layerSize);
+    if (onMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
+    rememberArea(ix + MAP_W * t, iy, r);
+}
+
+template <typename Fn>
+void forEachOwnSource(Fn&& fn) {
+    const float t = tileSize();
+    for (const Unit& u : units)
+        if (u.playerId == Player::myStaticId) {
+            const int tx = static_cast<int>(u.x / t), ty = static_cast<int>(u.y / t);
+            fn(u.x, u.y, tx, ty, u.sight);
+        }
+    for (const Building& b : buildings)
+        if (b.playerId == Player::myStaticId)
+            fn((b.x + b.wTiles * 0.5f) * t, (b.y + b.hTiles * 0.5f) * t, b.x, b.y, b.sight);
+}
+
+bool sectorHolds(int x, int y) {
+    const int sx = x / SECTOR_SIZE, sy = y / SECTOR_SIZE;
+    if (sx < 0 || sy < 0 || sx >= static_cast<int>(spatialGrid.size()) ||
+        sy >= static_cast<int>(spatialGrid[static_cast<std::size_t>(sx)].size()))
+        return false;
+    for (int id : spatialGrid[static_cast<std::size_t>(sx)][static_cast<std::size_t>(sy)].objectIds)
+        if (const MapObject* o = getMapObjectById(id); o && o->tileX == x && o->tileY == y) return true;
+    return false;
+}
+
+bool buildingStandsAt(int x, int y) {
+    return std::any_of(buildings.begin(), buildings.end(), [&](const Building& b) { return b.x == x && b.y == y; });
+}
+
+void forgetSeenGhosts() {
+    for (auto it = ghostBuildings.begin(); it != ghostBuildings.end();) {
+        const auto [x, y] = it->first;
+        const bool gone = onMap(x, y) && isTileVisible(x, y) && !buildingStandsAt(x, y);
+        it = gone ? ghostBuildings.erase(it) : std::next(it);
+    }
+    for (auto it = ghostObjects.begin(); it != ghostObjects.end();) {
+        const auto [x, y] = it->first;
+        const bool gone = onMap(x, y) && isTileVisible(x, y) && !sectorHolds(x, y);
+        it = gone ? ghostObjects.erase(it) : std::next(it);
+    }
+}
+
+void snapshotBuildings() {
+    for (const Building& b : buildings) {
+        if (!onMap(b.x, b.y) || !isTileVisible(b.x, b.y)) continue;
+        ghostBuildings[{b.x, b.y}] = {b.id, b.x, b.y, b.wTiles, b.hTiles, b.playerId, b.type,
+                                      static_cast<int>(b.hp), b.completed,
+                                      tileSize() * 0.5f * heightAt(b.x, b.y), buildingLook(b)};
+    }
+}
+
+void snapshotObjects(const SectorRange& r) {
+    for (int sx = std::max(r.minX, 0); sx <= r.maxX && sx < static_cast<int>(spatialGrid.size()); ++sx) {
+        const auto& column = spatialGrid[static_cast<std::size_t>(sx)];
+        for (int sy = std::max(r.minY, 0); sy <= r.maxY && sy < static_cast<int>(column.size()); ++sy)
+            for (int id : column[static_cast<std::size_t>(sy)].objectIds) {
+                const MapObject* o = getMapObjectById(id);
+                if (!o || !onMap(o->tileX, o->tileY) || !isTileVisible(o->tileX, o->tileY)) continue;
+                ghostObjects[{o->tileX, o->tileY}] = {o->id,     o->type,   o->tileX, o->tileY, o->wTiles,
+                                                      o->hTiles, o->worldX, o->worldY, o->sprite};
+            }
+    }
+}
+
+}  // namespace
+
+void initVisionGrid(int w, int h) {
+    setGrid(visionGrid, w, h);
+    setGrid(memoryGrid, w, h);
+}
+
+void initFogTextures() {
+    if (!FOG || !renderer) return;
+    const SDL_FPoint view = windowSize();
+    SDL_Texture* previous = SDL_GetRenderTarget(renderer);
+    for (std::size_t i = 0; i < fogLayers.size(); ++i) {
+        if (fogLayers[i]) SDL_DestroyTexture(fogLayers[i]);
+        fogLayers[i] = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
+                                         static_cast<int>(view.x), static_cast<int>(view.y));
+        SDL_SetTextureBlendMode(fogLayers[i], SDL_BLENDMODE_MOD);
+        clearTarget(fogLayers[i], i == 0 ? 0 : 255);
+    }
+    if (visionCircle) SDL_DestroyTexture(visionCircle);
+    releaseSizedBrushes();
+    visionCircle = makeBrush();
+    SDL_SetRenderTarget(renderer, previous);
+}
+
+void releaseFogTextures() {
+    for (auto& [key, chunk] : fogChunks)
+        if (chunk.texture) SDL_DestroyTexture(chunk.texture);
+    fogChunks.clear();
+    for (SDL_Texture*& layer : fogLayers)
+        if (layer) SDL_DestroyTexture(std::exchange(layer, nullptr));
+    if (visionCircle) SDL_DestroyTexture(std::exchange(visionCircle, nullptr));
+    releaseSizedBrushes();
+}
+
+void resetFogOfWar(int w, int h) {
+    if (!FOG) return;
+    initVisionGrid(w, h);
+    for (auto& [key, chunk] : fogChunks)
+        if (chunk.texture) SDL_DestroyTexture(chunk.texture);
+    fogChunks.clear();
+    ghostBuildings.clear();
+    ghostObjects.clear();
+    if (!renderer) return;
+    clearTarget(fogLayers[0], 0);
+    clearTarget(fogLayers[1], 255);
+    SDL_SetRenderTarget(renderer, nullptr);
+}
+
+void revealCells(int tx, int ty, int sight) {
+    const int h0 = heightAt(tx, ty);
+    const int reach = sight + 2;
+    for (int dy = -reach; dy <= reach; ++dy)
+        for (int dx = -reach; dx <= reach; ++dx) {
+            const int x = tx + dx, y = ty + dy;
+            if (dx * dx + dy * dy > reach * reach || !onMap(x, y)) continue;
+            if (grid.at(x, y).heightLevel > h0 && (std::abs(dx) > 1 || std::abs(dy) > 1)) continue;
+            visionGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
+            memoryGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
+        }
+}
+
+void refreshVision(const SectorRange& objectSectors) {
+    if (static_cast<int>(visionGrid.size()) != MAP_W) initVisionGrid(MAP_W, MAP_H);
+    for (auto& column : visionGrid) std::fill(column.begin(), column.end(), false);
+    forEachOwnSource([](float wx, float wy, int, int, int sight) {
+        revealCells(static_cast<int>(wx) / TILE_SIZE, static_cast<int>(wy) / TILE_SIZE, sight);
+    });
+    forgetSeenGhosts();
+    snapshotBuildings();
+    snapshotObjects(objectSectors);
+}
+
+void drawFog() {
+    if (!FOG) return;
+    const uint32_t now = fogTicks();
+    if (now - lastFogUpdate <= 29) return;
+    lastFogUpdate = now;
+    const SDL_FPoint view = windowSize();
+    if (renderer && visionCircle) {
+        clearTarget(fogLayers[0], 0);
+        clearTarget(fogLayers[1], 255);
+        darkenHighGround(view);
+        SDL_SetRenderTarget(renderer, fogLayers[0]);
+        drawExploredChunks(view);
+        SDL_SetTextureColorMod(visionCircle, 255, 255, 255);
+        forEachOwnSource([&](float wx, float wy, int lx, int ly, int sight) { paintSource(wx, wy, lx, ly, sight, view); });
+        SDL_SetRenderTarget(renderer, nullptr);
+    }
+    refreshVision(visibleSectors(view));
+}
+
+void noopFog() {}
+
+void renderFogTexture(SDL_Texture* layer) {
+    if (!layer) return;
+    SDL_SetTextureColorMod(layer, 255, 255, 255);
+    SDL_SetTextureAlphaMod(layer, 255);
+    SDL_RenderCopy(renderer, layer, nullptr, nullptr);
+}
+
+bool isTileVisible(int x, int y) {
+    return onMap(x, y) && x < static_cast<int>(visionGrid.size()) &&
+           visionGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+}
+
+bool isTileExplored(int x, int y) {
+    return onMap(x, y) && x < static_cast<int>(memoryGrid.size()) &&
+           memoryGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+}

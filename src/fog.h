@@ -1,0 +1,91 @@
+// Fog of war: what the local player sees now and has seen, the remembered buildings and objects, and the fog layers.
+// All of it is per-frame presentation: the simulation never reads it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+#include "sprites.h"
+
+enum class FogState : uint8_t { Hidden = 0 };
+// Sized at map load and handed to the renderer by value each frame.
+using FogGrid = std::vector<FogState>;
+extern FogGrid fog;
+
+// Indexed [x][y].
+extern std::vector<std::vector<bool>> visionGrid;
+extern std::vector<std::vector<bool>> memoryGrid;
+
+// Layer 0 shows what is seen and explored, layer 1 darkens high ground not seen from above; both multiply.
+extern std::array<SDL_Texture*, 2> fogLayers;
+extern SDL_Texture* visionCircle;
+
+constexpr int FOG_CHUNK_SPAN = 2048;  // fog-space units per chunk side, drawn at half resolution
+struct FogChunk {
+    SDL_Texture* texture = nullptr;
+};
+using TileKey = std::pair<int, int>;
+extern std::map<TileKey, FogChunk> fogChunks;
+
+// What a building or map object looked like when last seen; drawing state copied unchanged.
+struct BuildingSnapshot {
+    int id = -1;
+    int x = 0;
+    int y = 0;
+    int width = 1;
+    int height = 1;
+    int owner = -1;
+    std::string type;
+    int hp = 0;
+    bool completed = false;
+    float lift = 0.0f;
+    Sprite sprite;
+};
+struct MapObjectSnapshot {
+    int id = -1;
+    std::string type;
+    int x = 0;
+    int y = 0;
+    int width = 1;
+    int height = 1;
+    float worldX = 0.0f;
+    float worldY = 0.0f;
+    Sprite sprite;
+};
+extern std::map<TileKey, BuildingSnapshot> ghostBuildings;
+extern std::map<TileKey, MapObjectSnapshot> ghostObjects;
+
+extern uint32_t lastFogUpdate;
+// The wall clock the fog is paced by; tests install their own.
+extern uint32_t (*fogTicks)();
+// drawFog when the configuration turns fog on, else noopFog.
+extern void (*DrawFog)();
+
+void initVisionGrid(int w, int h);
+void initFogTextures();
+void resetFogOfWar(int w, int h);
+// Frees the layers, the brushes and the chunks, before the renderer goes.
+void releaseFogTextures();
+void drawFog();
+void noopFog();
+void renderFogTexture(SDL_Texture* layer);
+bool isTileVisible(int x, int y);
+bool isTileExplored(int x, int y);
+
+// The vision part of drawFog without any drawing: the grids from the local player's units and buildings, then the
+// ghosts erased and taken where the tiles are seen now. The sector range bounds the map-object snapshots.
+struct SectorRange {
+    int minX = 0;
+    int minY = 0;
+    int maxX = -1;
+    int maxY = -1;
+};
+void refreshVision(const SectorRange& objectSectors);
+// Marks the cells a source of the given sight sees from its tile; higher ground only right beside it.
+void revealCells(int tx, int ty, int sight);

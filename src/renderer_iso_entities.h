@@ -1,0 +1,37 @@
+// The world pass steps that fill the draw queue: map objects, buildings, units and what the fog remembers of them.
+#pragma once
+
+#include <unordered_map>
+
+#include <SDL2/SDL.h>
+
+#include "buildings.h"
+#include "renderer.h"
+#include "renderer_iso_units.h"
+#include "units.h"
+
+// A building's drawing state: its sprite with the current frame, advanced by the renderer only.
+struct BuildingLook {
+    Sprite sprite;
+    int frame = 0;
+    float timer = 0.0f;
+};
+extern std::unordered_map<int, BuildingLook> buildingLooks;
+extern std::unordered_map<int, UnitAnimation> unitAnimations;
+
+// The building's sprite as last drawn, or as the catalogue gives it before its first frame.
+Sprite buildingLook(const Building& b);
+
+// The map-object sectors under the window plus one on each side.
+SectorRange visibleSectors(SDL_FPoint view);
+
+void queueMapObjects(float dt, SDL_FPoint view);
+void queueRememberedObjects(SDL_FPoint view);
+void queueBuildings(float dt);
+void queueRememberedBuildings();
+// Also draws each unit's shadow and selection ring, which lie under every queued sprite.
+void queueUnits(float dt);
+void drawMapObjectRings();
+void drawBuildingRings();
+// Whether the local player may see a unit now: own units always, others on seen tiles (every unit without fog).
+bool unitShown(const Unit& u);

@@ -1,0 +1,145 @@
+// Whole frames of the fight map read back: terrain, base and worker where the projection puts them, the fog, the
+// map preview; and the screenshots a reviewer looks at.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "../tools/render_scene.h"
+#include "map_preview.h"
+
+namespace {
+
+std::string screenshotFolder() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return (std::filesystem::path(std::string(path, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() /
+            "screenshots")
+        .string();
+}
+
+SDL_Color pixelAt(SDL_FPoint p) {
+    SDL_Surface* s = scene::canvas().surface;
+    const auto* row = static_cast<const uint8_t*>(s->pixels) + static_cast<int>(p.y) * s->pitch;
+    SDL_Color c;
+    SDL_GetRGBA(reinterpret_cast<const uint32_t*>(row)[static_cast<int>(p.x)], s->format, &c.r, &c.g, &c.b, &c.a);
+    return c;
+}
+
+struct ReleaseScenes : ::testing::Environment {
+    void TearDown() override { scene::release(); }
+};
+const auto* const releaseScenes = ::testing::AddGlobalTestEnvironment(new ReleaseScenes);
+
+bool same(SDL_Color a, SDL_Color b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+struct MatchFrame : ::testing::Test {
+    SDL_Renderer* previous = renderer;
+    void SetUp() override {
+        if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
+    }
+    void TearDown() override {
+        clearMinimap();
+        reset_game_state();
+        FOG = false;
+        DrawFog = noopFog;
+        renderer = previous;
+    }
+    // The pixel with and without the thing: drawing it must change what the point shows.
+    static bool drawnAt(SDL_FPoint p, const std::function<void()>& hide) {
+        scene::drawFrame();
+        const SDL_Color with = pixelAt(p);
+        hide();
+        scene::drawFrame();
+        return !same(with, pixelAt(p));
+    }
+    static Building& baseOf(int player) { return *getBuildingById(getPlayerById(player)->buildingIds.front()); }
+};
+
+TEST_F(MatchFrame, FightMapShowsTerrainBaseAndWorkerWhereTheProjectionPutsThem) {
+    ASSERT_TRUE(scene::startFight(true));
+    scene::drawFrame();
+    ASSERT_TRUE(scene::savePng(screenshotFolder(), "fight_start.png"));
+    // A plain grass tile beside the base shows the grass picture, not the clear colour or the fog.
+    const Building& base = baseOf(1);
+    const V2i tile{base.x - 2, base.y + base.hTiles + 1};
+    const SDL_FPoint ground = worldToScreen({(tile.x + 0.5f) * TILE_SIZE, (tile.y + 0.5f) * TILE_SIZE});
+    const SDL_Color g = pixelAt(ground);
+    EXPECT_GT(g.g, g.b);
+    EXPECT_FALSE(same(g, {20, 20, 24, 255}));
+    const SDL_FPoint basePoint = worldToScreen(buildingCenter(&base));
+    EXPECT_TRUE(drawnAt(basePoint, [] { buildings.clear(); }));
+}
+
+TEST_F(MatchFrame, WorkerIsDrawnAtItsProjectedPosition) {
+    ASSERT_TRUE(scene::startFight(true));
+    const Unit& worker = *getUnitById(getPlayerById(1)->unitIds.front());
+    SDL_FPoint p = worldToScreen({worker.x, worker.y});
+    p.y -= TILE_SIZE * 0.25f;  // the middle of the sprite box standing on the point
+    EXPECT_TRUE(drawnAt(p, [] { units.clear(); }));
+}
+
+TEST_F(MatchFrame, FogIsBlackBeyondSightAndOffShowsTheEnemyBase) {
+    ASSERT_TRUE(scene::startFight(true));
+    const Building& enemy = baseOf(2);
+    const float t = static_cast<float>(TILE_SIZE);
+    const SDL_FPoint c = gridToWorld(enemy.x + enemy.wTiles / 2.0f, enemy.y + enemy.hTiles / 2.0f);
+    camera.x += c.x - camera.centerX;
+    camera.y += c.y - camera.centerY;
+    camera.centerX = c.x;
+    camera.centerY = c.y;
+    const SDL_FPoint at = worldToScreen({(enemy.x + enemy.wTiles / 2.0f) * t, (enemy.y + enemy.hTiles / 2.0f) * t});
+    scene::drawFrame();
+    EXPECT_TRUE(same(pixelAt(at), {0, 0, 0, 255}));
+    EXPECT_FALSE(isTileVisible(enemy.x, enemy.y));
+    FOG = false;
+    DrawFog = noopFog;
+    scene::drawFrame();
+    ASSERT_TRUE(scene::savePng(screenshotFolder(), "fight_enemy_base_no_fog.png"));
+    EXPECT_TRUE(drawnAt(at, [] { buildings.clear(); }));
+}
+
+TEST_F(MatchFrame, HighlandsBattleAndMinimapScreenshots) {
+    ASSERT_TRUE(scene::startBattle(60, 700, true));
+    scene::drawFrame();
+    EXPECT_TRUE(scene::savePng(screenshotFolder(), "highlands_battle.png"));
+    // Without fog the minimap shows the whole map, as a reviewer wants to see it.
+    FOG = false;
+    DrawFog = noopFog;
+    scene::drawFrame();
+    // The minimap's lower-left corner shows terrain, not the clear colour.
+    const SDL_Color m = pixelAt({minimapRect.x + minimapRect.w / 2.0f, minimapRect.y + minimapRect.h / 2.0f});
+    EXPECT_FALSE(same(m, {20, 20, 24, 255}));
+    SDL_Surface* crop = SDL_CreateRGBSurfaceWithFormat(0, minimapRect.w + 40, minimapRect.h + 40, 32,
+                                                       SDL_PIXELFORMAT_RGBA8888);
+    SDL_Rect from{minimapRect.x - 20, minimapRect.y - 30, minimapRect.w + 40, minimapRect.h + 40};
+    SDL_BlitSurface(scene::canvas().surface, &from, crop, nullptr);
+    EXPECT_EQ(IMG_SavePNG(crop, (screenshotFolder() + "/minimap.png").c_str()), 0);
+    SDL_FreeSurface(crop);
+}
+
+TEST_F(MatchFrame, SavedMapGetsAPreviewWithTheBackgroundInItsCorner) {
+    ASSERT_TRUE(scene::startFight(false));
+    const std::string folder = testing::TempDir() + "corvale_preview/";
+    std::filesystem::create_directories(folder + "maps");
+    const std::string keep = basePath;
+    basePath = folder;
+    EXPECT_TRUE(saveMap(grid, "test.v1.map"));
+    basePath = keep;
+    SDL_Surface* bmp = SDL_LoadBMP((folder + "maps/test.v1.bmp").c_str());
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(bmp->w, MAP_PREVIEW_SIZE);
+    EXPECT_EQ(bmp->h, MAP_PREVIEW_SIZE);
+    SDL_Color corner;
+    SDL_GetRGB(static_cast<uint32_t*>(bmp->pixels)[0], bmp->format, &corner.r, &corner.g, &corner.b);
+    EXPECT_TRUE(same(corner, {20, 20, 24, 255}));
+    SDL_FreeSurface(bmp);
+    EXPECT_EQ(previewFileName("plain"), "plain.bmp");
+    const PreviewFit one = previewFit(1, 1, 140.0f);
+    EXPECT_GT(one.scale, 0.0f);
+    EXPECT_FLOAT_EQ(one.offsetX, 512.0f);
+}
+
+}  // namespace
