@@ -16,6 +16,7 @@
 
 #include "game_state.h"
 #include "headless_session.h"
+#include "tower_defense_match.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ void report(const char* scenario, const Run& run) {
 int usage() {
     std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
-                 "       corvale_run economy [TICKS=6000]\n";
+                 "       corvale_run economy [TICKS=6000]\n"
+                 "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n";
     return 2;
 }
 
@@ -97,6 +99,19 @@ int runEconomy(int argc, char** argv) {
     return 0;
 }
 
+// The shipped mod script's waves against the fight map's base, or with "false" the same match without the script.
+int runTowerDefense(int argc, char** argv) {
+    const bool mods = argc < 3 || std::string(argv[2]) != "false";
+    if (!headless::startTowerDefense(mods, basePath + MOD_FOLDER)) return 1;
+    const headless::Script noOrders = [](int) { return std::vector<Command>{}; };
+    report(mods ? "towerdefense" : "towerdefense without mods",
+           simulate(intArgument(argc, argv, 3, headless::TOWER_DEFENSE_TICKS), noOrders));
+    const Player* defender = getPlayerById(headless::DEFENDER_ID);
+    std::printf("defender gold: %d\n", defender ? defender->resources[RESOURCE_GOLD] : 0);
+    headless::endTowerDefense();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,5 +139,6 @@ int main(int argc, char** argv) {
     if (scenario == "replay") return runReplay(argc, argv);
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
+    if (scenario == "towerdefense") return runTowerDefense(argc, argv);
     return usage();
 }

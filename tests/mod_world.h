@@ -1,0 +1,62 @@
+// The tower defence world on the fight map with a script of the test's own, and ways to ask the script things.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+#include <string>
+
+#include "../tools/tower_defense_match.h"
+#include "catalogue_support.h"
+#include "configuration_snapshot.h"
+#include "test_files.h"
+
+struct ModWorld : ::testing::Test {
+    EveryConfigurationValue saved;
+    TempDir scripts;
+
+    void SetUp() override {
+        saved = everyConfigurationValue();
+        reset_game_state();
+        ::testing::internal::CaptureStderr();
+        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
+        deriveConfigValues();
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        ASSERT_TRUE(headless::loadContent(basePath + "core"));
+        ::testing::internal::GetCapturedStderr();
+    }
+    void TearDown() override {
+        headless::endTowerDefense();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = saved;
+    }
+
+    // Starts the match with the script as the mod; what the start wrote to the error stream.
+    std::string start(const std::string& script) {
+        scripts.write("tower_defense.lua", script);
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(headless::startTowerDefense(true, scripts.path.string() + "/"));
+        return ::testing::internal::GetCapturedStderr();
+    }
+    // Runs the ticks; what they wrote to the error stream.
+    static std::string tick(int ticks) {
+        ::testing::internal::CaptureStderr();
+        for (int i = 0; i < ticks; ++i) advanceOneTurn(grid);
+        return ::testing::internal::GetCapturedStderr();
+    }
+    // The value of a Lua expression evaluated in the script's state, as text: "nil", "false", "true" or a number.
+    static std::string evaluate(const std::string& expression) {
+        lua_State* L = modManager.L;
+        EXPECT_EQ(luaL_dostring(L, ("result = " + expression).c_str()), LUA_OK) << expression;
+        lua_getglobal(L, "result");
+        const std::string text = luaL_tolstring(L, -1, nullptr);
+        lua_pop(L, 2);
+        return text;
+    }
+    static double number(const std::string& global) {
+        lua_getglobal(modManager.L, global.c_str());
+        const double value = lua_tonumber(modManager.L, -1);
+        lua_pop(modManager.L, 1);
+        return value;
+    }
+};
