@@ -2,28 +2,11 @@
 // move, and of the world checksum.
 #include <benchmark/benchmark.h>
 
-#include <sstream>
 #include <string>
 
-#include "../tools/headless_session.h"
+#include "shipped_content.h"
 
 namespace {
-
-// The shipped configuration and content, loaded once; their complaints about images and sounds are held back.
-bool loadShippedContent() {
-    static const bool loaded = [] {
-        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        loadConfig(basePath + "src/config.txt");
-        deriveConfigValues();
-        SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_WARN);
-        std::ostringstream held;
-        std::streambuf* errors = std::cerr.rdbuf(held.rdbuf());
-        const bool ok = headless::loadContent(basePath + "core");
-        std::cerr.rdbuf(errors);
-        return ok;
-    }();
-    return loaded;
-}
 
 bool startBattle(benchmark::State& state, int perSide) {
     headless::Script script;
