@@ -2,3 +2,4 @@
 #include "sdl.h"
 
 SDL_Renderer* renderer = nullptr;
+SDL_Window* window = nullptr;
