@@ -13,6 +13,8 @@
 #include "map.h"
 #include "mod_manager.h"
 #include "player.h"
+#include "sdl.h"
+#include "sdl_text.h"
 #include "units.h"
 
 Mission currentMission;
@@ -160,6 +162,25 @@ void checkObjectives(Mission& mission) {
         if (objective.done || !isObjectiveDone(objective)) continue;
         objective.done = true;
         modManager.callLua("onObjectiveComplete", objective.id);
+    }
+}
+
+void renderMissionUI() {
+    if (!renderer) return;
+    static constexpr SDL_Color GOLD{255, 215, 0, 255};
+    static constexpr SDL_Color GREEN{0, 255, 0, 255};
+    static constexpr SDL_Color WHITE{255, 255, 255, 255};
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
+    const SDL_Rect panel{10, 70, 200, 140};
+    SDL_RenderFillRect(renderer, &panel);
+    DrawText("MISSION OBJECTIVES", 20, 80, GOLD, 16, false);
+    int y = 110;
+    for (const Objective& o : currentMission.objectives) {
+        std::string line = "- " + o.description;
+        if (o.count >= 1) line += " (" + std::to_string(o.current) + "/" + std::to_string(o.count) + ")";
+        DrawText(line, 20, y, o.done ? GREEN : WHITE, 12, false);
+        y += 24;
     }
 }
 

@@ -52,5 +52,7 @@ std::optional<Mission> loadMission(const std::string& path);
 bool isObjectiveDone(Objective& objective);
 // Marks the objectives met since the last check, in list order, and tells the script of each.
 void checkObjectives(Mission& mission);
+// The panel of the current mission's objectives, drawn over the HUD; nothing without a renderer.
+void renderMissionUI();
 // The current mission's starting units; none in an Extraction session.
 void initMissionUnits();
