@@ -33,17 +33,13 @@ TEST_F(Missions, ShippedMissionForTheFightMapNamesKnownTypes) {
 
 TEST_F(Missions, AMalformedFileIsRefusedWithOneLineNamingTheKey) {
     const nlohmann::json shipped = nlohmann::json::parse(readWholeFile(SHIPPED_MISSION));
+    // Without a replacement the key is taken out.
     const std::pair<const char*, std::optional<nlohmann::json>> faults[] = {
-        {"/name", {}},           {"/map", {}},
-        {"/mapWidth", {}},       {"/mapHeight", {}},
-        {"/description", {}},    {"/aiType", {}},
-        {"/objectives/0/id", {}}, {"/objectives/1/type", {}},
-        {"/objectives/2/target", {}}, {"/objectives/0/description", {}},
-        {"/startingUnits/0/type", {}}, {"/startingUnits/1/owner", {}},
-        {"/mapWidth", "wide"},   {"/mapHeight", 1e30},
-        {"/objectives/1/count", nlohmann::json::array()}, {"/startingUnits/0/x", "left"},
-        {"/objectives", 5},      {"/name", nullptr},
-    };
+        {"/name", {}}, {"/map", {}}, {"/mapWidth", {}}, {"/mapHeight", {}}, {"/description", {}}, {"/aiType", {}},
+        {"/objectives/0/id", {}}, {"/objectives/1/type", {}}, {"/objectives/2/target", {}},
+        {"/objectives/0/description", {}}, {"/startingUnits/0/type", {}}, {"/startingUnits/1/owner", {}},
+        {"/mapWidth", "wide"}, {"/mapHeight", 1e30}, {"/objectives/1/count", nlohmann::json::array()},
+        {"/startingUnits/0/x", "left"}, {"/objectives", 5}, {"/name", nullptr}};
     for (const auto& [pointer, replacement] : faults) {
         nlohmann::json doc = shipped;
         const nlohmann::json::json_pointer at(pointer);

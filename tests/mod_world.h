@@ -1,4 +1,4 @@
-// The tower defence world on the fight map with a script of the test's own, and ways to ask the script things.
+// The tower defence world on the fight map with a script of the test's own, and a way to ask the script things.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,18 +12,18 @@
 #include "test_files.h"
 
 struct ModWorld : ::testing::Test {
-    EveryConfigurationValue saved;
+    EveryConfigurationValue saved = everyConfigurationValue();
     TempDir scripts;
 
     void SetUp() override {
-        saved = everyConfigurationValue();
         reset_game_state();
         ::testing::internal::CaptureStderr();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         deriveConfigValues();
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        ASSERT_TRUE(headless::loadContent(basePath + "core"));
+        const bool loaded = headless::loadContent(basePath + "core");
         ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(loaded);
     }
     void TearDown() override {
         headless::endTowerDefense();
@@ -44,19 +44,12 @@ struct ModWorld : ::testing::Test {
         for (int i = 0; i < ticks; ++i) advanceOneTurn(grid);
         return ::testing::internal::GetCapturedStderr();
     }
-    // The value of a Lua expression evaluated in the script's state, as text: "nil", "false", "true" or a number.
+    // A Lua expression evaluated in the script's state, as text: "nil", "false", "true" or the number.
     static std::string evaluate(const std::string& expression) {
-        lua_State* L = modManager.L;
-        EXPECT_EQ(luaL_dostring(L, ("result = " + expression).c_str()), LUA_OK) << expression;
-        lua_getglobal(L, "result");
-        const std::string text = luaL_tolstring(L, -1, nullptr);
-        lua_pop(L, 2);
+        EXPECT_EQ(luaL_dostring(modManager.L, ("result = " + expression).c_str()), LUA_OK) << expression;
+        lua_getglobal(modManager.L, "result");
+        const std::string text = luaL_tolstring(modManager.L, -1, nullptr);
+        lua_pop(modManager.L, 2);
         return text;
-    }
-    static double number(const std::string& global) {
-        lua_getglobal(modManager.L, global.c_str());
-        const double value = lua_tonumber(modManager.L, -1);
-        lua_pop(modManager.L, 1);
-        return value;
     }
 };
