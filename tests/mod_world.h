@@ -13,6 +13,8 @@
 
 struct ModWorld : ::testing::Test {
     EveryConfigurationValue saved = everyConfigurationValue();
+    const int savedLocalId = Player::myStaticId;
+    const int savedComputerId = Player::aiId;
     TempDir scripts;
 
     void SetUp() override {
@@ -29,6 +31,8 @@ struct ModWorld : ::testing::Test {
         headless::endTowerDefense();
         catalogue_test::resetCatalogues();
         everyConfigurationValue() = saved;
+        Player::myStaticId = savedLocalId;
+        Player::aiId = savedComputerId;
     }
 
     // Starts the match with the script as the mod; what the start wrote to the error stream.
