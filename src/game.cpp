@@ -22,6 +22,8 @@
 #include "game_commands.h"
 #include "lockstep.h"
 #include "map_objects.h"
+#include "missions.h"
+#include "mod_manager.h"
 #include "player.h"
 #include "projectiles.h"
 #include "special_effects.h"
@@ -51,9 +53,11 @@ void simulateTick(Grid& grid) {
     updateSpells(dt, grid);
     // The training update writes nothing to the grid, so it is handed the live one rather than a copy.
     updateTrainings(dt, grid);
+    if (missionActive) checkObjectives(currentMission);
     processUnitRemovals(grid);
     processBuildingRemovals(grid);
     processMapObjectsRemovals(grid);
+    UpdateMod(dt);
 }
 
 void advanceOneTurn(Grid& grid) {

@@ -17,6 +17,7 @@
 #include "computer_match.h"
 #include "game_state.h"
 #include "headless_session.h"
+#include "tower_defense_match.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ int usage() {
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
                  "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n";
+                 "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n";
     return 2;
 }
 
@@ -110,6 +112,19 @@ int runComputer(int argc, char** argv) {
     return 0;
 }
 
+// The shipped mod script's waves against the fight map's base, or with "false" the same match without the script.
+int runTowerDefense(int argc, char** argv) {
+    const bool mods = argc < 3 || std::string(argv[2]) != "false";
+    if (!headless::startTowerDefense(mods, basePath + MOD_FOLDER)) return 1;
+    const headless::Script noOrders = [](int) { return std::vector<Command>{}; };
+    report(mods ? "towerdefense" : "towerdefense without mods",
+           simulate(intArgument(argc, argv, 3, headless::TOWER_DEFENSE_TICKS), noOrders));
+    const Player* defender = getPlayerById(headless::DEFENDER_ID);
+    std::printf("defender gold: %d\n", defender ? defender->resources[RESOURCE_GOLD] : 0);
+    headless::endTowerDefense();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,5 +153,6 @@ int main(int argc, char** argv) {
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
     if (scenario == "computer") return runComputer(argc, argv);
+    if (scenario == "towerdefense") return runTowerDefense(argc, argv);
     return usage();
 }

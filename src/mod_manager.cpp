@@ -1,0 +1,357 @@
+// The Lua mod host: one script per session, the nine functions it acts through and the callbacks it receives.
+#include "mod_manager.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+
+#include <lua.hpp>
+
+#include "buildings.h"
+#include "config.h"
+#include "player.h"
+#include "units.h"
+
+ModManager modManager;
+std::unordered_map<int, std::unordered_map<std::string, double>> unitUserData;
+
+namespace {
+
+void noModStart(Grid&) {}
+void noModUpdate(float) {}
+void hostStart(Grid& world) { modManager.start(world); }
+void hostUpdate(float dt) { modManager.update(dt); }
+
+// Instructions between two looks at a call's budget.
+constexpr int INSTRUCTION_STEP = 1000;
+// Longest a script may push a timer away, in seconds.
+constexpr double MAX_TIMER_DELAY = 1e7;
+
+// Script arguments are untrusted: each reader answers nothing for a value of the wrong type or range.
+std::optional<int> intArg(lua_State* L, int index) {
+    if (lua_type(L, index) != LUA_TNUMBER) return std::nullopt;
+    int isInteger = 0;
+    const lua_Integer value = lua_tointegerx(L, index, &isInteger);
+    if (!isInteger || value < INT_MIN || value > INT_MAX) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<double> numberArg(lua_State* L, int index) {
+    if (lua_type(L, index) != LUA_TNUMBER) return std::nullopt;
+    return lua_tonumber(L, index);
+}
+
+std::optional<std::string> stringArg(lua_State* L, int index) {
+    if (lua_type(L, index) != LUA_TSTRING) return std::nullopt;
+    size_t length = 0;
+    const char* text = lua_tolstring(L, index, &length);
+    return std::string(text, length);
+}
+
+int answer(lua_State* L, bool done) {
+    lua_pushboolean(L, done);
+    return 1;
+}
+
+int answerNil(lua_State* L) {
+    lua_pushnil(L);
+    return 1;
+}
+
+Unit* unitArg(lua_State* L, int index) {
+    const std::optional<int> id = intArg(L, index);
+    return id ? getUnitById(*id) : nullptr;
+}
+
+// The interpreter's message on one line; an error value without text gives an empty one.
+std::string errorText(lua_State* L) {
+    const char* text = lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER ? lua_tostring(L, -1) : "";
+    std::string line = text ? text : "";
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    return line;
+}
+
+// A global looked up without metamethods, so a script cannot raise an error outside a protected call. Pushes
+// the function and answers true, or leaves the stack as it was.
+bool pushGlobalFunction(lua_State* L, const char* name) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+    lua_pushstring(L, name);
+    const bool isFunction = lua_rawget(L, -2) == LUA_TFUNCTION;
+    lua_remove(L, -2);
+    if (!isFunction) lua_pop(L, 1);
+    return isFunction;
+}
+
+// Every peer and every replay must draw the same numbers, and a script must not end the program.
+constexpr const char* HARDEN_STATE = "os.exit = nil\nmath.randomseed(0)\n";
+
+}  // namespace
+
+void (*InitMod)(Grid& world) = noModStart;
+void (*UpdateMod)(float dt) = noModUpdate;
+
+void selectModHooks(bool mods) {
+    InitMod = mods ? hostStart : noModStart;
+    UpdateMod = mods ? hostUpdate : noModUpdate;
+}
+
+ModManager& ModManager::of(lua_State* L) { return **static_cast<ModManager**>(lua_getextraspace(L)); }
+
+void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
+    auto& host = *static_cast<ModManager*>(ud);
+    const size_t old = block ? oldSize : 0;
+    if (newSize == 0) {
+        std::free(block);
+        host.memoryUsed_ -= old;
+        return nullptr;
+    }
+    // Only script code is held to the limit; the host's own few pushes must never fail outside a protected call.
+    if (host.guarded_ && newSize > old && host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
+    void* moved = std::realloc(block, newSize);
+    if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
+    return moved;
+}
+
+void ModManager::countInstructions(lua_State* L, lua_Debug*) {
+    ModManager& host = of(L);
+    host.instructions_ += INSTRUCTION_STEP;
+    if (host.instructions_ > MAX_SCRIPT_INSTRUCTIONS) luaL_error(L, "script ran too long");
+}
+
+bool ModManager::guardedCall(int nargs) {
+    const bool wasGuarded = guarded_;
+    if (!wasGuarded) instructions_ = 0;
+    guarded_ = true;
+    const bool ok = lua_pcall(L, nargs, 0, 0) == LUA_OK;
+    guarded_ = wasGuarded;
+    return ok;
+}
+
+void ModManager::protectedCall(int nargs, const char* label) {
+    if (guardedCall(nargs)) return;
+    std::cerr << "Lua error in " << label << ": " << errorText(L) << "\n";
+    lua_pop(L, 1);
+}
+
+void ModManager::start(Grid& world, const std::string& folder) {
+    shutdown();
+    grid = &world;
+    L = lua_newstate(allocate, this);
+    if (!L) {
+        std::cerr << "Error loading mod: no interpreter state\n";
+        return;
+    }
+    *static_cast<ModManager**>(lua_getextraspace(L)) = this;
+    lua_sethook(L, countInstructions, LUA_MASKCOUNT, INSTRUCTION_STEP);
+    luaL_openlibs(L);
+    if (luaL_dostring(L, HARDEN_STATE) != LUA_OK) lua_pop(L, 1);
+    static constexpr luaL_Reg functions[] = {
+        {"after", l_after},
+        {"spawnUnit", l_spawnUnit},
+        {"sendToClosestEnemy", l_sendToClosestEnemy},
+        {"unitMoveTo", l_unitMoveTo},
+        {"unitSetUserData", l_unitSetUserData},
+        {"unitGetUserData", l_unitGetUserData},
+        {"addPlayerGold", l_addPlayerGold},
+        {"decreaseBuildingHp", l_decreaseBuildingHp},
+        {"addUnitForRemoval", l_addUnitForRemoval},
+    };
+    for (const luaL_Reg& f : functions) lua_register(L, f.name, f.func);
+    // The ids are drawn at program start, so a script could not know whom it plays for or against.
+    lua_pushinteger(L, Player::myStaticId);
+    lua_setglobal(L, "localPlayerId");
+    lua_pushinteger(L, Player::aiId);
+    lua_setglobal(L, "computerPlayerId");
+    combatHooks.unitDeathScript = [this](int unitId) { callWithUnit("onUnitDeath", unitId); };
+    unitHooks.unitArriveScript = [this](int unitId) { callWithUnit("onUnitArrive", unitId); };
+    keepSpawnHeadroom();
+    loadAllMods(folder);
+}
+
+void ModManager::shutdown() {
+    combatHooks.unitDeathScript = nullptr;
+    unitHooks.unitArriveScript = nullptr;
+    // The timers hold registry references of the state, so they go first.
+    timers.clear();
+    unitUserData.clear();
+    if (L) lua_close(L);
+    L = nullptr;
+    grid = nullptr;
+    memoryUsed_ = 0;
+    instructions_ = 0;
+    spawnsThisTick_ = 0;
+}
+
+void ModManager::loadAllMods(const std::string& folder) {
+    if (!L) return;
+    const std::string path = folder + "tower_defense.lua";
+    // Text only: precompiled chunks are not checked by the interpreter and could corrupt it.
+    guarded_ = true;
+    const bool loaded = luaL_loadfilex(L, path.c_str(), "t") == LUA_OK;
+    guarded_ = false;
+    if (!loaded || !guardedCall(0)) {
+        std::cerr << "Error loading mod: " << errorText(L) << "\n";
+        lua_pop(L, 1);
+        return;
+    }
+    if (pushGlobalFunction(L, "onInit")) protectedCall(0, "onInit");
+}
+
+void ModManager::update(float dt) {
+    if (!L) return;
+    std::vector<std::function<void()>> due;
+    std::vector<TimedEvent> waiting;
+    waiting.reserve(timers.size());
+    for (TimedEvent& t : timers) {
+        t.delay -= dt;
+        if (t.delay <= 0.0f)
+            due.push_back(std::move(t.callback));
+        else
+            waiting.push_back(std::move(t));
+    }
+    timers = std::move(waiting);
+    for (const std::function<void()>& call : due) call();
+    if (pushGlobalFunction(L, "onUpdate")) {
+        lua_pushnumber(L, dt);
+        protectedCall(1, "onUpdate");
+    }
+    spawnsThisTick_ = 0;
+    keepSpawnHeadroom();
+}
+
+void ModManager::callLua(const std::string& name, const std::string& arg) {
+    if (!L || !pushGlobalFunction(L, name.c_str())) return;
+    if (!arg.empty()) lua_pushlstring(L, arg.data(), arg.size());
+    protectedCall(arg.empty() ? 0 : 1, name.c_str());
+}
+
+void ModManager::callWithUnit(const char* name, int unitId) {
+    if (!L || !pushGlobalFunction(L, name)) return;
+    lua_pushinteger(L, unitId);
+    ++unitCallbackDepth_;
+    protectedCall(1, name);
+    --unitCallbackDepth_;
+}
+
+// Called only where nothing holds a unit: a spawn from the death or arrival callback then never moves the units.
+void ModManager::keepSpawnHeadroom() {
+    const size_t wanted = static_cast<size_t>(MAX_SCRIPT_SPAWNS_PER_TICK);
+    if (units.capacity() - units.size() < wanted) units.reserve(units.size() + 2 * wanted);
+}
+
+bool ModManager::maySpawnNow(lua_State* L) {
+    const ModManager& host = of(L);
+    if (host.spawnsThisTick_ >= MAX_SCRIPT_SPAWNS_PER_TICK) return false;
+    return host.unitCallbackDepth_ == 0 || units.size() < units.capacity();
+}
+
+// ---- The nine script functions: a refused call answers nil or false and changes nothing ----
+
+int ModManager::l_after(lua_State* L) {
+    ModManager& host = of(L);
+    const std::optional<double> delay = numberArg(L, 1);
+    if (!delay || !std::isfinite(*delay) || std::fabs(*delay) > MAX_TIMER_DELAY || lua_type(L, 2) != LUA_TFUNCTION ||
+        host.timers.size() >= MAX_SCRIPT_TIMERS)
+        return answer(L, false);
+    lua_pushvalue(L, 2);
+    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    auto fire = [&host, ref] {
+        lua_rawgeti(host.L, LUA_REGISTRYINDEX, ref);
+        luaL_unref(host.L, LUA_REGISTRYINDEX, ref);
+        host.protectedCall(0, "after()");
+    };
+    host.timers.push_back({static_cast<float>(*delay), fire});
+    return answer(L, true);
+}
+
+int ModManager::l_spawnUnit(lua_State* L) {
+    const std::optional<std::string> type = stringArg(L, 1);
+    const std::optional<int> playerId = intArg(L, 2);
+    const std::optional<int> x = intArg(L, 3);
+    const std::optional<int> y = intArg(L, 4);
+    if (!type || !playerId || !x || !y || !unitInfo.count(*type) || !getPlayerById(*playerId) ||
+        !isValidTile({*x, *y}) || !maySpawnNow(L))
+        return answerNil(L);
+    const int id = spawnUnitAt(*type, *playerId, {static_cast<float>(*x) + 0.5f, static_cast<float>(*y) + 0.5f});
+    if (id < 0) return answerNil(L);
+    ++of(L).spawnsThisTick_;
+    lua_pushinteger(L, id);
+    return 1;
+}
+
+int ModManager::l_sendToClosestEnemy(lua_State* L) {
+    Grid* world = of(L).grid;
+    Unit* unit = unitArg(L, 1);
+    if (!unit || !world) return answer(L, false);
+    const Building* target = findClosestEnemyBuilding(*unit, *world);
+    if (!target) return answer(L, false);
+    const V2i beside = findClosestTileAdjacentToBuilding(*target, *world);
+    const int id = unit->id;
+    moveUnitUnclump(id, {beside.x * SUBDIVISIONS, beside.y * SUBDIVISIONS}, *world);
+    if (Unit* moved = getUnitById(id)) moved->state = UnitState::Attacking;
+    return answer(L, true);
+}
+
+int ModManager::l_unitMoveTo(lua_State* L) {
+    Grid* world = of(L).grid;
+    Unit* unit = unitArg(L, 1);
+    const std::optional<int> x = intArg(L, 2);
+    const std::optional<int> y = intArg(L, 3);
+    if (!unit || !world || !x || !y || !isValidTile({*x, *y})) return answer(L, false);
+    const int centre = SUBDIVISIONS / 2;
+    const bool found = walkToTilePure(*unit, {*x * SUBDIVISIONS + centre, *y * SUBDIVISIONS + centre}, *world);
+    unit->state = UnitState::Moving;
+    return answer(L, found);
+}
+
+int ModManager::l_unitSetUserData(lua_State* L) {
+    const Unit* unit = unitArg(L, 1);
+    const std::optional<std::string> key = stringArg(L, 2);
+    const std::optional<double> value = numberArg(L, 3);
+    if (!unit || !key || !value || key->size() > MAX_USER_DATA_KEY_LENGTH) return answer(L, false);
+    auto& values = unitUserData[unit->id];
+    if (values.size() >= MAX_USER_DATA_KEYS && !values.count(*key)) return answer(L, false);
+    values[*key] = *value;
+    return answer(L, true);
+}
+
+int ModManager::l_unitGetUserData(lua_State* L) {
+    const std::optional<int> id = intArg(L, 1);
+    const std::optional<std::string> key = stringArg(L, 2);
+    if (!id || !key) return answerNil(L);
+    const auto values = unitUserData.find(*id);
+    if (values == unitUserData.end()) return answerNil(L);
+    const auto value = values->second.find(*key);
+    if (value == values->second.end()) return answerNil(L);
+    lua_pushnumber(L, value->second);
+    return 1;
+}
+
+int ModManager::l_addPlayerGold(lua_State* L) {
+    const std::optional<int> playerId = intArg(L, 1);
+    const std::optional<int> amount = intArg(L, 2);
+    const Player* player = playerId ? getPlayerById(*playerId) : nullptr;
+    if (!player || !amount) return answer(L, false);
+    const long long total = static_cast<long long>(player->resources[RESOURCE_GOLD]) + *amount;
+    if (total < INT_MIN || total > INT_MAX) return answer(L, false);
+    addPlayerGold(*playerId, *amount);
+    return answer(L, true);
+}
+
+int ModManager::l_decreaseBuildingHp(lua_State* L) {
+    const std::optional<int> id = intArg(L, 1);
+    const std::optional<int> amount = intArg(L, 2);
+    if (!id || !amount || !getBuildingById(*id)) return answer(L, false);
+    decreaseBuildingHp(*id, *amount);
+    return answer(L, true);
+}
+
+int ModManager::l_addUnitForRemoval(lua_State* L) {
+    const Unit* unit = unitArg(L, 1);
+    if (!unit) return answer(L, false);
+    addUnitForRemoval(unit->id);
+    return answer(L, true);
+}

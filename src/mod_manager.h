@@ -1,0 +1,89 @@
+// The Lua mod host: one script per session, the nine functions it acts through and the callbacks it receives.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "map.h"
+
+struct lua_State;
+struct lua_Debug;
+
+// A call the script scheduled with "after".
+struct TimedEvent {
+    float delay = 0.0f;  // seconds left, counted down by the tick length
+    std::function<void()> callback;
+};
+
+// What a script may hold at once; beyond these its calls are refused.
+constexpr size_t MAX_SCRIPT_TIMERS = 4096;
+constexpr int MAX_SCRIPT_SPAWNS_PER_TICK = 256;
+constexpr size_t MAX_USER_DATA_KEYS = 64;
+constexpr size_t MAX_USER_DATA_KEY_LENGTH = 128;
+constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
+// Virtual machine instructions one protected call may run before it is stopped as runaway.
+constexpr long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
+
+// The folder of the one script, relative to the working directory.
+inline const std::string MOD_FOLDER = "src/mods/";
+
+class ModManager {
+public:
+    lua_State* L = nullptr;
+    std::vector<TimedEvent> timers;  // in the order scheduled
+    Grid* grid = nullptr;
+
+    // Session start with mods on: a fresh state with the nine globals, the script run, then its onInit. Whatever
+    // an earlier session left is shut down first.
+    void start(Grid& world, const std::string& folder = MOD_FOLDER);
+    // Session end: the state closed, every timer and the per-unit numbers dropped, the unit hooks emptied.
+    void shutdown();
+
+    void loadAllMods(const std::string& folder);
+    // The end of every tick: due timers in the order scheduled, then onUpdate.
+    void update(float dt);
+    // The script's global function name with arg as its one string argument, none when arg is empty.
+    void callLua(const std::string& name, const std::string& arg);
+
+    static int l_after(lua_State* L);
+    static int l_spawnUnit(lua_State* L);
+    static int l_sendToClosestEnemy(lua_State* L);
+    static int l_unitMoveTo(lua_State* L);
+    static int l_unitSetUserData(lua_State* L);
+    static int l_unitGetUserData(lua_State* L);
+    static int l_addPlayerGold(lua_State* L);
+    static int l_decreaseBuildingHp(lua_State* L);
+    static int l_addUnitForRemoval(lua_State* L);
+
+private:
+    // onUnitDeath and onUnitArrive run while the tick holds references to units.
+    void callWithUnit(const char* name, int unitId);
+    // Pops the function and its nargs arguments under the memory and instruction limits; false leaves the error.
+    bool guardedCall(int nargs);
+    // The same, writing a failure as "Lua error in <label>: " and the message on one line.
+    void protectedCall(int nargs, const char* label);
+    void keepSpawnHeadroom();
+
+    bool guarded_ = false;
+    size_t memoryUsed_ = 0;
+    long instructions_ = 0;
+    int unitCallbackDepth_ = 0;
+    int spawnsThisTick_ = 0;
+
+    static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
+    static void countInstructions(lua_State* L, lua_Debug* ar);
+    static ModManager& of(lua_State* L);
+    static bool maySpawnNow(lua_State* L);
+};
+
+extern ModManager modManager;
+
+// Unit id -> key -> number, written and read only by the script.
+extern std::unordered_map<int, std::unordered_map<std::string, double>> unitUserData;
+
+// The engine's mod hooks: the host's start and update with mods on, empty functions otherwise.
+extern void (*InitMod)(Grid& world);
+extern void (*UpdateMod)(float dt);
+void selectModHooks(bool mods);

@@ -1,0 +1,59 @@
+// The tower defence world on the fight map with a script of the test's own, and a way to ask the script things.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+#include <string>
+
+#include "../tools/tower_defense_match.h"
+#include "catalogue_support.h"
+#include "configuration_snapshot.h"
+#include "test_files.h"
+
+struct ModWorld : ::testing::Test {
+    EveryConfigurationValue saved = everyConfigurationValue();
+    const int savedLocalId = Player::myStaticId;
+    const int savedComputerId = Player::aiId;
+    TempDir scripts;
+
+    void SetUp() override {
+        reset_game_state();
+        ::testing::internal::CaptureStderr();
+        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
+        deriveConfigValues();
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        const bool loaded = headless::loadContent(basePath + "core");
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(loaded);
+    }
+    void TearDown() override {
+        headless::endTowerDefense();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = saved;
+        Player::myStaticId = savedLocalId;
+        Player::aiId = savedComputerId;
+    }
+
+    // Starts the match with the script as the mod; what the start wrote to the error stream.
+    std::string start(const std::string& script) {
+        scripts.write("tower_defense.lua", script);
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(headless::startTowerDefense(true, scripts.path.string() + "/"));
+        return ::testing::internal::GetCapturedStderr();
+    }
+    // Runs the ticks; what they wrote to the error stream.
+    static std::string tick(int ticks) {
+        ::testing::internal::CaptureStderr();
+        for (int i = 0; i < ticks; ++i) advanceOneTurn(grid);
+        return ::testing::internal::GetCapturedStderr();
+    }
+    // A Lua expression evaluated in the script's state, as text: "nil", "false", "true" or the number.
+    static std::string evaluate(const std::string& expression) {
+        EXPECT_EQ(luaL_dostring(modManager.L, ("result = " + expression).c_str()), LUA_OK) << expression;
+        lua_getglobal(modManager.L, "result");
+        const std::string text = luaL_tolstring(modManager.L, -1, nullptr);
+        lua_pop(modManager.L, 2);
+        return text;
+    }
+};
