@@ -63,7 +63,7 @@ int usage() {
     std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
-                 "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n";
+                 "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n"
                  "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n";
     return 2;
 }
