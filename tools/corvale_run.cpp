@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "game_state.h"
+#include "headless_net.h"
 #include "headless_session.h"
 
 namespace {
@@ -60,7 +61,8 @@ void report(const char* scenario, const Run& run) {
 int usage() {
     std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
-                 "       corvale_run economy [TICKS=6000]\n";
+                 "       corvale_run economy [TICKS=6000]\n"
+                 "       corvale_run net host|join|solo ...\n";
     return 2;
 }
 
@@ -124,5 +126,6 @@ int main(int argc, char** argv) {
     if (scenario == "replay") return runReplay(argc, argv);
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
+    if (scenario == "net") return runNetMatch(argc, argv);
     return usage();
 }
