@@ -72,23 +72,31 @@ struct TwoPeerMatch : ::testing::Test {
         ASSERT_TRUE(headless::startEconomy(unused));
     }
 
-    // Shift moves, mining, pauses and resumes, naming only the peer's own workers.
-    std::vector<Command> randomOrders(int player, std::mt19937& draw) {
-        std::vector<Command> cmds;
-        const std::vector<int> own = headless::unitsOf(player);
+    // What a peer may order: its own workers, a spot by its base and the crystal nearest it.
+    struct Orderable {
+        std::vector<int> own;
+        V2i base;
+        MineCommand mine;
+    };
+    Orderable orderableOf(int player) {
         const Player* p = getPlayerById(player);
         const ResourceFind crystal = findClosestResource(p->baseTile, "Crystal", grid);
+        return {headless::unitsOf(player), {p->baseTile.x * SUBDIVISIONS, p->baseTile.y * SUBDIVISIONS},
+                MineCommand{0, crystal.tile.x, crystal.tile.y, crystal.object ? crystal.object->id : -1}};
+    }
+
+    // Shift moves, mining, pauses and resumes.
+    static std::vector<Command> randomOrders(int player, const Orderable& can, std::mt19937& draw) {
         const int kind = static_cast<int>(draw() % 12);
-        const int unit = own[draw() % own.size()];
-        const V2i at{p->baseTile.x * SUBDIVISIONS + static_cast<int>(draw() % 16),
-                     p->baseTile.y * SUBDIVISIONS + static_cast<int>(draw() % 16)};
-        if (kind < 4) cmds.push_back({CommandType::Move, player, MoveCommand{{unit}, at.x, at.y, kind % 2 == 0}});
-        else if (kind < 6 && crystal.object)
-            cmds.push_back({CommandType::Mine, player,
-                            MineCommand{unit, crystal.tile.x, crystal.tile.y, crystal.object->id}});
-        else if (kind == 6) cmds.push_back({CommandType::PauseGame, player, PauseGameCommand{1}});
-        else if (kind < 9) cmds.push_back({CommandType::ResumeGame, player, ResumeGameCommand{2}});
-        return cmds;
+        const int unit = can.own[draw() % can.own.size()];
+        const V2i at{can.base.x + static_cast<int>(draw() % 16), can.base.y + static_cast<int>(draw() % 16)};
+        MineCommand mine = can.mine;
+        mine.unitId = unit;
+        if (kind < 4) return {{CommandType::Move, player, MoveCommand{{unit}, at.x, at.y, kind % 2 == 0}}};
+        if (kind < 6) return {{CommandType::Mine, player, mine}};
+        if (kind == 6) return {{CommandType::PauseGame, player, PauseGameCommand{1}}};
+        if (kind < 9) return {{CommandType::ResumeGame, player, ResumeGameCommand{2}}};
+        return {};
     }
 
     // The world's checksum after every tick of what one peer applied.
@@ -113,10 +121,12 @@ TEST_F(TwoPeerMatch, RandomFramesApplyTheSameCommandsAndReachTheSameWorld) {
     std::mt19937 draw(19);
     std::uniform_real_distribution<float> frameTime(0.0f, 0.05f);
     const std::vector<int> gated = {1, 2};
+    const Orderable orderable[] = {orderableOf(1), orderableOf(2)};
     for (int frame = 0; frame < 500; ++frame)
         for (Peer& peer : peers) {
             if (draw() % 8 == 0)
-                for (const Command& cmd : randomOrders(peer.id, draw)) peer.manager.collectCommand(cmd);
+                for (const Command& cmd : randomOrders(peer.id, orderable[peer.id - 1], draw))
+                    peer.manager.collectCommand(cmd);
             const int before = peer.manager.receiveTurn;
             peer.manager.step(frameTime(draw), 0, peer.id, gated, peer.link, peer.runner);
             if (peer.manager.receiveTurn != before) peer.runner.endTurn();

@@ -77,19 +77,17 @@ std::vector<std::string> checksums(const std::vector<std::string>& lines) {
     return sums;
 }
 
-std::vector<std::string> run(const std::string& program, std::vector<std::string> args) {
-    args.insert(args.begin(), program);
-    return Process(args).rest();
-}
-
+// Small armies keep the sanitised build quick; the orders and the exchange are the same.
 std::vector<std::string> peer(const std::vector<std::string>& args) {
     std::vector<std::string> all = {CORVALE_RUNNER, "net"};
     all.insert(all.end(), args.begin(), args.end());
+    all.push_back("6");
     return all;
 }
 
 TEST(NetMatch, HostAndTwoClientsAgreeWithOneProcess) {
     const std::string ticks = "3000";
+    Process solo(peer({"solo", "3", ticks}));
     Process host(peer({"host", basePort(), "3", ticks}));
     const std::string port = listeningPort(host);
     ASSERT_FALSE(port.empty());
@@ -99,7 +97,7 @@ TEST(NetMatch, HostAndTwoClientsAgreeWithOneProcess) {
     ASSERT_EQ(sums.size(), 30u);
     EXPECT_EQ(checksums(second.rest()), sums);
     EXPECT_EQ(checksums(third.rest()), sums);
-    EXPECT_EQ(checksums(run(CORVALE_RUNNER, {"net", "solo", "3", ticks})), sums);
+    EXPECT_EQ(checksums(solo.rest()), sums);
 }
 
 TEST(NetMatch, PeersAgreeThroughTheRelay) {

@@ -20,7 +20,7 @@ constexpr int CHECKSUM_EVERY = 100;
 // Turns a peer may send ahead of the turn it applies, so it neither floods the others nor waits on each round trip.
 constexpr int SEND_LEAD = 4;
 constexpr int PORT_TRIES = 200;
-constexpr double TIME_LIMIT_SECONDS = 120.0;
+constexpr double TIME_LIMIT_SECONDS = 300.0;
 
 struct Side {
     std::vector<int> army;
