@@ -29,9 +29,9 @@ struct Side {
 
 std::vector<Side> sides;
 
-// Each player's army round its own camp on "highlands".
+// Each player's army round its own camp on "fight".
 bool buildBattle(int peers, int perSide) {
-    MAP_FILE = "highlands";
+    MAP_FILE = "fight";
     for (int id = 1; id <= peers; ++id) headless::addPlayer(id, "P" + std::to_string(id), "human", false);
     if (!headless::buildMapWorld(headless::mapPath(MAP_FILE))) return false;
     for (int id = 1; id <= peers; ++id) {
