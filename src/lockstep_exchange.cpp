@@ -105,12 +105,14 @@ bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
 void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated,
                            NetworkManager& link, TurnRunner& runner) {
     pingTimer += frameSeconds;
-    if (pingTimer >= pingInterval) {
+    const bool pinging = pingTimer >= pingInterval;
+    if (pinging) {
         pingTimer = 0.0f;
         pendingCommands.push_back(Command{CommandType::Ping, localPlayer, PingCommand{}});
-        pingSentMs = nowMs;
     }
     receive(nowMs, localPlayer, link, runner);
+    // Timed from the oldest ping not yet answered; a pong heard in this frame answers an earlier one.
+    if (pinging && pingSentMs < 0) pingSentMs = nowMs;
     accumulator += frameSeconds;
     while (accumulator >= tickSeconds) {
         accumulator -= tickSeconds;

@@ -181,3 +181,35 @@ TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Applies through applyCommand, so a ping is answered on the global lockstep as in a match.
+class PingAnswerer : public RecordingRunner {
+public:
+    void apply(const Command& cmd) override {
+        if (cmd.type == CommandType::Ping) applyCommand(cmd, grid, 0, true);
+    }
+};
+
+TEST(LockstepTurns, PingIsAnsweredByPongAndLatencyIsTheRoundTrip) {
+    lockstep = LockstepManager{};
+    LockstepManager asker;
+    asker.pingInterval = 0.032f;
+    lockstep.pingInterval = 1000.0f;
+    NetworkManager askerLink, answererLink;
+    auto [a, b] = makeMemoryLinkPair();
+    askerLink.addConnection(std::move(a));
+    answererLink.addConnection(std::move(b));
+    RecordingRunner askerRunner;
+    PingAnswerer answerer;
+    latencyMs = -1;
+    for (int frame = 0; frame < 6; ++frame) {
+        asker.step(TURN_LENGTH, frame * 16, 1, {1, 2}, askerLink, askerRunner);
+        lockstep.step(TURN_LENGTH, frame * 16, 2, {1, 2}, answererLink, answerer);
+    }
+    lockstep = LockstepManager{};
+    EXPECT_EQ(latencyMs, 32) << "sent in frame 1, answered in the next turn, heard in frame 3";
+}
+
+}  // namespace
