@@ -12,6 +12,7 @@
 
 #include "headless_session.h"
 #include "lockstep_exchange.h"
+#include "loopback_host.h"
 #include "network_manager.h"
 
 namespace {
@@ -19,7 +20,6 @@ namespace {
 constexpr int CHECKSUM_EVERY = 100;
 // Turns a peer may send ahead of the turn it applies, so it neither floods the others nor waits on each round trip.
 constexpr int SEND_LEAD = 4;
-constexpr int PORT_TRIES = 200;
 constexpr double TIME_LIMIT_SECONDS = 300.0;
 
 struct Side {
@@ -120,18 +120,8 @@ int playLockstep(int me, int peers, int ticks) {
     return 0;
 }
 
-// Listens on the first free port from base and says which, then waits for every other peer to connect.
 int hostMatch(int basePort, int peers, int ticks) {
-    int port = basePort;
-    while (!net.listen(static_cast<uint16_t>(port)))
-        if (++port >= basePort + PORT_TRIES) return 1;
-    std::printf("port %d\n", port);
-    std::fflush(stdout);
-    const auto start = std::chrono::steady_clock::now();
-    while (static_cast<int>(net.connections.size()) < peers - 1) {
-        if (secondsSince(start) > TIME_LIMIT_SECONDS) return 1;
-        if (!net.acceptClient()) net.waitForTraffic(100);
-    }
+    if (!loopback::hostPeers(net, basePort, peers - 1)) return 1;
     return playLockstep(1, peers, ticks);
 }
 
