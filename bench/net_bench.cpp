@@ -18,11 +18,21 @@ std::vector<Command> ordersOf(int player) {
     std::vector<Command> cmds;
     for (int i = 0; i < ORDERS_PER_TURN; ++i) {
         switch (i % 5) {
-            case 0: cmds.push_back({CommandType::Move, player, MoveCommand{{i, i + 1, i + 2, i + 3}, i, -i, true}}); break;
-            case 1: cmds.push_back({CommandType::AttackMove, player, AttackMove{i, 40, 50, false}}); break;
-            case 2: cmds.push_back({CommandType::Mine, player, MineCommand{i, 3, 4, 77}}); break;
-            case 3: cmds.push_back({CommandType::CastSpell, player, CastSpellCommand{i, 9, 10, 11, "Fireball", false}}); break;
-            default: cmds.push_back({CommandType::TrainUnit, player, TrainUnitCommand{i, "Marine"}}); break;
+            case 0:
+                cmds.push_back({CommandType::Move, player, MoveCommand{{i, i + 1, i + 2, i + 3}, i, -i, true}});
+                break;
+            case 1:
+                cmds.push_back({CommandType::AttackMove, player, AttackMove{i, 40, 50, false}});
+                break;
+            case 2:
+                cmds.push_back({CommandType::Mine, player, MineCommand{i, 3, 4, 77}});
+                break;
+            case 3:
+                cmds.push_back({CommandType::CastSpell, player, CastSpellCommand{i, 9, 10, 11, "Fireball", false}});
+                break;
+            default:
+                cmds.push_back({CommandType::TrainUnit, player, TrainUnitCommand{i, "Marine"}});
+                break;
         }
     }
     return cmds;
@@ -41,7 +51,8 @@ void BM_TurnCodec(benchmark::State& state) {
         }
     }
     benchmark::DoNotOptimize(decoded);
-    state.counters["turns/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["turns/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TurnCodec);
 
@@ -83,7 +94,8 @@ void BM_TurnExchangeInMemory(benchmark::State& state) {
     const StarPeer& last = *peers[PLAYERS - 1];
     state.counters["turns/s"] =
         benchmark::Counter(static_cast<double>(last.manager.receiveTurn), benchmark::Counter::kIsRate);
-    state.counters["orders/s"] = benchmark::Counter(static_cast<double>(last.runner.applied), benchmark::Counter::kIsRate);
+    state.counters["orders/s"] =
+        benchmark::Counter(static_cast<double>(last.runner.applied), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TurnExchangeInMemory);
 

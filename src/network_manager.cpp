@@ -92,8 +92,10 @@ namespace {
 class TcpLink : public ByteLink {
 public:
     explicit TcpLink(TCPsocket s) : sock(s), set(SDLNet_AllocSocketSet(1)) {
-        if (set) SDLNet_TCP_AddSocket(set, sock);
-        else std::cerr << "Failed to alloc socket set: " << SDLNet_GetError() << "\n";
+        if (set)
+            SDLNet_TCP_AddSocket(set, sock);
+        else
+            std::cerr << "Failed to alloc socket set: " << SDLNet_GetError() << "\n";
     }
     ~TcpLink() override {
         if (set) SDLNet_FreeSocketSet(set);
@@ -136,7 +138,8 @@ public:
     MemoryLink& operator=(const MemoryLink&) = delete;
 
     void send(const std::vector<uint8_t>& bytes) override {
-        if (!pipe->closed[1 - side]) pipe->toSide[1 - side].insert(pipe->toSide[1 - side].end(), bytes.begin(), bytes.end());
+        if (!pipe->closed[1 - side])
+            pipe->toSide[1 - side].insert(pipe->toSide[1 - side].end(), bytes.begin(), bytes.end());
     }
 
     bool receive(std::vector<uint8_t>& into) override {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
 
 LobbyState lobbyState;
 std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
@@ -110,10 +111,10 @@ void onLobbyQuery(LobbyPeer& peer, NetPacket&) { announce(peer, lobbyInfoPacket(
 
 // A malformed request drops its connection; a full lobby or a wrong password only refuse it. Either way the
 // joiner hears nothing and the frame's other messages are handled.
-void onJoinLobby(LobbyPeer& peer, NetPacket& p, std::vector<int>& toDrop) {
+void onJoinLobby(LobbyPeer& peer, NetPacket& p, std::vector<int>& malformed) {
     JoinRequest join;
     if (!readJoinRequest(p, join)) {
-        toDrop.push_back(p.source);
+        malformed.push_back(p.source);
         return;
     }
     if (static_cast<int>(peer.roster.size()) >= peer.state.baseCount) return;
@@ -156,37 +157,55 @@ bool readLobbyInfo(NetPacket& p, Lobby& lobby) {
 }
 
 bool readJoinRequest(NetPacket& p, JoinRequest& r) {
-    const char* missing = nullptr;
-    if (!p.readString(r.lobbyName)) missing = "lobbyName";
-    else if (!p.readString(r.ip)) missing = "ip";
-    else if (!p.readInt(r.playerId)) missing = "playerId";
-    else if (!p.readString(r.name)) missing = "name";
-    else if (!p.readString(r.race)) missing = "race";
-    else if (!p.readByte(r.computer)) missing = "ai flag";
-    else if (!p.readString(r.passwordAttempt)) missing = "passwordAttempt";
-    if (missing) std::cerr << "[Host] JoinLobby: failed to read " << missing << "\n";
-    return !missing;
+    const std::pair<const char*, std::function<bool()>> fields[] = {
+        {"lobbyName", [&] { return p.readString(r.lobbyName); }},
+        {"ip", [&] { return p.readString(r.ip); }},
+        {"playerId", [&] { return p.readInt(r.playerId); }},
+        {"name", [&] { return p.readString(r.name); }},
+        {"race", [&] { return p.readString(r.race); }},
+        {"ai flag", [&] { return p.readByte(r.computer); }},
+        {"passwordAttempt", [&] { return p.readString(r.passwordAttempt); }},
+    };
+    for (const auto& [name, read] : fields)
+        if (!read()) {
+            std::cerr << "[Host] JoinLobby: failed to read " << name << "\n";
+            return false;
+        }
+    return true;
 }
 
+namespace {
+
+using MessageHandler = void (*)(LobbyPeer&, NetPacket&, std::vector<int>& malformed);
+
+template <void (*Handle)(LobbyPeer&, NetPacket&)>
+void ignoringMalformed(LobbyPeer& peer, NetPacket& p, std::vector<int>&) {
+    Handle(peer, p);
+}
+
+const std::pair<PacketType, MessageHandler> tcpHandlers[] = {
+    {PacketType::PlayerLeft, ignoringMalformed<onPlayerLeft>},
+    {PacketType::LobbyUpdate, ignoringMalformed<onLobbyUpdate>},
+    {PacketType::StartGame, ignoringMalformed<onStartGame>},
+    {PacketType::LobbyInfo, ignoringMalformed<onLobbyInfo>},
+    {PacketType::LobbyQuery, ignoringMalformed<onLobbyQuery>},
+    {PacketType::JoinLobby, onJoinLobby},
+    {PacketType::ChangeRace, ignoringMalformed<onChangeRace>},
+    {PacketType::JoinAccepted, ignoringMalformed<onJoinAccepted>},
+};
+
+}  // namespace
+
 void updateLobbyNetworking(LobbyPeer& peer) {
-    std::vector<int> toDrop;
-    for (NetPacket& p : peer.link.receivePackets()) {
-        switch (static_cast<PacketType>(p.type)) {
-            case PacketType::PlayerLeft: onPlayerLeft(peer, p); break;
-            case PacketType::LobbyUpdate: onLobbyUpdate(peer, p); break;
-            case PacketType::StartGame: onStartGame(peer, p); break;
-            case PacketType::LobbyInfo: onLobbyInfo(peer, p); break;
-            case PacketType::LobbyQuery: onLobbyQuery(peer, p); break;
-            case PacketType::JoinLobby: onJoinLobby(peer, p, toDrop); break;
-            case PacketType::ChangeRace: onChangeRace(peer, p); break;
-            case PacketType::JoinAccepted: onJoinAccepted(peer, p); break;
-            default: break;
-        }
-    }
-    for (int connection : toDrop) peer.link.closeConnection(connection);
+    std::vector<int> malformed;
+    for (NetPacket& p : peer.link.receivePackets())
+        for (const auto& [type, handle] : tcpHandlers)
+            if (p.type == static_cast<uint8_t>(type)) handle(peer, p, malformed);
+    for (int connection : malformed) peer.link.closeConnection(connection);
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
-        else if (p.type == static_cast<uint8_t>(PacketType::LobbyQuery) && peer.state.isHostLobby) onLobbyQuery(peer, p);
+        const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
+        if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
     }
 }
 

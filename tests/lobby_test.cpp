@@ -1,6 +1,5 @@
 // The lobby over loopback: a host and a joining peer in one process, each with its own state and player list.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <functional>
@@ -94,7 +93,8 @@ TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
 
     changeRace(host.peer, 2, "vohmathal");
     chooseLobbyMap(host.peer, "highlands", 2);
-    ASSERT_TRUE(stepUntil([&] { return guest.state.currentMap == "highlands" && guest.roster[1]->race == "vohmathal"; }));
+    ASSERT_TRUE(
+        stepUntil([&] { return guest.state.currentMap == "highlands" && guest.roster[1]->race == "vohmathal"; }));
 
     std::vector<std::string> started;
     StartLobbyMatch = [&](bool, const std::string& map) { started.push_back(map); };
