@@ -308,6 +308,32 @@ bool handleResume(const ResumeGameCommand&, OrderContext&) {
     return false;
 }
 
+// Stops the issuing player's own listed units in place; another player's unit is left alone.
+void haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
+    for (int id : unitIds) {
+        Unit* u = getUnitById(id);
+        if (!u || u->playerId != player) continue;
+        if (hold) u->state = UnitState::HoldPosition;
+        u->waypoints.clear();
+        u->targetId = -1;
+        u->isAttacking = false;
+        u->attackAnimating = false;
+        u->scanCounter = u->scanInterval;
+        u->route.clear();
+        u->routeDestination = {-1, -1};
+    }
+}
+
+bool handleHold(const HoldCommand& c, OrderContext& ctx) {
+    haltOwnUnits(c.unitIds, ctx.cmd.player, true);
+    return true;
+}
+
+bool handleStop(const StopCommand& c, OrderContext& ctx) {
+    haltOwnUnits(c.unitIds, ctx.cmd.player, false);
+    return true;
+}
+
 using OrderHandler = bool (*)(const CommandPayload&, OrderContext&);
 
 template <class Order, bool (*Handle)(const Order&, OrderContext&)>
@@ -338,6 +364,8 @@ constexpr OrderHandler orderHandlers[] = {
     dispatch<PickUpCommand, handlePickUp>,
     dispatch<PauseGameCommand, handlePause>,
     dispatch<ResumeGameCommand, handleResume>,
+    dispatch<HoldCommand, handleHold>,
+    dispatch<StopCommand, handleStop>,
 };
 static_assert(std::size(orderHandlers) == std::variant_size_v<CommandPayload>, "one handler per order record");
 

@@ -28,6 +28,9 @@ enum class CommandType : int32_t {
     Pong = 17,
     AttackMove = 18,
     PickUp = 19,
+    // Appended after the original codes, so logs written before stay readable.
+    Hold = 20,
+    Stop = 21,
 };
 
 struct MoveCommand {
@@ -132,12 +135,22 @@ struct ResumeGameCommand {
     int timestamp = 0;
 };
 
+// The hold and stop keys: the listed units of the issuing player stop where they stand; hold also keeps them there.
+struct HoldCommand {
+    std::vector<int> unitIds;
+};
+
+struct StopCommand {
+    std::vector<int> unitIds;
+};
+
 // The alternative index selects the handler, so the order of alternatives is fixed; index 0 is "no order".
 using CommandPayload =
     std::variant<std::monostate, MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand,
                  AttackCommand, SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
                  StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
-                 PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand>;
+                 PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand,
+                 HoldCommand, StopCommand>;
 
 struct Command {
     // Codes outside the table can arrive from a file or the wire and are kept as read.

@@ -106,6 +106,10 @@ template <>
 constexpr auto recordFields<PauseGameCommand> = std::make_tuple(field("timestamp", &PauseGameCommand::timestamp));
 template <>
 constexpr auto recordFields<ResumeGameCommand> = std::make_tuple(field("timestamp", &ResumeGameCommand::timestamp));
+template <>
+constexpr auto recordFields<HoldCommand> = std::make_tuple(field("unitIds", &HoldCommand::unitIds));
+template <>
+constexpr auto recordFields<StopCommand> = std::make_tuple(field("unitIds", &StopCommand::unitIds));
 
 // A record's data: its fields as an object, or null for a record without any.
 struct DataWriter {
@@ -246,6 +250,8 @@ constexpr PayloadReader payloadReaders[] = {
     nullptr,
     readRecord<AttackMove>,
     readRecord<PickUpCommand>,
+    readRecord<HoldCommand>,
+    readRecord<StopCommand>,
 };
 
 // Where the next line begins, or nothing when the stream cannot tell.

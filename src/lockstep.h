@@ -8,25 +8,7 @@
 #include <vector>
 
 #include "game_commands.h"
-
-// One turn runs exactly one simulation tick.
-constexpr float TURN_LENGTH = 0.016f;
-
-// A lockstep turn holds one player's commands; a replay turn every command recorded for one tick, in file order,
-// with the player of the last of them.
-struct Turn {
-    int tick = 0;
-    int player = 0;
-    std::vector<Command> commands;
-};
-
-struct LockstepManager {
-    float tickSeconds = TURN_LENGTH;
-    // The turn being applied; also the tick written into each command log record.
-    int currentTurn = 0;
-    // Local orders waiting for the next turn; every producer of orders appends here.
-    std::vector<Command> pendingCommands;
-};
+#include "lockstep_exchange.h"
 
 extern LockstepManager lockstep;
 

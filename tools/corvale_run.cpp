@@ -16,6 +16,7 @@
 
 #include "computer_match.h"
 #include "game_state.h"
+#include "headless_net.h"
 #include "headless_session.h"
 #include "tower_defense_match.h"
 
@@ -64,7 +65,8 @@ int usage() {
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
                  "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n"
-                 "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n";
+                 "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n"
+                 "       corvale_run net host|join|solo ...\n";
     return 2;
 }
 
@@ -154,5 +156,6 @@ int main(int argc, char** argv) {
     if (scenario == "economy") return runEconomy(argc, argv);
     if (scenario == "computer") return runComputer(argc, argv);
     if (scenario == "towerdefense") return runTowerDefense(argc, argv);
+    if (scenario == "net") return runNetMatch(argc, argv);
     return usage();
 }

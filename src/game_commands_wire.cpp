@@ -1,0 +1,151 @@
+// Turn packets and command entries: one field list per order record serves both the writer and the reader.
+#include "game_commands_wire.h"
+
+#include <iostream>
+
+namespace {
+
+// Fields of each record in wire order; the carrier orders put the carrier first.
+template <class R, class F> void wireFields(R&, F&) {}
+template <class F> void wireFields(MoveCommand& c, F& f) { f(c.unitIds), f(c.x), f(c.y), f(c.shiftHeld); }
+template <class F> void wireFields(SpawnCommand& c, F& f) { f(c.unitType); }
+template <class F> void wireFields(MineCommand& c, F& f) { f(c.unitId), f(c.targetX), f(c.targetY), f(c.mapObjectId); }
+template <class F> void wireFields(PlaceBuildingDownCommand& c, F& f) {
+    f(c.unitId), f(c.buildingType), f(c.targetX), f(c.targetY);
+}
+template <class F> void wireFields(TrainUnitCommand& c, F& f) { f(c.unitType), f(c.buildingId); }
+template <class F> void wireFields(AttackCommand& c, F& f) { f(c.unitId), f(c.targetId); }
+template <class F> void wireFields(SetRallyPointCommand& c, F& f) { f(c.buildingId), f(c.targetX), f(c.targetY); }
+template <class F> void wireFields(CarrierPickUpCommand& c, F& f) { f(c.carrierId), f(c.unitId); }
+template <class F> void wireFields(CarrierDropOffCommand& c, F& f) { f(c.carrierId), f(c.unitId); }
+template <class F> void wireFields(CastSpellCommand& c, F& f) {
+    f(c.unitId), f(c.targetId), f(c.targetX), f(c.targetY), f(c.spell), f(c.shiftHeld);
+}
+template <class F> void wireFields(StopProductionCommand& c, F& f) { f(c.buildingId), f(c.index); }
+template <class F> void wireFields(StopConstructionCommand& c, F& f) { f(c.buildingId); }
+template <class F> void wireFields(ResearchUpgradeCommand& c, F& f) { f(c.buildingId), f(c.upgradeType); }
+template <class F> void wireFields(ChatMessageCommand& c, F& f) { f(c.message); }
+template <class F> void wireFields(PauseGameCommand& c, F& f) { f(c.timestamp); }
+template <class F> void wireFields(ResumeGameCommand& c, F& f) { f(c.timestamp); }
+template <class F> void wireFields(AttackMove& c, F& f) { f(c.unitId), f(c.x), f(c.y), f(c.shiftHeld); }
+template <class F> void wireFields(PickUpCommand& c, F& f) { f(c.unitId), f(c.itemId); }
+template <class F> void wireFields(HoldCommand& c, F& f) { f(c.unitIds); }
+template <class F> void wireFields(StopCommand& c, F& f) { f(c.unitIds); }
+
+struct FieldWriter {
+    NetPacket& p;
+    void operator()(int v) { p.writeInt(v); }
+    void operator()(bool v) { p.writeByte(v ? 1 : 0); }
+    void operator()(const std::string& v) { p.writeString(v); }
+    void operator()(const std::vector<int>& ids) {
+        p.writeInt(static_cast<int32_t>(ids.size()));
+        for (int id : ids) p.writeInt(id);
+    }
+};
+
+struct FieldReader {
+    NetPacket& p;
+    void operator()(int& v) { p.readInt(v); }
+    void operator()(bool& v) {
+        uint8_t b = 0;
+        if (p.readByte(b)) v = b != 0;
+    }
+    void operator()(std::string& v) { p.readString(v); }
+    // A count over the maximum, or ids that do not fit, leave the list empty and the ids unread.
+    void operator()(std::vector<int>& ids) {
+        int32_t count = 0;
+        if (!p.readInt(count) || count < 0 || count > MAX_WIRE_UNIT_IDS) return;
+        if (p.remaining() < static_cast<size_t>(count) * 4) return;
+        ids.resize(static_cast<size_t>(count));
+        for (int& id : ids) p.readInt(id);
+    }
+};
+
+template <class Record>
+CommandPayload readRecord(NetPacket& p) {
+    Record r;
+    FieldReader reader{p};
+    wireFields(r, reader);
+    return r;
+}
+
+using RecordReader = CommandPayload (*)(NetPacket&);
+
+// Indexed by the type code, not by the record's place in the variant.
+constexpr RecordReader recordReaders[] = {
+    readRecord<MoveCommand>,
+    readRecord<SpawnCommand>,
+    readRecord<MineCommand>,
+    readRecord<PlaceBuildingDownCommand>,
+    readRecord<TrainUnitCommand>,
+    readRecord<AttackCommand>,
+    readRecord<SetRallyPointCommand>,
+    readRecord<CarrierPickUpCommand>,
+    readRecord<CarrierDropOffCommand>,
+    readRecord<CastSpellCommand>,
+    readRecord<StopProductionCommand>,
+    readRecord<StopConstructionCommand>,
+    readRecord<ResearchUpgradeCommand>,
+    readRecord<ChatMessageCommand>,
+    readRecord<PauseGameCommand>,
+    readRecord<ResumeGameCommand>,
+    readRecord<PingCommand>,
+    readRecord<PongCommand>,
+    readRecord<AttackMove>,
+    readRecord<PickUpCommand>,
+    readRecord<HoldCommand>,
+    readRecord<StopCommand>,
+};
+
+}  // namespace
+
+bool isWireCommandType(CommandType type) {
+    const auto code = static_cast<int32_t>(type);
+    return code >= 0 && code < static_cast<int32_t>(std::size(recordReaders));
+}
+
+void writeCommand(NetPacket& packet, const Command& cmd) {
+    packet.writeInt(static_cast<int32_t>(cmd.type));
+    packet.writeInt(cmd.player);
+    FieldWriter writer{packet};
+    std::visit([&](const auto& record) { wireFields(const_cast<std::decay_t<decltype(record)>&>(record), writer); },
+               cmd.payload);
+}
+
+Command readCommand(NetPacket& packet) {
+    Command cmd;
+    int32_t code = 0;
+    packet.readInt(code);
+    packet.readInt(cmd.player);
+    cmd.type = static_cast<CommandType>(code);
+    if (!isWireCommandType(cmd.type)) {
+        std::cerr << "UNKNOWN COMMAND TYPE: " << code << "\n";
+        return cmd;
+    }
+    cmd.payload = recordReaders[code](packet);
+    return cmd;
+}
+
+NetPacket writeTurnPacket(const Turn& turn) {
+    NetPacket packet(PacketType::TurnCommands);
+    packet.writeInt(turn.tick);
+    packet.writeInt(turn.player);
+    packet.writeInt(static_cast<int32_t>(turn.commands.size()));
+    for (const Command& cmd : turn.commands) writeCommand(packet, cmd);
+    return packet;
+}
+
+// The type and player of an entry.
+constexpr size_t ENTRY_HEADER = 8;
+
+bool readTurnPacket(NetPacket& packet, Turn& turn) {
+    int32_t tick = 0, player = 0, count = 0;
+    if (!packet.readInt(tick) || !packet.readInt(player) || !packet.readInt(count) || count < 0) return false;
+    turn = Turn{tick, player, {}};
+    for (int32_t i = 0; i < count && packet.remaining() >= ENTRY_HEADER; ++i) {
+        Command cmd = readCommand(packet);
+        if (!isWireCommandType(cmd.type)) break;
+        turn.commands.push_back(std::move(cmd));
+    }
+    return true;
+}

@@ -1,0 +1,23 @@
+// The wire form of orders: one command entry, and the turn packet that carries one player's orders for a turn.
+#pragma once
+
+#include "game_commands.h"
+#include "lockstep.h"
+#include "network_manager.h"
+
+// Longest unit list an entry may carry; a longer count travels with an empty list.
+constexpr int32_t MAX_WIRE_UNIT_IDS = 10000;
+
+// Whether an entry of this code has a known layout; after any other code the rest of a packet cannot be read.
+bool isWireCommandType(CommandType type);
+
+// Appends the entry: type, issuing player, then the fields of the order record it holds.
+void writeCommand(NetPacket& packet, const Command& cmd);
+// Reads one entry at the read position. Fields cut short stay zero; an unknown type is reported on the error
+// stream and comes back with an empty record and nothing of its payload consumed.
+Command readCommand(NetPacket& packet);
+
+NetPacket writeTurnPacket(const Turn& turn);
+// The header, then the entries until the count is reached, the bytes run out or an unknown type stops decoding.
+// False, with the turn untouched, when the header itself is cut short or its count is negative.
+bool readTurnPacket(NetPacket& packet, Turn& turn);

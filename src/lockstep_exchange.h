@@ -1,0 +1,75 @@
+// The lockstep turn exchange: local orders go out once per turn length, every peer's turns come in, and a turn
+// is applied, in one fixed order on every peer, once every human player's part of it is there.
+#pragma once
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "game_commands.h"
+
+class NetworkManager;
+
+// One turn runs exactly one simulation tick.
+constexpr float TURN_LENGTH = 0.016f;
+
+// A lockstep turn holds one player's commands; a replay turn every command recorded for one tick, in file order,
+// with the player of the last of them.
+struct Turn {
+    int tick = 0;
+    int player = 0;
+    std::vector<Command> commands;
+};
+
+// What an applied turn does: the live game changes the world, tests record.
+class TurnRunner {
+public:
+    virtual ~TurnRunner() = default;
+    virtual bool isPaused() const = 0;
+    virtual void apply(const Command& cmd) = 0;
+    virtual void tick() = 0;
+    virtual void playerLeft(int playerId) = 0;
+};
+
+struct LockstepManager {
+    float tickSeconds = TURN_LENGTH;
+    // Frame time not yet turned into sent turns.
+    float accumulator = 0.0f;
+    // The simulation tick reached; also the tick written into each command log record.
+    int currentTurn = 0;
+    // Exchange turn numbers: every packet a peer sends takes the next one, so packets never share a number, and
+    // a turn applied while paused is used up without a tick. Both therefore run ahead of currentTurn.
+    int sendTurn = 0;
+    int receiveTurn = 0;
+    // Player id, then exchange turn number; ordered so a turn applies by ascending player id everywhere.
+    std::map<int, std::map<int, Turn>> turns;
+    // Local orders waiting for the next turn; every producer of orders appends here.
+    std::vector<Command> pendingCommands;
+    // Players whose connection dropped or who said they left: their turns are used while any remain, never awaited.
+    std::set<int> leftPlayers;
+    // Which players' turns came in on which connection, so a dropped connection tells who left.
+    std::map<int, std::set<int>> playersByConnection;
+    float pingInterval = 1.0f;
+    float pingTimer = 0.0f;
+    int pingSentMs = -1;
+
+    void collectCommand(const Command& cmd);
+    // The commands of every stored part of the turn being applied, by ascending player id, each part in order;
+    // the parts are removed.
+    std::vector<Command> consumeCurrentTurn();
+    // One frame of the exchange: ping, receive, send, and at most one applied turn. gated lists the players
+    // whose part of each turn must be there.
+    void step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+              TurnRunner& runner);
+
+private:
+    void receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner);
+    void send(int localPlayer, NetworkManager& link);
+    void store(Turn turn);
+    void markLeft(int playerId, int localPlayer, TurnRunner& runner);
+    bool turnComplete(const std::vector<int>& gated) const;
+};
+
+// The live step of a match frame: the global lockstep over the global net, applying to the world, gated by the
+// human players of players.
+void handle_networking(float frameSeconds, int nowMs);

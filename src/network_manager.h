@@ -1,0 +1,137 @@
+// Typed messages between peers: the packet buffer, length framing, and the TCP and UDP transport over SDL2_net.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <SDL2/SDL_net.h>
+
+enum class PacketType : uint8_t {
+    TurnCommands = 2,
+    PlayerLeft = 5,
+    LobbyUpdate = 6,
+    StartGame = 7,
+    LobbyInfo = 8,
+    LobbyQuery = 9,
+    JoinLobby = 11,
+    ChangeRace = 12,
+    JoinAccepted = 13,
+};
+
+// One message: a type byte and a payload of little-endian integers, flags and length-prefixed strings. A read
+// that does not fit consumes nothing and leaves its target unchanged.
+struct NetPacket {
+    uint8_t type = 0;
+    std::vector<uint8_t> data;
+    size_t readPos = 0;
+    // The connection it arrived on, so a host can pass it on to the others; -1 for a packet built here.
+    int source = -1;
+
+    NetPacket() = default;
+    explicit NetPacket(PacketType t) : type(static_cast<uint8_t>(t)) {}
+
+    void writeInt(int32_t value);
+    void writeByte(uint8_t value);
+    void writeString(const std::string& value);
+    bool readInt(int32_t& value);
+    bool readByte(uint8_t& value);
+    // A count that fits but whose bytes do not consumes the count and leaves the target unchanged.
+    bool readString(std::string& value);
+    size_t remaining() const { return data.size() - readPos; }
+};
+
+// The frame length counts the type byte and the payload; anything outside 1 to 4 MiB drops the connection.
+constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
+constexpr size_t FRAME_HEADER = 4;
+constexpr size_t MAX_DATAGRAM = 4096;
+constexpr size_t RECEIVE_CHUNK = 4096;
+
+// A 4-byte big-endian length, the type byte, the payload.
+std::vector<uint8_t> framePacket(const NetPacket& packet);
+
+// Cuts every whole frame off the front of buffer into out; a partial frame stays for the next bytes. False, with
+// the offending length in badLength, when a frame's length is invalid: the connection must then be dropped.
+bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength);
+
+// A byte stream to one peer: a TCP socket, or a pipe in memory for tests and benchmarks.
+class ByteLink {
+public:
+    virtual ~ByteLink() = default;
+    virtual void send(const std::vector<uint8_t>& bytes) = 0;
+    // Appends what has arrived, without waiting; false once the peer has closed or the link failed.
+    virtual bool receive(std::vector<uint8_t>& into) = 0;
+    // The socket to wait on, when there is one.
+    virtual TCPsocket socket() const { return nullptr; }
+};
+
+// Two ends of an in-memory stream: what one end sends, the other receives, in order.
+std::pair<std::unique_ptr<ByteLink>, std::unique_ptr<ByteLink>> makeMemoryLinkPair();
+
+// The TCP port of matches and lobbies and the UDP ports discovery broadcasts to; tests override them.
+extern uint16_t netTcpPort;
+extern uint16_t netUdpPorts[2];
+// Where discovery datagrams go; tests point it at 127.0.0.1.
+extern std::string netBroadcastAddress;
+
+class NetworkManager {
+public:
+    struct Connection {
+        int id = 0;
+        std::unique_ptr<ByteLink> link;
+        std::vector<uint8_t> buffer;  // received bytes not yet cut into frames
+    };
+
+    NetworkManager();
+    ~NetworkManager();
+    NetworkManager(const NetworkManager&) = delete;
+    NetworkManager& operator=(const NetworkManager&) = delete;
+
+    // True on the peer that accepts clients.
+    bool isHost = false;
+    // The host's clients in accept order, or on a joining peer the one link to the host or relay.
+    std::vector<Connection> connections;
+    TCPsocket listenSocket = nullptr;
+    UDPsocket udpSocket = nullptr;
+
+    bool listen(uint16_t port);
+    bool connect(const std::string& address, uint16_t port);
+    int addConnection(std::unique_ptr<ByteLink> link);
+    void closeConnection(int id);
+    void closeTcp();
+    bool openUdp(uint16_t port);
+    void closeUdp();
+
+    // To every connection: the host's clients, or the host.
+    void sendPacket(const NetPacket& packet);
+    // To every connection but the one the packet came on.
+    void relayPacket(const NetPacket& packet);
+    // Takes one waiting client into connections; false when none waits.
+    bool acceptClient();
+    // Accepts one waiting client, then everything that has arrived, cut into packets in connection order.
+    std::vector<NetPacket> receivePackets();
+    // Ids of connections closed since the last call (by the peer, a failure or a bad frame).
+    std::vector<int> takeDroppedConnections();
+    // Waits up to timeoutMs for traffic on any socket; returns at once with nothing to wait on.
+    void waitForTraffic(uint32_t timeoutMs);
+
+    // One datagram to the broadcast address; one that would exceed 4096 bytes is not sent.
+    void broadcastPacket(const NetPacket& packet, uint16_t port);
+    std::vector<NetPacket> receiveDatagrams();
+
+    static std::string getLocalIPAddress();
+
+private:
+    int nextId = 1;
+    std::vector<int> dropped;
+};
+
+// Addresses as their four octets in network order.
+using IPv4Octets = std::array<uint8_t, 4>;
+// The first private address that is not loopback, else the first that is not loopback, else 127.0.0.1.
+std::string chooseLocalAddress(const std::vector<IPv4Octets>& addresses);
+
+extern NetworkManager net;

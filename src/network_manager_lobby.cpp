@@ -1,0 +1,294 @@
+// Lobby messages: the readers and handlers of each code, the host's join checks and the menu pages' senders.
+#include "network_manager_lobby.h"
+
+#include <algorithm>
+#include <iostream>
+#include <utility>
+
+LobbyState lobbyState;
+std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
+
+LobbyPeer globalLobbyPeer() { return {lobbyState, players, teamIds, playerToTeamPalette, net, Player::myStaticId}; }
+
+namespace {
+
+// ---- Building messages ----
+
+NetPacket lobbyInfoPacket(const LobbyPeer& peer) {
+    NetPacket p(PacketType::LobbyInfo);
+    p.writeString(peer.state.currentLobbyName);
+    p.writeString(peer.state.currentMap);
+    p.writeByte(peer.state.password.empty() ? 0 : 1);
+    p.writeString(NetworkManager::getLocalIPAddress());
+    p.writeInt(static_cast<int32_t>(peer.roster.size()));
+    p.writeInt(peer.state.baseCount);
+    return p;
+}
+
+// The map travels after the players, so the joined peers start on the host's choice.
+NetPacket lobbyUpdatePacket(const LobbyPeer& peer) {
+    NetPacket p(PacketType::LobbyUpdate);
+    p.writeString(peer.state.lobbyName);
+    p.writeInt(static_cast<int32_t>(peer.roster.size()));
+    for (const auto& player : peer.roster) {
+        p.writeInt(player->id);
+        p.writeString(player->name);
+        p.writeString(player->race);
+        p.writeByte(player->isAI ? 1 : 0);
+    }
+    p.writeString(peer.state.currentMap);
+    return p;
+}
+
+NetPacket idPacket(PacketType type, int id) {
+    NetPacket p(type);
+    p.writeInt(id);
+    return p;
+}
+
+// On a LAN to both discovery ports; through the relay twice, as the relay may lose the first.
+void announce(LobbyPeer& peer, const NetPacket& p) {
+    if (peer.state.useRelayer) {
+        peer.link.sendPacket(p);
+        peer.link.sendPacket(p);
+        return;
+    }
+    for (uint16_t port : netUdpPorts) peer.link.broadcastPacket(p, port);
+}
+
+Player& addRosterPlayer(LobbyPeer& peer, int id, const std::string& name, const std::string& race, bool computer) {
+    peer.roster.push_back(std::make_unique<Player>(id, name, race, computer));
+    peer.roster.back()->teamPalette = peer.teamCounter++;
+    return *peer.roster.back();
+}
+
+Player* findRosterPlayer(LobbyPeer& peer, int id) {
+    for (auto& p : peer.roster)
+        if (p->id == id) return p.get();
+    return nullptr;
+}
+
+// ---- Handling messages ----
+
+void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
+    int32_t id = 0;
+    if (!p.readInt(id)) return;
+    auto& roster = peer.roster;
+    roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id == id; }),
+                 roster.end());
+    peer.link.sendPacket(lobbyUpdatePacket(peer));
+}
+
+void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
+    p.readString(peer.state.lobbyName);
+    int32_t count = 0;
+    p.readInt(count);
+    peer.roster.clear();
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t id = 0;
+        std::string name, race;
+        uint8_t computer = 0;
+        if (!p.readInt(id) || !p.readString(name) || !p.readString(race) || !p.readByte(computer)) break;
+        addRosterPlayer(peer, id, name, race, computer != 0);
+    }
+    p.readString(peer.state.currentMap);
+}
+
+void onStartGame(LobbyPeer& peer, NetPacket& p) {
+    p.readString(peer.state.lobbyName);
+    p.readString(peer.state.currentMap);
+    peer.state.started = true;
+    if (StartLobbyMatch) StartLobbyMatch(peer.state.isHostLobby, peer.state.currentMap);
+}
+
+void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
+    Lobby lobby;
+    readLobbyInfo(p, lobby);
+    peer.state.lobbies.push_back(lobby);
+}
+
+void onLobbyQuery(LobbyPeer& peer, NetPacket&) { announce(peer, lobbyInfoPacket(peer)); }
+
+// A malformed request drops its connection; a full lobby or a wrong password only refuse it. Either way the
+// joiner hears nothing and the frame's other messages are handled.
+void onJoinLobby(LobbyPeer& peer, NetPacket& p, std::vector<int>& malformed) {
+    JoinRequest join;
+    if (!readJoinRequest(p, join)) {
+        malformed.push_back(p.source);
+        return;
+    }
+    if (static_cast<int>(peer.roster.size()) >= peer.state.baseCount) return;
+    if (join.passwordAttempt != peer.state.password) return;
+    peer.state.lobbyName = join.lobbyName;
+    addRosterPlayer(peer, join.playerId, join.name, join.race, join.computer != 0);
+    peer.palette[join.playerId] = 1;
+    NetPacket accepted(PacketType::JoinAccepted);
+    accepted.writeString(peer.state.lobbyName);
+    accepted.writeInt(join.playerId);
+    peer.link.sendPacket(accepted);
+    peer.link.sendPacket(lobbyUpdatePacket(peer));
+}
+
+// The host passes a member's race on to the others, who would not hear of it otherwise.
+void onChangeRace(LobbyPeer& peer, NetPacket& p) {
+    int32_t id = 0;
+    std::string race;
+    if (!p.readInt(id) || !p.readString(race)) return;
+    if (Player* player = findRosterPlayer(peer, id)) player->race = race;
+    if (peer.link.isHost) peer.link.relayPacket(p);
+}
+
+void onJoinAccepted(LobbyPeer& peer, NetPacket& p) {
+    std::string name;
+    int32_t id = 0;
+    p.readString(name);
+    if (p.readInt(id) && id == peer.myId) peer.state.joined = true;
+}
+
+}  // namespace
+
+bool readLobbyInfo(NetPacket& p, Lobby& lobby) {
+    int32_t count = 0, capacity = 0;
+    const bool whole = p.readString(lobby.name) && p.readString(lobby.map) && p.readByte(lobby.passwordFlag) &&
+                       p.readString(lobby.hostIp) && p.readInt(count) && p.readInt(capacity);
+    lobby.playerCount = static_cast<uint32_t>(count);
+    lobby.maxPlayers = static_cast<uint32_t>(capacity);
+    return whole;
+}
+
+bool readJoinRequest(NetPacket& p, JoinRequest& r) {
+    const std::pair<const char*, std::function<bool()>> fields[] = {
+        {"lobbyName", [&] { return p.readString(r.lobbyName); }},
+        {"ip", [&] { return p.readString(r.ip); }},
+        {"playerId", [&] { return p.readInt(r.playerId); }},
+        {"name", [&] { return p.readString(r.name); }},
+        {"race", [&] { return p.readString(r.race); }},
+        {"ai flag", [&] { return p.readByte(r.computer); }},
+        {"passwordAttempt", [&] { return p.readString(r.passwordAttempt); }},
+    };
+    for (const auto& [name, read] : fields)
+        if (!read()) {
+            std::cerr << "[Host] JoinLobby: failed to read " << name << "\n";
+            return false;
+        }
+    return true;
+}
+
+namespace {
+
+using MessageHandler = void (*)(LobbyPeer&, NetPacket&, std::vector<int>& malformed);
+
+template <void (*Handle)(LobbyPeer&, NetPacket&)>
+void ignoringMalformed(LobbyPeer& peer, NetPacket& p, std::vector<int>&) {
+    Handle(peer, p);
+}
+
+const std::pair<PacketType, MessageHandler> tcpHandlers[] = {
+    {PacketType::PlayerLeft, ignoringMalformed<onPlayerLeft>},
+    {PacketType::LobbyUpdate, ignoringMalformed<onLobbyUpdate>},
+    {PacketType::StartGame, ignoringMalformed<onStartGame>},
+    {PacketType::LobbyInfo, ignoringMalformed<onLobbyInfo>},
+    {PacketType::LobbyQuery, ignoringMalformed<onLobbyQuery>},
+    {PacketType::JoinLobby, onJoinLobby},
+    {PacketType::ChangeRace, ignoringMalformed<onChangeRace>},
+    {PacketType::JoinAccepted, ignoringMalformed<onJoinAccepted>},
+};
+
+}  // namespace
+
+void updateLobbyNetworking(LobbyPeer& peer) {
+    std::vector<int> malformed;
+    for (NetPacket& p : peer.link.receivePackets())
+        for (const auto& [type, handle] : tcpHandlers)
+            if (p.type == static_cast<uint8_t>(type)) handle(peer, p, malformed);
+    for (int connection : malformed) peer.link.closeConnection(connection);
+    for (NetPacket& p : peer.link.receiveDatagrams()) {
+        if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
+        const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
+        if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
+    }
+}
+
+void updateLobbyNetworking() {
+    LobbyPeer peer = globalLobbyPeer();
+    updateLobbyNetworking(peer);
+}
+
+// ---- Senders ----
+
+bool hostLobby(LobbyPeer& peer, const std::string& name, const std::string& map, const std::string& typedPassword,
+               int bases) {
+    LobbyState& s = peer.state;
+    s.isHostLobby = true;
+    s.currentLobbyName = s.lobbyName = name.empty() ? "Unnamed Lobby" : name;
+    s.currentMap = map;
+    s.password = typedPassword;
+    s.baseCount = bases;
+    if (!s.useRelayer && !peer.link.listen(netTcpPort)) return false;
+    announce(peer, lobbyInfoPacket(peer));
+    return true;
+}
+
+void searchLobbies(LobbyPeer& peer) {
+    peer.state.lobbies.clear();
+    announce(peer, NetPacket(PacketType::LobbyQuery));
+}
+
+bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordAttempt) {
+    if (!peer.state.useRelayer && !peer.link.connect(lobby.hostIp, netTcpPort)) return false;
+    peer.state.isHostLobby = false;
+    peer.state.currentMap = lobby.map;
+    const Player* me = findRosterPlayer(peer, peer.myId);
+    NetPacket p(PacketType::JoinLobby);
+    p.writeString(lobby.name);
+    p.writeString(NetworkManager::getLocalIPAddress());
+    p.writeInt(peer.myId);
+    p.writeString(me ? me->name : std::string());
+    p.writeString(me ? me->race : std::string());
+    p.writeByte(me && me->isAI ? 1 : 0);
+    p.writeString(passwordAttempt);
+    peer.link.sendPacket(p);
+    return true;
+}
+
+void changeRace(LobbyPeer& peer, int playerId, const std::string& race) {
+    if (!peer.state.isHostLobby && playerId != peer.myId) return;
+    if (Player* player = findRosterPlayer(peer, playerId)) player->race = race;
+    NetPacket p(PacketType::ChangeRace);
+    p.writeInt(playerId);
+    p.writeString(race);
+    peer.link.sendPacket(p);
+}
+
+void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
+    peer.state.currentMap = map;
+    peer.state.baseCount = bases;
+    if (peer.state.isHostLobby) peer.link.sendPacket(lobbyUpdatePacket(peer));
+}
+
+void addComputerPlayer(LobbyPeer& peer) {
+    const Player* me = findRosterPlayer(peer, peer.myId);
+    addRosterPlayer(peer, Player::aiId, "AI", me ? me->race : std::string(), true);
+    peer.link.sendPacket(lobbyUpdatePacket(peer));
+}
+
+void startLobbyMatch(LobbyPeer& peer) {
+    NetPacket p(PacketType::StartGame);
+    p.writeString(peer.state.lobbyName);
+    p.writeString(peer.state.currentMap);
+    peer.link.sendPacket(p);
+    peer.state.started = true;
+    if (StartLobbyMatch) StartLobbyMatch(true, peer.state.currentMap);
+}
+
+void leaveLobby(LobbyPeer& peer) {
+    if (!peer.state.isHostLobby) peer.link.sendPacket(idPacket(PacketType::PlayerLeft, peer.myId));
+    peer.link.closeTcp();
+    peer.link.closeUdp();
+    peer.state.isHostLobby = false;
+    auto& roster = peer.roster;
+    roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id != peer.myId; }),
+                 roster.end());
+    peer.state.currentLobbyName.clear();
+    peer.state.currentMap.clear();
+}

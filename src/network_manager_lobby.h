@@ -1,0 +1,80 @@
+// The lobby before a network match: discovery, joining with the host's password, the player list, race and map
+// choices, leaving and the start message.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "network_manager.h"
+#include "player.h"
+
+struct Lobby {
+    std::string name;
+    uint8_t passwordFlag = 0;
+    std::string map;
+    std::string hostIp;
+    uint32_t playerCount = 0;
+    uint32_t maxPlayers = 0;
+};
+
+struct LobbyState {
+    std::vector<Lobby> lobbies;  // announcements in arrival order
+    bool isHostLobby = false;
+    std::string currentLobbyName;  // typed on the host page, announced in answers to queries
+    std::string lobbyName;         // carried by the join, update and start messages
+    std::string currentMap;
+    std::string password;  // the one the host typed; a join must match it
+    int baseCount = 0;     // capacity: the starting bases of the map
+    bool useRelayer = false;
+    bool joined = false;   // the host accepted this peer
+    bool started = false;  // the match was started
+};
+
+// One peer's lobby: its state, its player list and team colours, its transport and its own id. The program has
+// one (globalLobbyPeer); tests build two side by side.
+struct LobbyPeer {
+    LobbyState& state;
+    std::vector<std::unique_ptr<Player>>& roster;
+    int& teamCounter;
+    std::unordered_map<int, int>& palette;
+    NetworkManager& link;
+    int myId;
+};
+
+extern LobbyState lobbyState;
+LobbyPeer globalLobbyPeer();
+
+// Set by the session start: starts the match on the map the start message carried.
+extern std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
+
+// One lobby step per menu frame: TCP messages, then discovery datagrams.
+void updateLobbyNetworking(LobbyPeer& peer);
+void updateLobbyNetworking();
+
+// What the menu pages send.
+bool hostLobby(LobbyPeer& peer, const std::string& name, const std::string& map, const std::string& typedPassword,
+               int bases);
+void searchLobbies(LobbyPeer& peer);
+bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordAttempt);
+void changeRace(LobbyPeer& peer, int playerId, const std::string& race);
+void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases);
+void addComputerPlayer(LobbyPeer& peer);
+void startLobbyMatch(LobbyPeer& peer);
+void leaveLobby(LobbyPeer& peer);
+
+// Message readers, exposed for the fuzz target: a LobbyInfo, and a JoinLobby (false when a field is missing).
+bool readLobbyInfo(NetPacket& packet, Lobby& lobby);
+struct JoinRequest {
+    std::string lobbyName;
+    std::string ip;
+    int32_t playerId = 0;
+    std::string name;
+    std::string race;
+    uint8_t computer = 0;
+    std::string passwordAttempt;
+};
+bool readJoinRequest(NetPacket& packet, JoinRequest& request);

@@ -1,0 +1,139 @@
+// The lobby over loopback: a host and a joining peer in one process, each with its own state and player list.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "network_manager_lobby.h"
+
+namespace {
+
+struct Side {
+    LobbyState state;
+    std::vector<std::unique_ptr<Player>> roster;
+    int teams = 0;
+    std::unordered_map<int, int> palette;
+    NetworkManager link;
+    LobbyPeer peer;
+    explicit Side(int id) : peer{state, roster, teams, palette, link, id} {
+        roster.push_back(std::make_unique<Player>(id, "P" + std::to_string(id), "human", false));
+    }
+};
+
+// Ports from the process id, so lobby tests running side by side do not meet.
+uint16_t freePortBase() { return static_cast<uint16_t>(30000 + (getpid() % 3000) * 8); }
+
+struct LoopbackLobby : ::testing::Test {
+    void SetUp() override {
+        savedTcp = netTcpPort;
+        savedAddress = netBroadcastAddress;
+        netBroadcastAddress = "127.0.0.1";
+        uint16_t base = freePortBase();
+        while (!host.link.openUdp(base) || !guest.link.openUdp(base + 1)) {
+            host.link.closeUdp();
+            base += 8;
+        }
+        netUdpPorts[0] = base;
+        netUdpPorts[1] = base + 1;
+        netTcpPort = base + 2;
+        while (!hostLobby(host.peer, "Den", "fight", "secret", 2)) ++netTcpPort;
+    }
+    void TearDown() override {
+        netTcpPort = savedTcp;
+        netUdpPorts[0] = 54000;
+        netUdpPorts[1] = 54001;
+        netBroadcastAddress = savedAddress;
+    }
+
+    // Both peers step until the condition holds; false when it does not within a bounded number of steps.
+    bool stepUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            updateLobbyNetworking(host.peer);
+            updateLobbyNetworking(guest.peer);
+            if (done()) break;
+            host.link.waitForTraffic(10);
+            guest.link.waitForTraffic(10);
+        }
+        return done();
+    }
+
+    void sendJoin(NetworkManager& link, const std::vector<std::string>& fields) {
+        NetPacket p(PacketType::JoinLobby);
+        for (const std::string& f : fields) p.writeString(f);
+        link.sendPacket(p);
+    }
+
+    Side host{1};
+    Side guest{2};
+    uint16_t savedTcp = 0;
+    std::string savedAddress;
+};
+
+Lobby hostAt(const Lobby& found) {
+    Lobby lobby = found;
+    lobby.hostIp = "127.0.0.1";
+    return lobby;
+}
+
+TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
+    searchLobbies(guest.peer);
+    ASSERT_TRUE(stepUntil([&] { return !guest.state.lobbies.empty(); }));
+    const Lobby found = guest.state.lobbies.front();
+    EXPECT_EQ(found.name, "Den");
+    EXPECT_EQ(found.map, "fight");
+    EXPECT_EQ(found.passwordFlag, 1);
+    EXPECT_EQ(found.maxPlayers, 2u);
+
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(found), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; }));
+    EXPECT_EQ(host.roster.size(), 2u);
+    EXPECT_EQ(guest.roster[1]->id, 2);
+
+    changeRace(host.peer, 2, "vohmathal");
+    chooseLobbyMap(host.peer, "highlands", 2);
+    ASSERT_TRUE(
+        stepUntil([&] { return guest.state.currentMap == "highlands" && guest.roster[1]->race == "vohmathal"; }));
+
+    std::vector<std::string> started;
+    StartLobbyMatch = [&](bool, const std::string& map) { started.push_back(map); };
+    startLobbyMatch(host.peer);
+    ASSERT_TRUE(stepUntil([&] { return guest.state.started; }));
+    StartLobbyMatch = nullptr;
+    EXPECT_EQ(started, (std::vector<std::string>{"highlands", "highlands"}));
+}
+
+TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
+    ASSERT_TRUE(guest.link.connect("127.0.0.1", netTcpPort));
+    NetPacket race(PacketType::ChangeRace);
+    race.writeInt(1);
+    race.writeString("vohmathal");
+    sendJoin(guest.link, {"Den", "127.0.0.1"});  // cut short after the address
+    guest.link.sendPacket(race);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(stepUntil([&] { return host.roster[0]->race == "vohmathal"; }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Host] JoinLobby: failed to read playerId\n");
+    EXPECT_EQ(host.roster.size(), 1u);
+    EXPECT_TRUE(host.link.connections.empty()) << "a malformed message drops its connection";
+
+    Side third(3);
+    Lobby lobby{"Den", 1, "fight", "127.0.0.1", 1, 2};
+    ASSERT_TRUE(joinLobby(third.peer, lobby, "wrong"));
+    const auto raceAfter = [&](const std::string& race) {
+        NetPacket p(PacketType::ChangeRace);
+        p.writeInt(1);
+        p.writeString(race);
+        third.link.sendPacket(p);
+        return stepUntil([&] { return host.roster[0]->race == race; });
+    };
+    ASSERT_TRUE(raceAfter("human"));
+    EXPECT_EQ(host.roster.size(), 1u) << "a wrong password is refused";
+
+    host.state.baseCount = 1;
+    ASSERT_TRUE(joinLobby(third.peer, lobby, "secret"));
+    ASSERT_TRUE(raceAfter("vohmathal"));
+    EXPECT_EQ(host.roster.size(), 1u) << "a full lobby is refused";
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+// Two peers' lockstep managers joined by an in-memory link: the same commands in the same order on both, the
+// same world tick by tick, and a dropped peer that leaves the match.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../tools/headless_session.h"
+#include "catalogue_support.h"
+#include "configuration_snapshot.h"
+#include "game_commands_wire.h"
+#include "network_manager.h"
+
+namespace {
+
+// What one peer applied in each exchange turn and whether the world ticked after it.
+struct AppliedTurn {
+    std::vector<Command> commands;
+    bool ticked = false;
+};
+
+// Applies nothing to the world: the orders are kept to be played against a world afterwards, one peer at a time.
+class RecordingRunner : public TurnRunner {
+public:
+    std::vector<AppliedTurn> turns{1};
+    std::vector<int> left;
+    bool paused = false;
+    bool isPaused() const override { return paused; }
+    void apply(const Command& cmd) override {
+        if (cmd.type == CommandType::PauseGame) paused = true;
+        if (cmd.type == CommandType::ResumeGame) paused = false;
+        turns.back().commands.push_back(cmd);
+    }
+    void tick() override { turns.back().ticked = true; }
+    void playerLeft(int playerId) override { left.push_back(playerId); }
+    void endTurn() { turns.emplace_back(); }
+};
+
+struct Peer {
+    int id;
+    LockstepManager manager;
+    NetworkManager link;
+    RecordingRunner runner;
+};
+
+struct TwoPeerMatch : ::testing::Test {
+    void SetUp() override {
+        saved = everyConfigurationValue();
+        reset_game_state();
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        ::testing::internal::CaptureStderr();
+        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
+        deriveConfigValues();
+        ASSERT_TRUE(headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core"));
+        ::testing::internal::GetCapturedStderr();
+        auto [a, b] = makeMemoryLinkPair();
+        peers[0].link.addConnection(std::move(a));
+        peers[1].link.addConnection(std::move(b));
+    }
+    void TearDown() override {
+        reset_game_state();
+        mapData = MapData{};
+        grid.tiles.clear();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = saved;
+    }
+
+    void buildWorld() {
+        reset_game_state();
+        headless::Script unused;
+        ASSERT_TRUE(headless::startEconomy(unused));
+    }
+
+    // What a peer may order: its own workers, a spot by its base and the crystal nearest it.
+    struct Orderable {
+        std::vector<int> own;
+        V2i base;
+        MineCommand mine;
+    };
+    Orderable orderableOf(int player) {
+        const Player* p = getPlayerById(player);
+        const ResourceFind crystal = findClosestResource(p->baseTile, "Crystal", grid);
+        return {headless::unitsOf(player), {p->baseTile.x * SUBDIVISIONS, p->baseTile.y * SUBDIVISIONS},
+                MineCommand{0, crystal.tile.x, crystal.tile.y, crystal.object ? crystal.object->id : -1}};
+    }
+
+    // Shift moves, mining, pauses and resumes.
+    static std::vector<Command> randomOrders(int player, const Orderable& can, std::mt19937& draw) {
+        const int kind = static_cast<int>(draw() % 12);
+        const int unit = can.own[draw() % can.own.size()];
+        const V2i at{can.base.x + static_cast<int>(draw() % 16), can.base.y + static_cast<int>(draw() % 16)};
+        MineCommand mine = can.mine;
+        mine.unitId = unit;
+        if (kind < 4) return {{CommandType::Move, player, MoveCommand{{unit}, at.x, at.y, kind % 2 == 0}}};
+        if (kind < 6) return {{CommandType::Mine, player, mine}};
+        if (kind == 6) return {{CommandType::PauseGame, player, PauseGameCommand{1}}};
+        if (kind < 9) return {{CommandType::ResumeGame, player, ResumeGameCommand{2}}};
+        return {};
+    }
+
+    // The world's checksum after every tick of what one peer applied.
+    std::vector<uint64_t> replayChecksums(const std::vector<AppliedTurn>& applied) {
+        buildWorld();
+        std::vector<uint64_t> sums;
+        for (const AppliedTurn& turn : applied) {
+            for (const Command& cmd : turn.commands) applyCommand(cmd, grid, 0, true);
+            if (!turn.ticked) continue;
+            advanceOneTurn(grid);
+            sums.push_back(worldChecksum());
+        }
+        return sums;
+    }
+
+    Peer peers[2]{{1, {}, {}, {}}, {2, {}, {}, {}}};
+    EveryConfigurationValue saved;
+};
+
+TEST_F(TwoPeerMatch, RandomFramesApplyTheSameCommandsAndReachTheSameWorld) {
+    buildWorld();
+    std::mt19937 draw(19);
+    std::uniform_real_distribution<float> frameTime(0.0f, 0.05f);
+    const std::vector<int> gated = {1, 2};
+    const Orderable orderable[] = {orderableOf(1), orderableOf(2)};
+    for (int frame = 0; frame < 500; ++frame)
+        for (Peer& peer : peers) {
+            if (draw() % 8 == 0)
+                for (const Command& cmd : randomOrders(peer.id, orderable[peer.id - 1], draw))
+                    peer.manager.collectCommand(cmd);
+            const int before = peer.manager.receiveTurn;
+            peer.manager.step(frameTime(draw), 0, peer.id, gated, peer.link, peer.runner);
+            if (peer.manager.receiveTurn != before) peer.runner.endTurn();
+        }
+    const auto& a = peers[0].runner.turns;
+    const auto& b = peers[1].runner.turns;
+    const size_t common = std::min(a.size(), b.size()) - 1;
+    ASSERT_GT(common, 200u);
+    size_t commands = 0;
+    for (size_t t = 0; t < common; ++t) {
+        ASSERT_EQ(a[t].commands.size(), b[t].commands.size()) << "turn " << t;
+        ASSERT_EQ(a[t].ticked, b[t].ticked);
+        for (size_t i = 0; i < a[t].commands.size(); ++i)
+            ASSERT_EQ(compactJson(commandToJson(0, a[t].commands[i])), compactJson(commandToJson(0, b[t].commands[i])));
+        commands += a[t].commands.size();
+    }
+    EXPECT_GT(commands, 50u);
+    const std::vector<AppliedTurn> sharedA(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common));
+    const std::vector<AppliedTurn> sharedB(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(common));
+    const std::vector<uint64_t> sumsA = replayChecksums(sharedA);
+    EXPECT_EQ(sumsA, replayChecksums(sharedB));
+    EXPECT_GT(sumsA.size(), 100u);
+}
+
+TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
+    const std::vector<int> gated = {1, 2};
+    for (int frame = 0; frame < 5; ++frame)
+        for (Peer& peer : peers) peer.manager.step(TURN_LENGTH, 0, peer.id, gated, peer.link, peer.runner);
+    peers[1].link.closeTcp();
+    for (int frame = 0; frame < 20; ++frame)
+        peers[0].manager.step(TURN_LENGTH, 0, 1, gated, peers[0].link, peers[0].runner);
+    EXPECT_EQ(peers[0].runner.left, std::vector<int>{2});
+    EXPECT_GE(peers[0].manager.receiveTurn, 20);
+}
+
+TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
+    LockstepManager manager;
+    NetworkManager host, client;
+    auto [a, b] = makeMemoryLinkPair();
+    host.addConnection(std::move(a));
+    client.addConnection(std::move(b));
+    RecordingRunner runner;
+    const Command first{CommandType::Attack, 2, AttackCommand{1, 2}};
+    const Command second{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
+    client.sendPacket(writeTurnPacket(Turn{0, 2, {first}}));
+    client.sendPacket(writeTurnPacket(Turn{0, 2, {}}));
+    client.sendPacket(writeTurnPacket(Turn{0, 2, {second}}));
+    manager.step(TURN_LENGTH, 0, 1, {1, 2}, host, runner);
+    ASSERT_EQ(runner.turns[0].commands.size(), 2u) << "an empty packet never erases the orders before it";
+    EXPECT_EQ(runner.turns[0].commands[0].type, CommandType::Attack);
+    EXPECT_EQ(runner.turns[0].commands[1].type, CommandType::StopConstruction);
+}
+
+}  // namespace
+
+namespace {
+
+// Applies through applyCommand, so a ping is answered on the global lockstep as in a match.
+class PingAnswerer : public RecordingRunner {
+public:
+    void apply(const Command& cmd) override {
+        if (cmd.type == CommandType::Ping) applyCommand(cmd, grid, 0, true);
+    }
+};
+
+TEST(LockstepTurns, PingIsAnsweredByPongAndLatencyIsTheRoundTrip) {
+    lockstep = LockstepManager{};
+    LockstepManager asker;
+    asker.pingInterval = 0.032f;
+    lockstep.pingInterval = 1000.0f;
+    NetworkManager askerLink, answererLink;
+    auto [a, b] = makeMemoryLinkPair();
+    askerLink.addConnection(std::move(a));
+    answererLink.addConnection(std::move(b));
+    RecordingRunner askerRunner;
+    PingAnswerer answerer;
+    latencyMs = -1;
+    for (int frame = 0; frame < 6; ++frame) {
+        asker.step(TURN_LENGTH, frame * 16, 1, {1, 2}, askerLink, askerRunner);
+        lockstep.step(TURN_LENGTH, frame * 16, 2, {1, 2}, answererLink, answerer);
+    }
+    lockstep = LockstepManager{};
+    EXPECT_EQ(latencyMs, 32) << "sent in frame 1, answered in the next turn, heard in frame 3";
+}
+
+}  // namespace
