@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "activity.h"
+#include "ai.h"
 #include "game.h"
 #include "game_commands_wire.h"
 #include "lockstep.h"
@@ -134,7 +135,11 @@ public:
     explicit WorldRunner(int ms) : nowMs(ms) {}
     bool isPaused() const override { return paused; }
     void apply(const Command& cmd) override { applyCommand(cmd, grid, nowMs, false); }
-    void tick() override { advanceOneTurn(grid); }
+    // The computer thinks after the tick, so its orders go out with the next turn like any peer's.
+    void tick() override {
+        advanceOneTurn(grid);
+        runComputerPlayers(grid);
+    }
     void playerLeft(int playerId) override {
         const Player* player = getPlayerById(playerId);
         postActivity((player ? player->name : "Player " + std::to_string(playerId)) + " left the game", nullptr);
