@@ -3,6 +3,7 @@
 
 #include "config.h"
 #include "races.h"
+#include "sdl.h"
 #include "textures.h"
 #include "utils.h"
 
@@ -178,4 +179,11 @@ void loadSprites() {
         const SDL_FPoint size = sprite.getSize();
         sprite.setScale(tile / size.x, tile / size.y);
     }
+}
+
+void setBackgroundImageSize() {
+    if (!renderer || !mainMenuBackgroundTexture) return;
+    const SDL_Point size = windowSize();
+    const SDL_Rect whole{0, 0, size.x, size.y};
+    SDL_RenderCopy(renderer, mainMenuBackgroundTexture, nullptr, &whole);
 }

@@ -1,13 +1,20 @@
-// The program at start-up: finds the asset root, reads the configuration, and turns a fault into one line and exit 1.
+// The program at start-up: a fault before the loop is one line and exit 1; otherwise the loop opens on the main
+// page, from the folders when the archive is hidden, and a quit ends it.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include "game_loop.h"
+#include "game_startup.h"
+#include "game_state.h"
 #include "test_files.h"
+#include "textures.h"
+#include "ui/main_menu.h"
 
 namespace {
 
@@ -34,21 +41,6 @@ struct Startup : ::testing::Test {
 
 int lineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
-TEST_F(Startup, ExitsZeroWithAssetRootAndConfiguration) {
-    dir.makeDir("up/work/core");
-    dir.write("up/work/src/config.txt", "TILE_SIZE=140\nSUBDIVISIONS=4\nMAP_FILE=fight\nGAME_SPEED=1\nFOG=true\n");
-    const ProgramRun r = run();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.errors, "");
-}
-
-TEST_F(Startup, MissingConfigurationIsReportedAndStartupGoesOn) {
-    dir.makeDir("up/core");
-    const ProgramRun r = run();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.errors, "Config file not found, using defaults\n");
-}
-
 TEST_F(Startup, NoAssetRootEndsWithOneLine) {
     const ProgramRun r = run();
     EXPECT_EQ(r.exitCode, 1);
@@ -64,6 +56,26 @@ TEST_F(Startup, MalformedNumberEndsWithOneLineNamingTheFile) {
     EXPECT_EQ(lineCount(r.errors), 1) << r.errors;
     EXPECT_NE(r.errors.find("../src/config.txt"), std::string::npos) << r.errors;
     EXPECT_NE(r.errors.find("stoi"), std::string::npos) << r.errors;
+}
+
+// The shipped content tree without the archive: only the folders are there to read.
+TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndAQuitEndsTheLoop) {
+    std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/core", dir.path / "core",
+                          std::filesystem::copy_options::recursive);
+    dir.write("src/config.txt", readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt"));
+    const WorkingDirectory inRoot(dir.path);
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(startUp("corvale"));
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
+    EXPECT_NE(mainMenuBackgroundTexture, nullptr) << "read through the mounted folder";
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    runTopLevelLoop();
+    EXPECT_FALSE(running);
+    shutDown();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
