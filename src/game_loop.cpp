@@ -14,6 +14,7 @@
 #include "lockstep.h"
 #include "player.h"
 #include "sdl.h"
+#include "sounds.h"
 #include "sprites.h"
 #include "ui/main_menu.h"
 #include "units.h"
@@ -168,6 +169,7 @@ void run_core_game_logic() {
     }
     MoveCamera(dt);
     for (Building& b : buildings) updateFireAnimation(b, dt);
+    updateSounds();
     updateClicks();
     checkVictoryPlayer();
 }

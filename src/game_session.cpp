@@ -21,6 +21,8 @@
 #include "player.h"
 #include "races.h"
 #include "sdl.h"
+#include "sdl_draw.h"
+#include "sounds.h"
 #include "sprites.h"
 #include "textures.h"
 #include "units.h"
@@ -83,16 +85,17 @@ void resetSessionClock(bool host, bool replay) {
 }
 
 void initReplayBar() {
-    const SDL_Point size = windowSize();
+    const SDL_FPoint size = windowSize();
     const float scale = static_cast<float>(MINIMAP_SIZE) / static_cast<float>(std::max({MAP_W, MAP_H, 1}));
-    replay_bar = SDL_Rect{20, size.y - MINIMAP_SIZE - 50, static_cast<int>(static_cast<float>(MAP_W) * scale), 10};
+    replay_bar = SDL_Rect{20, static_cast<int>(size.y) - MINIMAP_SIZE - 50,
+                          static_cast<int>(static_cast<float>(MAP_W) * scale), 10};
 }
 
 void resetCamera() {
-    const SDL_Point size = windowSize();
+    const SDL_FPoint size = windowSize();
     camera.x = camera.y = 0.0f;
-    camera.w = static_cast<float>(size.x);
-    camera.h = static_cast<float>(size.y);
+    camera.w = size.x;
+    camera.h = size.y;
     camera.centerX = camera.w / 2;
     camera.centerY = camera.h / 2;
 }
@@ -189,6 +192,7 @@ void initialize_engine(const std::string& mapName) {
     loadSprites();
     InitMod(grid);
     resetCamera();
+    playRandomBackgroundMusic();
 }
 
 void load_map_and_static_world() {

@@ -9,7 +9,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <SDL2/SDL_mixer.h>
 #include <SDL2/SDL_ttf.h>
 #include <physfs.h>
 
@@ -20,6 +19,7 @@
 #include "player.h"
 #include "races.h"
 #include "sdl.h"
+#include "sdl_text.h"
 #include "sounds.h"
 #include "textures.h"
 #include "ui/main_menu.h"
@@ -27,6 +27,9 @@
 #include "utils.h"
 
 namespace {
+
+constexpr int WINDOW_WIDTH = 1280;
+constexpr int WINDOW_HEIGHT = 720;
 
 // Diagnostics reach only the error stream and the SDL log; the standard output is switched off for the run.
 std::streambuf* standardOutput = nullptr;
@@ -56,12 +59,6 @@ bool readConfiguration() {
     }
 }
 
-// Audio is optional: without a device the game plays silent.
-void openAudio() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 || Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 2048) < 0)
-        std::cerr << "SDL_mixer init failed: " << SDL_GetError() << std::endl;
-}
-
 // The drivers without OpenGL (dummy, offscreen) refuse an OpenGL window; the window then goes without it.
 SDL_Window* createWindow() {
     const int centred = SDL_WINDOWPOS_CENTERED;
@@ -88,13 +85,6 @@ void drawPlayerIds() {
     Player::environmentId = static_cast<int>(rng() >> 2);
 }
 
-// The sound chunks live in the mixer's memory and go before it closes.
-void releaseSounds() {
-    for (auto& [key, set] : soundSets)
-        for (Mix_Chunk* chunk : set.chunks) Mix_FreeChunk(chunk);
-    soundSets.clear();
-}
-
 void reportMissingWindow() {
     if (!window) std::cerr << "SDL_CreateWindow failed: " << SDL_GetError() << std::endl;
     if (!renderer) std::cerr << "SDL_CreateRenderer failed: " << SDL_GetError() << std::endl;
@@ -115,6 +105,7 @@ bool initLibraries(const char* programPath) {
         std::cerr << "TTF_Init Error: " << SDL_GetError() << std::endl;
         return false;
     }
+    initFonts();
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
@@ -132,9 +123,13 @@ bool startUp(const char* programPath) {
     if (!readConfiguration()) return false;
     currentMap = MAP_FILE;
     deriveConfigValues();
+    soundEffects = SOUNDS;
+    musicActive = MUSIC;
+    // Without an audio device the game plays silent.
     openAudio();
     window = createWindow();
     renderer = createRenderer(window);
+    initFontCache();
     mainMenu.init();
     loadAllRacesOrExit("", "", basePath + "core");
     initializeCivilianLookup();
@@ -143,15 +138,16 @@ bool startUp(const char* programPath) {
     running = true;
     reportMissingWindow();
     if (renderer) SDL_RenderFlush(renderer);
+    playRandomMainMenuMusic();
     return true;
 }
 
 void shutDown() {
     // SDL objects that pages and caches own go before the renderer does.
     mainMenu.clear();
+    cleanupFonts();
     releaseTextures();
-    releaseSounds();
-    Mix_CloseAudio();
+    closeAudio();
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
     renderer = nullptr;

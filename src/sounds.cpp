@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "races.h"
+#include "sounds_internal.h"
 #include "textures.h"
 
 using nlohmann::json;
@@ -16,7 +17,21 @@ std::vector<std::string> mainMenuTracks;
 // Lets a playing channel be traced back to the key its chunk was loaded for.
 static std::unordered_map<const Mix_Chunk*, SoundKey> bufferToUnitType;
 
+const SoundKey* soundKeyOfChunk(const Mix_Chunk* chunk) {
+    const auto it = bufferToUnitType.find(chunk);
+    return it == bufferToUnitType.end() ? nullptr : &it->second;
+}
+
+void releaseSoundSets() {
+    for (auto& [key, set] : soundSets)
+        for (Mix_Chunk* chunk : set.chunks) Mix_FreeChunk(chunk);
+    soundSets.clear();
+    bufferToUnitType.clear();
+}
+
 static Mix_Chunk* loadChunk(const std::string& path) {
+    // Without an audio device the game is silent; openAudio has said so once.
+    if (!audioOpen()) return nullptr;
     std::vector<uint8_t> bytes;
     if (!readAssetFile(path, bytes) || bytes.empty()) {
         std::cerr << "[WARNING] PhysFS failed to load: " << path << "\n";
@@ -90,4 +105,32 @@ SoundPlayer soundPlayer;
 
 void playSound(SoundCategory category, const std::string& key, bool positional, float x, float y, int limit) {
     if (soundPlayer) soundPlayer(category, key, positional, x, y, limit);
+}
+
+// ---- Key names ----
+
+namespace {
+
+template <size_t N>
+std::string nameFrom(const char* const (&names)[N], int32_t value, const char* unknown) {
+    return value >= 0 && static_cast<size_t>(value) < N ? names[value] : unknown;
+}
+
+}  // namespace
+
+std::string soundKeyName(UnitAction action) {
+    static const char* const names[] = {"Construct", "Sword", "CatapultFire", "CatapultHit", "Axe", "BowFire",
+                                        "BowHit", "ChoppingTree", "ShipAttack", "TouchOfDarkness", "UnderAttack",
+                                        "Shoot", "Laser", "Saber", "TankFire", "Drill"};
+    return nameFrom(names, static_cast<int32_t>(action), "UnknownUnitAction");
+}
+
+std::string soundKeyName(BuildingAction action) {
+    static const char* const names[] = {"Explosion", "Burning", "UnderAttack"};
+    return nameFrom(names, static_cast<int32_t>(action), "UnknownBuildingAction");
+}
+
+std::string soundKeyName(Game game) {
+    static const char* const names[] = {"Victory", "Defeat", "Error"};
+    return nameFrom(names, static_cast<int32_t>(game), "UnknownGame");
 }

@@ -4,6 +4,7 @@
 #include "config.h"
 #include "races.h"
 #include "sdl.h"
+#include "sdl_draw.h"
 #include "textures.h"
 #include "utils.h"
 
@@ -183,7 +184,7 @@ void loadSprites() {
 
 void setBackgroundImageSize() {
     if (!renderer || !mainMenuBackgroundTexture) return;
-    const SDL_Point size = windowSize();
-    const SDL_Rect whole{0, 0, size.x, size.y};
-    SDL_RenderCopy(renderer, mainMenuBackgroundTexture, nullptr, &whole);
+    const SDL_FPoint size = windowSize();
+    const SDL_FRect whole{0.0f, 0.0f, size.x, size.y};
+    SDL_RenderCopyF(renderer, mainMenuBackgroundTexture, nullptr, &whole);
 }

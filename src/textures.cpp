@@ -76,7 +76,7 @@ SDL_Texture* LoadTexture(const std::string& path) {
     }
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     SDL_Texture* texture = stream ? IMG_LoadTexture_RW(renderer, stream, 1) : nullptr;
-    if (!texture) std::cerr << "IMG_Load failed: " << SDL_GetError() << "\n";
+    if (!texture) std::cerr << "IMG_Load failed: " << path << ": " << SDL_GetError() << "\n";
     return texture;
 }
 

@@ -46,7 +46,7 @@ TEST_F(MountedAssets, UnreadableOrUndecodableImagesReportTheirLine) {
               "PhysFS failed to open: core/assets/missing.png\nPhysFS failed to open: \n");
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(LoadTexture("core/assets/text.png"), nullptr);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("IMG_Load failed: ", 0), 0u);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("IMG_Load failed: core/assets/text.png: ", 0), 0u);
 }
 
 TEST_F(MountedAssets, ArchiveIsMountedInsteadOfTheFolderWhenPresent) {

@@ -4,6 +4,11 @@
 #include <functional>
 #include <utility>
 
+#include "ui/loading_page.h"
+#include "ui/main_page.h"
+#include "ui/options_page.h"
+#include "ui/title_page.h"
+
 MainMenu mainMenu;
 
 namespace {
@@ -15,8 +20,37 @@ struct PageEntry {
     PageFactory make;
 };
 
+template <class Page>
+PageFactory page() {
+    return [](MainMenu* menu) { return std::make_unique<Page>(menu); };
+}
+
+// A page that later work builds stands as its title until then.
+PageFactory titled(const char* title) {
+    return [title](MainMenu* menu) { return std::make_unique<TitlePage>(menu, title); };
+}
+
 // Every page in the order the menu creates and initialises them.
-std::vector<PageEntry> pageTable() { return {}; }
+std::vector<PageEntry> pageTable() {
+    return {
+        {MenuPage::MainPage, page<MainPage>()},
+        {MenuPage::ExtractionPage, titled("EXTRACTION")},
+        {MenuPage::ExtractionNewCampaignPage, titled("NEW CAMPAIGN")},
+        {MenuPage::ExtractionMapPickerPage, titled("CHOOSE A MISSION")},
+        {MenuPage::ExtractionRosterPickerPage, titled("ROSTER")},
+        {MenuPage::ExtractionTechTreePage, titled("TECH TREE")},
+        {MenuPage::LANPage, titled("LAN")},
+        {MenuPage::ReplaysPage, titled("REPLAYS")},
+        {MenuPage::HostPage, titled("HOST A GAME")},
+        {MenuPage::JoinPage, titled("JOIN A GAME")},
+        {MenuPage::LobbyViewPage, titled("LOBBY")},
+        {MenuPage::CreditsPage, titled("CREDITS")},
+        {MenuPage::StoryPage, titled("STORY")},
+        {MenuPage::LoadingPage, page<LoadingPage>()},
+        {MenuPage::MapEditorPage, titled("MAP EDITOR")},
+        {MenuPage::OptionsPage, page<OptionsPage>()},
+    };
+}
 
 }  // namespace
 

@@ -1,0 +1,85 @@
+// The panel every dialog is built on: it owns its child widgets, draws them clipped to itself and feeds them events.
+#include "ui/modal.h"
+
+#include "sdl_draw.h"
+
+void Modal::draw() {
+    if (!visible) return;
+    ClipScope clip(rect);
+    fillRect(rect, bg);
+    outlineRect(rect, border);
+    for (const auto& child : children)
+        if (child && child->visible) child->draw();
+}
+
+bool Modal::handleEvent(const SDL_Event& e) {
+    if (!visible) return false;
+    ++dispatching;
+    bool taken = false;
+    switch (e.type) {
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+        taken = dispatchMouse(e);
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+        taken = dispatchKeys(e);
+        break;
+    default:
+        break;
+    }
+    if (--dispatching == 0) retired.clear();
+    return taken;
+}
+
+bool Modal::dispatchMouse(const SDL_Event& e) {
+    int x = 0;
+    int y = 0;
+    if (e.type == SDL_MOUSEMOTION) {
+        x = e.motion.x;
+        y = e.motion.y;
+    } else if (e.type == SDL_MOUSEWHEEL) {
+        SDL_GetMouseState(&x, &y);
+    } else {
+        x = e.button.x;
+        y = e.button.y;
+    }
+    if (!pointInRect(rect, static_cast<float>(x), static_cast<float>(y))) return false;
+    const unsigned start = generation;
+    for (size_t i = 0; i < children.size() && visible && generation == start; ++i) {
+        UIElement* child = children[i].get();
+        if (child && child->visible) child->handleEvent(e);
+    }
+    return true;
+}
+
+// Keys and typed text go only to a focused field; with none they stay with the game.
+bool Modal::dispatchKeys(const SDL_Event& e) {
+    const unsigned start = generation;
+    bool taken = false;
+    for (size_t i = 0; i < children.size() && visible && generation == start; ++i) {
+        UIElement* child = children[i].get();
+        if (!child || !child->visible || !child->hasFocus()) continue;
+        taken = true;
+        child->handleEvent(e);
+    }
+    return taken;
+}
+
+void Modal::clear() {
+    ++generation;
+    if (dispatching > 0) {
+        for (auto& child : children) retired.push_back(std::move(child));
+    }
+    children.clear();
+    visible = false;
+}
+
+void Modal::centerOnScreen(float dx, float dy) {
+    const SDL_FPoint size = windowSize();
+    rect.x = (size.x - rect.w) * 0.5f + dx;
+    rect.y = (size.y - rect.h) * 0.5f + dy;
+}

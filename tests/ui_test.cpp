@@ -1,0 +1,247 @@
+// The widget toolkit: a modal with its children drawn and fed events, buttons, sliders, lists and the drop-down.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "draw_fixture.h"
+#include "ui/button.h"
+#include "ui/checkbox.h"
+#include "ui/list.h"
+#include "ui/modal.h"
+#include "ui/select.h"
+#include "ui/slider.h"
+#include "ui/text_input.h"
+
+namespace {
+
+SDL_Event press(float x, float y, Uint8 button = SDL_BUTTON_LEFT) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = button;
+    e.button.x = static_cast<Sint32>(x);
+    e.button.y = static_cast<Sint32>(y);
+    return e;
+}
+
+SDL_Event wheel(int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = y;
+    return e;
+}
+
+SDL_Event keyDown(SDL_Keycode sym) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = sym;
+    return e;
+}
+
+SDL_Event typed(const char* text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    std::strncpy(e.text.text, text, sizeof(e.text.text) - 1);
+    return e;
+}
+
+struct Dialog : DrawFixture {
+    Modal modal{0, 0, 500, 400};
+    int clicks = 0;
+    Button* button = nullptr;
+    TextInput* field = nullptr;
+    List* list = nullptr;
+
+    void SetUp() override {
+        DrawFixture::SetUp();
+        modal.centerOnScreen(0, 0);
+        const float x = modal.rect.x;
+        const float y = modal.rect.y;
+        modal.add<Label>("Options", x + 20, y + 15, 24);
+        button = modal.add<Button>(SDL_FRect{x + 20, y + 60, 160, 40}, "Apply", [this] { ++clicks; });
+        modal.add<Label>("Sound effects", x + 60, y + 118, 16);
+        modal.add<Checkbox>(SDL_FRect{x + 20, y + 115, 24, 24}, true);
+        modal.add<Slider>(renderer, SDL_FRect{x + 20, y + 170, 200, 10}, 0, 100, 70);
+        field = modal.add<TextInput>(SDL_FRect{x + 20, y + 200, 220, 28}, "save_01");
+        field->showCaret = true;
+        list = modal.add<List>(x + 260, y + 60, 220, 150, 14);
+        for (int i = 0; i < 20; ++i) list->items.push_back("replay_2026-12-0" + std::to_string(i % 10) + "_long_name");
+        modal.show();
+    }
+};
+
+TEST_F(Dialog, DrawsItsPanelAndWidgetsAndRestoresTheClip) {
+    const SDL_Rect outer{5, 6, 1000, 700};
+    SDL_RenderSetClipRect(renderer, &outer);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    modal.draw();
+    SDL_Rect after{};
+    SDL_RenderGetClipRect(renderer, &after);
+    EXPECT_TRUE(SDL_RenderIsClipEnabled(renderer));
+    EXPECT_EQ(std::memcmp(&after, &outer, sizeof after), 0);
+    const int x = static_cast<int>(modal.rect.x);
+    const int y = static_cast<int>(modal.rect.y);
+    EXPECT_EQ(x, 390);
+    EXPECT_TRUE(same(pixel(x, y + 200), modalBorderColor));
+    EXPECT_NEAR(pixel(x + 250, y + 300).r, 40 * 220 / 255, 1);
+    EXPECT_TRUE(same(pixel(x + 22, y + 62), SDL_Color{100, 100, 200, 255}));
+    saveScreenshot("modal_dialog");
+
+    SDL_RenderSetClipRect(renderer, nullptr);
+    modal.draw();
+    EXPECT_FALSE(SDL_RenderIsClipEnabled(renderer));
+}
+
+TEST_F(Dialog, ButtonFiresOncePerPressOnItsEdgeAndNotWhenDisabled) {
+    const SDL_FRect r = button->rect;
+    EXPECT_TRUE(modal.handleEvent(press(r.x + r.w, r.y + r.h)));
+    EXPECT_EQ(clicks, 1);
+    modal.handleEvent(press(r.x + 5, r.y + 5, SDL_BUTTON_RIGHT));
+    EXPECT_EQ(clicks, 1);
+    button->enabled = false;
+    modal.handleEvent(press(r.x + 5, r.y + 5));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(modal.handleEvent(press(modal.rect.x + 480, modal.rect.y + 380)));
+    EXPECT_FALSE(modal.handleEvent(press(5, 5)));
+    modal.hide();
+    EXPECT_FALSE(modal.handleEvent(press(r.x + 5, r.y + 5)));
+}
+
+TEST_F(Dialog, KeysAndTextReachOnlyAFocusedField) {
+    EXPECT_FALSE(modal.handleEvent(typed("x")));
+    EXPECT_EQ(field->text, "save_01");
+    field->focused = true;
+    std::string submitted = "none";
+    field->onSubmit = [&](const std::string& text) { submitted = text; };
+    EXPECT_TRUE(modal.handleEvent(typed("b")));
+    EXPECT_TRUE(modal.handleEvent(keyDown(SDLK_BACKSPACE)));
+    EXPECT_TRUE(modal.handleEvent(typed("é")));
+    EXPECT_TRUE(modal.handleEvent(keyDown(SDLK_BACKSPACE)));
+    EXPECT_EQ(field->text, "save_01\xC3");
+    EXPECT_TRUE(modal.handleEvent(keyDown(SDLK_RETURN)));
+    EXPECT_EQ(submitted, "save_01\xC3");
+    EXPECT_FALSE(field->focused);
+    EXPECT_FALSE(modal.handleEvent(keyDown(SDLK_a)));
+}
+
+TEST_F(Dialog, CallbackThatRebuildsItsModalEndsTheDispatch) {
+    int rebuiltClicks = 0;
+    const std::string title = "Rebuilt";
+    button->onClick = [&, title] {
+        const SDL_FRect r = button->rect;
+        modal.clear();
+        modal.add<Label>(title, r.x, r.y - 30, 18);
+        modal.add<Button>(r, title, [&] { ++rebuiltClicks; });
+        modal.show();
+        EXPECT_EQ(title, "Rebuilt");
+    };
+    const SDL_FRect r = button->rect;
+    EXPECT_TRUE(modal.handleEvent(press(r.x + 5, r.y + 5)));
+    EXPECT_EQ(rebuiltClicks, 0);
+    EXPECT_EQ(modal.children.size(), 2u);
+    EXPECT_TRUE(modal.isVisible());
+    modal.handleEvent(press(r.x + 5, r.y + 5));
+    EXPECT_EQ(rebuiltClicks, 1);
+    modal.clear();
+    EXPECT_FALSE(modal.isVisible());
+    EXPECT_TRUE(modal.children.empty());
+}
+
+TEST(SliderTrack, MapsPressesAlongATwoHundredPixelTrack) {
+    struct Case {
+        float x;
+        int value;
+    } cases[] = {{100, 0}, {103, 0}, {106, 0}, {200, 50}, {294, 100}, {300, 100}};
+    for (const Case& c : cases) {
+        int reported = -1;
+        Slider slider(nullptr, SDL_FRect{100, 10, 200, 10}, 0, 100, 30, [&](int v) { reported = v; });
+        slider.handleEvent(press(c.x, 15));
+        EXPECT_EQ(slider.value, c.value) << c.x;
+        EXPECT_EQ(reported, c.value) << c.x;
+    }
+    Slider slider(nullptr, SDL_FRect{100, 10, 200, 10}, 0, 100, 50);
+    int calls = 0;
+    slider.onChange = [&](int) { ++calls; };
+    slider.handleEvent(press(200, 15));
+    EXPECT_EQ(calls, 0);
+    SDL_Event move{};
+    move.type = SDL_MOUSEMOTION;
+    move.motion.x = 900;
+    slider.handleEvent(move);
+    EXPECT_EQ(slider.value, 100);
+    SDL_Event up{};
+    up.type = SDL_MOUSEBUTTONUP;
+    up.button.button = SDL_BUTTON_LEFT;
+    slider.handleEvent(up);
+    move.motion.x = 0;
+    slider.handleEvent(move);
+    EXPECT_EQ(slider.value, 100);
+}
+
+Uint32 fakeNow = 0;
+Uint32 fakeTicks() { return fakeNow; }
+
+struct TwentyRows : ::testing::Test {
+    List list{0, 0, 200, 150, 14};
+    Uint32 (*saved)() = listTicks;
+    void SetUp() override {
+        listTicks = fakeTicks;
+        for (int i = 0; i < 20; ++i) list.items.push_back("row " + std::to_string(i));
+    }
+    void TearDown() override { listTicks = saved; }
+};
+
+TEST_F(TwentyRows, ScrollsThreeRowsPerStepAndStopsAtTheLastPage) {
+    SDL_FRect track, thumb;
+    int rows = 0;
+    ASSERT_TRUE(list.computeScrollbar(track, thumb, rows));
+    EXPECT_EQ(rows, 6);
+    EXPECT_FLOAT_EQ(thumb.h, 45.0f);
+    list.handleEvent(wheel(-1));
+    EXPECT_EQ(list.scrollOffset, 3);
+    for (int i = 0; i < 10; ++i) list.handleEvent(wheel(-1));
+    EXPECT_EQ(list.scrollOffset, 14);
+    list.handleEvent(wheel(10));
+    EXPECT_EQ(list.scrollOffset, 0);
+    list.handleEvent(keyDown(SDLK_UP));
+    EXPECT_EQ(list.selected, 0);
+    for (int i = 0; i < 25; ++i) list.handleEvent(keyDown(SDLK_DOWN));
+    EXPECT_EQ(list.selected, 19);
+    EXPECT_EQ(list.scrollOffset, 14);
+}
+
+TEST_F(TwentyRows, TwoClicksWithinThreeHundredMillisecondsActivateTheSecondRow) {
+    std::vector<int> activated;
+    list.onActivate = [&](int row, const std::string&) { activated.push_back(row); };
+    struct Step {
+        Uint32 at;
+        float y;
+    } steps[] = {{1000, 5}, {1200, 30}, {1600, 55}, {1900, 80}};
+    for (const Step& s : steps) {
+        fakeNow = s.at;
+        list.handleEvent(press(20, s.y));
+    }
+    EXPECT_EQ(activated, (std::vector<int>{1}));
+    EXPECT_EQ(list.selected, 3);
+    EXPECT_EQ(list.selectedText(), "row 3");
+    List empty(0, 0, 200, 150, 14);
+    empty.handleEvent(press(20, 5));
+    EXPECT_EQ(empty.selectedText(), "");
+}
+
+TEST(DropDown, OpensChoosesAndClosesOnAMissWithoutReporting) {
+    Select select;
+    select.set_items({"Easy", "Normal", "Hard"});
+    select.box = SDL_FRect{10, 10, 100, 20};
+    std::vector<int> changes;
+    select.onChange = [&](int i) { changes.push_back(i); };
+    select.handle_event(press(50, 20));
+    EXPECT_TRUE(select.open);
+    select.handle_event(press(50, 75));
+    EXPECT_EQ(select.get_selected(), "Hard");
+    select.handle_event(press(50, 20));
+    select.handle_event(press(50, 200));
+    EXPECT_FALSE(select.open);
+    EXPECT_EQ(changes, (std::vector<int>{2}));
+}
+
+}  // namespace
