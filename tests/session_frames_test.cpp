@@ -126,7 +126,8 @@ TEST_F(SessionStart, SaveCutShortResumesUpToItsLastWholeTurn) {
     std::filesystem::remove_all(root.path / "replays");
     // The records of the last tick, which a cut at the end takes with it.
     const std::size_t lastLine = saved.rfind('\n', saved.size() - 2) + 1;
-    const std::string lastTick = "\"tick\":" + std::to_string(nlohmann::json::parse(saved.substr(lastLine))["tick"].get<int>());
+    const int tick = nlohmann::json::parse(saved.substr(lastLine))["tick"].get<int>();
+    const std::string lastTick = "\"tick\":" + std::to_string(tick);
     const std::size_t lastTurn = saved.rfind('\n', saved.find(lastTick) - 1) + 1;
     ASSERT_GT(lastTurn, saved.find('\n') + 1) << "the match logs two turns";
     // A save cut while its next record was written, and one cut inside its last record: the copy keeps the whole

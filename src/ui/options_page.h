@@ -35,10 +35,10 @@ public:
                                    [](int v) { Mix_VolumeMusic(toMixer(v)); });
         effectsLabel = Label("Sound Effects", left, row3 + 15, 12);
         effectsCheckbox = Checkbox(box(left, row3), soundEffects, [](bool) { toggleSoundEffects(); });
-        effectsVolumeSlider = Slider(renderer, track(left, row3), 0, 100, mixerOpen() ? toPercent(Mix_Volume(-1, -1)) : 0,
-                                     [](int v) {
-                                         if (mixerOpen()) Mix_Volume(-1, toMixer(v));
-                                     });
+        const int effectsVolume = mixerOpen() ? toPercent(Mix_Volume(-1, -1)) : 0;
+        effectsVolumeSlider = Slider(renderer, track(left, row3), 0, 100, effectsVolume, [](int v) {
+            if (mixerOpen()) Mix_Volume(-1, toMixer(v));
+        });
         backButton = columnButton("Back", 535.0f + th, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
     }
 
