@@ -12,7 +12,9 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "control_groups.h"
 #include "decorations.h"
+#include "effect_grid.h"
 #include "game.h"
 #include "game_loop.h"
 #include "game_state.h"
@@ -296,6 +298,9 @@ void endSession() {
     spawnPlayer();
     victoryPlayerId = -1;
     introZoomTimer = 0.0f;
+    controlGroupManager.clearAll();
+    effectGrid.clear();
+    clicks.clear();
     gameState = GameState::Menus;
     closeCommandLog();
 }
