@@ -13,17 +13,13 @@
 
 namespace {
 
+// A left press or release; a motion event keeps its point at the same offsets.
 SDL_Event mouse(Uint32 type, int x, int y) {
     SDL_Event e{};
     e.type = type;
-    if (type == SDL_MOUSEMOTION) {
-        e.motion.x = x;
-        e.motion.y = y;
-    } else {
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.x = x;
-        e.button.y = y;
-    }
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = x;
+    e.button.y = y;
     return e;
 }
 
