@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "../tools/headless_session.h"
 #include "catalogue_support.h"
@@ -82,14 +83,9 @@ struct SessionTest : ::testing::Test {
     }
 
     static std::filesystem::path onlyFileIn(const std::filesystem::path& folder) {
-        std::filesystem::path found;
-        int count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            found = entry.path();
-            ++count;
-        }
-        EXPECT_EQ(count, 1) << folder;
-        return found;
+        const std::vector<std::filesystem::path> files{std::filesystem::directory_iterator(folder), {}};
+        EXPECT_EQ(files.size(), 1u) << folder;
+        return files.empty() ? folder : files.front();
     }
 
     // Match frames of frameMs of work each, until done or the frame limit; the checksum at the start and after
