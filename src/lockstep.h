@@ -44,6 +44,9 @@ TurnRead readNextTurn(std::istream& in, Turn& turn);
 
 // The header object: the configuration that shapes a session, the session's map and the players in list order.
 nlohmann::json commandLogHeader(const std::string& mapName);
+// Opens a fresh, empty log under basePath + "replays/" with a new replay_file_name, creating the folder;
+// false, with one line on the error stream, when it cannot be opened.
+bool openFreshCommandLog();
 // Opens a fresh log under basePath + "replays/" and writes its header line; an open log is kept as it is.
 void setup_command_log_for_writing(const std::string& mapName);
 void closeCommandLog();
