@@ -1,6 +1,7 @@
 // Units: grid path searches, breadth-first searches and free sub-tiles.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_regions.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -135,8 +136,35 @@ bool laterByEstimateThenPlace(const OpenEntry& a, const OpenEntry& b) {
 OpenList<OpenEntry, laterByEstimateThenPlace> unitOpenList;
 OpenList<OpenEntry, laterByEstimate> plainOpenList;
 
-std::vector<V2i> neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
-    return (Neighbors ? Neighbors : neighbors8)(grid, sub, movementClass);
+// The neighbours of one expansion, in a fixed array so that a search allocates nothing per node.
+struct Neighbours {
+    V2i at[8];
+    int count = 0;
+    const V2i* begin() const { return at; }
+    const V2i* end() const { return at + count; }
+};
+
+bool usesBuiltInNeighbours() { return Neighbors == nullptr || Neighbors == neighbors8; }
+
+// The engine hook's neighbours; the built-in rule (neighbors8) is applied here without its vector.
+Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
+    Neighbours out;
+    if (!usesBuiltInNeighbours()) {
+        for (V2i n : Neighbors(grid, sub, movementClass))
+            if (out.count < 8) out.at[out.count++] = n;
+        return out;
+    }
+    for (const V2i& d : DIRECTIONS) {
+        const V2i n{sub.x + d.x, sub.y + d.y};
+        if (n.x < 0 || n.y < 0 || n.x >= MAP_W * 4 || n.y >= MAP_H * 4) continue;
+        if (canEnter(grid.at(n.x >> 2, n.y >> 2), movementClass)) out.at[out.count++] = n;
+    }
+    return out;
+}
+
+// True only when the full search would find no path: its goal lies in another region of the grid.
+bool refusedAtOnce(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
+    return usesBuiltInNeighbours() && cannotReach(grid, start, goal, movementClass, movementClass != Tile::Any);
 }
 
 // A step into another tile needs equal height levels or a ramp on either side; any height difference
@@ -184,6 +212,8 @@ bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
 
 std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                  int maxDepth) {
+    // A depth-limited search answers with its partial path even when the goal is out of reach.
+    if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     unitOpenList.clear();
     unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
@@ -228,7 +258,8 @@ std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile
 
 std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
                                           Tile movementClass) {
-    if (goals.empty() || !beginSearch(start)) return std::nullopt;
+    if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true)) return std::nullopt;
+    if (!beginSearch(start)) return std::nullopt;
     const V2i aim = goals.front();
     plainOpenList.clear();
     plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
@@ -256,6 +287,10 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
 
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                      int maxDepth) {
+    // Each step moves at most one sub-tile along each axis, so a goal that many steps away is out of reach.
+    const int64_t steps = std::max(std::abs(int64_t{goal.x} - start.x), std::abs(int64_t{goal.y} - start.y));
+    if (maxDepth > 0 && steps >= maxDepth) return std::nullopt;
+    if (refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     fifo.clear();
     fifo.push_back({marks.index(start), 0});

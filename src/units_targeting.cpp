@@ -73,24 +73,61 @@ struct TargetScan {
     }
 };
 
-enum class UnitPass { WorkersOnly, AnyUnit };
+// A player's unit ids in ascending order, sorted again only when the player's list has changed since.
+struct SortedIds {
+    const Player* player = nullptr;
+    std::vector<int> source;
+    std::vector<int> sorted;
+    std::vector<size_t> places;  // where each unit stood in the registry when last found
+};
+
+SortedIds& sortedUnitIds(const Player& player) {
+    static std::vector<SortedIds> cache;
+    auto entry = std::find_if(cache.begin(), cache.end(), [&](const SortedIds& s) { return s.player == &player; });
+    if (entry == cache.end()) {
+        // Players come and go with sessions; a handful of entries covers one match.
+        if (cache.size() >= 16) cache.clear();
+        entry = cache.insert(cache.end(), SortedIds{&player, {}, {}, {}});
+    }
+    if (entry->source != player.unitIds) {
+        entry->source = player.unitIds;
+        entry->sorted = player.unitIds;
+        std::sort(entry->sorted.begin(), entry->sorted.end());
+        entry->places.assign(entry->sorted.size(), SIZE_MAX);
+    }
+    return *entry;
+}
 
 }  // namespace
 
-static void scanUnits(const Unit& unit, const std::vector<int>& ids, UnitPass pass, TargetScan& scan,
-                      const Grid& grid) {
-    for (int id : ids) {
-        const Unit* candidate = id == -1 ? nullptr : getUnitById(id);
+// The unit with the id, looked for first at the place it had in the registry last time.
+static const Unit* unitAt(int id, size_t& place) {
+    if (place < units.size() && units[place].id == id) return &units[place];
+    const Unit* found = id == -1 ? nullptr : getUnitById(id);
+    if (found) place = static_cast<size_t>(found - units.data());
+    return found;
+}
+
+// The workers pass and the any-unit pass in one sweep: the second counts only when the first chose nothing,
+// and both start from the same scan, so each keeps its own.
+static void scanUnits(const Unit& unit, SortedIds& ids, TargetScan& scan, const Grid& grid) {
+    TargetScan workers = scan;
+    TargetScan any = scan;
+    const bool melee = unit.attackType == AttackType::Melee;
+    for (size_t i = 0; i < ids.sorted.size(); ++i) {
+        const int id = ids.sorted[i];
+        const Unit* candidate = unitAt(id, ids.places[i]);
         if (!candidate || !candidate->onMap || candidate->untargetable) continue;
         const V2i sub = worldToSubTile(candidate->x, candidate->y);
         const int64_t d = scan.distanceTo(sub);
-        if (!scan.qualifies(d, id)) continue;
-        if (unit.attackType == AttackType::Melee &&
-            !hasLineOfSight({unit.x, unit.y}, {candidate->x, candidate->y}, grid))
-            continue;
-        if (pass == UnitPass::WorkersOnly && !candidate->worker) continue;
-        scan.take(d, id, sub);
+        const bool forWorkers = candidate->worker && workers.qualifies(d, id);
+        const bool forAny = any.qualifies(d, id);
+        if (!forWorkers && !forAny) continue;
+        if (melee && !hasLineOfSight({unit.x, unit.y}, {candidate->x, candidate->y}, grid)) continue;
+        if (forWorkers) workers.take(d, id, sub);
+        if (forAny) any.take(d, id, sub);
     }
+    scan = workers.bestId != -1 ? workers : any;
 }
 
 static void scanBuildings(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
@@ -111,11 +148,7 @@ static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, 
         if (scan.bestId == -1) scanBuildings(unit, enemy, scan, grid);
         return;
     }
-    std::vector<int> ids = enemy.unitIds;
-    std::sort(ids.begin(), ids.end());
-    scanUnits(unit, ids, UnitPass::WorkersOnly, scan, grid);
-    if (scan.bestId != -1) return;
-    scanUnits(unit, ids, UnitPass::AnyUnit, scan, grid);
+    scanUnits(unit, sortedUnitIds(enemy), scan, grid);
     if (scan.bestId != -1) return;
     scanBuildings(unit, enemy, scan, grid);
 }
