@@ -92,6 +92,13 @@ bool moveUnitUnclump(int unitId, V2i target, Grid& grid) {
     return walkToTile(*unit, free, grid);
 }
 
+bool resumeAttackMove(Unit& unit, Grid& grid) {
+    if (unit.state != UnitState::AttackMoving || !unit.orderRunning || unit.orders.empty()) return false;
+    const AttackMove* move = std::get_if<AttackMove>(&unit.orders.front().command);
+    if (!move) return false;
+    return walkToTile(unit, {move->x, move->y}, grid);
+}
+
 bool sameDestination(const Unit& unit, V2i tile) {
     if (unit.waypoints.empty()) return false;
     const SDL_FPoint& last = unit.waypoints.back();
