@@ -279,12 +279,14 @@ std::vector<int> drainUnitRemovalQueue() {
 }
 
 // What the owner counts of a unit that leaves: its place in the owner's list and the supply it used.
+// An unknown type is reported whether or not the owner is still there.
 static void discharge(const Unit& unit) {
     Player* owner = getPlayerById(unit.playerId);
-    if (!owner) return;
-    owner->unitIds.erase(std::remove(owner->unitIds.begin(), owner->unitIds.end(), unit.id), owner->unitIds.end());
+    if (owner)
+        owner->unitIds.erase(std::remove(owner->unitIds.begin(), owner->unitIds.end(), unit.id),
+                             owner->unitIds.end());
     const UnitInfo* info = getUnitInfo(unit.type);
-    if (!info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian) return;
+    if (!owner || !info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian) return;
     owner->supplyUsed -= info->foodCost;
 }
 

@@ -183,6 +183,8 @@ static void moveOnFromDepleted(Unit& u, MapObject& resource, Grid& grid, const V
         return;
     }
     u.mapObjectId = next.object->id;
+    // The next spot is sought beside mineTarget; left on the field just removed, that search would find nothing
+    // and the worker would stand until its retry, so the target moves on with the field.
     u.mineTarget = {next.object->tileX, next.object->tileY};
 }
 
