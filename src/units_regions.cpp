@@ -93,19 +93,12 @@ bool gridIsWhole(const Grid& grid) {
 
 size_t cellOf(V2i sub) { return static_cast<size_t>(sub.y / 4) * MAP_W + sub.x / 4; }
 
-// Labels may lag behind the map; they are brought up to date only before a refusal, since a wrong "same
-// region" merely costs the full search while a wrong "other region" would refuse a reachable goal.
 bool inOtherRegions(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass,
                     bool heightRule) {
+    regions.follow(grid);
+    const std::vector<int32_t>& label = regions.of(grid, movementClass, heightRule);
     const size_t from = cellOf(start);
-    for (int pass = 0; pass < 2; ++pass) {
-        if (pass == 1) regions.follow(grid);
-        const std::vector<int32_t>& label = regions.of(grid, movementClass, heightRule);
-        if (label.size() != static_cast<size_t>(MAP_W) * MAP_H) continue;
-        const bool shared = std::any_of(goals.begin(), goals.end(), [&](V2i g) { return label[cellOf(g)] == label[from]; });
-        if (shared) return false;
-    }
-    return true;
+    return std::none_of(goals.begin(), goals.end(), [&](V2i g) { return label[cellOf(g)] == label[from]; });
 }
 
 // The goals a search may end on: on the grid and on a tile the class may enter; the start is one when listed.

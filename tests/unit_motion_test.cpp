@@ -102,7 +102,7 @@ TEST_F(UnitMotion, AnAttackMoverWhoseDivertFailsWalksOnTowardItsGoalInsteadOfSta
     walkTo(b, {25, 20});
     applyCommand(Command{CommandType::AttackMove, LOCAL, AttackMove{a, 75, 20, false}}, grid, 0, true);
     bool diverted = false;
-    for (int t = 0; t < 2000 && !(unit(a).state == UnitState::Idle && unit(a).waypoints.empty()); ++t) {
+    for (int t = 0; t < 2000 && (t == 0 || !unit(a).waypoints.empty()); ++t) {
         const int nudges = unit(a).nudgeCount;
         tick();
         // More than 50 steps from its goal, the breadth-first walk round b cannot reach it.
