@@ -164,7 +164,7 @@ Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
 
 // True only when the full search would find no path: its goal lies in another region of the grid.
 bool refusedAtOnce(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
-    return usesBuiltInNeighbours() && cannotReach(grid, start, goal, movementClass, movementClass != Tile::Any);
+    return usesBuiltInNeighbours() && cannotReach(grid, start, goal, movementClass, movementClass != Tile::Any, false);
 }
 
 // A step into another tile needs equal height levels or a ramp on either side; any height difference
@@ -258,7 +258,7 @@ std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile
 
 std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
                                           Tile movementClass) {
-    if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true)) return std::nullopt;
+    if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true, false)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     const V2i aim = goals.front();
     plainOpenList.clear();

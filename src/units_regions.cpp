@@ -93,12 +93,22 @@ bool gridIsWhole(const Grid& grid) {
 
 size_t cellOf(V2i sub) { return static_cast<size_t>(sub.y / 4) * MAP_W + sub.x / 4; }
 
-bool inOtherRegions(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass,
-                    bool heightRule) {
-    regions.follow(grid);
+bool shareARegion(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass, bool heightRule) {
     const std::vector<int32_t>& label = regions.of(grid, movementClass, heightRule);
+    if (label.size() != static_cast<size_t>(MAP_W) * MAP_H) return true;
     const size_t from = cellOf(start);
-    return std::none_of(goals.begin(), goals.end(), [&](V2i g) { return label[cellOf(g)] == label[from]; });
+    return std::any_of(goals.begin(), goals.end(), [&](V2i g) { return label[cellOf(g)] == label[from]; });
+}
+
+// Labels that lag behind the map may only cost a full search, never refuse a reachable goal: they are brought up
+// to date before every refusal, and otherwise, unless the answer must be exact, on every 64th call only.
+bool inOtherRegions(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass, bool heightRule,
+                    bool exact) {
+    static unsigned calls = 0;
+    if (exact || ++calls % 64 == 0) regions.follow(grid);
+    if (shareARegion(grid, start, goals, movementClass, heightRule)) return false;
+    if (!exact) regions.follow(grid);
+    return !shareARegion(grid, start, goals, movementClass, heightRule);
 }
 
 // The goals a search may end on: on the grid and on a tile the class may enter; the start is one when listed.
@@ -112,16 +122,16 @@ std::vector<V2i> enterable(const Grid& grid, const std::vector<V2i>& goals, Tile
 }  // namespace
 
 bool cannotReachAny(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass,
-                    bool heightRule) {
+                    bool heightRule, bool exact) {
     if (!isValidSubTile(start) || !gridIsWhole(grid)) return false;
     if (std::find(goals.begin(), goals.end(), start) != goals.end()) return false;
     const std::vector<V2i> kept = enterable(grid, goals, movementClass);
     if (kept.empty()) return true;
     // From a tile it may not enter a unit can still step off; its region is not one of the labels.
     if (!canEnter(grid.tiles[cellOf(start)], movementClass)) return false;
-    return inOtherRegions(grid, start, kept, movementClass, heightRule);
+    return inOtherRegions(grid, start, kept, movementClass, heightRule, exact);
 }
 
-bool cannotReach(const Grid& grid, V2i start, V2i goal, Tile movementClass, bool heightRule) {
-    return cannotReachAny(grid, start, {goal}, movementClass, heightRule);
+bool cannotReach(const Grid& grid, V2i start, V2i goal, Tile movementClass, bool heightRule, bool exact) {
+    return cannotReachAny(grid, start, {goal}, movementClass, heightRule, exact);
 }
