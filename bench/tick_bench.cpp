@@ -34,7 +34,58 @@ void BM_BattleTick(benchmark::State& state) {
     state.counters["ticks/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * STRETCH_TICKS,
                                                    benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_BattleTick)->Arg(200)->Iterations(5)->Unit(benchmark::kMillisecond);
+// Units per side: 400, 800, 1,600 and 3,200 units fighting, for the cost of each doubling.
+BENCHMARK(BM_BattleTick)->Arg(200)->Arg(400)->Arg(800)->Arg(1600)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The turn that applies one attack-move per unit of both armies, and the tick that starts them.
+void BM_OrderTurn(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        headless::Script script;
+        reset_game_state();
+        const bool ready = loadShippedContent() && headless::startBattle(static_cast<int>(state.range(0)), script);
+        state.ResumeTiming();
+        if (!ready) {
+            state.SkipWithError("the battle could not be set up");
+            return;
+        }
+        applyLiveTurn(script(0), grid, 0);
+        advanceOneTurn(grid);
+    }
+}
+BENCHMARK(BM_OrderTurn)->Arg(200)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// A clearing of highlands closed in by trees: 1 walk order onto it, and 200 attack-moves onto it in one turn.
+constexpr V2i ENCLOSED_CLEARING{1 * 4 + 2, 29 * 4 + 2};
+
+void BM_WalkOntoEnclosedClearing(benchmark::State& state) {
+    if (!startBattle(state, 200)) return;
+    Unit* unit = getUnitById(headless::unitsOf(1).front());
+    for (auto _ : state) benchmark::DoNotOptimize(walkToTile(*unit, ENCLOSED_CLEARING, grid));
+}
+BENCHMARK(BM_WalkOntoEnclosedClearing)->Unit(benchmark::kMicrosecond);
+
+void BM_AttackMovesOntoEnclosedClearing(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        headless::Script script;
+        reset_game_state();
+        const bool ready = loadShippedContent() && headless::startBattle(100, script);
+        std::vector<Command> orders;
+        for (int side : {1, 2})
+            for (int id : headless::unitsOf(side))
+                orders.push_back({CommandType::AttackMove, side,
+                                  AttackMove{id, ENCLOSED_CLEARING.x, ENCLOSED_CLEARING.y, false}});
+        state.ResumeTiming();
+        if (!ready) {
+            state.SkipWithError("the battle could not be set up");
+            return;
+        }
+        applyLiveTurn(orders, grid, 0);
+        advanceOneTurn(grid);
+    }
+}
+BENCHMARK(BM_AttackMovesOntoEnclosedClearing)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_EconomyTick(benchmark::State& state) {
     for (auto _ : state) {

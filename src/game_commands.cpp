@@ -128,7 +128,9 @@ void releaseForMove(Unit& u) {
 
 bool handleNone(const std::monostate&, OrderContext&) { return false; }
 
+// An order whose goal lies off the map is refused before it touches a unit: no walk could end there.
 bool handleMove(const MoveCommand& c, OrderContext& ctx) {
+    if (!isValidSubTile({c.x, c.y})) return false;
     for (int id : c.unitIds) {
         Unit* u = getUnitById(id);
         if (!u) continue;
@@ -239,6 +241,9 @@ bool handleCastSpell(const CastSpellCommand& c, OrderContext& ctx) {
     if (found == spellInfo.end() || !getUnitById(c.unitId)) return false;
     const SpellInfo spell = found->second;
     if (spell.targetType == TargetType::Self) return castSelfSpell(c, spell);
+    if (TILE_SIZE <= 0 || !isValidTile({c.targetX / TILE_SIZE, c.targetY / TILE_SIZE}) || c.targetX < 0 ||
+        c.targetY < 0)
+        return false;
     queueSpell(c, spell, ctx.grid);
     return true;
 }
@@ -277,6 +282,7 @@ bool handleAttackMove(const AttackMove& c, OrderContext&) {
     SDL_Log("APPLYING ATTACK MOVE");
     Unit* unit = getUnitById(c.unitId);
     if (!unit) return reportMissing("Attack Move", "unit", c.unitId), false;
+    if (!isValidSubTile({c.x, c.y})) return false;
     if (!c.shiftHeld) {
         unit->orders.clear();
         unit->orderRunning = false;

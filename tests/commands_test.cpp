@@ -309,6 +309,20 @@ TEST_F(Orders, RallyPointOnTheMapIsSetAndLoggedOffTheMapRefused) {
     EXPECT_EQ(logged().size(), 1u);
 }
 
+TEST_F(Orders, GoalsOffTheMapAreRefusedBeforeAnyUnitIsTouched) {
+    const int id = place("Footman", {4, 4});
+    addSpell("Slow", TargetType::Point, 40, 0.0f, nullptr);
+    for (const CommandPayload& order : std::vector<CommandPayload>{
+             MoveCommand{{id}, 64, 3, false}, MoveCommand{{id}, 3, -1, false}, AttackMove{id, -5, 5, false},
+             AttackMove{id, 5, 1 << 30, false}, CastSpellCommand{id, 0, 16 * 140, 70, "Slow", false},
+             CastSpellCommand{id, 0, -1, 70, "Slow", false}})
+        applyCommand(Command{CommandType::Move, 1, order}, grid, 0, false);
+    EXPECT_EQ(unit(id).state, UnitState::Idle);
+    EXPECT_TRUE(unit(id).orders.empty());
+    EXPECT_TRUE(unit(id).waypoints.empty());
+    EXPECT_TRUE(logged().empty());
+}
+
 TEST_F(Orders, OrdersNamingMissingEntitiesReportThemAndAreNotLogged) {
     ::testing::internal::CaptureStderr();
     apply(CommandType::Mine, MineCommand{999, 0, 0, 1});

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "path_world.h"
+#include "units_regions.h"
 
 namespace {
 
@@ -165,6 +166,37 @@ TEST_F(PathSearch, AllSearchesFollowTheWrittenRulesAndPopOrderOnRoughMaps) {
         }
     }
     EXPECT_GT(found, 60) << "the maps must leave enough paths to compare";
+}
+
+// Refusals at once must give the full search's answer while buildings rise and fall and trees are felled.
+TEST_F(PathSearch, RegionRefusalsAgreeWithTheFullSearchAsTheMapChanges) {
+    sizeMap(12, 12);
+    std::mt19937 rng(28);
+    std::uniform_int_distribution<int> coord(-2, SUB_MAP_W + 1), tile(0, MAP_W - 1), side(1, 4);
+    roughen(rng);
+    std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+    int refused = 0;
+    for (int change = 0; change < 60; ++change) {
+        const V2i at{tile(rng), tile(rng)};
+        if (change % 3 == 2) unblockArea(grid, at, 1, 1);  // a tree felled
+        else (change % 3 == 0 ? blockArea : unblockArea)(grid, at, side(rng), side(rng));  // a building placed, gone
+        for (int query = 0; query < 10; ++query) {
+            const V2i start{coord(rng) / 2 + 4, coord(rng) / 2 + 4};
+            const std::vector<V2i> goals{{coord(rng), coord(rng)}, {coord(rng), coord(rng)}};
+            const Tile cls = query % 3 == 0 ? Tile::Any : Tile::Grass;
+            SCOPED_TRACE(testing::Message() << "change " << change << " query " << query);
+            // From ground the class may not enter the regions cannot tell; such a search is never refused wrongly.
+            const bool decided = canEnter(grid.at(start.x / 4, start.y / 4), cls);
+            const bool unreachable = !writtenBFS(start, goals[0], cls, MOVER, -1);
+            const bool noneReachable = !writtenAStar<ByEstimate>(Rules::MultiGoal, start, goals, cls, 0, 0);
+            const bool refusal = cannotReach(grid, start, goals[0], cls, cls != Tile::Any);
+            const bool refusalOfAll = cannotReachAny(grid, start, goals, cls, true);
+            EXPECT_TRUE(decided ? refusal == unreachable : !refusal || unreachable);
+            EXPECT_TRUE(decided ? refusalOfAll == noneReachable : !refusalOfAll || noneReachable);
+            refused += refusal;
+        }
+    }
+    EXPECT_GT(refused, 100) << "the changes must leave goals out of reach";
 }
 
 // ---- Golden paths ----

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "game_commands.h"
 #include "motion_world.h"
 
 namespace {
@@ -93,6 +94,27 @@ TEST_F(UnitMotion, CrossingUnitsWaitSideStepTwiceDivertAndBothArrive) {
     EXPECT_EQ(subTileOf(b), (V2i{25, 20}));
     EXPECT_EQ(unit(a).state, UnitState::Idle);
     EXPECT_EQ(unit(b).state, UnitState::Idle);
+}
+
+TEST_F(UnitMotion, AnAttackMoverWhoseDivertFailsWalksOnTowardItsGoalInsteadOfStanding) {
+    const int b = place("Footman", LOCAL, {25, 10});
+    const int a = place("Footman", LOCAL, {10, 20});
+    walkTo(b, {25, 20});
+    applyCommand(Command{CommandType::AttackMove, LOCAL, AttackMove{a, 75, 20, false}}, grid, 0, true);
+    bool diverted = false;
+    for (int t = 0; t < 2000 && (t == 0 || !unit(a).waypoints.empty()); ++t) {
+        const int nudges = unit(a).nudgeCount;
+        tick();
+        // More than 50 steps from its goal, the breadth-first walk round b cannot reach it.
+        if (nudges == 2 && unit(a).nudgeCount == 0) {
+            diverted = true;
+            EXPECT_EQ(unit(a).state, UnitState::AttackMoving);
+            EXPECT_FALSE(unit(a).waypoints.empty());
+        }
+    }
+    EXPECT_TRUE(diverted);
+    EXPECT_LE(std::abs(subTileOf(a).x - 75) + std::abs(subTileOf(a).y - 20), 2);
+    EXPECT_EQ(subTileOf(b), (V2i{25, 20}));
 }
 
 TEST_F(UnitMotion, ABlockedUnitWithinFiveOfItsGoalStopsButABuilderWorksItsWayRound) {

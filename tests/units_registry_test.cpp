@@ -124,6 +124,18 @@ TEST_F(UnitRegistry, RemovalLeavesEveryOtherIdFindingItsUnit) {
     EXPECT_TRUE(unitsToRemove.empty());
 }
 
+TEST_F(UnitRegistry, RemovalOfAnUnknownTypeIsReportedEvenWithItsOwnerGone) {
+    Unit stray = withId(20);
+    stray.type = "Dodo";
+    stray.playerId = 77;  // no such player
+    addUnit(stray);
+    addUnitForRemoval(20);
+    testing::internal::CaptureStderr();
+    processUnitRemovals(grid);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[UnitInfo] Unknown unit type: Dodo\n");
+    EXPECT_EQ(getUnitById(20), nullptr);
+}
+
 TEST_F(UnitRegistry, RemovingTheMiddleUnitShiftsTheIndexOfTheLaterOnes) {
     for (int id : {10, 11, 12, 13, 14}) addUnit(withId(id));
     EXPECT_TRUE(removeUnit(12));

@@ -1,0 +1,388 @@
+// Units: grid path searches, breadth-first searches and free sub-tiles.
+#include "units.h"
+#include "units_helpers.h"
+#include "units_regions.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+
+#include "buildings.h"
+#include "config.h"
+#include "construction-manager.h"
+#include "extraction.h"
+#include "game_state.h"
+#include "map_objects.h"
+#include "player.h"
+#include "projectiles.h"
+#include "races.h"
+#include "sounds.h"
+#include "special_effects.h"
+#include "spells.h"
+#include "sprites.h"
+#include "tech_tree.h"
+#include "textures.h"
+#include "upgrades.h"
+
+namespace {
+
+// Per-sub-tile state of the running search, kept from one search to the next so that a search allocates
+// nothing the size of the map: a cell belongs to the running search only when its mark is the generation.
+struct SearchMarks {
+    std::vector<uint32_t> mark;
+    std::vector<int32_t> gScore;
+    std::vector<int32_t> cameFrom;  // index of the predecessor; -1 for the start
+    uint32_t generation = 0;
+    int width = 0;
+
+    void begin() {
+        size_t cells = static_cast<size_t>(std::max(SUB_MAP_W, 0)) * static_cast<size_t>(std::max(SUB_MAP_H, 0));
+        width = SUB_MAP_W;
+        if (mark.size() != cells) {
+            mark.assign(cells, 0);
+            gScore.resize(cells);
+            cameFrom.resize(cells);
+            generation = 0;
+        }
+        if (++generation == 0) {
+            std::fill(mark.begin(), mark.end(), 0);
+            generation = 1;
+        }
+    }
+    int index(V2i sub) const { return sub.y * width + sub.x; }
+    V2i subTile(int index) const { return {index % width, index / width}; }
+    bool seen(int index) const { return mark[index] == generation; }
+    void reach(int index, int from, int g) {
+        mark[index] = generation;
+        cameFrom[index] = from;
+        gScore[index] = g;
+    }
+};
+
+SearchMarks marks;
+std::vector<std::pair<int, int>> fifo;  // breadth-first queue of (cell index, depth), reused
+
+// A binary heap that moves its entries exactly as the GNU C++ library's push_heap and pop_heap do, so
+// entries that the order leaves equal still come out in one fixed order on every build.
+// later(a, b) is true when a comes out after b.
+template <typename Entry, bool (*later)(const Entry&, const Entry&)>
+class OpenList {
+public:
+    void clear() { heap.clear(); }
+    bool empty() const { return heap.empty(); }
+
+    void push(const Entry& entry) {
+        heap.push_back(entry);
+        siftUp(static_cast<ptrdiff_t>(heap.size()) - 1, entry);
+    }
+
+    Entry pop() {
+        Entry top = heap.front();
+        ptrdiff_t len = static_cast<ptrdiff_t>(heap.size()) - 1;
+        Entry last = heap.back();
+        heap.pop_back();
+        if (len == 0) return top;
+        ptrdiff_t hole = 0;
+        ptrdiff_t child = 0;
+        while (child < (len - 1) / 2) {
+            child = 2 * (child + 1);
+            if (later(heap[child], heap[child - 1])) --child;
+            heap[hole] = heap[child];
+            hole = child;
+        }
+        if ((len & 1) == 0 && child == (len - 2) / 2) {
+            child = 2 * (child + 1);
+            heap[hole] = heap[child - 1];
+            hole = child - 1;
+        }
+        siftUp(hole, last);
+        return top;
+    }
+
+private:
+    void siftUp(ptrdiff_t hole, const Entry& entry) {
+        ptrdiff_t parent = (hole - 1) / 2;
+        while (hole > 0 && later(heap[parent], entry)) {
+            heap[hole] = heap[parent];
+            hole = parent;
+            parent = (hole - 1) / 2;
+        }
+        heap[hole] = entry;
+    }
+
+    std::vector<Entry> heap;
+};
+
+struct OpenEntry {
+    int64_t f = 0;  // wide, so a goal far off the map cannot overflow the estimate
+    int32_t g = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+bool laterByEstimate(const OpenEntry& a, const OpenEntry& b) { return a.f > b.f; }
+
+bool laterByEstimateThenPlace(const OpenEntry& a, const OpenEntry& b) {
+    if (a.f != b.f) return a.f > b.f;
+    if (a.g != b.g) return a.g > b.g;
+    if (a.x != b.x) return a.x > b.x;
+    return a.y > b.y;
+}
+
+OpenList<OpenEntry, laterByEstimateThenPlace> unitOpenList;
+OpenList<OpenEntry, laterByEstimate> plainOpenList;
+
+// The neighbours of one expansion, in a fixed array so that a search allocates nothing per node.
+struct Neighbours {
+    V2i at[8];
+    int count = 0;
+    const V2i* begin() const { return at; }
+    const V2i* end() const { return at + count; }
+};
+
+bool usesBuiltInNeighbours() { return Neighbors == nullptr || Neighbors == neighbors8; }
+
+// The engine hook's neighbours; the built-in rule (neighbors8) is applied here without its vector.
+Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
+    Neighbours out;
+    if (!usesBuiltInNeighbours()) {
+        for (V2i n : Neighbors(grid, sub, movementClass))
+            if (out.count < 8) out.at[out.count++] = n;
+        return out;
+    }
+    for (const V2i& d : DIRECTIONS) {
+        const V2i n{sub.x + d.x, sub.y + d.y};
+        if (n.x < 0 || n.y < 0 || n.x >= MAP_W * 4 || n.y >= MAP_H * 4) continue;
+        if (canEnter(grid.at(n.x >> 2, n.y >> 2), movementClass)) out.at[out.count++] = n;
+    }
+    return out;
+}
+
+// True only when the full search would find no path: its goal lies in another region of the grid.
+bool refusedAtOnce(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
+    return usesBuiltInNeighbours() && cannotReach(grid, start, goal, movementClass, movementClass != Tile::Any, false);
+}
+
+// A step into another tile needs equal height levels or a ramp on either side; any height difference
+// may be crossed on a ramp.
+bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
+    V2i a = tileOfSubTile(from);
+    V2i b = tileOfSubTile(to);
+    if (a == b) return true;
+    const TileInstance& ta = grid.at(a.x, a.y);
+    const TileInstance& tb = grid.at(b.x, b.y);
+    return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
+}
+
+bool isFreeFor(V2i sub, int unitId) {
+    int holder = isSubTileReserved(sub);
+    return holder == FREE_SUB_TILE || holder == unitId;
+}
+
+// The passability rules shared by astar and simpleBFS for a step from cur to n.
+bool unitMayStep(const Grid& grid, V2i cur, V2i n, V2i goal, Tile movementClass, int unitId) {
+    if (!isValidSubTile(n)) return false;
+    if (movementClass != Tile::Any && !heightBorderAllows(grid, cur, n)) return false;
+    return n == goal || isFreeFor(n, unitId);
+}
+
+SubTilePath reconstruct(int end) {
+    SubTilePath path;
+    for (int i = end; i != -1; i = marks.cameFrom[i]) path.push_back(marks.subTile(i));
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+// Starts a search at start; false when the start is off the sub-grid.
+bool beginSearch(V2i start) {
+    if (!isValidSubTile(start)) return false;
+    marks.begin();
+    marks.reach(marks.index(start), -1, 0);
+    return true;
+}
+
+// A relaxation of the A* family: false when n already has a step count no greater than g.
+bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
+
+}  // namespace
+
+std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                 int maxDepth) {
+    // A depth-limited search answers with its partial path even when the goal is out of reach.
+    if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
+    if (!beginSearch(start)) return std::nullopt;
+    unitOpenList.clear();
+    unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
+    while (!unitOpenList.empty()) {
+        OpenEntry entry = unitOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (cur == goal) return reconstruct(c);
+        if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            unitOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
+    if (!beginSearch(start)) return std::nullopt;
+    plainOpenList.clear();
+    plainOpenList.push({manhattan(start, goal), 0, start.x, start.y});
+    while (!plainOpenList.empty()) {
+        OpenEntry entry = plainOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (cur == goal) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!isValidSubTile(n)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            plainOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
+                                          Tile movementClass) {
+    if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true, false)) return std::nullopt;
+    if (!beginSearch(start)) return std::nullopt;
+    const V2i aim = goals.front();
+    plainOpenList.clear();
+    plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
+    while (!plainOpenList.empty()) {
+        OpenEntry entry = plainOpenList.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
+        int g = marks.gScore[c] + 1;
+        for (const V2i& d : DIRECTIONS) {
+            V2i n{cur.x + d.x, cur.y + d.y};
+            // Bounded by the map's own sub-grid, whatever its size.
+            if (!isValidSubTile(n)) continue;
+            V2i tile = tileOfSubTile(n);
+            if (!grid.walkable(tile.x, tile.y, movementClass)) continue;
+            if (!heightBorderAllows(grid, cur, n)) continue;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) continue;
+            marks.reach(ni, c, g);
+            plainOpenList.push({g + manhattan(n, aim), g, n.x, n.y});
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                     int maxDepth) {
+    // Each step moves at most one sub-tile along each axis, so a goal that many steps away is out of reach.
+    const int64_t steps = std::max(std::abs(int64_t{goal.x} - start.x), std::abs(int64_t{goal.y} - start.y));
+    if (maxDepth > 0 && steps >= maxDepth) return std::nullopt;
+    if (refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
+    if (!beginSearch(start)) return std::nullopt;
+    fifo.clear();
+    fifo.push_back({marks.index(start), 0});
+    for (size_t head = 0; head < fifo.size(); ++head) {
+        auto [c, depth] = fifo[head];
+        if (maxDepth > 0 && depth >= maxDepth) continue;
+        V2i cur = marks.subTile(c);
+        if (cur == goal) return reconstruct(c);
+        for (V2i n : neighboursOf(grid, cur, movementClass)) {
+            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+            int ni = marks.index(n);
+            if (marks.seen(ni)) continue;
+            marks.reach(ni, c, depth + 1);
+            fifo.push_back({ni, depth + 1});
+        }
+    }
+    return std::nullopt;
+}
+
+// N, E, S, W first, then NE, SE, SW, NW.
+static const V2i FREE_TILE_ORDER[8] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}};
+
+// A class other than Any searches only tiles of its own terrain type.
+static bool onOwnTerrain(const Grid& grid, V2i sub, Tile movementClass) {
+    if (movementClass == Tile::Any) return true;
+    V2i tile = tileOfSubTile(sub);
+    return grid.at(tile.x, tile.y).type == movementClass;
+}
+
+// Free for the unit and on a tile it may enter, so a walk can end there.
+static bool mayStandOn(const Grid& grid, V2i sub, Tile movementClass, int unitId) {
+    V2i tile = tileOfSubTile(sub);
+    return grid.walkable(tile.x, tile.y, movementClass) && isFreeFor(sub, unitId);
+}
+
+V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId) {
+    if (!isValidSubTile(target)) return origin;
+    marks.begin();
+    fifo.clear();
+    marks.reach(marks.index(target), -1, 0);
+    fifo.push_back({marks.index(target), 0});
+    for (size_t head = 0; head < fifo.size(); ++head) {
+        V2i cur = marks.subTile(fifo[head].first);
+        for (const V2i& d : FREE_TILE_ORDER) {
+            V2i n{cur.x + d.x, cur.y + d.y};
+            if (!isValidSubTile(n) || !onOwnTerrain(grid, n, movementClass)) continue;
+            int ni = marks.index(n);
+            if (marks.seen(ni)) continue;
+            marks.reach(ni, -1, 0);
+            if (n == origin) continue;
+            // The search spreads under buildings and objects but never ends there: no walk could.
+            if (mayStandOn(grid, n, movementClass, unitId)) return n;
+            fifo.push_back({ni, 0});
+        }
+    }
+    for (const V2i& d : FREE_TILE_ORDER) {
+        V2i n{origin.x + d.x, origin.y + d.y};
+        if (isValidSubTile(n) && mayStandOn(grid, n, movementClass, unitId)) return n;
+    }
+    return origin;
+}
+
+bool isAreaFree(int unitId, const V2i& centre, const std::string& unitType) {
+    const int64_t half = unitInfo.at(unitType).subtiles / 2;
+    for (int64_t dy = -half; dy <= half; ++dy) {
+        for (int64_t dx = -half; dx <= half; ++dx) {
+            int64_t x = centre.x + dx;
+            int64_t y = centre.y + dy;
+            if (x < 0 || y < 0 || x >= SUB_MAP_W || y >= SUB_MAP_H) return false;
+            if (!isFreeFor({static_cast<int>(x), static_cast<int>(y)}, unitId)) return false;
+        }
+    }
+    return true;
+}
+
+V2i findSpawnTile(Building& building, Grid& grid, const Unit& unit) {
+    const int S = 4;
+    if (building.nearbyTiles.empty())
+        return {building.x * S + footprintSubTiles(building.wTiles, S) / 2,
+                building.y * S + footprintSubTiles(building.hTiles, S) / 2};
+    const V2i* best = nullptr;
+    int64_t bestDistance = 0;
+    for (const V2i& s : building.nearbyTiles) {
+        // A ring sub-tile off the sub-grid is no place to appear, even where its tile rounds onto the map.
+        V2i tile = tileOfSubTile(s);
+        if (!isValidSubTile(s) || !grid.walkable(tile.x, tile.y, unit.walkable)) continue;
+        if (!building.hasRallyPoint) return s;
+        int64_t d = manhattan(s, building.rallyPoint);
+        if (!best || d < bestDistance) {
+            best = &s;
+            bestDistance = d;
+        }
+    }
+    return best ? *best : V2i{building.x * S, building.y * S};
+}

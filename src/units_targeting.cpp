@@ -1,0 +1,191 @@
+// Units: target acquisition and attack orders.
+#include "units.h"
+#include "units_helpers.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+
+#include "buildings.h"
+#include "config.h"
+#include "construction-manager.h"
+#include "extraction.h"
+#include "game_state.h"
+#include "map_objects.h"
+#include "player.h"
+#include "projectiles.h"
+#include "races.h"
+#include "sounds.h"
+#include "special_effects.h"
+#include "spells.h"
+#include "sprites.h"
+#include "tech_tree.h"
+#include "textures.h"
+#include "upgrades.h"
+
+// Whether the unit's type can hit a unit of the category (its catalogue's target mask).
+static bool canHitCategory(const Unit& unit, UnitCategory category) {
+    const UnitInfo* info = getUnitInfo(unit.type);
+    return info && ((info->attackTargets >> static_cast<int>(category)) & 1) != 0;
+}
+
+// The scan's verdict on the current target: false when the unit may not go on scanning this time.
+static bool reviewCurrentTarget(Unit& unit) {
+    // A unit without a target has nothing to review; only a target that has gone returns it to Idle.
+    if (unit.targetId == -1) return true;
+    Attackable* target = getAttackableById(unit.targetId);
+    if (!target) {
+        unit.isAttacking = false;
+        unit.targetId = -1;
+        if (!isHoldingPosition(unit)) unit.state = UnitState::Idle;
+        return true;
+    }
+    if (!target->isUnit() || canHitCategory(unit, static_cast<const Unit&>(*target).category)) return true;
+    unit.isAttacking = false;
+    unit.targetId = -1;
+    unit.state = UnitState::Idle;
+    return false;
+}
+
+namespace {
+
+// The best candidate of one scan: squared sub-tile distance, ties to the lower id; nothing beyond sight.
+struct TargetScan {
+    V2i from;
+    int64_t best;
+    int bestId = -1;
+    V2i bestSub{0, 0};
+
+    bool qualifies(int64_t d, int id) const { return d < best || (d == best && id < bestId); }
+    void take(int64_t d, int id, V2i sub) {
+        best = d;
+        bestId = id;
+        bestSub = sub;
+    }
+    int64_t distanceTo(V2i sub) const {
+        const int64_t dx = int64_t{sub.x} - from.x;
+        const int64_t dy = int64_t{sub.y} - from.y;
+        return dx * dx + dy * dy;
+    }
+};
+
+// A player's unit ids in ascending order, sorted again only when the player's list has changed since.
+struct SortedIds {
+    const Player* player = nullptr;
+    std::vector<int> source;
+    std::vector<int> sorted;
+    std::vector<size_t> places;  // where each unit stood in the registry when last found
+};
+
+SortedIds& sortedUnitIds(const Player& player) {
+    static std::vector<SortedIds> cache;
+    auto entry = std::find_if(cache.begin(), cache.end(), [&](const SortedIds& s) { return s.player == &player; });
+    if (entry == cache.end()) {
+        // Players come and go with sessions; a handful of entries covers one match.
+        if (cache.size() >= 16) cache.clear();
+        entry = cache.insert(cache.end(), SortedIds{&player, {}, {}, {}});
+    }
+    if (entry->source != player.unitIds) {
+        entry->source = player.unitIds;
+        entry->sorted = player.unitIds;
+        std::sort(entry->sorted.begin(), entry->sorted.end());
+        entry->places.assign(entry->sorted.size(), SIZE_MAX);
+    }
+    return *entry;
+}
+
+}  // namespace
+
+// The unit with the id, looked for first at the place it had in the registry last time.
+static const Unit* unitAt(int id, size_t& place) {
+    if (place < units.size() && units[place].id == id) return &units[place];
+    const Unit* found = id == -1 ? nullptr : getUnitById(id);
+    if (found) place = static_cast<size_t>(found - units.data());
+    return found;
+}
+
+// The workers pass and the any-unit pass in one sweep: the second counts only when the first chose nothing,
+// and both start from the same scan, so each keeps its own.
+static void scanUnits(const Unit& unit, SortedIds& ids, TargetScan& scan, const Grid& grid) {
+    TargetScan workers = scan;
+    TargetScan any = scan;
+    const bool melee = unit.attackType == AttackType::Melee;
+    for (size_t i = 0; i < ids.sorted.size(); ++i) {
+        const int id = ids.sorted[i];
+        const Unit* candidate = unitAt(id, ids.places[i]);
+        if (!candidate || !candidate->onMap || candidate->untargetable) continue;
+        const V2i sub = worldToSubTile(candidate->x, candidate->y);
+        const int64_t d = scan.distanceTo(sub);
+        const bool forWorkers = candidate->worker && workers.qualifies(d, id);
+        const bool forAny = any.qualifies(d, id);
+        if (!forWorkers && !forAny) continue;
+        if (melee && !hasLineOfSight({unit.x, unit.y}, {candidate->x, candidate->y}, grid)) continue;
+        if (forWorkers) workers.take(d, id, sub);
+        if (forAny) any.take(d, id, sub);
+    }
+    scan = workers.bestId != -1 ? workers : any;
+}
+
+static void scanBuildings(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
+    std::vector<int> ids = enemy.buildingIds;
+    std::sort(ids.begin(), ids.end());
+    for (int id : ids) {
+        const Building* building = getBuildingById(id);
+        if (!building) continue;
+        const V2i beside = findClosestTileAdjacentToBuildingFromUnit(*building, unit, grid);
+        const int64_t d = scan.distanceTo(beside);
+        if (scan.qualifies(d, id)) scan.take(d, id, beside);
+    }
+}
+
+// Workers first, then any unit, then buildings; a later pass runs only while nothing has been chosen.
+static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
+    if (enemy.unitIds.empty()) {
+        if (scan.bestId == -1) scanBuildings(unit, enemy, scan, grid);
+        return;
+    }
+    scanUnits(unit, sortedUnitIds(enemy), scan, grid);
+    if (scan.bestId != -1) return;
+    scanBuildings(unit, enemy, scan, grid);
+}
+
+void autoAttack(Unit& unit, Grid& grid) {
+    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
+    if (unit.scanCounter < unit.scanInterval) return;
+    unit.scanCounter = 0;
+    if (!reviewCurrentTarget(unit)) return;
+
+    const int64_t reach = int64_t{unit.sight} * SUBDIVISIONS;
+    TargetScan scan{worldToSubTile(unit.x, unit.y), reach * reach};
+    std::vector<const Player*> enemies;
+    for (const auto& p : players)
+        if (p && p->id != unit.playerId) enemies.push_back(p.get());
+    std::sort(enemies.begin(), enemies.end(), [](const Player* a, const Player* b) { return a->id < b->id; });
+    for (const Player* enemy : enemies) scanPlayer(unit, *enemy, scan, grid);
+    if (scan.bestId == -1) return;
+
+    unit.targetId = scan.bestId;
+    unit.isAttacking = true;
+    unit.goal = scan.bestSub;
+    if (isHoldingPosition(unit)) return;
+    unit.state = UnitState::Attacking;
+    attackEnemy(&unit, grid, scan.bestId);
+}
+
+bool attackEnemy(Unit* unit, Grid& grid, int targetId) {
+    Attackable* target = unit ? getAttackableById(targetId) : nullptr;
+    if (!target) return false;
+    unit->targetId = targetId;
+    unit->state = UnitState::Attacking;
+    const V2i start = worldToSubTile(unit->x, unit->y);
+    target->computeNearbyTiles(unit->range);
+    if (target->nearbyTiles.empty()) return false;
+    const std::optional<SubTilePath> path = astarMultiGoal(grid, start, target->nearbyTiles, unit->walkable);
+    if (!path) return false;
+    setUnitPath(*unit, *path);
+    return true;
+}
