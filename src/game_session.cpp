@@ -15,6 +15,7 @@
 #include "control_groups.h"
 #include "decorations.h"
 #include "effect_grid.h"
+#include "extraction_missions.h"
 #include "game.h"
 #include "game_loop.h"
 #include "game_state.h"
@@ -39,7 +40,7 @@ void (*InitMod)(Grid&) = nullptr;
 void (*UpdateMod)(float) = nullptr;
 std::function<void(Grid&)> HandleEvents;
 
-void (*PlaceExtractionMission)(Grid&, V2i) = nullptr;
+void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 void noopFog() {}
 

@@ -13,6 +13,7 @@
 #include <physfs.h>
 
 #include "config.h"
+#include "extraction_rules.h"
 #include "game.h"
 #include "game_session.h"
 #include "game_state.h"
@@ -133,6 +134,7 @@ bool startUp(const char* programPath) {
     mainMenu.init();
     loadAllRacesOrExit("", "", basePath + "core");
     initializeCivilianLookup();
+    installExtractionHooks();
     drawPlayerIds();
     spawnPlayer();
     running = true;

@@ -14,7 +14,8 @@ struct RosterLists : ::testing::Test {
         techTree = {Tech{"dna", "DNA cloning", "", 1, true, 0, 0, nullptr}};
         global_cryppod_count = 1;
         ASSERT_TRUE(save_roster("c.bin", "C", false, 1, {{"Marine", "Cody", 1, 0, 0, true}, {"Tank", "Rex", 2, 0, 0, false}}, 0, 0));
-        openCampaignInRosterLists("c.bin");
+        extraction_filename = "c.bin";
+        openCampaignInRosterLists(extraction_filename);
     }
     void TearDown() override {
         destroyRosterWidgets();
