@@ -146,12 +146,12 @@ TEST_F(Mission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward
     Unit& fallen = *getUnitById(placeUnit("Marine", 1, {80, 80}));
     fallen.nickname = "Fallen";
     spawn_corpse_item_on_unit_loss(fallen);
+    placeUnit("Marine", 1, {100, 100});  // outside the zone
     Unit& carrier = *getUnitById(placeUnit("Marine", 1, {60, 60}));
     carrier.nickname = "Carrier";
     carrier.x = carrier.y = 15.0f * 140.0f;  // exactly five tiles from the point's corner
     carrier.level = 4;
     EXPECT_EQ(takeItem(carrier.id, 0), "Corpse");
-    placeUnit("Marine", 1, {100, 100});  // outside the zone
 
     check_units_around_extraction();
     EXPECT_EQ(units_around_extraction, std::vector<int>{carrier.id});
