@@ -44,7 +44,7 @@ void loadItemsFromJson(const std::string& path) {
 
 int extractionsMapObjectId = 0;
 
-static bool isClearSubTile(const V2i& p) {
+bool isClearSubTile(const V2i& p) {
     if (!isValidSubTile(p) || isSubTileReserved(p) != 0) return false;
     return grid.walkable(p.x / SUBDIVISIONS, p.y / SUBDIVISIONS, Tile::Grass);
 }
@@ -68,11 +68,17 @@ std::unordered_map<int, Item> items_map;
 std::vector<ExtractionNode> extraction_options;
 int deploymentSelectedMapId = -1;
 
-bool eliminationMissionChosen() {
+Extraction currentExtraction;
+
+ExtractionNode* chosenExtractionNode() {
     if (deploymentSelectedMapId < 0 || static_cast<size_t>(deploymentSelectedMapId) >= extraction_options.size())
-        return false;
-    return extraction_options[static_cast<size_t>(deploymentSelectedMapId)].type ==
-           static_cast<int32_t>(ExtractionType::ELIMINATION);
+        return nullptr;
+    return &extraction_options[static_cast<size_t>(deploymentSelectedMapId)];
+}
+
+bool eliminationMissionChosen() {
+    const ExtractionNode* node = chosenExtractionNode();
+    return node && node->type == static_cast<int32_t>(ExtractionType::ELIMINATION);
 }
 
 // ---- Campaign man power and recruitable civilians, drawn on by construction and training ----

@@ -36,6 +36,8 @@ void loadItemsFromJson(const std::string& path);
 // Id of the map's extraction point, set when the map's objects are made; 0 until then.
 extern int extractionsMapObjectId;
 
+// An on-map, unreserved sub-tile on a walkable tile.
+bool isClearSubTile(const V2i& p);
 // The first on-map, unreserved sub-tile on a walkable tile in growing squares (row by row) around subTile,
 // up to radius; subTile itself when none is found.
 V2i find_nearby_clear_tile(V2i subTile, int radius);
@@ -61,10 +63,34 @@ extern std::unordered_map<int, Item> items_map;
 
 enum class ExtractionType : int32_t { SURVIVAL = 0, ELIMINATION = 1 };
 
-// One mission offer; the campaign code adds the rest of its record.
-struct ExtractionNode {
-    int32_t type = 0;  // an ExtractionType
+// One Extraction map file.
+struct Extraction {
+    std::string name;
+    std::string map;  // base name of the file in "./maps/"
+    int mapWidth = 0;
+    int mapHeight = 0;
 };
+
+// One mission offer.
+struct ExtractionNode {
+    int32_t type = 0;                       // an ExtractionType
+    SDL_FRect card{0.0f, 0.0f, 0.0f, 0.0f};  // hit box on the map picker
+    std::string path;                       // of the Extraction map file
+    std::string name;
+    std::string map;
+    int mapWidth = 0;
+    int mapHeight = 0;
+    std::string enemyRace;
+    int danger = 0;  // the experience budget of the mission
+    int kills = 0;   // experience granted to the player's units so far
+    bool hovered = false;
+
+    ExtractionNode() = default;
+    explicit ExtractionNode(int32_t type) : type(type) {}
+};
+
+// The map of the mission being played.
+extern Extraction currentExtraction;
 
 // The offered missions, and the index of the chosen one (-1 while none is chosen).
 extern std::vector<ExtractionNode> extraction_options;
@@ -72,6 +98,8 @@ extern int deploymentSelectedMapId;
 
 // Whether the chosen mission is an elimination; false while no valid mission is chosen.
 bool eliminationMissionChosen();
+// The chosen offer; null while deploymentSelectedMapId names none.
+ExtractionNode* chosenExtractionNode();
 
 // ---- Campaign man power and recruitable civilians, drawn on by construction and training ----
 

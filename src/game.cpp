@@ -19,6 +19,7 @@
 #include "decorations.h"
 #include "effect_grid.h"
 #include "extraction.h"
+#include "extraction_campaign.h"
 #include "game_commands.h"
 #include "lockstep.h"
 #include "map_objects.h"
@@ -325,7 +326,6 @@ void reset_game_state() {
     clearMapObjectSelection();
     nextMapObjectId = 0;
     decorations.clear();
-    items_map.clear();
     projectiles.clear();
     projectileHits.clear();
     active_special_effects.clear();
@@ -336,7 +336,8 @@ void reset_game_state() {
     activityQueue.clear();
     resetConstructionManager();
     resetResearch();
-    global_man_power = 0;
+    // The open campaign, its man power included, outlives the session.
+    reset_extraction();
     neutralCivilianIds.clear();
     reservedTiles.clear();
     unitOccupancyRegistry.clear();

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "buildings.h"
+#include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
 #include "game_commands.h"
@@ -184,6 +185,7 @@ void run_core_game_logic() {
     updateSounds();
     updateClicks();
     checkVictoryPlayer();
+    update_extraction(dt);
 }
 
 void run_regular_mode(float frameDt) {

@@ -16,6 +16,7 @@
 #include "decorations.h"
 #include "ai.h"
 #include "effect_grid.h"
+#include "extraction_missions.h"
 #include "fog.h"
 #include "game.h"
 #include "game_loop.h"
@@ -40,7 +41,7 @@ void (*HandleZoom)(const SDL_Event&) = nullptr;
 void (*MoveCameraToTheBase)() = nullptr;
 std::function<void(Grid&)> HandleEvents;
 
-void (*PlaceExtractionMission)(Grid&, V2i) = nullptr;
+void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 namespace {
 

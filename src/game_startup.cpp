@@ -13,6 +13,7 @@
 #include <physfs.h>
 
 #include "config.h"
+#include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
 #include "game_session.h"
@@ -135,6 +136,7 @@ bool startUp(const char* programPath) {
     mainMenu.init();
     loadAllRacesOrExit("", "", basePath + "core");
     initializeCivilianLookup();
+    installExtractionHooks();
     drawPlayerIds();
     spawnPlayer();
     running = true;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <utility>
 
+#include "ui/extraction_pages.h"
 #include "ui/loading_page.h"
 #include "ui/main_page.h"
 #include "ui/options_page.h"
@@ -34,11 +35,11 @@ PageFactory titled(const char* title) {
 std::vector<PageEntry> pageTable() {
     return {
         {MenuPage::MainPage, page<MainPage>()},
-        {MenuPage::ExtractionPage, titled("EXTRACTION")},
-        {MenuPage::ExtractionNewCampaignPage, titled("NEW CAMPAIGN")},
-        {MenuPage::ExtractionMapPickerPage, titled("CHOOSE A MISSION")},
-        {MenuPage::ExtractionRosterPickerPage, titled("ROSTER")},
-        {MenuPage::ExtractionTechTreePage, titled("TECH TREE")},
+        {MenuPage::ExtractionPage, page<ExtractionPage>()},
+        {MenuPage::ExtractionNewCampaignPage, page<ExtractionNewCampaignPage>()},
+        {MenuPage::ExtractionMapPickerPage, page<ExtractionMapPickerPage>()},
+        {MenuPage::ExtractionRosterPickerPage, page<ExtractionRosterPickerPage>()},
+        {MenuPage::ExtractionTechTreePage, page<ExtractionTechTreePage>()},
         {MenuPage::LANPage, titled("LAN")},
         {MenuPage::ReplaysPage, titled("REPLAYS")},
         {MenuPage::HostPage, titled("HOST A GAME")},

@@ -1,0 +1,333 @@
+// The Extraction menu pages: the campaign hub, the new campaign, the mission map, the roster picker and the tech tree.
+#include "ui/extraction_pages.h"
+
+#include <iostream>
+#include <memory>
+
+#include "extraction_campaign.h"
+#include "extraction_missions.h"
+#include "extraction_roster.h"
+#include "game_state.h"
+#include "player.h"
+#include "sdl_text.h"
+#include "tech_tree.h"
+#include "ui/extraction_roster_lists.h"
+
+using namespace menu_layout;
+
+namespace {
+
+constexpr SDL_Color RED{139, 0, 0, 255};
+constexpr SDL_Color RED_HOVER{160, 0, 0, 255};
+constexpr SDL_Color BROWN{70, 35, 35, 255};
+constexpr SDL_Color BROWN_HOVER{100, 50, 50, 255};
+constexpr SDL_Color GREY{235, 235, 235, 255};
+constexpr SDL_Color HIGHLIGHT{255, 255, 100, 255};
+
+Button buttonAt(const std::string& label, float x, float y, SDL_Color normal, SDL_Color hover,
+                std::function<void()> onClick) {
+    Button b(SDL_FRect{x, y, BUTTON_W, BUTTON_H}, label, std::move(onClick), BUTTON_FONT);
+    b.normal = normal;
+    b.hover = hover;
+    return b;
+}
+
+void drawCentred(const std::string& text, float y, int size) {
+    DrawText(text, static_cast<int>(windowSize().x * 0.5f), static_cast<int>(y), whiteColor, size, true);
+}
+
+}  // namespace
+
+// ---- Hub ----
+
+void ExtractionPage::init() {
+    selected_campaign_index = -1;
+    campaignList = List(100.0f, 250.0f, 300.0f, 300.0f, 16);
+    campaignList.onSelect = [](int row, const std::string&) { selected_campaign_index = row; };
+    campaignList.setItems(refresh_extraction_campaigns_list());
+    newButton = columnButton("New Campaign", 280.0f, BROWN, BROWN_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
+    continueButton = columnButton("Continue Campaign", 340.0f, RED, RED_HOVER, [this] { continueCampaign(); });
+    backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
+}
+
+void ExtractionPage::continueCampaign() {
+    if (selected_campaign_index < 0 || static_cast<size_t>(selected_campaign_index) >= extraction_campaigns.size())
+        return;
+    const CampaignHeader header = extraction_campaigns[static_cast<size_t>(selected_campaign_index)];
+    extraction_filename = header.fileName;
+    openCampaignInRosterLists(extraction_filename);
+    generate_mission_options();
+    menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
+}
+
+void ExtractionPage::handleEvent(const SDL_Event& e) {
+    newButton.handleEvent(e);
+    if (selected_campaign_index >= 0) continueButton.handleEvent(e);
+    backButton.handleEvent(e);
+    campaignList.handleEvent(e);
+}
+
+void ExtractionPage::draw() {
+    drawCentred("Extraction", 170.0f, 22);
+    newButton.draw();
+    campaignList.draw();
+    if (selected_campaign_index >= 0) continueButton.draw();
+    backButton.draw();
+}
+
+// ---- New campaign ----
+
+void ExtractionNewCampaignPage::init() {
+    const float cx = windowSize().x * 0.5f;
+    nameInput = TextInput(SDL_FRect{cx - 150.0f, 290.0f, 300.0f, 35.0f});
+    nameInput.onChange = [this](std::string text) { campaignName = std::move(text); };
+    hardcoreBox = Checkbox(SDL_FRect{cx + 40.0f, 350.0f, 22.0f, 22.0f}, hardcore);
+    startButton = columnButton("Start", 440.0f, RED, RED_HOVER, [this] { start(); });
+    backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
+}
+
+// A new campaign starts clean: no cryopods and no tech carried over from a campaign opened before.
+void ExtractionNewCampaignPage::start() {
+    const std::string file = Utils::sanitizeFilename(campaignName);
+    extraction_filename = file;
+    std::vector<UnitSaveData> units;
+    for (int i = 0; i < 3; ++i) units.push_back({"Scavenger", getRandomNickname(), 1, 1, 0, true});
+    global_cryppod_count = 0;
+    for (Tech& tech : techTree) tech.unlocked = false;
+    if (!save_roster(file, campaignName, hardcoreBox.checked, 1, units, 5, 0)) return;
+    openCampaignInRosterLists(file);
+    generate_mission_options();
+    refresh_extraction_campaigns_list();
+    menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
+}
+
+void ExtractionNewCampaignPage::handleEvent(const SDL_Event& e) {
+    nameInput.handleEvent(e);
+    hardcoreBox.handleEvent(e);
+    startButton.handleEvent(e);
+    backButton.handleEvent(e);
+}
+
+void ExtractionNewCampaignPage::draw() {
+    const float cx = windowSize().x * 0.5f;
+    drawCentred("New Campaign", 200.0f, 20);
+    DrawText("Campaign Name", static_cast<int>(cx - 150.0f), 260, whiteColor, 16, false);
+    nameInput.draw();
+    DrawText("Hardcore", static_cast<int>(cx - 40.0f), 350, whiteColor, 14, false);
+    hardcoreBox.draw();
+    startButton.draw();
+    backButton.draw();
+}
+
+// ---- Mission map ----
+
+static float nodeX(size_t i) { return windowSize().x * 0.5f + (static_cast<float>(i) - 1.5f) * 200.0f; }
+
+void ExtractionMapPickerPage::init() {
+    const float cx = windowSize().x * 0.5f;
+    selectButton = buttonAt("Select Map", cx - 125.0f, 605.0f, RED, RED_HOVER,
+                            goTo(menu, MenuPage::ExtractionRosterPickerPage));
+    techButton = buttonAt("Tech Research", 20.0f, 605.0f, BROWN, BROWN_HOVER, goTo(menu, MenuPage::ExtractionTechTreePage));
+    backButton = columnButton("Back", 665.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
+}
+
+void ExtractionMapPickerPage::handleEvent(const SDL_Event& e) {
+    if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONDOWN) {
+        const float x = static_cast<float>(e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x);
+        const float y = static_cast<float>(e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y);
+        int hit = -1;
+        for (size_t i = 0; i < extraction_options.size(); ++i) {
+            extraction_options[i].hovered = pointInRect(extraction_options[i].card, x, y);
+            if (extraction_options[i].hovered && hit < 0) hit = static_cast<int>(i);
+        }
+        if (isLeftPress(e) && hit >= 0) deploymentSelectedMapId = hit;
+    }
+    selectButton.handleEvent(e);
+    techButton.handleEvent(e);
+    backButton.handleEvent(e);
+}
+
+static void drawLinks(float x, float cx, SDL_Color colour) {
+    fillRect({std::min(x, cx), 498.0f, std::abs(x - cx), 4.0f}, colour);
+    fillRect({x - 2.0f, 350.0f, 4.0f, 150.0f}, colour);
+}
+
+void ExtractionMapPickerPage::drawNode(size_t i, float x) {
+    ExtractionNode& node = extraction_options[i];
+    const float s = node.hovered ? 25.0f : 20.0f;
+    node.card = {x - s, 350.0f - s, 2.0f * s, 2.0f * s};
+    const SDL_FRect box{x - 60.0f, 90.0f, 120.0f, 120.0f};
+    const int tx = static_cast<int>(x - 50.0f);
+    const bool lit = node.hovered || deploymentSelectedMapId == static_cast<int>(i);
+    drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : RED);
+    if (i == 3) {
+        fillRect(box, {40, 20, 20, 255});
+        outlineRect(box, {150, 50, 50, 255});
+        DrawText("UNKNOWN SIGNAL", tx, 230, {255, 100, 100, 255}, 18, false);
+        return;
+    }
+    fillRect(box, {20, 20, 24, 255});
+    outlineRect(box, lit ? HIGHLIGHT : GREY);
+    const char* type = node.type == 0 ? "SURVIVAl" : node.type == 1 ? "ELIMINATION" : "UnknownExtractionType";
+    DrawText(node.name, tx, 230, whiteColor, 18, false);
+    DrawText(std::string("TYPE: ") + type, tx, 260, GREY, 14, false);
+    DrawText("THREAT: " + get_difficulty_label(static_cast<float>(node.danger)), tx, 280, GREY, 14, false);
+    DrawText("SIZE: " + get_map_size_label(node.mapWidth, node.mapHeight) + " (" + std::to_string(node.mapWidth) +
+                 "x " + std::to_string(node.mapHeight) + ")",
+             tx, 300, GREY, 14, false);
+}
+
+void ExtractionMapPickerPage::draw() {
+    const float cx = windowSize().x * 0.5f;
+    fillRect({cx - 2.0f, 498.0f, 4.0f, 50.0f}, GREY);
+    for (size_t i = 0; i < extraction_options.size(); ++i) drawLinks(nodeX(i), cx, GREY);
+    int lit = deploymentSelectedMapId;
+    for (size_t i = 0; i < extraction_options.size(); ++i)
+        if (extraction_options[i].hovered) {
+            lit = static_cast<int>(i);
+            break;
+        }
+    if (lit >= 0) {
+        fillRect({cx - 2.0f, 498.0f, 4.0f, 50.0f}, HIGHLIGHT);
+        drawLinks(nodeX(static_cast<size_t>(lit)), cx, HIGHLIGHT);
+    }
+    drawDiamond(renderer, cx, 550.0f, 15.0f, {200, 200, 255, 255});
+    DrawText("Vessel", static_cast<int>(cx - 30.0f), 575, whiteColor, 16, false);
+    for (size_t i = 0; i < extraction_options.size(); ++i) drawNode(i, nodeX(i));
+    selectButton.draw();
+    techButton.draw();
+    backButton.draw();
+}
+
+// ---- Roster picker ----
+
+bool deployChosenMission() {
+    const ExtractionNode* node = chosenExtractionNode();
+    if (!node) return false;
+    const std::optional<Extraction> map = loadExtraction(node->path);
+    if (!map) return false;
+    currentExtraction = *map;
+    // A deployment after a Back replaces the computer player made before.
+    players.erase(std::remove_if(players.begin(), players.end(),
+                                 [](const std::unique_ptr<Player>& p) { return p->id == Player::aiId; }),
+                  players.end());
+    auto ai = std::make_unique<Player>(Player::aiId, "AI", node->enemyRace, true);
+    ai->teamPalette = teamIds++;
+    playerToTeamPalette[ai->id] = 1;
+    players.push_back(std::move(ai));
+    currentMap = currentExtraction.map;
+    mode = GameMode::Extraction;
+    return true;
+}
+
+void ExtractionRosterPickerPage::init() {
+    const float cx = windowSize().x * 0.5f;
+    levelLine = "Level " + std::to_string(global_extraction_level);
+    manPowerLine = "Manpower " + std::to_string(global_man_power);
+    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
+    buildRosterWidgets();
+    refreshRosterList();
+    deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, RED, RED_HOVER, [this] { deploy(); });
+    backButton = buttonAt("Back", cx - 125.0f, 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
+        resetExtractionData();
+        initExtractionData(extraction_filename);
+        refreshRosterList();
+        generate_mission_options();
+        menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
+    });
+}
+
+void ExtractionRosterPickerPage::deploy() {
+    if (!deployChosenMission()) {
+        std::cerr << "Deploy refused: no mission chosen\n";
+        return;
+    }
+    menu->switch_to_page(MenuPage::LoadingPage);
+}
+
+void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
+    if (unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e)) return;
+    for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
+                                                               deploymentRosterList, deploymentRosterListButton})
+        if (widget) widget->handleEvent(e);
+    deployButton.handleEvent(e);
+    backButton.handleEvent(e);
+    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
+}
+
+void ExtractionRosterPickerPage::draw() {
+    const float w = windowSize().x;
+    drawCentred("Deployment", 200.0f, 22);
+    drawCentred(levelLine, 230.0f, 16);
+    DrawText("Ships roster", 200, 220, whiteColor, 16, false);
+    DrawText("Deployment roster", static_cast<int>(w - 330.0f), 220, whiteColor, 16, false);
+    DrawText(manPowerLine, 100, 650, whiteColor, 16, false);
+    DrawText(cryopodLine, 100, 680, whiteColor, 16, false);
+    for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
+                                                               deploymentRosterList, deploymentRosterListButton})
+        if (widget) widget->draw();
+    deployButton.draw();
+    backButton.draw();
+    if (unit_detail_modal.isVisible()) unit_detail_modal.draw();
+}
+
+// ---- Tech tree ----
+
+bool techShown(const Tech& tech) { return !(hardcore && tech.name == "DNA cloning"); }
+
+bool buyTechAt(float x, float y) {
+    const float s = ExtractionTechTreePage::NODE_SIZE;
+    for (Tech& tech : techTree) {
+        if (!techShown(tech) || tech.unlocked || tech.cost > tech_points) continue;
+        if (!pointInRect({tech.x, tech.y, s, s}, x, y)) continue;
+        tech.unlocked = true;
+        tech_points -= tech.cost;
+        save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
+                    global_man_power, tech_points);
+        return true;
+    }
+    return false;
+}
+
+void ExtractionTechTreePage::init() {
+    backButton = columnButton("Back", 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
+        generate_mission_options();
+        menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
+    });
+}
+
+void ExtractionTechTreePage::handleEvent(const SDL_Event& e) {
+    backButton.handleEvent(e);
+    if (isLeftPress(e)) buyTechAt(static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+}
+
+void ExtractionTechTreePage::draw() {
+    const float left = windowSize().x * 0.5f - 120.0f;
+    DrawText("RESEARCH & DEVELOPMENT", static_cast<int>(left), 220, whiteColor, 20, false);
+    DrawText("AVAILABLE TECH POINTS: " + std::to_string(tech_points), static_cast<int>(left), 270, whiteColor, 16,
+             false);
+    backButton.draw();
+    int mx = 0;
+    int my = 0;
+    SDL_GetMouseState(&mx, &my);
+    const float s = NODE_SIZE;
+    for (const Tech& tech : techTree) {
+        if (!techShown(tech)) continue;
+        const bool hovered = pointInRect({tech.x, tech.y, s, s}, static_cast<float>(mx), static_cast<float>(my));
+        const SDL_Color colour = tech.unlocked             ? SDL_Color{50, 200, 50, 255}
+                                 : tech.cost > tech_points ? SDL_Color{150, 50, 50, 255}
+                                 : hovered                 ? SDL_Color{255, 255, 100, 255}
+                                                           : SDL_Color{35, 35, 35, 255};
+        fillRect({tech.x + 2.0f, tech.y + 2.0f, s - 4.0f, s - 4.0f}, {20, 20, 20, 255});
+        if (tech.texture) {
+            const Uint8 shade = tech.unlocked ? 255 : 100;
+            SDL_SetTextureColorMod(tech.texture, shade, shade, shade);
+            const SDL_FRect icon{tech.x + 8.0f, tech.y + 8.0f, s - 16.0f, s - 16.0f};
+            SDL_RenderCopyF(renderer, tech.texture, nullptr, &icon);
+        }
+        outlineRect({tech.x, tech.y, s, s}, colour);
+        DrawText(tech.name, static_cast<int>(tech.x), static_cast<int>(tech.y + s + 10.0f), whiteColor, 14, false);
+        DrawText(tech.unlocked ? "RESEARCHED" : "COST: " + std::to_string(tech.cost), static_cast<int>(tech.x),
+                 static_cast<int>(tech.y + s + 30.0f), colour, 12, false);
+    }
+}

@@ -1,0 +1,92 @@
+// The Extraction menu pages: the campaign hub, the new campaign, the mission map, the roster picker and the tech tree.
+#pragma once
+
+#include <string>
+
+#include "tech_tree.h"
+#include "ui/checkbox.h"
+#include "ui/list.h"
+#include "ui/menu_layout.h"
+#include "ui/text_input.h"
+
+class ExtractionPage : public MenuPageContainer {
+public:
+    explicit ExtractionPage(MainMenu* menu) : campaignList(100.0f, 250.0f, 300.0f, 300.0f, 16), menu(menu) {}
+    void init() override;
+    void handleEvent(const SDL_Event& e) override;
+    void draw() override;
+
+    List campaignList;
+    Button newButton, continueButton, backButton;
+
+private:
+    void continueCampaign();
+    MainMenu* menu;
+};
+
+class ExtractionNewCampaignPage : public MenuPageContainer {
+public:
+    explicit ExtractionNewCampaignPage(MainMenu* menu) : nameInput(SDL_FRect{}), menu(menu) {}
+    void init() override;
+    void handleEvent(const SDL_Event& e) override;
+    void draw() override;
+
+    std::string campaignName;
+    TextInput nameInput;
+    Checkbox hardcoreBox{SDL_FRect{}, false};
+    Button startButton, backButton;
+
+private:
+    void start();
+    MainMenu* menu;
+};
+
+class ExtractionMapPickerPage : public MenuPageContainer {
+public:
+    explicit ExtractionMapPickerPage(MainMenu* menu) : menu(menu) {}
+    void init() override;
+    void handleEvent(const SDL_Event& e) override;
+    void draw() override;
+
+    Button selectButton, techButton, backButton;
+
+private:
+    void drawNode(size_t i, float x);
+    MainMenu* menu;
+};
+
+class ExtractionRosterPickerPage : public MenuPageContainer {
+public:
+    explicit ExtractionRosterPickerPage(MainMenu* menu) : menu(menu) {}
+    void init() override;
+    void handleEvent(const SDL_Event& e) override;
+    void draw() override;
+
+    std::string levelLine, manPowerLine, cryopodLine;
+    Button deployButton, backButton;
+
+private:
+    void deploy();
+    MainMenu* menu;
+};
+
+class ExtractionTechTreePage : public MenuPageContainer {
+public:
+    explicit ExtractionTechTreePage(MainMenu* menu) : menu(menu) {}
+    void init() override;
+    void handleEvent(const SDL_Event& e) override;
+    void draw() override;
+
+    static constexpr float NODE_SIZE = 120.0f;
+    Button backButton;
+
+private:
+    MainMenu* menu;
+};
+
+// Whether the campaign shows the tech: a hardcore campaign hides "DNA cloning".
+bool techShown(const Tech& tech);
+// Buys the first shown, locked, affordable tech under the point and saves the campaign at once.
+bool buyTechAt(float x, float y);
+// Deploys the chosen mission: its map, the computer player, Extraction mode; false while no mission is chosen.
+bool deployChosenMission();

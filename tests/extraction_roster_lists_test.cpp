@@ -1,0 +1,65 @@
+// The roster lists and the unit detail dialog, driven by synthetic clicks.
+#include <gtest/gtest.h>
+
+#include "extraction_campaign.h"
+#include "tech_tree.h"
+#include "test_files.h"
+#include "ui/extraction_roster_lists.h"
+
+struct RosterLists : ::testing::Test {
+    TempDir dir;
+
+    void SetUp() override {
+        extractionSaveFolder = dir.path.string() + "/";
+        techTree = {Tech{"dna", "DNA cloning", "", 1, true, 0, 0, nullptr}};
+        global_cryppod_count = 1;
+        ASSERT_TRUE(save_roster("c.bin", "C", false, 1, {{"Marine", "Cody", 1, 0, 0, true}, {"Tank", "Rex", 2, 0, 0, false}}, 0, 0));
+        extraction_filename = "c.bin";
+        openCampaignInRosterLists(extraction_filename);
+    }
+    void TearDown() override {
+        destroyRosterWidgets();
+        unit_detail_modal.clear();
+        resetExtractionData();
+        load_roster("");
+        techTree.clear();
+        extractionSaveFolder = "./saves/extraction/";
+    }
+
+    static SDL_Event pressOn(const SDL_FRect& r) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEBUTTONDOWN;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = static_cast<int>(r.x + r.w / 2);
+        e.button.y = static_cast<int>(r.y + r.h / 2);
+        return e;
+    }
+    static Button* dialogButton(const std::string& label) {
+        for (const auto& child : unit_detail_modal.children)
+            if (auto* b = dynamic_cast<Button*>(child.get()); b && b->label == label) return b;
+        return nullptr;
+    }
+};
+
+TEST_F(RosterLists, ReviveWithTheTechAndACryopodTurnsADeadUnitAliveAndSaves) {
+    EXPECT_EQ(shipRosterList->items[1], "Rex (Tank) - 2 DEAD");
+    shipRosterList->onActivate(1, shipRosterList->items[1]);
+    ASSERT_TRUE(unit_detail_modal.isVisible());
+    ASSERT_TRUE(dialogButton("REVIVE"));
+    unit_detail_modal.handleEvent(pressOn(dialogButton("REVIVE")->rect));
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    EXPECT_EQ(shipRosterList->items[1], "Rex (Tank) - 2 ALIVE");
+    openCampaignInRosterLists("c.bin");
+    EXPECT_TRUE(shipRoster[1].alive) << "saved at once";
+    EXPECT_EQ(global_cryppod_count, 0);
+}
+
+TEST_F(RosterLists, AddingAUnitClosesTheDialogSoReviveNeverActsOnAnotherUnit) {
+    shipRosterList->onActivate(1, shipRosterList->items[1]);
+    shipRosterList->selected = 0;
+    shipRosterListButton->handleEvent(pressOn(shipRosterListButton->rect));
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    EXPECT_EQ(activeDeploymentRoster.size(), 1u);
+    EXPECT_EQ(extractionSelectedUnit, -1);
+    EXPECT_EQ(deploymentRosterList->items, std::vector<std::string>{"Cody (Marine) - 1 ALIVE"});
+}
