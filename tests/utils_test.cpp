@@ -69,12 +69,13 @@ TEST_F(JsonFile, TrailingTextAfterTheFirstValueIsNotExamined) {
     EXPECT_EQ(errors, "");
 }
 
-TEST_F(JsonFile, EmptyOrCommentedFilesGiveOneParseLineAndNull) {
-    EXPECT_TRUE(load("").is_null());
+TEST_F(JsonFile, EmptyFilesGiveOneLineAndNullButOtherTextThrows) {
+    EXPECT_TRUE(load(" \n").is_null());
     EXPECT_EQ(errors.rfind("[JSON ERROR] Failed to parse ", 0), 0u);
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
-    EXPECT_TRUE(load("// note\n{}").is_null());
-    EXPECT_EQ(errors.rfind("[JSON ERROR] Failed to parse ", 0), 0u);
+    for (const char* text : {"// note\n{}", "\x93\x07", "{\"a\": "})
+        EXPECT_THROW(Utils::loadJsonFile(dir.write("bad.json", text)), std::runtime_error) << text;
+    EXPECT_THROW(Utils::loadJsonFile(dir.path.string()), std::runtime_error) << "a folder in the file's place";
 }
 
 TEST_F(JsonFile, MissingFileGivesTheOpenLine) {
