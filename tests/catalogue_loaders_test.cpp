@@ -168,9 +168,11 @@ TEST_F(CatalogueFile, GlobalSettingsTakeOneTrackOrAListAndIgnoreOtherKeys) {
     EXPECT_EQ(mainMenuTracks, (std::vector<std::string>{"one.ogg"}));
 }
 
-TEST_F(CatalogueFile, NumbersBeyondTheIntegerRangeAreRejected) {
-    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1e300}})")), std::out_of_range);
-    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 4294967296}})")), std::out_of_range);
+TEST_F(CatalogueFile, NumbersBeyondTheCatalogueBoundAreRejected) {
+    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1e300}})")), CatalogueError);
+    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": -1000001}})")), CatalogueError);
+    EXPECT_NO_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1000000}})")));
+    EXPECT_THROW(jsonToInt(nlohmann::json(4294967296)), std::out_of_range);
     EXPECT_EQ(jsonToInt(nlohmann::json(-7.9)), -7);
     EXPECT_EQ(jsonToInt(nlohmann::json(2147483647)), 2147483647);
 }

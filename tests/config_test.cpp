@@ -115,8 +115,12 @@ TEST_F(ConfigFile, UnusableFilesAndValuesAreRefusedNamingLineAndKey) {
         {"MAP_W=2000\n", "line 1: MAP_W must be 1 to 1024, not 2000"},
         {"FOG=true\n\x01\x9b\xff\n", "line 2 is not text"},
     };
-    for (const auto& c : cases) EXPECT_EQ(refusal(c.text), c.refusal) << c.text;
+    for (const auto& c : cases) {
+        SetUp();
+        EXPECT_EQ(refusal(c.text), c.refusal) << c.text;
+    }
 
+    SetUp();
     TILE_SIZE = 0;
     EXPECT_EQ(refusal("VERSION=9\nDEBUG_MODE=true\n"), "TILE_SIZE must be 4 to 512, not missing");
     EXPECT_TRUE(DEBUG_MODE);

@@ -60,7 +60,7 @@ TEST_F(Startup, UnusableConfigurationEndsWithOneLineNamingFileAndKey) {
         std::string text;
         const char* named;
     } cases[] = {
-        {"", "config.txt: not found"},
+        {"", "not found"},
         {shippedConfig + "GAME_SPEED=fast\n", "GAME_SPEED is not a number: fast"},
         {shippedConfig + "TILE_SIZE=2000000000\n", "TILE_SIZE must be 4 to 512, not 2000000000"},
         {shippedConfig + "SUBDIVISIONS=0\n", "SUBDIVISIONS must be 4 to 4"},
@@ -71,7 +71,9 @@ TEST_F(Startup, UnusableConfigurationEndsWithOneLineNamingFileAndKey) {
     for (const auto& c : cases) {
         if (!c.text.empty()) dir.write("up/src/config.txt", c.text);
         SCOPED_TRACE(c.named);
-        expectOneLineAndExitOne(run(), std::string("../src/config.txt: ") + c.named);
+        const ProgramRun game = run();
+        expectOneLineAndExitOne(game, c.named);
+        EXPECT_EQ(game.errors.rfind("corvale: ../src/config.txt: ", 0), 0u) << game.errors;
         expectOneLineAndExitOne(run(CORVALE_RUNNER, "battle 1 1"), c.named);
     }
 }

@@ -15,7 +15,7 @@ run_one() { # run_one TARGET
   [ -d "tests/fuzz/corpus/$name" ] && seeds=("tests/fuzz/corpus/$name")
   if "$1" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$OUT/$name-" "build/fuzz/corpus/$name" "${seeds[@]}" >"$OUT/$name.log" 2>&1; then
-    echo "$name: no fault, $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$OUT/$name.log" | grep -o '[0-9]*$') runs"
+    echo "$name: no fault, $(grep -a -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$OUT/$name.log" | grep -o '[0-9]*$') runs"
   else
     echo "$name: FAULT, see $OUT/$name.log and $OUT/$name-*"
     return 1
