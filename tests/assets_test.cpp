@@ -50,9 +50,13 @@ int runGenerator(const fs::path& data, const fs::path& out) {
     return std::system(cmd.c_str());
 }
 
+// In one read: byte by byte, the sanitised build takes half a minute over the archives.
 std::vector<uint8_t> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::error_code ec;
+    std::vector<uint8_t> bytes(fs::file_size(p, ec));
+    if (ec) return {};
+    std::ifstream(p, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 json readJson(const fs::path& p) {
