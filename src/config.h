@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <stdexcept>
 #include <string>
 
 #include <SDL2/SDL.h>
@@ -41,8 +42,24 @@ extern int AMBER_OIL_MINING_TICKS;
 // The current display mode; starts windowed whatever FULLSCREEN says.
 extern bool isFullscreen;
 
-// A missing file leaves every global as it was; a malformed number throws the standard conversion error.
+// A file start-up cannot use; the text says where (line, key) and why on one line.
+struct ConfigError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Bounds of a numeric key, inclusive; NaN lies outside every one.
+struct ConfigRange {
+    double min;
+    double max;
+};
+
+// Sets the globals of the keys the file gives. Throws ConfigError for a missing file, one that is not text, a
+// number that does not read, or a number outside its key's bounds, whether read now or left from before.
 void loadConfig(const std::string& filename);
+
+// Whether a value lies within the bounds of the configuration global at that address (a replay header sets
+// the same globals); globals without bounds take any value.
+bool configValueInRange(const void* global, double value);
 
 // Needs the lockstep turn length, which is a compile-time constant, so no initialisation order matters.
 void deriveConfigValues();

@@ -1,6 +1,7 @@
 // Lockstep turns, the command log that records every applied command, and reading a log back as a replay.
 #include "lockstep.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -440,11 +441,13 @@ bool readConfigValue(const json& value, const ConfigTarget& target, ConfigValue&
         if (!value.is_number()) return error = "is not a number", false;
         const double number = value.get<double>();
         if (!(number >= INT32_MIN && number < 2147483648.0)) return error = "does not fit 32 bits", false;
+        if (!configValueInRange(std::get<int*>(target), number)) return error = "is out of range", false;
         out = static_cast<int>(number);
     } else if (std::holds_alternative<float*>(target)) {
         if (!value.is_number()) return error = "is not a number", false;
         const double number = value.get<double>();
         if (!(std::fabs(number) <= FLT_MAX)) return error = "does not fit a float", false;
+        if (!configValueInRange(std::get<float*>(target), number)) return error = "is out of range", false;
         out = static_cast<float>(number);
     } else {
         if (!value.is_string()) return error = "is not a string", false;
@@ -474,6 +477,8 @@ bool readReplayPlayers(const json& list, std::vector<ReplayPlayer>& out, std::st
         if (!readOptionalKey(entry, "id", &p.id, error) || !readOptionalKey(entry, "name", &p.name, error) ||
             !readOptionalKey(entry, "race", &p.race, error) || !readOptionalKey(entry, "ai", &p.ai, error))
             return false;
+        const bool taken = std::any_of(out.begin(), out.end(), [&](const ReplayPlayer& q) { return q.id == p.id; });
+        if (taken) return error = "player id " + std::to_string(p.id) + " is listed twice", false;
         out.push_back(std::move(p));
     }
     return true;
@@ -586,6 +591,11 @@ bool loadReplay(std::istream& in) {
         const TurnRead read = readNextTurn(in, turn);
         if (read == TurnRead::End) return true;
         if (read == TurnRead::Malformed) return false;
+        if (turn.tick > MAX_REPLAY_TICK) {
+            std::cerr << "Malformed command log record: tick " << turn.tick << " lies beyond tick " << MAX_REPLAY_TICK
+                      << "\n";
+            return false;
+        }
         // Playback matches turns to ticks in list order: a tick that does not come later would never be reached.
         const int previous = replayTurns.empty() ? -1 : replayTurns.back().tick;
         if (turn.tick <= previous) {

@@ -55,13 +55,16 @@ void closeCommandLog();
 extern std::vector<Turn> replayTurns;
 extern int replayTurnIndex;
 
+// Latest tick a log may hold: a day of play. Later ones would keep playback running for weeks.
+constexpr int MAX_REPLAY_TICK = 24 * 60 * 60 * 63;
+
 // Most participants a header may list.
 constexpr std::size_t MAX_REPLAY_PLAYERS = 64;
 
 // Reads a whole log: the header replaces the configuration it records (deriving the values that depend on it)
 // and the players, then the records become replayTurns. A header that cannot be used changes nothing. Turns
-// stop at a malformed record or one whose tick does not come after the previous turn's. False, with one line
-// on the error stream, for an empty file, a bad header or a bad record.
+// stop at a malformed record, one whose tick does not come after the previous turn's, or one beyond
+// MAX_REPLAY_TICK. False, with one line on the error stream, for an empty file, a bad header or a bad record.
 bool loadReplay(std::istream& in);
 
 // Puts back the configuration a replay's header replaced; called when the replayed or resumed session ends.

@@ -238,6 +238,11 @@ bool headerSection(const std::string& line, MapSection& section) {
     return false;
 }
 
+std::string tooLargeMessage(const std::string& where) {
+    const std::string side = std::to_string(MAX_MAP_SIDE);
+    return "Map is larger than " + side + " by " + side + " tiles: " + where;
+}
+
 char heightToChar(const TileInstance& cell) {
     if (cell.ramp) return 'R';
     return static_cast<char>('0' + std::min<int>(cell.heightLevel, 9));
@@ -248,6 +253,10 @@ char heightToChar(const TileInstance& cell) {
 MapData readMapFile(const std::string& path) {
     std::ifstream in(path);
     if (!in.is_open()) throw std::runtime_error("Failed to open map file: " + path);
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (!error && bytes > MAX_MAP_FILE_BYTES)
+        throw std::runtime_error("Map file is larger than " + std::to_string(MAX_MAP_FILE_BYTES) + " bytes: " + path);
     MapData map;
     MapSection section = MapSection::Terrain;
     std::string line;
@@ -256,6 +265,8 @@ MapData readMapFile(const std::string& path) {
         if (line.empty() || line[0] == '#') continue;
         if (headerSection(line, section)) continue;
         sectionReaders[static_cast<int>(section)](map, line);
+        if (map.terrainRows.size() > MAX_MAP_SIDE || (section == MapSection::Terrain && line.size() > MAX_MAP_SIDE))
+            throw std::runtime_error(tooLargeMessage(path));
     }
     if (map.terrainRows.empty()) throw std::runtime_error("Map file has no terrain section: " + path);
     return map;
@@ -263,6 +274,7 @@ MapData readMapFile(const std::string& path) {
 
 void validateTerrain(const std::vector<std::string>& rows) {
     if (rows.empty()) throw std::runtime_error("Map has no terrain rows");
+    if (rows.size() > MAX_MAP_SIDE || rows[0].size() > MAX_MAP_SIDE) throw std::runtime_error(tooLargeMessage("terrain"));
     for (size_t i = 1; i < rows.size(); ++i)
         if (rows[i].size() != rows[0].size())
             throw std::runtime_error("Inconsistent line width at line " + std::to_string(i + 1));

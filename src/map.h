@@ -142,8 +142,12 @@ struct MapObjectLine {
     int height = 0;
 };
 
-// Throws std::runtime_error for an unopenable file or one without terrain, and the std::stoi errors for a
-// numeric field without digits or beyond 32 bits.
+// Largest map side in tiles, and the largest map file: bigger ones are refused before anything is built.
+constexpr int MAX_MAP_SIDE = 1024;
+constexpr std::uintmax_t MAX_MAP_FILE_BYTES = 16u << 20;
+
+// Throws std::runtime_error for an unopenable or oversized file, one without terrain or with more than
+// MAX_MAP_SIDE rows or columns, and the std::stoi errors for a numeric field without digits or beyond 32 bits.
 MapData readMapFile(const std::string& path);
 // Sets MAP_W and MAP_H; throws std::runtime_error naming the 1-based terrain row whose width differs.
 void validateTerrain(const std::vector<std::string>& rows);

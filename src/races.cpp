@@ -68,16 +68,24 @@ float jsonToFloat(const json& value) {
     return value.get<float>();
 }
 
+// Larger catalogue numbers only overflow the simulation's arithmetic (a sight squared, a cost times a count).
+static const json& boundedNumber(const char* key, const json& value) {
+    if (value.is_number() && !(std::fabs(value.get<double>()) <= CATALOGUE_NUMBER_MAX))
+        throw CatalogueError(std::string("\"") + key + "\" " + value.dump() + " is beyond the largest catalogue number " +
+                             std::to_string(static_cast<long>(CATALOGUE_NUMBER_MAX)));
+    return value;
+}
+
 int32_t jsonInt(const json& object, const char* key, int32_t fallback) {
     requireObject(object);
     const auto it = object.find(key);
-    return it == object.end() ? fallback : jsonToInt(*it);
+    return it == object.end() ? fallback : jsonToInt(boundedNumber(key, *it));
 }
 
 float jsonFloat(const json& object, const char* key, float fallback) {
     requireObject(object);
     const auto it = object.find(key);
-    return it == object.end() ? fallback : jsonToFloat(*it);
+    return it == object.end() ? fallback : jsonToFloat(boundedNumber(key, *it));
 }
 
 bool jsonBool(const json& object, const char* key, bool fallback) {
@@ -106,7 +114,9 @@ static const json& requiredValue(const json& object, const char* key) {
     return it == object.end() ? absent : *it;
 }
 
-int32_t requiredInt(const json& object, const char* key) { return jsonToInt(requiredValue(object, key)); }
+int32_t requiredInt(const json& object, const char* key) {
+    return jsonToInt(boundedNumber(key, requiredValue(object, key)));
+}
 
 std::string requiredString(const json& object, const char* key) {
     return requiredValue(object, key).get<std::string>();

@@ -42,6 +42,9 @@ void loadRace(const std::string& path);
 std::string workerTypeOfRace(const std::string& race);
 std::string civilianTypeOfRace(const std::string& race);
 
+// Largest magnitude of a number read by key; beyond it the file is refused naming the key.
+constexpr double CATALOGUE_NUMBER_MAX = 1000000.0;
+
 // Reading catalogue values. Numbers read as integers are cut toward zero; true and false count as 1 and 0;
 // a number outside the 32-bit range or a value of another JSON type raises an error that ends start-up.
 // A key read from a value that is not an object raises the library's type error.

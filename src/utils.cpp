@@ -31,17 +31,22 @@ std::string findAssetPath() {
 namespace Utils {
 
 nlohmann::json loadJsonFile(const std::string& path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) throw std::runtime_error("is a folder, not a file");
     std::ifstream in(path);
     if (!in.is_open()) {
         std::cerr << "[JSON ERROR] Failed to open file: " << path << "\n";
         return nlohmann::json();
     }
+    if (!(in >> std::ws) || in.peek() == std::char_traits<char>::eof()) {
+        std::cerr << "[JSON ERROR] Failed to parse " << path << ": the file is empty\n";
+        return nlohmann::json();
+    }
     nlohmann::json doc;
     try {
         in >> doc;
-    } catch (const std::exception& e) {
-        std::cerr << "[JSON ERROR] Failed to parse " << path << ": " << e.what() << "\n";
-        return nlohmann::json();
+    } catch (const nlohmann::json::exception& e) {
+        throw std::runtime_error(std::string("not JSON: ") + e.what());
     }
     return doc;
 }

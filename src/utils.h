@@ -33,7 +33,8 @@ std::string findAssetPath();
 
 namespace Utils {
 
-// Never throws: a missing or malformed file gives one error line and the null document.
+// A missing or empty file gives one error line and the null document; a file that is not JSON throws, since
+// content that cannot be read must stop start-up rather than leave a race out.
 nlohmann::json loadJsonFile(const std::string& path);
 
 // "replay_%Y-%m-%d_%H-%M-%S.bin" in local time; the overload takes the clock reading for tests.

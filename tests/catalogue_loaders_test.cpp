@@ -168,9 +168,11 @@ TEST_F(CatalogueFile, GlobalSettingsTakeOneTrackOrAListAndIgnoreOtherKeys) {
     EXPECT_EQ(mainMenuTracks, (std::vector<std::string>{"one.ogg"}));
 }
 
-TEST_F(CatalogueFile, NumbersBeyondTheIntegerRangeAreRejected) {
-    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1e300}})")), std::out_of_range);
-    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 4294967296}})")), std::out_of_range);
+TEST_F(CatalogueFile, NumbersBeyondTheCatalogueBoundAreRejected) {
+    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1e300}})")), CatalogueError);
+    EXPECT_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": -1000001}})")), CatalogueError);
+    EXPECT_NO_THROW(loadMapObjects(file("m.json", R"({"Rock": {"maxCapacity": 1000000}})")));
+    EXPECT_THROW(jsonToInt(nlohmann::json(4294967296)), std::out_of_range);
     EXPECT_EQ(jsonToInt(nlohmann::json(-7.9)), -7);
     EXPECT_EQ(jsonToInt(nlohmann::json(2147483647)), 2147483647);
 }
@@ -253,7 +255,10 @@ INSTANTIATE_TEST_SUITE_P(
         StoppingFile{"human/upgrades.json", R"({"upgrades": [{"id": "x"}]})", "type must be number, but is null"},
         StoppingFile{"human/hotkeys.json", R"({"units": {"U": {"B": {"type": "build"}}}})", "but is null"},
         StoppingFile{"human/tech.json", R"({"tech": [{"id": "t"}]})", "type must be string, but is null"},
-        StoppingFile{"human/units.json", R"({"U": {"hp": 1e300}})", "number out of range"},
+        StoppingFile{"human/units.json", R"({"U": {"hp": 1e300}})", "\"hp\" 1e\\+300 is beyond the largest"},
+        StoppingFile{"human/units.json", R"({"U": {"sight": 2147483647}})", "\"sight\" 2147483647 is beyond"},
+        StoppingFile{"human/units.json", "\x93\x07garbage", "not JSON"},
+        StoppingFile{"human/buildings.json", "{", "not JSON"},
         StoppingFile{"human/cursors.json", R"({"c": {"hotspot": 4}})", "type must be array"},
         StoppingFile{"global/global.json", "{", "parse_error"},
         StoppingFile{"global/items.json", R"({"items": [{"name": "x"}]})", "but is null"},

@@ -206,11 +206,11 @@ TEST_F(Orders, SelfSpellRefusedByItsEffectStartsNoCooldownAndIsNotLogged) {
 TEST_F(Orders, SpellInRangeIsQueuedBehindTheOrdersWhateverShiftSays) {
     const int id = place("Footman", {4, 4});  // tile (1, 1)
     addSpell("Slow", TargetType::Unit, 3, 1.0f, [](const SpellContext&) { return true; });
-    unit(id).orders.push_back({CommandType::AttackMove, AttackMove{id, 1, 1, false}});
+    apply(CommandType::AttackMove, AttackMove{id, 1, 1, false});
     apply(CommandType::CastSpell, CastSpellCommand{id, 0, 4 * 140 + 10, 1 * 140 + 10, "Slow", false});
     ASSERT_EQ(unit(id).orders.size(), 2u);
     EXPECT_EQ(unit(id).orders[1].type, CommandType::CastSpell);
-    EXPECT_EQ(logged().size(), 1u);
+    EXPECT_EQ(logged().size(), 2u);
 
     // Out of range: a walk to a tile within range comes first.
     unit(id).orders.clear();

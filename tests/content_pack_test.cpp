@@ -13,6 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "config.h"
+#include "configuration_snapshot.h"
+#include "test_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -46,21 +50,6 @@ json readJson(const std::string& path) {
 std::string joinNames(const std::vector<std::string>& v) {
     std::string out;
     for (const auto& s : v) out += (out.empty() ? "" : ", ") + s;
-    return out;
-}
-
-// ---------------------------------------------------------------- shipped configuration
-
-std::map<std::string, std::string> readConfig() {
-    std::map<std::string, std::string> out;
-    std::ifstream in(ROOT + "src/config.txt");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        auto eq = line.find('=');
-        if (eq == std::string::npos || eq + 1 == line.size()) continue;
-        out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
     return out;
 }
 
@@ -337,39 +326,19 @@ TEST(AssetPaths, EveryImageIsCutOneWay) {
 
 // ---------------------------------------------------------------- configuration
 
-TEST(ShippedConfig, SetsAllTwentySixKeysWithReadableValues) {
-    std::ifstream in(ROOT + "src/config.txt", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text.find('\r'), std::string::npos) << "a carriage return turns every flag false";
-    auto cfg = readConfig();
-    const std::vector<std::string> flags = {"DEBUG_MODE", "GOD_MODE", "AI",   "MODS", "FULLSCREEN",
-                                            "FOG",        "MUSIC",    "SOUNDS", "LOGS", "DRAW_DEBUG_TILES"};
-    const std::vector<std::string> wholes = {"MAP_W", "MAP_H", "TILE_SIZE", "SUBDIVISIONS", "GAME_SPEED",
-                                             "UNIT_SPEED", "CRYSTAL_MINING_TIME", "AMBER_OIL_MINING_TIME",
-                                             "WAYPOINT_EPS", "HUD_SIZE", "MINIMAP_SIZE", "ANTI_ALIASING"};
-    const std::vector<std::string> fractions = {"CANCEL_BUILDING_PERCENTAGE_LOSS", "UNDER_ATTACK_COOLDOWN"};
-    EXPECT_EQ(cfg.size(), flags.size() + wholes.size() + fractions.size() + 2);
-    for (const auto& k : flags) {
-        ASSERT_TRUE(cfg.count(k)) << k;
-        EXPECT_TRUE(cfg[k] == "true" || cfg[k] == "false") << k;
-    }
-    for (const auto& k : wholes) {
-        ASSERT_TRUE(cfg.count(k)) << k;
-        EXPECT_EQ(cfg[k].find_first_not_of("0123456789"), std::string::npos) << k << " is read as a whole number";
-    }
-    for (const auto& k : fractions) {
-        ASSERT_TRUE(cfg.count(k)) << k;
-        EXPECT_NO_THROW(std::stof(cfg[k])) << k;
-    }
-    EXPECT_EQ(cfg["TILE_SIZE"], "140");
-    EXPECT_EQ(cfg["SUBDIVISIONS"], "4");
-    EXPECT_EQ(cfg["AI"], "true");
-    EXPECT_EQ(cfg["FOG"], "true");
-    EXPECT_GE(std::stoi(cfg["GAME_SPEED"]), 1);
-    EXPECT_GE(std::stoi(cfg["HUD_SIZE"]), 180) << "the Tier research row sits at the panel top + 130";
-    EXPECT_GT(std::stoi(cfg["MINIMAP_SIZE"]), 0);
-    EXPECT_FALSE(cfg["VERSION"].empty());
-    EXPECT_TRUE(fs::is_regular_file(ROOT + "maps/" + cfg["MAP_FILE"] + ".map")) << cfg["MAP_FILE"];
+// The game's own reader takes the file, so every key is present and within its bounds.
+TEST(ShippedConfig, LoadsWithinEveryBoundAndNamesAShippedMap) {
+    const std::string path = ROOT + "src/config.txt";
+    EXPECT_EQ(readWholeFile(path).find('\r'), std::string::npos) << "a carriage return turns every flag false";
+    const auto before = valuesOf(everyConfigurationValue());
+    ASSERT_NO_THROW(loadConfig(path));
+    EXPECT_EQ(TILE_SIZE, 140);
+    EXPECT_TRUE(AI);
+    EXPECT_TRUE(FOG);
+    EXPECT_GE(HUD_SIZE, 180.0f) << "the Tier research row sits at the panel top + 130";
+    EXPECT_FALSE(VERSION.empty());
+    EXPECT_TRUE(fs::is_regular_file(ROOT + "maps/" + MAP_FILE + ".map")) << MAP_FILE;
+    everyConfigurationValue() = before;
 }
 
 // ---------------------------------------------------------------- maps

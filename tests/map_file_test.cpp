@@ -23,34 +23,36 @@ struct MapFile : ::testing::Test {
 
     std::string file(const std::string& text) { return dir.write("maps/test.map", text); }
 
-    std::string loadError(const std::string& text) {
+    std::string errorOf(const std::string& path) {
         try {
-            loadMapFromFile(file(text));
+            loadMapFromFile(path);
         } catch (const std::runtime_error& e) {
             return e.what();
         }
         return "no error";
     }
+    std::string loadError(const std::string& text) { return errorOf(file(text)); }
 };
 
-TEST_F(MapFile, MissingFileNamesThePath) {
-    const std::string path = (dir.path / "none.map").string();
-    try {
-        readMapFile(path);
-        FAIL() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Failed to open map file: " + path);
-    }
-}
-
-TEST_F(MapFile, FileWithoutTerrainRowsIsRejected) {
-    const std::string path = file("# only comments\n\n[Height]\n000\n[Objects]\nTree,1,1\n");
-    try {
-        readMapFile(path);
-        FAIL() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Map file has no terrain section: " + path);
-    }
+// Refused before a grid is built, with the path named; oversized maps before their rows are even kept.
+TEST_F(MapFile, UnusableFilesAreRefusedNamingThePath) {
+    const std::string side(MAX_MAP_SIDE, 'G');
+    std::string tallMap;
+    for (int row = 0; row <= MAX_MAP_SIDE; ++row) tallMap += "G\n";
+    const struct {
+        std::string text;
+        const char* refusal;
+    } cases[] = {
+        {"# only comments\n\n[Height]\n000\n[Objects]\nTree,1,1\n", "Map file has no terrain section: "},
+        {side + "G\n", "Map is larger than 1024 by 1024 tiles: "},
+        {tallMap, "Map is larger than 1024 by 1024 tiles: "},
+        {std::string(MAX_MAP_FILE_BYTES + 1, '#'), "Map file is larger than 16777216 bytes: "},
+    };
+    for (const auto& c : cases) EXPECT_EQ(loadError(c.text), c.refusal + file(c.text));
+    const std::string absent = (dir.path / "none.map").string();
+    EXPECT_EQ(errorOf(absent), "Failed to open map file: " + absent);
+    EXPECT_EQ(loadError(side + "\n" + side + "\n"), "no error") << "the largest map loads";
+    EXPECT_EQ(MAP_W, MAX_MAP_SIDE);
 }
 
 TEST_F(MapFile, RejectsRowsOfUnequalWidthNamingTheTerrainRow) {

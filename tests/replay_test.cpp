@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -89,14 +90,6 @@ TEST_F(ReplayLoading, HeaderOnlyAppliesTheConfigurationAndRebuildsThePlayers) {
     EXPECT_TRUE(replayTurns.empty());
 }
 
-TEST_F(ReplayLoading, AbsentKeysTakeTheirDefaults) {
-    ASSERT_TRUE(load("{}\n"));
-    EXPECT_TRUE(MUSIC);
-    EXPECT_FALSE(SOUNDS);
-    EXPECT_EQ(TILE_SIZE, 64);
-    EXPECT_EQ(MAP_FILE, "default");
-}
-
 TEST_F(ReplayLoading, HeaderWithoutPlayersKeepsThePlayersAndAnEmptyListKeepsTheLocalId) {
     ASSERT_TRUE(load(R"({"MAP_FILE":"fight"})"
                      "\n"));
@@ -148,9 +141,13 @@ TEST_F(ReplayLoading, TurnsAreReadInFileOrderAndALoadReplacesThePrevious) {
     EXPECT_EQ(replayTurns[1].tick, 4);
 }
 
+// A record read as the header names no key, so every key takes its default.
 TEST_F(ReplayLoading, ARecordAsFirstLineIsTakenAsTheHeaderAndNotReplayed) {
     ASSERT_TRUE(load(record(2, 1) + record(3, 2)));
     EXPECT_EQ(MAP_FILE, "default");
+    EXPECT_TRUE(MUSIC);
+    EXPECT_FALSE(SOUNDS);
+    EXPECT_EQ(TILE_SIZE, 64);
     EXPECT_EQ(players.size(), 1u);
     ASSERT_EQ(replayTurns.size(), 1u);
     EXPECT_EQ(replayTurns[0].tick, 3);
@@ -173,6 +170,11 @@ TEST_F(ReplayLoading, UnusableHeaderIsReportedAndAppliesNothing) {
         R"({"players":{"id":1}})",
         R"({"players":[{"id":"one"}]})",
         R"({"players":[5]})",
+        R"({"players":[{"id":3},{"id":3}]})",
+        R"({"TILE_SIZE":0})",
+        R"({"TILE_SIZE":-1})",
+        R"({"GAME_SPEED":0})",
+        R"({"MAP_W":5000})",
         R"([1,2])",
         R"(not json)",
     };
@@ -192,25 +194,26 @@ TEST_F(ReplayLoading, UnusableHeaderIsReportedAndAppliesNothing) {
 }
 
 // The tick the bad record belonged to may be the one being read, so only the turns before it are kept.
-TEST_F(ReplayLoading, MalformedRecordIsReportedAndKeepsTheTurnsCompletedBeforeIt) {
-    std::string errors;
-    EXPECT_FALSE(load("{}\n" + record(1, 1) + record(2, 2) +
-                          R"({"tick":3,"player":1,"type":5,"data":{}})"
-                          "\n" +
-                          record(4, 4),
-                      &errors));
-    EXPECT_NE(errors.find("Malformed command log record"), std::string::npos);
-    ASSERT_EQ(replayTurns.size(), 1u);
-    EXPECT_EQ(replayTurns[0].tick, 1);
-}
-
-TEST_F(ReplayLoading, TicksThatDoNotAscendEndTheTurns) {
-    std::string errors;
-    EXPECT_FALSE(load("{}\n" + record(5, 1) + record(3, 2) + record(6, 3), &errors));
-    EXPECT_NE(errors.find("tick 3 after tick 5"), std::string::npos);
-    ASSERT_EQ(replayTurns.size(), 1u);
-    EXPECT_FALSE(load("{}\n" + record(-1, 1)));
-    EXPECT_TRUE(replayTurns.empty());
+TEST_F(ReplayLoading, BadRecordsAreReportedAndKeepTheTurnsCompletedBeforeThem) {
+    const struct {
+        std::string records;
+        const char* error;
+        std::size_t turnsKept;
+    } cases[] = {
+        {record(1, 1) + record(2, 2) + R"({"tick":3,"player":1,"type":5,"data":{}})" "\n" + record(4, 4),
+         "Malformed command log record", 1},
+        {record(5, 1) + record(3, 2) + record(6, 3), "tick 3 after tick 5", 1},
+        {record(-1, 1), "tick -1 after tick -1", 0},
+        {record(1, 1) + record(MAX_REPLAY_TICK + 1, 2), "lies beyond tick", 1},
+        {record(INT_MAX, 1), "tick 2147483647 lies beyond tick", 0},
+    };
+    for (const auto& c : cases) {
+        std::string errors;
+        EXPECT_FALSE(load("{}\n" + c.records, &errors)) << c.records;
+        EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+        EXPECT_EQ(replayTurns.size(), c.turnsKept) << c.records;
+    }
+    EXPECT_TRUE(load("{}\n" + record(MAX_REPLAY_TICK, 1))) << "a day of play is the last tick kept";
 }
 
 }  // namespace

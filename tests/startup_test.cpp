@@ -1,5 +1,5 @@
-// The program at start-up: a fault before the loop is one line and exit 1; otherwise the loop opens on the main
-// page, from the folders when the archive is hidden, and a quit ends it.
+// The programs at start-up: a fault before the loop (asset root, configuration, a hostile replay for the runner) is
+// one line and exit 1; otherwise the loop opens on the main page, from the folders when the archive is hidden.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -24,40 +24,84 @@ struct ProgramRun {
     std::string errors;
 };
 
+int lineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
 // The working directory is <tmp>/up/work; the asset root is put into it or into <tmp>/up.
 struct Startup : ::testing::Test {
     TempDir dir;
+    const std::string shippedConfig = readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
 
-    ProgramRun run() {
-        const std::string work = dir.makeDir("up/work");
+    ProgramRun run(const std::string& program = CORVALE_PROGRAM, const std::string& arguments = "",
+                   std::string work = "") {
+        if (work.empty()) work = dir.makeDir("up/work");
         const std::string errorFile = (dir.path / "stderr.txt").string();
-        const std::string command = "cd '" + work + "' && '" CORVALE_PROGRAM "' 2>'" + errorFile + "'";
+        const std::string command =
+            "cd '" + work + "' && '" + program + "' " + arguments + " >/dev/null 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
         ProgramRun result;
         if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
         result.errors = readWholeFile(errorFile);
         return result;
     }
+
+    void expectOneLineAndExitOne(const ProgramRun& r, const std::string& named) {
+        EXPECT_EQ(lineCount(r.errors), 1) << r.errors;
+        expectLastLineAndExitOne(r, named);
+    }
+
+    // The game reports the font that a bare asset root lacks before it reads the configuration.
+    void expectLastLineAndExitOne(const ProgramRun& r, const std::string& named) {
+        EXPECT_EQ(r.exitCode, 1);
+        const std::string last = r.errors.substr(r.errors.rfind('\n', r.errors.size() - 2) + 1);
+        EXPECT_NE(last.find(named), std::string::npos) << r.errors;
+    }
 };
 
-int lineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+TEST_F(Startup, NoAssetRootEndsWithOneLine) { expectOneLineAndExitOne(run(), "Assets not found"); }
 
-TEST_F(Startup, NoAssetRootEndsWithOneLine) {
-    const ProgramRun r = run();
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(lineCount(r.errors), 1) << r.errors;
-    EXPECT_NE(r.errors.find("Assets not found"), std::string::npos) << r.errors;
+// Each configuration fault, in the game and in the match runner: one line naming the file and the key or line.
+TEST_F(Startup, UnusableConfigurationEndsWithOneLineNamingFileAndKey) {
+    const struct {
+        std::string text;
+        const char* named;
+    } cases[] = {
+        {"", "not found"},
+        {shippedConfig + "GAME_SPEED=fast\n", "GAME_SPEED is not a number: fast"},
+        {shippedConfig + "TILE_SIZE=2000000000\n", "TILE_SIZE must be 4 to 512, not 2000000000"},
+        {shippedConfig + "SUBDIVISIONS=0\n", "SUBDIVISIONS must be 4 to 4"},
+        {"\x7f\x45LF\x02\x01\x01", "line 1 is not text"},
+        {"MAP_FILE=fight\n", "MAP_W must be 1 to 1024, not missing"},
+    };
+    dir.makeDir("up/core");
+    for (const auto& c : cases) {
+        if (!c.text.empty()) dir.write("up/src/config.txt", c.text);
+        SCOPED_TRACE(c.named);
+        const ProgramRun game = run();
+        expectLastLineAndExitOne(game, c.named);
+        EXPECT_NE(game.errors.find("corvale: ../src/config.txt: "), std::string::npos) << game.errors;
+        expectOneLineAndExitOne(run(CORVALE_RUNNER, "battle 1 1"), c.named);
+    }
 }
 
-TEST_F(Startup, MalformedNumberEndsWithOneLineNamingTheFile) {
-    dir.makeDir("up/core");
-    dir.write("up/src/config.txt", "TILE_SIZE=140\nGAME_SPEED=fast\n");
-    const ProgramRun r = run();
-    EXPECT_EQ(r.exitCode, 1);
-    // The last line; the font that this bare asset root lacks was reported before.
-    const std::string last = r.errors.substr(r.errors.rfind('\n', r.errors.size() - 2) + 1);
-    EXPECT_NE(last.find("../src/config.txt"), std::string::npos) << r.errors;
-    EXPECT_NE(last.find("stoi"), std::string::npos) << r.errors;
+// Hostile replays, run by the match runner against the shipped content: refused at once with one line.
+TEST_F(Startup, RunnerRefusesHostileReplaysWithOneLine) {
+    const std::string header = R"({"MAP_FILE": "fight", "players": [{"id": 1}, {"id": 2}]})";
+    const std::string move = R"({"data": {"unitIds": [], "x": 1, "y": 1}, "player": 1, "type": 0, "tick": )";
+    const struct {
+        std::string log;
+        const char* named;
+    } cases[] = {
+        {R"({"TILE_SIZE": 0})", "\"TILE_SIZE\" is out of range"},
+        {R"({"TILE_SIZE": -1, "GAME_SPEED": 0})", "\"TILE_SIZE\" is out of range"},
+        {R"({"players": [{"id": 3}, {"id": 3}]})", "player id 3 is listed twice"},
+        {header + "\n" + move + "2147483647}", "tick 2147483647 lies beyond"},
+        {header + "\n" + move + "2147483646}", "tick 2147483646 lies beyond"},
+    };
+    for (const auto& c : cases) {
+        const std::string log = dir.write("hostile.log", c.log + "\n");
+        SCOPED_TRACE(c.named);
+        expectOneLineAndExitOne(run(CORVALE_RUNNER, "replay '" + log + "'", CORVALE_SOURCE_DIR), c.named);
+    }
 }
 
 // The shipped content tree without the archive: only the folders are there to read.

@@ -17,37 +17,26 @@
 namespace {
 
 // The working directory is <tmp>/up/work, so the probes of ".." look only into <tmp>/up.
-struct AssetRoot : ::testing::Test {
-    TempDir dir;
-    std::string root() {
-        const std::string work = dir.makeDir("up/work");
-        WorkingDirectory cwd(work);
-        return findAssetPath();
-    }
-};
-
-TEST_F(AssetRoot, ContentFolderInTheWorkingDirectory) {
-    dir.makeDir("up/work/core");
-    EXPECT_EQ(root(), "./");
-}
-
-TEST_F(AssetRoot, ContentFolderInTheParent) {
-    dir.makeDir("up/core/tiles");
-    EXPECT_EQ(root(), "../");
-}
-
-TEST_F(AssetRoot, ArchiveIsProbedBeforeTheParent) {
-    dir.write("up/work/assets.cvl", "PK");
-    dir.write("up/core/tiles/dash.png", "png");
-    EXPECT_EQ(root(), "./");
-}
-
-TEST_F(AssetRoot, NothingFoundThrows) {
-    try {
-        root();
-        FAIL() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "Engine Error: Assets not found! Checked local dev folders and bundle Resources.");
+TEST(AssetRoot, FirstProbeThatHitsDecidesAndNoHitThrows) {
+    const struct {
+        std::vector<const char*> files;
+        const char* root;
+    } cases[] = {
+        {{"up/work/core/"}, "./"},
+        {{"up/core/tiles/"}, "../"},
+        {{"up/work/assets.cvl", "up/core/tiles/dash.png"}, "./"},
+        {{}, "Engine Error: Assets not found! Checked local dev folders and bundle Resources."},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        for (const char* file : c.files)
+            std::string(file).back() == '/' ? (void)dir.makeDir(file) : (void)dir.write(file, "x");
+        WorkingDirectory cwd(dir.makeDir("up/work"));
+        try {
+            EXPECT_EQ(findAssetPath(), c.root);
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), c.root);
+        }
     }
 }
 
@@ -69,12 +58,13 @@ TEST_F(JsonFile, TrailingTextAfterTheFirstValueIsNotExamined) {
     EXPECT_EQ(errors, "");
 }
 
-TEST_F(JsonFile, EmptyOrCommentedFilesGiveOneParseLineAndNull) {
-    EXPECT_TRUE(load("").is_null());
+TEST_F(JsonFile, EmptyFilesGiveOneLineAndNullButOtherTextThrows) {
+    EXPECT_TRUE(load(" \n").is_null());
     EXPECT_EQ(errors.rfind("[JSON ERROR] Failed to parse ", 0), 0u);
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
-    EXPECT_TRUE(load("// note\n{}").is_null());
-    EXPECT_EQ(errors.rfind("[JSON ERROR] Failed to parse ", 0), 0u);
+    for (const char* text : {"// note\n{}", "\x93\x07", "{\"a\": "})
+        EXPECT_THROW(Utils::loadJsonFile(dir.write("bad.json", text)), std::runtime_error) << text;
+    EXPECT_THROW(Utils::loadJsonFile(dir.path.string()), std::runtime_error) << "a folder in the file's place";
 }
 
 TEST_F(JsonFile, MissingFileGivesTheOpenLine) {
@@ -132,17 +122,14 @@ TEST_F(FileListings, ReplayListHoldsEveryRegularFileAndNoFolder) {
     EXPECT_EQ(files, (std::vector<std::string>{"notes.txt", "replay_2026-03-03_14-05-09.bin"}));
 }
 
-TEST_F(FileListings, MissingReplayFolderIsReportedAsEmpty) {
+TEST_F(FileListings, MissingOrFileReplayFolderIsReportedAsEmptyNotThrown) {
     const std::string folder = (dir.path / "replays").string();
     testing::internal::CaptureStderr();
     EXPECT_TRUE(Utils::get_replay_files(folder).empty());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Replay folder not found: " + folder + "\n");
-}
-
-TEST_F(FileListings, ReplayPathThatIsAFileIsReportedNotThrown) {
-    const std::string notAFolder = dir.write("replays", "x");
+    dir.write("replays", "x");
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(Utils::get_replay_files(notAFolder).empty());
+    EXPECT_TRUE(Utils::get_replay_files(folder).empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Error scanning replay folder: "), std::string::npos);
 }
 

@@ -137,7 +137,12 @@ int main(int argc, char** argv) {
         std::cerr << "corvale_run: " << e.what() << "\n";
         return 1;
     }
-    loadConfig(basePath + "src/config.txt");
+    try {
+        loadConfig(basePath + "src/config.txt");
+    } catch (const ConfigError& e) {
+        std::cerr << "corvale_run: " << basePath << "src/config.txt: " << e.what() << "\n";
+        return 1;
+    }
     deriveConfigValues();
     // Images and sounds need a window and the mounted archive; the simulation reads none of them, so the
     // complaints about them are held back, and the order lines of every unit are not shown either.

@@ -4,10 +4,10 @@
 Run from the repository root: python3 tools/make_maps.py
 Each layout is drawn for one player and repeated by the map's symmetry, so every start is equal.
 """
+import argparse
 import collections
 import os
 import random
-import sys
 
 OBJECT_SIZE = {"Crystal": (2, 2), "AmberOil": (2, 2), "Tree": (1, 1), "Boulder": (1, 1),
                "StartingBase": (3, 3), "ExtractionPoint": (2, 2)}
@@ -379,7 +379,9 @@ MAPS = [fight, murky_river, highlands, ashen_outpost, glass_marsh, cinder_flats,
 
 
 def main():
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else "maps"
+    parser = argparse.ArgumentParser(description="Writes the shipped maps, deterministically.")
+    parser.add_argument("out_dir", nargs="?", default="maps", help="folder the .map files go to (default: maps)")
+    out_dir = parser.parse_args().out_dir
     os.makedirs(out_dir, exist_ok=True)
     for make in MAPS:
         m = make()

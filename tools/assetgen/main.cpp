@@ -100,12 +100,23 @@ std::string generateFile(const Job& job, const std::string& outPath) {
     }
 }
 
-std::string generate(const Job& job, const std::string& outPath) {
+std::string generateWhole(const Job& job, const std::string& outPath) {
     try {
         return generateFile(job, outPath);
     } catch (const std::exception& e) {
         return e.what();
     }
+}
+
+// Two builds may write one tree at once: each file appears whole, by a rename of its own partial file.
+std::string generate(const Job& job, const std::string& outPath) {
+    const std::string part = partialPath(outPath);
+    std::string error = generateWhole(job, part);
+    std::error_code ec;
+    if (error.empty()) fs::rename(part, outPath, ec);
+    if (ec) error = "cannot rename " + part + ": " + ec.message();
+    if (!error.empty()) fs::remove(part, ec);
+    return error;
 }
 
 // Expensive jobs first, so the threads finish together.
@@ -152,7 +163,7 @@ void removeStale(const Plan& plan, const Options& o) {
         if (!fs::is_directory(dir, ec)) continue;
         std::vector<fs::path> stale;
         for (const auto& e : fs::recursive_directory_iterator(dir, ec)) {
-            if (!e.is_regular_file()) continue;
+            if (!e.is_regular_file() || isPartialPath(e.path().string())) continue;
             std::string rel = fs::relative(e.path(), o.out, ec).generic_string();
             if (!plan.jobs.count(rel)) stale.push_back(e.path());
         }

@@ -1,6 +1,7 @@
 // A small ZIP writer: entries in the given order, fixed timestamps, so equal input gives equal bytes.
 #include "zip.h"
 
+#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -35,6 +36,12 @@ bool deflateRaw(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
 }
 
 }  // namespace
+
+std::string partialPath(const std::string& path) { return path + "." + std::to_string(getpid()) + ".part"; }
+
+bool isPartialPath(const std::string& path) {
+    return path.size() > 5 && path.compare(path.size() - 5, 5, ".part") == 0;
+}
 
 bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries, std::string& error) {
     if (entries.size() > 65535) {
@@ -104,7 +111,7 @@ bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries, std
     put32(central, cdOffset);
     put16(central, 0);
 
-    std::string tmp = path + ".tmp";
+    const std::string tmp = partialPath(path);
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));

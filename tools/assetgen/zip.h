@@ -12,4 +12,8 @@ struct ZipEntry {
 };
 
 // Writes beside the target and renames over it, so a failure never leaves a broken archive behind.
+// Where a file is written before it is renamed into place: beside it, named for this process.
+std::string partialPath(const std::string& path);
+bool isPartialPath(const std::string& path);
+
 bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries, std::string& error);
