@@ -35,7 +35,7 @@ constexpr int BRUSH_SIZE = 600;
 // The layers and the explored chunks hold one texel per this many screen pixels (at zoom 1) and are stretched
 // with linear filtering onto the window: the brush's soft edge spans about ten texels, so the picture keeps its
 // shape and soft rims while a software renderer blends some two hundred times fewer pixels.
-constexpr float FOG_TEXEL = 32.0f;
+constexpr float FOG_TEXEL = 16.0f;
 // The explored picture is grey under the seen area and may be blurrier still; every source paints it each time.
 constexpr float CHUNK_TEXEL = 64.0f;
 constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
