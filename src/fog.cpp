@@ -21,6 +21,7 @@ std::vector<std::vector<bool>> visionGrid;
 std::vector<std::vector<bool>> memoryGrid;
 std::array<SDL_Texture*, 2> fogLayers{nullptr, nullptr};
 SDL_Texture* visionCircle = nullptr;
+SDL_Texture* fogView = nullptr;
 std::map<TileKey, FogChunk> fogChunks;
 std::map<TileKey, BuildingSnapshot> ghostBuildings;
 std::map<TileKey, MapObjectSnapshot> ghostObjects;
@@ -31,6 +32,13 @@ void (*DrawFog)() = noopFog;
 namespace {
 
 constexpr int BRUSH_SIZE = 600;
+// The layers and the explored chunks hold one texel per this many screen pixels (at zoom 1) and are stretched
+// with linear filtering onto the window: the brush's soft edge spans about ten texels, so the picture keeps its
+// shape and soft rims while a software renderer blends some two hundred times fewer pixels.
+constexpr float FOG_TEXEL = 16.0f;
+// The explored picture is grey under the seen area and may be blurrier still; every source paints it each time.
+constexpr float CHUNK_TEXEL = 64.0f;
+constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
 
 bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
 float tileSize() { return static_cast<float>(TILE_SIZE); }
@@ -65,6 +73,18 @@ void setGrid(std::vector<std::vector<bool>>& g, int w, int h) {
 
 SDL_FPoint isoToScreen(float ix, float iy, SDL_FPoint view) {
     return {(ix - camera.centerX) * camera.zoom + view.x * 0.5f, (iy - camera.centerY) * camera.zoom + view.y * 0.5f};
+}
+
+SDL_Point layerTexels(SDL_FPoint view) {
+    return {std::max(1, static_cast<int>(std::ceil(view.x / FOG_TEXEL))),
+            std::max(1, static_cast<int>(std::ceil(view.y / FOG_TEXEL)))};
+}
+
+// A window rectangle in the texels of the coarse layers, which stretch exactly over the window.
+SDL_FRect onLayer(SDL_FRect r, SDL_FPoint view) {
+    const SDL_Point n = layerTexels(view);
+    const float sx = n.x / view.x, sy = n.y / view.y;
+    return {r.x * sx, r.y * sy, r.w * sx, r.h * sy};
 }
 
 void drawBrush(SDL_Texture* target, SDL_FRect rect) {
@@ -134,8 +154,9 @@ void darkenHighGround(SDL_FPoint view) {
         for (int y = c.y - 25; y < c.y + 25; ++y) {
             if (!onMap(x, y) || grid.at(x, y).heightLevel != 1) continue;
             const SDL_FPoint p = isoToScreen((x - y) * t / 2.0f, (x + y) * t / 4.0f - t / 2.0f, view);
-            drawBrush(fogLayers[1], {p.x - t * camera.zoom, p.y - t * camera.zoom / 2.0f, 2.0f * t * camera.zoom,
-                                     t * camera.zoom});
+            drawBrush(fogLayers[1], onLayer({p.x - t * camera.zoom, p.y - t * camera.zoom / 2.0f,
+                                             2.0f * t * camera.zoom, t * camera.zoom},
+                                            view));
         }
     SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_ADD);
 }
@@ -147,7 +168,7 @@ void drawExploredChunks(SDL_FPoint view) {
         const float y = (FOG_CHUNK_SPAN * key.second - camera.centerY) * camera.zoom + view.y / 2.0f;
         if (x + span < 0 || x > view.x || y + span < 0 || y > view.y) continue;
         SDL_SetTextureColorMod(chunk.texture, 100, 100, 100);
-        const SDL_FRect rect{x, y, span, span};
+        const SDL_FRect rect = onLayer({x, y, span, span}, view);
         SDL_RenderCopyF(renderer, chunk.texture, nullptr, &rect);
     }
 }
@@ -156,14 +177,15 @@ FogChunk& chunkAt(int cx, int cy) {
     FogChunk& chunk = fogChunks[{cx, cy}];
     if (!chunk.texture) {
         chunk.texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
-                                          FOG_CHUNK_SPAN / 2, FOG_CHUNK_SPAN / 2);
+                                          CHUNK_TEXELS, CHUNK_TEXELS);
         SDL_SetTextureBlendMode(chunk.texture, SDL_BLENDMODE_ADD);
+        SDL_SetTextureScaleMode(chunk.texture, SDL_ScaleModeLinear);
         clearTarget(chunk.texture, 0);
     }
     return chunk;
 }
 
-// The brush painted into the explored chunks it touches, at half resolution.
+// The brush painted into the explored chunks it touches, one texel per CHUNK_TEXEL fog-space units.
 void rememberArea(float fx, float iy, float r) {
     const int cx0 = static_cast<int>((fx - r) / FOG_CHUNK_SPAN), cx1 = static_cast<int>((fx + r) / FOG_CHUNK_SPAN);
     const int cy0 = static_cast<int>((iy - r / 2) / FOG_CHUNK_SPAN), cy1 = static_cast<int>((iy + r / 2) / FOG_CHUNK_SPAN);
@@ -171,9 +193,9 @@ void rememberArea(float fx, float iy, float r) {
         for (int cy = cy0; cy <= cy1; ++cy) {
             FogChunk& chunk = chunkAt(cx, cy);
             revealBrush(chunk.texture,
-                        {(fx - FOG_CHUNK_SPAN * cx) * 0.5f - r * 0.5f, (iy - FOG_CHUNK_SPAN * cy) * 0.5f - r * 0.25f,
-                         r, r * 0.5f},
-                        {FOG_CHUNK_SPAN / 2, FOG_CHUNK_SPAN / 2});
+                        {(fx - FOG_CHUNK_SPAN * cx - r) / CHUNK_TEXEL, (iy - FOG_CHUNK_SPAN * cy - r / 2) / CHUNK_TEXEL,
+                         2 * r / CHUNK_TEXEL, r / CHUNK_TEXEL},
+                        {CHUNK_TEXELS, CHUNK_TEXELS});
         }
 }
 
@@ -185,12 +207,61 @@ void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SD
     if (onMap(liftTileX, liftTileY)) iy -= t * 0.5f * grid.at(liftTileX, liftTileY).heightLevel;
     const float r = t * static_cast<float>(sight);
     const SDL_FPoint p = isoToScreen(ix, iy, view);
-    const SDL_FRect rect{p.x - r * camera.zoom, p.y - r * camera.zoom / 2.0f, 2.0f * r * camera.zoom, r * camera.zoom};
+    const SDL_FRect rect = onLayer(
+        {p.x - r * camera.zoom, p.y - r * camera.zoom / 2.0f, 2.0f * r * camera.zoom, r * camera.zoom}, view);
     const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
-    const SDL_Point layerSize{static_cast<int>(view.x), static_cast<int>(view.y)};
+    const SDL_Point layerSize = layerTexels(view);
     revealBrush(fogLayers[0], rect, layerSize);
     if (onMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
     rememberArea(ix + MAP_W * t, iy, r);
+}
+
+// Per texel of the coarse picture, what its stretch covers on the window: all black, all clear, or a mix; a
+// texel's block reads only its neighbours, so a block whose neighbourhood agrees is uniform.
+enum class FogBlock : uint8_t { Black, Clear, Mixed };
+std::vector<FogBlock> fogBlocks;
+SDL_Point fogBlockCount{0, 0};
+
+void classifyBlocks(SDL_Point n) {
+    std::vector<uint32_t> px(static_cast<std::size_t>(n.x * n.y));
+    fogBlocks.clear();
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGBA8888, px.data(), n.x * 4) != 0) return;
+    fogBlockCount = n;
+    auto level = [&](int x, int y) {
+        x = std::clamp(x, 0, n.x - 1);
+        y = std::clamp(y, 0, n.y - 1);
+        return px[static_cast<std::size_t>(y * n.x + x)] >> 8;  // the colour without its alpha
+    };
+    for (int y = 0; y < n.y; ++y)
+        for (int x = 0; x < n.x; ++x) {
+            bool black = true, clear = true;
+            for (int j = -1; j <= 1; ++j)
+                for (int i = -1; i <= 1; ++i) {
+                    black = black && level(x + i, y + j) == 0;
+                    clear = clear && level(x + i, y + j) == 0xffffff;
+                }
+            fogBlocks.push_back(black ? FogBlock::Black : clear ? FogBlock::Clear : FogBlock::Mixed);
+        }
+}
+
+// The high-ground layer multiplied into the visibility layer, then stretched once over the window: the frame then
+// multiplies a single unscaled picture, and a plain stretch is the software renderer's fast path.
+void composeFogView() {
+    SDL_SetRenderTarget(renderer, fogLayers[0]);
+    SDL_RenderCopy(renderer, fogLayers[1], nullptr, nullptr);
+    classifyBlocks(layerTexels(windowSize()));
+    SDL_SetRenderTarget(renderer, fogView);
+    SDL_SetTextureBlendMode(fogLayers[0], SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, fogLayers[0], nullptr, nullptr);
+    SDL_SetTextureBlendMode(fogLayers[0], SDL_BLENDMODE_MOD);
+}
+
+SDL_Texture* windowTarget(SDL_Texture* old, SDL_FPoint view) {
+    if (old) SDL_DestroyTexture(old);
+    SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
+                                       static_cast<int>(view.x), static_cast<int>(view.y));
+    SDL_SetTextureBlendMode(t, SDL_BLENDMODE_MOD);
+    return t;
 }
 
 template <typename Fn>
@@ -266,13 +337,18 @@ void initFogTextures() {
     if (!FOG || !renderer) return;
     const SDL_FPoint view = windowSize();
     SDL_Texture* previous = SDL_GetRenderTarget(renderer);
+    const SDL_Point texels = layerTexels(view);
     for (std::size_t i = 0; i < fogLayers.size(); ++i) {
         if (fogLayers[i]) SDL_DestroyTexture(fogLayers[i]);
-        fogLayers[i] = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
-                                         static_cast<int>(view.x), static_cast<int>(view.y));
+        fogLayers[i] = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, texels.x,
+                                         texels.y);
         SDL_SetTextureBlendMode(fogLayers[i], SDL_BLENDMODE_MOD);
+        SDL_SetTextureScaleMode(fogLayers[i], SDL_ScaleModeLinear);
         clearTarget(fogLayers[i], i == 0 ? 0 : 255);
     }
+    fogView = windowTarget(fogView, view);
+    clearTarget(fogView, 0);
+    fogBlocks.clear();
     if (visionCircle) SDL_DestroyTexture(visionCircle);
     releaseSizedBrushes();
     visionCircle = makeBrush();
@@ -286,6 +362,7 @@ void releaseFogTextures() {
     for (SDL_Texture*& layer : fogLayers)
         if (layer) SDL_DestroyTexture(std::exchange(layer, nullptr));
     if (visionCircle) SDL_DestroyTexture(std::exchange(visionCircle, nullptr));
+    if (fogView) SDL_DestroyTexture(std::exchange(fogView, nullptr));
     releaseSizedBrushes();
 }
 
@@ -300,6 +377,8 @@ void resetFogOfWar(int w, int h) {
     if (!renderer) return;
     clearTarget(fogLayers[0], 0);
     clearTarget(fogLayers[1], 255);
+    clearTarget(fogView, 0);
+    fogBlocks.clear();
     SDL_SetRenderTarget(renderer, nullptr);
 }
 
@@ -341,6 +420,7 @@ void drawFog() {
         drawExploredChunks(view);
         SDL_SetTextureColorMod(visionCircle, 255, 255, 255);
         forEachOwnSource([&](float wx, float wy, int lx, int ly, int sight) { paintSource(wx, wy, lx, ly, sight, view); });
+        composeFogView();
         SDL_SetRenderTarget(renderer, nullptr);
     }
     refreshVision(visibleSectors(view));
@@ -353,6 +433,31 @@ void renderFogTexture(SDL_Texture* layer) {
     SDL_SetTextureColorMod(layer, 255, 255, 255);
     SDL_SetTextureAlphaMod(layer, 255);
     SDL_RenderCopy(renderer, layer, nullptr, nullptr);
+}
+
+void drawFogView() {
+    const SDL_FPoint view = windowSize();
+    const SDL_Point n = fogBlockCount;
+    const SDL_Point texels = layerTexels(view);
+    if (fogBlocks.size() != static_cast<std::size_t>(n.x * n.y) || texels.x != n.x || texels.y != n.y)
+        return renderFogTexture(fogView);
+    SDL_SetTextureColorMod(fogView, 255, 255, 255);
+    SDL_SetTextureAlphaMod(fogView, 255);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    const int w = static_cast<int>(view.x), h = static_cast<int>(view.y);
+    for (int y = 0; y < n.y; ++y) {
+        const int top = y * h / n.y, bottom = (y + 1) * h / n.y;
+        for (int x = 0; x < n.x;) {
+            const FogBlock kind = fogBlocks[static_cast<std::size_t>(y * n.x + x)];
+            int end = x + 1;
+            while (end < n.x && fogBlocks[static_cast<std::size_t>(y * n.x + end)] == kind) ++end;
+            const SDL_Rect run{x * w / n.x, top, end * w / n.x - x * w / n.x, bottom - top};
+            if (kind == FogBlock::Black) SDL_RenderFillRect(renderer, &run);
+            if (kind == FogBlock::Mixed) SDL_RenderCopy(renderer, fogView, &run, &run);
+            x = end;
+        }
+    }
 }
 
 bool isTileVisible(int x, int y) {

@@ -22,11 +22,15 @@ extern FogGrid fog;
 extern std::vector<std::vector<bool>> visionGrid;
 extern std::vector<std::vector<bool>> memoryGrid;
 
-// Layer 0 shows what is seen and explored, layer 1 darkens high ground not seen from above; both multiply.
+// Layer 0 shows what is seen and explored, layer 1 darkens high ground not seen from above; both multiply, coarse
+// textures stretched with linear filtering over the window.
 extern std::array<SDL_Texture*, 2> fogLayers;
 extern SDL_Texture* visionCircle;
+// The two layers multiplied and stretched over the window at each recomputation; the frame multiplies it over the
+// world.
+extern SDL_Texture* fogView;
 
-constexpr int FOG_CHUNK_SPAN = 2048;  // fog-space units per chunk side, drawn at half resolution
+constexpr int FOG_CHUNK_SPAN = 2048;  // fog-space units per chunk side, drawn coarse like the layers
 struct FogChunk {
     SDL_Texture* texture = nullptr;
 };
@@ -75,6 +79,8 @@ void releaseFogTextures();
 void drawFog();
 void noopFog();
 void renderFogTexture(SDL_Texture* layer);
+// fogView multiplied over the window, leaving out the parts it leaves clear and filling the black ones.
+void drawFogView();
 bool isTileVisible(int x, int y);
 bool isTileExplored(int x, int y);
 

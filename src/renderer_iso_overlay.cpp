@@ -229,8 +229,7 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     DrawFog();
     // Layers left from a session with fog stay off the picture when this one has none.
     if (FOG) {
-        renderFogTexture(fogLayers[0]);
-        renderFogTexture(fogLayers[1]);
+        drawFogView();
     }
     drawOrderClicks();
     drawProjectiles();

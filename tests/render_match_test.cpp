@@ -101,6 +101,17 @@ TEST_F(MatchFrame, FogIsBlackBeyondSightAndOffShowsTheEnemyBase) {
     EXPECT_TRUE(drawnAt(at, [] { buildings.clear(); }));
 }
 
+TEST_F(MatchFrame, FogResetHidesTheWholeViewUntilTheNextRecomputation) {
+    ASSERT_TRUE(scene::startFight(true));
+    const SDL_FPoint at = worldToScreen(buildingCenter(&baseOf(1)));
+    scene::drawFrame();
+    EXPECT_FALSE(same(pixelAt(at), {0, 0, 0, 255}));
+    resetFogOfWar(MAP_W, MAP_H);
+    DrawFog = noopFog;  // the frame composes the layers as the reset left them
+    scene::drawFrame();
+    EXPECT_TRUE(same(pixelAt(at), {0, 0, 0, 255}));
+}
+
 TEST_F(MatchFrame, HighlandsBattleAndMinimapScreenshots) {
     ASSERT_TRUE(scene::startBattle(60, 700, true));
     scene::drawFrame();
