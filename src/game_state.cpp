@@ -3,6 +3,18 @@
 
 GameState gameState = GameState::Menus;
 GameMode mode = GameMode::Skirmish;
-bool running = true;
+bool running = false;
 float gameTime = 0.0f;
 std::string basePath;
+
+bool isHost = false;
+bool isReplay = false;
+
+std::string currentMap;
+std::string load_game_filename;
+
+bool pendingShutdown = false;
+bool pendingSaveGame = false;
+bool pendingLoadGame = false;
+bool pendingShowObjectives = false;
+bool pendingShowOptions = false;

@@ -536,17 +536,19 @@ json commandLogHeader(const std::string& mapName) {
     return header;
 }
 
-void setup_command_log_for_writing(const std::string& mapName) {
-    if (commandLog.is_open()) return;
+bool openFreshCommandLog() {
     replay_file_name = Utils::make_replay_filename();
     const std::filesystem::path folder = basePath + "replays/";
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     commandLog.open(folder / replay_file_name, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!commandLog.is_open()) {
-        std::cerr << "Failed to open commands.log\n";
-        return;
-    }
+    if (commandLog.is_open()) return true;
+    std::cerr << "Failed to open commands.log\n";
+    return false;
+}
+
+void setup_command_log_for_writing(const std::string& mapName) {
+    if (commandLog.is_open() || !openFreshCommandLog()) return;
     commandLog << compactJson(commandLogHeader(mapName)) << '\n';
     commandLog.flush();
     reportStreamState(commandLog);

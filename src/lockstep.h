@@ -22,6 +22,8 @@ struct Turn {
 
 struct LockstepManager {
     float tickSeconds = TURN_LENGTH;
+    // Frame time not yet turned into turns.
+    float accumulator = 0.0f;
     // The turn being applied; also the tick written into each command log record.
     int currentTurn = 0;
     // Local orders waiting for the next turn; every producer of orders appends here.
@@ -62,6 +64,9 @@ TurnRead readNextTurn(std::istream& in, Turn& turn);
 
 // The header object: the configuration that shapes a session, the session's map and the players in list order.
 nlohmann::json commandLogHeader(const std::string& mapName);
+// Opens a fresh, empty log under basePath + "replays/" with a new replay_file_name, creating the folder;
+// false, with one line on the error stream, when it cannot be opened.
+bool openFreshCommandLog();
 // Opens a fresh log under basePath + "replays/" and writes its header line; an open log is kept as it is.
 void setup_command_log_for_writing(const std::string& mapName);
 void closeCommandLog();

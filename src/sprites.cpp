@@ -3,6 +3,8 @@
 
 #include "config.h"
 #include "races.h"
+#include "sdl.h"
+#include "sdl_draw.h"
 #include "textures.h"
 #include "utils.h"
 
@@ -178,4 +180,11 @@ void loadSprites() {
         const SDL_FPoint size = sprite.getSize();
         sprite.setScale(tile / size.x, tile / size.y);
     }
+}
+
+void setBackgroundImageSize() {
+    if (!renderer || !mainMenuBackgroundTexture) return;
+    const SDL_FPoint size = windowSize();
+    const SDL_FRect whole{0.0f, 0.0f, size.x, size.y};
+    SDL_RenderCopyF(renderer, mainMenuBackgroundTexture, nullptr, &whole);
 }

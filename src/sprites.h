@@ -107,3 +107,6 @@ extern Sprite drygrass_F, drygrass_NW, drygrass_NE, drygrass_SW, drygrass_SE, dr
 
 // Rebinds the 70 terrain sprites to the current texture set, each scaled to one tile.
 void loadSprites();
+
+// The main-menu background stretched over the whole window; nothing without it.
+void setBackgroundImageSize();

@@ -21,6 +21,7 @@
 #include "extraction.h"
 #include "game.h"
 #include "game_commands.h"
+#include "game_loop.h"
 #include "game_state.h"
 #include "lockstep.h"
 #include "map.h"
@@ -67,15 +68,7 @@ inline bool buildMapWorld(const std::string& mapPath) {
 }
 
 // One replay tick: the recorded turn of this tick, if any, then the tick.
-inline void runReplayTick(Grid& world) {
-    if (replayTurnIndex < static_cast<int>(replayTurns.size()) &&
-        replayTurns[static_cast<size_t>(replayTurnIndex)].tick == lockstep.currentTurn) {
-        for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
-            applyCommand(cmd, world, 0, true);
-        ++replayTurnIndex;
-    }
-    advanceOneTurn(world);
-}
+inline void runReplayTick(Grid& world) { ::runReplayTick(world, 0); }
 
 // The orders a built-in game gives on a turn.
 using Script = std::function<std::vector<Command>(int turn)>;

@@ -1,0 +1,310 @@
+// The frame driver: the top-level loop, one frame of the menus, of a match and of the map editor, the frame clock
+// with its pacing, and the ways a match advances (live turns, replay playback, a resumed save's re-simulation).
+#include "game_loop.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#include "buildings.h"
+#include "game.h"
+#include "game_commands.h"
+#include "game_session.h"
+#include "game_state.h"
+#include "lockstep.h"
+#include "player.h"
+#include "sdl.h"
+#include "sounds.h"
+#include "sprites.h"
+#include "ui/main_menu.h"
+#include "units.h"
+
+uint64_t NOW = 0;
+uint64_t LAST = 0;
+double deltaTime = 0.0;
+double totalTime = 0.0;
+float dt = 0.0f;
+uint32_t frameStart = 0;
+uint32_t frameTime = 0;
+float gameTimeSeconds = 0.0f;
+float targetFps = 120.0f;
+float introZoomTimer = 0.0f;
+
+int replaySpeed = 1;
+bool replayPaused = false;
+SDL_Rect replay_bar{0, 0, 0, 0};
+
+namespace {
+
+uint64_t sdlCounter() { return SDL_GetPerformanceCounter(); }
+uint64_t sdlFrequency() { return SDL_GetPerformanceFrequency(); }
+
+// An interrupted sleep goes on with the time that remains.
+void sleepNanoseconds(uint64_t ns) {
+    timespec want{static_cast<time_t>(ns / 1000000000u), static_cast<long>(ns % 1000000000u)};
+    timespec left{};
+    while (nanosleep(&want, &left) == -1 && errno == EINTR) want = left;
+}
+
+// Until the renderer installs itself a match frame shows an empty window.
+void presentEmptyFrame(Grid&, float) {
+    if (!renderer) return;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderPresent(renderer);
+}
+
+constexpr uint64_t NS_PER_MS = 1000000u;
+
+// The counter reading at the end of the last capped frame; 0 before the first.
+uint64_t lastCappedFrame = 0;
+
+bool isLive(GameMode m) { return m == GameMode::Skirmish || m == GameMode::Extraction; }
+
+// The dialogs a frame serves, in this order, each only when asked for.
+struct DialogRequest {
+    bool* flag;
+    void (**show)();
+};
+
+const DialogRequest dialogRequests[] = {
+    {&pendingShowObjectives, &showScenarioObjectives},
+    {&pendingSaveGame, &showSaveGame},
+    {&pendingLoadGame, &showLoadGame},
+    {&pendingShowOptions, &showOptions},
+};
+
+void serveDialogRequests(const DialogRequest* first, const DialogRequest* last) {
+    for (const DialogRequest* r = first; r != last; ++r) {
+        if (!*r->flag) continue;
+        if (*r->show) (*r->show)();
+        *r->flag = false;
+    }
+}
+
+void updateMatchClock() { gameTimeSeconds = static_cast<float>(lockstep.currentTurn) * lockstep.tickSeconds; }
+
+void runReplayFrame(float frameDt) {
+    if (!replayPaused) {
+        update_delta_time();
+        updateMatchClock();
+        process_replay(frameDt);
+    }
+    run_core_game_logic();
+}
+
+// The frame's time up to the end of drawing, then the minimum length of a frame.
+void endFrame() {
+    frameTime = frameClockMs() - frameStart;
+    holdMinimumFrame();
+}
+
+using FrameFunction = void (*)();
+
+FrameFunction frameFor(GameState state) {
+    switch (state) {
+        case GameState::Match:
+            return game_loop;
+        case GameState::MapEditor:
+            return map_editor_loop;
+        case GameState::Menus:
+            break;
+    }
+    return main_loop;
+}
+
+}  // namespace
+
+FrameClock frameClock = sdlFrameClock();
+
+FrameClock sdlFrameClock() { return FrameClock{sdlCounter, sdlFrequency, sleepNanoseconds}; }
+
+uint32_t frameClockMs() {
+    return static_cast<uint32_t>(frameClock.counter() * 1000u / std::max<uint64_t>(frameClock.frequency(), 1));
+}
+
+void (*DrawMatchFrame)(Grid&, float) = presentEmptyFrame;
+void (*UpdateLobbyNetworking)() = nullptr;
+void (*showScenarioObjectives)() = nullptr;
+void (*showSaveGame)() = nullptr;
+void (*showLoadGame)() = nullptr;
+void (*showOptions)() = nullptr;
+
+void update_delta_time() {
+    LAST = NOW;
+    NOW = frameClock.counter();
+    deltaTime = static_cast<double>(NOW - LAST) * 1000.0 / static_cast<double>(frameClock.frequency());
+    totalTime += deltaTime;
+    dt = std::min(static_cast<float>(deltaTime / 1000.0), MAX_FRAME_SECONDS);
+}
+
+void resetFrameClock() {
+    NOW = LAST = frameClock.counter();
+    deltaTime = 0.0;
+    totalTime = 0.0;
+    dt = 0.0f;
+}
+
+void holdMinimumFrame() {
+    if (frameTime == 0) frameClock.sleepNs(NS_PER_MS);
+}
+
+void capFps() {
+    const double frameSeconds = 1.0 / static_cast<double>(targetFps);
+    const uint64_t now = frameClock.counter();
+    if (lastCappedFrame == 0 || now < lastCappedFrame) lastCappedFrame = now;
+    const double elapsed = static_cast<double>(now - lastCappedFrame) / static_cast<double>(frameClock.frequency());
+    if (frameSeconds > elapsed) frameClock.sleepNs(static_cast<uint64_t>((frameSeconds - elapsed) * 1e9));
+    lastCappedFrame = frameClock.counter();
+}
+
+// ---- Advancing the world ----
+
+void run_core_game_logic() {
+    gameTime += dt;
+    updateFloatingTexts(dt);
+    if (mode == GameMode::Extraction && introZoomTimer < 1.0f) {
+        introZoomTimer += dt;
+        camera.zoom = 1.7f + (1.0f - 1.7f) * std::min(introZoomTimer, 1.0f);
+    }
+    MoveCamera(dt);
+    for (Building& b : buildings) updateFireAnimation(b, dt);
+    updateSounds();
+    updateClicks();
+    checkVictoryPlayer();
+}
+
+void run_regular_mode(float frameDt) {
+    update_delta_time();
+    if (paused && isLive(mode)) {
+        // Turns keep falling due while paused, so a resume order can arrive.
+        runLocalTurnStep();
+        return;
+    }
+    updateMatchClock();
+    run_core_game_logic();
+    advance_session(frameDt);
+}
+
+void advance_session(float frameDt) {
+    switch (mode) {
+        case GameMode::Skirmish:
+        case GameMode::Extraction:
+            runLocalTurnStep();
+            break;
+        case GameMode::Replay:
+            process_replay(frameDt);
+            break;
+        case GameMode::ResumedSave:
+            process_loaded_game(frameDt);
+            break;
+        case GameMode::MapEditor:
+            break;
+    }
+}
+
+void runLocalTurnStep() {
+    bool due = false;
+    for (lockstep.accumulator += dt; lockstep.accumulator >= lockstep.tickSeconds; due = true)
+        lockstep.accumulator -= lockstep.tickSeconds;
+    if (!due) return;
+    std::vector<Command> turn;
+    turn.swap(lockstep.pendingCommands);
+    applyLiveTurn(turn, grid, static_cast<int>(totalTime));
+    if (!paused) advanceOneTurn(grid);
+}
+
+void process_loaded_game(float frameDt) {
+    if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
+        SDL_Log("changing to false");
+        mode = GameMode::Skirmish;
+        return;
+    }
+    const float a = lockstep.accumulator + frameDt;
+    if (a < lockstep.tickSeconds) {
+        lockstep.accumulator = a;
+        return;
+    }
+    lockstep.accumulator = a - lockstep.tickSeconds;
+    runReplayTick(grid, static_cast<int>(totalTime));
+}
+
+void process_replay(float frameDt) {
+    lockstep.accumulator += static_cast<float>(replaySpeed) * frameDt;
+    while (lockstep.accumulator >= lockstep.tickSeconds) {
+        lockstep.accumulator -= lockstep.tickSeconds;
+        if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
+            // The replay is over; the session is torn down before the menus show again.
+            pendingShutdown = true;
+            return;
+        }
+        runReplayTick(grid, static_cast<int>(totalTime));
+    }
+}
+
+void runReplayTick(Grid& world, int nowMs) {
+    if (replayTurnIndex < static_cast<int>(replayTurns.size()) &&
+        replayTurns[static_cast<size_t>(replayTurnIndex)].tick == lockstep.currentTurn) {
+        for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
+            applyCommand(cmd, world, nowMs, true);
+        ++replayTurnIndex;
+    }
+    advanceOneTurn(world);
+}
+
+// ---- Frames ----
+
+void main_loop() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) running = false;
+        mainMenu.handleEvent(event);
+    }
+    if (renderer) {
+        SDL_SetRenderDrawColor(renderer, 20, 20, 20, 255);
+        SDL_RenderClear(renderer);
+    }
+    setBackgroundImageSize();
+    mainMenu.draw();
+    if (renderer) SDL_RenderPresent(renderer);
+    mainMenu.update();
+    if (UpdateLobbyNetworking) UpdateLobbyNetworking();
+}
+
+void game_loop() {
+    if (pendingShutdown) {
+        endSession();
+        return;
+    }
+    frameStart = frameClockMs();
+    HandleEvents(grid);
+    serveDialogRequests(std::begin(dialogRequests), std::end(dialogRequests));
+    // The world steps take the frame time measured by the previous frame.
+    const float frameDt = dt;
+    if (mode == GameMode::Replay)
+        runReplayFrame(frameDt);
+    else
+        run_regular_mode(frameDt);
+    DrawMatchFrame(grid, dt);
+    endFrame();
+    capFps();
+}
+
+void map_editor_loop() {
+    // Served before the frame's input: a request raised by this frame's input is served by the next one.
+    serveDialogRequests(std::begin(dialogRequests), std::begin(dialogRequests) + 1);
+    serveDialogRequests(std::end(dialogRequests) - 1, std::end(dialogRequests));
+    if (pendingShutdown) {
+        endSession();
+        return;
+    }
+    frameStart = frameClockMs();
+    HandleEvents(grid);
+    if (mode == GameMode::MapEditor) run_regular_mode(dt);
+    DrawMatchFrame(grid, dt);
+    endFrame();
+}
+
+void runTopLevelLoop() {
+    while (running) frameFor(gameState)();
+}

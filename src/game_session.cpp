@@ -1,0 +1,306 @@
+// Session life: the engine hooks, building a session's world from its map, the session starters of every mode,
+// the resumed-save road and the tear-down that returns to the menus.
+#include "game_session.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "buildings.h"
+#include "config.h"
+#include "control_groups.h"
+#include "decorations.h"
+#include "effect_grid.h"
+#include "game.h"
+#include "game_loop.h"
+#include "game_state.h"
+#include "lockstep.h"
+#include "map_objects.h"
+#include "player.h"
+#include "races.h"
+#include "sdl.h"
+#include "sdl_draw.h"
+#include "sounds.h"
+#include "sprites.h"
+#include "textures.h"
+#include "units.h"
+
+void (*DrawFog)() = noopFog;
+void (*DrawHUD)() = nullptr;
+void (*CreateObjects)(const std::vector<PendingObj>&, Grid&) = nullptr;
+void (*MoveCamera)(float) = nullptr;
+void (*HandleZoom)(const SDL_Event&) = nullptr;
+void (*MoveCameraToTheBase)() = nullptr;
+void (*InitMod)(Grid&) = nullptr;
+void (*UpdateMod)(float) = nullptr;
+std::function<void(Grid&)> HandleEvents;
+
+void (*PlaceExtractionMission)(Grid&, V2i) = nullptr;
+
+void noopFog() {}
+
+namespace {
+
+void noHud() {}
+void noModStart(Grid&) {}
+void noModUpdate(float) {}
+
+// Until the input handlers exist a frame's input is only the window's close button.
+void drainFrameEvents(Grid&) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        if (event.type == SDL_QUIT) running = false;
+}
+
+// A saved game is read whole; anything larger is not one of ours.
+constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
+
+void installEngineHooks() {
+    DrawFog = noopFog;
+    DrawHUD = noHud;
+    CreateObjects = createObjects;
+    Neighbors = neighbors8;
+    MoveCamera = moveCameraIso;
+    HandleZoom = handleZoomIso;
+    MoveCameraToTheBase = moveCameraToTheBaseIso;
+    InitMod = noModStart;
+    UpdateMod = noModUpdate;
+    HandleEvents = drainFrameEvents;
+}
+
+void resetLockstep() {
+    lockstep = LockstepManager{};
+    replayTurnIndex = 0;
+}
+
+// The session flags and the clock of a session that starts now.
+void resetSessionClock(bool host, bool replay) {
+    resetLockstep();
+    paused = false;
+    isHost = host;
+    isReplay = replay;
+    resetFrameClock();
+}
+
+void initReplayBar() {
+    const SDL_FPoint size = windowSize();
+    const float scale = static_cast<float>(MINIMAP_SIZE) / static_cast<float>(std::max({MAP_W, MAP_H, 1}));
+    replay_bar = SDL_Rect{20, static_cast<int>(size.y) - MINIMAP_SIZE - 50,
+                          static_cast<int>(static_cast<float>(MAP_W) * scale), 10};
+}
+
+void resetCamera() {
+    const SDL_FPoint size = windowSize();
+    camera.x = camera.y = 0.0f;
+    camera.w = size.x;
+    camera.h = size.y;
+    camera.centerX = camera.w / 2;
+    camera.centerY = camera.h / 2;
+}
+
+// The log this start opened, closed and removed again when the session does not start after all.
+void discardFreshLog() {
+    const bool opened = commandLog.is_open();
+    closeCommandLog();
+    if (!opened) return;
+    std::error_code ignored;
+    std::filesystem::remove(basePath + "replays/" + replay_file_name, ignored);
+}
+
+// Whatever a start that failed has built goes again; the menus stay.
+void abandonStart() {
+    discardFreshLog();
+    reset_game_state();
+    restoreConfigurationAfterReplay();
+    spawnPlayer();
+    gameState = GameState::Menus;
+}
+
+// The world of the session's map, or false with one line naming the map and the fault.
+bool buildSessionWorld(const std::string& mapName) {
+    try {
+        initialize_engine(mapName);
+        load_map_and_static_world();
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "Cannot start on map \"" << (mapName.empty() ? MAP_FILE : mapName) << "\": " << e.what()
+                  << "\n";
+        return false;
+    }
+}
+
+bool readSave(const std::filesystem::path& file, std::string& bytes) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || size > MAX_SAVE_BYTES) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The bytes of the header line and of the first recordLines non-blank record lines: what a load kept.
+std::size_t keptLength(const std::string& bytes, std::size_t recordLines) {
+    std::size_t at = bytes.find('\n');
+    if (at == std::string::npos) return bytes.size();
+    ++at;
+    while (recordLines > 0 && at < bytes.size()) {
+        std::size_t end = bytes.find('\n', at);
+        end = end == std::string::npos ? bytes.size() : end + 1;
+        const std::string line = bytes.substr(at, end - at);
+        if (line.find_first_not_of(" \t\r\n") != std::string::npos) --recordLines;
+        at = end;
+    }
+    return at;
+}
+
+std::size_t recordsIn(const std::vector<Turn>& turns) {
+    std::size_t n = 0;
+    for (const Turn& t : turns) n += t.commands.size();
+    return n;
+}
+
+// A fresh log under "replays/" that starts with the given bytes, ending in a line end. When it cannot be opened
+// the session goes on without a log.
+void openLogWith(const std::string& start) {
+    closeCommandLog();
+    if (!openFreshCommandLog()) return;
+    commandLog << start;
+    if (!start.empty() && start.back() != '\n') commandLog << '\n';
+    commandLog.flush();
+}
+
+// The local player's last-listed building, where an Extraction roster lands.
+const Building* localBase() {
+    const Player* local = getPlayerById(Player::myStaticId);
+    if (!local || local->buildingIds.empty()) return nullptr;
+    return getBuildingById(local->buildingIds.back());
+}
+
+}  // namespace
+
+void initialize_engine(const std::string& mapName) {
+    installEngineHooks();
+    const std::string name = mapName.empty() ? MAP_FILE : mapName;
+    // The name may come from a peer or a saved game: it must stay inside the maps folder.
+    if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");
+    mapData = loadMapFromFile(basePath + "maps/" + name + ".map");
+    if (mode == GameMode::Replay) initReplayBar();
+    loadTextures();
+    loadSprites();
+    InitMod(grid);
+    resetCamera();
+    playRandomBackgroundMusic();
+}
+
+void load_map_and_static_world() {
+    grid = buildGrid();
+    sizeWorldGrids();
+    resetMiningOccupancy();
+    CreateObjects(mapData.pendingObjects, grid);
+    createDecorations(mapData.pendingDecorations, grid);
+    MoveCameraToTheBase();
+}
+
+void spawnPlayer() {
+    if (!races.empty()) {
+        auto local = std::make_unique<Player>(Player::myStaticId, "Joes", "human", false);
+        local->teamPalette = teamIds;
+        playerToTeamPalette[Player::myStaticId] = teamIds;
+        ++teamIds;
+        players.push_back(std::move(local));
+    }
+    playerToTeamPalette.emplace(Player::myStaticId, 0);
+}
+
+bool startGame(bool host, bool, const std::string& mapName, bool replay) {
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    seedSessionGenerators();
+    std::string map = mapName;
+    if (mode == GameMode::Skirmish || mode == GameMode::Extraction) setup_command_log_for_writing(map);
+    if (mode == GameMode::ResumedSave) {
+        if (!load_replay_into_commands()) {
+            abandonStart();
+            return false;
+        }
+        // The saved session's own map, whatever the caller named.
+        map = currentMap;
+    }
+    if (!buildSessionWorld(map)) {
+        abandonStart();
+        return false;
+    }
+    resetSessionClock(host, replay);
+    gameState = GameState::Match;
+    return true;
+}
+
+bool start_extraction(bool host, bool, const std::string& mapName, bool replay) {
+    seedSessionGenerators();
+    setup_command_log_for_writing(mapName);
+    if (!buildSessionWorld(mapName)) {
+        abandonStart();
+        return false;
+    }
+    const Building* base = localBase();
+    if (!base) {
+        std::cerr << "Cannot start the mission: the map gives the local player no base\n";
+        abandonStart();
+        return false;
+    }
+    resetSessionClock(host, replay);
+    if (PlaceExtractionMission) PlaceExtractionMission(grid, V2i{base->x + 3, base->y + 3});
+    gameState = GameState::Match;
+    return true;
+}
+
+bool start_map_editor(const std::string& mapName) {
+    seedSessionGenerators();
+    if (!buildSessionWorld(mapName)) {
+        abandonStart();
+        return false;
+    }
+    resetSessionClock(true, false);
+    DrawFog = noopFog;
+    gameState = GameState::MapEditor;
+    return true;
+}
+
+bool load_replay_into_commands() {
+    std::string bytes;
+    const bool readable = Utils::isPlainFileName(load_game_filename) &&
+                          readSave(basePath + "saves/" + load_game_filename, bytes);
+    if (!readable) {
+        std::cerr << "Cannot proceed, replay file not loaded!\n";
+        return false;
+    }
+    // The header alone first: a save whose header is unusable starts nothing.
+    std::istringstream header(bytes.substr(0, bytes.find('\n')));
+    if (!loadReplay(header)) return false;
+    std::istringstream whole(bytes);
+    const bool complete = loadReplay(whole);
+    // Byte for byte; a save cut short is copied up to its last whole turn, so the resumed play is appended after
+    // records a reader can still follow.
+    const std::size_t kept = complete ? bytes.size() : keptLength(bytes, recordsIn(replayTurns));
+    openLogWith(bytes.substr(0, kept));
+    currentMap = MAP_FILE;
+    return true;
+}
+
+void endSession() {
+    pendingShutdown = false;
+    reset_game_state();
+    restoreConfigurationAfterReplay();
+    spawnPlayer();
+    victoryPlayerId = -1;
+    introZoomTimer = 0.0f;
+    controlGroupManager.clearAll();
+    effectGrid.clear();
+    clicks.clear();
+    gameState = GameState::Menus;
+    closeCommandLog();
+}

@@ -1,0 +1,58 @@
+// Session life: the engine hooks, building a session's world from its map, the session starters of every mode,
+// the resumed-save road and the tear-down that returns to the menus.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+#include "map.h"
+
+// ---- Engine hooks, filled for the session's mode by initialize_engine ----
+
+extern void (*DrawFog)();
+extern void (*DrawHUD)();
+extern void (*CreateObjects)(const std::vector<PendingObj>& objects, Grid& grid);
+extern void (*MoveCamera)(float dt);
+extern void (*HandleZoom)(const SDL_Event& event);
+extern void (*MoveCameraToTheBase)();
+extern void (*InitMod)(Grid& grid);
+extern void (*UpdateMod)(float dt);
+// All pending input of one match or editor frame.
+extern std::function<void(Grid&)> HandleEvents;
+
+void noopFog();
+
+// ---- Session set-up ----
+
+// Hooks for the mode, the map file (the name, or MAP_FILE when empty) and the per-session interface state.
+// Throws std::runtime_error for a map name that is not a plain file name and the map loader's errors.
+void initialize_engine(const std::string& mapName);
+// The grid and every static layer of the loaded map: sub-tile grids, map objects with the starting bases,
+// decorations, the effect grid and the camera on the local base.
+void load_map_and_static_world();
+
+// The local player ("Joes", human) when any race is loaded; the palette always gets an entry for the local id.
+void spawnPlayer();
+
+// Match starters; mode is chosen before the call. A map or saved game that cannot be used leaves one line on the
+// error stream, nothing of the session behind, and the menus showing; false then. The second flag is not read.
+bool startGame(bool isHost, bool second, const std::string& mapName, bool isReplay);
+bool start_extraction(bool isHost, bool second, const std::string& mapName, bool isReplay);
+bool start_map_editor(const std::string& mapName);
+
+// The Extraction set-up after the world is built (enemies, civilians, the extract dialog, the roster placed three
+// tiles right and down of the given base tile, critters); installed by the campaign, nothing until then.
+extern void (*PlaceExtractionMission)(Grid& grid, V2i baseTile);
+
+// The resumed-save road's preparation: the save basePath + "saves/" + load_game_filename becomes the start of a
+// fresh log under "replays/" and its turns become replayTurns; currentMap names the save's map. A save whose
+// records break off resumes up to the last whole turn, and its copy ends there. False, with one line, for a save
+// that cannot be read or whose header is unusable.
+bool load_replay_into_commands();
+
+// The end of a session, at the start of a frame: the world torn down, the local player made again, the
+// configuration a replay replaced put back, the command log closed, the menus showing.
+void endSession();

@@ -1,0 +1,90 @@
+// The front end: the main menu that owns the pages, shows one at a time and switches after the event.
+#include "ui/main_menu.h"
+
+#include <functional>
+#include <utility>
+
+#include "ui/loading_page.h"
+#include "ui/main_page.h"
+#include "ui/options_page.h"
+#include "ui/title_page.h"
+
+MainMenu mainMenu;
+
+namespace {
+
+using PageFactory = std::function<std::unique_ptr<MenuPageContainer>(MainMenu*)>;
+
+struct PageEntry {
+    MenuPage key;
+    PageFactory make;
+};
+
+template <class Page>
+PageFactory page() {
+    return [](MainMenu* menu) { return std::make_unique<Page>(menu); };
+}
+
+// A page that later work builds stands as its title until then.
+PageFactory titled(const char* title) {
+    return [title](MainMenu* menu) { return std::make_unique<TitlePage>(menu, title); };
+}
+
+// Every page in the order the menu creates and initialises them.
+std::vector<PageEntry> pageTable() {
+    return {
+        {MenuPage::MainPage, page<MainPage>()},
+        {MenuPage::ExtractionPage, titled("EXTRACTION")},
+        {MenuPage::ExtractionNewCampaignPage, titled("NEW CAMPAIGN")},
+        {MenuPage::ExtractionMapPickerPage, titled("CHOOSE A MISSION")},
+        {MenuPage::ExtractionRosterPickerPage, titled("ROSTER")},
+        {MenuPage::ExtractionTechTreePage, titled("TECH TREE")},
+        {MenuPage::LANPage, titled("LAN")},
+        {MenuPage::ReplaysPage, titled("REPLAYS")},
+        {MenuPage::HostPage, titled("HOST A GAME")},
+        {MenuPage::JoinPage, titled("JOIN A GAME")},
+        {MenuPage::LobbyViewPage, titled("LOBBY")},
+        {MenuPage::CreditsPage, titled("CREDITS")},
+        {MenuPage::StoryPage, titled("STORY")},
+        {MenuPage::LoadingPage, page<LoadingPage>()},
+        {MenuPage::MapEditorPage, titled("MAP EDITOR")},
+        {MenuPage::OptionsPage, page<OptionsPage>()},
+    };
+}
+
+}  // namespace
+
+void MainMenu::init() {
+    const std::vector<PageEntry> table = pageTable();
+    for (const PageEntry& entry : table) pages[entry.key] = entry.make(this);
+    for (const PageEntry& entry : table)
+        if (entry.key != MenuPage::CreditsPage) pages[entry.key]->init();
+}
+
+void MainMenu::switch_to_page(MenuPage page) {
+    pending = page;
+    switchPending = true;
+}
+
+MenuPageContainer* MainMenu::page(MenuPage key) const {
+    const auto found = pages.find(key);
+    return found == pages.end() ? nullptr : found->second.get();
+}
+
+void MainMenu::handleEvent(const SDL_Event& event) {
+    if (MenuPageContainer* shown = page(current)) shown->handleEvent(event);
+    if (!switchPending) return;
+    switchPending = false;
+    current = pending;
+    if (MenuPageContainer* next = page(current)) next->init();
+}
+
+void MainMenu::draw() {
+    if (MenuPageContainer* shown = page(current)) shown->draw();
+}
+
+void MainMenu::update() {
+    if (MenuPageContainer* shown = page(current)) shown->update();
+}
+
+void MainMenu::clear() { pages.clear(); }

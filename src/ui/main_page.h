@@ -1,0 +1,81 @@
+// The page the program opens on: a centred column of nine buttons, two of them disabled, and the version text.
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include "config.h"
+#include "game_state.h"
+#include "ui/menu_layout.h"
+
+class MainPage : public MenuPageContainer {
+public:
+    explicit MainPage(MainMenu* menu) : menu(menu) {}
+
+    void init() override {
+        using namespace menu_layout;
+        const SDL_Color grey{35, 35, 35, 255};
+        const SDL_Color greyHover{50, 50, 50, 255};
+        // The online mode and the replays page are shown but not reached from here; the online road (a relay
+        // connection) comes with the network pages.
+        const Entry entries[] = {
+            {&MainPage::extractionButton, "Extraction", {139, 0, 0, 255}, {160, 0, 0, 255},
+             goTo(menu, MenuPage::ExtractionPage), true},
+            {&MainPage::onlineButton, "Online", grey, greyHover, {}, false},
+            {&MainPage::lanButton, "LAN", {70, 35, 35, 255}, {100, 50, 50, 255}, goTo(menu, MenuPage::LANPage), true},
+            {&MainPage::replaysButton, "Replays", grey, greyHover, goTo(menu, MenuPage::ReplaysPage), false},
+            {&MainPage::mapEditorButton, "Map Editor", grey, greyHover, goTo(menu, MenuPage::MapEditorPage), true},
+            {&MainPage::storyButton, "Story", grey, greyHover, goTo(menu, MenuPage::StoryPage), true},
+            {&MainPage::creditsButton, "Credits", grey, greyHover, goTo(menu, MenuPage::CreditsPage), true},
+            {&MainPage::optionsButton, "Options", grey, greyHover, goTo(menu, MenuPage::OptionsPage), true},
+            {&MainPage::exitButton, "Exit", grey, {90, 25, 25, 255}, [] { running = false; }, true},
+        };
+        float y = FIRST_Y;
+        for (const Entry& e : entries) {
+            this->*e.member = columnButton(e.label, y, e.background, e.hovered, e.click);
+            (this->*e.member).enabled = e.enabled;
+            y += SPACING;
+        }
+        versionLabel = Label(VERSION, 15.0f, windowSize().y - 25.0f, 12);
+    }
+
+    void handleEvent(const SDL_Event& event) override {
+        for (Button* b : inEventOrder()) b->handleEvent(event);
+    }
+
+    void draw() override {
+        for (Button* b : inEventOrder()) b->draw();
+        versionLabel.draw();
+    }
+
+    Button extractionButton;
+    Button onlineButton;
+    Button lanButton;
+    Button replaysButton;
+    Button mapEditorButton;
+    Button creditsButton;
+    Button exitButton;
+    Button storyButton;
+    Button optionsButton;
+    Label versionLabel{"", 0.0f, 0.0f, 12};
+
+    static constexpr float FIRST_Y = 170.0f;
+    static constexpr float SPACING = 60.0f;
+
+private:
+    struct Entry {
+        Button MainPage::*member;
+        const char* label;
+        SDL_Color background;
+        SDL_Color hovered;
+        std::function<void()> click;
+        bool enabled;
+    };
+
+    std::array<Button*, 9> inEventOrder() {
+        return {&extractionButton, &onlineButton,   &lanButton,     &replaysButton, &mapEditorButton,
+                &creditsButton,    &storyButton,    &optionsButton, &exitButton};
+    }
+
+    MainMenu* menu;
+};

@@ -1,0 +1,35 @@
+// What the menu pages share: the centred column, the button look of a page, and page-switch callbacks.
+#pragma once
+
+#include <string>
+
+#include "sdl_draw.h"
+#include "ui/button.h"
+#include "ui/main_menu.h"
+
+namespace menu_layout {
+
+constexpr float BUTTON_W = 250.0f;
+constexpr float BUTTON_H = 45.0f;
+constexpr int BUTTON_FONT = 20;
+constexpr SDL_Color BACK_COLOUR{35, 35, 35, 255};
+constexpr SDL_Color BACK_HOVER{50, 50, 50, 255};
+
+// The left edge of the column centred on half the window width.
+inline float columnLeft() { return windowSize().x * 0.5f - BUTTON_W / 2; }
+
+// A column button at height y with its two backgrounds, white text that turns (200, 200, 100) under the mouse.
+inline Button columnButton(const std::string& label, float y, SDL_Color background, SDL_Color hovered,
+                           std::function<void()> onClick) {
+    Button b(SDL_FRect{columnLeft(), y, BUTTON_W, BUTTON_H}, label, std::move(onClick), BUTTON_FONT);
+    b.normal = background;
+    b.hover = hovered;
+    return b;
+}
+
+// Asks the menu for a page; the switch happens after the event being handled.
+inline std::function<void()> goTo(MainMenu* menu, MenuPage page) {
+    return [menu, page] { menu->switch_to_page(page); };
+}
+
+}  // namespace menu_layout

@@ -1,0 +1,126 @@
+// Sessions driven frame by frame: the shipped content, a temporary asset root holding the maps, two players, and a
+// clock that moves only when a test or a frame's wait moves it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../tools/headless_session.h"
+#include "catalogue_support.h"
+#include "configuration_snapshot.h"
+#include "game_loop.h"
+#include "game_session.h"
+#include "test_files.h"
+
+namespace fake_clock {
+
+// Nanoseconds; never 0, which the frame cap reads as "no frame yet", and never turned back within a run.
+inline uint64_t now = 1;
+inline uint64_t counter() { return now; }
+inline uint64_t frequency() { return 1000000000u; }
+inline void sleep(uint64_t ns) { now += ns; }
+inline void advanceMs(double ms) { now += static_cast<uint64_t>(ms * 1e6); }
+
+// Drawing stands in for a frame's work: it takes this long.
+inline double frameWorkMs = 0.0;
+inline void drawFrame(Grid&, float) { advanceMs(frameWorkMs); }
+
+}  // namespace fake_clock
+
+constexpr int LOCAL_ID = 101;
+constexpr int OTHER_ID = 202;
+
+// World checksum after each frame, by the turn the frame ended on.
+using ChecksumsByTurn = std::map<int, uint64_t>;
+
+struct SessionTest : ::testing::Test {
+    TempDir root;
+    EveryConfigurationValue savedConfiguration = everyConfigurationValue();
+    void (*savedDrawing)(Grid&, float) = DrawMatchFrame;
+
+    void SetUp() override {
+        reset_game_state();
+        ::testing::internal::CaptureStderr();
+        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
+        deriveConfigValues();
+        headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
+        ::testing::internal::GetCapturedStderr();
+        basePath = root.path.string() + "/";
+        std::filesystem::create_directories(root.path / "maps");
+        std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map", root.path / "maps/fight.map");
+        frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
+        DrawMatchFrame = fake_clock::drawFrame;
+        Player::myStaticId = LOCAL_ID;
+        gameState = GameState::Menus;
+        mode = GameMode::Skirmish;
+        running = true;
+    }
+
+    void TearDown() override {
+        if (gameState != GameState::Menus) endSession();
+        reset_game_state();
+        closeCommandLog();
+        frameClock = sdlFrameClock();
+        DrawMatchFrame = savedDrawing;
+        mapData = MapData{};
+        grid.tiles.clear();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = savedConfiguration;
+        Player::myStaticId = 0;
+    }
+
+    // The local player and a second human, as a lobby leaves them.
+    static void seatPlayers() {
+        players.clear();
+        spawnPlayer();
+        headless::addPlayer(OTHER_ID, "Rival", "vohmathal", true);
+    }
+
+    static std::filesystem::path onlyFileIn(const std::filesystem::path& folder) {
+        const std::vector<std::filesystem::path> files{std::filesystem::directory_iterator(folder), {}};
+        EXPECT_EQ(files.size(), 1u) << folder;
+        return files.empty() ? folder : files.front();
+    }
+
+    // Match frames of frameMs of work each, until done or the frame limit; the checksum at the start and after
+    // every frame.
+    static ChecksumsByTurn runFrames(int limit, double frameMs, const std::function<bool()>& done,
+                                     const std::function<void()>& beforeFrame = [] {}) {
+        ChecksumsByTurn sums{{lockstep.currentTurn, worldChecksum()}};
+        fake_clock::frameWorkMs = frameMs;
+        for (int i = 0; i < limit && gameState == GameState::Match && !done(); ++i) {
+            beforeFrame();
+            game_loop();
+            if (gameState == GameState::Match) sums[lockstep.currentTurn] = worldChecksum();
+        }
+        return sums;
+    }
+
+    // Both players mine from the first turn and train a worker at turn 150, through the pending orders.
+    static void giveEconomyOrders() {
+        static int lastTurn = -1;
+        if (lockstep.currentTurn == lastTurn) return;
+        lastTurn = lockstep.currentTurn;
+        for (int id : {LOCAL_ID, OTHER_ID})
+            for (Command& c : headless::economyOrders(lockstep.currentTurn, id))
+                lockstep.pendingCommands.push_back(std::move(c));
+    }
+
+    // A skirmish on "fight" played for the given turns, ended through pendingShutdown.
+    ChecksumsByTurn playLiveMatch(int turns) {
+        seatPlayers();
+        mode = GameMode::Skirmish;
+        EXPECT_TRUE(startGame(true, true, "fight", false));
+        const ChecksumsByTurn sums = runFrames(
+            turns * 2, 20.0, [&] { return lockstep.currentTurn >= turns; }, giveEconomyOrders);
+        pendingShutdown = true;
+        game_loop();
+        return sums;
+    }
+};

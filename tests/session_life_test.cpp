@@ -1,0 +1,117 @@
+// A session from start to tear-down: the live match, its command log, its replay and its saved copy resumed.
+#include <fstream>
+#include <regex>
+
+#include "session_fixture.h"
+
+namespace {
+
+constexpr int TURNS = 200;
+
+void expectSameChecksums(const ChecksumsByTurn& live, const ChecksumsByTurn& again) {
+    ASSERT_FALSE(again.empty());
+    for (const auto& [turn, sum] : again) {
+        ASSERT_TRUE(live.count(turn)) << "turn " << turn;
+        EXPECT_EQ(sum, live.at(turn)) << "turn " << turn;
+    }
+}
+
+using SessionLife = SessionTest;
+
+TEST_F(SessionLife, LiveMatchWritesOneHeaderWithSortedKeysAndFloatsAsFloats) {
+    playLiveMatch(TURNS);
+    EXPECT_EQ(gameState, GameState::Menus);
+    const std::filesystem::path log = onlyFileIn(root.path / "replays");
+    EXPECT_TRUE(std::regex_match(log.filename().string(),
+                                 std::regex(R"(replay_\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.bin)")));
+    const std::string text = readWholeFile(log);
+    const std::string header = text.substr(0, text.find('\n'));
+    const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(header);
+    std::vector<std::string> keys;
+    for (const auto& item : doc.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys.size(), 25u);
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    for (const char* written : {"\"GAME_SPEED\":1.0,", "\"MAP_FILE\":\"fight\"",
+                                "{\"ai\":false,\"id\":101,\"name\":\"Joes\",\"race\":\"human\"}"})
+        EXPECT_NE(header.find(written), std::string::npos) << written;
+    // One header: every other line is a command record.
+    EXPECT_EQ(text.find("{\"AI\"", 1), std::string::npos);
+    EXPECT_GT(std::count(text.begin(), text.end(), '\n'), 4);
+    EXPECT_EQ(players.size(), 1u);
+    EXPECT_EQ(nextAttackableId, FIRST_ATTACKABLE_ID);
+}
+
+TEST_F(SessionLife, LogReplaysToTheSameChecksumsAndEndsInTheMenus) {
+    const ChecksumsByTurn live = playLiveMatch(TURNS);
+    std::ifstream log(onlyFileIn(root.path / "replays"), std::ios::binary);
+    ASSERT_TRUE(loadReplay(log));
+    const int lastTick = replayTurns.back().tick;
+    mode = GameMode::Replay;
+    ASSERT_TRUE(startGame(true, false, MAP_FILE, true));
+    const ChecksumsByTurn replayed = runFrames(TURNS * 4, 20.0, [] { return false; });
+    expectSameChecksums(live, replayed);
+    // The first tick due after the last recorded turn ends the replay; the next frame tears it down.
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_EQ(replayed.rbegin()->first, lastTick + 1);
+    EXPECT_TRUE(units.empty());
+}
+
+TEST_F(SessionLife, SavedCopyResumesOneTurnPerFrameThenGoesLive) {
+    const ChecksumsByTurn live = playLiveMatch(TURNS);
+    const std::string saved = readWholeFile(onlyFileIn(root.path / "replays"));
+    std::filesystem::remove_all(root.path / "replays");
+    root.write("saves/resume.bin", saved);
+    load_game_filename = "resume.bin";
+    mode = GameMode::ResumedSave;
+    ASSERT_TRUE(startGame(true, true, "some other map", false));
+    const std::size_t savedTurns = replayTurns.size();
+    int previousTurn = 0;
+    int framesInResumedMode = 0;
+    ChecksumsByTurn resumed = runFrames(TURNS * 2, 20.0, [] { return mode != GameMode::ResumedSave; }, [&] {
+        EXPECT_LE(lockstep.currentTurn - previousTurn, 1);
+        previousTurn = lockstep.currentTurn;
+        ++framesInResumedMode;
+    });
+    EXPECT_EQ(mode, GameMode::Skirmish);
+    EXPECT_EQ(replayTurnIndex, static_cast<int>(savedTurns));
+    // Live again: the session goes on from the re-simulated world, to where the original stopped.
+    const ChecksumsByTurn goneOn = runFrames(TURNS, 20.0, [] { return lockstep.currentTurn >= TURNS; });
+    resumed.insert(goneOn.begin(), goneOn.end());
+    expectSameChecksums(live, resumed);
+    EXPECT_EQ(lockstep.currentTurn, TURNS);
+    // The new log begins with the save, byte for byte.
+    const std::string fresh = readWholeFile(onlyFileIn(root.path / "replays"));
+    EXPECT_EQ(fresh.substr(0, saved.size()), saved);
+    EXPECT_EQ(readWholeFile(root.path / "saves/resume.bin"), saved);
+    EXPECT_GT(framesInResumedMode, replayTurns.back().tick);
+}
+
+TEST_F(SessionLife, TwoSessionsInARowLeakNothingAndStartFromTheSameSeeds) {
+    SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 64, 64, 32, SDL_PIXELFORMAT_RGBA32);
+    renderer = SDL_CreateSoftwareRenderer(target);
+    mountAssets(CORVALE_SOURCE_DIR);
+    std::vector<uint64_t> finals;
+    std::vector<int> allocations;
+    std::vector<int> firstDraws;
+    for (int session = 0; session < 2; ++session) {
+        const ChecksumsByTurn sums = playLiveMatch(60);
+        finals.push_back(sums.rbegin()->second);
+        allocations.push_back(SDL_GetNumAllocations());
+        seatPlayers();
+        ASSERT_TRUE(startGame(true, true, "fight", false));
+        firstDraws.push_back(static_cast<int>(rng() % 100000) * 100000 + std::rand() % 100000);
+        pendingShutdown = true;
+        game_loop();
+    }
+    EXPECT_EQ(finals[0], finals[1]);
+    EXPECT_EQ(firstDraws[0], firstDraws[1]);
+    EXPECT_EQ(allocations[0], allocations[1]);
+    EXPECT_NE(texGrass, nullptr);
+    releaseTextures();
+    SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+    SDL_FreeSurface(target);
+    PHYSFS_deinit();
+}
+
+}  // namespace
