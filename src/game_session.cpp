@@ -29,19 +29,14 @@
 #include "textures.h"
 #include "units.h"
 
-void (*DrawFog)() = noopFog;
 void (*DrawHUD)() = nullptr;
 void (*CreateObjects)(const std::vector<PendingObj>&, Grid&) = nullptr;
 void (*MoveCamera)(float) = nullptr;
 void (*HandleZoom)(const SDL_Event&) = nullptr;
 void (*MoveCameraToTheBase)() = nullptr;
-void (*InitMod)(Grid&) = nullptr;
-void (*UpdateMod)(float) = nullptr;
 std::function<void(Grid&)> HandleEvents;
 
 void (*PlaceExtractionMission)(Grid&, V2i) = nullptr;
-
-void noopFog() {}
 
 namespace {
 
