@@ -219,8 +219,9 @@ TEST_F(ReplaysMenu, ListsTheFolderRefusesWhatIsNoLogAndPlaysTheChosenLogTwice) {
         EXPECT_EQ(gameState, GameState::Menus) << refused;
         EXPECT_EQ(mainMenu.current, MenuPage::ReplaysPage);
     }
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
     mainMenu.draw();
-    SDL_SetRenderTarget(renderer, target);
     DrawFixture::saveScreenshot("replays_page");
     const SDL_FRect play = page().playButton.rect;
     EXPECT_TRUE(DrawFixture::same(DrawFixture::pixel(static_cast<int>(play.x + 3), static_cast<int>(play.y + 3)),
