@@ -50,9 +50,7 @@ struct TimedMenu : DrawFixture {
     void SetUp() override {
         DrawFixture::SetUp();
         frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
-        ::testing::internal::CaptureStderr();
         mainMenu.init();
-        ::testing::internal::GetCapturedStderr();
     }
     void TearDown() override {
         mainMenu.clear();
@@ -167,9 +165,7 @@ struct ReplaysMenu : SessionTest {
         target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, DrawFixture::W,
                                    DrawFixture::H);
         SDL_SetRenderTarget(renderer, target);
-        ::testing::internal::CaptureStderr();
         mainMenu.init();
-        ::testing::internal::GetCapturedStderr();
     }
     void TearDown() override {
         mainMenu.clear();
@@ -206,6 +202,7 @@ TEST_F(ReplaysMenu, ListsTheFolderRefusesWhatIsNoLogAndPlaysTheChosenLogTwice) {
     const ChecksumsByTurn live = playLiveMatch(260);
     const std::string log = onlyFileIn(root.path / "replays").filename().string();
     root.write("replays/notes.txt", "not a log\n");
+    EXPECT_TRUE(page().replayFiles.empty()) << "no folder before the first match";
     mainMenu.switch_to_page(MenuPage::ReplaysPage);
     mainMenu.handleEvent(motion());
     ASSERT_EQ(page().replayFiles.size(), 2u);

@@ -23,7 +23,11 @@ public:
         using namespace menu_layout;
         const float cx = windowSize().x * 0.5f;
         titleLabel = Label("Replays", cx - static_cast<float>(TextWidth("Replays", 22) / 2), 170.0f, 22);
-        replayFiles = Utils::get_replay_files(basePath + "replays");
+        // The folder appears with the first recorded match: before that there is nothing to report.
+        std::error_code ignored;
+        const std::string folder = basePath + "replays";
+        replayFiles = std::filesystem::exists(folder, ignored) ? Utils::get_replay_files(folder)
+                                                               : std::vector<std::string>{};
         replayList = List(cx - 150.0f, 220.0f, 300.0f, 250.0f, 18);
         replayList.setItems(replayFiles);
         replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
