@@ -4,10 +4,13 @@
 #include <functional>
 #include <utility>
 
+#include "ui/credits_page.h"
 #include "ui/extraction_pages.h"
 #include "ui/loading_page.h"
 #include "ui/main_page.h"
 #include "ui/options_page.h"
+#include "ui/replays_page.h"
+#include "ui/story_page.h"
 #include "ui/title_page.h"
 
 MainMenu mainMenu;
@@ -41,12 +44,12 @@ std::vector<PageEntry> pageTable() {
         {MenuPage::ExtractionRosterPickerPage, page<ExtractionRosterPickerPage>()},
         {MenuPage::ExtractionTechTreePage, page<ExtractionTechTreePage>()},
         {MenuPage::LANPage, titled("LAN")},
-        {MenuPage::ReplaysPage, titled("REPLAYS")},
+        {MenuPage::ReplaysPage, page<ReplaysPage>()},
         {MenuPage::HostPage, titled("HOST A GAME")},
         {MenuPage::JoinPage, titled("JOIN A GAME")},
         {MenuPage::LobbyViewPage, titled("LOBBY")},
-        {MenuPage::CreditsPage, titled("CREDITS")},
-        {MenuPage::StoryPage, titled("STORY")},
+        {MenuPage::CreditsPage, page<CreditsPage>()},
+        {MenuPage::StoryPage, page<StoryPage>()},
         {MenuPage::LoadingPage, page<LoadingPage>()},
         {MenuPage::MapEditorPage, titled("MAP EDITOR")},
         {MenuPage::OptionsPage, page<OptionsPage>()},

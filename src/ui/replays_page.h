@@ -1,0 +1,78 @@
+// The replay browser: the files of the replays folder, and the chosen one played as a replay session.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "game_session.h"
+#include "game_state.h"
+#include "lockstep.h"
+#include "ui/list.h"
+#include "ui/menu_layout.h"
+#include "utils.h"
+
+class ReplaysPage : public MenuPageContainer {
+public:
+    explicit ReplaysPage(MainMenu* menu) : menu(menu) {}
+
+    // The folder is read again on every entry; the chosen replay stays from earlier visits.
+    void init() override {
+        using namespace menu_layout;
+        const float cx = windowSize().x * 0.5f;
+        titleLabel = Label("Replays", cx - static_cast<float>(TextWidth("Replays", 22) / 2), 170.0f, 22);
+        // The folder appears with the first recorded match: before that there is nothing to report.
+        std::error_code ignored;
+        const std::string folder = basePath + "replays";
+        replayFiles = std::filesystem::exists(folder, ignored) ? Utils::get_replay_files(folder)
+                                                               : std::vector<std::string>{};
+        replayList = List(cx - 150.0f, 220.0f, 300.0f, 250.0f, 18);
+        replayList.setItems(replayFiles);
+        replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
+        playButton = columnButton("Play replay", 520.0f, {139, 0, 0, 255}, {160, 0, 0, 255}, [this] { play(); });
+        backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
+    }
+
+    void handleEvent(const SDL_Event& event) override {
+        const std::array<UIElement*, 3> inOrder{&replayList, &playButton, &backButton};
+        for (UIElement* w : inOrder) w->handleEvent(event);
+    }
+
+    void draw() override {
+        const std::array<UIElement*, 4> inOrder{&titleLabel, &playButton, &backButton, &replayList};
+        for (UIElement* w : inOrder) w->draw();
+    }
+
+    // Only a file that opens and reads as a command log starts a session; a log cut short plays up to its last
+    // whole turn. Anything else leaves an error line and the page as it was.
+    bool play() {
+        SDL_Log("Opened replay file %s", chosenReplay.c_str());
+        const std::string path = basePath + "replays/" + chosenReplay;
+        std::error_code ignored;
+        std::ifstream in;
+        if (Utils::isPlainFileName(chosenReplay) && std::filesystem::is_regular_file(path, ignored)) in.open(path);
+        if (!in.is_open()) {
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
+            return false;
+        }
+        if (!loadReplay(in) && replayTurns.empty()) {
+            restoreConfigurationAfterReplay();
+            return false;
+        }
+        mode = GameMode::Replay;
+        // A replay plays alone: it hosts no lobby.
+        return startGame(false, true, currentMap, true);
+    }
+
+    Label titleLabel{"Replays", 0.0f, 0.0f, 22};
+    Button playButton;
+    Button backButton;
+    List replayList{0.0f, 0.0f, 0.0f, 0.0f, 18};
+    std::vector<std::string> replayFiles;
+    std::string chosenReplay;
+
+private:
+    MainMenu* menu;
+};
