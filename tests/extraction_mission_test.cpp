@@ -12,7 +12,7 @@
 #include "test_files.h"
 #include "world_fixture.h"
 
-struct Mission : TestWorld {
+struct ExtractionMission : TestWorld {
     TempDir dir;
 
     void SetUp() override {
@@ -64,7 +64,7 @@ struct Mission : TestWorld {
     }
 };
 
-TEST_F(Mission, ThreeMapFilesGiveThreeSeededOffersInTheDangerRange) {
+TEST_F(ExtractionMission, ThreeMapFilesGiveThreeSeededOffersInTheDangerRange) {
     extractionMapFolder = dir.makeDir("extractions");
     for (const char* name : {"a", "b", "c"})
         dir.write(std::string("extractions/") + name + ".json",
@@ -88,7 +88,7 @@ TEST_F(Mission, ThreeMapFilesGiveThreeSeededOffersInTheDangerRange) {
     EXPECT_EQ(extraction_options.size(), 4u);
 }
 
-TEST_F(Mission, EliminationPlacesGroupsFarFromTheStartUntilTheBudgetIsSpent) {
+TEST_F(ExtractionMission, EliminationPlacesGroupsFarFromTheStartUntilTheBudgetIsSpent) {
     extraction_options[0].type = 1;
     extraction_options[0].danger = 500;
     init_extraction_state();
@@ -100,7 +100,7 @@ TEST_F(Mission, EliminationPlacesGroupsFarFromTheStartUntilTheBudgetIsSpent) {
     }
 }
 
-TEST_F(Mission, SurvivalWavesComeAfterThirtyAndSixtySecondsAndEnemiesStrengthenAtTwoMinutes) {
+TEST_F(ExtractionMission, SurvivalWavesComeAfterThirtyAndSixtySecondsAndEnemiesStrengthenAtTwoMinutes) {
     extraction_options[0].type = 0;
     init_extraction_state();
     const auto frames = [](int n) {
@@ -120,7 +120,7 @@ TEST_F(Mission, SurvivalWavesComeAfterThirtyAndSixtySecondsAndEnemiesStrengthenA
     EXPECT_EQ(getUnitById(getPlayerById(2)->unitIds.front())->level, 2);
 }
 
-TEST_F(Mission, ACivilianNextToAnOwnUnitJoinsItsOwnerWithinAFifthOfASecond) {
+TEST_F(ExtractionMission, ACivilianNextToAnOwnUnitJoinsItsOwnerWithinAFifthOfASecond) {
     unitInfo["Civilian"].type = "Civilian";
     const int civilian = placeUnit("Civilian", 3, {20, 20});
     neutralCivilianIds = {civilian};
@@ -135,7 +135,7 @@ TEST_F(Mission, ACivilianNextToAnOwnUnitJoinsItsOwnerWithinAFifthOfASecond) {
     EXPECT_TRUE(neutralCivilianIds.empty());
 }
 
-TEST_F(Mission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward) {
+TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward) {
     items_info["Corpse"] = {"Corpse", "Corpse", ""};
     addExtractionPoint({10, 10});
     extraction_filename = "c.bin";
@@ -163,7 +163,7 @@ TEST_F(Mission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward
     EXPECT_EQ(tech_points, 3);
 }
 
-TEST_F(Mission, TheTechRewardFollowsDangerTiersAndTheKillRatio) {
+TEST_F(ExtractionMission, TheTechRewardFollowsDangerTiersAndTheKillRatio) {
     const int cases[][3] = {{999, 700, 0}, {999, 999, 1}, {2500, 1750, 3}, {2500, 2500, 7}, {1800, 1300, 2}, {0, 0, 0}};
     for (const auto& c : cases) {
         extraction_options[0].danger = c[0];
@@ -172,7 +172,7 @@ TEST_F(Mission, TheTechRewardFollowsDangerTiersAndTheKillRatio) {
     }
 }
 
-TEST_F(Mission, CryopodsNeedDnaCloningAndItemsAreHitWhereTheyAreDrawn) {
+TEST_F(ExtractionMission, CryopodsNeedDnaCloningAndItemsAreHitWhereTheyAreDrawn) {
     items_info["CryoPod"] = {"CryoPod", "Cryo Pod", ""};
     item_sprites["CryoPod"].frameWidth = item_sprites["CryoPod"].frameHeight = 20;
     Unit victim;
