@@ -11,6 +11,7 @@
 #include "game_commands.h"
 #include "map_objects.h"
 #include "minimap.h"
+#include "missions.h"
 #include "renderer_iso_effects.h"
 #include "renderer_iso_entities.h"
 #include "sdl.h"
@@ -238,6 +239,7 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     drawSpellRange();
     self.drawSavePrompt();
     drawChatLine(view);
+    if (missionActive) renderMissionUI();
     drawMinimap();
     drawMinimapView();
     drawPauseVeil(view);
