@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "ai.h"
 #include "buildings.h"
 #include "extraction_rules.h"
 #include "fog.h"
@@ -14,7 +15,9 @@
 #include "game_session.h"
 #include "game_state.h"
 #include "lockstep.h"
+#include "lockstep_exchange.h"
 #include "minimap.h"
+#include "network_manager.h"
 #include "player.h"
 #include "renderer.h"
 #include "sdl.h"
@@ -217,7 +220,12 @@ void advance_session(float frameDt) {
     }
 }
 
+// A match with peers exchanges its turns with them; alone, the pending orders make the turn at once.
 void runLocalTurnStep() {
+    if (!net.connections.empty()) {
+        handle_networking(dt, static_cast<int>(totalTime));
+        return;
+    }
     bool due = false;
     for (lockstep.accumulator += dt; lockstep.accumulator >= lockstep.tickSeconds; due = true)
         lockstep.accumulator -= lockstep.tickSeconds;
@@ -225,7 +233,9 @@ void runLocalTurnStep() {
     std::vector<Command> turn;
     turn.swap(lockstep.pendingCommands);
     applyLiveTurn(turn, grid, static_cast<int>(totalTime));
-    if (!paused) advanceOneTurn(grid);
+    if (paused) return;
+    advanceOneTurn(grid);
+    runComputerPlayers(grid);
 }
 
 void process_loaded_game(float frameDt) {
