@@ -177,7 +177,9 @@ bool handleTrainUnit(const TrainUnitCommand& c, OrderContext&) {
 bool handleAttack(const AttackCommand& c, OrderContext& ctx) {
     Unit* unit = getUnitById(c.unitId);
     if (!unit) return reportMissing("Attack", "unit", c.unitId), false;
-    return attackEnemy(unit, ctx.grid, c.targetId);
+    // Without a path the unit still takes the target and turns to attack: the order changed the world, so it
+    // counts as carried out and is logged, or a replay would differ.
+    return attackEnemy(unit, ctx.grid, c.targetId) || getAttackableById(c.targetId) != nullptr;
 }
 
 bool handleRallyPoint(const SetRallyPointCommand& c, OrderContext& ctx) {

@@ -364,6 +364,18 @@ TEST_F(Orders, PingQueuesAPongAndNeitherIsLogged) {
     EXPECT_TRUE(logged().empty());
 }
 
+// A target out of reach still becomes the unit's target: the order changed the world, so a replay must see it.
+TEST_F(Orders, AttackWithoutAPathTakesTheTargetAndIsLogged) {
+    for (int x = 4; x < 16; ++x)
+        for (int y = 4; y < 16; ++y) makeWater(x, y);
+    const int soldier = place("Footman", {2, 2});
+    const int ship = place("Ship", {48, 48});
+    apply(CommandType::Attack, AttackCommand{soldier, ship});
+    EXPECT_EQ(unit(soldier).targetId, ship);
+    EXPECT_EQ(unit(soldier).state, UnitState::Attacking);
+    EXPECT_EQ(logged().size(), 1u);
+}
+
 TEST_F(Orders, ReplayedOrdersOrAClosedLogApplyButNeverWrite) {
     const int id = place("Footman", {4, 4});
     apply(CommandType::AttackMove, AttackMove{id, 10, 10, true}, true);
