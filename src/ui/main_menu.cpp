@@ -7,6 +7,7 @@
 #include "ui/credits_page.h"
 #include "ui/extraction_pages.h"
 #include "ui/host_page.h"
+#include "ui/join_page.h"
 #include "ui/lan_page.h"
 #include "ui/loading_page.h"
 #include "ui/lobby_view_page.h"
@@ -49,7 +50,7 @@ std::vector<PageEntry> pageTable() {
         {MenuPage::LANPage, page<LANPage>()},
         {MenuPage::ReplaysPage, page<ReplaysPage>()},
         {MenuPage::HostPage, page<HostPage>()},
-        {MenuPage::JoinPage, titled("JOIN A GAME")},
+        {MenuPage::JoinPage, page<JoinPage>()},
         {MenuPage::LobbyViewPage, page<LobbyViewPage>()},
         {MenuPage::CreditsPage, page<CreditsPage>()},
         {MenuPage::StoryPage, page<StoryPage>()},
