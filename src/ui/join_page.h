@@ -88,7 +88,7 @@ public:
         passwordText = passwordInput.text;
         SDL_Log("Connecting to IP: %s", hostAddress.c_str());
         LobbyPeer peer = globalLobbyPeer();
-        peer.link.closeTcp();
+        if (!lobbyState.useRelayer) peer.link.closeTcp();
         Lobby target = chosen;
         target.name = selectedLobbyName;
         target.hostIp = hostAddress;
