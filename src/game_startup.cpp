@@ -19,6 +19,7 @@
 #include "game_session.h"
 #include "game_state.h"
 #include "minimap.h"
+#include "network_manager.h"
 #include "player.h"
 #include "races.h"
 #include "sdl.h"
@@ -137,6 +138,8 @@ bool startUp(const char* programPath) {
     loadAllRacesOrExit("", "", basePath + "core");
     initializeCivilianLookup();
     installExtractionHooks();
+    // Discovery listens once for the whole run; a second game on this machine takes the second port.
+    if (!net.openUdp(netUdpPorts[0])) net.openUdp(netUdpPorts[1]);
     drawPlayerIds();
     spawnPlayer();
     running = true;

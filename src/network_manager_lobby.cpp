@@ -267,8 +267,8 @@ void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
 }
 
 void addComputerPlayer(LobbyPeer& peer) {
-    const Player* me = findRosterPlayer(peer, peer.myId);
-    addRosterPlayer(peer, Player::aiId, "AI", me ? me->race : std::string(), true);
+    addRosterPlayer(peer, Player::aiId, "AI", "vohmathal", true);
+    peer.palette[Player::aiId] = 1;
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 

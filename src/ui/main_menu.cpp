@@ -6,7 +6,11 @@
 
 #include "ui/credits_page.h"
 #include "ui/extraction_pages.h"
+#include "ui/host_page.h"
+#include "ui/join_page.h"
+#include "ui/lan_page.h"
 #include "ui/loading_page.h"
+#include "ui/lobby_view_page.h"
 #include "ui/main_page.h"
 #include "ui/options_page.h"
 #include "ui/replays_page.h"
@@ -43,11 +47,11 @@ std::vector<PageEntry> pageTable() {
         {MenuPage::ExtractionMapPickerPage, page<ExtractionMapPickerPage>()},
         {MenuPage::ExtractionRosterPickerPage, page<ExtractionRosterPickerPage>()},
         {MenuPage::ExtractionTechTreePage, page<ExtractionTechTreePage>()},
-        {MenuPage::LANPage, titled("LAN")},
+        {MenuPage::LANPage, page<LANPage>()},
         {MenuPage::ReplaysPage, page<ReplaysPage>()},
-        {MenuPage::HostPage, titled("HOST A GAME")},
-        {MenuPage::JoinPage, titled("JOIN A GAME")},
-        {MenuPage::LobbyViewPage, titled("LOBBY")},
+        {MenuPage::HostPage, page<HostPage>()},
+        {MenuPage::JoinPage, page<JoinPage>()},
+        {MenuPage::LobbyViewPage, page<LobbyViewPage>()},
         {MenuPage::CreditsPage, page<CreditsPage>()},
         {MenuPage::StoryPage, page<StoryPage>()},
         {MenuPage::LoadingPage, page<LoadingPage>()},

@@ -1,0 +1,138 @@
+// The lobby view: players drawn with clickable races; the host's map list, computer player and start; Leave.
+#include "ui/lobby_view_page.h"
+
+#include <algorithm>
+#include <array>
+
+#include "ai.h"
+#include "game_loop.h"
+#include "game_session.h"
+#include "game_state.h"
+#include "map.h"
+#include "network_manager_lobby.h"
+#include "races.h"
+#include "utils.h"
+
+LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) {
+    UpdateLobbyNetworking = [] { updateLobbyNetworking(); };
+    StartLobbyMatch = [](bool, const std::string& map) {
+        mode = GameMode::Skirmish;
+        startGame(false, players.size() <= 1, map, false);
+    };
+}
+
+void LobbyViewPage::init() {
+    using namespace menu_layout;
+    const SDL_FPoint size = windowSize();
+    const float cx = size.x * 0.5f;
+    const bool host = lobbyState.isHostLobby;
+    mapNames = Utils::scanMapDirectory();
+    titleLabel = Label("Lobby", cx - static_cast<float>(TextWidth("Lobby", 22) / 2), 170.0f, 22);
+    mapLabel = Label("Match Map:", cx + 50.0f, 220.0f, 12);
+    std::string& map = lobbyState.currentMap;
+    if (!mapNames.empty() && std::find(mapNames.begin(), mapNames.end(), map) == mapNames.end()) map = mapNames[0];
+    playersLabel = Label("Players:", cx - 200.0f, 220.0f, 12);
+    readyButton = columnButton("Ready", size.y - 200.0f, BACK_COLOUR, {60, 60, 60, 255}, [] {});
+    leaveButton = columnButton("Leave", host ? size.y - 140.0f : 480.0f, BACK_COLOUR, {60, 60, 60, 255},
+                               [this] { leave(); });
+    if (!host) return;
+    mapList = List(cx + 50.0f, 245.0f, 200.0f, 200.0f, 18);
+    mapList.setItems(mapNames);
+    mapList.onSelect = [this](int row, const std::string&) { chooseMap(row); };
+    addAIButton = columnButton("Add AI (Computer)", size.y - 80.0f, {70, 35, 35, 255}, {100, 50, 50, 255},
+                               [this] { addComputer(); });
+    startButton = columnButton("Start Game", size.y - 260.0f, {139, 0, 0, 255}, {160, 0, 0, 255},
+                               [this] { startMatch(); });
+}
+
+void LobbyViewPage::handleEvent(const SDL_Event& event) {
+    const bool host = lobbyState.isHostLobby;
+    if (host) mapList.handleEvent(event);
+    if (isLeftPress(event) && !raceZones.empty()) {
+        int mx = 0;
+        int my = 0;
+        SDL_GetMouseState(&mx, &my);
+        clickRace(static_cast<float>(mx), static_cast<float>(my));
+    }
+    const std::array<Button*, 4> inOrder{&leaveButton, &readyButton, &addAIButton, &startButton};
+    for (std::size_t i = 0; i < (host ? inOrder.size() : 2); ++i) inOrder[i]->handleEvent(event);
+}
+
+void LobbyViewPage::draw() {
+    const float cx = windowSize().x * 0.5f;
+    titleLabel.draw();
+    playersLabel.draw();
+    drawPlayers(cx);
+    leaveButton.draw();
+    readyButton.draw();
+    if (!lobbyState.isHostLobby) {
+        DrawText("Map Chosen: " + lobbyState.currentMap, static_cast<int>(cx + 50.0f), 245, {180, 180, 180, 255}, 12,
+                 false);
+        return;
+    }
+    addAIButton.draw();
+    startButton.draw();
+    mapLabel.draw();
+    mapList.draw();
+}
+
+// A race under the mouse is lit; each drawn race becomes a zone the next clicks are tested against.
+void LobbyViewPage::drawPlayers(float cx) {
+    int mx = 0;
+    int my = 0;
+    SDL_GetMouseState(&mx, &my);
+    raceZones.clear();
+    const int x = static_cast<int>(cx - 200.0f);
+    for (std::size_t i = 0; i < players.size(); ++i) {
+        Player* player = players[i].get();
+        if (!player) continue;
+        const int y = static_cast<int>(30.0f * static_cast<float>(i) + 260.0f);
+        DrawText(player->name, x, y, whiteColor, 12, false);
+        const std::string race = " [" + player->race + "]";
+        const SDL_FRect zone{static_cast<float>(static_cast<int>(static_cast<float>(TextWidth(player->name, 12)) +
+                                                                 (cx - 200.0f))),
+                             static_cast<float>(y), static_cast<float>(TextWidth(race, 12)),
+                             static_cast<float>(TextHeight(race, 12))};
+        const bool lit = pointInRect(zone, static_cast<float>(mx), static_cast<float>(my));
+        DrawText(race, static_cast<int>(zone.x), y, lit ? SDL_Color{200, 200, 100, 255} : whiteColor, 12, false);
+        raceZones.push_back({zone, player});
+    }
+}
+
+// One cursor serves every player; a client may change only its own race.
+void LobbyViewPage::clickRace(float x, float y) {
+    if (raceOrder.empty()) return;
+    for (const RaceZone& zone : raceZones) {
+        if (!pointInRect(zone.rect, x, y)) continue;
+        if (!lobbyState.isHostLobby && zone.player->id != Player::myStaticId) continue;
+        raceCursor = (raceCursor + 1) % static_cast<int>(raceOrder.size());
+        LobbyPeer peer = globalLobbyPeer();
+        changeRace(peer, zone.player->id, raceOrder[static_cast<std::size_t>(raceCursor)]);
+        return;
+    }
+}
+
+// A match holds one computer player at most, so a second press adds nothing.
+void LobbyViewPage::addComputer() {
+    if (getPlayerById(Player::aiId)) return;
+    LobbyPeer peer = globalLobbyPeer();
+    addComputerPlayer(peer);
+    players.back()->ai = drawComputerStrategy();
+}
+
+void LobbyViewPage::startMatch() {
+    LobbyPeer peer = globalLobbyPeer();
+    startLobbyMatch(peer);
+}
+
+void LobbyViewPage::leave() {
+    LobbyPeer peer = globalLobbyPeer();
+    leaveLobby(peer);
+    menu->switch_to_page(MenuPage::LANPage);
+}
+
+void LobbyViewPage::chooseMap(int row) {
+    const std::string& map = mapNames[static_cast<std::size_t>(row)];
+    LobbyPeer peer = globalLobbyPeer();
+    chooseLobbyMap(peer, map, getBasesCountFromMap(basePath + "maps/" + map + ".map"));
+}

@@ -1,0 +1,51 @@
+// The room before a match: the players and their races, the host's map, computer player and start, and Leave.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "player.h"
+#include "ui/list.h"
+#include "ui/menu_layout.h"
+
+class LobbyViewPage : public MenuPageContainer {
+public:
+    // A drawn race text and whose race it is; valid until the next draw.
+    struct RaceZone {
+        SDL_FRect rect;
+        Player* player;
+    };
+
+    // Installs the menu frame's lobby step and how a lobby match starts, for the host's button and for a client
+    // told by its host.
+    explicit LobbyViewPage(MainMenu* menu);
+
+    void init() override;
+    void handleEvent(const SDL_Event& event) override;
+    void draw() override;
+
+    void addComputer();
+    void startMatch();
+    void leave();
+    void chooseMap(int row);
+
+    Label titleLabel{"Lobby", 0.0f, 0.0f, 22};
+    Label playersLabel{"Players:", 0.0f, 0.0f, 12};
+    int raceCursor = 0;
+    std::vector<RaceZone> raceZones;
+    Button leaveButton;
+    Button readyButton;
+    Button addAIButton;
+    Button startButton;
+    Label mapLabel{"Match Map:", 0.0f, 0.0f, 12};
+    List mapList{0.0f, 0.0f, 0.0f, 0.0f, 18};
+    std::vector<std::string> mapNames;
+
+private:
+    void drawPlayers(float cx);
+    void clickRace(float x, float y);
+
+    MainMenu* menu;
+};
