@@ -17,10 +17,6 @@ using namespace menu_layout;
 
 namespace {
 
-constexpr SDL_Color RED{139, 0, 0, 255};
-constexpr SDL_Color RED_HOVER{160, 0, 0, 255};
-constexpr SDL_Color BROWN{70, 35, 35, 255};
-constexpr SDL_Color BROWN_HOVER{100, 50, 50, 255};
 constexpr SDL_Color GREY{235, 235, 235, 255};
 constexpr SDL_Color HIGHLIGHT{255, 255, 100, 255};
 
@@ -45,8 +41,8 @@ void ExtractionPage::init() {
     campaignList = List(100.0f, 250.0f, 300.0f, 300.0f, 16);
     campaignList.onSelect = [](int row, const std::string&) { selected_campaign_index = row; };
     campaignList.setItems(refresh_extraction_campaigns_list());
-    newButton = columnButton("New Campaign", 280.0f, BROWN, BROWN_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
-    continueButton = columnButton("Continue Campaign", 340.0f, RED, RED_HOVER, [this] { continueCampaign(); });
+    newButton = columnButton("New Campaign", 280.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
+    continueButton = columnButton("Continue Campaign", 340.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { continueCampaign(); });
     backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
 }
 
@@ -82,7 +78,7 @@ void ExtractionNewCampaignPage::init() {
     nameInput = TextInput(SDL_FRect{cx - 150.0f, 290.0f, 300.0f, 35.0f});
     nameInput.onChange = [this](std::string text) { campaignName = std::move(text); };
     hardcoreBox = Checkbox(SDL_FRect{cx + 40.0f, 350.0f, 22.0f, 22.0f}, hardcore);
-    startButton = columnButton("Start", 440.0f, RED, RED_HOVER, [this] { start(); });
+    startButton = columnButton("Start", 440.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { start(); });
     backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
 }
 
@@ -125,9 +121,9 @@ static float nodeX(size_t i) { return windowSize().x * 0.5f + (static_cast<float
 
 void ExtractionMapPickerPage::init() {
     const float cx = windowSize().x * 0.5f;
-    selectButton = buttonAt("Select Map", cx - 125.0f, 605.0f, RED, RED_HOVER,
+    selectButton = buttonAt("Select Map", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER,
                             goTo(menu, MenuPage::ExtractionRosterPickerPage));
-    techButton = buttonAt("Tech Research", 20.0f, 605.0f, BROWN, BROWN_HOVER, goTo(menu, MenuPage::ExtractionTechTreePage));
+    techButton = buttonAt("Tech Research", 20.0f, 605.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionTechTreePage));
     backButton = columnButton("Back", 665.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
 }
 
@@ -159,7 +155,7 @@ void ExtractionMapPickerPage::drawNode(size_t i, float x) {
     const SDL_FRect box{x - 60.0f, 90.0f, 120.0f, 120.0f};
     const int tx = static_cast<int>(x - 50.0f);
     const bool lit = node.hovered || deploymentSelectedMapId == static_cast<int>(i);
-    drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : RED);
+    drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : PRIMARY_COLOUR);
     if (i == 3) {
         fillRect(box, {40, 20, 20, 255});
         outlineRect(box, {150, 50, 50, 255});
@@ -227,7 +223,7 @@ void ExtractionRosterPickerPage::init() {
     cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
     buildRosterWidgets();
     refreshRosterList();
-    deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, RED, RED_HOVER, [this] { deploy(); });
+    deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { deploy(); });
     backButton = buttonAt("Back", cx - 125.0f, 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
         resetExtractionData();
         initExtractionData(extraction_filename);

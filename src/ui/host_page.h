@@ -29,7 +29,7 @@ public:
         passwordInput.onChange = [this](std::string text) { passwordText = lobbyState.password = text; };
         for (TextInput* field : {&lobbyNameInput, &passwordInput}) field->showCaret = true;
         startLobbyButton =
-            columnButton("Start Lobby", 400.0f, {139, 0, 0, 255}, {160, 0, 0, 255}, [this] { startLobby(); });
+            columnButton("Start Lobby", 400.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { startLobby(); });
         backButton = columnButton("Back", 460.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::LANPage));
         focusedInput = &lobbyNameInput;
         SDL_StartTextInput();

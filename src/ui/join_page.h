@@ -22,8 +22,8 @@ public:
         passwordInput = TextInput({cx - 150.0f, listTop + 300.0f, 300.0f, 35.0f});
         for (TextInput* field : {&addressInput, &passwordInput}) field->showCaret = true;
         titleLabel = Label("Join Game", cx - static_cast<float>(TextWidth("Join Game", 22) / 2), listTop - 50.0f, 22);
-        joinButton = button("Join", 310.0f, {139, 0, 0, 255}, {160, 0, 0, 255}, [this] { join(); });
-        refreshButton = button("Refresh Lobbies", 370.0f, {70, 35, 35, 255}, {100, 50, 50, 255}, [] {
+        joinButton = button("Join", 310.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { join(); });
+        refreshButton = button("Refresh Lobbies", 370.0f, menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER, [] {
             LobbyPeer peer = globalLobbyPeer();
             searchLobbies(peer);
         });

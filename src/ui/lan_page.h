@@ -12,9 +12,9 @@ public:
     void init() override {
         using namespace menu_layout;
         titleLabel = Label("LAN", windowSize().x * 0.5f - static_cast<float>(TextWidth("LAN", 22) / 2), 170.0f, 22);
-        hostGameButton = columnButton("Host Game", 220.0f, {139, 0, 0, 255}, {160, 0, 0, 255},
+        hostGameButton = columnButton("Host Game", 220.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER,
                                       goTo(menu, MenuPage::HostPage));
-        joinGameButton = columnButton("Join Game", 280.0f, {70, 35, 35, 255}, {100, 50, 50, 255},
+        joinGameButton = columnButton("Join Game", 280.0f, menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER,
                                       goTo(menu, MenuPage::JoinPage));
         backButton = columnButton("Back", 340.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
     }

@@ -39,9 +39,9 @@ void LobbyViewPage::init() {
     mapList = List(cx + 50.0f, 245.0f, 200.0f, 200.0f, 18);
     mapList.setItems(mapNames);
     mapList.onSelect = [this](int row, const std::string&) { chooseMap(row); };
-    addAIButton = columnButton("Add AI (Computer)", size.y - 80.0f, {70, 35, 35, 255}, {100, 50, 50, 255},
+    addAIButton = columnButton("Add AI (Computer)", size.y - 80.0f, menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER,
                                [this] { addComputer(); });
-    startButton = columnButton("Start Game", size.y - 260.0f, {139, 0, 0, 255}, {160, 0, 0, 255},
+    startButton = columnButton("Start Game", size.y - 260.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER,
                                [this] { startMatch(); });
 }
 

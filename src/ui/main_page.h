@@ -19,10 +19,10 @@ public:
         // The online mode and the replays page are shown but not reached from here; the online road (a relay
         // connection) comes with the network pages.
         const Entry entries[] = {
-            {&MainPage::extractionButton, "Extraction", {139, 0, 0, 255}, {160, 0, 0, 255},
+            {&MainPage::extractionButton, "Extraction", menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER,
              goTo(menu, MenuPage::ExtractionPage), true},
             {&MainPage::onlineButton, "Online", grey, greyHover, {}, false},
-            {&MainPage::lanButton, "LAN", {70, 35, 35, 255}, {100, 50, 50, 255}, goTo(menu, MenuPage::LANPage), true},
+            {&MainPage::lanButton, "LAN", menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER, goTo(menu, MenuPage::LANPage), true},
             {&MainPage::replaysButton, "Replays", grey, greyHover, goTo(menu, MenuPage::ReplaysPage), false},
             {&MainPage::mapEditorButton, "Map Editor", grey, greyHover, goTo(menu, MenuPage::MapEditorPage), true},
             {&MainPage::storyButton, "Story", grey, greyHover, goTo(menu, MenuPage::StoryPage), true},

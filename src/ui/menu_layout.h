@@ -12,6 +12,11 @@ namespace menu_layout {
 constexpr float BUTTON_W = 250.0f;
 constexpr float BUTTON_H = 45.0f;
 constexpr int BUTTON_FONT = 20;
+// The first button of a page, the other page buttons, and Back.
+constexpr SDL_Color PRIMARY_COLOUR{139, 0, 0, 255};
+constexpr SDL_Color PRIMARY_HOVER{160, 0, 0, 255};
+constexpr SDL_Color SECONDARY_COLOUR{70, 35, 35, 255};
+constexpr SDL_Color SECONDARY_HOVER{100, 50, 50, 255};
 constexpr SDL_Color BACK_COLOUR{35, 35, 35, 255};
 constexpr SDL_Color BACK_HOVER{50, 50, 50, 255};
 

@@ -31,7 +31,7 @@ public:
         replayList = List(cx - 150.0f, 220.0f, 300.0f, 250.0f, 18);
         replayList.setItems(replayFiles);
         replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
-        playButton = columnButton("Play replay", 520.0f, {139, 0, 0, 255}, {160, 0, 0, 255}, [this] { play(); });
+        playButton = columnButton("Play replay", 520.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { play(); });
         backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
     }
 
