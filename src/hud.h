@@ -1,0 +1,100 @@
+// The match HUD's shared state: the per-frame button records the input handler hit-tests, and the tooltip.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+#include "ui/button.h"
+
+struct Tooltip {
+    bool visible = false;
+    float x = 0, y = 0;
+    std::string text;
+    SDL_FRect box{0, 0, 0, 0};
+};
+
+struct UnitHudIcon {
+    SDL_FRect rect;
+    int unitId;
+};
+struct HudSpellButton {
+    std::string spell;
+    SDL_Texture* icon;
+    SDL_FRect rect;
+};
+struct HudCarrierButton {
+    SDL_Texture* icon;
+    SDL_FRect rect;
+};
+struct HudSpawnUnitsButton {
+    std::string unitType;
+    SDL_Texture* icon;
+    SDL_FRect rect;
+    int playerId;
+};
+struct HudBuildingButton {
+    std::string buildingType;
+    SDL_Texture* icon;
+    SDL_FRect rect;
+};
+struct HudBuildingUnitsButton {
+    std::string unitType;
+    SDL_Texture* icon;
+    SDL_FRect rect;
+};
+struct HudUpgradeButtons {
+    std::string upgradeId;
+    SDL_Texture* icon;
+    SDL_FRect rect;
+};
+struct HudProgressBarButton {
+    int index; // 0 = the entry in progress, 1-6 = the waiting slots
+    SDL_FRect rect;
+};
+struct HudTileButton {
+    std::string name;
+    SDL_Texture* texture;
+    SDL_FRect rect;
+};
+struct HudMapObjectButton {
+    std::string name;
+    SDL_Texture* texture;
+    SDL_FRect rect;
+};
+struct HudDecorationsButton {
+    std::string name;
+    SDL_Texture* texture;
+    SDL_FRect rect;
+};
+
+extern Tooltip tooltip;
+extern std::unordered_map<std::string, std::string> unitTooltips, buildingToolTips, upgradeTooltips;
+
+// Hit lists: each panel clears its list when it starts drawing and appends one record per button it draws, so
+// between two frames they hold exactly what is on screen.
+extern std::vector<UnitHudIcon> unitHUDHitboxes;
+extern std::vector<HudCarrierButton> hudCarrierButtons;
+extern std::vector<HudSpawnUnitsButton> hudSpawnUnitsButtons;
+extern std::vector<HudSpellButton> hudSpellButtons;
+extern std::vector<HudBuildingButton> hudBuildingButtons;
+extern std::vector<HudBuildingUnitsButton> hudBuildingUnitsButtons;
+extern std::vector<HudProgressBarButton> hudProgressBarButtons;
+extern std::vector<HudUpgradeButtons> hudUpgradeButtons;
+extern std::vector<HudTileButton> hudTileButtons;
+extern std::vector<HudMapObjectButton> hudMapObjectButtons;
+extern std::vector<HudDecorationsButton> hudDecorationButtons;
+
+extern Button menuButton;
+extern Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
+extern bool paintingRamp;
+
+// Both edges count: x <= px <= x + w, y <= py <= y + h.
+inline bool hudButtonHit(const SDL_FRect& r, float px, float py) {
+    return px >= r.x && px <= r.x + r.w && py >= r.y && py <= r.y + r.h;
+}
+
+void createTooltip(float x, float y, std::string text);
+void hideTooltip();
