@@ -19,6 +19,10 @@ std::vector<HudMapObjectButton> hudMapObjectButtons;
 std::vector<HudDecorationsButton> hudDecorationButtons;
 
 Button menuButton;
+Modal gameMenu(0, 0, 250, 350, {10, 10, 10, 240}, {160, 110, 40, 255});
+Modal game_over_modal(0, 0, 300, 180, {10, 10, 10, 240}, {160, 110, 40, 255});
+Modal extract_modal(0, 0, 0, 0);
+Label* extract_modal_units_label = nullptr;
 Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
 bool paintingRamp = false;
 
@@ -30,3 +34,15 @@ void createTooltip(float x, float y, std::string text) {
 }
 
 void hideTooltip() { tooltip.visible = false; }
+
+std::deque<std::chrono::steady_clock::time_point> actionTimes;
+
+void captureAPM(const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN) actionTimes.push_back(std::chrono::steady_clock::now());
+}
+
+void calculateAPM(std::chrono::steady_clock::time_point now) {
+    while (!actionTimes.empty() && now - actionTimes.front() > std::chrono::seconds(60)) actionTimes.pop_front();
+}
+
+void reset_APM() { actionTimes.clear(); }

@@ -1,6 +1,8 @@
 // The match HUD's shared state: the per-frame button records the input handler hit-tests, and the tooltip.
 #pragma once
 
+#include <chrono>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -8,6 +10,9 @@
 #include <SDL2/SDL.h>
 
 #include "ui/button.h"
+#include "ui/modal.h"
+
+class Label;
 
 struct Tooltip {
     bool visible = false;
@@ -88,6 +93,10 @@ extern std::vector<HudMapObjectButton> hudMapObjectButtons;
 extern std::vector<HudDecorationsButton> hudDecorationButtons;
 
 extern Button menuButton;
+extern Modal gameMenu;
+extern Modal game_over_modal;
+extern Modal extract_modal;
+extern Label* extract_modal_units_label;
 extern Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
 extern bool paintingRamp;
 
@@ -98,3 +107,11 @@ inline bool hudButtonHit(const SDL_FRect& r, float px, float py) {
 
 void createTooltip(float x, float y, std::string text);
 void hideTooltip();
+
+// One entry per counted input action, oldest first; its size is the APM shown.
+extern std::deque<std::chrono::steady_clock::time_point> actionTimes;
+// Key-downs (repeats included) and mouse presses count as actions.
+void captureAPM(const SDL_Event& event);
+// Drops actions more than a minute old; one exactly a minute old stays. The clock is a parameter for tests.
+void calculateAPM(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+void reset_APM();
