@@ -9,6 +9,7 @@
 #include "extraction.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
+#include "hud.h"
 #include "tech_tree.h"
 #include "utils.h"
 
@@ -282,4 +283,6 @@ void resetExtractionData() {
 void reset_extraction() {
     updateAiUnitsAccumulator = 0.0f;
     clearMatchItems();
+    extract_modal_units_label = nullptr;
+    extract_modal.clear();
 }

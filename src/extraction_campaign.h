@@ -84,5 +84,5 @@ std::vector<std::string> refresh_extraction_campaigns_list();
 void initExtractionData(const std::string& file);
 // Empties both rosters; the campaign values stay.
 void resetExtractionData();
-// Session tear-down: the strengthening timer and the match's items; the campaign stays open.
+// Session tear-down: the strengthening timer, the match's items and the extraction dialog; the campaign stays open.
 void reset_extraction();

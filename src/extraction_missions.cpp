@@ -15,8 +15,10 @@
 #include "extraction_roster.h"
 #include "extraction_rules.h"
 #include "game.h"
+#include "hud.h"
 #include "map.h"
 #include "player.h"
+#include "sdl_draw.h"
 #include "units.h"
 
 namespace fs = std::filesystem;
@@ -219,7 +221,7 @@ void generate_civilians(V2i start) {
     }
 }
 
-void init_extraction_state() {
+static void placeMissionContent() {
     const ExtractionNode* node = chosenExtractionNode();
     const Player* local = getPlayerById(Player::myStaticId);
     if (!node || !local) return;
@@ -235,8 +237,17 @@ void init_extraction_state() {
     }
 }
 
+void init_extraction_state() {
+    placeMissionContent();
+    // A fresh, empty extraction dialog in the bottom-right corner, for init_extract_modal to fill.
+    const SDL_FPoint window = windowSize();
+    extract_modal_units_label = nullptr;
+    extract_modal = Modal(window.x - 290.0f, window.y - 250.0f, 270.0f, 50.0f, {10, 10, 10, 240}, {160, 110, 40, 255});
+}
+
 void placeExtractionMission(Grid& world, V2i rosterTile) {
     init_extraction_state();
+    init_extract_modal();
     spawn_roster(world, rosterTile.x, rosterTile.y, Player::myStaticId);
     spawnCritters(world);
 }

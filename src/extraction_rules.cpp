@@ -13,6 +13,7 @@
 #include "extraction_missions.h"
 #include "extraction_roster.h"
 #include "game_state.h"
+#include "hud.h"
 #include "map.h"
 #include "map_objects.h"
 #include "player.h"
@@ -247,4 +248,5 @@ void installExtractionHooks() {
     unitHooks.randomNickname = [] { return std::string(getRandomNickname()); };
     unitHooks.itemOnMap = itemOnGround;
     unitHooks.takeItem = takeItem;
+    ShowExtractPanel = showExtractPanel;
 }

@@ -16,7 +16,7 @@ extern float civilianRecruitmentTimer;
 extern std::vector<int> units_around_extraction;
 
 // The HUD's extraction panel: shown with the count of own units in the zone and of all own units, or hidden.
-// Installed by the HUD; nothing until then.
+// Installed with the Extraction hooks; nothing until then.
 extern void (*ShowExtractPanel)(bool visible, int unitsInZone, int unitsListed);
 
 // Once per match frame in Extraction, outside the tick: the only world change outside commands, allowed because an
@@ -36,5 +36,6 @@ bool extract();
 // Tech points for the chosen mission's experience earned against its danger; answers the points earned.
 int finalize_elimination_tech_reward();
 
-// Fills the combat and unit hooks (experience, drops, corpses, carrying, call signs) with the campaign's rules.
+// Fills the combat and unit hooks (experience, drops, corpses, carrying, call signs) with the campaign's rules, and
+// the extraction panel with the HUD's dialog.
 void installExtractionHooks();

@@ -99,6 +99,10 @@ extern Modal extract_modal;
 extern Label* extract_modal_units_label;
 extern Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
 extern bool paintingRamp;
+// The Extraction dialog, built at a mission's start: the Extract button and the count of own units in the zone.
+void init_extract_modal();
+// The per-frame rules' report: shown with the count of own units in the zone and of all own units, or hidden.
+void showExtractPanel(bool visible, int unitsInZone, int unitsListed);
 
 // Both edges count: x <= px <= x + w, y <= py <= y + h.
 inline bool hudButtonHit(const SDL_FRect& r, float px, float py) {

@@ -64,14 +64,37 @@ TEST_F(ExtractionPages, ANewCampaignWritesThreeUnitsAndOpensTheStarMap) {
     EXPECT_EQ(global_man_power, 5);
     EXPECT_EQ(extraction_options.size(), 3u);
 
+    const std::string savedBase = basePath;
+    basePath = dir.makeDir("root") + "/";
+    SDL_Surface* preview = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGBA32);
+    SDL_FillRect(preview, nullptr, SDL_MapRGBA(preview->format, 30, 140, 200, 255));
+    for (const ExtractionNode& node : extraction_options)
+        SDL_SaveBMP(preview, (dir.makeDir("root/maps") + "/" + node.map + ".bmp").c_str());
+    SDL_FreeSurface(preview);
     ExtractionMapPickerPage map(&menu);
     map.init();
+    basePath = savedBase;
     map.draw();
     saveScreenshot("extraction_star_map");
     EXPECT_TRUE(same(pixel(640, 550), SDL_Color{200, 200, 255, 255})) << "the vessel";
+    EXPECT_TRUE(same(pixel(340, 150), SDL_Color{30, 140, 200, 255})) << "the first map's preview";
     const SDL_FRect card = extraction_options[1].card;
     map.handleEvent(press(card.x + card.w / 2, card.y + card.h / 2));
     EXPECT_EQ(deploymentSelectedMapId, 1);
+}
+
+TEST_F(ExtractionPages, TheGuideCoversTheHubUntilClosedAndIsRebuiltNotAddedTo) {
+    ExtractionPage hub(&menu);
+    hub.init();
+    hub.handleEvent(pressOn(hub.howToPlayButton));
+    ASSERT_TRUE(hub.howToPlay.isVisible());
+    EXPECT_EQ(hub.howToPlay.children.size(), 18u);
+    hub.handleEvent(pressOn(hub.newButton));
+    EXPECT_FALSE(menu.switchPending) << "the guide takes clicks inside it";
+    hub.handleEvent(pressOn(static_cast<Button&>(*hub.howToPlay.children.back())));
+    EXPECT_FALSE(hub.howToPlay.isVisible());
+    hub.handleEvent(pressOn(hub.howToPlayButton));
+    EXPECT_EQ(hub.howToPlay.children.size(), 18u);
 }
 
 TEST_F(ExtractionPages, DeployNeedsAChosenMissionAndStartsThroughTheLoadingPage) {

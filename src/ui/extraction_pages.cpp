@@ -19,6 +19,9 @@ namespace {
 
 constexpr SDL_Color GREY{235, 235, 235, 255};
 constexpr SDL_Color HIGHLIGHT{255, 255, 100, 255};
+constexpr SDL_Color DIALOG_BACKGROUND{10, 10, 10, 240};
+constexpr SDL_Color DIALOG_BORDER{160, 110, 40, 255};
+constexpr SDL_Color SIGNAL_RED{150, 50, 50, 255};
 
 Button buttonAt(const std::string& label, float x, float y, SDL_Color normal, SDL_Color hover,
                 std::function<void()> onClick) {
@@ -37,12 +40,17 @@ void drawCentred(const std::string& text, float y, int size) {
 // ---- Hub ----
 
 void ExtractionPage::init() {
+    howToPlay = Modal(0.0f, 0.0f, 850.0f, 670.0f, DIALOG_BACKGROUND, DIALOG_BORDER);
     selected_campaign_index = -1;
     campaignList = List(100.0f, 250.0f, 300.0f, 300.0f, 16);
     campaignList.onSelect = [](int row, const std::string&) { selected_campaign_index = row; };
     campaignList.setItems(refresh_extraction_campaigns_list());
     newButton = columnButton("New Campaign", 280.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
     continueButton = columnButton("Continue Campaign", 340.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { continueCampaign(); });
+    howToPlayButton = columnButton("How to play", 400.0f, {30, 60, 35, 255}, {40, 80, 40, 255}, [this] {
+        init_how_to_play_extraction_modal();
+        howToPlay.show();
+    });
     backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
 }
 
@@ -56,9 +64,57 @@ void ExtractionPage::continueCampaign() {
     menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
 }
 
+namespace {
+
+struct GuideLine {
+    float y;  // below the guide's top edge
+    int size;
+    const char* text;
+};
+
+constexpr GuideLine GUIDE[] = {
+    {30, 22, "HOW TO PLAY: EXTRACTION"},
+    {80, 16, "1. SELECT YOUR CAMPAIGN"},
+    {120, 16, "2. CHOOSE THE THEATER OF WAR"},
+    {148, 14, "    - Select a map. Each map features a distinct gameplay mode:"},
+    {176, 14, "        - [SURVIVAL] Hold your ground against incoming enemy waves."},
+    {204, 14, "        - [ELIMINATION] Seek out and purge all hostile forces on the map."},
+    {232, 14, "        - [SKIRMISH] Standard RTS operations. Defend your base and destroy the enemy base."},
+    {272, 16, "3. PICK YOUR ROSTER"},
+    {300, 14, "    - Hand-pick your squad from your active ship roster before deployment."},
+    {340, 16, "4. DEPLOY YOUR ROSTER"},
+    {368, 14, "    - Level up your units by killing enemy units on the map. "},
+    {396, 14, "    - Each kill, level and experience of your units is saved once extracted successfully."},
+    {424, 14, "    - Build the best possible squad because the enemies get stronger as you climb the levels."},
+    {464, 16, "5. COMPLETE THE OBJECTIVE & EXTRACT"},
+    {492, 14, "   Execute mission objective and go to the designated extraction zone."},
+    {520, 14, "   CRITICAL: Any units left behind when the ship leaves are LOST FOREVER."},
+    {560, 16, "6. REACH THE HIGHEST LEVEL OF EXTRACTION"},
+};
+
+}  // namespace
+
+void ExtractionPage::init_how_to_play_extraction_modal() {
+    howToPlay.clear();
+    howToPlay.centerOnScreen(0.0f, 0.0f);
+    howToPlay.show();
+    const SDL_FRect r = howToPlay.rect;
+    for (const GuideLine& line : GUIDE) howToPlay.add<Label>(line.text, r.x + 30.0f, r.y + line.y, line.size);
+    Button* close = howToPlay.add<Button>(SDL_FRect{r.x + r.w - 230.0f, r.y + r.h - 60.0f, 200.0f, 30.0f}, "Close",
+                                          [this] {
+                                              SDL_Log("Closing Guide Modal.");
+                                              howToPlay.hide();
+                                          },
+                                          16);
+    close->normal = BACK_COLOUR;
+    close->hover = BACK_HOVER;
+}
+
 void ExtractionPage::handleEvent(const SDL_Event& e) {
+    if (howToPlay.handleEvent(e)) return;
     newButton.handleEvent(e);
     if (selected_campaign_index >= 0) continueButton.handleEvent(e);
+    howToPlayButton.handleEvent(e);
     backButton.handleEvent(e);
     campaignList.handleEvent(e);
 }
@@ -68,7 +124,9 @@ void ExtractionPage::draw() {
     newButton.draw();
     campaignList.draw();
     if (selected_campaign_index >= 0) continueButton.draw();
+    howToPlayButton.draw();
     backButton.draw();
+    howToPlay.draw();
 }
 
 // ---- New campaign ----
@@ -119,8 +177,36 @@ void ExtractionNewCampaignPage::draw() {
 
 static float nodeX(size_t i) { return windowSize().x * 0.5f + (static_cast<float>(i) - 1.5f) * 200.0f; }
 
+ExtractionMapPickerPage::~ExtractionMapPickerPage() {
+    for (const auto& [map, texture] : previews)
+        if (texture) SDL_DestroyTexture(texture);
+    previews.clear();
+    std::cout << "Cleared map preview graphics memory pool cleanly.\n";
+}
+
+// The map's bitmap beside its map file; a map without one keeps no entry and is drawn as a dark box.
+void ExtractionMapPickerPage::cachePreview(const std::string& map) {
+    if (!Utils::isPlainFileName(map)) return;
+    const std::string path = basePath + "maps/" + map + ".bmp";
+    std::cout << "mapName " << map << "\n";
+    SDL_Surface* surface = SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
+    if (!surface) {
+        std::cout << "Failed to load preview for: " << map << " from " << path << "\n";
+        return;
+    }
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    SDL_FreeSurface(surface);
+    if (!texture) return;
+    SDL_Texture*& slot = previews[map];
+    if (slot) SDL_DestroyTexture(slot);
+    slot = texture;
+    std::cout << "Successfully cached menu preview for: " << map << "\n";
+}
+
 void ExtractionMapPickerPage::init() {
     const float cx = windowSize().x * 0.5f;
+    for (const ExtractionNode& node : extraction_options)
+        if (!node.name.empty() && node.name != "UNKNOWN") cachePreview(node.map);
     selectButton = buttonAt("Select Map", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER,
                             goTo(menu, MenuPage::ExtractionRosterPickerPage));
     techButton = buttonAt("Tech Research", 20.0f, 605.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionTechTreePage));
@@ -155,22 +241,32 @@ void ExtractionMapPickerPage::drawNode(size_t i, float x) {
     const SDL_FRect box{x - 60.0f, 90.0f, 120.0f, 120.0f};
     const int tx = static_cast<int>(x - 50.0f);
     const bool lit = node.hovered || deploymentSelectedMapId == static_cast<int>(i);
-    drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : PRIMARY_COLOUR);
+    // The fourth offer is a signal not yet read: whatever it holds stays hidden.
     if (i == 3) {
         fillRect(box, {40, 20, 20, 255});
-        outlineRect(box, {150, 50, 50, 255});
+        outlineRect(box, SIGNAL_RED);
         DrawText("UNKNOWN SIGNAL", tx, 230, {255, 100, 100, 255}, 18, false);
+        constexpr SDL_Color unknown{200, 200, 200, 255};
+        DrawText("TYPE: ???", tx, 260, unknown, 12, false);
+        DrawText("THREAT: ???", tx, 280, unknown, 12, false);
+        DrawText("SIZE: ???", tx, 300, unknown, 12, false);
+        drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : SIGNAL_RED);
         return;
     }
-    fillRect(box, {20, 20, 24, 255});
+    const auto preview = previews.find(node.map);
+    if (preview != previews.end() && preview->second)
+        SDL_RenderCopyF(renderer, preview->second, nullptr, &box);
+    else
+        fillRect(box, {20, 20, 24, 255});
     outlineRect(box, lit ? HIGHLIGHT : GREY);
     const char* type = node.type == 0 ? "SURVIVAl" : node.type == 1 ? "ELIMINATION" : "UnknownExtractionType";
     DrawText(node.name, tx, 230, whiteColor, 18, false);
-    DrawText(std::string("TYPE: ") + type, tx, 260, GREY, 14, false);
-    DrawText("THREAT: " + get_difficulty_label(static_cast<float>(node.danger)), tx, 280, GREY, 14, false);
-    DrawText("SIZE: " + get_map_size_label(node.mapWidth, node.mapHeight) + " (" + std::to_string(node.mapWidth) +
-                 "x " + std::to_string(node.mapHeight) + ")",
-             tx, 300, GREY, 14, false);
+    DrawText(type, tx, 260, whiteColor, 12, false);
+    DrawText(get_difficulty_label(static_cast<float>(node.danger)), tx, 280, whiteColor, 12, false);
+    DrawText(get_map_size_label(node.mapWidth, node.mapHeight) + " (" + std::to_string(node.mapWidth) + "x " +
+                 std::to_string(node.mapHeight) + ")",
+             tx, 300, whiteColor, 12, false);
+    drawDiamond(renderer, x, 350.0f, s, lit ? HIGHLIGHT : PRIMARY_COLOUR);
 }
 
 void ExtractionMapPickerPage::draw() {

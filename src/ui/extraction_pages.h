@@ -2,11 +2,13 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 #include "tech_tree.h"
 #include "ui/checkbox.h"
 #include "ui/list.h"
 #include "ui/menu_layout.h"
+#include "ui/modal.h"
 #include "ui/text_input.h"
 
 class ExtractionPage : public MenuPageContainer {
@@ -16,8 +18,12 @@ public:
     void handleEvent(const SDL_Event& e) override;
     void draw() override;
 
+    // Fills, centres and shows the how-to-play guide; pressing again rebuilds the same guide.
+    void init_how_to_play_extraction_modal();
+
     List campaignList;
-    Button newButton, continueButton, backButton;
+    Button newButton, continueButton, howToPlayButton, backButton;
+    Modal howToPlay{0.0f, 0.0f, 850.0f, 670.0f};
 
 private:
     void continueCampaign();
@@ -44,13 +50,19 @@ private:
 class ExtractionMapPickerPage : public MenuPageContainer {
 public:
     explicit ExtractionMapPickerPage(MainMenu* menu) : menu(menu) {}
+    ~ExtractionMapPickerPage() override;
+    ExtractionMapPickerPage(const ExtractionMapPickerPage&) = delete;
+    ExtractionMapPickerPage& operator=(const ExtractionMapPickerPage&) = delete;
     void init() override;
     void handleEvent(const SDL_Event& e) override;
     void draw() override;
 
     Button selectButton, techButton, backButton;
+    // Map previews by map name, kept between visits; the page owns the textures.
+    std::unordered_map<std::string, SDL_Texture*> previews;
 
 private:
+    void cachePreview(const std::string& map);
     void drawNode(size_t i, float x);
     MainMenu* menu;
 };

@@ -1,0 +1,97 @@
+// An Extraction mission played frame by frame on a shipped map: the roster kills the enemy, walks into the zone and
+// is banked through the mission's Extract dialog, which saves the campaign with the tech reward.
+#include "../tools/render_scene.h"
+#include "draw_fixture.h"
+#include "extraction_campaign.h"
+#include "extraction_rules.h"
+#include "hud.h"
+#include "map_objects.h"
+#include "session_fixture.h"
+#include "ui/extraction_pages.h"
+
+struct ExtractionPlay : SessionTest {
+    SDL_Renderer* previous = renderer;
+
+    void SetUp() override {
+        if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
+        SessionTest::SetUp();
+        std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/ashen_outpost.map",
+                                   root.path / "maps/ashen_outpost.map");
+        extractionSaveFolder = root.path.string() + "/saves/";
+        Player::aiId = OTHER_ID;
+        Player::environmentId = 303;
+        installExtractionHooks();
+    }
+    void TearDown() override {
+        SessionTest::TearDown();
+        combatHooks = CombatHooks{};
+        unitHooks = UnitHooks{};
+        ShowExtractPanel = nullptr;
+        extraction_options.clear();
+        deploymentSelectedMapId = -1;
+        extractionSaveFolder = "./saves/extraction/";
+        extraction_filename.clear();
+        load_roster("");
+        renderer = previous;
+    }
+};
+
+TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechReward) {
+    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+    extraction_filename = "play.bin";
+    shipRoster = {marine};
+    activeDeploymentRoster.assign(3, marine);
+    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+    extraction_options[0].enemyRace = "vohmathal";
+    extraction_options[0].danger = 25;  // one Berserker
+    deploymentSelectedMapId = 0;
+    players.clear();
+    spawnPlayer();
+    ASSERT_TRUE(deployChosenMission());
+    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 1u);
+    const MapObject point = *getMapObjectById(extractionsMapObjectId);
+    game_loop();
+    EXPECT_FALSE(extract_modal.isVisible()) << "no unit in the zone yet";
+    bool leaving = false;
+    const auto order = [&] {
+        if (lockstep.currentTurn == 1)
+            for (const int id : squad)
+                lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, enemies[0]}});
+        if (leaving || getUnitById(enemies[0])) return;
+        leaving = true;
+        const int x = (point.tileX - 2) * SUBDIVISIONS;
+        const int y = (point.tileY + 2) * SUBDIVISIONS;
+        lockstep.pendingCommands.push_back({CommandType::Move, LOCAL_ID, MoveCommand{squad, x, y, false}});
+    };
+    runFrames(30000, 20.0, [] { return units_around_extraction.size() == 3; }, order);
+    ASSERT_EQ(units_around_extraction.size(), 3u);
+    ASSERT_TRUE(extract_modal.isVisible());
+    EXPECT_EQ(extract_modal_units_label->text, "Units: 3 / 3");
+
+    scene::prepareView(true, {point.tileX - 3, point.tileY + 1});
+    scene::drawFrame();
+    extract_modal.draw();
+    DrawFixture::saveScreenshot("extraction_mission");
+    const SDL_Point at{static_cast<int>(extract_modal.rect.x) + 24, static_cast<int>(extract_modal.rect.y) + 12};
+    EXPECT_TRUE(DrawFixture::same(DrawFixture::pixel(at.x, at.y), {139, 0, 0, 255})) << "the Extract button";
+
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.x = at.x;
+    click.button.y = at.y;
+    EXPECT_TRUE(extract_modal.handleEvent(click));
+    EXPECT_TRUE(pendingShutdown);
+    game_loop();
+    EXPECT_EQ(gameState, GameState::Menus);
+    const std::vector<UnitSaveData> saved = load_roster("play.bin");
+    ASSERT_EQ(saved.size(), 4u);
+    EXPECT_EQ(saved[1].xp + saved[2].xp + saved[3].xp, 25) << "the Berserker's experience came home";
+    EXPECT_EQ(global_extraction_level, 2);
+    EXPECT_EQ(tech_points, 1);
+}
