@@ -12,6 +12,9 @@
 struct ExtractionPlay : SessionTest {
     SDL_Renderer* previous = renderer;
 
+    // Before the fixture notes the configuration, so its tear-down puts back the scenes' configuration.
+    static void SetUpTestSuite() { scene::loadContent(CORVALE_SOURCE_DIR); }
+
     void SetUp() override {
         if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
         SessionTest::SetUp();
@@ -27,11 +30,19 @@ struct ExtractionPlay : SessionTest {
         combatHooks = CombatHooks{};
         unitHooks = UnitHooks{};
         ShowExtractPanel = nullptr;
+        mode = GameMode::Skirmish;
         extraction_options.clear();
         deploymentSelectedMapId = -1;
         extractionSaveFolder = "./saves/extraction/";
         extraction_filename.clear();
         load_roster("");
+        // Later scenes of this run expect the content and art the session tear-down dropped.
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        ::testing::internal::CaptureStderr();
+        headless::loadContent(basePath + "core");
+        loadTextures();
+        loadSprites();
+        ::testing::internal::GetCapturedStderr();
         renderer = previous;
     }
 };
