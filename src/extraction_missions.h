@@ -22,7 +22,8 @@ std::optional<Extraction> loadExtraction(const std::string& path);
 void generate_mission_options();
 void generate_mission_options(uint32_t seed);
 
-// After the world is built: enemies and civilians by the chosen mission's type, the wave strategy for survival.
+// After the world is built: enemies and civilians by the chosen mission's type, the wave strategy for survival,
+// and an empty extraction dialog in the window's bottom-right corner.
 void init_extraction_state();
 // Groups of computer-owned enemies more than 20 tiles from start until the chosen mission's danger is spent.
 void generate_elimination_extraction_enemies(int level, V2i start);
@@ -31,6 +32,6 @@ void generate_civilians(V2i start);
 // A weighted enemy type for the race and level, drawn from rng.
 std::string pick_unit_for_level(int level, const std::string& race);
 
-// The Extraction part of a mission start, once the world is built: the mission set-up, then the deployed roster
-// placed around rosterTile for the local player, then the critters.
+// The Extraction part of a mission start, once the world is built: the mission set-up and its extraction dialog,
+// then the deployed roster placed around rosterTile for the local player, then the critters.
 void placeExtractionMission(Grid& grid, V2i rosterTile);
