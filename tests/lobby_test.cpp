@@ -136,4 +136,29 @@ TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     EXPECT_EQ(host.roster.size(), 1u) << "a full lobby is refused";
 }
 
+// Leave tells the other side either way, keeps discovery open, and the peers meet again in a later lobby.
+TEST_F(LoopbackLobby, LeaveOnEitherSideUpdatesTheOtherAndALaterLobbyWorks) {
+    const auto findAndJoin = [&] {
+        searchLobbies(guest.peer);
+        return stepUntil([&] { return !guest.state.lobbies.empty(); }) &&
+               joinLobby(guest.peer, hostAt(guest.state.lobbies.front()), "secret") &&
+               stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; });
+    };
+    ASSERT_TRUE(findAndJoin());
+    leaveLobby(guest.peer);
+    ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; }));
+    EXPECT_EQ(guest.roster.size(), 1u);
+    EXPECT_NE(guest.link.udpSocket, nullptr);
+
+    ASSERT_TRUE(findAndJoin()) << "the guest finds and joins the same lobby again";
+    leaveLobby(host.peer);
+    ASSERT_TRUE(stepUntil([&] { return !guest.state.joined; })) << "the host's leaving reaches its member";
+    EXPECT_EQ(guest.roster.size(), 1u);
+    EXPECT_FALSE(host.state.isHostLobby);
+    EXPECT_NE(host.link.udpSocket, nullptr);
+
+    ASSERT_TRUE(hostLobby(host.peer, "Den", "fight", "secret", 2));
+    ASSERT_TRUE(findAndJoin()) << "a lobby hosted after leaving one";
+}
+
 }  // namespace
