@@ -6,21 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "network_manager_lobby.h"
+#include "lobby_side.h"
 
 namespace {
-
-struct Side {
-    LobbyState state;
-    std::vector<std::unique_ptr<Player>> roster;
-    int teams = 0;
-    std::unordered_map<int, int> palette;
-    NetworkManager link;
-    LobbyPeer peer;
-    explicit Side(int id) : peer{state, roster, teams, palette, link, id} {
-        roster.push_back(std::make_unique<Player>(id, "P" + std::to_string(id), "human", false));
-    }
-};
 
 // Ports from the process id, so lobby tests running side by side do not meet.
 uint16_t freePortBase() { return static_cast<uint16_t>(30000 + (getpid() % 3000) * 8); }
@@ -65,8 +53,8 @@ struct LoopbackLobby : ::testing::Test {
         link.sendPacket(p);
     }
 
-    Side host{1};
-    Side guest{2};
+    LobbySide host{1};
+    LobbySide guest{2};
     uint16_t savedTcp = 0;
     std::string savedAddress;
 };
@@ -117,7 +105,7 @@ TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     EXPECT_EQ(host.roster.size(), 1u);
     EXPECT_TRUE(host.link.connections.empty()) << "a malformed message drops its connection";
 
-    Side third(3);
+    LobbySide third(3);
     Lobby lobby{"Den", 1, "fight", "127.0.0.1", 1, 2};
     ASSERT_TRUE(joinLobby(third.peer, lobby, "wrong"));
     const auto raceAfter = [&](const std::string& race) {

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "draw_fixture.h"
+#include "lobby_side.h"
 #include "network_manager_lobby.h"
 #include "session_fixture.h"
 #include "ui/host_page.h"
@@ -52,16 +53,8 @@ std::size_t openDescriptors() {
 }
 
 // A host with its own state and sockets, announcing "Den" with a password on loopback ports of its own.
-struct LoopbackHost {
-    LobbyState state;
-    std::vector<std::unique_ptr<Player>> roster;
-    int teams = 0;
-    std::unordered_map<int, int> palette;
-    NetworkManager link;
-    LobbyPeer peer{state, roster, teams, palette, link, 7};
-
-    LoopbackHost() {
-        roster.push_back(std::make_unique<Player>(7, "Hoster", "human", false));
+struct LoopbackHost : LobbySide {
+    LoopbackHost() : LobbySide(7) {
         netBroadcastAddress = "127.0.0.1";
         uint16_t base = static_cast<uint16_t>(40000 + (getpid() % 3000) * 8);
         while (!link.openUdp(base) || !net.openUdp(base + 1)) {
@@ -95,6 +88,14 @@ struct LoopbackHost {
         return stepUntil([&] { return roster[0]->race == race; });
     }
 };
+
+// Main page, LAN, Join Game, Refresh: true once the search has found a lobby.
+bool searchFromTheJoinPage(LoopbackHost& host) {
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().joinGameButton.rect);
+    clickOn(shown<JoinPage>().refreshButton.rect);
+    return host.stepUntil([] { return !lobbyState.lobbies.empty(); });
+}
 
 struct LobbyMenu : SessionTest {
     uint16_t savedTcp = netTcpPort;
@@ -188,10 +189,7 @@ TEST_F(LobbyMenu, RaceClicksAtThePointerAndAClientChangesOnlyItsOwn) {
 // A host found on loopback by the page's search and asked to join with its password.
 TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
     LoopbackHost host;
-    clickOn(shown<MainPage>().lanButton.rect);
-    clickOn(shown<LANPage>().joinGameButton.rect);
-    clickOn(shown<JoinPage>().refreshButton.rect);
-    ASSERT_TRUE(host.stepUntil([] { return !lobbyState.lobbies.empty(); }));
+    ASSERT_TRUE(searchFromTheJoinPage(host));
     EXPECT_EQ(JoinPage::rowText(lobbyState.lobbies[0]), "Den [1/2] (fight) 127.0.0.1");
     const float left = windowSize().x * 0.5f - 200.0f;
     clickOn({left, 220.0f, 10.0f, 10.0f});
@@ -203,17 +201,14 @@ TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
     mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
     EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
     ASSERT_TRUE(host.stepUntil([] { return players.size() == 2; }));
-    EXPECT_EQ(players[0]->name, "Hoster");
+    EXPECT_EQ(players[0]->name, "P7");
 }
 
 // The refused peer hears the host's lobby messages on its open connection yet is no member; a further Join
 // replaces that connection, and the host's leaving later takes the member back to the LAN page.
 TEST_F(LobbyMenu, AWrongPasswordIsRefusedAndARetryJoinsWithoutALeakedSocket) {
     LoopbackHost host;
-    clickOn(shown<MainPage>().lanButton.rect);
-    clickOn(shown<LANPage>().joinGameButton.rect);
-    clickOn(shown<JoinPage>().refreshButton.rect);
-    ASSERT_TRUE(host.stepUntil([] { return !lobbyState.lobbies.empty(); }));
+    ASSERT_TRUE(searchFromTheJoinPage(host));
     clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
     type("wrong");
     clickOn(shown<JoinPage>().joinButton.rect);
