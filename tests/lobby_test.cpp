@@ -1,6 +1,5 @@
 // The lobby over loopback: a host and a joining peer in one process, each with its own state and player list.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -10,23 +9,11 @@
 
 namespace {
 
-// Ports from the process id, so lobby tests running side by side do not meet.
-uint16_t freePortBase() { return static_cast<uint16_t>(30000 + (getpid() % 3000) * 8); }
-
 struct LoopbackLobby : ::testing::Test {
     void SetUp() override {
         savedTcp = netTcpPort;
         savedAddress = netBroadcastAddress;
-        netBroadcastAddress = "127.0.0.1";
-        uint16_t base = freePortBase();
-        while (!host.link.openUdp(base) || !guest.link.openUdp(base + 1)) {
-            host.link.closeUdp();
-            base += 8;
-        }
-        netUdpPorts[0] = base;
-        netUdpPorts[1] = base + 1;
-        netTcpPort = base + 2;
-        while (!hostLobby(host.peer, "Den", "fight", "secret", 2)) ++netTcpPort;
+        hostDenOnLoopback(host, guest.link);
     }
     void TearDown() override {
         netTcpPort = savedTcp;

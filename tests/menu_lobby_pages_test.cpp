@@ -1,7 +1,5 @@
 // The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, race clicks at the
 // pointer, and joining a host found by a search over loopback.
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -52,20 +50,9 @@ std::size_t openDescriptors() {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
-// A host with its own state and sockets, announcing "Den" with a password on loopback ports of its own.
+// A host with its own state and sockets beside the game's, which joins it.
 struct LoopbackHost : LobbySide {
-    LoopbackHost() : LobbySide(7) {
-        netBroadcastAddress = "127.0.0.1";
-        uint16_t base = static_cast<uint16_t>(40000 + (getpid() % 3000) * 8);
-        while (!link.openUdp(base) || !net.openUdp(base + 1)) {
-            link.closeUdp();
-            base += 8;
-        }
-        netUdpPorts[0] = base;
-        netUdpPorts[1] = base + 1;
-        netTcpPort = base + 2;
-        while (!hostLobby(peer, "Den", "fight", "secret", 2)) ++netTcpPort;
-    }
+    LoopbackHost() : LobbySide(7) { hostDenOnLoopback(*this, net); }
 
     // Both sides' lobby steps and the menu's update, until done or a bounded number of steps.
     bool stepUntil(const std::function<bool()>& done) {
