@@ -239,8 +239,7 @@ void hashPlayer(WorldHash& h, const Player& p) {
     h.add(p.supplyCap);
     h.add(p.supplyUsed);
     h.add(p.recruits);
-    h.add(p.crystalWorkers);
-    h.add(p.oilWorkers);
+    // Not the worker counts: each peer counts only its own mining orders, so peers of one match differ in them.
     h.add(p.unitCounts);
     h.add(p.completedBuildings);
     h.add(p.underConstruction);

@@ -25,6 +25,7 @@
 #include "map_objects.h"
 #include "minimap.h"
 #include "mod_manager.h"
+#include "network_manager_lobby.h"
 #include "player.h"
 #include "races.h"
 #include "sdl.h"
@@ -315,4 +316,5 @@ void endSession() {
     clicks.clear();
     gameState = GameState::Menus;
     closeCommandLog();
+    endLobbyMatch();
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <iostream>
+#include <iterator>
 #include <utility>
 
 uint16_t netTcpPort = 54000;
@@ -211,12 +212,14 @@ void NetworkManager::closeConnection(int id) {
 
 void NetworkManager::closeTcp() {
     connections.clear();
+    heldBack.clear();
     if (listenSocket) SDLNet_TCP_Close(listenSocket);
     listenSocket = nullptr;
     isHost = false;
 }
 
 bool NetworkManager::openUdp(uint16_t port) {
+    closeUdp();
     if (!(udpSocket = SDLNet_UDP_Open(port))) {
         std::cerr << "UDP_Open failed: " << SDLNet_GetError() << "\n";
         return false;
@@ -247,9 +250,13 @@ bool NetworkManager::acceptClient() {
     return client != nullptr;
 }
 
+void NetworkManager::holdBack(std::vector<NetPacket> packets) {
+    heldBack.insert(heldBack.begin(), std::make_move_iterator(packets.begin()), std::make_move_iterator(packets.end()));
+}
+
 std::vector<NetPacket> NetworkManager::receivePackets() {
     acceptClient();
-    std::vector<NetPacket> packets;
+    std::vector<NetPacket> packets = std::exchange(heldBack, {});
     for (size_t i = 0; i < connections.size();) {
         Connection& c = connections[i];
         const bool open = c.link->receive(c.buffer);
@@ -352,4 +359,8 @@ std::string NetworkManager::getLocalIPAddress() {
         addresses.push_back(octets);
     }
     return chooseLocalAddress(addresses);
+}
+
+std::string announcedAddress() {
+    return netBroadcastAddress.rfind("127.", 0) == 0 ? "127.0.0.1" : NetworkManager::getLocalIPAddress();
 }

@@ -102,6 +102,7 @@ public:
     int addConnection(std::unique_ptr<ByteLink> link);
     void closeConnection(int id);
     void closeTcp();
+    // Closes the discovery socket open before, if any.
     bool openUdp(uint16_t port);
     void closeUdp();
 
@@ -111,8 +112,11 @@ public:
     void relayPacket(const NetPacket& packet);
     // Takes one waiting client into connections; false when none waits.
     bool acceptClient();
-    // Accepts one waiting client, then everything that has arrived, cut into packets in connection order.
+    // Accepts one waiting client, then everything that has arrived, cut into packets in connection order, after
+    // the packets held back.
     std::vector<NetPacket> receivePackets();
+    // Packets received but meant for whoever reads next: the next receivePackets returns them first, in order.
+    void holdBack(std::vector<NetPacket> packets);
     // Ids of connections closed since the last call (by the peer, a failure or a bad frame).
     std::vector<int> takeDroppedConnections();
     // Waits up to timeoutMs for traffic on any socket; returns at once with nothing to wait on.
@@ -127,11 +131,15 @@ public:
 private:
     int nextId = 1;
     std::vector<int> dropped;
+    std::vector<NetPacket> heldBack;
 };
 
 // Addresses as their four octets in network order.
 using IPv4Octets = std::array<uint8_t, 4>;
 // The first private address that is not loopback, else the first that is not loopback, else 127.0.0.1.
 std::string chooseLocalAddress(const std::vector<IPv4Octets>& addresses);
+// The address a lobby names for this peer: loopback while discovery stays on loopback, where only this machine
+// hears it, else the local address.
+std::string announcedAddress();
 
 extern NetworkManager net;

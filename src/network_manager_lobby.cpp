@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <iterator>
 #include <utility>
 
 LobbyState lobbyState;
@@ -19,7 +20,7 @@ NetPacket lobbyInfoPacket(const LobbyPeer& peer) {
     p.writeString(peer.state.currentLobbyName);
     p.writeString(peer.state.currentMap);
     p.writeByte(peer.state.password.empty() ? 0 : 1);
-    p.writeString(NetworkManager::getLocalIPAddress());
+    p.writeString(announcedAddress());
     p.writeInt(static_cast<int32_t>(peer.roster.size()));
     p.writeInt(peer.state.baseCount);
     return p;
@@ -68,14 +69,35 @@ Player* findRosterPlayer(LobbyPeer& peer, int id) {
     return nullptr;
 }
 
+// False when no player had the id.
+bool removeRosterPlayer(LobbyPeer& peer, int id) {
+    auto& roster = peer.roster;
+    const auto kept = std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id == id; });
+    const bool found = kept != roster.end();
+    roster.erase(kept, roster.end());
+    return found;
+}
+
+// The peer neither hosts nor belongs to a lobby any more and keeps only itself; discovery stays open, so it can
+// search or host again.
+void dropLobbyRole(LobbyPeer& peer) {
+    peer.link.closeTcp();
+    LobbyState& s = peer.state;
+    s.isHostLobby = s.joined = s.started = false;
+    s.members.clear();
+    auto& roster = peer.roster;
+    roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id != peer.myId; }),
+                 roster.end());
+    s.currentLobbyName.clear();
+    s.currentMap.clear();
+}
+
 // ---- Handling messages ----
 
 void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     int32_t id = 0;
     if (!p.readInt(id)) return;
-    auto& roster = peer.roster;
-    roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id == id; }),
-                 roster.end());
+    removeRosterPlayer(peer, id);
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
@@ -122,6 +144,7 @@ void onJoinLobby(LobbyPeer& peer, NetPacket& p, std::vector<int>& malformed) {
     peer.state.lobbyName = join.lobbyName;
     addRosterPlayer(peer, join.playerId, join.name, join.race, join.computer != 0);
     peer.palette[join.playerId] = 1;
+    peer.state.members[p.source] = join.playerId;
     NetPacket accepted(PacketType::JoinAccepted);
     accepted.writeString(peer.state.lobbyName);
     accepted.writeInt(join.playerId);
@@ -183,25 +206,59 @@ void ignoringMalformed(LobbyPeer& peer, NetPacket& p, std::vector<int>&) {
     Handle(peer, p);
 }
 
-const std::pair<PacketType, MessageHandler> tcpHandlers[] = {
-    {PacketType::PlayerLeft, ignoringMalformed<onPlayerLeft>},
-    {PacketType::LobbyUpdate, ignoringMalformed<onLobbyUpdate>},
-    {PacketType::StartGame, ignoringMalformed<onStartGame>},
-    {PacketType::LobbyInfo, ignoringMalformed<onLobbyInfo>},
-    {PacketType::LobbyQuery, ignoringMalformed<onLobbyQuery>},
-    {PacketType::JoinLobby, onJoinLobby},
-    {PacketType::ChangeRace, ignoringMalformed<onChangeRace>},
-    {PacketType::JoinAccepted, ignoringMalformed<onJoinAccepted>},
+struct TcpHandler {
+    PacketType type;
+    MessageHandler handle;
+    // The host sends these to every connection, so a peer it has not accepted (yet) hears them too and must not
+    // take itself for a member.
+    bool membersOnly;
 };
+
+const TcpHandler tcpHandlers[] = {
+    {PacketType::PlayerLeft, ignoringMalformed<onPlayerLeft>, true},
+    {PacketType::LobbyUpdate, ignoringMalformed<onLobbyUpdate>, true},
+    {PacketType::StartGame, ignoringMalformed<onStartGame>, true},
+    {PacketType::LobbyInfo, ignoringMalformed<onLobbyInfo>, false},
+    {PacketType::LobbyQuery, ignoringMalformed<onLobbyQuery>, false},
+    {PacketType::JoinLobby, onJoinLobby, false},
+    {PacketType::ChangeRace, ignoringMalformed<onChangeRace>, true},
+    {PacketType::JoinAccepted, ignoringMalformed<onJoinAccepted>, false},
+};
+
+// A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.
+void onLostConnections(LobbyPeer& peer) {
+    for (int connection : peer.link.takeDroppedConnections()) {
+        if (!peer.link.isHost) {
+            if (peer.state.joined) dropLobbyRole(peer);
+            continue;
+        }
+        const auto member = peer.state.members.find(connection);
+        if (member == peer.state.members.end()) continue;
+        const int id = member->second;
+        peer.state.members.erase(member);
+        if (removeRosterPlayer(peer, id)) peer.link.sendPacket(lobbyUpdatePacket(peer));
+    }
+}
 
 }  // namespace
 
+// Once the match has started, what arrives (the first turns, a peer's leaving) is the match's: the packets after
+// the start message are held back for it and the lobby reads no more.
 void updateLobbyNetworking(LobbyPeer& peer) {
+    if (peer.state.started) return;
     std::vector<int> malformed;
-    for (NetPacket& p : peer.link.receivePackets())
-        for (const auto& [type, handle] : tcpHandlers)
-            if (p.type == static_cast<uint8_t>(type)) handle(peer, p, malformed);
+    std::vector<NetPacket> packets = peer.link.receivePackets();
+    for (auto p = packets.begin(); p != packets.end(); ++p) {
+        const bool member = peer.state.isHostLobby || peer.state.joined;
+        for (const TcpHandler& h : tcpHandlers)
+            if (p->type == static_cast<uint8_t>(h.type) && (member || !h.membersOnly)) h.handle(peer, *p, malformed);
+        if (!peer.state.started) continue;
+        peer.link.holdBack({std::make_move_iterator(p + 1), std::make_move_iterator(packets.end())});
+        break;
+    }
     for (int connection : malformed) peer.link.closeConnection(connection);
+    if (peer.state.started) return;
+    onLostConnections(peer);
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
         const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
@@ -241,7 +298,7 @@ bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordA
     const Player* me = findRosterPlayer(peer, peer.myId);
     NetPacket p(PacketType::JoinLobby);
     p.writeString(lobby.name);
-    p.writeString(NetworkManager::getLocalIPAddress());
+    p.writeString(announcedAddress());
     p.writeInt(peer.myId);
     p.writeString(me ? me->name : std::string());
     p.writeString(me ? me->race : std::string());
@@ -281,14 +338,13 @@ void startLobbyMatch(LobbyPeer& peer) {
     if (StartLobbyMatch) StartLobbyMatch(true, peer.state.currentMap);
 }
 
+// The members of a host that leaves lose their connection to it, which tells them.
 void leaveLobby(LobbyPeer& peer) {
     if (!peer.state.isHostLobby) peer.link.sendPacket(idPacket(PacketType::PlayerLeft, peer.myId));
-    peer.link.closeTcp();
-    peer.link.closeUdp();
-    peer.state.isHostLobby = false;
-    auto& roster = peer.roster;
-    roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id != peer.myId; }),
-                 roster.end());
-    peer.state.currentLobbyName.clear();
-    peer.state.currentMap.clear();
+    dropLobbyRole(peer);
+}
+
+void endLobbyMatch() {
+    LobbyPeer peer = globalLobbyPeer();
+    dropLobbyRole(peer);
 }

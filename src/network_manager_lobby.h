@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -32,6 +33,7 @@ struct LobbyState {
     bool useRelayer = false;
     bool joined = false;   // the host accepted this peer
     bool started = false;  // the match was started
+    std::map<int, int> members;  // on the host: the player accepted over each connection
 };
 
 // One peer's lobby: its state, its player list and team colours, its transport and its own id. The program has
@@ -65,6 +67,8 @@ void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases);
 void addComputerPlayer(LobbyPeer& peer);
 void startLobbyMatch(LobbyPeer& peer);
 void leaveLobby(LobbyPeer& peer);
+// After a match the peer neither hosts nor belongs to a lobby; discovery stays open for the next one.
+void endLobbyMatch();
 
 // Message readers, exposed for the fuzz target: a LobbyInfo, and a JoinLobby (false when a field is missing).
 bool readLobbyInfo(NetPacket& packet, Lobby& lobby);

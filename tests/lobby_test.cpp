@@ -1,44 +1,19 @@
 // The lobby over loopback: a host and a joining peer in one process, each with its own state and player list.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "network_manager_lobby.h"
+#include "lobby_side.h"
 
 namespace {
-
-struct Side {
-    LobbyState state;
-    std::vector<std::unique_ptr<Player>> roster;
-    int teams = 0;
-    std::unordered_map<int, int> palette;
-    NetworkManager link;
-    LobbyPeer peer;
-    explicit Side(int id) : peer{state, roster, teams, palette, link, id} {
-        roster.push_back(std::make_unique<Player>(id, "P" + std::to_string(id), "human", false));
-    }
-};
-
-// Ports from the process id, so lobby tests running side by side do not meet.
-uint16_t freePortBase() { return static_cast<uint16_t>(30000 + (getpid() % 3000) * 8); }
 
 struct LoopbackLobby : ::testing::Test {
     void SetUp() override {
         savedTcp = netTcpPort;
         savedAddress = netBroadcastAddress;
-        netBroadcastAddress = "127.0.0.1";
-        uint16_t base = freePortBase();
-        while (!host.link.openUdp(base) || !guest.link.openUdp(base + 1)) {
-            host.link.closeUdp();
-            base += 8;
-        }
-        netUdpPorts[0] = base;
-        netUdpPorts[1] = base + 1;
-        netTcpPort = base + 2;
-        while (!hostLobby(host.peer, "Den", "fight", "secret", 2)) ++netTcpPort;
+        hostDenOnLoopback(host, guest.link);
     }
     void TearDown() override {
         netTcpPort = savedTcp;
@@ -65,8 +40,8 @@ struct LoopbackLobby : ::testing::Test {
         link.sendPacket(p);
     }
 
-    Side host{1};
-    Side guest{2};
+    LobbySide host{1};
+    LobbySide guest{2};
     uint16_t savedTcp = 0;
     std::string savedAddress;
 };
@@ -117,7 +92,7 @@ TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     EXPECT_EQ(host.roster.size(), 1u);
     EXPECT_TRUE(host.link.connections.empty()) << "a malformed message drops its connection";
 
-    Side third(3);
+    LobbySide third(3);
     Lobby lobby{"Den", 1, "fight", "127.0.0.1", 1, 2};
     ASSERT_TRUE(joinLobby(third.peer, lobby, "wrong"));
     const auto raceAfter = [&](const std::string& race) {
@@ -134,6 +109,31 @@ TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     ASSERT_TRUE(joinLobby(third.peer, lobby, "secret"));
     ASSERT_TRUE(raceAfter("vohmathal"));
     EXPECT_EQ(host.roster.size(), 1u) << "a full lobby is refused";
+}
+
+// Leave tells the other side either way, keeps discovery open, and the peers meet again in a later lobby.
+TEST_F(LoopbackLobby, LeaveOnEitherSideUpdatesTheOtherAndALaterLobbyWorks) {
+    const auto findAndJoin = [&] {
+        searchLobbies(guest.peer);
+        return stepUntil([&] { return !guest.state.lobbies.empty(); }) &&
+               joinLobby(guest.peer, hostAt(guest.state.lobbies.front()), "secret") &&
+               stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; });
+    };
+    ASSERT_TRUE(findAndJoin());
+    leaveLobby(guest.peer);
+    ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; }));
+    EXPECT_EQ(guest.roster.size(), 1u);
+    EXPECT_NE(guest.link.udpSocket, nullptr);
+
+    ASSERT_TRUE(findAndJoin()) << "the guest finds and joins the same lobby again";
+    leaveLobby(host.peer);
+    ASSERT_TRUE(stepUntil([&] { return !guest.state.joined; })) << "the host's leaving reaches its member";
+    EXPECT_EQ(guest.roster.size(), 1u);
+    EXPECT_FALSE(host.state.isHostLobby);
+    EXPECT_NE(host.link.udpSocket, nullptr);
+
+    ASSERT_TRUE(hostLobby(host.peer, "Den", "fight", "secret", 2));
+    ASSERT_TRUE(findAndJoin()) << "a lobby hosted after leaving one";
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, and joining a host
-// found by a search over loopback.
-#include <unistd.h>
-
+// The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, race clicks at the
+// pointer, and joining a host found by a search over loopback.
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 
 #include "draw_fixture.h"
+#include "lobby_side.h"
 #include "network_manager_lobby.h"
 #include "session_fixture.h"
 #include "ui/host_page.h"
@@ -27,6 +28,60 @@ void clickOn(const SDL_FRect& r) {
     e.button.x = static_cast<int>(r.x + r.w / 2);
     e.button.y = static_cast<int>(r.y + r.h / 2);
     mainMenu.handleEvent(e);
+}
+
+void type(const std::string& text) {
+    SDL_Event typed{};
+    typed.type = SDL_TEXTINPUT;
+    std::snprintf(typed.text.text, sizeof typed.text.text, "%s", text.c_str());
+    mainMenu.handleEvent(typed);
+}
+
+// The race texts are tested against the pointer the page reads, not against the press's own position.
+void pressAtPointer(const SDL_FRect& r) {
+    SDL_WarpMouseInWindow(window, static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2));
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN;
+    press.button.button = SDL_BUTTON_LEFT;
+    mainMenu.handleEvent(press);
+}
+
+std::size_t openDescriptors() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// A host with its own state and sockets beside the game's, which joins it.
+struct LoopbackHost : LobbySide {
+    LoopbackHost() : LobbySide(7) { hostDenOnLoopback(*this, net); }
+
+    // Both sides' lobby steps and the menu's update, until done or a bounded number of steps.
+    bool stepUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            updateLobbyNetworking(peer);
+            updateLobbyNetworking();
+            mainMenu.update();
+            link.waitForTraffic(5);
+            net.waitForTraffic(5);
+        }
+        return done();
+    }
+
+    // TCP keeps order: once the race is seen, everything sent before it has been handled.
+    bool settle(const std::string& race) {
+        NetPacket p(PacketType::ChangeRace);
+        p.writeInt(7);
+        p.writeString(race);
+        net.sendPacket(p);
+        return stepUntil([&] { return roster[0]->race == race; });
+    }
+};
+
+// Main page, LAN, Join Game, Refresh: true once the search has found a lobby.
+bool searchFromTheJoinPage(LoopbackHost& host) {
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().joinGameButton.rect);
+    clickOn(shown<JoinPage>().refreshButton.rect);
+    return host.stepUntil([] { return !lobbyState.lobbies.empty(); });
 }
 
 struct LobbyMenu : SessionTest {
@@ -55,7 +110,7 @@ struct LobbyMenu : SessionTest {
     }
 };
 
-TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatch) {
+TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatchAfterWhichTheLobbyIsGone) {
     clickOn(shown<MainPage>().lanButton.rect);
     clickOn(shown<LANPage>().hostGameButton.rect);
     ASSERT_EQ(mainMenu.current, MenuPage::HostPage);
@@ -74,58 +129,104 @@ TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatch) {
     ASSERT_NE(computer, nullptr);
     EXPECT_TRUE(computer->isAI);
     EXPECT_EQ(computer->race, "vohmathal");
+
+    pendingShutdown = true;
+    game_loop();
+    EXPECT_FALSE(lobbyState.isHostLobby);
+    EXPECT_EQ(net.listenSocket, nullptr);
+    mainMenu.update();
+    mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    ASSERT_EQ(mainMenu.current, MenuPage::LANPage) << "the lobby view of a finished match is left";
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    EXPECT_TRUE(lobbyState.isHostLobby);
+    EXPECT_NE(net.listenSocket, nullptr);
 }
 
-// A host with its own state, found on loopback by the page's search and asked to join with its password.
-TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
-    LobbyState state;
-    std::vector<std::unique_ptr<Player>> roster;
-    roster.push_back(std::make_unique<Player>(7, "Hoster", "human", false));
-    int teams = 0;
-    std::unordered_map<int, int> palette;
-    NetworkManager link;
-    LobbyPeer host{state, roster, teams, palette, link, 7};
-    netBroadcastAddress = "127.0.0.1";
-    uint16_t base = static_cast<uint16_t>(40000 + (getpid() % 3000) * 8);
-    while (!link.openUdp(base) || !net.openUdp(base + 1)) {
-        link.closeUdp();
-        base += 8;
-    }
-    netUdpPorts[0] = base;
-    netUdpPorts[1] = base + 1;
-    netTcpPort = base + 2;
-    while (!hostLobby(host, "Den", "fight", "secret", 2)) ++netTcpPort;
-    const auto stepUntil = [&](const std::function<bool()>& done) {
-        for (int i = 0; i < 200 && !done(); ++i) {
-            updateLobbyNetworking(host);
-            updateLobbyNetworking();
-            mainMenu.update();
-            link.waitForTraffic(5);
-            net.waitForTraffic(5);
-        }
-        return done();
+// One race cursor for all: each accepted click moves it on and gives the clicked player the race under it.
+TEST_F(LobbyMenu, RaceClicksAtThePointerAndAClientChangesOnlyItsOwn) {
+    headless::addPlayer(OTHER_ID, "Rival", "human", false);
+    mainMenu.current = MenuPage::LobbyViewPage;
+    LobbyViewPage& view = shown<LobbyViewPage>();
+    ASSERT_GE(raceOrder.size(), 2u);
+    const std::string first = raceOrder[0];
+    const std::string second = raceOrder[1];
+    const struct {
+        bool host;
+        int clicked;
+        std::string local;
+        std::string other;
+    } clicks[] = {
+        {true, LOCAL_ID, second, "human"},
+        {false, OTHER_ID, second, "human"},
+        {false, LOCAL_ID, first, "human"},
+        {true, OTHER_ID, first, second},
     };
-    clickOn(shown<MainPage>().lanButton.rect);
-    clickOn(shown<LANPage>().joinGameButton.rect);
-    clickOn(shown<JoinPage>().refreshButton.rect);
-    ASSERT_TRUE(stepUntil([] { return !lobbyState.lobbies.empty(); }));
-    EXPECT_EQ(JoinPage::rowText(lobbyState.lobbies[0]).rfind("Den [1/2] (fight) ", 0), 0u);
-    lobbyState.lobbies[0].hostIp = "127.0.0.1";  // the announcement names this machine's own address
+    for (const auto& c : clicks) {
+        lobbyState.isHostLobby = c.host;
+        view.init();
+        mainMenu.draw();
+        for (const LobbyViewPage::RaceZone& zone : view.raceZones)
+            if (zone.playerId == c.clicked) pressAtPointer(zone.rect);
+        EXPECT_EQ(getPlayerById(LOCAL_ID)->race, c.local) << c.host << " clicked " << c.clicked;
+        EXPECT_EQ(getPlayerById(OTHER_ID)->race, c.other) << c.host << " clicked " << c.clicked;
+    }
+}
+
+// A host found on loopback by the page's search and asked to join with its password.
+TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
+    LoopbackHost host;
+    ASSERT_TRUE(searchFromTheJoinPage(host));
+    EXPECT_EQ(JoinPage::rowText(lobbyState.lobbies[0]), "Den [1/2] (fight) 127.0.0.1");
     const float left = windowSize().x * 0.5f - 200.0f;
     clickOn({left, 220.0f, 10.0f, 10.0f});
     ASSERT_EQ(shown<JoinPage>().selectedLobbyName, "Den");
-    SDL_Event typed{};
-    typed.type = SDL_TEXTINPUT;
-    std::snprintf(typed.text.text, sizeof typed.text.text, "secret");
-    mainMenu.handleEvent(typed);
+    type("secret");
     EXPECT_EQ(shown<JoinPage>().addressInput.text, "secret") << "typing reaches both fields";
     clickOn(shown<JoinPage>().joinButton.rect);
-    ASSERT_TRUE(stepUntil([] { return mainMenu.switchPending; }));
+    ASSERT_TRUE(host.stepUntil([] { return mainMenu.switchPending; }));
     mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
     EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
-    ASSERT_TRUE(stepUntil([] { return players.size() == 2; }));
-    EXPECT_EQ(players[0]->name, "Hoster");
-    link.closeTcp();
+    ASSERT_TRUE(host.stepUntil([] { return players.size() == 2; }));
+    EXPECT_EQ(players[0]->name, "P7");
+}
+
+// The refused peer hears the host's lobby messages on its open connection yet is no member; a further Join
+// replaces that connection, and the host's leaving later takes the member back to the LAN page.
+TEST_F(LobbyMenu, AWrongPasswordIsRefusedAndARetryJoinsWithoutALeakedSocket) {
+    LoopbackHost host;
+    ASSERT_TRUE(searchFromTheJoinPage(host));
+    clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
+    type("wrong");
+    clickOn(shown<JoinPage>().joinButton.rect);
+    ASSERT_TRUE(host.settle("vohmathal"));
+    EXPECT_EQ(host.roster.size(), 1u) << "a wrong password is refused";
+    chooseLobbyMap(host.peer, "fight", 2);
+    NetPacket info(PacketType::LobbyInfo);
+    info.writeString("Later");
+    host.link.sendPacket(info);
+    ASSERT_TRUE(host.stepUntil([] { return lobbyState.lobbies.back().name == "Later"; }));
+    EXPECT_EQ(players.size(), 1u) << "the refused peer took the host's player list for its own";
+    EXPECT_EQ(mainMenu.current, MenuPage::JoinPage);
+
+    const std::size_t descriptors = openDescriptors();
+    SDL_Event backspace{};
+    backspace.type = SDL_KEYDOWN;
+    backspace.key.keysym.sym = SDLK_BACKSPACE;
+    for (int i = 0; i < 5; ++i) mainMenu.handleEvent(backspace);
+    type("secret");
+    clickOn(shown<JoinPage>().joinButton.rect);
+    ASSERT_TRUE(host.stepUntil([&] { return players.size() == 2 && host.link.connections.size() == 1; }));
+    EXPECT_EQ(net.connections.size(), 1u);
+    EXPECT_EQ(openDescriptors(), descriptors) << "the refused connection is closed on both sides";
+    mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+
+    leaveLobby(host.peer);
+    ASSERT_TRUE(host.stepUntil([] { return mainMenu.switchPending; }));
+    mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
+    EXPECT_EQ(players.size(), 1u);
 }
 
 }  // namespace

@@ -15,10 +15,17 @@
 
 LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) {
     UpdateLobbyNetworking = [] { updateLobbyNetworking(); };
-    StartLobbyMatch = [](bool, const std::string& map) {
+    // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the
+    // lobby, which the others see as this peer leaving.
+    StartLobbyMatch = [](bool host, const std::string& map) {
         mode = GameMode::Skirmish;
-        startGame(false, players.size() <= 1, map, false);
+        if (!startGame(host, players.size() <= 1, map, false)) endLobbyMatch();
     };
+}
+
+// A member whose host has gone has no lobby left to show.
+void LobbyViewPage::update() {
+    if (!lobbyState.isHostLobby && !lobbyState.joined) menu->switch_to_page(MenuPage::LANPage);
 }
 
 void LobbyViewPage::init() {
@@ -95,7 +102,7 @@ void LobbyViewPage::drawPlayers(float cx) {
                              static_cast<float>(TextHeight(race, 12))};
         const bool lit = pointInRect(zone, static_cast<float>(mx), static_cast<float>(my));
         DrawText(race, static_cast<int>(zone.x), y, lit ? SDL_Color{200, 200, 100, 255} : whiteColor, 12, false);
-        raceZones.push_back({zone, player});
+        raceZones.push_back({zone, player->id});
     }
 }
 
@@ -104,10 +111,10 @@ void LobbyViewPage::clickRace(float x, float y) {
     if (raceOrder.empty()) return;
     for (const RaceZone& zone : raceZones) {
         if (!pointInRect(zone.rect, x, y)) continue;
-        if (!lobbyState.isHostLobby && zone.player->id != Player::myStaticId) continue;
+        if (!lobbyState.isHostLobby && zone.playerId != Player::myStaticId) continue;
         raceCursor = (raceCursor + 1) % static_cast<int>(raceOrder.size());
         LobbyPeer peer = globalLobbyPeer();
-        changeRace(peer, zone.player->id, raceOrder[static_cast<std::size_t>(raceCursor)]);
+        changeRace(peer, zone.playerId, raceOrder[static_cast<std::size_t>(raceCursor)]);
         return;
     }
 }

@@ -6,16 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "player.h"
 #include "ui/list.h"
 #include "ui/menu_layout.h"
 
 class LobbyViewPage : public MenuPageContainer {
 public:
-    // A drawn race text and whose race it is; valid until the next draw.
+    // A drawn race text and whose race it is, by id: the lobby step after the draw may rebuild the players.
     struct RaceZone {
         SDL_FRect rect;
-        Player* player;
+        int playerId;
     };
 
     // Installs the menu frame's lobby step and how a lobby match starts, for the host's button and for a client
@@ -25,6 +24,7 @@ public:
     void init() override;
     void handleEvent(const SDL_Event& event) override;
     void draw() override;
+    void update() override;
 
     void addComputer();
     void startMatch();

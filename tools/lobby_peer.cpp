@@ -1,0 +1,246 @@
+// A whole game process played by synthetic input, for the lobby tests: the real start-up, menu pages and match
+// frames, hosting or joining a lobby found on 127.0.0.1, printing on the standard output what each step showed.
+#include <unistd.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "game_loop.h"
+#include "game_startup.h"
+#include "game_state.h"
+#include "headless_session.h"
+#include "lockstep.h"
+#include "network_manager_lobby.h"
+#include "sdl.h"
+#include "ui/host_page.h"
+#include "ui/join_page.h"
+#include "ui/lan_page.h"
+#include "ui/lobby_view_page.h"
+#include "ui/main_page.h"
+
+namespace {
+
+constexpr double STEP_LIMIT_SECONDS = 60.0;
+constexpr double MATCH_LIMIT_SECONDS = 300.0;
+constexpr int PORT_TRIES = 100;
+// Turns sent ahead of the turn applied, so a fast peer neither floods a slow one nor waits on each round trip.
+constexpr int SEND_LEAD = 4;
+constexpr uint64_t TURN_NS = 16000000;
+
+// The frame clock moves only when the driver moves it, one turn length per frame, so frames are not paced by
+// the wall clock.
+uint64_t clockNs = 1;
+uint64_t clockCounter() { return clockNs; }
+uint64_t clockFrequency() { return 1000000000u; }
+void clockSleep(uint64_t) {}
+// The match is judged by its checksum; drawing it would only slow the frames.
+void drawNothing(Grid&, float) {}
+
+// A step that did not come about; the process ends with it on the error stream.
+struct Stuck {
+    std::string what;
+};
+
+void say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+template <class Page>
+Page& page(MenuPage key) {
+    return *static_cast<Page*>(mainMenu.page(key));
+}
+
+void frame() {
+    if (gameState == GameState::Match)
+        game_loop();
+    else
+        main_loop();
+}
+
+void push(SDL_Event e) { SDL_PushEvent(&e); }
+
+// Where the pages read the pointer; SDL reports the move as a motion event too.
+void pointAt(int x, int y) { SDL_WarpMouseInWindow(window, x, y); }
+
+void click(int x, int y) {
+    pointAt(x, y);
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = x;
+    e.button.y = y;
+    push(e);
+    e.type = SDL_MOUSEBUTTONUP;
+    push(e);
+    frame();
+}
+
+void clickOn(const SDL_FRect& r) { click(static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2)); }
+
+void type(const std::string& text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", text.c_str());
+    push(e);
+    frame();
+}
+
+// Menu frames until done; the pointer twitches each frame, as a page switch waits for an event.
+void waitFor(const std::string& what, const std::function<bool()>& done) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(STEP_LIMIT_SECONDS))
+            throw Stuck{"no " + what + " in time"};
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        SDL_GetMouseState(&e.motion.x, &e.motion.y);
+        push(e);
+        frame();
+        net.waitForTraffic(10);
+    }
+}
+
+const Player* otherPlayer() {
+    for (const auto& p : players)
+        if (p->id != Player::myStaticId) return p.get();
+    return nullptr;
+}
+
+// Each peer gives its own workers the economy orders of the built-in game, through the pending orders as input
+// does; ends the session after the given ticks and says what the lobby role became.
+void playMatch(int ticks) {
+    say("started " + lobbyState.currentMap);
+    DrawMatchFrame = drawNothing;
+    const auto start = std::chrono::steady_clock::now();
+    int ordered = -1;
+    while (lockstep.currentTurn < ticks) {
+        if (gameState != GameState::Match) throw Stuck{"the match ended early"};
+        if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(MATCH_LIMIT_SECONDS))
+            throw Stuck{"no tick " + std::to_string(ticks) + " in time"};
+        if (lockstep.currentTurn != ordered) {
+            ordered = lockstep.currentTurn;
+            for (Command& c : headless::economyOrders(ordered, Player::myStaticId)) lockstep.collectCommand(c);
+        }
+        if (lockstep.sendTurn - lockstep.receiveTurn < SEND_LEAD) clockNs += TURN_NS;
+        const int applied = lockstep.receiveTurn;
+        game_loop();
+        if (lockstep.receiveTurn == applied) net.waitForTraffic(20);
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "tick %d checksum %016" PRIx64, lockstep.currentTurn, worldChecksum());
+    say(line);
+    pendingShutdown = true;
+    game_loop();
+    say("ended hosting " + std::to_string(lobbyState.isHostLobby) + " connections " +
+        std::to_string(net.connections.size()));
+}
+
+// The two race texts of the lobby view, drawn by the last frame.
+std::size_t playersShown() { return page<LobbyViewPage>(MenuPage::LobbyViewPage).raceZones.size(); }
+
+void host(const std::string& password, int ticks) {
+    clickOn(page<MainPage>(MenuPage::MainPage).lanButton.rect);
+    clickOn(page<LANPage>(MenuPage::LANPage).hostGameButton.rect);
+    HostPage& hostPage = page<HostPage>(MenuPage::HostPage);
+    clickOn(hostPage.passwordInput.rect);
+    type(password);
+    clickOn(hostPage.startLobbyButton.rect);
+    if (!net.listenSocket) throw Stuck{"no port to listen on"};
+    say("hosting " + lobbyState.currentLobbyName + " (" + lobbyState.currentMap + ")");
+    waitFor("second player", [] { return playersShown() == 2; });
+    say("players " + std::to_string(playersShown()));
+    const int guestId = otherPlayer()->id;
+    const std::string joinedRace = otherPlayer()->race;
+    LobbyViewPage& view = page<LobbyViewPage>(MenuPage::LobbyViewPage);
+    std::size_t row = 0;
+    while (row < view.mapNames.size() && view.mapNames[row] == lobbyState.currentMap) ++row;
+    if (row == view.mapNames.size()) throw Stuck{"no second map"};
+    const List& maps = view.mapList;
+    click(static_cast<int>(maps.rect.x) + 10,
+          static_cast<int>(maps.rect.y) + maps.itemHeight * (static_cast<int>(row) - maps.scrollOffset) +
+              maps.itemHeight / 2);
+    say("map " + lobbyState.currentMap);
+    waitFor("race click of the guest", [&] {
+        const Player* guest = getPlayerById(guestId);
+        return guest && guest->race != joinedRace;
+    });
+    say("race " + std::to_string(guestId) + " " + getPlayerById(guestId)->race);
+    clickOn(view.startButton.rect);
+    playMatch(ticks);
+}
+
+void join(const std::string& password, int ticks) {
+    clickOn(page<MainPage>(MenuPage::MainPage).lanButton.rect);
+    clickOn(page<LANPage>(MenuPage::LANPage).joinGameButton.rect);
+    JoinPage& joinPage = page<JoinPage>(MenuPage::JoinPage);
+    clickOn(joinPage.refreshButton.rect);
+    waitFor("lobby listed", [] { return !lobbyState.lobbies.empty(); });
+    const Lobby found = lobbyState.lobbies.front();
+    say("listed " + JoinPage::rowText(found));
+    click(static_cast<int>(windowSize().x * 0.5f - 200.0f) + 3, static_cast<int>(joinPage.listTop) + 3);
+    type(password);
+    clickOn(joinPage.joinButton.rect);
+    waitFor("lobby view with two players",
+            [] { return mainMenu.current == MenuPage::LobbyViewPage && playersShown() == 2; });
+    say("players " + std::to_string(playersShown()));
+    waitFor("map of the host", [&] { return lobbyState.currentMap != found.map; });
+    say("map " + lobbyState.currentMap);
+    SDL_FRect ownRace{};
+    for (const LobbyViewPage::RaceZone& zone : page<LobbyViewPage>(MenuPage::LobbyViewPage).raceZones)
+        if (zone.playerId == Player::myStaticId) ownRace = zone.rect;
+    clickOn(ownRace);
+    say("race " + std::to_string(Player::myStaticId) + " " + getPlayerById(Player::myStaticId)->race);
+    waitFor("start of the match", [] { return gameState == GameState::Match; });
+    playMatch(ticks);
+}
+
+// The first base from which the two discovery ports and the TCP port after them are free.
+int freePorts(int base) {
+    for (int tries = 0; tries < PORT_TRIES; ++tries, base += 3) {
+        NetworkManager first;
+        NetworkManager second;
+        if (first.openUdp(static_cast<uint16_t>(base)) && second.openUdp(static_cast<uint16_t>(base + 1)) &&
+            first.listen(static_cast<uint16_t>(base + 2)))
+            return base;
+    }
+    return -1;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS  (says the ports it took)\n"
+                 "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6 || chdir(argv[1]) != 0) return usage();
+    const std::string role = argv[2];
+    if (role != "host" && role != "join") return usage();
+    int ports = std::atoi(argv[3]);
+    if (role == "host") ports = freePorts(ports);
+    if (ports <= 0) return usage();
+    if (role == "host") say("ports " + std::to_string(ports));
+    netBroadcastAddress = "127.0.0.1";
+    netUdpPorts[0] = static_cast<uint16_t>(ports);
+    netUdpPorts[1] = static_cast<uint16_t>(ports + 1);
+    netTcpPort = static_cast<uint16_t>(ports + 2);
+    if (!startUp(argv[0])) return 1;
+    frameClock = FrameClock{clockCounter, clockFrequency, clockSleep};
+    int result = 0;
+    try {
+        (role == "host" ? host : join)(argv[4], std::atoi(argv[5]));
+    } catch (const Stuck& t) {
+        std::fprintf(stderr, "corvale_lobby_peer %s: %s\n", role.c_str(), t.what.c_str());
+        result = 1;
+    }
+    shutDown();
+    return result;
+}
