@@ -39,5 +39,5 @@ extern std::string ghostTileType;
 extern std::string ghostDecorationType;
 extern bool isPotentiallyDragging;
 extern SDL_FPoint dragStart;  // grid-space point of the press, in world units
-// Every tool disarmed, no drag, the save prompt closed and both editor selections empty: a fresh editor.
+// Every tool disarmed, no drag, the save prompt closed, both editor selections and the palettes empty.
 void resetEditorInput();

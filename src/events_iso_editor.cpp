@@ -388,4 +388,7 @@ void resetEditorInput() {
     filenameInput.clear();
     clearMapObjectSelection();
     clearDecorationSelection();
+    hudTileButtons.clear();
+    hudMapObjectButtons.clear();
+    hudDecorationButtons.clear();
 }

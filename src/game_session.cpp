@@ -111,18 +111,20 @@ void discardFreshLog() {
     std::filesystem::remove(basePath + "replays/" + replay_file_name, ignored);
 }
 
-// The editor switches fog off for its session; the setting comes back when the session ends.
+// The editor switches fog off for its session; the setting comes back when the session ends, and no tool, prompt
+// or palette of the editor outlives it.
 std::optional<bool> fogBeforeEditor;
 
-void restoreFogAfterEditor() {
+void leaveEditor() {
     if (!fogBeforeEditor) return;
     FOG = *fogBeforeEditor;
     fogBeforeEditor.reset();
+    resetEditorInput();
 }
 
 // Whatever a start that failed has built goes again; the menus stay.
 void abandonStart() {
-    restoreFogAfterEditor();
+    leaveEditor();
     discardFreshLog();
     reset_game_state();
     restoreConfigurationAfterReplay();
@@ -292,7 +294,6 @@ bool start_map_editor(const std::string& mapName) {
         return false;
     }
     resetSessionClock(true, false);
-    resetEditorInput();
     DrawFog = noopFog;
     HandleEvents = [](Grid& world) { eventHandler.handleEditorEvents(world); };
     DrawHUD = editorHUD;
@@ -325,7 +326,7 @@ void endSession() {
     pendingShutdown = false;
     reset_game_state();
     restoreConfigurationAfterReplay();
-    restoreFogAfterEditor();
+    leaveEditor();
     spawnPlayer();
     victoryPlayerId = -1;
     introZoomTimer = 0.0f;

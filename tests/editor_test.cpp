@@ -18,13 +18,16 @@ namespace {
 SDL_Point mouseAt{0, 0};
 PointerView fixedPointer() { return {float(mouseAt.x), float(mouseAt.y), 1280.0f, 720.0f}; }
 
-void send(Uint32 type, SDL_Point at = mouseAt, Uint8 button = SDL_BUTTON_LEFT, SDL_Keycode key = 0) {
-    mouseAt = at;
+// One event through the editor's handler, the pointer standing where it happened.
+void send(Uint32 type, SDL_Point at = mouseAt, Uint8 button = SDL_BUTTON_LEFT, SDL_Keycode key = 0,
+          const std::string& text = "") {
     SDL_Event e{};
     e.type = type;
     if (type == SDL_MOUSEMOTION) e.motion.x = at.x, e.motion.y = at.y;
+    else if (type == SDL_TEXTINPUT) SDL_strlcpy(e.text.text, text.c_str(), sizeof e.text.text);
     else e.button.button = button, e.button.x = at.x, e.button.y = at.y;
     if (type == SDL_KEYDOWN) e.key.keysym.sym = key;
+    mouseAt = at;
     SDL_PushEvent(&e);
     eventHandler.handleEditorEvents(grid);
 }
@@ -33,13 +36,7 @@ void drag(SDL_Point from, SDL_Point to) {
     send(SDL_MOUSEBUTTONDOWN, from), send(SDL_MOUSEMOTION, to), send(SDL_MOUSEBUTTONUP, to);
 }
 void key(SDL_Keycode k) { send(SDL_KEYDOWN, mouseAt, 0, k); }
-void type(const std::string& text) {
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    SDL_strlcpy(e.text.text, text.c_str(), sizeof e.text.text);
-    SDL_PushEvent(&e);
-    eventHandler.handleEditorEvents(grid);
-}
+void type(const std::string& text) { send(SDL_TEXTINPUT, mouseAt, 0, 0, text); }
 SDL_Point centreOf(V2i t) {
     const SDL_FPoint s = worldToScreen({(t.x + 0.5f) * TILE_SIZE, (t.y + 0.5f) * TILE_SIZE});
     return {int(std::lround(s.x)), int(std::lround(s.y))};
@@ -80,7 +77,7 @@ void expectConsistentIndexes() {
     for (const auto& [tile, ids] : objectGrid) footprintEntries -= ids.size();
     for (const auto& [tile, ids] : tileToMapObjects) footprintEntries -= ids.size();
     for (const auto& column : spatialGrid)
-        for (const Sector& s : column) sectorEntries += s.objectIds.size();
+        for (const Sector& sector : column) sectorEntries += sector.objectIds.size();
     EXPECT_EQ(footprintEntries, 0u);
     EXPECT_EQ(sectorEntries, mapObjects.size());
 }
@@ -232,10 +229,7 @@ TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelecti
     // Only the name is bright in the panel's dimmed right end.
     int bright = 0;
     for (int x = 1280 - 20 - TextWidth("Crystal", 18); x < 1260; ++x)
-        for (int y = 680 - TextHeight("Crystal", 18); y < 680; ++y) {
-            const SDL_Color c = DrawFixture::pixel(x, y);
-            bright += c.r > 200 && c.g > 200 && c.b > 200;
-        }
+        for (int y = 680 - TextHeight("Crystal", 18); y < 680; ++y) bright += DrawFixture::pixel(x, y).b > 200;
     EXPECT_GT(bright, 20) << "the selected type's name";
 }
 
@@ -253,10 +247,17 @@ TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterThe
     EXPECT_EQ(gameState, GameState::MapEditor);
     EXPECT_EQ(mode, GameMode::MapEditor);
     EXPECT_FALSE(FOG);
+    // The editor frame's input is the editor's handler: a press on "Save" opens the name prompt.
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN, press.button.button = SDL_BUTTON_LEFT, mouseAt = middleOf(saveButton.rect);
+    SDL_PushEvent(&press);
+    map_editor_loop();
+    EXPECT_TRUE(typingFilename);
     pendingShutdown = true;
     map_editor_loop();
     EXPECT_EQ(gameState, GameState::Menus);
     EXPECT_TRUE(FOG);
+    EXPECT_FALSE(typingFilename) << "the prompt went with the editor";
 }
 
 }  // namespace
