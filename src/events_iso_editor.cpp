@@ -157,7 +157,7 @@ void paintAreaTile(Grid& grid, V2i t) {
 
 void playObjectSound(const MapObject& o) { playSound(SoundCategory::MapObject, o.type, false, 0.0f, 0.0f, 1); }
 
-// Starting-base markers are left to the box selection, so a click on a base site picks what stands beside it.
+// A click never picks a starting-base marker; a box does.
 void pickMapObject(const Pointer& p) {
     for (const MapObject& o : mapObjects) {
         if (o.type == "StartingBase") continue;

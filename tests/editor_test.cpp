@@ -62,7 +62,7 @@ int listed(const std::vector<int>& ids, int id) { return int(std::count(ids.begi
 // Every id in every index names a live object, listed exactly where its footprint and top-left tile are.
 void expectConsistentIndexes() {
     ASSERT_EQ(mapObjectIdToIndex.size(), mapObjects.size());
-    std::size_t footprintEntries = 0, sectorEntries = 0;
+    std::size_t entries = 0;
     for (std::size_t i = 0; i < mapObjects.size(); ++i) {
         const MapObject& o = mapObjects[i];
         ASSERT_EQ(mapObjectIdToIndex.at(o.id), i);
@@ -70,16 +70,15 @@ void expectConsistentIndexes() {
             for (int y = o.tileY; y < o.tileY + o.hTiles; ++y) {
                 ASSERT_EQ(listed(objectGrid[{x, y}], o.id), 1);
                 ASSERT_EQ(listed(tileToMapObjects[packTile(x, y)], o.id), 1);
-                footprintEntries += 2;
             }
         ASSERT_EQ(listed(spatialGrid[o.tileX / SECTOR_SIZE][o.tileY / SECTOR_SIZE].objectIds, o.id), 1);
+        entries += 2u * o.wTiles * o.hTiles + 1;
     }
-    for (const auto& [tile, ids] : objectGrid) footprintEntries -= ids.size();
-    for (const auto& [tile, ids] : tileToMapObjects) footprintEntries -= ids.size();
+    for (const auto& [tile, ids] : objectGrid) entries -= ids.size();
+    for (const auto& [tile, ids] : tileToMapObjects) entries -= ids.size();
     for (const auto& column : spatialGrid)
-        for (const Sector& sector : column) sectorEntries += sector.objectIds.size();
-    EXPECT_EQ(footprintEntries, 0u);
-    EXPECT_EQ(sectorEntries, mapObjects.size());
+        for (const Sector& sector : column) entries -= sector.objectIds.size();
+    EXPECT_EQ(entries, 0u) << "no id listed beyond the live objects";
 }
 
 struct Editor : SessionTest {
@@ -141,6 +140,24 @@ TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastT
     camera = {corner.x - 640, corner.y - 360, 1280, 720, corner.x, corner.y, 1.0f};
     click(centreOf({0, 0}));
     EXPECT_EQ(mapObjects.size(), 2u) << "a footprint past the edge is refused";
+}
+
+TEST_F(Editor, BackspaceEditsATypedNameAndOnlyWithoutOneDeletesTheBoxSelection) {
+    pick(hudDecorationButtons, "Bush");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    pick(hudMapObjectButtons, "Tree");
+    click(centreOf({21, 21}));
+    key(SDLK_ESCAPE);
+    drag(centreOf({19, 19}), centreOf({22, 22}));
+    click(middleOf(saveButton.rect));
+    type("a"), key(SDLK_BACKSPACE);
+    EXPECT_EQ(decorations.size(), 1u);
+    EXPECT_EQ(mapObjects.size(), 1u);
+    key(SDLK_BACKSPACE);
+    EXPECT_TRUE(decorations.empty());
+    EXPECT_TRUE(mapObjects.empty());
+    EXPECT_TRUE(objectGrid.empty());
 }
 
 TEST_F(Editor, ThousandRandomPlacementsAndDeletionsLeaveNoStaleIdInAnyIndex) {
