@@ -31,3 +31,13 @@ extern bool ctrl;
 extern bool shift;
 extern std::vector<std::string> chatHistory;
 extern int historyIndex;
+
+// ---- Map editor input: the tools armed from the editor palette and the drag in progress. The placement flags,
+// the ghost and `dragging` live with the overlay that draws them.
+extern int selectedHeight;  // -1 none, else the level painted
+extern std::string ghostTileType;
+extern std::string ghostDecorationType;
+extern bool isPotentiallyDragging;
+extern SDL_FPoint dragStart;  // grid-space point of the press, in world units
+// Every tool disarmed, no drag, the save prompt closed, both editor selections and the palettes empty.
+void resetEditorInput();

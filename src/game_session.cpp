@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -16,11 +17,13 @@
 #include "decorations.h"
 #include "ai.h"
 #include "effect_grid.h"
+#include "events_iso.h"
 #include "extraction_missions.h"
 #include "fog.h"
 #include "game.h"
 #include "game_loop.h"
 #include "game_state.h"
+#include "hud.h"
 #include "lockstep.h"
 #include "map_objects.h"
 #include "minimap.h"
@@ -109,8 +112,20 @@ void discardFreshLog() {
     std::filesystem::remove(basePath + "replays/" + replay_file_name, ignored);
 }
 
+// The editor switches fog off for its session; the setting comes back when the session ends, and no tool, prompt
+// or palette of the editor outlives it.
+std::optional<bool> fogBeforeEditor;
+
+void leaveEditor() {
+    if (!fogBeforeEditor) return;
+    FOG = *fogBeforeEditor;
+    fogBeforeEditor.reset();
+    resetEditorInput();
+}
+
 // Whatever a start that failed has built goes again; the menus stay.
 void abandonStart() {
+    leaveEditor();
     discardFreshLog();
     reset_game_state();
     restoreConfigurationAfterReplay();
@@ -271,6 +286,9 @@ bool start_extraction(bool host, bool, const std::string& mapName, bool replay) 
 }
 
 bool start_map_editor(const std::string& mapName) {
+    mode = GameMode::MapEditor;
+    fogBeforeEditor = FOG;
+    FOG = false;
     seedSessionGenerators();
     if (!buildSessionWorld(mapName)) {
         abandonStart();
@@ -278,6 +296,8 @@ bool start_map_editor(const std::string& mapName) {
     }
     resetSessionClock(true, false);
     DrawFog = noopFog;
+    HandleEvents = [](Grid& world) { eventHandler.handleEditorEvents(world); };
+    DrawHUD = editorHUD;
     gameState = GameState::MapEditor;
     return true;
 }
@@ -307,6 +327,7 @@ void endSession() {
     pendingShutdown = false;
     reset_game_state();
     restoreConfigurationAfterReplay();
+    leaveEditor();
     spawnPlayer();
     victoryPlayerId = -1;
     introZoomTimer = 0.0f;

@@ -119,3 +119,7 @@ void captureAPM(const SDL_Event& event);
 // Drops actions more than a minute old; one exactly a minute old stays. The clock is a parameter for tests.
 void calculateAPM(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 void reset_APM();
+
+// The map editor's bottom panel: the tile, map-object and decoration palettes and the tool buttons, rebuilt and
+// drawn every frame.
+void editorHUD();

@@ -12,10 +12,10 @@
 #include "ui/loading_page.h"
 #include "ui/lobby_view_page.h"
 #include "ui/main_page.h"
+#include "ui/map_editor_page.h"
 #include "ui/options_page.h"
 #include "ui/replays_page.h"
 #include "ui/story_page.h"
-#include "ui/title_page.h"
 
 MainMenu mainMenu;
 
@@ -31,11 +31,6 @@ struct PageEntry {
 template <class Page>
 PageFactory page() {
     return [](MainMenu* menu) { return std::make_unique<Page>(menu); };
-}
-
-// A page that later work builds stands as its title until then.
-PageFactory titled(const char* title) {
-    return [title](MainMenu* menu) { return std::make_unique<TitlePage>(menu, title); };
 }
 
 // Every page in the order the menu creates and initialises them.
@@ -55,7 +50,7 @@ std::vector<PageEntry> pageTable() {
         {MenuPage::CreditsPage, page<CreditsPage>()},
         {MenuPage::StoryPage, page<StoryPage>()},
         {MenuPage::LoadingPage, page<LoadingPage>()},
-        {MenuPage::MapEditorPage, titled("MAP EDITOR")},
+        {MenuPage::MapEditorPage, page<MapEditorPage>()},
         {MenuPage::OptionsPage, page<OptionsPage>()},
     };
 }

@@ -1,0 +1,280 @@
+// The map editor on the fight map, driven by SDL events: painting, placing and deleting with every index kept
+// consistent, the save prompt, the editor HUD and the page that opens the editor.
+#include <algorithm>
+#include <random>
+
+#include "decorations.h"
+#include "draw_fixture.h"
+#include "events_iso.h"
+#include "hud.h"
+#include "map_objects.h"
+#include "renderer_iso_overlay.h"
+#include "sdl_draw.h"
+#include "session_fixture.h"
+#include "ui/map_editor_page.h"
+
+namespace {
+
+SDL_Point mouseAt{0, 0};
+PointerView fixedPointer() { return {float(mouseAt.x), float(mouseAt.y), 1280.0f, 720.0f}; }
+
+// One event through the editor's handler, the pointer standing where it happened.
+void send(Uint32 type, SDL_Point at = mouseAt, Uint8 button = SDL_BUTTON_LEFT, SDL_Keycode key = 0,
+          const std::string& text = "") {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) e.motion.x = at.x, e.motion.y = at.y;
+    else if (type == SDL_TEXTINPUT) SDL_strlcpy(e.text.text, text.c_str(), sizeof e.text.text);
+    else e.button.button = button, e.button.x = at.x, e.button.y = at.y;
+    if (type == SDL_KEYDOWN) e.key.keysym.sym = key;
+    mouseAt = at;
+    SDL_PushEvent(&e);
+    eventHandler.handleEditorEvents(grid);
+}
+void click(SDL_Point at) { send(SDL_MOUSEBUTTONDOWN, at), send(SDL_MOUSEBUTTONUP, at); }
+void drag(SDL_Point from, SDL_Point to) {
+    send(SDL_MOUSEBUTTONDOWN, from), send(SDL_MOUSEMOTION, to), send(SDL_MOUSEBUTTONUP, to);
+}
+void key(SDL_Keycode k) { send(SDL_KEYDOWN, mouseAt, 0, k); }
+void type(const std::string& text) { send(SDL_TEXTINPUT, mouseAt, 0, 0, text); }
+SDL_Point centreOf(V2i t) {
+    const SDL_FPoint s = worldToScreen({(t.x + 0.5f) * TILE_SIZE, (t.y + 0.5f) * TILE_SIZE});
+    return {int(std::lround(s.x)), int(std::lround(s.y))};
+}
+SDL_Point middleOf(const SDL_FRect& r) { return {int(r.x + r.w / 2), int(r.y + r.h / 2)}; }
+template <class Record>
+void pick(const std::vector<Record>& palette, const std::string& name) {
+    const auto it = std::find_if(palette.begin(), palette.end(), [&](const Record& r) { return r.name == name; });
+    ASSERT_NE(it, palette.end()) << name;
+    click(middleOf(it->rect));
+}
+std::vector<V2i> changedTiles(const Grid& before) {
+    std::vector<V2i> changed;
+    for (int y = 0; y < MAP_H; ++y)
+        for (int x = 0; x < MAP_W; ++x) {
+            const TileInstance &a = before.at(x, y), &b = grid.at(x, y);
+            if (a.type != b.type || a.heightLevel != b.heightLevel || a.ramp != b.ramp) changed.push_back({x, y});
+        }
+    return changed;
+}
+int listed(const std::vector<int>& ids, int id) { return int(std::count(ids.begin(), ids.end(), id)); }
+
+// Every id in every index names a live object, listed exactly where its footprint and top-left tile are.
+void expectConsistentIndexes() {
+    ASSERT_EQ(mapObjectIdToIndex.size(), mapObjects.size());
+    std::size_t entries = 0;
+    for (std::size_t i = 0; i < mapObjects.size(); ++i) {
+        const MapObject& o = mapObjects[i];
+        ASSERT_EQ(mapObjectIdToIndex.at(o.id), i);
+        for (int x = o.tileX; x < o.tileX + o.wTiles; ++x)
+            for (int y = o.tileY; y < o.tileY + o.hTiles; ++y) {
+                ASSERT_EQ(listed(objectGrid[{x, y}], o.id), 1);
+                ASSERT_EQ(listed(tileToMapObjects[packTile(x, y)], o.id), 1);
+            }
+        ASSERT_EQ(listed(spatialGrid[o.tileX / SECTOR_SIZE][o.tileY / SECTOR_SIZE].objectIds, o.id), 1);
+        entries += 2u * o.wTiles * o.hTiles + 1;
+    }
+    for (const auto& [tile, ids] : objectGrid) entries -= ids.size();
+    for (const auto& [tile, ids] : tileToMapObjects) entries -= ids.size();
+    for (const auto& column : spatialGrid)
+        for (const Sector& sector : column) entries -= sector.objectIds.size();
+    EXPECT_EQ(entries, 0u) << "no id listed beyond the live objects";
+}
+
+struct Editor : SessionTest {
+    SDL_Texture* target = nullptr;
+    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
+    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
+    void SetUp() override {
+        SessionTest::SetUp();
+        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, 1280, 720);
+        SDL_SetRenderTarget(renderer, target);
+        readPointerView = fixedPointer;
+        ASSERT_TRUE(start_map_editor("fight"));
+        const SDL_FPoint c = gridToWorld(20.0f, 20.0f);
+        camera = {c.x - 640, c.y - 360, 1280, 720, c.x, c.y, 1.0f};
+        editorHUD();
+        mapObjects.clear(), objectGrid.clear(), tileToMapObjects.clear(), mapObjectIdToIndex.clear();
+        initSpatialGrid();
+        decorations.clear();
+    }
+    void TearDown() override {
+        readPointerView = readSdlPointerView;
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_DestroyTexture(target);
+        SessionTest::TearDown();
+    }
+};
+
+TEST_F(Editor, ClickAndDragPaintExactlyTheTilesUnderThemAndEscapeDisarms) {
+    const Grid before = grid;
+    pick(hudTileButtons, "Mud");
+    click(centreOf({20, 20}));
+    EXPECT_EQ(changedTiles(before), (std::vector<V2i>{{20, 20}}));
+    EXPECT_EQ(grid.at(20, 20).type, Tile::Mud);
+    key(SDLK_ESCAPE);
+    click(centreOf({19, 21}));
+    EXPECT_EQ(changedTiles(before).size(), 1u) << "Escape disarmed the tile";
+    click(middleOf(heightLevel1.rect)), click(middleOf(paintingRampButton.rect)), click(centreOf({22, 19}));
+    EXPECT_EQ(changedTiles(before), (std::vector<V2i>{{22, 19}, {20, 20}}));
+    EXPECT_EQ(grid.at(22, 19).heightLevel, 1);
+    EXPECT_EQ(grid.at(22, 19).ramp, 1);
+    send(SDL_MOUSEBUTTONDOWN, mouseAt, SDL_BUTTON_RIGHT);
+    pick(hudTileButtons, "Water");
+    // The box between the centres of (16, 20) and (18, 20) holds the centres of five tiles.
+    drag(centreOf({16, 20}), centreOf({18, 20}));
+    EXPECT_EQ(changedTiles(before),
+              (std::vector<V2i>{{17, 19}, {22, 19}, {16, 20}, {17, 20}, {18, 20}, {20, 20}, {17, 21}}));
+    EXPECT_EQ(grid.at(17, 21).type, Tile::Water);
+}
+
+TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {
+    pick(hudMapObjectButtons, "Crystal");
+    click(centreOf({20, 20})), click(centreOf({20, 20}));
+    ASSERT_EQ(mapObjects.size(), 2u);
+    EXPECT_NE(mapObjects[0].id, mapObjects[1].id);
+    for (V2i t : {V2i{19, 19}, V2i{20, 19}, V2i{19, 20}, V2i{20, 20}})
+        EXPECT_EQ(objectGrid[t], (std::vector<int>{mapObjects[0].id, mapObjects[1].id}));
+    expectConsistentIndexes();
+    const SDL_FPoint corner = gridToWorld(0.0f, 0.0f);
+    camera = {corner.x - 640, corner.y - 360, 1280, 720, corner.x, corner.y, 1.0f};
+    click(centreOf({0, 0}));
+    EXPECT_EQ(mapObjects.size(), 2u) << "a footprint past the edge is refused";
+}
+
+TEST_F(Editor, BackspaceEditsATypedNameAndOnlyWithoutOneDeletesTheBoxSelection) {
+    pick(hudDecorationButtons, "Bush");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    pick(hudMapObjectButtons, "Tree");
+    click(centreOf({21, 21}));
+    key(SDLK_ESCAPE);
+    drag(centreOf({19, 19}), centreOf({22, 22}));
+    click(middleOf(saveButton.rect));
+    type("a"), key(SDLK_BACKSPACE);
+    EXPECT_EQ(decorations.size(), 1u);
+    EXPECT_EQ(mapObjects.size(), 1u);
+    key(SDLK_BACKSPACE);
+    EXPECT_TRUE(decorations.empty());
+    EXPECT_TRUE(mapObjects.empty());
+    EXPECT_TRUE(objectGrid.empty());
+}
+
+TEST_F(Editor, ThousandRandomPlacementsAndDeletionsLeaveNoStaleIdInAnyIndex) {
+    std::mt19937 draw(24);
+    const std::vector<std::string> kinds{"Crystal", "Tree", "StartingBase", "Boulder"};
+    std::size_t deleted = 0;
+    for (int op = 0; op < 1000; ++op) {
+        const V2i t{16 + int(draw() % 6), 16 + int(draw() % 6)};
+        if (draw() % 3) {
+            pick(hudMapObjectButtons, kinds[draw() % kinds.size()]);
+            click(centreOf(t));
+            key(SDLK_ESCAPE);
+        } else {
+            const std::size_t before = mapObjects.size();
+            drag(centreOf(t), centreOf({t.x + 1, t.y + 1}));
+            key(SDLK_BACKSPACE);
+            EXPECT_TRUE(selectMapObjects.empty());
+            deleted += before - mapObjects.size();
+        }
+        if (op % 50 == 0) expectConsistentIndexes();
+    }
+    EXPECT_GT(mapObjects.size(), 5u);
+    EXPECT_GT(deleted, 200u);
+    expectConsistentIndexes();
+}
+
+TEST_F(Editor, TypedNameAndReturnWriteTheMapAndPreviewWhichThenPlaysAsAMatch) {
+    pick(hudTileButtons, "Water");
+    click(centreOf({18, 18}));
+    pick(hudMapObjectButtons, "Crystal");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    pick(hudDecorationButtons, "Bush");
+    click(centreOf({21, 17}));
+    click(middleOf(saveButton.rect));
+    type("my_"), type("mapp"), key(SDLK_BACKSPACE), key(SDLK_RETURN);
+    EXPECT_FALSE(typingFilename);
+    EXPECT_TRUE(std::filesystem::exists(root.path / "maps/my_map.bmp"));
+    const MapData saved = readMapFile((root.path / "maps/my_map.map").string());
+    EXPECT_EQ(saved.terrainRows[18][18], 'W');
+    ASSERT_EQ(saved.pendingDecorations.size(), 1u);
+    EXPECT_EQ(saved.pendingDecorations[0].name, "Bush");
+    endSession();
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "my_map", false));
+    EXPECT_EQ(grid.at(18, 18).type, Tile::Water);
+    ASSERT_EQ(mapObjects.size(), 1u);
+    EXPECT_EQ(mapObjects[0].type, "Crystal");
+    EXPECT_EQ(mapObjects[0].tileX, 19);
+}
+
+TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFile) {
+    root.write("maps/keep.map", "old\n");
+    root.makeDir("maps/keep.map.tmp");
+    ::testing::internal::CaptureStderr();
+    for (const std::string name : {"../escape", "sub/inner", "..", "keep"}) {
+        click(middleOf(saveButton.rect));
+        type(name), key(SDLK_RETURN);
+    }
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("Invalid map file name: ../escape.map"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(root.path / "escape.map"));
+    EXPECT_EQ(readWholeFile(root.path / "maps/keep.map"), "old\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 3);
+}
+
+TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelection) {
+    pick(hudMapObjectButtons, "Crystal");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    drag(centreOf({18, 18}), centreOf({21, 21}));
+    pick(hudMapObjectButtons, "Tree");
+    send(SDL_MOUSEMOTION, centreOf({23, 18}));
+    savedDrawing(grid, 0.016f);
+    editorHUD();
+    DrawFixture::saveScreenshot("map_editor");
+    std::vector<std::string> names;
+    for (const auto& b : hudTileButtons) names.push_back(b.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Drygrass", "Grass", "Mud", "Rock", "Water"}));
+    EXPECT_GT(hudMapObjectButtons.front().rect.x, hudTileButtons.back().rect.x);
+    EXPECT_GT(hudDecorationButtons.front().rect.x, hudMapObjectButtons.back().rect.x);
+    const SDL_FRect last = hudDecorationButtons.back().rect;
+    EXPECT_GE(heightLevel0.rect.x, last.x + last.w) << "no tool covers the palette";
+    EXPECT_LE(saveButton.rect.x + saveButton.rect.w, 1280.0f - TextWidth("Crystal", 18) - 20);
+    // Only the name is bright in the panel's dimmed right end.
+    int bright = 0;
+    for (int x = 1280 - 20 - TextWidth("Crystal", 18); x < 1260; ++x)
+        for (int y = 680 - TextHeight("Crystal", 18); y < 680; ++y) bright += DrawFixture::pixel(x, y).b > 200;
+    EXPECT_GT(bright, 20) << "the selected type's name";
+}
+
+TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterTheEditor) {
+    endSession();
+    FOG = true;
+    MapEditorPage page(&mainMenu);
+    page.init();
+    EXPECT_EQ(page.mapNames, std::vector<std::string>{"fight"});
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(page.openChosenMap());
+    ::testing::internal::GetCapturedStderr();
+    page.mapList.onSelect(0, "fight");
+    ASSERT_TRUE(page.openChosenMap());
+    EXPECT_EQ(gameState, GameState::MapEditor);
+    EXPECT_EQ(mode, GameMode::MapEditor);
+    EXPECT_FALSE(FOG);
+    // The editor frame's input is the editor's handler: a press on "Save" opens the name prompt.
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN, press.button.button = SDL_BUTTON_LEFT, mouseAt = middleOf(saveButton.rect);
+    SDL_PushEvent(&press);
+    map_editor_loop();
+    EXPECT_TRUE(typingFilename);
+    pendingShutdown = true;
+    map_editor_loop();
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_TRUE(FOG);
+    EXPECT_FALSE(typingFilename) << "the prompt went with the editor";
+}
+
+}  // namespace
