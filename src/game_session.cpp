@@ -21,6 +21,7 @@
 #include "game.h"
 #include "game_loop.h"
 #include "game_state.h"
+#include "hud.h"
 #include "lockstep.h"
 #include "map_objects.h"
 #include "minimap.h"
@@ -45,8 +46,6 @@ void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 namespace {
 
-void noHud() {}
-
 // Until the input handlers exist a frame's input is only the window's close button.
 void drainFrameEvents(Grid&) {
     SDL_Event event;
@@ -59,7 +58,12 @@ constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
 
 void installEngineHooks() {
     DrawFog = FOG ? drawFog : noopFog;
-    DrawHUD = noHud;
+    DrawHUD = drawHUD;
+    AnnounceMatchResult = announceMatchResult;
+    showScenarioObjectives = ingame_menu::showScenarioObjectives;
+    showSaveGame = ingame_menu::showSaveGame;
+    showLoadGame = ingame_menu::showLoadGame;
+    showOptions = ingame_menu::showOptions;
     CreateObjects = createObjects;
     Neighbors = neighbors8;
     MoveCamera = moveCameraIso;
@@ -187,6 +191,9 @@ void initialize_engine(const std::string& mapName) {
     if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");
     mapData = loadMapFromFile(basePath + "maps/" + name + ".map");
     if (mode == GameMode::Replay) initReplayBar();
+    initTooltips();
+    initMenuButton();
+    initGameMenu();
     loadTextures();
     loadSprites();
     InitMod(grid);
@@ -313,6 +320,7 @@ void endSession() {
     modManager.shutdown();
     effectGrid.clear();
     clicks.clear();
+    resetHUDSession();
     gameState = GameState::Menus;
     closeCommandLog();
 }
