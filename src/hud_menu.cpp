@@ -132,7 +132,6 @@ void initMenuButton() {
 void initGameMenu() {
     gameMenu.clear();
     gameMenu.centerOnScreen(0.0f, 0.0f);
-    SDL_Log("GAME MENU %f", static_cast<double>(gameMenu.rect.x));
     Button* save = addButton("Save Game", 40.0f, MENU, [] {
         SDL_Log("Save Game clicked");
         pendingSaveGame = true;
