@@ -127,6 +127,8 @@ struct Building;
 void drawHUD();
 // An empty HUD, a ready value for the hook.
 void noopHUD();
+// The icon stretched into the button; nothing without one.
+void drawHudIcon(SDL_Texture* icon, const SDL_FRect& rect);
 // A rounded bar: frame and fill in the highlight colour over a dark trough; a started bar shows at least 11 px.
 void drawProgressBar(float x, float y, float w, float h, float border, float padding, float value, float max);
 void drawRoundedRect(SDL_FPoint pos, SDL_FPoint size, float radius, SDL_Color color);

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "buildings.h"
+#include "colors.h"
 #include "config.h"
 #include "fog.h"
 #include "hud.h"
@@ -20,13 +21,7 @@
 
 namespace {
 
-constexpr SDL_Color WHITE{255, 255, 255, 255};
-constexpr SDL_Color REMEMBERED{160, 165, 180, 255};
 constexpr int QUEUE_SLOTS = 6;
-
-void drawIcon(SDL_Texture* icon, const SDL_FRect& rect) {
-    if (icon) SDL_RenderCopyF(renderer, icon, nullptr, &rect);
-}
 
 SDL_Texture* buildingTexture(const std::string& type) {
     const auto meta = buildingSprites.find(type);
@@ -99,7 +94,7 @@ void drawSeveralBuildings(float top) {
             std::cerr << "[ERROR] drawBuildingHUD: missing portrait for building type " << b->type << "\n";
             return;
         }
-        drawIcon(buildingTexture(b->type), {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
+        drawHudIcon(buildingTexture(b->type), {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
     }
 }
 
@@ -110,7 +105,7 @@ void drawProductionQueue(const Building& b, float h) {
     if (queue.empty() || queue.front().elapsed <= 0.0f) return;
     const SDL_FRect current{410.0f, h - 80.0f, 30.0f, 30.0f};
     if (SDL_Texture* icon = taskIcon(queue.front())) {
-        drawIcon(icon, current);
+        drawHudIcon(icon, current);
         hudProgressBarButtons.push_back({0, current});
     }
     drawProgressBar(450.0f, h - 75.0f, 124.0f, 22.0f, 2.0f, 2.0f, queue.front().elapsed, queue.front().duration);
@@ -122,9 +117,9 @@ void drawProductionQueue(const Building& b, float h) {
         roundedBoxRGBA(renderer, static_cast<Sint16>(x + 2.0f), static_cast<Sint16>(y + 2.0f),
                        static_cast<Sint16>(x + 28.0f), static_cast<Sint16>(y + 28.0f), 5, 50, 50, 50, 255);
         if (static_cast<std::size_t>(i) < queue.size())
-            drawIcon(taskIcon(queue[static_cast<std::size_t>(i)]), {x + 2.0f, y + 2.0f, 26.0f, 26.0f});
+            drawHudIcon(taskIcon(queue[static_cast<std::size_t>(i)]), {x + 2.0f, y + 2.0f, 26.0f, 26.0f});
         else
-            DrawText(std::to_string(i + 1), static_cast<int>(x + 10.0f), static_cast<int>(y + 6.0f), WHITE, 12, false);
+            DrawText(std::to_string(i + 1), static_cast<int>(x + 10.0f), static_cast<int>(y + 6.0f), whiteColor, 12, false);
         hudProgressBarButtons.push_back({i, {x, y, 30.0f, 30.0f}});
     }
 }
@@ -137,12 +132,12 @@ void drawOneBuilding(const SDL_FPoint& window, float top) {
         clearBuildingSelection();
         return;
     }
-    drawIcon(view.texture, {300.0f, top + 10.0f, 80.0f, 80.0f});
-    DrawText(view.type, 410, static_cast<int>(top + 10.0f), WHITE, 12, false);
-    DrawText(std::to_string(view.owner), 410, static_cast<int>(top + 40.0f), WHITE, 12, false);
-    DrawText(std::to_string(view.id), 410, static_cast<int>(top + 60.0f), WHITE, 12, false);
+    drawHudIcon(view.texture, {300.0f, top + 10.0f, 80.0f, 80.0f});
+    DrawText(view.type, 410, static_cast<int>(top + 10.0f), whiteColor, 12, false);
+    DrawText(std::to_string(view.owner), 410, static_cast<int>(top + 40.0f), whiteColor, 12, false);
+    DrawText(std::to_string(view.id), 410, static_cast<int>(top + 60.0f), whiteColor, 12, false);
     DrawText(std::to_string(view.hp) + "/" + std::to_string(view.maxHp), 300, static_cast<int>(top + 100.0f),
-             view.remembered ? REMEMBERED : WHITE, 12, false);
+             view.remembered ? rememberedColor : whiteColor, 12, false);
     if (!view.completed) drawProgressBar(410.0f, window.y - 80.0f, 124.0f, 22.0f, 2.0f, 2.0f, view.progress, view.total);
     if (!live || !(GOD_MODE || view.owner == Player::myStaticId)) return;
     drawProductionQueue(*live, window.y);
@@ -172,7 +167,7 @@ void unitTrainingHUD(Building& building) {
         SDL_Texture* icon = meta == unitSprites.end() ? nullptr : meta->second.portrait;
         const SDL_FRect rect = pen.next();
         hudBuildingUnitsButtons.push_back({type, icon, rect});
-        drawIcon(icon, rect);
+        drawHudIcon(icon, rect);
     }
 }
 
@@ -206,7 +201,7 @@ void researchHUD() {
             continue;
         }
         hudUpgradeButtons.push_back({id, icon->second, rect});
-        drawIcon(icon->second, rect);
+        drawHudIcon(icon->second, rect);
     }
 }
 
@@ -219,6 +214,6 @@ void buildingsHUD(Unit& worker) {
         SDL_Texture* icon = buildingTexture(type);
         const SDL_FRect rect = pen.next();
         hudBuildingButtons.push_back({type, icon, rect});
-        drawIcon(icon, rect);
+        drawHudIcon(icon, rect);
     }
 }

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "buildings.h"
+#include "colors.h"
 #include "config.h"
 #include "fog.h"
 #include "map_objects.h"
@@ -20,12 +21,7 @@
 
 namespace {
 
-constexpr SDL_Color PANEL{50, 50, 50, 200};
-constexpr SDL_Color TOOLTIP_FILL{30, 30, 30, 220};
-constexpr SDL_Color HIGHLIGHT{180, 229, 13, 255};
 constexpr SDL_Color TROUGH{50, 50, 50, 255};
-constexpr SDL_Color WHITE{255, 255, 255, 255};
-constexpr SDL_Color REMEMBERED{160, 165, 180, 255};
 
 void fill(const SDL_FRect& r, SDL_Color c) {
     SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
@@ -72,7 +68,7 @@ bool drawSelectionIcons(float top) {
         }
         const SDL_FRect icon{300.0f + 40.0f * static_cast<float>(col), top - 20.0f + 35.0f * static_cast<float>(row),
                              30.0f, 30.0f};
-        if (meta->second.portrait) SDL_RenderCopyF(renderer, meta->second.portrait, nullptr, &icon);
+        drawHudIcon(meta->second.portrait, icon);
         unitHUDHitboxes.push_back({icon, id});
         ++col;
     }
@@ -112,10 +108,10 @@ void drawMapObjectPanel(const MapObject& o, float top) {
     if (hasMeta && meta->second.sprite.texture)
         SDL_RenderCopyF(renderer, meta->second.sprite.texture, &src, &portrait);
     const int x = 410;
-    DrawText(o.type, x, static_cast<int>(top + 10.0f), WHITE, 18, false);
-    DrawText(std::to_string(o.id), x, static_cast<int>(top + 40.0f), WHITE, 18, false);
+    DrawText(o.type, x, static_cast<int>(top + 10.0f), whiteColor, 18, false);
+    DrawText(std::to_string(o.id), x, static_cast<int>(top + 40.0f), whiteColor, 18, false);
     DrawText(std::to_string(o.amount) + "/" + std::to_string(o.maxAmount), 340, static_cast<int>(top + 100.0f),
-             remembered ? REMEMBERED : WHITE, 16, true);
+             remembered ? rememberedColor : whiteColor, 16, true);
 }
 
 void drawTooltip() {
@@ -123,10 +119,10 @@ void drawTooltip() {
     int outH = 0;
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
     tooltip.box = tooltipBox(outW, outH);
-    fill(tooltip.box, TOOLTIP_FILL);
-    SDL_SetRenderDrawColor(renderer, HIGHLIGHT.r, HIGHLIGHT.g, HIGHLIGHT.b, HIGHLIGHT.a);
+    fill(tooltip.box, tooltipColor);
+    SDL_SetRenderDrawColor(renderer, highlightColor.r, highlightColor.g, highlightColor.b, highlightColor.a);
     SDL_RenderDrawRectF(renderer, &tooltip.box);
-    DrawMultilineText(tooltip.text, tooltip.box.x + 6.0f, tooltip.box.y + 6.0f, WHITE, 16);
+    DrawMultilineText(tooltip.text, tooltip.box.x + 6.0f, tooltip.box.y + 6.0f, whiteColor, 16);
 }
 
 }  // namespace
@@ -136,7 +132,7 @@ void drawHUD() {
     const SDL_FPoint view = windowSize();
     const float top = view.y - HUD_SIZE;
     topHUD();
-    fill({0.0f, top, view.x, HUD_SIZE}, PANEL);
+    fill({0.0f, top, view.x, HUD_SIZE}, panelColor);
     if (GOD_MODE) spawnUnitsHUD();
     if (!selectedUnits.empty()) {
         if (!drawUnitSelection(top)) return;
@@ -149,6 +145,10 @@ void drawHUD() {
 }
 
 void noopHUD() {}
+
+void drawHudIcon(SDL_Texture* icon, const SDL_FRect& rect) {
+    if (icon) SDL_RenderCopyF(renderer, icon, nullptr, &rect);
+}
 
 SDL_FRect tooltipBox(int outputW, int outputH) {
     int w = 0;
@@ -163,7 +163,7 @@ SDL_FRect tooltipBox(int outputW, int outputH) {
 }
 
 void drawProgressBar(float x, float y, float w, float h, float border, float padding, float value, float max) {
-    roundedBox(x, y, x + w, y + h, 5.0f, HIGHLIGHT);
+    roundedBox(x, y, x + w, y + h, 5.0f, highlightColor);
     const float x1 = x + border;
     const float y1 = y + border;
     const float iw = w - 2.0f * border;
@@ -172,7 +172,7 @@ void drawProgressBar(float x, float y, float w, float h, float border, float pad
     if (max == 0.0f || value / max <= 0.0f) return;
     const float fw = std::min(iw - 2.0f * padding, value / max * (iw - 2.0f * padding - 11.0f) + 11.0f);
     roundedBox(x1 + padding, y1 + padding, x1 + padding + fw, y1 + padding + ih - 2.0f * padding,
-               std::min(fw * 0.5f, 5.0f), HIGHLIGHT);
+               std::min(fw * 0.5f, 5.0f), highlightColor);
 }
 
 namespace {

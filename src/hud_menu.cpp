@@ -8,6 +8,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "colors.h"
 #include "config.h"
 #include "extraction_rules.h"
 #include "fog.h"
@@ -31,13 +32,12 @@ namespace fs = std::filesystem;
 struct Colours {
     SDL_Color normal, hover, text, hoverText;
 };
-constexpr SDL_Color WHITE{255, 255, 255, 255};
 constexpr SDL_Color HOVER_TEXT{200, 200, 100, 255};
-constexpr Colours MENU{{35, 35, 35, 255}, {55, 60, 55, 255}, WHITE, HOVER_TEXT};
-constexpr Colours DANGER{{35, 35, 35, 255}, {90, 25, 25, 255}, WHITE, HOVER_TEXT};
-constexpr Colours BACK{{35, 35, 35, 255}, {50, 50, 50, 255}, WHITE, HOVER_TEXT};
-constexpr Colours DEFAULT{{100, 100, 200, 255}, {60, 60, 60, 255}, WHITE, HOVER_TEXT};
-constexpr Colours RED{{139, 0, 0, 255}, {160, 0, 0, 255}, WHITE, HOVER_TEXT};
+constexpr Colours MENU{{35, 35, 35, 255}, {55, 60, 55, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours DANGER{{35, 35, 35, 255}, {90, 25, 25, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours BACK{{35, 35, 35, 255}, {50, 50, 50, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours DEFAULT{{100, 100, 200, 255}, {60, 60, 60, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours RED{{139, 0, 0, 255}, {160, 0, 0, 255}, whiteColor, HOVER_TEXT};
 
 constexpr float BUTTON_W = 200.0f;
 constexpr float BUTTON_H = 30.0f;

@@ -5,6 +5,7 @@
 #include "activity.h"
 #include "game_commands.h"
 #include "game_state.h"
+#include "colors.h"
 #include "hud.h"
 #include "player.h"
 #include "sdl.h"
@@ -17,14 +18,12 @@ FpsCounter fpsCounter;
 
 namespace {
 
-constexpr SDL_Color WHITE{255, 255, 255, 255};
-constexpr SDL_Color READOUT{0, 255, 0, 255};
 constexpr SDL_Color MAP_NAME{150, 150, 150, 255};
 constexpr int STATUS_FONT = 10;
 
 void drawRightAligned(const std::string& text, int y) {
     const int x = static_cast<int>(windowSize().x - static_cast<float>(TextWidth(text, STATUS_FONT)) - 20.0f);
-    DrawText(text, x, y, READOUT, STATUS_FONT, false);
+    DrawText(text, x, y, readoutColor, STATUS_FONT, false);
 }
 
 // The icon scaled to the given width, its height in proportion.
@@ -82,7 +81,7 @@ void drawIconAndText(const std::string& text, SDL_Texture* icon, int x, int y, f
     drawIconCentredOn(icon, x, centreY, iconWidth);
     const int size = static_cast<int>(fontSize);
     DrawText(text, static_cast<int>(static_cast<float>(x) + iconWidth + 10.0f), centreY - TextHeight(text, size) / 2,
-             WHITE, size, false);
+             whiteColor, size, false);
 }
 
 void drawActivities() {
@@ -91,7 +90,7 @@ void drawActivities() {
     for (auto it = activityQueue.rbegin(); it != activityQueue.rend(); ++it, top -= 25) {
         const int centreY = top + 15;
         drawIconCentredOn(it->icon, 20, centreY, 20.0f);
-        DrawText(it->text, 50, centreY - TextHeight(it->text, 20) / 2, WHITE, 20, false);
+        DrawText(it->text, 50, centreY - TextHeight(it->text, 20) / 2, whiteColor, 20, false);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "colors.h"
 #include "config.h"
 #include "extraction.h"
 #include "extraction_items.h"
@@ -20,20 +21,15 @@
 
 namespace {
 
-constexpr SDL_Color WHITE{255, 255, 255, 255};
 constexpr SDL_Color YELLOW{255, 255, 0, 255};
 
 float hudTop() { return windowSize().y - HUD_SIZE; }
 
-void drawIcon(SDL_Texture* icon, const SDL_FRect& rect) {
-    if (icon) SDL_RenderCopyF(renderer, icon, nullptr, &rect);
-}
-
 // Extraction mode's extra figures and the unit's items, three to a row.
 void drawExtractionColumn(const Unit& unit, float y0) {
-    DrawText("Nickname: " + unit.nickname, 410, static_cast<int>(y0 + 90.0f), WHITE, 10, false);
-    DrawText("Level: " + std::to_string(unit.level), 410, static_cast<int>(y0 + 105.0f), WHITE, 10, false);
-    DrawText("Experience: " + std::to_string(unit.experience), 410, static_cast<int>(y0 + 120.0f), WHITE, 10, false);
+    DrawText("Nickname: " + unit.nickname, 410, static_cast<int>(y0 + 90.0f), whiteColor, 10, false);
+    DrawText("Level: " + std::to_string(unit.level), 410, static_cast<int>(y0 + 105.0f), whiteColor, 10, false);
+    DrawText("Experience: " + std::to_string(unit.experience), 410, static_cast<int>(y0 + 120.0f), whiteColor, 10, false);
     const std::vector<int>& items = unit_items[unit.id];
     for (std::size_t i = 0; i < items.size(); ++i) {
         const SDL_FRect slot{530.0f + 45.0f * static_cast<float>(i % 3), y0 + 45.0f * static_cast<float>(i / 3), 40.0f,
@@ -79,7 +75,7 @@ void drawCooldown(const std::string& key, const SDL_FRect& rect) {
     int h = 0;
     getTextSize(text, 20, w, h);
     DrawText(text, static_cast<int>(rect.x + 25.0f - static_cast<float>(w) * 0.5f),
-             static_cast<int>(rect.y + 25.0f - static_cast<float>(h) * 0.5f), WHITE, 20, false);
+             static_cast<int>(rect.y + 25.0f - static_cast<float>(h) * 0.5f), whiteColor, 20, false);
 }
 
 void spawnPalette(float left, int playerId) {
@@ -89,7 +85,7 @@ void spawnPalette(float left, int playerId) {
         const SDL_FRect rect{left + 40.0f * static_cast<float>(i / 10), 100.0f + 40.0f * static_cast<float>(i % 10),
                              30.0f, 30.0f};
         hudSpawnUnitsButtons.push_back({type, meta.portrait, rect, playerId});
-        drawIcon(meta.portrait, rect);
+        drawHudIcon(meta.portrait, rect);
         ++i;
     }
 }
@@ -120,11 +116,11 @@ void unitHUD(Unit* unit) {
         return;
     }
     const float y0 = hudTop() + 10.0f;
-    drawIcon(meta->second.portrait, {300.0f, y0, 80.0f, 80.0f});
+    drawHudIcon(meta->second.portrait, {300.0f, y0, 80.0f, 80.0f});
     DrawText(std::to_string(static_cast<int>(unit->hp)) + "/" + std::to_string(static_cast<int>(unit->maxHp)), 310,
-             static_cast<int>(y0 + 90.0f), WHITE, 12, false);
+             static_cast<int>(y0 + 90.0f), whiteColor, 12, false);
     DrawText(std::to_string(unit->mana) + "/" + std::to_string(unit->maxMana), 310, static_cast<int>(y0 + 110.0f),
-             WHITE, 12, false);
+             whiteColor, 12, false);
     const auto info = unitInfo.find(unit->type);
     if (info == unitInfo.end()) {
         std::cerr << "[UnitInfo] Unknown unit type: " << unit->type << "\n";
@@ -139,7 +135,7 @@ void unitHUD(Unit* unit) {
     float y = y0;
     for (const auto& [label, value] : figures) {
         y += 15.0f;
-        DrawText(label + std::to_string(value), 410, static_cast<int>(y), WHITE, 10, false);
+        DrawText(label + std::to_string(value), 410, static_cast<int>(y), whiteColor, 10, false);
     }
     if (mode == GameMode::Extraction) drawExtractionColumn(*unit, y0);
 }
@@ -151,7 +147,7 @@ void spellsHUD(Unit& unit) {
         if (!spellOffered(unit, key)) continue;
         SDL_Texture* portrait = spellPortraitTextures.at(key);
         const SDL_FRect rect = pen.next();
-        drawIcon(portrait, rect);
+        drawHudIcon(portrait, rect);
         hudSpellButtons.push_back({key, portrait, rect});
         drawCooldown(key, rect);
     }
@@ -161,7 +157,7 @@ void carrierHUD() {
     hudCarrierButtons.clear();
     const SDL_FRect rect{windowSize().x - 270.0f, hudTop() + 10.0f, 50.0f, 50.0f};
     hudCarrierButtons.push_back({texEject, rect});
-    drawIcon(texEject, rect);
+    drawHudIcon(texEject, rect);
 }
 
 void spawnUnitsHUD() {
