@@ -1,43 +1,17 @@
 // The HUD in whole match frames of the fight map: a group selected with the in-game menu open, and a won match
 // that shows "VICTORY" and quits to the menus.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include "../tools/render_scene.h"
 #include "game_loop.h"
 #include "game_session.h"
-#include "hud.h"
+#include "hud_scene.h"
 
 namespace {
 
-std::string screenshotFolder() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return (std::filesystem::path(std::string(path, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() /
-            "screenshots")
-        .string();
-}
+using namespace hud_scene;
 
-SDL_Color pixelAt(int x, int y) {
-    SDL_Surface* s = scene::canvas().surface;
-    const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
-    SDL_Color c;
-    SDL_GetRGBA(reinterpret_cast<const uint32_t*>(row)[x], s->format, &c.r, &c.g, &c.b, &c.a);
-    return c;
-}
-
-bool white(SDL_Color c) { return c.r > 200 && c.g > 200 && c.b > 200; }
-
-struct ReleaseScenes : ::testing::Environment {
-    void TearDown() override { scene::release(); }
-};
-const auto* const releaseScenes = ::testing::AddGlobalTestEnvironment(new ReleaseScenes);
-
-struct HudMatch : ::testing::Test {
-    SDL_Renderer* previous = renderer;
+struct HudMatch : SceneTest {
     void SetUp() override {
-        if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
+        SceneTest::SetUp();
+        if (IsSkipped()) return;
         ASSERT_TRUE(scene::startFight(false));
         mode = GameMode::Skirmish;
         DrawHUD = drawHUD;
@@ -46,17 +20,13 @@ struct HudMatch : ::testing::Test {
         initMenuButton();
         initGameMenu();
         currentMap = "fight";
-        tooltip = Tooltip{};
     }
     void TearDown() override {
-        resetHUDSession();
         victoryPlayerId = -1;
         Player::aiId = 0;
         AnnounceMatchResult = nullptr;
         DrawHUD = nullptr;
-        clearMinimap();
-        reset_game_state();
-        renderer = previous;
+        SceneTest::TearDown();
     }
 };
 
@@ -75,10 +45,10 @@ TEST_F(HudMatch, GroupSelectedWithTheMenuOpen) {
     const SDL_FRect m = gameMenu.rect;
     EXPECT_FLOAT_EQ(m.x, 515.0f);
     EXPECT_FLOAT_EQ(m.y, 185.0f);
-    const SDL_Color edge = pixelAt(static_cast<int>(m.x), static_cast<int>(m.y + m.h / 2));
+    const SDL_Color edge = pixel(static_cast<int>(m.x), static_cast<int>(m.y + m.h / 2));
     EXPECT_EQ(edge.r, 160);
     EXPECT_EQ(edge.g, 110);
-    const SDL_Color button = pixelAt(static_cast<int>(m.x + 30), static_cast<int>(m.y + 162));
+    const SDL_Color button = pixel(static_cast<int>(m.x + 30), static_cast<int>(m.y + 162));
     EXPECT_EQ(button.r, 35);
 }
 
@@ -109,7 +79,7 @@ TEST_F(HudMatch, DestroyingTheLastEnemyBuildingShowsVictoryCentredAndQuitEndsThe
     int right = -1;
     for (int y = static_cast<int>(r.y + 30); y < static_cast<int>(r.y + 100); ++y)
         for (int x = static_cast<int>(r.x + 1); x < static_cast<int>(r.x + r.w - 1); ++x)
-            if (white(pixelAt(x, y))) {
+            if (pixel(x, y).r > 200 && pixel(x, y).b > 200) {
                 left = std::min(left, x);
                 right = std::max(right, x);
             }
