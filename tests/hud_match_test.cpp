@@ -1,6 +1,7 @@
 // The HUD in whole match frames of the fight map: a group selected with the in-game menu open, and a won match
 // that shows "VICTORY" and quits to the menus.
 #include "game_loop.h"
+#include "activity.h"
 #include "game_session.h"
 #include "hud_scene.h"
 
@@ -36,6 +37,7 @@ TEST_F(HudMatch, GroupSelectedWithTheMenuOpen) {
     ASSERT_GE(selectedUnits.size(), 2u);
     createTooltip(static_cast<float>(windowSize().x) - 260.0f, windowSize().y - HUD_SIZE - 50.0f,
                   buildingToolTips[unitInfo.at(getUnitById(selectedUnits[0])->type).buildMenu.at(0)]);
+    postActivity("HumanFarm completed", texFood);
     menuButton.onClick();
     scene::drawFrame();
     ASSERT_TRUE(scene::savePng(screenshotFolder(), "hud_group_menu.png"));
@@ -50,6 +52,10 @@ TEST_F(HudMatch, GroupSelectedWithTheMenuOpen) {
     EXPECT_EQ(edge.g, 110);
     const SDL_Color button = pixel(static_cast<int>(m.x + 30), static_cast<int>(m.y + 162));
     EXPECT_EQ(button.r, 35);
+    // The feed's newest row is centred on y 435 of the 720-pixel window, its text from x 50.
+    int lit = 0;
+    for (int x = 50; x < 120; ++x) lit += pixel(x, 435).r > 200 && pixel(x, 435).b > 200;
+    EXPECT_GT(lit, 0);
 }
 
 TEST_F(HudMatch, DestroyingTheLastEnemyBuildingShowsVictoryCentredAndQuitEndsTheSession) {
