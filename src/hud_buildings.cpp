@@ -74,12 +74,9 @@ bool viewOf(const Building* live, int selectedId, BuildingView& view) {
     }
     const BuildingSnapshot* ghost = snapshotOf(selectedId);
     if (!ghost) return false;
+    // What went on behind the fog is not shown: a remembered site's bar stays empty.
     view = {ghost->type, ghost->sprite.texture, ghost->owner, ghost->id, ghost->hp, 100,
-            ghost->completed, 0.0f, 0.0f, true};
-    if (const auto info = buildingInfo.find(ghost->type); live && info != buildingInfo.end()) {
-        view.progress = live->progress;
-        view.total = info->second.buildTime;
-    }
+            ghost->completed, 0.0f, 1.0f, true};
     return true;
 }
 
