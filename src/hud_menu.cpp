@@ -86,6 +86,7 @@ public:
     void handleEvent(const SDL_Event& e) override {
         if (isLeftPress(e)) {
             focused = pointInRect(rect, static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+            if (focused) SDL_StartTextInput();
             return;
         }
         TextInput::handleEvent(e);
@@ -197,6 +198,7 @@ void ingame_menu::showSaveGame() {
     name->showCaret = true;
     // The one field of the dialog takes the keys at once, so the name can be typed without a click first.
     name->focused = true;
+    SDL_StartTextInput();
     name->onSubmit = [](const std::string& text) { printf("Entered: %s\n", text.c_str()); };
     addButton("Save", 240.0f, DEFAULT, [name] {
         if (saveGameAs(name->text)) gameMenu.hide();
