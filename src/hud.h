@@ -125,16 +125,12 @@ struct Building;
 
 // The whole match HUD of one frame; installed as the DrawHUD hook.
 void drawHUD();
-// An empty HUD, a ready value for the hook.
-void noopHUD();
 // The icon stretched into the button; nothing without one.
 void drawHudIcon(SDL_Texture* icon, const SDL_FRect& rect);
 // A rounded bar: frame and fill in the highlight colour over a dark trough; a started bar shows at least 11 px.
 void drawProgressBar(float x, float y, float w, float h, float border, float padding, float value, float max);
-void drawRoundedRect(SDL_FPoint pos, SDL_FPoint size, float radius, SDL_Color color);
-// In the current draw colour.
-void drawFilledCircleF(float cx, float cy, float r);
-SDL_FRect centerOnScreen(float w, float h, float offsetX, float offsetY);
+// A filled box with rounded corners between two corners, coordinates truncated to whole pixels.
+void drawRoundedBox(float x1, float y1, float x2, float y2, float radius, SDL_Color c);
 // The tooltip's box for this window: at its position, moved left and up to end inside the output.
 SDL_FRect tooltipBox(int outputW, int outputH);
 

@@ -1,7 +1,5 @@
 // The building panels of the bottom HUD: a selected building with its construction bar and production queue, its
 // trainable units and research buttons, and a worker's build menu.
-#include <SDL2/SDL2_gfxPrimitives.h>
-
 #include <iostream>
 
 #include "buildings.h"
@@ -109,10 +107,8 @@ void drawProductionQueue(const Building& b, float h) {
     for (int i = 1; i <= QUEUE_SLOTS; ++i) {
         const float x = 410.0f + 40.0f * static_cast<float>(i - 1);
         const float y = h - 45.0f;
-        roundedBoxRGBA(renderer, static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Sint16>(x + 30.0f),
-                       static_cast<Sint16>(y + 30.0f), 5, 180, 229, 13, 255);
-        roundedBoxRGBA(renderer, static_cast<Sint16>(x + 2.0f), static_cast<Sint16>(y + 2.0f),
-                       static_cast<Sint16>(x + 28.0f), static_cast<Sint16>(y + 28.0f), 5, 50, 50, 50, 255);
+        drawRoundedBox(x, y, x + 30.0f, y + 30.0f, 5.0f, highlightColor);
+        drawRoundedBox(x + 2.0f, y + 2.0f, x + 28.0f, y + 28.0f, 5.0f, {50, 50, 50, 255});
         if (static_cast<std::size_t>(i) < queue.size())
             drawHudIcon(taskIcon(queue[static_cast<std::size_t>(i)]), {x + 2.0f, y + 2.0f, 26.0f, 26.0f});
         else

@@ -5,7 +5,6 @@
 #include <SDL2/SDL2_gfxPrimitives.h>
 
 #include <algorithm>
-#include <cmath>
 #include <iostream>
 
 #include "buildings.h"
@@ -27,11 +26,6 @@ void fill(const SDL_FRect& r, SDL_Color c) {
     SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(renderer, c.r, c.g, c.b, c.a);
     SDL_RenderFillRectF(renderer, &r);
-}
-
-void roundedBox(float x1, float y1, float x2, float y2, float radius, SDL_Color c) {
-    roundedBoxRGBA(renderer, static_cast<Sint16>(x1), static_cast<Sint16>(y1), static_cast<Sint16>(x2),
-                   static_cast<Sint16>(y2), static_cast<Sint16>(radius), c.r, c.g, c.b, c.a);
 }
 
 // Every frame starts from empty lists, so a panel not drawn this frame has nothing to click.
@@ -144,8 +138,6 @@ void drawHUD() {
     if (tooltip.visible) drawTooltip();
 }
 
-void noopHUD() {}
-
 void drawHudIcon(SDL_Texture* icon, const SDL_FRect& rect) {
     if (icon) SDL_RenderCopyF(renderer, icon, nullptr, &rect);
 }
@@ -162,47 +154,20 @@ SDL_FRect tooltipBox(int outputW, int outputH) {
     return box;
 }
 
+void drawRoundedBox(float x1, float y1, float x2, float y2, float radius, SDL_Color c) {
+    roundedBoxRGBA(renderer, static_cast<Sint16>(x1), static_cast<Sint16>(y1), static_cast<Sint16>(x2),
+                   static_cast<Sint16>(y2), static_cast<Sint16>(radius), c.r, c.g, c.b, c.a);
+}
+
 void drawProgressBar(float x, float y, float w, float h, float border, float padding, float value, float max) {
-    roundedBox(x, y, x + w, y + h, 5.0f, highlightColor);
+    drawRoundedBox(x, y, x + w, y + h, 5.0f, highlightColor);
     const float x1 = x + border;
     const float y1 = y + border;
     const float iw = w - 2.0f * border;
     const float ih = h - 2.0f * border;
-    roundedBox(x1, y1, x1 + iw, y1 + ih, 5.0f, TROUGH);
+    drawRoundedBox(x1, y1, x1 + iw, y1 + ih, 5.0f, TROUGH);
     if (max == 0.0f || value / max <= 0.0f) return;
     const float fw = std::min(iw - 2.0f * padding, value / max * (iw - 2.0f * padding - 11.0f) + 11.0f);
-    roundedBox(x1 + padding, y1 + padding, x1 + padding + fw, y1 + padding + ih - 2.0f * padding,
+    drawRoundedBox(x1 + padding, y1 + padding, x1 + padding + fw, y1 + padding + ih - 2.0f * padding,
                std::min(fw * 0.5f, 5.0f), highlightColor);
-}
-
-namespace {
-
-void drawDisc(float cx, float cy, int r) {
-    for (int dy = -r; dy <= r; ++dy)
-        for (int dx = -r; dx <= r; ++dx)
-            if (dx * dx + dy * dy <= r * r)
-                SDL_RenderDrawPointF(renderer, cx + static_cast<float>(dx), cy + static_cast<float>(dy));
-}
-
-}  // namespace
-
-void drawRoundedRect(SDL_FPoint pos, SDL_FPoint size, float radius, SDL_Color color) {
-    SDL_SetRenderDrawColor(renderer, color.r, color.g, color.b, color.a);
-    const float r = radius;
-    const SDL_FRect parts[3] = {{pos.x + r, pos.y, size.x - 2.0f * r, size.y},
-                                {pos.x, pos.y + r, r, size.y - 2.0f * r},
-                                {pos.x + size.x - r, pos.y + r, r, size.y - 2.0f * r}};
-    SDL_RenderFillRectsF(renderer, parts, 3);
-    const int ri = static_cast<int>(r);
-    for (const SDL_FPoint c : {SDL_FPoint{pos.x + r, pos.y + r}, SDL_FPoint{pos.x + r, pos.y + size.y - r},
-                               SDL_FPoint{pos.x + size.x - r, pos.y + r},
-                               SDL_FPoint{pos.x + size.x - r, pos.y + size.y - r}})
-        drawDisc(c.x, c.y, ri);
-}
-
-void drawFilledCircleF(float cx, float cy, float r) { drawDisc(cx, cy, static_cast<int>(r)); }
-
-SDL_FRect centerOnScreen(float w, float h, float offsetX, float offsetY) {
-    const SDL_FPoint view = windowSize();
-    return {(view.x - w) * 0.5f + offsetX, (view.y - h) * 0.5f + offsetY, w, h};
 }
