@@ -101,6 +101,17 @@ void endScenario() {
 int mixerToSlider(int volume) { return volume * 100 / MIX_MAX_VOLUME; }
 int sliderToMixer(int value) { return value * MIX_MAX_VOLUME / 100; }
 
+// The mixer's volumes exist only while the audio device is open (a silent start never opens it).
+bool audioOpen() { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; }
+int musicVolume() { return audioOpen() ? mixerToSlider(Mix_VolumeMusic(-1)) : 0; }
+int effectsVolume() { return audioOpen() ? mixerToSlider(Mix_Volume(-1, -1)) : 0; }
+void setMusicVolume(int v) {
+    if (audioOpen()) Mix_VolumeMusic(sliderToMixer(v));
+}
+void setEffectsVolume(int v) {
+    if (audioOpen()) Mix_Volume(-1, sliderToMixer(v));
+}
+
 bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
     fs::path temporary = path;
     temporary += ".tmp";
@@ -182,12 +193,10 @@ void ingame_menu::showOptions() {
     addLabel("Game Music", 25.0f, 110.0f, 12);
     gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, backgroundMusic != nullptr,
                            [](bool) { toggleBackgroundMusic(); });
-    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 170.0f, 200.0f, 16.0f}, 0, 100, mixerToSlider(Mix_VolumeMusic(-1)),
-                         [](int v) { Mix_VolumeMusic(sliderToMixer(v)); });
+    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 170.0f, 200.0f, 16.0f}, 0, 100, musicVolume(), setMusicVolume);
     addLabel("Sound Effects", 25.0f, 210.0f, 12);
     gameMenu.add<Checkbox>(SDL_FRect{x, y + 230.0f, 22.0f, 22.0f}, soundEffects, [](bool) { toggleSoundEffects(); });
-    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 260.0f, 200.0f, 16.0f}, 0, 100, mixerToSlider(Mix_Volume(-1, -1)),
-                         [](int v) { Mix_Volume(-1, sliderToMixer(v)); });
+    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 260.0f, 200.0f, 16.0f}, 0, 100, effectsVolume(), setEffectsVolume);
     addBackButton(300.0f);
 }
 

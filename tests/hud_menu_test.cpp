@@ -30,6 +30,14 @@ void pressMenuButton(float offset) {
 
 struct InGameMenu : SessionTest {
     static constexpr int SAVED_AT = 120;
+    // Put back for the tests that draw scenes from the shipped tree.
+    const std::string keptBasePath = basePath;
+
+    void TearDown() override {
+        SessionTest::TearDown();
+        basePath = keptBasePath;
+        gameTime = 0.0f;
+    }
 
     // A live skirmish played up to the turn, left running.
     ChecksumsByTurn playUntil(int turn) {
