@@ -14,6 +14,7 @@
 #include "game_commands.h"
 #include "game_session.h"
 #include "game_state.h"
+#include "hud.h"
 #include "lockstep.h"
 #include "lockstep_exchange.h"
 #include "minimap.h"
@@ -178,6 +179,7 @@ void capFps() {
 
 void run_core_game_logic() {
     gameTime += dt;
+    calculateAPM();
     updateFloatingTexts(dt);
     if (mode == GameMode::Extraction && introZoomTimer < 1.0f) {
         introZoomTimer += dt;
@@ -298,6 +300,7 @@ void main_loop() {
 void game_loop() {
     if (pendingShutdown) {
         endSession();
+        resumeRequestedSave();
         return;
     }
     frameStart = frameClockMs();
@@ -312,6 +315,7 @@ void game_loop() {
     DrawMatchFrame(grid, dt);
     endFrame();
     capFps();
+    calculateFps(dt);
 }
 
 void map_editor_loop() {

@@ -49,8 +49,6 @@ void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 namespace {
 
-void noHud() {}
-
 // Until the input handlers exist a frame's input is only the window's close button.
 void drainFrameEvents(Grid&) {
     SDL_Event event;
@@ -63,7 +61,12 @@ constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
 
 void installEngineHooks() {
     DrawFog = FOG ? drawFog : noopFog;
-    DrawHUD = noHud;
+    DrawHUD = drawHUD;
+    AnnounceMatchResult = announceMatchResult;
+    showScenarioObjectives = ingame_menu::showScenarioObjectives;
+    showSaveGame = ingame_menu::showSaveGame;
+    showLoadGame = ingame_menu::showLoadGame;
+    showOptions = ingame_menu::showOptions;
     CreateObjects = createObjects;
     Neighbors = neighbors8;
     MoveCamera = moveCameraIso;
@@ -203,6 +206,9 @@ void initialize_engine(const std::string& mapName) {
     if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");
     mapData = loadMapFromFile(basePath + "maps/" + name + ".map");
     if (mode == GameMode::Replay) initReplayBar();
+    initTooltips();
+    initMenuButton();
+    initGameMenu();
     loadTextures();
     loadSprites();
     InitMod(grid);
@@ -335,6 +341,7 @@ void endSession() {
     modManager.shutdown();
     effectGrid.clear();
     clicks.clear();
+    resetHUDSession();
     gameState = GameState::Menus;
     closeCommandLog();
     endLobbyMatch();

@@ -1,6 +1,7 @@
 // The match HUD's shared state: the per-frame button records the input handler hit-tests, and the tooltip.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include <SDL2/SDL.h>
 
+#include "hud_overlay.h"
 #include "ui/button.h"
 #include "ui/modal.h"
 
@@ -123,3 +125,100 @@ void reset_APM();
 // The map editor's bottom panel: the tile, map-object and decoration palettes and the tool buttons, rebuilt and
 // drawn every frame.
 void editorHUD();
+
+// ---- The match HUD: frame, panels, read-outs, tooltips ----
+
+struct Unit;
+struct Building;
+
+// The whole match HUD of one frame; installed as the DrawHUD hook.
+void drawHUD();
+// The icon stretched into the button; nothing without one.
+void drawHudIcon(SDL_Texture* icon, const SDL_FRect& rect);
+// A rounded bar: frame and fill in the highlight colour over a dark trough; a started bar shows at least 11 px.
+void drawProgressBar(float x, float y, float w, float h, float border, float padding, float value, float max);
+// A filled box with rounded corners between two corners, coordinates truncated to whole pixels.
+void drawRoundedBox(float x1, float y1, float x2, float y2, float radius, SDL_Color c);
+// The tooltip's box for this window: at its position, moved left and up to end inside the output.
+SDL_FRect tooltipBox(int outputW, int outputH);
+
+// The production grid shared by spells, unload, trainable units, research and the build menu: 50 px buttons from
+// (W - 270, top + 10), four to a row, 60 px apart.
+struct ProductionGrid {
+    float x;
+    float y;
+    int placed = 0;
+    ProductionGrid();
+    SDL_FRect next();
+};
+
+// Panels list catalogue entries by key, never in hash order.
+template <class Map>
+std::vector<std::string> sortedKeys(const Map& catalogue) {
+    std::vector<std::string> keys;
+    keys.reserve(catalogue.size());
+    for (const auto& entry : catalogue) keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Unit panels.
+void unitHUD(Unit* unit);
+void spellsHUD(Unit& unit);
+void carrierHUD();
+void spawnUnitsHUD();
+
+// Building panels.
+void drawBuildingHUD();
+void unitTrainingHUD(Building& building);
+void researchHUD();
+void buildingsHUD(Unit& worker);
+
+// Read-outs: the top bar with resources and the MENU button, the four status lines, the frame and action counters.
+extern float fps;
+// Frames and seconds since the last measurement; the shown rate changes every half second.
+struct FpsCounter {
+    int frameCount = 0;
+    float fpsTimer = 0.0f;
+};
+extern FpsCounter fpsCounter;
+void topHUD();
+void drawFPS(float fps);
+void draw_map_name();
+void drawLatency();
+void drawAPM(int apm);
+void calculateFps(float dt);
+// One icon-and-text row of the activity feed's layout, anywhere.
+void drawIconAndText(const std::string& text, SDL_Texture* icon, int x, int y, float fontSize, float iconWidth);
+
+// Train, build and upgrade texts from the catalogues; called by every session set-up.
+void initTooltips();
+
+// ---- In-game menu, dialogs and results ----
+
+void initMenuButton();
+void initGameMenu();
+// The four dialog builders; the session installs them as the frame loop's showOptions, showScenarioObjectives,
+// showSaveGame and showLoadGame, which the pending flags call.
+namespace ingame_menu {
+void showOptions();
+void showScenarioObjectives();
+void showSaveGame();
+void showLoadGame();
+}  // namespace ingame_menu
+// Regular files of the folder (links to them included), byte-sorted; empty when the folder is missing.
+std::vector<std::string> listSaveFiles(const std::string& folder);
+// The live command log copied to basePath + "saves/" + name + ".bin" through a temporary file, so a failed write
+// keeps the previous save. An empty name saves as "default_replay"; a name that would leave the folder is refused.
+bool saveGameAs(const std::string& name);
+// Asks for the save to be resumed: the session ends at the start of the next frame and the save starts in its place.
+void requestResume(const std::string& saveName);
+// Called after a frame's tear-down: starts the requested save in the resumed mode; false when none was asked for
+// or it could not start.
+bool resumeRequestedSave();
+// The game-over dialog: "VICTORY" or "DEFEAT" centred, and Quit, which ends the session.
+void init_game_over();
+// Installed as the match's result announcement: the sound, then the game-over dialog.
+void announceMatchResult(const std::string& gameSound);
+// Session end: the dialogs emptied and the action record cleared.
+void resetHUDSession();

@@ -100,6 +100,7 @@ void drawSelectedObjectName(SDL_FPoint view) {
 }  // namespace
 
 void editorHUD() {
+    topHUD();
     const SDL_FPoint view = windowSize();
     SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(renderer, 50, 50, 50, 200);

@@ -9,6 +9,8 @@
 #include "extraction.h"
 #include "fog.h"
 #include "game_commands.h"
+#include "game_session.h"
+#include "hud_overlay.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -239,9 +241,13 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     drawSpellRange();
     self.drawSavePrompt();
     drawChatLine(view);
+    drawActivities();
+    if (DrawHUD) DrawHUD();
     if (missionActive) renderMissionUI();
+    drawStatusLines();
     drawMinimap();
     drawMinimapView();
+    drawDialogs();
     drawPauseVeil(view);
     drawDragBox(mouse);
 }

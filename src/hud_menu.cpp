@@ -1,0 +1,266 @@
+// The in-game menu behind the MENU button and the dialogs it leads to: objectives, save, load and options; and the
+// saved games they write and list.
+#include <SDL2/SDL_mixer.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "colors.h"
+#include "config.h"
+#include "extraction_rules.h"
+#include "fog.h"
+#include "game_session.h"
+#include "game_state.h"
+#include "hud.h"
+#include "lockstep.h"
+#include "sdl.h"
+#include "sdl_text.h"
+#include "sounds.h"
+#include "ui/checkbox.h"
+#include "ui/list.h"
+#include "ui/slider.h"
+#include "ui/text_input.h"
+#include "utils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Colours {
+    SDL_Color normal, hover, text, hoverText;
+};
+constexpr SDL_Color HOVER_TEXT{200, 200, 100, 255};
+constexpr Colours MENU{{35, 35, 35, 255}, {55, 60, 55, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours DANGER{{35, 35, 35, 255}, {90, 25, 25, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours BACK{{35, 35, 35, 255}, {50, 50, 50, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours DEFAULT{{100, 100, 200, 255}, {60, 60, 60, 255}, whiteColor, HOVER_TEXT};
+constexpr Colours RED{{139, 0, 0, 255}, {160, 0, 0, 255}, whiteColor, HOVER_TEXT};
+
+constexpr float BUTTON_W = 200.0f;
+constexpr float BUTTON_H = 30.0f;
+constexpr int BUTTON_FONT = 16;
+
+// The save chosen in the Load dialog, started by the frame after the session ends.
+bool resumeRequested = false;
+
+void paint(Button& b, const Colours& c) {
+    b.normal = c.normal;
+    b.hover = c.hover;
+    b.text = c.text;
+    b.hoverText = c.hoverText;
+}
+
+// A menu-column button at the given offset below the menu's top.
+Button* addButton(const std::string& label, float offset, const Colours& colours, std::function<void()> onClick) {
+    Button* b = gameMenu.add<Button>(SDL_FRect{gameMenu.rect.x + 25.0f, gameMenu.rect.y + offset, BUTTON_W, BUTTON_H},
+                                     label, std::move(onClick), BUTTON_FONT);
+    paint(*b, colours);
+    return b;
+}
+
+void addBackButton(float offset) {
+    addButton("Back", offset, BACK, [] {
+        initGameMenu();
+        gameMenu.show();
+    });
+}
+
+void addLabel(const std::string& text, float dx, float dy, int size) {
+    gameMenu.add<Label>(text, gameMenu.rect.x + dx, gameMenu.rect.y + dy, size);
+}
+
+// Clears the menu, shows it and puts the dialog's title at the top.
+void openDialog(const std::string& title) {
+    gameMenu.clear();
+    gameMenu.show();
+    addLabel(title, 25.0f, 30.0f, 22);
+}
+
+// The save name field: a press on it gives it the keys, Return submits and lets them go.
+class SaveNameInput : public TextInput {
+public:
+    using TextInput::TextInput;
+    void handleEvent(const SDL_Event& e) override {
+        if (isLeftPress(e)) {
+            focused = pointInRect(rect, static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+            if (focused) SDL_StartTextInput();
+            return;
+        }
+        TextInput::handleEvent(e);
+    }
+};
+
+void endScenario() {
+    pendingShutdown = true;
+    if (mode == GameMode::Extraction) extract();
+}
+
+int mixerToSlider(int volume) { return volume * 100 / MIX_MAX_VOLUME; }
+int sliderToMixer(int value) { return value * MIX_MAX_VOLUME / 100; }
+
+// The mixer's volumes exist only while the audio device is open (a silent start never opens it).
+bool audioOpen() { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; }
+int musicVolume() { return audioOpen() ? mixerToSlider(Mix_VolumeMusic(-1)) : 0; }
+int effectsVolume() { return audioOpen() ? mixerToSlider(Mix_Volume(-1, -1)) : 0; }
+void setMusicVolume(int v) {
+    if (audioOpen()) Mix_VolumeMusic(sliderToMixer(v));
+}
+void setEffectsVolume(int v) {
+    if (audioOpen()) Mix_Volume(-1, sliderToMixer(v));
+}
+
+bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
+    fs::path temporary = path;
+    temporary += ".tmp";
+    std::error_code ignored;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::cerr << "Error opening destination file !\n";
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code renameError;
+    fs::rename(temporary, path, renameError);
+    if (!renameError) return true;
+    std::cerr << "Cannot replace the saved game " << path.string() << ": " << renameError.message() << "\n";
+    fs::remove(temporary, ignored);
+    return false;
+}
+
+}  // namespace
+
+void initMenuButton() {
+    menuButton = Button(SDL_FRect{20.0f, 5.0f, 80.0f, 20.0f}, "MENU", [] { gameMenu.show(); }, 14);
+    paint(menuButton, RED);
+}
+
+void initGameMenu() {
+    gameMenu.clear();
+    gameMenu.centerOnScreen(0.0f, 0.0f);
+    Button* save = addButton("Save Game", 40.0f, MENU, [] {
+        SDL_Log("Save Game clicked");
+        pendingSaveGame = true;
+    });
+    // Only a live session has a log to copy.
+    save->enabled = commandLog.is_open();
+    addButton("Load Game", 80.0f, MENU, [] {
+        SDL_Log("Load Game clicked");
+        pendingLoadGame = true;
+    });
+    addButton("Tips", 120.0f, MENU, [] { SDL_Log("Tips clicked"); });
+    addButton("Scenario Objectives", 160.0f, MENU, [] {
+        SDL_Log("Objectives clicked");
+        pendingShowObjectives = true;
+    });
+    addButton("End Scenario", 200.0f, DANGER, endScenario);
+    addButton("Options", 240.0f, MENU, [] {
+        SDL_Log("Options clicked");
+        pendingShowOptions = true;
+    });
+    addButton("Return to Game", 280.0f, MENU, [] { gameMenu.hide(); });
+}
+
+void ingame_menu::showScenarioObjectives() {
+    gameMenu.clear();
+    gameMenu.show();
+    addLabel("", 25.0f, 30.0f, 20);
+    const int width = static_cast<int>(gameMenu.rect.w - 50.0f);
+    const std::vector<std::string> title = wrapText(22, "SCENARIO OBJECTIVES", width);
+    for (std::size_t i = 0; i < title.size(); ++i) addLabel(title[i], 25.0f, 30.0f + 26.0f * static_cast<float>(i), 22);
+    const std::string goal =
+        mode == GameMode::MapEditor ? "Make a good map." : "Destroy all enemy units and buildings.";
+    const std::vector<std::string> lines = wrapText(14, goal, width);
+    for (std::size_t i = 0; i < lines.size(); ++i) addLabel(lines[i], 25.0f, 100.0f + 20.0f * static_cast<float>(i), 14);
+    addBackButton(280.0f);
+}
+
+void ingame_menu::showOptions() {
+    openDialog("OPTIONS");
+    const float x = gameMenu.rect.x + 25.0f;
+    const float y = gameMenu.rect.y;
+    addLabel("Fullscreen", 60.0f, 70.0f, 12);
+    gameMenu.add<Checkbox>(SDL_FRect{x, y + 70.0f, 22.0f, 22.0f}, isFullscreen, [](bool) {
+        toggleDisplayMode(window);
+        initFogTextures();
+    });
+    addLabel("Game Music", 25.0f, 110.0f, 12);
+    gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, backgroundMusic != nullptr,
+                           [](bool) { toggleBackgroundMusic(); });
+    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 170.0f, 200.0f, 16.0f}, 0, 100, musicVolume(), setMusicVolume);
+    addLabel("Sound Effects", 25.0f, 210.0f, 12);
+    gameMenu.add<Checkbox>(SDL_FRect{x, y + 230.0f, 22.0f, 22.0f}, soundEffects, [](bool) { toggleSoundEffects(); });
+    gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 260.0f, 200.0f, 16.0f}, 0, 100, effectsVolume(), setEffectsVolume);
+    addBackButton(300.0f);
+}
+
+void ingame_menu::showSaveGame() {
+    openDialog("SAVE GAME");
+    TextInput* name = gameMenu.add<SaveNameInput>(
+        SDL_FRect{gameMenu.rect.x + 25.0f, gameMenu.rect.y + 100.0f, BUTTON_W, BUTTON_H});
+    name->showCaret = true;
+    // The one field of the dialog takes the keys at once, so the name can be typed without a click first.
+    name->focused = true;
+    SDL_StartTextInput();
+    name->onSubmit = [](const std::string& text) { printf("Entered: %s\n", text.c_str()); };
+    addButton("Save", 240.0f, DEFAULT, [name] {
+        if (saveGameAs(name->text)) gameMenu.hide();
+    });
+    addBackButton(280.0f);
+}
+
+void ingame_menu::showLoadGame() {
+    openDialog("LOAD GAME");
+    List* saves = gameMenu.add<List>(gameMenu.rect.x + 25.0f, gameMenu.rect.y + 80.0f, 200.0f, 150.0f, 18);
+    saves->setItems(listSaveFiles(basePath + "saves/"));
+    addButton("Load", 240.0f, DEFAULT, [saves] { requestResume(saves->selectedText()); });
+    addBackButton(280.0f);
+}
+
+std::vector<std::string> listSaveFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return names;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool saveGameAs(const std::string& typed) {
+    const std::string name = typed.empty() ? "default_replay" : typed;
+    if (!Utils::isPlainFileName(name + ".bin")) {
+        std::cerr << "Cannot save as \"" << name << "\": a saved game's name stays inside the saves folder\n";
+        return false;
+    }
+    std::ifstream source(basePath + "replays/" + replay_file_name, std::ios::binary);
+    if (replay_file_name.empty() || !source) {
+        std::cerr << "Error opening source file !\n";
+        return false;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
+    std::error_code ignored;
+    fs::create_directories(basePath + "saves", ignored);
+    return writeFileAtomically(basePath + "saves/" + name + ".bin", bytes);
+}
+
+void requestResume(const std::string& saveName) {
+    load_game_filename = saveName;
+    SDL_Log("LOAD %s", load_game_filename.c_str());
+    gameMenu.hide();
+    resumeRequested = true;
+    pendingShutdown = true;
+}
+
+bool resumeRequestedSave() {
+    if (!resumeRequested) return false;
+    resumeRequested = false;
+    mode = GameMode::ResumedSave;
+    return startGame(true, true, currentMap, false);
+}

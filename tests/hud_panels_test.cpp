@@ -1,0 +1,209 @@
+// The bottom HUD drawn with fixture types beside the shipped catalogues and read back: icon rows, the spell grid,
+// the production queue, per-frame hit lists, tooltips and the read-outs.
+#include <chrono>
+
+#include "config.h"
+#include "game.h"
+#include "hud_scene.h"
+#include "player.h"
+
+namespace {
+
+using namespace hud_scene;
+
+constexpr SDL_Color RED{200, 30, 30, 255};
+constexpr SDL_Color BLUE{30, 30, 200, 255};
+constexpr int W = 1280;
+constexpr int H = 720;
+constexpr int LOCAL = 7;
+const char* const SPELLS[] = {"a", "b", "c", "d", "e", "foreign"};
+
+struct HudPanels : SceneTest {
+    float top = 0.0f;
+    std::vector<SDL_Texture*> made;
+
+    void SetUp() override {
+        SceneTest::SetUp();
+        if (IsSkipped()) return;
+        reset_game_state();
+        GOD_MODE = FOG = false;
+        top = static_cast<float>(H) - HUD_SIZE;
+        Player::myStaticId = LOCAL;
+        players.push_back(std::make_unique<Player>(LOCAL, "Joes", "human", false));
+        unitSprites["HudGrunt"].portrait = solid(RED);
+        unitInfo["HudGrunt"].type = "HudGrunt";
+        buildingSprites["HudBarracks"].sprite.texture = solid(BLUE);
+        buildingInfo["HudBarracks"].type = "HudBarracks";
+        buildingUnits["HudBarracks"] = {"HudGrunt"};
+    }
+    void TearDown() override {
+        unitSprites.erase("HudGrunt");
+        unitInfo.erase("HudGrunt");
+        buildingSprites.erase("HudBarracks");
+        buildingInfo.erase("HudBarracks");
+        buildingUnits.erase("HudBarracks");
+        for (const char* key : SPELLS) spellInfo.erase(key), spellPortraitTextures.erase(key);
+        for (SDL_Texture* t : made) SDL_DestroyTexture(t);
+        SceneTest::TearDown();
+    }
+
+    SDL_Texture* solid(SDL_Color c) {
+        SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 1);
+        const uint8_t px[4] = {c.r, c.g, c.b, c.a};
+        SDL_UpdateTexture(t, nullptr, px, 4);
+        made.push_back(t);
+        return t;
+    }
+    static int addGrunt() {
+        Unit u;
+        u.id = static_cast<int>(units.size()) + 100;
+        u.type = "HudGrunt";
+        u.playerId = LOCAL;
+        return addUnit(u).id;
+    }
+    // A completed barracks of the owner, selected, whose first queued entry has started.
+    static void addBarracks(int owner, int queued) {
+        Building b;
+        b.id = 50;
+        b.type = "HudBarracks";
+        b.playerId = owner;
+        b.completed = true;
+        for (int i = 0; i < queued; ++i)
+            b.productionQueue.push_back({TrainingKind::Unit, "HudGrunt", -1, "", 10.0f, i == 0 ? 4.0f : 0.0f, 50});
+        addBuildingToSelection(addBuilding(b)->id);
+    }
+    // The button lies at (x, y) and its centre shows the colour.
+    static void expectButton(const SDL_FRect& r, float x, float y, SDL_Color shown) {
+        EXPECT_FLOAT_EQ(r.x, x);
+        EXPECT_FLOAT_EQ(r.y, y);
+        EXPECT_TRUE(same(pixel(static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2)), shown)) << x << "," << y;
+    }
+};
+
+TEST_F(HudPanels, SixteenSelectedUnitsFillFifteenIconsThenWrapToTheNextRow) {
+    for (int i = 0; i < 16; ++i) addToSelection(addGrunt());
+    drawHUD();
+    ASSERT_EQ(unitHUDHitboxes.size(), 16u);
+    for (int i = 0; i < 15; ++i) expectButton(unitHUDHitboxes[i].rect, 300.0f + 40.0f * i, top + 15.0f, RED);
+    expectButton(unitHUDHitboxes[15].rect, 300.0f, top + 50.0f, RED);
+    EXPECT_EQ(unitHUDHitboxes[15].unitId, selectedUnits[15]);
+    EXPECT_FALSE(same(pixel(335, static_cast<int>(top + 30)), RED));
+}
+
+TEST_F(HudPanels, CasterWithFiveSpellsRecordsFourOnTheFirstRowAndTheFifthBelow) {
+    for (const char* key : SPELLS) {
+        spellInfo[key].caster = std::string(key) == "foreign" ? "Ogre" : "HudGrunt";
+        spellPortraitTextures[key] = solid(BLUE);
+    }
+    Unit& caster = *getUnitById(addGrunt());
+    caster.cooldowns["e"] = 2.2f;
+    addToSelection(caster.id);
+    drawHUD();
+    ASSERT_EQ(hudSpellButtons.size(), 5u);
+    for (int i = 0; i < 4; ++i) expectButton(hudSpellButtons[i].rect, W - 270.0f + 60.0f * i, top + 10.0f, BLUE);
+    EXPECT_EQ(hudSpellButtons[4].spell, "e");
+    // The fifth is cooling down: darkened.
+    const SDL_FRect fifth = hudSpellButtons[4].rect;
+    EXPECT_FLOAT_EQ(fifth.x, W - 270.0f);
+    EXPECT_FLOAT_EQ(fifth.y, top + 70.0f);
+    EXPECT_LT(pixel(static_cast<int>(fifth.x + 3), static_cast<int>(fifth.y + 3)).b, BLUE.b);
+    // One unit selected: its portrait and no icon row.
+    EXPECT_TRUE(unitHUDHitboxes.empty());
+    EXPECT_TRUE(same(pixel(340, static_cast<int>(top + 50)), RED));
+}
+
+TEST_F(HudPanels, QueueOfThreeShowsTheEntryInProgressAndSixSlotsNumberedWhereEmpty) {
+    addBarracks(LOCAL, 3);
+    drawHUD();
+    ASSERT_EQ(hudProgressBarButtons.size(), 7u);
+    expectButton(hudProgressBarButtons[0].rect, 410.0f, H - 80.0f, RED);
+    // Entries 2 and 3 wait in slots 1 and 2; slots 3 to 6 are empty troughs framed in the highlight.
+    for (int i = 1; i <= 6; ++i) {
+        const SDL_FRect r = hudProgressBarButtons[i].rect;
+        EXPECT_EQ(hudProgressBarButtons[i].index, i);
+        EXPECT_FLOAT_EQ(r.x, 410.0f + 40.0f * (i - 1));
+        EXPECT_FLOAT_EQ(r.y, H - 45.0f);
+        // Left of where an empty slot's number starts: the waiting entry's icon or the trough.
+        const SDL_Color shown = i <= 2 ? RED : SDL_Color{50, 50, 50, 255};
+        EXPECT_TRUE(same(pixel(static_cast<int>(r.x + 4), static_cast<int>(r.y + 6)), shown)) << i;
+        EXPECT_TRUE(same(pixel(static_cast<int>(r.x + 15), static_cast<int>(r.y + 1)), highlightColor)) << i;
+    }
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    expectButton(hudBuildingUnitsButtons[0].rect, W - 270.0f, top + 10.0f, RED);
+}
+
+TEST_F(HudPanels, PanelsNotDrawnThisFrameHaveNoClickableButtons) {
+    addBarracks(LOCAL + 1, 2);
+    drawHUD();
+    EXPECT_TRUE(hudProgressBarButtons.empty());  // an enemy building's queue is not shown
+    getBuildingById(50)->playerId = LOCAL;
+    drawHUD();
+    ASSERT_EQ(hudProgressBarButtons.size(), 7u);
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    addToSelection(addGrunt());
+    drawHUD();
+    EXPECT_TRUE(hudProgressBarButtons.empty());
+    EXPECT_TRUE(hudBuildingUnitsButtons.empty());
+}
+
+TEST_F(HudPanels, TooltipTextsComeFromTheCataloguesAndSkipTheUpgradedHalls) {
+    unitInfo["HudGrunt"].goldCost = 50;
+    buildingInfo["HudBarracks"].woodCost = -3;
+    for (const char* type : {"OrcStronghold", "OrcFortress"}) buildingInfo[type].type = type;
+    upgrades["hud_sharp"].name = "Sharper Axes";
+    upgrades["hud_sharp"].goldCost = 100;
+    unitTooltips.clear();
+    buildingToolTips.clear();
+    initTooltips();
+    initTooltips();
+    for (const char* type : {"OrcStronghold", "OrcFortress"}) buildingInfo.erase(type);
+    upgrades.erase("hud_sharp");
+    EXPECT_EQ(unitTooltips["HudGrunt"], "Train HudGrunt\nCrystals cost: 50\nOil Cost: 0");
+    EXPECT_EQ(buildingToolTips["HudBarracks"], "Build HudBarracks\nCrystals cost: 0\nOil Cost: -3");
+    EXPECT_EQ(upgradeTooltips["hud_sharp"], "Upgrade Sharper Axes\nGold cost: 100\nWood Cost: 0");
+    EXPECT_EQ(buildingToolTips.count("OrcStronghold") + buildingToolTips.count("OrcFortress"), 0u);
+    EXPECT_EQ(unitTooltips.size(), unitInfo.size());
+}
+
+TEST_F(HudPanels, TooltipBoxIsKeptInsideTheWindow) {
+    createTooltip(100.0f, 100.0f, "Train Grunt\nCrystals cost: 50");
+    drawHUD();
+    EXPECT_FLOAT_EQ(tooltip.box.x, 100.0f);
+    EXPECT_FLOAT_EQ(tooltip.box.y, 100.0f);
+    createTooltip(1270.0f, 715.0f, tooltip.text);
+    drawHUD();
+    EXPECT_FLOAT_EQ(tooltip.box.x + tooltip.box.w, static_cast<float>(W));
+    EXPECT_FLOAT_EQ(tooltip.box.y + tooltip.box.h, static_cast<float>(H));
+    EXPECT_TRUE(same(pixel(W - 1, static_cast<int>(tooltip.box.y + tooltip.box.h / 2)), highlightColor));
+}
+
+TEST_F(HudPanels, ApmDropsAnActionOlderThanAMinuteAndCountsOnlyPresses) {
+    const auto now = std::chrono::steady_clock::now();
+    actionTimes = {now - std::chrono::milliseconds(60500), now - std::chrono::seconds(60), now};
+    calculateAPM(now);
+    EXPECT_EQ(actionTimes.size(), 2u);
+    for (Uint32 type : {SDL_KEYDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN}) {
+        SDL_Event e{};
+        e.type = type;
+        captureAPM(e);
+    }
+    EXPECT_EQ(actionTimes.size(), 4u);
+}
+
+TEST_F(HudPanels, FpsShowsZeroUntilHalfASecondHasPassedRightAlignedInGreen) {
+    fps = 0.0f;
+    fpsCounter = FpsCounter{};
+    for (int i = 0; i < 4; ++i) calculateFps(0.1f);
+    EXPECT_EQ(fps, 0.0f);
+    drawFPS(fps);
+    const int left = W - 20 - TextWidth("FPS: 0", 10);
+    int green[2] = {0, 0};  // on the line, and right of its end
+    for (int x = left; x < W; ++x)
+        for (int y = 40; y < 54; ++y) green[x >= W - 19] += pixel(x, y).g > 100 && pixel(x, y).r < 60;
+    EXPECT_GT(green[0], 0);
+    EXPECT_EQ(green[1], 0);
+    calculateFps(0.1f);
+    EXPECT_FLOAT_EQ(fps, 10.0f);
+}
+
+}  // namespace

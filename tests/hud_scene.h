@@ -1,0 +1,47 @@
+// What the HUD's drawing tests share: the scene canvas read back pixel by pixel, and the screenshot folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "../tools/render_scene.h"
+#include "hud.h"
+
+namespace hud_scene {
+
+inline SDL_Color pixel(int x, int y) {
+    SDL_Surface* s = scene::canvas().surface;
+    const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
+    SDL_Color c;
+    SDL_GetRGBA(reinterpret_cast<const uint32_t*>(row)[x], s->format, &c.r, &c.g, &c.b, &c.a);
+    return c;
+}
+
+inline bool same(SDL_Color a, SDL_Color b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+inline std::string screenshotFolder() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::filesystem::path exe(std::string(path, n > 0 ? static_cast<std::size_t>(n) : 0));
+    return (exe.parent_path() / "screenshots").string();
+}
+
+// The scene's content stays loaded for every other scene; the canvas is cleared for each test.
+struct SceneTest : ::testing::Test {
+    SDL_Renderer* previous = renderer;
+    void SetUp() override {
+        if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        tooltip = Tooltip{};
+    }
+    void TearDown() override {
+        resetHUDSession();
+        clearMinimap();
+        reset_game_state();
+        renderer = previous;
+    }
+};
+
+}  // namespace hud_scene
