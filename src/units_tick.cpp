@@ -1,6 +1,7 @@
 // Units: the order queue, the unit step and the tick over all units.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_target_index.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -471,6 +472,7 @@ static void updateUnitTurn(int id, float dt, Grid& grid) {
     if (!unit) return;
     updateCooldowns(*unit, dt);
     turnTowardGoal(*unit);
+    followUnitMove(*unit);
 }
 
 void updateUnits(float dt, Grid& grid) {
@@ -478,5 +480,6 @@ void updateUnits(float dt, Grid& grid) {
     ids.reserve(units.size());
     for (const Unit& u : units) ids.push_back(u.id);
     std::sort(ids.begin(), ids.end());
+    const TargetIndexPass targetIndex;
     for (int id : ids) updateUnitTurn(id, dt, grid);
 }
