@@ -143,8 +143,54 @@ bool laterByEstimateThenPlace(const OpenEntry& a, const OpenEntry& b) {
     return a.y > b.y;
 }
 
-OpenList<OpenEntry, laterByEstimateThenPlace> unitOpenList;
-OpenList<OpenEntry, laterByEstimate> plainOpenList;
+// An entry packed into one integer, f, g, x and y from the high bits down (22, 20, 11 and 11 bits), so that
+// entries compare as one number and move cheaply.
+constexpr int PACKED_X_SHIFT = 11;
+constexpr int PACKED_G_SHIFT = 22;
+constexpr int PACKED_F_SHIFT = 42;
+constexpr int64_t PACKED_SIDE = int64_t{1} << PACKED_X_SHIFT;
+constexpr int64_t PACKED_FIELD = PACKED_SIDE - 1;
+
+template <bool byPlace>
+bool laterPacked(const uint64_t& a, const uint64_t& b) {
+    return byPlace ? a > b : (a >> PACKED_F_SHIFT) > (b >> PACKED_F_SHIFT);
+}
+
+// The open list of one search. On a sub-grid of at most 2048 by 2048 and 2^20 cells with the aim on it, every
+// field fits its packed width (g stays below the cell count, f below 2^20 + 2^12); otherwise entries stay wide.
+// Both forms order and move entries alike.
+template <bool byPlace, bool (*laterWide)(const OpenEntry&, const OpenEntry&)>
+class Frontier {
+public:
+    void start(V2i aim) {
+        const int64_t cells = int64_t{SUB_MAP_W} * SUB_MAP_H;
+        packed = SUB_MAP_W <= PACKED_SIDE && SUB_MAP_H <= PACKED_SIDE && cells <= (int64_t{1} << 20) &&
+                 aim.x >= 0 && aim.y >= 0 && aim.x < PACKED_SIDE && aim.y < PACKED_SIDE;
+        narrow.clear();
+        wide.clear();
+    }
+    bool empty() const { return packed ? narrow.empty() : wide.empty(); }
+    void push(const OpenEntry& e) {
+        if (!packed) return wide.push(e);
+        narrow.push(static_cast<uint64_t>(e.f) << PACKED_F_SHIFT | static_cast<uint64_t>(e.g) << PACKED_G_SHIFT |
+                    static_cast<uint64_t>(e.x) << PACKED_X_SHIFT | static_cast<uint64_t>(e.y));
+    }
+    OpenEntry pop() {
+        if (!packed) return wide.pop();
+        const uint64_t k = narrow.pop();
+        return {static_cast<int64_t>(k >> PACKED_F_SHIFT),
+                static_cast<int32_t>((k >> PACKED_G_SHIFT) & ((uint64_t{1} << 20) - 1)),
+                static_cast<int32_t>((k >> PACKED_X_SHIFT) & PACKED_FIELD), static_cast<int32_t>(k & PACKED_FIELD)};
+    }
+
+private:
+    bool packed = false;
+    OpenList<uint64_t, laterPacked<byPlace>> narrow;
+    OpenList<OpenEntry, laterWide> wide;
+};
+
+Frontier<true, laterByEstimateThenPlace> unitOpenList;
+Frontier<false, laterByEstimate> plainOpenList;
 
 // The neighbours of one expansion, in a fixed array so that a search allocates nothing per node.
 struct Neighbours {
@@ -272,7 +318,7 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
-    unitOpenList.clear();
+    unitOpenList.start(goal);
     unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
     while (!unitOpenList.empty()) {
         OpenEntry entry = unitOpenList.pop();
@@ -296,7 +342,7 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
     if (!beginSearch(start)) return std::nullopt;
     const StepRules rules(grid, movementClass, false, true);
-    plainOpenList.clear();
+    plainOpenList.start(goal);
     plainOpenList.push({manhattan(start, goal), 0, start.x, start.y});
     while (!plainOpenList.empty()) {
         OpenEntry entry = plainOpenList.pop();
@@ -322,7 +368,7 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
     const V2i aim = goals.front();
     // Bounded by the map's own sub-grid, whatever its size; height borders hold for every class.
     const StepRules rules(grid, movementClass, true, false);
-    plainOpenList.clear();
+    plainOpenList.start(aim);
     plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
     while (!plainOpenList.empty()) {
         OpenEntry entry = plainOpenList.pop();
