@@ -310,6 +310,25 @@ bool beginSearch(V2i start) {
 // A relaxation of the A* family: false when n already has a step count no greater than g.
 bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
 
+// The goals' bounding box: a sub-tile outside it is no goal, without a look through the list.
+struct GoalBox {
+    V2i low;
+    V2i high;
+};
+
+GoalBox boxAround(const std::vector<V2i>& goals) {
+    GoalBox box{goals.front(), goals.front()};
+    for (const V2i& g : goals) {
+        box.low = {std::min(box.low.x, g.x), std::min(box.low.y, g.y)};
+        box.high = {std::max(box.high.x, g.x), std::max(box.high.y, g.y)};
+    }
+    return box;
+}
+
+bool inBox(const GoalBox& box, V2i p) {
+    return p.x >= box.low.x && p.x <= box.high.x && p.y >= box.low.y && p.y <= box.high.y;
+}
+
 }  // namespace
 
 std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
@@ -366,6 +385,7 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
     if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true, false)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     const V2i aim = goals.front();
+    const GoalBox box = boxAround(goals);
     // Bounded by the map's own sub-grid, whatever its size; height borders hold for every class.
     const StepRules rules(grid, movementClass, true, false);
     plainOpenList.start(aim);
@@ -374,7 +394,7 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
         OpenEntry entry = plainOpenList.pop();
         V2i cur{entry.x, entry.y};
         int c = marks.index(cur);
-        if (std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
+        if (inBox(box, cur) && std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
         if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore[c] + 1;
         rules.forEachStep(cur, [&](V2i n) {
