@@ -9,6 +9,7 @@
 #include "buildings.h"
 #include "config.h"
 #include "game.h"
+#include "game_commands.h"
 #include "lockstep.h"
 #include "map.h"
 #include "player.h"
@@ -107,17 +108,16 @@ void BM_UnitsFighting(benchmark::State& state) {
         state.PauseTiming();
         resetWorld();
         std::mt19937 rng(11);
+        std::vector<Command> orders;
         for (int i = 0; i < perSide; ++i) {
             for (int side : {WALKERS, ATTACKERS}) {
                 const int x0 = side == WALKERS ? 48 : 68;
                 const int id = placeSoldier(side, drawSubTile(rng, x0, x0 + 12, 40, 88));
                 const V2i goal = drawSubTile(rng, 116 - x0, 128 - x0, 40, 88);
-                UnitCommandAction order;
-                order.type = CommandType::AttackMove;
-                order.command = AttackMove{id, goal.x, goal.y, false};
-                getUnitById(id)->orders.push_back(std::move(order));
+                orders.push_back({CommandType::AttackMove, side, AttackMove{id, goal.x, goal.y, false}});
             }
         }
+        applyLiveTurn(orders, grid, 0);
         state.ResumeTiming();
         runTicks(state);
     }

@@ -28,12 +28,6 @@ float hpAfterDamage(float hp, float maxHp, int amount) {
     return after;
 }
 
-int truncToInt(float value) {
-    if (std::isnan(value)) return 0;
-    // 2147483520 is the largest float below INT_MAX.
-    return static_cast<int>(std::clamp(value, static_cast<float>(INT_MIN), 2147483520.0f));
-}
-
 // Far beyond any map, small enough that a ring or band of this size stays cheap.
 static constexpr int64_t MAX_FOOTPRINT_SUBTILES = 1 << 16;
 

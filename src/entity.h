@@ -47,9 +47,6 @@ Attackable* getAttackableById(int id);
 // hp after taking amount, healing capped at maxHp (or at hp when it already exceeds maxHp).
 float hpAfterDamage(float hp, float maxHp, int amount);
 
-// Float to int toward zero that saturates and maps NaN to 0, for coordinates from untrusted values.
-int truncToInt(float value);
-
 // tiles * perTile sub-tiles, bounded so absurd catalogue sizes stay finite.
 int footprintSubTiles(int tiles, int perTile);
 

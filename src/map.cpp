@@ -25,17 +25,10 @@
 const TileInstance invalidTile{};
 Grid grid;
 
-static bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
-
-const TileInstance& Grid::at(int x, int y) const {
-    if (!onMap(x, y) || tiles.size() < static_cast<size_t>(MAP_W) * MAP_H) return invalidTile;
-    return tiles[static_cast<size_t>(y) * MAP_W + x];
-}
-
 TileInstance& Grid::at(int x, int y) {
     // Writers never get the sentinel: an off-map write lands in a scratch cell that is reset each time.
     static TileInstance scratch;
-    if (!onMap(x, y) || tiles.size() < static_cast<size_t>(MAP_W) * MAP_H) {
+    if (!isOnMap(x, y) || tiles.size() < static_cast<size_t>(MAP_W) * MAP_H) {
         scratch = invalidTile;
         return scratch;
     }
@@ -53,13 +46,7 @@ void Grid::set(int x, int y, Tile type, uint8_t variant, uint8_t height) {
 }
 
 bool Grid::walkable(int x, int y, Tile movementClass) const {
-    return onMap(x, y) && canEnter(at(x, y), movementClass);
-}
-
-bool canEnter(const TileInstance& cell, Tile movementClass) {
-    if (movementClass == Tile::Any) return true;
-    if (movementClass == Tile::Water) return cell.type == Tile::Water;
-    return cell.walkable != 0;
+    return isOnMap(x, y) && canEnter(at(x, y), movementClass);
 }
 
 Tile typeFromString(const std::string& name) {
@@ -449,10 +436,6 @@ static constexpr int MAX_FOOTPRINT_HALF = 64;
 
 bool isValidTile(const V2i& tile) { return tile.x >= 0 && tile.x < MAP_W && tile.y >= 0 && tile.y < MAP_H; }
 
-bool isValidSubTile(const V2i& sub) {
-    return sub.x >= 0 && sub.x < SUB_MAP_W && sub.y >= 0 && sub.y < SUB_MAP_H;
-}
-
 // Null for a sub-tile off the grid, or when the reservation grid is not sized for the map.
 static int32_t* reservationCell(const V2i& sub) {
     if (!isValidSubTile(sub)) return nullptr;
@@ -461,11 +444,6 @@ static int32_t* reservationCell(const V2i& sub) {
 }
 
 static_assert(FIRST_ATTACKABLE_ID > OFF_GRID_SUB_TILE && FIRST_ATTACKABLE_ID > FREE_SUB_TILE);
-
-int isSubTileReserved(const V2i& sub) {
-    const int32_t* cell = reservationCell(sub);
-    return cell ? *cell : OFF_GRID_SUB_TILE;
-}
 
 int isTileReserved(const V2i& sub) {
     const int32_t* cell = reservationCell(sub);
@@ -518,11 +496,6 @@ static int clampedCell(float value, float size, int count) {
 V2i worldToTile(float x, float y) {
     float size = static_cast<float>(TILE_SIZE);
     return {clampedCell(x, size, MAP_W), clampedCell(y, size, MAP_H)};
-}
-
-V2i worldToSubTile(float x, float y) {
-    float size = static_cast<float>(SUB_TILE_SIZE);
-    return {clampedCell(x, size, SUB_MAP_W), clampedCell(y, size, SUB_MAP_H)};
 }
 
 static void setAreaWalkable(Grid& grid, V2i origin, int w, int h, uint8_t walkable) {

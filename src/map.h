@@ -9,6 +9,7 @@
 
 #include <SDL2/SDL.h>
 
+#include "config.h"
 #include "utils.h"
 
 enum class Tile : int32_t {
@@ -43,10 +44,16 @@ struct TileInstance {
 // Off-map lookups answer this cell; note its walkable flag is 1, so bounds are tested separately.
 extern const TileInstance invalidTile;
 
+inline bool isOnMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
+
+// The small queries below are inline: path searches call them for every step they try.
 struct Grid {
     std::vector<TileInstance> tiles;
 
-    const TileInstance& at(int x, int y) const;
+    const TileInstance& at(int x, int y) const {
+        if (!isOnMap(x, y) || tiles.size() < static_cast<size_t>(MAP_W) * MAP_H) return invalidTile;
+        return tiles[static_cast<size_t>(y) * MAP_W + x];
+    }
     TileInstance& at(int x, int y);
     // No bounds test: the caller passes a cell on the map.
     void set(int x, int y, Tile type, uint8_t variant, uint8_t height);
@@ -56,7 +63,11 @@ struct Grid {
 // Whether a unit of the movement class may stand on the cell: Any everywhere, Water on water only
 // (water cells are never flagged walkable, so the flag cannot decide for ships), every other class
 // where the walkable flag is set.
-bool canEnter(const TileInstance& cell, Tile movementClass);
+inline bool canEnter(const TileInstance& cell, Tile movementClass) {
+    if (movementClass == Tile::Any) return true;
+    if (movementClass == Tile::Water) return cell.type == Tile::Water;
+    return cell.walkable != 0;
+}
 
 extern Grid grid;
 
@@ -182,14 +193,20 @@ extern std::vector<int32_t> reservedTiles;
 extern std::unordered_map<int, std::vector<V2i>> unitOccupancyRegistry;
 
 bool isValidTile(const V2i& tile);
-bool isValidSubTile(const V2i& sub);
+inline bool isValidSubTile(const V2i& sub) {
+    return sub.x >= 0 && sub.x < SUB_MAP_W && sub.y >= 0 && sub.y < SUB_MAP_H;
+}
 
 // Answers of the reservation queries that are no entity's id.
 constexpr int FREE_SUB_TILE = 0;
 constexpr int OFF_GRID_SUB_TILE = 1;
 
 // The holder's id, 0 when free; off the grid counts as taken (1).
-int isSubTileReserved(const V2i& sub);
+inline int isSubTileReserved(const V2i& sub) {
+    if (!isValidSubTile(sub)) return OFF_GRID_SUB_TILE;
+    const size_t index = static_cast<size_t>(sub.y) * SUB_MAP_W + sub.x;
+    return index < reservedTiles.size() ? reservedTiles[index] : OFF_GRID_SUB_TILE;
+}
 // The holder's id, 0 when free; off the grid counts as free (0). Takes a sub-tile despite its name.
 int isTileReserved(const V2i& sub);
 
@@ -209,7 +226,11 @@ void freeTileForUnit(int unitId, const std::string& unitType, V2i sub);
 // The tile under a world point, clamped to the map.
 V2i worldToTile(float x, float y);
 // The sub-tile under a world point, clamped to the sub-grid.
-V2i worldToSubTile(float x, float y);
+inline V2i worldToSubTile(float x, float y) {
+    const float size = static_cast<float>(SUB_TILE_SIZE);
+    return {std::max(0, std::min(truncToInt(x / size), SUB_MAP_W - 1)),
+            std::max(0, std::min(truncToInt(y / size), SUB_MAP_H - 1))};
+}
 
 // Clear or set the walkable flag of the tiles of a rectangle that lie on the grid; water tiles stay unwalkable.
 void blockArea(Grid& grid, V2i origin, int w, int h);

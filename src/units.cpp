@@ -223,14 +223,6 @@ Unit& addUnit(const Unit& unit) {
     return units.back();
 }
 
-Unit* getUnitById(int id) {
-    // addUnit and removeUnit keep the index, so it answers without a scan.
-    const auto indexed = unitIdToIndex.find(id);
-    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
-    Unit& unit = units[indexed->second];
-    return unit.id == id ? &unit : nullptr;
-}
-
 void addToSelection(int id) {
     if (selectedUnitsSet.insert(id).second) selectedUnits.push_back(id);
 }

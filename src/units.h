@@ -248,7 +248,13 @@ extern std::unordered_set<int> selectedUnitsSet;
 
 // Stores a copy and indexes it; the reference lasts until units next changes.
 Unit& addUnit(const Unit& unit);
-Unit* getUnitById(int id);
+// addUnit and removeUnit keep the index, so it answers without a scan; inline, as the tick asks it for every unit.
+inline Unit* getUnitById(int id) {
+    const auto indexed = unitIdToIndex.find(id);
+    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
+    Unit& unit = units[indexed->second];
+    return unit.id == id ? &unit : nullptr;
+}
 
 void addToSelection(int id);
 void removeFromSelection(int id);

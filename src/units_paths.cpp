@@ -36,6 +36,7 @@ struct SearchMarks {
     std::vector<uint32_t> mark;
     std::vector<int32_t> gScore;
     std::vector<int32_t> cameFrom;  // index of the predecessor; -1 for the start
+    std::vector<int32_t> expandedAt;  // the step count the cell was last expanded with; -1 for none
     uint32_t generation = 0;
     int width = 0;
 
@@ -46,6 +47,7 @@ struct SearchMarks {
             mark.assign(cells, 0);
             gScore.resize(cells);
             cameFrom.resize(cells);
+            expandedAt.resize(cells);
             generation = 0;
         }
         if (++generation == 0) {
@@ -57,9 +59,17 @@ struct SearchMarks {
     V2i subTile(int index) const { return {index % width, index / width}; }
     bool seen(int index) const { return mark[index] == generation; }
     void reach(int index, int from, int g) {
+        if (mark[index] != generation) expandedAt[index] = -1;
         mark[index] = generation;
         cameFrom[index] = from;
         gScore[index] = g;
+    }
+    // The A* searches keep no closed set, so a cell comes out once per entry; expanding it again with the step
+    // count it was expanded with before improves nothing, since the rules of a search do not change during it.
+    bool expandsAnew(int index) {
+        if (expandedAt[index] == gScore[index]) return false;
+        expandedAt[index] = gScore[index];
+        return true;
     }
 };
 
@@ -133,8 +143,54 @@ bool laterByEstimateThenPlace(const OpenEntry& a, const OpenEntry& b) {
     return a.y > b.y;
 }
 
-OpenList<OpenEntry, laterByEstimateThenPlace> unitOpenList;
-OpenList<OpenEntry, laterByEstimate> plainOpenList;
+// An entry packed into one integer, f, g, x and y from the high bits down (22, 20, 11 and 11 bits), so that
+// entries compare as one number and move cheaply.
+constexpr int PACKED_X_SHIFT = 11;
+constexpr int PACKED_G_SHIFT = 22;
+constexpr int PACKED_F_SHIFT = 42;
+constexpr int64_t PACKED_SIDE = int64_t{1} << PACKED_X_SHIFT;
+constexpr int64_t PACKED_FIELD = PACKED_SIDE - 1;
+
+template <bool byPlace>
+bool laterPacked(const uint64_t& a, const uint64_t& b) {
+    return byPlace ? a > b : (a >> PACKED_F_SHIFT) > (b >> PACKED_F_SHIFT);
+}
+
+// The open list of one search. On a sub-grid of at most 2048 by 2048 and 2^20 cells with the aim on it, every
+// field fits its packed width (g stays below the cell count, f below 2^20 + 2^12); otherwise entries stay wide.
+// Both forms order and move entries alike.
+template <bool byPlace, bool (*laterWide)(const OpenEntry&, const OpenEntry&)>
+class Frontier {
+public:
+    void start(V2i aim) {
+        const int64_t cells = int64_t{SUB_MAP_W} * SUB_MAP_H;
+        packed = SUB_MAP_W <= PACKED_SIDE && SUB_MAP_H <= PACKED_SIDE && cells <= (int64_t{1} << 20) &&
+                 aim.x >= 0 && aim.y >= 0 && aim.x < PACKED_SIDE && aim.y < PACKED_SIDE;
+        narrow.clear();
+        wide.clear();
+    }
+    bool empty() const { return packed ? narrow.empty() : wide.empty(); }
+    void push(const OpenEntry& e) {
+        if (!packed) return wide.push(e);
+        narrow.push(static_cast<uint64_t>(e.f) << PACKED_F_SHIFT | static_cast<uint64_t>(e.g) << PACKED_G_SHIFT |
+                    static_cast<uint64_t>(e.x) << PACKED_X_SHIFT | static_cast<uint64_t>(e.y));
+    }
+    OpenEntry pop() {
+        if (!packed) return wide.pop();
+        const uint64_t k = narrow.pop();
+        return {static_cast<int64_t>(k >> PACKED_F_SHIFT),
+                static_cast<int32_t>((k >> PACKED_G_SHIFT) & ((uint64_t{1} << 20) - 1)),
+                static_cast<int32_t>((k >> PACKED_X_SHIFT) & PACKED_FIELD), static_cast<int32_t>(k & PACKED_FIELD)};
+    }
+
+private:
+    bool packed = false;
+    OpenList<uint64_t, laterPacked<byPlace>> narrow;
+    OpenList<OpenEntry, laterWide> wide;
+};
+
+Frontier<true, laterByEstimateThenPlace> unitOpenList;
+Frontier<false, laterByEstimate> plainOpenList;
 
 // The neighbours of one expansion, in a fixed array so that a search allocates nothing per node.
 struct Neighbours {
@@ -178,16 +234,62 @@ bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
     return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
 }
 
+// The step rules of one search: the neighbours (from the engine hook, or the built-in 8 for the multi-goal
+// search), the sub-grid bounds and, when heightRule holds, the height borders. On a whole grid with the built-in
+// neighbours they are read straight from the tile array.
+struct StepRules {
+    const Grid& grid;
+    Tile movementClass;
+    bool heightRule;
+    bool viaHook;
+    const TileInstance* tiles = nullptr;  // set when the direct reading applies
+
+    StepRules(const Grid& g, Tile cls, bool heights, bool hook)
+        : grid(g), movementClass(cls), heightRule(heights), viaHook(hook) {
+        const bool whole = MAP_W > 0 && MAP_H > 0 && SUB_MAP_W == MAP_W * 4 && SUB_MAP_H == MAP_H * 4 &&
+                           g.tiles.size() >= static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
+        if (whole && (!hook || usesBuiltInNeighbours())) tiles = g.tiles.data();
+    }
+
+    template <typename Visit>
+    void forEachStep(V2i cur, Visit visit) const {
+        if (!tiles) return forEachStepSlowly(cur, visit);
+        const TileInstance& from = tiles[static_cast<size_t>(cur.y >> 2) * MAP_W + (cur.x >> 2)];
+        for (const V2i& d : DIRECTIONS) {
+            const V2i n{cur.x + d.x, cur.y + d.y};
+            if (n.x < 0 || n.y < 0 || n.x >= SUB_MAP_W || n.y >= SUB_MAP_H) continue;
+            const TileInstance& to = tiles[static_cast<size_t>(n.y >> 2) * MAP_W + (n.x >> 2)];
+            if (!canEnter(to, movementClass)) continue;
+            const bool sameTile = (n.x >> 2) == (cur.x >> 2) && (n.y >> 2) == (cur.y >> 2);
+            if (heightRule && !sameTile && from.heightLevel != to.heightLevel && from.ramp == 0 && to.ramp == 0)
+                continue;
+            visit(n);
+        }
+    }
+
+private:
+    template <typename Visit>
+    void forEachStepSlowly(V2i cur, Visit visit) const {
+        Neighbours out;
+        if (viaHook) {
+            out = neighboursOf(grid, cur, movementClass);
+        } else {
+            for (const V2i& d : DIRECTIONS) {
+                const V2i n{cur.x + d.x, cur.y + d.y};
+                if (isValidSubTile(n) && grid.walkable(n.x / 4, n.y / 4, movementClass)) out.at[out.count++] = n;
+            }
+        }
+        for (V2i n : out) {
+            if (!isValidSubTile(n)) continue;
+            if (heightRule && !heightBorderAllows(grid, cur, n)) continue;
+            visit(n);
+        }
+    }
+};
+
 bool isFreeFor(V2i sub, int unitId) {
     int holder = isSubTileReserved(sub);
     return holder == FREE_SUB_TILE || holder == unitId;
-}
-
-// The passability rules shared by astar and simpleBFS for a step from cur to n.
-bool unitMayStep(const Grid& grid, V2i cur, V2i n, V2i goal, Tile movementClass, int unitId) {
-    if (!isValidSubTile(n)) return false;
-    if (movementClass != Tile::Any && !heightBorderAllows(grid, cur, n)) return false;
-    return n == goal || isFreeFor(n, unitId);
 }
 
 SubTilePath reconstruct(int end) {
@@ -208,6 +310,25 @@ bool beginSearch(V2i start) {
 // A relaxation of the A* family: false when n already has a step count no greater than g.
 bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
 
+// The goals' bounding box: a sub-tile outside it is no goal, without a look through the list.
+struct GoalBox {
+    V2i low;
+    V2i high;
+};
+
+GoalBox boxAround(const std::vector<V2i>& goals) {
+    GoalBox box{goals.front(), goals.front()};
+    for (const V2i& g : goals) {
+        box.low = {std::min(box.low.x, g.x), std::min(box.low.y, g.y)};
+        box.high = {std::max(box.high.x, g.x), std::max(box.high.y, g.y)};
+    }
+    return box;
+}
+
+bool inBox(const GoalBox& box, V2i p) {
+    return p.x >= box.low.x && p.x <= box.high.x && p.y >= box.low.y && p.y <= box.high.y;
+}
+
 }  // namespace
 
 std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
@@ -215,7 +336,8 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     // A depth-limited search answers with its partial path even when the goal is out of reach.
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
-    unitOpenList.clear();
+    const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
+    unitOpenList.start(goal);
     unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
     while (!unitOpenList.empty()) {
         OpenEntry entry = unitOpenList.pop();
@@ -223,35 +345,37 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
         int c = marks.index(cur);
         if (cur == goal) return reconstruct(c);
         if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
+        if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore[c] + 1;
-        for (V2i n : neighboursOf(grid, cur, movementClass)) {
-            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+        rules.forEachStep(cur, [&](V2i n) {
+            if (n != goal && !isFreeFor(n, unitId)) return;
             int ni = marks.index(n);
-            if (!improves(ni, g)) continue;
+            if (!improves(ni, g)) return;
             marks.reach(ni, c, g);
             unitOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
-        }
+        });
     }
     return std::nullopt;
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
     if (!beginSearch(start)) return std::nullopt;
-    plainOpenList.clear();
+    const StepRules rules(grid, movementClass, false, true);
+    plainOpenList.start(goal);
     plainOpenList.push({manhattan(start, goal), 0, start.x, start.y});
     while (!plainOpenList.empty()) {
         OpenEntry entry = plainOpenList.pop();
         V2i cur{entry.x, entry.y};
         int c = marks.index(cur);
         if (cur == goal) return reconstruct(c);
+        if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore[c] + 1;
-        for (V2i n : neighboursOf(grid, cur, movementClass)) {
-            if (!isValidSubTile(n)) continue;
+        rules.forEachStep(cur, [&](V2i n) {
             int ni = marks.index(n);
-            if (!improves(ni, g)) continue;
+            if (!improves(ni, g)) return;
             marks.reach(ni, c, g);
             plainOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
-        }
+        });
     }
     return std::nullopt;
 }
@@ -261,26 +385,24 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
     if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true, false)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     const V2i aim = goals.front();
-    plainOpenList.clear();
+    const GoalBox box = boxAround(goals);
+    // Bounded by the map's own sub-grid, whatever its size; height borders hold for every class.
+    const StepRules rules(grid, movementClass, true, false);
+    plainOpenList.start(aim);
     plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
     while (!plainOpenList.empty()) {
         OpenEntry entry = plainOpenList.pop();
         V2i cur{entry.x, entry.y};
         int c = marks.index(cur);
-        if (std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
+        if (inBox(box, cur) && std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
+        if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore[c] + 1;
-        for (const V2i& d : DIRECTIONS) {
-            V2i n{cur.x + d.x, cur.y + d.y};
-            // Bounded by the map's own sub-grid, whatever its size.
-            if (!isValidSubTile(n)) continue;
-            V2i tile = tileOfSubTile(n);
-            if (!grid.walkable(tile.x, tile.y, movementClass)) continue;
-            if (!heightBorderAllows(grid, cur, n)) continue;
+        rules.forEachStep(cur, [&](V2i n) {
             int ni = marks.index(n);
-            if (!improves(ni, g)) continue;
+            if (!improves(ni, g)) return;
             marks.reach(ni, c, g);
             plainOpenList.push({g + manhattan(n, aim), g, n.x, n.y});
-        }
+        });
     }
     return std::nullopt;
 }
@@ -292,6 +414,7 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
     if (maxDepth > 0 && steps >= maxDepth) return std::nullopt;
     if (refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
+    const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
     fifo.clear();
     fifo.push_back({marks.index(start), 0});
     for (size_t head = 0; head < fifo.size(); ++head) {
@@ -299,13 +422,13 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
         if (maxDepth > 0 && depth >= maxDepth) continue;
         V2i cur = marks.subTile(c);
         if (cur == goal) return reconstruct(c);
-        for (V2i n : neighboursOf(grid, cur, movementClass)) {
-            if (!unitMayStep(grid, cur, n, goal, movementClass, unitId)) continue;
+        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n) {
+            if (n != goal && !isFreeFor(n, unitId)) return;
             int ni = marks.index(n);
-            if (marks.seen(ni)) continue;
+            if (marks.seen(ni)) return;
             marks.reach(ni, c, depth + 1);
             fifo.push_back({ni, depth + 1});
-        }
+        });
     }
     return std::nullopt;
 }

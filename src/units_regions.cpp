@@ -32,6 +32,11 @@ struct Regions {
     int width = 0;
     std::array<std::vector<int32_t>, 2 * (static_cast<int>(Tile::Any) + 1)> labels;  // per class and height rule
 
+    // False until labels exist for a map of this size: a new map is followed at once, not on the 64th call.
+    bool madeFor() const {
+        return width == MAP_W && terrain.size() == static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
+    }
+
     // Compares the whole map with the one the labels were made for; any change drops every label.
     void follow(const Grid& grid) {
         const size_t cells = static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
@@ -101,11 +106,12 @@ bool shareARegion(const Grid& grid, V2i start, const std::vector<V2i>& goals, Ti
 }
 
 // Labels that lag behind the map may only cost a full search, never refuse a reachable goal: they are brought up
-// to date before every refusal, and otherwise, unless the answer must be exact, on every 64th call only.
+// to date before every refusal, for a map of a new size, and otherwise, unless the answer must be exact, on every
+// 64th call only.
 bool inOtherRegions(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass, bool heightRule,
                     bool exact) {
     static unsigned calls = 0;
-    if (exact || ++calls % 64 == 0) regions.follow(grid);
+    if (exact || !regions.madeFor() || ++calls % 64 == 0) regions.follow(grid);
     if (shareARegion(grid, start, goals, movementClass, heightRule)) return false;
     if (!exact) regions.follow(grid);
     return !shareARegion(grid, start, goals, movementClass, heightRule);

@@ -1,6 +1,7 @@
 // Units: target acquisition and attack orders.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_target_index.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -108,26 +109,90 @@ static const Unit* unitAt(int id, size_t& place) {
     return found;
 }
 
+namespace {
+
 // The workers pass and the any-unit pass in one sweep: the second counts only when the first chose nothing,
-// and both start from the same scan, so each keeps its own.
-static void scanUnits(const Unit& unit, SortedIds& ids, TargetScan& scan, const Grid& grid) {
-    TargetScan workers = scan;
-    TargetScan any = scan;
-    const bool melee = unit.attackType == AttackType::Melee;
-    for (size_t i = 0; i < ids.sorted.size(); ++i) {
-        const int id = ids.sorted[i];
-        const Unit* candidate = unitAt(id, ids.places[i]);
-        if (!candidate || !candidate->onMap || candidate->untargetable) continue;
-        const V2i sub = worldToSubTile(candidate->x, candidate->y);
-        const int64_t d = scan.distanceTo(sub);
-        const bool forWorkers = candidate->worker && workers.qualifies(d, id);
+// and both start from the same scan, so each keeps its own. Each pass keeps the nearest candidate, ties to the
+// lower id, so the order in which candidates come does not change what is chosen.
+struct UnitPasses {
+    TargetScan workers;
+    TargetScan any;
+
+    // Candidates farther than this can be chosen by neither pass.
+    int64_t reach() const { return std::max(workers.best, any.best); }
+
+    void consider(const Unit& unit, const Unit& candidate, const Grid& grid) {
+        if (!candidate.onMap || candidate.untargetable) return;
+        const V2i sub = worldToSubTile(candidate.x, candidate.y);
+        const int64_t d = any.distanceTo(sub);
+        const int id = candidate.id;
+        const bool forWorkers = candidate.worker && workers.qualifies(d, id);
         const bool forAny = any.qualifies(d, id);
-        if (!forWorkers && !forAny) continue;
-        if (melee && !hasLineOfSight({unit.x, unit.y}, {candidate->x, candidate->y}, grid)) continue;
+        if (!forWorkers && !forAny) return;
+        if (unit.attackType == AttackType::Melee &&
+            !hasLineOfSight({unit.x, unit.y}, {candidate.x, candidate.y}, grid))
+            return;
         if (forWorkers) workers.take(d, id, sub);
         if (forAny) any.take(d, id, sub);
     }
-    scan = workers.bestId != -1 ? workers : any;
+    TargetScan result() const { return workers.bestId != -1 ? workers : any; }
+};
+
+// The largest r with r * r <= n.
+int64_t squareRootDown(int64_t n) {
+    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(n)));
+    while (r > 0 && r * r > n) --r;
+    while ((r + 1) * (r + 1) <= n) ++r;
+    return r;
+}
+
+// The squared distance from a sub-tile to the nearest sub-tile of an area.
+int64_t distanceToArea(V2i from, int ax, int ay) {
+    const auto gap = [](int64_t p, int64_t lo) {
+        const int64_t hi = lo + TARGET_AREA_SPAN - 1;
+        return p < lo ? lo - p : (p > hi ? p - hi : 0);
+    };
+    const int64_t dx = gap(from.x, int64_t{ax} * TARGET_AREA_SPAN);
+    const int64_t dy = gap(from.y, int64_t{ay} * TARGET_AREA_SPAN);
+    return dx * dx + dy * dy;
+}
+
+void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, const Grid& grid) {
+    const V2i from = passes.any.from;
+    const int64_t r = squareRootDown(passes.reach());
+    const auto span = [&](int64_t p, int count, int64_t delta) {
+        return static_cast<int>(std::clamp<int64_t>((p + delta) / TARGET_AREA_SPAN, 0, count - 1));
+    };
+    const int ax0 = span(from.x, areas.columns, -std::min<int64_t>(r, from.x));
+    const int ax1 = span(from.x, areas.columns, r);
+    const int ay0 = span(from.y, areas.rows, -std::min<int64_t>(r, from.y));
+    const int ay1 = span(from.y, areas.rows, r);
+    for (int ay = ay0; ay <= ay1; ++ay) {
+        for (int ax = ax0; ax <= ax1; ++ax) {
+            if (distanceToArea(from, ax, ay) > passes.reach()) continue;
+            for (const IndexedUnit& entry : areas.at(ax, ay)) {
+                size_t place = entry.place;
+                if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
+            }
+        }
+    }
+}
+
+void sweepList(const Unit& unit, SortedIds& ids, UnitPasses& passes, const Grid& grid) {
+    for (size_t i = 0; i < ids.sorted.size(); ++i)
+        if (const Unit* candidate = unitAt(ids.sorted[i], ids.places[i])) passes.consider(unit, *candidate, grid);
+}
+
+}  // namespace
+
+// During the units' tick only the areas within reach are visited; elsewhere the whole list is swept.
+static void scanUnits(const Unit& unit, const Player& enemy, TargetScan& scan, const Grid& grid) {
+    UnitPasses passes{scan, scan};
+    if (const TargetAreas* areas = targetAreasOf(enemy))
+        sweepAreas(unit, *areas, passes, grid);
+    else
+        sweepList(unit, sortedUnitIds(enemy), passes, grid);
+    scan = passes.result();
 }
 
 static void scanBuildings(const Unit& unit, const Player& enemy, TargetScan& scan, Grid& grid) {
@@ -148,7 +213,7 @@ static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, 
         if (scan.bestId == -1) scanBuildings(unit, enemy, scan, grid);
         return;
     }
-    scanUnits(unit, sortedUnitIds(enemy), scan, grid);
+    scanUnits(unit, enemy, scan, grid);
     if (scan.bestId != -1) return;
     scanBuildings(unit, enemy, scan, grid);
 }

@@ -1,6 +1,7 @@
 // Units: the order queue, the unit step and the tick over all units.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_target_index.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -460,17 +461,40 @@ static void turnTowardGoal(Unit& unit) {
     unit.direction = computeDirection({dx - dy, (dx + dy) * 0.5f}, unit.flip);
 }
 
-// One unit's turn of the tick. Its queued order or behaviour may add units, which moves every unit in memory,
-// so the unit is found again by id after each call.
+// A unit of the registry held across calls that may add units: adding moves every unit in memory only when the
+// registry grows its storage, so the unit is looked up by id again only then.
+class HeldUnit {
+public:
+    explicit HeldUnit(int id) : id(id) { find(); }
+    Unit* get() {
+        if (units.data() != storage || units.size() < count || (unit && unit->id != id)) find();
+        return unit;
+    }
+
+private:
+    void find() {
+        unit = getUnitById(id);
+        storage = units.data();
+        count = units.size();
+    }
+    int id;
+    Unit* unit = nullptr;
+    const Unit* storage = nullptr;
+    size_t count = 0;
+};
+
+// One unit's turn of the tick. Its queued order or behaviour may add units, so the unit is held by id.
 static void updateUnitTurn(int id, float dt, Grid& grid) {
-    if (Unit* unit = getUnitById(id)) updateUnitQueueAction(*unit, grid);
-    if (Unit* unit = getUnitById(id)) updateUnitAI(*unit, dt, grid);
-    if (Unit* unit = getUnitById(id)) updateUnit(*unit, dt, grid, true);
-    if (Unit* unit = getUnitById(id); unit && unit->type == "LatchedMine") updateLatchedMine(*unit, grid);
-    Unit* unit = getUnitById(id);
+    HeldUnit held(id);
+    if (Unit* unit = held.get()) updateUnitQueueAction(*unit, grid);
+    if (Unit* unit = held.get()) updateUnitAI(*unit, dt, grid);
+    if (Unit* unit = held.get()) updateUnit(*unit, dt, grid, true);
+    if (Unit* unit = held.get(); unit && unit->type == "LatchedMine") updateLatchedMine(*unit, grid);
+    Unit* unit = held.get();
     if (!unit) return;
     updateCooldowns(*unit, dt);
     turnTowardGoal(*unit);
+    followUnitMove(*unit);
 }
 
 void updateUnits(float dt, Grid& grid) {
@@ -478,5 +502,6 @@ void updateUnits(float dt, Grid& grid) {
     ids.reserve(units.size());
     for (const Unit& u : units) ids.push_back(u.id);
     std::sort(ids.begin(), ids.end());
+    const TargetIndexPass targetIndex;
     for (int id : ids) updateUnitTurn(id, dt, grid);
 }

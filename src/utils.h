@@ -1,6 +1,9 @@
 // Small shared value types, the asset root and the file helpers every loader stands on.
 #pragma once
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <ctime>
 #include <string>
@@ -27,6 +30,14 @@ struct V2f {
     float y = 0.0f;
     bool operator==(const V2f& o) const { return x == o.x && y == o.y; }
 };
+
+// Float to int toward zero that saturates and maps NaN to 0, for coordinates from untrusted values. Inline, as
+// the tick calls it for every unit and step.
+inline int truncToInt(float value) {
+    if (std::isnan(value)) return 0;
+    // 2147483520 is the largest float below INT_MAX.
+    return static_cast<int>(std::clamp(value, static_cast<float>(INT_MIN), 2147483520.0f));
+}
 
 // "./" or "../", probed in the working directory; throws std::runtime_error when neither holds the game's files.
 std::string findAssetPath();

@@ -1,0 +1,48 @@
+// Units: every player's listed units sorted into square areas, so a target scan visits only the units near it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "player.h"
+#include "units.h"
+
+// Sub-tiles along each side of one area.
+constexpr int TARGET_AREA_SPAN = 8;
+
+struct IndexedUnit {
+    int id;
+    size_t place;  // where the unit stood in the registry when indexed
+};
+
+// One player's listed units by area of the sub-tile grid.
+struct TargetAreas {
+    const Player* player = nullptr;
+    const int* listData = nullptr;  // the list the areas were made from
+    size_t listSize = 0;
+    int columns = 0;
+    int rows = 0;
+    std::vector<std::vector<IndexedUnit>> areas;
+    std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
+
+    const std::vector<IndexedUnit>& at(int ax, int ay) const {
+        return areas[static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax)];
+    }
+};
+
+// The index holds only while the units' tick runs: it follows each unit's own step, while the updates after the
+// units' (spells, trainings, scripts) may move units unseen. Scans outside the units' tick sweep whole lists.
+class TargetIndexPass {
+public:
+    TargetIndexPass();
+    ~TargetIndexPass();
+    TargetIndexPass(const TargetIndexPass&) = delete;
+    TargetIndexPass& operator=(const TargetIndexPass&) = delete;
+};
+
+// After a unit's turn: its own step may have carried it into another area.
+void followUnitMove(const Unit& unit);
+
+// The areas of the player's listed units, brought up to date; null while the index does not hold.
+const TargetAreas* targetAreasOf(const Player& player);
