@@ -9,6 +9,7 @@
 #include "extraction.h"
 #include "fog.h"
 #include "game_commands.h"
+#include "game_replay.h"
 #include "game_session.h"
 #include "hud_overlay.h"
 #include "map_objects.h"
@@ -247,6 +248,7 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     drawStatusLines();
     drawMinimap();
     drawMinimapView();
+    draw_replay_bar();
     drawDialogs();
     drawPauseVeil(view);
     drawDragBox(mouse);
