@@ -14,6 +14,7 @@
 #include "game_commands.h"
 #include "game_session.h"
 #include "game_state.h"
+#include "hud_cursor.h"
 #include "lockstep.h"
 #include "lockstep_exchange.h"
 #include "minimap.h"
@@ -184,6 +185,7 @@ void run_core_game_logic() {
         camera.zoom = 1.7f + (1.0f - 1.7f) * std::min(introZoomTimer, 1.0f);
     }
     MoveCamera(dt);
+    update_cursor();
     for (Building& b : buildings) updateFireAnimation(b, dt);
     updateSounds();
     updateClicks();
@@ -290,6 +292,8 @@ void main_loop() {
     }
     setBackgroundImageSize();
     mainMenu.draw();
+    update_cursor();
+    draw_cursor();
     if (renderer) SDL_RenderPresent(renderer);
     mainMenu.update();
     if (UpdateLobbyNetworking) UpdateLobbyNetworking();

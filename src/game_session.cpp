@@ -16,11 +16,13 @@
 #include "decorations.h"
 #include "ai.h"
 #include "effect_grid.h"
+#include "events_iso.h"
 #include "extraction_missions.h"
 #include "fog.h"
 #include "game.h"
 #include "game_loop.h"
 #include "game_state.h"
+#include "hotkeys.h"
 #include "lockstep.h"
 #include "map_objects.h"
 #include "minimap.h"
@@ -67,6 +69,7 @@ void installEngineHooks() {
     MoveCameraToTheBase = moveCameraToTheBaseIso;
     selectModHooks(MODS);
     HandleEvents = drainFrameEvents;
+    if (mode != GameMode::MapEditor) HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
 
 void resetLockstep() {
@@ -182,6 +185,7 @@ const Building* localBase() {
 
 void initialize_engine(const std::string& mapName) {
     installEngineHooks();
+    initHotkeys();
     const std::string name = mapName.empty() ? MAP_FILE : mapName;
     // The name may come from a peer or a saved game: it must stay inside the maps folder.
     if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");

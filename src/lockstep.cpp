@@ -111,6 +111,9 @@ template <>
 constexpr auto recordFields<HoldCommand> = std::make_tuple(field("unitIds", &HoldCommand::unitIds));
 template <>
 constexpr auto recordFields<StopCommand> = std::make_tuple(field("unitIds", &StopCommand::unitIds));
+template <>
+constexpr auto recordFields<ConstructCommand> =
+    std::make_tuple(field("unitId", &ConstructCommand::unitId), field("buildingId", &ConstructCommand::buildingId));
 
 // A record's data: its fields as an object, or null for a record without any.
 struct DataWriter {
@@ -253,6 +256,7 @@ constexpr PayloadReader payloadReaders[] = {
     readRecord<PickUpCommand>,
     readRecord<HoldCommand>,
     readRecord<StopCommand>,
+    readRecord<ConstructCommand>,
 };
 
 // Where the next line begins, or nothing when the stream cannot tell.

@@ -9,6 +9,7 @@
 #include "extraction.h"
 #include "fog.h"
 #include "game_commands.h"
+#include "hud_cursor.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -244,4 +245,5 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     drawMinimapView();
     drawPauseVeil(view);
     drawDragBox(mouse);
+    draw_cursor();
 }
