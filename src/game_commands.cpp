@@ -151,7 +151,8 @@ bool handleMove(const MoveCommand& c, OrderContext& ctx) {
         u->state = UnitState::OrderedMove;
         if (isAreaFree(u->id, {c.x, c.y}, u->type)) releaseForMove(*u);
     }
-    if (own.unitIds.empty()) return false;
+    // A list of another player's units is refused; an empty list stays an order that moves nobody.
+    if (own.unitIds.empty() && !c.unitIds.empty()) return false;
     processGroupMove2(own, ctx.grid);
     return true;
 }
@@ -165,21 +166,23 @@ bool handleSpawn(const SpawnCommand& c, OrderContext& ctx) {
 }
 
 bool handleMine(const MineCommand& c, OrderContext& ctx) {
-    Unit* unit = ownUnit(c.unitId, ctx);
+    Unit* unit = getUnitById(c.unitId);
     if (!unit) return reportMissing("Mine", "unit", c.unitId), false;
     MapObject* object = getMapObjectById(c.mapObjectId);
     if (!object) return reportMissing("Mine", "map object", c.mapObjectId), false;
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("Mine", "player", ctx.cmd.player), false;
+    if (!ownUnit(c.unitId, ctx)) return reportMissing("Mine", "own unit", c.unitId), false;
     unit->mineTarget = {object->tileX, object->tileY};
     return startMining(*unit, *object, *owner, ctx.grid);
 }
 
 bool handlePlaceBuilding(const PlaceBuildingDownCommand& c, OrderContext& ctx) {
-    Unit* worker = ownUnit(c.unitId, ctx);
+    Unit* worker = getUnitById(c.unitId);
     if (!worker) return reportMissing("PlaceBuilding", "unit", c.unitId), false;
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("PlaceBuilding", "player", ctx.cmd.player), false;
+    if (!ownUnit(c.unitId, ctx)) return reportMissing("PlaceBuilding", "own unit", c.unitId), false;
     return placeABuildingDown(worker, {c.targetX, c.targetY}, c.buildingType, owner, &ctx.grid, ctx.isReplay);
 }
 
