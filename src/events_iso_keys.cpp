@@ -7,7 +7,7 @@
 #include "control_groups.h"
 #include "events_iso.h"
 #include "events_iso_shared.h"
-#include "game_loop.h"
+#include "game_replay.h"
 #include "game_state.h"
 #include "hotkeys.h"
 #include "lockstep.h"
@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int MAX_REPLAY_SPEED = 16;
 constexpr float GROUP_DOUBLE_PRESS_SECONDS = 0.5f;
 
 // Both sides' key codes differ only in bit 2.

@@ -14,6 +14,7 @@
 #include "extraction.h"
 #include "extraction_items.h"
 #include "fog.h"
+#include "game_replay.h"
 #include "game_state.h"
 #include "hud.h"
 #include "lockstep.h"
@@ -183,6 +184,18 @@ bool pressBuildingPanel(const Building& b) {
     return upgrade != nullptr;
 }
 
+// A press on the bar pauses playback and seeks to the turn at that fraction of the replay.
+bool seekOnReplayBar(SDL_FPoint press) {
+    const SDL_Rect& bar = replay_bar;
+    const int px = static_cast<int>(press.x);
+    const int py = static_cast<int>(press.y);
+    if (bar.w <= 0 || px < bar.x || px >= bar.x + bar.w || py < bar.y || py >= bar.y + bar.h) return false;
+    replayPaused = true;
+    const float f = std::clamp((press.x - static_cast<float>(bar.x)) / static_cast<float>(bar.w), 0.0f, 1.0f);
+    jump_to_turn(static_cast<int>(static_cast<float>(lastReplayTick()) * f));
+    return true;
+}
+
 bool footprintHasTag(const BuildingInfo& info, const std::string& tag) {
     for (int dy = 0; dy < info.hTiles; ++dy)
         for (int dx = 0; dx < info.wTiles; ++dx)
@@ -314,6 +327,10 @@ void IsoEventHandler::armDragAfterMotion(const SDL_Event&) {
 }
 
 bool IsoEventHandler::handleLeftPress(Grid& grid, SDL_FPoint press) {
+    if (mode == GameMode::Replay && seekOnReplayBar(press)) {
+        pointerOverHud = true;
+        return true;
+    }
     if (placingBuilding && !placeGhostBuilding(grid)) return false;
     PressOutcome outcome;
     if (Unit* first = getFirstSelectedUnit()) outcome = pressUnitPanel(grid, *first);

@@ -159,6 +159,18 @@ using CommandPayload =
                  PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand,
                  HoldCommand, StopCommand, ConstructCommand>;
 
+// A list of order record types.
+template <class... Records>
+struct CommandRecordList {};
+
+// The order record of each type code, in code order; the wire codec and the command log read commands by it.
+using RecordsByCommandType =
+    CommandRecordList<MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand, AttackCommand,
+                      SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
+                      StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
+                      PauseGameCommand, ResumeGameCommand, PingCommand, PongCommand, AttackMove, PickUpCommand,
+                      HoldCommand, StopCommand, ConstructCommand>;
+
 struct Command {
     // Codes outside the table can arrive from a file or the wire and are kept as read.
     CommandType type = CommandType::Move;

@@ -1,6 +1,7 @@
 // Turn packets and command entries: one field list per order record serves both the writer and the reader.
 #include "game_commands_wire.h"
 
+#include <array>
 #include <iostream>
 
 namespace {
@@ -72,32 +73,13 @@ CommandPayload readRecord(NetPacket& p) {
 
 using RecordReader = CommandPayload (*)(NetPacket&);
 
+template <class... Records>
+constexpr auto readersByCode(CommandRecordList<Records...>) {
+    return std::array<RecordReader, sizeof...(Records)>{readRecord<Records>...};
+}
+
 // Indexed by the type code, not by the record's place in the variant.
-constexpr RecordReader recordReaders[] = {
-    readRecord<MoveCommand>,
-    readRecord<SpawnCommand>,
-    readRecord<MineCommand>,
-    readRecord<PlaceBuildingDownCommand>,
-    readRecord<TrainUnitCommand>,
-    readRecord<AttackCommand>,
-    readRecord<SetRallyPointCommand>,
-    readRecord<CarrierPickUpCommand>,
-    readRecord<CarrierDropOffCommand>,
-    readRecord<CastSpellCommand>,
-    readRecord<StopProductionCommand>,
-    readRecord<StopConstructionCommand>,
-    readRecord<ResearchUpgradeCommand>,
-    readRecord<ChatMessageCommand>,
-    readRecord<PauseGameCommand>,
-    readRecord<ResumeGameCommand>,
-    readRecord<PingCommand>,
-    readRecord<PongCommand>,
-    readRecord<AttackMove>,
-    readRecord<PickUpCommand>,
-    readRecord<HoldCommand>,
-    readRecord<StopCommand>,
-    readRecord<ConstructCommand>,
-};
+constexpr auto recordReaders = readersByCode(RecordsByCommandType{});
 
 }  // namespace
 

@@ -38,10 +38,6 @@ float gameTimeSeconds = 0.0f;
 float targetFps = 120.0f;
 float introZoomTimer = 0.0f;
 
-int replaySpeed = 1;
-bool replayPaused = false;
-SDL_Rect replay_bar{0, 0, 0, 0};
-
 namespace {
 
 uint64_t sdlCounter() { return SDL_GetPerformanceCounter(); }
@@ -253,29 +249,6 @@ void process_loaded_game(float frameDt) {
     }
     lockstep.accumulator = a - lockstep.tickSeconds;
     runReplayTick(grid, static_cast<int>(totalTime));
-}
-
-void process_replay(float frameDt) {
-    lockstep.accumulator += static_cast<float>(replaySpeed) * frameDt;
-    while (lockstep.accumulator >= lockstep.tickSeconds) {
-        lockstep.accumulator -= lockstep.tickSeconds;
-        if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
-            // The replay is over; the session is torn down before the menus show again.
-            pendingShutdown = true;
-            return;
-        }
-        runReplayTick(grid, static_cast<int>(totalTime));
-    }
-}
-
-void runReplayTick(Grid& world, int nowMs) {
-    if (replayTurnIndex < static_cast<int>(replayTurns.size()) &&
-        replayTurns[static_cast<size_t>(replayTurnIndex)].tick == lockstep.currentTurn) {
-        for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
-            applyCommand(cmd, world, nowMs, true);
-        ++replayTurnIndex;
-    }
-    advanceOneTurn(world);
 }
 
 // ---- Frames ----

@@ -6,6 +6,7 @@
 
 #include <SDL2/SDL.h>
 
+#include "game_replay.h"
 #include "map.h"
 
 // ---- The clock ----
@@ -50,12 +51,6 @@ void holdMinimumFrame();
 // Sleeps out the rest of 1 / targetFps since the previous call.
 void capFps();
 
-// ---- Replay playback state ----
-
-extern int replaySpeed;
-extern bool replayPaused;
-extern SDL_Rect replay_bar;
-
 // ---- Frames ----
 
 void main_loop();
@@ -77,11 +72,6 @@ void advance_session(float frameDt);
 void runLocalTurnStep();
 // One turn of a resumed save's re-simulation at most; when the saved turns are used up the session goes live.
 void process_loaded_game(float frameDt);
-// Feeds a replay's turns at the tick length scaled by replaySpeed; the first tick due after the last turn ends the
-// session at the start of the next frame.
-void process_replay(float frameDt);
-// One replayed tick: the recorded turn of this tick, if any, applied as replayed, then the tick.
-void runReplayTick(Grid& world, int nowMs);
 
 // ---- Seams for the neighbours that draw and talk ----
 

@@ -21,6 +21,7 @@
 #include "fog.h"
 #include "game.h"
 #include "game_loop.h"
+#include "game_replay.h"
 #include "game_state.h"
 #include "hotkeys.h"
 #include "lockstep.h"
@@ -84,13 +85,6 @@ void resetSessionClock(bool host, bool replay) {
     isHost = host;
     isReplay = replay;
     resetFrameClock();
-}
-
-void initReplayBar() {
-    const SDL_FPoint size = windowSize();
-    const float scale = static_cast<float>(MINIMAP_SIZE) / static_cast<float>(std::max({MAP_W, MAP_H, 1}));
-    replay_bar = SDL_Rect{20, static_cast<int>(size.y) - MINIMAP_SIZE - 50,
-                          static_cast<int>(static_cast<float>(MAP_W) * scale), 10};
 }
 
 void resetCamera() {
@@ -190,7 +184,7 @@ void initialize_engine(const std::string& mapName) {
     // The name may come from a peer or a saved game: it must stay inside the maps folder.
     if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");
     mapData = loadMapFromFile(basePath + "maps/" + name + ".map");
-    if (mode == GameMode::Replay) initReplayBar();
+    init_replay_bar();
     loadTextures();
     loadSprites();
     InitMod(grid);

@@ -2,6 +2,7 @@
 #include "lockstep.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -115,11 +116,14 @@ template <>
 constexpr auto recordFields<ConstructCommand> =
     std::make_tuple(field("unitId", &ConstructCommand::unitId), field("buildingId", &ConstructCommand::buildingId));
 
+template <class Record>
+constexpr bool hasFields = std::tuple_size_v<std::decay_t<decltype(recordFields<Record>)>> != 0;
+
 // A record's data: its fields as an object, or null for a record without any.
 struct DataWriter {
     template <class Record>
     json operator()(const Record& c) const {
-        if constexpr (std::tuple_size_v<std::decay_t<decltype(recordFields<Record>)>> == 0) {
+        if constexpr (!hasFields<Record>) {
             return nullptr;
         } else {
             json data = json::object();
@@ -232,32 +236,22 @@ CommandPayload readRecord(FieldReader& r) {
 
 using PayloadReader = CommandPayload (*)(FieldReader&);
 
-// Indexed by the command's type code; null where the code carries no order record (Ping, Pong).
-constexpr PayloadReader payloadReaders[] = {
-    readRecord<MoveCommand>,
-    readRecord<SpawnCommand>,
-    readRecord<MineCommand>,
-    readRecord<PlaceBuildingDownCommand>,
-    readRecord<TrainUnitCommand>,
-    readRecord<AttackCommand>,
-    readRecord<SetRallyPointCommand>,
-    readRecord<CarrierPickUpCommand>,
-    readRecord<CarrierDropOffCommand>,
-    readRecord<CastSpellCommand>,
-    readRecord<StopProductionCommand>,
-    readRecord<StopConstructionCommand>,
-    readRecord<ResearchUpgradeCommand>,
-    readRecord<ChatMessageCommand>,
-    readRecord<PauseGameCommand>,
-    readRecord<ResumeGameCommand>,
-    nullptr,
-    nullptr,
-    readRecord<AttackMove>,
-    readRecord<PickUpCommand>,
-    readRecord<HoldCommand>,
-    readRecord<StopCommand>,
-    readRecord<ConstructCommand>,
-};
+// Records without fields (Ping, Pong) carry no data, so their code has no reader.
+template <class Record>
+constexpr PayloadReader payloadReaderOf() {
+    if constexpr (hasFields<Record>)
+        return readRecord<Record>;
+    else
+        return nullptr;
+}
+
+template <class... Records>
+constexpr auto payloadReadersByCode(CommandRecordList<Records...>) {
+    return std::array<PayloadReader, sizeof...(Records)>{payloadReaderOf<Records>()...};
+}
+
+// Indexed by the command's type code.
+constexpr auto payloadReaders = payloadReadersByCode(RecordsByCommandType{});
 
 // Where the next line begins, or nothing when the stream cannot tell.
 std::optional<std::streampos> lineStart(std::istream& in) {

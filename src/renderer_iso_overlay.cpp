@@ -9,6 +9,7 @@
 #include "extraction.h"
 #include "fog.h"
 #include "game_commands.h"
+#include "game_replay.h"
 #include "hud_cursor.h"
 #include "map_objects.h"
 #include "minimap.h"
@@ -243,6 +244,7 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     if (missionActive) renderMissionUI();
     drawMinimap();
     drawMinimapView();
+    draw_replay_bar();
     drawPauseVeil(view);
     drawDragBox(mouse);
     draw_cursor();

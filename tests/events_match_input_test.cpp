@@ -6,7 +6,7 @@
 #include "economy_world.h"
 #include "events_iso.h"
 #include "game.h"
-#include "game_loop.h"
+#include "game_replay.h"
 #include "hotkeys.h"
 #include "hud.h"
 #include "lockstep.h"
@@ -335,6 +335,11 @@ TEST_F(MatchInput, ReplaySpeedDoublesToSixteenAndPauseKeyQueuesPauseThenResume) 
     replaySpeed = 1;
     tap(SDLK_MINUS);
     EXPECT_EQ(replaySpeed, 1);
+    // Just beyond the bar's right edge is outside it.
+    replay_bar = SDL_Rect{100, 100, 200, 10};
+    replayPaused = false;
+    click(SDL_BUTTON_LEFT, {300, 105});
+    EXPECT_FALSE(replayPaused);
 
     mode = GameMode::Skirmish;
     initHotkeys();

@@ -17,6 +17,7 @@
 #include "computer_match.h"
 #include "game_state.h"
 #include "headless_net.h"
+#include "headless_replay.h"
 #include "headless_session.h"
 #include "tower_defense_match.h"
 
@@ -62,6 +63,7 @@ void report(const char* scenario, const Run& run) {
 
 int usage() {
     std::cerr << "usage: corvale_run replay LOG [TICKS]\n"
+                 "       corvale_run seek LOG TURN...\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
                  "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n"
@@ -74,18 +76,35 @@ int intArgument(int argc, char** argv, int index, int fallback) {
     return argc > index ? std::max(1, std::atoi(argv[index])) : fallback;
 }
 
+bool startReplayFrom(const char* path) {
+    std::ifstream log(path, std::ios::binary);
+    if (!log.is_open()) {
+        std::cerr << path << ": cannot be opened\n";
+        return false;
+    }
+    return headless::startReplay(log);
+}
+
 int runReplay(int argc, char** argv) {
     if (argc < 3) return usage();
-    std::ifstream log(argv[2], std::ios::binary);
-    if (!log.is_open()) {
-        std::cerr << argv[2] << ": cannot be opened\n";
-        return 1;
-    }
-    mode = GameMode::Replay;
-    if (!loadReplay(log)) return 1;
-    if (!headless::buildMapWorld(headless::mapPath(MAP_FILE))) return 1;
+    if (!startReplayFrom(argv[2])) return 1;
     const int recorded = replayTurns.empty() ? 0 : replayTurns.back().tick + 1;
     report("replay", replay(intArgument(argc, argv, 3, recorded)));
+    return 0;
+}
+
+// Seeks the replay to each turn in the order given, as a click on the replay bar does, and prints where each seek
+// landed, how long it took and the checksum there.
+int runSeek(int argc, char** argv) {
+    if (argc < 4) return usage();
+    if (!startReplayFrom(argv[2])) return 1;
+    for (int i = 3; i < argc; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        jump_to_turn(std::max(0, std::atoi(argv[i])));
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("turn: %d  seconds: %.3f  checksum: %016" PRIx64 "\n", lockstep.currentTurn, seconds,
+                    worldChecksum());
+    }
     return 0;
 }
 
@@ -157,6 +176,7 @@ int main(int argc, char** argv) {
     }
     const std::string scenario = argv[1];
     if (scenario == "replay") return runReplay(argc, argv);
+    if (scenario == "seek") return runSeek(argc, argv);
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
     if (scenario == "computer") return runComputer(argc, argv);

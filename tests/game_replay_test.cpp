@@ -1,0 +1,122 @@
+// Replay playback: seeking either way lands on the world of playing straight there, and the bar shows the way.
+#include <fstream>
+
+#include "draw_fixture.h"
+#include "session_fixture.h"
+
+namespace {
+
+constexpr int TURNS = 200;
+
+struct ReplaySeek : SessionTest {
+    ChecksumsByTurn live;
+
+    void SetUp() override {
+        SessionTest::SetUp();
+        live = playMiningMatch();
+        std::ifstream log(onlyFileIn(root.path / "replays"), std::ios::binary);
+        ASSERT_TRUE(loadReplay(log));
+        mode = GameMode::Replay;
+        ASSERT_TRUE(startGame(true, false, MAP_FILE, true));
+        replayPaused = false;
+    }
+
+    // Both sides send their workers mining again every 40th turn, so the log holds turns to near its end.
+    ChecksumsByTurn playMiningMatch() {
+        seatPlayers();
+        mode = GameMode::Skirmish;
+        EXPECT_TRUE(startGame(true, true, "fight", false));
+        int ordered = -1;
+        const ChecksumsByTurn sums = runFrames(
+            TURNS * 2, 20.0, [] { return lockstep.currentTurn >= TURNS; },
+            [&] {
+                if (lockstep.currentTurn % 40 != 0 || lockstep.currentTurn == ordered) return;
+                ordered = lockstep.currentTurn;
+                for (int id : {LOCAL_ID, OTHER_ID})
+                    for (Command& c : headless::economyOrders(0, id)) lockstep.pendingCommands.push_back(std::move(c));
+            });
+        pendingShutdown = true;
+        game_loop();
+        return sums;
+    }
+
+    void expectWorldOfTurn(int turn) const {
+        EXPECT_EQ(lockstep.currentTurn, turn);
+        ASSERT_TRUE(live.count(turn)) << "turn " << turn;
+        EXPECT_EQ(worldChecksum(), live.at(turn)) << "turn " << turn;
+    }
+};
+
+TEST_F(ReplaySeek, ForwardThenBackwardLandsOnTheWorldOfPlayingStraightThere) {
+    for (int turn : {150, 60, 60, 0, 155, 1}) {
+        jump_to_turn(turn);
+        expectWorldOfTurn(turn);
+        EXPECT_TRUE(replayPaused);
+        EXPECT_FLOAT_EQ(gameTimeSeconds, static_cast<float>(turn) * lockstep.tickSeconds);
+    }
+    // The rebuilt world has its starting bases once, as the recorded one had.
+    EXPECT_EQ(players.size(), 2u);
+    EXPECT_EQ(gameState, GameState::Match);
+}
+
+TEST_F(ReplaySeek, SeekPastTheEndStopsAfterTheLastTurnAndPlayingOnReturnsToTheMenus) {
+    const int lastTick = lastReplayTick();
+    jump_to_turn(lastTick + 500);
+    EXPECT_EQ(lockstep.currentTurn, lastTick + 1);
+    replayPaused = false;
+    const ChecksumsByTurn played = runFrames(10, 20.0, [] { return false; });
+    EXPECT_EQ(played.rbegin()->first, lastTick + 1);
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_TRUE(units.empty());
+}
+
+TEST_F(ReplaySeek, SpeedScalesTheTicksOfAFrameAndTheRestCarriesOver) {
+    replaySpeed = 4;
+    process_replay(0.05f);
+    replaySpeed = 1;
+    EXPECT_EQ(lockstep.currentTurn, 12);
+    EXPECT_NEAR(lockstep.accumulator, 0.008f, 1e-5f);
+    expectWorldOfTurn(12);
+}
+
+struct ReplayBar : DrawFixture {
+    void SetUp() override {
+        DrawFixture::SetUp();
+        mode = GameMode::Replay;
+        replayTurns = {Turn{0, 1, {}}, Turn{400, 1, {}}};
+        replay_bar = SDL_Rect{20, 500, 200, 10};
+    }
+    void TearDown() override {
+        replayTurns.clear();
+        lockstep = LockstepManager{};
+        mode = GameMode::Skirmish;
+        DrawFixture::TearDown();
+    }
+};
+
+TEST_F(ReplayBar, FillsToTheShareOfTheLastTickWithTheThumbOnItsEdge) {
+    const SDL_Color none{0, 0, 0, 255};
+    const SDL_Color track{60, 60, 60, 255};
+    const SDL_Color progress{120, 200, 255, 255};
+    const SDL_Color thumb{255, 255, 255, 255};
+    struct Case {
+        int turn;
+        int edge;  // first x past the progress
+        SDL_Color before;
+        SDL_Color after;
+    };
+    for (const Case& c : {Case{0, 20, none, track}, Case{100, 70, progress, track}, Case{400, 220, progress, none}}) {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        lockstep.currentTurn = c.turn;
+        draw_replay_bar();
+        EXPECT_TRUE(same(pixel(c.edge - 6, 501), c.before)) << c.turn;
+        EXPECT_TRUE(same(pixel(c.edge + 6, 508), c.after)) << c.turn;
+        EXPECT_TRUE(same(pixel(c.edge, 495), thumb)) << c.turn;
+        EXPECT_TRUE(same(pixel(c.edge - 5, 514), thumb)) << c.turn;
+        EXPECT_TRUE(same(pixel(c.edge + 5, 514), none)) << c.turn;
+    }
+    saveScreenshot("replay_bar_full");
+}
+
+}  // namespace
