@@ -181,7 +181,6 @@ void run_core_game_logic() {
         camera.zoom = 1.7f + (1.0f - 1.7f) * std::min(introZoomTimer, 1.0f);
     }
     MoveCamera(dt);
-    update_cursor();
     for (Building& b : buildings) updateFireAnimation(b, dt);
     updateSounds();
     updateClicks();
@@ -265,7 +264,6 @@ void main_loop() {
     }
     setBackgroundImageSize();
     mainMenu.draw();
-    update_cursor();
     draw_cursor();
     if (renderer) SDL_RenderPresent(renderer);
     mainMenu.update();
@@ -307,5 +305,9 @@ void map_editor_loop() {
 }
 
 void runTopLevelLoop() {
-    while (running) frameFor(gameState)();
+    while (running) {
+        // Sampled before the frame so a paused match still moves the pointer.
+        update_cursor();
+        frameFor(gameState)();
+    }
 }
