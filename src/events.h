@@ -1,7 +1,7 @@
 // The input handler's interface: one per-frame drain of the event queue for a match, one for the map editor.
 #pragma once
 
-class Grid;
+struct Grid;
 
 class EventHandler {
 public:
