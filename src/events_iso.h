@@ -9,6 +9,7 @@
 #include <SDL2/SDL.h>
 
 #include "events.h"
+#include "utils.h"
 
 class IsoEventHandler : public EventHandler {
 public:
@@ -23,6 +24,37 @@ public:
 
     void handleGameEvents(Grid& grid) override;
     void handleEditorEvents(Grid& grid) override;
+
+    // The window point's world point: the exact inverse of worldToScreen.
+    SDL_FPoint screenToWorld(const SDL_FPoint& p) const;
+    // Both replace the whole selection with what lies inside the window box, filtered by the pending
+    // double-click type when one is set.
+    void dragSelectUnits(SDL_FRect box);
+    void dragSelectBuildings(SDL_FRect box);
+
+    // Set by a HUD click or hover; lasts for the rest of one handleGameEvents call.
+    bool pointerOverHud = false;
+
+private:
+    // False when the call must end and leave the remaining events for the next frame.
+    bool handleGameEvent(Grid& grid, const SDL_Event& event);
+    // Pointer, hovered tile, placement ghost, hover tooltips and the minimap; true when the minimap took the event.
+    bool trackPointer(Grid& grid, const SDL_Event& event);
+    void armDragAfterMotion(const SDL_Event& event);
+    void handleKeyDown(SDL_Keycode key);
+    void stopSelectedConstruction();
+    void editChatLine(const SDL_Event& event);
+    void dispatchHotkeys(SDL_Keycode key);
+    void handleControlGroupKey(SDL_Keycode key);
+    bool handleLeftPress(Grid& grid, SDL_FPoint press);
+    void handleLeftRelease(SDL_FPoint release);
+    bool handleRightPress(Grid& grid, SDL_FPoint press);
+    bool clickSelectUnit(SDL_FPoint release, SDL_FPoint world, uint32_t now);
+    bool clickSelectBuilding(SDL_FPoint world, uint32_t now);
+    void clickSelectRemembered(SDL_FPoint world);
+    void boxSelect(SDL_FPoint release);
+    void dragSelectRemembered(SDL_FRect box);
+    void dragSelectMapObjects(SDL_FRect box);
 };
 
 extern IsoEventHandler eventHandler;
@@ -37,7 +69,28 @@ extern int historyIndex;
 extern int selectedHeight;  // -1 none, else the level painted
 extern std::string ghostTileType;
 extern std::string ghostDecorationType;
-extern bool isPotentiallyDragging;
-extern SDL_FPoint dragStart;  // grid-space point of the press, in world units
 // Every tool disarmed, no drag, the save prompt closed, both editor selections and the palettes empty.
 void resetEditorInput();
+
+// ---- Match input state beside the overlay's ----
+
+// The millisecond clock of double clicks and group double presses; tests install their own.
+extern uint32_t (*inputTicks)();
+
+// A left press off the HUD (or the editor's panel) may become a box once the pointer has moved far enough;
+// dragStart is the press's world point.
+extern bool isPotentiallyDragging;
+extern SDL_FPoint dragStart;
+extern SDL_FPoint dragStartScreen;
+extern SDL_FPoint dragEndScreen;
+extern SDL_Point dragEndRawScreen;
+
+// The tile under the pointer that orders aim at: raised ground first, then the ground level; (-1, -1) for none.
+extern V2i hoveredTile;
+
+// Shift and Ctrl follow their keys' presses and releases, either side.
+void trackModifiers(const SDL_Event& event);
+
+struct Unit;
+// The window point lies inside the unit's on-screen hit box, both edges included.
+bool unitContains(const Unit& u, const SDL_FPoint& screen);

@@ -20,8 +20,6 @@
 int selectedHeight = -1;
 std::string ghostTileType;
 std::string ghostDecorationType;
-bool isPotentiallyDragging = false;
-SDL_FPoint dragStart{0.0f, 0.0f};
 
 namespace {
 

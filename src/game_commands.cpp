@@ -128,16 +128,32 @@ void releaseForMove(Unit& u) {
 
 bool handleNone(const std::monostate&, OrderContext&) { return false; }
 
+// An order names only the issuing player's own units and buildings; any other is refused as if it were gone.
+Unit* ownUnit(int id, const OrderContext& ctx) {
+    Unit* u = getUnitById(id);
+    return u && u->playerId == ctx.cmd.player ? u : nullptr;
+}
+
+Building* ownBuilding(int id, const OrderContext& ctx) {
+    Building* b = getBuildingById(id);
+    return b && b->playerId == ctx.cmd.player ? b : nullptr;
+}
+
 // An order whose goal lies off the map is refused before it touches a unit: no walk could end there.
 bool handleMove(const MoveCommand& c, OrderContext& ctx) {
     if (!isValidSubTile({c.x, c.y})) return false;
+    MoveCommand own = c;
+    own.unitIds.clear();
     for (int id : c.unitIds) {
-        Unit* u = getUnitById(id);
+        Unit* u = ownUnit(id, ctx);
         if (!u) continue;
+        own.unitIds.push_back(id);
         u->state = UnitState::OrderedMove;
         if (isAreaFree(u->id, {c.x, c.y}, u->type)) releaseForMove(*u);
     }
-    processGroupMove2(c, ctx.grid);
+    // A list of another player's units is refused; an empty list stays an order that moves nobody.
+    if (own.unitIds.empty() && !c.unitIds.empty()) return false;
+    processGroupMove2(own, ctx.grid);
     return true;
 }
 
@@ -156,6 +172,7 @@ bool handleMine(const MineCommand& c, OrderContext& ctx) {
     if (!object) return reportMissing("Mine", "map object", c.mapObjectId), false;
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("Mine", "player", ctx.cmd.player), false;
+    if (!ownUnit(c.unitId, ctx)) return reportMissing("Mine", "own unit", c.unitId), false;
     unit->mineTarget = {object->tileX, object->tileY};
     return startMining(*unit, *object, *owner, ctx.grid);
 }
@@ -165,17 +182,18 @@ bool handlePlaceBuilding(const PlaceBuildingDownCommand& c, OrderContext& ctx) {
     if (!worker) return reportMissing("PlaceBuilding", "unit", c.unitId), false;
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("PlaceBuilding", "player", ctx.cmd.player), false;
+    if (!ownUnit(c.unitId, ctx)) return reportMissing("PlaceBuilding", "own unit", c.unitId), false;
     return placeABuildingDown(worker, {c.targetX, c.targetY}, c.buildingType, owner, &ctx.grid, ctx.isReplay);
 }
 
-bool handleTrainUnit(const TrainUnitCommand& c, OrderContext&) {
-    Building* building = getBuildingById(c.buildingId);
+bool handleTrainUnit(const TrainUnitCommand& c, OrderContext& ctx) {
+    Building* building = ownBuilding(c.buildingId, ctx);
     if (!building) return reportMissing("Train", "building", c.buildingId), false;
     return trainUnit(c.unitType, building);
 }
 
 bool handleAttack(const AttackCommand& c, OrderContext& ctx) {
-    Unit* unit = getUnitById(c.unitId);
+    Unit* unit = ownUnit(c.unitId, ctx);
     if (!unit) return reportMissing("Attack", "unit", c.unitId), false;
     // Without a path the unit still takes the target and turns to attack: the order changed the world, so it
     // counts as carried out and is logged, or a replay would differ.
@@ -183,12 +201,12 @@ bool handleAttack(const AttackCommand& c, OrderContext& ctx) {
 }
 
 bool handleRallyPoint(const SetRallyPointCommand& c, OrderContext& ctx) {
-    Building* building = getBuildingById(c.buildingId);
+    Building* building = ownBuilding(c.buildingId, ctx);
     return building && setRallyPoint(ctx.grid, building, {c.targetX, c.targetY});
 }
 
 bool handleCarrierPickUp(const CarrierPickUpCommand& c, OrderContext& ctx) {
-    Unit* unit = getUnitById(c.unitId);
+    Unit* unit = ownUnit(c.unitId, ctx);
     const Unit* carrier = getUnitById(c.carrierId);
     if (!unit || !carrier) return false;
     // The walk takes a sub-tile, so the unit is sent to the carrier's own sub-tile; it boards on arrival.
@@ -204,8 +222,8 @@ bool isAboard(int unitId, int carrierId) {
 }
 
 // Only a unit riding in the carrier gets off; any other would be moved onto the carrier's position.
-bool handleCarrierDropOff(const CarrierDropOffCommand& c, OrderContext&) {
-    Unit* carrier = getUnitById(c.carrierId);
+bool handleCarrierDropOff(const CarrierDropOffCommand& c, OrderContext& ctx) {
+    Unit* carrier = ownUnit(c.carrierId, ctx);
     if (!carrier || !isAboard(c.unitId, c.carrierId)) return false;
     return removeUnitFromZeppelin(*carrier, c.unitId) != nullptr;
 }
@@ -240,7 +258,7 @@ void queueSpell(const CastSpellCommand& c, const SpellInfo& spell, Grid& grid) {
 
 bool handleCastSpell(const CastSpellCommand& c, OrderContext& ctx) {
     const auto found = spellInfo.find(c.spell);
-    if (found == spellInfo.end() || !getUnitById(c.unitId)) return false;
+    if (found == spellInfo.end() || !ownUnit(c.unitId, ctx)) return false;
     const SpellInfo spell = found->second;
     if (spell.targetType == TargetType::Self) return castSelfSpell(c, spell);
     if (TILE_SIZE <= 0 || !isValidTile({c.targetX / TILE_SIZE, c.targetY / TILE_SIZE}) || c.targetX < 0 ||
@@ -250,18 +268,18 @@ bool handleCastSpell(const CastSpellCommand& c, OrderContext& ctx) {
     return true;
 }
 
-bool handleStopProduction(const StopProductionCommand& c, OrderContext&) {
-    Building* building = getBuildingById(c.buildingId);
+bool handleStopProduction(const StopProductionCommand& c, OrderContext& ctx) {
+    Building* building = ownBuilding(c.buildingId, ctx);
     return building && cancelProductionSlot(*building, c.index);
 }
 
 bool handleStopConstruction(const StopConstructionCommand& c, OrderContext& ctx) {
-    Building* building = getBuildingById(c.buildingId);
+    Building* building = ownBuilding(c.buildingId, ctx);
     return building && cancelConstruction(*building, ctx.grid);
 }
 
-bool handleResearch(const ResearchUpgradeCommand& c, OrderContext&) {
-    Building* building = getBuildingById(c.buildingId);
+bool handleResearch(const ResearchUpgradeCommand& c, OrderContext& ctx) {
+    Building* building = ownBuilding(c.buildingId, ctx);
     return building && researchUpgrade(building, c.upgradeType);
 }
 
@@ -280,9 +298,9 @@ bool handlePing(const PingCommand&, OrderContext&) {
 // The pong record carries no send time, so there is no round trip to measure from it.
 bool handlePong(const PongCommand&, OrderContext&) { return false; }
 
-bool handleAttackMove(const AttackMove& c, OrderContext&) {
+bool handleAttackMove(const AttackMove& c, OrderContext& ctx) {
     SDL_Log("APPLYING ATTACK MOVE");
-    Unit* unit = getUnitById(c.unitId);
+    Unit* unit = ownUnit(c.unitId, ctx);
     if (!unit) return reportMissing("Attack Move", "unit", c.unitId), false;
     if (!isValidSubTile({c.x, c.y})) return false;
     if (!c.shiftHeld) {
@@ -295,7 +313,7 @@ bool handleAttackMove(const AttackMove& c, OrderContext&) {
 
 bool handlePickUp(const PickUpCommand& c, OrderContext& ctx) {
     SDL_Log("APPLYING PICKUP MOVE");
-    Unit* unit = getUnitById(c.unitId);
+    Unit* unit = ownUnit(c.unitId, ctx);
     if (!unit) return reportMissing("PickUp", "unit", c.unitId), false;
     const auto item = items_map.find(c.itemId);
     if (item == items_map.end()) return reportMissing("PickUp", "item", c.itemId), false;
@@ -342,6 +360,12 @@ bool handleStop(const StopCommand& c, OrderContext& ctx) {
     return true;
 }
 
+bool handleConstruct(const ConstructCommand& c, OrderContext& ctx) {
+    Unit* worker = ownUnit(c.unitId, ctx);
+    Building* building = ownBuilding(c.buildingId, ctx);
+    return worker && building && constructBuilding(worker, building, ctx.grid);
+}
+
 using OrderHandler = bool (*)(const CommandPayload&, OrderContext&);
 
 template <class Order, bool (*Handle)(const Order&, OrderContext&)>
@@ -374,6 +398,7 @@ constexpr OrderHandler orderHandlers[] = {
     dispatch<ResumeGameCommand, handleResume>,
     dispatch<HoldCommand, handleHold>,
     dispatch<StopCommand, handleStop>,
+    dispatch<ConstructCommand, handleConstruct>,
 };
 static_assert(std::size(orderHandlers) == std::variant_size_v<CommandPayload>, "one handler per order record");
 

@@ -31,6 +31,7 @@ enum class CommandType : int32_t {
     // Appended after the original codes, so logs written before stay readable.
     Hold = 20,
     Stop = 21,
+    Construct = 22,
 };
 
 struct MoveCommand {
@@ -144,13 +145,19 @@ struct StopCommand {
     std::vector<int> unitIds;
 };
 
+// A worker sent to build or repair a building of its own player.
+struct ConstructCommand {
+    int unitId = 0;
+    int buildingId = 0;
+};
+
 // The alternative index selects the handler, so the order of alternatives is fixed; index 0 is "no order".
 using CommandPayload =
     std::variant<std::monostate, MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand,
                  AttackCommand, SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
                  StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
                  PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand,
-                 HoldCommand, StopCommand>;
+                 HoldCommand, StopCommand, ConstructCommand>;
 
 // A list of order record types.
 template <class... Records>
@@ -162,7 +169,7 @@ using RecordsByCommandType =
                       SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
                       StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
                       PauseGameCommand, ResumeGameCommand, PingCommand, PongCommand, AttackMove, PickUpCommand,
-                      HoldCommand, StopCommand>;
+                      HoldCommand, StopCommand, ConstructCommand>;
 
 struct Command {
     // Codes outside the table can arrive from a file or the wire and are kept as read.

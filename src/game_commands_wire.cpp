@@ -32,6 +32,7 @@ template <class F> void wireFields(AttackMove& c, F& f) { f(c.unitId), f(c.x), f
 template <class F> void wireFields(PickUpCommand& c, F& f) { f(c.unitId), f(c.itemId); }
 template <class F> void wireFields(HoldCommand& c, F& f) { f(c.unitIds); }
 template <class F> void wireFields(StopCommand& c, F& f) { f(c.unitIds); }
+template <class F> void wireFields(ConstructCommand& c, F& f) { f(c.unitId), f(c.buildingId); }
 
 struct FieldWriter {
     NetPacket& p;

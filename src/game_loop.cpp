@@ -15,6 +15,7 @@
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
+#include "hud_cursor.h"
 #include "lockstep.h"
 #include "lockstep_exchange.h"
 #include "minimap.h"
@@ -265,6 +266,7 @@ void main_loop() {
     }
     setBackgroundImageSize();
     mainMenu.draw();
+    draw_cursor();
     if (renderer) SDL_RenderPresent(renderer);
     mainMenu.update();
     if (UpdateLobbyNetworking) UpdateLobbyNetworking();
@@ -307,5 +309,9 @@ void map_editor_loop() {
 }
 
 void runTopLevelLoop() {
-    while (running) frameFor(gameState)();
+    while (running) {
+        // Sampled before the frame so a paused match still moves the pointer.
+        update_cursor();
+        frameFor(gameState)();
+    }
 }

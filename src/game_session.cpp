@@ -24,6 +24,7 @@
 #include "game_loop.h"
 #include "game_replay.h"
 #include "game_state.h"
+#include "hotkeys.h"
 #include "hud.h"
 #include "lockstep.h"
 #include "map_objects.h"
@@ -75,6 +76,7 @@ void installEngineHooks() {
     MoveCameraToTheBase = moveCameraToTheBaseIso;
     selectModHooks(MODS);
     HandleEvents = drainFrameEvents;
+    if (mode != GameMode::MapEditor) HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
 
 void resetLockstep() {
@@ -195,6 +197,7 @@ const Building* localBase() {
 
 void initialize_engine(const std::string& mapName) {
     installEngineHooks();
+    initHotkeys();
     const std::string name = mapName.empty() ? MAP_FILE : mapName;
     // The name may come from a peer or a saved game: it must stay inside the maps folder.
     if (!Utils::isPlainFileName(name)) throw std::runtime_error("not a plain map name");

@@ -18,6 +18,7 @@
 #include "game.h"
 #include "game_session.h"
 #include "game_state.h"
+#include "hud_cursor.h"
 #include "minimap.h"
 #include "network_manager.h"
 #include "player.h"
@@ -142,6 +143,7 @@ bool startUp(const char* programPath) {
     if (!net.openUdp(netUdpPorts[0])) net.openUdp(netUdpPorts[1]);
     drawPlayerIds();
     spawnPlayer();
+    init_cursor();
     running = true;
     reportMissingWindow();
     if (renderer) SDL_RenderFlush(renderer);

@@ -112,6 +112,9 @@ template <>
 constexpr auto recordFields<HoldCommand> = std::make_tuple(field("unitIds", &HoldCommand::unitIds));
 template <>
 constexpr auto recordFields<StopCommand> = std::make_tuple(field("unitIds", &StopCommand::unitIds));
+template <>
+constexpr auto recordFields<ConstructCommand> =
+    std::make_tuple(field("unitId", &ConstructCommand::unitId), field("buildingId", &ConstructCommand::buildingId));
 
 template <class Record>
 constexpr bool hasFields = std::tuple_size_v<std::decay_t<decltype(recordFields<Record>)>> != 0;

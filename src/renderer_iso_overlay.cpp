@@ -11,6 +11,7 @@
 #include "game_commands.h"
 #include "game_replay.h"
 #include "game_session.h"
+#include "hud_cursor.h"
 #include "hud_overlay.h"
 #include "map_objects.h"
 #include "minimap.h"
@@ -252,4 +253,5 @@ void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
     drawDialogs();
     drawPauseVeil(view);
     drawDragBox(mouse);
+    draw_cursor();
 }

@@ -301,6 +301,7 @@ TEST_F(Orders, CarrierOrdersAreCarriedOutAndLoggedSoReplaysKeepThem) {
 TEST_F(Orders, RallyPointOnTheMapIsSetAndLoggedOffTheMapRefused) {
     Building b;
     b.id = nextAttackableId++;
+    b.playerId = 1;
     addBuilding(b);
     apply(CommandType::SetRallyPoint, SetRallyPointCommand{b.id, 7, 9});
     apply(CommandType::SetRallyPoint, SetRallyPointCommand{b.id, 700, 9});

@@ -1,0 +1,22 @@
+// Helpers the match input files share: the own part of the selection, selection sounds and order markers.
+#pragma once
+
+#include <vector>
+
+#include <SDL2/SDL.h>
+
+struct Unit;
+struct Building;
+
+// The selected units the local player owns, in selection order; orders name only these.
+std::vector<int> ownSelectedUnits();
+bool isOwnUnit(const Unit& u);
+void playUnitResponse(const Unit& u);
+// The type's sound for the local player's finished building, burning below 60% health, or construction.
+void playBuildingSelected(const Building& b);
+// Units, buildings and map objects.
+void clearAllSelections();
+
+constexpr SDL_Color ATTACK_MARK{255, 0, 0, 255};
+constexpr SDL_Color MOVE_MARK{0, 200, 50, 255};
+void markOrder(SDL_FPoint world, SDL_Color colour);
