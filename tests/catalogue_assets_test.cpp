@@ -92,6 +92,7 @@ TEST_F(MountedAssets, TerrainSpritesAreScaledToOneTile) {
     loadTextures();
     loadTextures();  // a second session start replaces the set
     ::testing::internal::GetCapturedStderr();
+    rockSprite = Sprite{};  // as a fresh program has it
     loadSprites();
     EXPECT_EQ(grassSprite.texture, texGrass);
     EXPECT_FLOAT_EQ(grassSprite.scaleX, 1.0f);

@@ -76,6 +76,7 @@ struct SessionTest : ShippedGame {
         std::filesystem::create_directories(root.path / "maps");
         std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map", root.path / "maps/fight.map");
         frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
+        gameTime = 0.0f;  // the frame clock of a fresh program: it runs on across sessions
         DrawMatchFrame = fake_clock::drawFrame;
         Player::myStaticId = LOCAL_ID;
         gameState = GameState::Menus;

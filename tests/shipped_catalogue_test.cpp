@@ -33,6 +33,7 @@ struct ShippedPack : ::testing::Test {
     static std::string loadLog;
     static std::set<std::pair<SoundCategory, std::string>> soundKeys;
     static void SetUpTestSuite() {
+        catalogue_test::resetCatalogues();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         catalogue_test::SoftwareRenderer renderer;
         catalogue_test::OpenAudio audio;
