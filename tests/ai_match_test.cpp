@@ -6,33 +6,18 @@
 #include <fstream>
 
 #include "../tools/computer_match.h"
-#include "catalogue_support.h"
-#include "configuration_snapshot.h"
+#include "session_fixture.h"
 
 namespace {
 
-struct RushOnFightMap : ::testing::Test {
+struct RushOnFightMap : ShippedGame {
     void SetUp() override {
-        saved = everyConfigurationValue();
-        reset_game_state();
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
+        ShippedGame::SetUp();
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
     }
     void TearDown() override {
-        closeCommandLog();
-        restoreConfigurationAfterReplay();
-        reset_game_state();
         computerCommandSink = queueForNextTurn;
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-        mode = GameMode::Skirmish;
-        Player::myStaticId = Player::aiId = Player::environmentId = 0;
+        ShippedGame::TearDown();
     }
 
     // Plays until the first local building falls or fifteen minutes pass; the ticks played.
@@ -49,9 +34,7 @@ struct RushOnFightMap : ::testing::Test {
         return ticks;
     }
 
-    EveryConfigurationValue saved;
-    bool contentLoaded = false;
-    catalogue_test::TempDir dir;
+    TempDir dir;
 };
 
 TEST_F(RushOnFightMap, ReachesEveryMilestoneInOrderWithinFifteenMinutesTwiceAlikeAndItsLogReplaysAlike) {

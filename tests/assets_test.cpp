@@ -21,6 +21,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "test_files.h"
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 
@@ -36,27 +38,10 @@ fs::path generatorPath() {
     return fs::path(buf).parent_path() / "corvale_assetgen";
 }
 
-fs::path makeTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "corvale_assets_XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    char* dir = mkdtemp(buf.data());
-    return dir ? fs::path(dir) : fs::path();
-}
-
 int runGenerator(const fs::path& data, const fs::path& out) {
     std::string cmd = "\"" + generatorPath().string() + "\" --data \"" + data.string() + "\" --out \"" + out.string() + "\" --archive \"" +
                       (out / "assets.cvl").string() + "\" --threads 2 > \"" + (out / "log.txt").string() + "\" 2>&1";
     return std::system(cmd.c_str());
-}
-
-// In one read: byte by byte, the sanitised build takes half a minute over the archives.
-std::vector<uint8_t> readBytes(const fs::path& p) {
-    std::error_code ec;
-    std::vector<uint8_t> bytes(fs::file_size(p, ec));
-    if (ec) return {};
-    std::ifstream(p, std::ios::binary).read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
 }
 
 json readJson(const fs::path& p) {
@@ -147,8 +132,8 @@ public:
     }
     bool ok() const { return ok_ && audio_; }
     bool exists(const std::string& p) const { return PHYSFS_exists(p.c_str()) != 0; }
-    std::vector<uint8_t> read(const std::string& p) const {
-        std::vector<uint8_t> bytes;
+    std::string read(const std::string& p) const {
+        std::string bytes;
         PHYSFS_File* f = PHYSFS_openRead(p.c_str());
         if (!f) return bytes;
         PHYSFS_sint64 len = PHYSFS_fileLength(f);
@@ -160,7 +145,7 @@ public:
         return bytes;
     }
     Surface image(const std::string& p) const {
-        std::vector<uint8_t> b = read(p);
+        const std::string b = read(p);
         if (b.empty()) return Surface();
         SDL_Surface* s = IMG_Load_RW(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())), 1);
         if (!s) return Surface();
@@ -196,7 +181,7 @@ public:
 private:
     template <class F>
     bool withStream(const std::string& p, F decode) const {
-        std::vector<uint8_t> b = read(p);
+        const std::string b = read(p);
         return !b.empty() && decode(SDL_RWFromConstMem(b.data(), static_cast<int>(b.size())));
     }
     bool ok_ = false;
@@ -377,11 +362,11 @@ TEST_F(GeneratedFixture, EveryNamedFileIsArchivedDecodesAndMatchesTheFolderTree)
     int n = 0;
     for (char** i = list; *i; ++i, ++n) {
         std::string p = std::string("core/assets/global/hud/") + *i;
-        EXPECT_EQ(m.read(p), readBytes(out() / p)) << p;
+        EXPECT_EQ(m.read(p), readWholeFile(out() / p)) << p;
     }
     PHYSFS_freeList(list);
     EXPECT_EQ(n, 4);
-    for (const std::string& p : c.paths) EXPECT_EQ(m.read(p), readBytes(out() / p)) << p;
+    for (const std::string& p : c.paths) EXPECT_EQ(m.read(p), readWholeFile(out() / p)) << p;
 }
 
 TEST_F(GeneratedFixture, SheetsMatchTheirMetadata) {
@@ -408,7 +393,7 @@ TEST_F(GeneratedFixture, CursorTipSitsOnItsHotspot) {
 }
 
 TEST_F(GeneratedFixture, RunningAgainGivesTheSameArchiveAndPrunesStaleFiles) {
-    std::vector<uint8_t> a = readBytes(out() / "assets.cvl"), b = readBytes(again() / "assets.cvl");
+    const std::string a = readWholeFile(out() / "assets.cvl"), b = readWholeFile(again() / "assets.cvl");
     EXPECT_FALSE(a.empty());
     EXPECT_TRUE(a == b) << "generation is not deterministic";
     EXPECT_FALSE(fs::exists(again() / "core" / "assets" / "races" / "human" / "units" / "retired.png"));
@@ -482,7 +467,7 @@ TEST_F(GeneratedFixture, RacesAndResourcesHaveTheirOwnColours) {
 }
 
 TEST_F(GeneratedFixture, DifferentSoundKeysSoundDifferentAndVariantsVary) {
-    auto pcm = [&](const char* p) { return readBytes(out() / p); };
+    auto pcm = [&](const char* p) { return readWholeFile(out() / p); };
     std::vector<std::string> keys = {"core/assets/sounds/actions/explosion.wav", "core/assets/sounds/actions/construct.wav", "core/assets/sounds/actions/burning.wav",
                                      "core/assets/sounds/game/victory.wav",      "core/assets/sounds/game/defeat.wav",      "core/assets/sounds/human/marine_death.wav",
                                      "core/assets/sounds/actions/shoot.wav",     "core/assets/sounds/actions/sword.wav"};
@@ -490,9 +475,9 @@ TEST_F(GeneratedFixture, DifferentSoundKeysSoundDifferentAndVariantsVary) {
     for (size_t i = 0; i < keys.size(); ++i)
         for (size_t j = i + 1; j < keys.size(); ++j) EXPECT_NE(pcm(keys[i].c_str()), pcm(keys[j].c_str())) << keys[i] << " sounds like " << keys[j];
     EXPECT_NE(pcm("core/assets/sounds/human/marine_yes1.wav"), pcm("core/assets/sounds/human/marine_yes2.wav")) << "two variants of one key are identical";
-    std::vector<uint8_t> wav = pcm("core/assets/sounds/game/error.wav");
+    const std::string wav = pcm("core/assets/sounds/game/error.wav");
     ASSERT_GT(wav.size(), 44u);
-    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
     EXPECT_EQ(wav[22], 1) << "mono";
     EXPECT_EQ(wav[34], 16) << "16-bit";
 }
@@ -525,42 +510,34 @@ TEST_F(GeneratedFixture, TerrainPiecesOpenOnTheSidesTheyAreNamedFor) {
 }
 
 TEST(AssetGenerator, HostileDataNeverEscapesTheOutputOrCrashes) {
-    fs::path root = makeTempDir();
-    fs::create_directories(root / "core" / "data" / "races" / "human");
-    std::ofstream(root / "core" / "data" / "races" / "human" / "sprites.json")
-        << R"({"Evil": {"sprite": "../../escaped.png", "portrait": "/tmp/abs.png", "frameWidth": 1000000000, "frameHeight": -5, "numFrames": 1e12},
+    const TempDir dir;
+    const fs::path& root = dir.path;
+    dir.write("core/data/races/human/sprites.json",
+              R"({"Evil": {"sprite": "../../escaped.png", "portrait": "/tmp/abs.png", "frameWidth": 1000000000, "frameHeight": -5, "numFrames": 1e12},
               "Huge": {"sprite": "core/assets/huge.png", "frameWidth": 99999, "frameHeight": 99999, "numFrames": 99999, "attackFrames": 99999},
-              "Odd": {"sprite": "core/assets/odd.png", "frameWidth": "wide", "numFrames": null}})";
-    std::ofstream(root / "core" / "data" / "races" / "human" / "sounds.json") << R"({"Unit": {"Evil": {"death": ["core/assets/../../x.wav"]}}, "Music": [42]})";
-    std::ofstream(root / "core" / "data" / "races" / "human" / "units.json") << "{ not json";
-    fs::path out = root / "out";
-    fs::create_directories(out);
+              "Odd": {"sprite": "core/assets/odd.png", "frameWidth": "wide", "numFrames": null}})");
+    dir.write("core/data/races/human/sounds.json", R"({"Unit": {"Evil": {"death": ["core/assets/../../x.wav"]}}, "Music": [42]})");
+    dir.write("core/data/races/human/units.json", "{ not json");
+    const fs::path out = dir.makeDir("out");
     EXPECT_EQ(runGenerator(root, out), 0);
     EXPECT_FALSE(fs::exists(root / "escaped.png"));
     EXPECT_FALSE(fs::exists(root.parent_path() / "escaped.png"));
     EXPECT_FALSE(fs::exists("/tmp/abs.png"));
     EXPECT_TRUE(fs::exists(out / "core" / "assets" / "odd.png"));
     EXPECT_TRUE(fs::exists(out / "core" / "assets" / "huge.png"));
-    std::error_code ec;
-    fs::remove_all(root, ec);
 }
 
 TEST(AssetGenerator, OversizedSheetFailsNamingTheFile) {
-    fs::path root = makeTempDir();
-    fs::create_directories(root / "core" / "data" / "races" / "human");
-    std::ofstream(root / "core" / "data" / "races" / "human" / "sprites.json")
-        << R"({"Giant": {"sprite": "core/assets/giant.png", "frameWidth": 2048, "frameHeight": 2048, "numFrames": 64, "attackFrames": 64}})";
-    fs::path out = root / "out";
-    fs::create_directories(out);
-    int status = runGenerator(root, out);
+    const TempDir dir;
+    dir.write("core/data/races/human/sprites.json",
+              R"({"Giant": {"sprite": "core/assets/giant.png", "frameWidth": 2048, "frameHeight": 2048, "numFrames": 64, "attackFrames": 64}})");
+    const fs::path out = dir.makeDir("out");
+    int status = runGenerator(dir.path, out);
     ASSERT_TRUE(WIFEXITED(status)) << "the generator must not crash";
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    std::ifstream log(out / "log.txt");
-    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const std::string text = readWholeFile(out / "log.txt");
     EXPECT_NE(text.find("core/assets/giant.png: image too large"), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(out / "assets.cvl")) << "no archive from a failed run";
-    std::error_code ec;
-    fs::remove_all(root, ec);
 }
 
 // The shipped content: runs once the content data is in the tree, against the archive the build made.

@@ -52,7 +52,7 @@ TEST_F(MountedAssets, UnreadableOrUndecodableImagesReportTheirLine) {
 TEST_F(MountedAssets, ArchiveIsMountedInsteadOfTheFolderWhenPresent) {
     SoftwareRenderer video;
     writePng(dir / "staging/a.png", 5, 3);
-    writeZip(dir / "assets.cvl", {{"core/assets/a.png", readBinary(dir / "staging/a.png")}});
+    writeZip(dir / "assets.cvl", {{"core/assets/a.png", readWholeFile(dir / "staging/a.png")}});
     writePng(dir / "core/assets/folder_only.png", 2, 2);
     ASSERT_TRUE(mountAssets(dir.str()));
     EXPECT_EQ(textureWidth(LoadTexture("core/assets/a.png")), 5);
@@ -92,6 +92,7 @@ TEST_F(MountedAssets, TerrainSpritesAreScaledToOneTile) {
     loadTextures();
     loadTextures();  // a second session start replaces the set
     ::testing::internal::GetCapturedStderr();
+    rockSprite = Sprite{};  // as a fresh program has it
     loadSprites();
     EXPECT_EQ(grassSprite.texture, texGrass);
     EXPECT_FLOAT_EQ(grassSprite.scaleX, 1.0f);

@@ -27,6 +27,7 @@
 #include "spells.h"
 #include "sprites.h"
 #include "tech_tree.h"
+#include "test_files.h"
 #include "textures.h"
 #include "units.h"
 #include "upgrades.h"
@@ -34,26 +35,6 @@
 namespace catalogue_test {
 
 namespace fs = std::filesystem;
-
-// A fresh folder under the system's temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "corvale-catalogue-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string str() const { return path_.string(); }
-    std::string operator/(const std::string& rel) const { return (path_ / rel).string(); }
-
-private:
-    fs::path path_;
-};
 
 inline void writeFile(const std::string& path, const std::string& text) {
     fs::create_directories(fs::path(path).parent_path());
@@ -144,11 +125,6 @@ inline void writeZip(const std::string& path, const std::vector<std::pair<std::s
     put32(end, static_cast<uint32_t>(body.size()));
     put16(end, 0);
     writeFile(path, body + directory + end);
-}
-
-inline std::string readBinary(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void freeSoundSets() {

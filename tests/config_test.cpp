@@ -8,6 +8,7 @@
 #include <SDL2/SDL.h>
 
 #include "config.h"
+#include "configuration_snapshot.h"
 #include "test_files.h"
 
 namespace {
@@ -15,6 +16,9 @@ namespace {
 // Starts from in-range values, so a test file need give only the keys it is about.
 struct ConfigFile : ::testing::Test {
     TempDir dir;
+    const EveryConfigurationValue saved = everyConfigurationValue();
+
+    void TearDown() override { everyConfigurationValue() = saved; }
 
     void SetUp() override {
         DEBUG_MODE = GOD_MODE = AI = MODS = FULLSCREEN = FOG = MUSIC = SOUNDS = LOGS = DRAW_DEBUG_TILES = false;
@@ -133,45 +137,32 @@ TEST_F(ConfigFile, UnusableFilesAndValuesAreRefusedNamingLineAndKey) {
     EXPECT_THROW(loadConfig(dir.path.string()), ConfigError) << "a folder in the file's place";
 }
 
-struct DerivedValues : ::testing::Test {
-    void derive(int tileSize, float crystalSeconds, float amberSeconds, float speed) {
-        TILE_SIZE = tileSize;
-        CRYSTAL_MINING_TIME = crystalSeconds;
-        AMBER_OIL_MINING_TIME = amberSeconds;
-        GAME_SPEED = speed;
+// Each row: tile size, crystal and amber oil seconds, game speed; then the crystal and amber oil ticks and the
+// sub-tile size they give. The ticks round in single precision, half away from zero, and saturate at speed 0.
+TEST(DerivedValues, MiningTicksAndSubTileSizeFollowTheConfiguration) {
+    const Configuration saved = valuesOf(configurationTuple());
+    const struct {
+        int tileSize;
+        float crystal, amber, speed;
+        int crystalTicks, amberTicks, subTile;
+    } cases[] = {
+        {140, 2.0f, 1.0f, 1.0f, 125, 62, 35},  // the float quotient lies just below 62.5
+        {140, 5.0f, 2.0f, 2.0f, 156, 62, 35},       {140, 5.0f, 1.0f, 1.0f, 313, 62, 35},
+        {140, 1.0f, 0.0f, 2.0f, 31, 0, 35},         {70, 0.0f, 0.0f, 1.0f, 0, 0, 17},
+        {130, 0.0f, 0.0f, 1.0f, 0, 0, 32},          {140, 2.0f, 0.0f, 0.0f, INT_MAX, 0, 35},
+        {140, -2.0f, 0.0f, 0.0f, INT_MIN, 0, 35},
+    };
+    for (const auto& c : cases) {
+        TILE_SIZE = c.tileSize;
+        CRYSTAL_MINING_TIME = c.crystal;
+        AMBER_OIL_MINING_TIME = c.amber;
+        GAME_SPEED = c.speed;
         deriveConfigValues();
+        EXPECT_EQ(CRYSTAL_MINING_TICKS, c.crystalTicks) << c.crystal << " s at speed " << c.speed;
+        EXPECT_EQ(AMBER_OIL_MINING_TICKS, c.amberTicks) << c.amber << " s at speed " << c.speed;
+        EXPECT_EQ(SUB_TILE_SIZE, c.subTile) << c.tileSize;
     }
-};
-
-TEST_F(DerivedValues, MiningTicksUseSinglePrecisionAndRoundHalfAway) {
-    derive(140, 2.0f, 1.0f, 1.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, 125);
-    EXPECT_EQ(AMBER_OIL_MINING_TICKS, 62);  // the float quotient lies just below 62.5
-    derive(140, 5.0f, 2.0f, 2.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, 156);
-    EXPECT_EQ(AMBER_OIL_MINING_TICKS, 62);
-    derive(140, 5.0f, 1.0f, 1.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, 313);
-    derive(140, 1.0f, 0.0f, 2.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, 31);
-    EXPECT_EQ(AMBER_OIL_MINING_TICKS, 0);
-}
-
-TEST_F(DerivedValues, SubTileSizeIsAQuarterTruncated) {
-    derive(140, 0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(SUB_TILE_SIZE, 35);
-    derive(70, 0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(SUB_TILE_SIZE, 17);
-    derive(130, 0.0f, 0.0f, 1.0f);
-    EXPECT_EQ(SUB_TILE_SIZE, 32);
-}
-
-TEST_F(DerivedValues, ZeroGameSpeedSaturatesInsteadOfOverflowing) {
-    derive(140, 2.0f, 0.0f, 0.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, INT_MAX);
-    EXPECT_EQ(AMBER_OIL_MINING_TICKS, 0);
-    derive(140, -2.0f, 0.0f, 0.0f);
-    EXPECT_EQ(CRYSTAL_MINING_TICKS, INT_MIN);
+    configurationTuple() = saved;
 }
 
 TEST(DisplayMode, TogglingTwiceReturnsToAWindow) {

@@ -136,6 +136,7 @@ TEST_F(Shadow, DiscFadesFromOpaqueCentreToClearRim) {
 TEST_F(Shadow, LiesFlatUnderTheBottomEdgeOfTheSpriteBox) {
     SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
     SDL_RenderClear(renderer);
+    shadowTex = nullptr;  // one an earlier suite made went with that suite's renderer
     ensureShadowTexture();
     textureShadow(300, 100, 100, 80, 1.0f);
     EXPECT_LT(pixel(300, 180).r, 128);

@@ -6,11 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "../tools/headless_session.h"
-#include "catalogue_support.h"
-#include "configuration_snapshot.h"
 #include "game_commands_wire.h"
 #include "network_manager.h"
+#include "session_fixture.h"
 
 namespace {
 
@@ -44,28 +42,15 @@ struct Peer {
     RecordingRunner runner;
 };
 
-struct TwoPeerMatch : ::testing::Test {
+struct TwoPeerMatch : ShippedGame {
     void SetUp() override {
-        saved = everyConfigurationValue();
-        reset_game_state();
+        ShippedGame::SetUp();
+        ASSERT_TRUE(contentLoaded);
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
-        ASSERT_TRUE(headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core"));
-        ::testing::internal::GetCapturedStderr();
         auto [a, b] = makeMemoryLinkPair();
         peers[0].link.addConnection(std::move(a));
         peers[1].link.addConnection(std::move(b));
     }
-    void TearDown() override {
-        reset_game_state();
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-    }
-
     void buildWorld() {
         reset_game_state();
         headless::Script unused;
@@ -113,7 +98,6 @@ struct TwoPeerMatch : ::testing::Test {
     }
 
     Peer peers[2]{{1, {}, {}, {}}, {2, {}, {}, {}}};
-    EveryConfigurationValue saved;
 };
 
 TEST_F(TwoPeerMatch, RandomFramesApplyTheSameCommandsAndReachTheSameWorld) {

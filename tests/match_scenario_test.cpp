@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../tools/headless_session.h"
-#include "catalogue_support.h"
-#include "configuration_snapshot.h"
+#include "session_fixture.h"
 
 namespace {
 
@@ -40,24 +38,7 @@ struct MatchRecord {
     uint64_t checksum = 0;
 };
 
-struct FightMapMatch : ::testing::Test {
-    void SetUp() override {
-        saved = everyConfigurationValue();
-        reset_game_state();
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
-        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
-    }
-    void TearDown() override {
-        reset_game_state();
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-    }
-
+struct FightMapMatch : ShippedGame {
     static void order(CommandType type, int player, CommandPayload payload) {
         applyCommand(Command{type, player, std::move(payload)}, grid, 0, false);
     }
@@ -232,9 +213,6 @@ struct FightMapMatch : ::testing::Test {
         ASSERT_NO_FATAL_FAILURE(fight(record));
         record.checksum = worldChecksum();
     }
-
-    EveryConfigurationValue saved;
-    bool contentLoaded = false;
 };
 
 TEST_F(FightMapMatch, BothRacesMineBuildTrainAndFightToTheLastSoldierAlikeInEveryRun) {

@@ -7,32 +7,19 @@
 #include <string>
 
 #include "../tools/tower_defense_match.h"
-#include "catalogue_support.h"
-#include "configuration_snapshot.h"
-#include "test_files.h"
+#include "session_fixture.h"
 
-struct ModWorld : ::testing::Test {
-    EveryConfigurationValue saved = everyConfigurationValue();
-    const int savedLocalId = Player::myStaticId;
-    const int savedComputerId = Player::aiId;
+struct ModWorld : ShippedGame {
     TempDir scripts;
 
     void SetUp() override {
-        reset_game_state();
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
+        ShippedGame::SetUp();
+        ASSERT_TRUE(contentLoaded);
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        const bool loaded = headless::loadContent(basePath + "core");
-        ::testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(loaded);
     }
     void TearDown() override {
         headless::endTowerDefense();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-        Player::myStaticId = savedLocalId;
-        Player::aiId = savedComputerId;
+        ShippedGame::TearDown();
     }
 
     // Starts the match with the script as the mod; what the start wrote to the error stream.

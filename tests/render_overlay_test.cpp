@@ -17,6 +17,7 @@ struct Overlay : StaticWorld {
         StaticWorld::SetUp();
         addOwners(1, 2, 3);
         TILE_SIZE = 64;
+        FOG = false;  // the overlay alone, without the fog a match draws over it
         camera = {0, 0, 1280, 720, 0, 0, 1.0f};
     }
     void TearDown() override {

@@ -10,14 +10,11 @@
 #include <tuple>
 #include <vector>
 
-#include "../tools/headless_session.h"
-#include "catalogue_support.h"
 #include "config.h"
-#include "configuration_snapshot.h"
 #include "game_state.h"
 #include "lockstep.h"
 #include "player.h"
-#include "test_files.h"
+#include "session_fixture.h"
 
 using nlohmann::json;
 
@@ -223,28 +220,10 @@ TEST_F(ReplayLoading, BadRecordsAreReportedAndKeepTheTurnsCompletedBeforeThem) {
 namespace {
 
 // The shipped catalogue and "maps/fight.map" with a human and a vohmathal base, as a session starts them.
-struct ScriptedGame : ::testing::Test {
+struct ScriptedGame : ShippedGame {
     void SetUp() override {
-        saved = everyConfigurationValue();
-        savedLocalId = Player::myStaticId;
-        reset_game_state();
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
-        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
+        ShippedGame::SetUp();
         basePath = dir.path.string() + "/";
-    }
-    void TearDown() override {
-        closeCommandLog();
-        restoreConfigurationAfterReplay();
-        reset_game_state();
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-        Player::myStaticId = savedLocalId;
-        mode = GameMode::Skirmish;
     }
 
     static std::string mapFile() { return std::string(CORVALE_SOURCE_DIR) + "/maps/" + MAP_FILE + ".map"; }
@@ -347,9 +326,6 @@ struct ScriptedGame : ::testing::Test {
     }
 
     TempDir dir;
-    EveryConfigurationValue saved;
-    int savedLocalId = 0;
-    bool contentLoaded = false;
 };
 
 TEST_F(ScriptedGame, LogReplaysToTheSameChecksumTickByTickAndGainsNoRecord) {

@@ -39,22 +39,44 @@ constexpr int OTHER_ID = 202;
 // World checksum after each frame, by the turn the frame ended on.
 using ChecksumsByTurn = std::map<int, uint64_t>;
 
-struct SessionTest : ::testing::Test {
-    TempDir root;
+// The shipped configuration and content, loaded as a session start loads them; every global is put back after.
+struct ShippedGame : ::testing::Test {
     EveryConfigurationValue savedConfiguration = everyConfigurationValue();
-    void (*savedDrawing)(Grid&, float) = DrawMatchFrame;
+    bool contentLoaded = false;
 
     void SetUp() override {
         reset_game_state();
         ::testing::internal::CaptureStderr();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         deriveConfigValues();
-        headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
+        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
         ::testing::internal::GetCapturedStderr();
+    }
+
+    void TearDown() override {
+        closeCommandLog();
+        restoreConfigurationAfterReplay();
+        reset_game_state();
+        mapData = MapData{};
+        grid.tiles.clear();
+        catalogue_test::resetCatalogues();
+        everyConfigurationValue() = savedConfiguration;
+        mode = GameMode::Skirmish;
+        Player::myStaticId = Player::aiId = Player::environmentId = 0;
+    }
+};
+
+struct SessionTest : ShippedGame {
+    TempDir root;
+    void (*savedDrawing)(Grid&, float) = DrawMatchFrame;
+
+    void SetUp() override {
+        ShippedGame::SetUp();
         basePath = root.path.string() + "/";
         std::filesystem::create_directories(root.path / "maps");
         std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map", root.path / "maps/fight.map");
         frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
+        gameTime = 0.0f;  // the frame clock of a fresh program: it runs on across sessions
         DrawMatchFrame = fake_clock::drawFrame;
         Player::myStaticId = LOCAL_ID;
         gameState = GameState::Menus;
@@ -64,15 +86,9 @@ struct SessionTest : ::testing::Test {
 
     void TearDown() override {
         if (gameState != GameState::Menus) endSession();
-        reset_game_state();
-        closeCommandLog();
         frameClock = sdlFrameClock();
         DrawMatchFrame = savedDrawing;
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = savedConfiguration;
-        Player::myStaticId = 0;
+        ShippedGame::TearDown();
     }
 
     // The local player and a second human, as a lobby leaves them.

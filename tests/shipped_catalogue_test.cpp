@@ -12,6 +12,7 @@
 #include "hotkeys.h"
 #include "map_objects.h"
 #include "catalogue_support.h"
+#include "configuration_snapshot.h"
 #include "projectiles.h"
 #include "races.h"
 #include "sounds.h"
@@ -33,6 +34,8 @@ struct ShippedPack : ::testing::Test {
     static std::string loadLog;
     static std::set<std::pair<SoundCategory, std::string>> soundKeys;
     static void SetUpTestSuite() {
+        catalogue_test::resetCatalogues();
+        before = everyConfigurationValue();
         loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
         catalogue_test::SoftwareRenderer renderer;
         catalogue_test::OpenAudio audio;
@@ -44,8 +47,11 @@ struct ShippedPack : ::testing::Test {
             if (!set.chunks.empty()) soundKeys.insert({key.category, key.key});
         PHYSFS_deinit();
     }
+    static void TearDownTestSuite() { everyConfigurationValue() = before; }
+    static EveryConfigurationValue before;
 };
 std::string ShippedPack::loadLog;
+EveryConfigurationValue ShippedPack::before;
 std::set<std::pair<SoundCategory, std::string>> ShippedPack::soundKeys;
 
 TEST_F(ShippedPack, LoadsWithoutAnErrorLine) {

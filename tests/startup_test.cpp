@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "game_loop.h"
 #include "game_startup.h"
 #include "game_state.h"
+#include "network_manager.h"
 #include "test_files.h"
 #include "textures.h"
 #include "ui/main_menu.h"
@@ -110,6 +112,10 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
                           std::filesystem::copy_options::recursive);
     dir.write("src/config.txt", readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt"));
     const WorkingDirectory inRoot(dir.path);
+    // Another program on this machine may hold the game's own ports: these are this process's.
+    const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
+    netUdpPorts[0] = base;
+    netUdpPorts[1] = base + 1;
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(startUp("corvale"));
     EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
@@ -133,6 +139,8 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     runTopLevelLoop();
     EXPECT_FALSE(running);
     shutDown();
+    netUdpPorts[0] = 54000;
+    netUdpPorts[1] = 54001;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 

@@ -24,6 +24,8 @@ struct TempDir {
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
+    std::string str() const { return path.string(); }
+    std::string operator/(const std::string& relative) const { return (path / relative).string(); }
 
     // Writes the bytes exactly (no line-end translation), making parent folders as needed.
     std::string write(const std::string& relative, const std::string& bytes) const {

@@ -9,7 +9,15 @@
 
 namespace {
 
-using Text = DrawFixture;
+// Each test starts from an empty text cache, whatever the one before filled it with.
+struct Text : DrawFixture {
+    void SetUp() override {
+        DrawFixture::SetUp();
+        cleanupFonts();
+        ASSERT_TRUE(initFonts());
+        initFontCache();
+    }
+};
 const SDL_Color gold{255, 215, 0, 255};
 
 TEST_F(Text, UnknownSizeIsRefusedWithItsMessage) {

@@ -24,11 +24,6 @@ void expectIndexMatchesVector() {
     }
 }
 
-TEST(UnitTimings, WaitsAndScanIntervalFollowTheTickLength) {
-    EXPECT_EQ(BOARD_WAIT_TICKS, 62);
-    EXPECT_EQ(BLOCK_WAIT_TICKS, 19);
-}
-
 TEST_F(UnitRegistry, NewUnitTakesItsStatsAndTickValuesFromTheCatalogue) {
     UnitInfo info;
     info.type = "Grunt";

@@ -62,8 +62,8 @@ public:
             return false;
         }
         mode = GameMode::Replay;
-        // A replay plays alone: it hosts no lobby.
-        return startGame(false, true, currentMap, true);
+        // A replay plays alone, on the map its header names: it hosts no lobby.
+        return startGame(false, true, MAP_FILE, true);
     }
 
     Label titleLabel{"Replays", 0.0f, 0.0f, 22};
