@@ -249,7 +249,10 @@ void classifyBlocks(SDL_Point n) {
 void composeFogView() {
     SDL_SetRenderTarget(renderer, fogLayers[0]);
     SDL_RenderCopy(renderer, fogLayers[1], nullptr, nullptr);
-    classifyBlocks(layerTexels(windowSize()));
+    // The layer's own size, not the window's: the window may have changed size since the layers were made.
+    SDL_Point texels{0, 0};
+    SDL_QueryTexture(fogLayers[0], nullptr, nullptr, &texels.x, &texels.y);
+    classifyBlocks(texels);
     SDL_SetRenderTarget(renderer, fogView);
     SDL_SetTextureBlendMode(fogLayers[0], SDL_BLENDMODE_NONE);
     SDL_RenderCopy(renderer, fogLayers[0], nullptr, nullptr);
