@@ -3,43 +3,22 @@
 
 #include <fstream>
 
-#include "../tools/headless_session.h"
-#include "catalogue_support.h"
-#include "configuration_snapshot.h"
 #include "events_iso.h"
 #include "renderer_iso_overlay.h"
-#include "test_files.h"
+#include "session_fixture.h"
 
 namespace {
 
-struct HeldBattle : ::testing::Test {
+struct HeldBattle : ShippedGame {
     static void SetUpTestSuite() { ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError(); }
     static void TearDownTestSuite() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
 
     void SetUp() override {
-        saved = everyConfigurationValue();
-        savedLocalId = Player::myStaticId;
-        reset_game_state();
-        ::testing::internal::CaptureStderr();
-        loadConfig(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
-        deriveConfigValues();
-        contentLoaded = headless::loadContent(std::string(CORVALE_SOURCE_DIR) + "/core");
-        ::testing::internal::GetCapturedStderr();
+        ShippedGame::SetUp();
         basePath = dir.path.string() + "/";
         eventHandler = IsoEventHandler{};
         chatActive = false;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    }
-    void TearDown() override {
-        closeCommandLog();
-        restoreConfigurationAfterReplay();
-        reset_game_state();
-        mapData = MapData{};
-        grid.tiles.clear();
-        catalogue_test::resetCatalogues();
-        everyConfigurationValue() = saved;
-        Player::myStaticId = savedLocalId;
-        mode = GameMode::Skirmish;
     }
 
     // Two small armies on "highlands" attack-moving into each other; the local player is the first.
@@ -73,9 +52,6 @@ struct HeldBattle : ::testing::Test {
     }
 
     TempDir dir;
-    EveryConfigurationValue saved;
-    int savedLocalId = 0;
-    bool contentLoaded = false;
     std::vector<int> blue, red;
 };
 

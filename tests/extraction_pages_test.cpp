@@ -6,6 +6,7 @@
 #include "extraction_missions.h"
 #include "game_state.h"
 #include "player.h"
+#include "sdl_events.h"
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
@@ -37,14 +38,6 @@ struct ExtractionPages : DrawFixture {
         DrawFixture::TearDown();
     }
 
-    static SDL_Event press(float x, float y) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEBUTTONDOWN;
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.x = static_cast<int>(x);
-        e.button.y = static_cast<int>(y);
-        return e;
-    }
     static SDL_Event pressOn(const Button& b) { return press(b.rect.x + 5, b.rect.y + 5); }
 
     void startCampaign(const std::string& name) {

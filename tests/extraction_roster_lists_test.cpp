@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "extraction_campaign.h"
+#include "sdl_events.h"
 #include "tech_tree.h"
 #include "test_files.h"
 #include "ui/extraction_roster_lists.h"
@@ -26,14 +27,6 @@ struct RosterLists : ::testing::Test {
         extractionSaveFolder = "./saves/extraction/";
     }
 
-    static SDL_Event pressOn(const SDL_FRect& r) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEBUTTONDOWN;
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.x = static_cast<int>(r.x + r.w / 2);
-        e.button.y = static_cast<int>(r.y + r.h / 2);
-        return e;
-    }
     static Button* dialogButton(const std::string& label) {
         for (const auto& child : unit_detail_modal.children)
             if (auto* b = dynamic_cast<Button*>(child.get()); b && b->label == label) return b;

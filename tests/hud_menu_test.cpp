@@ -2,26 +2,11 @@
 // checksums, and the dialogs the menu buttons ask for.
 #include "hud.h"
 #include "lockstep.h"
+#include "sdl_events.h"
 #include "session_fixture.h"
 #include "ui/list.h"
 
 namespace {
-
-SDL_Event press(float x, float y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(x);
-    e.button.y = static_cast<int>(y);
-    return e;
-}
-
-SDL_Event typed(const char* text) {
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    std::snprintf(e.text.text, sizeof e.text.text, "%s", text);
-    return e;
-}
 
 // Presses the menu's column button at that offset below the menu's top.
 void pressMenuButton(float offset) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "draw_fixture.h"
+#include "sdl_events.h"
 #include "session_fixture.h"
 #include "ui/credits_page.h"
 #include "ui/main_page.h"
@@ -14,15 +15,6 @@ SDL_Event key(SDL_Scancode code) {
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
     e.key.keysym.scancode = code;
-    return e;
-}
-
-SDL_Event press(int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = button;
-    e.button.x = x;
-    e.button.y = y;
     return e;
 }
 

@@ -1,9 +1,8 @@
 // The widget toolkit: a modal with its children drawn and fed events, buttons, sliders, lists and the drop-down.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "draw_fixture.h"
+#include "sdl_events.h"
 #include "ui/button.h"
 #include "ui/checkbox.h"
 #include "ui/list.h"
@@ -13,15 +12,6 @@
 #include "ui/text_input.h"
 
 namespace {
-
-SDL_Event press(float x, float y, Uint8 button = SDL_BUTTON_LEFT) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = button;
-    e.button.x = static_cast<Sint32>(x);
-    e.button.y = static_cast<Sint32>(y);
-    return e;
-}
 
 SDL_Event wheel(int y) {
     SDL_Event e{};
@@ -34,13 +24,6 @@ SDL_Event keyDown(SDL_Keycode sym) {
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
     e.key.keysym.sym = sym;
-    return e;
-}
-
-SDL_Event typed(const char* text) {
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    std::strncpy(e.text.text, text, sizeof(e.text.text) - 1);
     return e;
 }
 
