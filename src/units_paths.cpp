@@ -329,82 +329,62 @@ bool inBox(const GoalBox& box, V2i p) {
     return p.x >= box.low.x && p.x <= box.high.x && p.y >= box.low.y && p.y <= box.high.y;
 }
 
+// The A* loop the searches share: estimates aim at one sub-tile, a popped sub-tile that isGoal accepts ends the
+// search, mayEnter filters the steps, and with maxDepth set a node that deep answers with its partial path.
+template <typename OpenList, typename IsGoal, typename MayEnter>
+std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules, V2i start, V2i aim, IsGoal isGoal,
+                                         MayEnter mayEnter, int maxDepth) {
+    if (!beginSearch(start)) return std::nullopt;
+    open.start(aim);
+    open.push({manhattan(start, aim), 0, start.x, start.y});
+    while (!open.empty()) {
+        OpenEntry entry = open.pop();
+        V2i cur{entry.x, entry.y};
+        int c = marks.index(cur);
+        if (isGoal(cur)) return reconstruct(c);
+        if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
+        if (!marks.expandsAnew(c)) continue;
+        int g = marks.gScore[c] + 1;
+        rules.forEachStep(cur, [&](V2i n) {
+            if (!mayEnter(n)) return;
+            int ni = marks.index(n);
+            if (!improves(ni, g)) return;
+            marks.reach(ni, c, g);
+            open.push({g + manhattan(n, aim), g, n.x, n.y});
+        });
+    }
+    return std::nullopt;
+}
+
+bool anyStep(V2i) { return true; }
+
 }  // namespace
 
 std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                  int maxDepth) {
     // A depth-limited search answers with its partial path even when the goal is out of reach.
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
-    if (!beginSearch(start)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
-    unitOpenList.start(goal);
-    unitOpenList.push({manhattan(start, goal), 0, start.x, start.y});
-    while (!unitOpenList.empty()) {
-        OpenEntry entry = unitOpenList.pop();
-        V2i cur{entry.x, entry.y};
-        int c = marks.index(cur);
-        if (cur == goal) return reconstruct(c);
-        if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
-        if (!marks.expandsAnew(c)) continue;
-        int g = marks.gScore[c] + 1;
-        rules.forEachStep(cur, [&](V2i n) {
-            if (n != goal && !isFreeFor(n, unitId)) return;
-            int ni = marks.index(n);
-            if (!improves(ni, g)) return;
-            marks.reach(ni, c, g);
-            unitOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
-        });
-    }
-    return std::nullopt;
+    return searchTowards(
+        unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
+        [&](V2i n) { return n == goal || isFreeFor(n, unitId); }, maxDepth);
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
-    if (!beginSearch(start)) return std::nullopt;
     const StepRules rules(grid, movementClass, false, true);
-    plainOpenList.start(goal);
-    plainOpenList.push({manhattan(start, goal), 0, start.x, start.y});
-    while (!plainOpenList.empty()) {
-        OpenEntry entry = plainOpenList.pop();
-        V2i cur{entry.x, entry.y};
-        int c = marks.index(cur);
-        if (cur == goal) return reconstruct(c);
-        if (!marks.expandsAnew(c)) continue;
-        int g = marks.gScore[c] + 1;
-        rules.forEachStep(cur, [&](V2i n) {
-            int ni = marks.index(n);
-            if (!improves(ni, g)) return;
-            marks.reach(ni, c, g);
-            plainOpenList.push({g + manhattan(n, goal), g, n.x, n.y});
-        });
-    }
-    return std::nullopt;
+    return searchTowards(plainOpenList, rules, start, goal, [&](V2i p) { return p == goal; }, anyStep, 0);
 }
 
 std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
                                           Tile movementClass) {
     if (goals.empty() || cannotReachAny(grid, start, goals, movementClass, true, false)) return std::nullopt;
-    if (!beginSearch(start)) return std::nullopt;
-    const V2i aim = goals.front();
     const GoalBox box = boxAround(goals);
     // Bounded by the map's own sub-grid, whatever its size; height borders hold for every class.
     const StepRules rules(grid, movementClass, true, false);
-    plainOpenList.start(aim);
-    plainOpenList.push({manhattan(start, aim), 0, start.x, start.y});
-    while (!plainOpenList.empty()) {
-        OpenEntry entry = plainOpenList.pop();
-        V2i cur{entry.x, entry.y};
-        int c = marks.index(cur);
-        if (inBox(box, cur) && std::find(goals.begin(), goals.end(), cur) != goals.end()) return reconstruct(c);
-        if (!marks.expandsAnew(c)) continue;
-        int g = marks.gScore[c] + 1;
-        rules.forEachStep(cur, [&](V2i n) {
-            int ni = marks.index(n);
-            if (!improves(ni, g)) return;
-            marks.reach(ni, c, g);
-            plainOpenList.push({g + manhattan(n, aim), g, n.x, n.y});
-        });
-    }
-    return std::nullopt;
+    const auto isGoal = [&](V2i p) {
+        return inBox(box, p) && std::find(goals.begin(), goals.end(), p) != goals.end();
+    };
+    return searchTowards(plainOpenList, rules, start, goals.front(), isGoal, anyStep, 0);
 }
 
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
