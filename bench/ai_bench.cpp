@@ -67,7 +67,7 @@ void BM_ComputerMatch(benchmark::State& state) {
         state.PauseTiming();
         reset_game_state();
         headless::ComputerMatch match;
-        const bool ready = loadShippedContent() && match.start("fight", 2);
+        const bool ready = loadShippedContent() && match.start("fight", std::make_unique<RushAI>());
         state.ResumeTiming();
         if (!ready) {
             state.SkipWithError("the match could not be set up");

@@ -210,8 +210,8 @@ void WaveAI::handleAttack(Player& player, Grid& grid) {
 
 // ---- Creation and schedule ----
 
-std::unique_ptr<BaseAI> drawComputerStrategy() {
-    if (std::rand() & 1) {
+std::unique_ptr<BaseAI> computerStrategyOf(unsigned draw) {
+    if (draw & 1u) {
         std::cout << "AI Archetype Initialized: TURTLE MODE" << std::endl;
         return std::make_unique<TurtleAI>();
     }
@@ -219,13 +219,13 @@ std::unique_ptr<BaseAI> drawComputerStrategy() {
     return std::make_unique<RushAI>();
 }
 
-void setUpComputerPlayer(unsigned pickSeed) {
+std::unique_ptr<BaseAI> drawComputerStrategy() { return computerStrategyOf(static_cast<unsigned>(menuRandom()())); }
+
+void setUpComputerPlayer() {
     waveThinkTimer = 0.0f;
     Player* computer = getPlayerById(Player::aiId);
-    if (!computer || !computer->isAI) return;
-    std::srand(pickSeed);
+    if (!computer || !computer->isAI || computer->ai || mode == GameMode::Replay) return;
     computer->ai = drawComputerStrategy();
-    std::srand(SESSION_RAND_SEED);
 }
 
 bool computerPlayerMayThink() {

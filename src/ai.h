@@ -87,14 +87,15 @@ std::string raceBuildingName(const std::string& race, const std::string& suffix)
 // True while the player has an unfinished camp of its own race.
 bool isHumanCampBeingConstructed(const Player& player, const std::vector<Building>& buildings);
 
-// rand() & 1: a TurtleAI on 1, a RushAI on 0, each announced on the standard output.
+// The strategy of a draw: a TurtleAI for an odd one, a RushAI for an even one, each announced on the standard output.
+std::unique_ptr<BaseAI> computerStrategyOf(unsigned draw);
+// A strategy drawn from the menus' generator, never the simulation's: the lobby's Add AI.
 std::unique_ptr<BaseAI> drawComputerStrategy();
 
-// Session start, right after the generators are seeded: the wave timer restarts, and the computer player (the
-// player under Player::aiId, when it is a computer) gets its strategy from rand seeded with pickSeed. rand then
-// starts over from the session seed, so the simulation draws alike whether or not a strategy was picked, as in a
-// replay, which runs none.
-void setUpComputerPlayer(unsigned pickSeed = SESSION_RAND_SEED);
+// Session start, right after the generators are seeded: the wave timer restarts. The computer player keeps the
+// strategy drawn when it was added; one without (a resumed save's, whose log does not name it) draws from the
+// menus' generator, outside a replay, which runs none. The simulation's generators are never drawn from.
+void setUpComputerPlayer();
 
 // Whether the computer player may think in this session: in Extraction only in a survival mission, elsewhere
 // while the configuration's AI flag is set; never in a replay or a resumed save catching up, never while paused.

@@ -239,6 +239,13 @@ const Record* hitEntry(const std::vector<Record>& palette, SDL_Point s) {
     return nullptr;
 }
 
+// One brush kind at a time: a tree or crystal never paints the terrain brush chosen before it. Height and ramp
+// stay, since they combine with terrain.
+void armBrushKind(bool& kind) {
+    placingTile = placingDecoration = placingObject = false;
+    kind = true;
+}
+
 // True when a tile, decoration or map-object entry took the press.
 bool armFromPalette(SDL_Point s) {
     const float t = tileSize();
@@ -246,14 +253,16 @@ bool armFromPalette(SDL_Point s) {
     if (const HudTileButton* b = hitEntry(hudTileButtons, s)) {
         ghostTileType = b->name;
         armGhost(b->texture, wholeTexture(b->texture), {t, t});
-        placingTile = hit = true;
+        armBrushKind(placingTile);
+        hit = true;
     }
     if (const HudDecorationsButton* b = hitEntry(hudDecorationButtons, s)) {
         const auto sprite = decorationsSprites.find(b->name);
         const SDL_Rect frame = sprite != decorationsSprites.end() ? sprite->second.sprite.src : wholeTexture(b->texture);
         ghostDecorationType = b->name;
         armGhost(b->texture, frame, {t, t * frame.h / static_cast<float>(std::max(frame.w, 1))});
-        placingDecoration = hit = true;
+        armBrushKind(placingDecoration);
+        hit = true;
     }
     if (const HudMapObjectButton* b = hitEntry(hudMapObjectButtons, s)) {
         const auto sprite = mapObjectsSprites.find(b->name);
@@ -262,7 +271,7 @@ bool armFromPalette(SDL_Point s) {
             const MapObjectSpriteMeta& m = sprite->second;
             ghostObjectType = b->name;
             armGhost(m.sprite.texture, {0, 0, m.frameWidth, m.frameHeight}, {t, t});
-            placingObject = true;
+            armBrushKind(placingObject);
         }
         hit = true;
     }

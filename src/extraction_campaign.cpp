@@ -1,6 +1,7 @@
 // Extraction campaign state: the open campaign's values and rosters, its save file and the list of saved campaigns.
 #include "extraction_campaign.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -232,6 +233,18 @@ std::vector<UnitSaveData> load_roster(const std::string& file) {
     global_cryppod_count = record->cryopods;
     for (const std::string& id : record->techIds) unlockTech(id);
     return std::move(record->roster);
+}
+
+std::optional<int> livingUnitsIn(const std::string& file) {
+    if (!Utils::isPlainFileName(file)) return std::nullopt;
+    bool opened = false;
+    const std::string bytes = readWholeFile(extractionSaveFolder + file, opened);
+    if (!opened) return std::nullopt;
+    const std::optional<CampaignRecord> record =
+        decodeCampaign(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (!record) return std::nullopt;
+    return static_cast<int>(std::count_if(record->roster.begin(), record->roster.end(),
+                                          [](const UnitSaveData& u) { return u.alive; }));
 }
 
 CampaignHeader peek_campaign_header(const std::string& path, const std::string& fileName) {

@@ -74,6 +74,8 @@ bool save_roster(const std::string& file, const std::string& name, bool hardcore
 // Resets every campaign value, then takes the file's; a missing or damaged file leaves them reset and gives no roster.
 std::vector<UnitSaveData> load_roster(const std::string& file);
 CampaignHeader peek_campaign_header(const std::string& path, const std::string& fileName);
+// The living units of a campaign file's roster, read without opening the campaign; nothing for an unreadable file.
+std::optional<int> livingUnitsIn(const std::string& file);
 
 // Rescans the folder (made when missing) into extraction_campaigns; answers the list rows, "[HC] name (file)".
 std::vector<std::string> refresh_extraction_campaigns_list();

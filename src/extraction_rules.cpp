@@ -170,6 +170,13 @@ void check_units_around_extraction() {
         ShowExtractPanel(!units_around_extraction.empty(), static_cast<int>(units_around_extraction.size()), listed);
 }
 
+int unitsLeftBehind() {
+    const auto behind = [](const Unit& unit) {
+        return unit.playerId == Player::myStaticId && !inExtractionZone({unit.x, unit.y});
+    };
+    return static_cast<int>(std::count_if(units.begin(), units.end(), behind));
+}
+
 // The corpses and cryopods a banked unit carries.
 static void bankCarriedItems(const Unit& unit, std::vector<UnitSaveData>& roster) {
     const auto carried = unit_items.find(unit.id);

@@ -30,6 +30,9 @@ void check_units_around_extraction();
 // Whether a world point lies in the square of five tiles around the extraction point; never without one.
 bool inExtractionZone(SDL_FPoint p);
 
+// The local player's units outside the extraction zone: those an extraction now would leave behind.
+int unitsLeftBehind();
+
 // Banks the own units in the zone (with the corpses and cryopods they carry) into the campaign, raises its level,
 // pays the tech reward and saves and reopens the campaign; false outside Extraction or when the save failed.
 bool extract();

@@ -3,6 +3,7 @@
 #include "game.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -38,6 +39,12 @@ std::mt19937 rng;
 void seedSessionGenerators() {
     rng.seed(SESSION_RNG_SEED);
     std::srand(SESSION_RAND_SEED);
+}
+
+std::minstd_rand& menuRandom() {
+    static std::minstd_rand generator{
+        static_cast<std::minstd_rand::result_type>(std::chrono::system_clock::now().time_since_epoch().count())};
+    return generator;
 }
 
 void simulateTick(Grid& grid) {

@@ -17,6 +17,10 @@ constexpr unsigned SESSION_RAND_SEED = 1u;
 
 void seedSessionGenerators();
 
+// The menus' own generator, seeded from the clock once per run: draws made outside the simulation (the computer
+// player's strategy) come from here, so the session's generators stay as every peer and replay has them.
+std::minstd_rand& menuRandom();
+
 // Advances the whole world by one lockstep tick, every subsystem in its fixed order.
 void simulateTick(Grid& grid);
 

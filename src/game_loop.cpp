@@ -12,6 +12,7 @@
 #include "fog.h"
 #include "game.h"
 #include "game_commands.h"
+#include "game_replay.h"
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
@@ -138,6 +139,7 @@ uint32_t frameClockMs() {
 }
 
 void (*DrawMatchFrame)(Grid&, float) = drawIsoMatchFrame;
+void (*DrawLoadProgress)() = draw_load_progress;
 void (*UpdateLobbyNetworking)() = nullptr;
 void (*showScenarioObjectives)() = nullptr;
 void (*showSaveGame)() = nullptr;
@@ -212,7 +214,7 @@ void advance_session(float frameDt) {
             process_replay(frameDt);
             break;
         case GameMode::ResumedSave:
-            process_loaded_game(frameDt);
+            process_loaded_game();
             break;
         case GameMode::MapEditor:
             break;
@@ -237,19 +239,18 @@ void runLocalTurnStep() {
     runComputerPlayers(grid);
 }
 
-void process_loaded_game(float frameDt) {
-    if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
-        SDL_Log("changing to false");
-        mode = GameMode::Skirmish;
-        return;
-    }
-    const float a = lockstep.accumulator + frameDt;
-    if (a < lockstep.tickSeconds) {
-        lockstep.accumulator = a;
-        return;
-    }
-    lockstep.accumulator = a - lockstep.tickSeconds;
-    runReplayTick(grid, static_cast<int>(totalTime));
+void process_loaded_game() {
+    const uint64_t start = frameClock.counter();
+    const auto budget = static_cast<uint64_t>(static_cast<double>(frameClock.frequency()) /
+                                              static_cast<double>(std::max(targetFps, 1.0f)));
+    do {
+        if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
+            mode = GameMode::Skirmish;
+            lockstep.accumulator = 0.0f;
+            return;
+        }
+        runReplayTick(grid, static_cast<int>(totalTime));
+    } while (frameClock.counter() - start < budget);
 }
 
 // ---- Frames ----
@@ -287,7 +288,11 @@ void game_loop() {
         runReplayFrame(frameDt);
     else
         run_regular_mode(frameDt);
-    DrawMatchFrame(grid, dt);
+    // A save still catching up shows only how far it has come.
+    if (mode == GameMode::ResumedSave)
+        DrawLoadProgress();
+    else
+        DrawMatchFrame(grid, dt);
     endFrame();
     capFps();
     calculateFps(dt);

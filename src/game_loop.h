@@ -70,13 +70,16 @@ void advance_session(float frameDt);
 // applies the local pending orders and runs one tick; at most one turn per frame, and while paused only pause and
 // resume orders apply and no tick runs.
 void runLocalTurnStep();
-// One turn of a resumed save's re-simulation at most; when the saved turns are used up the session goes live.
-void process_loaded_game(float frameDt);
+// A resumed save's re-simulation: saved turns, each as a replay runs it, until one frame's time at the frame cap
+// (1 / targetFps) has passed, at least one; when the saved turns are used up the session goes live.
+void process_loaded_game();
 
 // ---- Seams for the neighbours that draw and talk ----
 
 // Draws a whole match or editor frame and presents it; until the renderer installs itself the frame is cleared.
 extern void (*DrawMatchFrame)(Grid& grid, float dt);
+// Draws and presents the frame of a resumed save still catching up: its progress only.
+extern void (*DrawLoadProgress)();
 // The menu frame's lobby networking step; nothing until the lobby installs it.
 extern void (*UpdateLobbyNetworking)();
 // The in-game dialogs that the pending flags ask for, built by the in-game menu; nothing until installed.

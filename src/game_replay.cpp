@@ -24,6 +24,7 @@
 #include "player.h"
 #include "sdl.h"
 #include "sdl_draw.h"
+#include "sdl_text.h"
 
 int replaySpeed = 1;
 bool replayPaused = false;
@@ -85,6 +86,8 @@ constexpr SDL_Color BAR_TRACK{60, 60, 60, 255};
 constexpr SDL_Color BAR_PROGRESS{120, 200, 255, 255};
 constexpr SDL_Color BAR_THUMB{255, 255, 255, 255};
 constexpr int THUMB_HALF_WIDTH = 5;
+constexpr SDL_Color LOAD_TEXT{0, 255, 0, 255};
+constexpr int LOAD_BAR_HEIGHT = 16;
 
 }  // namespace
 
@@ -150,14 +153,32 @@ void init_replay_bar() {
 
 void draw_replay_bar() {
     if (mode != GameMode::Replay || !renderer) return;
-    const int last = lastReplayTick();
-    // Without a last tick to measure against the bar stays empty.
-    const float p = last > 0 ? std::min(static_cast<float>(lockstep.currentTurn) / static_cast<float>(last), 1.0f)
-                             : 0.0f;
+    const float p = replayProgress();
     const SDL_Rect& bar = replay_bar;
     fill(bar, BAR_TRACK);
     fill({bar.x, bar.y, static_cast<int>(static_cast<float>(bar.w) * p), bar.h}, BAR_PROGRESS);
     const float thumbX = static_cast<float>(bar.x) + static_cast<float>(bar.w) * p - THUMB_HALF_WIDTH;
     fill({static_cast<int>(thumbX), bar.y - THUMB_HALF_WIDTH, 2 * THUMB_HALF_WIDTH, bar.h + 2 * THUMB_HALF_WIDTH},
          BAR_THUMB);
+}
+
+float replayProgress() {
+    const int last = lastReplayTick();
+    // Without a last tick to measure against nothing has been done yet.
+    return last > 0 ? std::min(static_cast<float>(lockstep.currentTurn) / static_cast<float>(last), 1.0f) : 0.0f;
+}
+
+void draw_load_progress() {
+    if (!renderer) return;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    const SDL_FPoint size = windowSize();
+    const int percent = static_cast<int>(replayProgress() * 100.0f);
+    const std::string line = "LOADING SAVED GAME " + std::to_string(percent) + "%";
+    DrawText(line, static_cast<int>(size.x * 0.5f), static_cast<int>(size.y * 0.5f) - 40, LOAD_TEXT, 20, true);
+    const SDL_Rect bar{static_cast<int>(size.x * 0.25f), static_cast<int>(size.y * 0.5f), static_cast<int>(size.x * 0.5f),
+                       LOAD_BAR_HEIGHT};
+    fill(bar, BAR_TRACK);
+    fill({bar.x, bar.y, static_cast<int>(static_cast<float>(bar.w) * replayProgress()), bar.h}, BAR_PROGRESS);
+    SDL_RenderPresent(renderer);
 }

@@ -32,3 +32,7 @@ void init_replay_bar();
 void draw_replay_bar();
 // The tick of the last recorded turn; 0 with no turns.
 int lastReplayTick();
+// How far the recorded turns have been played, 0 to 1; 0 with no turns.
+float replayProgress();
+// The whole frame of a resumed save catching up: its progress in words and as a bar, presented.
+void draw_load_progress();

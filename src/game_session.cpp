@@ -91,6 +91,10 @@ void resetSessionClock(bool host, bool replay) {
     isHost = host;
     isReplay = replay;
     resetFrameClock();
+    // Every clock of a match starts with it, on every peer alike.
+    gameTime = 0.0f;
+    gameTimeSeconds = 0.0f;
+    introZoomTimer = 0.0f;
 }
 
 void resetCamera() {
@@ -262,6 +266,7 @@ bool startGame(bool host, bool, const std::string& mapName, bool replay) {
         abandonStart();
         return false;
     }
+    currentMap = map;
     // One peer speaks for the computer player, or its orders would travel twice.
     if (host) setUpComputerPlayer();
     resetSessionClock(host, replay);
@@ -276,6 +281,7 @@ bool start_extraction(bool host, bool, const std::string& mapName, bool replay) 
         abandonStart();
         return false;
     }
+    currentMap = mapName;
     const Building* base = localBase();
     if (!base) {
         std::cerr << "Cannot start the mission: the map gives the local player no base\n";

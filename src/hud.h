@@ -208,8 +208,9 @@ void showLoadGame();
 }  // namespace ingame_menu
 // Regular files of the folder (links to them included), byte-sorted; empty when the folder is missing.
 std::vector<std::string> listSaveFiles(const std::string& folder);
-// The live command log copied to basePath + "saves/" + name + ".bin" through a temporary file, so a failed write
-// keeps the previous save. An empty name saves as "default_replay"; a name that would leave the folder is refused.
+// The live command log copied to basePath + "saves/" + name + ".bin" (with "_2", "_3", ... when taken) through a
+// temporary file, so no earlier save is ever replaced. An empty name saves as "default_replay"; a name that would
+// leave the folder is refused.
 bool saveGameAs(const std::string& name);
 // Asks for the save to be resumed: the session ends at the start of the next frame and the save starts in its place.
 void requestResume(const std::string& saveName);

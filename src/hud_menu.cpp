@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <string>
 
 #include "colors.h"
 #include "config.h"
@@ -93,9 +94,30 @@ public:
     }
 };
 
-void endScenario() {
+// A campaign that could not be saved keeps the mission going, so the units in the field are not lost.
+void endMissionWithExtraction() {
     pendingShutdown = true;
-    if (mode == GameMode::Extraction) extract();
+    if (!extract()) pendingShutdown = false;
+}
+
+std::string leftBehindText(int count) {
+    return std::to_string(count) + (count == 1 ? " unit" : " units") + " will be left behind.";
+}
+
+// Ending a mission gives up every unit outside the zone for good, so it is asked first, naming how many.
+void askBeforeEndingMission() {
+    openDialog("END SCENARIO");
+    addLabel(leftBehindText(unitsLeftBehind()), 25.0f, 80.0f, 14);
+    addButton("End Scenario", 240.0f, DANGER, endMissionWithExtraction);
+    addBackButton(280.0f);
+}
+
+void endScenario() {
+    if (mode == GameMode::Extraction) {
+        askBeforeEndingMission();
+        return;
+    }
+    pendingShutdown = true;
 }
 
 int mixerToSlider(int volume) { return volume * 100 / MIX_MAX_VOLUME; }
@@ -247,7 +269,12 @@ bool saveGameAs(const std::string& typed) {
     const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
-    return writeFileAtomically(basePath + "saves/" + name + ".bin", bytes);
+    const std::string created = Utils::createUniqueFile(basePath + "saves/", name + ".bin");
+    if (created.empty()) return false;
+    const fs::path target = basePath + "saves/" + created;
+    if (writeFileAtomically(target, bytes)) return true;
+    fs::remove(target, ignored);
+    return false;
 }
 
 void requestResume(const std::string& saveName) {

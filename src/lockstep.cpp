@@ -546,10 +546,11 @@ json commandLogHeader(const std::string& mapName) {
 }
 
 bool openFreshCommandLog() {
-    replay_file_name = Utils::make_replay_filename();
     const std::filesystem::path folder = basePath + "replays/";
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
+    replay_file_name = Utils::createUniqueFile(folder.string(), Utils::make_replay_filename());
+    if (replay_file_name.empty()) return false;
     commandLog.open(folder / replay_file_name, std::ios::out | std::ios::trunc | std::ios::binary);
     if (commandLog.is_open()) return true;
     std::cerr << "Failed to open commands.log\n";

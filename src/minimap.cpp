@@ -10,6 +10,7 @@
 #include "buildings.h"
 #include "config.h"
 #include "fog.h"
+#include "game_loop.h"
 #include "game_state.h"
 #include "lockstep.h"
 #include "map_objects.h"
@@ -213,15 +214,16 @@ std::string minimapClockText(float seconds) {
     return text;
 }
 
+// The match time from the turn counter, alike on every peer and in a replay.
 void update_timer_text() {
-    const int s = static_cast<int>(gameTime);
-    const int ms = static_cast<int>((gameTime - static_cast<float>(s)) * 1000.0f);
+    const int s = static_cast<int>(gameTimeSeconds);
+    const int ms = static_cast<int>((gameTimeSeconds - static_cast<float>(s)) * 1000.0f);
     if (s == lastDisplayedSecond && ms == lastDisplayedMilli) return;
     lastDisplayedSecond = s;
     lastDisplayedMilli = ms;
     const auto font = fontCache.find(12);
     if (font == fontCache.end() || !font->second.font || !renderer) return;
-    SDL_Surface* surface = TTF_RenderUTF8_Blended(font->second.font, minimapClockText(gameTime).c_str(), {255, 255, 255, 255});
+    SDL_Surface* surface = TTF_RenderUTF8_Blended(font->second.font, minimapClockText(gameTimeSeconds).c_str(), {255, 255, 255, 255});
     if (!surface) return;
     if (timerTextTexture) SDL_DestroyTexture(timerTextTexture);
     timerTextTexture = SDL_CreateTextureFromSurface(renderer, surface);

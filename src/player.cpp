@@ -6,6 +6,7 @@
 #include "ai.h"
 #include "config.h"
 #include "game_state.h"
+#include "lockstep.h"
 
 int Player::myStaticId = 0;
 int Player::aiId = 0;
@@ -42,6 +43,32 @@ void declareWinner(int winnerId, const char* gameSound) {
     if (AnnounceMatchResult) AnnounceMatchResult(gameSound);
 }
 
+// A side still in the match: it holds a building and has not left.
+bool stillStanding(const Player& p) { return !p.buildingIds.empty() && !lockstep.leftPlayers.count(p.id); }
+
+// The local player against the computer player.
+void checkAgainstComputer(const Player* local, const Player& computer) {
+    // The winner's id comes from the drawn ids, so a side that is absent from the match is never read.
+    if (local && local->buildingIds.empty()) declareWinner(Player::aiId, "Defeat");
+    if (computer.buildingIds.empty()) declareWinner(Player::myStaticId, "Victory");
+}
+
+// Without a computer player the last side standing wins; a match with nobody to play against has no result.
+void checkLastStanding(const Player* local) {
+    const Player* opponent = nullptr;
+    bool anyOpponent = false;
+    for (const auto& p : players) {
+        if (p->id == Player::myStaticId || p->id == Player::environmentId) continue;
+        anyOpponent = true;
+        if (!opponent && stillStanding(*p)) opponent = p.get();
+    }
+    if (!anyOpponent) return;
+    if (local && local->buildingIds.empty())
+        declareWinner(opponent ? opponent->id : Player::environmentId, "Defeat");
+    else if (!opponent)
+        declareWinner(Player::myStaticId, "Victory");
+}
+
 }  // namespace
 
 void checkVictoryPlayer() {
@@ -49,7 +76,8 @@ void checkVictoryPlayer() {
     if (victoryPlayerId != -1 || players.empty()) return;
     const Player* local = getPlayerById(Player::myStaticId);
     const Player* computer = getPlayerById(Player::aiId);
-    // The winner's id comes from the drawn ids, so a side that is absent from the match is never read.
-    if (local && local->buildingIds.empty()) declareWinner(Player::aiId, "Defeat");
-    if (computer && computer->buildingIds.empty()) declareWinner(Player::myStaticId, "Victory");
+    if (computer)
+        checkAgainstComputer(local, *computer);
+    else
+        checkLastStanding(local);
 }

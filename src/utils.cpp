@@ -1,7 +1,12 @@
 // Shared helpers: the asset root, JSON file loading and the names of files the game reads and writes.
 #include "utils.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cctype>
 #include <exception>
 #include <filesystem>
@@ -59,6 +64,24 @@ std::string make_replay_filename(std::time_t now) {
     char buffer[64];
     const size_t length = std::strftime(buffer, sizeof buffer, "replay_%Y-%m-%d_%H-%M-%S.bin", &local);
     return std::string(buffer, length);
+}
+
+std::string createUniqueFile(const std::string& folder, const std::string& name) {
+    const fs::path base(name);
+    const std::string stem = base.stem().string();
+    const std::string extension = base.extension().string();
+    for (int suffix = 1; suffix <= MAX_UNIQUE_SUFFIX; ++suffix) {
+        const std::string candidate = suffix == 1 ? name : stem + "_" + std::to_string(suffix) + extension;
+        const int fd = ::open((fs::path(folder) / candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate;
+        }
+        if (errno != EEXIST) break;
+    }
+    std::cerr << "Cannot create a file named after " << name << " in " << folder << ": " << std::strerror(errno)
+              << "\n";
+    return {};
 }
 
 std::string sanitizeFilename(std::string name) {

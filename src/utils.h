@@ -52,6 +52,14 @@ nlohmann::json loadJsonFile(const std::string& path);
 std::string make_replay_filename();
 std::string make_replay_filename(std::time_t now);
 
+// Names tried by createUniqueFile: the name itself, then "_2" up to this suffix.
+constexpr int MAX_UNIQUE_SUFFIX = 9999;
+
+// Creates an empty file in the folder exclusively, under the name or, when that is taken, with "_2", "_3", ...
+// before its extension, so two writers (two processes in the same second) never share one file. The name created,
+// or empty with one error line when none could be.
+std::string createUniqueFile(const std::string& folder, const std::string& name);
+
 // A name typed by a user stays inside its folder: not empty, no path separator, no "..", not ".".
 bool isPlainFileName(const std::string& name);
 

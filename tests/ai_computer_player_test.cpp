@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #include "ai.h"
 #include "economy_world.h"
@@ -135,19 +136,56 @@ TEST_F(ComputerOnFightMap, NoThinkInAReplayAResumedSaveOrAnEliminationMissionBut
     deploymentSelectedMapId = -1;
 }
 
-TEST_F(ComputerOnFightMap, TheStrategyComesFromTheSeedLeavingRandAsTheSessionSeededItAndTheWaveTimerAtZero) {
-    waveThinkTimer = 0.3f;
-    std::srand(SESSION_RAND_SEED);
-    const int sessionFirst = std::rand();
-    ::testing::internal::CaptureStdout();
-    setUpComputerPlayer(2);
-    EXPECT_NE(dynamic_cast<RushAI*>(computer->ai.get()), nullptr);
-    EXPECT_EQ(std::rand(), sessionFirst);
-    EXPECT_EQ(waveThinkTimer, 0.0f);
-    setUpComputerPlayer(1);
-    EXPECT_NE(dynamic_cast<TurtleAI*>(computer->ai.get()), nullptr);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "AI Archetype Initialized: RUSH MODE\nAI Archetype Initialized: TURTLE MODE\n");
+TEST_F(ComputerOnFightMap, AnOddDrawIsATurtleAnEvenOneARushEachAnnouncedOnTheStandardOutput) {
+    struct Case {
+        unsigned draw;
+        bool rush;
+        const char* line;
+    };
+    const Case cases[] = {{0u, true, "AI Archetype Initialized: RUSH MODE\n"},
+                          {1u, false, "AI Archetype Initialized: TURTLE MODE\n"},
+                          {0xFFFFFFFEu, true, "AI Archetype Initialized: RUSH MODE\n"},
+                          {0xFFFFFFFFu, false, "AI Archetype Initialized: TURTLE MODE\n"}};
+    for (const Case& c : cases) {
+        ::testing::internal::CaptureStdout();
+        const std::unique_ptr<BaseAI> strategy = computerStrategyOf(c.draw);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.line) << c.draw;
+        EXPECT_EQ(dynamic_cast<RushAI*>(strategy.get()) != nullptr, c.rush) << c.draw;
+    }
+}
+
+TEST_F(ComputerOnFightMap, SessionStartKeepsTheAddedStrategyDrawsOnlyForOneWithoutAndNeverFromTheSimulation) {
+    enum Added { Rush, Turtle, None };
+    struct Case {
+        Added added;
+        GameMode mode;
+        bool strategyAfter;
+    };
+    const Case cases[] = {{Rush, GameMode::Skirmish, true},
+                          {Turtle, GameMode::Skirmish, true},
+                          {None, GameMode::ResumedSave, true},
+                          {None, GameMode::Replay, false}};
+    for (const Case& c : cases) {
+        computer->ai.reset();
+        if (c.added == Rush) computer->ai = std::make_unique<RushAI>();
+        if (c.added == Turtle) computer->ai = std::make_unique<TurtleAI>();
+        const BaseAI* added = computer->ai.get();
+        mode = c.mode;
+        waveThinkTimer = 0.3f;
+        std::srand(SESSION_RAND_SEED);
+        const int sessionFirst = std::rand();
+        std::srand(SESSION_RAND_SEED);
+        ::testing::internal::CaptureStdout();
+        setUpComputerPlayer();
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(computer->ai != nullptr, c.strategyAfter) << c.added;
+        if (added) {
+            EXPECT_EQ(computer->ai.get(), added) << "the added strategy was replaced";
+        }
+        EXPECT_EQ(std::rand(), sessionFirst) << "the simulation's generator was drawn from";
+        EXPECT_EQ(waveThinkTimer, 0.0f);
+    }
+    mode = GameMode::Skirmish;
 }
 
 }  // namespace

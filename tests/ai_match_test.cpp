@@ -25,7 +25,7 @@ struct RushOnFightMap : ShippedGame {
         reset_game_state();
         ::testing::internal::CaptureStderr();
         ::testing::internal::CaptureStdout();
-        EXPECT_TRUE(match.start("fight", 2));
+        EXPECT_TRUE(match.start("fight", std::make_unique<RushAI>()));
         EXPECT_TRUE(log.empty() || headless::openCommandLog(log));
         const int ticks = match.play(headless::COMPUTER_MATCH_TICKS, true);
         ::testing::internal::GetCapturedStdout();
@@ -45,6 +45,9 @@ TEST_F(RushOnFightMap, ReachesEveryMilestoneInOrderWithinFifteenMinutesTwiceAlik
     EXPECT_EQ(first.strategy, "Rush");
     EXPECT_NE(first.reached.front(), -1) << "the first milestone was missed";
     EXPECT_TRUE(std::is_sorted(first.reached.begin(), first.reached.end())) << "a milestone came out of order";
+    constexpr int TEN_GAME_MINUTES = 37500;
+    EXPECT_NE(first.reached[headless::FirstAttackOrder], -1);
+    EXPECT_LE(first.reached[headless::FirstAttackOrder], TEN_GAME_MINUTES) << "the Rush attacks the base in time";
     const uint64_t checksum = worldChecksum();
 
     headless::ComputerMatch second;

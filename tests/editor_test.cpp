@@ -128,6 +128,36 @@ TEST_F(Editor, ClickAndDragPaintExactlyTheTilesUnderThemAndEscapeDisarms) {
     EXPECT_EQ(grid.at(17, 21).type, Tile::Water);
 }
 
+TEST_F(Editor, ChoosingATerrainDecorationOrObjectBrushDisarmsTheOtherTwoKinds) {
+    enum Kind { Terrain, Decoration, Object };
+    const auto choose = [](Kind k) {
+        if (k == Terrain) pick(hudTileButtons, "Water");
+        if (k == Decoration) pick(hudDecorationButtons, "Bush");
+        if (k == Object) pick(hudMapObjectButtons, "Crystal");
+    };
+    const Kind kinds[] = {Terrain, Decoration, Object};
+    int step = -2;
+    for (Kind first : kinds)
+        for (Kind second : kinds) {
+            if (first == second) continue;
+            const Grid before = grid;
+            const std::size_t decorationsBefore = decorations.size(), objectsBefore = mapObjects.size();
+            choose(first), choose(second);
+            click(centreOf({20 + step, 20 - step}));
+            const std::string pair = std::to_string(first) + " then " + std::to_string(second);
+            EXPECT_EQ(!changedTiles(before).empty(), second == Terrain) << pair;
+            EXPECT_EQ(decorations.size() - decorationsBefore, second == Decoration ? 1u : 0u) << pair;
+            EXPECT_EQ(mapObjects.size() - objectsBefore, second == Object ? 1u : 0u) << pair;
+            key(SDLK_ESCAPE);
+            ++step;
+        }
+    click(middleOf(heightLevel1.rect));
+    pick(hudTileButtons, "Mud");
+    drag(centreOf({16, 26}), centreOf({18, 26}));
+    EXPECT_EQ(grid.at(17, 26).type, Tile::Mud);
+    EXPECT_EQ(grid.at(17, 26).heightLevel, 1) << "height combines with terrain";
+}
+
 TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {
     pick(hudMapObjectButtons, "Crystal");
     click(centreOf({20, 20})), click(centreOf({20, 20}));

@@ -1,6 +1,9 @@
 // The Extraction pages driven by synthetic events: a new campaign, choosing a mission, deploying, buying a tech.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
 #include "extraction_missions.h"
@@ -108,6 +111,59 @@ TEST_F(ExtractionPages, DeployNeedsAChosenMissionAndStartsThroughTheLoadingPage)
     EXPECT_EQ(currentMap, extraction_options[0].map);
     EXPECT_EQ(activeDeploymentRoster.size(), 1u);
     ASSERT_NE(getPlayerById(Player::aiId), nullptr);
+}
+
+TEST_F(ExtractionPages, DeployWithAnEmptyDeploymentRosterIsRefusedWithALineOnThePage) {
+    startCampaign("Gamma");
+    deploymentSelectedMapId = 0;
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    menu.switchPending = false;
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_FALSE(menu.switchPending);
+    EXPECT_NE(mode, GameMode::Extraction);
+    EXPECT_EQ(getPlayerById(Player::aiId), nullptr) << "nothing of the mission was set up";
+    EXPECT_EQ(roster.refusalLine, "Add at least one unit to the deployment roster.");
+    roster.draw();
+    saveScreenshot("extraction_deploy_refused");
+    bool drawn = false;
+    for (int y = 560; y < 590 && !drawn; ++y)
+        for (int x = 400; x < 880 && !drawn; x += 1) drawn = same(pixel(x, y), SDL_Color{255, 90, 90, 255});
+    EXPECT_TRUE(drawn) << "the refusal is drawn above Deploy";
+
+    shipRosterList->selected = 0;
+    roster.handleEvent(pressOn(*shipRosterListButton));
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_EQ(menu.pending, MenuPage::LoadingPage) << "one unit is enough";
+    EXPECT_TRUE(roster.refusalLine.empty());
+}
+
+TEST_F(ExtractionPages, TheHubSaysWhenTheSelectedCampaignHasNoUnitsLeft) {
+    const UnitSaveData dead{"Marine", "Jax", 1, 0, 0, false};
+    const UnitSaveData alive{"Marine", "Kim", 1, 0, 0, true};
+    struct Case {
+        const char* file;
+        std::vector<UnitSaveData> roster;
+        bool said;
+    };
+    const Case cases[] = {{"a.bin", {}, true}, {"b.bin", {dead, dead}, true}, {"c.bin", {dead, alive}, false}};
+    for (const Case& c : cases) ASSERT_TRUE(save_roster(c.file, c.file, false, 1, c.roster, 0, 0));
+    refresh_extraction_campaigns_list();
+    ExtractionPage hub(&menu);
+    hub.init();
+    for (std::size_t row = 0; row < extraction_campaigns.size(); ++row) {
+        const List& list = hub.campaignList;
+        hub.handleEvent(press(list.rect.x + 10, list.rect.y + static_cast<float>(list.itemHeight) * (row + 0.5f)));
+        ASSERT_EQ(selected_campaign_index, static_cast<int>(row));
+        // The folder's own order: the row's file names its case.
+        const Case& c = *std::find_if(std::begin(cases), std::end(cases), [row](const Case& k) {
+            return extraction_campaigns[row].fileName == k.file;
+        });
+        EXPECT_EQ(hub.noUnitsLine, c.said ? std::string(c.file) + " has no units left to deploy." : "") << c.file;
+    }
+    hub.handleEvent(press(hub.campaignList.rect.x + 10, hub.campaignList.rect.y + hub.campaignList.itemHeight * 0.5f));
+    hub.draw();
+    saveScreenshot("extraction_hub_no_units");
 }
 
 TEST_F(ExtractionPages, ATechBoughtIsSavedAtOnce) {

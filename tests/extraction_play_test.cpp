@@ -106,3 +106,56 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, 1);
 }
+
+TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtracts) {
+    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+    extraction_filename = "end.bin";
+    shipRoster = {marine};
+    activeDeploymentRoster.assign(3, marine);
+    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+    extraction_options[0].enemyRace = "vohmathal";
+    extraction_options[0].danger = 25;
+    deploymentSelectedMapId = 0;
+    players.clear();
+    spawnPlayer();
+    ASSERT_TRUE(deployChosenMission());
+    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    game_loop();
+    ASSERT_EQ(unitsLeftBehind(), 3);
+
+    const auto pressMenu = [](float offset) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEBUTTONDOWN;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = static_cast<int>(gameMenu.rect.x + 125.0f);
+        e.button.y = static_cast<int>(gameMenu.rect.y + offset + 15.0f);
+        gameMenu.handleEvent(e);
+    };
+    const auto says = [](const std::string& text) {
+        for (const auto& child : gameMenu.children)
+            if (const auto* label = dynamic_cast<const Label*>(child.get()); label && label->text == text) return true;
+        return false;
+    };
+    // End Scenario, then Back: nothing ends and the menu is back.
+    menuButton.onClick();
+    pressMenu(200.0f);
+    EXPECT_FALSE(pendingShutdown);
+    EXPECT_TRUE(says("3 units will be left behind."));
+    pressMenu(280.0f);
+    EXPECT_FALSE(pendingShutdown);
+    EXPECT_FALSE(says("3 units will be left behind."));
+    EXPECT_EQ(global_extraction_level, 1);
+
+    pressMenu(200.0f);
+    scene::prepareView(true, getPlayerById(LOCAL_ID)->baseTile);
+    scene::drawFrame();
+    gameMenu.draw();
+    DrawFixture::saveScreenshot("extraction_end_scenario_asks");
+    pressMenu(240.0f);
+    EXPECT_TRUE(pendingShutdown);
+    game_loop();
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_EQ(load_roster("end.bin"), std::vector<UnitSaveData>{marine}) << "nobody outside the zone came home";
+    EXPECT_EQ(global_extraction_level, 2);
+}

@@ -119,4 +119,23 @@ TEST_F(ReplayBar, FillsToTheShareOfTheLastTickWithTheThumbOnItsEdge) {
     saveScreenshot("replay_bar_full");
 }
 
+TEST_F(ReplayBar, LoadProgressFillsTheShareOfTheLastTickAndSaysItInPercent) {
+    const SDL_Color track{60, 60, 60, 255};
+    const SDL_Color progress{120, 200, 255, 255};
+    struct Case {
+        int turn;
+        int edge;  // first x past the progress: the bar spans 320 to 960 of the 1280-wide window
+    };
+    for (const Case& c : {Case{100, 480}, Case{200, 640}, Case{399, 958}}) {
+        mode = GameMode::ResumedSave;
+        lockstep.currentTurn = c.turn;
+        draw_load_progress();
+        EXPECT_TRUE(same(pixel(c.edge - 2, 368), progress)) << c.turn;
+        EXPECT_TRUE(same(pixel(c.edge + 1, 368), track)) << c.turn;
+    }
+    lockstep.currentTurn = 150;
+    draw_load_progress();
+    saveScreenshot("load_progress");
+}
+
 }  // namespace

@@ -9,48 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "lobby_peer_process.h"
 
 namespace {
-
-// A game folder on the source tree's content, so what the game writes (its replays) stays out of the tree.
-std::string gameFolder(const TempDir& dir, const std::string& name) {
-    const std::filesystem::path folder = dir.makeDir(name);
-    for (const char* entry : {"assets.cvl", "core", "src", "maps"})
-        std::filesystem::create_symlink(std::filesystem::path(CORVALE_SOURCE_DIR) / entry, folder / entry);
-    return folder.string();
-}
-
-// A lobby peer whose standard output is read line by line.
-class Peer {
-public:
-    Peer(const std::string& folder, const std::string& role, const std::string& port) {
-        const std::string command =
-            "'" + std::string(CORVALE_LOBBY_PEER) + "' '" + folder + "' " + role + " " + port + " secret 1000";
-        out = popen(command.c_str(), "r");
-    }
-    ~Peer() {
-        if (out) pclose(out);
-    }
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-
-    std::string line() {
-        char buffer[512];
-        if (!out || !std::fgets(buffer, sizeof buffer, out)) return "";
-        std::string text = buffer;
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        return text;
-    }
-    std::vector<std::string> rest() {
-        std::vector<std::string> lines;
-        for (std::string text = line(); !text.empty(); text = line()) lines.push_back(text);
-        return lines;
-    }
-
-private:
-    FILE* out = nullptr;
-};
 
 TEST(LobbyProcesses, GuestFindsJoinsAndPlaysTheHostsMatchInStep) {
     TempDir dir;

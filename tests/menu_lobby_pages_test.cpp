@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <set>
+#include <string>
 
+#include "ai.h"
 #include "draw_fixture.h"
 #include "lobby_side.h"
 #include "network_manager_lobby.h"
@@ -109,6 +112,33 @@ struct LobbyMenu : SessionTest {
         SessionTest::TearDown();
     }
 };
+
+TEST_F(LobbyMenu, TwentyMatchesAgainstTheComputerMeetBothStrategiesEachKeptFromAddAIThroughTheStart) {
+    std::set<std::string> met;
+    for (int match = 0; match < 20; ++match) {
+        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage) << match;
+        ::testing::internal::CaptureStdout();
+        clickOn(shown<LobbyViewPage>().addAIButton.rect);
+        const std::string announced = ::testing::internal::GetCapturedStdout();
+        const BaseAI* added = getPlayerById(Player::aiId)->ai.get();
+        ASSERT_NE(added, nullptr);
+        const std::string kind = dynamic_cast<const RushAI*>(added) ? "Rush" : "Turtle";
+        EXPECT_EQ(announced, kind == "Rush" ? "AI Archetype Initialized: RUSH MODE\n"
+                                            : "AI Archetype Initialized: TURTLE MODE\n");
+        met.insert(kind);
+        clickOn(shown<LobbyViewPage>().startButton.rect);
+        ASSERT_EQ(gameState, GameState::Match) << match;
+        EXPECT_EQ(getPlayerById(Player::aiId)->ai.get(), added) << "the session start drew again";
+        pendingShutdown = true;
+        game_loop();
+        mainMenu.update();
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    }
+    EXPECT_EQ(met, (std::set<std::string>{"Rush", "Turtle"}));
+}
 
 TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatchAfterWhichTheLobbyIsGone) {
     clickOn(shown<MainPage>().lanButton.rect);

@@ -8,6 +8,7 @@
 
 #include "config.h"
 #include "game_state.h"
+#include "lockstep.h"
 #include "player.h"
 
 namespace {
@@ -105,17 +106,41 @@ TEST_F(Match, ExtractionAndEditorNeverDecide) {
     EXPECT_TRUE(announcements.empty());
 }
 
-TEST_F(Match, WithoutAComputerPlayerOnlyTheLocalDefeatIsDecided) {
-    add(11, false, {1});
-    add(44, false, {});
-    checkVictoryPlayer();
-    EXPECT_EQ(victoryPlayerId, -1);
-
-    players[0]->buildingIds.clear();
-    checkVictoryPlayer();
-    EXPECT_EQ(victoryPlayerId, Player::aiId);
-    EXPECT_NE(victoryPlayerId, Player::myStaticId);
-    EXPECT_EQ(announcements, (Announcements{{"Defeat", Player::aiId}}));
+TEST_F(Match, WithoutAComputerPlayerTheLastSideStandingWinsAndALeftPeerCountsAsDefeated) {
+    struct Seat {
+        int id;
+        std::vector<int> buildings;
+        bool left;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Seat> seats;
+        Announcements expected;
+    };
+    const Case cases[] = {
+        {"the other human still holds a building", {{11, {1}, false}, {44, {2}, false}}, {}},
+        {"the other human lost its last building", {{11, {1}, false}, {44, {}, false}}, {{"Victory", 11}}},
+        {"the other human left", {{11, {1}, false}, {44, {2}, true}}, {{"Victory", 11}}},
+        {"one of two others still stands", {{11, {1}, false}, {44, {}, false}, {55, {3}, false}}, {}},
+        {"both others are out", {{11, {1}, false}, {44, {}, false}, {55, {3}, true}}, {{"Victory", 11}}},
+        {"the local player lost its last building", {{11, {}, false}, {44, {2}, false}}, {{"Defeat", 44}}},
+        {"everybody lost at once", {{11, {}, false}, {44, {}, false}}, {{"Defeat", 33}}},
+        {"nobody to play against", {{11, {1}, false}, {33, {}, false}}, {}},
+    };
+    for (const Case& c : cases) {
+        players.clear();
+        lockstep.leftPlayers.clear();
+        victoryPlayerId = -1;
+        announcements.clear();
+        for (const Seat& seat : c.seats) {
+            add(seat.id, false, seat.buildings);
+            if (seat.left) lockstep.leftPlayers.insert(seat.id);
+        }
+        checkVictoryPlayer();
+        checkVictoryPlayer();
+        EXPECT_EQ(announcements, c.expected) << c.what;
+    }
+    lockstep.leftPlayers.clear();
 }
 
 TEST_F(Match, WithoutALocalPlayerTheComputerDefeatStillEndsTheMatch) {

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <regex>
 
+#include "minimap.h"
 #include "session_fixture.h"
 
 namespace {
@@ -56,22 +57,60 @@ TEST_F(SessionLife, LogReplaysToTheSameChecksumsAndEndsInTheMenus) {
     EXPECT_TRUE(units.empty());
 }
 
-TEST_F(SessionLife, SavedCopyResumesOneTurnPerFrameThenGoesLive) {
-    const ChecksumsByTurn live = playLiveMatch(TURNS);
-    const std::string saved = readWholeFile(onlyFileIn(root.path / "replays"));
-    std::filesystem::remove_all(root.path / "replays");
-    root.write("saves/resume.bin", saved);
+// A match whose log holds turns to near its end: both sides send their workers mining again every 20th turn.
+ChecksumsByTurn playMatchOrderedToTheEnd(SessionTest& test) {
+    SessionTest::seatPlayers();
+    mode = GameMode::Skirmish;
+    EXPECT_TRUE(startGame(true, true, "fight", false));
+    int ordered = -1;
+    const ChecksumsByTurn sums = test.runFrames(
+        TURNS * 2, 20.0, [] { return lockstep.currentTurn >= TURNS; },
+        [&] {
+            if (lockstep.currentTurn % 20 != 0 || lockstep.currentTurn == ordered) return;
+            ordered = lockstep.currentTurn;
+            for (int id : {LOCAL_ID, OTHER_ID})
+                for (Command& c : headless::economyOrders(0, id)) lockstep.pendingCommands.push_back(std::move(c));
+        });
+    pendingShutdown = true;
+    game_loop();
+    return sums;
+}
+
+// The live log of a match played for the given turns, put into saves/ and started as a resumed save.
+void startResumedCopy(SessionTest& test, const std::string& saved) {
+    std::filesystem::remove_all(test.root.path / "replays");
+    test.root.write("saves/resume.bin", saved);
     load_game_filename = "resume.bin";
     mode = GameMode::ResumedSave;
     ASSERT_TRUE(startGame(true, true, "some other map", false));
+}
+
+int progressFrames = 0;
+void countProgressFrame() { ++progressFrames; }
+
+// Every reading of this clock takes a millisecond, so a catch-up's turns can be counted against its budget.
+uint64_t steppingNow = 1;
+uint64_t steppingCounter() { return steppingNow += 1000000u; }
+
+TEST_F(SessionLife, SavedCopyCatchesUpDrawingOnlyItsProgressThenGoesLive) {
+    const ChecksumsByTurn live = playMatchOrderedToTheEnd(*this);
+    const std::string saved = readWholeFile(onlyFileIn(root.path / "replays"));
+    startResumedCopy(*this, saved);
+    EXPECT_EQ(currentMap, "fight") << "the save's own map";
     const std::size_t savedTurns = replayTurns.size();
-    int previousTurn = 0;
+    void (*keptProgress)() = DrawLoadProgress;
+    DrawLoadProgress = countProgressFrame;
+    progressFrames = 0;
+    frameClock = FrameClock{steppingCounter, fake_clock::frequency, fake_clock::sleep};
     int framesInResumedMode = 0;
-    ChecksumsByTurn resumed = runFrames(TURNS * 2, 20.0, [] { return mode != GameMode::ResumedSave; }, [&] {
-        EXPECT_LE(lockstep.currentTurn - previousTurn, 1);
-        previousTurn = lockstep.currentTurn;
-        ++framesInResumedMode;
-    });
+    ChecksumsByTurn resumed = runFrames(TURNS * 2, 20.0, [] { return mode != GameMode::ResumedSave; },
+                                        [&] { ++framesInResumedMode; });
+    DrawLoadProgress = keptProgress;
+    frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
+    // Several turns a frame, each frame but the one that goes live showing only the progress.
+    EXPECT_GT(progressFrames, 1);
+    EXPECT_EQ(progressFrames, framesInResumedMode - 1);
+    EXPECT_LT(framesInResumedMode, replayTurns.back().tick / 2);
     EXPECT_EQ(mode, GameMode::Skirmish);
     EXPECT_EQ(replayTurnIndex, static_cast<int>(savedTurns));
     // Live again: the session goes on from the re-simulated world, to where the original stopped.
@@ -83,7 +122,46 @@ TEST_F(SessionLife, SavedCopyResumesOneTurnPerFrameThenGoesLive) {
     const std::string fresh = readWholeFile(onlyFileIn(root.path / "replays"));
     EXPECT_EQ(fresh.substr(0, saved.size()), saved);
     EXPECT_EQ(readWholeFile(root.path / "saves/resume.bin"), saved);
-    EXPECT_GT(framesInResumedMode, replayTurns.back().tick);
+}
+
+TEST_F(SessionLife, ACatchUpFrameRunsTurnsUntilOneFrameOfTheCapHasPassed) {
+    playMatchOrderedToTheEnd(*this);
+    startResumedCopy(*this, readWholeFile(onlyFileIn(root.path / "replays")));
+    const float keptFps = targetFps;
+    frameClock = FrameClock{steppingCounter, fake_clock::frequency, fake_clock::sleep};
+    struct Case {
+        float fps;
+        int turns;
+    };
+    // 8 ms is reached by the eighth turn exactly; 8.33 ms needs a ninth.
+    for (const Case c : {Case{125.0f, 8}, Case{120.0f, 9}, Case{100.0f, 10}, Case{2000.0f, 1}}) {
+        targetFps = c.fps;
+        const int before = lockstep.currentTurn;
+        process_loaded_game();
+        EXPECT_EQ(lockstep.currentTurn - before, c.turns) << c.fps;
+    }
+    targetFps = keptFps;
+    ASSERT_EQ(mode, GameMode::ResumedSave);
+}
+
+TEST_F(SessionLife, EverySessionNamesItsOwnMapAndItsClocksStartAtZeroAndFollowTheTurnCounter) {
+    for (int session = 0; session < 2; ++session) {
+        currentMap = "highlands";
+        gameTime = gameTimeSeconds = 500.0f;
+        seatPlayers();
+        ASSERT_TRUE(startGame(true, true, "fight", false));
+        EXPECT_EQ(currentMap, "fight") << session;
+        EXPECT_EQ(gameTime, 0.0f) << session;
+        EXPECT_EQ(gameTimeSeconds, 0.0f) << session;
+        int turnAtFrameStart = 0;
+        runFrames(60, 20.0, [] { return false; }, [&] { turnAtFrameStart = lockstep.currentTurn; });
+        ASSERT_GT(turnAtFrameStart, 40);
+        // The clock of a frame is the match time of the turns done when it began, whatever the frames took.
+        EXPECT_FLOAT_EQ(gameTimeSeconds, static_cast<float>(turnAtFrameStart) * lockstep.tickSeconds);
+        EXPECT_EQ(minimapClockText(gameTimeSeconds).substr(0, 5), "00:0" + std::to_string(turnAtFrameStart * 16 / 1000));
+        pendingShutdown = true;
+        game_loop();
+    }
 }
 
 TEST_F(SessionLife, TwoSessionsInARowLeakNothingAndStartFromTheSameSeeds) {

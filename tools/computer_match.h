@@ -8,6 +8,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ai.h"
@@ -46,9 +47,9 @@ struct ComputerMatch {
 
     bool done() const { return reached.back() != -1; }
 
-    // Builds the match on the map: the local human and the computer "vohmathal" each on a starting base, the AI
-    // flag on, the strategy drawn with pickSeed. False when the map cannot be built.
-    bool start(const std::string& map, unsigned pickSeed) {
+    // Builds the match on the map: the local human and the computer "vohmathal" with the strategy each on a
+    // starting base, the AI flag on. False when the map cannot be built.
+    bool start(const std::string& map, std::unique_ptr<BaseAI> chosen) {
         MAP_FILE = map;
         mode = GameMode::Skirmish;
         AI = true;
@@ -57,8 +58,9 @@ struct ComputerMatch {
         Player::environmentId = 3;
         addPlayer(LOCAL, "Local", "human", true);
         players.push_back(std::make_unique<Player>(COMPUTER, "AI", "vohmathal", true));
+        players.back()->ai = std::move(chosen);
         if (!buildMapWorld(mapPath(map))) return false;
-        setUpComputerPlayer(pickSeed);
+        setUpComputerPlayer();
         const Player* computer = getPlayerById(COMPUTER);
         strategy = dynamic_cast<RushAI*>(computer->ai.get()) ? "Rush" : "Turtle";
         localBuildings = getPlayerById(LOCAL)->buildingIds;

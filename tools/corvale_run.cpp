@@ -7,9 +7,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,7 +68,8 @@ int usage() {
                  "       corvale_run seek LOG TURN...\n"
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
-                 "       corvale_run computer [MAP=fight] [TICKS=56250] [PICK_SEED=1] [LOG]\n"
+                 "       corvale_run computer [MAP=fight] [TICKS=56250] [STRATEGY=menu|rush|turtle] [LOG]\n"
+                 "       corvale_run resume SAVE\n"
                  "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n"
                  "       corvale_run net host|join|solo ...\n";
     return 2;
@@ -122,15 +125,64 @@ int runEconomy(int argc, char** argv) {
     return 0;
 }
 
+// The named strategy, or one drawn as the lobby's Add AI draws it; nothing for an unknown name.
+std::unique_ptr<BaseAI> namedStrategy(const std::string& name) {
+    if (name == "rush") return std::make_unique<RushAI>();
+    if (name == "turtle") return std::make_unique<TurtleAI>();
+    if (name == "menu") return drawComputerStrategy();
+    std::cerr << "unknown strategy \"" << name << "\": menu, rush or turtle\n";
+    return nullptr;
+}
+
 // The computer player against an idle local player; LOG, when given, receives the match's command log.
 int runComputer(int argc, char** argv) {
     headless::ComputerMatch match;
-    const unsigned seed = argc > 4 ? static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)) : SESSION_RAND_SEED;
-    if (!match.start(argc > 2 ? argv[2] : "fight", seed)) return 1;
+    std::unique_ptr<BaseAI> strategy = namedStrategy(argc > 4 ? argv[4] : "menu");
+    if (!strategy) return usage();
+    if (!match.start(argc > 2 ? argv[2] : "fight", std::move(strategy))) return 1;
     if (argc > 5) headless::openCommandLog(argv[5]);
     report("computer", simulate(intArgument(argc, argv, 3, headless::COMPUTER_MATCH_TICKS), match.script()));
     match.print();
     return 0;
+}
+
+// A saved game resumed as the Load dialog resumes it, through the match frames at the real clock, in a scratch
+// folder beside the content: how long the catch-up took and the checksum on the turn it went live.
+int runResume(int argc, char** argv) {
+    if (argc < 3) return usage();
+    namespace fs = std::filesystem;
+    char scratch[] = "/tmp/corvale_resume_XXXXXX";
+    if (!mkdtemp(scratch)) {
+        std::cerr << "corvale_run: no scratch folder\n";
+        return 1;
+    }
+    const fs::path folder(scratch);
+    std::error_code error;
+    for (const char* entry : {"core", "maps", "src"})
+        fs::create_symlink(fs::absolute(basePath + entry), folder / entry, error);
+    fs::create_directories(folder / "saves", error);
+    fs::copy_file(argv[2], folder / "saves/resume.bin", error);
+    if (error) {
+        std::cerr << "corvale_run: " << argv[2] << ": " << error.message() << "\n";
+        fs::remove_all(folder, error);
+        return 1;
+    }
+    basePath = folder.string() + "/";
+    load_game_filename = "resume.bin";
+    mode = GameMode::ResumedSave;
+    DrawMatchFrame = [](Grid&, float) {};
+    const auto start = std::chrono::steady_clock::now();
+    int frames = 0;
+    if (startGame(true, true, "", false))
+        for (; mode == GameMode::ResumedSave && gameState == GameState::Match; ++frames) game_loop();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const bool resumed = gameState == GameState::Match && mode == GameMode::Skirmish;
+    if (resumed)
+        std::printf("resumed: turn %d  frames %d  seconds %.3f  checksum %016" PRIx64 "\n", lockstep.currentTurn,
+                    frames, seconds, worldChecksum());
+    closeCommandLog();
+    fs::remove_all(folder, error);
+    return resumed ? 0 : 1;
 }
 
 // The shipped mod script's waves against the fight map's base, or with "false" the same match without the script.
@@ -180,6 +232,7 @@ int main(int argc, char** argv) {
     if (scenario == "battle") return runBattle(argc, argv);
     if (scenario == "economy") return runEconomy(argc, argv);
     if (scenario == "computer") return runComputer(argc, argv);
+    if (scenario == "resume") return runResume(argc, argv);
     if (scenario == "towerdefense") return runTowerDefense(argc, argv);
     if (scenario == "net") return runNetMatch(argc, argv);
     return usage();

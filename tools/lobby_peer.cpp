@@ -1,5 +1,6 @@
 // A whole game process played by synthetic input, for the lobby tests: the real start-up, menu pages and match
 // frames, hosting or joining a lobby found on 127.0.0.1, printing on the standard output what each step showed.
+#include <SDL2/SDL_image.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,7 +16,9 @@
 #include "headless_session.h"
 #include "lockstep.h"
 #include "network_manager_lobby.h"
+#include "player.h"
 #include "sdl.h"
+#include "sdl_draw.h"
 #include "ui/host_page.h"
 #include "ui/join_page.h"
 #include "ui/lan_page.h"
@@ -111,10 +114,46 @@ const Player* otherPlayer() {
     return nullptr;
 }
 
+// How a peer's match ends after its ticks: it leaves, or it plays on until the match has a result.
+enum class Ending { Leave, AwaitResult };
+Ending ending = Ending::Leave;
+void (*drawMatch)(Grid&, float) = nullptr;
+
+// The whole match frame drawn into a texture and written beside the game, for a person to judge.
+void saveResultScreen() {
+    const SDL_FPoint size = windowSize();
+    SDL_Texture* target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET,
+                                            static_cast<int>(size.x), static_cast<int>(size.y));
+    SDL_SetRenderTarget(renderer, target);
+    drawMatch(grid, 0.016f);
+    SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(size.x), static_cast<int>(size.y), 32,
+                                                       SDL_PIXELFORMAT_RGBA32);
+    SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGBA32, shot->pixels, shot->pitch);
+    IMG_SavePNG(shot, "result.png");
+    SDL_FreeSurface(shot);
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_DestroyTexture(target);
+}
+
+// The frames of a match whose peer has gone, until the result dialog opens; it says the dialog's title.
+void awaitResult() {
+    const auto start = std::chrono::steady_clock::now();
+    while (victoryPlayerId == -1) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(STEP_LIMIT_SECONDS))
+            throw Stuck{"no result in time"};
+        clockNs += TURN_NS;
+        game_loop();
+        net.waitForTraffic(5);
+    }
+    say(std::string("result ") + (victoryPlayerId == Player::myStaticId ? "VICTORY" : "DEFEAT"));
+    saveResultScreen();
+}
+
 // Each peer gives its own workers the economy orders of the built-in game, through the pending orders as input
 // does; ends the session after the given ticks and says what the lobby role became.
 void playMatch(int ticks) {
     say("started " + lobbyState.currentMap);
+    drawMatch = DrawMatchFrame;
     DrawMatchFrame = drawNothing;
     const auto start = std::chrono::steady_clock::now();
     int ordered = -1;
@@ -134,6 +173,7 @@ void playMatch(int ticks) {
     char line[64];
     std::snprintf(line, sizeof line, "tick %d checksum %016" PRIx64, lockstep.currentTurn, worldChecksum());
     say(line);
+    if (ending == Ending::AwaitResult) awaitResult();
     pendingShutdown = true;
     game_loop();
     say("ended hosting " + std::to_string(lobbyState.isHostLobby) + " connections " +
@@ -213,17 +253,22 @@ int freePorts(int base) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS  (says the ports it took)\n"
-                 "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS\n");
+                 "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS [leave|result]  (says the ports "
+                 "it took)\n"
+                 "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS [leave|result]\n"
+                 "after TICKS the peer leaves (the default) or plays on until the result dialog, saved as result.png\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6 || chdir(argv[1]) != 0) return usage();
+    if ((argc != 6 && argc != 7) || chdir(argv[1]) != 0) return usage();
     const std::string role = argv[2];
     if (role != "host" && role != "join") return usage();
+    const std::string end = argc == 7 ? argv[6] : "leave";
+    if (end != "leave" && end != "result") return usage();
+    ending = end == "result" ? Ending::AwaitResult : Ending::Leave;
     int ports = std::atoi(argv[3]);
     if (role == "host") ports = freePorts(ports);
     if (ports <= 0) return usage();

@@ -22,6 +22,7 @@ constexpr SDL_Color HIGHLIGHT{255, 255, 100, 255};
 constexpr SDL_Color DIALOG_BACKGROUND{10, 10, 10, 240};
 constexpr SDL_Color DIALOG_BORDER{160, 110, 40, 255};
 constexpr SDL_Color SIGNAL_RED{150, 50, 50, 255};
+constexpr SDL_Color SIGNAL_RED_TEXT{255, 90, 90, 255};
 
 Button buttonAt(const std::string& label, float x, float y, SDL_Color normal, SDL_Color hover,
                 std::function<void()> onClick) {
@@ -31,8 +32,8 @@ Button buttonAt(const std::string& label, float x, float y, SDL_Color normal, SD
     return b;
 }
 
-void drawCentred(const std::string& text, float y, int size) {
-    DrawText(text, static_cast<int>(windowSize().x * 0.5f), static_cast<int>(y), whiteColor, size, true);
+void drawCentred(const std::string& text, float y, int size, SDL_Color colour = whiteColor) {
+    DrawText(text, static_cast<int>(windowSize().x * 0.5f), static_cast<int>(y), colour, size, true);
 }
 
 }  // namespace
@@ -42,8 +43,9 @@ void drawCentred(const std::string& text, float y, int size) {
 void ExtractionPage::init() {
     howToPlay = Modal(0.0f, 0.0f, 850.0f, 670.0f, DIALOG_BACKGROUND, DIALOG_BORDER);
     selected_campaign_index = -1;
+    noUnitsLine.clear();
     campaignList = List(100.0f, 250.0f, 300.0f, 300.0f, 16);
-    campaignList.onSelect = [](int row, const std::string&) { selected_campaign_index = row; };
+    campaignList.onSelect = [this](int row, const std::string&) { selectCampaign(row); };
     campaignList.setItems(refresh_extraction_campaigns_list());
     newButton = columnButton("New Campaign", 280.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
     continueButton = columnButton("Continue Campaign", 340.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { continueCampaign(); });
@@ -52,6 +54,14 @@ void ExtractionPage::init() {
         howToPlay.show();
     });
     backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
+}
+
+void ExtractionPage::selectCampaign(int row) {
+    selected_campaign_index = row;
+    noUnitsLine.clear();
+    if (row < 0 || static_cast<size_t>(row) >= extraction_campaigns.size()) return;
+    const CampaignHeader& header = extraction_campaigns[static_cast<size_t>(row)];
+    if (livingUnitsIn(header.fileName) == 0) noUnitsLine = header.name + " has no units left to deploy.";
 }
 
 void ExtractionPage::continueCampaign() {
@@ -123,6 +133,8 @@ void ExtractionPage::draw() {
     drawCentred("Extraction", 170.0f, 22);
     newButton.draw();
     campaignList.draw();
+    if (!noUnitsLine.empty())
+        DrawText(noUnitsLine, 100, 560, SIGNAL_RED_TEXT, 16, false);
     if (selected_campaign_index >= 0) continueButton.draw();
     howToPlayButton.draw();
     backButton.draw();
@@ -319,6 +331,7 @@ void ExtractionRosterPickerPage::init() {
     cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
     buildRosterWidgets();
     refreshRosterList();
+    refusalLine.clear();
     deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { deploy(); });
     backButton = buttonAt("Back", cx - 125.0f, 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
         resetExtractionData();
@@ -329,11 +342,18 @@ void ExtractionRosterPickerPage::init() {
     });
 }
 
+// A mission without units cannot be played, and its end would lock the campaign, so it never starts.
 void ExtractionRosterPickerPage::deploy() {
-    if (!deployChosenMission()) {
-        std::cerr << "Deploy refused: no mission chosen\n";
+    if (activeDeploymentRoster.empty()) {
+        refusalLine = "Add at least one unit to the deployment roster.";
         return;
     }
+    if (!deployChosenMission()) {
+        std::cerr << "Deploy refused: no mission chosen\n";
+        refusalLine = "Choose a mission first.";
+        return;
+    }
+    refusalLine.clear();
     menu->switch_to_page(MenuPage::LoadingPage);
 }
 
@@ -358,6 +378,7 @@ void ExtractionRosterPickerPage::draw() {
     for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
                                                                deploymentRosterList, deploymentRosterListButton})
         if (widget) widget->draw();
+    if (!refusalLine.empty()) drawCentred(refusalLine, 570.0f, 16, SIGNAL_RED_TEXT);
     deployButton.draw();
     backButton.draw();
     if (unit_detail_modal.isVisible()) unit_detail_modal.draw();

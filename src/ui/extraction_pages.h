@@ -24,9 +24,12 @@ public:
     List campaignList;
     Button newButton, continueButton, howToPlayButton, backButton;
     Modal howToPlay{0.0f, 0.0f, 850.0f, 670.0f};
+    // Said under the list while the selected campaign has no living unit to deploy; empty otherwise.
+    std::string noUnitsLine;
 
 private:
     void continueCampaign();
+    void selectCampaign(int row);
     MainMenu* menu;
 };
 
@@ -75,6 +78,8 @@ public:
     void draw() override;
 
     std::string levelLine, manPowerLine, cryopodLine;
+    // Why the last Deploy was refused; empty after an entry.
+    std::string refusalLine;
     Button deployButton, backButton;
 
 private:
