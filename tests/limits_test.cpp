@@ -16,6 +16,8 @@
 #include "lockstep.h"
 #include "map.h"
 #include "missions.h"
+#include "player.h"
+#include "races.h"
 #include "test_files.h"
 #include "world_fixture.h"
 
@@ -185,6 +187,57 @@ TEST(WireLimit, AUnitListOfTheLongestLengthTravelsAndOneIdMoreArrivesEmpty) {
         const Command got = readCommand(packet);
         const size_t expected = count == MAX_WIRE_UNIT_IDS ? static_cast<size_t>(count) : 0u;
         EXPECT_EQ(std::get<MoveCommand>(got.payload).unitIds.size(), expected) << count;
+    }
+}
+
+// The header's player list: the longest is taken whole, one more refuses the log.
+TEST(CommandLogLimit, AHeaderOfTheLongestPlayerListIsReadAndOneMoreIsRefused) {
+    const Configuration saved = configurationTuple();
+    const int savedTeamIds = teamIds;
+    for (const size_t count : {MAX_REPLAY_PLAYERS, MAX_REPLAY_PLAYERS + 1}) {
+        players.clear();
+        nlohmann::json header = {{"players", nlohmann::json::array()}};
+        for (size_t i = 0; i < count; ++i) header["players"].push_back({{"id", i + 1}, {"race", "human"}});
+        std::istringstream log(header.dump() + "\n" +
+                               recordLine({CommandType::StopConstruction, 1, StopConstructionCommand{9}}) + "\n");
+        ::testing::internal::CaptureStderr();
+        const bool loaded = loadReplay(log);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(loaded, count == MAX_REPLAY_PLAYERS) << count;
+        EXPECT_EQ(players.size(), loaded ? count : 0u) << count;
+        restoreConfigurationAfterReplay();
+    }
+    players.clear();
+    replayTurns.clear();
+    configurationTuple() = saved;
+    teamIds = savedTeamIds;
+}
+
+// ---- Catalogue numbers ----
+
+TEST(CatalogueLimit, NumbersUpToAMillionEitherWayAreReadAndBeyondAreRefused) {
+    const struct {
+        double value;
+        bool read;
+    } cases[] = {
+        {1000000, true}, {1000000.0625, false}, {-1000000, true}, {-1000000.0625, false},
+    };
+    for (const auto& c : cases) {
+        const nlohmann::json object = {{"cost", c.value}};
+        bool intRead = true;
+        bool floatRead = true;
+        try {
+            EXPECT_EQ(jsonInt(object, "cost", 0), static_cast<int>(c.value));
+        } catch (const CatalogueError&) {
+            intRead = false;
+        }
+        try {
+            EXPECT_FLOAT_EQ(jsonFloat(object, "cost", 0.0f), static_cast<float>(c.value));
+        } catch (const CatalogueError&) {
+            floatRead = false;
+        }
+        EXPECT_EQ(intRead, c.read) << c.value;
+        EXPECT_EQ(floatRead, c.read) << c.value;
     }
 }
 

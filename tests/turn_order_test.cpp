@@ -52,8 +52,10 @@ struct TurnOrder : ShippedGame {
     // The world after the players' orders applied by hand, in the given order of players.
     uint64_t appliedByHand(std::initializer_list<int> playerOrder) {
         buildWorld();
+        ::testing::internal::CaptureStderr();
         for (int player : playerOrder)
             for (const Command& cmd : orders[player - 1]) applyCommand(cmd, grid, 0, true);
+        ::testing::internal::GetCapturedStderr();
         return worldChecksum();
     }
 
@@ -84,7 +86,9 @@ TEST_F(TurnOrder, PacketsArrivingByDescendingIdApplyByAscendingId) {
     sender.sendPacket(writeTurnPacket(Turn{0, 1, orders[0]}));
     LockstepManager manager;
     WorldApplier runner;
+    ::testing::internal::CaptureStderr();
     manager.step(TURN_LENGTH, 0, 3, {1, 2}, observer, runner);
+    ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(manager.receiveTurn, 1) << "the turn was applied";
 
     EXPECT_EQ(getUnitById(firstNewId)->playerId, 1) << "player 1's unit is spawned first";
