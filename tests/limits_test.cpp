@@ -1,6 +1,8 @@
 // Every bound the game enforces, at its exact edge: the last value accepted and the first refused.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -211,6 +213,50 @@ TEST(CommandLogLimit, AHeaderOfTheLongestPlayerListIsReadAndOneMoreIsRefused) {
     replayTurns.clear();
     configurationTuple() = saved;
     teamIds = savedTeamIds;
+}
+
+// A replay header's numbers are held to the configuration's bounds, compared as the file's own numbers.
+TEST(CommandLogLimit, EveryBoundedHeaderKeyTakesItsBoundsAndRefusesTheNextNumberBeyond) {
+    const EveryConfigurationValue saved = everyConfigurationValue();
+    const struct {
+        const char* key;
+        double lowest;
+        double highest;
+    } keys[] = {
+        {"MAP_W", 1, 1024},
+        {"MAP_H", 1, 1024},
+        {"TILE_SIZE", 4, 512},
+        {"GAME_SPEED", 1, 16},
+        {"UNIT_SPEED", 1, 1000},
+        {"GOLD_MINING_TIME", 0, 600},
+        {"WOOD_MINING_TIME", 0, 600},
+        {"WAYPOINT_EPS", 0, 1000},
+        {"CANCEL_BUILDING_PERCENTAGE_LOSS", 0, 1},
+        {"HUD_SIZE", 0, 4096},
+        {"MINIMAP_SIZE", 0, 4096},
+        {"ANTI_ALIASING", 0, 16},
+    };
+    const double infinity = std::numeric_limits<double>::infinity();
+    for (const auto& k : keys) {
+        const std::pair<double, bool> values[] = {{k.lowest, true},
+                                                  {std::nextafter(k.lowest, -infinity), false},
+                                                  {k.highest, true},
+                                                  {std::nextafter(k.highest, infinity), false}};
+        for (const auto& [value, loads] : values) {
+            std::istringstream log(nlohmann::json{{k.key, value}}.dump() + "\n" +
+                                   recordLine({CommandType::StopConstruction, 1, StopConstructionCommand{9}}) + "\n");
+            ::testing::internal::CaptureStderr();
+            EXPECT_EQ(loadReplay(log), loads) << k.key << " " << value;
+            const std::string errors = ::testing::internal::GetCapturedStderr();
+            if (!loads) {
+                EXPECT_NE(errors.find(std::string("\"") + k.key + "\" is out of range"), std::string::npos) << errors;
+            }
+            restoreConfigurationAfterReplay();
+        }
+    }
+    players.clear();
+    replayTurns.clear();
+    everyConfigurationValue() = saved;
 }
 
 // ---- Catalogue numbers ----
