@@ -188,6 +188,11 @@ bool save_roster(const std::string& file, const std::string& name, bool hardcore
         std::cerr << "Invalid campaign file name: " << file << "\n";
         return false;
     }
+    // A longer name would be written, then read back as damage and the whole campaign lost.
+    if (name.size() > MAX_CAMPAIGN_STRING) {
+        std::cerr << "Campaign name is longer than " << MAX_CAMPAIGN_STRING << " bytes: " << file << " not saved\n";
+        return false;
+    }
     CampaignRecord record{name, hardcoreFlag, level, manPower, techPoints, global_cryppod_count, {}, roster};
     for (const Tech& tech : techTree)
         if (tech.unlocked) record.techIds.push_back(tech.id);

@@ -207,7 +207,7 @@ bool handleRallyPoint(const SetRallyPointCommand& c, OrderContext& ctx) {
 
 bool handleCarrierPickUp(const CarrierPickUpCommand& c, OrderContext& ctx) {
     Unit* unit = ownUnit(c.unitId, ctx);
-    const Unit* carrier = getUnitById(c.carrierId);
+    const Unit* carrier = ownUnit(c.carrierId, ctx);
     if (!unit || !carrier) return false;
     // The walk takes a sub-tile, so the unit is sent to the carrier's own sub-tile; it boards on arrival.
     walkToTile(*unit, subTileOf(*carrier), ctx.grid);
@@ -334,11 +334,14 @@ bool handleResume(const ResumeGameCommand&, OrderContext&) {
     return false;
 }
 
-// Stops the issuing player's own listed units in place; another player's unit is left alone.
-void haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
+// Stops the issuing player's own listed units in place; another player's unit is left alone. Whether any was
+// stopped, or the list was empty: as with a move, a list of only another player's units is refused.
+bool haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
+    bool halted = unitIds.empty();
     for (int id : unitIds) {
         Unit* u = getUnitById(id);
         if (!u || u->playerId != player) continue;
+        halted = true;
         if (hold) u->state = UnitState::HoldPosition;
         u->waypoints.clear();
         u->targetId = -1;
@@ -348,17 +351,12 @@ void haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
         u->route.clear();
         u->routeDestination = {-1, -1};
     }
+    return halted;
 }
 
-bool handleHold(const HoldCommand& c, OrderContext& ctx) {
-    haltOwnUnits(c.unitIds, ctx.cmd.player, true);
-    return true;
-}
+bool handleHold(const HoldCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx.cmd.player, true); }
 
-bool handleStop(const StopCommand& c, OrderContext& ctx) {
-    haltOwnUnits(c.unitIds, ctx.cmd.player, false);
-    return true;
-}
+bool handleStop(const StopCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx.cmd.player, false); }
 
 bool handleConstruct(const ConstructCommand& c, OrderContext& ctx) {
     Unit* worker = ownUnit(c.unitId, ctx);
