@@ -494,8 +494,6 @@ void resetUnderAttackAlarms();
 struct CombatHooks {
     // The mod host: the script's "onUnitDeath" with the dead unit's id, reporting script errors itself.
     std::function<void(int unitId)> unitDeathScript;
-    // The activity feed: posts a notice.
-    std::function<void(const std::string& text, SDL_Texture* icon, float duration)> postActivity;
     // Extraction: experience for a kill, true when it was added.
     std::function<bool(Unit& unit, int xp)> grantUnitExp;
     // Extraction: may drop an item where an enemy died; honours the campaign's hardcore setting.

@@ -1,5 +1,8 @@
 // An Extraction mission played frame by frame on a shipped map: the roster kills the enemy, walks into the zone and
 // is banked through the mission's Extract dialog, which saves the campaign with the tech reward.
+#include <algorithm>
+
+#include "activity.h"
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
@@ -7,6 +10,7 @@
 #include "hud.h"
 #include "map_objects.h"
 #include "session_fixture.h"
+#include "textures.h"
 #include "ui/extraction_pages.h"
 
 struct ExtractionPlay : SessionTest {
@@ -105,4 +109,38 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
     EXPECT_EQ(saved[1].xp + saved[2].xp + saved[3].xp, 25) << "the Berserker's experience came home";
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, 1);
+}
+
+// The notice comes from the mission as the game starts it, with no hook of a test's own in the way.
+TEST_F(ExtractionPlay, KillingTheLastEnemyOfARealMissionPostsTheAllClearNotice) {
+    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+    extraction_filename = "notice.bin";
+    shipRoster = {marine};
+    activeDeploymentRoster.assign(3, marine);
+    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+    extraction_options[0].enemyRace = "vohmathal";
+    extraction_options[0].danger = 25;  // one Berserker
+    deploymentSelectedMapId = 0;
+    players.clear();
+    spawnPlayer();
+    ASSERT_TRUE(deployChosenMission());
+    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 1u);
+
+    const auto attack = [&] {
+        if (lockstep.currentTurn != 1) return;
+        for (const int id : squad)
+            lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, enemies[0]}});
+    };
+    runFrames(30000, 20.0, [&] { return getUnitById(enemies[0]) == nullptr; }, attack);
+    ASSERT_EQ(getUnitById(enemies[0]), nullptr) << "the squad never killed the Berserker";
+    const auto notice = std::find_if(activityQueue.begin(), activityQueue.end(), [](const Activity& a) {
+        return a.text == "[System]: All enemies have been neutralized, you can extract safely";
+    });
+    ASSERT_TRUE(notice != activityQueue.end()) << "no all-clear notice in the feed";
+    EXPECT_EQ(notice->icon, texFood);
+    EXPECT_FLOAT_EQ(notice->duration, 5.0f);
 }
