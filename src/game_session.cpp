@@ -326,6 +326,23 @@ bool load_replay_into_commands() {
     return true;
 }
 
+bool saveCanResume(const std::string& name) {
+    std::string bytes;
+    std::string error;
+    if (name.empty())
+        error = "no saved game is chosen";
+    else if (!Utils::isPlainFileName(name))
+        error = "the name leaves the saves folder";
+    else if (!readSave(basePath + "saves/" + name, bytes))
+        error = "the file cannot be read";
+    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), error))
+        error = "its header is unusable: " + error;
+    else
+        return true;
+    std::cerr << "Cannot load the saved game \"" << name << "\": " << error << "\n";
+    return false;
+}
+
 void endSession() {
     pendingShutdown = false;
     reset_game_state();

@@ -251,6 +251,7 @@ bool saveGameAs(const std::string& typed) {
 }
 
 void requestResume(const std::string& saveName) {
+    if (!saveCanResume(saveName)) return;
     load_game_filename = saveName;
     SDL_Log("LOAD %s", load_game_filename.c_str());
     gameMenu.hide();
