@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "draw_fixture.h"
@@ -17,6 +19,7 @@
 #include "network_manager.h"
 #include "test_files.h"
 #include "textures.h"
+#include "top_level_guard.h"
 #include "ui/main_menu.h"
 
 namespace {
@@ -142,6 +145,27 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     netUdpPorts[0] = 54000;
     netUdpPorts[1] = 54001;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// What escapes the loop (a catalogue look-up on a drawing path, say) ends the program with one line and code 1.
+TEST(TopLevelGuard, AnEscapedFaultIsOneLineAndExitCodeOne) {
+    const struct {
+        std::function<int()> body;
+        int exitCode;
+        const char* said;
+    } cases[] = {
+        {[] { return 0; }, 0, ""},
+        {[] { return 1; }, 1, ""},
+        {[]() -> int { throw std::out_of_range("map::at"); }, 1, "corvale: map::at\n"},
+        {[]() -> int { throw std::runtime_error("no such building"); }, 1, "corvale: no such building\n"},
+        {[]() -> int { throw 7; }, 1, "corvale: an unknown fault ended the program\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(runGuarded("corvale", c.body), c.exitCode);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.said);
+    }
 }
 
 }  // namespace
