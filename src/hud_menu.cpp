@@ -112,28 +112,6 @@ void setEffectsVolume(int v) {
     if (audioOpen()) Mix_Volume(-1, sliderToMixer(v));
 }
 
-bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
-    fs::path temporary = path;
-    temporary += ".tmp";
-    std::error_code ignored;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::cerr << "Error opening destination file !\n";
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renameError;
-    fs::rename(temporary, path, renameError);
-    if (!renameError) return true;
-    std::cerr << "Cannot replace the saved game " << path.string() << ": " << renameError.message() << "\n";
-    fs::remove(temporary, ignored);
-    return false;
-}
-
 }  // namespace
 
 void initMenuButton() {
@@ -247,7 +225,8 @@ bool saveGameAs(const std::string& typed) {
     const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
-    return writeFileAtomically(basePath + "saves/" + name + ".bin", bytes);
+    return Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",
+                                      "Error opening destination file !");
 }
 
 void requestResume(const std::string& saveName) {
