@@ -10,6 +10,7 @@
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
+#include "input_state.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "renderer_iso_overlay.h"

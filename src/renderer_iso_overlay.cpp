@@ -13,6 +13,7 @@
 #include "game_session.h"
 #include "hud_cursor.h"
 #include "hud_overlay.h"
+#include "input_state.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -24,21 +25,6 @@
 #include "spells.h"
 #include "textures.h"
 #include "units.h"
-
-bool chatActive = false;
-std::string chatInput;
-bool dragging = false;
-SDL_Point dragStartRawScreen{0, 0};
-bool typingFilename = false;
-std::string filenameInput;
-bool placingBuilding = false;
-bool placingObject = false;
-bool placingTile = false;
-bool placingDecoration = false;
-std::string ghostBuildingType;
-std::string ghostObjectType;
-Sprite ghostSprite;
-V2i ghostTile{0, 0};
 
 namespace {
 
