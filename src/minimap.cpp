@@ -99,7 +99,7 @@ void orderSelectedTo(SDL_FPoint tile) {
     for (int id : selectedUnits) {
         const Unit* u = getSelectedUnitById(id);
         if (!u || u->playerId != Player::myStaticId) continue;
-        lockstep.pendingCommands.push_back({CommandType::Move, u->playerId, MoveCommand{{u->id}, sx, sy, false}});
+        lockstep.collectCommand({CommandType::Move, u->playerId, MoveCommand{{u->id}, sx, sy, false}});
     }
 }
 
