@@ -224,12 +224,16 @@ void prepareSessionView() {
     buildMinimapTerrain(grid);
 }
 
-void load_map_and_static_world() {
+void buildStaticWorld() {
     grid = buildGrid();
     sizeWorldGrids();
     resetMiningOccupancy();
     CreateObjects(mapData.pendingObjects, grid);
     createDecorations(mapData.pendingDecorations, grid);
+}
+
+void load_map_and_static_world() {
+    buildStaticWorld();
     prepareSessionView();
     MoveCameraToTheBase();
 }

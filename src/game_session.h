@@ -28,6 +28,9 @@ void initialize_engine(const std::string& mapName);
 // The grid and every static layer of the loaded map: sub-tile grids, map objects with the starting bases,
 // decorations, the effect grid and the camera on the local base.
 void load_map_and_static_world();
+// The world half of it, which the headless tools share: grid, sub-tile grids, free mining cells, map objects with
+// the starting bases (through CreateObjects) and decorations.
+void buildStaticWorld();
 void prepareSessionView();
 
 // The local player ("Joes", human) when any race is loaded; the palette always gets an entry for the local id.
