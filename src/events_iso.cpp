@@ -49,7 +49,6 @@ SDL_FPoint IsoEventHandler::screenToWorld(const SDL_FPoint& p) const {
 
 namespace {
 
-bool isKeyDown(const SDL_Event& e, SDL_Keycode key) { return e.type == SDL_KEYDOWN && e.key.keysym.sym == key; }
 
 // Ends the program, except while chatting: then the key belongs to the chat line.
 void quitOnEscape(const SDL_Event& event) {

@@ -19,6 +19,7 @@
 #include "hud.h"
 #include "input_state.h"
 #include "lockstep.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "player.h"
@@ -37,8 +38,6 @@ constexpr float TOOLTIP_RISE = 80.0f;
 // The pointer of the event being handled, in window pixels and in the world.
 SDL_FPoint pointer{0, 0};
 SDL_FPoint pointerWorld{0, 0};
-
-float tileSize() { return static_cast<float>(TILE_SIZE); }
 
 V2i tileOfWorld(SDL_FPoint w) {
     return V2i{static_cast<int>(std::floor(w.x / tileSize())), static_cast<int>(std::floor(w.y / tileSize()))};

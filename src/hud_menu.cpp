@@ -102,7 +102,6 @@ int mixerToSlider(int volume) { return volume * 100 / MIX_MAX_VOLUME; }
 int sliderToMixer(int value) { return value * MIX_MAX_VOLUME / 100; }
 
 // The mixer's volumes exist only while the audio device is open (a silent start never opens it).
-bool audioOpen() { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; }
 int musicVolume() { return audioOpen() ? mixerToSlider(Mix_VolumeMusic(-1)) : 0; }
 int effectsVolume() { return audioOpen() ? mixerToSlider(Mix_Volume(-1, -1)) : 0; }
 void setMusicVolume(int v) {

@@ -14,6 +14,7 @@
 #include "hud_cursor.h"
 #include "hud_overlay.h"
 #include "input_state.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-float tileSize() { return static_cast<float>(TILE_SIZE); }
 float rallyOffset = 0.0f;
 
 void fillRect(SDL_FRect r, SDL_Color c) {

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -19,6 +21,8 @@ struct V2i {
     bool operator==(const V2i& o) const { return x == o.x && y == o.y; }
     bool operator!=(const V2i& o) const { return !(*this == o); }
 };
+
+inline int64_t manhattan(V2i a, V2i b) { return std::abs(int64_t{a.x} - b.x) + std::abs(int64_t{a.y} - b.y); }
 
 struct V2iHash {
     std::size_t operator()(const V2i& v) const {
