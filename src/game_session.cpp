@@ -51,13 +51,6 @@ void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 namespace {
 
-// Until the input handlers exist a frame's input is only the window's close button.
-void drainFrameEvents(Grid&) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event))
-        if (event.type == SDL_QUIT) running = false;
-}
-
 // A saved game is read whole; anything larger is not one of ours.
 constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
 
@@ -75,8 +68,10 @@ void installEngineHooks() {
     HandleZoom = handleZoomIso;
     MoveCameraToTheBase = moveCameraToTheBaseIso;
     selectModHooks(MODS);
-    HandleEvents = drainFrameEvents;
-    if (mode != GameMode::MapEditor) HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
+    if (mode == GameMode::MapEditor)
+        HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
+    else
+        HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
 
 void resetLockstep() {
@@ -303,7 +298,6 @@ bool start_map_editor(const std::string& mapName) {
     }
     resetSessionClock(true, false);
     DrawFog = noopFog;
-    HandleEvents = [](Grid& world) { eventHandler.handleEditorEvents(world); };
     DrawHUD = editorHUD;
     gameState = GameState::MapEditor;
     return true;
