@@ -361,7 +361,7 @@ void handleEditorEvent(Grid& grid, const SDL_Event& e) {
         disarmTools();
     else
         followWithGhost(p);
-    const bool minimapEvent = handleMinimapClickAt(grid, e, p.screen);
+    const bool minimapEvent = handleMinimapClick(grid, e);
     if (!minimapEvent && isButton(e, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT)) onLeftPress(grid, p, {e.button.x, e.button.y});
     if (e.type == SDL_MOUSEMOTION) onMotion({e.motion.x, e.motion.y});
     if (!minimapEvent && isButton(e, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT)) onLeftRelease(grid, {e.button.x, e.button.y});

@@ -315,7 +315,7 @@ bool IsoEventHandler::trackPointer(Grid& grid, const SDL_Event& event) {
             moveGhostUnderPointer();
     }
     if (showHoverTooltip()) pointerOverHud = true;
-    return handleMinimapClickAt(grid, event, SDL_Point{static_cast<int>(pointer.x), static_cast<int>(pointer.y)});
+    return handleMinimapClick(grid, event);
 }
 
 void IsoEventHandler::armDragAfterMotion(const SDL_Event&) {

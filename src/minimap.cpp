@@ -264,7 +264,6 @@ bool handleMinimapClickAt(Grid&, const SDL_Event& event, SDL_Point mouse) {
 }
 
 bool handleMinimapClick(Grid& grid, SDL_Event event) {
-    SDL_Point mouse{0, 0};
-    SDL_GetMouseState(&mouse.x, &mouse.y);
-    return handleMinimapClickAt(grid, event, mouse);
+    const PointerView view = readPointerView();
+    return handleMinimapClickAt(grid, event, SDL_Point{static_cast<int>(view.mouseX), static_cast<int>(view.mouseY)});
 }
