@@ -49,22 +49,28 @@ struct ExtractionPlay : SessionTest {
         ::testing::internal::GetCapturedStderr();
         renderer = previous;
     }
+
+    // Three of the roster's Marines on the shipped outpost against one Berserker, through the real deploy and
+    // session start; the campaign is saved under file.
+    static void deployAgainstOneBerserker(const std::string& file) {
+        const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+        extraction_filename = file;
+        shipRoster = {marine};
+        activeDeploymentRoster.assign(3, marine);
+        extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+        extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+        extraction_options[0].enemyRace = "vohmathal";
+        extraction_options[0].danger = 25;  // one Berserker
+        deploymentSelectedMapId = 0;
+        players.clear();
+        spawnPlayer();
+        ASSERT_TRUE(deployChosenMission());
+        ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    }
 };
 
 TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechReward) {
-    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
-    extraction_filename = "play.bin";
-    shipRoster = {marine};
-    activeDeploymentRoster.assign(3, marine);
-    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
-    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
-    extraction_options[0].enemyRace = "vohmathal";
-    extraction_options[0].danger = 25;  // one Berserker
-    deploymentSelectedMapId = 0;
-    players.clear();
-    spawnPlayer();
-    ASSERT_TRUE(deployChosenMission());
-    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("play.bin"));
 
     const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
@@ -113,19 +119,7 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
 
 // The notice comes from the mission as the game starts it, with no hook of a test's own in the way.
 TEST_F(ExtractionPlay, KillingTheLastEnemyOfARealMissionPostsTheAllClearNotice) {
-    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
-    extraction_filename = "notice.bin";
-    shipRoster = {marine};
-    activeDeploymentRoster.assign(3, marine);
-    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
-    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
-    extraction_options[0].enemyRace = "vohmathal";
-    extraction_options[0].danger = 25;  // one Berserker
-    deploymentSelectedMapId = 0;
-    players.clear();
-    spawnPlayer();
-    ASSERT_TRUE(deployChosenMission());
-    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("notice.bin"));
     const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
     ASSERT_EQ(enemies.size(), 1u);
