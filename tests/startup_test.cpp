@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -114,6 +115,11 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/core", dir.path / "core",
                           std::filesystem::copy_options::recursive);
     dir.write("src/config.txt", readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt"));
+    // A saved game's temporary file that a killed writer left two minutes ago, beside a save that stays.
+    dir.write("saves/kept.bin", "x");
+    dir.write("saves/kept.bin.tmp", "half");
+    std::filesystem::last_write_time(dir.path / "saves/kept.bin.tmp",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
     const WorkingDirectory inRoot(dir.path);
     // Another program on this machine may hold the game's own ports: these are this process's.
     const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
@@ -122,6 +128,8 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(startUp("corvale"));
     EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "saves/kept.bin.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "saves/kept.bin"));
     EXPECT_EQ(mainMenu.pages.size(), 16u);
     main_loop();
     DrawFixture::saveScreenshot("main_menu");
