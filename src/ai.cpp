@@ -17,7 +17,7 @@
 #include "tech_tree.h"
 #include "units.h"
 
-void queueForNextTurn(const Command& cmd) { lockstep.pendingCommands.push_back(cmd); }
+void queueForNextTurn(const Command& cmd) { lockstep.collectCommand(cmd); }
 
 std::function<void(const Command&)> computerCommandSink = queueForNextTurn;
 

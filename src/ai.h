@@ -14,8 +14,8 @@ struct Building;
 struct Grid;
 class Player;
 
-// The computer player's default road: the lockstep manager's pending commands, sent with the next turn like a
-// human's orders.
+// The computer player's default road: collected by the lockstep manager, sent with the next turn like a human's
+// orders.
 void queueForNextTurn(const Command& cmd);
 // Where every order of the computer player goes; queueForNextTurn unless a test or tool listens in.
 extern std::function<void(const Command&)> computerCommandSink;

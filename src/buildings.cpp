@@ -331,11 +331,6 @@ bool hasBuilding(const std::string& type, int playerId) {
     return p && p->completedBuildings[type] > 0;
 }
 
-bool hasBuildingUnderConstruction(const std::string& type, int playerId) {
-    Player* p = getPlayerById(playerId);
-    return p && p->underConstruction[type] > 0;
-}
-
 void addBuildingToSelection(int id) {
     if (selectedBuildingsSet.insert(id).second) selectedBuildings.push_back(id);
 }

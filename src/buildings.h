@@ -230,7 +230,6 @@ int getBuildingCount(const std::string& type, int playerId);
 int getUnderConstructionCount(const std::string& type, int playerId);
 // A missing type is entered with count 0.
 bool hasBuilding(const std::string& type, int playerId);
-bool hasBuildingUnderConstruction(const std::string& type, int playerId);
 bool buildingHasUpgrades(const std::string& type);
 
 void addBuildingToSelection(int id);

@@ -8,10 +8,10 @@
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
+#include "input_state.h"
 #include "map.h"
 #include "map_objects.h"
 #include "player.h"
-#include "renderer_iso_overlay.h"
 #include "sdl_draw.h"
 #include "sounds.h"
 #include "units.h"
@@ -49,7 +49,6 @@ SDL_FPoint IsoEventHandler::screenToWorld(const SDL_FPoint& p) const {
 
 namespace {
 
-bool isKeyDown(const SDL_Event& e, SDL_Keycode key) { return e.type == SDL_KEYDOWN && e.key.keysym.sym == key; }
 
 // Ends the program, except while chatting: then the key belongs to the chat line.
 void quitOnEscape(const SDL_Event& event) {

@@ -7,9 +7,12 @@
 #include "buildings.h"
 #include "config.h"
 #include "decorations.h"
+#include "events_iso_shared.h"
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
+#include "input_state.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "renderer_iso_overlay.h"
@@ -25,8 +28,6 @@ namespace {
 
 // A press that moves further than this (squared, in pixels) becomes a box drag.
 constexpr float DRAG_THRESHOLD_SQUARED = 5.0f;
-
-float tileSize() { return static_cast<float>(TILE_SIZE); }
 
 // The pointer as one event sees it: window pixels, the grid-space point under them (world units) and its tile.
 struct Pointer {
@@ -54,9 +55,6 @@ Pointer readPointer() {
     return p;
 }
 
-bool onMap(V2i t) { return t.x >= 0 && t.y >= 0 && t.x < MAP_W && t.y < MAP_H; }
-
-bool isKeyDown(const SDL_Event& e, SDL_Keycode key) { return e.type == SDL_KEYDOWN && e.key.keysym.sym == key; }
 
 bool isButton(const SDL_Event& e, Uint32 type, Uint8 button) {
     return e.type == type && e.button.button == button;
@@ -116,7 +114,7 @@ void placeMapObject(Grid& grid, V2i centre, bool needsTexture) {
         std::cerr << "1 ERROR: no texture for map object type " << ghostObjectType << "\n";
         return;
     }
-    if (!onMap(topLeft) || !onMap({topLeft.x + size.x - 1, topLeft.y + size.y - 1})) return;
+    if (!isOnMap(topLeft) || !isOnMap({topLeft.x + size.x - 1, topLeft.y + size.y - 1})) return;
     createObjects({{ghostObjectType, topLeft.x, topLeft.y}}, grid);
 }
 
@@ -294,9 +292,9 @@ void pressToolButtons(SDL_Point s) {
 void onLeftPress(Grid& grid, const Pointer& p, SDL_Point at) {
     // Tools and picks act on the map only: a press on the panel never touches what is hidden under it.
     if (!p.overHud) {
-        if (onMap(p.tile) && selectedHeight != -1)
+        if (isOnMap(p.tile) && selectedHeight != -1)
             paintHeight(grid, p.tile, paintingRamp ? 1 : selectedHeight, paintingRamp);
-        else if (onMap(p.tile) && paintingRamp)
+        else if (isOnMap(p.tile) && paintingRamp)
             paintHeight(grid, p.tile, 1, true);
         pickMapObject(p);
         placeAt(grid, p);
@@ -372,7 +370,7 @@ void handleEditorEvent(Grid& grid, const SDL_Event& e) {
         disarmTools();
     else
         followWithGhost(p);
-    const bool minimapEvent = handleMinimapClickAt(grid, e, p.screen);
+    const bool minimapEvent = handleMinimapClick(grid, e);
     if (!minimapEvent && isButton(e, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT)) onLeftPress(grid, p, {e.button.x, e.button.y});
     if (e.type == SDL_MOUSEMOTION) onMotion({e.motion.x, e.motion.y});
     if (!minimapEvent && isButton(e, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT)) onLeftRelease(grid, {e.button.x, e.button.y});

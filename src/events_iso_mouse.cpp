@@ -17,11 +17,12 @@
 #include "game_replay.h"
 #include "game_state.h"
 #include "hud.h"
+#include "input_state.h"
 #include "lockstep.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "player.h"
-#include "renderer_iso_overlay.h"
 #include "sdl_draw.h"
 #include "sounds.h"
 #include "spells.h"
@@ -37,8 +38,6 @@ constexpr float TOOLTIP_RISE = 80.0f;
 // The pointer of the event being handled, in window pixels and in the world.
 SDL_FPoint pointer{0, 0};
 SDL_FPoint pointerWorld{0, 0};
-
-float tileSize() { return static_cast<float>(TILE_SIZE); }
 
 V2i tileOfWorld(SDL_FPoint w) {
     return V2i{static_cast<int>(std::floor(w.x / tileSize())), static_cast<int>(std::floor(w.y / tileSize()))};
@@ -316,7 +315,7 @@ bool IsoEventHandler::trackPointer(Grid& grid, const SDL_Event& event) {
             moveGhostUnderPointer();
     }
     if (showHoverTooltip()) pointerOverHud = true;
-    return handleMinimapClickAt(grid, event, SDL_Point{static_cast<int>(pointer.x), static_cast<int>(pointer.y)});
+    return handleMinimapClick(grid, event);
 }
 
 void IsoEventHandler::armDragAfterMotion(const SDL_Event&) {

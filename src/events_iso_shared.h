@@ -20,3 +20,5 @@ void clearAllSelections();
 constexpr SDL_Color ATTACK_MARK{255, 0, 0, 255};
 constexpr SDL_Color MOVE_MARK{0, 200, 50, 255};
 void markOrder(SDL_FPoint world, SDL_Color colour);
+
+inline bool isKeyDown(const SDL_Event& e, SDL_Keycode key) { return e.type == SDL_KEYDOWN && e.key.keysym.sym == key; }

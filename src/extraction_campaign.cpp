@@ -161,27 +161,6 @@ static std::string readWholeFile(const std::string& path, bool& opened) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-static bool writeFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".tmp";
-    std::error_code ignored;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (out.good()) out.close();
-        if (!out.good()) {
-            std::cerr << "Failed to write campaign file: " << path << "\n";
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renameError;
-    fs::rename(temporary, path, renameError);
-    if (!renameError) return true;
-    std::cerr << "Failed to replace campaign file: " << path << ": " << renameError.message() << "\n";
-    fs::remove(temporary, ignored);
-    return false;
-}
-
 bool save_roster(const std::string& file, const std::string& name, bool hardcoreFlag, int level,
                  const std::vector<UnitSaveData>& roster, int manPower, int techPoints) {
     if (!Utils::isPlainFileName(file)) {
@@ -198,7 +177,7 @@ bool save_roster(const std::string& file, const std::string& name, bool hardcore
         if (tech.unlocked) record.techIds.push_back(tech.id);
     std::error_code ignored;
     fs::create_directories(extractionSaveFolder, ignored);
-    return writeFileAtomically(extractionSaveFolder + file, encodeCampaign(record));
+    return Utils::writeFileAtomically(extractionSaveFolder + file, encodeCampaign(record), "campaign file");
 }
 
 static void resetCampaignValues() {

@@ -9,6 +9,7 @@
 #include "extraction_roster.h"
 #include "map.h"
 #include "sprites.h"
+#include "tech_tree.h"
 
 std::vector<int> items;
 int itemID = 0;

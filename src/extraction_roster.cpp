@@ -169,12 +169,6 @@ int moveRosterUnit(std::vector<UnitSaveData>& from, std::vector<UnitSaveData>& t
     return 0;
 }
 
-bool techUnlocked(const std::string& name) {
-    for (const Tech& tech : techTree)
-        if (tech.name == name) return tech.unlocked;
-    return false;
-}
-
 bool reviveRosterUnit(size_t index) {
     if (index >= shipRoster.size() || shipRoster[index].alive) return false;
     const bool canRevive = techUnlocked("DNA cloning") && global_cryppod_count >= 1;

@@ -42,8 +42,6 @@ std::vector<std::string> rosterRows(const std::vector<UnitSaveData>& roster);
 // else 0. An invalid row or a refused unit moves nothing and answers row.
 int moveRosterUnit(std::vector<UnitSaveData>& from, std::vector<UnitSaveData>& to, int row, bool allowDead);
 
-// Whether the campaign has unlocked the tech of that name.
-bool techUnlocked(const std::string& name);
 // Revives the dead unit at index of shipRoster for a cryopod when "DNA cloning" is unlocked, and saves the campaign
 // at once; false when refused or when the save failed.
 bool reviveRosterUnit(size_t index);

@@ -40,9 +40,7 @@ constexpr float FOG_TEXEL = 16.0f;
 constexpr float CHUNK_TEXEL = 64.0f;
 constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
 
-bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
-float tileSize() { return static_cast<float>(TILE_SIZE); }
-int heightAt(int x, int y) { return onMap(x, y) ? grid.at(x, y).heightLevel : 0; }
+int heightAt(int x, int y) { return isOnMap(x, y) ? grid.at(x, y).heightLevel : 0; }
 
 void clearTarget(SDL_Texture* target, uint8_t level) {
     SDL_SetRenderTarget(renderer, target);
@@ -152,7 +150,7 @@ void darkenHighGround(SDL_FPoint view) {
     SDL_SetTextureBlendMode(visionCircle, SDL_BLENDMODE_BLEND);
     for (int x = c.x - 25; x < c.x + 25; ++x)
         for (int y = c.y - 25; y < c.y + 25; ++y) {
-            if (!onMap(x, y) || grid.at(x, y).heightLevel != 1) continue;
+            if (!isOnMap(x, y) || grid.at(x, y).heightLevel != 1) continue;
             const SDL_FPoint p = isoToScreen((x - y) * t / 2.0f, (x + y) * t / 4.0f - t / 2.0f, view);
             drawBrush(fogLayers[1], onLayer({p.x - t * camera.zoom, p.y - t * camera.zoom / 2.0f,
                                              2.0f * t * camera.zoom, t * camera.zoom},
@@ -204,7 +202,7 @@ void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SD
     const float t = tileSize();
     const float ix = (wx - wy) * 0.5f;
     float iy = (wx + wy) * 0.25f;
-    if (onMap(liftTileX, liftTileY)) iy -= t * 0.5f * grid.at(liftTileX, liftTileY).heightLevel;
+    if (isOnMap(liftTileX, liftTileY)) iy -= t * 0.5f * grid.at(liftTileX, liftTileY).heightLevel;
     const float r = t * static_cast<float>(sight);
     const SDL_FPoint p = isoToScreen(ix, iy, view);
     const SDL_FRect rect = onLayer(
@@ -212,7 +210,7 @@ void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SD
     const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
     const SDL_Point layerSize = layerTexels(view);
     revealBrush(fogLayers[0], rect, layerSize);
-    if (onMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
+    if (isOnMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
     rememberArea(ix + MAP_W * t, iy, r);
 }
 
@@ -297,19 +295,19 @@ bool buildingStandsAt(int x, int y) {
 void forgetSeenGhosts() {
     for (auto it = ghostBuildings.begin(); it != ghostBuildings.end();) {
         const auto [x, y] = it->first;
-        const bool gone = onMap(x, y) && isTileVisible(x, y) && !buildingStandsAt(x, y);
+        const bool gone = isOnMap(x, y) && isTileVisible(x, y) && !buildingStandsAt(x, y);
         it = gone ? ghostBuildings.erase(it) : std::next(it);
     }
     for (auto it = ghostObjects.begin(); it != ghostObjects.end();) {
         const auto [x, y] = it->first;
-        const bool gone = onMap(x, y) && isTileVisible(x, y) && !sectorHolds(x, y);
+        const bool gone = isOnMap(x, y) && isTileVisible(x, y) && !sectorHolds(x, y);
         it = gone ? ghostObjects.erase(it) : std::next(it);
     }
 }
 
 void snapshotBuildings() {
     for (const Building& b : buildings) {
-        if (!onMap(b.x, b.y) || !isTileVisible(b.x, b.y)) continue;
+        if (!isOnMap(b.x, b.y) || !isTileVisible(b.x, b.y)) continue;
         ghostBuildings[{b.x, b.y}] = {b.id, b.x, b.y, b.wTiles, b.hTiles, b.playerId, b.type,
                                       static_cast<int>(b.hp), b.completed,
                                       tileSize() * 0.5f * heightAt(b.x, b.y), buildingLook(b)};
@@ -322,7 +320,7 @@ void snapshotObjects(const SectorRange& r) {
         for (int sy = std::max(r.minY, 0); sy <= r.maxY && sy < static_cast<int>(column.size()); ++sy)
             for (int id : column[static_cast<std::size_t>(sy)].objectIds) {
                 const MapObject* o = getMapObjectById(id);
-                if (!o || !onMap(o->tileX, o->tileY) || !isTileVisible(o->tileX, o->tileY)) continue;
+                if (!o || !isOnMap(o->tileX, o->tileY) || !isTileVisible(o->tileX, o->tileY)) continue;
                 ghostObjects[{o->tileX, o->tileY}] = {o->id,     o->type,   o->tileX, o->tileY, o->wTiles,
                                                       o->hTiles, o->worldX, o->worldY, o->sprite};
             }
@@ -391,7 +389,7 @@ void revealCells(int tx, int ty, int sight) {
     for (int dy = -reach; dy <= reach; ++dy)
         for (int dx = -reach; dx <= reach; ++dx) {
             const int x = tx + dx, y = ty + dy;
-            if (dx * dx + dy * dy > reach * reach || !onMap(x, y)) continue;
+            if (dx * dx + dy * dy > reach * reach || !isOnMap(x, y)) continue;
             if (grid.at(x, y).heightLevel > h0 && (std::abs(dx) > 1 || std::abs(dy) > 1)) continue;
             visionGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
             memoryGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
@@ -464,11 +462,11 @@ void drawFogView() {
 }
 
 bool isTileVisible(int x, int y) {
-    return onMap(x, y) && x < static_cast<int>(visionGrid.size()) &&
+    return isOnMap(x, y) && x < static_cast<int>(visionGrid.size()) &&
            visionGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
 }
 
 bool isTileExplored(int x, int y) {
-    return onMap(x, y) && x < static_cast<int>(memoryGrid.size()) &&
+    return isOnMap(x, y) && x < static_cast<int>(memoryGrid.size()) &&
            memoryGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
 }

@@ -32,8 +32,6 @@ int latencyMs = 0;
 
 namespace {
 
-int manhattan(const V2i& a, const V2i& b) { return std::abs(a.x - b.x) + std::abs(a.y - b.y); }
-
 V2i subTileOf(const Unit& u) { return worldToSubTile(u.x, u.y); }
 
 // The listed unit whose sub-tile lies nearest the goal; the first of equals.
@@ -291,7 +289,7 @@ bool handleChat(const ChatMessageCommand& c, OrderContext& ctx) {
 }
 
 bool handlePing(const PingCommand&, OrderContext&) {
-    lockstep.pendingCommands.push_back(Command{CommandType::Pong, localPlayerId, PongCommand{}});
+    lockstep.collectCommand(Command{CommandType::Pong, localPlayerId, PongCommand{}});
     return false;
 }
 

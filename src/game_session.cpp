@@ -51,13 +51,6 @@ void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
 namespace {
 
-// Until the input handlers exist a frame's input is only the window's close button.
-void drainFrameEvents(Grid&) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event))
-        if (event.type == SDL_QUIT) running = false;
-}
-
 // A saved game is read whole; anything larger is not one of ours.
 constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
 
@@ -75,8 +68,10 @@ void installEngineHooks() {
     HandleZoom = handleZoomIso;
     MoveCameraToTheBase = moveCameraToTheBaseIso;
     selectModHooks(MODS);
-    HandleEvents = drainFrameEvents;
-    if (mode != GameMode::MapEditor) HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
+    if (mode == GameMode::MapEditor)
+        HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
+    else
+        HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
 
 void resetLockstep() {
@@ -228,12 +223,16 @@ void prepareSessionView() {
     buildMinimapTerrain(grid);
 }
 
-void load_map_and_static_world() {
+void buildStaticWorld() {
     grid = buildGrid();
     sizeWorldGrids();
     resetMiningOccupancy();
     CreateObjects(mapData.pendingObjects, grid);
     createDecorations(mapData.pendingDecorations, grid);
+}
+
+void load_map_and_static_world() {
+    buildStaticWorld();
     prepareSessionView();
     MoveCameraToTheBase();
 }
@@ -305,7 +304,6 @@ bool start_map_editor(const std::string& mapName) {
     }
     resetSessionClock(true, false);
     DrawFog = noopFog;
-    HandleEvents = [](Grid& world) { eventHandler.handleEditorEvents(world); };
     DrawHUD = editorHUD;
     gameState = GameState::MapEditor;
     return true;
@@ -330,6 +328,23 @@ bool load_replay_into_commands() {
     openLogWith(bytes.substr(0, kept));
     currentMap = MAP_FILE;
     return true;
+}
+
+bool saveCanResume(const std::string& name) {
+    std::string bytes;
+    std::string error;
+    if (name.empty())
+        error = "no saved game is chosen";
+    else if (!Utils::isPlainFileName(name))
+        error = "the name leaves the saves folder";
+    else if (!readSave(basePath + "saves/" + name, bytes))
+        error = "the file cannot be read";
+    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), error))
+        error = "its header is unusable: " + error;
+    else
+        return true;
+    std::cerr << "Cannot load the saved game \"" << name << "\": " << error << "\n";
+    return false;
 }
 
 void endSession() {

@@ -28,6 +28,9 @@ void initialize_engine(const std::string& mapName);
 // The grid and every static layer of the loaded map: sub-tile grids, map objects with the starting bases,
 // decorations, the effect grid and the camera on the local base.
 void load_map_and_static_world();
+// The world half of it, which the headless tools share: grid, sub-tile grids, free mining cells, map objects with
+// the starting bases (through CreateObjects) and decorations.
+void buildStaticWorld();
 void prepareSessionView();
 
 // The local player ("Joes", human) when any race is loaded; the palette always gets an entry for the local id.
@@ -48,6 +51,9 @@ extern void (*PlaceExtractionMission)(Grid& grid, V2i baseTile);
 // records break off resumes up to the last whole turn, and its copy ends there. False, with one line, for a save
 // that cannot be read or whose header is unusable.
 bool load_replay_into_commands();
+// Whether the save basePath + "saves/" + name could be resumed: chosen, inside the folder, readable, with a usable
+// header. Reads only; one line on the error stream when not, so a running match need not end for a bad choice.
+bool saveCanResume(const std::string& name);
 
 // The end of a session, at the start of a frame: the world torn down, the local player made again, the
 // configuration a replay replaced put back, the command log closed, the menus showing.

@@ -13,6 +13,7 @@
 #include <physfs.h>
 
 #include "config.h"
+#include "extraction_campaign.h"
 #include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
@@ -126,6 +127,9 @@ bool startUp(const char* programPath) {
     if (!initLibraries(programPath)) return false;
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     if (!readConfiguration()) return false;
+    // Temporary files of a writer killed before its rename, left in the folders the game writes for the user.
+    for (const std::string& folder : {basePath + "saves/", basePath + "maps/", extractionSaveFolder})
+        Utils::removeLeftoverTemporaries(folder);
     currentMap = MAP_FILE;
     deriveConfigValues();
     soundEffects = SOUNDS;

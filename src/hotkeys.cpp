@@ -17,16 +17,16 @@ std::unordered_map<std::string, HotkeyMapping> unitHotkeys;
 Action trainAction(const std::string& unitType) {
     return Action{"Train " + unitType, [unitType](ActionContext& ctx) {
                       if (!ctx.building) return;
-                      lockstep.pendingCommands.push_back(Command{CommandType::TrainUnit, ctx.building->playerId,
-                                                                 TrainUnitCommand{ctx.building->id, unitType}});
+                      lockstep.collectCommand(Command{CommandType::TrainUnit, ctx.building->playerId,
+                                                      TrainUnitCommand{ctx.building->id, unitType}});
                   }};
 }
 
 Action upgradeAction(const std::string& upgradeId) {
     return Action{"Upgrade " + upgradeId, [upgradeId](ActionContext& ctx) {
                       if (!ctx.building) return;
-                      lockstep.pendingCommands.push_back(Command{CommandType::ResearchUpgrade, ctx.building->playerId,
-                                                                 ResearchUpgradeCommand{ctx.building->id, upgradeId}});
+                      lockstep.collectCommand(Command{CommandType::ResearchUpgrade, ctx.building->playerId,
+                                                      ResearchUpgradeCommand{ctx.building->id, upgradeId}});
                   }};
 }
 
@@ -52,7 +52,7 @@ Action spellAction(const std::string& spellKey) {
                           return;
                       }
                       const Unit& unit = *ctx.unit;
-                      lockstep.pendingCommands.push_back(
+                      lockstep.collectCommand(
                           Command{CommandType::CastSpell, unit.playerId,
                                   CastSpellCommand{unit.id, unit.id, static_cast<int32_t>(unit.x),
                                                    static_cast<int32_t>(unit.y), spellKey, true}});

@@ -48,8 +48,6 @@ Action spellAction(const std::string& spellKey);
 // Category -> keys; only category 6, the global actions (music, sound effects, pause), exists.
 constexpr int32_t MISC_HOTKEYS_GLOBAL = 6;
 extern std::unordered_map<int, HotkeyMapping> miscHotkeys;
-// The key layout of the action grid: three rows of four letters of a QWERTY keyboard's left hand.
-extern const char hotkeyGrid[13];
 
 // Offers a key code to the table the context names (building, else unit, else the miscellaneous category) and
 // runs the action bound to its upper-case letter; anything but 'a'-'z' or an unbound key does nothing.
@@ -58,5 +56,3 @@ void handleHotkey(int key, ActionContext context);
 void initHotkeys();
 // One binding per pair; a later pair of the same letter replaces the earlier one.
 std::unordered_map<char, Action> createHotkeysDirect(const std::vector<std::pair<char, Action>>& bindings);
-// The i-th action on the i-th letter of hotkeyGrid; actions beyond the twelfth are dropped.
-std::unordered_map<char, Action> createHotkeys(const std::vector<Action>& actions);

@@ -8,7 +8,6 @@
 #include "units.h"
 
 std::unordered_map<int, HotkeyMapping> miscHotkeys;
-const char hotkeyGrid[13] = "QWERASDFZXCV";
 
 namespace {
 
@@ -57,11 +56,5 @@ void initHotkeys() {
 std::unordered_map<char, Action> createHotkeysDirect(const std::vector<std::pair<char, Action>>& bindings) {
     std::unordered_map<char, Action> keys;
     for (const auto& [letter, action] : bindings) keys[letter] = action;
-    return keys;
-}
-
-std::unordered_map<char, Action> createHotkeys(const std::vector<Action>& actions) {
-    std::unordered_map<char, Action> keys;
-    for (size_t i = 0; i < actions.size() && i < 12; ++i) keys[hotkeyGrid[i]] = actions[i];
     return keys;
 }

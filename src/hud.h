@@ -213,6 +213,7 @@ std::vector<std::string> listSaveFiles(const std::string& folder);
 // leave the folder is refused.
 bool saveGameAs(const std::string& name);
 // Asks for the save to be resumed: the session ends at the start of the next frame and the save starts in its place.
+// A save that could not be resumed leaves the match running and the dialog open, with one line on the error stream.
 void requestResume(const std::string& saveName);
 // Called after a frame's tear-down: starts the requested save in the resumed mode; false when none was asked for
 // or it could not start.

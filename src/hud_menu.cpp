@@ -124,7 +124,6 @@ int mixerToSlider(int volume) { return volume * 100 / MIX_MAX_VOLUME; }
 int sliderToMixer(int value) { return value * MIX_MAX_VOLUME / 100; }
 
 // The mixer's volumes exist only while the audio device is open (a silent start never opens it).
-bool audioOpen() { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; }
 int musicVolume() { return audioOpen() ? mixerToSlider(Mix_VolumeMusic(-1)) : 0; }
 int effectsVolume() { return audioOpen() ? mixerToSlider(Mix_Volume(-1, -1)) : 0; }
 void setMusicVolume(int v) {
@@ -132,28 +131,6 @@ void setMusicVolume(int v) {
 }
 void setEffectsVolume(int v) {
     if (audioOpen()) Mix_Volume(-1, sliderToMixer(v));
-}
-
-bool writeFileAtomically(const fs::path& path, const std::string& bytes) {
-    fs::path temporary = path;
-    temporary += ".tmp";
-    std::error_code ignored;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::cerr << "Error opening destination file !\n";
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code renameError;
-    fs::rename(temporary, path, renameError);
-    if (!renameError) return true;
-    std::cerr << "Cannot replace the saved game " << path.string() << ": " << renameError.message() << "\n";
-    fs::remove(temporary, ignored);
-    return false;
 }
 
 }  // namespace
@@ -269,15 +246,12 @@ bool saveGameAs(const std::string& typed) {
     const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
-    const std::string created = Utils::createUniqueFile(basePath + "saves/", name + ".bin");
-    if (created.empty()) return false;
-    const fs::path target = basePath + "saves/" + created;
-    if (writeFileAtomically(target, bytes)) return true;
-    fs::remove(target, ignored);
-    return false;
+    return Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",
+                                      "Error opening destination file !");
 }
 
 void requestResume(const std::string& saveName) {
+    if (!saveCanResume(saveName)) return;
     load_game_filename = saveName;
     SDL_Log("LOAD %s", load_game_filename.c_str());
     gameMenu.hide();

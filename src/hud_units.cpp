@@ -48,12 +48,6 @@ void drawExtractionColumn(const Unit& unit, float y0) {
     }
 }
 
-bool techUnlocked(const std::string& name) {
-    for (const Tech& t : techTree)
-        if (t.name == name) return t.unlocked;
-    return false;
-}
-
 bool spellOffered(const Unit& unit, const std::string& key) {
     const auto spell = spellInfo.find(key);
     if (spell == spellInfo.end() || spell->second.caster != unit.type) return false;

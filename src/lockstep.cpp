@@ -533,6 +533,11 @@ void applyReplayHeader(const ReplayHeader& header) {
 
 }  // namespace
 
+bool replayHeaderUsable(const std::string& line, std::string& error) {
+    ReplayHeader header;
+    return parseReplayHeader(line, header, error);
+}
+
 json commandLogHeader(const std::string& mapName) {
     json header = json::object();
     for (const ReplayConfigKey& key : replayConfigKeys) header[key.name] = toJson(currentValue(key.target));

@@ -11,8 +11,6 @@
 #include "network_manager.h"
 #include "player.h"
 
-void LockstepManager::collectCommand(const Command& cmd) { pendingCommands.push_back(cmd); }
-
 std::vector<Command> LockstepManager::consumeCurrentTurn() {
     std::vector<Command> cmds;
     for (auto& [player, byTurn] : turns) {
@@ -109,7 +107,7 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
     const bool pinging = pingTimer >= pingInterval;
     if (pinging) {
         pingTimer = 0.0f;
-        pendingCommands.push_back(Command{CommandType::Ping, localPlayer, PingCommand{}});
+        collectCommand(Command{CommandType::Ping, localPlayer, PingCommand{}});
     }
     receive(nowMs, localPlayer, link, runner);
     // Timed from the oldest ping not yet answered; a pong heard in this frame answers an earlier one.

@@ -53,7 +53,8 @@ struct LockstepManager {
     float pingTimer = 0.0f;
     int pingSentMs = -1;
 
-    void collectCommand(const Command& cmd);
+    // The one road of an order to the queue; inline, so the world's code needs none of the exchange.
+    void collectCommand(const Command& cmd) { pendingCommands.push_back(cmd); }
     // The commands of every stored part of the turn being applied, by ascending player id, each part in order;
     // the parts are removed.
     std::vector<Command> consumeCurrentTurn();

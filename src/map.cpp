@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -321,26 +322,10 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
     // A folder that cannot be made shows up as the failed open below.
     std::filesystem::create_directories(basePath + "maps", ignored);
     const std::string path = basePath + "maps/" + name;
-    const std::string temporary = path + ".tmp";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        std::cerr << "Failed to open file for writing: " << path << "\n";
+    std::ostringstream text;
+    writeMap(text, grid, objects, decorations);
+    if (!Utils::writeFileAtomically(path, text.str(), "map file", "Failed to open file for writing: " + path))
         return false;
-    }
-    writeMap(out, grid, objects, decorations);
-    out.close();
-    if (!out) {
-        std::cerr << "Failed to write map file: " << path << "\n";
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);
-    if (renameError) {
-        std::cerr << "Failed to replace map file: " << path << ": " << renameError.message() << "\n";
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
     saveMapPreviewHardware(renderer, grid, name);
     return true;
 }

@@ -45,6 +45,9 @@ struct TileInstance {
 extern const TileInstance invalidTile;
 
 inline bool isOnMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
+inline bool isOnMap(V2i tile) { return isOnMap(tile.x, tile.y); }
+// A tile's edge in world units, as the float the drawing and spell geometry work in.
+inline float tileSize() { return static_cast<float>(TILE_SIZE); }
 
 // The small queries below are inline: path searches call them for every step they try.
 struct Grid {

@@ -13,6 +13,7 @@
 #include "game_loop.h"
 #include "game_state.h"
 #include "lockstep.h"
+#include "map.h"
 #include "map_objects.h"
 #include "player.h"
 #include "sdl.h"
@@ -59,8 +60,6 @@ MinimapGeometry minimapGeometry(int mapW, int mapH) {
 
 namespace {
 
-bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
-
 void fillCell(const MinimapGeometry& g, float x, float y, float w, float h, SDL_Color c) {
     const SDL_FPoint p = g.cellAt(x, y);
     SDL_SetRenderDrawColor(renderer, c.r, c.g, c.b, c.a);
@@ -94,13 +93,13 @@ void centreCameraOn(SDL_FPoint tile) {
 
 // One Move per selected unit, each from the unit's owner, all to the sub-tile under the point.
 void orderSelectedTo(SDL_FPoint tile) {
-    if (!onMap(static_cast<int>(std::floor(tile.x)), static_cast<int>(std::floor(tile.y)))) return;
+    if (!isOnMap(static_cast<int>(std::floor(tile.x)), static_cast<int>(std::floor(tile.y)))) return;
     const float perSub = static_cast<float>(TILE_SIZE) / static_cast<float>(TILE_SIZE / 4);
     const int sx = static_cast<int>(tile.x * perSub), sy = static_cast<int>(tile.y * perSub);
     for (int id : selectedUnits) {
         const Unit* u = getSelectedUnitById(id);
         if (!u || u->playerId != Player::myStaticId) continue;
-        lockstep.pendingCommands.push_back({CommandType::Move, u->playerId, MoveCommand{{u->id}, sx, sy, false}});
+        lockstep.collectCommand({CommandType::Move, u->playerId, MoveCommand{{u->id}, sx, sy, false}});
     }
 }
 
@@ -142,7 +141,7 @@ void buildMinimapTerrain(Grid& g) {
     for (int d = 0; d <= MAP_W + MAP_H - 2; ++d)
         for (int j = 0; j <= d; ++j) {
             const int x = d - j, y = j;
-            if (!onMap(x, y)) continue;
+            if (!isOnMap(x, y)) continue;
             fillCell(geo, x, y, geo.cw, geo.hw, COLORS_THEME[g.at(x, y).type == Tile::Water ? 6 : 5]);
         }
     SDL_SetRenderTarget(renderer, nullptr);
@@ -159,7 +158,7 @@ void updateMinimap(Grid&) {
     if (FOG) drawFogCells(g);
     for (const Unit& u : units) {
         const int tx = static_cast<int>(u.x / t), ty = static_cast<int>(u.y / t);
-        if (u.onMap && onMap(tx, ty) && isTileVisible(tx, ty))
+        if (u.onMap && isOnMap(tx, ty) && isTileVisible(tx, ty))
             fillCell(g, tx, ty, 1.5f * g.cw, 1.5f * g.hw, entityColour(u.playerId));
     }
     for (const Building& b : buildings)
@@ -267,7 +266,6 @@ bool handleMinimapClickAt(Grid&, const SDL_Event& event, SDL_Point mouse) {
 }
 
 bool handleMinimapClick(Grid& grid, SDL_Event event) {
-    SDL_Point mouse{0, 0};
-    SDL_GetMouseState(&mouse.x, &mouse.y);
-    return handleMinimapClickAt(grid, event, mouse);
+    const PointerView view = readPointerView();
+    return handleMinimapClickAt(grid, event, SDL_Point{static_cast<int>(view.mouseX), static_cast<int>(view.mouseY)});
 }

@@ -45,7 +45,7 @@ void drawMinimap();
 void drawMinimapView();
 void update_timer_text();
 void clearMinimap();
-// True when the minimap took the event; the mouse position is read from SDL.
+// True when the minimap took the event; the mouse position is read through readPointerView.
 bool handleMinimapClick(Grid& grid, SDL_Event event);
 // The same with the mouse position given.
 bool handleMinimapClickAt(Grid& grid, const SDL_Event& event, SDL_Point mouse);

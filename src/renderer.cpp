@@ -8,10 +8,6 @@
 
 std::vector<RenderEntry> renderQueue;
 
-const float MAP_OFFSET_X = 2505.0f;
-const float MAP_OFFSET_Y = 700.0f;
-const float UNIT_LIFT_Y = 16.0f;
-
 V2i tileAtScreen(float sx, float sy, SDL_FPoint view) {
     const float t = static_cast<float>(TILE_SIZE);
     const float a = ((sx - view.x * 0.5f) / camera.zoom + camera.centerX) / (t * 0.5f);

@@ -29,10 +29,6 @@ struct RenderEntry {
 // Emptied, refilled, sorted and drawn every frame; its storage survives frames.
 extern std::vector<RenderEntry> renderQueue;
 
-extern const float MAP_OFFSET_X;
-extern const float MAP_OFFSET_Y;
-extern const float UNIT_LIFT_Y;
-
 // The tile under a window point for culling, each coordinate truncated toward zero.
 V2i tileAtScreen(float sx, float sy, SDL_FPoint view);
 

@@ -7,6 +7,7 @@
 
 #include "config.h"
 #include "fog.h"
+#include "map.h"
 #include "map_objects.h"
 #include "player.h"
 #include "sdl.h"
@@ -23,9 +24,6 @@ namespace {
 constexpr SDL_Color OWN_RING{0, 139, 0, 255};
 constexpr SDL_Color OTHER_RING{139, 0, 0, 255};
 constexpr float CULL_MARGIN = 150.0f;
-
-float tileSize() { return static_cast<float>(TILE_SIZE); }
-bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
 
 // Idle animations start at random; their own generator keeps drawing out of the simulation's draws.
 std::minstd_rand idleStarts{7u};
@@ -192,7 +190,7 @@ void queueMapObjects(float dt, SDL_FPoint view) {
             for (int id : spatialGrid[static_cast<std::size_t>(sx)][static_cast<std::size_t>(sy)].objectIds) {
                 MapObject* o = getMapObjectById(id);
                 if (!o) continue;
-                if (FOG && onMap(o->tileX, o->tileY) && !isTileVisible(o->tileX, o->tileY)) continue;
+                if (FOG && isOnMap(o->tileX, o->tileY) && !isTileVisible(o->tileX, o->tileY)) continue;
                 const SDL_FPoint p = worldToScreen({o->worldX, o->worldY});
                 if (!o->spriteMeta || !o->sprite.texture || !insideView(p, view)) continue;
                 SDL_SetTextureColorMod(o->sprite.texture, 255, 255, 255);
@@ -260,7 +258,7 @@ bool unitShown(const Unit& u) {
     if (!u.onMap) return false;
     if (!FOG) return true;
     const int tx = static_cast<int>(u.x / tileSize()), ty = static_cast<int>(u.y / tileSize());
-    if (!onMap(tx, ty)) return false;
+    if (!isOnMap(tx, ty)) return false;
     return u.playerId == Player::myStaticId || isTileVisible(tx, ty);
 }
 

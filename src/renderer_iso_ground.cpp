@@ -7,6 +7,7 @@
 #include "config.h"
 #include "decorations.h"
 #include "extraction.h"
+#include "map.h"
 #include "renderer.h"
 #include "renderer_iso_terrain.h"
 #include "sdl.h"
@@ -17,9 +18,6 @@
 #include "units.h"
 
 namespace {
-
-float tileSize() { return static_cast<float>(TILE_SIZE); }
-bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
 
 // Every tile of the map back to front: diagonals, then rows along each.
 template <typename Fn>
@@ -167,7 +165,7 @@ void drawGroundItems(const Grid& grid) {
         if (sprite == item_sprites.end() || !sprite->second.texture) continue;
         const int tx = static_cast<int>(item.x / tileSize()), ty = static_cast<int>(item.y / tileSize());
         SDL_FPoint p = worldToScreen({item.x, item.y});
-        p.y -= tileLift(onMap(tx, ty) ? grid.at(tx, ty).heightLevel : 0);
+        p.y -= tileLift(isOnMap(tx, ty) ? grid.at(tx, ty).heightLevel : 0);
         const float side = 50.0f * camera.zoom;
         const SDL_Rect src{0, 0, sprite->second.frameWidth, sprite->second.frameHeight};
         const SDL_FRect dst{p.x - side / 2.0f, p.y - side / 2.0f, side, side};

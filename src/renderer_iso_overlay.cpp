@@ -13,6 +13,8 @@
 #include "game_session.h"
 #include "hud_cursor.h"
 #include "hud_overlay.h"
+#include "input_state.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -25,24 +27,8 @@
 #include "textures.h"
 #include "units.h"
 
-bool chatActive = false;
-std::string chatInput;
-bool dragging = false;
-SDL_Point dragStartRawScreen{0, 0};
-bool typingFilename = false;
-std::string filenameInput;
-bool placingBuilding = false;
-bool placingObject = false;
-bool placingTile = false;
-bool placingDecoration = false;
-std::string ghostBuildingType;
-std::string ghostObjectType;
-Sprite ghostSprite;
-V2i ghostTile{0, 0};
-
 namespace {
 
-float tileSize() { return static_cast<float>(TILE_SIZE); }
 float rallyOffset = 0.0f;
 
 void fillRect(SDL_FRect r, SDL_Color c) {

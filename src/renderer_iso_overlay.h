@@ -1,31 +1,8 @@
 // The overlay pass: bars, texts, rally lines, the placement ghost, fog, clicks, effects, prompts, the minimap, the
-// pause veil and the drag box, drawn over the sorted world; and the input state they show.
+// pause veil and the drag box, drawn over the sorted world.
 #pragma once
 
-#include <string>
-
 #include <SDL2/SDL.h>
-
-#include "sprites.h"
-#include "utils.h"
-
-// Set by the match and editor input; the overlay only reads them.
-extern bool chatActive;
-extern std::string chatInput;
-extern bool dragging;
-extern SDL_Point dragStartRawScreen;
-extern bool typingFilename;
-extern std::string filenameInput;
-
-// The placement state: which kind of thing follows the cursor, its translucent sprite and the tile under it.
-extern bool placingBuilding;
-extern bool placingObject;
-extern bool placingTile;
-extern bool placingDecoration;
-extern std::string ghostBuildingType;
-extern std::string ghostObjectType;
-extern Sprite ghostSprite;
-extern V2i ghostTile;
 
 // Once per frame: the ghost's screen rectangle for the placement under way; nothing without one.
 void updateGhostBuildingDstRect();

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "config.h"
+#include "map.h"
 #include "sdl.h"
 #include "sdl_draw.h"
 
@@ -23,8 +24,6 @@ const Family mudFamily{Tile::Mud, true, &mud_F, &mud_N, &mud_E, &mud_S, &mud_W, 
 const Family waterFamily{Tile::Water, false, &water_F, &water_N, &water_E, &water_S, &water_W, &water_NE,
                          &water_NW, &water_SE, &water_SW, &water_IN, &water_IE, &water_IS, &water_IW};
 
-bool onMap(int x, int y) { return x >= 0 && y >= 0 && x < MAP_W && y < MAP_H; }
-
 // Neighbours in the order N, E, S, W, NE, SE, SW, NW; off the map a neighbour is of the tile's own type.
 std::array<Tile, 8> neighbourTypes(const Grid& grid, int x, int y, Tile own) {
     static constexpr int dx[8] = {0, 1, 0, -1, 1, 1, -1, -1};
@@ -33,7 +32,7 @@ std::array<Tile, 8> neighbourTypes(const Grid& grid, int x, int y, Tile own) {
     for (int i = 0; i < 8; ++i) {
         const int nx = x + dx[i];
         const int ny = y + dy[i];
-        out[i] = onMap(nx, ny) ? grid.at(nx, ny).type : own;
+        out[i] = isOnMap(nx, ny) ? grid.at(nx, ny).type : own;
     }
     return out;
 }
@@ -116,10 +115,10 @@ RampPiece rampPiece(const Grid& g, int x, int y) {
     const int h = cell.heightLevel;
     // Off the map the ground is level 0 for a cliff, while a slope never runs down off the map.
     const auto lower = [&](int nx, int ny, bool offLower) {
-        return onMap(nx, ny) ? g.at(nx, ny).heightLevel < h : offLower;
+        return isOnMap(nx, ny) ? g.at(nx, ny).heightLevel < h : offLower;
     };
     const auto rampLevel = [&](int nx, int ny) {
-        return onMap(nx, ny) && g.at(nx, ny).heightLevel == h && g.at(nx, ny).ramp;
+        return isOnMap(nx, ny) && g.at(nx, ny).heightLevel == h && g.at(nx, ny).ramp;
     };
     if (cell.ramp) {
         if (lower(x, y + 1, false)) return {rampLevel(x - 1, y) ? &slopeSW_2 : &slopeSW_1, true};

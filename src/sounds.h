@@ -90,6 +90,8 @@ extern std::unordered_map<SoundKey, bool, SoundKeyHash> soundKeyPlaying;
 bool openAudio();
 // Frees every chunk and track and closes the mixer; called before SDL shuts down.
 void closeAudio();
+// The mixer has an output device.
+bool audioOpen();
 
 // What the mixer plays: playSound's body once a player is installed.
 void playSoundEffect(SoundCategory category, const std::string& key, bool positional, float x, float y, int limit);

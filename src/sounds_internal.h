@@ -6,8 +6,6 @@
 #include "sounds.h"
 
 std::minstd_rand& audioRandom();
-// The mixer has an output device.
-bool audioOpen();
 // The key a chunk was loaded for, or null.
 const SoundKey* soundKeyOfChunk(const Mix_Chunk* chunk);
 void releaseSoundSets();

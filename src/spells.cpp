@@ -10,6 +10,7 @@
 #include "config.h"
 #include "game.h"
 #include "game_state.h"
+#include "map.h"
 #include "map_objects.h"
 #include "projectiles.h"
 #include "races.h"
@@ -161,8 +162,6 @@ static bool pay(Unit& caster) {
     caster.mana -= SPELL_PRICE;
     return true;
 }
-
-static float tileSize() { return static_cast<float>(TILE_SIZE); }
 
 // The clamped tile of a point, and that tile's centre.
 static V2f tileCentreOf(V2f p) {

@@ -40,6 +40,12 @@ void loadTechFromJson(const std::string& path) {
     for (const json& record : records->get_ref<const json::array_t&>()) techTree.push_back(readTech(record));
 }
 
+bool techUnlocked(const std::string& name) {
+    for (const Tech& tech : techTree)
+        if (tech.name == name) return tech.unlocked;
+    return false;
+}
+
 // ---- Tech rules: what a player may train, build and research ----
 
 static bool hasCompletedBuildingOfType(const Player& player, const std::string& type) {

@@ -23,6 +23,9 @@ extern std::vector<Tech> techTree;
 
 void loadTechFromJson(const std::string& path);
 
+// Whether the campaign has unlocked the tech of that name.
+bool techUnlocked(const std::string& name);
+
 // ---- Tech rules: what a player may train, build and research ----
 
 class Player;

@@ -21,7 +21,7 @@ SDL_Texture *texMud_F, *texMud_NW, *texMud_NE, *texMud_SW, *texMud_SE, *texMud_N
 SDL_Texture *texDrygrass_F, *texDrygrass_NW, *texDrygrass_NE, *texDrygrass_SW, *texDrygrass_SE, *texDrygrass_N,
     *texDrygrass_E, *texDrygrass_S, *texDrygrass_W, *texDrygrass_IN, *texDrygrass_IE, *texDrygrass_IW, *texDrygrass_IS;
 SDL_Texture *texLumber, *texGold, *texFood, *texEject, *texDash;
-SDL_Texture *texCorpse, *texFire, *texTownHall;
+SDL_Texture *texCorpse, *texFire;
 
 std::unordered_map<std::string, SDL_Texture*> spellTextures;
 std::unordered_map<std::string, SDL_Texture*> spellPortraitTextures;

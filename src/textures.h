@@ -37,7 +37,7 @@ extern SDL_Texture *texDrygrass_F, *texDrygrass_NW, *texDrygrass_NE, *texDrygras
     *texDrygrass_E, *texDrygrass_S, *texDrygrass_W, *texDrygrass_IN, *texDrygrass_IE, *texDrygrass_IW, *texDrygrass_IS;
 extern SDL_Texture *texLumber, *texGold, *texFood, *texEject, *texDash;
 // Declared with the set but never loaded: whatever is drawn with them draws nothing.
-extern SDL_Texture *texCorpse, *texFire, *texTownHall;
+extern SDL_Texture *texCorpse, *texFire;
 
 // Filled by the catalogue loaders; never emptied.
 extern std::unordered_map<std::string, SDL_Texture*> spellTextures;

@@ -489,13 +489,11 @@ extern float lastBuildingUnderAttackTime;
 // Session start: an alarm of the previous match no longer holds back the first alarm of the next.
 void resetUnderAttackAlarms();
 
-// Consequences of a hit or a death owned by subsystems built later. Each stays empty until its owner fills
-// it, and an empty hook does nothing.
+// Consequences of a hit or a death that the mod host and the Extraction campaign own: each fills its hooks when
+// it is installed, and an empty hook does nothing.
 struct CombatHooks {
     // The mod host: the script's "onUnitDeath" with the dead unit's id, reporting script errors itself.
     std::function<void(int unitId)> unitDeathScript;
-    // The activity feed: posts a notice.
-    std::function<void(const std::string& text, SDL_Texture* icon, float duration)> postActivity;
     // Extraction: experience for a kill, true when it was added.
     std::function<bool(Unit& unit, int xp)> grantUnitExp;
     // Extraction: may drop an item where an enemy died; honours the campaign's hardcore setting.
@@ -553,8 +551,8 @@ void explodeLatchedMine(Unit& mine, Grid& grid);
 
 // ---- Units in motion: spawning, the unit tick, walking and blocking, range and sight, targeting, order queue ----
 
-// What the unit tick needs of subsystems built later. Each stays empty until its owner fills it; an empty hook
-// does nothing (no call sign, no item lies on the map, no script runs).
+// What the unit tick needs of the Extraction campaign and the mod host: each fills its hooks when it is installed;
+// an empty hook does nothing (no call sign, no item lies on the map, no script runs).
 struct UnitHooks {
     // Extraction: a call sign for a new unit.
     std::function<std::string()> randomNickname;

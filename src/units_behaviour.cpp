@@ -101,7 +101,7 @@ static void askToTeleport(Unit& unit) {
     if (!(distance > 64.0f && distance <= 5.0f * static_cast<float>(TILE_SIZE))) return;
     if (!ordersFromThisPeer(unit.playerId)) return;
     CastSpellCommand cast{unit.id, target->id, truncToInt(target->x), truncToInt(target->y), TELEPORT_SPELL, false};
-    lockstep.pendingCommands.push_back(Command{CommandType::CastSpell, unit.playerId, cast});
+    lockstep.collectCommand(Command{CommandType::CastSpell, unit.playerId, cast});
 }
 
 void updateUnitAI(Unit& unit, float dt, Grid& grid) {

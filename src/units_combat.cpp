@@ -9,6 +9,7 @@
 #include <iostream>
 #include <limits>
 
+#include "activity.h"
 #include "buildings.h"
 #include "config.h"
 #include "construction-manager.h"
@@ -216,12 +217,12 @@ static void strikeBuilding(Attackable* attacker, Building& target, float damage)
 // In Extraction the player hears how many enemies remain; the dying unit is still counted.
 static void reportEnemiesRemaining() {
     const Player* enemy = getPlayerById(Player::aiId);
-    if (!enemy || !combatHooks.postActivity) return;
+    if (!enemy) return;
     const size_t count = enemy->unitIds.size();
     if (count == 1)
-        combatHooks.postActivity("[System]: All enemies have been neutralized, you can extract safely", texFood, 5.0f);
+        postActivity("[System]: All enemies have been neutralized, you can extract safely", texFood, 5.0f);
     else if (count == 5 || count == 10 || count == 20)
-        combatHooks.postActivity("[System]: Enemy units remaining " + std::to_string(count), texFood, 5.0f);
+        postActivity("[System]: Enemy units remaining " + std::to_string(count), texFood, 5.0f);
 }
 
 static void processUnitDeath(Unit& unit, Grid& grid) {

@@ -30,8 +30,6 @@ std::unordered_map<std::string, std::string> raceToCivilianUnit;
 
 static V2i tileOfSub(const V2i& sub) { return {sub.x / SUBDIVISIONS, sub.y / SUBDIVISIONS}; }
 
-static int manhattanDistance(const V2i& a, const V2i& b) { return std::abs(a.x - b.x) + std::abs(a.y - b.y); }
-
 static constexpr V2i NOWHERE{-1, -1};
 
 // The claim cell of a sub-tile, or null off the sub-grid or outside a table not sized for this map.
@@ -156,7 +154,7 @@ static void headForDropOff(Unit& u, Grid& grid, const V2i& s) {
             const V2i tile = tileOfSub(ring);
             if (!isValidSubTile(ring) || !grid.walkable(tile.x, tile.y, u.walkable)) continue;
             if (isSubTileReserved(ring) != FREE_SUB_TILE) continue;
-            const int d = manhattanDistance(s, ring);
+            const int d = manhattan(s, ring);
             if (d < bestDistance) {
                 best = ring;
                 bestDistance = d;
@@ -495,7 +493,7 @@ static V2i nearestSiteEntrance(const Grid& grid, const Unit& worker, V2i tile, c
             const V2i s{x, y};
             const V2i t = tileOfSub(s);
             if (!isValidSubTile(s) || !grid.walkable(t.x, t.y, worker.walkable)) continue;
-            const int d = manhattanDistance(s, from);
+            const int d = manhattan(s, from);
             if (d < bestDistance) {
                 best = s;
                 bestDistance = d;

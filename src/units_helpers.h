@@ -6,8 +6,6 @@
 
 #include "units.h"
 
-inline int64_t manhattan(V2i a, V2i b) { return std::abs(int64_t{a.x} - b.x) + std::abs(int64_t{a.y} - b.y); }
-
 // The tile holding a sub-tile, by signed division.
 inline V2i tileOfSubTile(V2i sub) { return {sub.x / 4, sub.y / 4}; }
 

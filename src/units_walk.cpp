@@ -150,5 +150,5 @@ void latchToUnit(Unit& unit, SDL_FPoint target) {
     move.x = truncToInt(target.x) / SUB_TILE_SIZE;
     move.y = truncToInt(target.y) / SUB_TILE_SIZE;
     move.shiftHeld = false;
-    lockstep.pendingCommands.push_back(Command{CommandType::Move, unit.playerId, move});
+    lockstep.collectCommand(Command{CommandType::Move, unit.playerId, move});
 }

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +134,61 @@ std::vector<std::string> scanMapDirectory() {
     if (maps.empty()) maps = {"fight", "murky_river"};
     std::sort(maps.begin(), maps.end());
     return maps;
+}
+
+namespace {
+
+constexpr const char* TEMPORARY_SUFFIX = ".tmp";
+
+// Every byte into the file, flushed and closed; the reason of the first failure otherwise.
+bool writeAll(std::FILE* out, const std::string& bytes, std::string& reason) {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+    if (!written) reason = std::strerror(errno);
+    const bool closed = std::fclose(out) == 0;
+    if (written && !closed) reason = std::strerror(errno);
+    return written && closed;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& kind,
+                         const std::string& openFailure) {
+    const std::string temporary = path + TEMPORARY_SUFFIX;
+    std::error_code ignored;
+    std::string reason;
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out && !openFailure.empty()) {
+        std::cerr << openFailure << "\n";
+        return false;
+    }
+    const bool opened = out != nullptr;
+    if (!opened) reason = std::strerror(errno);
+    if (!opened || !writeAll(out, bytes, reason)) {
+        std::cerr << "Failed to write " << kind << ": " << path << ": " << reason << "\n";
+        // Only a temporary file this call made is removed again.
+        if (opened) fs::remove(temporary, ignored);
+        return false;
+    }
+    std::error_code renameError;
+    fs::rename(temporary, path, renameError);
+    if (!renameError) return true;
+    std::cerr << "Failed to replace " << kind << ": " << path << ": " << renameError.message() << "\n";
+    fs::remove(temporary, ignored);
+    return false;
+}
+
+void removeLeftoverTemporaries(const std::string& folder, fs::file_time_type now) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        const std::string name = it->path().filename().string();
+        const bool temporary = name.size() > std::strlen(TEMPORARY_SUFFIX) &&
+                               name.compare(name.size() - std::strlen(TEMPORARY_SUFFIX), std::string::npos,
+                                            TEMPORARY_SUFFIX) == 0;
+        if (!temporary || !it->is_regular_file(entryError)) continue;
+        const fs::file_time_type written = it->last_write_time(entryError);
+        if (!entryError && now - written >= LEFTOVER_AGE) fs::remove(it->path(), entryError);
+    }
 }
 
 }  // namespace Utils

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,8 @@ struct V2i {
     bool operator==(const V2i& o) const { return x == o.x && y == o.y; }
     bool operator!=(const V2i& o) const { return !(*this == o); }
 };
+
+inline int64_t manhattan(V2i a, V2i b) { return std::abs(int64_t{a.x} - b.x) + std::abs(int64_t{a.y} - b.y); }
 
 struct V2iHash {
     std::size_t operator()(const V2i& v) const {
@@ -71,5 +77,18 @@ std::vector<std::string> get_replay_files(const std::string& dir);
 
 // Map names (without ".map") in basePath + "maps/", sorted; the two built-in names when none is found.
 std::vector<std::string> scanMapDirectory();
+
+// Files the game writes for the user go to path + ".tmp" and are renamed over path, so a failure keeps the
+// previous file. On a failure: one line, no temporary file left behind, false. The line is openFailure when the
+// temporary file cannot be made (the general line when empty), else "Failed to write <kind>: <path>: <reason>" or
+// "Failed to replace <kind>: <path>: <reason>".
+bool writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& kind,
+                         const std::string& openFailure = "");
+
+// A writer killed before its rename leaves its temporary file; one last written LEFTOVER_AGE or longer before now is
+// no live writer's, and goes. Other files and sub-folders stay.
+constexpr std::chrono::seconds LEFTOVER_AGE{60};
+void removeLeftoverTemporaries(const std::string& folder,
+                               std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
 
 }  // namespace Utils

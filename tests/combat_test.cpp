@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "activity.h"
 #include "buildings.h"
 #include "game_state.h"
 #include "player.h"
@@ -32,7 +33,6 @@ constexpr int NATURE = 4;
 struct CombatWorld : StaticWorld {
     std::vector<SoundRequest> sounds;
     std::vector<int> scriptDeaths;
-    std::vector<std::string> activities;
 
     void SetUp() override {
         StaticWorld::SetUp();
@@ -51,7 +51,6 @@ struct CombatWorld : StaticWorld {
             sounds.push_back({key, x, y});
         };
         combatHooks.unitDeathScript = [this](int id) { scriptDeaths.push_back(id); };
-        combatHooks.postActivity = [this](const std::string& text, SDL_Texture*, float) { activities.push_back(text); };
     }
 
     void TearDown() override {
@@ -68,6 +67,12 @@ struct CombatWorld : StaticWorld {
         spellInfo.clear();
         UNDER_ATTACK_COOLDOWN = 0.0f;
         gameTime = 0.0f;
+    }
+
+    static std::vector<std::string> activities() {
+        std::vector<std::string> texts;
+        for (const Activity& a : activityQueue) texts.push_back(a.text);
+        return texts;
     }
 
     static UnitInfo& addType(const std::string& type, const std::string& race, bool biological,
@@ -387,12 +392,12 @@ TEST_F(CombatWorld, ExtractionReportsTheEnemiesLeftAndCreditsExperience) {
     const int preyId = prey.id;
 
     hit(hunter, preyId);
-    EXPECT_EQ(activities, std::vector<std::string>{"[System]: Enemy units remaining 10"});
+    EXPECT_EQ(activities(), std::vector<std::string>{"[System]: Enemy units remaining 10"});
     EXPECT_EQ(granted, 25);
 
     enemy->unitIds.clear();
     hit(hunter, placeEngaged("Grunt", ENEMY, {8, 4}).id);
-    EXPECT_EQ(activities.back(), "[System]: All enemies have been neutralized, you can extract safely");
+    EXPECT_EQ(activities().back(), "[System]: All enemies have been neutralized, you can extract safely");
 }
 
 TEST_F(CombatWorld, SpellDamageTakesArmourWithoutHealingAndKillsOnce) {

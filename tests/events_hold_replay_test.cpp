@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "events_iso.h"
-#include "renderer_iso_overlay.h"
+#include "input_state.h"
 #include "session_fixture.h"
 
 namespace {

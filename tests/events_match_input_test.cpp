@@ -9,9 +9,9 @@
 #include "game_replay.h"
 #include "hotkeys.h"
 #include "hud.h"
+#include "input_state.h"
 #include "lockstep.h"
 #include "map_objects.h"
-#include "renderer_iso_overlay.h"
 #include "sdl_draw.h"
 #include "spells.h"
 

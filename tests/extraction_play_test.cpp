@@ -1,5 +1,8 @@
 // An Extraction mission played frame by frame on a shipped map: the roster kills the enemy, walks into the zone and
 // is banked through the mission's Extract dialog, which saves the campaign with the tech reward.
+#include <algorithm>
+
+#include "activity.h"
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
@@ -7,6 +10,7 @@
 #include "hud.h"
 #include "map_objects.h"
 #include "session_fixture.h"
+#include "textures.h"
 #include "ui/extraction_pages.h"
 
 struct ExtractionPlay : SessionTest {
@@ -45,22 +49,28 @@ struct ExtractionPlay : SessionTest {
         ::testing::internal::GetCapturedStderr();
         renderer = previous;
     }
+
+    // Three of the roster's Marines on the shipped outpost against one Berserker, through the real deploy and
+    // session start; the campaign is saved under file.
+    static void deployAgainstOneBerserker(const std::string& file) {
+        const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+        extraction_filename = file;
+        shipRoster = {marine};
+        activeDeploymentRoster.assign(3, marine);
+        extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+        extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+        extraction_options[0].enemyRace = "vohmathal";
+        extraction_options[0].danger = 25;  // one Berserker
+        deploymentSelectedMapId = 0;
+        players.clear();
+        spawnPlayer();
+        ASSERT_TRUE(deployChosenMission());
+        ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    }
 };
 
 TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechReward) {
-    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
-    extraction_filename = "play.bin";
-    shipRoster = {marine};
-    activeDeploymentRoster.assign(3, marine);
-    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
-    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
-    extraction_options[0].enemyRace = "vohmathal";
-    extraction_options[0].danger = 25;  // one Berserker
-    deploymentSelectedMapId = 0;
-    players.clear();
-    spawnPlayer();
-    ASSERT_TRUE(deployChosenMission());
-    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("play.bin"));
 
     const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
@@ -109,18 +119,7 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
 
 TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtracts) {
     const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
-    extraction_filename = "end.bin";
-    shipRoster = {marine};
-    activeDeploymentRoster.assign(3, marine);
-    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
-    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
-    extraction_options[0].enemyRace = "vohmathal";
-    extraction_options[0].danger = 25;
-    deploymentSelectedMapId = 0;
-    players.clear();
-    spawnPlayer();
-    ASSERT_TRUE(deployChosenMission());
-    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("end.bin"));
     game_loop();
     ASSERT_EQ(unitsLeftBehind(), 3);
 
@@ -158,4 +157,26 @@ TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtract
     EXPECT_EQ(gameState, GameState::Menus);
     EXPECT_EQ(load_roster("end.bin"), std::vector<UnitSaveData>{marine}) << "nobody outside the zone came home";
     EXPECT_EQ(global_extraction_level, 2);
+}
+
+// The notice comes from the mission as the game starts it, with no hook of a test's own in the way.
+TEST_F(ExtractionPlay, KillingTheLastEnemyOfARealMissionPostsTheAllClearNotice) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("notice.bin"));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 1u);
+
+    const auto attack = [&] {
+        if (lockstep.currentTurn != 1) return;
+        for (const int id : squad)
+            lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, enemies[0]}});
+    };
+    runFrames(30000, 20.0, [&] { return getUnitById(enemies[0]) == nullptr; }, attack);
+    ASSERT_EQ(getUnitById(enemies[0]), nullptr) << "the squad never killed the Berserker";
+    const auto notice = std::find_if(activityQueue.begin(), activityQueue.end(), [](const Activity& a) {
+        return a.text == "[System]: All enemies have been neutralized, you can extract safely";
+    });
+    ASSERT_TRUE(notice != activityQueue.end()) << "no all-clear notice in the feed";
+    EXPECT_EQ(notice->icon, texFood);
+    EXPECT_FLOAT_EQ(notice->duration, 5.0f);
 }

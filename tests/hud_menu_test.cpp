@@ -45,24 +45,21 @@ TEST_F(InGameMenu, SaveDialogWritesTheTypedNameAsAByteCopyOfTheLiveLog) {
     pressMenuButton(240.0f);  // Save
     EXPECT_FALSE(gameMenu.isVisible());
     EXPECT_EQ(readWholeFile(root.path / "saves/my fort.bin"), liveLog());
-    // An empty name saves as the default; a second save under a taken name gets the next free suffix.
+    // An empty name saves as the default; a second save under a name replaces the first.
     ASSERT_TRUE(saveGameAs(""));
-    const std::string first = liveLog();
     runFrames(10, 20.0, [] { return false; });
     ASSERT_TRUE(saveGameAs(""));
-    EXPECT_EQ(readWholeFile(root.path / "saves/default_replay.bin"), first);
-    EXPECT_EQ(readWholeFile(root.path / "saves/default_replay_2.bin"), liveLog());
+    EXPECT_EQ(readWholeFile(root.path / "saves/default_replay.bin"), liveLog());
+    EXPECT_FALSE(std::filesystem::exists(root.path / "saves/default_replay_2.bin"));
 }
 
 TEST_F(InGameMenu, RefusedOrFailedSavesKeepThePreviousFile) {
     playUntil(10);
     root.write("saves/keep.bin", "previous");
-    // The temporary file beside the free name cannot be made: the write fails, the old save stays and the name
-    // taken for the new one is given back.
-    std::filesystem::create_directories(root.path / "saves/keep_2.bin.tmp");
+    // The temporary file beside the target cannot be made: the write fails and the old save stays.
+    std::filesystem::create_directories(root.path / "saves/keep.bin.tmp");
     testing::internal::CaptureStderr();
     EXPECT_FALSE(saveGameAs("keep"));
-    EXPECT_FALSE(std::filesystem::exists(root.path / "saves/keep_2.bin"));
     for (const char* name : {"../outside", "a/b", ".."}) EXPECT_FALSE(saveGameAs(name)) << name;
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(readWholeFile(root.path / "saves/keep.bin"), "previous");

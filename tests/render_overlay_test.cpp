@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "game_commands.h"
+#include "input_state.h"
 #include "render_support.h"
 #include "renderer.h"
 #include "renderer_iso_overlay.h"

@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "draw_fixture.h"
@@ -17,6 +20,7 @@
 #include "network_manager.h"
 #include "test_files.h"
 #include "textures.h"
+#include "top_level_guard.h"
 #include "ui/main_menu.h"
 
 namespace {
@@ -111,6 +115,11 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/core", dir.path / "core",
                           std::filesystem::copy_options::recursive);
     dir.write("src/config.txt", readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt"));
+    // A saved game's temporary file that a killed writer left two minutes ago, beside a save that stays.
+    dir.write("saves/kept.bin", "x");
+    dir.write("saves/kept.bin.tmp", "half");
+    std::filesystem::last_write_time(dir.path / "saves/kept.bin.tmp",
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
     const WorkingDirectory inRoot(dir.path);
     // Another program on this machine may hold the game's own ports: these are this process's.
     const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
@@ -119,6 +128,8 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(startUp("corvale"));
     EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "saves/kept.bin.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "saves/kept.bin"));
     EXPECT_EQ(mainMenu.pages.size(), 16u);
     main_loop();
     DrawFixture::saveScreenshot("main_menu");
@@ -142,6 +153,27 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     netUdpPorts[0] = 54000;
     netUdpPorts[1] = 54001;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// What escapes the loop (a catalogue look-up on a drawing path, say) ends the program with one line and code 1.
+TEST(TopLevelGuard, AnEscapedFaultIsOneLineAndExitCodeOne) {
+    const struct {
+        std::function<int()> body;
+        int exitCode;
+        const char* said;
+    } cases[] = {
+        {[] { return 0; }, 0, ""},
+        {[] { return 1; }, 1, ""},
+        {[]() -> int { throw std::out_of_range("map::at"); }, 1, "corvale: map::at\n"},
+        {[]() -> int { throw std::runtime_error("no such building"); }, 1, "corvale: no such building\n"},
+        {[]() -> int { throw 7; }, 1, "corvale: an unknown fault ended the program\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(runGuarded("corvale", c.body), c.exitCode);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.said);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -148,6 +151,92 @@ TEST_F(FileListings, NoMapsGiveTheTwoBuiltInNames) {
     EXPECT_EQ(Utils::scanMapDirectory(), builtIn);
     dir.write("maps/readme.txt", "x");
     EXPECT_EQ(Utils::scanMapDirectory(), builtIn);
+}
+
+}  // namespace
+
+namespace {
+
+// Every failure of a write through the temporary file: the previous file stays, one line says what failed and why,
+// and no temporary file of this write is left.
+TEST(AtomicWrite, AFailedWriteKeepsThePreviousFileAndSaysWhy) {
+    const struct {
+        const char* name;
+        std::function<void(const TempDir&)> prepare;
+        std::string openFailure;
+        std::string said;  // the line's start, after the folder
+    } cases[] = {
+        // A full disk: the temporary file is the device that is always full.
+        {"full", [](const TempDir& d) { std::filesystem::create_symlink("/dev/full", d / "full.tmp"); }, "",
+         "Failed to write saved game: " + std::string("F/full: No space left on device\n")},
+        {"ownline", [](const TempDir& d) { d.makeDir("ownline.tmp"); }, "Error opening destination file !",
+         "Error opening destination file !\n"},
+        {"general", [](const TempDir& d) { d.makeDir("general.tmp"); }, "",
+         "Failed to write saved game: F/general: Is a directory\n"},
+        {"taken", [](const TempDir& d) { d.write("taken/inside", "kept"); }, "",
+         "Failed to replace saved game: F/taken: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        c.prepare(dir);
+        if (std::string(c.name) != "taken") dir.write(c.name, "previous");
+        const std::string path = dir / c.name;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(Utils::writeFileAtomically(path, "new bytes", "saved game", c.openFailure));
+        std::string said = ::testing::internal::GetCapturedStderr();
+        const std::size_t folder = said.find(dir.str());
+        if (folder != std::string::npos) said.replace(folder, dir.str().size(), "F");
+        EXPECT_EQ(said.substr(0, c.said.size()), c.said);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        if (std::string(c.name) == "taken")
+            EXPECT_EQ(readWholeFile(dir.path / "taken/inside"), "kept");
+        else
+            EXPECT_EQ(readWholeFile(path), "previous");
+        const bool madeByTheTest = std::string(c.name) == "ownline" || std::string(c.name) == "general";
+        EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path + ".tmp")), madeByTheTest)
+            << "only a temporary file the write made itself is removed";
+    }
+}
+
+TEST(AtomicWrite, ASuccessfulWriteReplacesTheFileAndLeavesNoTemporary) {
+    TempDir dir;
+    const std::string path = dir.write("save.bin", "previous");
+    for (const std::string& bytes : {std::string(), std::string("one\nline\n"), std::string(100000, 'x')}) {
+        EXPECT_TRUE(Utils::writeFileAtomically(path, bytes, "saved game"));
+        EXPECT_EQ(readWholeFile(path), bytes);
+        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    }
+}
+
+// Only temporary files, and only those no live writer can still own: last written LEFTOVER_AGE ago or earlier.
+TEST(AtomicWrite, LeftoverTemporariesOfAKilledWriterAreRemoved) {
+    TempDir dir;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    const auto age = std::chrono::duration_cast<std::filesystem::file_time_type::duration>(Utils::LEFTOVER_AGE);
+    const struct {
+        const char* name;
+        std::filesystem::file_time_type written;
+        bool kept;
+    } cases[] = {
+        {"old.bin.tmp", now - age, false},
+        {"older.map.tmp", now - age - std::chrono::hours(24), false},
+        {"live.bin.tmp", now - age + std::chrono::nanoseconds(1000), true},
+        {"old.bin", now - age, true},
+        {"tmp", now - age, true},
+        {".tmp", now - age, true},
+        {"old.tmp.bin", now - age, true},
+    };
+    for (const auto& c : cases) {
+        dir.write(c.name, "x");
+        std::filesystem::last_write_time(dir.path / c.name, c.written);
+    }
+    dir.makeDir("folder.tmp");
+    std::filesystem::last_write_time(dir.path / "folder.tmp", now - age);
+    Utils::removeLeftoverTemporaries(dir.str() + "/", now);
+    for (const auto& c : cases) EXPECT_EQ(std::filesystem::exists(dir.path / c.name), c.kept) << c.name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path / "folder.tmp"));
+    Utils::removeLeftoverTemporaries(dir.str() + "/missing/", now);
 }
 
 }  // namespace

@@ -15,13 +15,13 @@
 #include "buildings.h"
 #include "config.h"
 #include "construction-manager.h"
-#include "decorations.h"
 #include "effect_grid.h"
 #include "entity.h"
 #include "extraction.h"
 #include "game.h"
 #include "game_commands.h"
 #include "game_loop.h"
+#include "game_session.h"
 #include "game_state.h"
 #include "lockstep.h"
 #include "map.h"
@@ -54,12 +54,9 @@ inline bool buildMapWorld(const std::string& mapPath) {
     seedSessionGenerators();
     try {
         mapData = loadMapFromFile(mapPath);
-        grid = buildGrid();
-        sizeWorldGrids();
-        resetMiningOccupancy();
         Neighbors = neighbors8;
-        createObjects(mapData.pendingObjects, grid);
-        createDecorations(mapData.pendingDecorations, grid);
+        CreateObjects = createObjects;
+        buildStaticWorld();
         return true;
     } catch (const std::exception& e) {
         std::cerr << mapPath << ": " << e.what() << "\n";

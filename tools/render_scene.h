@@ -65,15 +65,9 @@ inline bool loadContent(const std::string& root) {
 inline void prepareView(bool fog, V2i lookAt) {
     FOG = fog;
     DrawFog = fog ? drawFog : noopFog;
-    initVisionGrid(MAP_W, MAP_H);
-    resetFogOfWar(MAP_W, MAP_H);
-    ghostBuildings.clear();
-    ghostObjects.clear();
-    initFogTextures();
     buildingLooks.clear();
     unitAnimations.clear();
-    initMinimap(grid);
-    buildMinimapTerrain(grid);
+    prepareSessionView();
     camera.zoom = 1.0f;
     const SDL_FPoint centre = gridToWorld(static_cast<float>(lookAt.x), static_cast<float>(lookAt.y));
     const SDL_FPoint view = windowSize();

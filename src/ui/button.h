@@ -23,7 +23,6 @@ public:
     Button(SDL_FRect rect, std::string label, std::function<void()> onClick = {}, int fontSize = 18)
         : rect(rect), label(std::move(label)), fontSize(fontSize), onClick(std::move(onClick)) {}
 
-    void set_on_click(std::function<void()> callback) { onClick = std::move(callback); }
     void draw() override;
     void handleEvent(const SDL_Event& e) override;
 };
