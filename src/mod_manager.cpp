@@ -1,6 +1,7 @@
 // The Lua mod host: one script per session, the nine functions it acts through and the callbacks it receives.
 #include "mod_manager.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -117,7 +118,7 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     // Only script code is held to the limits; the host's own few pushes must never fail outside a protected call.
     if (host.guarded_ && newSize > old) {
         host.instructions_ += static_cast<long long>(newSize / BYTES_PER_STEP);
-        if (host.instructions_ > MAX_SCRIPT_INSTRUCTIONS) return nullptr;
+        if (host.instructions_ > host.limit_) return nullptr;
         if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
     }
     void* moved = std::realloc(block, newSize);
@@ -130,24 +131,28 @@ void ModManager::countInstructions(lua_State* L, lua_Debug*) { charge(L, INSTRUC
 
 void ModManager::charge(lua_State* L, long long steps) {
     ModManager& host = of(L);
-    host.instructions_ = steps > MAX_SCRIPT_INSTRUCTIONS ? MAX_SCRIPT_INSTRUCTIONS + 1 : host.instructions_ + steps;
-    if (host.instructions_ > MAX_SCRIPT_INSTRUCTIONS) luaL_error(L, "%s", SCRIPT_TOO_LONG);
+    host.instructions_ = steps > host.limit_ ? host.limit_ + 1 : host.instructions_ + steps;
+    if (host.instructions_ > host.limit_) luaL_error(L, "%s", SCRIPT_TOO_LONG);
 }
 
-bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > MAX_SCRIPT_INSTRUCTIONS; }
+bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
 bool ModManager::guardedCall(int nargs) {
     const bool wasGuarded = guarded_;
-    if (!wasGuarded) instructions_ = 0;
+    if (!wasGuarded) {
+        instructions_ = 0;
+        limit_ = std::min(MAX_SCRIPT_INSTRUCTIONS, MAX_SCRIPT_TICK_STEPS - tickSteps_);
+    }
     guarded_ = true;
     const bool ok = lua_pcall(L, nargs, 0, 0) == LUA_OK;
     guarded_ = wasGuarded;
+    if (!wasGuarded) tickSteps_ += std::min(instructions_, limit_);
     return ok;
 }
 
 // A spent budget may surface as a refused allocation; the line names the real cause.
 std::string ModManager::failureText() {
-    return instructions_ > MAX_SCRIPT_INSTRUCTIONS ? SCRIPT_TOO_LONG : errorLine(L);
+    return instructions_ > limit_ ? SCRIPT_TOO_LONG : errorLine(L);
 }
 
 void ModManager::protectedCall(int nargs, const char* label) {
@@ -218,6 +223,8 @@ void ModManager::shutdown() {
     grid = nullptr;
     memoryUsed_ = 0;
     instructions_ = 0;
+    limit_ = MAX_SCRIPT_INSTRUCTIONS;
+    tickSteps_ = 0;
     failures_.clear();
     spawnsThisTick_ = 0;
 }
@@ -232,11 +239,13 @@ void ModManager::loadAllMods(const std::string& folder) {
     if (!loaded || !guardedCall(0)) {
         std::cerr << "Error loading mod: " << failureText() << "\n";
         lua_pop(L, 1);
-        instructions_ = 0;
+        instructions_ = tickSteps_ = 0;
         return;
     }
-    instructions_ = 0;
+    // The chunk and onInit each get a whole budget, and the first tick starts afresh.
+    instructions_ = tickSteps_ = 0;
     if (pushCallback("onInit")) protectedCall(0, "onInit");
+    tickSteps_ = 0;
 }
 
 void ModManager::update(float dt) {
@@ -258,6 +267,7 @@ void ModManager::update(float dt) {
         protectedCall(1, "onUpdate");
     }
     spawnsThisTick_ = 0;
+    tickSteps_ = 0;
     keepSpawnHeadroom();
 }
 

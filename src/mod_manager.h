@@ -26,6 +26,8 @@ constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
 // Steps one protected call may take before it is stopped as runaway: virtual machine instructions, plus the
 // worst case of costly library calls and one step per 16 bytes allocated.
 constexpr long long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
+// Steps all calls of one tick may take together, so many callbacks cannot each spend a whole budget.
+constexpr long long MAX_SCRIPT_TICK_STEPS = 2 * MAX_SCRIPT_INSTRUCTIONS;
 inline constexpr const char* SCRIPT_TOO_LONG = "script ran too long";
 // Failures in a row after which a callback is not called again in the session.
 constexpr int MAX_CALLBACK_FAILURES = 3;
@@ -84,6 +86,8 @@ private:
     bool guarded_ = false;
     size_t memoryUsed_ = 0;
     long long instructions_ = 0;
+    long long limit_ = MAX_SCRIPT_INSTRUCTIONS;  // of the running call
+    long long tickSteps_ = 0;                     // taken by the calls of this tick so far
     std::unordered_map<std::string, int> failures_;  // callback -> failures in a row
     int unitCallbackDepth_ = 0;
     int spawnsThisTick_ = 0;

@@ -141,6 +141,18 @@ TEST_F(ModSandbox, RunawayCallbacksAndTimersAreSwitchedOffAndTheNextSessionStart
     }
 }
 
+// Each timer takes most of a call's budget; together they would take many, so the tick stops them at its own.
+TEST_F(ModSandbox, ManyCallbacksOfOneTickShareOneBudget) {
+    start("done = 0 function onInit() for i = 1, 8 do after(0, function() "
+          "local x = 0 for j = 1, 6e6 do x = x + 1 end done = done + 1 end) end end");
+    const std::string said = tick(1);
+    const int done = std::stoi(evaluate("done"));
+    EXPECT_GE(done, 2);
+    EXPECT_LE(done, 4);
+    EXPECT_NE(said.find(std::string("Lua error in after(): ") + SCRIPT_TOO_LONG), std::string::npos) << said;
+    EXPECT_NE(said.find("Mod callback after() switched off"), std::string::npos) << said;
+}
+
 TEST(PatternCost, CountsTheWaysItemsCanShareTheSubject) {
     const struct Case {
         const char* pattern;
