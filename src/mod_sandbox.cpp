@@ -43,26 +43,23 @@ long long rangeCost(long long first, long long last) {
     return last < first ? 1 : saturate(static_cast<long double>(last) - first + 1);
 }
 
-long long findCost(lua_State* L) {
+// The pattern is argument 2, the subject argument 1.
+long long patternCallCost(lua_State* L, bool repeatsOverSubject) {
     size_t m = 0;
     const char* pattern = lua_type(L, 2) == LUA_TSTRING ? lua_tolstring(L, 2, &m) : "";
-    const size_t n = lengthAt(L, 1);
-    if (lua_toboolean(L, 4)) return saturate((static_cast<long double>(n) + 1) * (static_cast<long double>(m) + 1));
-    return patternCost(pattern, m, n, false);
+    return patternCost(pattern, m, lengthAt(L, 1), repeatsOverSubject);
 }
 
-long long matchCost(lua_State* L) {
-    size_t m = 0;
-    const char* pattern = lua_type(L, 2) == LUA_TSTRING ? lua_tolstring(L, 2, &m) : "";
-    return patternCost(pattern, m, lengthAt(L, 1), false);
+long long findCost(lua_State* L) {
+    if (!lua_toboolean(L, 4)) return patternCallCost(L, false);
+    const long double n = static_cast<long double>(lengthAt(L, 1));
+    return saturate((n + 1) * (static_cast<long double>(lengthAt(L, 2)) + 1));
 }
+
+long long matchCost(lua_State* L) { return patternCallCost(L, false); }
 
 // The iterator goes on from where the last match ended, so the whole walk costs what one unanchored search does.
-long long gmatchCost(lua_State* L) {
-    size_t m = 0;
-    const char* pattern = lua_type(L, 2) == LUA_TSTRING ? lua_tolstring(L, 2, &m) : "";
-    return patternCost(pattern, m, lengthAt(L, 1), true);
-}
+long long gmatchCost(lua_State* L) { return patternCallCost(L, true); }
 
 long long subjectCost(lua_State* L) { return static_cast<long long>(lengthAt(L, 1)) + 1; }
 
