@@ -3,10 +3,12 @@
 #include "extraction_missions.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "ai.h"
@@ -24,14 +26,30 @@
 namespace fs = std::filesystem;
 
 std::string extractionMapFolder = "core/data/extractions";
+namespace {
+
+// A size as a whole number of tiles; a fraction is cut as the int conversion cuts it, anything beyond int refused.
+int tileCount(const nlohmann::json& doc, const char* key) {
+    const nlohmann::json& value = doc.at(key);
+    if (!value.is_number()) return value.get<int>();  // raises the library's type error with its message
+    const double number = value.get<double>();
+    if (!(number > INT_MIN - 1.0 && number < INT_MAX + 1.0))
+        throw std::out_of_range(std::string("\"") + key + "\" is not a size in tiles");
+    return static_cast<int>(number);
+}
+
+}  // namespace
+
 std::optional<Extraction> loadExtraction(const std::string& path) {
-    const nlohmann::json doc = Utils::loadJsonFile(path);
     try {
-        Extraction e{doc.at("name").get<std::string>(), doc.at("map").get<std::string>(),
-                     doc.at("mapWidth").get<int>(), doc.at("mapHeight").get<int>()};
+        const nlohmann::json doc = Utils::loadJsonFile(path);
+        // A file that cannot be read was named on the error stream already.
+        if (doc.is_null()) return std::nullopt;
+        Extraction e{doc.at("name").get<std::string>(), doc.at("map").get<std::string>(), tileCount(doc, "mapWidth"),
+                     tileCount(doc, "mapHeight")};
         std::cout << "LOADED EXTRACTION \n";
         return e;
-    } catch (const nlohmann::json::exception& error) {
+    } catch (const std::exception& error) {
         std::cerr << "Bad Extraction map file " << path << ": " << error.what() << "\n";
         return std::nullopt;
     }

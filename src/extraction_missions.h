@@ -14,7 +14,8 @@ struct Grid;
 // Where the Extraction map files are; tests point it at a folder of their own.
 extern std::string extractionMapFolder;
 
-// The file's record; nothing, with one error line, for a file without its four keys.
+// The file's record; nothing, with one error line naming the file, for a file that cannot be read, is not JSON,
+// lacks one of its four keys or holds a size beyond int.
 std::optional<Extraction> loadExtraction(const std::string& path);
 
 // At most four offers for the campaign level, one per map file at most, in random order; the overload takes the

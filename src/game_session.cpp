@@ -123,6 +123,8 @@ void leaveEditor() {
 
 // Whatever a start that failed has built goes again; the menus stay.
 void abandonStart() {
+    // The script may already run: the next session must not inherit it.
+    modManager.shutdown();
     leaveEditor();
     discardFreshLog();
     reset_game_state();

@@ -1,6 +1,7 @@
 // The Lua mod host: one script per session, the nine functions it acts through and the callbacks it receives.
 #include "mod_manager.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "mod_sandbox.h"
 #include "player.h"
 #include "units.h"
 
@@ -26,8 +28,13 @@ void hostUpdate(float dt) { modManager.update(dt); }
 
 // Instructions between two looks at a call's budget.
 constexpr int INSTRUCTION_STEP = 1000;
+// Bytes a script may allocate for one step of its budget: copying them costs about one instruction.
+constexpr size_t BYTES_PER_STEP = 16;
 // Longest a script may push a timer away, in seconds.
 constexpr double MAX_TIMER_DELAY = 1e7;
+
+// Every scheduled call counts as one callback, so a chain of failing timers is switched off like onUpdate.
+constexpr const char* TIMER_CALLBACK = "after()";
 
 // Script arguments are untrusted: each reader answers nothing for a value of the wrong type or range.
 std::optional<int> intArg(lua_State* L, int index) {
@@ -66,7 +73,7 @@ Unit* unitArg(lua_State* L, int index) {
 }
 
 // The interpreter's message on one line; an error value without text gives an empty one.
-std::string errorText(lua_State* L) {
+std::string errorLine(lua_State* L) {
     const char* text = lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER ? lua_tostring(L, -1) : "";
     std::string line = text ? text : "";
     for (char& c : line)
@@ -85,8 +92,8 @@ bool pushGlobalFunction(lua_State* L, const char* name) {
     return isFunction;
 }
 
-// Every peer and every replay must draw the same numbers, and a script must not end the program.
-constexpr const char* HARDEN_STATE = "os.exit = nil\nmath.randomseed(0)\n";
+// Every peer and every replay must draw the same numbers.
+constexpr const char* SEED_STATE = "math.randomseed(0)\n";
 
 }  // namespace
 
@@ -108,33 +115,67 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
         host.memoryUsed_ -= old;
         return nullptr;
     }
-    // Only script code is held to the limit; the host's own few pushes must never fail outside a protected call.
-    if (host.guarded_ && newSize > old && host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
+    // Only script code is held to the limits; the host's own few pushes must never fail outside a protected call.
+    if (host.guarded_ && newSize > old) {
+        host.instructions_ += static_cast<long long>(newSize / BYTES_PER_STEP);
+        if (host.instructions_ > host.limit_) return nullptr;
+        if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
+    }
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
     return moved;
 }
 
-void ModManager::countInstructions(lua_State* L, lua_Debug*) {
+// Once the budget is spent every look raises again, so a script that caught the error cannot run on.
+void ModManager::countInstructions(lua_State* L, lua_Debug*) { charge(L, INSTRUCTION_STEP); }
+
+void ModManager::charge(lua_State* L, long long steps) {
     ModManager& host = of(L);
-    host.instructions_ += INSTRUCTION_STEP;
-    if (host.instructions_ > MAX_SCRIPT_INSTRUCTIONS) luaL_error(L, "script ran too long");
+    host.instructions_ = steps > host.limit_ ? host.limit_ + 1 : host.instructions_ + steps;
+    if (host.instructions_ > host.limit_) luaL_error(L, "%s", SCRIPT_TOO_LONG);
 }
+
+bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
 bool ModManager::guardedCall(int nargs) {
     const bool wasGuarded = guarded_;
-    if (!wasGuarded) instructions_ = 0;
+    if (!wasGuarded) {
+        instructions_ = 0;
+        limit_ = std::min(MAX_SCRIPT_INSTRUCTIONS, MAX_SCRIPT_TICK_STEPS - tickSteps_);
+    }
     guarded_ = true;
     const bool ok = lua_pcall(L, nargs, 0, 0) == LUA_OK;
     guarded_ = wasGuarded;
+    if (!wasGuarded) tickSteps_ += std::min(instructions_, limit_);
     return ok;
 }
 
-void ModManager::protectedCall(int nargs, const char* label) {
-    if (guardedCall(nargs)) return;
-    std::cerr << "Lua error in " << label << ": " << errorText(L) << "\n";
-    lua_pop(L, 1);
+// A spent budget may surface as a refused allocation; the line names the real cause.
+std::string ModManager::failureText() {
+    return instructions_ > limit_ ? SCRIPT_TOO_LONG : errorLine(L);
 }
+
+void ModManager::protectedCall(int nargs, const char* label) {
+    const bool ok = guardedCall(nargs);
+    int& failures = failures_[label];
+    if (ok) {
+        failures = 0;
+    } else {
+        std::cerr << "Lua error in " << label << ": " << failureText() << "\n";
+        lua_pop(L, 1);
+        if (++failures == MAX_CALLBACK_FAILURES)
+            std::cerr << "Mod callback " << label << " switched off after " << MAX_CALLBACK_FAILURES
+                      << " failures in a row\n";
+    }
+    if (!guarded_) instructions_ = 0;
+}
+
+bool ModManager::switchedOff(const std::string& callback) const {
+    const auto failures = failures_.find(callback);
+    return failures != failures_.end() && failures->second >= MAX_CALLBACK_FAILURES;
+}
+
+bool ModManager::pushCallback(const char* name) { return !switchedOff(name) && pushGlobalFunction(L, name); }
 
 void ModManager::start(Grid& world, const std::string& folder) {
     shutdown();
@@ -146,8 +187,8 @@ void ModManager::start(Grid& world, const std::string& folder) {
     }
     *static_cast<ModManager**>(lua_getextraspace(L)) = this;
     lua_sethook(L, countInstructions, LUA_MASKCOUNT, INSTRUCTION_STEP);
-    luaL_openlibs(L);
-    if (luaL_dostring(L, HARDEN_STATE) != LUA_OK) lua_pop(L, 1);
+    openSandboxLibraries(L);
+    if (luaL_dostring(L, SEED_STATE) != LUA_OK) lua_pop(L, 1);
     static constexpr luaL_Reg functions[] = {
         {"after", l_after},
         {"spawnUnit", l_spawnUnit},
@@ -182,6 +223,9 @@ void ModManager::shutdown() {
     grid = nullptr;
     memoryUsed_ = 0;
     instructions_ = 0;
+    limit_ = MAX_SCRIPT_INSTRUCTIONS;
+    tickSteps_ = 0;
+    failures_.clear();
     spawnsThisTick_ = 0;
 }
 
@@ -193,11 +237,15 @@ void ModManager::loadAllMods(const std::string& folder) {
     const bool loaded = luaL_loadfilex(L, path.c_str(), "t") == LUA_OK;
     guarded_ = false;
     if (!loaded || !guardedCall(0)) {
-        std::cerr << "Error loading mod: " << errorText(L) << "\n";
+        std::cerr << "Error loading mod: " << failureText() << "\n";
         lua_pop(L, 1);
+        instructions_ = tickSteps_ = 0;
         return;
     }
-    if (pushGlobalFunction(L, "onInit")) protectedCall(0, "onInit");
+    // The chunk and onInit each get a whole budget, and the first tick starts afresh.
+    instructions_ = tickSteps_ = 0;
+    if (pushCallback("onInit")) protectedCall(0, "onInit");
+    tickSteps_ = 0;
 }
 
 void ModManager::update(float dt) {
@@ -214,22 +262,23 @@ void ModManager::update(float dt) {
     }
     timers = std::move(waiting);
     for (const std::function<void()>& call : due) call();
-    if (pushGlobalFunction(L, "onUpdate")) {
+    if (pushCallback("onUpdate")) {
         lua_pushnumber(L, dt);
         protectedCall(1, "onUpdate");
     }
     spawnsThisTick_ = 0;
+    tickSteps_ = 0;
     keepSpawnHeadroom();
 }
 
 void ModManager::callLua(const std::string& name, const std::string& arg) {
-    if (!L || !pushGlobalFunction(L, name.c_str())) return;
+    if (!L || !pushCallback(name.c_str())) return;
     if (!arg.empty()) lua_pushlstring(L, arg.data(), arg.size());
     protectedCall(arg.empty() ? 0 : 1, name.c_str());
 }
 
 void ModManager::callWithUnit(const char* name, int unitId) {
-    if (!L || !pushGlobalFunction(L, name)) return;
+    if (!L || !pushCallback(name)) return;
     lua_pushinteger(L, unitId);
     ++unitCallbackDepth_;
     protectedCall(1, name);
@@ -261,7 +310,10 @@ int ModManager::l_after(lua_State* L) {
     auto fire = [&host, ref] {
         lua_rawgeti(host.L, LUA_REGISTRYINDEX, ref);
         luaL_unref(host.L, LUA_REGISTRYINDEX, ref);
-        host.protectedCall(0, "after()");
+        if (host.switchedOff(TIMER_CALLBACK))
+            lua_pop(host.L, 1);
+        else
+            host.protectedCall(0, TIMER_CALLBACK);
     };
     host.timers.push_back({static_cast<float>(*delay), fire});
     return answer(L, true);

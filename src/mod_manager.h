@@ -23,8 +23,14 @@ constexpr int MAX_SCRIPT_SPAWNS_PER_TICK = 256;
 constexpr size_t MAX_USER_DATA_KEYS = 64;
 constexpr size_t MAX_USER_DATA_KEY_LENGTH = 128;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
-// Virtual machine instructions one protected call may run before it is stopped as runaway.
-constexpr long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
+// Steps one protected call may take before it is stopped as runaway: virtual machine instructions, plus the
+// worst case of costly library calls and one step per 16 bytes allocated.
+constexpr long long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
+// Steps all calls of one tick may take together, so many callbacks cannot each spend a whole budget.
+constexpr long long MAX_SCRIPT_TICK_STEPS = 2 * MAX_SCRIPT_INSTRUCTIONS;
+inline constexpr const char* SCRIPT_TOO_LONG = "script ran too long";
+// Failures in a row after which a callback is not called again in the session.
+constexpr int MAX_CALLBACK_FAILURES = 3;
 
 // The folder of the one script, relative to the working directory.
 inline const std::string MOD_FOLDER = "src/mods/";
@@ -57,18 +63,32 @@ public:
     static int l_decreaseBuildingHp(lua_State* L);
     static int l_addUnitForRemoval(lua_State* L);
 
+    // Adds steps to the running call's budget; raises the script error once it is spent.
+    static void charge(lua_State* L, long long steps);
+    // True from the moment the running call's budget is spent until the host's protected call returns.
+    static bool budgetSpent(lua_State* L);
+    bool switchedOff(const std::string& callback) const;
+
 private:
     // onUnitDeath and onUnitArrive run while the tick holds references to units.
     void callWithUnit(const char* name, int unitId);
     // Pops the function and its nargs arguments under the memory and instruction limits; false leaves the error.
     bool guardedCall(int nargs);
-    // The same, writing a failure as "Lua error in <label>: " and the message on one line.
+    // The same, writing a failure as "Lua error in <label>: " and the message on one line; the third failure in
+    // a row switches the callback off.
     void protectedCall(int nargs, const char* label);
+    // Pushes the script's callback and answers true, unless it is missing or switched off.
+    bool pushCallback(const char* name);
+    // The interpreter's message of the failed call on one line.
+    std::string failureText();
     void keepSpawnHeadroom();
 
     bool guarded_ = false;
     size_t memoryUsed_ = 0;
-    long instructions_ = 0;
+    long long instructions_ = 0;
+    long long limit_ = MAX_SCRIPT_INSTRUCTIONS;  // of the running call
+    long long tickSteps_ = 0;                     // taken by the calls of this tick so far
+    std::unordered_map<std::string, int> failures_;  // callback -> failures in a row
     int unitCallbackDepth_ = 0;
     int spawnsThisTick_ = 0;
 

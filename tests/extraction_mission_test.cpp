@@ -2,6 +2,9 @@
 // tech reward, and items.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "activity.h"
 #include "extraction_items.h"
 #include "extraction_missions.h"
@@ -86,6 +89,49 @@ TEST_F(ExtractionMission, ThreeMapFilesGiveThreeSeededOffersInTheDangerRange) {
                   R"({"name":"n","map":"m","mapWidth":1,"mapHeight":1})");
     generate_mission_options(3);
     EXPECT_EQ(extraction_options.size(), 4u);
+}
+
+TEST_F(ExtractionMission, BadMapFileCostsOneLineNamingItAndOnlyItsOwnOffer) {
+    const auto sized = [](const std::string& width) {
+        return R"({"name":"n","map":"m","mapWidth":)" + width + R"(,"mapHeight":10})";
+    };
+    const struct Case {
+        std::string text;
+        bool accepted;
+    } cases[] = {
+        {"{\"name\": \"n\", \"map\"", false},
+        {"not json at all", false},
+        {sized("NaN"), false},
+        {sized("1e300"), false},
+        {sized("-1e300"), false},
+        {sized("2147483647"), true},
+        {sized("2147483647.9"), true},
+        {sized("2147483648"), false},
+        {sized("-2147483648"), true},
+        {sized("-2147483649"), false},
+        {sized("\"wide\""), false},
+        {R"({"name":"n","map":"m","mapWidth":10})", false},
+        {"[1, 2]", false},
+    };
+    extractionMapFolder = dir.makeDir("extractions");
+    dir.write("extractions/good.json", sized("10"));
+    const std::string bad = extractionMapFolder + "/bad.json";
+    for (const Case& c : cases) {
+        dir.write("extractions/bad.json", c.text);
+        ::testing::internal::CaptureStderr();
+        generate_mission_options(1);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(extraction_options.size(), c.accepted ? 2u : 1u) << c.text;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.accepted ? 0 : 1) << c.text << "\n" << said;
+        if (!c.accepted) {
+            EXPECT_NE(said.find(bad), std::string::npos) << said;
+        }
+    }
+    std::filesystem::remove(bad);
+    std::filesystem::create_directory(bad);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadExtraction(bad).has_value());
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(bad), std::string::npos);
 }
 
 TEST_F(ExtractionMission, EliminationPlacesGroupsFarFromTheStartUntilTheBudgetIsSpent) {

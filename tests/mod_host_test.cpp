@@ -1,6 +1,9 @@
 // The mod host: timers, the nine script functions, callbacks, refusals of bad arguments, hostile scripts, sessions.
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <sstream>
+#include <tuple>
 
 #include "mod_world.h"
 
@@ -53,6 +56,91 @@ TEST_F(ModHost, MovesSendUnitsAndMarkTheirState) {
     // Tile (17, 1) is water: no path, yet the unit is marked as moving.
     EXPECT_EQ(evaluate("unitMoveTo(" + std::to_string(id) + ", 17, 1)"), "false");
     EXPECT_EQ(getUnitById(id)->state, UnitState::Moving);
+}
+
+// What a script function may change: every unit, building, player's gold, pending removal and user number.
+struct WorldState {
+    using UnitRecord = std::tuple<std::string, int, float, V2i, UnitState, V2i>;  // type, owner, hp, at, state, goal
+    std::map<int, UnitRecord> units;
+    std::map<int, float> buildingHp;
+    std::map<int, int> gold;
+    std::vector<int> removals;
+    std::map<int, std::map<std::string, double>> numbers;
+
+    static WorldState now() {
+        WorldState s;
+        for (const Unit& u : ::units) {
+            const SDL_FPoint goal = u.waypoints.empty() ? SDL_FPoint{u.x, u.y} : u.waypoints.back();
+            s.units[u.id] = {u.type, u.playerId, u.hp, worldToSubTile(u.x, u.y), u.state, worldToSubTile(goal.x, goal.y)};
+        }
+        for (const Building& b : buildings) s.buildingHp[b.id] = b.hp;
+        for (const auto& p : players) s.gold[p->id] = p->resources[RESOURCE_GOLD];
+        s.removals = unitsToRemove;
+        for (const auto& [id, values] : unitUserData) s.numbers[id] = {values.begin(), values.end()};
+        return s;
+    }
+    bool operator==(const WorldState& o) const {
+        return std::tie(units, buildingHp, gold, removals, numbers) ==
+               std::tie(o.units, o.buildingHp, o.gold, o.removals, o.numbers);
+    }
+};
+
+TEST_F(ModHost, EachScriptFunctionChangesExactlyItsEntityByExactlyItsAmount) {
+    start("");
+    const int marine = getPlayerById(headless::DEFENDER_ID)->unitIds.front();
+    const int otherMarine = getPlayerById(headless::DEFENDER_ID)->unitIds.back();
+    const int grunt = static_cast<int>(std::stod(evaluate(R"(spawnUnit("Grunt", 2, 40, 40))")));
+    const int hallId = buildings.front().id;
+    // An amount that names no building, so the arguments swapped touch nothing and the hall keeps its hit points.
+    int amount = 13;
+    while (getBuildingById(amount)) ++amount;
+    const auto str = [](int v) { return std::to_string(v); };
+    const struct Case {
+        std::string call;
+        std::string answer;
+        std::function<void(WorldState&, const std::string& answer)> expect;
+    } cases[] = {
+        {"addPlayerGold(1, 37)", "true", [](WorldState& w, auto&) { w.gold[1] += 37; }},
+        {"addPlayerGold(2, -5)", "true", [](WorldState& w, auto&) { w.gold[2] -= 5; }},
+        {"decreaseBuildingHp(" + str(hallId) + ", " + str(amount) + ")", "true",
+         [&](WorldState& w, auto&) { w.buildingHp[hallId] -= static_cast<float>(amount); }},
+        {"addUnitForRemoval(" + str(otherMarine) + ")", "true",
+         [&](WorldState& w, auto&) { w.removals.push_back(otherMarine); }},
+        {"unitSetUserData(" + str(marine) + ", 'rank', 2.5)", "true",
+         [&](WorldState& w, auto&) { w.numbers[marine]["rank"] = 2.5; }},
+        {"unitGetUserData(" + str(marine) + ", 'rank')", "2.5", [](WorldState&, auto&) {}},
+        {"unitGetUserData(" + str(otherMarine) + ", 'rank')", "nil", [](WorldState&, auto&) {}},
+        {R"(spawnUnit("Marine", 2, 5, 6))", "",
+         [](WorldState& w, const std::string& id) {
+             const V2i centre{5 * SUBDIVISIONS + SUBDIVISIONS / 2, 6 * SUBDIVISIONS + SUBDIVISIONS / 2};
+             const Unit& u = *getUnitById(std::stoi(id));
+             w.units[u.id] = {"Marine", 2, u.hp, centre, UnitState::Idle, centre};
+         }},
+        {"unitMoveTo(" + str(marine) + ", 20, 12)", "true",
+         [&](WorldState& w, auto&) {
+             std::get<4>(w.units[marine]) = UnitState::Moving;
+             std::get<5>(w.units[marine]) = {20 * SUBDIVISIONS + SUBDIVISIONS / 2, 12 * SUBDIVISIONS + SUBDIVISIONS / 2};
+         }},
+        {"sendToClosestEnemy(" + str(grunt) + ")", "true",
+         [&](WorldState& w, auto&) {
+             const Unit& u = *getUnitById(grunt);
+             const V2i beside = findClosestTileAdjacentToBuilding(*findClosestEnemyBuilding(u, grid), grid);
+             std::get<4>(w.units[grunt]) = UnitState::Attacking;
+             std::get<5>(w.units[grunt]) = worldToSubTile(u.waypoints.back().x, u.waypoints.back().y);
+             EXPECT_LE(std::abs(std::get<5>(w.units[grunt]).x - beside.x * SUBDIVISIONS) +
+                           std::abs(std::get<5>(w.units[grunt]).y - beside.y * SUBDIVISIONS),
+                       2);
+         }},
+    };
+    for (const Case& c : cases) {
+        WorldState expected = WorldState::now();
+        const std::string answer = evaluate(c.call);
+        if (!c.answer.empty()) {
+            EXPECT_EQ(answer, c.answer) << c.call;
+        }
+        c.expect(expected, answer);
+        EXPECT_TRUE(WorldState::now() == expected) << c.call;
+    }
 }
 
 TEST_F(ModHost, RefusesBadIdsTypesAndCountsWithoutChangingTheWorld) {

@@ -129,6 +129,29 @@ TEST_F(Dialog, CallbackThatRebuildsItsModalEndsTheDispatch) {
     EXPECT_TRUE(modal.children.empty());
 }
 
+TEST_F(Dialog, WidgetAddedDuringAClickWaitsForTheNextClick) {
+    int addedClicks = 0;
+    const SDL_FRect r = button->rect;
+    button->onClick = [&] { modal.add<Button>(r, "Added", [&] { ++addedClicks; }); };
+    modal.handleEvent(press(r.x + 5, r.y + 5));
+    EXPECT_EQ(addedClicks, 0);
+    modal.handleEvent(press(r.x + 5, r.y + 5));
+    EXPECT_EQ(addedClicks, 1);
+}
+
+TEST_F(Dialog, FieldFocusedDuringAKeyWaitsForTheNextKey) {
+    field->focused = true;
+    TextInput* added = nullptr;
+    field->onSubmit = [&](const std::string&) {
+        added = modal.add<TextInput>(SDL_FRect{modal.rect.x + 20, modal.rect.y + 240, 220, 28}, "");
+        added->focused = true;
+    };
+    modal.handleEvent(keyDown(SDLK_RETURN));
+    ASSERT_NE(added, nullptr);
+    modal.handleEvent(typed("q"));
+    EXPECT_EQ(added->text, "q");
+}
+
 TEST(SliderTrack, MapsPressesAlongATwoHundredPixelTrack) {
     struct Case {
         float x;

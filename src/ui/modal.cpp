@@ -48,8 +48,10 @@ bool Modal::dispatchMouse(const SDL_Event& e) {
         y = e.button.y;
     }
     if (!pointInRect(rect, static_cast<float>(x), static_cast<float>(y))) return false;
+    // A widget added by a callback during this dispatch waits for the next event.
+    const size_t count = children.size();
     const unsigned start = generation;
-    for (size_t i = 0; i < children.size() && visible && generation == start; ++i) {
+    for (size_t i = 0; i < count && visible && generation == start; ++i) {
         UIElement* child = children[i].get();
         if (child && child->visible) child->handleEvent(e);
     }
@@ -58,9 +60,10 @@ bool Modal::dispatchMouse(const SDL_Event& e) {
 
 // Keys and typed text go only to a focused field; with none they stay with the game.
 bool Modal::dispatchKeys(const SDL_Event& e) {
+    const size_t count = children.size();
     const unsigned start = generation;
     bool taken = false;
-    for (size_t i = 0; i < children.size() && visible && generation == start; ++i) {
+    for (size_t i = 0; i < count && visible && generation == start; ++i) {
         UIElement* child = children[i].get();
         if (!child || !child->visible || !child->hasFocus()) continue;
         taken = true;

@@ -1,0 +1,14 @@
+// The mod script's sandbox: only the safe libraries, text chunks only, costly library calls charged to the budget.
+#pragma once
+
+#include <cstddef>
+
+struct lua_State;
+
+// Opens base, string, table, math, utf8 and a clock-only os, with every way out of the sandbox taken away: no file,
+// no program, no binary chunk, no error handler that could swallow a spent budget.
+void openSandboxLibraries(lua_State* L);
+
+// Worst-case matcher steps of a pattern call on a subject of n bytes: each quantifier or balance may try every
+// position of what is left, an optional item doubles the tries. Saturates instead of overflowing.
+long long patternCost(const char* pattern, size_t m, size_t n, bool repeatsOverSubject);

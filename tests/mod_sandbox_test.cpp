@@ -1,0 +1,178 @@
+// The mod sandbox: no way out to files or programs, no binary chunks, a budget no script can catch or outrun,
+// and a callback that keeps failing switched off.
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "mod_sandbox.h"
+#include "mod_world.h"
+
+namespace {
+
+using ModSandbox = ModWorld;
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A function dumped by an unrestricted interpreter, one byte changed, as a Lua string literal.
+std::string corruptedBinaryChunk() {
+    lua_State* full = luaL_newstate();
+    luaL_openlibs(full);
+    EXPECT_EQ(luaL_dostring(full, "local f = function(a) return a + 1 end return string.dump(f)"), LUA_OK);
+    size_t length = 0;
+    const char* dumped = lua_tolstring(full, -1, &length);
+    std::string bytes(dumped, length);
+    lua_close(full);
+    bytes[bytes.size() / 2] ^= 0x5a;
+    std::string literal = "\"";
+    for (unsigned char c : bytes) literal += "\\" + std::to_string(c);
+    return literal + "\"";
+}
+
+TEST_F(ModSandbox, EachEscapeIsRefusedWithOneLineAndPlayGoesOn) {
+    const std::string marker = (scripts.path / "touched").string();
+    const struct Case {
+        std::string body;
+        const char* line;
+    } cases[] = {
+        {"assert(load(" + corruptedBinaryChunk() + "))(1)", "binary chunk"},
+        {"local f = assert(load(function() return nil end)) f() string.dump(f)", "field 'dump'"},
+        {"io.open('" + marker + "', 'w')", "global 'io'"},
+        {"os.execute('touch " + marker + "')", "field 'execute'"},
+        {"require('os')", "global 'require'"},
+        {"dofile('" + marker + "')", "global 'dofile'"},
+        {"loadfile('" + marker + "')", "global 'loadfile'"},
+        {"os.remove('" + marker + "')", "field 'remove'"},
+        {"os.rename('" + marker + "', 'x')", "field 'rename'"},
+        {"os.getenv('HOME')", "field 'getenv'"},
+        {"os.exit(3)", "field 'exit'"},
+        {"debug.sethook()", "global 'debug'"},
+        {"package.loadlib('libc.so.6', 'system')", "global 'package'"},
+        {"while true do pcall(function() while true do end end) end", SCRIPT_TOO_LONG},
+        {"while true do xpcall(function() while true do end end, function() while true do end end) end",
+         SCRIPT_TOO_LONG},
+        {"while true do pcall(string.rep, 'x', 1 << 24) end", SCRIPT_TOO_LONG},
+        {"string.find(string.rep('a', 5000), '.-.-.-.-.-b')", SCRIPT_TOO_LONG},
+        {"string.gsub(string.rep('(', 3000), '%b()', '')", SCRIPT_TOO_LONG},
+        {"table.move({}, 1, math.maxinteger - 1, 2)", SCRIPT_TOO_LONG},
+        {"local s = string.rep('x', 1 << 20) for i = 1, 1e9 do local t = s .. i end", SCRIPT_TOO_LONG},
+        {"table.insert(setmetatable({}, {__len = function() return 1 << 60 end}), 1, 0)", "__len"},
+    };
+    for (const Case& c : cases) {
+        std::string said = start("function onInit() " + c.body + " end");
+        said += tick(2);
+        const std::vector<std::string> lines = linesOf(said);
+        ASSERT_EQ(lines.size(), 1u) << c.body << "\n" << said;
+        EXPECT_EQ(lines[0].rfind("Lua error in onInit: ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.line), std::string::npos) << c.body << "\n" << lines[0];
+        EXPECT_FALSE(std::filesystem::exists(marker)) << c.body;
+        EXPECT_GE(lockstep.currentTurn, 2) << c.body;
+        headless::endTowerDefense();
+    }
+}
+
+TEST_F(ModSandbox, SafeLibrariesStillAnswer) {
+    start("");
+    const char* cases[][2] = {
+        {"string.find('hello world', 'o w')", "5"},
+        {"('  trim me  '):match('^%s*(.-)%s*$')", "trim me"},
+        {"select(2, string.gsub('a,b,,c', ',', ';'))", "3"},
+        {"table.concat({1, 2, 3}, '-')", "1-2-3"},
+        {"(function() local t = {3, 1, 2} table.sort(t) return t[1] end)()", "1"},
+        {"utf8.len('\\xC3\\xA9t\\xC3\\xA9')", "3"},
+        {"math.max(3, 7)", "7"},
+        {"load('return 1 + 1')()", "2"},
+        {"select(2, pcall(error, 'caught'))", "caught"},
+        {"'10' + 5", "15"},
+        {"type(os.time()) .. type(os.clock()) .. type(os.date('%Y'))", "numbernumberstring"},
+        {"os.getenv", "nil"},
+        {"string.dump", "nil"},
+    };
+    for (const auto& [expression, answer] : cases) EXPECT_EQ(evaluate(expression), answer) << expression;
+}
+
+// Failures of onUpdate tick by tick ('x' fails, '.' succeeds): how often it was called over nine ticks.
+TEST_F(ModSandbox, CallbackIsSwitchedOffAtItsThirdFailureInARow) {
+    const struct Case {
+        const char* pattern;
+        int calls;
+        bool switchedOff;
+    } cases[] = {
+        {"xx.xx.xx.", 9, false},
+        {"xxx......", 3, true},
+        {".xx.xxx..", 7, true},
+    };
+    for (const Case& c : cases) {
+        std::string said = start(std::string("calls = 0 pattern = '") + c.pattern +
+                                 "' function onUpdate() calls = calls + 1 "
+                                 "if pattern:sub(calls, calls) == 'x' then error('planned') end end");
+        said += tick(9);
+        EXPECT_EQ(evaluate("calls"), std::to_string(c.calls)) << c.pattern;
+        EXPECT_EQ(modManager.switchedOff("onUpdate"), c.switchedOff) << c.pattern;
+        const size_t offLines = said.find("Mod callback onUpdate switched off") != std::string::npos;
+        EXPECT_EQ(offLines, c.switchedOff ? 1u : 0u) << said;
+        headless::endTowerDefense();
+    }
+}
+
+TEST_F(ModSandbox, RunawayCallbacksAndTimersAreSwitchedOffAndTheNextSessionStartsClean) {
+    const char* cases[][2] = {
+        {"calls = 0 function onUpdate() calls = calls + 1 while true do end end", "onUpdate"},
+        {"calls = 0 function onUnitArrive() calls = calls + 1 while true do pcall(error) end end", "onUnitArrive"},
+        {"calls = 0 local function again() calls = calls + 1 after(0, again) string.rep('x', 1 << 26) end "
+         "function onInit() after(0, again) end",
+         "after()"},
+    };
+    for (const auto& [script, callback] : cases) {
+        std::string said = start(script);
+        said += tick(12);
+        EXPECT_EQ(evaluate("calls"), "3") << script;
+        const std::vector<std::string> lines = linesOf(said);
+        ASSERT_EQ(lines.size(), 4u) << said;
+        EXPECT_NE(lines[3].find(std::string("Mod callback ") + callback + " switched off"), std::string::npos);
+        headless::endTowerDefense();
+        start("");
+        EXPECT_FALSE(modManager.switchedOff(callback));
+        headless::endTowerDefense();
+    }
+}
+
+// Each timer takes most of a call's budget; together they would take many, so the tick stops them at its own.
+TEST_F(ModSandbox, ManyCallbacksOfOneTickShareOneBudget) {
+    start("done = 0 function onInit() for i = 1, 8 do after(0, function() "
+          "local x = 0 for j = 1, 6e6 do x = x + 1 end done = done + 1 end) end end");
+    const std::string said = tick(1);
+    const int done = std::stoi(evaluate("done"));
+    EXPECT_GE(done, 2);
+    EXPECT_LE(done, 4);
+    EXPECT_NE(said.find(std::string("Lua error in after(): ") + SCRIPT_TOO_LONG), std::string::npos) << said;
+    EXPECT_NE(said.find("Mod callback after() switched off"), std::string::npos) << said;
+}
+
+TEST(PatternCost, CountsTheWaysItemsCanShareTheSubject) {
+    const struct Case {
+        const char* pattern;
+        bool repeats;
+        long long steps;  // on a subject of 9 bytes
+    } cases[] = {
+        {"a", false, 2 * 10},             // one try per start
+        {"^a", false, 3},                 // anchored: one start
+        {"^a", true, 3 * 10},             // gmatch does not anchor
+        {"^a*", false, 4 * 2 * 10},       // a quantifier may take 0..9 bytes
+        {"^a-b-", false, 6 * 3 * 55},     // two share the subject: C(11, 2) ways
+        {"^a?", false, 4 * 2},            // an optional item doubles
+        {"^%b()", false, 6 * 2 * 10},     // a balance walks the rest
+        {"^(a)%1", false, 7 * 2 * 10},    // so does a back-reference
+        {"^[%]*]", false, 7},             // quantifier signs inside a set count for nothing
+        {"^[]*]+", false, 7 * 2 * 10},    // a ']' first in a set is a member
+        {"^%f[%w]%w+$", false, 12 * 2 * 10},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(patternCost(c.pattern, std::strlen(c.pattern), 9, c.repeats), c.steps) << c.pattern;
+}
+
+}  // namespace
