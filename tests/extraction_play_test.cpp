@@ -3,6 +3,7 @@
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
+#include "extraction_items.h"
 #include "extraction_rules.h"
 #include "hud.h"
 #include "map_objects.h"
@@ -105,4 +106,64 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
     EXPECT_EQ(saved[1].xp + saved[2].xp + saved[3].xp, 25) << "the Berserker's experience came home";
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, 1);
+}
+
+// The fallen lie where they fell: each corpse item shows its unit's corpse frame over a shadow; a corpse whose
+// unit has no picture is named on the error stream and left out.
+TEST_F(ExtractionPlay, FallenUnitsLieOnTheGroundAsTheirCorpses) {
+    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+    extraction_filename = "corpses.bin";
+    shipRoster = {marine};
+    activeDeploymentRoster.assign(4, marine);
+    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+    extraction_options[0].enemyRace = "vohmathal";
+    extraction_options[0].danger = 50;  // two Berserkers
+    deploymentSelectedMapId = 0;
+    players.clear();
+    spawnPlayer();
+    ASSERT_TRUE(deployChosenMission());
+    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 2u);
+    const auto attack = [&] {
+        if (lockstep.currentTurn % 100 != 1) return;
+        for (const int target : enemies)
+            if (getUnitById(target))
+                for (const int id : squad)
+                    lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, target}});
+    };
+    runFrames(30000, 20.0, [&] { return !getUnitById(enemies[0]) && !getUnitById(enemies[1]); }, attack);
+    std::vector<const Item*> corpses;
+    for (const auto& [id, item] : items_map)
+        if (item.onGround && item.type == "Corpse") corpses.push_back(&item);
+    ASSERT_GE(corpses.size(), 2u) << "each fallen Berserker leaves its corpse";
+
+    const Item& first = *corpses.front();
+    scene::prepareView(false, {static_cast<int>(first.x / TILE_SIZE), static_cast<int>(first.y / TILE_SIZE)});
+    scene::drawFrame();
+    DrawFixture::saveScreenshot("extraction_corpses");
+    const SDL_FPoint at = worldToScreen({first.x, first.y});
+    // The square around the corpse's point, pixel by pixel.
+    const auto around = [&] {
+        std::vector<uint32_t> square;
+        for (int dy = -20; dy <= 20; ++dy)
+            for (int dx = -20; dx <= 20; ++dx) {
+                const SDL_Color c = DrawFixture::pixel(static_cast<int>(at.x) + dx, static_cast<int>(at.y) + dy);
+                square.push_back(static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b);
+            }
+        return square;
+    };
+    const std::vector<uint32_t> with = around();
+
+    // The same corpse of a unit type without a picture: one line each frame, and the ground shows through.
+    const std::string type = graveyard[static_cast<std::size_t>(first.graveyardIndex)].type;
+    graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = "Nameless";
+    ::testing::internal::CaptureStderr();
+    scene::drawFrame();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = type;
+    EXPECT_NE(errors.find("Unknown unit: Nameless\n"), std::string::npos) << errors;
+    EXPECT_NE(around(), with) << "the corpse was drawn over the ground";
 }
