@@ -9,6 +9,7 @@ std::string basePath;
 
 bool isHost = false;
 bool isReplay = false;
+bool placingBuilding = false;
 
 std::string currentMap;
 std::string load_game_filename;

@@ -21,6 +21,9 @@ extern std::string basePath;
 extern bool isHost;
 extern bool isReplay;
 
+// The local player is placing a building: the input starts it, the local player's new site ends it.
+extern bool placingBuilding;
+
 // The map of the next or current session, and the save that the load dialog chose (a name under "saves/").
 extern std::string currentMap;
 extern std::string load_game_filename;

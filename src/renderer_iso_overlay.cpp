@@ -31,7 +31,6 @@ bool dragging = false;
 SDL_Point dragStartRawScreen{0, 0};
 bool typingFilename = false;
 std::string filenameInput;
-bool placingBuilding = false;
 bool placingObject = false;
 bool placingTile = false;
 bool placingDecoration = false;
@@ -78,7 +77,7 @@ void drawBuildingBars() {
         const SDL_FPoint p =
             worldToScreen({(b.x + b.wTiles / 2.0f) * tileSize(), (b.y + b.hTiles / 2.0f) * tileSize()});
         const float top = buildingLook(b).dst.y - 15.0f * camera.zoom;
-        drawBar(p.x - w / 2.0f, top, w, b.hp / std::max(b.maxHp, 1.0f), {160, 0, 0, 255});
+        drawBar(p.x - w / 2.0f, top, w, b.displayHp / std::max(b.maxHp, 1.0f), {160, 0, 0, 255});
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <SDL2/SDL.h>
 
+#include "game_state.h"
 #include "sprites.h"
 #include "utils.h"
 
@@ -17,8 +18,8 @@ extern SDL_Point dragStartRawScreen;
 extern bool typingFilename;
 extern std::string filenameInput;
 
-// The placement state: which kind of thing follows the cursor, its translucent sprite and the tile under it.
-extern bool placingBuilding;
+// The placement state: which kind of thing follows the cursor (placingBuilding lives with the game state), its
+// translucent sprite and the tile under it.
 extern bool placingObject;
 extern bool placingTile;
 extern bool placingDecoration;
