@@ -6,6 +6,7 @@
 #include "decorations.h"
 #include "draw_fixture.h"
 #include "events_iso.h"
+#include "hud_cursor.h"
 #include "hud.h"
 #include "map_objects.h"
 #include "renderer_iso_overlay.h"
@@ -101,6 +102,7 @@ struct Editor : SessionTest {
     void TearDown() override {
         targetFps = 120.0f;
         readPointerView = readSdlPointerView;
+        mouseX = mouseY = 0.0f;  // the frames drew the cursor at the injected pointer
         SDL_SetRenderTarget(renderer, nullptr);
         SDL_DestroyTexture(target);
         SessionTest::TearDown();

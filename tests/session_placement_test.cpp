@@ -4,6 +4,7 @@
 
 #include "draw_fixture.h"
 #include "events_iso.h"
+#include "hud_cursor.h"
 #include "renderer_iso_overlay.h"
 #include "sdl_draw.h"
 #include "session_fixture.h"
@@ -38,6 +39,7 @@ struct MatchFrames : SessionTest {
         ghostBuildingType.clear();
         clearUnitSelection();
         readPointerView = readSdlPointerView;
+        mouseX = mouseY = 0.0f;  // the frames drew the cursor at the injected pointer
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         SDL_SetRenderTarget(renderer, nullptr);
         SDL_DestroyTexture(target);

@@ -51,8 +51,8 @@ inline bool loadCatalogues(const std::string& root) {
 }
 
 // The configuration, the content and every texture, loaded once onto the canvas; false when any is missing.
-// Catalogues and fonts that a test run before let go are loaded again, so every scene starts from the shipped
-// content.
+// The configuration is read again, and catalogues and fonts that a test run before let go are loaded again, so
+// every scene starts from the shipped configuration and content.
 inline bool loadContent(const std::string& root) {
     static const bool loaded = [&] {
         if (!canvas().drawer) return false;
@@ -67,6 +67,8 @@ inline bool loadContent(const std::string& root) {
     }();
     renderer = canvas().drawer;
     basePath = root + "/";
+    loadConfig(basePath + "src/config.txt");
+    deriveConfigValues();
     if (loaded && (races.empty() || unitSprites.empty() || buildingSprites.empty())) loadCatalogues(root);
     if (loaded && fontCache.empty() && (TTF_WasInit() || TTF_Init() == 0)) initFonts();
     return loaded;
