@@ -245,6 +245,9 @@ Building* addBuilding(const Building& b) {
     buildings.push_back(b);
     Building& stored = buildings.back();
     buildingIdToIndex[stored.id] = buildings.size() - 1;
+    // Shown as it is until the next frame's display update.
+    stored.displayHp = stored.hp;
+    stored.displayProgress = stored.progress;
     stored.footprintTiles.clear();
     for (int i = 0; i < stored.wTiles; ++i)
         for (int j = 0; j < stored.hTiles; ++j) stored.footprintTiles.push_back({stored.x + i, stored.y + j});

@@ -104,6 +104,9 @@ struct Building : Attackable {
     float buildTime = 0.0f;  // seconds of construction at game speed 1
     float progress = 0.0f;   // seconds of construction done
     float previousProgress = 0.0f;
+    // What the bars show: set per frame, never read by the tick.
+    float displayProgress = 0.0f;
+    float displayHp = 0.0f;
     Tile walkable = Tile::Grass;
     std::vector<FireSpot> fireSpots;
     int sight = 0;

@@ -383,8 +383,6 @@ void handleEditorEvent(Grid& grid, const SDL_Event& e) {
 void IsoEventHandler::handleEditorEvents(Grid& grid) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) handleEditorEvent(grid, event);
-    // The editor frame has no per-frame world updates that would place the ghost, so the input does.
-    updateGhostBuildingDstRect();
 }
 
 void resetEditorInput() {

@@ -23,6 +23,7 @@
 #include "network_manager.h"
 #include "player.h"
 #include "renderer.h"
+#include "renderer_iso_overlay.h"
 #include "sdl.h"
 #include "sounds.h"
 #include "sprites.h"
@@ -114,6 +115,17 @@ void endFrame() {
     holdMinimumFrame();
 }
 
+// What the bars show between ticks: progress moved on by the part of the turn gone, hit points inside their range.
+void updateBuildingDisplayValues() {
+    const float alpha = std::clamp(lockstep.accumulator / lockstep.tickSeconds, 0.0f, 1.0f);
+    for (Building& b : buildings) {
+        b.displayHp = std::max(0.0f, std::min(b.maxHp, b.hp));
+        b.displayProgress = b.progress == b.previousProgress
+                                ? b.progress
+                                : b.previousProgress + (b.progress - b.previousProgress) * alpha;
+    }
+}
+
 using FrameFunction = void (*)();
 
 FrameFunction frameFor(GameState state) {
@@ -180,6 +192,7 @@ void run_core_game_logic() {
     gameTime += dt;
     calculateAPM();
     updateFloatingTexts(dt);
+    updateBuildingDisplayValues();
     if (mode == GameMode::Extraction && introZoomTimer < 1.0f) {
         introZoomTimer += dt;
         camera.zoom = 1.7f + (1.0f - 1.7f) * std::min(introZoomTimer, 1.0f);
@@ -187,9 +200,11 @@ void run_core_game_logic() {
     MoveCamera(dt);
     for (Building& b : buildings) updateFireAnimation(b, dt);
     updateSounds();
+    updateGhostBuildingDstRect();
+    update_cursor();
+    update_extraction(dt);
     updateClicks();
     checkVictoryPlayer();
-    update_extraction(dt);
 }
 
 void run_regular_mode(float frameDt) {
@@ -255,7 +270,9 @@ void process_loaded_game() {
 
 // ---- Frames ----
 
+// A switch asked for outside the menus (a session that ended) or by the last frame's update shows at once.
 void main_loop() {
+    mainMenu.carryOutPendingSwitch();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) running = false;
@@ -271,6 +288,8 @@ void main_loop() {
     if (renderer) SDL_RenderPresent(renderer);
     mainMenu.update();
     if (UpdateLobbyNetworking) UpdateLobbyNetworking();
+    if (gameState == GameState::Menus) mainMenu.carryOutPendingSwitch();
+    capFps();
 }
 
 void game_loop() {
@@ -311,6 +330,7 @@ void map_editor_loop() {
     if (mode == GameMode::MapEditor) run_regular_mode(dt);
     DrawMatchFrame(grid, dt);
     endFrame();
+    capFps();
 }
 
 void runTopLevelLoop() {

@@ -29,6 +29,7 @@
 #include "lockstep.h"
 #include "map_objects.h"
 #include "minimap.h"
+#include "missions.h"
 #include "mod_manager.h"
 #include "network_manager_lobby.h"
 #include "player.h"
@@ -237,6 +238,7 @@ void load_map_and_static_world() {
     buildStaticWorld();
     prepareSessionView();
     MoveCameraToTheBase();
+    initMissionUnits();
 }
 
 void spawnPlayer() {

@@ -62,10 +62,10 @@ bool viewOf(const Building* live, int selectedId, BuildingView& view) {
                 buildingTexture(live->type),
                 live->playerId,
                 live->id,
-                static_cast<int>(live->hp),
+                static_cast<int>(live->displayHp),
                 static_cast<int>(live->maxHp),
                 live->completed,
-                live->progress,
+                live->displayProgress,
                 live->buildTime,
                 false};
         return true;

@@ -11,6 +11,7 @@
 #include "colors.h"
 #include "config.h"
 #include "fog.h"
+#include "hud_cursor.h"
 #include "map_objects.h"
 #include "sdl.h"
 #include "sdl_draw.h"
@@ -119,6 +120,19 @@ void drawTooltip() {
     DrawMultilineText(tooltip.text, tooltip.box.x + 6.0f, tooltip.box.y + 6.0f, whiteColor, 16);
 }
 
+template <class Button>
+bool pointerOnAny(const std::vector<Button>& buttons) {
+    for (const Button& b : buttons)
+        if (hudButtonHit(b.rect, mouseX, mouseY)) return true;
+    return false;
+}
+
+// Against this frame's buttons: a tooltip outlives neither its button nor the pointer's stay on it.
+bool pointerOnTooltipButton() {
+    return pointerOnAny(hudBuildingUnitsButtons) || pointerOnAny(hudUpgradeButtons) ||
+           pointerOnAny(hudBuildingButtons);
+}
+
 }  // namespace
 
 void drawHUD() {
@@ -135,6 +149,7 @@ void drawHUD() {
     } else if (!selectMapObjects.empty()) {
         if (const MapObject* o = getFirstSelectedMapObject()) drawMapObjectPanel(*o, top);
     }
+    if (!pointerOnTooltipButton()) hideTooltip();
     if (tooltip.visible) drawTooltip();
 }
 

@@ -1,5 +1,5 @@
 // What the match and editor input hold between events: the chat line, the drag box, the typed file name and the
-// placement under way. Input sets it; drawing only reads it.
+// placement under way. Input sets it, the local player's new site ends a building placement; drawing only reads it.
 #pragma once
 
 #include <string>

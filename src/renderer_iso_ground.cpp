@@ -3,15 +3,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
+#include <string>
 
 #include "config.h"
 #include "decorations.h"
 #include "extraction.h"
+#include "extraction_items.h"
 #include "map.h"
 #include "renderer.h"
 #include "renderer_iso_terrain.h"
 #include "sdl.h"
 #include "sdl_draw.h"
+#include "sdl_shadow.h"
 #include "special_effects.h"
 #include "spells.h"
 #include "textures.h"
@@ -156,20 +160,56 @@ void drawDebugTiles(const Grid& grid) {
     });
 }
 
-// Corpses lie in the graveyard of the Extraction campaign, which this build does not keep; other items show.
+namespace {
+
+// The shadow's size factor under a corpse: the slender and the broad body differ from the rest.
+float corpseShadowScale(const std::string& type) {
+    if (type == "Abyssal") return 0.55f;
+    if (type == "Berserker") return 1.25f;
+    return 1.0f;
+}
+
+// A corpse shows its unit lying where it fell: the frame after the walk and attack frames, at its direction.
+void drawCorpseItem(const Item& item, SDL_FPoint p) {
+    if (item.graveyardIndex < 0 || static_cast<std::size_t>(item.graveyardIndex) >= graveyard.size()) return;
+    const Unit& dead = graveyard[static_cast<std::size_t>(item.graveyardIndex)];
+    const auto meta = unitSprites.find(dead.type);
+    if (meta == unitSprites.end()) {
+        std::cerr << "Unknown unit: " << dead.type << "\n";
+        return;
+    }
+    const UnitSpriteMeta& m = meta->second;
+    const float z = camera.zoom;
+    const float side = tileSize() * 0.5f * m.scaleMultiplier * z;
+    const SDL_FRect dst{p.x - side / 2.0f + m.pivot.x * z, p.y - side / 2.0f + m.pivot.y * z, side, side};
+    const SDL_Rect src{dead.direction * m.frameWidth, (m.numFrames + m.attackFrames) * m.frameHeight, m.frameWidth,
+                       m.frameHeight};
+    textureShadow(dst.x + side / 2.0f, dst.y, side, side, corpseShadowScale(dead.type));
+    if (m.sprite.texture) SDL_RenderCopyF(renderer, m.sprite.texture, &src, &dst);
+}
+
+void drawItemPicture(const Item& item, SDL_FPoint p) {
+    const auto info = items_info.find(item.type);
+    const auto sprite = info == items_info.end() ? item_sprites.end() : item_sprites.find(info->second.name);
+    if (sprite == item_sprites.end() || !sprite->second.texture) return;
+    const float side = 50.0f * camera.zoom;
+    const SDL_Rect src{0, 0, sprite->second.frameWidth, sprite->second.frameHeight};
+    const SDL_FRect dst{p.x - side / 2.0f, p.y - side / 2.0f, side, side};
+    SDL_RenderCopyF(renderer, sprite->second.texture, &src, &dst);
+}
+
+}  // namespace
+
 void drawGroundItems(const Grid& grid) {
     for (const auto& [id, item] : items_map) {
-        if (!item.onGround || item.graveyardIndex >= 0) continue;
-        const auto info = items_info.find(item.type);
-        const auto sprite = info == items_info.end() ? item_sprites.end() : item_sprites.find(info->second.name);
-        if (sprite == item_sprites.end() || !sprite->second.texture) continue;
+        if (!item.onGround) continue;
         const int tx = static_cast<int>(item.x / tileSize()), ty = static_cast<int>(item.y / tileSize());
         SDL_FPoint p = worldToScreen({item.x, item.y});
         p.y -= tileLift(isOnMap(tx, ty) ? grid.at(tx, ty).heightLevel : 0);
-        const float side = 50.0f * camera.zoom;
-        const SDL_Rect src{0, 0, sprite->second.frameWidth, sprite->second.frameHeight};
-        const SDL_FRect dst{p.x - side / 2.0f, p.y - side / 2.0f, side, side};
-        SDL_RenderCopyF(renderer, sprite->second.texture, &src, &dst);
+        if (item.type == "Corpse")
+            drawCorpseItem(item, p);
+        else
+            drawItemPicture(item, p);
     }
 }
 

@@ -64,7 +64,7 @@ void drawBuildingBars() {
         const SDL_FPoint p =
             worldToScreen({(b.x + b.wTiles / 2.0f) * tileSize(), (b.y + b.hTiles / 2.0f) * tileSize()});
         const float top = buildingLook(b).dst.y - 15.0f * camera.zoom;
-        drawBar(p.x - w / 2.0f, top, w, b.hp / std::max(b.maxHp, 1.0f), {160, 0, 0, 255});
+        drawBar(p.x - w / 2.0f, top, w, b.displayHp / std::max(b.maxHp, 1.0f), {160, 0, 0, 255});
     }
 }
 

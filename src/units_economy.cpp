@@ -14,6 +14,7 @@
 #include "construction-manager.h"
 #include "extraction.h"
 #include "game_state.h"
+#include "input_state.h"
 #include "map_objects.h"
 #include "player.h"
 #include "projectiles.h"
@@ -564,7 +565,10 @@ bool placeABuildingDown(Unit* worker, V2i tile, const std::string& buildingType,
     Building* site = addBuilding(newSite(info, buildingType, tile, worker->playerId));
     site->computeNearbyTiles();
     const int siteId = site->id;
-    if (site->playerId == Player::myStaticId) playSound(SoundCategory::UnitAction, "Construct", false, 0.0f, 0.0f, 1);
+    if (site->playerId == Player::myStaticId) {
+        playSound(SoundCategory::UnitAction, "Construct", false, 0.0f, 0.0f, 1);
+        placingBuilding = false;  // the local placement ends with its site
+    }
     if (isTowerType(buildingType)) addTower(Tower{siteId, 1.0f, 4, 0.0f, 6.0f, -1});
     player->resources[RESOURCE_GOLD] -= info.goldCost;
     player->resources[RESOURCE_WOOD] -= info.woodCost;

@@ -6,6 +6,7 @@
 #include "decorations.h"
 #include "draw_fixture.h"
 #include "events_iso.h"
+#include "hud_cursor.h"
 #include "hud.h"
 #include "input_state.h"
 #include "map_objects.h"
@@ -99,7 +100,9 @@ struct Editor : SessionTest {
         decorations.clear();
     }
     void TearDown() override {
+        targetFps = 120.0f;
         readPointerView = readSdlPointerView;
+        mouseX = mouseY = 0.0f;  // the frames drew the cursor at the injected pointer
         SDL_SetRenderTarget(renderer, nullptr);
         SDL_DestroyTexture(target);
         SessionTest::TearDown();
@@ -278,6 +281,17 @@ TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelecti
     for (int x = 1280 - 20 - TextWidth("Crystal", 18); x < 1260; ++x)
         for (int y = 680 - TextHeight("Crystal", 18); y < 680; ++y) bright += DrawFixture::pixel(x, y).b > 200;
     EXPECT_GT(bright, 20) << "the selected type's name";
+}
+
+TEST_F(Editor, AnIdleEditorFrameLastsExactlyOneFrameOfTheCap) {
+    fake_clock::frameWorkMs = 0.0;
+    for (const float cap : {120.0f, 60.0f, 30.0f}) {
+        targetFps = cap;
+        map_editor_loop();
+        const uint64_t start = fake_clock::now;
+        map_editor_loop();
+        EXPECT_NEAR(static_cast<double>(fake_clock::now - start) / 1e6, 1000.0 / cap, 1e-3) << cap << " fps";
+    }
 }
 
 TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterTheEditor) {

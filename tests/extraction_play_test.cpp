@@ -6,6 +6,7 @@
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
+#include "extraction_items.h"
 #include "extraction_rules.h"
 #include "hud.h"
 #include "map_objects.h"
@@ -50,17 +51,17 @@ struct ExtractionPlay : SessionTest {
         renderer = previous;
     }
 
-    // Three of the roster's Marines on the shipped outpost against one Berserker, through the real deploy and
-    // session start; the campaign is saved under file.
-    static void deployAgainstOneBerserker(const std::string& file) {
+    // Marines of the roster on the shipped outpost against Berserkers, through the real deploy and session start;
+    // the campaign is saved under file.
+    static void deployAgainstBerserkers(const std::string& file, int marines = 3, int berserkers = 1) {
         const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
         extraction_filename = file;
         shipRoster = {marine};
-        activeDeploymentRoster.assign(3, marine);
+        activeDeploymentRoster.assign(static_cast<std::size_t>(marines), marine);
         extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
         extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
         extraction_options[0].enemyRace = "vohmathal";
-        extraction_options[0].danger = 25;  // one Berserker
+        extraction_options[0].danger = 25 * berserkers;  // a Berserker costs 25
         deploymentSelectedMapId = 0;
         players.clear();
         spawnPlayer();
@@ -70,7 +71,7 @@ struct ExtractionPlay : SessionTest {
 };
 
 TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechReward) {
-    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("play.bin"));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("play.bin"));
 
     const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
@@ -119,7 +120,7 @@ TEST_F(ExtractionPlay, TheRosterKillsWalksIntoTheZoneAndIsBankedWithTheTechRewar
 
 TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtracts) {
     const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
-    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("end.bin"));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("end.bin"));
     game_loop();
     ASSERT_EQ(unitsLeftBehind(), 3);
 
@@ -161,7 +162,7 @@ TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtract
 
 // The notice comes from the mission as the game starts it, with no hook of a test's own in the way.
 TEST_F(ExtractionPlay, KillingTheLastEnemyOfARealMissionPostsTheAllClearNotice) {
-    ASSERT_NO_FATAL_FAILURE(deployAgainstOneBerserker("notice.bin"));
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("notice.bin"));
     const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
     ASSERT_EQ(enemies.size(), 1u);
@@ -179,4 +180,52 @@ TEST_F(ExtractionPlay, KillingTheLastEnemyOfARealMissionPostsTheAllClearNotice) 
     ASSERT_TRUE(notice != activityQueue.end()) << "no all-clear notice in the feed";
     EXPECT_EQ(notice->icon, texFood);
     EXPECT_FLOAT_EQ(notice->duration, 5.0f);
+}
+
+// The fallen lie where they fell: each corpse item shows its unit's corpse frame over a shadow; a corpse whose
+// unit has no picture is named on the error stream and left out.
+TEST_F(ExtractionPlay, FallenUnitsLieOnTheGroundAsTheirCorpses) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("corpses.bin", 4, 2));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 2u);
+    const auto attack = [&] {
+        if (lockstep.currentTurn % 100 != 1) return;
+        for (const int target : enemies)
+            if (getUnitById(target))
+                for (const int id : squad)
+                    lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, target}});
+    };
+    runFrames(30000, 20.0, [&] { return !getUnitById(enemies[0]) && !getUnitById(enemies[1]); }, attack);
+    std::vector<const Item*> corpses;
+    for (const auto& [id, item] : items_map)
+        if (item.onGround && item.type == "Corpse") corpses.push_back(&item);
+    ASSERT_GE(corpses.size(), 2u) << "each fallen Berserker leaves its corpse";
+
+    const Item& first = *corpses.front();
+    scene::prepareView(false, {static_cast<int>(first.x / TILE_SIZE), static_cast<int>(first.y / TILE_SIZE)});
+    scene::drawFrame();
+    DrawFixture::saveScreenshot("extraction_corpses");
+    const SDL_FPoint at = worldToScreen({first.x, first.y});
+    // The square around the corpse's point, pixel by pixel.
+    const auto around = [&] {
+        std::vector<uint32_t> square;
+        for (int dy = -20; dy <= 20; ++dy)
+            for (int dx = -20; dx <= 20; ++dx) {
+                const SDL_Color c = DrawFixture::pixel(static_cast<int>(at.x) + dx, static_cast<int>(at.y) + dy);
+                square.push_back(static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b);
+            }
+        return square;
+    };
+    const std::vector<uint32_t> with = around();
+
+    // The same corpse of a unit type without a picture: one line each frame, and the ground shows through.
+    const std::string type = graveyard[static_cast<std::size_t>(first.graveyardIndex)].type;
+    graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = "Nameless";
+    ::testing::internal::CaptureStderr();
+    scene::drawFrame();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = type;
+    EXPECT_NE(errors.find("Unknown unit: Nameless\n"), std::string::npos) << errors;
+    EXPECT_NE(around(), with) << "the corpse was drawn over the ground";
 }

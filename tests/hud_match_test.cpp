@@ -3,6 +3,7 @@
 #include "game_loop.h"
 #include "activity.h"
 #include "game_session.h"
+#include "hud_cursor.h"
 #include "hud_scene.h"
 
 namespace {
@@ -27,6 +28,7 @@ struct HudMatch : SceneTest {
         Player::aiId = 0;
         AnnounceMatchResult = nullptr;
         DrawHUD = nullptr;
+        mouseX = mouseY = 0.0f;
         SceneTest::TearDown();
     }
 };
@@ -35,11 +37,18 @@ TEST_F(HudMatch, GroupSelectedWithTheMenuOpen) {
     const Player& local = *getPlayerById(1);
     for (int id : local.unitIds) addToSelection(id);
     ASSERT_GE(selectedUnits.size(), 2u);
-    createTooltip(static_cast<float>(windowSize().x) - 260.0f, windowSize().y - HUD_SIZE - 50.0f,
-                  buildingToolTips[unitInfo.at(getUnitById(selectedUnits[0])->type).buildMenu.at(0)]);
     postActivity("HumanFarm completed", texFood);
     menuButton.onClick();
     scene::drawFrame();
+    // The pointer rests on the first build button, so its tooltip shows.
+    ASSERT_FALSE(hudBuildingButtons.empty());
+    const SDL_FRect build = hudBuildingButtons.front().rect;
+    mouseX = build.x + build.w / 2;
+    mouseY = build.y + build.h / 2;
+    createTooltip(static_cast<float>(windowSize().x) - 260.0f, windowSize().y - HUD_SIZE - 50.0f,
+                  buildingToolTips[unitInfo.at(getUnitById(selectedUnits[0])->type).buildMenu.at(0)]);
+    scene::drawFrame();
+    EXPECT_TRUE(tooltip.visible);
     ASSERT_TRUE(scene::savePng(screenshotFolder(), "hud_group_menu.png"));
     EXPECT_EQ(unitHUDHitboxes.size(), selectedUnits.size());
     EXPECT_FALSE(hudBuildingButtons.empty());

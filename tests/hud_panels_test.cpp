@@ -4,6 +4,7 @@
 
 #include "config.h"
 #include "game.h"
+#include "hud_cursor.h"
 #include "hud_scene.h"
 #include "player.h"
 
@@ -44,6 +45,7 @@ struct HudPanels : SceneTest {
         buildingUnits.erase("HudBarracks");
         for (const char* key : SPELLS) spellInfo.erase(key), spellPortraitTextures.erase(key);
         for (SDL_Texture* t : made) SDL_DestroyTexture(t);
+        mouseX = mouseY = 0.0f;
         SceneTest::TearDown();
     }
 
@@ -71,6 +73,11 @@ struct HudPanels : SceneTest {
         for (int i = 0; i < queued; ++i)
             b.productionQueue.push_back({TrainingKind::Unit, "HudGrunt", -1, "", 10.0f, i == 0 ? 4.0f : 0.0f, 50});
         addBuildingToSelection(addBuilding(b)->id);
+    }
+    // The pointer at the given share across and down the rectangle.
+    static void pointAt(const SDL_FRect& r, float share) {
+        mouseX = r.x + r.w * share;
+        mouseY = r.y + r.h * share;
     }
     // The button lies at (x, y) and its centre shows the colour.
     static void expectButton(const SDL_FRect& r, float x, float y, SDL_Color shown) {
@@ -166,6 +173,10 @@ TEST_F(HudPanels, TooltipTextsComeFromTheCataloguesAndSkipTheUpgradedHalls) {
 }
 
 TEST_F(HudPanels, TooltipBoxIsKeptInsideTheWindow) {
+    addBarracks(LOCAL, 0);
+    drawHUD();
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    pointAt(hudBuildingUnitsButtons.front().rect, 0.5f);
     createTooltip(100.0f, 100.0f, "Train Grunt\nCrystals cost: 50");
     drawHUD();
     EXPECT_FLOAT_EQ(tooltip.box.x, 100.0f);
@@ -175,6 +186,35 @@ TEST_F(HudPanels, TooltipBoxIsKeptInsideTheWindow) {
     EXPECT_FLOAT_EQ(tooltip.box.x + tooltip.box.w, static_cast<float>(W));
     EXPECT_FLOAT_EQ(tooltip.box.y + tooltip.box.h, static_cast<float>(H));
     EXPECT_TRUE(same(pixel(W - 1, static_cast<int>(tooltip.box.y + tooltip.box.h / 2)), highlightColor));
+}
+
+TEST_F(HudPanels, TooltipShowsOnlyWhileItsButtonIsHoveredInThisFrame) {
+    addBarracks(LOCAL, 0);
+    drawHUD();
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    const SDL_FRect r = hudBuildingUnitsButtons.front().rect;
+    struct Case {
+        float x;
+        float y;
+        bool panelShown;
+        bool visible;
+    };
+    const Case cases[] = {
+        {r.x + r.w / 2, r.y + r.h / 2, true, true},
+        {r.x + r.w, r.y + r.h, true, true},           // the last point of the button
+        {r.x + r.w + 1.0f, r.y + r.h, true, false},   // the first point past it
+        {r.x - 1.0f, r.y, true, false},
+        {r.x + r.w / 2, r.y + r.h / 2, false, false},  // its panel is not drawn: no button to hover
+    };
+    for (const Case& c : cases) {
+        clearBuildingSelection();
+        if (c.panelShown) addBuildingToSelection(50);
+        mouseX = c.x;
+        mouseY = c.y;
+        createTooltip(r.x, r.y - 100.0f, "Train HudGrunt");
+        drawHUD();
+        EXPECT_EQ(tooltip.visible, c.visible) << c.x << "," << c.y << (c.panelShown ? "" : " without the panel");
+    }
 }
 
 TEST_F(HudPanels, ApmDropsAnActionOlderThanAMinuteAndCountsOnlyPresses) {

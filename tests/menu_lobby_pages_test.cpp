@@ -1,5 +1,6 @@
 // The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, race clicks at the
 // pointer, and joining a host found by a search over loopback.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
@@ -215,10 +216,79 @@ TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
     EXPECT_EQ(shown<JoinPage>().addressInput.text, "secret") << "typing reaches both fields";
     clickOn(shown<JoinPage>().joinButton.rect);
     ASSERT_TRUE(host.stepUntil([] { return mainMenu.switchPending; }));
-    mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    // The next menu frame enters the lobby without waiting for any event.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    main_loop();
     EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
     ASSERT_TRUE(host.stepUntil([] { return players.size() == 2; }));
     EXPECT_EQ(players[0]->name, "P7");
+}
+
+// Each press on the page, after typing was stopped elsewhere (a Return in another field), and whether the page
+// takes typing afterwards.
+TEST_F(LobbyMenu, TheJoinPageTakesTypingOnEntryAndAgainAfterAFieldClick) {
+    SDL_StopTextInput();
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().joinGameButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::JoinPage);
+    EXPECT_TRUE(SDL_IsTextInputActive()) << "on entry";
+    const SDL_FRect field = shown<JoinPage>().addressInput.rect;
+    const SDL_FRect hidden = shown<JoinPage>().passwordInput.rect;
+    const struct {
+        float x;
+        float y;
+        bool typing;
+    } presses[] = {
+        {field.x + field.w / 2, field.y + field.h / 2, true},
+        {field.x + field.w, field.y + field.h, true},          // the field's last point
+        {field.x + field.w + 1.0f, field.y + field.h, false},  // the first point past it
+        {hidden.x + 5.0f, hidden.y + 5.0f, false},             // the password field is not shown without a password
+    };
+    for (const auto& p : presses) {
+        SDL_StopTextInput();
+        clickOn({p.x, p.y, 0.0f, 0.0f});
+        EXPECT_EQ(static_cast<bool>(SDL_IsTextInputActive()), p.typing) << p.x << "," << p.y;
+    }
+    SDL_StopTextInput();
+}
+
+// A map file that cannot be read: one line, the page stays, no lobby is announced or given that map.
+TEST_F(LobbyMenu, AMissingMapAtStartLobbyOrInTheLobbysChoiceGivesOneLineAndThePageStays) {
+    const std::filesystem::path fight = root.path / "maps/fight.map";
+    std::filesystem::rename(fight, root.path / "maps/fight.keep");
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    ::testing::internal::CaptureStderr();
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("fight"), std::string::npos) << errors;
+    EXPECT_EQ(mainMenu.current, MenuPage::HostPage);
+    EXPECT_FALSE(lobbyState.isHostLobby);
+    EXPECT_EQ(net.listenSocket, nullptr);
+
+    // With the map back the lobby opens; a listed map that is gone, or is a folder, is not chosen.
+    std::filesystem::rename(root.path / "maps/fight.keep", fight);
+    std::filesystem::copy_file(fight, root.path / "maps/gone.map");
+    std::filesystem::create_directory(root.path / "maps/folder.map");
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    std::filesystem::remove(root.path / "maps/gone.map");
+    LobbyViewPage& view = shown<LobbyViewPage>();
+    for (const std::string unusable : {"gone", "folder"}) {
+        const auto row = std::find(view.mapNames.begin(), view.mapNames.end(), unusable);
+        if (row == view.mapNames.end()) {  // a folder the scan does not list cannot be chosen at all
+            EXPECT_EQ(unusable, "folder");
+            continue;
+        }
+        ::testing::internal::CaptureStderr();
+        view.mapList.onSelect(static_cast<int>(row - view.mapNames.begin()), unusable);
+        errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_EQ(lobbyState.currentMap, "fight") << unusable;
+        EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    }
+    EXPECT_TRUE(lobbyState.isHostLobby);
 }
 
 // The refused peer hears the host's lobby messages on its open connection yet is no member; a further Join

@@ -1,7 +1,11 @@
 // Frame pacing and the match clock with an injected clock, pausing, and sessions that must not start.
 #include <algorithm>
+#include <map>
+#include <memory>
 
+#include "missions.h"
 #include "session_fixture.h"
+#include "ui/main_menu.h"
 
 namespace {
 
@@ -71,6 +75,90 @@ TEST_F(FramePacing, PausedMatchStandsStillUntilAResumeArrives) {
     frameLength(20.0);
     EXPECT_FALSE(paused);
     EXPECT_GT(lockstep.currentTurn, turn);
+}
+
+// ---- Menu frames ----
+
+// A page that counts its entries and draws, and asks for a switch from its update when told to.
+struct CountingPage : MenuPageContainer {
+    MainMenu* menu = nullptr;
+    int entries = 0;
+    int draws = 0;
+    bool askOnUpdate = false;
+    MenuPage next = MenuPage::MainPage;
+
+    void init() override { ++entries; }
+    void draw() override { ++draws; }
+    void update() override {
+        if (askOnUpdate) menu->switch_to_page(next);
+        askOnUpdate = false;
+    }
+};
+
+// The menus with two counting pages only and no lobby step, put back as they were after the test.
+struct MenuFrames : SessionTest {
+    std::map<MenuPage, std::unique_ptr<MenuPageContainer>> savedPages;
+    MenuPage savedCurrent = mainMenu.current;
+    void (*savedLobbyStep)() = UpdateLobbyNetworking;
+    CountingPage* main = nullptr;
+    CountingPage* lan = nullptr;
+
+    void SetUp() override {
+        SessionTest::SetUp();
+        savedPages.swap(mainMenu.pages);
+        for (MenuPage key : {MenuPage::MainPage, MenuPage::LANPage}) {
+            auto page = std::make_unique<CountingPage>();
+            page->menu = &mainMenu;
+            (key == MenuPage::MainPage ? main : lan) = page.get();
+            mainMenu.pages[key] = std::move(page);
+        }
+        mainMenu.current = MenuPage::MainPage;
+        mainMenu.switchPending = false;
+        UpdateLobbyNetworking = nullptr;
+        fake_clock::frameWorkMs = 0.0;
+    }
+    void TearDown() override {
+        mainMenu.pages.swap(savedPages);
+        mainMenu.current = savedCurrent;
+        mainMenu.switchPending = false;
+        UpdateLobbyNetworking = savedLobbyStep;
+        targetFps = 120.0f;
+        SessionTest::TearDown();
+    }
+
+    // Milliseconds of one menu frame after a first that settles the cap.
+    static double menuFrameLength() {
+        main_loop();
+        const uint64_t start = fake_clock::now;
+        main_loop();
+        return static_cast<double>(fake_clock::now - start) / 1e6;
+    }
+};
+
+TEST_F(MenuFrames, AnIdleMenuFrameLastsExactlyOneFrameOfTheCap) {
+    for (const float cap : {120.0f, 60.0f, 30.0f}) {
+        targetFps = cap;
+        EXPECT_NEAR(menuFrameLength(), 1000.0 / cap, 1e-3) << cap << " fps";
+    }
+}
+
+TEST_F(MenuFrames, ASwitchAskedWithoutAnyEventIsCarriedOutInTheSameFrame) {
+    // Asked by the page's own update: entered at the end of that frame, drawn by the next.
+    main->askOnUpdate = true;
+    main->next = MenuPage::LANPage;
+    main_loop();
+    EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
+    EXPECT_EQ(lan->entries, 1);
+    EXPECT_EQ(lan->draws, 0);
+    main_loop();
+    EXPECT_EQ(lan->draws, 1);
+    // Asked while a session ran: the first menu frame enters the page before it draws.
+    mainMenu.switch_to_page(MenuPage::MainPage);
+    const int drawnBefore = main->draws;
+    main_loop();
+    EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
+    EXPECT_EQ(main->draws, drawnBefore + 1);
+    EXPECT_EQ(lan->draws, 1) << "the page left is not drawn again";
 }
 
 // ---- Sessions that must not start ----
@@ -150,6 +238,18 @@ TEST_F(SessionStart, SaveCutShortResumesUpToItsLastWholeTurn) {
         game_loop();
         std::filesystem::remove(copy);
     }
+}
+
+TEST_F(SessionStart, TheMissionsStartingUnitsStandOnTheNewWorld) {
+    seatPlayers();
+    currentMission.startingUnits = {{"Marine", 20, 20, "player"}, {"Marine", 22, 20, "player"}};
+    const bool started = startGame(true, true, "fight", false);
+    currentMission = Mission{};
+    ASSERT_TRUE(started);
+    std::vector<V2i> placed;
+    for (const Unit& u : units)
+        if (u.type == "Marine" && u.playerId == LOCAL_ID) placed.push_back(worldToSubTile(u.x, u.y));
+    EXPECT_EQ(placed, (std::vector<V2i>{{80, 80}, {88, 80}}));
 }
 
 }  // namespace

@@ -39,7 +39,20 @@ inline Canvas& canvas() {
     return c;
 }
 
+// The catalogues and their pictures on the canvas; false when the content cannot be read.
+inline bool loadCatalogues(const std::string& root) {
+    std::ostringstream held;
+    std::streambuf* errors = std::cerr.rdbuf(held.rdbuf());
+    const bool ok = mountAssets(root) && headless::loadContent(basePath + "core");
+    std::cerr.rdbuf(errors);
+    loadTextures();
+    loadSprites();
+    return ok;
+}
+
 // The configuration, the content and every texture, loaded once onto the canvas; false when any is missing.
+// The configuration is read again, and catalogues and fonts that a test run before let go are loaded again, so
+// every scene starts from the shipped configuration and content.
 inline bool loadContent(const std::string& root) {
     static const bool loaded = [&] {
         if (!canvas().drawer) return false;
@@ -47,17 +60,17 @@ inline bool loadContent(const std::string& root) {
         basePath = root + "/";
         loadConfig(basePath + "src/config.txt");
         deriveConfigValues();
-        std::ostringstream held;
-        std::streambuf* errors = std::cerr.rdbuf(held.rdbuf());
-        const bool ok = mountAssets(root) && headless::loadContent(basePath + "core");
-        std::cerr.rdbuf(errors);
-        loadTextures();
-        loadSprites();
+        const bool ok = loadCatalogues(root);
         ensureShadowTexture();
         if (TTF_WasInit() || TTF_Init() == 0) initFonts();
         return ok;
     }();
     renderer = canvas().drawer;
+    basePath = root + "/";
+    loadConfig(basePath + "src/config.txt");
+    deriveConfigValues();
+    if (loaded && (races.empty() || unitSprites.empty() || buildingSprites.empty())) loadCatalogues(root);
+    if (loaded && fontCache.empty() && (TTF_WasInit() || TTF_Init() == 0)) initFonts();
     return loaded;
 }
 

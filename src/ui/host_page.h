@@ -9,6 +9,7 @@
 #include "game_state.h"
 #include "map.h"
 #include "network_manager_lobby.h"
+#include "ui/lobby_view_page.h"
 #include "ui/menu_layout.h"
 #include "ui/text_input.h"
 
@@ -55,13 +56,15 @@ public:
         for (UIElement* w : inOrder) w->draw();
     }
 
-    // The lobby view is shown even when no socket could listen: the host then plays alone.
+    // The lobby view is shown even when no socket could listen: the host then plays alone. Without a readable
+    // map no lobby is announced and the page stays.
     void startLobby() {
-        menu->switch_to_page(MenuPage::LobbyViewPage);
         const std::string& map = mapChoices[static_cast<std::size_t>(mapIndex)];
+        int bases = 0;
+        if (!countLobbyMapBases(map, bases)) return;
+        menu->switch_to_page(MenuPage::LobbyViewPage);
         LobbyPeer peer = globalLobbyPeer();
-        if (!hostLobby(peer, lobbyNameText, map, passwordText, getBasesCountFromMap(basePath + "maps/" + map + ".map")))
-            std::cerr << "Failed to start host!\n";
+        if (!hostLobby(peer, lobbyNameText, map, passwordText, bases)) std::cerr << "Failed to start host!\n";
     }
 
     Button backButton;

@@ -29,6 +29,8 @@ public:
         });
         backButton = button("Back", 430.0f, menu_layout::BACK_COLOUR, menu_layout::BACK_HOVER,
                             menu_layout::goTo(menu, MenuPage::LANPage));
+        // A Return typed elsewhere earlier stopped text input; the fields here must take typing again.
+        SDL_StartTextInput();
     }
 
     // The host's acceptance arrives through the lobby networking of the frame.
@@ -43,9 +45,12 @@ public:
         addressInput.handleEvent(event);
         if (chosen.passwordFlag) passwordInput.handleEvent(event);
         if (!isLeftPress(event)) return;
+        const float x = static_cast<float>(event.button.x), y = static_cast<float>(event.button.y);
+        if (pointInRect(addressInput.rect, x, y) || (chosen.passwordFlag && pointInRect(passwordInput.rect, x, y)))
+            SDL_StartTextInput();
         const float cx = windowSize().x * 0.5f;
         for (std::size_t i = 0; i < lobbyState.lobbies.size(); ++i)
-            if (pointInRect(rowBox(i, cx), static_cast<float>(event.button.x), static_cast<float>(event.button.y))) {
+            if (pointInRect(rowBox(i, cx), x, y)) {
                 choose(lobbyState.lobbies[i]);
                 return;
             }

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
+#include <filesystem>
+#include <iostream>
 
 #include "ai.h"
 #include "game_loop.h"
@@ -138,8 +141,27 @@ void LobbyViewPage::leave() {
     menu->switch_to_page(MenuPage::LANPage);
 }
 
+bool countLobbyMapBases(const std::string& map, int& bases) {
+    const std::string path = basePath + "maps/" + map + ".map";
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored)) {
+        std::cerr << "Cannot use the map " << map << ": no map file at " << path << "\n";
+        return false;
+    }
+    try {
+        bases = getBasesCountFromMap(path);
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "Cannot use the map " << map << ": " << e.what() << "\n";
+        return false;
+    }
+}
+
+// A map that cannot be read is not chosen: the lobby keeps the map it had.
 void LobbyViewPage::chooseMap(int row) {
     const std::string& map = mapNames[static_cast<std::size_t>(row)];
+    int bases = 0;
+    if (!countLobbyMapBases(map, bases)) return;
     LobbyPeer peer = globalLobbyPeer();
-    chooseLobbyMap(peer, map, getBasesCountFromMap(basePath + "maps/" + map + ".map"));
+    chooseLobbyMap(peer, map, bases);
 }

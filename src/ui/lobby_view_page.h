@@ -9,6 +9,10 @@
 #include "ui/list.h"
 #include "ui/menu_layout.h"
 
+// The starting bases of a lobby's map under the maps folder; false, with one line on the error stream, for a map
+// that cannot be read.
+bool countLobbyMapBases(const std::string& map, int& bases);
+
 class LobbyViewPage : public MenuPageContainer {
 public:
     // A drawn race text and whose race it is, by id: the lobby step after the draw may rebuild the players.

@@ -76,6 +76,10 @@ MenuPageContainer* MainMenu::page(MenuPage key) const {
 
 void MainMenu::handleEvent(const SDL_Event& event) {
     if (MenuPageContainer* shown = page(current)) shown->handleEvent(event);
+    carryOutPendingSwitch();
+}
+
+void MainMenu::carryOutPendingSwitch() {
     if (!switchPending) return;
     switchPending = false;
     current = pending;

@@ -40,10 +40,12 @@ class MainMenu {
 public:
     // Creates every page and initialises each but the credits page, which is first initialised on entry.
     void init();
-    // Takes effect after the event being handled; the last request wins.
+    // Takes effect after the event being handled, or at the end of the menu frame; the last request wins.
     void switch_to_page(MenuPage page);
     // The current page sees the event, then a waiting switch is carried out and the new page built.
     void handleEvent(const SDL_Event& event);
+    // Enters the requested page now, if a switch waits.
+    void carryOutPendingSwitch();
     void draw();
     void update();
     // Deletes the pages, so their SDL objects go before SDL shuts down.
