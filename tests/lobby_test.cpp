@@ -40,6 +40,19 @@ struct LoopbackLobby : ::testing::Test {
         link.sendPacket(p);
     }
 
+    // The host takes a connection in one step and reads it in a later one.
+    bool acceptedThenDropped() {
+        return stepUntil([&] { return !host.link.connections.empty(); }) &&
+               stepUntil([&] { return host.link.connections.empty(); });
+    }
+
+    static NetPacket raceOf(int id, const std::string& race) {
+        NetPacket p(PacketType::ChangeRace);
+        p.writeInt(id);
+        p.writeString(race);
+        return p;
+    }
+
     LobbySide host{1};
     LobbySide guest{2};
     uint16_t savedTcp = 0;
@@ -79,36 +92,34 @@ TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
     EXPECT_EQ(started, (std::vector<std::string>{"highlands", "highlands"}));
 }
 
+// A refused join leaves its connection unjoined: the host handles the frame's next message as from a stranger.
 TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     ASSERT_TRUE(guest.link.connect("127.0.0.1", netTcpPort));
-    NetPacket race(PacketType::ChangeRace);
-    race.writeInt(1);
-    race.writeString("vohmathal");
     sendJoin(guest.link, {"Den", "127.0.0.1"});  // cut short after the address
-    guest.link.sendPacket(race);
+    guest.link.sendPacket(raceOf(1, "vohmathal"));
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(stepUntil([&] { return host.roster[0]->race == "vohmathal"; }));
+    ASSERT_TRUE(acceptedThenDropped());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Host] JoinLobby: failed to read playerId\n");
     EXPECT_EQ(host.roster.size(), 1u);
-    EXPECT_TRUE(host.link.connections.empty()) << "a malformed message drops its connection";
+    EXPECT_EQ(host.roster[0]->race, "human") << "what follows a malformed join is not read";
 
-    LobbySide third(3);
-    Lobby lobby{"Den", 1, "fight", "127.0.0.1", 1, 2};
-    ASSERT_TRUE(joinLobby(third.peer, lobby, "wrong"));
-    const auto raceAfter = [&](const std::string& race) {
-        NetPacket p(PacketType::ChangeRace);
-        p.writeInt(1);
-        p.writeString(race);
-        third.link.sendPacket(p);
-        return stepUntil([&] { return host.roster[0]->race == race; });
-    };
-    ASSERT_TRUE(raceAfter("human"));
-    EXPECT_EQ(host.roster.size(), 1u) << "a wrong password is refused";
-
-    host.state.baseCount = 1;
-    ASSERT_TRUE(joinLobby(third.peer, lobby, "secret"));
-    ASSERT_TRUE(raceAfter("vohmathal"));
-    EXPECT_EQ(host.roster.size(), 1u) << "a full lobby is refused";
+    const struct {
+        const char* password;
+        int bases;
+        const char* why;
+    } refusals[] = {{"wrong", 2, "a wrong password"}, {"secret", 1, "a full lobby"}};
+    for (const auto& r : refusals) {
+        LobbySide third(3);
+        host.state.baseCount = r.bases;
+        ASSERT_TRUE(joinLobby(third.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 2}, r.password));
+        third.link.sendPacket(raceOf(3, "vohmathal"));
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(acceptedThenDropped()) << r.why;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("from a connection that never joined"),
+                  std::string::npos)
+            << r.why;
+        EXPECT_EQ(host.roster.size(), 1u) << r.why;
+    }
 }
 
 // Leave tells the other side either way, keeps discovery open, and the peers meet again in a later lobby.
