@@ -38,9 +38,9 @@ NetPacket playerLeftPacket(int playerId) {
     return packet;
 }
 
-bool carriesPong(const Turn& turn) {
+bool carries(const Turn& turn, CommandType type) {
     for (const Command& cmd : turn.commands)
-        if (cmd.type == CommandType::Pong) return true;
+        if (cmd.type == type) return true;
     return false;
 }
 
@@ -153,10 +153,13 @@ void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, 
             // Clients reach each other only through the host; TCP keeps each sender's packets in order.
             if (link.isHost) link.relayPacket(packet);
             if (!link.isHost) playersByConnection[packet.source].insert(turn.player);
-            if (turn.player != localPlayer && pingSentMs >= 0 && carriesPong(turn)) {
+            if (turn.player != localPlayer && pingSentMs >= 0 && carries(turn, CommandType::Pong)) {
                 latencyMs = nowMs - pingSentMs;
                 pingSentMs = -1;
             }
+            // Answered as it arrives, so the ping is the network's and not the turns still to apply here.
+            if (turn.player != localPlayer && carries(turn, CommandType::Ping))
+                pendingCommands.push_back(Command{CommandType::Pong, localPlayer, PongCommand{}});
             store(std::move(turn));
         } else if (type == PacketType::PlayerLeft) {
             onPlayerLeft(packet, localPlayer, link, runner);
@@ -167,13 +170,15 @@ void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, 
     onDroppedConnections(localPlayer, link, runner);
 }
 
-// Orders beyond what one packet may carry wait for the next turn, in order.
-void LockstepManager::send(int localPlayer, NetworkManager& link) {
+// Orders beyond what one packet may carry wait for the next turn, in order. A ping is timed from when it goes
+// out.
+void LockstepManager::send(int localPlayer, int nowMs, NetworkManager& link) {
     const size_t count = std::min(pendingCommands.size(), static_cast<size_t>(MAX_TURN_COMMANDS));
     Turn turn{sendTurn++, localPlayer, {}};
     turn.commands.assign(std::make_move_iterator(pendingCommands.begin()),
                          std::make_move_iterator(pendingCommands.begin() + static_cast<std::ptrdiff_t>(count)));
     pendingCommands.erase(pendingCommands.begin(), pendingCommands.begin() + static_cast<std::ptrdiff_t>(count));
+    if (pingSentMs < 0 && carries(turn, CommandType::Ping)) pingSentMs = nowMs;
     NetPacket packet = writeTurnPacket(turn);
     link.sendPacket(packet);
     // This peer applies what the others decode, not its own originals.
@@ -182,10 +187,10 @@ void LockstepManager::send(int localPlayer, NetworkManager& link) {
 }
 
 // Time that could not go out waits as one turn, so a peer that waited sends at once but never in a burst.
-void LockstepManager::sendDue(int localPlayer, NetworkManager& link) {
+void LockstepManager::sendDue(int localPlayer, int nowMs, NetworkManager& link) {
     while (accumulator >= tickSeconds && sendTurn - receiveTurn < SEND_LEAD) {
         accumulator -= tickSeconds;
-        send(localPlayer, link);
+        send(localPlayer, nowMs, link);
     }
     accumulator = std::min(accumulator, tickSeconds);
 }
@@ -202,23 +207,21 @@ bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
 void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated,
                            NetworkManager& link, TurnRunner& runner) {
     pingTimer += frameSeconds;
-    const bool pinging = pingTimer >= pingInterval;
-    if (pinging) {
+    if (pingTimer >= pingInterval) {
         pingTimer = 0.0f;
         pendingCommands.push_back(Command{CommandType::Ping, localPlayer, PingCommand{}});
     }
     receive(nowMs, localPlayer, link, runner);
-    // Timed from the oldest ping not yet answered; a pong heard in this frame answers an earlier one.
-    if (pinging && pingSentMs < 0) pingSentMs = nowMs;
     accumulator += frameSeconds;
-    sendDue(localPlayer, link);
+    sendDue(localPlayer, nowMs, link);
     if (!turnComplete(gated)) return;
+    // A ping was answered when it arrived.
     for (const Command& cmd : consumeCurrentTurn())
-        if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
+        if (cmd.type != CommandType::Ping && (!runner.isPaused() || isPauseCommand(cmd))) runner.apply(cmd);
     ++receiveTurn;
     if (!runner.isPaused()) runner.tick();
     // The next turn goes out in the frame that applied this one, with the answer to any ping in it.
-    sendDue(localPlayer, link);
+    sendDue(localPlayer, nowMs, link);
 }
 
 // ---- The live match ----

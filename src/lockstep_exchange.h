@@ -81,8 +81,8 @@ private:
     bool acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link);
     void onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner);
     void onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner);
-    void send(int localPlayer, NetworkManager& link);
-    void sendDue(int localPlayer, NetworkManager& link);
+    void send(int localPlayer, int nowMs, NetworkManager& link);
+    void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
     void markLeft(int playerId, int localPlayer, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;

@@ -135,7 +135,7 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
     int ordered = -1;
     int worstPingMs = 0;
     // The first pings measure the start-up of the other processes.
-    const int pingFromTick = 300;
+    const int pingFromTick = 60;
     for (int frames = 1; lockstep.currentTurn < ticks; ++frames) {
         if (secondsSince(start) > TIME_LIMIT_SECONDS) {
             std::cerr << "corvale_run: the match stalled at tick " << lockstep.currentTurn << "\n";

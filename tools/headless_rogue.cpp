@@ -130,8 +130,11 @@ Bytes unjoinedMessage(int i) {
 // Connections beyond what the host keeps are closed at once; the ones it keeps are refused for what they say.
 int floodLobby(int port) {
     std::vector<int> held;
-    for (int i = 0; i < HELD; ++i)
+    // Paced so the host's short queue of connections waiting for it never overflows.
+    for (int i = 0; i < HELD; ++i) {
         if (const int fd = connectTo(port); fd >= 0) held.push_back(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     int i = 0;
     for (int fd : held) {
         sendAll(fd, unjoinedMessage(i++));
