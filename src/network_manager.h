@@ -137,8 +137,8 @@ public:
     void refuse(int id, const std::string& why);
     // Whether the connection was refused since the packets were received: what else it sent is not read.
     bool wasRefused(int id) const;
-    // Accepts one waiting client, then everything that has arrived, cut into packets in connection order, after
-    // the packets held back.
+    // Everything that has arrived, cut into packets in connection order, after the packets held back; then the
+    // waiting clients are taken in.
     std::vector<NetPacket> receivePackets();
     // Packets received but meant for whoever reads next: the next receivePackets returns them first, in order.
     void holdBack(std::vector<NetPacket> packets);

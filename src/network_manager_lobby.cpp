@@ -247,6 +247,18 @@ bool readJoinRequest(NetPacket& p, JoinRequest& r) {
     return true;
 }
 
+NetPacket joinRequestPacket(const JoinRequest& r) {
+    NetPacket p(PacketType::JoinLobby);
+    p.writeString(r.lobbyName);
+    p.writeString(r.ip);
+    p.writeInt(r.playerId);
+    p.writeString(r.name);
+    p.writeString(r.race);
+    p.writeByte(r.computer);
+    p.writeString(r.passwordAttempt);
+    return p;
+}
+
 namespace {
 
 using MessageHandler = void (*)(LobbyPeer&, NetPacket&);
@@ -354,15 +366,9 @@ bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordA
     peer.state.isHostLobby = false;
     peer.state.currentMap = lobby.map;
     const Player* me = findRosterPlayer(peer, peer.myId);
-    NetPacket p(PacketType::JoinLobby);
-    p.writeString(lobby.name);
-    p.writeString(announcedAddress());
-    p.writeInt(peer.myId);
-    p.writeString(me ? me->name : std::string());
-    p.writeString(me ? me->race : std::string());
-    p.writeByte(me && me->isAI ? 1 : 0);
-    p.writeString(passwordAttempt);
-    peer.link.sendPacket(p);
+    peer.link.sendPacket(joinRequestPacket({lobby.name, announcedAddress(), peer.myId, me ? me->name : std::string(),
+                                            me ? me->race : std::string(), static_cast<uint8_t>(me && me->isAI),
+                                            passwordAttempt}));
     return true;
 }
 

@@ -86,3 +86,4 @@ struct JoinRequest {
     std::string passwordAttempt;
 };
 bool readJoinRequest(NetPacket& packet, JoinRequest& request);
+NetPacket joinRequestPacket(const JoinRequest& request);

@@ -158,19 +158,6 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
     return 0;
 }
 
-// What a joining runner sends first: the join of the lobby, so the host knows whom the connection speaks for.
-NetPacket joinPacket(int id) {
-    NetPacket p(PacketType::JoinLobby);
-    p.writeString("net");
-    p.writeString("127.0.0.1");
-    p.writeInt(id);
-    p.writeString("P" + std::to_string(id));
-    p.writeString("human");
-    p.writeByte(0);
-    p.writeString("");
-    return p;
-}
-
 // Binds each connection to the player its join names, while any of the expected ones is missing; whatever a
 // connection sends before it joined, or a join for an id not expected or taken, is refused. The first turns of
 // those who joined wait for the match.
@@ -265,6 +252,7 @@ int runNetMatch(int argc, char** argv) {
     if (role == "solo") return soloMatch(peers, n[1]);
     if (role == "host") return hostMatch(n[0], peers, n[2], options);
     if (!net.connect("127.0.0.1", static_cast<uint16_t>(n[0]))) return 1;
-    net.sendPacket(joinPacket(n[1]));
+    // The join of the lobby comes first, so the host knows whom the connection speaks for.
+    net.sendPacket(joinRequestPacket({"net", "127.0.0.1", n[1], "P" + std::to_string(n[1]), "human", 0, ""}));
     return playLockstep(n[1], playerRange(1, peers + options.guests), n[3], options);
 }

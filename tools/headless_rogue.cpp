@@ -82,15 +82,7 @@ NetPacket idPacket(PacketType type, int id) {
 }
 
 NetPacket joinPacket(int id, const std::string& name) {
-    NetPacket p(PacketType::JoinLobby);
-    p.writeString("net");
-    p.writeString("127.0.0.1");
-    p.writeInt(id);
-    p.writeString(name);
-    p.writeString("human");
-    p.writeByte(0);
-    p.writeString("");
-    return p;
+    return joinRequestPacket({"net", "127.0.0.1", id, name, "human", 0, ""});
 }
 
 NetPacket turnPacket(int tick, int player, std::vector<Command> cmds) {
