@@ -291,7 +291,7 @@ bool handleChat(const ChatMessageCommand& c, OrderContext& ctx) {
 }
 
 bool handlePing(const PingCommand&, OrderContext&) {
-    lockstep.pendingCommands.push_back(Command{CommandType::Pong, Player::myStaticId, PongCommand{}});
+    lockstep.pendingCommands.push_back(Command{CommandType::Pong, localPlayerId, PongCommand{}});
     return false;
 }
 

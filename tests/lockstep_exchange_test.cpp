@@ -36,6 +36,13 @@ public:
     void endTurn() { turns.emplace_back(); }
 };
 
+// Joins two transports by an in-memory stream; the id of the first one's end.
+int joinInMemory(NetworkManager& first, NetworkManager& second) {
+    auto [a, b] = makeMemoryLinkPair();
+    second.addConnection(std::move(b));
+    return first.addConnection(std::move(a));
+}
+
 struct Peer {
     int id;
     LockstepManager manager;
@@ -48,9 +55,7 @@ struct TwoPeerMatch : ShippedGame {
         ShippedGame::SetUp();
         ASSERT_TRUE(contentLoaded);
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        auto [a, b] = makeMemoryLinkPair();
-        peers[0].link.addConnection(std::move(a));
-        peers[1].link.addConnection(std::move(b));
+        joinInMemory(peers[0].link, peers[1].link);
     }
     void buildWorld() {
         reset_game_state();
@@ -150,9 +155,7 @@ TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
 TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
     LockstepManager manager;
     NetworkManager host, client;
-    auto [a, b] = makeMemoryLinkPair();
-    host.addConnection(std::move(a));
-    client.addConnection(std::move(b));
+    joinInMemory(host, client);
     RecordingRunner runner;
     const Command first{CommandType::Attack, 2, AttackCommand{1, 2}};
     const Command second{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
@@ -175,9 +178,7 @@ TEST(LockstepTurns, PingIsAnsweredAsItArrivesAndLatencyIsTheRoundTrip) {
     asker.pingInterval = 0.032f;
     answerer.pingInterval = 1000.0f;
     NetworkManager askerLink, answererLink;
-    auto [a, b] = makeMemoryLinkPair();
-    askerLink.addConnection(std::move(a));
-    answererLink.addConnection(std::move(b));
+    joinInMemory(askerLink, answererLink);
     RecordingRunner askerRunner, answererRunner;
     latencyMs = -1;
     for (int frame = 0; frame < 6; ++frame) {
@@ -201,9 +202,7 @@ struct HostWithClient {
     RecordingRunner runner;
     HostWithClient() {
         host.isHost = true;
-        auto [a, b] = makeMemoryLinkPair();
-        host.bindConnection(host.addConnection(std::move(a)), 2);
-        client.addConnection(std::move(b));
+        host.bindConnection(joinInMemory(host, client), 2);
     }
     // One host frame without time to send; what it wrote on the error stream.
     std::string hostStep() {
@@ -275,9 +274,7 @@ TEST(HostExchange, MemberDropsTurnsBeyondTwiceTheWindow) {
     for (const auto& c : cases) {
         LockstepManager member;
         NetworkManager link, hostSide;
-        auto [a, b] = makeMemoryLinkPair();
-        link.addConnection(std::move(a));
-        hostSide.addConnection(std::move(b));
+        joinInMemory(link, hostSide);
         RecordingRunner runner;
         hostSide.sendPacket(writeTurnPacket(Turn{c.tick, 1, {hostsOrder}}));
         testing::internal::CaptureStderr();
@@ -293,9 +290,7 @@ TEST(HostExchange, MemberDropsTurnsBeyondTwiceTheWindow) {
 TEST(LockstepTurns, NewTurnGoesOutOnlyOnceThePreviousWasApplied) {
     LockstepManager manager;
     NetworkManager link, other;
-    auto [a, b] = makeMemoryLinkPair();
-    link.addConnection(std::move(a));
-    other.addConnection(std::move(b));
+    joinInMemory(link, other);
     RecordingRunner runner;
     for (int frame = 0; frame < 10; ++frame) manager.step(0.05f, 0, 1, {1, 2}, link, runner);
     EXPECT_EQ(manager.sendTurn, 1);
