@@ -260,4 +260,22 @@ TEST_F(LoopbackLobby, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     EXPECT_EQ(host.link.connections.size(), limit);
 }
 
+// A search lists a bounded number of lobbies however many answer; the first one past the bound says so.
+TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
+    NetPacket info(PacketType::LobbyInfo);
+    for (const char* field : {"Den", "fight"}) info.writeString(field);
+    info.writeByte(0);
+    info.writeString("127.0.0.1");
+    info.writeInt(1);
+    info.writeInt(2);
+    for (size_t i = 0; i < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
+    ASSERT_TRUE(stepUntil([&] { return guest.state.lobbies.size() == MAX_LISTED_LOBBIES; }));
+    host.link.broadcastPacket(info, netUdpPorts[1]);
+    guest.link.waitForTraffic(1000);
+    testing::internal::CaptureStderr();
+    updateLobbyNetworking(guest.peer);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Dropped a lobby announcement: 64 lobbies are listed already\n");
+    EXPECT_EQ(guest.state.lobbies.size(), MAX_LISTED_LOBBIES);
+}
+
 }  // namespace
