@@ -19,7 +19,7 @@ void LockstepManager::collectCommand(const Command& cmd) { pendingCommands.push_
 
 namespace {
 
-// What a stored command holds in memory: the record and, about, what its fields hold beyond it.
+// Roughly what a stored command holds in memory: the record, and its fields' wire size for what they hold.
 size_t footprint(const Command& cmd) {
     NetPacket scratch;
     writeCommand(scratch, cmd);
@@ -46,7 +46,11 @@ bool carries(const Turn& turn, CommandType type) {
 
 // Lobby messages may still come in just after the start; they mean nothing to the match.
 bool isLobbyMessage(uint8_t type) {
-    return type >= static_cast<uint8_t>(PacketType::LobbyUpdate) && type <= static_cast<uint8_t>(PacketType::JoinAccepted);
+    for (PacketType lobby : {PacketType::LobbyUpdate, PacketType::StartGame, PacketType::LobbyInfo,
+                             PacketType::LobbyQuery, PacketType::JoinLobby, PacketType::ChangeRace,
+                             PacketType::JoinAccepted})
+        if (type == static_cast<uint8_t>(lobby)) return true;
+    return false;
 }
 
 // Why a client's turn speaks for someone else; empty when it speaks only for the player it joined as.

@@ -239,11 +239,13 @@ TEST(HostExchange, ClientSpeakingForOthersOrMalformedIsDroppedWithOneLine) {
         {intsPacket(TURN, {0, 2}), "a turn packet cut short"},
         {intsPacket(TURN, {0, 2, -1}), "a turn packet cut short"},
         {intsPacket(99, {2}), "unknown message type 99"},
+        {intsPacket(10, {2}), "unknown message type 10"},
     };
     for (const auto& c : cases) {
         HostWithClient match;
         match.client.sendPacket(c.packet);
         match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
+        match.client.sendPacket(intsPacket(static_cast<uint8_t>(PacketType::ChangeRace), {2}));
         const std::string errors = match.hostStep();
         EXPECT_NE(errors.find(c.line), std::string::npos) << c.line << ": " << errors;
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
@@ -254,8 +256,10 @@ TEST(HostExchange, ClientSpeakingForOthersOrMalformedIsDroppedWithOneLine) {
     }
 }
 
-TEST(HostExchange, OwnTurnsUpToTheWindowAreKept) {
+// A lobby message still on its way when the match started means nothing to the match.
+TEST(HostExchange, OwnTurnsUpToTheWindowAndLateLobbyMessagesAreKeptQuietly) {
     HostWithClient match;
+    match.client.sendPacket(intsPacket(static_cast<uint8_t>(PacketType::ChangeRace), {2}));
     match.client.sendPacket(writeTurnPacket(Turn{TURN_WINDOW - 1, 2, {ownOrder}}));
     match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
     EXPECT_EQ(match.hostStep(), "");
