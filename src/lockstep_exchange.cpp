@@ -190,13 +190,14 @@ void LockstepManager::send(int localPlayer, int nowMs, NetworkManager& link) {
     if (readTurnPacket(packet, decoded)) store(std::move(decoded));
 }
 
-// Time that could not go out waits as one turn, so a peer that waited sends at once but never in a burst.
+// Time that could not go out waits as at most one turn and the part of the next, so a peer that waited sends at
+// once, keeps the pace of its frames, and never sends in a burst.
 void LockstepManager::sendDue(int localPlayer, int nowMs, NetworkManager& link) {
     while (accumulator >= tickSeconds && sendTurn - receiveTurn < SEND_LEAD) {
         accumulator -= tickSeconds;
         send(localPlayer, nowMs, link);
     }
-    accumulator = std::min(accumulator, tickSeconds);
+    accumulator = std::min(accumulator, 2.0f * tickSeconds);
 }
 
 bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
