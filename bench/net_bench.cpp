@@ -77,7 +77,7 @@ void BM_TurnExchangeInMemory(benchmark::State& state) {
     peers[0]->link.isHost = true;
     for (int p = 1; p < PLAYERS; ++p) {
         auto [hostEnd, clientEnd] = makeMemoryLinkPair();
-        peers[0]->link.addConnection(std::move(hostEnd));
+        peers[0]->link.bindConnection(peers[0]->link.addConnection(std::move(hostEnd)), p + 1);
         peers[static_cast<size_t>(p)]->link.addConnection(std::move(clientEnd));
     }
     std::vector<int> gated;

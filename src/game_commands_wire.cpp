@@ -83,6 +83,10 @@ constexpr auto recordReaders = readersByCode(RecordsByCommandType{});
 
 }  // namespace
 
+bool isOneChatLine(const std::string& text) {
+    return text.size() <= MAX_CHAT_BYTES && text.find_first_of("\r\n") == std::string::npos;
+}
+
 bool isWireCommandType(CommandType type) {
     const auto code = static_cast<int32_t>(type);
     return code >= 0 && code < static_cast<int32_t>(std::size(recordReaders));
@@ -107,6 +111,10 @@ Command readCommand(NetPacket& packet) {
         return cmd;
     }
     cmd.payload = recordReaders[code](packet);
+    if (auto* chat = std::get_if<ChatMessageCommand>(&cmd.payload); chat && !isOneChatLine(chat->message)) {
+        std::cerr << "Dropped a chat message of " << chat->message.size() << " bytes: more than one line\n";
+        chat->message.clear();
+    }
     return cmd;
 }
 
@@ -124,7 +132,8 @@ constexpr size_t ENTRY_HEADER = 8;
 
 bool readTurnPacket(NetPacket& packet, Turn& turn) {
     int32_t tick = 0, player = 0, count = 0;
-    if (!packet.readInt(tick) || !packet.readInt(player) || !packet.readInt(count) || count < 0) return false;
+    if (!packet.readInt(tick) || !packet.readInt(player) || !packet.readInt(count)) return false;
+    if (count < 0 || count > MAX_TURN_COMMANDS) return false;
     turn = Turn{tick, player, {}};
     for (int32_t i = 0; i < count && packet.remaining() >= ENTRY_HEADER; ++i) {
         Command cmd = readCommand(packet);

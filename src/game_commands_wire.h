@@ -7,6 +7,12 @@
 
 // Longest unit list an entry may carry; a longer count travels with an empty list.
 constexpr int32_t MAX_WIRE_UNIT_IDS = 10000;
+// Most orders one turn packet carries; the sender keeps the rest for its next turn.
+constexpr int32_t MAX_TURN_COMMANDS = 4096;
+// A chat message is one line of at most this many bytes; a longer one, or one with a line break, travels empty.
+constexpr size_t MAX_CHAT_BYTES = 256;
+
+bool isOneChatLine(const std::string& text);
 
 // Whether an entry of this code has a known layout; after any other code the rest of a packet cannot be read.
 bool isWireCommandType(CommandType type);
@@ -14,10 +20,12 @@ bool isWireCommandType(CommandType type);
 // Appends the entry: type, issuing player, then the fields of the order record it holds.
 void writeCommand(NetPacket& packet, const Command& cmd);
 // Reads one entry at the read position. Fields cut short stay zero; an unknown type is reported on the error
-// stream and comes back with an empty record and nothing of its payload consumed.
+// stream and comes back with an empty record and nothing of its payload consumed; a chat message that is not
+// one line is reported and comes back empty.
 Command readCommand(NetPacket& packet);
 
 NetPacket writeTurnPacket(const Turn& turn);
 // The header, then the entries until the count is reached, the bytes run out or an unknown type stops decoding.
-// False, with the turn untouched, when the header itself is cut short or its count is negative.
+// False, with the turn untouched, when the header itself is cut short or its count is negative or above
+// MAX_TURN_COMMANDS.
 bool readTurnPacket(NetPacket& packet, Turn& turn);

@@ -601,9 +601,10 @@ bool loadReplay(std::istream& in) {
             return false;
         }
         // Playback matches turns to ticks in list order: a tick that does not come later would never be reached.
-        const int previous = replayTurns.empty() ? -1 : replayTurns.back().tick;
-        if (turn.tick <= previous) {
-            std::cerr << "Malformed command log record: tick " << turn.tick << " after tick " << previous << "\n";
+        // The first record has none before it, whatever its tick.
+        if (!replayTurns.empty() && turn.tick <= replayTurns.back().tick) {
+            std::cerr << "Malformed command log record: tick " << turn.tick << " after tick " << replayTurns.back().tick
+                      << "\n";
             return false;
         }
         replayTurns.push_back(std::move(turn));

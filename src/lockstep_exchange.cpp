@@ -1,6 +1,10 @@
 // The lockstep step: turns are stored as decoded, merged per player and turn, and applied by ascending player id.
 #include "lockstep_exchange.h"
 
+#include <algorithm>
+#include <iostream>
+#include <iterator>
+#include <string>
 #include <utility>
 
 #include "activity.h"
@@ -11,11 +15,61 @@
 #include "network_manager.h"
 #include "player.h"
 
+namespace {
+
+// Roughly what a stored command holds in memory: the record, and its fields' wire size for what they hold.
+size_t footprint(const Command& cmd) {
+    NetPacket scratch;
+    writeCommand(scratch, cmd);
+    return sizeof(Command) + scratch.data.size();
+}
+
+size_t footprint(const Turn& turn) {
+    size_t bytes = 0;
+    for (const Command& cmd : turn.commands) bytes += footprint(cmd);
+    return bytes;
+}
+
+NetPacket playerLeftPacket(int playerId) {
+    NetPacket packet(PacketType::PlayerLeft);
+    packet.writeInt(playerId);
+    return packet;
+}
+
+bool carries(const Turn& turn, CommandType type) {
+    for (const Command& cmd : turn.commands)
+        if (cmd.type == type) return true;
+    return false;
+}
+
+// Lobby messages may still come in just after the start; they mean nothing to the match.
+bool isLobbyMessage(uint8_t type) {
+    for (PacketType lobby : {PacketType::LobbyUpdate, PacketType::StartGame, PacketType::LobbyInfo,
+                             PacketType::LobbyQuery, PacketType::JoinLobby, PacketType::ChangeRace,
+                             PacketType::JoinAccepted})
+        if (type == static_cast<uint8_t>(lobby)) return true;
+    return false;
+}
+
+// Why a client's turn speaks for someone else; empty when it speaks only for the player it joined as.
+std::string forgery(const Turn& turn, int speaker) {
+    if (speaker == NetworkManager::NO_PLAYER) return "a turn from a connection that never joined";
+    if (turn.player != speaker)
+        return "player " + std::to_string(speaker) + " sent a turn of player " + std::to_string(turn.player);
+    for (const Command& cmd : turn.commands)
+        if (cmd.player != speaker)
+            return "player " + std::to_string(speaker) + " sent an order of player " + std::to_string(cmd.player);
+    return {};
+}
+
+}  // namespace
+
 std::vector<Command> LockstepManager::consumeCurrentTurn() {
     std::vector<Command> cmds;
     for (auto& [player, byTurn] : turns) {
         const auto found = byTurn.find(receiveTurn);
         if (found == byTurn.end()) continue;
+        storedBytes[player] -= std::min(storedBytes[player], footprint(found->second));
         for (Command& cmd : found->second.commands) cmds.push_back(std::move(cmd));
         byTurn.erase(found);
     }
@@ -26,6 +80,7 @@ std::vector<Command> LockstepManager::consumeCurrentTurn() {
 // can no longer count.
 void LockstepManager::store(Turn turn) {
     if (turn.tick < receiveTurn) return;
+    storedBytes[turn.player] += footprint(turn);
     auto [slot, fresh] = turns[turn.player].try_emplace(turn.tick, Turn{turn.tick, turn.player, {}});
     for (Command& cmd : turn.commands) slot->second.commands.push_back(std::move(cmd));
 }
@@ -35,61 +90,112 @@ void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner
     runner.playerLeft(playerId);
 }
 
-namespace {
-
-NetPacket playerLeftPacket(int playerId) {
-    NetPacket packet(PacketType::PlayerLeft);
-    packet.writeInt(playerId);
-    return packet;
-}
-
-bool carriesPong(const Turn& turn) {
-    for (const Command& cmd : turn.commands)
-        if (cmd.type == CommandType::Pong) return true;
+// The host holds each client to its own player and to the window; the host's own turns and what it passes on
+// were held to them already, so another peer only guards its memory.
+bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link) {
+    const int widen = link.isHost ? 1 : 2;
+    std::string why;
+    if (link.isHost) why = forgery(turn, link.playerOf(packet.source));
+    if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
+        why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
+              " turns ahead of turn " + std::to_string(receiveTurn);
+    if (why.empty() && storedBytes[turn.player] + footprint(turn) > widen * MAX_STORED_TURN_BYTES)
+        why = "the turns of player " + std::to_string(turn.player) + " ahead exceed " +
+              std::to_string(widen * MAX_STORED_TURN_BYTES) + " bytes";
+    if (why.empty()) return true;
+    if (link.isHost)
+        link.refuse(packet.source, why);
+    else
+        std::cerr << "Dropped a turn: " << why << "\n";
     return false;
 }
 
-}  // namespace
-
-void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner) {
-    for (NetPacket& packet : link.receivePackets()) {
-        const auto type = static_cast<PacketType>(packet.type);
-        if (type == PacketType::TurnCommands) {
-            Turn turn;
-            if (!readTurnPacket(packet, turn)) continue;
-            // Clients reach each other only through the host; TCP keeps each sender's packets in order.
-            if (link.isHost) link.relayPacket(packet);
-            playersByConnection[packet.source].insert(turn.player);
-            if (turn.player != localPlayer && pingSentMs >= 0 && carriesPong(turn)) {
-                latencyMs = nowMs - pingSentMs;
-                pingSentMs = -1;
-            }
-            store(std::move(turn));
-        } else if (type == PacketType::PlayerLeft) {
-            int32_t playerId = 0;
-            if (!packet.readInt(playerId)) continue;
-            if (link.isHost) link.relayPacket(packet);
-            markLeft(playerId, localPlayer, runner);
-        }
+// Only the host announces a leave, and only for a client whose own connection closed; a client that says so
+// itself is refused, and its connection closing then announces it.
+void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner) {
+    int32_t playerId = 0;
+    if (link.isHost) {
+        link.refuse(packet.source, "only the host announces a leave");
+        return;
     }
-    // Everything the dropped peer sent before has been relayed above, so the others learn of its leaving after
-    // they hold all its turns, as this peer does.
+    if (!packet.readInt(playerId)) {
+        link.refuse(packet.source, "a leave without a player id");
+        return;
+    }
+    markLeft(playerId, localPlayer, runner);
+}
+
+// Everything a dropped peer sent before has been relayed, so the others learn of its leaving after they hold all
+// its turns, as this peer does.
+void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner) {
     for (int connection : link.takeDroppedConnections()) {
-        for (int playerId : playersByConnection[connection]) {
-            if (link.isHost) link.sendPacket(playerLeftPacket(playerId));
+        if (link.isHost) {
+            const int playerId = link.playerOf(connection);
+            if (playerId == NetworkManager::NO_PLAYER) continue;
+            link.sendPacket(playerLeftPacket(playerId));
             markLeft(playerId, localPlayer, runner);
+            continue;
         }
+        for (int playerId : playersByConnection[connection]) markLeft(playerId, localPlayer, runner);
         playersByConnection.erase(connection);
     }
 }
 
-void LockstepManager::send(int localPlayer, NetworkManager& link) {
-    Turn turn{sendTurn++, localPlayer, std::exchange(pendingCommands, {})};
+void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner) {
+    for (NetPacket& packet : link.receivePackets()) {
+        if (link.wasRefused(packet.source)) continue;
+        const auto type = static_cast<PacketType>(packet.type);
+        if (type == PacketType::TurnCommands) {
+            Turn turn;
+            if (!readTurnPacket(packet, turn)) {
+                link.refuse(packet.source, "a turn packet cut short or with a count out of range");
+                continue;
+            }
+            if (!acceptTurn(packet, turn, link)) continue;
+            // Clients reach each other only through the host; TCP keeps each sender's packets in order.
+            if (link.isHost) link.relayPacket(packet);
+            if (!link.isHost) playersByConnection[packet.source].insert(turn.player);
+            if (turn.player != localPlayer && pingSentMs >= 0 && carries(turn, CommandType::Pong)) {
+                latencyMs = nowMs - pingSentMs;
+                pingSentMs = -1;
+            }
+            // Answered as it arrives, so the ping is the network's and not the turns still to apply here.
+            if (turn.player != localPlayer && carries(turn, CommandType::Ping))
+                collectCommand(Command{CommandType::Pong, localPlayer, PongCommand{}});
+            store(std::move(turn));
+        } else if (type == PacketType::PlayerLeft) {
+            onPlayerLeft(packet, localPlayer, link, runner);
+        } else if (!isLobbyMessage(packet.type)) {
+            link.refuse(packet.source, "unknown message type " + std::to_string(packet.type));
+        }
+    }
+    onDroppedConnections(localPlayer, link, runner);
+}
+
+// Orders beyond what one packet may carry wait for the next turn, in order. A ping is timed from when it goes
+// out.
+void LockstepManager::send(int localPlayer, int nowMs, NetworkManager& link) {
+    const size_t count = std::min(pendingCommands.size(), static_cast<size_t>(MAX_TURN_COMMANDS));
+    Turn turn{sendTurn++, localPlayer, {}};
+    turn.commands.assign(std::make_move_iterator(pendingCommands.begin()),
+                         std::make_move_iterator(pendingCommands.begin() + static_cast<std::ptrdiff_t>(count)));
+    pendingCommands.erase(pendingCommands.begin(), pendingCommands.begin() + static_cast<std::ptrdiff_t>(count));
+    if (pingSentMs < 0 && carries(turn, CommandType::Ping)) pingSentMs = nowMs;
     NetPacket packet = writeTurnPacket(turn);
     link.sendPacket(packet);
     // This peer applies what the others decode, not its own originals.
     Turn decoded;
     if (readTurnPacket(packet, decoded)) store(std::move(decoded));
+}
+
+// Time that could not go out waits as at most one turn and the part of the next, so a peer that waited sends at
+// once, keeps the pace of its frames, and never sends in a burst.
+void LockstepManager::sendDue(int localPlayer, int nowMs, NetworkManager& link) {
+    while (accumulator >= tickSeconds && sendTurn - receiveTurn < SEND_LEAD) {
+        accumulator -= tickSeconds;
+        send(localPlayer, nowMs, link);
+    }
+    accumulator = std::min(accumulator, 2.0f * tickSeconds);
 }
 
 bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
@@ -104,24 +210,21 @@ bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
 void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated,
                            NetworkManager& link, TurnRunner& runner) {
     pingTimer += frameSeconds;
-    const bool pinging = pingTimer >= pingInterval;
-    if (pinging) {
+    if (pingTimer >= pingInterval) {
         pingTimer = 0.0f;
         collectCommand(Command{CommandType::Ping, localPlayer, PingCommand{}});
     }
     receive(nowMs, localPlayer, link, runner);
-    // Timed from the oldest ping not yet answered; a pong heard in this frame answers an earlier one.
-    if (pinging && pingSentMs < 0) pingSentMs = nowMs;
     accumulator += frameSeconds;
-    while (accumulator >= tickSeconds) {
-        accumulator -= tickSeconds;
-        send(localPlayer, link);
-    }
+    sendDue(localPlayer, nowMs, link);
     if (!turnComplete(gated)) return;
+    // A ping was answered when it arrived.
     for (const Command& cmd : consumeCurrentTurn())
-        if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
+        if (cmd.type != CommandType::Ping && (!runner.isPaused() || isPauseCommand(cmd))) runner.apply(cmd);
     ++receiveTurn;
     if (!runner.isPaused()) runner.tick();
+    // The next turn goes out in the frame that applied this one, with the answer to any ping in it.
+    sendDue(localPlayer, nowMs, link);
 }
 
 // ---- The live match ----

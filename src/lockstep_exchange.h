@@ -9,9 +9,18 @@
 #include "game_commands.h"
 
 class NetworkManager;
+struct NetPacket;
 
 // One turn runs exactly one simulation tick.
 constexpr float TURN_LENGTH = 0.016f;
+// A peer sends a new turn only once the turn before it has been applied, so the delay between an order and its
+// tick, and the ping, stay one turn and the network, however slowly a peer draws its frames.
+constexpr int SEND_LEAD = 1;
+// Turns are kept at most this far ahead of the turn being applied: five seconds. A client of the host that sends
+// further ahead is dropped; the window of every other peer is twice as wide, as the host's turns run ahead of them.
+constexpr int TURN_WINDOW = 312;
+// Memory the stored turns of one player may take, with the same doubling.
+constexpr size_t MAX_STORED_TURN_BYTES = 8u << 20;
 
 // A lockstep turn holds one player's commands; a replay turn every command recorded for one tick, in file order,
 // with the player of the last of them.
@@ -45,10 +54,14 @@ struct LockstepManager {
     std::map<int, std::map<int, Turn>> turns;
     // Local orders waiting for the next turn; every producer of orders appends here.
     std::vector<Command> pendingCommands;
-    // Players whose connection dropped or who said they left: their turns are used while any remain, never awaited.
+    // Players whose connection dropped or whose leaving the host announced: their turns are used while any
+    // remain, never awaited.
     std::set<int> leftPlayers;
-    // Which players' turns came in on which connection, so a dropped connection tells who left.
+    // On a peer that is not the host: which players' turns came in on which connection (the host or the relay),
+    // so a dropped connection tells who is gone.
     std::map<int, std::set<int>> playersByConnection;
+    // Memory taken by each player's stored turns.
+    std::map<int, size_t> storedBytes;
     float pingInterval = 1.0f;
     float pingTimer = 0.0f;
     int pingSentMs = -1;
@@ -65,7 +78,12 @@ struct LockstepManager {
 
 private:
     void receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner);
-    void send(int localPlayer, NetworkManager& link);
+    // False, with the connection refused or the turn dropped, when the turn breaks a rule.
+    bool acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link);
+    void onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner);
+    void onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner);
+    void send(int localPlayer, int nowMs, NetworkManager& link);
+    void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
     void markLeft(int playerId, int localPlayer, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;

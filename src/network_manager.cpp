@@ -65,12 +65,12 @@ std::vector<uint8_t> framePacket(const NetPacket& packet) {
     return frame;
 }
 
-bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength) {
+bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength, uint32_t limit) {
     size_t pos = 0;
     while (buffer.size() - pos >= FRAME_HEADER) {
         const uint8_t* at = buffer.data() + pos;
         const uint32_t length = (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
-        if (length == 0 || length > MAX_FRAME_LENGTH) {
+        if (length == 0 || length > limit) {
             badLength = length;
             buffer.clear();
             return false;
@@ -213,6 +213,7 @@ void NetworkManager::closeConnection(int id) {
 void NetworkManager::closeTcp() {
     connections.clear();
     heldBack.clear();
+    bindings.clear();
     if (listenSocket) SDLNet_TCP_Close(listenSocket);
     listenSocket = nullptr;
     isHost = false;
@@ -246,23 +247,72 @@ void NetworkManager::relayPacket(const NetPacket& packet) {
 bool NetworkManager::acceptClient() {
     if (!listenSocket) return false;
     TCPsocket client = SDLNet_TCP_Accept(listenSocket);
-    if (client) addConnection(std::make_unique<TcpLink>(client));
-    return client != nullptr;
+    if (!client) return false;
+    // Closed before it becomes a connection, so the host never holds more sockets than it can wait on.
+    if (connections.size() >= maxConnections) {
+        SDLNet_TCP_Close(client);
+        std::cerr << "Refused a connection: the host already holds " << connections.size() << "\n";
+        return true;
+    }
+    addConnection(std::make_unique<TcpLink>(client));
+    connections.back().frameLimit = MAX_JOIN_FRAME_LENGTH;
+    return true;
 }
+
+void NetworkManager::acceptClients() {
+    while (acceptClient()) {
+    }
+}
+
+void NetworkManager::stopAccepting() {
+    if (listenSocket) SDLNet_TCP_Close(listenSocket);
+    listenSocket = nullptr;
+    std::vector<int> unjoined;
+    for (const Connection& c : connections)
+        if (!bindings.count(c.id)) unjoined.push_back(c.id);
+    for (int id : unjoined) closeConnection(id);
+}
+
+NetworkManager::Connection* NetworkManager::find(int id) {
+    for (Connection& c : connections)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+void NetworkManager::bindConnection(int id, int player) {
+    if (Connection* c = find(id)) {
+        bindings[id] = player;
+        c->frameLimit = MAX_FRAME_LENGTH;
+    }
+}
+
+int NetworkManager::playerOf(int id) const {
+    const auto found = bindings.find(id);
+    return found == bindings.end() ? NO_PLAYER : found->second;
+}
+
+void NetworkManager::refuse(int id, const std::string& why) {
+    if (!why.empty()) std::cerr << "Dropping connection " << id << ": " << why << "\n";
+    refusedIds.insert(id);
+    closeConnection(id);
+}
+
+bool NetworkManager::wasRefused(int id) const { return refusedIds.count(id) != 0; }
 
 void NetworkManager::holdBack(std::vector<NetPacket> packets) {
     heldBack.insert(heldBack.begin(), std::make_move_iterator(packets.begin()), std::make_move_iterator(packets.end()));
 }
 
+// Closed connections are noticed before new ones are taken, so a place freed is free for the next comer.
 std::vector<NetPacket> NetworkManager::receivePackets() {
-    acceptClient();
     std::vector<NetPacket> packets = std::exchange(heldBack, {});
+    refusedIds.clear();
     for (size_t i = 0; i < connections.size();) {
         Connection& c = connections[i];
         const bool open = c.link->receive(c.buffer);
         const size_t first = packets.size();
         uint32_t badLength = 0;
-        const bool wellFramed = cutFrames(c.buffer, packets, badLength);
+        const bool wellFramed = cutFrames(c.buffer, packets, badLength, c.frameLimit);
         for (size_t k = first; k < packets.size(); ++k) packets[k].source = c.id;
         if (!wellFramed)
             std::cerr << (isHost ? "Dropping connection: invalid pktSize=" : "Bad pktSize on client: ") << badLength
@@ -274,6 +324,7 @@ std::vector<NetPacket> NetworkManager::receivePackets() {
         dropped.push_back(c.id);
         connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
     }
+    acceptClients();
     return packets;
 }
 

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,10 @@ struct NetPacket {
 
 // The frame length counts the type byte and the payload; anything outside 1 to 4 MiB drops the connection.
 constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
+// A connection that has not joined yet may only ask to join, which takes a few hundred bytes.
+constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
+// Connections a host keeps waiting for their join beyond its player limit; further ones are closed at once.
+constexpr size_t AWAITING_JOIN = 4;
 constexpr size_t FRAME_HEADER = 4;
 constexpr size_t MAX_DATAGRAM = 4096;
 constexpr size_t RECEIVE_CHUNK = 4096;
@@ -54,8 +60,10 @@ constexpr size_t RECEIVE_CHUNK = 4096;
 std::vector<uint8_t> framePacket(const NetPacket& packet);
 
 // Cuts every whole frame off the front of buffer into out; a partial frame stays for the next bytes. False, with
-// the offending length in badLength, when a frame's length is invalid: the connection must then be dropped.
-bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength);
+// the offending length in badLength, when a frame's length is 0 or above limit: the connection must then be
+// dropped. Only one partial frame is ever kept, so a connection holds at most limit bytes and a header.
+bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength,
+               uint32_t limit = MAX_FRAME_LENGTH);
 
 // A byte stream to one peer: a TCP socket, or a pipe in memory for tests and benchmarks.
 class ByteLink {
@@ -83,7 +91,9 @@ public:
         int id = 0;
         std::unique_ptr<ByteLink> link;
         std::vector<uint8_t> buffer;  // received bytes not yet cut into frames
+        uint32_t frameLimit = MAX_FRAME_LENGTH;
     };
+    static constexpr int NO_PLAYER = -1;
 
     NetworkManager();
     ~NetworkManager();
@@ -110,10 +120,25 @@ public:
     void sendPacket(const NetPacket& packet);
     // To every connection but the one the packet came on.
     void relayPacket(const NetPacket& packet);
-    // Takes one waiting client into connections; false when none waits.
+    // Most connections a host keeps; one accepted beyond them is closed at once with one line.
+    size_t maxConnections = 64;
+    // Takes one waiting client into connections, where it may send only a join until bound; false when none waits.
     bool acceptClient();
-    // Accepts one waiting client, then everything that has arrived, cut into packets in connection order, after
-    // the packets held back.
+    // Takes every waiting client in, closing those beyond maxConnections.
+    void acceptClients();
+    // A match takes no new connection: the listening socket is closed, and connections that never joined too.
+    void stopAccepting();
+    // The connection speaks for this player from now on, with full-size frames.
+    void bindConnection(int id, int player);
+    // The player a connection joined as, or NO_PLAYER; still known after the connection closed.
+    int playerOf(int id) const;
+    // Closes a connection that broke the rules, with the one line that says why (none when why is empty: the
+    // line was written already).
+    void refuse(int id, const std::string& why);
+    // Whether the connection was refused since the packets were received: what else it sent is not read.
+    bool wasRefused(int id) const;
+    // Everything that has arrived, cut into packets in connection order, after the packets held back; then the
+    // waiting clients are taken in.
     std::vector<NetPacket> receivePackets();
     // Packets received but meant for whoever reads next: the next receivePackets returns them first, in order.
     void holdBack(std::vector<NetPacket> packets);
@@ -129,8 +154,12 @@ public:
     static std::string getLocalIPAddress();
 
 private:
+    Connection* find(int id);
     int nextId = 1;
     std::vector<int> dropped;
+    std::set<int> refusedIds;
+    // On a host, the one player each connection joined as; it may speak for no other.
+    std::map<int, int> bindings;
     std::vector<NetPacket> heldBack;
 };
 

@@ -84,7 +84,6 @@ void dropLobbyRole(LobbyPeer& peer) {
     peer.link.closeTcp();
     LobbyState& s = peer.state;
     s.isHostLobby = s.joined = s.started = false;
-    s.members.clear();
     auto& roster = peer.roster;
     roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id != peer.myId; }),
                  roster.end());
@@ -94,9 +93,26 @@ void dropLobbyRole(LobbyPeer& peer) {
 
 // ---- Handling messages ----
 
+// On a LAN host, the player the connection joined as; on a member, the host or relay speaks for anyone.
+int speakerOf(const LobbyPeer& peer, const NetPacket& p) { return peer.link.playerOf(p.source); }
+
+bool bindsMembers(const LobbyPeer& peer) { return peer.link.isHost && !peer.state.useRelayer; }
+
+// A member may leave or change the race only for itself.
+bool speaksFor(LobbyPeer& peer, const NetPacket& p, int id, const char* what) {
+    if (!bindsMembers(peer) || speakerOf(peer, p) == id) return true;
+    peer.link.refuse(p.source, "player " + std::to_string(speakerOf(peer, p)) + " sent " + what + " of player " +
+                                   std::to_string(id));
+    return false;
+}
+
 void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     int32_t id = 0;
-    if (!p.readInt(id)) return;
+    if (!p.readInt(id)) {
+        peer.link.refuse(p.source, "a leave without a player id");
+        return;
+    }
+    if (!speaksFor(peer, p, id, "the leave")) return;
     removeRosterPlayer(peer, id);
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
@@ -124,6 +140,11 @@ void onStartGame(LobbyPeer& peer, NetPacket& p) {
 }
 
 void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
+    if (peer.state.isHostLobby) return;
+    if (peer.state.lobbies.size() >= MAX_LISTED_LOBBIES) {
+        std::cerr << "Dropped a lobby announcement: " << MAX_LISTED_LOBBIES << " lobbies are listed already\n";
+        return;
+    }
     Lobby lobby;
     readLobbyInfo(p, lobby);
     peer.state.lobbies.push_back(lobby);
@@ -131,20 +152,35 @@ void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
 
 void onLobbyQuery(LobbyPeer& peer, NetPacket&) { announce(peer, lobbyInfoPacket(peer)); }
 
-// A malformed request drops its connection; a full lobby or a wrong password only refuse it. Either way the
-// joiner hears nothing and the frame's other messages are handled.
-void onJoinLobby(LobbyPeer& peer, NetPacket& p, std::vector<int>& malformed) {
+// Why a well-formed request cannot be granted on a LAN host: its connection joined already, or the id is taken.
+std::string takenId(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
+    if (!bindsMembers(peer)) return {};
+    if (speakerOf(peer, p) != NetworkManager::NO_PLAYER)
+        return "player " + std::to_string(speakerOf(peer, p)) + " asked to join again";
+    if (findRosterPlayer(peer, join.playerId) || join.playerId == Player::aiId ||
+        join.playerId == NetworkManager::NO_PLAYER)
+        return "a join as player " + std::to_string(join.playerId) + ", who is taken";
+    return {};
+}
+
+// A malformed request or one for a taken id drops its connection; a full lobby or a wrong password only refuse
+// it. Either way the joiner hears nothing and the frame's other messages are handled. The lobby keeps the name
+// its host gave it.
+void onJoinLobby(LobbyPeer& peer, NetPacket& p) {
     JoinRequest join;
     if (!readJoinRequest(p, join)) {
-        malformed.push_back(p.source);
+        peer.link.refuse(p.source, "");
+        return;
+    }
+    if (const std::string why = takenId(peer, p, join); !why.empty()) {
+        peer.link.refuse(p.source, why);
         return;
     }
     if (static_cast<int>(peer.roster.size()) >= peer.state.baseCount) return;
     if (join.passwordAttempt != peer.state.password) return;
-    peer.state.lobbyName = join.lobbyName;
     addRosterPlayer(peer, join.playerId, join.name, join.race, join.computer != 0);
     peer.palette[join.playerId] = 1;
-    peer.state.members[p.source] = join.playerId;
+    if (bindsMembers(peer)) peer.link.bindConnection(p.source, join.playerId);
     NetPacket accepted(PacketType::JoinAccepted);
     accepted.writeString(peer.state.lobbyName);
     accepted.writeInt(join.playerId);
@@ -157,6 +193,11 @@ void onChangeRace(LobbyPeer& peer, NetPacket& p) {
     int32_t id = 0;
     std::string race;
     if (!p.readInt(id) || !p.readString(race)) return;
+    if (!speaksFor(peer, p, id, "the race")) return;
+    if (race.size() > MAX_NAME_BYTES) {
+        peer.link.refuse(p.source, "a race of " + std::to_string(race.size()) + " bytes");
+        return;
+    }
     if (Player* player = findRosterPlayer(peer, id)) player->race = race;
     if (peer.link.isHost) peer.link.relayPacket(p);
 }
@@ -194,17 +235,33 @@ bool readJoinRequest(NetPacket& p, JoinRequest& r) {
             std::cerr << "[Host] JoinLobby: failed to read " << name << "\n";
             return false;
         }
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"lobbyName", &r.lobbyName}, {"ip", &r.ip}, {"name", &r.name}, {"race", &r.race},
+        {"passwordAttempt", &r.passwordAttempt}};
+    for (const auto& [name, text] : texts)
+        if (text->size() > MAX_NAME_BYTES) {
+            std::cerr << "[Host] JoinLobby: " << name << " of " << text->size() << " bytes is longer than "
+                      << MAX_NAME_BYTES << "\n";
+            return false;
+        }
     return true;
+}
+
+NetPacket joinRequestPacket(const JoinRequest& r) {
+    NetPacket p(PacketType::JoinLobby);
+    p.writeString(r.lobbyName);
+    p.writeString(r.ip);
+    p.writeInt(r.playerId);
+    p.writeString(r.name);
+    p.writeString(r.race);
+    p.writeByte(r.computer);
+    p.writeString(r.passwordAttempt);
+    return p;
 }
 
 namespace {
 
-using MessageHandler = void (*)(LobbyPeer&, NetPacket&, std::vector<int>& malformed);
-
-template <void (*Handle)(LobbyPeer&, NetPacket&)>
-void ignoringMalformed(LobbyPeer& peer, NetPacket& p, std::vector<int>&) {
-    Handle(peer, p);
-}
+using MessageHandler = void (*)(LobbyPeer&, NetPacket&);
 
 struct TcpHandler {
     PacketType type;
@@ -212,18 +269,34 @@ struct TcpHandler {
     // The host sends these to every connection, so a peer it has not accepted (yet) hears them too and must not
     // take itself for a member.
     bool membersOnly;
+    // Only a host sends these.
+    bool hostOnly;
 };
 
 const TcpHandler tcpHandlers[] = {
-    {PacketType::PlayerLeft, ignoringMalformed<onPlayerLeft>, true},
-    {PacketType::LobbyUpdate, ignoringMalformed<onLobbyUpdate>, true},
-    {PacketType::StartGame, ignoringMalformed<onStartGame>, true},
-    {PacketType::LobbyInfo, ignoringMalformed<onLobbyInfo>, false},
-    {PacketType::LobbyQuery, ignoringMalformed<onLobbyQuery>, false},
-    {PacketType::JoinLobby, onJoinLobby, false},
-    {PacketType::ChangeRace, ignoringMalformed<onChangeRace>, true},
-    {PacketType::JoinAccepted, ignoringMalformed<onJoinAccepted>, false},
+    {PacketType::PlayerLeft, onPlayerLeft, true, false},
+    {PacketType::LobbyUpdate, onLobbyUpdate, true, true},
+    {PacketType::StartGame, onStartGame, true, true},
+    {PacketType::LobbyInfo, onLobbyInfo, false, false},
+    {PacketType::LobbyQuery, onLobbyQuery, false, false},
+    {PacketType::JoinLobby, onJoinLobby, false, false},
+    {PacketType::ChangeRace, onChangeRace, true, false},
+    {PacketType::JoinAccepted, onJoinAccepted, false, true},
 };
+
+// On a LAN host only a connection that joined is a member, and no client speaks as the host: a message past
+// that is refused with its connection. Elsewhere the one connection is the host or the relay, which cannot
+// tell members apart.
+bool mayHandle(LobbyPeer& peer, const NetPacket& p, const TcpHandler& h) {
+    if (!bindsMembers(peer)) return !h.membersOnly || peer.state.isHostLobby || peer.state.joined;
+    if (!h.membersOnly && !h.hostOnly) return true;
+    const int speaker = speakerOf(peer, p);
+    if (!h.hostOnly && speaker != NetworkManager::NO_PLAYER) return true;
+    peer.link.refuse(p.source, "message " + std::to_string(p.type) +
+                                   (speaker == NetworkManager::NO_PLAYER ? " from a connection that never joined"
+                                                                         : " that only the host sends"));
+    return false;
+}
 
 // A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.
 void onLostConnections(LobbyPeer& peer) {
@@ -232,11 +305,9 @@ void onLostConnections(LobbyPeer& peer) {
             if (peer.state.joined) dropLobbyRole(peer);
             continue;
         }
-        const auto member = peer.state.members.find(connection);
-        if (member == peer.state.members.end()) continue;
-        const int id = member->second;
-        peer.state.members.erase(member);
-        if (removeRosterPlayer(peer, id)) peer.link.sendPacket(lobbyUpdatePacket(peer));
+        const int id = peer.link.playerOf(connection);
+        if (id != NetworkManager::NO_PLAYER && removeRosterPlayer(peer, id))
+            peer.link.sendPacket(lobbyUpdatePacket(peer));
     }
 }
 
@@ -246,17 +317,15 @@ void onLostConnections(LobbyPeer& peer) {
 // the start message are held back for it and the lobby reads no more.
 void updateLobbyNetworking(LobbyPeer& peer) {
     if (peer.state.started) return;
-    std::vector<int> malformed;
     std::vector<NetPacket> packets = peer.link.receivePackets();
     for (auto p = packets.begin(); p != packets.end(); ++p) {
-        const bool member = peer.state.isHostLobby || peer.state.joined;
+        if (peer.link.wasRefused(p->source)) continue;
         for (const TcpHandler& h : tcpHandlers)
-            if (p->type == static_cast<uint8_t>(h.type) && (member || !h.membersOnly)) h.handle(peer, *p, malformed);
+            if (p->type == static_cast<uint8_t>(h.type) && mayHandle(peer, *p, h)) h.handle(peer, *p);
         if (!peer.state.started) continue;
         peer.link.holdBack({std::make_move_iterator(p + 1), std::make_move_iterator(packets.end())});
         break;
     }
-    for (int connection : malformed) peer.link.closeConnection(connection);
     if (peer.state.started) return;
     onLostConnections(peer);
     for (NetPacket& p : peer.link.receiveDatagrams()) {
@@ -281,6 +350,7 @@ bool hostLobby(LobbyPeer& peer, const std::string& name, const std::string& map,
     s.currentMap = map;
     s.password = typedPassword;
     s.baseCount = bases;
+    peer.link.maxConnections = static_cast<size_t>(std::max(bases, 0)) + AWAITING_JOIN;
     if (!s.useRelayer && !peer.link.listen(netTcpPort)) return false;
     announce(peer, lobbyInfoPacket(peer));
     return true;
@@ -296,15 +366,9 @@ bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordA
     peer.state.isHostLobby = false;
     peer.state.currentMap = lobby.map;
     const Player* me = findRosterPlayer(peer, peer.myId);
-    NetPacket p(PacketType::JoinLobby);
-    p.writeString(lobby.name);
-    p.writeString(announcedAddress());
-    p.writeInt(peer.myId);
-    p.writeString(me ? me->name : std::string());
-    p.writeString(me ? me->race : std::string());
-    p.writeByte(me && me->isAI ? 1 : 0);
-    p.writeString(passwordAttempt);
-    peer.link.sendPacket(p);
+    peer.link.sendPacket(joinRequestPacket({lobby.name, announcedAddress(), peer.myId, me ? me->name : std::string(),
+                                            me ? me->race : std::string(), static_cast<uint8_t>(me && me->isAI),
+                                            passwordAttempt}));
     return true;
 }
 
@@ -320,6 +384,7 @@ void changeRace(LobbyPeer& peer, int playerId, const std::string& race) {
 void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
     peer.state.currentMap = map;
     peer.state.baseCount = bases;
+    peer.link.maxConnections = static_cast<size_t>(std::max(bases, 0)) + AWAITING_JOIN;
     if (peer.state.isHostLobby) peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
@@ -329,7 +394,9 @@ void addComputerPlayer(LobbyPeer& peer) {
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
+// The match takes no one new: who never joined is let go before the start.
 void startLobbyMatch(LobbyPeer& peer) {
+    if (bindsMembers(peer)) peer.link.stopAccepting();
     NetPacket p(PacketType::StartGame);
     p.writeString(peer.state.lobbyName);
     p.writeString(peer.state.currentMap);

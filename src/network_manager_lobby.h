@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -33,8 +32,12 @@ struct LobbyState {
     bool useRelayer = false;
     bool joined = false;   // the host accepted this peer
     bool started = false;  // the match was started
-    std::map<int, int> members;  // on the host: the player accepted over each connection
 };
+
+// Longest name, race, lobby name or password a peer may send; a longer one is refused.
+constexpr size_t MAX_NAME_BYTES = 32;
+// Most lobbies a search lists; later announcements are dropped.
+constexpr size_t MAX_LISTED_LOBBIES = 64;
 
 // One peer's lobby: its state, its player list and team colours, its transport and its own id. The program has
 // one (globalLobbyPeer); tests build two side by side.
@@ -70,7 +73,8 @@ void leaveLobby(LobbyPeer& peer);
 // After a match the peer neither hosts nor belongs to a lobby; discovery stays open for the next one.
 void endLobbyMatch();
 
-// Message readers, exposed for the fuzz target: a LobbyInfo, and a JoinLobby (false when a field is missing).
+// Message readers, exposed for the fuzz target: a LobbyInfo, and a JoinLobby (false, with one line, when a field
+// is missing or longer than MAX_NAME_BYTES).
 bool readLobbyInfo(NetPacket& packet, Lobby& lobby);
 struct JoinRequest {
     std::string lobbyName;
@@ -82,3 +86,4 @@ struct JoinRequest {
     std::string passwordAttempt;
 };
 bool readJoinRequest(NetPacket& packet, JoinRequest& request);
+NetPacket joinRequestPacket(const JoinRequest& request);

@@ -1,7 +1,9 @@
 // The lobby over loopback: a host and a joining peer in one process, each with its own state and player list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,19 @@ struct LoopbackLobby : ::testing::Test {
         NetPacket p(PacketType::JoinLobby);
         for (const std::string& f : fields) p.writeString(f);
         link.sendPacket(p);
+    }
+
+    // The host takes a connection in one step and reads it in a later one.
+    bool acceptedThenDropped() {
+        return stepUntil([&] { return !host.link.connections.empty(); }) &&
+               stepUntil([&] { return host.link.connections.empty(); });
+    }
+
+    static NetPacket raceOf(int id, const std::string& race) {
+        NetPacket p(PacketType::ChangeRace);
+        p.writeInt(id);
+        p.writeString(race);
+        return p;
     }
 
     LobbySide host{1};
@@ -79,36 +94,34 @@ TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
     EXPECT_EQ(started, (std::vector<std::string>{"highlands", "highlands"}));
 }
 
+// A refused join leaves its connection unjoined: the host handles the frame's next message as from a stranger.
 TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     ASSERT_TRUE(guest.link.connect("127.0.0.1", netTcpPort));
-    NetPacket race(PacketType::ChangeRace);
-    race.writeInt(1);
-    race.writeString("vohmathal");
     sendJoin(guest.link, {"Den", "127.0.0.1"});  // cut short after the address
-    guest.link.sendPacket(race);
+    guest.link.sendPacket(raceOf(1, "vohmathal"));
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(stepUntil([&] { return host.roster[0]->race == "vohmathal"; }));
+    ASSERT_TRUE(acceptedThenDropped());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Host] JoinLobby: failed to read playerId\n");
     EXPECT_EQ(host.roster.size(), 1u);
-    EXPECT_TRUE(host.link.connections.empty()) << "a malformed message drops its connection";
+    EXPECT_EQ(host.roster[0]->race, "human") << "what follows a malformed join is not read";
 
-    LobbySide third(3);
-    Lobby lobby{"Den", 1, "fight", "127.0.0.1", 1, 2};
-    ASSERT_TRUE(joinLobby(third.peer, lobby, "wrong"));
-    const auto raceAfter = [&](const std::string& race) {
-        NetPacket p(PacketType::ChangeRace);
-        p.writeInt(1);
-        p.writeString(race);
-        third.link.sendPacket(p);
-        return stepUntil([&] { return host.roster[0]->race == race; });
-    };
-    ASSERT_TRUE(raceAfter("human"));
-    EXPECT_EQ(host.roster.size(), 1u) << "a wrong password is refused";
-
-    host.state.baseCount = 1;
-    ASSERT_TRUE(joinLobby(third.peer, lobby, "secret"));
-    ASSERT_TRUE(raceAfter("vohmathal"));
-    EXPECT_EQ(host.roster.size(), 1u) << "a full lobby is refused";
+    const struct {
+        const char* password;
+        int bases;
+        const char* why;
+    } refusals[] = {{"wrong", 2, "a wrong password"}, {"secret", 1, "a full lobby"}};
+    for (const auto& r : refusals) {
+        LobbySide third(3);
+        host.state.baseCount = r.bases;
+        ASSERT_TRUE(joinLobby(third.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 2}, r.password));
+        third.link.sendPacket(raceOf(3, "vohmathal"));
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(acceptedThenDropped()) << r.why;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("from a connection that never joined"),
+                  std::string::npos)
+            << r.why;
+        EXPECT_EQ(host.roster.size(), 1u) << r.why;
+    }
 }
 
 // Leave tells the other side either way, keeps discovery open, and the peers meet again in a later lobby.
@@ -134,6 +147,135 @@ TEST_F(LoopbackLobby, LeaveOnEitherSideUpdatesTheOtherAndALaterLobbyWorks) {
 
     ASSERT_TRUE(hostLobby(host.peer, "Den", "fight", "secret", 2));
     ASSERT_TRUE(findAndJoin()) << "a lobby hosted after leaving one";
+}
+
+// A host's view of its lobby, to show that a message changed nothing.
+std::string lobbyView(const LobbySide& side) {
+    std::string view = side.state.lobbyName + "|" + side.state.currentMap + "|" + std::to_string(side.state.started);
+    for (const auto& p : side.roster) view += "|" + std::to_string(p->id) + " " + p->name + " " + p->race;
+    return view;
+}
+
+TEST_F(LoopbackLobby, ConnectionThatNeverJoinedChangesNothing) {
+    NetPacket update(PacketType::LobbyUpdate);
+    update.writeString("Taken");
+    update.writeInt(1);
+    update.writeInt(9);
+    update.writeString("Nine");
+    update.writeString("human");
+    update.writeByte(0);
+    update.writeString("highlands");
+    NetPacket start(PacketType::StartGame);
+    start.writeString("Taken");
+    start.writeString("highlands");
+    NetPacket accepted(PacketType::JoinAccepted);
+    accepted.writeString("Taken");
+    accepted.writeInt(9);
+    NetPacket left(PacketType::PlayerLeft);
+    left.writeInt(1);
+    const NetPacket messages[] = {update, start, accepted, left, raceOf(1, "vohmathal")};
+    const std::string before = lobbyView(host);
+    for (const NetPacket& message : messages) {
+        NetworkManager stranger;
+        ASSERT_TRUE(stranger.connect("127.0.0.1", netTcpPort));
+        stranger.sendPacket(message);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(acceptedThenDropped()) << int{message.type};
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find("from a connection that never joined"), std::string::npos) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_EQ(lobbyView(host), before) << int{message.type};
+    }
+}
+
+TEST_F(LoopbackLobby, JoinerKeepsToItsOwnIdAndCannotRenameTheLobby) {
+    ASSERT_TRUE(joinLobby(guest.peer, Lobby{"Renamed", 1, "fight", "127.0.0.1", 1, 2}, "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; }));
+    EXPECT_EQ(host.state.lobbyName, "Den");
+    EXPECT_EQ(guest.state.lobbyName, "Den") << "the host's name reaches its member";
+
+    host.state.baseCount = 4;
+    for (int takenId : {1, 2}) {
+        LobbySide impostor(takenId);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(joinLobby(impostor.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 2, 4}, "secret"));
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == 2; }) &&
+                    stepUntil([&] { return host.link.connections.size() == 1; }));
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("Dropping connection"), 0u) << errors;
+        EXPECT_NE(errors.find("a join as player " + std::to_string(takenId) + ", who is taken"), std::string::npos);
+        EXPECT_EQ(host.roster.size(), 2u);
+    }
+
+    const std::string before = lobbyView(host);
+    guest.link.sendPacket(raceOf(1, "vohmathal"));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); }));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("player 2 sent the race of player 1"), std::string::npos);
+    EXPECT_EQ(host.roster[0]->race, "human");
+    ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; })) << "the member dropped is gone from the lobby";
+}
+
+TEST_F(LoopbackLobby, NamesOfThirtyTwoBytesJoinAndLongerOnesAreRefused) {
+    const struct {
+        size_t bytes;
+        bool joins;
+    } cases[] = {{MAX_NAME_BYTES, true}, {MAX_NAME_BYTES + 1, false}};
+    host.state.baseCount = 4;
+    for (const auto& c : cases) {
+        LobbySide joiner(static_cast<int>(10 + c.bytes));
+        joiner.roster[0]->name = std::string(c.bytes, 'n');
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(joinLobby(joiner.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 4}, "secret"));
+        const bool settled = c.joins ? stepUntil([&] { return host.roster.size() == 2; })
+                                     : stepUntil([&] { return host.link.connections.size() == 1; }) &&
+                                           stepUntil([&] { return host.link.connections.empty(); });
+        ASSERT_TRUE(settled) << c.bytes;
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.empty(), c.joins) << errors;
+        EXPECT_EQ(host.roster.back()->name.size() == c.bytes, c.joins);
+        joiner.link.closeTcp();
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty() && host.roster.size() == 1; }));
+    }
+}
+
+// The lobby keeps its player limit plus a few awaiting their join; one more is closed as it comes.
+TEST_F(LoopbackLobby, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+    const size_t limit = 2 + AWAITING_JOIN;
+    std::vector<std::unique_ptr<NetworkManager>> waiting;
+    for (size_t i = 0; i < limit; ++i) {
+        waiting.push_back(std::make_unique<NetworkManager>());
+        ASSERT_TRUE(waiting.back()->connect("127.0.0.1", netTcpPort));
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == i + 1; }));
+    }
+    NetworkManager oneMore;
+    ASSERT_TRUE(oneMore.connect("127.0.0.1", netTcpPort));
+    testing::internal::CaptureStderr();
+    const auto closed = [&] {
+        oneMore.receivePackets();
+        return oneMore.connections.empty();
+    };
+    ASSERT_TRUE(stepUntil(closed));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Refused a connection: the host already holds 6\n");
+    EXPECT_EQ(host.link.connections.size(), limit);
+}
+
+// A search lists a bounded number of lobbies however many answer; the first one past the bound says so.
+TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
+    NetPacket info(PacketType::LobbyInfo);
+    for (const char* field : {"Den", "fight"}) info.writeString(field);
+    info.writeByte(0);
+    info.writeString("127.0.0.1");
+    info.writeInt(1);
+    info.writeInt(2);
+    for (size_t i = 0; i < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
+    ASSERT_TRUE(stepUntil([&] { return guest.state.lobbies.size() == MAX_LISTED_LOBBIES; }));
+    host.link.broadcastPacket(info, netUdpPorts[1]);
+    guest.link.waitForTraffic(1000);
+    testing::internal::CaptureStderr();
+    updateLobbyNetworking(guest.peer);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Dropped a lobby announcement: 64 lobbies are listed already\n");
+    EXPECT_EQ(guest.state.lobbies.size(), MAX_LISTED_LOBBIES);
 }
 
 }  // namespace

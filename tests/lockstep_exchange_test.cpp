@@ -2,6 +2,7 @@
 // same world tick by tick, and a dropped peer that leaves the match.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,6 +36,13 @@ public:
     void endTurn() { turns.emplace_back(); }
 };
 
+// Joins two transports by an in-memory stream; the id of the first one's end.
+int joinInMemory(NetworkManager& first, NetworkManager& second) {
+    auto [a, b] = makeMemoryLinkPair();
+    second.addConnection(std::move(b));
+    return first.addConnection(std::move(a));
+}
+
 struct Peer {
     int id;
     LockstepManager manager;
@@ -47,9 +55,7 @@ struct TwoPeerMatch : ShippedGame {
         ShippedGame::SetUp();
         ASSERT_TRUE(contentLoaded);
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        auto [a, b] = makeMemoryLinkPair();
-        peers[0].link.addConnection(std::move(a));
-        peers[1].link.addConnection(std::move(b));
+        joinInMemory(peers[0].link, peers[1].link);
     }
     void buildWorld() {
         reset_game_state();
@@ -149,9 +155,7 @@ TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
 TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
     LockstepManager manager;
     NetworkManager host, client;
-    auto [a, b] = makeMemoryLinkPair();
-    host.addConnection(std::move(a));
-    client.addConnection(std::move(b));
+    joinInMemory(host, client);
     RecordingRunner runner;
     const Command first{CommandType::Attack, 2, AttackCommand{1, 2}};
     const Command second{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
@@ -168,32 +172,139 @@ TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
 
 namespace {
 
-// Applies through applyCommand, so a ping is answered on the global lockstep as in a match.
-class PingAnswerer : public RecordingRunner {
-public:
-    void apply(const Command& cmd) override {
-        if (cmd.type == CommandType::Ping) applyCommand(cmd, grid, 0, true);
-    }
-};
-
-TEST(LockstepTurns, PingIsAnsweredByPongAndLatencyIsTheRoundTrip) {
-    lockstep = LockstepManager{};
-    LockstepManager asker;
+// Each side sends one turn per frame of 16 ms; the answerer steps after the asker in every frame.
+TEST(LockstepTurns, PingIsAnsweredAsItArrivesAndLatencyIsTheRoundTrip) {
+    LockstepManager asker, answerer;
     asker.pingInterval = 0.032f;
-    lockstep.pingInterval = 1000.0f;
+    answerer.pingInterval = 1000.0f;
     NetworkManager askerLink, answererLink;
-    auto [a, b] = makeMemoryLinkPair();
-    askerLink.addConnection(std::move(a));
-    answererLink.addConnection(std::move(b));
-    RecordingRunner askerRunner;
-    PingAnswerer answerer;
+    joinInMemory(askerLink, answererLink);
+    RecordingRunner askerRunner, answererRunner;
     latencyMs = -1;
     for (int frame = 0; frame < 6; ++frame) {
         asker.step(TURN_LENGTH, frame * 16, 1, {1, 2}, askerLink, askerRunner);
-        lockstep.step(TURN_LENGTH, frame * 16, 2, {1, 2}, answererLink, answerer);
+        answerer.step(TURN_LENGTH, frame * 16, 2, {1, 2}, answererLink, answererRunner);
     }
-    lockstep = LockstepManager{};
-    EXPECT_EQ(latencyMs, 32) << "sent in frame 1, answered in the next turn, heard in frame 3";
+    EXPECT_EQ(latencyMs, 16) << "sent in frame 1, answered in that frame, heard in frame 2";
+    for (const RecordingRunner* runner : {&askerRunner, &answererRunner})
+        for (const AppliedTurn& turn : runner->turns)
+            for (const Command& cmd : turn.commands) EXPECT_NE(cmd.type, CommandType::Ping) << "a ping is not an order";
+}
+
+}  // namespace
+
+namespace {
+
+// A host whose one client joined as player 2, over an in-memory link.
+struct HostWithClient {
+    LockstepManager manager;
+    NetworkManager host, client;
+    RecordingRunner runner;
+    HostWithClient() {
+        host.isHost = true;
+        host.bindConnection(joinInMemory(host, client), 2);
+    }
+    // One host frame without time to send; what it wrote on the error stream.
+    std::string hostStep() {
+        testing::internal::CaptureStderr();
+        manager.step(0.0f, 0, 1, {1, 2}, host, runner);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+NetPacket intsPacket(uint8_t type, const std::vector<int32_t>& ints) {
+    NetPacket p;
+    p.type = type;
+    for (int32_t v : ints) p.writeInt(v);
+    return p;
+}
+
+const Command ownOrder{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
+const Command hostsOrder{CommandType::StopConstruction, 1, StopConstructionCommand{3}};
+constexpr uint8_t TURN = static_cast<uint8_t>(PacketType::TurnCommands);
+constexpr uint8_t LEFT = static_cast<uint8_t>(PacketType::PlayerLeft);
+
+// Every packet here breaks a rule: one line, the client dropped, its leave announced, nothing of it applied.
+TEST(HostExchange, ClientSpeakingForOthersOrMalformedIsDroppedWithOneLine) {
+    const struct {
+        NetPacket packet;
+        const char* line;
+    } cases[] = {
+        {writeTurnPacket(Turn{0, 3, {}}), "player 2 sent a turn of player 3"},
+        {writeTurnPacket(Turn{0, 2, {ownOrder, hostsOrder}}), "player 2 sent an order of player 1"},
+        {intsPacket(LEFT, {1}), "only the host announces a leave"},
+        {intsPacket(LEFT, {2}), "only the host announces a leave"},
+        {intsPacket(LEFT, {}), "only the host announces a leave"},
+        {writeTurnPacket(Turn{TURN_WINDOW, 2, {}}), "turn 312 lies more than 312 turns ahead of turn 0"},
+        {intsPacket(TURN, {0, 2}), "a turn packet cut short"},
+        {intsPacket(TURN, {0, 2, -1}), "a turn packet cut short"},
+        {intsPacket(99, {2}), "unknown message type 99"},
+        {intsPacket(10, {2}), "unknown message type 10"},
+    };
+    for (const auto& c : cases) {
+        HostWithClient match;
+        match.client.sendPacket(c.packet);
+        match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
+        match.client.sendPacket(intsPacket(static_cast<uint8_t>(PacketType::ChangeRace), {2}));
+        const std::string errors = match.hostStep();
+        EXPECT_NE(errors.find(c.line), std::string::npos) << c.line << ": " << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_TRUE(match.host.connections.empty()) << c.line;
+        EXPECT_EQ(match.runner.left, std::vector<int>{2}) << c.line;
+        match.manager.step(TURN_LENGTH, 0, 1, {1, 2}, match.host, match.runner);
+        for (const AppliedTurn& turn : match.runner.turns) EXPECT_TRUE(turn.commands.empty()) << c.line;
+    }
+}
+
+// A lobby message still on its way when the match started means nothing to the match.
+TEST(HostExchange, OwnTurnsUpToTheWindowAndLateLobbyMessagesAreKeptQuietly) {
+    HostWithClient match;
+    match.client.sendPacket(intsPacket(static_cast<uint8_t>(PacketType::ChangeRace), {2}));
+    match.client.sendPacket(writeTurnPacket(Turn{TURN_WINDOW - 1, 2, {ownOrder}}));
+    match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
+    EXPECT_EQ(match.hostStep(), "");
+    EXPECT_EQ(match.host.connections.size(), 1u);
+    match.manager.step(TURN_LENGTH, 0, 1, {1, 2}, match.host, match.runner);
+    ASSERT_FALSE(match.runner.turns.empty());
+    EXPECT_EQ(match.runner.turns[0].commands.size(), 1u);
+}
+
+// A peer that is not the host keeps its memory: a turn far ahead is dropped with a line, the link kept.
+TEST(HostExchange, MemberDropsTurnsBeyondTwiceTheWindow) {
+    const struct {
+        int tick;
+        bool kept;
+    } cases[] = {{2 * TURN_WINDOW - 1, true}, {2 * TURN_WINDOW, false}};
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, hostSide;
+        joinInMemory(link, hostSide);
+        RecordingRunner runner;
+        hostSide.sendPacket(writeTurnPacket(Turn{c.tick, 1, {hostsOrder}}));
+        testing::internal::CaptureStderr();
+        member.step(0.0f, 0, 2, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.empty(), c.kept) << c.tick << ": " << errors;
+        EXPECT_EQ(member.turns[1].count(c.tick), c.kept ? 1u : 0u);
+        EXPECT_EQ(link.connections.size(), 1u);
+    }
+}
+
+// However long the frames, a peer sends the next turn number only in the frame that applied the one before.
+TEST(LockstepTurns, NewTurnGoesOutOnlyOnceThePreviousWasApplied) {
+    LockstepManager manager;
+    NetworkManager link, other;
+    joinInMemory(link, other);
+    RecordingRunner runner;
+    for (int frame = 0; frame < 10; ++frame) manager.step(0.05f, 0, 1, {1, 2}, link, runner);
+    EXPECT_EQ(manager.sendTurn, 1);
+    EXPECT_LE(manager.accumulator, 2.0f * manager.tickSeconds) << "waiting time does not pile up into a burst";
+    other.sendPacket(writeTurnPacket(Turn{0, 2, {}}));
+    manager.step(0.0f, 0, 1, {1, 2}, link, runner);
+    EXPECT_EQ(manager.receiveTurn, 1);
+    EXPECT_EQ(manager.sendTurn, 2) << "the next turn leaves in the frame that applied the last";
+    manager.step(0.05f, 0, 1, {1, 2}, link, runner);
+    EXPECT_EQ(manager.sendTurn, 2);
 }
 
 }  // namespace

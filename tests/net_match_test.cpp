@@ -5,10 +5,15 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,13 +24,17 @@ namespace {
 // A started program whose standard output is read line by line.
 class Process {
 public:
-    explicit Process(std::vector<std::string> args) {
+    // The error stream goes to errorFile when one is named.
+    explicit Process(std::vector<std::string> args, const std::string& errorFile = "") {
         int fds[2];
         if (pipe(fds) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
+        if (!errorFile.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -78,11 +87,116 @@ std::vector<std::string> checksums(const std::vector<std::string>& lines) {
 }
 
 // Small armies keep the sanitised build quick; the orders and the exchange are the same.
-std::vector<std::string> peer(const std::vector<std::string>& args) {
+std::vector<std::string> peer(const std::vector<std::string>& args, const std::vector<std::string>& options = {}) {
     std::vector<std::string> all = {CORVALE_RUNNER, "net"};
     all.insert(all.end(), args.begin(), args.end());
     all.push_back("6");
+    all.insert(all.end(), options.begin(), options.end());
     return all;
+}
+
+// The text after the first line that starts with the prefix, or "" when none does.
+std::string after(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& l : lines)
+        if (l.rfind(prefix, 0) == 0) return l.substr(prefix.size());
+    return "";
+}
+
+// What a runner's end says of a match: its checksums, the orders applied per player and its peak memory.
+struct MatchEnd {
+    std::vector<std::string> sums;
+    std::string orders;
+    long peakKiB = 0;
+    int worstPingMs = -1;
+    explicit MatchEnd(const std::vector<std::string>& lines)
+        : sums(checksums(lines)), orders(after(lines, "orders applied:")),
+          peakKiB(std::atol(after(lines, "peak memory: ").c_str())),
+          worstPingMs(std::atoi(after(lines, "worst ping: ").c_str())) {}
+};
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+// A host and a joiner play; with a rogue, it floods the lobby, then joins as ten guests who each break one rule.
+struct RogueRun {
+    MatchEnd host, joiner;
+    std::vector<std::string> hostErrors, rogueLines;
+};
+
+RogueRun playWithHostileGuests(bool rogue, const std::string& ticks) {
+    const std::string errors = (std::filesystem::temp_directory_path() /
+                                ("corvale_rogue_" + std::to_string(getpid()) + (rogue ? "_r" : "_b")))
+                                   .string();
+    const std::vector<std::string> guests = rogue ? std::vector<std::string>{"--guests", "10"}
+                                                  : std::vector<std::string>{};
+    Process host(peer({"host", basePort(), "2", ticks}, guests), errors);
+    const std::string port = listeningPort(host);
+    std::vector<std::string> rogueLines;
+    std::unique_ptr<Process> hostile;
+    if (rogue && !port.empty()) {
+        hostile = std::make_unique<Process>(std::vector<std::string>{CORVALE_RUNNER, "net", "rogue", port, "3", "10"});
+        for (std::string text; hostile->line(text) && text != "joined";) rogueLines.push_back(text);
+    }
+    Process joiner(peer({"join", port, "2", "2", ticks}, guests));
+    RogueRun run{MatchEnd(host.rest()), MatchEnd(joiner.rest()), {}, {}};
+    if (hostile) {
+        for (const std::string& l : hostile->rest()) rogueLines.push_back(l);
+    }
+    run.rogueLines = rogueLines;
+    run.hostErrors = linesOf(errors);
+    std::filesystem::remove(errors);
+    return run;
+}
+
+bool isRefusal(const std::string& line) {
+    for (const char* prefix : {"Dropping connection", "Refused a connection", "[Host] JoinLobby"})
+        if (line.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+// The rogue's guests are awaited like players but have no army, so the world is the two players' alone.
+TEST(NetMatch, RoguePeerChangesNothingAndEveryRefusalWritesOneLine) {
+    const std::string ticks = "3000";
+    const RogueRun clean = playWithHostileGuests(false, ticks);
+    const RogueRun attacked = playWithHostileGuests(true, ticks);
+    ASSERT_EQ(clean.host.sums.size(), 30u);
+    EXPECT_EQ(clean.joiner.sums, clean.host.sums);
+    EXPECT_EQ(attacked.host.sums, clean.host.sums);
+    EXPECT_EQ(attacked.joiner.sums, clean.host.sums);
+    EXPECT_EQ(attacked.host.orders, clean.host.orders) << "no foreign order is applied";
+    EXPECT_EQ(attacked.joiner.orders, clean.host.orders);
+    EXPECT_EQ(clean.host.orders, " P1 75 P2 75");
+    const long allowanceKiB = 64 * 1024;
+    EXPECT_LT(attacked.host.peakKiB, clean.host.peakKiB + allowanceKiB);
+    EXPECT_LT(attacked.joiner.peakKiB, clean.joiner.peakKiB + allowanceKiB);
+    EXPECT_GT(clean.host.peakKiB, 0);
+
+    EXPECT_EQ(after(attacked.rogueLines, "lobby connections refused: "), "2000");
+    EXPECT_EQ(after(attacked.rogueLines, "match connections refused: "), "2000") << "the running match takes no one";
+    const long refusals = std::count_if(attacked.hostErrors.begin(), attacked.hostErrors.end(), isRefusal);
+    EXPECT_EQ(std::to_string(refusals), after(attacked.rogueLines, "refusals expected: "));
+    EXPECT_EQ(std::count_if(clean.hostErrors.begin(), clean.hostErrors.end(), isRefusal), 0);
+}
+
+// One peer draws 20 frames a second, so at most 20 turns a second: the match slows to it, the ping stays the
+// network's, and both agree.
+TEST(NetMatch, PeerHeldToTwentyFramesASecondKeepsThePingUnderATenthOfASecond) {
+    const std::string ticks = "200";
+    Process host(peer({"host", basePort(), "2", ticks}));
+    const std::string port = listeningPort(host);
+    ASSERT_FALSE(port.empty());
+    Process slow(peer({"join", port, "2", "2", ticks}, {"--fps", "20"}));
+    const MatchEnd hosted(host.rest());
+    const MatchEnd held(slow.rest());
+    ASSERT_EQ(hosted.sums.size(), 2u);
+    EXPECT_EQ(held.sums, hosted.sums);
+    EXPECT_GE(hosted.worstPingMs, 0);
+    EXPECT_LT(hosted.worstPingMs, 100);
+    EXPECT_LT(held.worstPingMs, 100);
 }
 
 TEST(NetMatch, HostAndTwoClientsAgreeWithOneProcess) {
@@ -121,8 +235,9 @@ TEST(NetMatch, KilledClientLeavesTheHostGoing) {
     client.kill();
     const std::vector<std::string> lines = host.rest();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "activity: P2 left the game"), 1);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().rfind("tick 3000 ", 0), 0u);
+    const std::vector<std::string> sums = checksums(lines);
+    ASSERT_FALSE(sums.empty());
+    EXPECT_EQ(sums.back().rfind("tick 3000 ", 0), 0u);
 }
 
 }  // namespace

@@ -200,7 +200,7 @@ TEST_F(ReplayLoading, BadRecordsAreReportedAndKeepTheTurnsCompletedBeforeThem) {
         {record(1, 1) + record(2, 2) + R"({"tick":3,"player":1,"type":5,"data":{}})" "\n" + record(4, 4),
          "Malformed command log record", 1},
         {record(5, 1) + record(3, 2) + record(6, 3), "tick 3 after tick 5", 1},
-        {record(-1, 1), "tick -1 after tick -1", 0},
+        {record(0, 1) + record(-1, 2), "tick -1 after tick 0", 1},
         {record(1, 1) + record(MAX_REPLAY_TICK + 1, 2), "lies beyond tick", 1},
         {record(INT_MAX, 1), "tick 2147483647 lies beyond tick", 0},
     };
@@ -211,6 +211,9 @@ TEST_F(ReplayLoading, BadRecordsAreReportedAndKeepTheTurnsCompletedBeforeThem) {
         EXPECT_EQ(replayTurns.size(), c.turnsKept) << c.records;
     }
     EXPECT_TRUE(load("{}\n" + record(MAX_REPLAY_TICK, 1))) << "a day of play is the last tick kept";
+    ASSERT_TRUE(load("{}\n" + record(-1, 1) + record(0, 2))) << "the first record has no tick before it";
+    ASSERT_EQ(replayTurns.size(), 2u);
+    EXPECT_EQ(replayTurns[0].tick, -1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The wire: command entries and turn packets, the frame cutter, and the choice of the local address.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,9 +106,33 @@ TEST(TurnPacket, UnknownTypeEndsDecodingAndShortHeaderIsRefused) {
     EXPECT_EQ(empty.data.size(), 12u);
     NetPacket shortHeader = packetOf({1, 2});
     EXPECT_FALSE(readTurnPacket(shortHeader, decoded));
-    NetPacket hugeCount = packetOf({1, 2, 2000000000});
-    ASSERT_TRUE(readTurnPacket(hugeCount, decoded));
-    EXPECT_TRUE(decoded.commands.empty());
+    const struct {
+        int32_t count;
+        bool read;
+    } counts[] = {{0, true}, {MAX_TURN_COMMANDS, true}, {MAX_TURN_COMMANDS + 1, false}, {-1, false},
+                  {2000000000, false}};
+    for (const auto& c : counts) {
+        NetPacket header = packetOf({1, 2, c.count});
+        EXPECT_EQ(readTurnPacket(header, decoded), c.read) << c.count;
+    }
+}
+
+TEST(TurnPacket, ChatOfOneLineTravelsAndAnyOtherArrivesEmpty) {
+    const struct {
+        std::string message;
+        bool kept;
+    } cases[] = {{std::string(MAX_CHAT_BYTES, 'a'), true}, {std::string(MAX_CHAT_BYTES + 1, 'a'), false},
+                 {"two\nlines", false}, {"cr\r", false}, {"", true}};
+    for (const auto& c : cases) {
+        NetPacket p = writeTurnPacket(Turn{1, 2, {{CommandType::ChatMessage, 2, ChatMessageCommand{c.message}}}});
+        Turn decoded;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(readTurnPacket(p, decoded));
+        const std::string errors = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(decoded.commands.size(), 1u);
+        EXPECT_EQ(std::get<ChatMessageCommand>(decoded.commands[0].payload).message, c.kept ? c.message : "");
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.kept ? 0 : 1) << errors;
+    }
 }
 
 std::vector<uint8_t> bytesOf(const NetPacket& p) { return framePacket(p); }
@@ -148,6 +173,23 @@ TEST(Framing, CutterJoinsSplitFramesAndSplitsJoinedOnes) {
                       frame.begin() + static_cast<std::ptrdiff_t>(cuts[part + 1]));
         ASSERT_TRUE(cutFrames(buffer, out, bad));
         EXPECT_EQ(out.size(), part == 2 ? 1u : 0u);
+    }
+}
+
+TEST(Framing, ConnectionThatHasNotJoinedMaySendOnlySmallFrames) {
+    const struct {
+        uint32_t length;
+        bool cut;
+    } cases[] = {{MAX_JOIN_FRAME_LENGTH, true}, {MAX_JOIN_FRAME_LENGTH + 1, false}};
+    for (const auto& c : cases) {
+        std::vector<uint8_t> buffer = {static_cast<uint8_t>(c.length >> 24), static_cast<uint8_t>(c.length >> 16),
+                                       static_cast<uint8_t>(c.length >> 8), static_cast<uint8_t>(c.length)};
+        buffer.resize(FRAME_HEADER + c.length, 0);
+        std::vector<NetPacket> out;
+        uint32_t bad = 0;
+        EXPECT_EQ(cutFrames(buffer, out, bad, MAX_JOIN_FRAME_LENGTH), c.cut) << c.length;
+        EXPECT_EQ(out.size(), c.cut ? 1u : 0u);
+        EXPECT_TRUE(buffer.empty());
     }
 }
 

@@ -2,25 +2,39 @@
 // ticks; "solo" plays every peer's orders in one process, so the lines can be compared.
 #include "headless_net.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <map>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "game_commands_wire.h"
+#include "headless_rogue.h"
 #include "headless_session.h"
 #include "lockstep_exchange.h"
 #include "loopback_host.h"
 #include "network_manager.h"
+#include "network_manager_lobby.h"
 
 namespace {
 
 constexpr int CHECKSUM_EVERY = 100;
-// Turns a peer may send ahead of the turn it applies, so it neither floods the others nor waits on each round trip.
-constexpr int SEND_LEAD = 4;
 constexpr double TIME_LIMIT_SECONDS = 300.0;
+
+// What the options after the numbers ask: frames a second to hold a peer to (0: as fast as the turns come), and
+// on the host the joined players without an army who are awaited like the others.
+struct Options {
+    int fps = 0;
+    int guests = 0;
+};
 
 struct Side {
     std::vector<int> army;
@@ -78,8 +92,13 @@ void printChecksum() {
 
 class BattleRunner : public TurnRunner {
 public:
+    // Orders applied per issuing player, to show that no one ordered for another.
+    std::map<int, int> applied;
     bool isPaused() const override { return paused; }
-    void apply(const Command& cmd) override { applyCommand(cmd, grid, 0, false); }
+    void apply(const Command& cmd) override {
+        if (cmd.type != CommandType::Ping && cmd.type != CommandType::Pong) ++applied[cmd.player];
+        applyCommand(cmd, grid, 0, false);
+    }
     void tick() override {
         advanceOneTurn(grid);
         if (lockstep.currentTurn % CHECKSUM_EVERY == 0) printChecksum();
@@ -96,33 +115,97 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int playLockstep(int me, int peers, int ticks) {
+void printEnd(const BattleRunner& runner, int worstPingMs) {
+    std::string orders = "orders applied:";
+    for (const auto& [player, count] : runner.applied)
+        orders += " P" + std::to_string(player) + " " + std::to_string(count);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s\nworst ping: %d ms\npeak memory: %ld KiB\n", orders.c_str(), worstPingMs, usage.ru_maxrss);
+    std::fflush(stdout);
+}
+
+// Frames of 1/fps seconds held to the wall clock, or, without a rate, one turn length a frame as fast as the
+// turns come in. The scripted orders of a turn are given once, when it becomes the next to send.
+int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options& options) {
     Player::myStaticId = localPlayerId = me;
-    std::vector<int> gated;
-    for (int id = 1; id <= peers; ++id) gated.push_back(id);
     BattleRunner runner;
     const auto start = std::chrono::steady_clock::now();
-    while (lockstep.currentTurn < ticks) {
+    const float frame = options.fps > 0 ? std::min(0.05f, 1.0f / static_cast<float>(options.fps)) : lockstep.tickSeconds;
+    int ordered = -1;
+    int worstPingMs = 0;
+    // The first pings measure the start-up of the other processes.
+    const int pingFromTick = 60;
+    for (int frames = 1; lockstep.currentTurn < ticks; ++frames) {
         if (secondsSince(start) > TIME_LIMIT_SECONDS) {
             std::cerr << "corvale_run: the match stalled at tick " << lockstep.currentTurn << "\n";
             return 1;
         }
-        float frame = 0.0f;
-        if (lockstep.sendTurn - lockstep.receiveTurn < SEND_LEAD) {
-            for (const Command& cmd : scriptedOrders(lockstep.sendTurn, me)) lockstep.collectCommand(cmd);
-            frame = lockstep.tickSeconds;
+        if (lockstep.sendTurn != ordered) {
+            ordered = lockstep.sendTurn;
+            for (const Command& cmd : scriptedOrders(ordered, me)) lockstep.collectCommand(cmd);
         }
         const int applied = lockstep.receiveTurn;
-        const int nowMs = static_cast<int>(secondsSince(start) * 1000.0);
-        lockstep.step(frame, nowMs, me, gated, net, runner);
-        if (lockstep.receiveTurn == applied && frame == 0.0f) net.waitForTraffic(50);
+        latencyMs = 0;
+        lockstep.step(frame, static_cast<int>(secondsSince(start) * 1000.0), me, gated, net, runner);
+        if (lockstep.currentTurn >= pingFromTick) worstPingMs = std::max(worstPingMs, latencyMs);
+        if (options.fps > 0)
+            std::this_thread::sleep_until(start + std::chrono::duration<double>(frames / static_cast<double>(options.fps)));
+        else if (lockstep.receiveTurn == applied)
+            net.waitForTraffic(50);
     }
+    printEnd(runner, worstPingMs);
     return 0;
 }
 
-int hostMatch(int basePort, int peers, int ticks) {
-    if (!loopback::hostPeers(net, basePort, peers - 1)) return 1;
-    return playLockstep(1, peers, ticks);
+// Binds each connection to the player its join names, while any of the expected ones is missing; whatever a
+// connection sends before it joined, or a join for an id not expected or taken, is refused. The first turns of
+// those who joined wait for the match.
+bool bindJoiners(std::set<int> expected) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!expected.empty()) {
+        if (secondsSince(start) > loopback::WAIT_LIMIT_SECONDS) return false;
+        std::vector<NetPacket> early;
+        for (NetPacket& p : net.receivePackets()) {
+            if (net.wasRefused(p.source)) continue;
+            if (net.playerOf(p.source) != NetworkManager::NO_PLAYER) {
+                early.push_back(std::move(p));
+                continue;
+            }
+            JoinRequest join;
+            if (p.type != static_cast<uint8_t>(PacketType::JoinLobby))
+                net.refuse(p.source, "message " + std::to_string(p.type) + " from a connection that never joined");
+            else if (!readJoinRequest(p, join))
+                net.refuse(p.source, "");
+            else if (!expected.erase(join.playerId))
+                net.refuse(p.source, "a join as player " + std::to_string(join.playerId) + ", who is taken");
+            else
+                net.bindConnection(p.source, join.playerId);
+        }
+        net.takeDroppedConnections();
+        net.holdBack(std::move(early));
+        if (!expected.empty()) net.waitForTraffic(50);
+    }
+    net.stopAccepting();
+    return true;
+}
+
+std::vector<int> playerRange(int first, int last) {
+    std::vector<int> ids;
+    for (int id = first; id <= last; ++id) ids.push_back(id);
+    return ids;
+}
+
+int hostMatch(int basePort, int peers, int ticks, const Options& options) {
+    int port = basePort;
+    while (!net.listen(static_cast<uint16_t>(port)))
+        if (++port >= basePort + loopback::PORT_TRIES) return 1;
+    net.maxConnections = static_cast<size_t>(peers + options.guests) + AWAITING_JOIN;
+    std::printf("port %d\n", port);
+    std::fflush(stdout);
+    const std::vector<int> gated = playerRange(1, peers + options.guests);
+    if (!bindJoiners({gated.begin() + 1, gated.end()})) return 1;
+    return playLockstep(1, gated, ticks, options);
 }
 
 int soloMatch(int peers, int ticks) {
@@ -138,9 +221,11 @@ int soloMatch(int peers, int ticks) {
 }
 
 int netUsage() {
-    std::cerr << "usage: corvale_run net host BASE_PORT PEERS TICKS [UNITS]\n"
-                 "       corvale_run net join PORT ID PEERS TICKS [UNITS]   (to a host or a relay on 127.0.0.1)\n"
-                 "       corvale_run net solo PEERS TICKS [UNITS]\n";
+    std::cerr << "usage: corvale_run net host BASE_PORT PEERS TICKS [UNITS] [--fps N] [--guests N]\n"
+                 "       corvale_run net join PORT ID PEERS TICKS [UNITS] [--fps N] [--guests N]\n"
+                 "                                             (to a host or a relay on 127.0.0.1)\n"
+                 "       corvale_run net solo PEERS TICKS [UNITS]\n"
+                 "       corvale_run net rogue PORT FIRST_ID GUESTS   (a hostile client, as the guests)\n";
     return 2;
 }
 
@@ -150,14 +235,24 @@ int runNetMatch(int argc, char** argv) {
     if (argc < 3) return netUsage();
     const std::string role = argv[2];
     std::vector<int> n;
-    for (int i = 3; i < argc; ++i) n.push_back(std::atoi(argv[i]));
+    Options options;
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--fps" || arg == "--guests") && i + 1 < argc)
+            (arg == "--fps" ? options.fps : options.guests) = std::max(0, std::atoi(argv[++i]));
+        else
+            n.push_back(std::atoi(argv[i]));
+    }
+    if (role == "rogue") return n.size() < 3 ? netUsage() : rogue::play(n[0], n[1], n[2]);
     const size_t wanted = role == "host" ? 3 : role == "join" ? 4 : role == "solo" ? 2 : 0;
     if (wanted == 0 || n.size() < wanted) return netUsage();
     const int peers = n[wanted - 2];
     const int units = n.size() > wanted ? n[wanted] : 20;
     if (peers < 1 || !buildBattle(peers, units)) return 1;
     if (role == "solo") return soloMatch(peers, n[1]);
-    if (role == "host") return hostMatch(n[0], peers, n[2]);
+    if (role == "host") return hostMatch(n[0], peers, n[2], options);
     if (!net.connect("127.0.0.1", static_cast<uint16_t>(n[0]))) return 1;
-    return playLockstep(n[1], peers, n[3]);
+    // The join of the lobby comes first, so the host knows whom the connection speaks for.
+    net.sendPacket(joinRequestPacket({"net", "127.0.0.1", n[1], "P" + std::to_string(n[1]), "human", 0, ""}));
+    return playLockstep(n[1], playerRange(1, peers + options.guests), n[3], options);
 }

@@ -30,8 +30,6 @@ namespace {
 constexpr double STEP_LIMIT_SECONDS = 60.0;
 constexpr double MATCH_LIMIT_SECONDS = 300.0;
 constexpr int PORT_TRIES = 100;
-// Turns sent ahead of the turn applied, so a fast peer neither floods a slow one nor waits on each round trip.
-constexpr int SEND_LEAD = 4;
 constexpr uint64_t TURN_NS = 16000000;
 
 // The frame clock moves only when the driver moves it, one turn length per frame, so frames are not paced by
@@ -165,7 +163,8 @@ void playMatch(int ticks) {
             ordered = lockstep.currentTurn;
             for (Command& c : headless::economyOrders(ordered, Player::myStaticId)) lockstep.collectCommand(c);
         }
-        if (lockstep.sendTurn - lockstep.receiveTurn < SEND_LEAD) clockNs += TURN_NS;
+        // The exchange itself holds back a turn until the one before was applied.
+        clockNs += TURN_NS;
         const int applied = lockstep.receiveTurn;
         game_loop();
         if (lockstep.receiveTurn == applied) net.waitForTraffic(20);

@@ -19,10 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int teams = 1;
     std::unordered_map<int, int> palette;
     NetworkManager link;
+    link.isHost = true;
     auto [theirs, ours] = makeMemoryLinkPair();
-    link.addConnection(std::move(ours));
+    const int connection = link.addConnection(std::move(ours));
     LobbyPeer peer{state, roster, teams, palette, link, 1};
-    // The first byte chooses whether the rest is one message or raw stream bytes.
+    // The first byte chooses whether the rest is one message or raw stream bytes, and whether the sender joined.
+    if (size > 0 && data[0] & 2) {
+        roster.push_back(std::make_unique<Player>(2, "guest", "human", false));
+        link.bindConnection(connection, 2);
+    }
     if (size > 0 && data[0] % 2 == 0) {
         NetPacket p;
         p.type = size > 1 ? data[1] : 0;
