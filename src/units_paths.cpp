@@ -387,6 +387,15 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
     return searchTowards(plainOpenList, rules, start, goals.front(), isGoal, anyStep, 0);
 }
 
+std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
+                                              Tile movementClass) {
+    if (goals.reach < 1 || cannotReachSquare(grid, start, goals, movementClass, true, false)) return std::nullopt;
+    const StepRules rules(grid, movementClass, true, false);
+    const V2i first{goals.centre.x - goals.reach, goals.centre.y - goals.reach};
+    return searchTowards(
+        plainOpenList, rules, start, first, [&](V2i p) { return goals.contains(p); }, anyStep, 0);
+}
+
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                      int maxDepth) {
     // Each step moves at most one sub-tile along each axis, so a goal that many steps away is out of reach.
