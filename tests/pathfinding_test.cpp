@@ -338,6 +338,40 @@ TEST_F(PathSearch, ReachSquareHoldsSubTilesUpToTheReachAlongEachAxisButNotItsCen
         << "estimated toward the square's first sub-tile, its top-left corner";
 }
 
+// A goal walled in by other units' sub-tiles: a pocket of the given radius round the goal, its wall optionally
+// broken on the right, the start outside it or inside. Radius 8 holds the largest pocket refused at once, 9 is
+// left to the full search.
+TEST_F(PathSearch, GoalsInAPocketOfOtherUnitsAreRefusedOnlyWhenTheWallIsWhole) {
+    const struct {
+        int radius;
+        bool gap;
+        bool startInside;
+        bool reachable;
+    } cases[] = {
+        {1, false, false, false}, {1, true, false, true},  {3, false, false, false}, {3, false, true, true},
+        {7, false, false, false}, {8, false, false, false}, {9, false, false, false}, {9, true, false, true},
+    };
+    for (const auto& c : cases) {
+        sizeMap(12, 12);
+        const V2i goal{24, 24};
+        for (int y = goal.y - c.radius; y <= goal.y + c.radius; ++y)
+            for (int x = goal.x - c.radius; x <= goal.x + c.radius; ++x) {
+                const bool onWall = std::max(std::abs(x - goal.x), std::abs(y - goal.y)) == c.radius;
+                const bool broken = c.gap && x == goal.x + c.radius && y == goal.y;
+                if (onWall && !broken) reserveTile({x, y}, OTHER);
+            }
+        const V2i start = c.startInside ? V2i{goal.x - c.radius + 1, goal.y} : V2i{2, 3};
+        SCOPED_TRACE(testing::Message() << "radius " << c.radius << (c.gap ? " broken" : " whole"));
+        const auto unbounded = astar(grid, start, goal, Tile::Grass, MOVER, 0);
+        EXPECT_EQ(unbounded, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goal}, Tile::Grass, MOVER, 0)));
+        EXPECT_EQ(unbounded.has_value(), c.reachable);
+        EXPECT_EQ(simpleBFS(grid, start, goal, Tile::Grass, MOVER, -1),
+                  writtenBFS(start, goal, Tile::Grass, MOVER, -1));
+        EXPECT_EQ(simpleBFS(grid, start, goal, Tile::Grass, MOVER, 50),
+                  writtenBFS(start, goal, Tile::Grass, MOVER, 50));
+    }
+}
+
 TEST_F(PathSearch, BreadthFirstTakesTheFirstNeighbourInDirectionOrder) {
     EXPECT_EQ(simpleBFS(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, -1), (SubTilePath{{0, 0}, {1, 0}, {2, 0}, {3, 1}}));
 }
