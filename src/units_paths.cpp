@@ -359,7 +359,7 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
 bool anyStep(V2i) { return true; }
 
 // Cells a pocket search looks at before it gives up and leaves the answer to the full search.
-constexpr size_t POCKET_CELLS = 256;
+constexpr size_t POCKET_CELLS = 64;
 
 // True when goal lies in a small pocket that start cannot enter: the sub-tiles from which a unit could step on
 // towards goal, followed back from it, run out without meeting start. Steps between sub-tiles the unit may

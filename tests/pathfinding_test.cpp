@@ -339,7 +339,7 @@ TEST_F(PathSearch, ReachSquareHoldsSubTilesUpToTheReachAlongEachAxisButNotItsCen
 }
 
 // A goal walled in by other units' sub-tiles: a pocket of the given radius round the goal, its wall optionally
-// broken on the right, the start outside it or inside. Radius 8 holds the largest pocket refused at once, 9 is
+// broken on the right, the start outside it or inside. Radius 4 holds the largest pocket refused at once, 5 is
 // left to the full search.
 TEST_F(PathSearch, GoalsInAPocketOfOtherUnitsAreRefusedOnlyWhenTheWallIsWhole) {
     const struct {
@@ -349,7 +349,7 @@ TEST_F(PathSearch, GoalsInAPocketOfOtherUnitsAreRefusedOnlyWhenTheWallIsWhole) {
         bool reachable;
     } cases[] = {
         {1, false, false, false}, {1, true, false, true},  {3, false, false, false}, {3, false, true, true},
-        {7, false, false, false}, {8, false, false, false}, {9, false, false, false}, {9, true, false, true},
+        {4, false, false, false}, {5, false, false, false}, {5, false, true, true},   {9, true, false, true},
     };
     for (const auto& c : cases) {
         sizeMap(12, 12);
