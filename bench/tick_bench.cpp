@@ -37,7 +37,7 @@ void BM_BattleTick(benchmark::State& state) {
 // Units per side: 400, 800, 1,600 and 3,200 units fighting, for the cost of each doubling.
 BENCHMARK(BM_BattleTick)->Arg(200)->Arg(400)->Arg(800)->Arg(1600)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The turn that applies one attack-move per unit of both armies, and the tick that starts them.
+// The turn that applies one attack-move per unit of both armies, and the tick that starts them: 400 to 3,200 units.
 void BM_OrderTurn(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
@@ -53,7 +53,7 @@ void BM_OrderTurn(benchmark::State& state) {
         advanceOneTurn(grid);
     }
 }
-BENCHMARK(BM_OrderTurn)->Arg(200)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OrderTurn)->Arg(200)->Arg(400)->Arg(800)->Arg(1600)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // A clearing of highlands closed in by trees: 1 walk order onto it, and 200 attack-moves onto it in one turn.
 constexpr V2i ENCLOSED_CLEARING{1 * 4 + 2, 29 * 4 + 2};

@@ -331,6 +331,19 @@ std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile
 // for every class, reservations are ignored. No goals, no path.
 std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
                                           Tile movementClass);
+// The sub-tiles within reach of a centre along both axes, the centre left out: where a unit strikes a unit at
+// the centre from. Unclipped; listed column by column, from (centre - reach) on.
+struct ReachSquare {
+    V2i centre;
+    int reach = 0;
+    bool contains(V2i p) const {
+        return std::abs(int64_t{p.x} - centre.x) <= reach && std::abs(int64_t{p.y} - centre.y) <= reach &&
+               !(p == centre);
+    }
+};
+// astarMultiGoal over the square's sub-tiles in their listed order, without the list.
+std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
+                                              Tile movementClass);
 // Breadth-first under the passability rules of astar. A positive maxDepth finds only goals fewer than
 // maxDepth steps away; zero or less is unlimited.
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,

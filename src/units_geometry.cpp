@@ -120,13 +120,13 @@ bool hasLineOfSight(const SDL_FPoint& a, const SDL_FPoint& b, const Grid& grid) 
     }
 }
 
-int computeDirection(const SDL_FPoint& v, bool& flip) {
+// The row and flip by the angle of the vector, counter-clockwise from screen right; 90 degrees is up the screen.
+static int directionByAngle(const SDL_FPoint& v, bool& flip) {
     struct Sector {
         float below;
         int row;
         bool flip;
     };
-    // Counter-clockwise from screen right; 90 degrees is up the screen.
     static constexpr Sector sectors[] = {{22.5f, 2, false},  {67.5f, 1, false},  {112.5f, 0, false},
                                          {157.5f, 1, true},  {202.5f, 2, true},  {247.5f, 3, true},
                                          {292.5f, 4, false}, {337.5f, 3, false}};
@@ -144,6 +144,33 @@ int computeDirection(const SDL_FPoint& v, bool& flip) {
     }
     flip = false;
     return 2;
+}
+
+// The same sectors told apart by comparing the sides against tan 22.5 degrees. The angle above rounds to within
+// a millionth of a degree, so a vector clear of every boundary by the margin lands where the angle puts it;
+// one nearer a boundary (or zero, or not finite) is measured by its angle.
+int computeDirection(const SDL_FPoint& v, bool& flip) {
+    constexpr double TAN_22_5 = 0.41421356237309504880;
+    constexpr double MARGIN = 1.0e-4;
+    const double x = v.x;
+    const double y = -static_cast<double>(v.y);
+    const double ax = std::fabs(x);
+    const double ay = std::fabs(y);
+    if (!std::isfinite(ax) || !std::isfinite(ay) || (ax == 0.0 && ay == 0.0)) return directionByAngle(v, flip);
+    // Rows of the half-turns right, up-right, up, then down-right and down; the left half mirrors the right.
+    if (ay < ax * TAN_22_5 * (1.0 - MARGIN)) {
+        flip = x < 0.0;
+        return 2;
+    }
+    if (ax < ay * TAN_22_5 * (1.0 - MARGIN)) {
+        flip = false;
+        return y > 0.0 ? 0 : 4;
+    }
+    if (ay > ax * TAN_22_5 * (1.0 + MARGIN) && ax > ay * TAN_22_5 * (1.0 + MARGIN)) {
+        flip = x < 0.0;
+        return y > 0.0 ? 1 : 3;
+    }
+    return directionByAngle(v, flip);
 }
 
 float getUnitVisualHeight(const Unit& unit) {

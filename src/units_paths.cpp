@@ -358,6 +358,36 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
 
 bool anyStep(V2i) { return true; }
 
+// Cells a pocket search looks at before it gives up and leaves the answer to the full search.
+constexpr size_t POCKET_CELLS = 64;
+
+// True when goal lies in a small pocket that start cannot enter: the sub-tiles from which a unit could step on
+// towards goal, followed back from it, run out without meeting start. Steps between sub-tiles the unit may
+// enter are the same both ways, so a walk from start would have met this pocket's edge from outside; without
+// the built-in neighbours, or from ground the unit may not enter, nothing is claimed.
+bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, int unitId) {
+    if (!rules.tiles || start == goal || !isValidSubTile(start) || !isValidSubTile(goal)) return false;
+    if (!canEnter(grid.at(start.x >> 2, start.y >> 2), rules.movementClass)) return false;
+    if (!canEnter(grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass)) return false;
+    marks.begin();
+    fifo.clear();
+    marks.reach(marks.index(goal), -1, 0);
+    fifo.push_back({marks.index(goal), 0});
+    bool metStart = false;
+    for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
+        if (fifo.size() > POCKET_CELLS) return false;
+        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n) {
+            const int ni = marks.index(n);
+            if (metStart || marks.seen(ni)) return;
+            if (n == start) metStart = true;
+            if (!isFreeFor(n, unitId)) return;
+            marks.reach(ni, -1, 0);
+            fifo.push_back({ni, 0});
+        });
+    }
+    return !metStart;
+}
+
 }  // namespace
 
 std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
@@ -365,6 +395,7 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     // A depth-limited search answers with its partial path even when the goal is out of reach.
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
+    if (maxDepth == 0 && sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     return searchTowards(
         unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
         [&](V2i n) { return n == goal || isFreeFor(n, unitId); }, maxDepth);
@@ -387,14 +418,24 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
     return searchTowards(plainOpenList, rules, start, goals.front(), isGoal, anyStep, 0);
 }
 
+std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
+                                              Tile movementClass) {
+    if (goals.reach < 1 || cannotReachSquare(grid, start, goals, movementClass, true, false)) return std::nullopt;
+    const StepRules rules(grid, movementClass, true, false);
+    const V2i first{goals.centre.x - goals.reach, goals.centre.y - goals.reach};
+    return searchTowards(
+        plainOpenList, rules, start, first, [&](V2i p) { return goals.contains(p); }, anyStep, 0);
+}
+
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                      int maxDepth) {
     // Each step moves at most one sub-tile along each axis, so a goal that many steps away is out of reach.
     const int64_t steps = std::max(std::abs(int64_t{goal.x} - start.x), std::abs(int64_t{goal.y} - start.y));
     if (maxDepth > 0 && steps >= maxDepth) return std::nullopt;
     if (refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
-    if (!beginSearch(start)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
+    if (sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
+    if (!beginSearch(start)) return std::nullopt;
     fifo.clear();
     fifo.push_back({marks.index(start), 0});
     for (size_t head = 0; head < fifo.size(); ++head) {

@@ -125,17 +125,46 @@ std::vector<V2i> enterable(const Grid& grid, const std::vector<V2i>& goals, Tile
     return kept;
 }
 
+// One sub-tile of the square per tile the class may enter; regions are per tile, so these stand for all the
+// square's goals. Every tile the square touches holds one of its sub-tiles other than the centre.
+std::vector<V2i> enterableTiles(const Grid& grid, const ReachSquare& goals, Tile movementClass) {
+    std::vector<V2i> kept;
+    if (goals.reach < 1) return kept;
+    const int x0 = std::max(goals.centre.x - goals.reach, 0);
+    const int y0 = std::max(goals.centre.y - goals.reach, 0);
+    const int x1 = std::min(goals.centre.x + goals.reach, SUB_MAP_W - 1);
+    const int y1 = std::min(goals.centre.y + goals.reach, SUB_MAP_H - 1);
+    for (int ty = y0 / 4; y0 <= y1 && ty <= y1 / 4; ++ty)
+        for (int tx = x0 / 4; x0 <= x1 && tx <= x1 / 4; ++tx) {
+            const V2i sub{std::max(tx * 4, x0), std::max(ty * 4, y0)};
+            if (canEnter(grid.tiles[cellOf(sub)], movementClass)) kept.push_back(sub);
+        }
+    return kept;
+}
+
+// The refusal once the goals the class may enter are known.
+bool refusedWith(const Grid& grid, V2i start, const std::vector<V2i>& kept, Tile movementClass, bool heightRule,
+                 bool exact) {
+    if (kept.empty()) return true;
+    // From a tile it may not enter a unit can still step off; its region is not one of the labels.
+    if (!canEnter(grid.tiles[cellOf(start)], movementClass)) return false;
+    return inOtherRegions(grid, start, kept, movementClass, heightRule, exact);
+}
+
 }  // namespace
 
 bool cannotReachAny(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass,
                     bool heightRule, bool exact) {
     if (!isValidSubTile(start) || !gridIsWhole(grid)) return false;
     if (std::find(goals.begin(), goals.end(), start) != goals.end()) return false;
-    const std::vector<V2i> kept = enterable(grid, goals, movementClass);
-    if (kept.empty()) return true;
-    // From a tile it may not enter a unit can still step off; its region is not one of the labels.
-    if (!canEnter(grid.tiles[cellOf(start)], movementClass)) return false;
-    return inOtherRegions(grid, start, kept, movementClass, heightRule, exact);
+    return refusedWith(grid, start, enterable(grid, goals, movementClass), movementClass, heightRule, exact);
+}
+
+bool cannotReachSquare(const Grid& grid, V2i start, const ReachSquare& goals, Tile movementClass, bool heightRule,
+                       bool exact) {
+    if (!isValidSubTile(start) || !gridIsWhole(grid)) return false;
+    if (goals.contains(start)) return false;
+    return refusedWith(grid, start, enterableTiles(grid, goals, movementClass), movementClass, heightRule, exact);
 }
 
 bool cannotReach(const Grid& grid, V2i start, V2i goal, Tile movementClass, bool heightRule, bool exact) {

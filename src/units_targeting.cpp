@@ -247,9 +247,17 @@ bool attackEnemy(Unit* unit, Grid& grid, int targetId) {
     unit->targetId = targetId;
     unit->state = UnitState::Attacking;
     const V2i start = worldToSubTile(unit->x, unit->y);
-    target->computeNearbyTiles(unit->range);
-    if (target->nearbyTiles.empty()) return false;
-    const std::optional<SubTilePath> path = astarMultiGoal(grid, start, target->nearbyTiles, unit->walkable);
+    std::optional<SubTilePath> path;
+    if (target->isUnit()) {
+        // The square round a unit is tested by geometry; no list of its sub-tiles is built.
+        const Unit& victim = static_cast<const Unit&>(*target);
+        const ReachSquare square{worldToSubTile(victim.x, victim.y), reachInSubTiles(unit->range)};
+        path = astarToReachSquare(grid, start, square, unit->walkable);
+    } else {
+        target->computeNearbyTiles(unit->range);
+        if (target->nearbyTiles.empty()) return false;
+        path = astarMultiGoal(grid, start, target->nearbyTiles, unit->walkable);
+    }
     if (!path) return false;
     setUnitPath(*unit, *path);
     return true;

@@ -329,7 +329,6 @@ static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
         return;
     }
     unit.waypoints.clear();
-    if (resumeAttackMove(unit, grid)) return;
     unit.state = UnitState::Idle;
     forgetRoute(unit);
 }

@@ -92,21 +92,6 @@ bool moveUnitUnclump(int unitId, V2i target, Grid& grid) {
     return walkToTile(*unit, free, grid);
 }
 
-bool resumeAttackMove(Unit& unit, Grid& grid) {
-    if (unit.state != UnitState::AttackMoving || !unit.orderRunning || unit.orders.empty()) return false;
-    const AttackMove* move = std::get_if<AttackMove>(&unit.orders.front().command);
-    if (!move) return false;
-    // In chunks of 30 steps, as a group move walks, so a crowd of resuming units costs no full searches.
-    const V2i here = worldToSubTile(unit.x, unit.y);
-    const std::optional<SubTilePath> chunk = astar(grid, here, {move->x, move->y}, unit.walkable, unit.id, 30);
-    if (!chunk || chunk->empty()) return false;
-    setUnitPath(unit, *chunk);
-    unit.route.clear();
-    unit.routeDestination = {move->x, move->y};
-    unit.routeChunked = true;
-    return true;
-}
-
 bool sameDestination(const Unit& unit, V2i tile) {
     if (unit.waypoints.empty()) return false;
     const SDL_FPoint& last = unit.waypoints.back();

@@ -285,6 +285,93 @@ TEST_F(PathSearch, MultiGoalSearchStopsAtWhicheverGoalPopsFirstEvenBeyondSubTile
     EXPECT_EQ(astarMultiGoal(grid, {500, 3}, {{515, 3}}, Tile::Grass), row(3, 500, 515));
 }
 
+// The square a unit strikes from, listed by the unit's own ring of reach, against the same square tested by geometry.
+TEST_F(PathSearch, ReachSquareFindsTheSamePathsAndRefusalsAsItsListOnRoughMaps) {
+    sizeMap(12, 12);
+    std::mt19937 rng(35);
+    std::uniform_int_distribution<int> coord(0, SUB_MAP_W - 1), reach(1, 9);
+    const Tile classes[] = {Tile::Grass, Tile::Any};
+    int found = 0;
+    int refused = 0;
+    for (int map = 0; map < 6; ++map) {
+        roughen(rng);
+        for (int query = 0; query < 40; ++query) {
+            const V2i start{coord(rng), coord(rng)};
+            // Every fourth target stands on the map's edge, so the square runs off the sub-grid.
+            const V2i centre = query % 4 == 0 ? V2i{0, coord(rng)} : V2i{coord(rng), coord(rng)};
+            const int r = reach(rng);
+            const Tile cls = classes[query % 2];
+            SCOPED_TRACE(testing::Message() << "map " << map << " query " << query << " reach " << r);
+            Unit target;
+            target.x = centreOf(centre.x);
+            target.y = centreOf(centre.y);
+            target.computeNearbyTiles(static_cast<float>(r) / 4.0f);
+            const ReachSquare square{centre, r};
+            const auto listed = astarMultiGoal(grid, start, target.nearbyTiles, cls);
+            EXPECT_EQ(astarToReachSquare(grid, start, square, cls), listed);
+            EXPECT_EQ(cannotReachSquare(grid, start, square, cls, true),
+                      cannotReachAny(grid, start, target.nearbyTiles, cls, true));
+            found += listed.has_value();
+            refused += !listed.has_value();
+        }
+    }
+    EXPECT_GT(found, 60) << "the maps must leave enough paths to compare";
+    EXPECT_GT(refused, 5) << "and some squares out of reach";
+}
+
+TEST_F(PathSearch, ReachSquareHoldsSubTilesUpToTheReachAlongEachAxisButNotItsCentre) {
+    const ReachSquare square{{10, 10}, 3};
+    const struct {
+        V2i at;
+        bool inside;
+    } cases[] = {
+        {{13, 10}, true}, {{14, 10}, false}, {{7, 10}, true},   {{6, 10}, false},  {{10, 13}, true},
+        {{10, 14}, false}, {{13, 13}, true}, {{7, 7}, true},    {{6, 7}, false},   {{10, 10}, false},
+        {{11, 10}, true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(square.contains(c.at), c.inside) << c.at;
+    EXPECT_FALSE((ReachSquare{{0, 0}, 1}.contains({-2147483647 - 1, 0}))) << "far coordinates do not overflow";
+    EXPECT_EQ(astarToReachSquare(grid, {0, 2}, ReachSquare{{9, 2}, 0}, Tile::Grass), std::nullopt)
+        << "no reach, no goals";
+    const SubTilePath toCorner{{0, 2}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}};
+    EXPECT_EQ(astarToReachSquare(grid, {0, 2}, ReachSquare{{9, 2}, 1}, Tile::Grass), toCorner)
+        << "estimated toward the square's first sub-tile, its top-left corner";
+}
+
+// A goal walled in by other units' sub-tiles: a pocket of the given radius round the goal, its wall optionally
+// broken on the right, the start outside it or inside. Radius 4 holds the largest pocket refused at once, 5 is
+// left to the full search.
+TEST_F(PathSearch, GoalsInAPocketOfOtherUnitsAreRefusedOnlyWhenTheWallIsWhole) {
+    const struct {
+        int radius;
+        bool gap;
+        bool startInside;
+        bool reachable;
+    } cases[] = {
+        {1, false, false, false}, {1, true, false, true},  {3, false, false, false}, {3, false, true, true},
+        {4, false, false, false}, {5, false, false, false}, {5, false, true, true},   {9, true, false, true},
+    };
+    for (const auto& c : cases) {
+        sizeMap(12, 12);
+        const V2i goal{24, 24};
+        for (int y = goal.y - c.radius; y <= goal.y + c.radius; ++y)
+            for (int x = goal.x - c.radius; x <= goal.x + c.radius; ++x) {
+                const bool onWall = std::max(std::abs(x - goal.x), std::abs(y - goal.y)) == c.radius;
+                const bool broken = c.gap && x == goal.x + c.radius && y == goal.y;
+                if (onWall && !broken) reserveTile({x, y}, OTHER);
+            }
+        const V2i start = c.startInside ? V2i{goal.x - c.radius + 1, goal.y} : V2i{2, 3};
+        SCOPED_TRACE(testing::Message() << "radius " << c.radius << (c.gap ? " broken" : " whole"));
+        const auto unbounded = astar(grid, start, goal, Tile::Grass, MOVER, 0);
+        EXPECT_EQ(unbounded, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goal}, Tile::Grass, MOVER, 0)));
+        EXPECT_EQ(unbounded.has_value(), c.reachable);
+        EXPECT_EQ(simpleBFS(grid, start, goal, Tile::Grass, MOVER, -1),
+                  writtenBFS(start, goal, Tile::Grass, MOVER, -1));
+        EXPECT_EQ(simpleBFS(grid, start, goal, Tile::Grass, MOVER, 50),
+                  writtenBFS(start, goal, Tile::Grass, MOVER, 50));
+    }
+}
+
 TEST_F(PathSearch, BreadthFirstTakesTheFirstNeighbourInDirectionOrder) {
     EXPECT_EQ(simpleBFS(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, -1), (SubTilePath{{0, 0}, {1, 0}, {2, 0}, {3, 1}}));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "motion_world.h"
 
@@ -68,6 +69,54 @@ TEST_F(Targeting, FacingRowsFollowTheScreenDirection) {
         bool flip = !c.flip;
         EXPECT_EQ(computeDirection(c.dir, flip), c.row) << c.dir.x << "," << c.dir.y;
         EXPECT_EQ(flip, c.flip) << c.dir.x << "," << c.dir.y;
+    }
+}
+
+// The facing rule as written: the angle counter-clockwise from screen right in float, by sectors of 45 degrees.
+static int writtenDirection(SDL_FPoint v, bool& flip) {
+    const struct { float below; int row; bool flip; } sectors[] = {
+        {22.5f, 2, false}, {67.5f, 1, false}, {112.5f, 0, false}, {157.5f, 1, true},
+        {202.5f, 2, true}, {247.5f, 3, true}, {292.5f, 4, false}, {337.5f, 3, false}};
+    float angle = static_cast<float>(static_cast<double>(std::atan2(-v.y, v.x) * 180.0f) / 3.14159265358979323846);
+    flip = false;
+    if (std::isnan(angle)) return 4;
+    if (angle < 0.0f) angle += 360.0f;
+    for (const auto& s : sectors)
+        if (angle < s.below) {
+            flip = s.flip;
+            return s.row;
+        }
+    return 2;
+}
+
+TEST_F(Targeting, FacingAgreesWithTheAngleRuleOnAndBesideEverySectorBoundary) {
+    std::vector<SDL_FPoint> vectors = {{0.0f, 0.0f}, {-0.0f, 0.0f}, {0.0f, -0.0f}, {-0.0f, -0.0f},
+                                       {INFINITY, 1.0f}, {-INFINITY, INFINITY}, {1.0f, NAN}, {1e-30f, -1e-30f},
+                                       {3e38f, 3e38f}, {-5.0f, 0.0f}, {-5.0f, -0.0f}, {5.0f, -0.0f}};
+    // Each boundary, and the floats a few steps to either side of it, at several lengths.
+    for (int b = 0; b < 8; ++b) {
+        const double rad = (22.5 + 45.0 * b) * 3.14159265358979323846 / 180.0;
+        for (const float length : {1.0f, 37.0f, 4096.5f}) {
+            float x = static_cast<float>(std::cos(rad) * length);
+            const float y = static_cast<float>(-std::sin(rad) * length);
+            for (int step = 0; step < 40; ++step) x = std::nextafter(x, -INFINITY);
+            for (int step = 0; step < 80; ++step, x = std::nextafter(x, INFINITY)) vectors.push_back({x, y});
+        }
+    }
+    // And a sweep round the circle, with the integer steps a screen vector of sub-tiles takes.
+    for (int i = 0; i < 3600; ++i) {
+        const double rad = i * 3.14159265358979323846 / 1800.0;
+        vectors.push_back({static_cast<float>(std::cos(rad) * 100.0), static_cast<float>(std::sin(rad) * 100.0)});
+    }
+    for (int dx = -40; dx <= 40; ++dx)
+        for (int dy = -40; dy <= 40; ++dy)
+            vectors.push_back({static_cast<float>(dx - dy) * 35.0f, static_cast<float>(dx + dy) * 17.5f});
+    for (const SDL_FPoint& v : vectors) {
+        bool flip = true;
+        bool writtenFlip = false;
+        const int row = computeDirection(v, flip);
+        EXPECT_EQ(row, writtenDirection(v, writtenFlip)) << v.x << "," << v.y;
+        EXPECT_EQ(flip, writtenFlip) << v.x << "," << v.y;
     }
 }
 

@@ -108,6 +108,18 @@ inline std::vector<V2i> tilesAround(V2i centre, std::size_t wanted) {
     return found;
 }
 
+// A new unit standing on the sub-tile and holding its footprint, as a spawner leaves it; its id.
+inline int placeUnit(int playerId, const UnitInfo& info, V2i sub) {
+    Unit u = newUnitFromInfo(info, nextAttackableId++, playerId);
+    const SDL_FPoint at = subTileWaypoint(sub);
+    u.x = at.x;
+    u.y = at.y;
+    u.occupiedSubTile = sub;
+    addUnit(u);
+    reserveTilesForUnit(u.id, info.type, sub);
+    return u.id;
+}
+
 // One unit per walkable tile round the centre, standing and holding its footprint as a spawner leaves it.
 inline std::vector<int> placeArmy(int playerId, const std::string& type, V2i centre, int count) {
     const UnitInfo* info = getUnitInfo(type);
@@ -116,19 +128,34 @@ inline std::vector<int> placeArmy(int playerId, const std::string& type, V2i cen
     for (const V2i& tile : tilesAround(centre, static_cast<std::size_t>(count))) {
         const V2i sub{tile.x * SUBDIVISIONS + 1, tile.y * SUBDIVISIONS + 1};
         if (!isAreaFree(nextAttackableId, sub, type)) continue;
-        Unit u = newUnitFromInfo(*info, nextAttackableId++, playerId);
-        const SDL_FPoint at = subTileWaypoint(sub);
-        u.x = at.x;
-        u.y = at.y;
-        u.occupiedSubTile = sub;
-        addUnit(u);
-        reserveTilesForUnit(u.id, type, sub);
-        ids.push_back(u.id);
+        ids.push_back(placeUnit(playerId, *info, sub));
     }
     return ids;
 }
 
-// Builds the battle on "highlands" and answers its orders. False when the map cannot be built.
+// The free walkable tiles of one side of the map round a centre, ring by ring, each ring row by row: the
+// first army's rings never reach into the second's, so each side fields every unit it is given.
+inline std::vector<int> placeArmyOnSide(int playerId, const std::string& type, V2i centre, int count, int xBegin,
+                                        int xEnd) {
+    const UnitInfo* info = getUnitInfo(type);
+    std::vector<int> ids;
+    if (!info) return ids;
+    const auto freeOnSide = [&](int x, int y) {
+        return x >= xBegin && x < xEnd && grid.walkable(x, y, Tile::Grass) &&
+               isAreaFree(nextAttackableId, {x * SUBDIVISIONS + 1, y * SUBDIVISIONS + 1}, type);
+    };
+    for (int r = 0; static_cast<int>(ids.size()) < count && r < std::max(MAP_W, MAP_H); ++r)
+        for (int y = centre.y - r; y <= centre.y + r; ++y)
+            for (int x = centre.x - r; x <= centre.x + r; ++x) {
+                const bool onRing = std::max(std::abs(x - centre.x), std::abs(y - centre.y)) == r;
+                if (!onRing || static_cast<int>(ids.size()) >= count || !freeOnSide(x, y)) continue;
+                ids.push_back(placeUnit(playerId, *info, {x * SUBDIVISIONS + 1, y * SUBDIVISIONS + 1}));
+            }
+    return ids;
+}
+
+// Builds the battle on "highlands" and answers its orders: Blue in the west half, Red in the east, up to 2,000
+// units each. False when the map cannot be built.
 inline bool startBattle(int perSide, Script& script) {
     MAP_FILE = "highlands";
     addPlayer(1, "Blue", "human", false);
@@ -137,8 +164,8 @@ inline bool startBattle(int perSide, Script& script) {
     // On the open ground north of the plateau in the middle of the map.
     const V2i blue{MAP_W * 3 / 8, MAP_H * 3 / 8};
     const V2i red{MAP_W * 5 / 8, MAP_H * 3 / 8};
-    const std::vector<int> blueArmy = placeArmy(1, "Marine", blue, perSide);
-    const std::vector<int> redArmy = placeArmy(2, "Grunt", red, perSide);
+    const std::vector<int> blueArmy = placeArmyOnSide(1, "Marine", blue, perSide, 0, MAP_W / 2);
+    const std::vector<int> redArmy = placeArmyOnSide(2, "Grunt", red, perSide, MAP_W / 2, MAP_W);
     script = [=](int turn) {
         std::vector<Command> cmds;
         if (turn != 0) return cmds;
