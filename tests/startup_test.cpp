@@ -2,6 +2,7 @@
 // one line and exit 1; otherwise the loop opens on the main page, from the folders when the archive is hidden.
 #include <gtest/gtest.h>
 
+#include <physfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,10 @@ int lineCount(const std::string& text) { return static_cast<int>(std::count(text
 // The working directory is <tmp>/up/work; the asset root is put into it or into <tmp>/up.
 struct Startup : ::testing::Test {
     TempDir dir;
+    // A program starts with no file system mounted, whatever the tests before left.
+    void SetUp() override {
+        if (PHYSFS_isInit()) PHYSFS_deinit();
+    }
     const std::string shippedConfig = readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt");
 
     ProgramRun run(const std::string& program = CORVALE_PROGRAM, const std::string& arguments = "",
@@ -126,7 +131,12 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     netUdpPorts[0] = base;
     netUdpPorts[1] = base + 1;
     ::testing::internal::CaptureStderr();
-    ASSERT_TRUE(startUp("corvale"));
+    if (!startUp("corvale")) {
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        netUdpPorts[0] = 54000;
+        netUdpPorts[1] = 54001;
+        FAIL() << "start-up failed: " << said;
+    }
     EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
     EXPECT_FALSE(std::filesystem::exists(dir.path / "saves/kept.bin.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir.path / "saves/kept.bin"));
