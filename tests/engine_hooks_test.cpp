@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extraction_rules.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-// Every hook a stage fills: the values before a test, put back after it; a value-initialised one empties them.
+// Every hook a stage fills, with those that have a default; a value-initialised one holds them all empty.
 struct HookValues {
     void (*lobbyStep)();
     std::function<void(bool, const std::string&)> lobbyStart;
@@ -38,56 +39,32 @@ struct HookValues {
     void (*zoom)(const SDL_Event&);
     void (*toBase)();
     std::function<void(Grid&)> events;
-    // Hooks with a default rather than empty: only put back.
     void (*fog)();
     void (*modStart)(Grid&);
     void (*modUpdate)(float);
 
-    static HookValues current() {
-        HookValues v;
-        v.lobbyStep = UpdateLobbyNetworking;
-        v.lobbyStart = StartLobbyMatch;
-        v.combat = combatHooks;
-        v.unit = unitHooks;
-        v.extractPanel = ShowExtractPanel;
-        v.hud = DrawHUD;
-        v.matchResult = AnnounceMatchResult;
-        v.objectives = showScenarioObjectives;
-        v.save = showSaveGame;
-        v.load = showLoadGame;
-        v.options = showOptions;
-        v.objects = CreateObjects;
-        v.neighbours = Neighbors;
-        v.camera = MoveCamera;
-        v.zoom = HandleZoom;
-        v.toBase = MoveCameraToTheBase;
-        v.events = HandleEvents;
-        v.fog = DrawFog;
-        v.modStart = InitMod;
-        v.modUpdate = UpdateMod;
-        return v;
-    }
-    void restore() const {
-        UpdateLobbyNetworking = lobbyStep;
-        StartLobbyMatch = lobbyStart;
-        combatHooks = combat;
-        unitHooks = unit;
-        ShowExtractPanel = extractPanel;
-        DrawHUD = hud;
-        AnnounceMatchResult = matchResult;
-        showScenarioObjectives = objectives;
-        showSaveGame = save;
-        showLoadGame = load;
-        showOptions = options;
-        CreateObjects = objects;
-        Neighbors = neighbours;
-        MoveCamera = camera;
-        HandleZoom = zoom;
-        MoveCameraToTheBase = toBase;
-        HandleEvents = events;
-        if (fog) DrawFog = fog;
-        if (modStart) InitMod = modStart;
-        if (modUpdate) UpdateMod = modUpdate;
+    // Trades these values with the program's hooks.
+    void swapWithHooks() {
+        std::swap(UpdateLobbyNetworking, lobbyStep);
+        std::swap(StartLobbyMatch, lobbyStart);
+        std::swap(combatHooks, combat);
+        std::swap(unitHooks, unit);
+        std::swap(ShowExtractPanel, extractPanel);
+        std::swap(DrawHUD, hud);
+        std::swap(AnnounceMatchResult, matchResult);
+        std::swap(showScenarioObjectives, objectives);
+        std::swap(showSaveGame, save);
+        std::swap(showLoadGame, load);
+        std::swap(showOptions, options);
+        std::swap(CreateObjects, objects);
+        std::swap(Neighbors, neighbours);
+        std::swap(MoveCamera, camera);
+        std::swap(HandleZoom, zoom);
+        std::swap(MoveCameraToTheBase, toBase);
+        std::swap(HandleEvents, events);
+        std::swap(DrawFog, fog);
+        std::swap(InitMod, modStart);
+        std::swap(UpdateMod, modUpdate);
     }
 };
 
@@ -127,9 +104,9 @@ const std::vector<HookRow>& hookRows() {
 }
 
 struct EngineHooks : ::testing::Test {
-    const HookValues saved = HookValues::current();
-    void SetUp() override { HookValues{}.restore(); }
-    void TearDown() override { saved.restore(); }
+    HookValues saved{};
+    void SetUp() override { saved.swapWithHooks(); }
+    void TearDown() override { saved.swapWithHooks(); }
 
     // Hooks of every stage filled or left empty as expected after the given stages ran.
     static void expectFilledOnly(const std::vector<HookStage>& ran) {
@@ -144,7 +121,7 @@ struct EngineHooks : ::testing::Test {
 
 TEST_F(EngineHooks, EachStageFillsItsOwnHooksAndNoOther) {
     for (const HookStage stage : {HookStage::Menus, HookStage::StartUp, HookStage::Session}) {
-        HookValues{}.restore();
+        HookValues{}.swapWithHooks();
         installHooks(stage);
         expectFilledOnly({stage});
     }
