@@ -179,10 +179,6 @@ const Building* localBase() {
     return getBuildingById(local->buildingIds.back());
 }
 
-}  // namespace
-
-namespace {
-
 void installMenuHooks() {
     UpdateLobbyNetworking = updateLobbyNetworking;
     // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the

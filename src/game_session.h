@@ -20,7 +20,6 @@ enum class HookStage { Menus, StartUp, Session };
 // The one place that fills the hooks of a stage.
 void installHooks(HookStage stage);
 
-
 extern void (*DrawHUD)();
 extern void (*CreateObjects)(const std::vector<PendingObj>& objects, Grid& grid);
 extern void (*MoveCamera)(float dt);
