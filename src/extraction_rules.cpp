@@ -1,5 +1,5 @@
 // Extraction rules of a mission: the per-frame waves, enemy strengthening, civilian recruitment and extraction-zone
-// count, the extraction itself with its tech reward, and the hooks that tie the campaign into combat and units.
+// count, and the extraction itself with its tech reward.
 #include "extraction_rules.h"
 
 #include <algorithm>
@@ -243,17 +243,4 @@ int finalize_elimination_tech_reward() {
     std::cout << "EXTRACTION DONE. Kill Ratio: " << ratio * 100.0f << "%\nTECH EARNED: " << earned << " / "
               << tier->full << "\n";
     return earned;
-}
-
-void installExtractionHooks() {
-    combatHooks.grantUnitExp = grantUnitExp;
-    combatHooks.dropItem = [](Unit& dead) {
-        if (!hardcore) drop_item(dead);
-    };
-    combatHooks.spawnCorpseItemOnUnitLoss = spawn_corpse_item_on_unit_loss;
-    combatHooks.dropCarriedItems = dropCarriedItems;
-    unitHooks.randomNickname = [] { return std::string(getRandomNickname()); };
-    unitHooks.itemOnMap = itemOnGround;
-    unitHooks.takeItem = takeItem;
-    ShowExtractPanel = showExtractPanel;
 }

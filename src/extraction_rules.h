@@ -1,5 +1,5 @@
 // Extraction rules of a mission: the per-frame waves, enemy strengthening, civilian recruitment and extraction-zone
-// count, the extraction itself with its tech reward, and the hooks that tie the campaign into combat and units.
+// count, and the extraction itself with its tech reward.
 #pragma once
 
 #include <vector>
@@ -16,7 +16,7 @@ extern float civilianRecruitmentTimer;
 extern std::vector<int> units_around_extraction;
 
 // The HUD's extraction panel: shown with the count of own units in the zone and of all own units, or hidden.
-// Installed with the Extraction hooks; nothing until then.
+// Filled at start-up; nothing until then.
 extern void (*ShowExtractPanel)(bool visible, int unitsInZone, int unitsListed);
 
 // Once per match frame in Extraction, outside the tick: the only world change outside commands, allowed because an
@@ -38,7 +38,3 @@ int unitsLeftBehind();
 bool extract();
 // Tech points for the chosen mission's experience earned against its danger; answers the points earned.
 int finalize_elimination_tech_reward();
-
-// Fills the combat and unit hooks (experience, drops, corpses, carrying, call signs) with the campaign's rules, and
-// the extraction panel with the HUD's dialog.
-void installExtractionHooks();

@@ -80,7 +80,7 @@ void process_loaded_game();
 extern void (*DrawMatchFrame)(Grid& grid, float dt);
 // Draws and presents the frame of a resumed save still catching up: its progress only.
 extern void (*DrawLoadProgress)();
-// The menu frame's lobby networking step; nothing until the lobby installs it.
+// The menu frame's lobby networking step; filled with the menus' hooks, nothing until then.
 extern void (*UpdateLobbyNetworking)();
 // The in-game dialogs that the pending flags ask for, built by the in-game menu; nothing until installed.
 extern void (*showScenarioObjectives)();

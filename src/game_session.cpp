@@ -1,4 +1,4 @@
-// Session life: the engine hooks, building a session's world from its map, the session starters of every mode,
+// Session life: the engine hooks of every stage, building a session's world from its map, the session starters of every mode,
 // the resumed-save road and the tear-down that returns to the menus.
 #include "game_session.h"
 
@@ -18,7 +18,11 @@
 #include "ai.h"
 #include "effect_grid.h"
 #include "events_iso.h"
+#include "extraction_campaign.h"
+#include "extraction_items.h"
 #include "extraction_missions.h"
+#include "extraction_roster.h"
+#include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
 #include "game_loop.h"
@@ -54,26 +58,6 @@ namespace {
 
 // A saved game is read whole; anything larger is not one of ours.
 constexpr std::uintmax_t MAX_SAVE_BYTES = std::uintmax_t{1} << 30;
-
-void installEngineHooks() {
-    DrawFog = FOG ? drawFog : noopFog;
-    DrawHUD = drawHUD;
-    AnnounceMatchResult = announceMatchResult;
-    showScenarioObjectives = ingame_menu::showScenarioObjectives;
-    showSaveGame = ingame_menu::showSaveGame;
-    showLoadGame = ingame_menu::showLoadGame;
-    showOptions = ingame_menu::showOptions;
-    CreateObjects = createObjects;
-    Neighbors = neighbors8;
-    MoveCamera = moveCameraIso;
-    HandleZoom = handleZoomIso;
-    MoveCameraToTheBase = moveCameraToTheBaseIso;
-    selectModHooks(MODS);
-    if (mode == GameMode::MapEditor)
-        HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
-    else
-        HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
-}
 
 void resetLockstep() {
     lockstep = LockstepManager{};
@@ -195,10 +179,61 @@ const Building* localBase() {
     return getBuildingById(local->buildingIds.back());
 }
 
+void installMenuHooks() {
+    UpdateLobbyNetworking = updateLobbyNetworking;
+    // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the
+    // lobby, which the others see as this peer leaving.
+    StartLobbyMatch = [](bool host, const std::string& map) {
+        mode = GameMode::Skirmish;
+        if (!startGame(host, players.size() <= 1, map, false)) endLobbyMatch();
+    };
+}
+
+void installCampaignHooks() {
+    combatHooks.grantUnitExp = grantUnitExp;
+    combatHooks.dropItem = [](Unit& dead) {
+        if (!hardcore) drop_item(dead);
+    };
+    combatHooks.spawnCorpseItemOnUnitLoss = spawn_corpse_item_on_unit_loss;
+    combatHooks.dropCarriedItems = dropCarriedItems;
+    unitHooks.randomNickname = [] { return std::string(getRandomNickname()); };
+    unitHooks.itemOnMap = itemOnGround;
+    unitHooks.takeItem = takeItem;
+    ShowExtractPanel = showExtractPanel;
+}
+
+void installSessionHooks() {
+    DrawFog = FOG ? drawFog : noopFog;
+    DrawHUD = drawHUD;
+    AnnounceMatchResult = announceMatchResult;
+    showScenarioObjectives = ingame_menu::showScenarioObjectives;
+    showSaveGame = ingame_menu::showSaveGame;
+    showLoadGame = ingame_menu::showLoadGame;
+    showOptions = ingame_menu::showOptions;
+    CreateObjects = createObjects;
+    Neighbors = neighbors8;
+    MoveCamera = moveCameraIso;
+    HandleZoom = handleZoomIso;
+    MoveCameraToTheBase = moveCameraToTheBaseIso;
+    selectModHooks(MODS);
+    if (mode == GameMode::MapEditor)
+        HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
+    else
+        HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
+}
+
 }  // namespace
 
+void installHooks(HookStage stage) {
+    switch (stage) {
+    case HookStage::Menus: return installMenuHooks();
+    case HookStage::StartUp: return installCampaignHooks();
+    case HookStage::Session: return installSessionHooks();
+    }
+}
+
 void initialize_engine(const std::string& mapName) {
-    installEngineHooks();
+    installHooks(HookStage::Session);
     initHotkeys();
     const std::string name = mapName.empty() ? MAP_FILE : mapName;
     // The name may come from a peer or a saved game: it must stay inside the maps folder.

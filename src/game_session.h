@@ -10,7 +10,15 @@
 
 #include "map.h"
 
-// ---- Engine hooks, filled for the session's mode by initialize_engine ----
+// ---- Engine hooks ----
+
+// When hooks are filled. Menus: the lobby's step and match start, filled by the lobby page when it is made, so they
+// exist before any session and wherever the menus are built. StartUp: the Extraction campaign's consequences of a
+// death and its unit hooks, filled once for the program (a lost unit leaves its corpse in every mode). Session: the
+// drawing, camera, world, mod and input hooks, filled by initialize_engine for the session's mode.
+enum class HookStage { Menus, StartUp, Session };
+// The one place that fills the hooks of a stage.
+void installHooks(HookStage stage);
 
 extern void (*DrawHUD)();
 extern void (*CreateObjects)(const std::vector<PendingObj>& objects, Grid& grid);
@@ -22,7 +30,7 @@ extern std::function<void(Grid&)> HandleEvents;
 
 // ---- Session set-up ----
 
-// Hooks for the mode, the map file (the name, or MAP_FILE when empty) and the per-session interface state.
+// The session's hooks, the map file (the name, or MAP_FILE when empty) and the per-session interface state.
 // Throws std::runtime_error for a map name that is not a plain file name and the map loader's errors.
 void initialize_engine(const std::string& mapName);
 // The grid and every static layer of the loaded map: sub-tile grids, map objects with the starting bases,

@@ -14,7 +14,6 @@
 
 #include "config.h"
 #include "extraction_campaign.h"
-#include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
 #include "game_session.h"
@@ -142,7 +141,7 @@ bool startUp(const char* programPath) {
     mainMenu.init();
     loadAllRacesOrExit("", "", basePath + "core");
     initializeCivilianLookup();
-    installExtractionHooks();
+    installHooks(HookStage::StartUp);
     // Discovery listens once for the whole run; a second game on this machine takes the second port.
     if (!net.openUdp(netUdpPorts[0])) net.openUdp(netUdpPorts[1]);
     drawPlayerIds();

@@ -53,7 +53,7 @@ struct LobbyPeer {
 extern LobbyState lobbyState;
 LobbyPeer globalLobbyPeer();
 
-// Set by the session start: starts the match on the map the start message carried.
+// Filled with the menus' hooks: starts the match on the map the start message carried.
 extern std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
 // One lobby step per menu frame: TCP messages, then discovery datagrams.

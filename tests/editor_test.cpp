@@ -82,14 +82,9 @@ void expectConsistentIndexes() {
     EXPECT_EQ(entries, 0u) << "no id listed beyond the live objects";
 }
 
-struct Editor : SessionTest {
-    SDL_Texture* target = nullptr;
-    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
-    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
+struct Editor : DrawnSessionTest {
     void SetUp() override {
-        SessionTest::SetUp();
-        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, 1280, 720);
-        SDL_SetRenderTarget(renderer, target);
+        DrawnSessionTest::SetUp();
         readPointerView = fixedPointer;
         ASSERT_TRUE(start_map_editor("fight"));
         const SDL_FPoint c = gridToWorld(20.0f, 20.0f);
@@ -103,9 +98,7 @@ struct Editor : SessionTest {
         targetFps = 120.0f;
         readPointerView = readSdlPointerView;
         mouseX = mouseY = 0.0f;  // the frames drew the cursor at the injected pointer
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_DestroyTexture(target);
-        SessionTest::TearDown();
+        DrawnSessionTest::TearDown();
     }
 };
 

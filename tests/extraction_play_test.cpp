@@ -28,7 +28,7 @@ struct ExtractionPlay : SessionTest {
         extractionSaveFolder = root.path.string() + "/saves/";
         Player::aiId = OTHER_ID;
         Player::environmentId = 303;
-        installExtractionHooks();
+        installHooks(HookStage::StartUp);
     }
     void TearDown() override {
         SessionTest::TearDown();

@@ -7,18 +7,10 @@
 #include "test_files.h"
 #include "world_fixture.h"
 
-struct Roster : TestWorld {
-    void SetUp() override {
-        resetWorld();
-        extraction_options.assign(1, ExtractionNode{});
-        extraction_options[0].danger = 1000;
-        deploymentSelectedMapId = 0;
-    }
+struct Roster : MissionWorld {
     void TearDown() override {
-        extraction_options.clear();
-        deploymentSelectedMapId = -1;
         unitInfo.clear();
-        resetWorld();
+        MissionWorld::TearDown();
     }
 };
 

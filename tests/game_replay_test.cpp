@@ -13,31 +13,12 @@ struct ReplaySeek : SessionTest {
 
     void SetUp() override {
         SessionTest::SetUp();
-        live = playMiningMatch();
+        live = playLiveMatch(TURNS, remineEvery(40));
         std::ifstream log(onlyFileIn(root.path / "replays"), std::ios::binary);
         ASSERT_TRUE(loadReplay(log));
         mode = GameMode::Replay;
         ASSERT_TRUE(startGame(true, false, MAP_FILE, true));
         replayPaused = false;
-    }
-
-    // Both sides send their workers mining again every 40th turn, so the log holds turns to near its end.
-    ChecksumsByTurn playMiningMatch() {
-        seatPlayers();
-        mode = GameMode::Skirmish;
-        EXPECT_TRUE(startGame(true, true, "fight", false));
-        int ordered = -1;
-        const ChecksumsByTurn sums = runFrames(
-            TURNS * 2, 20.0, [] { return lockstep.currentTurn >= TURNS; },
-            [&] {
-                if (lockstep.currentTurn % 40 != 0 || lockstep.currentTurn == ordered) return;
-                ordered = lockstep.currentTurn;
-                for (int id : {LOCAL_ID, OTHER_ID})
-                    for (Command& c : headless::economyOrders(0, id)) lockstep.pendingCommands.push_back(std::move(c));
-            });
-        pendingShutdown = true;
-        game_loop();
-        return sums;
     }
 
     void expectWorldOfTurn(int turn) const {

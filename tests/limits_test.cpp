@@ -383,19 +383,7 @@ TEST(CampaignLimit, TheLongestNameIsSavedAndOneByteMoreIsRefusedRatherThanWritte
 
 // ---- Experience levels ----
 
-struct LevelLimit : TestWorld {
-    void SetUp() override {
-        resetWorld();
-        extraction_options.assign(1, ExtractionNode{});
-        extraction_options[0].danger = 1000;
-        deploymentSelectedMapId = 0;
-    }
-    void TearDown() override {
-        extraction_options.clear();
-        deploymentSelectedMapId = -1;
-        resetWorld();
-    }
-};
+using LevelLimit = MissionWorld;
 
 // Each row: the unit's level and experience, the mission's experience so far, the grant; whether it is given and
 // the level it leaves. Experience of exactly a level's total reaches that level.

@@ -8,22 +8,7 @@
 
 namespace {
 
-struct HumanMatch : SessionTest {
-    SDL_Texture* target = nullptr;
-    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
-    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
-    void SetUp() override {
-        SessionTest::SetUp();
-        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, DrawFixture::W,
-                                   DrawFixture::H);
-        SDL_SetRenderTarget(renderer, target);
-    }
-    void TearDown() override {
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_DestroyTexture(target);
-        SessionTest::TearDown();
-    }
-
+struct HumanMatch : DrawnSessionTest {
     static bool titled(const std::string& title) {
         for (const auto& child : game_over_modal.children)
             if (const auto* label = dynamic_cast<const Label*>(child.get()); label && label->text == title) return true;

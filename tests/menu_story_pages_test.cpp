@@ -148,24 +148,16 @@ TEST_F(TimedMenu, StoryStepsOnlyWhenASceneIsFullyShown) {
 }
 
 // The menus over a session folder whose replays/ holds one real log and a file that is none.
-struct ReplaysMenu : SessionTest {
-    SDL_Texture* target = nullptr;
-    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
-    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
+struct ReplaysMenu : DrawnSessionTest {
     void SetUp() override {
-        SessionTest::SetUp();
-        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, DrawFixture::W,
-                                   DrawFixture::H);
-        SDL_SetRenderTarget(renderer, target);
+        DrawnSessionTest::SetUp();
         mainMenu.init();
     }
     void TearDown() override {
         mainMenu.clear();
         mainMenu.current = mainMenu.pending = MenuPage::MainPage;
         mainMenu.switchPending = false;
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_DestroyTexture(target);
-        SessionTest::TearDown();
+        DrawnSessionTest::TearDown();
     }
     static ReplaysPage& page() { return *static_cast<ReplaysPage*>(mainMenu.page(MenuPage::ReplaysPage)); }
     static void choose(const std::string& name) {

@@ -14,6 +14,7 @@
 #include "../tools/headless_session.h"
 #include "catalogue_support.h"
 #include "configuration_snapshot.h"
+#include "draw_fixture.h"
 #include "game_loop.h"
 #include "game_session.h"
 #include "test_files.h"
@@ -128,15 +129,45 @@ struct SessionTest : ShippedGame {
                 lockstep.pendingCommands.push_back(std::move(c));
     }
 
-    // A skirmish on "fight" played for the given turns, ended through pendingShutdown.
-    ChecksumsByTurn playLiveMatch(int turns) {
+    // Both players send their workers mining again on every turn that is a multiple of every, so the log holds
+    // turns to near its end.
+    static std::function<void()> remineEvery(int every) {
+        return [every, ordered = -1]() mutable {
+            if (lockstep.currentTurn % every != 0 || lockstep.currentTurn == ordered) return;
+            ordered = lockstep.currentTurn;
+            for (int id : {LOCAL_ID, OTHER_ID})
+                for (Command& c : headless::economyOrders(0, id)) lockstep.pendingCommands.push_back(std::move(c));
+        };
+    }
+
+    // A skirmish on "fight" played for the given turns with the given orders before each frame, ended through
+    // pendingShutdown.
+    static ChecksumsByTurn playLiveMatch(int turns, const std::function<void()>& orders = giveEconomyOrders) {
         seatPlayers();
         mode = GameMode::Skirmish;
         EXPECT_TRUE(startGame(true, true, "fight", false));
-        const ChecksumsByTurn sums = runFrames(
-            turns * 2, 20.0, [&] { return lockstep.currentTurn >= turns; }, giveEconomyOrders);
+        const ChecksumsByTurn sums =
+            runFrames(turns * 2, 20.0, [&] { return lockstep.currentTurn >= turns; }, orders);
         pendingShutdown = true;
         game_loop();
         return sums;
+    }
+};
+
+// A session whose frames draw into a window-sized target, with the suite's window, renderer and fonts.
+struct DrawnSessionTest : SessionTest {
+    SDL_Texture* target = nullptr;
+    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
+    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
+    void SetUp() override {
+        SessionTest::SetUp();
+        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, DrawFixture::W,
+                                   DrawFixture::H);
+        SDL_SetRenderTarget(renderer, target);
+    }
+    void TearDown() override {
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_DestroyTexture(target);
+        SessionTest::TearDown();
     }
 };

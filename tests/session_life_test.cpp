@@ -57,25 +57,6 @@ TEST_F(SessionLife, LogReplaysToTheSameChecksumsAndEndsInTheMenus) {
     EXPECT_TRUE(units.empty());
 }
 
-// A match whose log holds turns to near its end: both sides send their workers mining again every 20th turn.
-ChecksumsByTurn playMatchOrderedToTheEnd(SessionTest& test) {
-    SessionTest::seatPlayers();
-    mode = GameMode::Skirmish;
-    EXPECT_TRUE(startGame(true, true, "fight", false));
-    int ordered = -1;
-    const ChecksumsByTurn sums = test.runFrames(
-        TURNS * 2, 20.0, [] { return lockstep.currentTurn >= TURNS; },
-        [&] {
-            if (lockstep.currentTurn % 20 != 0 || lockstep.currentTurn == ordered) return;
-            ordered = lockstep.currentTurn;
-            for (int id : {LOCAL_ID, OTHER_ID})
-                for (Command& c : headless::economyOrders(0, id)) lockstep.pendingCommands.push_back(std::move(c));
-        });
-    pendingShutdown = true;
-    game_loop();
-    return sums;
-}
-
 // The live log of a match played for the given turns, put into saves/ and started as a resumed save.
 void startResumedCopy(SessionTest& test, const std::string& saved) {
     std::filesystem::remove_all(test.root.path / "replays");
@@ -93,7 +74,7 @@ uint64_t steppingNow = 1;
 uint64_t steppingCounter() { return steppingNow += 1000000u; }
 
 TEST_F(SessionLife, SavedCopyCatchesUpDrawingOnlyItsProgressThenGoesLive) {
-    const ChecksumsByTurn live = playMatchOrderedToTheEnd(*this);
+    const ChecksumsByTurn live = playLiveMatch(TURNS, remineEvery(20));
     const std::string saved = readWholeFile(onlyFileIn(root.path / "replays"));
     startResumedCopy(*this, saved);
     EXPECT_EQ(currentMap, "fight") << "the save's own map";
@@ -125,7 +106,7 @@ TEST_F(SessionLife, SavedCopyCatchesUpDrawingOnlyItsProgressThenGoesLive) {
 }
 
 TEST_F(SessionLife, ACatchUpFrameRunsTurnsUntilOneFrameOfTheCapHasPassed) {
-    playMatchOrderedToTheEnd(*this);
+    playLiveMatch(TURNS, remineEvery(20));
     startResumedCopy(*this, readWholeFile(onlyFileIn(root.path / "replays")));
     const float keptFps = targetFps;
     frameClock = FrameClock{steppingCounter, fake_clock::frequency, fake_clock::sleep};

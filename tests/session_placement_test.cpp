@@ -17,15 +17,9 @@ PointerView injectedPointer() { return injected; }
 
 constexpr const char* CAMP = "HumanCamp";
 
-struct MatchFrames : SessionTest {
-    SDL_Texture* target = nullptr;
-    static void SetUpTestSuite() { DrawFixture::SetUpTestSuite(); }
-    static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
-
+struct MatchFrames : DrawnSessionTest {
     void SetUp() override {
-        SessionTest::SetUp();
-        target = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_TARGET, 1280, 720);
-        SDL_SetRenderTarget(renderer, target);
+        DrawnSessionTest::SetUp();
         injected = {640.0f, 360.0f, 1280.0f, 720.0f};
         readPointerView = injectedPointer;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
@@ -42,9 +36,7 @@ struct MatchFrames : SessionTest {
         readPointerView = readSdlPointerView;
         mouseX = mouseY = 0.0f;  // the frames drew the cursor at the injected pointer
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-        SDL_SetRenderTarget(renderer, nullptr);
-        SDL_DestroyTexture(target);
-        SessionTest::TearDown();
+        DrawnSessionTest::TearDown();
     }
 
     // The pointer moves there and the next frame's input sees it.

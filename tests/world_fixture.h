@@ -111,3 +111,18 @@ struct SmallWorld : TestWorld {
 
     static int32_t cell(int x, int y) { return reservedTiles[static_cast<size_t>(y) * SUB_MAP_W + x]; }
 };
+
+// One chosen Extraction mission of danger 1000: kills earn experience up to that budget.
+struct MissionWorld : TestWorld {
+    void SetUp() override {
+        resetWorld();
+        extraction_options.assign(1, ExtractionNode{});
+        extraction_options[0].danger = 1000;
+        deploymentSelectedMapId = 0;
+    }
+    void TearDown() override {
+        extraction_options.clear();
+        deploymentSelectedMapId = -1;
+        resetWorld();
+    }
+};

@@ -16,15 +16,7 @@
 #include "races.h"
 #include "utils.h"
 
-LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) {
-    UpdateLobbyNetworking = [] { updateLobbyNetworking(); };
-    // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the
-    // lobby, which the others see as this peer leaving.
-    StartLobbyMatch = [](bool host, const std::string& map) {
-        mode = GameMode::Skirmish;
-        if (!startGame(host, players.size() <= 1, map, false)) endLobbyMatch();
-    };
-}
+LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) { installHooks(HookStage::Menus); }
 
 // A member whose host has gone has no lobby left to show.
 void LobbyViewPage::update() {

@@ -21,8 +21,8 @@ public:
         int playerId;
     };
 
-    // Installs the menu frame's lobby step and how a lobby match starts, for the host's button and for a client
-    // told by its host.
+    // Fills the menus' hooks: the menu frame's lobby step and how a lobby match starts, for the host's button and
+    // for a client told by its host.
     explicit LobbyViewPage(MainMenu* menu);
 
     void init() override;
