@@ -335,6 +335,7 @@ struct StepRules {
     bool viaHook;
     const TileInstance* tiles = nullptr;  // set when the direct reading applies
     uint32_t stamp = 0;
+    int offsets[8] = {};  // from a sub-tile's index to its neighbours', in direction order
 
     StepRules(const Grid& g, Tile cls, bool heights, bool hook)
         : grid(g), movementClass(cls), heightRule(heights), viaHook(hook) {
@@ -349,6 +350,7 @@ struct StepRules {
             tileStepsStamp = 1;
         }
         stamp = tileStepsStamp;
+        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * SUB_MAP_W + DIRECTIONS[k].x;
     }
 
     template <typename Visit>
@@ -357,8 +359,9 @@ struct StepRules {
         const int tx = cur.x >> 2;
         const int ty = cur.y >> 2;
         const uint8_t steps = subTileSteps()[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
+        const int c = cur.y * SUB_MAP_W + cur.x;
         for (int k = 0; k < 8; ++k)
-            if (steps >> k & 1) visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y});
+            if (steps >> k & 1) visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k]);
     }
 
 private:
@@ -395,13 +398,20 @@ private:
         for (V2i n : out) {
             if (!isValidSubTile(n)) continue;
             if (heightRule && !heightBorderAllows(grid, cur, n)) continue;
-            visit(n);
+            visit(n, n.y * SUB_MAP_W + n.x);
         }
     }
 };
 
 bool isFreeFor(V2i sub, int unitId) {
     int holder = isSubTileReserved(sub);
+    return holder == FREE_SUB_TILE || holder == unitId;
+}
+
+// isFreeFor for a sub-tile on the grid, by its index.
+bool isFreeAt(int index, int unitId) {
+    const int holder = static_cast<size_t>(index) < reservedTiles.size() ? reservedTiles[static_cast<size_t>(index)]
+                                                                          : OFF_GRID_SUB_TILE;
     return holder == FREE_SUB_TILE || holder == unitId;
 }
 
@@ -458,9 +468,8 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
         if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
         if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore(c) + 1;
-        rules.forEachStep(cur, [&](V2i n) {
-            if (!mayEnter(n)) return;
-            int ni = marks.index(n);
+        rules.forEachStep(cur, [&](V2i n, int ni) {
+            if (!mayEnter(n, ni)) return;
             if (!improves(ni, g)) return;
             marks.reach(ni, c, g);
             open.push({g + manhattan(n, aim), g, n.x, n.y});
@@ -469,7 +478,7 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
     return std::nullopt;
 }
 
-bool anyStep(V2i) { return true; }
+bool anyStep(V2i, int) { return true; }
 
 // Cells a pocket search looks at before it gives up and leaves the answer to the full search.
 constexpr size_t POCKET_CELLS = 64;
@@ -489,11 +498,10 @@ bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, in
     bool metStart = false;
     for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
         if (fifo.size() > POCKET_CELLS) return false;
-        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n) {
-            const int ni = marks.index(n);
+        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n, int ni) {
             if (metStart || marks.seen(ni)) return;
             if (n == start) metStart = true;
-            if (!isFreeFor(n, unitId)) return;
+            if (!isFreeAt(ni, unitId)) return;
             marks.reach(ni, -1, 0);
             fifo.push_back({ni, 0});
         });
@@ -511,7 +519,7 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     if (maxDepth == 0 && sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     return searchTowards(
         unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
-        [&](V2i n) { return n == goal || isFreeFor(n, unitId); }, maxDepth);
+        [&](V2i n, int ni) { return n == goal || isFreeAt(ni, unitId); }, maxDepth);
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
@@ -556,9 +564,8 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
         if (maxDepth > 0 && depth >= maxDepth) continue;
         V2i cur = marks.subTile(c);
         if (cur == goal) return reconstruct(c);
-        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n) {
-            if (n != goal && !isFreeFor(n, unitId)) return;
-            int ni = marks.index(n);
+        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni) {
+            if (n != goal && !isFreeAt(ni, unitId)) return;
             if (marks.seen(ni)) return;
             marks.reach(ni, c, depth + 1);
             fifo.push_back({ni, depth + 1});
