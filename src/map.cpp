@@ -464,6 +464,22 @@ void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
     unitOccupancyRegistry[unitId] = std::move(visited);
 }
 
+bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
+    const auto entry = unitOccupancyRegistry.find(unitId);
+    const auto info = unitInfo.find(unitType);
+    if (entry == unitOccupancyRegistry.end() || info == unitInfo.end()) return false;
+    const int half = std::clamp(info->second.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
+    const std::vector<V2i>& held = entry->second;
+    size_t i = 0;
+    for (int dy = -half; dy <= half; ++dy)
+        for (int dx = -half; dx <= half; ++dx, ++i) {
+            const V2i cell{sub.x + dx, sub.y + dy};
+            const int32_t* at = reservationCell(cell);
+            if (i >= held.size() || !(held[i] == cell) || !at || *at != unitId) return false;
+        }
+    return i == held.size();
+}
+
 void unregisterUnitTiles(int unitId) {
     auto entry = unitOccupancyRegistry.find(unitId);
     if (entry == unitOccupancyRegistry.end()) return;

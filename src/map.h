@@ -223,6 +223,9 @@ void freeTile(const V2i& sub, int unitId);
 void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub);
 // Frees every registered cell the unit still holds and forgets its entry.
 void unregisterUnitTiles(int unitId);
+// True when the unit's last reservation is its footprint about sub and it still holds every cell of it, so that
+// freeing it and reserving there again would change nothing.
+bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub);
 // Same effect as unregisterUnitTiles; the type and sub-tile are not used.
 void freeTileForUnit(int unitId, const std::string& unitType, V2i sub);
 

@@ -273,8 +273,9 @@ StepResult harvestStep(Unit& u, Grid& grid) {
 }
 
 StepResult miningSpotStep(Unit& u, Grid& grid) {
+    if (!u.mining || u.state == UnitState::ReturningCargo) return StepResult::Continue;
     const V2i s = worldToSubTile(u.x, u.y);
-    if (s != u.miningSubTile || !u.mining || u.state == UnitState::ReturningCargo) return StepResult::Continue;
+    if (s != u.miningSubTile) return StepResult::Continue;
     if (!getMapObjectById(u.mapObjectId)) {
         u.waypoints.clear();
         return StepResult::EndTick;

@@ -4,12 +4,14 @@
 #include "units_regions.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <type_traits>
 
 #include "buildings.h"
 #include "config.h"
@@ -31,44 +33,50 @@
 namespace {
 
 // Per-sub-tile state of the running search, kept from one search to the next so that a search allocates
-// nothing the size of the map: a cell belongs to the running search only when its mark is the generation.
+// nothing the size of the map: a cell belongs to the running search only when its mark is the generation. The
+// fields of one sub-tile lie together, so a step reads one cache line.
+struct SearchCell {
+    uint32_t mark = 0;
+    int32_t gScore = 0;
+    int32_t cameFrom = 0;    // index of the predecessor; -1 for the start
+    int32_t expandedAt = 0;  // the step count the cell was last expanded with; -1 for none
+};
+
 struct SearchMarks {
-    std::vector<uint32_t> mark;
-    std::vector<int32_t> gScore;
-    std::vector<int32_t> cameFrom;  // index of the predecessor; -1 for the start
-    std::vector<int32_t> expandedAt;  // the step count the cell was last expanded with; -1 for none
+    std::vector<SearchCell> cells;
     uint32_t generation = 0;
     int width = 0;
 
     void begin() {
-        size_t cells = static_cast<size_t>(std::max(SUB_MAP_W, 0)) * static_cast<size_t>(std::max(SUB_MAP_H, 0));
+        size_t count = static_cast<size_t>(std::max(SUB_MAP_W, 0)) * static_cast<size_t>(std::max(SUB_MAP_H, 0));
         width = SUB_MAP_W;
-        if (mark.size() != cells) {
-            mark.assign(cells, 0);
-            gScore.resize(cells);
-            cameFrom.resize(cells);
-            expandedAt.resize(cells);
+        if (cells.size() != count) {
+            cells.assign(count, SearchCell{});
             generation = 0;
         }
         if (++generation == 0) {
-            std::fill(mark.begin(), mark.end(), 0);
+            for (SearchCell& c : cells) c.mark = 0;
             generation = 1;
         }
     }
     int index(V2i sub) const { return sub.y * width + sub.x; }
     V2i subTile(int index) const { return {index % width, index / width}; }
-    bool seen(int index) const { return mark[index] == generation; }
+    bool seen(int index) const { return cells[index].mark == generation; }
+    int gScore(int index) const { return cells[index].gScore; }
+    int cameFrom(int index) const { return cells[index].cameFrom; }
     void reach(int index, int from, int g) {
-        if (mark[index] != generation) expandedAt[index] = -1;
-        mark[index] = generation;
-        cameFrom[index] = from;
-        gScore[index] = g;
+        SearchCell& c = cells[index];
+        if (c.mark != generation) c.expandedAt = -1;
+        c.mark = generation;
+        c.cameFrom = from;
+        c.gScore = g;
     }
     // The A* searches keep no closed set, so a cell comes out once per entry; expanding it again with the step
     // count it was expanded with before improves nothing, since the rules of a search do not change during it.
     bool expandsAnew(int index) {
-        if (expandedAt[index] == gScore[index]) return false;
-        expandedAt[index] = gScore[index];
+        SearchCell& c = cells[index];
+        if (c.expandedAt == c.gScore) return false;
+        c.expandedAt = c.gScore;
         return true;
     }
 };
@@ -127,6 +135,51 @@ private:
     std::vector<Entry> heap;
 };
 
+// A four-way heap of keys that are all distinct and totally ordered: the smallest comes out first whatever the
+// layout, so the shallower tree changes no result.
+class DistinctKeyHeap {
+public:
+    void clear() { heap.clear(); }
+    bool empty() const { return heap.empty(); }
+
+    void push(uint64_t key) {
+        size_t hole = heap.size();
+        heap.push_back(key);
+        while (hole > 0) {
+            const size_t parent = (hole - 1) / 4;
+            if (heap[parent] <= key) break;
+            heap[hole] = heap[parent];
+            hole = parent;
+        }
+        heap[hole] = key;
+    }
+
+    uint64_t pop() {
+        const uint64_t top = heap.front();
+        const uint64_t last = heap.back();
+        heap.pop_back();
+        const size_t size = heap.size();
+        if (size == 0) return top;
+        size_t hole = 0;
+        for (;;) {
+            const size_t first = hole * 4 + 1;
+            if (first >= size) break;
+            size_t least = first;
+            const size_t end = std::min(first + 4, size);
+            for (size_t c = first + 1; c < end; ++c)
+                if (heap[c] < heap[least]) least = c;
+            if (heap[least] >= last) break;
+            heap[hole] = heap[least];
+            hole = least;
+        }
+        heap[hole] = last;
+        return top;
+    }
+
+private:
+    std::vector<uint64_t> heap;
+};
+
 struct OpenEntry {
     int64_t f = 0;  // wide, so a goal far off the map cannot overflow the estimate
     int32_t g = 0;
@@ -151,14 +204,13 @@ constexpr int PACKED_F_SHIFT = 42;
 constexpr int64_t PACKED_SIDE = int64_t{1} << PACKED_X_SHIFT;
 constexpr int64_t PACKED_FIELD = PACKED_SIDE - 1;
 
-template <bool byPlace>
-bool laterPacked(const uint64_t& a, const uint64_t& b) {
-    return byPlace ? a > b : (a >> PACKED_F_SHIFT) > (b >> PACKED_F_SHIFT);
+bool laterPackedByEstimate(const uint64_t& a, const uint64_t& b) {
+    return (a >> PACKED_F_SHIFT) > (b >> PACKED_F_SHIFT);
 }
 
 // The open list of one search. On a sub-grid of at most 2048 by 2048 and 2^20 cells with the aim on it, every
 // field fits its packed width (g stays below the cell count, f below 2^20 + 2^12); otherwise entries stay wide.
-// Both forms order and move entries alike.
+// Both forms order and move entries alike; ordered by place too, the packed keys are all distinct and total.
 template <bool byPlace, bool (*laterWide)(const OpenEntry&, const OpenEntry&)>
 class Frontier {
 public:
@@ -185,7 +237,7 @@ public:
 
 private:
     bool packed = false;
-    OpenList<uint64_t, laterPacked<byPlace>> narrow;
+    std::conditional_t<byPlace, DistinctKeyHeap, OpenList<uint64_t, laterPackedByEstimate>> narrow;
     OpenList<OpenEntry, laterWide> wide;
 };
 
@@ -234,40 +286,104 @@ bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
     return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
 }
 
+// Which steps leave one tile under the rules of one search: bit k for the neighbour tile in direction k, set when
+// that tile is on the map, may be entered and (with the height rule) is no height border; bit 8 when the tile
+// itself may be entered. Worked out once per tile and search, stamped with the search it belongs to.
+struct TileSteps {
+    uint32_t stamp = 0;
+    uint16_t mask = 0;
+};
+
+std::vector<TileSteps> tileSteps;
+uint32_t tileStepsStamp = 0;
+constexpr int OWN_TILE_BIT = 8;
+
+// The steps a sub-tile may take, by its place in its tile (row-major, 4 by 4) and the mask of its tile: a step
+// that stays in the tile needs the tile itself, one that leaves it the neighbour tile it lands on.
+using SubTileSteps = std::array<std::array<uint8_t, 1 << (OWN_TILE_BIT + 1)>, 16>;
+
+const SubTileSteps& subTileSteps() {
+    static const SubTileSteps table = [] {
+        SubTileSteps t{};
+        for (int place = 0; place < 16; ++place) {
+            for (int mask = 0; mask < (1 << (OWN_TILE_BIT + 1)); ++mask) {
+                uint8_t steps = 0;
+                for (int k = 0; k < 8; ++k) {
+                    const int ex = (place & 3) + DIRECTIONS[k].x;
+                    const int ey = (place >> 2) + DIRECTIONS[k].y;
+                    const V2i over{ex < 0 ? -1 : ex > 3 ? 1 : 0, ey < 0 ? -1 : ey > 3 ? 1 : 0};
+                    int bit = OWN_TILE_BIT;
+                    for (int j = 0; j < 8 && !(over == V2i{0, 0}); ++j)
+                        if (DIRECTIONS[j] == over) bit = j;
+                    if (mask >> bit & 1) steps = static_cast<uint8_t>(steps | 1 << k);
+                }
+                t[static_cast<size_t>(place)][static_cast<size_t>(mask)] = steps;
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
 // The step rules of one search: the neighbours (from the engine hook, or the built-in 8 for the multi-goal
 // search), the sub-grid bounds and, when heightRule holds, the height borders. On a whole grid with the built-in
-// neighbours they are read straight from the tile array.
+// neighbours they are read from the tile array, a tile's steps once per search.
 struct StepRules {
     const Grid& grid;
     Tile movementClass;
     bool heightRule;
     bool viaHook;
     const TileInstance* tiles = nullptr;  // set when the direct reading applies
+    uint32_t stamp = 0;
+    int offsets[8] = {};  // from a sub-tile's index to its neighbours', in direction order
 
     StepRules(const Grid& g, Tile cls, bool heights, bool hook)
         : grid(g), movementClass(cls), heightRule(heights), viaHook(hook) {
         const bool whole = MAP_W > 0 && MAP_H > 0 && SUB_MAP_W == MAP_W * 4 && SUB_MAP_H == MAP_H * 4 &&
                            g.tiles.size() >= static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
-        if (whole && (!hook || usesBuiltInNeighbours())) tiles = g.tiles.data();
+        if (!whole || (hook && !usesBuiltInNeighbours())) return;
+        tiles = g.tiles.data();
+        const size_t count = static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
+        if (tileSteps.size() != count) tileSteps.assign(count, TileSteps{});
+        if (++tileStepsStamp == 0) {
+            for (TileSteps& t : tileSteps) t.stamp = 0;
+            tileStepsStamp = 1;
+        }
+        stamp = tileStepsStamp;
+        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * SUB_MAP_W + DIRECTIONS[k].x;
     }
 
     template <typename Visit>
     void forEachStep(V2i cur, Visit visit) const {
         if (!tiles) return forEachStepSlowly(cur, visit);
-        const TileInstance& from = tiles[static_cast<size_t>(cur.y >> 2) * MAP_W + (cur.x >> 2)];
-        for (const V2i& d : DIRECTIONS) {
-            const V2i n{cur.x + d.x, cur.y + d.y};
-            if (n.x < 0 || n.y < 0 || n.x >= SUB_MAP_W || n.y >= SUB_MAP_H) continue;
-            const TileInstance& to = tiles[static_cast<size_t>(n.y >> 2) * MAP_W + (n.x >> 2)];
-            if (!canEnter(to, movementClass)) continue;
-            const bool sameTile = (n.x >> 2) == (cur.x >> 2) && (n.y >> 2) == (cur.y >> 2);
-            if (heightRule && !sameTile && from.heightLevel != to.heightLevel && from.ramp == 0 && to.ramp == 0)
-                continue;
-            visit(n);
-        }
+        const int tx = cur.x >> 2;
+        const int ty = cur.y >> 2;
+        const uint8_t steps = subTileSteps()[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
+        const int c = cur.y * SUB_MAP_W + cur.x;
+        for (int k = 0; k < 8; ++k)
+            if (steps >> k & 1) visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k]);
     }
 
 private:
+    uint16_t stepsOf(int tx, int ty) const {
+        const size_t i = static_cast<size_t>(ty) * MAP_W + tx;
+        TileSteps& known = tileSteps[i];
+        if (known.stamp == stamp) return known.mask;
+        const TileInstance& from = tiles[i];
+        uint16_t mask = canEnter(from, movementClass) ? uint16_t{1} << OWN_TILE_BIT : 0;
+        for (int k = 0; k < 8; ++k) {
+            const int nx = tx + DIRECTIONS[k].x;
+            const int ny = ty + DIRECTIONS[k].y;
+            if (!isOnMap(nx, ny)) continue;
+            const TileInstance& to = tiles[static_cast<size_t>(ny) * MAP_W + nx];
+            if (!canEnter(to, movementClass)) continue;
+            if (heightRule && from.heightLevel != to.heightLevel && from.ramp == 0 && to.ramp == 0) continue;
+            mask = static_cast<uint16_t>(mask | 1 << k);
+        }
+        known = {stamp, mask};
+        return mask;
+    }
+
     template <typename Visit>
     void forEachStepSlowly(V2i cur, Visit visit) const {
         Neighbours out;
@@ -282,7 +398,7 @@ private:
         for (V2i n : out) {
             if (!isValidSubTile(n)) continue;
             if (heightRule && !heightBorderAllows(grid, cur, n)) continue;
-            visit(n);
+            visit(n, n.y * SUB_MAP_W + n.x);
         }
     }
 };
@@ -292,9 +408,16 @@ bool isFreeFor(V2i sub, int unitId) {
     return holder == FREE_SUB_TILE || holder == unitId;
 }
 
+// isFreeFor for a sub-tile on the grid, by its index.
+bool isFreeAt(int index, int unitId) {
+    const int holder = static_cast<size_t>(index) < reservedTiles.size() ? reservedTiles[static_cast<size_t>(index)]
+                                                                          : OFF_GRID_SUB_TILE;
+    return holder == FREE_SUB_TILE || holder == unitId;
+}
+
 SubTilePath reconstruct(int end) {
     SubTilePath path;
-    for (int i = end; i != -1; i = marks.cameFrom[i]) path.push_back(marks.subTile(i));
+    for (int i = end; i != -1; i = marks.cameFrom(i)) path.push_back(marks.subTile(i));
     std::reverse(path.begin(), path.end());
     return path;
 }
@@ -308,7 +431,7 @@ bool beginSearch(V2i start) {
 }
 
 // A relaxation of the A* family: false when n already has a step count no greater than g.
-bool improves(int n, int g) { return !marks.seen(n) || marks.gScore[n] > g; }
+bool improves(int n, int g) { return !marks.seen(n) || marks.gScore(n) > g; }
 
 // The goals' bounding box: a sub-tile outside it is no goal, without a look through the list.
 struct GoalBox {
@@ -344,10 +467,9 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
         if (isGoal(cur)) return reconstruct(c);
         if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
         if (!marks.expandsAnew(c)) continue;
-        int g = marks.gScore[c] + 1;
-        rules.forEachStep(cur, [&](V2i n) {
-            if (!mayEnter(n)) return;
-            int ni = marks.index(n);
+        int g = marks.gScore(c) + 1;
+        rules.forEachStep(cur, [&](V2i n, int ni) {
+            if (!mayEnter(n, ni)) return;
             if (!improves(ni, g)) return;
             marks.reach(ni, c, g);
             open.push({g + manhattan(n, aim), g, n.x, n.y});
@@ -356,7 +478,7 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
     return std::nullopt;
 }
 
-bool anyStep(V2i) { return true; }
+bool anyStep(V2i, int) { return true; }
 
 // Cells a pocket search looks at before it gives up and leaves the answer to the full search.
 constexpr size_t POCKET_CELLS = 64;
@@ -376,11 +498,10 @@ bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, in
     bool metStart = false;
     for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
         if (fifo.size() > POCKET_CELLS) return false;
-        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n) {
-            const int ni = marks.index(n);
+        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n, int ni) {
             if (metStart || marks.seen(ni)) return;
             if (n == start) metStart = true;
-            if (!isFreeFor(n, unitId)) return;
+            if (!isFreeAt(ni, unitId)) return;
             marks.reach(ni, -1, 0);
             fifo.push_back({ni, 0});
         });
@@ -398,7 +519,7 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     if (maxDepth == 0 && sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     return searchTowards(
         unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
-        [&](V2i n) { return n == goal || isFreeFor(n, unitId); }, maxDepth);
+        [&](V2i n, int ni) { return n == goal || isFreeAt(ni, unitId); }, maxDepth);
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
@@ -443,9 +564,8 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
         if (maxDepth > 0 && depth >= maxDepth) continue;
         V2i cur = marks.subTile(c);
         if (cur == goal) return reconstruct(c);
-        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n) {
-            if (n != goal && !isFreeFor(n, unitId)) return;
-            int ni = marks.index(n);
+        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni) {
+            if (n != goal && !isFreeAt(ni, unitId)) return;
             if (marks.seen(ni)) return;
             marks.reach(ni, c, depth + 1);
             fifo.push_back({ni, depth + 1});

@@ -96,6 +96,11 @@ static bool hasStepAway(const Unit& unit) { return !unit.waypoints.empty(); }
 
 // Moves the unit's footprint reservation to the sub-tile.
 static void holdSubTile(Unit& unit, V2i sub) {
+    // A unit striking from where it stands holds that ground already, tick after tick.
+    if (holdsFootprintAt(unit.id, unit.type, sub)) {
+        unit.occupiedSubTile = sub;
+        return;
+    }
     freeTileForUnit(unit.id, unit.type, unit.occupiedSubTile);
     reserveTilesForUnit(unit.id, unit.type, sub);
     unit.occupiedSubTile = sub;
@@ -488,7 +493,8 @@ static void updateUnitTurn(int id, float dt, Grid& grid) {
     if (Unit* unit = held.get()) updateUnitQueueAction(*unit, grid);
     if (Unit* unit = held.get()) updateUnitAI(*unit, dt, grid);
     if (Unit* unit = held.get()) updateUnit(*unit, dt, grid, true);
-    if (Unit* unit = held.get(); unit && unit->type == "LatchedMine") updateLatchedMine(*unit, grid);
+    static const std::string latchedMine = "LatchedMine";
+    if (Unit* unit = held.get(); unit && unit->type == latchedMine) updateLatchedMine(*unit, grid);
     Unit* unit = held.get();
     if (!unit) return;
     updateCooldowns(*unit, dt);
@@ -500,7 +506,8 @@ void updateUnits(float dt, Grid& grid) {
     std::vector<int> ids;
     ids.reserve(units.size());
     for (const Unit& u : units) ids.push_back(u.id);
-    std::sort(ids.begin(), ids.end());
+    // Units are added with rising ids, so the registry is nearly always in order already.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
     const TargetIndexPass targetIndex;
     for (int id : ids) updateUnitTurn(id, dt, grid);
 }

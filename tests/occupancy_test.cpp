@@ -166,4 +166,37 @@ TEST_F(Occupancy, NeighboursFollowTheTilesWalkableFlagUnlessClassIsAnyOrWater) {
     EXPECT_EQ(neighbors8(grid, sub, Tile::Any).size(), 8u);
 }
 
+// Holding a footprint already means freeing and reserving it again would change nothing; anything else is no hold.
+TEST_F(Occupancy, FootprintIsHeldOnlyWhereEveryCellOfTheLastReservationIsStillTheUnits) {
+    struct Case {
+        const char* what;
+        const char* type;
+        V2i reservedAt;
+        V2i askedAt;
+        V2i takenByOther;  // (-1, -1): nobody else
+        bool held;
+    };
+    const Case cases[] = {
+        {"one sub-tile, where it stands", "Footman", {5, 5}, {5, 5}, {-1, -1}, true},
+        {"one sub-tile, a step away", "Footman", {5, 5}, {6, 5}, {-1, -1}, false},
+        {"three by three, where it stands", "Ogre", {5, 5}, {5, 5}, {-1, -1}, true},
+        {"three by three, one cell held by another", "Ogre", {5, 5}, {5, 5}, {6, 6}, false},
+        {"three by three at the last column", "Ogre", {14, 5}, {14, 5}, {-1, -1}, true},
+        {"three by three over the edge", "Ogre", {15, 5}, {15, 5}, {-1, -1}, false},
+        {"a type the catalogue lacks", "Nothing", {5, 5}, {5, 5}, {-1, -1}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+        unitOccupancyRegistry.clear();
+        if (c.takenByOther.x != -1) reserveTile(c.takenByOther, 3);
+        testing::internal::CaptureStderr();
+        const std::string type = unitInfo.count(c.type) ? c.type : "Footman";
+        reserveTilesForUnit(9, type, c.reservedAt);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(holdsFootprintAt(9, c.type, c.askedAt), c.held);
+    }
+    EXPECT_FALSE(holdsFootprintAt(8, "Footman", {5, 5})) << "a unit without a reservation holds nothing";
+}
+
 }  // namespace

@@ -176,6 +176,42 @@ TEST_F(PathSearch, AllSearchesFollowTheWrittenRulesAndPopOrderOnRoughMaps) {
     EXPECT_GT(found, 60) << "the maps must leave enough paths to compare";
 }
 
+// What a search knows of the ground is never carried into the next one: every query follows the ground as it
+// stands, on maps of several shapes, while buildings rise and fall and hills change between queries.
+TEST_F(PathSearch, SearchesFollowTheGroundAsItChangesBetweenQueriesOnEveryMapShape) {
+    struct Shape {
+        int w, h;
+    };
+    const Shape shapes[] = {{12, 12}, {7, 15}, {15, 7}, {1, 9}, {9, 1}};
+    std::mt19937 rng(977);
+    int found = 0;
+    for (const Shape& shape : shapes) {
+        sizeMap(shape.w, shape.h);
+        roughen(rng);
+        std::uniform_int_distribution<int> x(0, SUB_MAP_W - 1), y(0, SUB_MAP_H - 1), tx(0, MAP_W - 1),
+            ty(0, MAP_H - 1), side(1, 3), level(0, 2);
+        for (int query = 0; query < 60; ++query) {
+            const V2i at{tx(rng), ty(rng)};
+            if (query % 4 == 0) blockArea(grid, at, side(rng), side(rng));
+            if (query % 4 == 1) unblockArea(grid, at, side(rng), side(rng));
+            if (query % 4 == 2) setHeight(at.x, at.y, level(rng), query % 8 == 2);
+            const V2i start{x(rng), y(rng)};
+            const std::vector<V2i> goals{{x(rng), y(rng)}, {x(rng), y(rng)}};
+            const Tile cls = query % 3 == 0 ? Tile::Any : Tile::Grass;
+            SCOPED_TRACE(testing::Message() << "map " << shape.w << "x" << shape.h << " query " << query);
+            const auto path = astar(grid, start, goals[0], cls, MOVER, 0);
+            EXPECT_EQ(path, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goals[0]}, cls, MOVER, 0)));
+            EXPECT_EQ(astar(grid, start, goals[0], cls, MOVER, 30),
+                      (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {goals[0]}, cls, MOVER, 30)));
+            EXPECT_EQ(astarMultiGoal(grid, start, goals, cls),
+                      (writtenAStar<ByEstimate>(Rules::MultiGoal, start, goals, cls, 0, 0)));
+            EXPECT_EQ(simpleBFS(grid, start, goals[0], cls, MOVER, -1), writtenBFS(start, goals[0], cls, MOVER, -1));
+            found += path.has_value();
+        }
+    }
+    EXPECT_GT(found, 80) << "the maps must leave enough paths to compare";
+}
+
 // Refusals at once must give the full search's answer while buildings rise and fall and trees are felled.
 TEST_F(PathSearch, RegionRefusalsAgreeWithTheFullSearchAsTheMapChanges) {
     sizeMap(12, 12);
