@@ -140,6 +140,12 @@ void initMenuButton() {
     paint(menuButton, RED);
 }
 
+bool menuButtonTakes(const SDL_Event& event) {
+    menuButton.handleEvent(event);
+    return isLeftPress(event) &&
+           pointInRect(menuButton.rect, static_cast<float>(event.button.x), static_cast<float>(event.button.y));
+}
+
 void initGameMenu() {
     gameMenu.clear();
     gameMenu.centerOnScreen(0.0f, 0.0f);
