@@ -142,7 +142,8 @@ void initMenuButton() {
 
 bool menuButtonTakes(const SDL_Event& event) {
     menuButton.handleEvent(event);
-    return isLeftPress(event) &&
+    // Before a session sets the button up it has no action and no place, so it takes nothing.
+    return menuButton.onClick && isLeftPress(event) &&
            pointInRect(menuButton.rect, static_cast<float>(event.button.x), static_cast<float>(event.button.y));
 }
 
