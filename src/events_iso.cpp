@@ -59,7 +59,7 @@ void quitOnEscape(const SDL_Event& event) {
 bool offerToDialogs(const SDL_Event& event) {
     captureAPM(event);
     if (HandleZoom) HandleZoom(event);
-    menuButton.handleEvent(event);
+    if (menuButtonTakes(event)) return true;
     if (victoryPlayerId != -1) game_over_modal.handleEvent(event);
     if (mode == GameMode::Extraction) extract_modal.handleEvent(event);
     return gameMenu.isVisible() && gameMenu.handleEvent(event);
@@ -97,7 +97,8 @@ bool IsoEventHandler::handleGameEvent(Grid& grid, const SDL_Event& event) {
             armDragAfterMotion(event);
             break;
         case SDL_MOUSEBUTTONUP:
-            if (event.button.button == SDL_BUTTON_LEFT && !minimapUsed && !pointerOverHud)
+            // Only a press on the map makes a click: a dialog button that closed under the press keeps its release.
+            if (event.button.button == SDL_BUTTON_LEFT && !minimapUsed && !pointerOverHud && isPotentiallyDragging)
                 handleLeftRelease(buttonPoint(event));
             break;
         case SDL_KEYUP:

@@ -363,7 +363,7 @@ bool typeIntoPrompt(const Grid& grid, const SDL_Event& e) {
 void handleEditorEvent(Grid& grid, const SDL_Event& e) {
     if (e.type == SDL_QUIT) running = false;
     if (HandleZoom) HandleZoom(e);
-    menuButton.handleEvent(e);
+    if (menuButtonTakes(e)) return;
     if (gameMenu.isVisible() && gameMenu.handleEvent(e)) return;
     const Pointer p = readPointer();
     if (isButton(e, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT) || isKeyDown(e, SDLK_ESCAPE))

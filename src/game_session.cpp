@@ -341,6 +341,7 @@ bool start_map_editor(const std::string& mapName) {
         abandonStart();
         return false;
     }
+    currentMap = mapName;
     resetSessionClock(true, false);
     DrawFog = noopFog;
     DrawHUD = editorHUD;

@@ -197,6 +197,8 @@ void initTooltips();
 // ---- In-game menu, dialogs and results ----
 
 void initMenuButton();
+// Gives the event to the MENU button; true for a left press on it, which is the button's and no click on the map.
+bool menuButtonTakes(const SDL_Event& event);
 void initGameMenu();
 // The four dialog builders; the session installs them as the frame loop's showOptions, showScenarioObjectives,
 // showSaveGame and showLoadGame, which the pending flags call.

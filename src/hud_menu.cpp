@@ -140,6 +140,13 @@ void initMenuButton() {
     paint(menuButton, RED);
 }
 
+bool menuButtonTakes(const SDL_Event& event) {
+    menuButton.handleEvent(event);
+    // Before a session sets the button up it has no action and no place, so it takes nothing.
+    return menuButton.onClick && isLeftPress(event) &&
+           pointInRect(menuButton.rect, static_cast<float>(event.button.x), static_cast<float>(event.button.y));
+}
+
 void initGameMenu() {
     gameMenu.clear();
     gameMenu.centerOnScreen(0.0f, 0.0f);

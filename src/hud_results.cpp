@@ -1,4 +1,5 @@
 // The game-over dialog that ends a decided match, and what the HUD forgets when a session ends.
+#include "game_commands.h"
 #include "game_state.h"
 #include "hud.h"
 #include "player.h"
@@ -36,4 +37,6 @@ void resetHUDSession() {
     gameMenu.clear();
     game_over_modal.clear();
     reset_APM();
+    // A session without peers never measures a ping; it must not show the last match's.
+    latencyMs = 0;
 }

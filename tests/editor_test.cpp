@@ -1,6 +1,7 @@
 // The map editor on the fight map, driven by SDL events: painting, placing and deleting with every index kept
 // consistent, the save prompt, the editor HUD and the page that opens the editor.
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "decorations.h"
@@ -152,6 +153,28 @@ TEST_F(Editor, ChoosingATerrainDecorationOrObjectBrushDisarmsTheOtherTwoKinds) {
     drag(centreOf({16, 26}), centreOf({18, 26}));
     EXPECT_EQ(grid.at(17, 26).type, Tile::Mud);
     EXPECT_EQ(grid.at(17, 26).heightLevel, 1) << "height combines with terrain";
+}
+
+TEST_F(Editor, ThePressThatOpensTheMenuPaintsAndPlacesNothingBeneathTheButton) {
+    const SDL_Point onMenu = middleOf(menuButton.rect);
+    ASSERT_TRUE(isOnMap(screenToTile({float(onMenu.x), float(onMenu.y)}))) << "the map lies under the button";
+    const std::function<void()> brushes[] = {
+        [] { pick(hudTileButtons, "Water"); },
+        [] { pick(hudDecorationButtons, "Bush"); },
+        [] { pick(hudMapObjectButtons, "Crystal"); },
+    };
+    for (const auto& arm : brushes) {
+        const Grid before = grid;
+        const std::size_t decorationsBefore = decorations.size(), objectsBefore = mapObjects.size();
+        arm();
+        click(onMenu);
+        EXPECT_TRUE(changedTiles(before).empty());
+        EXPECT_EQ(decorations.size(), decorationsBefore);
+        EXPECT_EQ(mapObjects.size(), objectsBefore);
+        EXPECT_TRUE(gameMenu.isVisible());
+        gameMenu.hide();
+        key(SDLK_ESCAPE);
+    }
 }
 
 TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "economy_world.h"
 #include "events_iso.h"
@@ -275,6 +276,45 @@ TEST_F(MatchInput, PlacementIsRefusedOnAnUnwalkableAnchorAndWithoutTheRequiredEf
     mouse(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, over);
     ASSERT_EQ(queued().size(), 1u);
     EXPECT_EQ(std::get<PlaceBuildingDownCommand>(queued()[0].payload).unitId, worker);
+}
+
+// The MENU press opens the menu; a dialog button that hides the menu takes its press. Neither release is a
+// click on the map: the selection stays and the unit beneath is not taken.
+TEST_F(MatchInput, APressTakenByTheMenuButtonOrADialogLeavesTheSelectionAsItWas) {
+    const int chosen = unitAt("Soldier", {38, 38});
+    const int beneath = unitAt("Soldier", {46, 46});
+    const SDL_FPoint under = screenOfUnit(beneath);
+    const SDL_FRect menuRect = gameMenu.rect;
+    const auto openMenuButton = [] {
+        initMenuButton();
+        gameMenu.clear();
+        gameMenu.rect = SDL_FRect{515, 185, 250, 350};
+    };
+    const auto openClosingDialog = [under] {
+        gameMenu.clear();
+        gameMenu.rect = SDL_FRect{under.x - 100, under.y - 100, 200, 200};
+        gameMenu.add<Button>(SDL_FRect{under.x - 50, under.y - 15, 100, 30}, "Save", [] { gameMenu.hide(); });
+        gameMenu.show();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> open;
+        SDL_FPoint at;
+        bool menuShown;
+    } cases[] = {
+        {"MENU", openMenuButton, {60, 15}, true},
+        {"a dialog button over a unit", openClosingDialog, under, false},
+    };
+    for (const auto& c : cases) {
+        select({chosen});
+        c.open();
+        click(SDL_BUTTON_LEFT, c.at);
+        EXPECT_EQ(selectedUnits, (std::vector<int>{chosen})) << c.what;
+        EXPECT_EQ(gameMenu.isVisible(), c.menuShown) << c.what;
+    }
+    gameMenu.clear();
+    gameMenu.rect = menuRect;
+    menuButton = Button{};
 }
 
 TEST_F(MatchInput, HoldAndStopAreOrdersForTheOwnSelectionAndChatTypingIsNoOrder) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "draw_fixture.h"
@@ -136,6 +137,45 @@ TEST_F(ExtractionPages, DeployWithAnEmptyDeploymentRosterIsRefusedWithALineOnThe
     roster.handleEvent(pressOn(roster.deployButton));
     EXPECT_EQ(menu.pending, MenuPage::LoadingPage) << "one unit is enough";
     EXPECT_TRUE(roster.refusalLine.empty());
+}
+
+TEST_F(ExtractionPages, ARefusalLineStaysUntilTheDeploymentRosterChanges) {
+    startCampaign("Delta");
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    const auto deployWithMission = [&](int mission) {
+        deploymentSelectedMapId = mission;
+        ::testing::internal::CaptureStderr();
+        roster.handleEvent(pressOn(roster.deployButton));
+        ::testing::internal::GetCapturedStderr();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::string line;
+    } steps[] = {
+        {"deploy with nobody", [&] { deployWithMission(0); }, "Add at least one unit to the deployment roster."},
+        {"a press on no widget", [&] { roster.handleEvent(press(640, 100)); },
+         "Add at least one unit to the deployment roster."},
+        {"a unit added",
+         [&] {
+             shipRosterList->selected = 0;
+             roster.handleEvent(pressOn(*shipRosterListButton));
+         },
+         ""},
+        {"deploy with no mission", [&] { deployWithMission(-1); }, "Choose a mission first."},
+        {"the unit dismissed",
+         [&] {
+             deploymentRosterList->selected = 0;
+             roster.handleEvent(pressOn(*deploymentRosterListButton));
+         },
+         ""},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(roster.refusalLine, step.line) << step.what;
+    }
+    EXPECT_NE(menu.pending, MenuPage::LoadingPage) << "nothing was deployed";
 }
 
 TEST_F(ExtractionPages, TheHubSaysWhenTheSelectedCampaignHasNoUnitsLeft) {

@@ -1,7 +1,9 @@
 // A session from start to tear-down: the live match, its command log, its replay and its saved copy resumed.
 #include <fstream>
+#include <functional>
 #include <regex>
 
+#include "game_commands.h"
 #include "minimap.h"
 #include "session_fixture.h"
 
@@ -142,6 +144,29 @@ TEST_F(SessionLife, EverySessionNamesItsOwnMapAndItsClocksStartAtZeroAndFollowTh
         EXPECT_EQ(minimapClockText(gameTimeSeconds).substr(0, 5), "00:0" + std::to_string(turnAtFrameStart * 16 / 1000));
         pendingShutdown = true;
         game_loop();
+    }
+}
+
+// After a LAN match on highlands with its last ping, every kind of session names its own map and shows no ping.
+TEST_F(SessionLife, TheHudOfTheNextSessionNamesItsMapAndForgetsTheLastPing) {
+    const struct {
+        const char* kind;
+        std::function<bool()> start;
+    } kinds[] = {
+        {"match", [] { return startGame(true, true, "fight", false); }},
+        {"map editor", [] { return start_map_editor("fight"); }},
+    };
+    for (const auto& next : kinds) {
+        seatPlayers();
+        ASSERT_TRUE(startGame(true, true, "fight", false));
+        currentMap = "highlands";
+        latencyMs = 47;
+        endSession();
+        seatPlayers();
+        ASSERT_TRUE(next.start()) << next.kind;
+        EXPECT_EQ(currentMap, "fight") << next.kind;
+        EXPECT_EQ(latencyMs, 0) << next.kind;
+        endSession();
     }
 }
 

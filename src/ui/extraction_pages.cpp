@@ -359,9 +359,12 @@ void ExtractionRosterPickerPage::deploy() {
 
 void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
     if (unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e)) return;
+    const std::size_t deployed = activeDeploymentRoster.size();
     for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
                                                                deploymentRosterList, deploymentRosterListButton})
         if (widget) widget->handleEvent(e);
+    // A refusal speaks of the roster as it was; once the player changes it, the line has said its piece.
+    if (activeDeploymentRoster.size() != deployed) refusalLine.clear();
     deployButton.handleEvent(e);
     backButton.handleEvent(e);
     cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
