@@ -355,7 +355,6 @@ Building* getFirstSelectedBuilding() {
     return selectedBuildings.empty() ? nullptr : getBuildingById(selectedBuildings.front());
 }
 
-Building* getSelectedBuildingById(int id) { return isBuildingSelected(id) ? getBuildingById(id) : nullptr; }
 
 bool setRallyPoint(const Grid&, Building* b, V2i p) {
     if (!b || !isValidSubTile(p)) return false;

@@ -240,7 +240,6 @@ void removeBuildingFromSelection(int id);
 void clearBuildingSelection();
 bool isBuildingSelected(int id);
 Building* getFirstSelectedBuilding();
-Building* getSelectedBuildingById(int id);
 
 // A sub-tile on the map; false for one off it and for a missing building.
 bool setRallyPoint(const Grid& grid, Building* b, V2i p);

@@ -249,12 +249,6 @@ void addMapObjectToSelection(int id) {
     if (selectedMapObjectSet.insert(id).second) selectMapObjects.push_back(id);
 }
 
-void removeMapObjectFromSelection(int id) {
-    if (selectedMapObjectSet.erase(id) == 0) return;
-    const auto it = std::find(selectMapObjects.begin(), selectMapObjects.end(), id);
-    if (it != selectMapObjects.end()) selectMapObjects.erase(it);
-}
-
 void clearMapObjectSelection() {
     selectMapObjects.clear();
     selectedMapObjectSet.clear();

@@ -85,7 +85,6 @@ void processMapObjectsRemovals(Grid& grid);
 bool deleteMapObjects();
 
 void addMapObjectToSelection(int id);
-void removeMapObjectFromSelection(int id);
 void clearMapObjectSelection();
 bool isMapObjectSelected(int id);
 MapObject* getFirstSelectedMapObject();

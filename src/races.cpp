@@ -284,18 +284,9 @@ void loadAllRacesOrExit(const std::string& modsFolder, const std::string& modNam
 }
 
 // Scans the whole catalogue and keeps the lowest matching name, so hash order never decides.
-template <typename Flag>
-static std::string firstUnitTypeOfRace(const std::string& race, Flag flag) {
+std::string workerTypeOfRace(const std::string& race) {
     const std::string* chosen = nullptr;
     for (const auto& [type, info] : unitInfo)
-        if (info.race == race && flag(info) && (!chosen || type < *chosen)) chosen = &type;
+        if (info.race == race && info.worker && (!chosen || type < *chosen)) chosen = &type;
     return chosen ? *chosen : std::string();
-}
-
-std::string workerTypeOfRace(const std::string& race) {
-    return firstUnitTypeOfRace(race, [](const UnitInfo& info) { return info.worker; });
-}
-
-std::string civilianTypeOfRace(const std::string& race) {
-    return firstUnitTypeOfRace(race, [](const UnitInfo& info) { return info.civilian; });
 }

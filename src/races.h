@@ -38,9 +38,8 @@ void loadAllRacesOrExit(const std::string& modsFolder, const std::string& modNam
 
 void loadRace(const std::string& path);
 
-// The race's unit type with the flag, the lowest type name first when there are several; empty when none.
+// The race's worker type, the lowest type name first when there are several; empty when none.
 std::string workerTypeOfRace(const std::string& race);
-std::string civilianTypeOfRace(const std::string& race);
 
 // Largest magnitude of a number read by key; beyond it the file is refused naming the key.
 constexpr double CATALOGUE_NUMBER_MAX = 1000000.0;

@@ -425,8 +425,6 @@ V2i findClosestMapObjectWithResourceType(V2i from, ResourceType kind, const std:
 // The sub-tile of the ring around the object at objectTile nearest from that is walkable, unreserved and
 // claimed by no miner.
 V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i from);
-// The same ring search without the miners' claims.
-V2i findClosestAdjacentToMapObject(const MapObject& object, Grid& grid, V2i from);
 // The ring sub-tile the unit may stand on nearest (squared sub-tile distance) to it, first of equals;
 // the building's top-left sub-tile when there is none.
 V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid);
@@ -472,7 +470,6 @@ void initializeCivilianLookup();
 // The player's civilian nearest the world point that is on the map, not assigned to a job and not excluded;
 // ties keep the earlier unit of the player's list. Null when none, or when the race has no civilian type.
 Unit* findClosestAvailableCivilian(Player* player, SDL_FPoint at, const std::vector<int>& exclude);
-Unit* findClosestCivilian(Player* player, SDL_FPoint at);
 // A wildlife record owned by the environment player, at (0, 0), not yet stored. A type the catalogue lacks gives
 // a record with id -1 that must not be stored.
 Unit spawnCritter(const std::string& type);

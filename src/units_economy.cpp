@@ -313,7 +313,7 @@ void initializeCivilianLookup() {
     }
 }
 
-static Unit* closestFreeCivilian(Player* player, SDL_FPoint at, const std::vector<int>* exclude) {
+Unit* findClosestAvailableCivilian(Player* player, SDL_FPoint at, const std::vector<int>& exclude) {
     if (!player) return nullptr;
     const auto civilianType = raceToCivilianUnit.find(player->race);
     if (civilianType == raceToCivilianUnit.end()) return nullptr;
@@ -322,7 +322,7 @@ static Unit* closestFreeCivilian(Player* player, SDL_FPoint at, const std::vecto
     for (int id : player->unitIds) {
         Unit* u = getUnitById(id);
         if (!u || !u->onMap || u->assigned || u->type != civilianType->second) continue;
-        if (exclude && std::find(exclude->begin(), exclude->end(), id) != exclude->end()) continue;
+        if (std::find(exclude.begin(), exclude.end(), id) != exclude.end()) continue;
         const float dx = at.x - u->x;
         const float dy = at.y - u->y;
         const float d = dx * dx + dy * dy;
@@ -334,11 +334,6 @@ static Unit* closestFreeCivilian(Player* player, SDL_FPoint at, const std::vecto
     return best;
 }
 
-Unit* findClosestAvailableCivilian(Player* player, SDL_FPoint at, const std::vector<int>& exclude) {
-    return closestFreeCivilian(player, at, &exclude);
-}
-
-Unit* findClosestCivilian(Player* player, SDL_FPoint at) { return closestFreeCivilian(player, at, nullptr); }
 
 Unit spawnCritter(const std::string& type) {
     const UnitInfo* info = getUnitInfo(type);

@@ -203,7 +203,7 @@ static bool claimedByAMiner(V2i sub) {
 }
 
 // The ring of sub-tiles just outside the footprint the catalogue gives the object's type.
-static V2i nearestRingSubTile(const MapObject& object, V2i from, bool skipClaimed) {
+static V2i nearestRingSubTile(const MapObject& object, V2i from) {
     const MapObjectInfo& info = mapObjectInfo.at(object.type);
     const int64_t x0 = int64_t{object.tileX} * 4;
     const int64_t y0 = int64_t{object.tileY} * 4;
@@ -220,7 +220,7 @@ static V2i nearestRingSubTile(const MapObject& object, V2i from, bool skipClaime
             if (x >= x0 && x < x0 + w && y >= y0 && y < y0 + h) continue;
             V2i sub{static_cast<int>(x), static_cast<int>(y)};
             if (!walkableTile(grid, x / 4, y / 4) || isSubTileReserved(sub) != FREE_SUB_TILE) continue;
-            if (skipClaimed && claimedByAMiner(sub)) continue;
+            if (claimedByAMiner(sub)) continue;
             int64_t d = manhattan(from, sub);
             int64_t key = tileKey(x, y);
             if (d > best || (d == best && key >= bestKey)) continue;
@@ -234,11 +234,7 @@ static V2i nearestRingSubTile(const MapObject& object, V2i from, bool skipClaime
 
 V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i from) {
     const MapObject* object = getMapObjectAtTile(objectTile, grid);
-    return object ? nearestRingSubTile(*object, from, true) : NOT_FOUND;
-}
-
-V2i findClosestAdjacentToMapObject(const MapObject& object, Grid& grid, V2i from) {
-    return nearestRingSubTile(object, from, false);
+    return object ? nearestRingSubTile(*object, from) : NOT_FOUND;
 }
 
 V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid) {

@@ -73,7 +73,7 @@ TEST_F(BuildingRegistry, SelectionKeepsOrderAndIgnoresRepeatsAndStrangers) {
     EXPECT_EQ(selectedBuildings, (std::vector<int>{b, a, c}));
     removeBuildingFromSelection(a);
     EXPECT_EQ(selectedBuildings, (std::vector<int>{b, c}));
-    EXPECT_EQ(getSelectedBuildingById(a), nullptr);
+    EXPECT_FALSE(isBuildingSelected(a));
     clearBuildingSelection();
     EXPECT_EQ(getFirstSelectedBuilding(), nullptr);
 }

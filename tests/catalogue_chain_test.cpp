@@ -257,7 +257,6 @@ TEST(RaceChain, WorkerAndCivilianTypesDoNotDependOnHashOrder) {
         unitInfo[type] = info;
     }
     EXPECT_EQ(workerTypeOfRace("human"), "Bee");
-    EXPECT_EQ(civilianTypeOfRace("human"), "Mid");
     EXPECT_EQ(workerTypeOfRace("orc"), "Ant");
     EXPECT_EQ(workerTypeOfRace("elf"), "");
 }

@@ -160,7 +160,6 @@ TEST_F(Workers, TheNearestFreeCivilianIsChosenTiesKeepTheEarlierOne) {
     getUnitById(a)->assigned = true;
     getUnitById(b)->onMap = false;
     EXPECT_EQ(findClosestAvailableCivilian(owner, mid, {})->id, c);
-    EXPECT_EQ(findClosestCivilian(owner, mid)->id, c);
     addUnitAt("Worker", {30, 20});
     EXPECT_EQ(findClosestAvailableCivilian(owner, mid, {c}), nullptr) << "only civilians count";
     Player& orc = addPlayer(2, "orc");

@@ -172,7 +172,6 @@ TEST_F(MapObjects, SelectionKeepsOrderAndTheFirstSelectedIsFoundByIndex) {
     addMapObjectToSelection(2);
     addMapObjectToSelection(0);
     addMapObjectToSelection(2);
-    removeMapObjectFromSelection(1);
     EXPECT_EQ(selectMapObjects, (std::vector<int>{2, 0}));
     EXPECT_EQ(getFirstSelectedMapObject(), &mapObjects[2]);
     clearMapObjectSelection();

@@ -129,7 +129,6 @@ TEST_F(NearestSearch, MiningRingSkipsClaimedAndReservedSubTiles) {
     EXPECT_EQ(findClosestAdjacentToMapObjectNotOccupied({5, 5}, grid, {30, 21}), (V2i{24, 21}));
     miningOccupancy[21 * SUB_MAP_W + 24] = 42;
     EXPECT_EQ(findClosestAdjacentToMapObjectNotOccupied({5, 5}, grid, {30, 21}), (V2i{24, 20}));
-    EXPECT_EQ(findClosestAdjacentToMapObject(mapObjects.front(), grid, {30, 21}), (V2i{24, 21}));
     reserveTile({24, 20}, 9);
     EXPECT_EQ(findClosestAdjacentToMapObjectNotOccupied({5, 5}, grid, {30, 21}), (V2i{24, 22}));
     for (int x = 19; x <= 24; ++x)
