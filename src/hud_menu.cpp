@@ -73,6 +73,12 @@ void addLabel(const std::string& text, float dx, float dy, int size) {
     gameMenu.add<Label>(text, gameMenu.rect.x + dx, gameMenu.rect.y + dy, size);
 }
 
+// The text in lines that fit the menu's width, 20 pixels apart from dy down.
+void addWrappedLabel(const std::string& text, float dy, int size) {
+    const std::vector<std::string> lines = wrapText(size, text, static_cast<int>(gameMenu.rect.w - 50.0f));
+    for (std::size_t i = 0; i < lines.size(); ++i) addLabel(lines[i], 25.0f, dy + 20.0f * static_cast<float>(i), size);
+}
+
 // Clears the menu, shows it and puts the dialog's title at the top.
 void openDialog(const std::string& title) {
     gameMenu.clear();
@@ -107,7 +113,7 @@ std::string leftBehindText(int count) {
 // Ending a mission gives up every unit outside the zone for good, so it is asked first, naming how many.
 void askBeforeEndingMission() {
     openDialog("END SCENARIO");
-    addLabel(leftBehindText(unitsLeftBehind()), 25.0f, 80.0f, 14);
+    addWrappedLabel(leftBehindText(unitsLeftBehind()), 80.0f, 14);
     addButton("End Scenario", 240.0f, DANGER, endMissionWithExtraction);
     addBackButton(280.0f);
 }
@@ -182,8 +188,7 @@ void ingame_menu::showScenarioObjectives() {
     for (std::size_t i = 0; i < title.size(); ++i) addLabel(title[i], 25.0f, 30.0f + 26.0f * static_cast<float>(i), 22);
     const std::string goal =
         mode == GameMode::MapEditor ? "Make a good map." : "Destroy all enemy units and buildings.";
-    const std::vector<std::string> lines = wrapText(14, goal, width);
-    for (std::size_t i = 0; i < lines.size(); ++i) addLabel(lines[i], 25.0f, 100.0f + 20.0f * static_cast<float>(i), 14);
+    addWrappedLabel(goal, 100.0f, 14);
     addBackButton(280.0f);
 }
 

@@ -132,10 +132,12 @@ TEST_F(ExtractionPlay, EndScenarioAsksNamingTheUnitsLeftBehindAndOnlyThenExtract
         e.button.y = static_cast<int>(gameMenu.rect.y + offset + 15.0f);
         gameMenu.handleEvent(e);
     };
+    // The dialog's text, its wrapped lines joined again.
     const auto says = [](const std::string& text) {
+        std::string shown;
         for (const auto& child : gameMenu.children)
-            if (const auto* label = dynamic_cast<const Label*>(child.get()); label && label->text == text) return true;
-        return false;
+            if (const auto* label = dynamic_cast<const Label*>(child.get())) shown += label->text + " ";
+        return shown.find(text) != std::string::npos;
     };
     // End Scenario, then Back: nothing ends and the menu is back.
     menuButton.onClick();
