@@ -16,6 +16,7 @@
 #include "configuration_snapshot.h"
 #include "draw_fixture.h"
 #include "game_loop.h"
+#include "game_replay.h"
 #include "game_session.h"
 #include "test_files.h"
 
@@ -78,6 +79,8 @@ struct SessionTest : ShippedGame {
         std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map", root.path / "maps/fight.map");
         frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
         gameTime = 0.0f;  // the frame clock of a fresh program: it runs on across sessions
+        replayPaused = false;  // the viewer's pause and speed carry over from one replay to the next
+        replaySpeed = 1;
         DrawMatchFrame = fake_clock::drawFrame;
         Player::myStaticId = LOCAL_ID;
         gameState = GameState::Menus;

@@ -92,6 +92,9 @@ TEST_F(Text, SplitsAndMeasuresLines) {
 }
 
 TEST(FontFile, MissingOrCorruptFontGivesOneLineNamingItAndTextGoesOn) {
+    // Only the folder below is mounted, and no font of an earlier test is loaded.
+    cleanupFonts();
+    if (PHYSFS_isInit()) PHYSFS_deinit();
     for (const std::string& bytes : {std::string(), std::string("not a font at all")}) {
         TempDir dir;
         if (!bytes.empty()) dir.write(FONT_PATH, bytes);

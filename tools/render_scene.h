@@ -8,6 +8,7 @@
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_image.h>
+#include <physfs.h>
 
 #include "fog.h"
 #include "headless_session.h"
@@ -69,7 +70,10 @@ inline bool loadContent(const std::string& root) {
     basePath = root + "/";
     loadConfig(basePath + "src/config.txt");
     deriveConfigValues();
-    if (loaded && (races.empty() || unitSprites.empty() || buildingSprites.empty())) loadCatalogues(root);
+    // An earlier test may have let the file system or a catalogue go.
+    if (loaded && !PHYSFS_isInit()) mountAssets(root);
+    if (loaded && (races.empty() || mapObjectInfo.empty() || unitSprites.empty() || buildingSprites.empty()))
+        loadCatalogues(root);
     if (loaded && fontCache.empty() && (TTF_WasInit() || TTF_Init() == 0)) initFonts();
     return loaded;
 }
