@@ -60,11 +60,9 @@ void moveGhostUnderPointer() {
     ghostTile = V2i{std::clamp(x, 0, std::max(MAP_W - 1, 0)), std::clamp(y, 0, std::max(MAP_H - 1, 0))};
 }
 
-template <class Button>
-const Button* buttonUnderPointer(const std::vector<Button>& buttons) {
-    for (const Button& b : buttons)
-        if (hudButtonHit(b.rect, pointer.x, pointer.y)) return &b;
-    return nullptr;
+template <class HudButton>
+const HudButton* buttonUnderPointer(const std::vector<HudButton>& buttons) {
+    return hudButtonAt(buttons, pointer.x, pointer.y);
 }
 
 std::string tooltipText(const std::unordered_map<std::string, std::string>& table, const std::string& key) {

@@ -111,6 +111,14 @@ inline bool hudButtonHit(const SDL_FRect& r, float px, float py) {
     return px >= r.x && px <= r.x + r.w && py >= r.y && py <= r.y + r.h;
 }
 
+// The first of this frame's buttons under the point, or null.
+template <class HudButton>
+const HudButton* hudButtonAt(const std::vector<HudButton>& buttons, float px, float py) {
+    for (const HudButton& b : buttons)
+        if (hudButtonHit(b.rect, px, py)) return &b;
+    return nullptr;
+}
+
 void createTooltip(float x, float y, std::string text);
 void hideTooltip();
 

@@ -120,17 +120,10 @@ void drawTooltip() {
     DrawMultilineText(tooltip.text, tooltip.box.x + 6.0f, tooltip.box.y + 6.0f, whiteColor, 16);
 }
 
-template <class Button>
-bool pointerOnAny(const std::vector<Button>& buttons) {
-    for (const Button& b : buttons)
-        if (hudButtonHit(b.rect, mouseX, mouseY)) return true;
-    return false;
-}
-
 // Against this frame's buttons: a tooltip outlives neither its button nor the pointer's stay on it.
 bool pointerOnTooltipButton() {
-    return pointerOnAny(hudBuildingUnitsButtons) || pointerOnAny(hudUpgradeButtons) ||
-           pointerOnAny(hudBuildingButtons);
+    return hudButtonAt(hudBuildingUnitsButtons, mouseX, mouseY) || hudButtonAt(hudUpgradeButtons, mouseX, mouseY) ||
+           hudButtonAt(hudBuildingButtons, mouseX, mouseY);
 }
 
 }  // namespace
