@@ -370,8 +370,19 @@ bool load_replay_into_commands() {
     return true;
 }
 
+// Empty when the map file a save names reads as a map, or why not.
+static std::string savedMapFault(const std::string& mapName) {
+    try {
+        readMapFile(basePath + "maps/" + mapName + ".map");
+        return "";
+    } catch (const std::exception& e) {
+        return "its map \"" + mapName + "\" cannot be used: " + e.what();
+    }
+}
+
 bool saveCanResume(const std::string& name) {
     std::string bytes;
+    std::string mapName;
     std::string error;
     if (name.empty())
         error = "no saved game is chosen";
@@ -379,9 +390,9 @@ bool saveCanResume(const std::string& name) {
         error = "the name leaves the saves folder";
     else if (!readSave(basePath + "saves/" + name, bytes))
         error = "the file cannot be read";
-    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), error))
+    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, error))
         error = "its header is unusable: " + error;
-    else
+    else if (error = savedMapFault(mapName); error.empty())
         return true;
     std::cerr << "Cannot load the saved game \"" << name << "\": " << error << "\n";
     return false;

@@ -533,9 +533,14 @@ void applyReplayHeader(const ReplayHeader& header) {
 
 }  // namespace
 
-bool replayHeaderUsable(const std::string& line, std::string& error) {
+bool replayHeaderUsable(const std::string& line, std::string& mapName, std::string& error) {
     ReplayHeader header;
-    return parseReplayHeader(line, header, error);
+    if (!parseReplayHeader(line, header, error)) return false;
+    for (std::size_t i = 0; i < REPLAY_CONFIG_KEY_COUNT; ++i)
+        if (const auto* name = std::get_if<std::string>(&header.config[i]);
+            name && replayConfigKeys[i].target == ConfigTarget{&MAP_FILE})
+            mapName = *name;
+    return true;
 }
 
 json commandLogHeader(const std::string& mapName) {

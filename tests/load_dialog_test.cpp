@@ -1,5 +1,5 @@
 // The in-game Load on a running match: a choice that cannot be resumed keeps the match and the dialog, with one
-// line naming the save and the fault; a usable save ends the match for the resume.
+// line naming the save and the fault (its map among them); a usable save ends the match for the resume.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -53,6 +53,9 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
     root.write("saves/text.txt", "not a save\n");
     root.write("saves/badmap.bin", R"({"MAP_FILE": "../fight"})" "\n");
     root.write("saves/twice.bin", R"({"players": [{"id": 3}, {"id": 3}]})" "\n");
+    root.write("saves/nomap.bin", R"({"MAP_FILE": "nowhere"})" "\n");
+    root.write("saves/ruinedmap.bin", R"({"MAP_FILE": "ruined"})" "\n");
+    root.write("maps/ruined.map", "# a map file with no terrain\n");
     const struct {
         std::string name;
         const char* named;
@@ -64,6 +67,8 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
         {"text.txt", "its header is unusable"},
         {"badmap.bin", "is not a plain file name"},
         {"twice.bin", "player id 3 is listed twice"},
+        {"nomap.bin", "its map \"nowhere\" cannot be used: Failed to open map file"},
+        {"ruinedmap.bin", "its map \"ruined\" cannot be used: Map file has no terrain section"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
