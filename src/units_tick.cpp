@@ -1,6 +1,7 @@
 // Units: the order queue, the unit step and the tick over all units.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_detour.h"
 #include "units_target_index.h"
 
 #include <algorithm>
@@ -329,7 +330,7 @@ static std::optional<V2i> sideStepFor(const Unit& unit, const Grid& grid, V2i s,
 static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
     unit.nudgeCount = 0;
     const V2i t = findClosestFreeTile(grid, e, s, unit.walkable, unit.id);
-    if (replaceWaypoints(unit, simpleBFS(grid, s, t, unit.walkable, unit.id, 50))) {
+    if (replaceWaypoints(unit, boundedBreadthFirstPath(grid, s, t, unit.walkable, unit.id, 50))) {
         unit.goal = t;
         return;
     }
