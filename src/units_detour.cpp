@@ -56,8 +56,9 @@ struct StepRules {
     int unitId;
     V2i goal;
 
+    // A whole grid has 4 by 4 sub-tiles per tile.
     const TileInstance& tileOf(V2i sub) const {
-        return grid.tiles[static_cast<size_t>(sub.y / SUBDIVISIONS) * MAP_W + sub.x / SUBDIVISIONS];
+        return grid.tiles[static_cast<size_t>(sub.y >> 2) * MAP_W + static_cast<size_t>(sub.x >> 2)];
     }
     bool onGrid(V2i sub) const { return sub.x >= 0 && sub.y >= 0 && sub.x < SUB_MAP_W && sub.y < SUB_MAP_H; }
     bool enterable(V2i sub) const { return canEnter(tileOf(sub), movementClass); }
@@ -80,7 +81,7 @@ struct StepRules {
 bool builtInNeighbours() { return Neighbors == nullptr || Neighbors == neighbors8; }
 
 bool wholeGrid(const Grid& grid) {
-    return MAP_W > 0 && MAP_H > 0 && SUB_MAP_W == MAP_W * SUBDIVISIONS && SUB_MAP_H == MAP_H * SUBDIVISIONS &&
+    return MAP_W > 0 && MAP_H > 0 && SUB_MAP_W == MAP_W * 4 && SUB_MAP_H == MAP_H * 4 &&
            grid.tiles.size() >= static_cast<size_t>(MAP_W) * MAP_H &&
            reservedTiles.size() >= static_cast<size_t>(SUB_MAP_W) * SUB_MAP_H;
 }
