@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "units_helpers.h"
@@ -20,9 +21,9 @@ struct GoalDistance {
 
 struct SearchState {
     std::vector<GoalDistance> cells;
-    std::vector<uint32_t> pocket;                        // stamped where the flood from the start has been
-    std::vector<std::pair<int32_t, int32_t>> fifo;       // that flood's queue: sub-tile, steps
-    std::vector<std::vector<int32_t>> buckets;  // open sub-tiles by estimate, steps + distance to the start
+    std::vector<uint32_t> pocket;                   // stamped where the flood from the start has been
+    std::vector<std::pair<int32_t, int32_t>> fifo;  // that flood's queue: sub-tile, steps
+    std::vector<std::vector<int32_t>> buckets;      // open sub-tiles by estimate, steps + distance to the start
     uint32_t stamp = 0;
 
     void begin(size_t count, int maxEstimate) {
@@ -39,7 +40,6 @@ struct SearchState {
         buckets.resize(static_cast<size_t>(maxEstimate) + 1);
         for (std::vector<int32_t>& b : buckets) b.clear();
     }
-    bool seen(int32_t i) const { return cells[static_cast<size_t>(i)].stamp == stamp; }
     bool settledAt(int32_t i, int32_t steps) const {
         const GoalDistance& c = cells[static_cast<size_t>(i)];
         return c.stamp == stamp && c.settled && c.steps == steps;
@@ -123,8 +123,7 @@ int32_t stepsFromStart(const StepRules& rules, V2i start, int32_t limit) {
     const int32_t width = SUB_MAP_W;
     const auto place = [width](V2i s) { return s.y * width + s.x; };
     const int32_t goalIndex = place(rules.goal);
-    GoalDistance& first = state.cells[static_cast<size_t>(goalIndex)];
-    first = {state.stamp, 0, false};
+    state.cells[static_cast<size_t>(goalIndex)] = {state.stamp, 0, false};
     state.buckets[static_cast<size_t>(chebyshev(rules.goal, start))].push_back(goalIndex);
     int32_t found = -1;
     for (int32_t f = 0; f <= limit && (found == -1 || f <= found); ++f) {
