@@ -1,4 +1,5 @@
-// The unit tick on the 128 by 128 tile map "highlands": many units walking, and two armies fighting.
+// The unit tick on the 128 by 128 tile map "highlands": many units walking, two armies fighting, and the path
+// of a unit diverting round a crowd.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -15,6 +16,7 @@
 #include "player.h"
 #include "projectiles.h"
 #include "units.h"
+#include "units_detour.h"
 
 namespace {
 
@@ -124,7 +126,37 @@ void BM_UnitsFighting(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * TICKS);
 }
 
+// A blocked unit diverts to a free sub-tile up to 30 away through ground that others hold at the given percent:
+// the breadth-first search itself (0) against the search from the goal the divert uses (1). Same answers.
+void BM_DivertThroughCrowd(benchmark::State& state) {
+    loadHighlands();
+    resetWorld();
+    std::mt19937 rng(35);
+    std::uniform_int_distribution<int> percent(0, 99);
+    const int held = static_cast<int>(state.range(1));
+    for (int32_t& cell : reservedTiles) cell = percent(rng) < held ? ATTACKERS + 1 : FREE_SUB_TILE;
+    std::uniform_int_distribution<int> offset(-30, 30);
+    std::vector<std::pair<V2i, V2i>> walks;
+    while (walks.size() < 256) {
+        const V2i from = drawSubTile(rng, 40, 88, 40, 88);
+        const V2i to{from.x + offset(rng), from.y + offset(rng)};
+        if (walkable(to) && isSubTileReserved(to) == FREE_SUB_TILE) walks.push_back({from, to});
+    }
+    const bool fromGoal = state.range(0) == 1;
+    size_t found = 0;
+    for (auto _ : state) {
+        for (const auto& [from, to] : walks) {
+            const auto path = fromGoal ? boundedBreadthFirstPath(grid, from, to, Tile::Grass, WALKERS, 50)
+                                       : simpleBFS(grid, from, to, Tile::Grass, WALKERS, 50);
+            found += path.has_value();
+        }
+    }
+    state.counters["found_per_run"] = static_cast<double>(found) / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(walks.size()));
+}
+
 }  // namespace
 
+BENCHMARK(BM_DivertThroughCrowd)->ArgsProduct({{0, 1}, {20, 40, 55}});
 BENCHMARK(BM_UnitsWalking)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnitsFighting)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);

@@ -98,23 +98,26 @@ bool gridIsWhole(const Grid& grid) {
 
 size_t cellOf(V2i sub) { return static_cast<size_t>(sub.y / 4) * MAP_W + sub.x / 4; }
 
-bool shareARegion(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass, bool heightRule) {
+// anyGoal(test) answers whether test holds for one of the goals the class may enter.
+template <typename AnyGoal>
+bool shareARegion(const Grid& grid, V2i start, const AnyGoal& anyGoal, Tile movementClass, bool heightRule) {
     const std::vector<int32_t>& label = regions.of(grid, movementClass, heightRule);
     if (label.size() != static_cast<size_t>(MAP_W) * MAP_H) return true;
-    const size_t from = cellOf(start);
-    return std::any_of(goals.begin(), goals.end(), [&](V2i g) { return label[cellOf(g)] == label[from]; });
+    const int32_t from = label[cellOf(start)];
+    return anyGoal([&](V2i g) { return label[cellOf(g)] == from; });
 }
 
 // Labels that lag behind the map may only cost a full search, never refuse a reachable goal: they are brought up
 // to date before every refusal, for a map of a new size, and otherwise, unless the answer must be exact, on every
 // 64th call only.
-bool inOtherRegions(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass, bool heightRule,
+template <typename AnyGoal>
+bool inOtherRegions(const Grid& grid, V2i start, const AnyGoal& anyGoal, Tile movementClass, bool heightRule,
                     bool exact) {
     static unsigned calls = 0;
     if (exact || !regions.madeFor() || ++calls % 64 == 0) regions.follow(grid);
-    if (shareARegion(grid, start, goals, movementClass, heightRule)) return false;
+    if (shareARegion(grid, start, anyGoal, movementClass, heightRule)) return false;
     if (!exact) regions.follow(grid);
-    return !shareARegion(grid, start, goals, movementClass, heightRule);
+    return !shareARegion(grid, start, anyGoal, movementClass, heightRule);
 }
 
 // The goals a search may end on: on the grid and on a tile the class may enter; the start is one when listed.
@@ -125,11 +128,12 @@ std::vector<V2i> enterable(const Grid& grid, const std::vector<V2i>& goals, Tile
     return kept;
 }
 
-// One sub-tile of the square per tile the class may enter; regions are per tile, so these stand for all the
-// square's goals. Every tile the square touches holds one of its sub-tiles other than the centre.
-std::vector<V2i> enterableTiles(const Grid& grid, const ReachSquare& goals, Tile movementClass) {
-    std::vector<V2i> kept;
-    if (goals.reach < 1) return kept;
+// Whether test holds for one sub-tile of the square per tile the class may enter, asked until it does; regions
+// are per tile, so these stand for all the square's goals. Every tile the square touches holds one of its
+// sub-tiles other than the centre.
+template <typename Test>
+bool anyEnterableTile(const Grid& grid, const ReachSquare& goals, Tile movementClass, const Test& test) {
+    if (goals.reach < 1) return false;
     const int x0 = std::max(goals.centre.x - goals.reach, 0);
     const int y0 = std::max(goals.centre.y - goals.reach, 0);
     const int x1 = std::min(goals.centre.x + goals.reach, SUB_MAP_W - 1);
@@ -137,18 +141,19 @@ std::vector<V2i> enterableTiles(const Grid& grid, const ReachSquare& goals, Tile
     for (int ty = y0 / 4; y0 <= y1 && ty <= y1 / 4; ++ty)
         for (int tx = x0 / 4; x0 <= x1 && tx <= x1 / 4; ++tx) {
             const V2i sub{std::max(tx * 4, x0), std::max(ty * 4, y0)};
-            if (canEnter(grid.tiles[cellOf(sub)], movementClass)) kept.push_back(sub);
+            if (canEnter(grid.tiles[cellOf(sub)], movementClass) && test(sub)) return true;
         }
-    return kept;
+    return false;
 }
 
-// The refusal once the goals the class may enter are known.
-bool refusedWith(const Grid& grid, V2i start, const std::vector<V2i>& kept, Tile movementClass, bool heightRule,
+// The refusal once the goals the class may enter can be asked after.
+template <typename AnyGoal>
+bool refusedWith(const Grid& grid, V2i start, const AnyGoal& anyGoal, Tile movementClass, bool heightRule,
                  bool exact) {
-    if (kept.empty()) return true;
+    if (!anyGoal([](V2i) { return true; })) return true;
     // From a tile it may not enter a unit can still step off; its region is not one of the labels.
     if (!canEnter(grid.tiles[cellOf(start)], movementClass)) return false;
-    return inOtherRegions(grid, start, kept, movementClass, heightRule, exact);
+    return inOtherRegions(grid, start, anyGoal, movementClass, heightRule, exact);
 }
 
 }  // namespace
@@ -157,14 +162,18 @@ bool cannotReachAny(const Grid& grid, V2i start, const std::vector<V2i>& goals, 
                     bool heightRule, bool exact) {
     if (!isValidSubTile(start) || !gridIsWhole(grid)) return false;
     if (std::find(goals.begin(), goals.end(), start) != goals.end()) return false;
-    return refusedWith(grid, start, enterable(grid, goals, movementClass), movementClass, heightRule, exact);
+    const std::vector<V2i> kept = enterable(grid, goals, movementClass);
+    const auto anyGoal = [&](const auto& test) { return std::any_of(kept.begin(), kept.end(), test); };
+    return refusedWith(grid, start, anyGoal, movementClass, heightRule, exact);
 }
 
 bool cannotReachSquare(const Grid& grid, V2i start, const ReachSquare& goals, Tile movementClass, bool heightRule,
                        bool exact) {
     if (!isValidSubTile(start) || !gridIsWhole(grid)) return false;
     if (goals.contains(start)) return false;
-    return refusedWith(grid, start, enterableTiles(grid, goals, movementClass), movementClass, heightRule, exact);
+    // The square's tiles are asked in place: the first in the start's region usually ends the look.
+    const auto anyGoal = [&](const auto& test) { return anyEnterableTile(grid, goals, movementClass, test); };
+    return refusedWith(grid, start, anyGoal, movementClass, heightRule, exact);
 }
 
 bool cannotReach(const Grid& grid, V2i start, V2i goal, Tile movementClass, bool heightRule, bool exact) {

@@ -1,6 +1,7 @@
 // Units: the order queue, the unit step and the tick over all units.
 #include "units.h"
 #include "units_helpers.h"
+#include "units_detour.h"
 #include "units_target_index.h"
 
 #include <algorithm>
@@ -79,12 +80,14 @@ static void startOrder(int unitId, const CastSpellCommand& cast, Grid&) {
 
 void updateUnitQueueAction(Unit& unitAtStart, Grid& grid) {
     const int id = unitAtStart.id;
+    Unit* unit = &unitAtStart;
+    // Only a started order may add units, and so move the unit: it is looked up again only then.
     if (!unitAtStart.orderRunning && !unitAtStart.orders.empty()) {
         const UnitOrder order = unitAtStart.orders.front().command;
         std::visit([id, &grid](const auto& o) { startOrder(id, o, grid); }, order);
-        if (Unit* unit = getUnitById(id)) unit->orderRunning = true;
+        unit = getUnitById(id);
+        if (unit) unit->orderRunning = true;
     }
-    Unit* unit = getUnitById(id);
     if (!unit || !unit->orderRunning || unit->state != UnitState::Idle) return;
     if (!unit->orders.empty()) unit->orders.pop_front();
     unit->orderRunning = false;
@@ -329,7 +332,7 @@ static std::optional<V2i> sideStepFor(const Unit& unit, const Grid& grid, V2i s,
 static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
     unit.nudgeCount = 0;
     const V2i t = findClosestFreeTile(grid, e, s, unit.walkable, unit.id);
-    if (replaceWaypoints(unit, simpleBFS(grid, s, t, unit.walkable, unit.id, 50))) {
+    if (replaceWaypoints(unit, boundedBreadthFirstPath(grid, s, t, unit.walkable, unit.id, 50))) {
         unit.goal = t;
         return;
     }
@@ -469,7 +472,16 @@ static void turnTowardGoal(Unit& unit) {
 // registry grows its storage, so the unit is looked up by id again only then.
 class HeldUnit {
 public:
-    explicit HeldUnit(int id) : id(id) { find(); }
+    // place: where the unit stood in the registry when the tick began, tried before the look-up by id.
+    HeldUnit(int id, size_t place) : id(id) {
+        if (place >= units.size() || units[place].id != id) {
+            find();
+            return;
+        }
+        unit = &units[place];
+        storage = units.data();
+        count = units.size();
+    }
     Unit* get() {
         if (units.data() != storage || units.size() < count || (unit && unit->id != id)) find();
         return unit;
@@ -488,8 +500,8 @@ private:
 };
 
 // One unit's turn of the tick. Its queued order or behaviour may add units, so the unit is held by id.
-static void updateUnitTurn(int id, float dt, Grid& grid) {
-    HeldUnit held(id);
+static void updateUnitTurn(int id, size_t place, float dt, Grid& grid) {
+    HeldUnit held(id, place);
     if (Unit* unit = held.get()) updateUnitQueueAction(*unit, grid);
     if (Unit* unit = held.get()) updateUnitAI(*unit, dt, grid);
     if (Unit* unit = held.get()) updateUnit(*unit, dt, grid, true);
@@ -503,11 +515,11 @@ static void updateUnitTurn(int id, float dt, Grid& grid) {
 }
 
 void updateUnits(float dt, Grid& grid) {
-    std::vector<int> ids;
-    ids.reserve(units.size());
-    for (const Unit& u : units) ids.push_back(u.id);
+    std::vector<std::pair<int, size_t>> turns;  // id, place in the registry
+    turns.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) turns.push_back({units[i].id, i});
     // Units are added with rising ids, so the registry is nearly always in order already.
-    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
+    if (!std::is_sorted(turns.begin(), turns.end())) std::sort(turns.begin(), turns.end());
     const TargetIndexPass targetIndex;
-    for (int id : ids) updateUnitTurn(id, dt, grid);
+    for (const auto& [id, place] : turns) updateUnitTurn(id, place, dt, grid);
 }
