@@ -240,7 +240,7 @@ constexpr int BLOCK_WAIT_TICKS = static_cast<int>(0.3f / TURN_LENGTH + 0.5f);
 
 // Every live unit by value, in order of creation; unitIdToIndex keeps each id's index.
 extern std::vector<Unit> units;
-extern std::unordered_map<int, size_t> unitIdToIndex;
+extern IdTable<size_t> unitIdToIndex;
 
 // Ids selected on this machine, in selection order, and the same ids as a set.
 extern std::vector<int> selectedUnits;
@@ -250,9 +250,9 @@ extern std::unordered_set<int> selectedUnitsSet;
 Unit& addUnit(const Unit& unit);
 // addUnit and removeUnit keep the index, so it answers without a scan; inline, as the tick asks it for every unit.
 inline Unit* getUnitById(int id) {
-    const auto indexed = unitIdToIndex.find(id);
-    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
-    Unit& unit = units[indexed->second];
+    const size_t* index = unitIdToIndex.find(id);
+    if (!index || *index >= units.size()) return nullptr;
+    Unit& unit = units[*index];
     return unit.id == id ? &unit : nullptr;
 }
 

@@ -35,12 +35,6 @@ struct TargetIndex {
         for (size_t place = 0; place < units.size(); ++place) idAtPlace[place] = units[place].id;
         players.clear();
     }
-    bool placesHold() const {
-        if (!(layout == currentLayout())) return false;
-        for (size_t place = 0; place < units.size(); ++place)
-            if (idAtPlace[place] != units[place].id) return false;
-        return true;
-    }
 };
 
 TargetIndex targetIndex;
@@ -56,7 +50,7 @@ void fill(TargetAreas& t, const Player& player) {
     t.listSize = player.unitIds.size();
     t.columns = (std::max(SUB_MAP_W, 1) + TARGET_AREA_SPAN - 1) / TARGET_AREA_SPAN;
     t.rows = (std::max(SUB_MAP_H, 1) + TARGET_AREA_SPAN - 1) / TARGET_AREA_SPAN;
-    // Emptied rather than freed: the areas are made afresh whenever units die.
+    // Emptied rather than freed: the areas are made afresh whenever a list changes.
     t.areas.resize(static_cast<size_t>(t.columns) * static_cast<size_t>(t.rows));
     for (auto& area : t.areas) area.clear();
     t.areaAtPlace.assign(units.size(), -1);
@@ -81,7 +75,8 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     t.areaAtPlace[place] = area;
 }
 
-void follow(TargetAreas& t, size_t place) {
+// Inline, as every unit's turn asks it of every player.
+inline void follow(TargetAreas& t, size_t place) {
     if (t.areaAtPlace[place] == -1) return;
     const int area = areaOf(t, units[place]);
     if (area != t.areaAtPlace[place]) moveToArea(t, place, area);
@@ -95,23 +90,83 @@ bool isPlayer(const Player* p) {
     return std::any_of(players.begin(), players.end(), [&](const auto& q) { return q.get() == p; });
 }
 
+// Drops the entries at the closed places (ascending) and moves every later one down by the gaps before it.
+template <class T>
+void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
+    size_t kept = closed.front();
+    size_t next = 0;
+    for (size_t place = closed.front(); place < byPlace.size(); ++place) {
+        if (next < closed.size() && closed[next] == place) {
+            ++next;
+            continue;
+        }
+        byPlace[kept++] = byPlace[place];
+    }
+    byPlace.resize(kept);
+}
+
+// The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
+void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
+    const size_t none = SIZE_MAX;
+    std::vector<size_t> newPlace(t.areaAtPlace.size(), none);
+    size_t next = 0;
+    for (size_t place = 0; place < newPlace.size(); ++place) {
+        if (next < closed.size() && closed[next] == place) ++next;
+        else newPlace[place] = place - next;
+    }
+    for (std::vector<IndexedUnit>& area : t.areas) {
+        const auto left = [&](const IndexedUnit& e) { return newPlace[e.place] == none; };
+        area.erase(std::remove_if(area.begin(), area.end(), left), area.end());
+        for (IndexedUnit& e : area) e.place = newPlace[e.place];
+    }
+    closeGaps(t.areaAtPlace, closed);
+    t.listData = t.player->unitIds.data();
+    t.listSize = t.player->unitIds.size();
+}
+
 }  // namespace
 
-TargetIndexPass::TargetIndexPass() {
-    targetIndex.open = true;
-    if (!targetIndex.placesHold()) {
-        targetIndex.restart();
-        return;
-    }
-    // Between two ticks anything may have moved a unit: every listed unit is put back in its area. The areas of
-    // a player whose list has changed are made afresh when first asked for.
+TargetIndexRemovals::TargetIndexRemovals() {
+    held = targetIndex.layout == currentLayout();
+    for (const TargetAreas& t : targetIndex.players) listsHeld.push_back(isPlayer(t.player) && listUnchanged(t));
+}
+
+void TargetIndexRemovals::follow(const std::vector<size_t>& places) {
+    if (places.empty()) return;
+    const size_t before = units.size() + places.size();
+    if (!held || targetIndex.idAtPlace.size() != before) return;
     std::vector<TargetAreas> kept;
-    for (TargetAreas& t : targetIndex.players) {
-        if (!isPlayer(t.player) || !listUnchanged(t)) continue;
-        for (size_t place = 0; place < units.size(); ++place) follow(t, place);
+    for (size_t i = 0; i < targetIndex.players.size(); ++i) {
+        TargetAreas& t = targetIndex.players[i];
+        if (!listsHeld[i] || t.areaAtPlace.size() != before) continue;
+        followRemovals(t, places);
         kept.push_back(std::move(t));
     }
     targetIndex.players = std::move(kept);
+    closeGaps(targetIndex.idAtPlace, places);
+    targetIndex.layout = currentLayout();
+}
+
+TargetIndexPass::TargetIndexPass() {
+    targetIndex.open = true;
+    if (!(targetIndex.layout == currentLayout())) {
+        targetIndex.restart();
+        return;
+    }
+    // The areas of a player whose list has changed are made afresh when first asked for.
+    std::vector<TargetAreas> kept;
+    for (TargetAreas& t : targetIndex.players)
+        if (isPlayer(t.player) && listUnchanged(t)) kept.push_back(std::move(t));
+    targetIndex.players = std::move(kept);
+    // Between two ticks anything may have moved a unit: every listed unit is put back in its area, in the same
+    // pass that checks every place still holds its unit, so each unit is read once.
+    for (size_t place = 0; place < units.size(); ++place) {
+        if (targetIndex.idAtPlace[place] != units[place].id) {
+            targetIndex.restart();
+            return;
+        }
+        for (TargetAreas& t : targetIndex.players) follow(t, place);
+    }
 }
 
 TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }

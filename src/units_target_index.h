@@ -41,6 +41,19 @@ public:
     TargetIndexPass& operator=(const TargetIndexPass&) = delete;
 };
 
+// A batch of removals that the areas follow instead of being made afresh: made before the registry and the owners'
+// lists change, then told which registry places (ascending) were closed. The lists may lose only the ids of the
+// units that left.
+class TargetIndexRemovals {
+public:
+    TargetIndexRemovals();
+    void follow(const std::vector<size_t>& places);
+
+private:
+    bool held = false;            // the index matched the registry before the batch
+    std::vector<bool> listsHeld;  // per player areas: they matched the player's list
+};
+
 // After a unit's turn: its own step may have carried it into another area.
 void followUnitMove(const Unit& unit);
 
