@@ -75,11 +75,16 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     t.areaAtPlace[place] = area;
 }
 
-// Inline, as every unit's turn asks it of every player.
-inline void follow(TargetAreas& t, size_t place) {
-    if (t.areaAtPlace[place] == -1) return;
-    const int area = areaOf(t, units[place]);
-    if (area != t.areaAtPlace[place]) moveToArea(t, place, area);
+// The unit at the place into its area in every player's areas that list it. Every player's areas share one grid,
+// so its area is worked out once. Inline, as every unit's turn asks it.
+inline void followPlace(std::vector<TargetAreas>& players, size_t place) {
+    int area = -1;
+    for (TargetAreas& t : players) {
+        const int32_t at = t.areaAtPlace[place];
+        if (at == -1) continue;
+        if (area == -1) area = areaOf(t, units[place]);
+        if (area != at) moveToArea(t, place, area);
+    }
 }
 
 bool listUnchanged(const TargetAreas& t) {
@@ -106,6 +111,7 @@ void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
 }
 
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
+// Only the areas that hold a unit are visited, found through the units' places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
     const size_t none = SIZE_MAX;
     std::vector<size_t> newPlace(t.areaAtPlace.size(), none);
@@ -114,10 +120,14 @@ void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
         if (next < closed.size() && closed[next] == place) ++next;
         else newPlace[place] = place - next;
     }
-    for (std::vector<IndexedUnit>& area : t.areas) {
+    std::vector<uint8_t> visited(t.areas.size(), 0);
+    for (const int32_t area : t.areaAtPlace) {
+        if (area == -1 || visited[static_cast<size_t>(area)]) continue;
+        visited[static_cast<size_t>(area)] = 1;
+        std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
         const auto left = [&](const IndexedUnit& e) { return newPlace[e.place] == none; };
-        area.erase(std::remove_if(area.begin(), area.end(), left), area.end());
-        for (IndexedUnit& e : area) e.place = newPlace[e.place];
+        entries.erase(std::remove_if(entries.begin(), entries.end(), left), entries.end());
+        for (IndexedUnit& e : entries) e.place = newPlace[e.place];
     }
     closeGaps(t.areaAtPlace, closed);
     t.listData = t.player->unitIds.data();
@@ -165,7 +175,7 @@ TargetIndexPass::TargetIndexPass() {
             targetIndex.restart();
             return;
         }
-        for (TargetAreas& t : targetIndex.players) follow(t, place);
+        followPlace(targetIndex.players, place);
     }
 }
 
@@ -174,8 +184,7 @@ TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }
 void followUnitMove(const Unit& unit) {
     if (!targetIndex.open || !(targetIndex.layout == currentLayout())) return;
     if (&unit < units.data() || &unit >= units.data() + units.size()) return;
-    const size_t place = static_cast<size_t>(&unit - units.data());
-    for (TargetAreas& t : targetIndex.players) follow(t, place);
+    followPlace(targetIndex.players, static_cast<size_t>(&unit - units.data()));
 }
 
 const TargetAreas* targetAreasOf(const Player& player) {
