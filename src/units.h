@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <variant>
@@ -227,6 +228,10 @@ struct Unit : Attackable {
     SDL_FPoint getWorldPos() const override { return {x, y}; }
     V2i getTile() const override;
 };
+
+// Whether the unit is of the named type. The lengths are compared first, inline, so the many units of other types
+// are told apart without a call into the string library.
+inline bool isOfType(const Unit& unit, std::string_view type) { return std::string_view(unit.type) == type; }
 
 // The record a new unit of the type starts from, stats and per-tick values derived from the catalogue;
 // the creator then places it and stores it with addUnit.

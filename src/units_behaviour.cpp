@@ -105,12 +105,12 @@ static void askToTeleport(Unit& unit) {
 }
 
 void updateUnitAI(Unit& unit, float dt, Grid& grid) {
-    if (unit.type == "Bird") {
+    if (isOfType(unit, "Bird")) {
         wanderAround(unit, dt, grid);
         return;
     }
     if (roamsInElimination(unit)) wanderAround(unit, dt, grid);
-    if (unit.type == "Abyssal") askToTeleport(unit);
+    if (isOfType(unit, "Abyssal")) askToTeleport(unit);
 }
 
 static constexpr float LATCHED_MOVEMENT_SPEED = 1.5f;
