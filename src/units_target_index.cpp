@@ -54,6 +54,7 @@ void fill(TargetAreas& t, const Player& player) {
     t.areas.resize(static_cast<size_t>(t.columns) * static_cast<size_t>(t.rows));
     for (auto& area : t.areas) area.clear();
     t.areaAtPlace.assign(units.size(), -1);
+    t.placedAt.assign(units.size(), SDL_FPoint{0.0f, 0.0f});
     for (int id : player.unitIds) {
         const Unit* unit = id == -1 ? nullptr : getUnitById(id);
         if (!unit) continue;
@@ -61,6 +62,7 @@ void fill(TargetAreas& t, const Player& player) {
         if (t.areaAtPlace[place] != -1) continue;  // listed twice
         const int area = areaOf(t, *unit);
         t.areaAtPlace[place] = area;
+        t.placedAt[place] = {unit->x, unit->y};
         t.areas[static_cast<size_t>(area)].push_back({id, place});
     }
 }
@@ -75,14 +77,19 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     t.areaAtPlace[place] = area;
 }
 
-// The unit at the place into its area in every player's areas that list it. Every player's areas share one grid,
-// so its area is worked out once. Inline, as every unit's turn asks it.
+// The unit at the place into its area in every player's areas that list it. The area is a function of the
+// position alone, so a unit still where it was placed keeps it; every player's areas share one grid, so it is
+// worked out once. Inline, as every unit's turn asks it.
 inline void followPlace(std::vector<TargetAreas>& players, size_t place) {
+    const Unit& unit = units[place];
     int area = -1;
     for (TargetAreas& t : players) {
         const int32_t at = t.areaAtPlace[place];
         if (at == -1) continue;
-        if (area == -1) area = areaOf(t, units[place]);
+        SDL_FPoint& placed = t.placedAt[place];
+        if (placed.x == unit.x && placed.y == unit.y) continue;
+        if (area == -1) area = areaOf(t, unit);
+        placed = {unit.x, unit.y};
         if (area != at) moveToArea(t, place, area);
     }
 }
@@ -113,23 +120,20 @@ void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
 // Only the areas that hold a unit are visited, found through the units' places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
-    const size_t none = SIZE_MAX;
-    std::vector<size_t> newPlace(t.areaAtPlace.size(), none);
-    size_t next = 0;
-    for (size_t place = 0; place < newPlace.size(); ++place) {
-        if (next < closed.size() && closed[next] == place) ++next;
-        else newPlace[place] = place - next;
-    }
+    const auto left = [&](const IndexedUnit& e) { return std::binary_search(closed.begin(), closed.end(), e.place); };
+    const auto gapsBefore = [&](size_t place) {
+        return static_cast<size_t>(std::lower_bound(closed.begin(), closed.end(), place) - closed.begin());
+    };
     std::vector<uint8_t> visited(t.areas.size(), 0);
     for (const int32_t area : t.areaAtPlace) {
         if (area == -1 || visited[static_cast<size_t>(area)]) continue;
         visited[static_cast<size_t>(area)] = 1;
         std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
-        const auto left = [&](const IndexedUnit& e) { return newPlace[e.place] == none; };
         entries.erase(std::remove_if(entries.begin(), entries.end(), left), entries.end());
-        for (IndexedUnit& e : entries) e.place = newPlace[e.place];
+        for (IndexedUnit& e : entries) e.place -= gapsBefore(e.place);
     }
     closeGaps(t.areaAtPlace, closed);
+    closeGaps(t.placedAt, closed);
     t.listData = t.player->unitIds.data();
     t.listSize = t.player->unitIds.size();
 }

@@ -25,6 +25,7 @@ struct TargetAreas {
     int rows = 0;
     std::vector<std::vector<IndexedUnit>> areas;
     std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
+    std::vector<SDL_FPoint> placedAt;  // per registry place: the position its area was worked out for
 
     const std::vector<IndexedUnit>& at(int ax, int ay) const {
         return areas[static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax)];
