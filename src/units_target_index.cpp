@@ -120,17 +120,25 @@ void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
 // Only the areas that hold a unit are visited, found through the units' places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
-    const auto left = [&](const IndexedUnit& e) { return std::binary_search(closed.begin(), closed.end(), e.place); };
+    // The gaps before a place, or SIZE_MAX for a closed one. Few units die in one tick: a walk along the closed
+    // places is cheaper than a table the size of the registry.
     const auto gapsBefore = [&](size_t place) {
-        return static_cast<size_t>(std::lower_bound(closed.begin(), closed.end(), place) - closed.begin());
+        size_t gaps = 0;
+        for (; gaps < closed.size() && closed[gaps] <= place; ++gaps)
+            if (closed[gaps] == place) return SIZE_MAX;
+        return gaps;
     };
     std::vector<uint8_t> visited(t.areas.size(), 0);
     for (const int32_t area : t.areaAtPlace) {
         if (area == -1 || visited[static_cast<size_t>(area)]) continue;
         visited[static_cast<size_t>(area)] = 1;
         std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
-        entries.erase(std::remove_if(entries.begin(), entries.end(), left), entries.end());
-        for (IndexedUnit& e : entries) e.place -= gapsBefore(e.place);
+        size_t kept = 0;
+        for (const IndexedUnit& e : entries) {
+            const size_t gaps = gapsBefore(e.place);
+            if (gaps != SIZE_MAX) entries[kept++] = {e.id, e.place - gaps};
+        }
+        entries.resize(kept);
     }
     closeGaps(t.areaAtPlace, closed);
     closeGaps(t.placedAt, closed);
