@@ -118,7 +118,8 @@ void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
 }
 
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
-// Only the areas that hold a unit are visited, found through the units' places rather than a sweep of the map.
+// Only the areas that hold a unit at or after the first closed place can change: they are found through those
+// places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
     // The gaps before a place, or SIZE_MAX for a closed one. Few units die in one tick: a walk along the closed
     // places is cheaper than a table the size of the registry.
@@ -129,7 +130,8 @@ void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
         return gaps;
     };
     std::vector<uint8_t> visited(t.areas.size(), 0);
-    for (const int32_t area : t.areaAtPlace) {
+    for (size_t place = closed.front(); place < t.areaAtPlace.size(); ++place) {
+        const int32_t area = t.areaAtPlace[place];
         if (area == -1 || visited[static_cast<size_t>(area)]) continue;
         visited[static_cast<size_t>(area)] = 1;
         std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
