@@ -1,6 +1,13 @@
 // Everything that can be hit: the shared base of units and buildings and their one id space.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <SDL2/SDL.h>
@@ -34,6 +41,70 @@ struct Attackable {
 // Ids 0 and 1 are never handed out: a reservation query answers 0 for a free sub-tile and 1 for one
 // off the grid, so no entity may carry either value.
 constexpr int FIRST_ATTACKABLE_ID = 2;
+
+// Values by entity id. Ids are handed out one after another, so a table by id answers without hashing; an id outside
+// the table's range (negative, or beyond any match's count) is kept in a hash map instead.
+template <class T>
+class IdTable {
+public:
+    // Ids from 0 up to this one, not included, are kept in the table.
+    static constexpr int TABLE_IDS = 1 << 20;
+
+    // Null when the id has no value.
+    const T* find(int id) const {
+        if (!inTable(id)) {
+            const auto other = others.find(id);
+            return other == others.end() ? nullptr : &other->second;
+        }
+        const size_t slot = static_cast<size_t>(id);
+        return slot < present.size() && present[slot] ? &table[slot] : nullptr;
+    }
+    T* find(int id) { return const_cast<T*>(static_cast<const IdTable&>(*this).find(id)); }
+    // Throws std::out_of_range when the id has no value.
+    const T& at(int id) const {
+        if (const T* value = find(id)) return *value;
+        throw std::out_of_range("no value for id " + std::to_string(id));
+    }
+    size_t count(int id) const { return find(id) ? 1 : 0; }
+    size_t size() const { return entries; }
+
+    T& set(int id, T value) {
+        if (T* held = find(id)) return *held = std::move(value);
+        ++entries;
+        if (!inTable(id)) return others[id] = std::move(value);
+        const size_t slot = static_cast<size_t>(id);
+        if (slot >= present.size()) {
+            const size_t grown = std::max(slot + 1, present.size() * 2);
+            table.resize(grown);
+            present.resize(grown, 0);
+        }
+        present[slot] = 1;
+        return table[slot] = std::move(value);
+    }
+    void erase(int id) {
+        if (!find(id)) return;
+        --entries;
+        if (!inTable(id)) {
+            others.erase(id);
+            return;
+        }
+        table[static_cast<size_t>(id)] = T{};
+        present[static_cast<size_t>(id)] = 0;
+    }
+    void clear() {
+        table.clear();
+        present.clear();
+        others.clear();
+        entries = 0;
+    }
+
+private:
+    static bool inTable(int id) { return id >= 0 && id < TABLE_IDS; }
+    std::vector<T> table;
+    std::vector<uint8_t> present;
+    std::unordered_map<int, T> others;
+    size_t entries = 0;
+};
 
 // The next id of any unit or building; a creator takes the value and advances it.
 extern int nextAttackableId;

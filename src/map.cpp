@@ -405,7 +405,7 @@ int SUB_MAP_W = 0;
 int SUB_MAP_H = 0;
 
 std::vector<int32_t> reservedTiles;
-std::unordered_map<int, std::vector<V2i>> unitOccupancyRegistry;
+IdTable<std::vector<V2i>> unitOccupancyRegistry;
 
 int gridSectorsX = 0;
 int gridSectorsY = 0;
@@ -461,15 +461,16 @@ void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
             visited.push_back(cell);
         }
     }
-    unitOccupancyRegistry[unitId] = std::move(visited);
+    unitOccupancyRegistry.set(unitId, std::move(visited));
 }
 
 bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
-    const auto entry = unitOccupancyRegistry.find(unitId);
+    const std::vector<V2i>* entry = unitOccupancyRegistry.find(unitId);
+    if (!entry) return false;
     const auto info = unitInfo.find(unitType);
-    if (entry == unitOccupancyRegistry.end() || info == unitInfo.end()) return false;
+    if (info == unitInfo.end()) return false;
     const int half = std::clamp(info->second.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    const std::vector<V2i>& held = entry->second;
+    const std::vector<V2i>& held = *entry;
     size_t i = 0;
     for (int dy = -half; dy <= half; ++dy)
         for (int dx = -half; dx <= half; ++dx, ++i) {
@@ -481,10 +482,10 @@ bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
 }
 
 void unregisterUnitTiles(int unitId) {
-    auto entry = unitOccupancyRegistry.find(unitId);
-    if (entry == unitOccupancyRegistry.end()) return;
-    for (const V2i& sub : entry->second) freeTile(sub, unitId);
-    unitOccupancyRegistry.erase(entry);
+    const std::vector<V2i>* entry = unitOccupancyRegistry.find(unitId);
+    if (!entry) return;
+    for (const V2i& sub : *entry) freeTile(sub, unitId);
+    unitOccupancyRegistry.erase(unitId);
 }
 
 void freeTileForUnit(int unitId, const std::string& unitType, V2i sub) { unregisterUnitTiles(unitId); }

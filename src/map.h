@@ -10,6 +10,7 @@
 #include <SDL2/SDL.h>
 
 #include "config.h"
+#include "entity.h"
 #include "utils.h"
 
 enum class Tile : int32_t {
@@ -193,7 +194,7 @@ extern int SUB_MAP_H;
 // One cell per sub-tile, row-major: the id of the unit that reserved it, 0 when free.
 extern std::vector<int32_t> reservedTiles;
 // Unit id -> the sub-tiles its last reservation visited (off-grid and lost cells included).
-extern std::unordered_map<int, std::vector<V2i>> unitOccupancyRegistry;
+extern IdTable<std::vector<V2i>> unitOccupancyRegistry;
 
 bool isValidTile(const V2i& tile);
 inline bool isValidSubTile(const V2i& sub) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "config.h"
 #include "entity.h"
@@ -50,10 +51,15 @@ static bool advanceEffect(ActiveSpecialEffect& e, float dt) {
 }
 
 void updateSpecialEffects(float dt, Grid& grid) {
-    for (size_t i = 0; i < active_special_effects.size();) {
-        if (advanceEffect(active_special_effects[i], dt)) ++i;
-        else active_special_effects.erase(active_special_effects.begin() + static_cast<std::ptrdiff_t>(i));
+    // One pass closes the gaps of the effects that ended, in order, rather than one shift per ended effect.
+    size_t kept = 0;
+    for (size_t i = 0; i < active_special_effects.size(); ++i) {
+        if (!advanceEffect(active_special_effects[i], dt)) continue;
+        if (kept != i) active_special_effects[kept] = std::move(active_special_effects[i]);
+        ++kept;
     }
+    active_special_effects.erase(active_special_effects.begin() + static_cast<std::ptrdiff_t>(kept),
+                                 active_special_effects.end());
 }
 
 static void addBloodDecal(Grid& grid, V2f pos, const char* prefix) {

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <limits>
 
@@ -22,6 +23,7 @@
 #include "spells.h"
 #include "sprites.h"
 #include "textures.h"
+#include "units_target_index.h"
 #include "upgrades.h"
 
 const std::unordered_map<UnitType, std::string> unitTypeToString = {
@@ -45,7 +47,7 @@ const std::unordered_map<UnitType, std::string> unitTypeToString = {
 std::unordered_map<std::string, UnitInfo> unitInfo;
 
 std::vector<Unit> units;
-std::unordered_map<int, size_t> unitIdToIndex;
+IdTable<size_t> unitIdToIndex;
 std::vector<int> selectedUnits;
 std::unordered_set<int> selectedUnitsSet;
 std::vector<int> unitsToRemove;
@@ -218,7 +220,7 @@ static void enlistWithOwner(Unit& unit) {
 
 Unit& addUnit(const Unit& unit) {
     units.push_back(unit);
-    unitIdToIndex[unit.id] = units.size() - 1;
+    unitIdToIndex.set(unit.id, units.size() - 1);
     if (!isCritterType(units.back().type)) enlistWithOwner(units.back());
     return units.back();
 }
@@ -241,9 +243,8 @@ void clearUnitSelection() {
 bool isSelected(int id) { return selectedUnitsSet.count(id) != 0; }
 
 static Unit* unitByIndexOf(int id) {
-    auto it = unitIdToIndex.find(id);
-    if (it == unitIdToIndex.end() || it->second >= units.size()) return nullptr;
-    return &units[it->second];
+    const size_t* index = unitIdToIndex.find(id);
+    return index && *index < units.size() ? &units[*index] : nullptr;
 }
 
 Unit* getFirstSelectedUnit() {
@@ -270,42 +271,97 @@ std::vector<int> drainUnitRemovalQueue() {
     return ids;
 }
 
-// What the owner counts of a unit that leaves: its place in the owner's list and the supply it used.
-// An unknown type is reported whether or not the owner is still there.
-static void discharge(const Unit& unit) {
+// The supply a leaving unit used, given back to its owner. An unknown type is reported whether or not the owner
+// is still there. Its place in the owner's list goes with the whole batch (dropFromOwnerLists).
+static Player* dischargeSupply(const Unit& unit) {
     Player* owner = getPlayerById(unit.playerId);
-    if (owner)
-        owner->unitIds.erase(std::remove(owner->unitIds.begin(), owner->unitIds.end(), unit.id),
-                             owner->unitIds.end());
     const UnitInfo* info = getUnitInfo(unit.type);
-    if (!owner || !info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian) return;
+    if (!owner || !info || owner->id == Player::environmentId || owner->supplyUsed < 1 || info->civilian)
+        return owner;
     owner->supplyUsed -= info->foodCost;
+    return owner;
 }
 
-void processUnitRemovals(Grid& grid) {
-    for (int id : drainUnitRemovalQueue()) {
-        const Unit* unit = getUnitById(id);
-        if (!unit) continue;
-        discharge(*unit);
-        if (unit->mining && isValidSubTile(unit->miningSubTile)) releaseMiningTile(unit->miningSubTile, id, grid);
-        removeUnit(id);
+// Removes every id of the set (sorted) from the list, keeping the order of the rest: one pass, however many leave.
+static void removeIds(std::vector<int>& list, const std::vector<int>& sortedIds) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](int id) { return std::binary_search(sortedIds.begin(), sortedIds.end(), id); }),
+               list.end());
+}
+
+// Each owner's list is filtered once for all its units that leave in one batch.
+static void dropFromOwnerLists(std::vector<std::pair<Player*, int>> leaving) {
+    std::sort(leaving.begin(), leaving.end(), [](const auto& a, const auto& b) {
+        return std::less<const Player*>()(a.first, b.first) || (a.first == b.first && a.second < b.second);
+    });
+    std::vector<int> ids;
+    for (size_t first = 0; first < leaving.size();) {
+        Player* owner = leaving[first].first;
+        ids.clear();
+        size_t last = first;
+        for (; last < leaving.size() && leaving[last].first == owner; ++last) ids.push_back(leaving[last].second);
+        removeIds(owner->unitIds, ids);
+        first = last;
     }
 }
 
+// Takes the units at the registry places out: their sub-tiles, the spells on them and their selection go first;
+// then one pass closes the gaps, keeping the order of those that stay, and re-indexes only the units it moved.
+// A death costs one pass per batch instead of one per unit.
+static void eraseUnitsAt(std::vector<size_t> places, TargetIndexRemovals& targetIndex) {
+    if (places.empty()) return;
+    std::sort(places.begin(), places.end());
+    std::vector<int> ids;
+    ids.reserve(places.size());
+    for (size_t place : places) {
+        const Unit& unit = units[place];
+        freeTileForUnit(unit.id, unit.type, worldToSubTile(unit.x, unit.y));
+        dropSpellsOnUnit(unit.id);
+        ids.push_back(unit.id);
+        unitIdToIndex.erase(unit.id);
+    }
+    std::vector<int> sortedIds = ids;
+    std::sort(sortedIds.begin(), sortedIds.end());
+    removeIds(selectedUnits, sortedIds);
+    for (int id : ids) selectedUnitsSet.erase(id);
+    size_t kept = places.front();
+    size_t next = 0;
+    for (size_t place = places.front(); place < units.size(); ++place) {
+        if (next < places.size() && places[next] == place) {
+            ++next;
+            continue;
+        }
+        units[kept] = std::move(units[place]);
+        unitIdToIndex.set(units[kept].id, kept);
+        ++kept;
+    }
+    units.erase(units.begin() + static_cast<std::ptrdiff_t>(kept), units.end());
+    targetIndex.follow(places);
+}
+
+static size_t placeOf(const Unit& unit) { return static_cast<size_t>(&unit - units.data()); }
+
+void processUnitRemovals(Grid& grid) {
+    TargetIndexRemovals targetIndex;
+    std::vector<size_t> places;
+    std::vector<std::pair<Player*, int>> listed;
+    for (int id : drainUnitRemovalQueue()) {
+        const Unit* unit = getUnitById(id);
+        if (!unit) continue;
+        if (Player* owner = dischargeSupply(*unit)) listed.push_back({owner, id});
+        if (unit->mining && isValidSubTile(unit->miningSubTile)) releaseMiningTile(unit->miningSubTile, id, grid);
+        places.push_back(placeOf(*unit));
+    }
+    dropFromOwnerLists(std::move(listed));
+    eraseUnitsAt(std::move(places), targetIndex);
+}
+
 bool removeUnit(int id) {
-    auto found = unitIdToIndex.find(id);
-    if (found == unitIdToIndex.end()) return false;
-    size_t index = found->second;
-    // A stale index would erase the wrong unit; the index map must agree with the vector.
-    if (index >= units.size() || units[index].id != id) return false;
-    const Unit& unit = units[index];
-    freeTileForUnit(id, unit.type, worldToSubTile(unit.x, unit.y));
-    selectedUnits.erase(std::remove(selectedUnits.begin(), selectedUnits.end(), id), selectedUnits.end());
-    selectedUnitsSet.erase(id);
-    dropSpellsOnUnit(id);
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(index));
-    unitIdToIndex.erase(found);
-    for (size_t i = index; i < units.size(); ++i) unitIdToIndex[units[i].id] = i;
+    // The index must agree with the vector, or the wrong unit would go.
+    const Unit* unit = getUnitById(id);
+    if (!unit) return false;
+    TargetIndexRemovals targetIndex;
+    eraseUnitsAt({placeOf(*unit)}, targetIndex);
     return true;
 }
 
@@ -320,11 +376,28 @@ void updateDeadUnits(float dt) {
                     deadUnits.end());
 }
 
+// Key -> place of the text last made with that key. Only that text can be fresh: a text is made only while no text
+// of its key is fresh, lifetimes only run down and a refresh touches the fresh text alone. Taken afresh from the
+// list whenever its length changed outside spawnFloatingText (expiry, a cleared session).
+static std::unordered_map<int, size_t> textByKey;
+static size_t textsIndexed = 0;
+
+static FloatingText* freshTextWithKey(int key) {
+    if (textsIndexed != floatingTexts.size()) {
+        textByKey.clear();
+        for (size_t place = 0; place < floatingTexts.size(); ++place)
+            if (floatingTexts[place].key != 0) textByKey[floatingTexts[place].key] = place;
+        textsIndexed = floatingTexts.size();
+    }
+    const auto found = textByKey.find(key);
+    if (found == textByKey.end() || found->second >= floatingTexts.size()) return nullptr;
+    FloatingText& t = floatingTexts[found->second];
+    return t.key == key && t.lifetime > 0.3f ? &t : nullptr;
+}
+
 void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key) {
     if (key != 0) {
-        auto fresh = std::find_if(floatingTexts.begin(), floatingTexts.end(),
-                                  [key](const FloatingText& t) { return t.key == key && t.lifetime > 0.3f; });
-        if (fresh != floatingTexts.end()) {
+        if (FloatingText* fresh = freshTextWithKey(key)) {
             fresh->amount += amount;
             fresh->text = std::to_string(fresh->amount);
             fresh->alpha = 1.0f;
@@ -344,6 +417,10 @@ void spawnFloatingText(float x, float y, const std::string& text, SDL_Color colo
     t.amount = amount;
     t.key = key;
     floatingTexts.push_back(t);
+    // The index stays current only when it was before this text.
+    if (textsIndexed + 1 != floatingTexts.size()) return;
+    textsIndexed = floatingTexts.size();
+    if (key != 0) textByKey[key] = textsIndexed - 1;
 }
 
 void updateFloatingTexts(float dt) {

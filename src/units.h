@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <variant>
@@ -228,6 +229,10 @@ struct Unit : Attackable {
     V2i getTile() const override;
 };
 
+// Whether the unit is of the named type. The lengths are compared first, inline, so the many units of other types
+// are told apart without a call into the string library.
+inline bool isOfType(const Unit& unit, std::string_view type) { return std::string_view(unit.type) == type; }
+
 // The record a new unit of the type starts from, stats and per-tick values derived from the catalogue;
 // the creator then places it and stores it with addUnit.
 Unit newUnitFromInfo(const UnitInfo& info, int id, int playerId);
@@ -240,7 +245,7 @@ constexpr int BLOCK_WAIT_TICKS = static_cast<int>(0.3f / TURN_LENGTH + 0.5f);
 
 // Every live unit by value, in order of creation; unitIdToIndex keeps each id's index.
 extern std::vector<Unit> units;
-extern std::unordered_map<int, size_t> unitIdToIndex;
+extern IdTable<size_t> unitIdToIndex;
 
 // Ids selected on this machine, in selection order, and the same ids as a set.
 extern std::vector<int> selectedUnits;
@@ -250,9 +255,9 @@ extern std::unordered_set<int> selectedUnitsSet;
 Unit& addUnit(const Unit& unit);
 // addUnit and removeUnit keep the index, so it answers without a scan; inline, as the tick asks it for every unit.
 inline Unit* getUnitById(int id) {
-    const auto indexed = unitIdToIndex.find(id);
-    if (indexed == unitIdToIndex.end() || indexed->second >= units.size()) return nullptr;
-    Unit& unit = units[indexed->second];
+    const size_t* index = unitIdToIndex.find(id);
+    if (!index || *index >= units.size()) return nullptr;
+    Unit& unit = units[*index];
     return unit.id == id ? &unit : nullptr;
 }
 

@@ -105,15 +105,12 @@ static void askToTeleport(Unit& unit) {
 }
 
 void updateUnitAI(Unit& unit, float dt, Grid& grid) {
-    // Names held as strings compare by length first: most types differ there, and every unit asks every tick.
-    static const std::string bird = "Bird";
-    static const std::string abyssal = "Abyssal";
-    if (unit.type == bird) {
+    if (isOfType(unit, "Bird")) {
         wanderAround(unit, dt, grid);
         return;
     }
     if (roamsInElimination(unit)) wanderAround(unit, dt, grid);
-    if (unit.type == abyssal) askToTeleport(unit);
+    if (isOfType(unit, "Abyssal")) askToTeleport(unit);
 }
 
 static constexpr float LATCHED_MOVEMENT_SPEED = 1.5f;

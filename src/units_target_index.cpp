@@ -35,12 +35,6 @@ struct TargetIndex {
         for (size_t place = 0; place < units.size(); ++place) idAtPlace[place] = units[place].id;
         players.clear();
     }
-    bool placesHold() const {
-        if (!(layout == currentLayout())) return false;
-        for (size_t place = 0; place < units.size(); ++place)
-            if (idAtPlace[place] != units[place].id) return false;
-        return true;
-    }
 };
 
 TargetIndex targetIndex;
@@ -56,10 +50,11 @@ void fill(TargetAreas& t, const Player& player) {
     t.listSize = player.unitIds.size();
     t.columns = (std::max(SUB_MAP_W, 1) + TARGET_AREA_SPAN - 1) / TARGET_AREA_SPAN;
     t.rows = (std::max(SUB_MAP_H, 1) + TARGET_AREA_SPAN - 1) / TARGET_AREA_SPAN;
-    // Emptied rather than freed: the areas are made afresh whenever units die.
+    // Emptied rather than freed: the areas are made afresh whenever a list changes.
     t.areas.resize(static_cast<size_t>(t.columns) * static_cast<size_t>(t.rows));
     for (auto& area : t.areas) area.clear();
     t.areaAtPlace.assign(units.size(), -1);
+    t.placedAt.assign(units.size(), SDL_FPoint{0.0f, 0.0f});
     for (int id : player.unitIds) {
         const Unit* unit = id == -1 ? nullptr : getUnitById(id);
         if (!unit) continue;
@@ -67,6 +62,7 @@ void fill(TargetAreas& t, const Player& player) {
         if (t.areaAtPlace[place] != -1) continue;  // listed twice
         const int area = areaOf(t, *unit);
         t.areaAtPlace[place] = area;
+        t.placedAt[place] = {unit->x, unit->y};
         t.areas[static_cast<size_t>(area)].push_back({id, place});
     }
 }
@@ -81,10 +77,21 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     t.areaAtPlace[place] = area;
 }
 
-void follow(TargetAreas& t, size_t place) {
-    if (t.areaAtPlace[place] == -1) return;
-    const int area = areaOf(t, units[place]);
-    if (area != t.areaAtPlace[place]) moveToArea(t, place, area);
+// The unit at the place into its area in every player's areas that list it. The area is a function of the
+// position alone, so a unit still where it was placed keeps it; every player's areas share one grid, so it is
+// worked out once. Inline, as every unit's turn asks it.
+inline void followPlace(std::vector<TargetAreas>& players, size_t place) {
+    const Unit& unit = units[place];
+    int area = -1;
+    for (TargetAreas& t : players) {
+        const int32_t at = t.areaAtPlace[place];
+        if (at == -1) continue;
+        SDL_FPoint& placed = t.placedAt[place];
+        if (placed.x == unit.x && placed.y == unit.y) continue;
+        if (area == -1) area = areaOf(t, unit);
+        placed = {unit.x, unit.y};
+        if (area != at) moveToArea(t, place, area);
+    }
 }
 
 bool listUnchanged(const TargetAreas& t) {
@@ -95,23 +102,95 @@ bool isPlayer(const Player* p) {
     return std::any_of(players.begin(), players.end(), [&](const auto& q) { return q.get() == p; });
 }
 
+// Drops the entries at the closed places (ascending) and moves every later one down by the gaps before it.
+template <class T>
+void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
+    size_t kept = closed.front();
+    size_t next = 0;
+    for (size_t place = closed.front(); place < byPlace.size(); ++place) {
+        if (next < closed.size() && closed[next] == place) {
+            ++next;
+            continue;
+        }
+        byPlace[kept++] = byPlace[place];
+    }
+    byPlace.resize(kept);
+}
+
+// The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
+// Only the areas that hold a unit at or after the first closed place can change: they are found through those
+// places rather than a sweep of the map.
+void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
+    // The gaps before a place, or SIZE_MAX for a closed one. Few units die in one tick: a walk along the closed
+    // places is cheaper than a table the size of the registry.
+    const auto gapsBefore = [&](size_t place) {
+        size_t gaps = 0;
+        for (; gaps < closed.size() && closed[gaps] <= place; ++gaps)
+            if (closed[gaps] == place) return SIZE_MAX;
+        return gaps;
+    };
+    std::vector<uint8_t> visited(t.areas.size(), 0);
+    for (size_t place = closed.front(); place < t.areaAtPlace.size(); ++place) {
+        const int32_t area = t.areaAtPlace[place];
+        if (area == -1 || visited[static_cast<size_t>(area)]) continue;
+        visited[static_cast<size_t>(area)] = 1;
+        std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
+        size_t kept = 0;
+        for (const IndexedUnit& e : entries) {
+            const size_t gaps = gapsBefore(e.place);
+            if (gaps != SIZE_MAX) entries[kept++] = {e.id, e.place - gaps};
+        }
+        entries.resize(kept);
+    }
+    closeGaps(t.areaAtPlace, closed);
+    closeGaps(t.placedAt, closed);
+    t.listData = t.player->unitIds.data();
+    t.listSize = t.player->unitIds.size();
+}
+
 }  // namespace
 
-TargetIndexPass::TargetIndexPass() {
-    targetIndex.open = true;
-    if (!targetIndex.placesHold()) {
-        targetIndex.restart();
-        return;
-    }
-    // Between two ticks anything may have moved a unit: every listed unit is put back in its area. The areas of
-    // a player whose list has changed are made afresh when first asked for.
+TargetIndexRemovals::TargetIndexRemovals() {
+    held = targetIndex.layout == currentLayout();
+    for (const TargetAreas& t : targetIndex.players) listsHeld.push_back(isPlayer(t.player) && listUnchanged(t));
+}
+
+void TargetIndexRemovals::follow(const std::vector<size_t>& places) {
+    if (places.empty()) return;
+    const size_t before = units.size() + places.size();
+    if (!held || targetIndex.idAtPlace.size() != before) return;
     std::vector<TargetAreas> kept;
-    for (TargetAreas& t : targetIndex.players) {
-        if (!isPlayer(t.player) || !listUnchanged(t)) continue;
-        for (size_t place = 0; place < units.size(); ++place) follow(t, place);
+    for (size_t i = 0; i < targetIndex.players.size(); ++i) {
+        TargetAreas& t = targetIndex.players[i];
+        if (!listsHeld[i] || t.areaAtPlace.size() != before) continue;
+        followRemovals(t, places);
         kept.push_back(std::move(t));
     }
     targetIndex.players = std::move(kept);
+    closeGaps(targetIndex.idAtPlace, places);
+    targetIndex.layout = currentLayout();
+}
+
+TargetIndexPass::TargetIndexPass() {
+    targetIndex.open = true;
+    if (!(targetIndex.layout == currentLayout())) {
+        targetIndex.restart();
+        return;
+    }
+    // The areas of a player whose list has changed are made afresh when first asked for.
+    std::vector<TargetAreas> kept;
+    for (TargetAreas& t : targetIndex.players)
+        if (isPlayer(t.player) && listUnchanged(t)) kept.push_back(std::move(t));
+    targetIndex.players = std::move(kept);
+    // Between two ticks anything may have moved a unit: every listed unit is put back in its area, in the same
+    // pass that checks every place still holds its unit, so each unit is read once.
+    for (size_t place = 0; place < units.size(); ++place) {
+        if (targetIndex.idAtPlace[place] != units[place].id) {
+            targetIndex.restart();
+            return;
+        }
+        followPlace(targetIndex.players, place);
+    }
 }
 
 TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }
@@ -119,8 +198,7 @@ TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }
 void followUnitMove(const Unit& unit) {
     if (!targetIndex.open || !(targetIndex.layout == currentLayout())) return;
     if (&unit < units.data() || &unit >= units.data() + units.size()) return;
-    const size_t place = static_cast<size_t>(&unit - units.data());
-    for (TargetAreas& t : targetIndex.players) follow(t, place);
+    followPlace(targetIndex.players, static_cast<size_t>(&unit - units.data()));
 }
 
 const TargetAreas* targetAreasOf(const Player& player) {

@@ -25,6 +25,7 @@ struct TargetAreas {
     int rows = 0;
     std::vector<std::vector<IndexedUnit>> areas;
     std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
+    std::vector<SDL_FPoint> placedAt;  // per registry place: the position its area was worked out for
 
     const std::vector<IndexedUnit>& at(int ax, int ay) const {
         return areas[static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax)];
@@ -39,6 +40,19 @@ public:
     ~TargetIndexPass();
     TargetIndexPass(const TargetIndexPass&) = delete;
     TargetIndexPass& operator=(const TargetIndexPass&) = delete;
+};
+
+// A batch of removals that the areas follow instead of being made afresh: made before the registry and the owners'
+// lists change, then told which registry places (ascending) were closed. The lists may lose only the ids of the
+// units that left.
+class TargetIndexRemovals {
+public:
+    TargetIndexRemovals();
+    void follow(const std::vector<size_t>& places);
+
+private:
+    bool held = false;            // the index matched the registry before the batch
+    std::vector<bool> listsHeld;  // per player areas: they matched the player's list
 };
 
 // After a unit's turn: its own step may have carried it into another area.

@@ -505,8 +505,7 @@ static void updateUnitTurn(int id, size_t place, float dt, Grid& grid) {
     if (Unit* unit = held.get()) updateUnitQueueAction(*unit, grid);
     if (Unit* unit = held.get()) updateUnitAI(*unit, dt, grid);
     if (Unit* unit = held.get()) updateUnit(*unit, dt, grid, true);
-    static const std::string latchedMine = "LatchedMine";
-    if (Unit* unit = held.get(); unit && unit->type == latchedMine) updateLatchedMine(*unit, grid);
+    if (Unit* unit = held.get(); unit && isOfType(*unit, "LatchedMine")) updateLatchedMine(*unit, grid);
     Unit* unit = held.get();
     if (!unit) return;
     updateCooldowns(*unit, dt);

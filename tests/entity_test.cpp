@@ -1,6 +1,10 @@
 // Units and buildings as things that can be hit: ids, lookups, damage and nearby sub-tiles.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <iterator>
+#include <stdexcept>
+
 #include "world_fixture.h"
 
 namespace {
@@ -44,6 +48,32 @@ TEST_F(Entities, TheFirstEntityCanHoldASubTileAndNoIdLooksLikeAnOffGridAnswer) {
     EXPECT_EQ(isSubTileReserved({0, 0}), id);
     EXPECT_NE(id, FREE_SUB_TILE);
     EXPECT_NE(id, isSubTileReserved({-1, 0})) << "an off-grid sub-tile must never read as the unit's own";
+}
+
+TEST(IdTable, EveryIdKeepsItsValueWhetherTabledOrHashed) {
+    const int edge = IdTable<int>::TABLE_IDS;
+    const int ids[] = {INT_MIN, -1, 0, FIRST_ATTACKABLE_ID, edge - 1, edge, INT_MAX};
+    IdTable<int> table;
+    for (int id : ids) table.set(id, id / 2 + 1);
+    table.set(0, 7);  // a second value for an id replaces the first
+    EXPECT_EQ(table.size(), std::size(ids));
+    for (int id : ids) {
+        ASSERT_NE(table.find(id), nullptr) << id;
+        EXPECT_EQ(table.at(id), id == 0 ? 7 : id / 2 + 1) << id;
+    }
+    for (size_t i = 0; i < std::size(ids); i += 2) table.erase(ids[i]);
+    table.erase(12345);  // an id without a value
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        EXPECT_EQ(table.count(ids[i]), i % 2) << ids[i];
+        if (i % 2 == 0) {
+            EXPECT_THROW(table.at(ids[i]), std::out_of_range) << ids[i];
+        }
+    }
+    EXPECT_EQ(table.size(), std::size(ids) / 2);
+    EXPECT_EQ(table.find(edge + 1), nullptr);
+    table.clear();
+    EXPECT_EQ(table.size(), 0u);
+    EXPECT_EQ(table.find(edge - 1), nullptr);
 }
 
 TEST_F(Entities, HealingNeverRaisesHitPointsPastTheMaximum) {

@@ -40,6 +40,29 @@ TEST_F(TargetIndex, ChoosesWhatTheWholeSweepChoosesInACrowdWithWallsWorkersAndTh
     EXPECT_GT(std::count_if(swept.begin(), swept.end(), [](int t) { return t != -1; }), 50);
 }
 
+TEST_F(TargetIndex, ChoosesWhatTheWholeSweepChoosesAfterEachBatchOfDeaths) {
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> at(0, 79);
+    std::vector<int> all;
+    for (int i = 0; i < 90; ++i) all.push_back(place(i % 2 ? "Archer" : "Peon", 1 + i % 3, {at(rng), at(rng)}));
+    // Places in the registry at the time of each batch: the first, a run, the last, then scattered ones.
+    const std::vector<std::vector<size_t>> batches = {{0}, {20, 21, 22, 23}, {84}, {1, 7, 30, 31, 50, 70, 79}};
+    {
+        const TargetIndexPass tick;
+        choices(all);
+    }
+    for (const std::vector<size_t>& places : batches) {
+        for (size_t place : places) addUnitForRemoval(units[place].id);
+        processUnitRemovals(grid);
+        all.clear();
+        for (const Unit& u : units) all.push_back(u.id);
+        const std::vector<int> swept = choices(all);
+        const TargetIndexPass tick;
+        EXPECT_EQ(choices(all), swept) << "after " << places.size() << " deaths, " << all.size() << " left";
+    }
+    EXPECT_EQ(all.size(), 90u - 13u);
+}
+
 TEST_F(TargetIndex, FollowsAUnitsOwnStepAndAnyMoveBetweenTicks) {
     const int s = place("Footman", LOCAL, {40, 40});
     const int near = place("Footman", ENEMY, {44, 40});

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "world_fixture.h"
 
@@ -140,6 +143,40 @@ TEST_F(UnitRegistry, RemovingTheMiddleUnitShiftsTheIndexOfTheLaterOnes) {
     expectIndexMatchesVector();
 }
 
+TEST_F(UnitRegistry, ABatchOfRemovalsKeepsTheOrderOfEverythingThatStays) {
+    struct Case {
+        std::vector<int> leaving;
+        std::vector<int> left;
+    };
+    const Case cases[] = {
+        {{3}, {4, 5, 6, 7, 8}},
+        {{8}, {3, 4, 5, 6, 7}},
+        {{4, 5, 7}, {3, 6, 8}},
+        {{3, 4, 5, 6, 7, 8}, {}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        Player& odd = addPlayer(1);
+        Player& even = addPlayer(2);
+        for (int id = 3; id <= 8; ++id) addUnit(newUnitFromInfo(unitInfo.at("Footman"), id, id % 2 ? 1 : 2));
+        odd.unitIds.push_back(4);  // another's unit listed: only the owner's list lets it go
+        for (int id = 8; id >= 3; --id) addToSelection(id);
+        for (int id : c.leaving) addUnitForRemoval(id);
+        processUnitRemovals(grid);
+
+        std::vector<int> registry, oddList, evenList, selection(c.left.rbegin(), c.left.rend());
+        for (const Unit& u : units) registry.push_back(u.id);
+        for (int id : c.left) (id % 2 ? oddList : evenList).push_back(id);
+        oddList.push_back(4);
+        EXPECT_EQ(registry, c.left);
+        expectIndexMatchesVector();
+        EXPECT_EQ(odd.unitIds, oddList);
+        EXPECT_EQ(even.unitIds, evenList);
+        EXPECT_EQ(selectedUnits, selection);
+        EXPECT_EQ(selectedUnitsSet.size(), c.left.size());
+    }
+}
+
 TEST_F(UnitRegistry, CooldownsStopOnceRunOut) {
     Unit u;
     u.cooldowns["Slow"] = 0.01f;
@@ -184,6 +221,41 @@ TEST_F(UnitRegistry, DamageTextsOfOneTargetMergeIntoTheirSum) {
     spawnFloatingText(0, 0, "x", red, false, 1, 0);
     spawnFloatingText(0, 0, "y", red, false, 1, 0);
     EXPECT_EQ(floatingTexts.size(), 4u) << "key 0 never merges";
+}
+
+TEST_F(UnitRegistry, DamageTextMergesIntoTheFreshTextOfItsKeyWhateverHappenedBetween) {
+    // A step spawns amount under key, or ages every text by age seconds, or (key -1) empties the list.
+    struct Step {
+        int key;
+        int amount;
+        float age;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+        std::vector<std::pair<int, int>> texts;  // key and amount, in order
+    };
+    const Case cases[] = {
+        {"keys interleaved", {{5, 1, 0}, {6, 2, 0}, {5, 3, 0}, {0, 4, 0}, {6, 5, 0}, {0, 1, 0}},
+         {{5, 4}, {6, 7}, {0, 4}, {0, 1}}},
+        {"an earlier text expired", {{5, 1, 0}, {0, 0, 1.0f}, {6, 2, 0}, {0, 0, 0.6f}, {6, 3, 0}, {7, 1, 0}},
+         {{6, 5}, {7, 1}}},
+        {"the list was emptied", {{5, 1, 0}, {-1, 0, 0}, {6, 2, 0}, {5, 3, 0}, {5, 1, 0}}, {{6, 2}, {5, 4}}},
+        {"0.31 s left still merges", {{5, 1, 0}, {0, 0, 1.19f}, {5, 2, 0}}, {{5, 3}}},
+        {"a spent text stays apart", {{5, 1, 0}, {0, 0, 1.25f}, {5, 2, 0}, {5, 3, 0}}, {{5, 1}, {5, 5}}},
+    };
+    const SDL_Color red{255, 0, 0, 255};
+    for (const Case& c : cases) {
+        for (const Step& step : c.steps) {
+            if (step.key == -1) floatingTexts.clear();
+            else if (step.age > 0.0f) updateFloatingTexts(step.age);
+            else spawnFloatingText(0, 0, std::to_string(step.amount), red, false, step.amount, step.key);
+        }
+        std::vector<std::pair<int, int>> texts;
+        for (const FloatingText& t : floatingTexts) texts.push_back({t.key, t.amount});
+        EXPECT_EQ(texts, c.texts) << c.what;
+        floatingTexts.clear();
+    }
 }
 
 TEST_F(UnitRegistry, FloatingTextRisesFadesAndExpiresByLifetime) {
