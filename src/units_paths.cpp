@@ -182,9 +182,8 @@ public:
     }
 
     void push(int64_t f, uint64_t rest) {
-        if (f < base) rebase(f);
+        if (static_cast<uint64_t>(f - base) >= buckets.size()) makeRoom(f);
         const size_t i = static_cast<size_t>(f - base);
-        if (i >= buckets.size()) buckets.resize(std::max(i + 1, buckets.size() * 2));
         buckets[i].insert(rest);
         lowest = count == 0 ? i : std::min(lowest, i);
         highest = count == 0 ? i : std::max(highest, i);
@@ -225,18 +224,23 @@ private:
         }
     };
 
-    // Moves the buckets up so that f gets one, keeping their number where it can.
-    void rebase(int64_t f) {
-        const int64_t newBase = std::max<int64_t>(f - SLACK, 0);
-        const size_t shift = static_cast<size_t>(base - newBase);
-        const size_t size = buckets.size();
-        buckets.insert(buckets.begin(), shift, Bucket{});
-        if (count > 0) {
-            lowest += shift;
-            highest += shift;
+    // A bucket for f: more of them above, or all moved up first where f lies below the lowest one.
+    __attribute__((noinline)) void makeRoom(int64_t f) {
+        if (f < base) {
+            const int64_t newBase = std::max<int64_t>(f - SLACK, 0);
+            const size_t shift = static_cast<size_t>(base - newBase);
+            const size_t size = buckets.size();
+            buckets.insert(buckets.begin(), shift, Bucket{});
+            if (count > 0) {
+                lowest += shift;
+                highest += shift;
+            }
+            // Only clear buckets lie above the keys: as many as before will do.
+            buckets.resize(std::max(size, count > 0 ? highest + 1 : 0));
+            base = newBase;
         }
-        buckets.resize(std::max(size, highest + 1));
-        base = newBase;
+        const size_t i = static_cast<size_t>(f - base);
+        if (i >= buckets.size()) buckets.resize(std::max(i + 1, buckets.size() * 2));
     }
 
     std::vector<Bucket> buckets;
@@ -406,7 +410,11 @@ struct StepRules {
     bool heightRule;
     bool viaHook;
     const TileInstance* tiles = nullptr;  // set when the direct reading applies
+    TileSteps* known = nullptr;           // the steps worked out, by tile
+    const SubTileSteps* bySubTile = nullptr;
     uint32_t stamp = 0;
+    int mapWidth = 0;
+    int subWidth = 0;
     int offsets[8] = {};  // from a sub-tile's index to its neighbours', in direction order
 
     StepRules(const Grid& g, Tile cls, bool heights, bool hook)
@@ -422,7 +430,11 @@ struct StepRules {
             tileStepsStamp = 1;
         }
         stamp = tileStepsStamp;
-        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * SUB_MAP_W + DIRECTIONS[k].x;
+        known = tileSteps.data();
+        bySubTile = &subTileSteps();
+        mapWidth = MAP_W;
+        subWidth = SUB_MAP_W;
+        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * subWidth + DIRECTIONS[k].x;
     }
 
     template <typename Visit>
@@ -430,8 +442,8 @@ struct StepRules {
         if (!tiles) return forEachStepSlowly(cur, visit);
         const int tx = cur.x >> 2;
         const int ty = cur.y >> 2;
-        const uint8_t steps = subTileSteps()[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
-        const int c = cur.y * SUB_MAP_W + cur.x;
+        const uint8_t steps = (*bySubTile)[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
+        const int c = cur.y * subWidth + cur.x;
         for (int k = 0; k < 8; ++k)
             if (steps >> k & 1)
                 visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k], static_cast<uint32_t>(k));
@@ -439,21 +451,24 @@ struct StepRules {
 
 private:
     uint16_t stepsOf(int tx, int ty) const {
-        const size_t i = static_cast<size_t>(ty) * MAP_W + tx;
-        TileSteps& known = tileSteps[i];
-        if (known.stamp == stamp) return known.mask;
+        const size_t i = static_cast<size_t>(ty) * mapWidth + tx;
+        return known[i].stamp == stamp ? known[i].mask : workOutSteps(i, tx, ty);
+    }
+
+    // Out of line, so that the look-up above stays small where every expansion inlines it.
+    __attribute__((noinline)) uint16_t workOutSteps(size_t i, int tx, int ty) const {
         const TileInstance& from = tiles[i];
         uint16_t mask = canEnter(from, movementClass) ? uint16_t{1} << OWN_TILE_BIT : 0;
         for (int k = 0; k < 8; ++k) {
             const int nx = tx + DIRECTIONS[k].x;
             const int ny = ty + DIRECTIONS[k].y;
             if (!isOnMap(nx, ny)) continue;
-            const TileInstance& to = tiles[static_cast<size_t>(ny) * MAP_W + nx];
+            const TileInstance& to = tiles[static_cast<size_t>(ny) * mapWidth + nx];
             if (!canEnter(to, movementClass)) continue;
             if (heightRule && from.heightLevel != to.heightLevel && from.ramp == 0 && to.ramp == 0) continue;
             mask = static_cast<uint16_t>(mask | 1 << k);
         }
-        known = {stamp, mask};
+        known[i] = {stamp, mask};
         return mask;
     }
 
@@ -488,12 +503,19 @@ bool isFreeFor(V2i sub, int unitId) {
     return holder == FREE_SUB_TILE || holder == unitId;
 }
 
-// isFreeFor for a sub-tile on the grid, by its index.
-bool isFreeAt(int index, int unitId) {
-    const int holder = static_cast<size_t>(index) < reservedTiles.size() ? reservedTiles[static_cast<size_t>(index)]
-                                                                          : OFF_GRID_SUB_TILE;
-    return holder == FREE_SUB_TILE || holder == unitId;
-}
+// isFreeFor by a sub-tile's index, read through a copy of the array's bounds that the searches' own stores
+// cannot change, so that it is not read again after each of them.
+struct Reservations {
+    const int32_t* holders = reservedTiles.data();
+    size_t count = reservedTiles.size();
+    bool freeFor(int index, int unitId) const {
+        const int holder = static_cast<size_t>(index) < count ? holders[index] : OFF_GRID_SUB_TILE;
+        return holder == FREE_SUB_TILE || holder == unitId;
+    }
+};
+
+// A sub-tile's index, or -1 off the sub-grid, where no step lands.
+int indexOnGrid(V2i sub) { return isValidSubTile(sub) ? sub.y * SUB_MAP_W + sub.x : -1; }
 
 // Starts a search at start; false when the start is off the sub-grid.
 bool beginSearch(V2i start) {
@@ -570,13 +592,14 @@ bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, in
     fifo.clear();
     marks.reach(marks.index(goal));
     fifo.push_back({goal, 0});
+    const Reservations reservations;
     bool metStart = false;
     for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
         if (fifo.size() > POCKET_CELLS) return false;
         rules.forEachStep(fifo[head].first, [&](V2i n, int ni, uint32_t) {
             if (metStart || marks.seen(ni)) return;
             if (n == start) metStart = true;
-            if (!isFreeAt(ni, unitId)) return;
+            if (!reservations.freeFor(ni, unitId)) return;
             marks.reach(ni);
             fifo.push_back({n, 0});
         });
@@ -592,9 +615,10 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
     if (maxDepth == 0 && sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
-    return searchTowards(
-        unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
-        [&](V2i n, int ni) { return n == goal || isFreeAt(ni, unitId); }, maxDepth);
+    const auto mayEnter = [goalIndex = indexOnGrid(goal), reservations = Reservations(), unitId](V2i, int ni) {
+        return ni == goalIndex || reservations.freeFor(ni, unitId);
+    };
+    return searchTowards(unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; }, mayEnter, maxDepth);
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
@@ -635,8 +659,9 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
     if (start == goal) return SubTilePath{start};
     // The goal's way back is fixed when it is first reached: the answer is known then, and no sub-tile as deep
     // as the cap is ever expanded.
-    const int goalIndex = marks.index(goal);
+    const int goalIndex = indexOnGrid(goal);
     const int depthCap = maxDepth > 0 ? maxDepth : INT_MAX;
+    const Reservations reservations;
     fifo.clear();
     fifo.push_back({start, 0});
     bool metGoal = false;
@@ -645,7 +670,7 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
         const auto [cur, depth] = fifo[head];
         const int c = marks.index(cur);
         rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni, uint32_t step) {
-            if (metGoal || (ni != goalIndex && !isFreeAt(ni, unitId))) return;
+            if (metGoal || (ni != goalIndex && !reservations.freeFor(ni, unitId))) return;
             if (marks.seen(ni)) return;
             marks.reach(ni, c, step, depth + 1);
             if (ni == goalIndex) {

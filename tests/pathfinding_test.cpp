@@ -504,6 +504,10 @@ TEST_F(PathSearch, SearchesFollowTheNeighbourhoodHook) {
     EXPECT_EQ(astar(grid, {0, 0}, {3, 0}, Tile::Grass, MOVER, 0), row(0, 0, 3));
     EXPECT_FALSE(astar(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, 0));
     EXPECT_FALSE(simpleBFS(grid, {0, 0}, {0, 1}, Tile::Grass, MOVER, -1));
+    // Off the sub-grid, one row down and one column left lands on the index of the end of the row above.
+    reserveTile({SUB_MAP_W - 1, 0}, OTHER);
+    EXPECT_FALSE(simpleBFS(grid, {0, 0}, {-1, 1}, Tile::Grass, MOVER, -1));
+    EXPECT_FALSE(astar(grid, {0, 0}, {-1, 1}, Tile::Grass, MOVER, 0));
 }
 
 // ---- Free sub-tiles ----
