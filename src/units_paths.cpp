@@ -91,25 +91,26 @@ struct SearchMarks {
     }
     uint32_t stepInto(int index) const { return cells[index].reached & ((1u << STEP_BITS) - 1); }
     // The path from where the search started to the cell.
-    SubTilePath pathTo(int end) const {
-        size_t length = 1;
-        for (int i = end; stepInto(i) != NO_STEP; i = previous(i)) ++length;
-        SubTilePath path(length);
-        int i = end;
-        path[--length] = subTile(i);
-        for (uint32_t step = stepInto(i); step != NO_STEP; step = stepInto(i)) {
-            const V2i at = path[length];
-            i = previous(i);
-            path[--length] = step == FAR_STEP ? subTile(i) : V2i{at.x - DIRECTIONS[step].x, at.y - DIRECTIONS[step].y};
+    SubTilePath pathTo(int end) {
+        backwards.clear();
+        V2i at = subTile(end);
+        for (int i = end;;) {
+            backwards.push_back(at);
+            const uint32_t step = stepInto(i);
+            if (step == NO_STEP) break;
+            if (step == FAR_STEP) {
+                i = farFrom[static_cast<size_t>(i)];
+                at = subTile(i);
+            } else {
+                i -= offsets[step];
+                at = {at.x - DIRECTIONS[step].x, at.y - DIRECTIONS[step].y};
+            }
         }
-        return path;
+        return SubTilePath(backwards.rbegin(), backwards.rend());
     }
 
 private:
-    int previous(int index) const {
-        const uint32_t step = stepInto(index);
-        return step == FAR_STEP ? farFrom[static_cast<size_t>(index)] : index - offsets[step];
-    }
+    SubTilePath backwards;  // reused
 };
 
 SearchMarks marks;
