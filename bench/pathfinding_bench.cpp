@@ -267,7 +267,7 @@ void BM_AstarFromCrowd(benchmark::State& state) {
 }
 
 // Every member's way to a sub-tile a few steps off through its neighbours, breadth-first under the cap of a
-// blocked unit's detour, and its way to strike a unit there.
+// blocked unit's detour.
 void BM_BreadthFirstThroughCrowd(benchmark::State& state) {
     const CrowdOnTheMap on;
     for (auto _ : state)
@@ -278,6 +278,7 @@ void BM_BreadthFirstThroughCrowd(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
 }
 
+// Every member's way to a square it may strike a unit from, a little further off.
 void BM_ReachSquareThroughCrowd(benchmark::State& state) {
     const CrowdOnTheMap on;
     for (auto _ : state)

@@ -306,8 +306,12 @@ public:
         if (!packed) return wide.pop();
         int64_t f = 0;
         uint64_t k = 0;
-        if constexpr (byPlace) std::tie(f, k) = narrow.pop();
-        else k = narrow.pop(), f = static_cast<int64_t>(k >> PACKED_F_SHIFT);
+        if constexpr (byPlace) {
+            std::tie(f, k) = narrow.pop();
+        } else {
+            k = narrow.pop();
+            f = static_cast<int64_t>(k >> PACKED_F_SHIFT);
+        }
         return {f, static_cast<int32_t>((k >> PACKED_G_SHIFT) & ((uint64_t{1} << 20) - 1)),
                 static_cast<int32_t>((k >> PACKED_X_SHIFT) & PACKED_FIELD), static_cast<int32_t>(k & PACKED_FIELD)};
     }
