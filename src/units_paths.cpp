@@ -571,8 +571,8 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
         int g = marks.gScore(c) + 1;
         // Inlined by force: a call per step costs more than the step.
         rules.forEachStep(cur, [&](V2i n, int ni, uint32_t step) __attribute__((always_inline)) {
-            if (!mayEnter(n, ni)) return;
             if (!improves(ni, g)) return;
+            if (!mayEnter(n, ni)) return;
             marks.reach(ni, c, step, g);
             open.push({g + manhattan(n, aim), g, n.x, n.y});
         });
@@ -675,8 +675,8 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
         const auto [cur, depth] = fifo[head];
         const int c = marks.index(cur);
         rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni, uint32_t step) {
-            if (metGoal || (ni != goalIndex && !reservations.freeFor(ni, unitId))) return;
-            if (marks.seen(ni)) return;
+            if (metGoal || marks.seen(ni)) return;
+            if (ni != goalIndex && !reservations.freeFor(ni, unitId)) return;
             marks.reach(ni, c, step, depth + 1);
             if (ni == goalIndex) {
                 metGoal = true;
