@@ -1,6 +1,8 @@
-// Path search speed on a 128 by 128 tile map: our astar against the Boost Graph Library's A* on the same queries.
+// Path search speed on a 128 by 128 tile map: our astar against the Boost Graph Library's A* on the same queries,
+// and the searches of an army packed in a crowd.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -212,7 +214,86 @@ void BM_AstarRatioToBoost(benchmark::State& state) {
     state.counters["same_length"] = static_cast<double>(same) / compared;
 }
 
+// An army on the map: every other sub-tile of a square held by a unit of its own, and where it is sent.
+struct Crowd {
+    std::vector<V2i> members;
+    V2i target;
+};
+
+constexpr int FIRST_MEMBER_ID = 10;
+constexpr int CROWD_SIDE = 48;
+constexpr size_t TARGET_STEPS = 60;
+
+// Round the start of a query that has a path, sent to the first sub-tile it reaches some way off.
+Crowd& crowd() {
+    static Crowd* built = [] {
+        const Query& q = world().reachable.front();
+        auto* c = new Crowd;
+        const V2i corner{std::clamp(q.start.x - CROWD_SIDE / 2, 0, SUBS - CROWD_SIDE),
+                         std::clamp(q.start.y - CROWD_SIDE / 2, 0, SUBS - CROWD_SIDE)};
+        for (int y = corner.y; y < corner.y + CROWD_SIDE; ++y)
+            for (int x = corner.x + y % 2; x < corner.x + CROWD_SIDE; x += 2)
+                if (grid.at(x / 4, y / 4).walkable) c->members.push_back({x, y});
+        c->target = astar(grid, q.start, q.goal, Tile::Grass, MOVER, 0)->at(TARGET_STEPS);
+        return c;
+    }();
+    return *built;
+}
+
+int memberId(size_t i) { return FIRST_MEMBER_ID + static_cast<int>(i); }
+
+// Holds the crowd's sub-tiles for the benchmark's run.
+struct CrowdOnTheMap {
+    const Crowd& c = crowd();
+    CrowdOnTheMap() { hold(true); }
+    ~CrowdOnTheMap() { hold(false); }
+    void hold(bool on) const {
+        for (size_t i = 0; i < c.members.size(); ++i) {
+            const V2i at = c.members[i];
+            reservedTiles[static_cast<size_t>(at.y * SUBS + at.x)] = on ? memberId(i) : 0;
+        }
+    }
+};
+
+// Every member sent across the map, as by one attack-move order to the whole army.
+void BM_AstarFromCrowd(benchmark::State& state) {
+    const CrowdOnTheMap on;
+    int64_t found = 0;
+    for (auto _ : state)
+        for (size_t i = 0; i < on.c.members.size(); ++i)
+            found += astar(grid, on.c.members[i], on.c.target, Tile::Grass, memberId(i), 0).has_value();
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
+    state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.items_processed());
+}
+
+// Every member's way to a sub-tile a few steps off through its neighbours, breadth-first under the cap of a
+// blocked unit's detour.
+void BM_BreadthFirstThroughCrowd(benchmark::State& state) {
+    const CrowdOnTheMap on;
+    for (auto _ : state)
+        for (size_t i = 0; i < on.c.members.size(); ++i) {
+            const V2i from = on.c.members[i];
+            benchmark::DoNotOptimize(simpleBFS(grid, from, {from.x + 17, from.y + 6}, Tile::Grass, memberId(i), 50));
+        }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
+}
+
+// Every member's way to a square it may strike a unit from, a little further off.
+void BM_ReachSquareThroughCrowd(benchmark::State& state) {
+    const CrowdOnTheMap on;
+    for (auto _ : state)
+        for (size_t i = 0; i < on.c.members.size(); ++i) {
+            const V2i from = on.c.members[i];
+            const ReachSquare square{{from.x + 23, from.y - 9}, 2};
+            benchmark::DoNotOptimize(astarToReachSquare(grid, from, square, Tile::Grass));
+        }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
+}
+
 BENCHMARK(BM_AstarOurs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarFromCrowd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BreadthFirstThroughCrowd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReachSquareThroughCrowd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarBoost)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarUnreachableOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarUnreachableBoost)->Unit(benchmark::kMillisecond);

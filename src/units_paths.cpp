@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <tuple>
 #include <type_traits>
 
 #include "buildings.h"
@@ -32,57 +33,88 @@
 
 namespace {
 
+// How a cell was reached: by the step of that index in DIRECTIONS, by none (where a search starts), or by a longer
+// step of the engine hook, whose origin is kept aside.
+constexpr uint32_t NO_STEP = 8;
+constexpr uint32_t FAR_STEP = 9;
+constexpr int STEP_BITS = 4;
+
 // Per-sub-tile state of the running search, kept from one search to the next so that a search allocates
-// nothing the size of the map: a cell belongs to the running search only when its mark is the generation. The
-// fields of one sub-tile lie together, so a step reads one cache line.
+// nothing the size of the map: a cell belongs to the running search only when its mark holds the generation.
+// Eight bytes, so that the cells around a search share few cache lines.
 struct SearchCell {
-    uint32_t mark = 0;
-    int32_t gScore = 0;
-    int32_t cameFrom = 0;    // index of the predecessor; -1 for the start
-    int32_t expandedAt = 0;  // the step count the cell was last expanded with; -1 for none
+    uint32_t mark = 0;     // the generation, plus 1 once expanded with the step count it holds now
+    uint32_t reached = 0;  // the step count (below 2^28, more than any sub-grid's cells) << STEP_BITS | the step
 };
 
 struct SearchMarks {
     std::vector<SearchCell> cells;
-    uint32_t generation = 0;
+    std::vector<int32_t> farFrom;  // the origin of each cell reached by a FAR_STEP
+    uint32_t generation = 0;       // even
     int width = 0;
+    int offsets[8] = {};  // from a cell's index to its neighbours', in DIRECTIONS order
 
     void begin() {
         size_t count = static_cast<size_t>(std::max(SUB_MAP_W, 0)) * static_cast<size_t>(std::max(SUB_MAP_H, 0));
         width = SUB_MAP_W;
+        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * width + DIRECTIONS[k].x;
         if (cells.size() != count) {
             cells.assign(count, SearchCell{});
             generation = 0;
         }
-        if (++generation == 0) {
+        generation += 2;
+        if (generation == 0) {
             for (SearchCell& c : cells) c.mark = 0;
-            generation = 1;
+            generation = 2;
         }
     }
     int index(V2i sub) const { return sub.y * width + sub.x; }
     V2i subTile(int index) const { return {index % width, index / width}; }
-    bool seen(int index) const { return cells[index].mark == generation; }
-    int gScore(int index) const { return cells[index].gScore; }
-    int cameFrom(int index) const { return cells[index].cameFrom; }
-    void reach(int index, int from, int g) {
-        SearchCell& c = cells[index];
-        if (c.mark != generation) c.expandedAt = -1;
-        c.mark = generation;
-        c.cameFrom = from;
-        c.gScore = g;
+    bool seen(int index) const { return (cells[index].mark & ~1u) == generation; }
+    int gScore(int index) const { return static_cast<int>(cells[index].reached >> STEP_BITS); }
+    // A step count lowered clears the expansion: the cell is worth expanding again.
+    void reach(int index, int from, uint32_t step, int g) {
+        cells[index] = {generation, static_cast<uint32_t>(g) << STEP_BITS | step};
+        if (step != FAR_STEP) return;
+        if (farFrom.size() != cells.size()) farFrom.resize(cells.size());
+        farFrom[static_cast<size_t>(index)] = from;
     }
+    // Where a search starts, or a cell that only needs to be seen.
+    void reach(int index) { cells[index] = {generation, NO_STEP}; }
     // The A* searches keep no closed set, so a cell comes out once per entry; expanding it again with the step
     // count it was expanded with before improves nothing, since the rules of a search do not change during it.
     bool expandsAnew(int index) {
         SearchCell& c = cells[index];
-        if (c.expandedAt == c.gScore) return false;
-        c.expandedAt = c.gScore;
+        if (c.mark & 1) return false;
+        c.mark |= 1;
         return true;
     }
+    uint32_t stepInto(int index) const { return cells[index].reached & ((1u << STEP_BITS) - 1); }
+    // The path from where the search started to the cell.
+    SubTilePath pathTo(int end) {
+        backwards.clear();
+        V2i at = subTile(end);
+        for (int i = end;;) {
+            backwards.push_back(at);
+            const uint32_t step = stepInto(i);
+            if (step == NO_STEP) break;
+            if (step == FAR_STEP) {
+                i = farFrom[static_cast<size_t>(i)];
+                at = subTile(i);
+            } else {
+                i -= offsets[step];
+                at = {at.x - DIRECTIONS[step].x, at.y - DIRECTIONS[step].y};
+            }
+        }
+        return SubTilePath(backwards.rbegin(), backwards.rend());
+    }
+
+private:
+    SubTilePath backwards;  // reused
 };
 
 SearchMarks marks;
-std::vector<std::pair<int, int>> fifo;  // breadth-first queue of (cell index, depth), reused
+std::vector<std::pair<V2i, int>> fifo;  // breadth-first queue of (sub-tile, depth), reused
 
 // A binary heap that moves its entries exactly as the GNU C++ library's push_heap and pop_heap do, so
 // entries that the order leaves equal still come out in one fixed order on every build.
@@ -135,49 +167,89 @@ private:
     std::vector<Entry> heap;
 };
 
-// A four-way heap of keys that are all distinct and totally ordered: the smallest comes out first whatever the
-// layout, so the shallower tree changes no result.
-class DistinctKeyHeap {
+// A queue of keys ordered by an estimate f, then by a rest that is distinct among the keys of one f: one bucket
+// per f, each kept sorted from its head on. A search adds to a bucket nearly always behind what it holds, and its
+// lowest f moves by small steps, so adding and taking are short; the order is the total one whatever the layout.
+class EstimateBuckets {
 public:
-    void clear() { heap.clear(); }
-    bool empty() const { return heap.empty(); }
+    bool empty() const { return count == 0; }
 
-    void push(uint64_t key) {
-        size_t hole = heap.size();
-        heap.push_back(key);
-        while (hole > 0) {
-            const size_t parent = (hole - 1) / 4;
-            if (heap[parent] <= key) break;
-            heap[hole] = heap[parent];
-            hole = parent;
-        }
-        heap[hole] = key;
+    // Empties the queue for keys of f no lower than floor, as a rule.
+    void start(int64_t floor) {
+        if (count > 0)
+            for (size_t i = lowest; i <= highest; ++i) buckets[i].clear();
+        count = 0;
+        base = floor;
     }
 
-    uint64_t pop() {
-        const uint64_t top = heap.front();
-        const uint64_t last = heap.back();
-        heap.pop_back();
-        const size_t size = heap.size();
-        if (size == 0) return top;
-        size_t hole = 0;
-        for (;;) {
-            const size_t first = hole * 4 + 1;
-            if (first >= size) break;
-            size_t least = first;
-            const size_t end = std::min(first + 4, size);
-            for (size_t c = first + 1; c < end; ++c)
-                if (heap[c] < heap[least]) least = c;
-            if (heap[least] >= last) break;
-            heap[hole] = heap[least];
-            hole = least;
-        }
-        heap[hole] = last;
-        return top;
+    void push(int64_t f, uint64_t rest) {
+        if (static_cast<uint64_t>(f - base) >= buckets.size()) makeRoom(f);
+        const size_t i = static_cast<size_t>(f - base);
+        buckets[i].insert(rest);
+        lowest = count == 0 ? i : std::min(lowest, i);
+        highest = count == 0 ? i : std::max(highest, i);
+        ++count;
+    }
+
+    // The smallest key as (f, rest); the queue must not be empty.
+    std::pair<int64_t, uint64_t> pop() {
+        while (buckets[lowest].drained()) ++lowest;
+        --count;
+        return {base + static_cast<int64_t>(lowest), buckets[lowest].take()};
     }
 
 private:
-    std::vector<uint64_t> heap;
+    static constexpr int64_t SLACK = 64;  // room made below a key under the floor, for the next ones
+
+    struct Bucket {
+        std::vector<uint64_t> keys;
+        size_t head = 0;
+        bool drained() const { return head == keys.size(); }
+        void clear() {
+            keys.clear();
+            head = 0;
+        }
+        void insert(uint64_t key) {
+            keys.push_back(key);
+            size_t at = keys.size() - 1;
+            while (at > head && keys[at - 1] > key) {
+                keys[at] = keys[at - 1];
+                --at;
+            }
+            keys[at] = key;
+        }
+        uint64_t take() {
+            const uint64_t key = keys[head++];
+            if (drained()) clear();
+            return key;
+        }
+    };
+
+    // A bucket for f: more of them above, or all moved up first where f lies below the lowest one.
+    __attribute__((noinline)) void makeRoom(int64_t f) {
+        if (f < base) {
+            const int64_t newBase = std::max<int64_t>(f - SLACK, 0);
+            const size_t shift = static_cast<size_t>(base - newBase);
+            const size_t size = buckets.size();
+            buckets.insert(buckets.begin(), shift, Bucket{});
+            if (count > 0) {
+                lowest += shift;
+                highest += shift;
+            }
+            // Only clear buckets lie above the keys: as many as before will do.
+            buckets.resize(std::max(size, count > 0 ? highest + 1 : 0));
+            base = newBase;
+        }
+        const size_t i = static_cast<size_t>(f - base);
+        if (i >= buckets.size()) buckets.resize(std::max(i + 1, buckets.size() * 2));
+    }
+
+    std::vector<Bucket> buckets;
+    size_t count = 0;
+    int64_t base = 0;
+    // While the queue holds keys, every bucket outside lowest..highest is clear; when empty, all are.
+    size_t lowest = 0;
+    size_t highest = 0;
 };
 
 struct OpenEntry {
@@ -214,30 +286,39 @@ bool laterPackedByEstimate(const uint64_t& a, const uint64_t& b) {
 template <bool byPlace, bool (*laterWide)(const OpenEntry&, const OpenEntry&)>
 class Frontier {
 public:
-    void start(V2i aim) {
+    void start(V2i aim, int64_t floor) {
         const int64_t cells = int64_t{SUB_MAP_W} * SUB_MAP_H;
         packed = SUB_MAP_W <= PACKED_SIDE && SUB_MAP_H <= PACKED_SIDE && cells <= (int64_t{1} << 20) &&
                  aim.x >= 0 && aim.y >= 0 && aim.x < PACKED_SIDE && aim.y < PACKED_SIDE;
-        narrow.clear();
+        if constexpr (byPlace) narrow.start(floor);
+        else narrow.clear();
         wide.clear();
     }
     bool empty() const { return packed ? narrow.empty() : wide.empty(); }
     void push(const OpenEntry& e) {
         if (!packed) return wide.push(e);
-        narrow.push(static_cast<uint64_t>(e.f) << PACKED_F_SHIFT | static_cast<uint64_t>(e.g) << PACKED_G_SHIFT |
-                    static_cast<uint64_t>(e.x) << PACKED_X_SHIFT | static_cast<uint64_t>(e.y));
+        const uint64_t rest = static_cast<uint64_t>(e.g) << PACKED_G_SHIFT |
+                              static_cast<uint64_t>(e.x) << PACKED_X_SHIFT | static_cast<uint64_t>(e.y);
+        if constexpr (byPlace) narrow.push(e.f, rest);
+        else narrow.push(static_cast<uint64_t>(e.f) << PACKED_F_SHIFT | rest);
     }
     OpenEntry pop() {
         if (!packed) return wide.pop();
-        const uint64_t k = narrow.pop();
-        return {static_cast<int64_t>(k >> PACKED_F_SHIFT),
-                static_cast<int32_t>((k >> PACKED_G_SHIFT) & ((uint64_t{1} << 20) - 1)),
+        int64_t f = 0;
+        uint64_t k = 0;
+        if constexpr (byPlace) {
+            std::tie(f, k) = narrow.pop();
+        } else {
+            k = narrow.pop();
+            f = static_cast<int64_t>(k >> PACKED_F_SHIFT);
+        }
+        return {f, static_cast<int32_t>((k >> PACKED_G_SHIFT) & ((uint64_t{1} << 20) - 1)),
                 static_cast<int32_t>((k >> PACKED_X_SHIFT) & PACKED_FIELD), static_cast<int32_t>(k & PACKED_FIELD)};
     }
 
 private:
     bool packed = false;
-    std::conditional_t<byPlace, DistinctKeyHeap, OpenList<uint64_t, laterPackedByEstimate>> narrow;
+    std::conditional_t<byPlace, EstimateBuckets, OpenList<uint64_t, laterPackedByEstimate>> narrow;
     OpenList<OpenEntry, laterWide> wide;
 };
 
@@ -334,7 +415,11 @@ struct StepRules {
     bool heightRule;
     bool viaHook;
     const TileInstance* tiles = nullptr;  // set when the direct reading applies
+    TileSteps* known = nullptr;           // the steps worked out, by tile
+    const SubTileSteps* bySubTile = nullptr;
     uint32_t stamp = 0;
+    int mapWidth = 0;
+    int subWidth = 0;
     int offsets[8] = {};  // from a sub-tile's index to its neighbours', in direction order
 
     StepRules(const Grid& g, Tile cls, bool heights, bool hook)
@@ -350,7 +435,11 @@ struct StepRules {
             tileStepsStamp = 1;
         }
         stamp = tileStepsStamp;
-        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * SUB_MAP_W + DIRECTIONS[k].x;
+        known = tileSteps.data();
+        bySubTile = &subTileSteps();
+        mapWidth = MAP_W;
+        subWidth = SUB_MAP_W;
+        for (int k = 0; k < 8; ++k) offsets[k] = DIRECTIONS[k].y * subWidth + DIRECTIONS[k].x;
     }
 
     template <typename Visit>
@@ -358,30 +447,41 @@ struct StepRules {
         if (!tiles) return forEachStepSlowly(cur, visit);
         const int tx = cur.x >> 2;
         const int ty = cur.y >> 2;
-        const uint8_t steps = subTileSteps()[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
-        const int c = cur.y * SUB_MAP_W + cur.x;
+        const uint8_t steps = (*bySubTile)[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
+        const int c = cur.y * subWidth + cur.x;
         for (int k = 0; k < 8; ++k)
-            if (steps >> k & 1) visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k]);
+            if (steps >> k & 1)
+                visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k], static_cast<uint32_t>(k));
     }
 
 private:
     uint16_t stepsOf(int tx, int ty) const {
-        const size_t i = static_cast<size_t>(ty) * MAP_W + tx;
-        TileSteps& known = tileSteps[i];
-        if (known.stamp == stamp) return known.mask;
+        const size_t i = static_cast<size_t>(ty) * mapWidth + tx;
+        return known[i].stamp == stamp ? known[i].mask : workOutSteps(i, tx, ty);
+    }
+
+    // Out of line, so that the look-up above stays small where every expansion inlines it.
+    __attribute__((noinline)) uint16_t workOutSteps(size_t i, int tx, int ty) const {
         const TileInstance& from = tiles[i];
         uint16_t mask = canEnter(from, movementClass) ? uint16_t{1} << OWN_TILE_BIT : 0;
         for (int k = 0; k < 8; ++k) {
             const int nx = tx + DIRECTIONS[k].x;
             const int ny = ty + DIRECTIONS[k].y;
             if (!isOnMap(nx, ny)) continue;
-            const TileInstance& to = tiles[static_cast<size_t>(ny) * MAP_W + nx];
+            const TileInstance& to = tiles[static_cast<size_t>(ny) * mapWidth + nx];
             if (!canEnter(to, movementClass)) continue;
             if (heightRule && from.heightLevel != to.heightLevel && from.ramp == 0 && to.ramp == 0) continue;
             mask = static_cast<uint16_t>(mask | 1 << k);
         }
-        known = {stamp, mask};
+        known[i] = {stamp, mask};
         return mask;
+    }
+
+    // The index in DIRECTIONS of the step from one sub-tile to the other, or FAR_STEP.
+    static uint32_t stepBetween(V2i from, V2i to) {
+        for (uint32_t k = 0; k < 8; ++k)
+            if (V2i{from.x + DIRECTIONS[k].x, from.y + DIRECTIONS[k].y} == to) return k;
+        return FAR_STEP;
     }
 
     template <typename Visit>
@@ -398,7 +498,7 @@ private:
         for (V2i n : out) {
             if (!isValidSubTile(n)) continue;
             if (heightRule && !heightBorderAllows(grid, cur, n)) continue;
-            visit(n, n.y * SUB_MAP_W + n.x);
+            visit(n, n.y * SUB_MAP_W + n.x, stepBetween(cur, n));
         }
     }
 };
@@ -408,25 +508,25 @@ bool isFreeFor(V2i sub, int unitId) {
     return holder == FREE_SUB_TILE || holder == unitId;
 }
 
-// isFreeFor for a sub-tile on the grid, by its index.
-bool isFreeAt(int index, int unitId) {
-    const int holder = static_cast<size_t>(index) < reservedTiles.size() ? reservedTiles[static_cast<size_t>(index)]
-                                                                          : OFF_GRID_SUB_TILE;
-    return holder == FREE_SUB_TILE || holder == unitId;
-}
+// isFreeFor by a sub-tile's index, read through a copy of the array's bounds that the searches' own stores
+// cannot change, so that it is not read again after each of them.
+struct Reservations {
+    const int32_t* holders = reservedTiles.data();
+    size_t count = reservedTiles.size();
+    bool freeFor(int index, int unitId) const {
+        const int holder = static_cast<size_t>(index) < count ? holders[index] : OFF_GRID_SUB_TILE;
+        return holder == FREE_SUB_TILE || holder == unitId;
+    }
+};
 
-SubTilePath reconstruct(int end) {
-    SubTilePath path;
-    for (int i = end; i != -1; i = marks.cameFrom(i)) path.push_back(marks.subTile(i));
-    std::reverse(path.begin(), path.end());
-    return path;
-}
+// A sub-tile's index, or -1 off the sub-grid, where no step lands.
+int indexOnGrid(V2i sub) { return isValidSubTile(sub) ? sub.y * SUB_MAP_W + sub.x : -1; }
 
 // Starts a search at start; false when the start is off the sub-grid.
 bool beginSearch(V2i start) {
     if (!isValidSubTile(start)) return false;
     marks.begin();
-    marks.reach(marks.index(start), -1, 0);
+    marks.reach(marks.index(start));
     return true;
 }
 
@@ -458,20 +558,22 @@ template <typename OpenList, typename IsGoal, typename MayEnter>
 std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules, V2i start, V2i aim, IsGoal isGoal,
                                          MayEnter mayEnter, int maxDepth) {
     if (!beginSearch(start)) return std::nullopt;
-    open.start(aim);
+    // A step moves at most one sub-tile along each axis, so with the built-in steps no f falls below this.
+    open.start(aim, std::max(std::abs(int64_t{aim.x} - start.x), std::abs(int64_t{aim.y} - start.y)));
     open.push({manhattan(start, aim), 0, start.x, start.y});
     while (!open.empty()) {
         OpenEntry entry = open.pop();
         V2i cur{entry.x, entry.y};
         int c = marks.index(cur);
-        if (isGoal(cur)) return reconstruct(c);
-        if (maxDepth != 0 && entry.g >= maxDepth) return reconstruct(c);
+        if (isGoal(cur)) return marks.pathTo(c);
+        if (maxDepth != 0 && entry.g >= maxDepth) return marks.pathTo(c);
         if (!marks.expandsAnew(c)) continue;
         int g = marks.gScore(c) + 1;
-        rules.forEachStep(cur, [&](V2i n, int ni) {
-            if (!mayEnter(n, ni)) return;
+        // Inlined by force: a call per step costs more than the step.
+        rules.forEachStep(cur, [&](V2i n, int ni, uint32_t step) __attribute__((always_inline)) {
             if (!improves(ni, g)) return;
-            marks.reach(ni, c, g);
+            if (!mayEnter(n, ni)) return;
+            marks.reach(ni, c, step, g);
             open.push({g + manhattan(n, aim), g, n.x, n.y});
         });
     }
@@ -493,17 +595,18 @@ bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, in
     if (!canEnter(grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass)) return false;
     marks.begin();
     fifo.clear();
-    marks.reach(marks.index(goal), -1, 0);
-    fifo.push_back({marks.index(goal), 0});
+    marks.reach(marks.index(goal));
+    fifo.push_back({goal, 0});
+    const Reservations reservations;
     bool metStart = false;
     for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
         if (fifo.size() > POCKET_CELLS) return false;
-        rules.forEachStep(marks.subTile(fifo[head].first), [&](V2i n, int ni) {
+        rules.forEachStep(fifo[head].first, [&](V2i n, int ni, uint32_t) {
             if (metStart || marks.seen(ni)) return;
             if (n == start) metStart = true;
-            if (!isFreeAt(ni, unitId)) return;
-            marks.reach(ni, -1, 0);
-            fifo.push_back({ni, 0});
+            if (!reservations.freeFor(ni, unitId)) return;
+            marks.reach(ni);
+            fifo.push_back({n, 0});
         });
     }
     return !metStart;
@@ -517,9 +620,10 @@ std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile mov
     if (maxDepth == 0 && refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
     if (maxDepth == 0 && sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
-    return searchTowards(
-        unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; },
-        [&](V2i n, int ni) { return n == goal || isFreeAt(ni, unitId); }, maxDepth);
+    const auto mayEnter = [goalIndex = indexOnGrid(goal), reservations = Reservations(), unitId](V2i, int ni) {
+        return ni == goalIndex || reservations.freeFor(ni, unitId);
+    };
+    return searchTowards(unitOpenList, rules, start, goal, [&](V2i p) { return p == goal; }, mayEnter, maxDepth);
 }
 
 std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
@@ -557,21 +661,33 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
     const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
     if (sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
+    if (start == goal) return SubTilePath{start};
+    // The goal's way back is fixed when it is first reached: the answer is known then, and no sub-tile as deep
+    // as the cap is ever expanded.
+    const int goalIndex = indexOnGrid(goal);
+    const int depthCap = maxDepth > 0 ? maxDepth : INT_MAX;
+    const Reservations reservations;
     fifo.clear();
-    fifo.push_back({marks.index(start), 0});
-    for (size_t head = 0; head < fifo.size(); ++head) {
-        auto [c, depth] = fifo[head];
-        if (maxDepth > 0 && depth >= maxDepth) continue;
-        V2i cur = marks.subTile(c);
-        if (cur == goal) return reconstruct(c);
-        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni) {
-            if (n != goal && !isFreeAt(ni, unitId)) return;
-            if (marks.seen(ni)) return;
-            marks.reach(ni, c, depth + 1);
-            fifo.push_back({ni, depth + 1});
+    fifo.push_back({start, 0});
+    bool metGoal = false;
+    int goalDepth = 0;
+    for (size_t head = 0; head < fifo.size() && !metGoal; ++head) {
+        const auto [cur, depth] = fifo[head];
+        const int c = marks.index(cur);
+        rules.forEachStep(cur, [&, c = c, depth = depth](V2i n, int ni, uint32_t step) {
+            if (metGoal || marks.seen(ni)) return;
+            if (ni != goalIndex && !reservations.freeFor(ni, unitId)) return;
+            marks.reach(ni, c, step, depth + 1);
+            if (ni == goalIndex) {
+                metGoal = true;
+                goalDepth = depth + 1;
+            } else if (depth + 1 < depthCap) {
+                fifo.push_back({n, depth + 1});
+            }
         });
     }
-    return std::nullopt;
+    if (!metGoal || goalDepth >= depthCap) return std::nullopt;
+    return marks.pathTo(goalIndex);
 }
 
 // N, E, S, W first, then NE, SE, SW, NW.
@@ -594,20 +710,20 @@ V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile m
     if (!isValidSubTile(target)) return origin;
     marks.begin();
     fifo.clear();
-    marks.reach(marks.index(target), -1, 0);
-    fifo.push_back({marks.index(target), 0});
+    marks.reach(marks.index(target));
+    fifo.push_back({target, 0});
     for (size_t head = 0; head < fifo.size(); ++head) {
-        V2i cur = marks.subTile(fifo[head].first);
+        V2i cur = fifo[head].first;
         for (const V2i& d : FREE_TILE_ORDER) {
             V2i n{cur.x + d.x, cur.y + d.y};
             if (!isValidSubTile(n) || !onOwnTerrain(grid, n, movementClass)) continue;
             int ni = marks.index(n);
             if (marks.seen(ni)) continue;
-            marks.reach(ni, -1, 0);
+            marks.reach(ni);
             if (n == origin) continue;
             // The search spreads under buildings and objects but never ends there: no walk could.
             if (mayStandOn(grid, n, movementClass, unitId)) return n;
-            fifo.push_back({ni, 0});
+            fifo.push_back({n, 0});
         }
     }
     for (const V2i& d : FREE_TILE_ORDER) {

@@ -243,6 +243,81 @@ TEST_F(PathSearch, RegionRefusalsAgreeWithTheFullSearchAsTheMapChanges) {
     EXPECT_GT(refused, 100) << "the changes must leave goals out of reach";
 }
 
+// Two armies face each other, each unit on every other sub-tile of its square, with the ground of the table
+// between them; every unit is sent to the enemy's centre and round its neighbours, as orders and detours do.
+TEST_F(PathSearch, SearchesOutOfAnArmyFollowTheWrittenRulesAndPopOrderOnEveryGround) {
+    const struct {
+        const char* ground;
+        int blockedPercent;
+        int hillPercent;
+    } grounds[] = {{"open field", 0, 0}, {"scattered walls", 12, 0}, {"hills with ramps", 0, 30}, {"both", 10, 25}};
+    constexpr int SIDE = 14;  // sub-tiles of an army's square
+    const V2i corners[] = {{6, 30}, {70, 34}};
+    std::mt19937 rng(35035);
+    std::uniform_int_distribution<int> percent(0, 99), off(-12, 12);
+    int found = 0;
+    for (const auto& ground : grounds) {
+        sizeMap(24, 24);
+        for (TileInstance& t : grid.tiles) {
+            t.walkable = percent(rng) < ground.blockedPercent ? 0 : 1;
+            t.heightLevel = static_cast<uint8_t>(percent(rng) < ground.hillPercent ? 1 : 0);
+            t.ramp = percent(rng) < 20 ? 1 : 0;
+        }
+        std::vector<std::pair<V2i, int>> units;
+        for (const V2i& corner : corners)
+            for (int y = corner.y; y < corner.y + SIDE; ++y)
+                for (int x = corner.x + y % 2; x < corner.x + SIDE; x += 2) {
+                    units.push_back({{x, y}, 20 + static_cast<int>(units.size())});
+                    reserveTile({x, y}, units.back().second);
+                }
+        for (size_t u = 0; u < units.size(); u += 3) {
+            const auto [start, id] = units[u];
+            const V2i enemy = corners[start.x < SUB_MAP_W / 2 ? 1 : 0];
+            const V2i centre{enemy.x + SIDE / 2, enemy.y + SIDE / 2};
+            const V2i aside{std::clamp(start.x + off(rng), 0, SUB_MAP_W - 1),
+                            std::clamp(start.y + off(rng), 0, SUB_MAP_H - 1)};
+            const std::vector<V2i> goals{centre, aside, {centre.x, centre.y + 3}};
+            const Tile cls = u % 2 == 0 ? Tile::Grass : Tile::Any;
+            SCOPED_TRACE(testing::Message() << ground.ground << ": unit at " << start);
+            const auto ordered = astar(grid, start, centre, cls, id, 0);
+            EXPECT_EQ(ordered, (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {centre}, cls, id, 0)));
+            EXPECT_EQ(astar(grid, start, aside, cls, id, 30),
+                      (writtenAStar<ByEstimateThenPlace>(Rules::Unit, start, {aside}, cls, id, 30)));
+            EXPECT_EQ(simpleBFS(grid, start, aside, cls, id, 50), writtenBFS(start, aside, cls, id, 50));
+            EXPECT_EQ(astarPure(grid, start, centre, cls),
+                      (writtenAStar<ByEstimate>(Rules::Pure, start, {centre}, cls, 0, 0)));
+            EXPECT_EQ(astarMultiGoal(grid, start, goals, cls),
+                      (writtenAStar<ByEstimate>(Rules::MultiGoal, start, goals, cls, 0, 0)));
+            found += ordered.has_value();
+        }
+    }
+    EXPECT_GT(found, 100) << "the armies must find their way to each other";
+}
+
+// A hook may step further than one sub-tile and so lower the estimate below what single steps allow; the paths
+// still follow its steps back from the goal, through every search.
+TEST_F(PathSearch, LongStepsOfTheNeighbourhoodHookAreFollowedBack) {
+    const struct {
+        NeighborsFn hook;
+        SubTilePath path;
+    } cases[] = {
+        {[](const Grid&, const V2i& s, Tile) { return std::vector<V2i>{{s.x + 2, s.y}}; },
+         {{0, 0}, {2, 0}, {4, 0}, {6, 0}}},
+        {[](const Grid&, const V2i& s, Tile) { return std::vector<V2i>{{s.x, s.y + 1}, {s.x + 3, s.y}}; },
+         {{0, 0}, {3, 0}, {6, 0}, {9, 0}}},
+    };
+    for (const auto& c : cases) {
+        Neighbors = c.hook;
+        const V2i goal = c.path.back();
+        SCOPED_TRACE(testing::Message() << "to " << goal);
+        EXPECT_EQ(astar(grid, {0, 0}, goal, Tile::Grass, MOVER, 0), c.path);
+        EXPECT_EQ(astar(grid, {0, 0}, goal, Tile::Grass, MOVER, 2), SubTilePath(c.path.begin(), c.path.begin() + 3))
+            << "the first node popped two steps out";
+        EXPECT_EQ(astarPure(grid, {0, 0}, goal, Tile::Grass), c.path);
+        EXPECT_EQ(simpleBFS(grid, {0, 0}, goal, Tile::Grass, MOVER, -1), c.path);
+    }
+}
+
 // ---- Golden paths ----
 
 TEST_F(PathSearch, StartEqualToGoalIsAOneElementPath) {
@@ -429,6 +504,10 @@ TEST_F(PathSearch, SearchesFollowTheNeighbourhoodHook) {
     EXPECT_EQ(astar(grid, {0, 0}, {3, 0}, Tile::Grass, MOVER, 0), row(0, 0, 3));
     EXPECT_FALSE(astar(grid, {0, 0}, {3, 1}, Tile::Grass, MOVER, 0));
     EXPECT_FALSE(simpleBFS(grid, {0, 0}, {0, 1}, Tile::Grass, MOVER, -1));
+    // Off the sub-grid, one row down and one column left lands on the index of the end of the row above.
+    reserveTile({SUB_MAP_W - 1, 0}, OTHER);
+    EXPECT_FALSE(simpleBFS(grid, {0, 0}, {-1, 1}, Tile::Grass, MOVER, -1));
+    EXPECT_FALSE(astar(grid, {0, 0}, {-1, 1}, Tile::Grass, MOVER, 0));
 }
 
 // ---- Free sub-tiles ----
