@@ -389,7 +389,10 @@ static void moveTowardWaypoint(Unit& unit, const Grid& grid) {
     const SDL_FPoint p{std::clamp(unit.waypoints.front().x, 0.0f, std::max(maxX, 0.0f)),
                        std::clamp(unit.waypoints.front().y, 0.0f, std::max(maxY, 0.0f))};
     const V2i tile = worldToTile(p.x, p.y);
-    if (!grid.walkable(tile.x, tile.y, unit.walkable)) {
+    // A side-step can carry a unit across the corner of ground it may not enter; a path out starts on the
+    // sub-tile it stands on, and refusing that would strand it there for good.
+    const bool standsThere = worldToSubTile(p.x, p.y) == worldToSubTile(unit.x, unit.y);
+    if (!grid.walkable(tile.x, tile.y, unit.walkable) && !standsThere) {
         abandonWalk(unit);
         return;
     }

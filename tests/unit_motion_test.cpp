@@ -181,6 +181,33 @@ TEST_F(UnitMotion, ANextWaypointOnGroundThatTurnedImpassableEndsTheWalkForGood) 
     EXPECT_EQ(unit(a).state, UnitState::Idle);
 }
 
+// Only ground ahead ends a walk: a unit left on a tile it may not enter (a side-step across a corner, a site laid
+// under it) walks off along a path that starts on its own sub-tile.
+TEST_F(UnitMotion, AUnitStandingOnImpassableGroundWalksOffIt) {
+    const struct {
+        V2i start;
+        V2i turnedImpassable;
+        int toX;
+        bool arrives;
+    } cases[] = {
+        {{11, 10}, {2, 2}, 20, true},   // its own tile, at the edge of the next one
+        {{15, 10}, {3, 2}, 25, true},   // its own tile, the other side
+        {{11, 10}, {3, 2}, 20, false},  // the tile ahead: the walk ends where it stands
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.start.x << " over tile " << c.turnedImpassable.x);
+        const int a = place("Footman", LOCAL, c.start);
+        grid.at(c.turnedImpassable.x, c.turnedImpassable.y).walkable = 0;
+        walkRow(a, c.toX);
+        run(200);
+        EXPECT_EQ(subTileOf(a), (c.arrives ? V2i{c.toX, c.start.y} : c.start));
+        EXPECT_EQ(unit(a).state, UnitState::Idle);
+        EXPECT_TRUE(unit(a).waypoints.empty());
+        grid.at(c.turnedImpassable.x, c.turnedImpassable.y).walkable = 1;
+        removeUnit(a);
+    }
+}
+
 TEST_F(UnitMotion, ALongRouteIsWalkedInChunksToTheFreeSubTileNearItsEnd) {
     const int a = place("Footman", LOCAL, {2, 2});
     const std::optional<SubTilePath> route = astar(grid, {2, 2}, {70, 2}, Tile::Grass, a, 0);
