@@ -118,8 +118,10 @@ struct UnitPasses {
     TargetScan workers;
     TargetScan any;
 
-    // Candidates farther than this can be chosen by neither pass.
-    int64_t reach() const { return std::max(workers.best, any.best); }
+    // The farthest a candidate may lie and still change the choice: a worker, or a unit that is not one. Once a
+    // worker is chosen, by this scan or by an earlier player's, the any-unit pass no longer counts.
+    int64_t reachOfWorkers() const { return workers.best; }
+    int64_t reachOfOthers() const { return workers.bestId == -1 ? any.best : -1; }
 
     void consider(const Unit& unit, const Unit& candidate, const Grid& grid) {
         if (!candidate.onMap || candidate.untargetable) return;
@@ -138,14 +140,6 @@ struct UnitPasses {
     TargetScan result() const { return workers.bestId != -1 ? workers : any; }
 };
 
-// The largest r with r * r <= n.
-int64_t squareRootDown(int64_t n) {
-    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(n)));
-    while (r > 0 && r * r > n) --r;
-    while ((r + 1) * (r + 1) <= n) ++r;
-    return r;
-}
-
 // The squared distance from a sub-tile to the nearest sub-tile of an area.
 int64_t distanceToArea(V2i from, int ax, int ay) {
     const auto gap = [](int64_t p, int64_t lo) {
@@ -157,23 +151,45 @@ int64_t distanceToArea(V2i from, int ax, int ay) {
     return dx * dx + dy * dy;
 }
 
+// How near an area of the ring k steps round the scanner's own area can lie (squared): k areas out along one
+// side, so at least (k - 1) spans and one sub-tile away.
+int64_t ringDistance(int k) {
+    const int64_t gap = k == 0 ? 0 : int64_t{k - 1} * TARGET_AREA_SPAN + 1;
+    return gap * gap;
+}
+
+// Both passes keep the nearest candidate, so the order of the areas does not change the choice; visited ring by
+// ring outward, the passes soon narrow, and an area is read only while it may hold a candidate that counts: one
+// holding no worker only while the any-unit pass still counts. The rings end when none further out can matter.
 void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, const Grid& grid) {
     const V2i from = passes.any.from;
-    const int64_t r = squareRootDown(passes.reach());
-    const auto span = [&](int64_t p, int count, int64_t delta) {
-        return static_cast<int>(std::clamp<int64_t>((p + delta) / TARGET_AREA_SPAN, 0, count - 1));
+    const int hx = std::clamp(from.x / TARGET_AREA_SPAN, 0, areas.columns - 1);
+    const int hy = std::clamp(from.y / TARGET_AREA_SPAN, 0, areas.rows - 1);
+    int workersAhead = areas.workers;
+    const auto visit = [&](int ax, int ay) {
+        const size_t at = areas.indexOf(ax, ay);
+        const int32_t workers = areas.workersIn[at];
+        workersAhead -= workers;
+        const int64_t reach = workers > 0 ? passes.reachOfWorkers() : passes.reachOfOthers();
+        if (distanceToArea(from, ax, ay) > reach) return;
+        for (const IndexedUnit& entry : areas.areas[at]) {
+            size_t place = entry.place;
+            if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
+        }
     };
-    const int ax0 = span(from.x, areas.columns, -std::min<int64_t>(r, from.x));
-    const int ax1 = span(from.x, areas.columns, r);
-    const int ay0 = span(from.y, areas.rows, -std::min<int64_t>(r, from.y));
-    const int ay1 = span(from.y, areas.rows, r);
-    for (int ay = ay0; ay <= ay1; ++ay) {
-        for (int ax = ax0; ax <= ax1; ++ax) {
-            if (distanceToArea(from, ax, ay) > passes.reach()) continue;
-            for (const IndexedUnit& entry : areas.at(ax, ay)) {
-                size_t place = entry.place;
-                if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
-            }
+    const int rings = std::max({hx, areas.columns - 1 - hx, hy, areas.rows - 1 - hy});
+    for (int k = 0; k <= rings; ++k) {
+        const int64_t nearest = ringDistance(k);
+        if (nearest > passes.reachOfOthers() && (workersAhead == 0 || nearest > passes.reachOfWorkers())) return;
+        const int x0 = std::max(hx - k, 0);
+        const int x1 = std::min(hx + k, areas.columns - 1);
+        if (hy - k >= 0)
+            for (int ax = x0; ax <= x1; ++ax) visit(ax, hy - k);
+        if (k > 0 && hy + k < areas.rows)
+            for (int ax = x0; ax <= x1; ++ax) visit(ax, hy + k);
+        for (int ay = std::max(hy - k + 1, 0); ay <= std::min(hy + k - 1, areas.rows - 1); ++ay) {
+            if (hx - k >= 0) visit(hx - k, ay);
+            if (k > 0 && hx + k < areas.columns) visit(hx + k, ay);
         }
     }
 }
