@@ -110,7 +110,6 @@ static const Unit* unitAt(int id, size_t& place) {
 }
 
 namespace {
-
 // The workers pass and the any-unit pass in one sweep: the second counts only when the first chose nothing,
 // and both start from the same scan, so each keeps its own. Each pass keeps the nearest candidate, ties to the
 // lower id, so the order in which candidates come does not change what is chosen.
@@ -123,11 +122,13 @@ struct UnitPasses {
     int64_t reachOfWorkers() const { return workers.best; }
     int64_t reachOfOthers() const { return workers.bestId == -1 ? any.best : -1; }
 
+    // The distance is tested first: most candidates fail it, and it reads only the candidate's position.
     void consider(const Unit& unit, const Unit& candidate, const Grid& grid) {
-        if (!candidate.onMap || candidate.untargetable) return;
         const V2i sub = worldToSubTile(candidate.x, candidate.y);
         const int64_t d = any.distanceTo(sub);
         const int id = candidate.id;
+        if (!workers.qualifies(d, id) && !any.qualifies(d, id)) return;
+        if (!candidate.onMap || candidate.untargetable) return;
         const bool forWorkers = candidate.worker && workers.qualifies(d, id);
         const bool forAny = any.qualifies(d, id);
         if (!forWorkers && !forAny) return;
@@ -165,13 +166,20 @@ void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, 
     const V2i from = passes.any.from;
     const int hx = std::clamp(from.x / TARGET_AREA_SPAN, 0, areas.columns - 1);
     const int hy = std::clamp(from.y / TARGET_AREA_SPAN, 0, areas.rows - 1);
+    // Workers in the areas not yet looked at; an area too far for either pass is not looked at, so this may
+    // overstate them, which costs only rings that are not needed.
     int workersAhead = areas.workers;
     const auto visit = [&](int ax, int ay) {
+        const int64_t d = distanceToArea(from, ax, ay);
+        if (d > passes.reachOfWorkers()) return;
         const size_t at = areas.indexOf(ax, ay);
-        const int32_t workers = areas.workersIn[at];
-        workersAhead -= workers;
-        const int64_t reach = workers > 0 ? passes.reachOfWorkers() : passes.reachOfOthers();
-        if (distanceToArea(from, ax, ay) > reach) return;
+        if (workersAhead > 0) {
+            const int32_t workers = areas.workersIn[at];
+            workersAhead -= workers;
+            if (workers == 0 && d > passes.reachOfOthers()) return;
+        } else if (d > passes.reachOfOthers()) {
+            return;
+        }
         for (const IndexedUnit& entry : areas.areas[at]) {
             size_t place = entry.place;
             if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
