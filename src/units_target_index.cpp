@@ -44,6 +44,15 @@ int areaOf(const TargetAreas& t, const Unit& unit) {
     return sub.y / TARGET_AREA_SPAN * t.columns + sub.x / TARGET_AREA_SPAN;
 }
 
+// The area's bit set or cleared after its entries have changed.
+void markOccupancy(TargetAreas& t, size_t area) {
+    const uint64_t bit = uint64_t{1} << (area % 64);
+    if (t.areas[area].empty())
+        t.occupied[area / 64] &= ~bit;
+    else
+        t.occupied[area / 64] |= bit;
+}
+
 void fill(TargetAreas& t, const Player& player) {
     t.player = &player;
     t.listData = player.unitIds.data();
@@ -55,6 +64,7 @@ void fill(TargetAreas& t, const Player& player) {
     for (auto& area : t.areas) area.clear();
     t.workersIn.assign(t.areas.size(), 0);
     t.workers = 0;
+    t.occupied.assign((t.areas.size() + 63) / 64, 0);
     t.areaAtPlace.assign(units.size(), -1);
     t.placedAt.assign(units.size(), SDL_FPoint{0.0f, 0.0f});
     for (int id : player.unitIds) {
@@ -68,6 +78,7 @@ void fill(TargetAreas& t, const Player& player) {
         t.areas[static_cast<size_t>(area)].push_back({id, unit->worker, place});
         t.workersIn[static_cast<size_t>(area)] += unit->worker;
         t.workers += unit->worker;
+        markOccupancy(t, static_cast<size_t>(area));
     }
 }
 
@@ -80,6 +91,8 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     t.areas[static_cast<size_t>(area)].push_back(moved);
     t.workersIn[static_cast<size_t>(t.areaAtPlace[place])] -= moved.worker;
     t.workersIn[static_cast<size_t>(area)] += moved.worker;
+    markOccupancy(t, static_cast<size_t>(t.areaAtPlace[place]));
+    markOccupancy(t, static_cast<size_t>(area));
     t.areaAtPlace[place] = area;
 }
 
@@ -152,6 +165,7 @@ void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
             }
         }
         entries.resize(kept);
+        markOccupancy(t, static_cast<size_t>(area));
     }
     closeGaps(t.areaAtPlace, closed);
     closeGaps(t.placedAt, closed);

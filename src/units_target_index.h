@@ -27,6 +27,9 @@ struct TargetAreas {
     std::vector<std::vector<IndexedUnit>> areas;
     std::vector<int32_t> workersIn;  // per area: how many of its entries are workers
     int workers = 0;                 // in all areas
+    // One bit per area, set while it holds an entry: most areas a scan passes are empty, and the bits of a
+    // neighbourhood share a few cache lines where the areas themselves spread over many.
+    std::vector<uint64_t> occupied;
     std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
     std::vector<SDL_FPoint> placedAt;  // per registry place: the position its area was worked out for
 

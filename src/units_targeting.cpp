@@ -110,6 +110,7 @@ static const Unit* unitAt(int id, size_t& place) {
 }
 
 namespace {
+
 // The workers pass and the any-unit pass in one sweep: the second counts only when the first chose nothing,
 // and both start from the same scan, so each keeps its own. Each pass keeps the nearest candidate, ties to the
 // lower id, so the order in which candidates come does not change what is chosen.
@@ -141,33 +142,47 @@ struct UnitPasses {
     TargetScan result() const { return workers.bestId != -1 ? workers : any; }
 };
 
+// The largest r with r * r <= n.
+int64_t squareRootDown(int64_t n) {
+    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(n)));
+    while (r > 0 && r * r > n) --r;
+    while ((r + 1) * (r + 1) <= n) ++r;
+    return r;
+}
+
+// The gap from a sub-tile coordinate to the span of areas [lo, lo + span) along the same axis.
+int64_t gapToSpan(int64_t p, int64_t lo) {
+    const int64_t hi = lo + TARGET_AREA_SPAN - 1;
+    return p < lo ? lo - p : (p > hi ? p - hi : 0);
+}
+
 // The squared distance from a sub-tile to the nearest sub-tile of an area.
 int64_t distanceToArea(V2i from, int ax, int ay) {
-    const auto gap = [](int64_t p, int64_t lo) {
-        const int64_t hi = lo + TARGET_AREA_SPAN - 1;
-        return p < lo ? lo - p : (p > hi ? p - hi : 0);
-    };
-    const int64_t dx = gap(from.x, int64_t{ax} * TARGET_AREA_SPAN);
-    const int64_t dy = gap(from.y, int64_t{ay} * TARGET_AREA_SPAN);
+    const int64_t dx = gapToSpan(from.x, int64_t{ax} * TARGET_AREA_SPAN);
+    const int64_t dy = gapToSpan(from.y, int64_t{ay} * TARGET_AREA_SPAN);
     return dx * dx + dy * dy;
 }
 
-// How near an area of the ring k steps round the scanner's own area can lie (squared): k areas out along one
-// side, so at least (k - 1) spans and one sub-tile away.
-int64_t ringDistance(int k) {
-    const int64_t gap = k == 0 ? 0 : int64_t{k - 1} * TARGET_AREA_SPAN + 1;
-    return gap * gap;
+// Calls f with every area from first to last (flat indices) that holds an entry.
+template <class F>
+void forEachHeld(const TargetAreas& areas, size_t first, size_t last, F&& f) {
+    for (size_t w = first / 64; w <= last / 64; ++w) {
+        uint64_t bits = areas.occupied[w];
+        if (w == first / 64) bits &= ~uint64_t{0} << (first % 64);
+        if (w == last / 64) bits &= ~uint64_t{0} >> (63 - last % 64);
+        for (; bits != 0; bits &= bits - 1) f(w * 64 + static_cast<size_t>(__builtin_ctzll(bits)));
+    }
 }
 
-// Both passes keep the nearest candidate, so the order of the areas does not change the choice; visited ring by
-// ring outward, the passes soon narrow, and an area is read only while it may hold a candidate that counts: one
-// holding no worker only while the any-unit pass still counts. The rings end when none further out can matter.
+// Both passes keep the nearest candidate, so the order of the areas does not change the choice. Rows of areas
+// are visited outward from the scanner's, so the passes soon narrow; in a row only the occupied areas within
+// reach are looked at, an area holding no worker only while the any-unit pass still counts. The rows end when
+// none further out can matter. (Rings of areas read fewer candidates but cost more than they save.)
 void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, const Grid& grid) {
     const V2i from = passes.any.from;
-    const int hx = std::clamp(from.x / TARGET_AREA_SPAN, 0, areas.columns - 1);
     const int hy = std::clamp(from.y / TARGET_AREA_SPAN, 0, areas.rows - 1);
     // Workers in the areas not yet looked at; an area too far for either pass is not looked at, so this may
-    // overstate them, which costs only rings that are not needed.
+    // overstate them, which costs only rows that are not needed.
     int workersAhead = areas.workers;
     const auto visit = [&](int ax, int ay) {
         const int64_t d = distanceToArea(from, ax, ay);
@@ -185,20 +200,27 @@ void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, 
             if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
         }
     };
-    const int rings = std::max({hx, areas.columns - 1 - hx, hy, areas.rows - 1 - hy});
-    for (int k = 0; k <= rings; ++k) {
-        const int64_t nearest = ringDistance(k);
+    // The occupied areas of a row within reach.
+    const auto sweepRow = [&](int ay) {
+        const int64_t dy = gapToSpan(from.y, int64_t{ay} * TARGET_AREA_SPAN);
+        const int64_t reach = passes.reachOfWorkers();
+        if (dy * dy > reach) return;
+        const int64_t r = squareRootDown(reach - dy * dy);
+        const int64_t x0 = std::max<int64_t>(from.x - r, 0) / TARGET_AREA_SPAN;
+        const int64_t x1 = std::min<int64_t>((from.x + r) / TARGET_AREA_SPAN, areas.columns - 1);
+        if (x0 > x1) return;
+        const size_t row = areas.indexOf(0, ay);
+        forEachHeld(areas, row + static_cast<size_t>(x0), row + static_cast<size_t>(x1),
+                    [&](size_t at) { visit(static_cast<int>(at - row), ay); });
+    };
+    const int steps = std::max(hy, areas.rows - 1 - hy);
+    for (int k = 0; k <= steps; ++k) {
+        // A row k rows away lies at least (k - 1) spans and one sub-tile away.
+        const int64_t gap = k == 0 ? 0 : int64_t{k - 1} * TARGET_AREA_SPAN + 1;
+        const int64_t nearest = gap * gap;
         if (nearest > passes.reachOfOthers() && (workersAhead == 0 || nearest > passes.reachOfWorkers())) return;
-        const int x0 = std::max(hx - k, 0);
-        const int x1 = std::min(hx + k, areas.columns - 1);
-        if (hy - k >= 0)
-            for (int ax = x0; ax <= x1; ++ax) visit(ax, hy - k);
-        if (k > 0 && hy + k < areas.rows)
-            for (int ax = x0; ax <= x1; ++ax) visit(ax, hy + k);
-        for (int ay = std::max(hy - k + 1, 0); ay <= std::min(hy + k - 1, areas.rows - 1); ++ay) {
-            if (hx - k >= 0) visit(hx - k, ay);
-            if (k > 0 && hx + k < areas.columns) visit(hx + k, ay);
-        }
+        if (hy - k >= 0) sweepRow(hy - k);
+        if (k > 0 && hy + k < areas.rows) sweepRow(hy + k);
     }
 }
 
@@ -242,9 +264,8 @@ static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, 
     scanBuildings(unit, enemy, scan, grid);
 }
 
-void autoAttack(Unit& unit, Grid& grid) {
-    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
-    if (unit.scanCounter < unit.scanInterval) return;
+// Out of line: every unit asks every tick, and most are told at once that no scan is due.
+__attribute__((noinline)) static void scanForTarget(Unit& unit, Grid& grid) {
     unit.scanCounter = 0;
     if (!reviewCurrentTarget(unit)) return;
 
@@ -263,6 +284,12 @@ void autoAttack(Unit& unit, Grid& grid) {
     if (isHoldingPosition(unit)) return;
     unit.state = UnitState::Attacking;
     attackEnemy(&unit, grid, scan.bestId);
+}
+
+void autoAttack(Unit& unit, Grid& grid) {
+    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
+    if (unit.scanCounter < unit.scanInterval) return;
+    scanForTarget(unit, grid);
 }
 
 bool attackEnemy(Unit* unit, Grid& grid, int targetId) {
