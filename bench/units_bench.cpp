@@ -1,5 +1,5 @@
-// The unit tick on the 128 by 128 tile map "highlands": many units walking, two armies fighting, and the path
-// of a unit diverting round a crowd.
+// The unit tick on the 128 by 128 tile map "highlands": many units walking, two armies fighting, the path
+// of a unit diverting round a crowd, and the target scans of two crowds.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -17,6 +17,7 @@
 #include "projectiles.h"
 #include "units.h"
 #include "units_detour.h"
+#include "units_target_index.h"
 
 namespace {
 
@@ -69,9 +70,11 @@ V2i drawSubTile(std::mt19937& rng, int x0, int x1, int y0, int y1) {
     }
 }
 
-int placeSoldier(int owner, V2i sub) {
-    return spawnUnitAt("Soldier", owner, {static_cast<float>(sub.x) / 4.0f, static_cast<float>(sub.y) / 4.0f});
+int placeUnit(const std::string& type, int owner, V2i sub) {
+    return spawnUnitAt(type, owner, {static_cast<float>(sub.x) / 4.0f, static_cast<float>(sub.y) / 4.0f});
 }
+
+int placeSoldier(int owner, V2i sub) { return placeUnit("Soldier", owner, sub); }
 
 void runTicks(benchmark::State& state) {
     for (int t = 0; t < TICKS; ++t) {
@@ -155,8 +158,42 @@ void BM_DivertThroughCrowd(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(walks.size()));
 }
 
+// Every unit of two crowds that overlap at a front scans once, holding its position so that no path is laid:
+// the scans of one tick through the target areas. Arguments: units in all, workers in a hundred of them.
+void BM_TargetScan(benchmark::State& state) {
+    loadHighlands();
+    resetWorld();
+    UnitInfo worker = soldierType();
+    worker.type = "Worker";
+    worker.worker = true;
+    unitInfo["Worker"] = worker;
+    const int count = static_cast<int>(state.range(0));
+    std::mt19937 rng(35);
+    std::uniform_int_distribution<int> percent(0, 99);
+    for (int i = 0; i < count; ++i) {
+        const int side = i % 2 == 0 ? WALKERS : ATTACKERS;
+        const int x0 = side == WALKERS ? 36 : 60;
+        const char* type = percent(rng) < state.range(1) ? "Worker" : "Soldier";
+        placeUnit(type, side, drawSubTile(rng, x0, x0 + 32, 40, 88));
+    }
+    for (Unit& u : units) u.state = UnitState::HoldPosition;
+    size_t chosen = 0;
+    for (auto _ : state) {
+        const TargetIndexPass tick;
+        for (Unit& u : units) {
+            u.targetId = -1;
+            u.scanCounter = u.scanInterval;
+            autoAttack(u, grid);
+            chosen += u.targetId != -1;
+        }
+    }
+    state.counters["chosen_per_run"] = static_cast<double>(chosen) / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 }  // namespace
 
+BENCHMARK(BM_TargetScan)->ArgsProduct({{400, 3200}, {0, 10}});
 BENCHMARK(BM_DivertThroughCrowd)->ArgsProduct({{0, 1}, {20, 40, 55}});
 BENCHMARK(BM_UnitsWalking)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnitsFighting)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);

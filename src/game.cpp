@@ -32,6 +32,7 @@
 #include "spells.h"
 #include "trainings.h"
 #include "units.h"
+#include "units_target_index.h"
 #include "upgrades.h"
 
 std::mt19937 rng;
@@ -312,6 +313,7 @@ void sizeWorldGrids() {
 }
 
 void reset_game_state() {
+    forgetTargetIndex();
     units.clear();
     unitIdToIndex.clear();
     clearUnitSelection();

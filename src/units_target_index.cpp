@@ -44,6 +44,15 @@ int areaOf(const TargetAreas& t, const Unit& unit) {
     return sub.y / TARGET_AREA_SPAN * t.columns + sub.x / TARGET_AREA_SPAN;
 }
 
+// The area's bit set or cleared after its entries have changed.
+void markOccupancy(TargetAreas& t, size_t area) {
+    const uint64_t bit = uint64_t{1} << (area % 64);
+    if (t.areas[area].empty())
+        t.occupied[area / 64] &= ~bit;
+    else
+        t.occupied[area / 64] |= bit;
+}
+
 void fill(TargetAreas& t, const Player& player) {
     t.player = &player;
     t.listData = player.unitIds.data();
@@ -53,6 +62,9 @@ void fill(TargetAreas& t, const Player& player) {
     // Emptied rather than freed: the areas are made afresh whenever a list changes.
     t.areas.resize(static_cast<size_t>(t.columns) * static_cast<size_t>(t.rows));
     for (auto& area : t.areas) area.clear();
+    t.workersIn.assign(t.areas.size(), 0);
+    t.workers = 0;
+    t.occupied.assign((t.areas.size() + 63) / 64, 0);
     t.areaAtPlace.assign(units.size(), -1);
     t.placedAt.assign(units.size(), SDL_FPoint{0.0f, 0.0f});
     for (int id : player.unitIds) {
@@ -63,7 +75,10 @@ void fill(TargetAreas& t, const Player& player) {
         const int area = areaOf(t, *unit);
         t.areaAtPlace[place] = area;
         t.placedAt[place] = {unit->x, unit->y};
-        t.areas[static_cast<size_t>(area)].push_back({id, place});
+        t.areas[static_cast<size_t>(area)].push_back({id, unit->worker, place});
+        t.workersIn[static_cast<size_t>(area)] += unit->worker;
+        t.workers += unit->worker;
+        markOccupancy(t, static_cast<size_t>(area));
     }
 }
 
@@ -74,6 +89,10 @@ void moveToArea(TargetAreas& t, size_t place, int area) {
     *entry = from.back();
     from.pop_back();
     t.areas[static_cast<size_t>(area)].push_back(moved);
+    t.workersIn[static_cast<size_t>(t.areaAtPlace[place])] -= moved.worker;
+    t.workersIn[static_cast<size_t>(area)] += moved.worker;
+    markOccupancy(t, static_cast<size_t>(t.areaAtPlace[place]));
+    markOccupancy(t, static_cast<size_t>(area));
     t.areaAtPlace[place] = area;
 }
 
@@ -138,9 +157,15 @@ void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
         size_t kept = 0;
         for (const IndexedUnit& e : entries) {
             const size_t gaps = gapsBefore(e.place);
-            if (gaps != SIZE_MAX) entries[kept++] = {e.id, e.place - gaps};
+            if (gaps != SIZE_MAX) {
+                entries[kept++] = {e.id, e.worker, e.place - gaps};
+            } else {
+                t.workersIn[static_cast<size_t>(area)] -= e.worker;
+                t.workers -= e.worker;
+            }
         }
         entries.resize(kept);
+        markOccupancy(t, static_cast<size_t>(area));
     }
     closeGaps(t.areaAtPlace, closed);
     closeGaps(t.placedAt, closed);
@@ -194,6 +219,12 @@ TargetIndexPass::TargetIndexPass() {
 }
 
 TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }
+
+void forgetTargetIndex() {
+    targetIndex.layout = Layout{};
+    targetIndex.idAtPlace.clear();
+    targetIndex.players.clear();
+}
 
 void followUnitMove(const Unit& unit) {
     if (!targetIndex.open || !(targetIndex.layout == currentLayout())) return;

@@ -13,6 +13,7 @@ constexpr int TARGET_AREA_SPAN = 8;
 
 struct IndexedUnit {
     int id;
+    bool worker;   // a unit's worker mark is set when it is made and kept for its life
     size_t place;  // where the unit stood in the registry when indexed
 };
 
@@ -24,11 +25,16 @@ struct TargetAreas {
     int columns = 0;
     int rows = 0;
     std::vector<std::vector<IndexedUnit>> areas;
+    std::vector<int32_t> workersIn;  // per area: how many of its entries are workers
+    int workers = 0;                 // in all areas
+    // One bit per area, set while it holds an entry: most areas a scan passes are empty, and the bits of a
+    // neighbourhood share a few cache lines where the areas themselves spread over many.
+    std::vector<uint64_t> occupied;
     std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
     std::vector<SDL_FPoint> placedAt;  // per registry place: the position its area was worked out for
 
-    const std::vector<IndexedUnit>& at(int ax, int ay) const {
-        return areas[static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax)];
+    size_t indexOf(int ax, int ay) const {
+        return static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax);
     }
 };
 
@@ -54,6 +60,9 @@ private:
     bool held = false;            // the index matched the registry before the batch
     std::vector<bool> listsHeld;  // per player areas: they matched the player's list
 };
+
+// The world is reset: its registry and lists may come back at the same addresses with other units in them.
+void forgetTargetIndex();
 
 // After a unit's turn: its own step may have carried it into another area.
 void followUnitMove(const Unit& unit);

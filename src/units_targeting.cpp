@@ -118,14 +118,18 @@ struct UnitPasses {
     TargetScan workers;
     TargetScan any;
 
-    // Candidates farther than this can be chosen by neither pass.
-    int64_t reach() const { return std::max(workers.best, any.best); }
+    // The farthest a candidate may lie and still change the choice: a worker, or a unit that is not one. Once a
+    // worker is chosen, by this scan or by an earlier player's, the any-unit pass no longer counts.
+    int64_t reachOfWorkers() const { return workers.best; }
+    int64_t reachOfOthers() const { return workers.bestId == -1 ? any.best : -1; }
 
+    // The distance is tested first: most candidates fail it, and it reads only the candidate's position.
     void consider(const Unit& unit, const Unit& candidate, const Grid& grid) {
-        if (!candidate.onMap || candidate.untargetable) return;
         const V2i sub = worldToSubTile(candidate.x, candidate.y);
         const int64_t d = any.distanceTo(sub);
         const int id = candidate.id;
+        if (!workers.qualifies(d, id) && !any.qualifies(d, id)) return;
+        if (!candidate.onMap || candidate.untargetable) return;
         const bool forWorkers = candidate.worker && workers.qualifies(d, id);
         const bool forAny = any.qualifies(d, id);
         if (!forWorkers && !forAny) return;
@@ -146,35 +150,77 @@ int64_t squareRootDown(int64_t n) {
     return r;
 }
 
+// The gap from a sub-tile coordinate to the span of areas [lo, lo + span) along the same axis.
+int64_t gapToSpan(int64_t p, int64_t lo) {
+    const int64_t hi = lo + TARGET_AREA_SPAN - 1;
+    return p < lo ? lo - p : (p > hi ? p - hi : 0);
+}
+
 // The squared distance from a sub-tile to the nearest sub-tile of an area.
 int64_t distanceToArea(V2i from, int ax, int ay) {
-    const auto gap = [](int64_t p, int64_t lo) {
-        const int64_t hi = lo + TARGET_AREA_SPAN - 1;
-        return p < lo ? lo - p : (p > hi ? p - hi : 0);
-    };
-    const int64_t dx = gap(from.x, int64_t{ax} * TARGET_AREA_SPAN);
-    const int64_t dy = gap(from.y, int64_t{ay} * TARGET_AREA_SPAN);
+    const int64_t dx = gapToSpan(from.x, int64_t{ax} * TARGET_AREA_SPAN);
+    const int64_t dy = gapToSpan(from.y, int64_t{ay} * TARGET_AREA_SPAN);
     return dx * dx + dy * dy;
 }
 
+// Calls f with every area from first to last (flat indices) that holds an entry.
+template <class F>
+void forEachHeld(const TargetAreas& areas, size_t first, size_t last, F&& f) {
+    for (size_t w = first / 64; w <= last / 64; ++w) {
+        uint64_t bits = areas.occupied[w];
+        if (w == first / 64) bits &= ~uint64_t{0} << (first % 64);
+        if (w == last / 64) bits &= ~uint64_t{0} >> (63 - last % 64);
+        for (; bits != 0; bits &= bits - 1) f(w * 64 + static_cast<size_t>(__builtin_ctzll(bits)));
+    }
+}
+
+// Both passes keep the nearest candidate, so the order of the areas does not change the choice. Rows of areas
+// are visited outward from the scanner's, so the passes soon narrow; in a row only the occupied areas within
+// reach are looked at, an area holding no worker only while the any-unit pass still counts. The rows end when
+// none further out can matter. (Rings of areas read fewer candidates but cost more than they save.)
 void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, const Grid& grid) {
     const V2i from = passes.any.from;
-    const int64_t r = squareRootDown(passes.reach());
-    const auto span = [&](int64_t p, int count, int64_t delta) {
-        return static_cast<int>(std::clamp<int64_t>((p + delta) / TARGET_AREA_SPAN, 0, count - 1));
-    };
-    const int ax0 = span(from.x, areas.columns, -std::min<int64_t>(r, from.x));
-    const int ax1 = span(from.x, areas.columns, r);
-    const int ay0 = span(from.y, areas.rows, -std::min<int64_t>(r, from.y));
-    const int ay1 = span(from.y, areas.rows, r);
-    for (int ay = ay0; ay <= ay1; ++ay) {
-        for (int ax = ax0; ax <= ax1; ++ax) {
-            if (distanceToArea(from, ax, ay) > passes.reach()) continue;
-            for (const IndexedUnit& entry : areas.at(ax, ay)) {
-                size_t place = entry.place;
-                if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
-            }
+    const int hy = std::clamp(from.y / TARGET_AREA_SPAN, 0, areas.rows - 1);
+    // Workers in the areas not yet looked at; an area too far for either pass is not looked at, so this may
+    // overstate them, which costs only rows that are not needed.
+    int workersAhead = areas.workers;
+    const auto visit = [&](int ax, int ay) {
+        const int64_t d = distanceToArea(from, ax, ay);
+        if (d > passes.reachOfWorkers()) return;
+        const size_t at = areas.indexOf(ax, ay);
+        if (workersAhead > 0) {
+            const int32_t workers = areas.workersIn[at];
+            workersAhead -= workers;
+            if (workers == 0 && d > passes.reachOfOthers()) return;
+        } else if (d > passes.reachOfOthers()) {
+            return;
         }
+        for (const IndexedUnit& entry : areas.areas[at]) {
+            size_t place = entry.place;
+            if (const Unit* candidate = unitAt(entry.id, place)) passes.consider(unit, *candidate, grid);
+        }
+    };
+    // The occupied areas of a row within reach.
+    const auto sweepRow = [&](int ay) {
+        const int64_t dy = gapToSpan(from.y, int64_t{ay} * TARGET_AREA_SPAN);
+        const int64_t reach = passes.reachOfWorkers();
+        if (dy * dy > reach) return;
+        const int64_t r = squareRootDown(reach - dy * dy);
+        const int64_t x0 = std::max<int64_t>(from.x - r, 0) / TARGET_AREA_SPAN;
+        const int64_t x1 = std::min<int64_t>((from.x + r) / TARGET_AREA_SPAN, areas.columns - 1);
+        if (x0 > x1) return;
+        const size_t row = areas.indexOf(0, ay);
+        forEachHeld(areas, row + static_cast<size_t>(x0), row + static_cast<size_t>(x1),
+                    [&](size_t at) { visit(static_cast<int>(at - row), ay); });
+    };
+    const int steps = std::max(hy, areas.rows - 1 - hy);
+    for (int k = 0; k <= steps; ++k) {
+        // A row k rows away lies at least (k - 1) spans and one sub-tile away.
+        const int64_t gap = k == 0 ? 0 : int64_t{k - 1} * TARGET_AREA_SPAN + 1;
+        const int64_t nearest = gap * gap;
+        if (nearest > passes.reachOfOthers() && (workersAhead == 0 || nearest > passes.reachOfWorkers())) return;
+        if (hy - k >= 0) sweepRow(hy - k);
+        if (k > 0 && hy + k < areas.rows) sweepRow(hy + k);
     }
 }
 
@@ -218,9 +264,8 @@ static void scanPlayer(const Unit& unit, const Player& enemy, TargetScan& scan, 
     scanBuildings(unit, enemy, scan, grid);
 }
 
-void autoAttack(Unit& unit, Grid& grid) {
-    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
-    if (unit.scanCounter < unit.scanInterval) return;
+// Out of line: every unit asks every tick, and most are told at once that no scan is due.
+__attribute__((noinline)) static void scanForTarget(Unit& unit, Grid& grid) {
     unit.scanCounter = 0;
     if (!reviewCurrentTarget(unit)) return;
 
@@ -239,6 +284,12 @@ void autoAttack(Unit& unit, Grid& grid) {
     if (isHoldingPosition(unit)) return;
     unit.state = UnitState::Attacking;
     attackEnemy(&unit, grid, scan.bestId);
+}
+
+void autoAttack(Unit& unit, Grid& grid) {
+    if (unit.state == UnitState::OrderedMove || !unit.canAttack || unit.isChanneling) return;
+    if (unit.scanCounter < unit.scanInterval) return;
+    scanForTarget(unit, grid);
 }
 
 bool attackEnemy(Unit* unit, Grid& grid, int targetId) {
