@@ -324,18 +324,8 @@ static void eraseUnitsAt(std::vector<size_t> places, TargetIndexRemovals& target
     std::sort(sortedIds.begin(), sortedIds.end());
     removeIds(selectedUnits, sortedIds);
     for (int id : ids) selectedUnitsSet.erase(id);
-    size_t kept = places.front();
-    size_t next = 0;
-    for (size_t place = places.front(); place < units.size(); ++place) {
-        if (next < places.size() && places[next] == place) {
-            ++next;
-            continue;
-        }
-        units[kept] = std::move(units[place]);
-        unitIdToIndex.set(units[kept].id, kept);
-        ++kept;
-    }
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(kept), units.end());
+    closeGaps(units, places);
+    for (size_t place = places.front(); place < units.size(); ++place) unitIdToIndex.set(units[place].id, place);
     targetIndex.follow(places);
 }
 

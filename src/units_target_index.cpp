@@ -121,21 +121,6 @@ bool isPlayer(const Player* p) {
     return std::any_of(players.begin(), players.end(), [&](const auto& q) { return q.get() == p; });
 }
 
-// Drops the entries at the closed places (ascending) and moves every later one down by the gaps before it.
-template <class T>
-void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
-    size_t kept = closed.front();
-    size_t next = 0;
-    for (size_t place = closed.front(); place < byPlace.size(); ++place) {
-        if (next < closed.size() && closed[next] == place) {
-            ++next;
-            continue;
-        }
-        byPlace[kept++] = byPlace[place];
-    }
-    byPlace.resize(kept);
-}
-
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
 // Only the areas that hold a unit at or after the first closed place can change: they are found through those
 // places rather than a sweep of the map.

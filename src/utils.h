@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -21,6 +22,23 @@ struct V2i {
     bool operator==(const V2i& o) const { return x == o.x && y == o.y; }
     bool operator!=(const V2i& o) const { return !(*this == o); }
 };
+
+// Drops the entries at the closed places (ascending, within the vector) and moves every later one down by the gaps
+// before it, keeping the order of what stays.
+template <class T>
+void closeGaps(std::vector<T>& byPlace, const std::vector<size_t>& closed) {
+    if (closed.empty()) return;
+    size_t kept = closed.front();
+    size_t next = 0;
+    for (size_t place = closed.front(); place < byPlace.size(); ++place) {
+        if (next < closed.size() && closed[next] == place) {
+            ++next;
+            continue;
+        }
+        byPlace[kept++] = std::move(byPlace[place]);
+    }
+    byPlace.erase(byPlace.begin() + static_cast<std::ptrdiff_t>(kept), byPlace.end());
+}
 
 inline int64_t manhattan(V2i a, V2i b) { return std::abs(int64_t{a.x} - b.x) + std::abs(int64_t{a.y} - b.y); }
 
