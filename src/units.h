@@ -352,7 +352,7 @@ std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const
 // astarToReachSquare keeps up to REACH_SQUARE_SLOTS answers for repeated queries, each checked against the ground
 // it was found on before it is reused; a path longer than REACH_SQUARE_KEPT_STEPS is not kept. How many are kept,
 // and forgetting them all, change no answer.
-constexpr size_t REACH_SQUARE_SLOTS = 2048;
+constexpr size_t REACH_SQUARE_SLOTS = 4096;
 constexpr size_t REACH_SQUARE_KEPT_STEPS = 256;
 size_t keptReachSquarePaths();
 void forgetReachSquarePaths();

@@ -638,7 +638,7 @@ struct ReachQuery {
     int mapH = 0;
     int subMapW = 0;
     int subMapH = 0;
-    const Grid* grid = nullptr;
+    const Grid* grid = nullptr;  // which grid, though its masks are checked all the same
 
     bool operator==(const ReachQuery& o) const {
         return start == o.start && centre == o.centre && reach == o.reach && movementClass == o.movementClass &&
@@ -657,6 +657,7 @@ struct ReachQuery {
     }
 };
 
+// A tile whose steps a search worked out, and the mask it found.
 struct WorkedTile {
     uint32_t index = 0;
     uint16_t steps = 0;
@@ -711,6 +712,7 @@ private:
 ReachAnswers reachAnswers;
 std::vector<uint32_t> workedTiles;  // reused
 
+// True when every tile the answer was found over still offers the steps it offered then.
 bool groundAsKept(const StepRules& rules, const KeptReach& slot) {
     const size_t width = static_cast<size_t>(rules.mapWidth);
     for (const WorkedTile& t : slot.worked) {

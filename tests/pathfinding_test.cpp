@@ -569,7 +569,7 @@ TEST_F(PathSearch, RepeatedReachSquaresKeepABoundedNumberOfShortAnswers) {
     sizeMap(64, 64);
     forgetReachSquarePaths();
     for (int i = 0; i < static_cast<int>(2 * REACH_SQUARE_SLOTS); ++i) {
-        const V2i start{i % 240, i / 240 * 8};
+        const V2i start{i % 240, i / 240 * 4};
         ASSERT_TRUE(astarToReachSquare(grid, start, {{start.x + 5, start.y + 2}, 1}, Tile::Grass));
     }
     EXPECT_LE(keptReachSquarePaths(), REACH_SQUARE_SLOTS);
