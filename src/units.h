@@ -349,6 +349,13 @@ struct ReachSquare {
 // astarMultiGoal over the square's sub-tiles in their listed order, without the list.
 std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
                                               Tile movementClass);
+// astarToReachSquare keeps up to REACH_SQUARE_SLOTS answers for repeated queries, each checked against the ground
+// it was found on before it is reused; a path longer than REACH_SQUARE_KEPT_STEPS is not kept. How many are kept,
+// and forgetting them all, change no answer.
+constexpr size_t REACH_SQUARE_SLOTS = 4096;
+constexpr size_t REACH_SQUARE_KEPT_STEPS = 256;
+size_t keptReachSquarePaths();
+void forgetReachSquarePaths();
 // Breadth-first under the passability rules of astar. A positive maxDepth finds only goals fewer than
 // maxDepth steps away; zero or less is unlimited.
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,

@@ -449,6 +449,135 @@ TEST_F(PathSearch, ReachSquareHoldsSubTilesUpToTheReachAlongEachAxisButNotItsCen
         << "estimated toward the square's first sub-tile, its top-left corner";
 }
 
+// ---- Repeated reach-square queries: an answer is reused only while the ground it was found on stands ----
+
+// A unit's query asked again after one change of the ground, against the same query with nothing kept. The
+// query runs east along tile row 3 through tile (6, 3), the tile most changes touch.
+TEST_F(PathSearch, RepeatedReachSquareFollowsEachChangeOfTheGroundItWasFoundOn) {
+    const V2i start{2, 14};
+    const ReachSquare square{{50, 14}, 2};
+    const struct {
+        const char* name;
+        Tile cls;
+        void (*prepare)();
+        void (*change)();
+        bool moves;  // whether the change gives another answer
+    } cases[] = {
+        {"a tile on the path blocked", Tile::Grass, [] {}, [] { grid.at(6, 3).walkable = 0; }, true},
+        {"a blocked tile opened again", Tile::Grass, [] { grid.at(6, 3).walkable = 0; },
+         [] { grid.at(6, 3).walkable = 1; }, true},
+        {"a tile on the path raised", Tile::Grass, [] {}, [] { setHeight(6, 3, 1); }, true},
+        {"a ramp laid on a raised tile", Tile::Grass, [] { setHeight(6, 3, 1); }, [] { grid.at(6, 3).ramp = 1; },
+         true},
+        {"a tile beside the start raised", Tile::Grass, [] {}, [] { setHeight(0, 2, 2); }, false},
+        {"a tile raised with a ramp of its own", Tile::Grass, [] {}, [] { setHeight(6, 3, 2, true); }, false},
+        {"a tile beyond the search blocked", Tile::Grass, [] {}, [] { grid.at(15, 7).walkable = 0; }, false},
+        {"a tile on the path blocked, for a class that goes anywhere", Tile::Any, [] {},
+         [] { grid.at(6, 3).walkable = 0; }, false},
+        {"land on a ship's path", Tile::Water,
+         [] {
+             for (int y = 0; y < MAP_H; ++y)
+                 for (int x = 0; x < MAP_W; ++x) makeWater(x, y);
+         },
+         [] { grid.at(6, 3).type = Tile::Grass; }, true},
+        {"the map a row taller", Tile::Grass, [] {}, [] { sizeMap(16, 9); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sizeMap(16, 8);
+        forgetReachSquarePaths();
+        c.prepare();
+        const auto first = astarToReachSquare(grid, start, square, c.cls);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(keptReachSquarePaths(), 1u);
+        c.change();
+        const auto repeated = astarToReachSquare(grid, start, square, c.cls);
+        forgetReachSquarePaths();
+        const auto fresh = astarToReachSquare(grid, start, square, c.cls);
+        EXPECT_EQ(repeated, fresh);
+        EXPECT_EQ(fresh != first, c.moves);
+    }
+}
+
+// The same queries asked again after every change of a rough map, each against itself with nothing kept.
+TEST_F(PathSearch, RepeatedReachSquaresAgreeWithFreshSearchesWhileRoughGroundChanges) {
+    sizeMap(12, 12);
+    std::mt19937 rng(3517);
+    roughen(rng);
+    std::uniform_int_distribution<int> coord(0, SUB_MAP_W - 1), tile(0, MAP_W - 1), reach(1, 6), kind(0, 3);
+    struct Query {
+        V2i start;
+        ReachSquare square;
+        Tile cls;
+    };
+    std::vector<Query> queries;
+    for (int i = 0; i < 12; ++i)
+        queries.push_back({{coord(rng), coord(rng)}, {{coord(rng), coord(rng)}, reach(rng)},
+                           i % 4 == 3 ? Tile::Any : Tile::Grass});
+    forgetReachSquarePaths();
+    int found = 0;
+    for (int change = 0; change < 80; ++change) {
+        TileInstance& t = grid.at(tile(rng), tile(rng));
+        const int k = kind(rng);
+        if (k == 0) t.walkable = !t.walkable;
+        if (k == 1) t.heightLevel = static_cast<uint8_t>((t.heightLevel + 1) % 3);
+        if (k == 2) t.ramp = !t.ramp;
+        if (k == 3) t.type = t.type == Tile::Water ? Tile::Grass : Tile::Water;
+        std::vector<std::optional<SubTilePath>> repeated;
+        for (const Query& q : queries) repeated.push_back(astarToReachSquare(grid, q.start, q.square, q.cls));
+        forgetReachSquarePaths();
+        for (size_t i = 0; i < queries.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "change " << change << " query " << i);
+            const Query& q = queries[i];
+            const auto fresh = astarToReachSquare(grid, q.start, q.square, q.cls);
+            EXPECT_EQ(repeated[i], fresh);
+            found += fresh.has_value();
+        }
+    }
+    EXPECT_GT(found, 300) << "the map must leave enough paths to reuse";
+}
+
+// Answers kept: one per slot at most, no path longer than the limit, none found over a wide stretch of ground.
+TEST_F(PathSearch, RepeatedReachSquaresKeepABoundedNumberOfShortAnswers) {
+    const struct {
+        const char* name;
+        int mapW, mapH;
+        V2i start;
+        ReachSquare square;
+        int wallFrom, wallTo;  // tiles blocked on row 19 between the start and the square, when wallTo >= wallFrom
+        size_t steps;          // of the path found, none when 0
+        bool kept;
+    } cases[] = {
+        {"the longest path kept", 80, 1, {0, 1}, {{256, 1}, 1}, 0, -1, REACH_SQUARE_KEPT_STEPS, true},
+        {"one step longer", 80, 1, {0, 1}, {{257, 1}, 1}, 0, -1, REACH_SQUARE_KEPT_STEPS + 1, false},
+        {"round a short wall", 40, 40, {80, 80}, {{80, 70}, 1}, 17, 23, 0, true},
+        {"round a long wall, over a wide stretch of ground", 40, 40, {80, 80}, {{80, 70}, 1}, 2, 37, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sizeMap(c.mapW, c.mapH);
+        for (int x = c.wallFrom; x <= c.wallTo; ++x) grid.at(x, 19).walkable = 0;
+        forgetReachSquarePaths();
+        const auto path = astarToReachSquare(grid, c.start, c.square, Tile::Grass);
+        ASSERT_TRUE(path);
+        if (c.steps) EXPECT_EQ(path->size(), c.steps);
+        else EXPECT_LE(path->size(), REACH_SQUARE_KEPT_STEPS) << "refused for the ground read, not the length";
+        EXPECT_EQ(keptReachSquarePaths(), c.kept ? 1u : 0u);
+        EXPECT_EQ(astarToReachSquare(grid, c.start, c.square, Tile::Grass), path);
+    }
+
+    sizeMap(64, 64);
+    forgetReachSquarePaths();
+    for (int i = 0; i < static_cast<int>(2 * REACH_SQUARE_SLOTS); ++i) {
+        const V2i start{i % 240, i / 240 * 4};
+        ASSERT_TRUE(astarToReachSquare(grid, start, {{start.x + 5, start.y + 2}, 1}, Tile::Grass));
+    }
+    EXPECT_LE(keptReachSquarePaths(), REACH_SQUARE_SLOTS);
+    EXPECT_GT(keptReachSquarePaths(), REACH_SQUARE_SLOTS / 2) << "the answers spread over the slots";
+    forgetReachSquarePaths();
+    EXPECT_EQ(keptReachSquarePaths(), 0u);
+}
+
 // A goal walled in by other units' sub-tiles: a pocket of the given radius round the goal, its wall optionally
 // broken on the right, the start outside it or inside. Radius 4 holds the largest pocket refused at once, 5 is
 // left to the full search.
