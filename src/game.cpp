@@ -314,6 +314,7 @@ void sizeWorldGrids() {
 
 void reset_game_state() {
     forgetTargetIndex();
+    forgetReachSquarePaths();
     units.clear();
     unitIdToIndex.clear();
     clearUnitSelection();
