@@ -89,6 +89,7 @@ struct SearchMarks {
         c.mark |= 1;
         return true;
     }
+    bool expanded(int index) const { return (cells[index].mark & 1) != 0; }
     uint32_t stepInto(int index) const { return cells[index].reached & ((1u << STEP_BITS) - 1); }
     // The path from where the search started to the cell.
     SubTilePath pathTo(int end) {
@@ -593,6 +594,30 @@ bool anyStep(V2i, int) { return true; }
 // Cells a pocket search looks at before it gives up and leaves the answer to the full search.
 constexpr size_t POCKET_CELLS = 64;
 
+// True when the walks from `from` onto free ground, at most `limit` steps long, run out within POCKET_CELLS
+// sub-tiles without meeting `to`; false once they meet it or the pocket grows past that size.
+bool pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int limit) {
+    marks.begin();
+    fifo.clear();
+    marks.reach(marks.index(from));
+    fifo.push_back({from, 0});
+    const Reservations reservations;
+    bool met = false;
+    for (size_t head = 0; head < fifo.size() && !met; ++head) {
+        if (fifo.size() > POCKET_CELLS) return false;
+        const auto [at, depth] = fifo[head];
+        if (depth >= limit) continue;
+        rules.forEachStep(at, [&, depth = depth](V2i n, int ni, uint32_t) {
+            if (met || marks.seen(ni)) return;
+            if (n == to) met = true;
+            if (!reservations.freeFor(ni, unitId)) return;
+            marks.reach(ni);
+            fifo.push_back({n, depth + 1});
+        });
+    }
+    return !met;
+}
+
 // True when goal lies in a small pocket that start cannot enter: the sub-tiles from which a unit could step on
 // towards goal, followed back from it, run out without meeting start. Steps between sub-tiles the unit may
 // enter are the same both ways, so a walk from start would have met this pocket's edge from outside; without
@@ -601,23 +626,94 @@ bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, in
     if (!rules.tiles || start == goal || !isValidSubTile(start) || !isValidSubTile(goal)) return false;
     if (!canEnter(grid.at(start.x >> 2, start.y >> 2), rules.movementClass)) return false;
     if (!canEnter(grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass)) return false;
-    marks.begin();
-    fifo.clear();
-    marks.reach(marks.index(goal));
-    fifo.push_back({goal, 0});
+    return pocketRunsOut(rules, goal, start, unitId, INT_MAX);
+}
+
+// ---- The bounded breadth-first path, found from the goal's side ----
+// Among the shortest paths, breadth-first order returns the one whose steps, read as indices into DIRECTIONS,
+// are least in dictionary order. So the steps to the goal of the sub-tiles near the shortest paths are enough to
+// walk it from the start, and a search from the goal aimed at the start finds them without flooding the whole
+// depth. Only for the built-in neighbours on a whole grid (rules.tiles), where a step's rule is known both ways.
+
+std::vector<std::vector<int32_t>> goalSideBuckets;  // open sub-tiles by estimate, steps + distance to the start
+
+int32_t chebyshev(V2i a, V2i b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
+
+// Whether a walk may go from `from` onto `to`, the step's own rule of the breadth-first search.
+bool mayStepOnto(const StepRules& rules, const Reservations& reservations, V2i from, V2i to, V2i goal,
+                 int unitId) {
+    return isValidSubTile(to) && canEnter(rules.grid.at(to.x >> 2, to.y >> 2), rules.movementClass) &&
+           (!rules.heightRule || heightBorderAllows(rules.grid, from, to)) &&
+           (to == goal || reservations.freeFor(marks.index(to), unitId));
+}
+
+// Steps to the goal, exact for every sub-tile whose steps plus distance to the start is at most the answer,
+// searched from the goal with the distance to the start as the estimate (consistent: a step changes it by at
+// most one); a sub-tile is settled when its expansion mark is set. The start is an end, never a way through.
+// Answers the start's steps, or -1 past the limit.
+int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, int32_t limit) {
     const Reservations reservations;
-    bool metStart = false;
-    for (size_t head = 0; head < fifo.size() && !metStart; ++head) {
-        if (fifo.size() > POCKET_CELLS) return false;
-        rules.forEachStep(fifo[head].first, [&](V2i n, int ni, uint32_t) {
-            if (metStart || marks.seen(ni)) return;
-            if (n == start) metStart = true;
-            if (!reservations.freeFor(ni, unitId)) return;
-            marks.reach(ni);
-            fifo.push_back({n, 0});
-        });
+    marks.begin();
+    goalSideBuckets.resize(static_cast<size_t>(limit) + 1);
+    for (std::vector<int32_t>& b : goalSideBuckets) b.clear();
+    marks.reach(marks.index(goal), -1, NO_STEP, 0);
+    goalSideBuckets[static_cast<size_t>(chebyshev(goal, start))].push_back(marks.index(goal));
+    int32_t found = -1;
+    for (int32_t f = 0; f <= limit && (found == -1 || f <= found); ++f) {
+        std::vector<int32_t>& bucket = goalSideBuckets[static_cast<size_t>(f)];
+        for (size_t k = 0; k < bucket.size(); ++k) {
+            const int32_t i = bucket[k];
+            if (!marks.expandsAnew(i)) continue;
+            const V2i at = marks.subTile(i);
+            if (at == start) {
+                found = marks.gScore(i);
+                continue;
+            }
+            const int32_t steps = marks.gScore(i) + 1;
+            for (const V2i& d : DIRECTIONS) {
+                const V2i from{at.x - d.x, at.y - d.y};
+                if (from == goal || !isValidSubTile(from)) continue;
+                const bool allowed = from == start ? !rules.heightRule || heightBorderAllows(rules.grid, from, at)
+                                                   : mayStepOnto(rules, reservations, at, from, goal, unitId);
+                if (!allowed) continue;
+                const int32_t n = marks.index(from);
+                if (marks.seen(n) && marks.gScore(n) <= steps) continue;
+                const int32_t estimate = steps + chebyshev(from, start);
+                if (estimate > limit) continue;
+                marks.reach(n, -1, NO_STEP, steps);
+                goalSideBuckets[static_cast<size_t>(estimate)].push_back(n);
+            }
+        }
     }
-    return !metStart;
+    return found;
+}
+
+// The path a breadth-first search capped at maxDepth (above 0) finds from start to goal, both on the grid and
+// apart, once the cheap refusals have passed.
+std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i start, V2i goal, int unitId,
+                                                   int maxDepth) {
+    if (!isValidSubTile(goal) || !canEnter(rules.grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass))
+        return std::nullopt;
+    const int32_t limit = maxDepth - 1;
+    // A unit hemmed in by the crowd: the search from the goal would flood the goal's side instead.
+    if (pocketRunsOut(rules, start, goal, unitId, limit)) return std::nullopt;
+    const int32_t length = stepsFromStart(rules, start, goal, unitId, limit);
+    if (length < 0) return std::nullopt;
+    const Reservations reservations;
+    SubTilePath path{start};
+    V2i at = start;
+    for (int32_t left = length - 1; left >= 0; --left) {
+        for (const V2i& d : DIRECTIONS) {
+            const V2i next{at.x + d.x, at.y + d.y};
+            if (next == start || !mayStepOnto(rules, reservations, at, next, goal, unitId)) continue;
+            const int32_t n = marks.index(next);
+            if (!marks.seen(n) || !marks.expanded(n) || marks.gScore(n) != left) continue;
+            at = next;
+            break;
+        }
+        path.push_back(at);
+    }
+    return path;
 }
 
 // ---- Repeated reach-square searches ----
@@ -786,6 +882,7 @@ std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile
     if (sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     if (start == goal) return SubTilePath{start};
+    if (maxDepth > 0 && rules.tiles) return boundedPathFromGoalSide(rules, start, goal, unitId, maxDepth);
     // The goal's way back is fixed when it is first reached: the answer is known then, and no sub-tile as deep
     // as the cap is ever expanded.
     const int goalIndex = indexOnGrid(goal);

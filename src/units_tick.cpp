@@ -1,7 +1,6 @@
 // Units: the order queue, the unit step and the tick over all units.
 #include "units.h"
 #include "units_helpers.h"
-#include "units_detour.h"
 #include "units_target_index.h"
 
 #include <algorithm>
@@ -332,7 +331,7 @@ static std::optional<V2i> sideStepFor(const Unit& unit, const Grid& grid, V2i s,
 static void divert(Unit& unit, Grid& grid, V2i s, V2i e) {
     unit.nudgeCount = 0;
     const V2i t = findClosestFreeTile(grid, e, s, unit.walkable, unit.id);
-    if (replaceWaypoints(unit, boundedBreadthFirstPath(grid, s, t, unit.walkable, unit.id, 50))) {
+    if (replaceWaypoints(unit, simpleBFS(grid, s, t, unit.walkable, unit.id, 50))) {
         unit.goal = t;
         return;
     }
@@ -477,22 +476,16 @@ class HeldUnit {
 public:
     // place: where the unit stood in the registry when the tick began, tried before the look-up by id.
     HeldUnit(int id, size_t place) : id(id) {
-        if (place >= units.size() || units[place].id != id) {
-            find();
-            return;
-        }
-        unit = &units[place];
-        storage = units.data();
-        count = units.size();
+        hold(place < units.size() && units[place].id == id ? &units[place] : getUnitById(id));
     }
     Unit* get() {
-        if (units.data() != storage || units.size() < count || (unit && unit->id != id)) find();
+        if (units.data() != storage || units.size() < count || (unit && unit->id != id)) hold(getUnitById(id));
         return unit;
     }
 
 private:
-    void find() {
-        unit = getUnitById(id);
+    void hold(Unit* found) {
+        unit = found;
         storage = units.data();
         count = units.size();
     }
