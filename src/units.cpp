@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -368,9 +369,11 @@ void updateDeadUnits(float dt) {
 
 // Key -> place of the text last made with that key. Only that text can be fresh: a text is made only while no text
 // of its key is fresh, lifetimes only run down and a refresh touches the fresh text alone. Taken afresh from the
-// list whenever its length changed outside spawnFloatingText (expiry, a cleared session).
+// list whenever its length changed outside spawnFloatingText (a cleared session) or texts expired, since those
+// move the later texts down.
 static std::unordered_map<int, size_t> textByKey;
 static size_t textsIndexed = 0;
+static constexpr size_t TEXTS_NOT_INDEXED = SIZE_MAX;
 
 static FloatingText* freshTextWithKey(int key) {
     if (textsIndexed != floatingTexts.size()) {
@@ -419,7 +422,8 @@ void updateFloatingTexts(float dt) {
         t.alpha -= 0.25f * dt;
         t.lifetime -= dt;
     }
-    floatingTexts.erase(std::remove_if(floatingTexts.begin(), floatingTexts.end(),
-                                       [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; }),
-                        floatingTexts.end());
+    const auto expired = std::remove_if(floatingTexts.begin(), floatingTexts.end(),
+                                        [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; });
+    if (expired != floatingTexts.end()) textsIndexed = TEXTS_NOT_INDEXED;
+    floatingTexts.erase(expired, floatingTexts.end());
 }
