@@ -124,7 +124,7 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     }
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
-    // A new block tagged as a string is one; strings are never resized.
+    // Lua tags a new object's block with its type; strings are never resized, only made and freed.
     if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
     return moved;
 }
@@ -172,7 +172,8 @@ void ModManager::retuneHook() {
     lua_sethook(L, countInstructions, LUA_MASKCOUNT, hookInterval_);
 }
 
-// Once the budget is spent every look raises again, so a script that caught the error cannot run on.
+// Once the budget is spent every look raises again, so a script that caught the error cannot run on. A price that
+// fell because the longest string was collected takes effect from here.
 void ModManager::countInstructions(lua_State* L, lua_Debug*) {
     ModManager& host = of(L);
     const long long steps = host.hookInterval_ * host.stepsPerInstruction_;

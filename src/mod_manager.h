@@ -24,8 +24,8 @@ constexpr int MAX_SCRIPT_SPAWNS_PER_TICK = 256;
 constexpr size_t MAX_USER_DATA_KEYS = 64;
 constexpr size_t MAX_USER_DATA_KEY_LENGTH = 128;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
-// Steps one protected call may take before it is stopped as runaway: virtual machine instructions, plus the
-// worst case of costly library calls and one step per 16 bytes allocated.
+// Steps one protected call may take before it is stopped as runaway: virtual machine instructions at their price,
+// plus the worst case of costly library calls and one step per 16 bytes allocated.
 constexpr long long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
 // One comparison of two strings walks them whole in one instruction, so every instruction costs one step plus
 // one per STRING_BYTES_PER_STEP bytes by which the longest live string exceeds FREE_STRING_LENGTH.
