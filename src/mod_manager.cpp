@@ -27,7 +27,7 @@ void hostStart(Grid& world) { modManager.start(world); }
 void hostUpdate(float dt) { modManager.update(dt); }
 
 // Instructions between two looks at a call's budget.
-constexpr int INSTRUCTION_STEP = 1000;
+constexpr long long INSTRUCTION_STEP = 1000;
 // Bytes a script may allocate for one step of its budget: copying them costs about one instruction.
 constexpr size_t BYTES_PER_STEP = 16;
 // Longest a script may push a timer away, in seconds.
@@ -111,6 +111,7 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     auto& host = *static_cast<ModManager*>(ud);
     const size_t old = block ? oldSize : 0;
     if (newSize == 0) {
+        if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.forgetString(block);
         std::free(block);
         host.memoryUsed_ -= old;
         return nullptr;
@@ -123,17 +124,70 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     }
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
+    // Lua tags a new object's block with its type; strings are never resized, only made and freed.
+    if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
     return moved;
 }
 
-// Once the budget is spent every look raises again, so a script that caught the error cannot run on.
-void ModManager::countInstructions(lua_State* L, lua_Debug*) { charge(L, INSTRUCTION_STEP); }
+// The interpreter's string header is not public: a string of known length shows it.
+void ModManager::measureStringHeader() {
+    constexpr size_t PROBE = 64;  // too long to be interned, so it gets a block of its own
+    const std::string probe(PROBE, ' ');
+    lua_pushlstring(L, probe.data(), PROBE);
+    lua_pop(L, 1);
+    stringHeader_ = lastStringBlock_ - PROBE;
+}
+
+void ModManager::noteString(void* block, size_t size) {
+    lastStringBlock_ = size;
+    if (size <= stringHeader_ + FREE_STRING_LENGTH) return;
+    const size_t length = size - stringHeader_;
+    longStrings_.emplace(block, length);
+    ++longLengths_[length];
+    if (instructionCost() <= stepsPerInstruction_) return;
+    // The instructions since the last look are not known: the whole interval is charged at the old price.
+    if (guarded_) instructions_ += hookInterval_ * stepsPerInstruction_;
+    if (L) retuneHook();
+}
+
+void ModManager::forgetString(void* block) {
+    const auto live = longStrings_.find(block);
+    if (live == longStrings_.end()) return;
+    const auto count = longLengths_.find(live->second);
+    if (--count->second == 0) longLengths_.erase(count);
+    longStrings_.erase(live);
+}
+
+long long ModManager::instructionCost() const {
+    if (longLengths_.empty()) return 1;
+    const size_t longest = longLengths_.rbegin()->first;
+    return 1 + static_cast<long long>((longest - FREE_STRING_LENGTH) / STRING_BYTES_PER_STEP);
+}
+
+// The budget is looked at after INSTRUCTION_STEP steps' worth of instructions at the present price, at least after
+// every instruction, so no more than about INSTRUCTION_STEP * STRING_BYTES_PER_STEP bytes are compared between looks.
+void ModManager::retuneHook() {
+    stepsPerInstruction_ = instructionCost();
+    hookInterval_ = static_cast<int>(std::max(1LL, INSTRUCTION_STEP / stepsPerInstruction_));
+    lua_sethook(L, countInstructions, LUA_MASKCOUNT, hookInterval_);
+}
+
+// Once the budget is spent every look raises again, so a script that caught the error cannot run on. A price that
+// fell because the longest string was collected takes effect from here.
+void ModManager::countInstructions(lua_State* L, lua_Debug*) {
+    ModManager& host = of(L);
+    const long long steps = host.hookInterval_ * host.stepsPerInstruction_;
+    if (host.instructionCost() != host.stepsPerInstruction_) host.retuneHook();
+    charge(L, steps);
+}
 
 void ModManager::charge(lua_State* L, long long steps) {
     ModManager& host = of(L);
     host.instructions_ = steps > host.limit_ ? host.limit_ + 1 : host.instructions_ + steps;
     if (host.instructions_ > host.limit_) luaL_error(L, "%s", SCRIPT_TOO_LONG);
 }
+
+long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionCost(); }
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
@@ -186,7 +240,8 @@ void ModManager::start(Grid& world, const std::string& folder) {
         return;
     }
     *static_cast<ModManager**>(lua_getextraspace(L)) = this;
-    lua_sethook(L, countInstructions, LUA_MASKCOUNT, INSTRUCTION_STEP);
+    measureStringHeader();
+    retuneHook();
     openSandboxLibraries(L);
     if (luaL_dostring(L, SEED_STATE) != LUA_OK) lua_pop(L, 1);
     static constexpr luaL_Reg functions[] = {
@@ -221,6 +276,10 @@ void ModManager::shutdown() {
     if (L) lua_close(L);
     L = nullptr;
     grid = nullptr;
+    longStrings_.clear();
+    longLengths_.clear();
+    stepsPerInstruction_ = 1;
+    hookInterval_ = 1;
     memoryUsed_ = 0;
     instructions_ = 0;
     limit_ = MAX_SCRIPT_INSTRUCTIONS;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,9 +24,13 @@ constexpr int MAX_SCRIPT_SPAWNS_PER_TICK = 256;
 constexpr size_t MAX_USER_DATA_KEYS = 64;
 constexpr size_t MAX_USER_DATA_KEY_LENGTH = 128;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
-// Steps one protected call may take before it is stopped as runaway: virtual machine instructions, plus the
-// worst case of costly library calls and one step per 16 bytes allocated.
+// Steps one protected call may take before it is stopped as runaway: virtual machine instructions at their price,
+// plus the worst case of costly library calls and one step per 16 bytes allocated.
 constexpr long long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
+// One comparison of two strings walks them whole in one instruction, so every instruction costs one step plus
+// one per STRING_BYTES_PER_STEP bytes by which the longest live string exceeds FREE_STRING_LENGTH.
+constexpr size_t FREE_STRING_LENGTH = 256;
+constexpr size_t STRING_BYTES_PER_STEP = 64;
 // Steps all calls of one tick may take together, so many callbacks cannot each spend a whole budget.
 constexpr long long MAX_SCRIPT_TICK_STEPS = 2 * MAX_SCRIPT_INSTRUCTIONS;
 inline constexpr const char* SCRIPT_TOO_LONG = "script ran too long";
@@ -65,6 +70,8 @@ public:
 
     // Adds steps to the running call's budget; raises the script error once it is spent.
     static void charge(lua_State* L, long long steps);
+    // Steps one instruction costs now, as long as the longest live string stays.
+    static long long instructionPrice(lua_State* L);
     // True from the moment the running call's budget is spent until the host's protected call returns.
     static bool budgetSpent(lua_State* L);
     bool switchedOff(const std::string& callback) const;
@@ -83,6 +90,15 @@ private:
     std::string failureText();
     void keepSpawnHeadroom();
 
+    // Lua strings longer than the free length, alive in the state: block -> text length, and how many of each
+    // length. The longest prices every instruction, because one comparison walks it whole.
+    std::unordered_map<void*, size_t> longStrings_;
+    std::map<size_t, int> longLengths_;
+    size_t lastStringBlock_ = 0;  // bytes of the string allocated last
+    size_t stringHeader_ = 0;     // bytes of a string block that are not its text
+    long long stepsPerInstruction_ = 1;
+    int hookInterval_ = 1;  // instructions between two looks at the budget
+
     bool guarded_ = false;
     size_t memoryUsed_ = 0;
     long long instructions_ = 0;
@@ -93,6 +109,11 @@ private:
     int spawnsThisTick_ = 0;
 
     static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
+    void measureStringHeader();
+    void noteString(void* block, size_t size);
+    void forgetString(void* block);
+    long long instructionCost() const;
+    void retuneHook();
     static void countInstructions(lua_State* L, lua_Debug* ar);
     static ModManager& of(lua_State* L);
     static bool maySpawnNow(lua_State* L);

@@ -58,6 +58,16 @@ long long findCost(lua_State* L) {
 
 long long matchCost(lua_State* L) { return patternCallCost(L, false); }
 
+// The replacement text is read once per match, and an empty pattern matches at every position.
+long long gsubCost(lua_State* L) {
+    const size_t replacement = lua_type(L, 3) == LUA_TSTRING ? lua_rawlen(L, 3) : 0;
+    const long double reads = (static_cast<long double>(lengthAt(L, 1)) + 1) * static_cast<long double>(replacement);
+    return saturate(static_cast<long double>(matchCost(L)) + reads);
+}
+
+// Copies are made one by one even when they are empty and cost no memory.
+long long repCost(lua_State* L) { return rangeCost(0, integerAt(L, 2, 0)); }
+
 // The iterator goes on from where the last match ended, so the whole walk costs what one unanchored search does.
 long long gmatchCost(lua_State* L) { return patternCallCost(L, true); }
 
@@ -74,9 +84,10 @@ long long printCost(lua_State* L) {
 // A full collection walks the whole heap.
 long long collectCost(lua_State* L) { return static_cast<long long>(lua_gc(L, LUA_GCCOUNT, 0)) * 64 + 1; }
 
+// Each comparison may walk two long strings, as an instruction may.
 long long sortCost(lua_State* L) {
     const long double n = static_cast<long double>(tableLength(L, 1));
-    return saturate(n * (std::log2(n + 1) + 1));
+    return saturate(n * (std::log2(n + 1) + 1) * static_cast<long double>(ModManager::instructionPrice(L)));
 }
 
 long long shiftCost(lua_State* L) { return tableLength(L, 1) + 1; }
@@ -103,11 +114,13 @@ struct ChargedFunction {
 };
 
 constexpr ChargedFunction CHARGED[] = {
-    {"string", "find", findCost},          {"string", "match", matchCost},    {"string", "gsub", matchCost},
+    {"string", "find", findCost},          {"string", "match", matchCost},    {"string", "gsub", gsubCost},
     {"string", "gmatch", gmatchCost},      {"string", "byte", subjectCost},   {"utf8", "len", subjectCost},
     {"utf8", "codepoint", subjectCost},    {"utf8", "offset", subjectCost},   {"utf8", "codes", subjectCost},
     {"table", "sort", sortCost},           {"table", "insert", shiftCost},    {"table", "remove", shiftCost},
     {"table", "unpack", unpackCost},       {"table", "concat", concatCost},   {"table", "move", moveCost},
+    {"string", "rep", repCost},            {"string", "pack", subjectCost},   {"string", "packsize", subjectCost},
+    {"string", "unpack", operandsCost},
     {"_G", "tonumber", subjectCost},       {"_G", "print", printCost},        {"_G", "collectgarbage", collectCost},
     {"", "__add", operandsCost},           {"", "__sub", operandsCost},       {"", "__mul", operandsCost},
     {"", "__div", operandsCost},           {"", "__mod", operandsCost},       {"", "__pow", operandsCost},

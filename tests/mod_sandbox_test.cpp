@@ -153,6 +153,69 @@ TEST_F(ModSandbox, ManyCallbacksOfOneTickShareOneBudget) {
     EXPECT_NE(said.find("Mod callback after() switched off"), std::string::npos) << said;
 }
 
+// Each walk goes over a long string inside one instruction or library call, in a loop that would otherwise run for
+// hours; strings of 8 MiB are built from a shorter one so that building them leaves most of the budget.
+TEST_F(ModSandbox, WalksOverLongStringsAreStoppedByTheBudget) {
+    const std::string twoEqual = "local a = ('x'):rep(4096):rep(2048) local b = ('x'):rep(4096):rep(2048) ";
+    const struct Case {
+        std::string prelude;
+        const char* walk;
+    } cases[] = {
+        {twoEqual, "a < b"},
+        {twoEqual, "a <= b"},
+        {twoEqual, "a > b"},
+        {twoEqual, "a >= b"},
+        {twoEqual, "a == b"},
+        {twoEqual, "a ~= b"},
+        {twoEqual, "rawequal(a, b)"},
+        {twoEqual + "local t = {[a] = 1} ", "t[b]"},
+        {twoEqual + "local list = {} for i = 1, 1000 do list[i] = i % 2 == 0 and a or b end ", "table.sort(list)"},
+        {"local s = ('\x80'):rep(4096):rep(2048) local codes = utf8.codes('') ", "codes(s, 0)"},
+        {"local s = (' '):rep(4096):rep(2048) ", "string.packsize(s)"},
+        {"local s = (' '):rep(4096):rep(2048) ", "string.pack(s)"},
+        {"local s = (' '):rep(4096):rep(2048) ", "string.unpack(s, '')"},
+        {"", "string.rep('', math.maxinteger)"},
+        {"local s = ('a'):rep(3000) local r = ('%0'):rep(1 << 19) ", "string.gsub(s, '', r)"},
+    };
+    for (const Case& c : cases) {
+        const std::string said = start("function onInit() " + c.prelude + "for i = 1, 1e9 do local r = " + c.walk +
+                                        " end end") +
+                                 tick(1);
+        EXPECT_EQ(said, std::string("Lua error in onInit: ") + SCRIPT_TOO_LONG + "\n") << c.walk;
+        headless::endTowerDefense();
+    }
+}
+
+// A loop of one instruction a round next to a live string of the given length: up to the free length every
+// instruction stays one step, each further STRING_BYTES_PER_STEP bytes add one; a string collected costs nothing.
+TEST_F(ModSandbox, LongestLiveStringPricesEveryInstruction) {
+    const struct Case {
+        size_t length;
+        bool dropped;
+        int rounds;
+        bool finishes;
+    } cases[] = {
+        {0, false, 19'500'000, true},
+        {0, false, 20'500'000, false},
+        {FREE_STRING_LENGTH + STRING_BYTES_PER_STEP - 1, false, 19'500'000, true},
+        {FREE_STRING_LENGTH + STRING_BYTES_PER_STEP, false, 9'500'000, true},
+        {FREE_STRING_LENGTH + STRING_BYTES_PER_STEP, false, 10'500'000, false},
+        {FREE_STRING_LENGTH + 2 * STRING_BYTES_PER_STEP, false, 6'500'000, true},
+        {FREE_STRING_LENGTH + 2 * STRING_BYTES_PER_STEP, false, 6'800'000, false},
+        {100'000, false, 19'000'000, false},
+        {100'000, true, 19'000'000, true},
+    };
+    for (const Case& c : cases) {
+        const std::string said =
+            start("function onInit() local s = string.rep('x', " + std::to_string(c.length) + ") " +
+                  (c.dropped ? "s = nil collectgarbage() " : "") + "for i = 1, " + std::to_string(c.rounds) +
+                  " do end end") +
+            tick(1);
+        EXPECT_EQ(said.empty(), c.finishes) << c.length << " " << c.rounds << "\n" << said;
+        headless::endTowerDefense();
+    }
+}
+
 TEST(PatternCost, CountsTheWaysItemsCanShareTheSubject) {
     const struct Case {
         const char* pattern;

@@ -1,0 +1,1 @@
+function onInit() local t = {[('k'):rep(1000)] = 1} local l = {} for i = 1, 100 do l[i] = ('k'):rep(1000) end table.sort(l) after(0, function() string.gsub(('a'):rep(100), '', ('%%0'):rep(1000)) string.rep('', 1e9) end) end

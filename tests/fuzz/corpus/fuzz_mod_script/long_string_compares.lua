@@ -1,0 +1,1 @@
+function onUpdate() local a = ('x'):rep(4096):rep(64) local b = ('x'):rep(4096):rep(64) for i = 1, 1e9 do local r = a < b or a == b or rawequal(a, b) end end
