@@ -49,6 +49,7 @@ public:
 
 private:
     void drawPlayers(float cx);
+    void showChosenMap();
     void clickRace(float x, float y);
 
     MainMenu* menu;
