@@ -255,7 +255,9 @@ bool saveGameAs(const std::string& typed) {
         std::cerr << "Error opening source file !\n";
         return false;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
+    // The copy goes on to the turn the match stands at, which may lie well past its last order.
+    const std::string bytes =
+        std::string{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()} + playReachedRecord();
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
     return Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",

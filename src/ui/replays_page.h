@@ -57,8 +57,9 @@ public:
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
             return false;
         }
+        keepRunSeats();
         if (!loadReplay(in) && replayTurns.empty()) {
-            restoreConfigurationAfterReplay();
+            forgetRecordedHeader();
             return false;
         }
         mode = GameMode::Replay;
