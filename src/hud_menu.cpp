@@ -160,8 +160,9 @@ void initGameMenu() {
         SDL_Log("Save Game clicked");
         pendingSaveGame = true;
     });
-    // Only a live session has a log to copy.
-    save->enabled = commandLog.is_open();
+    // Only a live session has a log to copy. A mission is kept by its campaign: its log cannot place the roster
+    // again, so a saved copy would resume as a skirmish without it.
+    save->enabled = commandLog.is_open() && mode != GameMode::Extraction;
     addButton("Load Game", 80.0f, MENU, [] {
         SDL_Log("Load Game clicked");
         pendingLoadGame = true;

@@ -135,6 +135,14 @@ TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOf
     ASSERT_NO_FATAL_FAILURE(chooseTheMission());
     ASSERT_NO_FATAL_FAILURE(deployEveryone());
 
+    // A mission is kept by its campaign, not as a saved game.
+    menuButton.onClick();
+    const auto* save = dynamic_cast<const Button*>(gameMenu.children.front().get());
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->label, "Save Game");
+    EXPECT_FALSE(save->enabled);
+    gameMenu.hide();
+
     // The fight: one of the squad falls; the others kill the Berserker and walk into the zone.
     std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
     ASSERT_EQ(squad.size(), 3u);
