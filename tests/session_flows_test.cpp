@@ -259,6 +259,7 @@ TEST_F(PlayerFlow, TheReplayOfAQuitMatchPlaysToItsLastTurn) {
     menuFrames(1);
     ReplaysPage& page = shown<ReplaysPage>();
     ASSERT_EQ(page.replayFiles.size(), 1u);
+    EXPECT_EQ(page.replayList.selected, -1) << "no replay is lit before one is chosen";
     mainMenu.handleEvent(press(page.replayList.rect.x + 20, page.replayList.rect.y + page.replayList.itemHeight / 2));
     mainMenu.handleEvent(SDL_Event{SDL_MOUSEBUTTONUP});
     clickOn(page.playButton.rect);
@@ -281,6 +282,7 @@ TEST_F(PlayerFlow, AMapSavedInTheEditorIsListedAndPlayed) {
     clickOn(shown<MainPage>().mapEditorButton.rect);
     ASSERT_EQ(mainMenu.current, MenuPage::MapEditorPage);
     MapEditorPage& editorPage = shown<MapEditorPage>();
+    EXPECT_EQ(editorPage.mapList.selected, -1) << "no map is lit before one is chosen";
     const auto fight = std::find(editorPage.mapNames.begin(), editorPage.mapNames.end(), "fight");
     ASSERT_NE(fight, editorPage.mapNames.end());
     const float row = static_cast<float>(fight - editorPage.mapNames.begin()) + 0.5f;
@@ -312,6 +314,7 @@ TEST_F(PlayerFlow, AMapSavedInTheEditorIsListedAndPlayed) {
     menuFrames(1);
     const std::vector<std::string>& edited = shown<MapEditorPage>().mapNames;
     EXPECT_NE(std::find(edited.begin(), edited.end(), "made_here"), edited.end());
+    EXPECT_EQ(shown<MapEditorPage>().mapList.selectedText(), "fight") << "the choice of the last visit stays lit";
     clickOn(shown<MapEditorPage>().backButton.rect);
     clickOn(shown<MainPage>().lanButton.rect);
     clickOn(shown<LANPage>().hostGameButton.rect);

@@ -40,24 +40,13 @@ void LobbyViewPage::init() {
     if (!host) return;
     mapList = List(cx + 50.0f, 245.0f, 200.0f, 200.0f, 18);
     mapList.setItems(mapNames);
-    showChosenMap();
+    // The row lit is the map the match will be played on.
+    mapList.light(map);
     mapList.onSelect = [this](int row, const std::string&) { chooseMap(row); };
     addAIButton = columnButton("Add AI (Computer)", size.y - 80.0f, menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER,
                                [this] { addComputer(); });
     startButton = columnButton("Start Game", size.y - 260.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER,
                                [this] { startMatch(); });
-}
-
-// The row lit is the map the match will be played on, scrolled into view.
-void LobbyViewPage::showChosenMap() {
-    const auto chosen = std::find(mapNames.begin(), mapNames.end(), lobbyState.currentMap);
-    if (chosen == mapNames.end()) return;
-    mapList.selected = static_cast<int>(chosen - mapNames.begin());
-    SDL_FRect track{};
-    SDL_FRect thumb{};
-    int rows = 0;
-    if (mapList.computeScrollbar(track, thumb, rows) && mapList.selected >= rows)
-        mapList.scrollOffset = mapList.selected - rows + 1;
 }
 
 void LobbyViewPage::handleEvent(const SDL_Event& event) {
@@ -167,7 +156,7 @@ void LobbyViewPage::chooseMap(int row) {
     const std::string& map = mapNames[static_cast<std::size_t>(row)];
     int bases = 0;
     if (!countLobbyMapBases(map, bases)) {
-        showChosenMap();
+        mapList.light(lobbyState.currentMap);
         return;
     }
     LobbyPeer peer = globalLobbyPeer();

@@ -49,7 +49,6 @@ public:
 
 private:
     void drawPlayers(float cx);
-    void showChosenMap();
     void clickRace(float x, float y);
 
     MainMenu* menu;
