@@ -6,6 +6,7 @@
 
 #include "../tools/render_scene.h"
 #include "extraction_campaign.h"
+#include "extraction_items.h"
 #include "extraction_missions.h"
 #include "extraction_rules.h"
 #include "hud.h"
@@ -206,6 +207,19 @@ TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOf
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, techPoints);
     EXPECT_EQ(extraction_name, "Long Walk");
+
+    // The next mission lands the survivors as they came home, on a field the first mission left nothing on.
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    ASSERT_NO_FATAL_FAILURE(deployEveryone());
+    const Player& local = *getPlayerById(LOCAL_ID);
+    ASSERT_EQ(local.unitIds.size(), home.size());
+    int landedXp = 0;
+    for (const int id : local.unitIds) landedXp += getUnitById(id)->experience;
+    EXPECT_EQ(landedXp, xp);
+    ASSERT_NE(extract_modal_units_label, nullptr);
+    EXPECT_EQ(extract_modal_units_label->text.rfind("Units: 0 /", 0), 0u) << extract_modal_units_label->text;
+    EXPECT_TRUE(graveyard.empty()) << "the first mission's fallen lie on its own field only";
+    EXPECT_TRUE(items_map.empty());
 }
 
 // A second campaign under a name that gives the same file name keeps the first campaign's file.
