@@ -279,6 +279,8 @@ void resetExtractionData() {
 
 void reset_extraction() {
     updateAiUnitsAccumulator = 0.0f;
+    // The next mission's dialog counts its own zone from its first look, not the last mission's.
+    units_around_extraction.clear();
     clearMatchItems();
     extract_modal_units_label = nullptr;
     extract_modal.clear();

@@ -75,8 +75,6 @@ constexpr uint64_t NS_PER_MS = 1000000u;
 // The counter reading at the end of the last capped frame; 0 before the first.
 uint64_t lastCappedFrame = 0;
 
-bool isLive(GameMode m) { return m == GameMode::Skirmish || m == GameMode::Extraction; }
-
 // The dialogs a frame serves, in this order, each only when asked for.
 struct DialogRequest {
     bool* flag;
@@ -143,6 +141,8 @@ FrameFunction frameFor(GameState state) {
 }  // namespace
 
 FrameClock frameClock = sdlFrameClock();
+
+bool isLive(GameMode m) { return m == GameMode::Skirmish || m == GameMode::Extraction; }
 
 FrameClock sdlFrameClock() { return FrameClock{sdlCounter, sdlFrequency, sleepNanoseconds}; }
 

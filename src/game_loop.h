@@ -7,6 +7,7 @@
 #include <SDL2/SDL.h>
 
 #include "game_replay.h"
+#include "game_state.h"
 #include "map.h"
 
 // ---- The clock ----
@@ -52,6 +53,9 @@ void holdMinimumFrame();
 void capFps();
 
 // ---- Frames ----
+
+// A session that plays on from live orders: a skirmish, a network match or an Extraction mission.
+bool isLive(GameMode m);
 
 void main_loop();
 void game_loop();

@@ -106,6 +106,20 @@ void leaveEditor() {
     resetEditorInput();
 }
 
+// The run's own ids while a recorded header has replaced them.
+struct RunSeats {
+    int local;
+    int computer;
+};
+std::optional<RunSeats> runSeats;
+
+void restoreRunSeats() {
+    if (!runSeats) return;
+    Player::myStaticId = runSeats->local;
+    Player::aiId = runSeats->computer;
+    runSeats.reset();
+}
+
 // Whatever a start that failed has built goes again; the menus stay.
 void abandonStart() {
     // The script may already run: the next session must not inherit it.
@@ -114,6 +128,7 @@ void abandonStart() {
     discardFreshLog();
     reset_game_state();
     restoreConfigurationAfterReplay();
+    restoreRunSeats();
     spawnPlayer();
     gameState = GameState::Menus;
 }
@@ -300,6 +315,7 @@ bool startGame(bool host, bool, const std::string& mapName, bool replay) {
         // The saved session's own map, whatever the caller named.
         map = currentMap;
     }
+    if (mode == GameMode::ResumedSave || mode == GameMode::Replay) adoptRecordedComputer();
     if (!buildSessionWorld(map)) {
         abandonStart();
         return false;
@@ -357,6 +373,7 @@ bool load_replay_into_commands() {
         std::cerr << "Cannot proceed, replay file not loaded!\n";
         return false;
     }
+    keepRunSeats();
     // The header alone first: a save whose header is unusable starts nothing.
     std::istringstream header(bytes.substr(0, bytes.find('\n')));
     if (!loadReplay(header)) return false;
@@ -398,10 +415,31 @@ bool saveCanResume(const std::string& name) {
     return false;
 }
 
+void keepRunSeats() {
+    if (!runSeats) runSeats = RunSeats{Player::myStaticId, Player::aiId};
+}
+
+void adoptRecordedComputer() {
+    const auto computer =
+        std::find_if(players.begin(), players.end(), [](const std::unique_ptr<Player>& p) { return p->isAI; });
+    if (computer != players.end()) Player::aiId = (*computer)->id;
+}
+
+void forgetRecordedHeader() { abandonStart(); }
+
+std::string playReachedRecord() {
+    if (!isLive(mode) || paused || lockstep.currentTurn < 1) return "";
+    std::ostringstream record;
+    appendCommandRecord(record, lockstep.currentTurn - 1, Command{CommandType::Ping, Player::myStaticId, PingCommand{}});
+    return record.str();
+}
+
 void endSession() {
+    if (commandLog.is_open()) commandLog << playReachedRecord() << std::flush;
     pendingShutdown = false;
     reset_game_state();
     restoreConfigurationAfterReplay();
+    restoreRunSeats();
     leaveEditor();
     spawnPlayer();
     victoryPlayerId = -1;

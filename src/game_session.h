@@ -63,6 +63,22 @@ bool load_replay_into_commands();
 // header. Reads only; one line on the error stream when not, so a running match need not end for a bad choice.
 bool saveCanResume(const std::string& name);
 
+// ---- Recorded sessions ----
+
+// A replay or a saved game seats the players of its header under the ids of the run that recorded it. The run's
+// own local and computer ids are kept before a header is loaded and come back when the session ends.
+void keepRunSeats();
+// The computer player a loaded header lists, if any, is this session's computer player.
+void adoptRecordedComputer();
+// A header loaded for a session that does not start after all: the run's configuration, ids and lone local player
+// come back.
+void forgetRecordedHeader();
+
+// A command log names only the turns that carried orders. This record, read back as no order, names the last turn
+// a live session has simulated, so its replay or saved copy runs as far as the match did; empty when the session is
+// not live, is paused (its last record already names the turn) or has simulated nothing.
+std::string playReachedRecord();
+
 // The end of a session, at the start of a frame: the world torn down, the local player made again, the
 // configuration a replay replaced put back, the command log closed, the menus showing.
 void endSession();

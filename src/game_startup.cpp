@@ -155,6 +155,8 @@ bool startUp(const char* programPath) {
 }
 
 void shutDown() {
+    // A window closed in the middle of a match ends its session as Quit would, so its log names the last turn.
+    if (gameState != GameState::Menus) endSession();
     // SDL objects that pages and caches own go before the renderer does.
     mainMenu.clear();
     releaseFogTextures();

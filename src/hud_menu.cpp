@@ -160,8 +160,9 @@ void initGameMenu() {
         SDL_Log("Save Game clicked");
         pendingSaveGame = true;
     });
-    // Only a live session has a log to copy.
-    save->enabled = commandLog.is_open();
+    // Only a live session has a log to copy. A mission is kept by its campaign: its log cannot place the roster
+    // again, so a saved copy would resume as a skirmish without it.
+    save->enabled = commandLog.is_open() && mode != GameMode::Extraction;
     addButton("Load Game", 80.0f, MENU, [] {
         SDL_Log("Load Game clicked");
         pendingLoadGame = true;
@@ -255,7 +256,9 @@ bool saveGameAs(const std::string& typed) {
         std::cerr << "Error opening source file !\n";
         return false;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
+    // The copy goes on to the turn the match stands at, which may lie well past its last order.
+    const std::string bytes =
+        std::string{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()} + playReachedRecord();
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
     return Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",

@@ -212,17 +212,21 @@ TEST_F(SessionStart, SaveCutShortResumesUpToItsLastWholeTurn) {
     playLiveMatch(300);
     const std::string saved = readWholeFile(onlyFileIn(root.path / "replays"));
     std::filesystem::remove_all(root.path / "replays");
-    // The records of the last tick, which a cut at the end takes with it.
-    const std::size_t lastLine = saved.rfind('\n', saved.size() - 2) + 1;
-    const int tick = nlohmann::json::parse(saved.substr(lastLine))["tick"].get<int>();
+    // The log ends with the record naming the last turn played; before it stand the records of the last tick
+    // with orders.
+    const std::size_t reachedLine = saved.rfind('\n', saved.size() - 2) + 1;
+    ASSERT_EQ(nlohmann::json::parse(saved.substr(reachedLine))["type"].get<int>(), 16);
+    const std::size_t lastLine = saved.rfind('\n', reachedLine - 2) + 1;
+    const int tick = nlohmann::json::parse(saved.substr(lastLine, reachedLine - lastLine))["tick"].get<int>();
     const std::string lastTick = "\"tick\":" + std::to_string(tick);
     const std::size_t lastTurn = saved.rfind('\n', saved.find(lastTick) - 1) + 1;
     ASSERT_GT(lastTurn, saved.find('\n') + 1) << "the match logs two turns";
-    // A save cut while its next record was written, and one cut inside its last record: the copy keeps the whole
-    // turns before the cut, so what the resumed play appends after it stays readable.
+    // A save cut while its next record was written, and one cut inside its last record, whose tick is unknown, so
+    // the turn before it may have gone on: the copy keeps the whole turns before the cut, so what the resumed play
+    // appends after it stays readable.
     const std::pair<std::string, std::string> cases[] = {
-        {saved + "{\"data\":{\"unitId\":3,\"tar", saved.substr(0, lastTurn)},
-        {saved.substr(0, lastLine + 10), saved.substr(0, lastTurn)},
+        {saved + "{\"data\":{\"unitId\":3,\"tar", saved.substr(0, reachedLine)},
+        {saved.substr(0, reachedLine + 10), saved.substr(0, lastTurn)},
     };
     for (const auto& [cut, kept] : cases) {
         root.write("saves/cut.bin", cut);

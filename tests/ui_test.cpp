@@ -215,6 +215,23 @@ TEST_F(TwentyRows, ScrollsThreeRowsPerStepAndStopsAtTheLastPage) {
     EXPECT_EQ(list.scrollOffset, 14);
 }
 
+// Six rows show: the last row of the first page lights without a scroll, the next one scrolls by one.
+TEST_F(TwentyRows, LightingARowScrollsItIntoViewAndAnUnlistedItemLightsNone) {
+    const struct {
+        std::string item;
+        int selected;
+        int scrollOffset;
+    } steps[] = {{"row 5", 5, 0}, {"row 6", 6, 1}, {"row 19", 19, 14}, {"row 2", 2, 2}, {"gone", -1, 2}};
+    for (const auto& s : steps) {
+        list.light(s.item);
+        EXPECT_EQ(list.selected, s.selected) << s.item;
+        EXPECT_EQ(list.scrollOffset, s.scrollOffset) << s.item;
+    }
+    EXPECT_EQ(list.selectedText(), "");
+    list.handleEvent(keyDown(SDLK_DOWN));
+    EXPECT_EQ(list.selected, 0) << "the keys start from the top";
+}
+
 TEST_F(TwentyRows, TwoClicksWithinThreeHundredMillisecondsActivateTheSecondRow) {
     std::vector<int> activated;
     list.onActivate = [&](int row, const std::string&) { activated.push_back(row); };

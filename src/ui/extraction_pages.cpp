@@ -1,6 +1,7 @@
 // The Extraction menu pages: the campaign hub, the new campaign, the mission map, the roster picker and the tech tree.
 #include "ui/extraction_pages.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -152,15 +153,34 @@ void ExtractionNewCampaignPage::init() {
     backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
 }
 
+namespace {
+
+// Names that differ only in case or punctuation give one file name; a new campaign takes the next free suffix
+// rather than the file of a campaign kept there. The placeholder the suffix search makes goes if the save fails.
+std::string freeCampaignFile(const std::string& wanted, bool& placeholder) {
+    std::error_code ignored;
+    std::filesystem::create_directories(extractionSaveFolder, ignored);
+    placeholder = std::filesystem::exists(extractionSaveFolder + wanted, ignored);
+    return placeholder ? Utils::createUniqueFile(extractionSaveFolder, wanted) : wanted;
+}
+
+}  // namespace
+
 // A new campaign starts clean: no cryopods and no tech carried over from a campaign opened before.
 void ExtractionNewCampaignPage::start() {
-    const std::string file = Utils::sanitizeFilename(campaignName);
+    bool placeholder = false;
+    const std::string file = freeCampaignFile(Utils::sanitizeFilename(campaignName), placeholder);
+    if (file.empty()) return;
     extraction_filename = file;
     std::vector<UnitSaveData> units;
     for (int i = 0; i < 3; ++i) units.push_back({"Scavenger", getRandomNickname(), 1, 1, 0, true});
     global_cryppod_count = 0;
     for (Tech& tech : techTree) tech.unlocked = false;
-    if (!save_roster(file, campaignName, hardcoreBox.checked, 1, units, 5, 0)) return;
+    if (!save_roster(file, campaignName, hardcoreBox.checked, 1, units, 5, 0)) {
+        std::error_code ignored;
+        if (placeholder) std::filesystem::remove(extractionSaveFolder + file, ignored);
+        return;
+    }
     openCampaignInRosterLists(file);
     generate_mission_options();
     refresh_extraction_campaigns_list();

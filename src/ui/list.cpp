@@ -108,9 +108,20 @@ void List::key(SDL_Keycode sym) {
     if (sym == SDLK_DOWN) selected = std::min(selected + 1, count - 1);
     else if (sym == SDLK_UP) selected = std::max(selected - 1, 0);
     else if (sym == SDLK_RETURN && onActivate) onActivate(selected, selectedText());
+    scrollToSelected();
+}
+
+void List::scrollToSelected() {
+    if (selected < 0) return;
     const int rows = visibleRows();
     if (scrollOffset > selected) scrollOffset = selected;
     if (scrollOffset + rows <= selected) scrollOffset = selected - rows + 1;
+}
+
+void List::light(const std::string& item) {
+    const auto found = std::find(items.begin(), items.end(), item);
+    selected = found == items.end() ? -1 : static_cast<int>(found - items.begin());
+    scrollToSelected();
 }
 
 void List::motion(float x, float y) {

@@ -36,6 +36,8 @@ public:
 
     // Selects the first row; the scroll position stays.
     void setItems(std::vector<std::string> newItems);
+    // Selects the row holding item, scrolled into view; no row when item is not listed.
+    void light(const std::string& item);
     // The selected row's text, empty without rows.
     const std::string& selectedText() const;
     // False when every row fits; otherwise the bar column and its thumb.
@@ -49,6 +51,7 @@ private:
     int rowAt(float x, float y) const;
     void press(float x, float y);
     void key(SDL_Keycode sym);
+    void scrollToSelected();
     void motion(float x, float y);
     void drawHoverBox();
 };

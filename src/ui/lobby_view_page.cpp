@@ -40,6 +40,8 @@ void LobbyViewPage::init() {
     if (!host) return;
     mapList = List(cx + 50.0f, 245.0f, 200.0f, 200.0f, 18);
     mapList.setItems(mapNames);
+    // The row lit is the map the match will be played on.
+    mapList.light(map);
     mapList.onSelect = [this](int row, const std::string&) { chooseMap(row); };
     addAIButton = columnButton("Add AI (Computer)", size.y - 80.0f, menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER,
                                [this] { addComputer(); });
@@ -153,7 +155,10 @@ bool countLobbyMapBases(const std::string& map, int& bases) {
 void LobbyViewPage::chooseMap(int row) {
     const std::string& map = mapNames[static_cast<std::size_t>(row)];
     int bases = 0;
-    if (!countLobbyMapBases(map, bases)) return;
+    if (!countLobbyMapBases(map, bases)) {
+        mapList.light(lobbyState.currentMap);
+        return;
+    }
     LobbyPeer peer = globalLobbyPeer();
     chooseLobbyMap(peer, map, bases);
 }

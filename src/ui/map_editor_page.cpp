@@ -15,6 +15,8 @@ void MapEditorPage::init() {
     mapNames = Utils::scanMapDirectory();
     mapList = List(cx - 150.0f, 220.0f, 300.0f, 250.0f, 18);
     mapList.setItems(mapNames);
+    // Only a click chooses: no row is lit before one, and the choice of an earlier visit stays lit.
+    mapList.light(chosenMap);
     mapList.onSelect = [this](int index, const std::string&) { chosenMap = mapNames[static_cast<size_t>(index)]; };
     openButton = columnButton("Open map", 520.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { openChosenMap(); });
     backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));

@@ -30,6 +30,8 @@ public:
                                                                : std::vector<std::string>{};
         replayList = List(cx - 150.0f, 220.0f, 300.0f, 250.0f, 18);
         replayList.setItems(replayFiles);
+        // Only a click chooses: no row is lit before one, and the choice of an earlier visit stays lit.
+        replayList.light(chosenReplay);
         replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
         playButton = columnButton("Play replay", 520.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { play(); });
         backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
@@ -57,8 +59,9 @@ public:
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
             return false;
         }
+        keepRunSeats();
         if (!loadReplay(in) && replayTurns.empty()) {
-            restoreConfigurationAfterReplay();
+            forgetRecordedHeader();
             return false;
         }
         mode = GameMode::Replay;

@@ -1,0 +1,247 @@
+// The Extraction campaign walked through its pages: a new campaign, a mission chosen and deployed through the
+// loading page, a fight with a unit lost, the extraction, the campaign continued from the hub, and again after the
+// program is started anew.
+#include <algorithm>
+#include <filesystem>
+
+#include "../tools/render_scene.h"
+#include "extraction_campaign.h"
+#include "extraction_items.h"
+#include "extraction_missions.h"
+#include "extraction_rules.h"
+#include "hud.h"
+#include "map_objects.h"
+#include "sdl_events.h"
+#include "session_fixture.h"
+#include "ui/extraction_pages.h"
+#include "ui/extraction_roster_lists.h"
+#include "ui/main_page.h"
+
+namespace {
+
+template <class Page>
+Page& shown() {
+    return *static_cast<Page*>(mainMenu.page(mainMenu.current));
+}
+
+void clickOn(const SDL_FRect& r) { mainMenu.handleEvent(pressOn(r)); }
+
+// Menu frames, as the top-level loop runs them, until the match starts or the limit.
+void menuFramesUntilTheMatch(int limit) {
+    for (int i = 0; i < limit && gameState == GameState::Menus; ++i) main_loop();
+}
+
+bool sameUnits(const std::vector<UnitSaveData>& a, const std::vector<UnitSaveData>& b) {
+    const auto same = [](const UnitSaveData& x, const UnitSaveData& y) {
+        return x.type == y.type && x.nickname == y.nickname && x.level == y.level && x.xp == y.xp &&
+               x.kills == y.kills && x.alive == y.alive;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), same);
+}
+
+struct ExtractionFlow : DrawnSessionTest {
+    SDL_Renderer* previous = renderer;
+
+    void SetUp() override {
+        DrawnSessionTest::SetUp();
+        if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
+        basePath = root.path.string() + "/";
+        std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/ashen_outpost.map",
+                                   root.path / "maps/ashen_outpost.map");
+        std::filesystem::create_directories(root.path / "extractions");
+        std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json",
+                                   root.path / "extractions/ashen_outpost.json");
+        extractionSaveFolder = root.path.string() + "/saves/extraction/";
+        extractionMapFolder = (root.path / "extractions").string();
+        Player::aiId = OTHER_ID;
+        Player::environmentId = 303;
+        installHooks(HookStage::StartUp);
+        players.clear();
+        spawnPlayer();
+        mainMenu.init();
+    }
+    void TearDown() override {
+        mainMenu.clear();
+        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
+        mainMenu.switchPending = false;
+        DrawnSessionTest::TearDown();
+        combatHooks = CombatHooks{};
+        unitHooks = UnitHooks{};
+        ShowExtractPanel = nullptr;
+        destroyRosterWidgets();
+        resetExtractionData();
+        extraction_options.clear();
+        deploymentSelectedMapId = -1;
+        extractionSaveFolder = "./saves/extraction/";
+        extractionMapFolder = "core/data/extractions";
+        extraction_filename.clear();
+        load_roster("");
+        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+        ::testing::internal::CaptureStderr();
+        headless::loadContent(basePath + "core");
+        loadTextures();
+        loadSprites();
+        ::testing::internal::GetCapturedStderr();
+        renderer = previous;
+    }
+
+    // Main page, Extraction, the campaign's row, Continue: the star map of the campaign.
+    static void continueFromTheHub(const std::string& name) {
+        clickOn(shown<MainPage>().extractionButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionPage);
+        ExtractionPage& hub = shown<ExtractionPage>();
+        const auto row = std::find_if(hub.campaignList.items.begin(), hub.campaignList.items.end(),
+                                      [&](const std::string& text) { return text.find(name) != std::string::npos; });
+        ASSERT_NE(row, hub.campaignList.items.end()) << name;
+        const float rowY = static_cast<float>(row - hub.campaignList.items.begin()) + 0.5f;
+        mainMenu.handleEvent(press(hub.campaignList.rect.x + 20, hub.campaignList.rect.y + hub.campaignList.itemHeight * rowY));
+        clickOn(hub.continueButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+    }
+
+    // The one offered mission made an elimination of one Berserker; its card chosen, then Select Map.
+    static void chooseTheMission() {
+        ASSERT_EQ(extraction_options.size(), 1u);
+        extraction_options[0].type = static_cast<int32_t>(ExtractionType::ELIMINATION);
+        extraction_options[0].danger = 25;  // a Berserker costs 25
+        extraction_options[0].enemyRace = "vohmathal";
+        mainMenu.draw();  // the cards take their places as they are drawn
+        clickOn(extraction_options[0].card);
+        ASSERT_EQ(deploymentSelectedMapId, 0);
+        clickOn(shown<ExtractionMapPickerPage>().selectButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionRosterPickerPage);
+    }
+
+    // Every living unit of the ship roster added, then Deploy, and the loading page's steps until the mission.
+    static void deployEveryone() {
+        for (std::size_t n = shipRoster.size(); n > 0; --n) clickOn(shipRosterListButton->rect);
+        ASSERT_FALSE(activeDeploymentRoster.empty());
+        clickOn(shown<ExtractionRosterPickerPage>().deployButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LoadingPage);
+        menuFramesUntilTheMatch(2000);
+        ASSERT_EQ(gameState, GameState::Match);
+        ASSERT_EQ(mode, GameMode::Extraction);
+    }
+};
+
+TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOfTheProgram) {
+    clickOn(shown<MainPage>().extractionButton.rect);
+    clickOn(shown<ExtractionPage>().newButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
+    mainMenu.handleEvent(typed("Long Walk"));
+    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+    const std::vector<UnitSaveData> recruits = shipRoster;
+    ASSERT_EQ(recruits.size(), 3u);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    ASSERT_NO_FATAL_FAILURE(deployEveryone());
+
+    // A mission is kept by its campaign, not as a saved game.
+    menuButton.onClick();
+    const auto* save = dynamic_cast<const Button*>(gameMenu.children.front().get());
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->label, "Save Game");
+    EXPECT_FALSE(save->enabled);
+    gameMenu.hide();
+
+    // The fight: one of the squad falls; the others kill the Berserker and walk into the zone.
+    std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    ASSERT_EQ(squad.size(), 3u);
+    const std::string lost = getUnitById(squad.back())->nickname;
+    getUnitById(squad.back())->hp = 0.0f;
+    squad.pop_back();
+    const std::vector<int> enemies = getPlayerById(OTHER_ID)->unitIds;
+    ASSERT_EQ(enemies.size(), 1u);
+    getUnitById(enemies[0])->hp = 1.0f;
+    const MapObject point = *getMapObjectById(extractionsMapObjectId);
+    bool leaving = false;
+    const auto orders = [&] {
+        if (lockstep.currentTurn % 200 == 1 && getUnitById(enemies[0]))
+            for (const int id : squad)
+                lockstep.pendingCommands.push_back({CommandType::Attack, LOCAL_ID, AttackCommand{id, enemies[0]}});
+        if (leaving || getUnitById(enemies[0])) return;
+        leaving = true;
+        lockstep.pendingCommands.push_back({CommandType::Move, LOCAL_ID,
+                                            MoveCommand{squad, (point.tileX - 2) * SUBDIVISIONS,
+                                                        (point.tileY + 2) * SUBDIVISIONS, false}});
+    };
+    runFrames(30000, 20.0, [&] { return units_around_extraction.size() == squad.size(); }, orders);
+    ASSERT_EQ(getUnitById(enemies[0]), nullptr) << "the squad never killed the Berserker";
+    ASSERT_EQ(units_around_extraction.size(), squad.size());
+    int gained = 0;
+    for (const int id : squad) gained += getUnitById(id)->experience;
+    EXPECT_GT(gained, 0);
+    const SDL_FRect r = extract_modal.rect;
+    ASSERT_TRUE(extract_modal.handleEvent(press(r.x + 24.0f, r.y + 12.0f)));  // Extract
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    main_loop();
+    ASSERT_EQ(mainMenu.current, MenuPage::MainPage);
+
+    ASSERT_NO_FATAL_FAILURE(continueFromTheHub("Long Walk"));
+    const std::vector<UnitSaveData> home = shipRoster;
+    EXPECT_EQ(home.size(), 2u);
+    int xp = 0;
+    for (const UnitSaveData& u : home) {
+        EXPECT_TRUE(u.alive) << u.nickname;
+        EXPECT_NE(u.nickname, lost) << "a unit lost in the mission stays lost";
+        xp += u.xp;
+    }
+    EXPECT_EQ(xp, gained) << "the experience of the mission came home";
+    EXPECT_EQ(global_extraction_level, 2);
+    const int techPoints = tech_points;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    mainMenu.draw();
+    DrawFixture::saveScreenshot("flow_extraction_star_map_after_a_mission");
+
+    // The program quits and starts again: every campaign value from the file alone.
+    destroyRosterWidgets();
+    resetExtractionData();
+    load_roster("");
+    mainMenu.clear();
+    mainMenu.init();
+    mainMenu.current = MenuPage::MainPage;
+    ASSERT_NO_FATAL_FAILURE(continueFromTheHub("Long Walk"));
+    EXPECT_TRUE(sameUnits(shipRoster, home));
+    EXPECT_EQ(global_extraction_level, 2);
+    EXPECT_EQ(tech_points, techPoints);
+    EXPECT_EQ(extraction_name, "Long Walk");
+
+    // The next mission lands the survivors as they came home, on a field the first mission left nothing on.
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    ASSERT_NO_FATAL_FAILURE(deployEveryone());
+    const Player& local = *getPlayerById(LOCAL_ID);
+    ASSERT_EQ(local.unitIds.size(), home.size());
+    int landedXp = 0;
+    for (const int id : local.unitIds) landedXp += getUnitById(id)->experience;
+    EXPECT_EQ(landedXp, xp);
+    ASSERT_NE(extract_modal_units_label, nullptr);
+    EXPECT_EQ(extract_modal_units_label->text.rfind("Units: 0 /", 0), 0u) << extract_modal_units_label->text;
+    EXPECT_TRUE(graveyard.empty()) << "the first mission's fallen lie on its own field only";
+    EXPECT_TRUE(items_map.empty());
+}
+
+// A second campaign under a name that gives the same file name keeps the first campaign's file.
+TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
+    const char* names[] = {"Red Dawn", "red dawn!"};
+    for (const char* name : names) {
+        clickOn(shown<MainPage>().extractionButton.rect);
+        clickOn(shown<ExtractionPage>().newButton.rect);
+        mainMenu.handleEvent(typed(name));
+        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage) << name;
+        mainMenu.switch_to_page(MenuPage::MainPage);
+        main_loop();
+    }
+    clickOn(shown<MainPage>().extractionButton.rect);
+    const std::vector<std::string> rows = shown<ExtractionPage>().campaignList.items;
+    ASSERT_EQ(rows.size(), 2u);
+    for (const char* name : names)
+        EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                                [&](const std::string& row) { return row.find(name) != std::string::npos; }),
+                  1)
+            << name;
+}
+
+}  // namespace
