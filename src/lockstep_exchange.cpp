@@ -85,12 +85,29 @@ void LockstepManager::store(Turn turn) {
     for (Command& cmd : turn.commands) slot->second.commands.push_back(std::move(cmd));
 }
 
+const Turn* LockstepManager::storedTurn(int playerId, int tick) const {
+    const auto byTurn = turns.find(playerId);
+    if (byTurn == turns.end()) return nullptr;
+    const auto found = byTurn->second.find(tick);
+    return found == byTurn->second.end() ? nullptr : &found->second;
+}
+
+// A client sends each turn number once, so a turn it sends again, or after the host applied it, is forged: a
+// member that applied the turn before the second packet came would differ from one that merged it.
+std::string LockstepManager::repeatedTurn(const Turn& turn) const {
+    const std::string sent = "player " + std::to_string(turn.player) + " sent turn " + std::to_string(turn.tick);
+    if (turn.tick < receiveTurn) return sent + " after it was applied";
+    if (storedTurn(turn.player, turn.tick)) return sent + " twice";
+    return {};
+}
+
 void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner) {
     if (playerId == localPlayer || !leftPlayers.insert(playerId).second) return;
     runner.playerLeft(playerId);
 }
 
-// The host holds each client to its own player and to the window; the host's own turns and what it passes on
+// The host holds each client to its own player, to each turn number once and to the window; every peer holds a
+// turn to the orders one turn may hold, however many packets carry it; the host's own turns and what it passes on
 // were held to them already, so another peer only guards its memory.
 bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link) {
     const int widen = link.isHost ? 1 : 2;
@@ -99,6 +116,12 @@ bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, Netw
     if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
               " turns ahead of turn " + std::to_string(receiveTurn);
+    if (why.empty() && link.isHost) why = repeatedTurn(turn);
+    const Turn* stored = storedTurn(turn.player, turn.tick);
+    if (why.empty() && (stored ? stored->commands.size() : 0) + turn.commands.size() >
+                           static_cast<size_t>(MAX_TURN_COMMANDS))
+        why = "turn " + std::to_string(turn.tick) + " of player " + std::to_string(turn.player) +
+              " would hold more than " + std::to_string(MAX_TURN_COMMANDS) + " orders";
     if (why.empty() && storedBytes[turn.player] + footprint(turn) > widen * MAX_STORED_TURN_BYTES)
         why = "the turns of player " + std::to_string(turn.player) + " ahead exceed " +
               std::to_string(widen * MAX_STORED_TURN_BYTES) + " bytes";

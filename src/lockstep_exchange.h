@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "game_commands.h"
@@ -85,6 +86,9 @@ private:
     void send(int localPlayer, int nowMs, NetworkManager& link);
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
+    const Turn* storedTurn(int playerId, int tick) const;
+    // Why a client's turn repeats a number it sent before; empty when it does not.
+    std::string repeatedTurn(const Turn& turn) const;
     void markLeft(int playerId, int localPlayer, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;
 };

@@ -55,6 +55,11 @@ constexpr size_t AWAITING_JOIN = 4;
 constexpr size_t FRAME_HEADER = 4;
 constexpr size_t MAX_DATAGRAM = 4096;
 constexpr size_t RECEIVE_CHUNK = 4096;
+// Datagrams one call reads; the rest wait for the next, so a flood of them cannot hold a frame.
+constexpr size_t MAX_DATAGRAMS_PER_CALL = 64;
+// Bytes a connection may leave unread beyond what the system buffers: one frame of the largest size. A peer that
+// falls further behind reads nothing, and waiting for it would stop every frame.
+constexpr size_t MAX_UNSENT_BYTES = FRAME_HEADER + MAX_FRAME_LENGTH;
 
 // A 4-byte big-endian length, the type byte, the payload.
 std::vector<uint8_t> framePacket(const NetPacket& packet);
@@ -69,7 +74,9 @@ bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32
 class ByteLink {
 public:
     virtual ~ByteLink() = default;
-    virtual void send(const std::vector<uint8_t>& bytes) = 0;
+    // Sends without waiting, keeping what the peer cannot take yet; false, with nothing kept, once more than
+    // MAX_UNSENT_BYTES wait for it.
+    virtual bool send(const std::vector<uint8_t>& bytes) = 0;
     // Appends what has arrived, without waiting; false once the peer has closed or the link failed.
     virtual bool receive(std::vector<uint8_t>& into) = 0;
     // The socket to wait on, when there is one.
@@ -149,12 +156,15 @@ public:
 
     // One datagram to the broadcast address; one that would exceed 4096 bytes is not sent.
     void broadcastPacket(const NetPacket& packet, uint16_t port);
+    // At most MAX_DATAGRAMS_PER_CALL of the datagrams waiting, in arrival order.
     std::vector<NetPacket> receiveDatagrams();
 
     static std::string getLocalIPAddress();
 
 private:
     Connection* find(int id);
+    // To every connection but skip; one that has fallen too far behind is dropped.
+    void sendFrame(const std::vector<uint8_t>& frame, int skip);
     int nextId = 1;
     std::vector<int> dropped;
     std::set<int> refusedIds;

@@ -117,10 +117,18 @@ void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
+// A list longer than any lobby holds is dropped whole, so a message cannot fill the memory with players.
 void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
-    p.readString(peer.state.lobbyName);
+    std::string name = peer.state.lobbyName;
     int32_t count = 0;
+    p.readString(name);
     p.readInt(count);
+    if (count > static_cast<int32_t>(MAX_LOBBY_PLAYERS)) {
+        std::cerr << "Dropped a lobby update of " << count << " players: a lobby holds at most " << MAX_LOBBY_PLAYERS
+                  << "\n";
+        return;
+    }
+    peer.state.lobbyName = name;
     peer.roster.clear();
     for (int32_t i = 0; i < count; ++i) {
         int32_t id = 0;
@@ -139,8 +147,13 @@ void onStartGame(LobbyPeer& peer, NetPacket& p) {
     if (StartLobbyMatch) StartLobbyMatch(peer.state.isHostLobby, peer.state.currentMap);
 }
 
+// An announcement larger than a datagram cannot come from a lobby, whichever road it took.
 void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
     if (peer.state.isHostLobby) return;
+    if (p.data.size() + 1 > MAX_DATAGRAM) {
+        std::cerr << "Dropped a lobby announcement of " << p.data.size() + 1 << " bytes: more than a datagram\n";
+        return;
+    }
     if (peer.state.lobbies.size() >= MAX_LISTED_LOBBIES) {
         std::cerr << "Dropped a lobby announcement: " << MAX_LISTED_LOBBIES << " lobbies are listed already\n";
         return;
@@ -150,7 +163,13 @@ void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
     peer.state.lobbies.push_back(lobby);
 }
 
-void onLobbyQuery(LobbyPeer& peer, NetPacket&) { announce(peer, lobbyInfoPacket(peer)); }
+// The queries of one step get one answer, sent at its end: the answer would be the same to each, and a flood of
+// queries must not become a flood of broadcasts.
+void onLobbyQuery(LobbyPeer& peer, NetPacket&) { peer.state.queryDue = true; }
+
+void answerQueries(LobbyPeer& peer) {
+    if (std::exchange(peer.state.queryDue, false)) announce(peer, lobbyInfoPacket(peer));
+}
 
 // Why a well-formed request cannot be granted on a LAN host: its connection joined already, or the id is taken.
 std::string takenId(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
@@ -326,13 +345,17 @@ void updateLobbyNetworking(LobbyPeer& peer) {
         peer.link.holdBack({std::make_move_iterator(p + 1), std::make_move_iterator(packets.end())});
         break;
     }
-    if (peer.state.started) return;
+    if (peer.state.started) {
+        peer.state.queryDue = false;
+        return;
+    }
     onLostConnections(peer);
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
         const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
         if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
     }
+    answerQueries(peer);
 }
 
 void updateLobbyNetworking() {

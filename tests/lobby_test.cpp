@@ -268,7 +268,8 @@ TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
     info.writeString("127.0.0.1");
     info.writeInt(1);
     info.writeInt(2);
-    for (size_t i = 0; i < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
+    // The host's own announcement is listed too.
+    for (size_t i = 0; i + 1 < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
     ASSERT_TRUE(stepUntil([&] { return guest.state.lobbies.size() == MAX_LISTED_LOBBIES; }));
     host.link.broadcastPacket(info, netUdpPorts[1]);
     guest.link.waitForTraffic(1000);
@@ -276,6 +277,127 @@ TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
     updateLobbyNetworking(guest.peer);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Dropped a lobby announcement: 64 lobbies are listed already\n");
     EXPECT_EQ(guest.state.lobbies.size(), MAX_LISTED_LOBBIES);
+}
+
+}  // namespace
+
+namespace {
+
+// A member that reads nothing is let go once a large frame's worth waits for it, instead of holding the host's
+// frame until it reads; the host's lobby goes on without it.
+TEST_F(LoopbackLobby, MemberThatReadsNothingIsDroppedWithoutStoppingTheHost) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && host.roster.size() == 2; }));
+    NetPacket bulk;
+    bulk.type = 99;
+    bulk.data.assign(1u << 20, 7);
+    testing::internal::CaptureStderr();
+    int sent = 0;
+    for (; sent < 64 && !host.link.connections.empty(); ++sent) host.link.sendPacket(bulk);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(host.link.connections.empty()) << "after " << sent << " frames of a mebibyte";
+    EXPECT_EQ(errors, "Dropping connection 1: it left more than 4194308 bytes sent to it unread\n");
+    updateLobbyNetworking(host.peer);
+    EXPECT_EQ(host.roster.size(), 1u) << "the member let go has left the lobby";
+}
+
+// However many queries come in one step, the host answers once; the rest of a flood waits for later steps.
+// What waits on a discovery socket before a test sends its own: the host's announcement.
+void drainDatagrams(NetworkManager& link) {
+    link.waitForTraffic(100);
+    while (!link.receiveDatagrams().empty()) {
+    }
+}
+
+TEST_F(LoopbackLobby, FloodOfQueriesGetsOneAnswerAStep) {
+    drainDatagrams(host.link);
+    drainDatagrams(guest.link);
+    const NetPacket query(PacketType::LobbyQuery);
+    for (size_t i = 0; i < MAX_DATAGRAMS_PER_CALL + 36; ++i) guest.link.broadcastPacket(query, netUdpPorts[0]);
+    host.link.waitForTraffic(1000);
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(1000);
+    std::vector<NetPacket> answers = guest.link.receiveDatagrams();
+    EXPECT_EQ(answers.size(), 1u);
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(1000);
+    answers = guest.link.receiveDatagrams();
+    EXPECT_EQ(answers.size(), 1u) << "the queries left over are answered in the next step";
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(0);
+    EXPECT_TRUE(guest.link.receiveDatagrams().empty()) << "no query is left to answer";
+}
+
+// One call reads a bounded number of datagrams, however many wait.
+TEST_F(LoopbackLobby, DatagramsAreReadAtMostABoundAtATime) {
+    drainDatagrams(host.link);
+    const NetPacket query(PacketType::LobbyQuery);
+    const size_t flood = MAX_DATAGRAMS_PER_CALL + 1;
+    for (size_t i = 0; i < flood; ++i) guest.link.broadcastPacket(query, netUdpPorts[0]);
+    host.link.waitForTraffic(1000);
+    EXPECT_EQ(host.link.receiveDatagrams().size(), MAX_DATAGRAMS_PER_CALL);
+    EXPECT_EQ(host.link.receiveDatagrams().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+NetPacket updateOf(int players) {
+    NetPacket p(PacketType::LobbyUpdate);
+    p.writeString("Den");
+    p.writeInt(players);
+    for (int i = 0; i < players; ++i) {
+        p.writeInt(100 + i);
+        p.writeString("P");
+        p.writeString("human");
+        p.writeByte(0);
+    }
+    p.writeString("fight");
+    return p;
+}
+
+// A LobbyInfo whose payload takes the given number of bytes, all but the fixed fields in its name.
+NetPacket infoOf(size_t payloadBytes) {
+    NetPacket p(PacketType::LobbyInfo);
+    p.writeString(std::string(payloadBytes - 4 * 5 - 1 - 5 - 9, 'n'));
+    p.writeString("fight");
+    p.writeByte(0);
+    p.writeString("127.0.0.1");
+    p.writeInt(1);
+    p.writeInt(2);
+    return p;
+}
+
+// A member keeps a list of players and lobbies no message can blow up: the last size kept and the first dropped.
+TEST_F(LoopbackLobby, OversizedPlayerListsAndAnnouncementsAreDroppedWithOneLine) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; }));
+    guest.state.lobbies.clear();
+    const struct {
+        NetPacket packet;
+        const char* line;  // empty when kept
+        size_t players, lobbies;
+    } cases[] = {
+        {updateOf(MAX_LOBBY_PLAYERS), "", MAX_LOBBY_PLAYERS, 0},
+        {updateOf(MAX_LOBBY_PLAYERS + 1), "Dropped a lobby update of 65 players: a lobby holds at most 64\n",
+         MAX_LOBBY_PLAYERS, 0},
+        {infoOf(MAX_DATAGRAM - 1), "", MAX_LOBBY_PLAYERS, 1},
+        {infoOf(MAX_DATAGRAM), "Dropped a lobby announcement of 4097 bytes: more than a datagram\n", MAX_LOBBY_PLAYERS,
+         1},
+    };
+    for (const auto& c : cases) {
+        host.link.sendPacket(c.packet);
+        testing::internal::CaptureStderr();
+        // A frame larger than one read takes two steps.
+        for (int step = 0; step < 3; ++step) {
+            guest.link.waitForTraffic(100);
+            updateLobbyNetworking(guest.peer);
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_EQ(guest.roster.size(), c.players);
+        EXPECT_EQ(guest.state.lobbies.size(), c.lobbies);
+    }
 }
 
 }  // namespace

@@ -308,3 +308,139 @@ TEST(LockstepTurns, NewTurnGoesOutOnlyOnceThePreviousWasApplied) {
 }
 
 }  // namespace
+
+namespace {
+
+// A client sends each turn number once: a number sent again, or sent after the host applied it, drops the client
+// with one line, and the other clients hear only the first packet.
+TEST(HostExchange, ClientRepeatingATurnNumberIsDroppedAndNotPassedOn) {
+    const struct {
+        std::vector<int> ticks;  // the client's turn numbers, with the host applying turn 0 after the first
+        const char* line;        // empty: every packet is taken
+    } cases[] = {
+        {{0, 1}, ""},
+        {{0, 0}, "player 2 sent turn 0 after it was applied"},
+        {{1, 1}, "player 2 sent turn 1 twice"},
+        {{2, 1, 2}, "player 2 sent turn 2 twice"},
+    };
+    for (const auto& c : cases) {
+        HostWithClient match;
+        NetworkManager third;
+        match.host.bindConnection(joinInMemory(match.host, third), 3);
+        for (size_t i = 0; i < c.ticks.size(); ++i) {
+            match.client.sendPacket(writeTurnPacket(Turn{c.ticks[i], 2, {ownOrder}}));
+            testing::internal::CaptureStderr();
+            match.manager.step(i == 0 ? TURN_LENGTH : 0.0f, 0, 1, {1, 2}, match.host, match.runner);
+            const std::string errors = testing::internal::GetCapturedStderr();
+            const bool last = i + 1 == c.ticks.size();
+            EXPECT_EQ(errors.empty(), !last || !*c.line) << errors;
+            if (last && *c.line) {
+                EXPECT_NE(errors.find(c.line), std::string::npos) << errors;
+            }
+        }
+        EXPECT_EQ(match.host.connections.size(), *c.line ? 1u : 2u) << c.line;
+        size_t passedOn = 0;
+        for (NetPacket& p : third.receivePackets()) {
+            Turn turn;
+            passedOn += p.type == TURN && readTurnPacket(p, turn) && turn.player == 2;
+        }
+        EXPECT_EQ(passedOn, c.ticks.size() - (*c.line ? 1 : 0)) << c.line;
+    }
+}
+
+// However many packets carry one turn, it holds at most what one packet may: the packet past that is dropped.
+TEST(LockstepTurns, TurnHoldsAtMostOnePacketsOrders) {
+    const struct {
+        size_t first, second;
+        bool kept;
+    } cases[] = {{MAX_TURN_COMMANDS - 1, 1, true}, {MAX_TURN_COMMANDS, 1, false}, {1, MAX_TURN_COMMANDS, false}};
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, hostSide;
+        joinInMemory(link, hostSide);
+        RecordingRunner runner;
+        hostSide.sendPacket(writeTurnPacket(Turn{0, 1, std::vector<Command>(c.first, hostsOrder)}));
+        hostSide.sendPacket(writeTurnPacket(Turn{0, 1, std::vector<Command>(c.second, hostsOrder)}));
+        testing::internal::CaptureStderr();
+        member.step(0.0f, 0, 2, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("turn 0 of player 1 would hold more than 4096 orders") != std::string::npos, !c.kept)
+            << errors;
+        EXPECT_EQ(member.turns[1][0].commands.size(), c.kept ? c.first + c.second : c.first);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What a hostile peer's own orders may name: its worker, its base, the other player's worker and the crystal.
+struct Targets {
+    int worker, base, theirs, crystal;
+};
+
+using HostileOrder = Command (*)(const Targets&);
+constexpr int P = 2;
+constexpr int HUGE_VALUE = 2147483647;
+constexpr int LOW = -2147483647 - 1;
+
+const struct {
+    const char* name;
+    HostileOrder order;
+} hostileOrders[] = {
+    {"move far off", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{{t.worker}, LOW, HUGE_VALUE, false}}; }},
+    {"move just off", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{{t.worker}, -1, 0, false}}; }},
+    {"move one unit many times", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{std::vector<int>(10000, t.worker), 40, 40, false}}; }},
+    {"mine off the map", [](const Targets& t) { return Command{CommandType::Mine, P, MineCommand{t.worker, LOW, HUGE_VALUE, t.crystal}}; }},
+    {"mine a unit", [](const Targets& t) { return Command{CommandType::Mine, P, MineCommand{t.worker, 0, 0, t.theirs}}; }},
+    {"place off the map", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"Farm", HUGE_VALUE, LOW, t.worker}}; }},
+    {"place just off", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"Farm", -1, -1, t.worker}}; }},
+    {"place unknown", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"", 5, 5, t.worker}}; }},
+    {"train unknown", [](const Targets& t) { return Command{CommandType::TrainUnit, P, TrainUnitCommand{t.base, "Nothing"}}; }},
+    {"train other race", [](const Targets& t) { return Command{CommandType::TrainUnit, P, TrainUnitCommand{t.base, "Marine"}}; }},
+    {"attack itself", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, t.worker}}; }},
+    {"attack own base", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, t.base}}; }},
+    {"attack nothing", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, LOW}}; }},
+    {"rally off the map", [](const Targets& t) { return Command{CommandType::SetRallyPoint, P, SetRallyPointCommand{t.base, LOW, HUGE_VALUE}}; }},
+    {"board itself", [](const Targets& t) { return Command{CommandType::CarrierPickUp, P, CarrierPickUpCommand{t.worker, t.worker}}; }},
+    {"drop off itself", [](const Targets& t) { return Command{CommandType::CarrierDropOff, P, CarrierDropOffCommand{t.worker, t.worker}}; }},
+    {"cast unknown", [](const Targets& t) { return Command{CommandType::CastSpell, P, CastSpellCommand{t.worker, t.theirs, 10, 10, "Nothing", false}}; }},
+    {"cast off the map", [](const Targets& t) { return Command{CommandType::CastSpell, P, CastSpellCommand{t.worker, LOW, HUGE_VALUE, HUGE_VALUE, "Slow", false}}; }},
+    {"cancel slot below", [](const Targets& t) { return Command{CommandType::StopProduction, P, StopProductionCommand{t.base, -1}}; }},
+    {"cancel slot above", [](const Targets& t) { return Command{CommandType::StopProduction, P, StopProductionCommand{t.base, HUGE_VALUE}}; }},
+    {"research unknown", [](const Targets& t) { return Command{CommandType::ResearchUpgrade, P, ResearchUpgradeCommand{t.base, ""}}; }},
+    {"attack-move off", [](const Targets& t) { return Command{CommandType::AttackMove, P, AttackMove{t.worker, LOW, -1, true}}; }},
+    {"pick up nothing", [](const Targets& t) { return Command{CommandType::PickUp, P, PickUpCommand{t.worker, LOW}}; }},
+    {"hold twice", [](const Targets& t) { return Command{CommandType::Hold, P, HoldCommand{{t.worker, t.worker, LOW}}}; }},
+    {"construct the base", [](const Targets& t) { return Command{CommandType::Construct, P, ConstructCommand{t.worker, t.base}}; }},
+    {"spawn unknown", [](const Targets&) { return Command{CommandType::Spawn, P, SpawnCommand{"Nothing"}}; }},
+};
+
+size_t unitsOnMap(int player) {
+    return static_cast<size_t>(
+        std::count_if(units.begin(), units.end(), [&](const Unit& u) { return u.playerId == player && u.onMap; }));
+}
+
+// Orders of a peer's own units and buildings with values no input makes, run through the wire and 300 ticks.
+TEST_F(TwoPeerMatch, OwnOrdersWithHostileValuesKeepEveryUnitOnTheMap) {
+    for (const auto& row : hostileOrders) {
+        buildWorld();
+        const Player* me = getPlayerById(P);
+        int base = -1;
+        for (const Building& b : buildings)
+            if (b.playerId == P) base = b.id;
+        const ResourceFind crystal = findClosestResource(me->baseTile, "Crystal", grid);
+        const std::vector<int> mine = headless::unitsOf(P), theirs = headless::unitsOf(1);
+        const Targets t{mine.front(), base, theirs.front(), crystal.object ? crystal.object->id : -1};
+        NetPacket packet = writeTurnPacket(Turn{0, P, {row.order(t)}});
+        Turn decoded;
+        ASSERT_TRUE(readTurnPacket(packet, decoded));
+        testing::internal::CaptureStderr();
+        for (const Command& cmd : decoded.commands) applyCommand(cmd, grid, 0, false);
+        for (int tick = 0; tick < 300; ++tick) advanceOneTurn(grid);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(unitsOnMap(P), mine.size()) << row.name;
+    }
+}
+
+}  // namespace
