@@ -109,10 +109,14 @@ void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner
 // The host holds each client to its own player, to each turn number once and to the window; every peer holds a
 // turn to the orders one turn may hold, however many packets carry it; the host's own turns and what it passes on
 // were held to them already, so another peer only guards its memory.
-bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link) {
+bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                                 NetworkManager& link) {
     const int widen = link.isHost ? 1 : 2;
     std::string why;
     if (link.isHost) why = forgery(turn, link.playerOf(packet.source));
+    // Turns of a player nobody waits for would be applied wherever they happened to come in time.
+    if (why.empty() && link.isHost && std::find(gated.begin(), gated.end(), turn.player) == gated.end())
+        why = "player " + std::to_string(turn.player) + ", who is not awaited in the match, sent a turn";
     if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
               " turns ahead of turn " + std::to_string(receiveTurn);
@@ -164,7 +168,8 @@ void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link
     }
 }
 
-void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner) {
+void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                              TurnRunner& runner) {
     for (NetPacket& packet : link.receivePackets()) {
         if (link.wasRefused(packet.source)) continue;
         const auto type = static_cast<PacketType>(packet.type);
@@ -174,7 +179,7 @@ void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, 
                 link.refuse(packet.source, "a turn packet cut short or with a count out of range");
                 continue;
             }
-            if (!acceptTurn(packet, turn, link)) continue;
+            if (!acceptTurn(packet, turn, gated, link)) continue;
             // Clients reach each other only through the host; TCP keeps each sender's packets in order.
             if (link.isHost) link.relayPacket(packet);
             if (!link.isHost) playersByConnection[packet.source].insert(turn.player);
@@ -237,7 +242,7 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
         pingTimer = 0.0f;
         collectCommand(Command{CommandType::Ping, localPlayer, PingCommand{}});
     }
-    receive(nowMs, localPlayer, link, runner);
+    receive(nowMs, localPlayer, gated, link, runner);
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
     if (!turnComplete(gated)) return;

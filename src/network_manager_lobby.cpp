@@ -114,6 +114,9 @@ void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     }
     if (!speaksFor(peer, p, id, "the leave")) return;
     removeRosterPlayer(peer, id);
+    // A member that left keeps no connection: still bound to its id, it would be carried into the match and its
+    // turns taken, though no peer waits for them.
+    if (bindsMembers(peer)) peer.link.refuse(p.source, "");
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
@@ -177,7 +180,7 @@ std::string takenId(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join
     if (speakerOf(peer, p) != NetworkManager::NO_PLAYER)
         return "player " + std::to_string(speakerOf(peer, p)) + " asked to join again";
     if (findRosterPlayer(peer, join.playerId) || join.playerId == Player::aiId ||
-        join.playerId == NetworkManager::NO_PLAYER)
+        join.playerId == Player::environmentId || join.playerId == NetworkManager::NO_PLAYER)
         return "a join as player " + std::to_string(join.playerId) + ", who is taken";
     return {};
 }

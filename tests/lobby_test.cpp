@@ -195,7 +195,9 @@ TEST_F(LoopbackLobby, JoinerKeepsToItsOwnIdAndCannotRenameTheLobby) {
     EXPECT_EQ(guest.state.lobbyName, "Den") << "the host's name reaches its member";
 
     host.state.baseCount = 4;
-    for (int takenId : {1, 2}) {
+    const int savedEnvironment = Player::environmentId;
+    Player::environmentId = 7;
+    for (int takenId : {1, 2, Player::environmentId}) {
         LobbySide impostor(takenId);
         testing::internal::CaptureStderr();
         ASSERT_TRUE(joinLobby(impostor.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 2, 4}, "secret"));
@@ -206,6 +208,7 @@ TEST_F(LoopbackLobby, JoinerKeepsToItsOwnIdAndCannotRenameTheLobby) {
         EXPECT_NE(errors.find("a join as player " + std::to_string(takenId) + ", who is taken"), std::string::npos);
         EXPECT_EQ(host.roster.size(), 2u);
     }
+    Player::environmentId = savedEnvironment;
 
     const std::string before = lobbyView(host);
     guest.link.sendPacket(raceOf(1, "vohmathal"));
@@ -398,6 +401,25 @@ TEST_F(LoopbackLobby, OversizedPlayerListsAndAnnouncementsAreDroppedWithOneLine)
         EXPECT_EQ(guest.roster.size(), c.players);
         EXPECT_EQ(guest.state.lobbies.size(), c.lobbies);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A member's leave closes its connection on the host, quietly: a peer that left and stayed connected would be
+// carried into the match as a player nobody waits for.
+TEST_F(LoopbackLobby, MemberThatLeavesButStaysConnectedIsLetGo) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && host.roster.size() == 2; }));
+    NetPacket left(PacketType::PlayerLeft);
+    left.writeInt(2);
+    guest.link.sendPacket(left);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(host.link.connections.empty());
+    ASSERT_TRUE(stepUntil([&] { return guest.link.connections.empty(); })) << "the member hears its host is gone";
 }
 
 }  // namespace

@@ -348,6 +348,26 @@ TEST(HostExchange, ClientRepeatingATurnNumberIsDroppedAndNotPassedOn) {
     }
 }
 
+// A client whose player no peer awaits (the computer's id, the world's own) would have its turns applied wherever
+// they came in time: its first turn drops it.
+TEST(HostExchange, TurnOfAPlayerNobodyAwaitsDropsItsClient) {
+    const struct {
+        std::vector<int> gated;
+        bool kept;
+    } cases[] = {{{1, 2}, true}, {{1}, false}, {{1, 3}, false}};
+    for (const auto& c : cases) {
+        HostWithClient match;
+        match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
+        testing::internal::CaptureStderr();
+        match.manager.step(0.0f, 0, 1, c.gated, match.host, match.runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("player 2, who is not awaited in the match, sent a turn") != std::string::npos, !c.kept)
+            << errors;
+        EXPECT_EQ(match.host.connections.size(), c.kept ? 1u : 0u);
+        EXPECT_EQ(match.manager.storedTurn(2, 0) != nullptr, c.kept);
+    }
+}
+
 // However many packets carry one turn, it holds at most what one packet may: the packet past that is dropped.
 TEST(LockstepTurns, TurnHoldsAtMostOnePacketsOrders) {
     const struct {
@@ -379,41 +399,70 @@ struct Targets {
     int worker, base, theirs, crystal;
 };
 
-using HostileOrder = Command (*)(const Targets&);
+using HostileOrder = CommandPayload (*)(const Targets&);
 constexpr int P = 2;
 constexpr int HUGE_VALUE = 2147483647;
 constexpr int LOW = -2147483647 - 1;
 
 const struct {
     const char* name;
+    CommandType type;
     HostileOrder order;
 } hostileOrders[] = {
-    {"move far off", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{{t.worker}, LOW, HUGE_VALUE, false}}; }},
-    {"move just off", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{{t.worker}, -1, 0, false}}; }},
-    {"move one unit many times", [](const Targets& t) { return Command{CommandType::Move, P, MoveCommand{std::vector<int>(10000, t.worker), 40, 40, false}}; }},
-    {"mine off the map", [](const Targets& t) { return Command{CommandType::Mine, P, MineCommand{t.worker, LOW, HUGE_VALUE, t.crystal}}; }},
-    {"mine a unit", [](const Targets& t) { return Command{CommandType::Mine, P, MineCommand{t.worker, 0, 0, t.theirs}}; }},
-    {"place off the map", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"Farm", HUGE_VALUE, LOW, t.worker}}; }},
-    {"place just off", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"Farm", -1, -1, t.worker}}; }},
-    {"place unknown", [](const Targets& t) { return Command{CommandType::PlaceBuildingDown, P, PlaceBuildingDownCommand{"", 5, 5, t.worker}}; }},
-    {"train unknown", [](const Targets& t) { return Command{CommandType::TrainUnit, P, TrainUnitCommand{t.base, "Nothing"}}; }},
-    {"train other race", [](const Targets& t) { return Command{CommandType::TrainUnit, P, TrainUnitCommand{t.base, "Marine"}}; }},
-    {"attack itself", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, t.worker}}; }},
-    {"attack own base", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, t.base}}; }},
-    {"attack nothing", [](const Targets& t) { return Command{CommandType::Attack, P, AttackCommand{t.worker, LOW}}; }},
-    {"rally off the map", [](const Targets& t) { return Command{CommandType::SetRallyPoint, P, SetRallyPointCommand{t.base, LOW, HUGE_VALUE}}; }},
-    {"board itself", [](const Targets& t) { return Command{CommandType::CarrierPickUp, P, CarrierPickUpCommand{t.worker, t.worker}}; }},
-    {"drop off itself", [](const Targets& t) { return Command{CommandType::CarrierDropOff, P, CarrierDropOffCommand{t.worker, t.worker}}; }},
-    {"cast unknown", [](const Targets& t) { return Command{CommandType::CastSpell, P, CastSpellCommand{t.worker, t.theirs, 10, 10, "Nothing", false}}; }},
-    {"cast off the map", [](const Targets& t) { return Command{CommandType::CastSpell, P, CastSpellCommand{t.worker, LOW, HUGE_VALUE, HUGE_VALUE, "Slow", false}}; }},
-    {"cancel slot below", [](const Targets& t) { return Command{CommandType::StopProduction, P, StopProductionCommand{t.base, -1}}; }},
-    {"cancel slot above", [](const Targets& t) { return Command{CommandType::StopProduction, P, StopProductionCommand{t.base, HUGE_VALUE}}; }},
-    {"research unknown", [](const Targets& t) { return Command{CommandType::ResearchUpgrade, P, ResearchUpgradeCommand{t.base, ""}}; }},
-    {"attack-move off", [](const Targets& t) { return Command{CommandType::AttackMove, P, AttackMove{t.worker, LOW, -1, true}}; }},
-    {"pick up nothing", [](const Targets& t) { return Command{CommandType::PickUp, P, PickUpCommand{t.worker, LOW}}; }},
-    {"hold twice", [](const Targets& t) { return Command{CommandType::Hold, P, HoldCommand{{t.worker, t.worker, LOW}}}; }},
-    {"construct the base", [](const Targets& t) { return Command{CommandType::Construct, P, ConstructCommand{t.worker, t.base}}; }},
-    {"spawn unknown", [](const Targets&) { return Command{CommandType::Spawn, P, SpawnCommand{"Nothing"}}; }},
+    {"move far off", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{{t.worker}, LOW, HUGE_VALUE, false}; }},
+    {"move just off", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{{t.worker}, -1, 0, false}; }},
+    {"move one unit many times", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{std::vector<int>(10000, t.worker), 40, 40, false}; }},
+    {"mine off the map", CommandType::Mine,
+     [](const Targets& t) -> CommandPayload { return MineCommand{t.worker, LOW, HUGE_VALUE, t.crystal}; }},
+    {"mine a unit", CommandType::Mine,
+     [](const Targets& t) -> CommandPayload { return MineCommand{t.worker, 0, 0, t.theirs}; }},
+    {"place off the map", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"Farm", HUGE_VALUE, LOW, t.worker}; }},
+    {"place just off", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"Farm", -1, -1, t.worker}; }},
+    {"place unknown", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"", 5, 5, t.worker}; }},
+    {"train unknown", CommandType::TrainUnit,
+     [](const Targets& t) -> CommandPayload { return TrainUnitCommand{t.base, "Nothing"}; }},
+    {"train other race", CommandType::TrainUnit,
+     [](const Targets& t) -> CommandPayload { return TrainUnitCommand{t.base, "Marine"}; }},
+    {"attack itself", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, t.worker}; }},
+    {"attack own base", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, t.base}; }},
+    {"attack nothing", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, LOW}; }},
+    {"rally off the map", CommandType::SetRallyPoint,
+     [](const Targets& t) -> CommandPayload { return SetRallyPointCommand{t.base, LOW, HUGE_VALUE}; }},
+    {"board itself", CommandType::CarrierPickUp,
+     [](const Targets& t) -> CommandPayload { return CarrierPickUpCommand{t.worker, t.worker}; }},
+    {"drop off itself", CommandType::CarrierDropOff,
+     [](const Targets& t) -> CommandPayload { return CarrierDropOffCommand{t.worker, t.worker}; }},
+    {"cast unknown", CommandType::CastSpell,
+     [](const Targets& t) -> CommandPayload { return CastSpellCommand{t.worker, t.theirs, 10, 10, "Nothing", false}; }},
+    {"cast off the map", CommandType::CastSpell,
+     [](const Targets& t) -> CommandPayload {
+         return CastSpellCommand{t.worker, LOW, HUGE_VALUE, HUGE_VALUE, "Slow", false};
+     }},
+    {"cancel slot below", CommandType::StopProduction,
+     [](const Targets& t) -> CommandPayload { return StopProductionCommand{t.base, -1}; }},
+    {"cancel slot above", CommandType::StopProduction,
+     [](const Targets& t) -> CommandPayload { return StopProductionCommand{t.base, HUGE_VALUE}; }},
+    {"research unknown", CommandType::ResearchUpgrade,
+     [](const Targets& t) -> CommandPayload { return ResearchUpgradeCommand{t.base, ""}; }},
+    {"attack-move off", CommandType::AttackMove,
+     [](const Targets& t) -> CommandPayload { return AttackMove{t.worker, LOW, -1, true}; }},
+    {"pick up nothing", CommandType::PickUp,
+     [](const Targets& t) -> CommandPayload { return PickUpCommand{t.worker, LOW}; }},
+    {"hold twice", CommandType::Hold,
+     [](const Targets& t) -> CommandPayload { return HoldCommand{{t.worker, t.worker, LOW}}; }},
+    {"construct the base", CommandType::Construct,
+     [](const Targets& t) -> CommandPayload { return ConstructCommand{t.worker, t.base}; }},
+    {"spawn unknown", CommandType::Spawn,
+     [](const Targets&) -> CommandPayload { return SpawnCommand{"Nothing"}; }},
 };
 
 size_t unitsOnMap(int player) {
@@ -432,7 +481,7 @@ TEST_F(TwoPeerMatch, OwnOrdersWithHostileValuesKeepEveryUnitOnTheMap) {
         const ResourceFind crystal = findClosestResource(me->baseTile, "Crystal", grid);
         const std::vector<int> mine = headless::unitsOf(P), theirs = headless::unitsOf(1);
         const Targets t{mine.front(), base, theirs.front(), crystal.object ? crystal.object->id : -1};
-        NetPacket packet = writeTurnPacket(Turn{0, P, {row.order(t)}});
+        NetPacket packet = writeTurnPacket(Turn{0, P, {Command{row.type, P, row.order(t)}}});
         Turn decoded;
         ASSERT_TRUE(readTurnPacket(packet, decoded));
         testing::internal::CaptureStderr();
