@@ -311,7 +311,7 @@ bool NetworkManager::acceptClient() {
 }
 
 void NetworkManager::acceptClients() {
-    while (acceptClient()) {
+    for (size_t taken = 0; taken < MAX_ACCEPTS_PER_CALL && acceptClient(); ++taken) {
     }
 }
 

@@ -52,6 +52,9 @@ constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
 constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
 // Connections a host keeps waiting for their join beyond its player limit; further ones are closed at once.
 constexpr size_t AWAITING_JOIN = 4;
+// Connections taken in per call, kept or closed; the rest wait in the system's queue, so a flood of them cannot
+// hold a frame.
+constexpr size_t MAX_ACCEPTS_PER_CALL = 4;
 constexpr size_t FRAME_HEADER = 4;
 constexpr size_t MAX_DATAGRAM = 4096;
 constexpr size_t RECEIVE_CHUNK = 4096;
@@ -131,7 +134,7 @@ public:
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until bound; false when none waits.
     bool acceptClient();
-    // Takes every waiting client in, closing those beyond maxConnections.
+    // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in, closing those beyond maxConnections.
     void acceptClients();
     // A match takes no new connection: the listening socket is closed, and connections that never joined too.
     void stopAccepting();

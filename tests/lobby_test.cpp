@@ -423,3 +423,20 @@ TEST_F(LoopbackLobby, MemberThatLeavesButStaysConnectedIsLetGo) {
 }
 
 }  // namespace
+
+namespace {
+
+// However many connections wait, one step takes a bounded number in; the rest come in the next.
+TEST_F(LoopbackLobby, StepTakesABoundedNumberOfWaitingConnections) {
+    std::vector<std::unique_ptr<NetworkManager>> waiting;
+    for (size_t i = 0; i < MAX_ACCEPTS_PER_CALL + 1; ++i) {
+        waiting.push_back(std::make_unique<NetworkManager>());
+        ASSERT_TRUE(waiting.back()->connect("127.0.0.1", netTcpPort));
+    }
+    host.link.receivePackets();
+    EXPECT_EQ(host.link.connections.size(), MAX_ACCEPTS_PER_CALL);
+    host.link.receivePackets();
+    EXPECT_EQ(host.link.connections.size(), MAX_ACCEPTS_PER_CALL + 1);
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "activity.h"
 #include "game_commands_wire.h"
 #include "network_manager.h"
 #include "session_fixture.h"
@@ -489,6 +490,38 @@ TEST_F(TwoPeerMatch, OwnOrdersWithHostileValuesKeepEveryUnitOnTheMap) {
         for (int tick = 0; tick < 300; ++tick) advanceOneTurn(grid);
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(unitsOnMap(P), mine.size()) << row.name;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<Command> chatFlood(size_t lines) {
+    std::vector<Command> chats;
+    for (size_t i = 0; i < lines; ++i)
+        chats.push_back({CommandType::ChatMessage, P, ChatMessageCommand{"line " + std::to_string(i)}});
+    return chats;
+}
+
+// A turn full of chat keeps the feed, and so every frame that draws it, to a bound: the newest lines stay.
+TEST_F(TwoPeerMatch, ChatFloodKeepsTheNewestLinesOfTheFeed) {
+    const struct {
+        size_t lines;
+        const char* oldest;
+    } cases[] = {{MAX_ACTIVITIES, "[Red]: line 0"},
+                 {MAX_ACTIVITIES + 1, "[Red]: line 1"},
+                 {MAX_TURN_COMMANDS, "[Red]: line 4064"}};
+    for (const auto& c : cases) {
+        buildWorld();
+        activityQueue.clear();
+        NetPacket packet = writeTurnPacket(Turn{0, P, chatFlood(c.lines)});
+        Turn decoded;
+        ASSERT_TRUE(readTurnPacket(packet, decoded));
+        for (const Command& cmd : decoded.commands) applyCommand(cmd, grid, 0, false);
+        ASSERT_EQ(activityQueue.size(), MAX_ACTIVITIES) << c.lines;
+        EXPECT_EQ(activityQueue.front().text, c.oldest);
+        EXPECT_EQ(activityQueue.back().text, "[Red]: line " + std::to_string(c.lines - 1));
     }
 }
 
