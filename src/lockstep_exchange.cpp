@@ -109,8 +109,8 @@ void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner
 // The host holds each client to its own player, to each turn number once and to the window; every peer holds a
 // turn to the orders one turn may hold, however many packets carry it; the host's own turns and what it passes on
 // were held to them already, so another peer only guards its memory.
-bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
-                                 NetworkManager& link) {
+std::string LockstepManager::brokenRule(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                                        NetworkManager& link) {
     const int widen = link.isHost ? 1 : 2;
     std::string why;
     if (link.isHost) why = forgery(turn, link.playerOf(packet.source));
@@ -129,6 +129,12 @@ bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, cons
     if (why.empty() && storedBytes[turn.player] + footprint(turn) > widen * MAX_STORED_TURN_BYTES)
         why = "the turns of player " + std::to_string(turn.player) + " ahead exceed " +
               std::to_string(widen * MAX_STORED_TURN_BYTES) + " bytes";
+    return why;
+}
+
+bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                                 NetworkManager& link) {
+    const std::string why = brokenRule(packet, turn, gated, link);
     if (why.empty()) return true;
     if (link.isHost)
         link.refuse(packet.source, why);

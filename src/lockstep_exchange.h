@@ -82,6 +82,9 @@ struct LockstepManager {
 
 private:
     void receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link, TurnRunner& runner);
+    // Why a received turn may not be stored; empty when it may.
+    std::string brokenRule(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                           NetworkManager& link);
     // False, with the connection refused or the turn dropped, when the turn breaks a rule.
     bool acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated, NetworkManager& link);
     void onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner);
