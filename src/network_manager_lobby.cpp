@@ -174,14 +174,16 @@ void answerQueries(LobbyPeer& peer) {
     if (std::exchange(peer.state.queryDue, false)) announce(peer, lobbyInfoPacket(peer));
 }
 
-// Why a well-formed request cannot be granted on a LAN host: its connection joined already, or the id is taken.
-std::string takenId(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
+// Why a well-formed request cannot be granted on a LAN host: its connection joined already, the id is taken, or
+// it claims a computer player's seat, which no peer sends turns for.
+std::string forbiddenJoin(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
     if (!bindsMembers(peer)) return {};
     if (speakerOf(peer, p) != NetworkManager::NO_PLAYER)
         return "player " + std::to_string(speakerOf(peer, p)) + " asked to join again";
     if (findRosterPlayer(peer, join.playerId) || join.playerId == Player::aiId ||
         join.playerId == Player::environmentId || join.playerId == NetworkManager::NO_PLAYER)
         return "a join as player " + std::to_string(join.playerId) + ", who is taken";
+    if (join.computer) return "a join of player " + std::to_string(join.playerId) + " as a computer player";
     return {};
 }
 
@@ -194,7 +196,7 @@ void onJoinLobby(LobbyPeer& peer, NetPacket& p) {
         peer.link.refuse(p.source, "");
         return;
     }
-    if (const std::string why = takenId(peer, p, join); !why.empty()) {
+    if (const std::string why = forbiddenJoin(peer, p, join); !why.empty()) {
         peer.link.refuse(p.source, why);
         return;
     }

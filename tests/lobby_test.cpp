@@ -440,3 +440,28 @@ TEST_F(LoopbackLobby, StepTakesABoundedNumberOfWaitingConnections) {
 }
 
 }  // namespace
+
+namespace {
+
+// A remote peer joins as a human: a join that claims a computer player's seat drops its connection with one line.
+TEST_F(LoopbackLobby, JoinAsAComputerPlayerIsRefused) {
+    const struct {
+        uint8_t computer;
+        bool joins;
+    } cases[] = {{0, true}, {1, false}};
+    host.state.baseCount = 4;
+    for (const auto& c : cases) {
+        NetworkManager joiner;
+        ASSERT_TRUE(joiner.connect("127.0.0.1", netTcpPort));
+        joiner.sendPacket(joinRequestPacket({"Den", "127.0.0.1", 5, "Five", "human", c.computer, "secret"}));
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 2 || host.link.wasRefused(1 + c.computer); }));
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(host.roster.size() == 2, c.joins);
+        EXPECT_EQ(errors.find("a join of player 5 as a computer player") != std::string::npos, !c.joins) << errors;
+        joiner.closeTcp();
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty() && host.roster.size() == 1; }));
+    }
+}
+
+}  // namespace
