@@ -5,6 +5,7 @@ std::deque<Activity> activityQueue;
 
 void postActivity(const std::string& text, SDL_Texture* icon, float duration) {
     activityQueue.push_back(Activity{text, icon, duration, 0.0f});
+    if (activityQueue.size() > MAX_ACTIVITIES) activityQueue.pop_front();
 }
 
 void updateActivities(float dt) {

@@ -1,6 +1,7 @@
 // The activity feed: short notices posted by the world and the input, aged by the simulation tick.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
 
@@ -18,6 +19,10 @@ extern std::deque<Activity> activityQueue;
 
 // Seconds a completion notice stays.
 constexpr float ACTIVITY_DURATION = 5.0f;
+
+// Most notices the feed keeps; posting past it drops the oldest, so no flood of notices (a peer's chat) can grow
+// the feed, or the frames that draw it, without bound.
+constexpr size_t MAX_ACTIVITIES = 32;
 
 void postActivity(const std::string& text, SDL_Texture* icon, float duration = ACTIVITY_DURATION);
 

@@ -203,10 +203,11 @@ bool handleRallyPoint(const SetRallyPointCommand& c, OrderContext& ctx) {
     return building && setRallyPoint(ctx.grid, building, {c.targetX, c.targetY});
 }
 
+// A unit cannot board itself, nor a carrier that is off the map: either would take it off the map for good.
 bool handleCarrierPickUp(const CarrierPickUpCommand& c, OrderContext& ctx) {
     Unit* unit = ownUnit(c.unitId, ctx);
     const Unit* carrier = ownUnit(c.carrierId, ctx);
-    if (!unit || !carrier) return false;
+    if (!unit || !carrier || unit == carrier || !carrier->onMap) return false;
     // The walk takes a sub-tile, so the unit is sent to the carrier's own sub-tile; it boards on arrival.
     walkToTile(*unit, subTileOf(*carrier), ctx.grid);
     unit->boardCarrierId = c.carrierId;

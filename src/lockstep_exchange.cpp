@@ -85,23 +85,56 @@ void LockstepManager::store(Turn turn) {
     for (Command& cmd : turn.commands) slot->second.commands.push_back(std::move(cmd));
 }
 
+const Turn* LockstepManager::storedTurn(int playerId, int tick) const {
+    const auto byTurn = turns.find(playerId);
+    if (byTurn == turns.end()) return nullptr;
+    const auto found = byTurn->second.find(tick);
+    return found == byTurn->second.end() ? nullptr : &found->second;
+}
+
+// A client sends each turn number once, so a turn it sends again, or after the host applied it, is forged: a
+// member that applied the turn before the second packet came would differ from one that merged it.
+std::string LockstepManager::repeatedTurn(const Turn& turn) const {
+    const std::string sent = "player " + std::to_string(turn.player) + " sent turn " + std::to_string(turn.tick);
+    if (turn.tick < receiveTurn) return sent + " after it was applied";
+    if (storedTurn(turn.player, turn.tick)) return sent + " twice";
+    return {};
+}
+
 void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner) {
     if (playerId == localPlayer || !leftPlayers.insert(playerId).second) return;
     runner.playerLeft(playerId);
 }
 
-// The host holds each client to its own player and to the window; the host's own turns and what it passes on
+// The host holds each client to its own player, to each turn number once and to the window; every peer holds a
+// turn to the orders one turn may hold, however many packets carry it; the host's own turns and what it passes on
 // were held to them already, so another peer only guards its memory.
-bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link) {
+std::string LockstepManager::brokenRule(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                                        NetworkManager& link) {
     const int widen = link.isHost ? 1 : 2;
     std::string why;
     if (link.isHost) why = forgery(turn, link.playerOf(packet.source));
+    // Turns of a player nobody waits for would be applied wherever they happened to come in time.
+    if (why.empty() && link.isHost && std::find(gated.begin(), gated.end(), turn.player) == gated.end())
+        why = "player " + std::to_string(turn.player) + ", who is not awaited in the match, sent a turn";
     if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
               " turns ahead of turn " + std::to_string(receiveTurn);
+    if (why.empty() && link.isHost) why = repeatedTurn(turn);
+    const Turn* stored = storedTurn(turn.player, turn.tick);
+    if (why.empty() && (stored ? stored->commands.size() : 0) + turn.commands.size() >
+                           static_cast<size_t>(MAX_TURN_COMMANDS))
+        why = "turn " + std::to_string(turn.tick) + " of player " + std::to_string(turn.player) +
+              " would hold more than " + std::to_string(MAX_TURN_COMMANDS) + " orders";
     if (why.empty() && storedBytes[turn.player] + footprint(turn) > widen * MAX_STORED_TURN_BYTES)
         why = "the turns of player " + std::to_string(turn.player) + " ahead exceed " +
               std::to_string(widen * MAX_STORED_TURN_BYTES) + " bytes";
+    return why;
+}
+
+bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                                 NetworkManager& link) {
+    const std::string why = brokenRule(packet, turn, gated, link);
     if (why.empty()) return true;
     if (link.isHost)
         link.refuse(packet.source, why);
@@ -141,7 +174,8 @@ void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link
     }
 }
 
-void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner) {
+void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                              TurnRunner& runner) {
     for (NetPacket& packet : link.receivePackets()) {
         if (link.wasRefused(packet.source)) continue;
         const auto type = static_cast<PacketType>(packet.type);
@@ -151,7 +185,7 @@ void LockstepManager::receive(int nowMs, int localPlayer, NetworkManager& link, 
                 link.refuse(packet.source, "a turn packet cut short or with a count out of range");
                 continue;
             }
-            if (!acceptTurn(packet, turn, link)) continue;
+            if (!acceptTurn(packet, turn, gated, link)) continue;
             // Clients reach each other only through the host; TCP keeps each sender's packets in order.
             if (link.isHost) link.relayPacket(packet);
             if (!link.isHost) playersByConnection[packet.source].insert(turn.player);
@@ -214,7 +248,7 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
         pingTimer = 0.0f;
         collectCommand(Command{CommandType::Ping, localPlayer, PingCommand{}});
     }
-    receive(nowMs, localPlayer, link, runner);
+    receive(nowMs, localPlayer, gated, link, runner);
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
     if (!turnComplete(gated)) return;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "game_commands.h"
@@ -76,15 +77,23 @@ struct LockstepManager {
     void step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
               TurnRunner& runner);
 
+    // One player's part of a turn, while it is stored.
+    const Turn* storedTurn(int playerId, int tick) const;
+
 private:
-    void receive(int nowMs, int localPlayer, NetworkManager& link, TurnRunner& runner);
+    void receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link, TurnRunner& runner);
+    // Why a received turn may not be stored; empty when it may.
+    std::string brokenRule(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
+                           NetworkManager& link);
     // False, with the connection refused or the turn dropped, when the turn breaks a rule.
-    bool acceptTurn(const NetPacket& packet, const Turn& turn, NetworkManager& link);
+    bool acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated, NetworkManager& link);
     void onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner);
     void onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner);
     void send(int localPlayer, int nowMs, NetworkManager& link);
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
+    // Why a client's turn repeats a number it sent before; empty when it does not.
+    std::string repeatedTurn(const Turn& turn) const;
     void markLeft(int playerId, int localPlayer, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;
 };

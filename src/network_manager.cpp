@@ -1,6 +1,11 @@
 // The framed message transport: packet elements, the frame cutter, TCP links, UDP datagrams and the manager.
 #include "network_manager.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <iostream>
@@ -90,9 +95,24 @@ bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32
 
 namespace {
 
+// The descriptor of a connected socket, which SDL2_net keeps after the ready flag that every socket of it starts
+// with; -1 unless the descriptor is connected to the socket's own peer, so another layout only costs the sends
+// that do not wait.
+int descriptorOf(TCPsocket sock) {
+    int fd = -1;
+    std::memcpy(&fd, reinterpret_cast<const char*>(sock) + sizeof(int), sizeof fd);
+    const IPaddress* peer = SDLNet_TCP_GetPeerAddress(sock);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (!peer || fd < 0 || getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.sin_family != AF_INET)
+        return -1;
+    return address.sin_addr.s_addr == peer->host && address.sin_port == peer->port ? fd : -1;
+}
+
 class TcpLink : public ByteLink {
 public:
-    explicit TcpLink(TCPsocket s) : sock(s), set(SDLNet_AllocSocketSet(1)) {
+    explicit TcpLink(TCPsocket s) : sock(s), fd(descriptorOf(s)), set(SDLNet_AllocSocketSet(1)) {
         if (set)
             SDLNet_TCP_AddSocket(set, sock);
         else
@@ -105,12 +125,21 @@ public:
     TcpLink(const TcpLink&) = delete;
     TcpLink& operator=(const TcpLink&) = delete;
 
-    void send(const std::vector<uint8_t>& bytes) override {
-        SDLNet_TCP_Send(sock, bytes.data(), static_cast<int>(bytes.size()));
+    bool send(const std::vector<uint8_t>& bytes) override {
+        if (fd < 0) {
+            SDLNet_TCP_Send(sock, bytes.data(), static_cast<int>(bytes.size()));
+            return true;
+        }
+        flush();
+        if (unsent.size() > MAX_UNSENT_BYTES) return false;
+        unsent.insert(unsent.end(), bytes.begin(), bytes.end());
+        flush();
+        return true;
     }
 
     bool receive(std::vector<uint8_t>& into) override {
-        if (!set) return false;
+        flush();
+        if (!set || failed) return false;
         if (SDLNet_CheckSockets(set, 0) <= 0 || !SDLNet_SocketReady(sock)) return true;
         uint8_t chunk[RECEIVE_CHUNK];
         const int got = SDLNet_TCP_Recv(sock, chunk, static_cast<int>(sizeof chunk));
@@ -122,8 +151,28 @@ public:
     TCPsocket socket() const override { return sock; }
 
 private:
+    // Sends what the system takes now; the rest waits for the next frame.
+    void flush() {
+        size_t sent = 0;
+        while (sent < unsent.size() && !failed) {
+            const ssize_t n = ::send(fd, unsent.data() + sent, unsent.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n > 0)
+                sent += static_cast<size_t>(n);
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            else
+                failed = true;
+        }
+        unsent.erase(unsent.begin(), unsent.begin() + static_cast<std::ptrdiff_t>(sent));
+    }
+
     TCPsocket sock;
+    int fd;
     SDLNet_SocketSet set;
+    std::vector<uint8_t> unsent;
+    bool failed = false;
 };
 
 struct MemoryPipe {
@@ -138,9 +187,10 @@ public:
     MemoryLink(const MemoryLink&) = delete;
     MemoryLink& operator=(const MemoryLink&) = delete;
 
-    void send(const std::vector<uint8_t>& bytes) override {
+    bool send(const std::vector<uint8_t>& bytes) override {
         if (!pipe->closed[1 - side])
             pipe->toSide[1 - side].insert(pipe->toSide[1 - side].end(), bytes.begin(), bytes.end());
+        return true;
     }
 
     bool receive(std::vector<uint8_t>& into) override {
@@ -233,16 +283,17 @@ void NetworkManager::closeUdp() {
     udpSocket = nullptr;
 }
 
-void NetworkManager::sendPacket(const NetPacket& packet) {
-    const std::vector<uint8_t> frame = framePacket(packet);
-    for (Connection& c : connections) c.link->send(frame);
+void NetworkManager::sendFrame(const std::vector<uint8_t>& frame, int skip) {
+    std::vector<int> behind;
+    for (Connection& c : connections)
+        if (c.id != skip && !c.link->send(frame)) behind.push_back(c.id);
+    for (int id : behind)
+        refuse(id, "it left more than " + std::to_string(MAX_UNSENT_BYTES) + " bytes sent to it unread");
 }
 
-void NetworkManager::relayPacket(const NetPacket& packet) {
-    const std::vector<uint8_t> frame = framePacket(packet);
-    for (Connection& c : connections)
-        if (c.id != packet.source) c.link->send(frame);
-}
+void NetworkManager::sendPacket(const NetPacket& packet) { sendFrame(framePacket(packet), -1); }
+
+void NetworkManager::relayPacket(const NetPacket& packet) { sendFrame(framePacket(packet), packet.source); }
 
 bool NetworkManager::acceptClient() {
     if (!listenSocket) return false;
@@ -260,7 +311,7 @@ bool NetworkManager::acceptClient() {
 }
 
 void NetworkManager::acceptClients() {
-    while (acceptClient()) {
+    for (size_t taken = 0; taken < MAX_ACCEPTS_PER_CALL && acceptClient(); ++taken) {
     }
 }
 
@@ -364,7 +415,7 @@ std::vector<NetPacket> NetworkManager::receiveDatagrams() {
     if (!udpSocket) return packets;
     UDPpacket* datagram = SDLNet_AllocPacket(static_cast<int>(MAX_DATAGRAM));
     if (!datagram) return packets;
-    while (SDLNet_UDP_Recv(udpSocket, datagram) > 0) {
+    while (packets.size() < MAX_DATAGRAMS_PER_CALL && SDLNet_UDP_Recv(udpSocket, datagram) > 0) {
         NetPacket packet;
         // An empty datagram reads as type 1, which no reader handles.
         packet.type = datagram->len > 0 ? datagram->data[0] : 1;

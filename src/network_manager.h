@@ -52,9 +52,17 @@ constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
 constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
 // Connections a host keeps waiting for their join beyond its player limit; further ones are closed at once.
 constexpr size_t AWAITING_JOIN = 4;
+// Connections taken in per call, kept or closed; the rest wait in the system's queue, so a flood of them cannot
+// hold a frame.
+constexpr size_t MAX_ACCEPTS_PER_CALL = 4;
 constexpr size_t FRAME_HEADER = 4;
 constexpr size_t MAX_DATAGRAM = 4096;
 constexpr size_t RECEIVE_CHUNK = 4096;
+// Datagrams one call reads; the rest wait for the next, so a flood of them cannot hold a frame.
+constexpr size_t MAX_DATAGRAMS_PER_CALL = 64;
+// Bytes a connection may leave unread beyond what the system buffers: one frame of the largest size. A peer that
+// falls further behind reads nothing, and waiting for it would stop every frame.
+constexpr size_t MAX_UNSENT_BYTES = FRAME_HEADER + MAX_FRAME_LENGTH;
 
 // A 4-byte big-endian length, the type byte, the payload.
 std::vector<uint8_t> framePacket(const NetPacket& packet);
@@ -69,7 +77,9 @@ bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32
 class ByteLink {
 public:
     virtual ~ByteLink() = default;
-    virtual void send(const std::vector<uint8_t>& bytes) = 0;
+    // Sends without waiting, keeping what the peer cannot take yet; false, with nothing kept, once more than
+    // MAX_UNSENT_BYTES wait for it.
+    virtual bool send(const std::vector<uint8_t>& bytes) = 0;
     // Appends what has arrived, without waiting; false once the peer has closed or the link failed.
     virtual bool receive(std::vector<uint8_t>& into) = 0;
     // The socket to wait on, when there is one.
@@ -124,7 +134,7 @@ public:
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until bound; false when none waits.
     bool acceptClient();
-    // Takes every waiting client in, closing those beyond maxConnections.
+    // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in, closing those beyond maxConnections.
     void acceptClients();
     // A match takes no new connection: the listening socket is closed, and connections that never joined too.
     void stopAccepting();
@@ -149,12 +159,15 @@ public:
 
     // One datagram to the broadcast address; one that would exceed 4096 bytes is not sent.
     void broadcastPacket(const NetPacket& packet, uint16_t port);
+    // At most MAX_DATAGRAMS_PER_CALL of the datagrams waiting, in arrival order.
     std::vector<NetPacket> receiveDatagrams();
 
     static std::string getLocalIPAddress();
 
 private:
     Connection* find(int id);
+    // To every connection but skip; one that has fallen too far behind is dropped.
+    void sendFrame(const std::vector<uint8_t>& frame, int skip);
     int nextId = 1;
     std::vector<int> dropped;
     std::set<int> refusedIds;

@@ -114,13 +114,24 @@ void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     }
     if (!speaksFor(peer, p, id, "the leave")) return;
     removeRosterPlayer(peer, id);
+    // A member that left keeps no connection: still bound to its id, it would be carried into the match and its
+    // turns taken, though no peer waits for them.
+    if (bindsMembers(peer)) peer.link.refuse(p.source, "");
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
+// A list longer than any lobby holds is dropped whole, so a message cannot fill the memory with players.
 void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
-    p.readString(peer.state.lobbyName);
+    std::string name = peer.state.lobbyName;
     int32_t count = 0;
+    p.readString(name);
     p.readInt(count);
+    if (count > static_cast<int32_t>(MAX_LOBBY_PLAYERS)) {
+        std::cerr << "Dropped a lobby update of " << count << " players: a lobby holds at most " << MAX_LOBBY_PLAYERS
+                  << "\n";
+        return;
+    }
+    peer.state.lobbyName = name;
     peer.roster.clear();
     for (int32_t i = 0; i < count; ++i) {
         int32_t id = 0;
@@ -139,8 +150,13 @@ void onStartGame(LobbyPeer& peer, NetPacket& p) {
     if (StartLobbyMatch) StartLobbyMatch(peer.state.isHostLobby, peer.state.currentMap);
 }
 
+// An announcement larger than a datagram cannot come from a lobby, whichever road it took.
 void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
     if (peer.state.isHostLobby) return;
+    if (p.data.size() + 1 > MAX_DATAGRAM) {
+        std::cerr << "Dropped a lobby announcement of " << p.data.size() + 1 << " bytes: more than a datagram\n";
+        return;
+    }
     if (peer.state.lobbies.size() >= MAX_LISTED_LOBBIES) {
         std::cerr << "Dropped a lobby announcement: " << MAX_LISTED_LOBBIES << " lobbies are listed already\n";
         return;
@@ -150,16 +166,24 @@ void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
     peer.state.lobbies.push_back(lobby);
 }
 
-void onLobbyQuery(LobbyPeer& peer, NetPacket&) { announce(peer, lobbyInfoPacket(peer)); }
+// The queries of one step get one answer, sent at its end: the answer would be the same to each, and a flood of
+// queries must not become a flood of broadcasts.
+void onLobbyQuery(LobbyPeer& peer, NetPacket&) { peer.state.queryDue = true; }
 
-// Why a well-formed request cannot be granted on a LAN host: its connection joined already, or the id is taken.
-std::string takenId(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
+void answerQueries(LobbyPeer& peer) {
+    if (std::exchange(peer.state.queryDue, false)) announce(peer, lobbyInfoPacket(peer));
+}
+
+// Why a well-formed request cannot be granted on a LAN host: its connection joined already, the id is taken, or
+// it claims a computer player's seat, which no peer sends turns for.
+std::string forbiddenJoin(LobbyPeer& peer, const NetPacket& p, const JoinRequest& join) {
     if (!bindsMembers(peer)) return {};
     if (speakerOf(peer, p) != NetworkManager::NO_PLAYER)
         return "player " + std::to_string(speakerOf(peer, p)) + " asked to join again";
     if (findRosterPlayer(peer, join.playerId) || join.playerId == Player::aiId ||
-        join.playerId == NetworkManager::NO_PLAYER)
+        join.playerId == Player::environmentId || join.playerId == NetworkManager::NO_PLAYER)
         return "a join as player " + std::to_string(join.playerId) + ", who is taken";
+    if (join.computer) return "a join of player " + std::to_string(join.playerId) + " as a computer player";
     return {};
 }
 
@@ -172,7 +196,7 @@ void onJoinLobby(LobbyPeer& peer, NetPacket& p) {
         peer.link.refuse(p.source, "");
         return;
     }
-    if (const std::string why = takenId(peer, p, join); !why.empty()) {
+    if (const std::string why = forbiddenJoin(peer, p, join); !why.empty()) {
         peer.link.refuse(p.source, why);
         return;
     }
@@ -326,13 +350,17 @@ void updateLobbyNetworking(LobbyPeer& peer) {
         peer.link.holdBack({std::make_move_iterator(p + 1), std::make_move_iterator(packets.end())});
         break;
     }
-    if (peer.state.started) return;
+    if (peer.state.started) {
+        peer.state.queryDue = false;
+        return;
+    }
     onLostConnections(peer);
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
         const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
         if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
     }
+    answerQueries(peer);
 }
 
 void updateLobbyNetworking() {

@@ -32,10 +32,13 @@ struct LobbyState {
     bool useRelayer = false;
     bool joined = false;   // the host accepted this peer
     bool started = false;  // the match was started
+    bool queryDue = false;  // a query came in this step
 };
 
 // Longest name, race, lobby name or password a peer may send; a longer one is refused.
 constexpr size_t MAX_NAME_BYTES = 32;
+// Most players a lobby lists; a longer list is dropped.
+constexpr size_t MAX_LOBBY_PLAYERS = 64;
 // Most lobbies a search lists; later announcements are dropped.
 constexpr size_t MAX_LISTED_LOBBIES = 64;
 

@@ -195,7 +195,9 @@ TEST_F(LoopbackLobby, JoinerKeepsToItsOwnIdAndCannotRenameTheLobby) {
     EXPECT_EQ(guest.state.lobbyName, "Den") << "the host's name reaches its member";
 
     host.state.baseCount = 4;
-    for (int takenId : {1, 2}) {
+    const int savedEnvironment = Player::environmentId;
+    Player::environmentId = 7;
+    for (int takenId : {1, 2, Player::environmentId}) {
         LobbySide impostor(takenId);
         testing::internal::CaptureStderr();
         ASSERT_TRUE(joinLobby(impostor.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 2, 4}, "secret"));
@@ -206,6 +208,7 @@ TEST_F(LoopbackLobby, JoinerKeepsToItsOwnIdAndCannotRenameTheLobby) {
         EXPECT_NE(errors.find("a join as player " + std::to_string(takenId) + ", who is taken"), std::string::npos);
         EXPECT_EQ(host.roster.size(), 2u);
     }
+    Player::environmentId = savedEnvironment;
 
     const std::string before = lobbyView(host);
     guest.link.sendPacket(raceOf(1, "vohmathal"));
@@ -268,7 +271,8 @@ TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
     info.writeString("127.0.0.1");
     info.writeInt(1);
     info.writeInt(2);
-    for (size_t i = 0; i < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
+    // The host's own announcement is listed too.
+    for (size_t i = 0; i + 1 < MAX_LISTED_LOBBIES; ++i) host.link.broadcastPacket(info, netUdpPorts[1]);
     ASSERT_TRUE(stepUntil([&] { return guest.state.lobbies.size() == MAX_LISTED_LOBBIES; }));
     host.link.broadcastPacket(info, netUdpPorts[1]);
     guest.link.waitForTraffic(1000);
@@ -276,6 +280,188 @@ TEST_F(LoopbackLobby, SearchListsAtMostItsBoundOfLobbies) {
     updateLobbyNetworking(guest.peer);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Dropped a lobby announcement: 64 lobbies are listed already\n");
     EXPECT_EQ(guest.state.lobbies.size(), MAX_LISTED_LOBBIES);
+}
+
+}  // namespace
+
+namespace {
+
+// A member that reads nothing is let go once a large frame's worth waits for it, instead of holding the host's
+// frame until it reads; the host's lobby goes on without it.
+TEST_F(LoopbackLobby, MemberThatReadsNothingIsDroppedWithoutStoppingTheHost) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && host.roster.size() == 2; }));
+    NetPacket bulk;
+    bulk.type = 99;
+    bulk.data.assign(1u << 20, 7);
+    testing::internal::CaptureStderr();
+    int sent = 0;
+    for (; sent < 64 && !host.link.connections.empty(); ++sent) host.link.sendPacket(bulk);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(host.link.connections.empty()) << "after " << sent << " frames of a mebibyte";
+    EXPECT_EQ(errors, "Dropping connection 1: it left more than 4194308 bytes sent to it unread\n");
+    updateLobbyNetworking(host.peer);
+    EXPECT_EQ(host.roster.size(), 1u) << "the member let go has left the lobby";
+}
+
+// However many queries come in one step, the host answers once; the rest of a flood waits for later steps.
+// What waits on a discovery socket before a test sends its own: the host's announcement.
+void drainDatagrams(NetworkManager& link) {
+    link.waitForTraffic(100);
+    while (!link.receiveDatagrams().empty()) {
+    }
+}
+
+TEST_F(LoopbackLobby, FloodOfQueriesGetsOneAnswerAStep) {
+    drainDatagrams(host.link);
+    drainDatagrams(guest.link);
+    const NetPacket query(PacketType::LobbyQuery);
+    for (size_t i = 0; i < MAX_DATAGRAMS_PER_CALL + 36; ++i) guest.link.broadcastPacket(query, netUdpPorts[0]);
+    host.link.waitForTraffic(1000);
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(1000);
+    std::vector<NetPacket> answers = guest.link.receiveDatagrams();
+    EXPECT_EQ(answers.size(), 1u);
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(1000);
+    answers = guest.link.receiveDatagrams();
+    EXPECT_EQ(answers.size(), 1u) << "the queries left over are answered in the next step";
+    updateLobbyNetworking(host.peer);
+    guest.link.waitForTraffic(0);
+    EXPECT_TRUE(guest.link.receiveDatagrams().empty()) << "no query is left to answer";
+}
+
+// One call reads a bounded number of datagrams, however many wait.
+TEST_F(LoopbackLobby, DatagramsAreReadAtMostABoundAtATime) {
+    drainDatagrams(host.link);
+    const NetPacket query(PacketType::LobbyQuery);
+    const size_t flood = MAX_DATAGRAMS_PER_CALL + 1;
+    for (size_t i = 0; i < flood; ++i) guest.link.broadcastPacket(query, netUdpPorts[0]);
+    host.link.waitForTraffic(1000);
+    EXPECT_EQ(host.link.receiveDatagrams().size(), MAX_DATAGRAMS_PER_CALL);
+    EXPECT_EQ(host.link.receiveDatagrams().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+NetPacket updateOf(int players) {
+    NetPacket p(PacketType::LobbyUpdate);
+    p.writeString("Den");
+    p.writeInt(players);
+    for (int i = 0; i < players; ++i) {
+        p.writeInt(100 + i);
+        p.writeString("P");
+        p.writeString("human");
+        p.writeByte(0);
+    }
+    p.writeString("fight");
+    return p;
+}
+
+// A LobbyInfo whose payload takes the given number of bytes, all but the fixed fields in its name.
+NetPacket infoOf(size_t payloadBytes) {
+    NetPacket p(PacketType::LobbyInfo);
+    p.writeString(std::string(payloadBytes - 4 * 5 - 1 - 5 - 9, 'n'));
+    p.writeString("fight");
+    p.writeByte(0);
+    p.writeString("127.0.0.1");
+    p.writeInt(1);
+    p.writeInt(2);
+    return p;
+}
+
+// A member keeps a list of players and lobbies no message can blow up: the last size kept and the first dropped.
+TEST_F(LoopbackLobby, OversizedPlayerListsAndAnnouncementsAreDroppedWithOneLine) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && guest.roster.size() == 2; }));
+    guest.state.lobbies.clear();
+    const struct {
+        NetPacket packet;
+        const char* line;  // empty when kept
+        size_t players, lobbies;
+    } cases[] = {
+        {updateOf(MAX_LOBBY_PLAYERS), "", MAX_LOBBY_PLAYERS, 0},
+        {updateOf(MAX_LOBBY_PLAYERS + 1), "Dropped a lobby update of 65 players: a lobby holds at most 64\n",
+         MAX_LOBBY_PLAYERS, 0},
+        {infoOf(MAX_DATAGRAM - 1), "", MAX_LOBBY_PLAYERS, 1},
+        {infoOf(MAX_DATAGRAM), "Dropped a lobby announcement of 4097 bytes: more than a datagram\n", MAX_LOBBY_PLAYERS,
+         1},
+    };
+    for (const auto& c : cases) {
+        host.link.sendPacket(c.packet);
+        testing::internal::CaptureStderr();
+        // A frame larger than one read takes two steps.
+        for (int step = 0; step < 3; ++step) {
+            guest.link.waitForTraffic(100);
+            updateLobbyNetworking(guest.peer);
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_EQ(guest.roster.size(), c.players);
+        EXPECT_EQ(guest.state.lobbies.size(), c.lobbies);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A member's leave closes its connection on the host, quietly: a peer that left and stayed connected would be
+// carried into the match as a player nobody waits for.
+TEST_F(LoopbackLobby, MemberThatLeavesButStaysConnectedIsLetGo) {
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined && host.roster.size() == 2; }));
+    NetPacket left(PacketType::PlayerLeft);
+    left.writeInt(2);
+    guest.link.sendPacket(left);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(host.link.connections.empty());
+    ASSERT_TRUE(stepUntil([&] { return guest.link.connections.empty(); })) << "the member hears its host is gone";
+}
+
+}  // namespace
+
+namespace {
+
+// However many connections wait, one step takes a bounded number in; the rest come in the next.
+TEST_F(LoopbackLobby, StepTakesABoundedNumberOfWaitingConnections) {
+    std::vector<std::unique_ptr<NetworkManager>> waiting;
+    for (size_t i = 0; i < MAX_ACCEPTS_PER_CALL + 1; ++i) {
+        waiting.push_back(std::make_unique<NetworkManager>());
+        ASSERT_TRUE(waiting.back()->connect("127.0.0.1", netTcpPort));
+    }
+    host.link.receivePackets();
+    EXPECT_EQ(host.link.connections.size(), MAX_ACCEPTS_PER_CALL);
+    host.link.receivePackets();
+    EXPECT_EQ(host.link.connections.size(), MAX_ACCEPTS_PER_CALL + 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A remote peer joins as a human: a join that claims a computer player's seat drops its connection with one line.
+TEST_F(LoopbackLobby, JoinAsAComputerPlayerIsRefused) {
+    const struct {
+        uint8_t computer;
+        bool joins;
+    } cases[] = {{0, true}, {1, false}};
+    host.state.baseCount = 4;
+    for (const auto& c : cases) {
+        NetworkManager joiner;
+        ASSERT_TRUE(joiner.connect("127.0.0.1", netTcpPort));
+        joiner.sendPacket(joinRequestPacket({"Den", "127.0.0.1", 5, "Five", "human", c.computer, "secret"}));
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 2 || host.link.wasRefused(1 + c.computer); }));
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(host.roster.size() == 2, c.joins);
+        EXPECT_EQ(errors.find("a join of player 5 as a computer player") != std::string::npos, !c.joins) << errors;
+        joiner.closeTcp();
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty() && host.roster.size() == 1; }));
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "activity.h"
 #include "game_commands_wire.h"
 #include "network_manager.h"
 #include "session_fixture.h"
@@ -305,6 +306,223 @@ TEST(LockstepTurns, NewTurnGoesOutOnlyOnceThePreviousWasApplied) {
     EXPECT_EQ(manager.sendTurn, 2) << "the next turn leaves in the frame that applied the last";
     manager.step(0.05f, 0, 1, {1, 2}, link, runner);
     EXPECT_EQ(manager.sendTurn, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// A client sends each turn number once: a number sent again, or sent after the host applied it, drops the client
+// with one line, and the other clients hear only the first packet.
+TEST(HostExchange, ClientRepeatingATurnNumberIsDroppedAndNotPassedOn) {
+    const struct {
+        std::vector<int> ticks;  // the client's turn numbers, with the host applying turn 0 after the first
+        const char* line;        // empty: every packet is taken
+    } cases[] = {
+        {{0, 1}, ""},
+        {{0, 0}, "player 2 sent turn 0 after it was applied"},
+        {{1, 1}, "player 2 sent turn 1 twice"},
+        {{2, 1, 2}, "player 2 sent turn 2 twice"},
+    };
+    for (const auto& c : cases) {
+        HostWithClient match;
+        NetworkManager third;
+        match.host.bindConnection(joinInMemory(match.host, third), 3);
+        for (size_t i = 0; i < c.ticks.size(); ++i) {
+            match.client.sendPacket(writeTurnPacket(Turn{c.ticks[i], 2, {ownOrder}}));
+            testing::internal::CaptureStderr();
+            match.manager.step(i == 0 ? TURN_LENGTH : 0.0f, 0, 1, {1, 2}, match.host, match.runner);
+            const std::string errors = testing::internal::GetCapturedStderr();
+            const bool last = i + 1 == c.ticks.size();
+            EXPECT_EQ(errors.empty(), !last || !*c.line) << errors;
+            if (last && *c.line) {
+                EXPECT_NE(errors.find(c.line), std::string::npos) << errors;
+            }
+        }
+        EXPECT_EQ(match.host.connections.size(), *c.line ? 1u : 2u) << c.line;
+        size_t passedOn = 0;
+        for (NetPacket& p : third.receivePackets()) {
+            Turn turn;
+            passedOn += p.type == TURN && readTurnPacket(p, turn) && turn.player == 2;
+        }
+        EXPECT_EQ(passedOn, c.ticks.size() - (*c.line ? 1 : 0)) << c.line;
+    }
+}
+
+// A client whose player no peer awaits (the computer's id, the world's own) would have its turns applied wherever
+// they came in time: its first turn drops it.
+TEST(HostExchange, TurnOfAPlayerNobodyAwaitsDropsItsClient) {
+    const struct {
+        std::vector<int> gated;
+        bool kept;
+    } cases[] = {{{1, 2}, true}, {{1}, false}, {{1, 3}, false}};
+    for (const auto& c : cases) {
+        HostWithClient match;
+        match.client.sendPacket(writeTurnPacket(Turn{0, 2, {ownOrder}}));
+        testing::internal::CaptureStderr();
+        match.manager.step(0.0f, 0, 1, c.gated, match.host, match.runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("player 2, who is not awaited in the match, sent a turn") != std::string::npos, !c.kept)
+            << errors;
+        EXPECT_EQ(match.host.connections.size(), c.kept ? 1u : 0u);
+        EXPECT_EQ(match.manager.storedTurn(2, 0) != nullptr, c.kept);
+    }
+}
+
+// However many packets carry one turn, it holds at most what one packet may: the packet past that is dropped.
+TEST(LockstepTurns, TurnHoldsAtMostOnePacketsOrders) {
+    const struct {
+        size_t first, second;
+        bool kept;
+    } cases[] = {{MAX_TURN_COMMANDS - 1, 1, true}, {MAX_TURN_COMMANDS, 1, false}, {1, MAX_TURN_COMMANDS, false}};
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, hostSide;
+        joinInMemory(link, hostSide);
+        RecordingRunner runner;
+        hostSide.sendPacket(writeTurnPacket(Turn{0, 1, std::vector<Command>(c.first, hostsOrder)}));
+        hostSide.sendPacket(writeTurnPacket(Turn{0, 1, std::vector<Command>(c.second, hostsOrder)}));
+        testing::internal::CaptureStderr();
+        member.step(0.0f, 0, 2, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(errors.find("turn 0 of player 1 would hold more than 4096 orders") != std::string::npos, !c.kept)
+            << errors;
+        EXPECT_EQ(member.turns[1][0].commands.size(), c.kept ? c.first + c.second : c.first);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What a hostile peer's own orders may name: its worker, its base, the other player's worker and the crystal.
+struct Targets {
+    int worker, base, theirs, crystal;
+};
+
+using HostileOrder = CommandPayload (*)(const Targets&);
+constexpr int P = 2;
+constexpr int HUGE_VALUE = 2147483647;
+constexpr int LOW = -2147483647 - 1;
+
+const struct {
+    const char* name;
+    CommandType type;
+    HostileOrder order;
+} hostileOrders[] = {
+    {"move far off", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{{t.worker}, LOW, HUGE_VALUE, false}; }},
+    {"move just off", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{{t.worker}, -1, 0, false}; }},
+    {"move one unit many times", CommandType::Move,
+     [](const Targets& t) -> CommandPayload { return MoveCommand{std::vector<int>(10000, t.worker), 40, 40, false}; }},
+    {"mine off the map", CommandType::Mine,
+     [](const Targets& t) -> CommandPayload { return MineCommand{t.worker, LOW, HUGE_VALUE, t.crystal}; }},
+    {"mine a unit", CommandType::Mine,
+     [](const Targets& t) -> CommandPayload { return MineCommand{t.worker, 0, 0, t.theirs}; }},
+    {"place off the map", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"Farm", HUGE_VALUE, LOW, t.worker}; }},
+    {"place just off", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"Farm", -1, -1, t.worker}; }},
+    {"place unknown", CommandType::PlaceBuildingDown,
+     [](const Targets& t) -> CommandPayload { return PlaceBuildingDownCommand{"", 5, 5, t.worker}; }},
+    {"train unknown", CommandType::TrainUnit,
+     [](const Targets& t) -> CommandPayload { return TrainUnitCommand{t.base, "Nothing"}; }},
+    {"train other race", CommandType::TrainUnit,
+     [](const Targets& t) -> CommandPayload { return TrainUnitCommand{t.base, "Marine"}; }},
+    {"attack itself", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, t.worker}; }},
+    {"attack own base", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, t.base}; }},
+    {"attack nothing", CommandType::Attack,
+     [](const Targets& t) -> CommandPayload { return AttackCommand{t.worker, LOW}; }},
+    {"rally off the map", CommandType::SetRallyPoint,
+     [](const Targets& t) -> CommandPayload { return SetRallyPointCommand{t.base, LOW, HUGE_VALUE}; }},
+    {"board itself", CommandType::CarrierPickUp,
+     [](const Targets& t) -> CommandPayload { return CarrierPickUpCommand{t.worker, t.worker}; }},
+    {"drop off itself", CommandType::CarrierDropOff,
+     [](const Targets& t) -> CommandPayload { return CarrierDropOffCommand{t.worker, t.worker}; }},
+    {"cast unknown", CommandType::CastSpell,
+     [](const Targets& t) -> CommandPayload { return CastSpellCommand{t.worker, t.theirs, 10, 10, "Nothing", false}; }},
+    {"cast off the map", CommandType::CastSpell,
+     [](const Targets& t) -> CommandPayload {
+         return CastSpellCommand{t.worker, LOW, HUGE_VALUE, HUGE_VALUE, "Slow", false};
+     }},
+    {"cancel slot below", CommandType::StopProduction,
+     [](const Targets& t) -> CommandPayload { return StopProductionCommand{t.base, -1}; }},
+    {"cancel slot above", CommandType::StopProduction,
+     [](const Targets& t) -> CommandPayload { return StopProductionCommand{t.base, HUGE_VALUE}; }},
+    {"research unknown", CommandType::ResearchUpgrade,
+     [](const Targets& t) -> CommandPayload { return ResearchUpgradeCommand{t.base, ""}; }},
+    {"attack-move off", CommandType::AttackMove,
+     [](const Targets& t) -> CommandPayload { return AttackMove{t.worker, LOW, -1, true}; }},
+    {"pick up nothing", CommandType::PickUp,
+     [](const Targets& t) -> CommandPayload { return PickUpCommand{t.worker, LOW}; }},
+    {"hold twice", CommandType::Hold,
+     [](const Targets& t) -> CommandPayload { return HoldCommand{{t.worker, t.worker, LOW}}; }},
+    {"construct the base", CommandType::Construct,
+     [](const Targets& t) -> CommandPayload { return ConstructCommand{t.worker, t.base}; }},
+    {"spawn unknown", CommandType::Spawn,
+     [](const Targets&) -> CommandPayload { return SpawnCommand{"Nothing"}; }},
+};
+
+size_t unitsOnMap(int player) {
+    return static_cast<size_t>(
+        std::count_if(units.begin(), units.end(), [&](const Unit& u) { return u.playerId == player && u.onMap; }));
+}
+
+// Orders of a peer's own units and buildings with values no input makes, run through the wire and 300 ticks.
+TEST_F(TwoPeerMatch, OwnOrdersWithHostileValuesKeepEveryUnitOnTheMap) {
+    for (const auto& row : hostileOrders) {
+        buildWorld();
+        const Player* me = getPlayerById(P);
+        int base = -1;
+        for (const Building& b : buildings)
+            if (b.playerId == P) base = b.id;
+        const ResourceFind crystal = findClosestResource(me->baseTile, "Crystal", grid);
+        const std::vector<int> mine = headless::unitsOf(P), theirs = headless::unitsOf(1);
+        const Targets t{mine.front(), base, theirs.front(), crystal.object ? crystal.object->id : -1};
+        NetPacket packet = writeTurnPacket(Turn{0, P, {Command{row.type, P, row.order(t)}}});
+        Turn decoded;
+        ASSERT_TRUE(readTurnPacket(packet, decoded));
+        testing::internal::CaptureStderr();
+        for (const Command& cmd : decoded.commands) applyCommand(cmd, grid, 0, false);
+        for (int tick = 0; tick < 300; ++tick) advanceOneTurn(grid);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(unitsOnMap(P), mine.size()) << row.name;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<Command> chatFlood(size_t lines) {
+    std::vector<Command> chats;
+    for (size_t i = 0; i < lines; ++i)
+        chats.push_back({CommandType::ChatMessage, P, ChatMessageCommand{"line " + std::to_string(i)}});
+    return chats;
+}
+
+// A turn full of chat keeps the feed, and so every frame that draws it, to a bound: the newest lines stay.
+TEST_F(TwoPeerMatch, ChatFloodKeepsTheNewestLinesOfTheFeed) {
+    const struct {
+        size_t lines;
+        const char* oldest;
+    } cases[] = {{MAX_ACTIVITIES, "[Red]: line 0"},
+                 {MAX_ACTIVITIES + 1, "[Red]: line 1"},
+                 {MAX_TURN_COMMANDS, "[Red]: line 4064"}};
+    for (const auto& c : cases) {
+        buildWorld();
+        activityQueue.clear();
+        NetPacket packet = writeTurnPacket(Turn{0, P, chatFlood(c.lines)});
+        Turn decoded;
+        ASSERT_TRUE(readTurnPacket(packet, decoded));
+        for (const Command& cmd : decoded.commands) applyCommand(cmd, grid, 0, false);
+        ASSERT_EQ(activityQueue.size(), MAX_ACTIVITIES) << c.lines;
+        EXPECT_EQ(activityQueue.front().text, c.oldest);
+        EXPECT_EQ(activityQueue.back().text, "[Red]: line " + std::to_string(c.lines - 1));
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Arbitrary bytes arriving on a lobby connection, framed or not: a host's lobby step must read every message
-// safely, whatever its fields hold.
+// Arbitrary bytes arriving on a lobby connection, framed or not: a host's or a joined member's lobby step must
+// read every message safely, whatever its fields hold.
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
@@ -23,8 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto [theirs, ours] = makeMemoryLinkPair();
     const int connection = link.addConnection(std::move(ours));
     LobbyPeer peer{state, roster, teams, palette, link, 1};
-    // The first byte chooses whether the rest is one message or raw stream bytes, and whether the sender joined.
-    if (size > 0 && data[0] & 2) {
+    // The first byte chooses whether the rest is one message or raw stream bytes, whether the sender joined, and
+    // whether this peer is a member hearing its host.
+    if (size > 0 && data[0] & 4) {
+        state.isHostLobby = link.isHost = false;
+        state.joined = true;
+    } else if (size > 0 && data[0] & 2) {
         roster.push_back(std::make_unique<Player>(2, "guest", "human", false));
         link.bindConnection(connection, 2);
     }
