@@ -1,9 +1,11 @@
 // Units: the unit catalogue, the unit record and registry, and the per-tick unit behaviour.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,6 +121,49 @@ UnitInfo* getUnitInfo(const std::string& type);
 
 using UnitOrder = std::variant<MoveCommand, MineCommand, AttackCommand, AttackMove, CastSpellCommand>;
 
+// The world points a unit still walks to, next first. Walking past a point moves the front on instead of shifting
+// every later point down, so a step costs the same however long the path.
+class Waypoints {
+public:
+    Waypoints() = default;
+    Waypoints(std::initializer_list<SDL_FPoint> list) : points(list) {}
+    Waypoints(std::vector<SDL_FPoint> list) : points(std::move(list)) {}
+
+    bool empty() const { return head == points.size(); }
+    size_t size() const { return points.size() - head; }
+    const SDL_FPoint& front() const { return points[head]; }
+    const SDL_FPoint& back() const { return points.back(); }
+    const SDL_FPoint& operator[](size_t i) const { return points[head + i]; }
+    std::vector<SDL_FPoint>::const_iterator begin() const { return points.begin() + static_cast<std::ptrdiff_t>(head); }
+    std::vector<SDL_FPoint>::const_iterator end() const { return points.end(); }
+
+    void clear() {
+        points.clear();
+        head = 0;
+    }
+    void push_back(SDL_FPoint p) { points.push_back(p); }
+    void push_front(SDL_FPoint p) {
+        if (head > 0)
+            points[--head] = p;
+        else
+            points.insert(points.begin(), p);
+    }
+    // The front point is walked: the next one leads.
+    void pop_front() {
+        if (++head == points.size()) clear();
+    }
+    // Drops every point after the front one.
+    void keepFront() {
+        points[0] = points[head];
+        points.resize(1);
+        head = 0;
+    }
+
+private:
+    std::vector<SDL_FPoint> points;
+    size_t head = 0;
+};
+
 // One entry of a unit's order queue.
 struct UnitCommandAction {
     CommandType type = CommandType::Move;
@@ -132,7 +177,7 @@ struct Unit : Attackable {
     float y = 0.0f;
     float prevX = 0.0f;  // position before the last tick, the start of drawing interpolation
     float prevY = 0.0f;
-    std::vector<SDL_FPoint> waypoints;  // world points still to walk, next first
+    Waypoints waypoints;
     V2i goal{-1, -1};
     bool hasGoal = false;
     std::string type;

@@ -125,13 +125,12 @@ bool isPlayer(const Player* p) {
 // Only the areas that hold a unit at or after the first closed place can change: they are found through those
 // places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
-    // The gaps before a place, or SIZE_MAX for a closed one. Few units die in one tick: a walk along the closed
-    // places is cheaper than a table the size of the registry.
+    // The gaps before a place, or SIZE_MAX for a closed one: a binary search, as a big battle closes many places
+    // in one tick and every later entry asks.
     const auto gapsBefore = [&](size_t place) {
-        size_t gaps = 0;
-        for (; gaps < closed.size() && closed[gaps] <= place; ++gaps)
-            if (closed[gaps] == place) return SIZE_MAX;
-        return gaps;
+        const auto after = std::upper_bound(closed.begin(), closed.end(), place);
+        if (after != closed.begin() && *(after - 1) == place) return SIZE_MAX;
+        return static_cast<size_t>(after - closed.begin());
     };
     std::vector<uint8_t> visited(t.areas.size(), 0);
     for (size_t place = closed.front(); place < t.areaAtPlace.size(); ++place) {

@@ -357,7 +357,7 @@ static StepResult waitForBlockedWay(Unit& unit, Grid& grid, V2i s) {
         return StepResult::EndTick;
     }
     if (const std::optional<V2i> step = sideStepFor(unit, grid, s, e))
-        unit.waypoints.insert(unit.waypoints.begin(), subTileWaypoint(*step));
+        unit.waypoints.push_front(subTileWaypoint(*step));
     return StepResult::EndTick;
 }
 
@@ -402,7 +402,7 @@ static void moveTowardWaypoint(Unit& unit, const Grid& grid) {
     if (length < WAYPOINT_EPS || length <= step) {
         unit.x = p.x;
         unit.y = p.y;
-        unit.waypoints.erase(unit.waypoints.begin());
+        unit.waypoints.pop_front();
         return;
     }
     const float nx = unit.x + dx / length * step;
