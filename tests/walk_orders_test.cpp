@@ -41,7 +41,7 @@ TEST(Waypoints, AnswerLikeAPlainListThroughPopsPushesInFrontAndCuts) {
                           // only, 'c' clear
     };
     const Case cases[] = {
-        {"a path walked to its end", "bbbbppppp"},
+        {"a path walked to its end", "bbbbpppp"},
         {"a side-step in front of a fresh path", "bbbfpp"},
         {"side-steps in front of a half-walked path", "bbbbbppfpfppp"},
         {"the last point walked, then a new path", "bbppbbbp"},
