@@ -458,10 +458,15 @@ void freeTile(const V2i& sub, int unitId) {
 }
 
 void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
+    // The list of the cells left behind is filled again with the new ones: a walking unit moves its reservation on
+    // every sub-tile it enters, and a fresh list each time would cost an allocation and a release.
+    std::vector<V2i> visited;
+    if (std::vector<V2i>* held = unitOccupancyRegistry.find(unitId)) visited.swap(*held);
+    for (const V2i& cell : visited) freeTile(cell, unitId);
+    visited.clear();
     unregisterUnitTiles(unitId);
     const UnitInfo& info = unitInfo.at(unitType);
     int half = std::clamp(info.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    std::vector<V2i> visited;
     for (int dy = -half; dy <= half; ++dy) {
         for (int dx = -half; dx <= half; ++dx) {
             V2i cell{sub.x + dx, sub.y + dy};
@@ -475,12 +480,13 @@ void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
 
 bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
     // A reservation visits the whole square about its centre, so the same centre and reach mean the same cells.
+    // A walking unit asks about the sub-tile it enters: the centre tells it apart before the type is looked up.
     const FootprintPlace* last = footprintPlaces.find(unitId);
-    if (!last || !unitOccupancyRegistry.find(unitId)) return false;
+    if (!last || !(last->centre == sub) || !unitOccupancyRegistry.find(unitId)) return false;
     const auto info = unitInfo.find(unitType);
     if (info == unitInfo.end()) return false;
     const int half = std::clamp(info->second.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    if (!(last->centre == sub) || last->half != half) return false;
+    if (last->half != half) return false;
     for (int dy = -half; dy <= half; ++dy)
         for (int dx = -half; dx <= half; ++dx) {
             const int32_t* at = reservationCell({sub.x + dx, sub.y + dy});

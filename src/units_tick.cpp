@@ -103,7 +103,7 @@ static void holdSubTile(Unit& unit, V2i sub) {
         unit.occupiedSubTile = sub;
         return;
     }
-    freeTileForUnit(unit.id, unit.type, unit.occupiedSubTile);
+    // The reservation releases the cells held before, reusing their list.
     reserveTilesForUnit(unit.id, unit.type, sub);
     unit.occupiedSubTile = sub;
 }

@@ -212,6 +212,18 @@ TEST_F(UnitRegistry, FootprintIsHeldOnlyByTheLastReservationOfTheSameSize) {
         if (c.sessionForgot) unitOccupancyRegistry.clear();  // the cells stay taken: only the list is gone
         EXPECT_EQ(holdsFootprintAt(9, c.askedAs, c.askedAt), c.held);
     }
+    // A move releases every cell left behind and lists the new ones in the order reserved, its list reused.
+    std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+    unitOccupancyRegistry.clear();
+    reserveTilesForUnit(9, "Ogre", {5, 5});
+    reserveTilesForUnit(9, "Ogre", {9, 6});
+    std::vector<V2i> expected;
+    for (int y = 5; y <= 7; ++y)
+        for (int x = 8; x <= 10; ++x) expected.push_back({x, y});
+    EXPECT_EQ(unitOccupancyRegistry.at(9), expected);
+    int taken = 0;
+    for (int32_t holder : reservedTiles) taken += holder == 9;
+    EXPECT_EQ(taken, 9);
 }
 
 TEST_F(UnitRegistry, CooldownsStopOnceRunOut) {
