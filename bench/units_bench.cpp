@@ -1,5 +1,5 @@
 // The unit tick on the 128 by 128 tile map "highlands": many units walking, two armies fighting, the path
-// of a unit diverting round a crowd, and the target scans of two crowds.
+// of a unit diverting round a crowd, the target scans of two crowds and a batch of deaths in a big registry.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -190,7 +190,29 @@ void BM_TargetScan(benchmark::State& state) {
 
 }  // namespace
 
+// A batch of deaths in a big registry, spread through it as in a battle: every later unit moves down by the gaps
+// before it, and the index by id and the target areas follow.
+void BM_RemovalBatch(benchmark::State& state) {
+    loadHighlands();
+    const int count = static_cast<int>(state.range(0));
+    const size_t deaths = static_cast<size_t>(state.range(1));
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetWorld();
+        std::mt19937 rng(5);
+        for (int i = 0; i < count; ++i) placeSoldier(i % 2 ? WALKERS : ATTACKERS, drawSubTile(rng, 2, 126, 2, 126));
+        // Every unit scans in the tick, so both players' target areas exist when the deaths come.
+        for (Unit& u : units) u.scanCounter = u.scanInterval;
+        updateUnits(TURN_LENGTH, grid);
+        for (size_t d = 0; d < deaths; ++d) addUnitForRemoval(units[d * units.size() / deaths].id);
+        state.ResumeTiming();
+        processUnitRemovals(grid);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(deaths));
+}
+
 BENCHMARK(BM_TargetScan)->ArgsProduct({{400, 3200}, {0, 10}});
 BENCHMARK(BM_DivertThroughCrowd)->ArgsProduct({{0, 1}, {20, 40, 55}});
 BENCHMARK(BM_UnitsWalking)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnitsFighting)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemovalBatch)->ArgsProduct({{3200}, {1, 16}})->Unit(benchmark::kMicrosecond);

@@ -428,6 +428,14 @@ static int32_t* reservationCell(const V2i& sub) {
     return index < reservedTiles.size() ? &reservedTiles[index] : nullptr;
 }
 
+// Where each unit's last reservation was centred and how far it reached. The hold test reads these small entries
+// instead of the cell list on the heap, a cache miss per striking unit and tick; both are written only together.
+struct FootprintPlace {
+    V2i centre;
+    int half = 0;
+};
+static IdTable<FootprintPlace> footprintPlaces;
+
 static_assert(FIRST_ATTACKABLE_ID > OFF_GRID_SUB_TILE && FIRST_ATTACKABLE_ID > FREE_SUB_TILE);
 
 int isTileReserved(const V2i& sub) {
@@ -450,10 +458,15 @@ void freeTile(const V2i& sub, int unitId) {
 }
 
 void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
+    // The list of the cells left behind is filled again with the new ones: a walking unit moves its reservation on
+    // every sub-tile it enters, and a fresh list each time would cost an allocation and a release.
+    std::vector<V2i> visited;
+    if (std::vector<V2i>* held = unitOccupancyRegistry.find(unitId)) visited.swap(*held);
+    for (const V2i& cell : visited) freeTile(cell, unitId);
+    visited.clear();
     unregisterUnitTiles(unitId);
     const UnitInfo& info = unitInfo.at(unitType);
     int half = std::clamp(info.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    std::vector<V2i> visited;
     for (int dy = -half; dy <= half; ++dy) {
         for (int dx = -half; dx <= half; ++dx) {
             V2i cell{sub.x + dx, sub.y + dy};
@@ -462,23 +475,24 @@ void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
         }
     }
     unitOccupancyRegistry.set(unitId, std::move(visited));
+    footprintPlaces.set(unitId, {sub, half});
 }
 
 bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
-    const std::vector<V2i>* entry = unitOccupancyRegistry.find(unitId);
-    if (!entry) return false;
+    // A reservation visits the whole square about its centre, so the same centre and reach mean the same cells.
+    // A walking unit asks about the sub-tile it enters: the centre tells it apart before the type is looked up.
+    const FootprintPlace* last = footprintPlaces.find(unitId);
+    if (!last || !(last->centre == sub) || !unitOccupancyRegistry.find(unitId)) return false;
     const auto info = unitInfo.find(unitType);
     if (info == unitInfo.end()) return false;
     const int half = std::clamp(info->second.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    const std::vector<V2i>& held = *entry;
-    size_t i = 0;
+    if (last->half != half) return false;
     for (int dy = -half; dy <= half; ++dy)
-        for (int dx = -half; dx <= half; ++dx, ++i) {
-            const V2i cell{sub.x + dx, sub.y + dy};
-            const int32_t* at = reservationCell(cell);
-            if (i >= held.size() || !(held[i] == cell) || !at || *at != unitId) return false;
+        for (int dx = -half; dx <= half; ++dx) {
+            const int32_t* at = reservationCell({sub.x + dx, sub.y + dy});
+            if (!at || *at != unitId) return false;
         }
-    return i == held.size();
+    return true;
 }
 
 void unregisterUnitTiles(int unitId) {
@@ -486,6 +500,7 @@ void unregisterUnitTiles(int unitId) {
     if (!entry) return;
     for (const V2i& sub : *entry) freeTile(sub, unitId);
     unitOccupancyRegistry.erase(unitId);
+    footprintPlaces.erase(unitId);
 }
 
 void freeTileForUnit(int unitId, const std::string& unitType, V2i sub) { unregisterUnitTiles(unitId); }

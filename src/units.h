@@ -1,9 +1,11 @@
 // Units: the unit catalogue, the unit record and registry, and the per-tick unit behaviour.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,6 +121,61 @@ UnitInfo* getUnitInfo(const std::string& type);
 
 using UnitOrder = std::variant<MoveCommand, MineCommand, AttackCommand, AttackMove, CastSpellCommand>;
 
+// The world points a unit still walks to, next first. Walking past a point moves the front on instead of shifting
+// every later point down, so a step costs the same however long the path; the front point is kept beside the list
+// too, as every walking unit reads it every tick and the list lies elsewhere in memory.
+class Waypoints {
+public:
+    Waypoints() = default;
+    Waypoints(std::initializer_list<SDL_FPoint> list) : points(list) { lead(); }
+    Waypoints(std::vector<SDL_FPoint> list) : points(std::move(list)) { lead(); }
+
+    bool empty() const { return head == points.size(); }
+    size_t size() const { return points.size() - head; }
+    const SDL_FPoint& front() const { return next; }
+    const SDL_FPoint& back() const { return points.back(); }
+    const SDL_FPoint& operator[](size_t i) const { return points[head + i]; }
+    std::vector<SDL_FPoint>::const_iterator begin() const { return points.begin() + static_cast<std::ptrdiff_t>(head); }
+    std::vector<SDL_FPoint>::const_iterator end() const { return points.end(); }
+
+    void clear() {
+        points.clear();
+        head = 0;
+    }
+    void push_back(SDL_FPoint p) {
+        if (empty()) next = p;
+        points.push_back(p);
+    }
+    void push_front(SDL_FPoint p) {
+        next = p;
+        if (head > 0)
+            points[--head] = p;
+        else
+            points.insert(points.begin(), p);
+    }
+    // The front point is walked: the next one leads.
+    void pop_front() {
+        if (++head == points.size())
+            clear();
+        else
+            lead();
+    }
+    // Drops every point after the front one.
+    void keepFront() {
+        points[0] = next;
+        points.resize(1);
+        head = 0;
+    }
+
+private:
+    void lead() {
+        if (!empty()) next = points[head];
+    }
+    std::vector<SDL_FPoint> points;
+    size_t head = 0;
+    SDL_FPoint next{0.0f, 0.0f};
+};
+
 // One entry of a unit's order queue.
 struct UnitCommandAction {
     CommandType type = CommandType::Move;
@@ -126,25 +183,69 @@ struct UnitCommandAction {
 };
 
 struct Unit : Attackable {
-    // Identity, owner and place.
-    int playerId = -1;
+    // The fields every tick reads or writes for every unit come first, packed into the first cache lines of the
+    // record: a big battle's units outgrow the core's cache, and each line a unit's turn touches is then a miss.
+    bool onMap = true;  // false aboard a carrier or inside a building: not updated, not drawn
+    bool mining = false;
+    bool isAttacking = false;
+    bool attackAnimating = false;
+    bool canAttack = true;
+    bool isChanneling = false;  // bound to a spell in progress: neither acquires nor pursues a target
+    bool orderRunning = false;
     float x = 0.0f;
     float y = 0.0f;
     float prevX = 0.0f;  // position before the last tick, the start of drawing interpolation
     float prevY = 0.0f;
-    std::vector<SDL_FPoint> waypoints;  // world points still to walk, next first
-    V2i goal{-1, -1};
-    bool hasGoal = false;
+
+    int playerId = -1;
+    UnitState state = UnitState::Idle;
+    int targetId = -1;
+    int scanCounter = 0;
+    int scanInterval = 0;
+    int attackCounter = 0;
+    int attackInterval = 0;
+    int attackAnimTicks = 0;
+    int speedPerTick = 0;  // world units per tick
+    int direction = 0;     // sprite direction index
+    int boardCarrierId = -1;
+    int pickUpItemId = -1;
+    Tile walkable = Tile::Grass;
+    int waitTicks = 0;  // shared by the boarding and the blocked waits
+    int nudgeCount = 0;
+    bool flip = false;
+    bool routeChunked = false;
+    bool pickUpPending = false;
+    bool walkingToTraining = false;
+
+    Waypoints waypoints;
     std::string type;
+
+    V2i occupiedSubTile{-1, -1};  // where the footprint reservation is registered
+    V2i goal{-1, -1};
+    SDL_FPoint lastTargetPos{0.0f, 0.0f};
+    float range = 1.0f;  // tiles
+    UnitCategory category = UnitCategory::Ground;
+    AttackType attackType = AttackType::None;
+    int sight = 0;
+    bool hasGoal = false;
+    bool constructing = false;
+    bool worker = false;
+    bool carrier = false;
+    bool hasted = false;
+    bool slowed = false;
+    bool invisible = false;
+    bool untargetable = false;
+    std::deque<UnitCommandAction> orders;
+    std::unordered_map<std::string, float> cooldowns;  // seconds left per spell key
+
+    // Identity and experience.
     std::string nickname;
     int level = 1;
     int kills = 0;
     int experience = 0;
+    int expGain = 0;
 
-    // Mining and orders.
-    bool mining = false;
-    bool constructing = false;
-    bool isChanneling = false;  // bound to a spell in progress: neither acquires nor pursues a target
+    // Mining and cargo.
     V2i miningSubTile{-1, -1};
     V2i mineTarget{-1, -1};
     int mapObjectId = -1;
@@ -153,29 +254,13 @@ struct Unit : Attackable {
     int miningPatienceTicks = 60;
     int miningClaimFailures = 0;
     ResourceType harvestKind = ResourceType::None;
-    UnitCategory category = UnitCategory::Ground;
-    AttackType attackType = AttackType::None;
-    Tile walkable = Tile::Grass;
-    int sight = 0;
-    UnitState state = UnitState::Idle;
-    std::deque<UnitCommandAction> orders;
-    std::unordered_map<std::string, float> cooldowns;  // seconds left per spell key
+    ResourceType cargoKind = ResourceType::None;
+    int cargoAmount = 0;
+    int carryCapacity = 100;
 
-    // Carrier, stats and combat.
-    bool orderRunning = false;
-    int direction = 0;  // sprite direction index
-    bool flip = false;
-    bool onMap = true;  // false aboard a carrier or inside a building: not updated, not drawn
+    // Stats, spells and the rest of the walk.
     float movementSpeed = 1.0f;
     float attackSpeed = 1.0f;
-    SDL_FPoint lastTargetPos{0.0f, 0.0f};
-    int attackAnimTicks = 0;
-    bool attackAnimating = false;
-    bool canAttack = true;
-    int waitTicks = 0;  // shared by the boarding and the blocked waits
-    int nudgeCount = 0;
-    int scanCounter = 0;
-    int scanInterval = 0;
     bool bloodlust = false;
     bool freezingBullets = false;
     bool invulnerable = false;
@@ -183,41 +268,19 @@ struct Unit : Attackable {
     int mana = 200;
     int maxMana = 200;
     float wanderTimer = 0.0f;
-    bool hasted = false;
-    bool slowed = false;
-    bool invisible = false;
+    float wanderDelay = 0.0f;
     bool teleportLocked = false;
     bool overrideFrameActive = false;
+    bool assigned = false;
     int overrideFrame = 0;
-    int boardCarrierId = -1;
-    bool untargetable = false;
-    ResourceType cargoKind = ResourceType::None;
-    int cargoAmount = 0;
-    int carryCapacity = 100;
-    bool isAttacking = false;
-    V2i occupiedSubTile{-1, -1};  // where the footprint reservation is registered
     V2i routeDestination{0, 0};
-    bool routeChunked = false;
     std::vector<V2i> route;  // the whole sub-tile route of a walk taken in chunks
-    bool carrier = false;
     float maxHp = 50.0f;
     int wTiles = 1;
     int hTiles = 1;
     int damage = 5;
     int piercing = 5;
     int armor = 0;
-    int attackCounter = 0;
-    int attackInterval = 0;
-    int speedPerTick = 0;  // world units per tick
-    float range = 1.0f;    // tiles
-    bool worker = false;
-    int targetId = -1;
-    int expGain = 0;
-    bool assigned = false;
-    bool walkingToTraining = false;
-    bool pickUpPending = false;
-    int pickUpItemId = -1;
-    float wanderDelay = 0.0f;
 
     Unit() { hp = maxHp; }
 

@@ -65,16 +65,14 @@ void fill(TargetAreas& t, const Player& player) {
     t.workersIn.assign(t.areas.size(), 0);
     t.workers = 0;
     t.occupied.assign((t.areas.size() + 63) / 64, 0);
-    t.areaAtPlace.assign(units.size(), -1);
-    t.placedAt.assign(units.size(), SDL_FPoint{0.0f, 0.0f});
+    t.byPlace.assign(units.size(), TargetAreas::Placed{});
     for (int id : player.unitIds) {
         const Unit* unit = id == -1 ? nullptr : getUnitById(id);
         if (!unit) continue;
         const size_t place = static_cast<size_t>(unit - units.data());
-        if (t.areaAtPlace[place] != -1) continue;  // listed twice
+        if (t.byPlace[place].area != -1) continue;  // listed twice
         const int area = areaOf(t, *unit);
-        t.areaAtPlace[place] = area;
-        t.placedAt[place] = {unit->x, unit->y};
+        t.byPlace[place] = {area, {unit->x, unit->y}};
         t.areas[static_cast<size_t>(area)].push_back({id, unit->worker, place});
         t.workersIn[static_cast<size_t>(area)] += unit->worker;
         t.workers += unit->worker;
@@ -83,17 +81,17 @@ void fill(TargetAreas& t, const Player& player) {
 }
 
 void moveToArea(TargetAreas& t, size_t place, int area) {
-    std::vector<IndexedUnit>& from = t.areas[static_cast<size_t>(t.areaAtPlace[place])];
+    std::vector<IndexedUnit>& from = t.areas[static_cast<size_t>(t.byPlace[place].area)];
     const auto entry = std::find_if(from.begin(), from.end(), [&](const IndexedUnit& e) { return e.place == place; });
     const IndexedUnit moved = *entry;
     *entry = from.back();
     from.pop_back();
     t.areas[static_cast<size_t>(area)].push_back(moved);
-    t.workersIn[static_cast<size_t>(t.areaAtPlace[place])] -= moved.worker;
+    t.workersIn[static_cast<size_t>(t.byPlace[place].area)] -= moved.worker;
     t.workersIn[static_cast<size_t>(area)] += moved.worker;
-    markOccupancy(t, static_cast<size_t>(t.areaAtPlace[place]));
+    markOccupancy(t, static_cast<size_t>(t.byPlace[place].area));
     markOccupancy(t, static_cast<size_t>(area));
-    t.areaAtPlace[place] = area;
+    t.byPlace[place].area = area;
 }
 
 // The unit at the place into its area in every player's areas that list it. The area is a function of the
@@ -103,9 +101,10 @@ inline void followPlace(std::vector<TargetAreas>& players, size_t place) {
     const Unit& unit = units[place];
     int area = -1;
     for (TargetAreas& t : players) {
-        const int32_t at = t.areaAtPlace[place];
+        TargetAreas::Placed& entry = t.byPlace[place];
+        const int32_t at = entry.area;
         if (at == -1) continue;
-        SDL_FPoint& placed = t.placedAt[place];
+        SDL_FPoint& placed = entry.at;
         if (placed.x == unit.x && placed.y == unit.y) continue;
         if (area == -1) area = areaOf(t, unit);
         placed = {unit.x, unit.y};
@@ -125,17 +124,16 @@ bool isPlayer(const Player* p) {
 // Only the areas that hold a unit at or after the first closed place can change: they are found through those
 // places rather than a sweep of the map.
 void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
-    // The gaps before a place, or SIZE_MAX for a closed one. Few units die in one tick: a walk along the closed
-    // places is cheaper than a table the size of the registry.
+    // The gaps before a place, or SIZE_MAX for a closed one: a binary search, as a big battle closes many places
+    // in one tick and every later entry asks.
     const auto gapsBefore = [&](size_t place) {
-        size_t gaps = 0;
-        for (; gaps < closed.size() && closed[gaps] <= place; ++gaps)
-            if (closed[gaps] == place) return SIZE_MAX;
-        return gaps;
+        const auto after = std::upper_bound(closed.begin(), closed.end(), place);
+        if (after != closed.begin() && *(after - 1) == place) return SIZE_MAX;
+        return static_cast<size_t>(after - closed.begin());
     };
     std::vector<uint8_t> visited(t.areas.size(), 0);
-    for (size_t place = closed.front(); place < t.areaAtPlace.size(); ++place) {
-        const int32_t area = t.areaAtPlace[place];
+    for (size_t place = closed.front(); place < t.byPlace.size(); ++place) {
+        const int32_t area = t.byPlace[place].area;
         if (area == -1 || visited[static_cast<size_t>(area)]) continue;
         visited[static_cast<size_t>(area)] = 1;
         std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
@@ -152,8 +150,7 @@ void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
         entries.resize(kept);
         markOccupancy(t, static_cast<size_t>(area));
     }
-    closeGaps(t.areaAtPlace, closed);
-    closeGaps(t.placedAt, closed);
+    closeGaps(t.byPlace, closed);
     t.listData = t.player->unitIds.data();
     t.listSize = t.player->unitIds.size();
 }
@@ -172,7 +169,7 @@ void TargetIndexRemovals::follow(const std::vector<size_t>& places) {
     std::vector<TargetAreas> kept;
     for (size_t i = 0; i < targetIndex.players.size(); ++i) {
         TargetAreas& t = targetIndex.players[i];
-        if (!listsHeld[i] || t.areaAtPlace.size() != before) continue;
+        if (!listsHeld[i] || t.byPlace.size() != before) continue;
         followRemovals(t, places);
         kept.push_back(std::move(t));
     }

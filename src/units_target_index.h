@@ -30,8 +30,13 @@ struct TargetAreas {
     // One bit per area, set while it holds an entry: most areas a scan passes are empty, and the bits of a
     // neighbourhood share a few cache lines where the areas themselves spread over many.
     std::vector<uint64_t> occupied;
-    std::vector<int32_t> areaAtPlace;  // per registry place; -1 where the player lists no unit
-    std::vector<SDL_FPoint> placedAt;  // per registry place: the position its area was worked out for
+    // Per registry place, side by side as every unit's turn reads both: the area (-1 where the player lists no
+    // unit) and the position it was worked out for.
+    struct Placed {
+        int32_t area = -1;
+        SDL_FPoint at{0.0f, 0.0f};
+    };
+    std::vector<Placed> byPlace;
 
     size_t indexOf(int ax, int ay) const {
         return static_cast<size_t>(ay) * static_cast<size_t>(columns) + static_cast<size_t>(ax);

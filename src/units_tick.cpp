@@ -103,7 +103,7 @@ static void holdSubTile(Unit& unit, V2i sub) {
         unit.occupiedSubTile = sub;
         return;
     }
-    freeTileForUnit(unit.id, unit.type, unit.occupiedSubTile);
+    // The reservation releases the cells held before, reusing their list.
     reserveTilesForUnit(unit.id, unit.type, sub);
     unit.occupiedSubTile = sub;
 }
@@ -357,7 +357,7 @@ static StepResult waitForBlockedWay(Unit& unit, Grid& grid, V2i s) {
         return StepResult::EndTick;
     }
     if (const std::optional<V2i> step = sideStepFor(unit, grid, s, e))
-        unit.waypoints.insert(unit.waypoints.begin(), subTileWaypoint(*step));
+        unit.waypoints.push_front(subTileWaypoint(*step));
     return StepResult::EndTick;
 }
 
@@ -402,7 +402,7 @@ static void moveTowardWaypoint(Unit& unit, const Grid& grid) {
     if (length < WAYPOINT_EPS || length <= step) {
         unit.x = p.x;
         unit.y = p.y;
-        unit.waypoints.erase(unit.waypoints.begin());
+        unit.waypoints.pop_front();
         return;
     }
     const float nx = unit.x + dx / length * step;
@@ -510,11 +510,19 @@ static void updateUnitTurn(int id, size_t place, float dt, Grid& grid) {
 }
 
 void updateUnits(float dt, Grid& grid) {
-    std::vector<std::pair<int, size_t>> turns;  // id, place in the registry
-    turns.reserve(units.size());
-    for (size_t i = 0; i < units.size(); ++i) turns.push_back({units[i].id, i});
-    // Units are added with rising ids, so the registry is nearly always in order already.
-    if (!std::is_sorted(turns.begin(), turns.end())) std::sort(turns.begin(), turns.end());
+    std::vector<int> ids;
+    ids.reserve(units.size());
+    for (const Unit& unit : units) ids.push_back(unit.id);
     const TargetIndexPass targetIndex;
+    // Units are added with rising ids, so the registry is nearly always in order already: each id's place is then
+    // its index, and no pairs need building.
+    if (std::is_sorted(ids.begin(), ids.end())) {
+        for (size_t place = 0; place < ids.size(); ++place) updateUnitTurn(ids[place], place, dt, grid);
+        return;
+    }
+    std::vector<std::pair<int, size_t>> turns;  // id, place in the registry
+    turns.reserve(ids.size());
+    for (size_t place = 0; place < ids.size(); ++place) turns.push_back({ids[place], place});
+    std::sort(turns.begin(), turns.end());
     for (const auto& [id, place] : turns) updateUnitTurn(id, place, dt, grid);
 }

@@ -61,7 +61,7 @@ bool walkToTile(Unit& unit, V2i goal, Grid& grid) {
         setUnitPath(unit, *path);
     } else {
         // A moving unit finishes the step it is on before following the new path.
-        unit.waypoints.resize(1);
+        unit.waypoints.keepFront();
         for (size_t i = 1; i < path->size(); ++i) unit.waypoints.push_back(subTileWaypoint((*path)[i]));
     }
     unit.goal = goal;

@@ -1,6 +1,7 @@
 // The unit registry: spawn values, selection, deferred removal, corpses and floating texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <utility>
@@ -175,6 +176,54 @@ TEST_F(UnitRegistry, ABatchOfRemovalsKeepsTheOrderOfEverythingThatStays) {
         EXPECT_EQ(selectedUnits, selection);
         EXPECT_EQ(selectedUnitsSet.size(), c.left.size());
     }
+}
+
+// A hold answers for the last reservation only: one moved, dropped, forgotten with the session, or asked for with a
+// type of another footprint is no hold, and freeing and reserving again would change something.
+TEST_F(UnitRegistry, FootprintIsHeldOnlyByTheLastReservationOfTheSameSize) {
+    struct Case {
+        const char* what;
+        const char* reservedAs;
+        V2i first;
+        V2i last;  // (-1, -1): reserved once
+        bool dropped;
+        bool sessionForgot;
+        const char* askedAs;
+        V2i askedAt;
+        bool held;
+    };
+    const Case cases[] = {
+        {"where it was reserved", "Ogre", {5, 5}, {-1, -1}, false, false, "Ogre", {5, 5}, true},
+        {"where it was before it moved", "Ogre", {5, 5}, {6, 5}, false, false, "Ogre", {5, 5}, false},
+        {"where it moved to", "Ogre", {5, 5}, {6, 5}, false, false, "Ogre", {6, 5}, true},
+        {"after its cells were dropped", "Ogre", {5, 5}, {-1, -1}, true, false, "Ogre", {5, 5}, false},
+        {"after the session forgot the reservations", "Footman", {5, 5}, {-1, -1}, false, true, "Footman", {5, 5},
+         false},
+        {"as a bigger type at the same centre", "Footman", {5, 5}, {-1, -1}, false, false, "Ogre", {5, 5}, false},
+        {"as a smaller type at the same centre", "Ogre", {5, 5}, {-1, -1}, false, false, "Footman", {5, 5}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+        unitOccupancyRegistry.clear();
+        reserveTilesForUnit(9, c.reservedAs, c.first);
+        if (c.last.x != -1) reserveTilesForUnit(9, c.reservedAs, c.last);
+        if (c.dropped) unregisterUnitTiles(9);
+        if (c.sessionForgot) unitOccupancyRegistry.clear();  // the cells stay taken: only the list is gone
+        EXPECT_EQ(holdsFootprintAt(9, c.askedAs, c.askedAt), c.held);
+    }
+    // A move releases every cell left behind and lists the new ones in the order reserved, its list reused.
+    std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+    unitOccupancyRegistry.clear();
+    reserveTilesForUnit(9, "Ogre", {5, 5});
+    reserveTilesForUnit(9, "Ogre", {9, 6});
+    std::vector<V2i> expected;
+    for (int y = 5; y <= 7; ++y)
+        for (int x = 8; x <= 10; ++x) expected.push_back({x, y});
+    EXPECT_EQ(unitOccupancyRegistry.at(9), expected);
+    int taken = 0;
+    for (int32_t holder : reservedTiles) taken += holder == 9;
+    EXPECT_EQ(taken, 9);
 }
 
 TEST_F(UnitRegistry, CooldownsStopOnceRunOut) {

@@ -33,6 +33,64 @@ TEST_F(WalkOrders, WaypointsAreSubTileCentresOfTheFixedSize35) {
     EXPECT_FLOAT_EQ(p.y, 87.5f);
 }
 
+// Every operation the walk uses, in mixes a long walk meets, against a plain list that shifts its points down.
+TEST(Waypoints, AnswerLikeAPlainListThroughPopsPushesInFrontAndCuts) {
+    struct Case {
+        const char* what;
+        const char* ops;  // 'b' push a point behind, 'f' push one in front, 'p' walk the front one, 'k' keep the front
+                          // only, 'c' clear
+    };
+    const Case cases[] = {
+        {"a path walked to its end", "bbbbpppp"},
+        {"a side-step in front of a fresh path", "bbbfpp"},
+        {"side-steps in front of a half-walked path", "bbbbbppfpfppp"},
+        {"the last point walked, then a new path", "bbppbbbp"},
+        {"a new path after the current step", "bbbbpkbbbpp"},
+        {"a cut right after a side-step", "bbbpfkbpp"},
+        {"a clear in the middle of a walk", "bbbpcbbp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Waypoints queue;
+        std::vector<SDL_FPoint> plain;
+        float next = 1.0f;
+        for (const char* op = c.ops; *op; ++op) {
+            const SDL_FPoint p{next, -next};
+            next += 1.0f;
+            switch (*op) {
+                case 'b':
+                    queue.push_back(p);
+                    plain.push_back(p);
+                    break;
+                case 'f':
+                    queue.push_front(p);
+                    plain.insert(plain.begin(), p);
+                    break;
+                case 'p':
+                    queue.pop_front();
+                    plain.erase(plain.begin());
+                    break;
+                case 'k':
+                    queue.keepFront();
+                    plain.resize(1);
+                    break;
+                default:
+                    queue.clear();
+                    plain.clear();
+                    break;
+            }
+            ASSERT_EQ(queue.size(), plain.size()) << "after op " << (op - c.ops);
+            ASSERT_EQ(queue.empty(), plain.empty());
+            if (plain.empty()) continue;
+            EXPECT_FLOAT_EQ(queue.front().x, plain.front().x);
+            EXPECT_FLOAT_EQ(queue.back().x, plain.back().x);
+            size_t i = 0;
+            for (const SDL_FPoint& q : queue) EXPECT_FLOAT_EQ(q.x, plain[i++].x);
+            EXPECT_EQ(i, plain.size());
+        }
+    }
+}
+
 TEST_F(WalkOrders, IdleUnitWalksTheBreadthFirstPathFromItsOwnSubTile) {
     int id = place("Footman", {2, 2});
     Unit& u = unitWith(id);
