@@ -61,9 +61,7 @@ struct ExtractionFlow : DrawnSessionTest {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         DrawnSessionTest::TearDown();
         combatHooks = CombatHooks{};
         unitHooks = UnitHooks{};
@@ -76,12 +74,7 @@ struct ExtractionFlow : DrawnSessionTest {
         extractionMapFolder = "core/data/extractions";
         extraction_filename.clear();
         load_roster("");
-        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        ::testing::internal::CaptureStderr();
-        headless::loadContent(basePath + "core");
-        loadTextures();
-        loadSprites();
-        ::testing::internal::GetCapturedStderr();
+        reloadRepositoryContent();
         renderer = previous;
     }
 

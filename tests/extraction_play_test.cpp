@@ -42,12 +42,7 @@ struct ExtractionPlay : SessionTest {
         extraction_filename.clear();
         load_roster("");
         // Later scenes of this run expect the content and art the session tear-down dropped.
-        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-        ::testing::internal::CaptureStderr();
-        headless::loadContent(basePath + "core");
-        loadTextures();
-        loadSprites();
-        ::testing::internal::GetCapturedStderr();
+        reloadRepositoryContent();
         renderer = previous;
     }
 

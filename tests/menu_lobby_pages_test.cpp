@@ -98,9 +98,7 @@ struct LobbyMenu : SessionTest {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         net.closeTcp();
         lobbyState = LobbyState{};
         net.closeUdp();

@@ -31,9 +31,7 @@ struct Menu : DrawFixture {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         DrawFixture::TearDown();
     }
     static MainPage& mainPage() { return *static_cast<MainPage*>(mainMenu.page(MenuPage::MainPage)); }

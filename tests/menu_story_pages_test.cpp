@@ -45,9 +45,7 @@ struct TimedMenu : DrawFixture {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         frameClock = sdlFrameClock();
         DrawFixture::TearDown();
     }
@@ -154,9 +152,7 @@ struct ReplaysMenu : DrawnSessionTest {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         DrawnSessionTest::TearDown();
     }
     static ReplaysPage& page() { return *static_cast<ReplaysPage*>(mainMenu.page(MenuPage::ReplaysPage)); }

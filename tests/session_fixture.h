@@ -18,7 +18,10 @@
 #include "game_loop.h"
 #include "game_replay.h"
 #include "game_session.h"
+#include "sprites.h"
 #include "test_files.h"
+#include "textures.h"
+#include "ui/main_menu.h"
 
 namespace fake_clock {
 
@@ -174,3 +177,20 @@ struct DrawnSessionTest : SessionTest {
         SessionTest::TearDown();
     }
 };
+
+// The menus back on the main page with no switch waiting, as the next test expects them.
+inline void closeMenus() {
+    mainMenu.clear();
+    mainMenu.current = mainMenu.pending = MenuPage::MainPage;
+    mainMenu.switchPending = false;
+}
+
+// The repository's content and art again, for later scenes of the run that a session's tear-down left without.
+inline void reloadRepositoryContent() {
+    basePath = std::string(CORVALE_SOURCE_DIR) + "/";
+    ::testing::internal::CaptureStderr();
+    headless::loadContent(basePath + "core");
+    loadTextures();
+    loadSprites();
+    ::testing::internal::GetCapturedStderr();
+}

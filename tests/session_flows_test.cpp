@@ -82,9 +82,7 @@ struct PlayerFlow : DrawnSessionTest {
         mainMenu.init();
     }
     void TearDown() override {
-        mainMenu.clear();
-        mainMenu.current = mainMenu.pending = MenuPage::MainPage;
-        mainMenu.switchPending = false;
+        closeMenus();
         net.closeTcp();
         lobbyState = LobbyState{};
         netTcpPort = savedTcp;
