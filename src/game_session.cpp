@@ -428,7 +428,7 @@ void adoptRecordedComputer() {
 void forgetRecordedHeader() { abandonStart(); }
 
 std::string playReachedRecord() {
-    if (!isLive(mode) || paused || lockstep.currentTurn < 1) return "";
+    if (!isLive(mode) || lockstep.currentTurn < 1) return "";
     std::ostringstream record;
     appendCommandRecord(record, lockstep.currentTurn - 1, Command{CommandType::Ping, Player::myStaticId, PingCommand{}});
     return record.str();

@@ -74,9 +74,9 @@ void adoptRecordedComputer();
 // come back.
 void forgetRecordedHeader();
 
-// A command log names only the turns that carried orders. This record, read back as no order, names the last turn
-// a live session has simulated, so its replay or saved copy runs as far as the match did; empty when the session is
-// not live, is paused (its last record already names the turn) or has simulated nothing.
+// A command log names only the turns that carried orders, and never a pause. This record, read back as no order,
+// names the last turn a live session has simulated, so its replay or saved copy runs as far as the match did, paused
+// or not; empty when the session is not live or has simulated nothing.
 std::string playReachedRecord();
 
 // The end of a session, at the start of a frame: the world torn down, the local player made again, the

@@ -186,14 +186,18 @@ TEST_F(PlayerFlow, AMatchWonAgainstTheComputerQuitsToTheMenusAndTheNextMatchStar
 
 // A save made in the middle of a match against the computer, the match quit, the next match started from the
 // menus and the save loaded from its in-game menu: the resumed match stands where the saved one stood, and the
-// computer player goes on thinking. In a later run of the program every player id is drawn anew.
+// computer player goes on thinking. In a later run of the program every player id is drawn anew. A match saved
+// while paused, long after its last order, resumes on the turn it paused at.
 TEST_F(PlayerFlow, ASaveLoadedFromTheNextMatchResumesWhereItWasAndTheComputerPlaysOn) {
     struct Run {
         const char* name;
         int localId;
         int computerId;
+        bool paused;
     };
-    const Run runs[] = {{"the same run", LOCAL_ID, COMPUTER_ID}, {"a later run", LOCAL_ID + 1000, COMPUTER_ID + 1000}};
+    const Run runs[] = {{"the same run", LOCAL_ID, COMPUTER_ID, false},
+                        {"a later run", LOCAL_ID + 1000, COMPUTER_ID + 1000, false},
+                        {"paused", LOCAL_ID, COMPUTER_ID, true}};
     for (const Run& later : runs) {
         SCOPED_TRACE(later.name);
         Player::myStaticId = LOCAL_ID;
@@ -204,6 +208,12 @@ TEST_F(PlayerFlow, ASaveLoadedFromTheNextMatchResumesWhereItWasAndTheComputerPla
         // Saved between two of the computer player's turns of thought, long after the last order of the player.
         runFrames(2000, 20.0, [] { return lockstep.currentTurn >= 615; }, mineOnTheFirstTurn);
         ASSERT_NE(lockstep.currentTurn % COMPUTER_THINK_TURNS, 0);
+        if (later.paused) {
+            lockstep.collectCommand(Command{CommandType::PauseGame, LOCAL_ID, PauseGameCommand{lockstep.currentTurn}});
+            runFrames(20, 20.0, [] { return paused; });
+            ASSERT_TRUE(paused);
+            runFrames(5, 20.0, [] { return false; });
+        }
         openDialog(40.0f);  // Save Game
         ASSERT_NE(firstInGameMenu<TextInput>(), nullptr);
         gameMenu.handleEvent(typed(later.name));
