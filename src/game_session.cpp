@@ -120,7 +120,8 @@ void restoreRunSeats() {
     runSeats.reset();
 }
 
-// Whatever a start that failed has built goes again; the menus stay.
+}  // namespace
+
 void abandonStart() {
     // The script may already run: the next session must not inherit it.
     modManager.shutdown();
@@ -132,6 +133,8 @@ void abandonStart() {
     spawnPlayer();
     gameState = GameState::Menus;
 }
+
+namespace {
 
 // The world of the session's map, or false with one line naming the map and the fault.
 bool buildSessionWorld(const std::string& mapName) {
@@ -425,7 +428,6 @@ void adoptRecordedComputer() {
     if (computer != players.end()) Player::aiId = (*computer)->id;
 }
 
-void forgetRecordedHeader() { abandonStart(); }
 
 std::string playReachedRecord() {
     if (!isLive(mode) || lockstep.currentTurn < 1) return "";

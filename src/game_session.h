@@ -70,9 +70,9 @@ bool saveCanResume(const std::string& name);
 void keepRunSeats();
 // The computer player a loaded header lists, if any, is this session's computer player.
 void adoptRecordedComputer();
-// A header loaded for a session that does not start after all: the run's configuration, ids and lone local player
-// come back.
-void forgetRecordedHeader();
+// Whatever a start that failed has built goes again, a header it loaded included: the run's configuration, ids and
+// lone local player come back; the menus stay.
+void abandonStart();
 
 // A command log names only the turns that carried orders, and never a pause. This record, read back as no order,
 // names the last turn a live session has simulated, so its replay or saved copy runs as far as the match did, paused

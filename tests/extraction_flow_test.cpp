@@ -19,13 +19,6 @@
 
 namespace {
 
-template <class Page>
-Page& shown() {
-    return *static_cast<Page*>(mainMenu.page(mainMenu.current));
-}
-
-void clickOn(const SDL_FRect& r) { mainMenu.handleEvent(pressOn(r)); }
-
 // Menu frames, as the top-level loop runs them, until the match starts or the limit.
 void menuFramesUntilTheMatch(int limit) {
     for (int i = 0; i < limit && gameState == GameState::Menus; ++i) main_loop();

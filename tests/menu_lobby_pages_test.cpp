@@ -20,20 +20,6 @@
 
 namespace {
 
-template <class Page>
-Page& shown() {
-    return *static_cast<Page*>(mainMenu.page(mainMenu.current));
-}
-
-void clickOn(const SDL_FRect& r) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(r.x + r.w / 2);
-    e.button.y = static_cast<int>(r.y + r.h / 2);
-    mainMenu.handleEvent(e);
-}
-
 void type(const std::string& text) {
     SDL_Event typed{};
     typed.type = SDL_TEXTINPUT;

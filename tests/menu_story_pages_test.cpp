@@ -18,10 +18,6 @@ SDL_Event key(SDL_Scancode code) {
     return e;
 }
 
-void clickOn(const SDL_FRect& r) {
-    mainMenu.handleEvent(press(static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2)));
-}
-
 SDL_Event motion() {
     SDL_Event e{};
     e.type = SDL_MOUSEMOTION;

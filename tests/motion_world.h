@@ -90,6 +90,12 @@ struct MotionWorld : StaticWorld {
 
     static V2i subTileOf(int id) { return worldToSubTile(unit(id).x, unit(id).y); }
 
+    // Puts the unit on a sub-tile's centre, as a step or a move from outside the tick would.
+    static void standOn(int id, V2i sub) {
+        unit(id).x = middleOf(sub.x);
+        unit(id).y = middleOf(sub.y);
+    }
+
     static void walkTo(int id, V2i sub, Grid& g = grid) { ASSERT_TRUE(walkToTile(unit(id), sub, g)); }
 
     // A walk straight along the unit's row of sub-tiles, its own sub-tile first, as the searches lay one out.

@@ -18,6 +18,7 @@
 #include "game_loop.h"
 #include "game_replay.h"
 #include "game_session.h"
+#include "sdl_events.h"
 #include "sprites.h"
 #include "test_files.h"
 #include "textures.h"
@@ -177,6 +178,15 @@ struct DrawnSessionTest : SessionTest {
         SessionTest::TearDown();
     }
 };
+
+// The menu page on show, as the page type the test expects there.
+template <class Page>
+Page& shown() {
+    return *static_cast<Page*>(mainMenu.page(mainMenu.current));
+}
+
+// A left press in the middle of a menu widget.
+inline void clickOn(const SDL_FRect& r) { mainMenu.handleEvent(pressOn(r)); }
 
 // The menus back on the main page with no switch waiting, as the next test expects them.
 inline void closeMenus() {

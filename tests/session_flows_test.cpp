@@ -26,13 +26,6 @@ namespace {
 
 constexpr int COMPUTER_ID = 303;
 
-template <class Page>
-Page& shown() {
-    return *static_cast<Page*>(mainMenu.page(mainMenu.current));
-}
-
-void clickOn(const SDL_FRect& r) { mainMenu.handleEvent(pressOn(r)); }
-
 // Presses the in-game menu's column button at that offset below the menu's top.
 void pressMenuButton(float offset) {
     gameMenu.handleEvent(press(gameMenu.rect.x + 125.0f, gameMenu.rect.y + offset + 15.0f));

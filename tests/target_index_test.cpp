@@ -92,13 +92,11 @@ TEST_F(TargetIndex, FollowsAUnitsOwnStepAndAnyMoveBetweenTicks) {
     {
         const TargetIndexPass tick;
         EXPECT_EQ(choices({s}).front(), near);
-        unit(far).x = middleOf(41);
-        unit(far).y = middleOf(41);
+        standOn(far, {41, 41});
         followUnitMove(unit(far));
         EXPECT_EQ(choices({s}).front(), far) << "moved next to the scanner in its own step";
     }
-    unit(near).x = middleOf(40);
-    unit(near).y = middleOf(41);
+    standOn(near, {40, 41});
     const TargetIndexPass nextTick;
     EXPECT_EQ(choices({s}).front(), near) << "moved between ticks";
 }
@@ -230,11 +228,10 @@ TEST_F(TargetIndex, FindsAWorkerAfterItsStepAndOneMadeDuringOrBetweenTicks) {
     {
         const TargetIndexPass tick;
         EXPECT_NE(choices({s}).front(), worker);
-        unit(worker).x = middleOf(50);
-        unit(worker).y = middleOf(50);
+        standOn(worker, {50, 50});
         followUnitMove(unit(worker));
         EXPECT_EQ(choices({s}).front(), worker) << "stepped into an area that held no worker";
-        unit(worker).x = middleOf(75);
+        standOn(worker, {75, 50});
         followUnitMove(unit(worker));
         EXPECT_NE(choices({s}).front(), worker) << "stepped out of sight again";
         const int trained = place("Peon", ENEMY, {26, 52});

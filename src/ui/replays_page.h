@@ -61,7 +61,7 @@ public:
         }
         keepRunSeats();
         if (!loadReplay(in) && replayTurns.empty()) {
-            forgetRecordedHeader();
+            abandonStart();
             return false;
         }
         mode = GameMode::Replay;
