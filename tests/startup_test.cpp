@@ -2,6 +2,7 @@
 // one line and exit 1; otherwise the loop opens on the main page, from the folders when the archive is hidden.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <physfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,10 +21,15 @@
 #include "game_startup.h"
 #include "game_state.h"
 #include "network_manager.h"
+#include "session_fixture.h"
 #include "test_files.h"
 #include "textures.h"
 #include "top_level_guard.h"
+#include "ui/host_page.h"
+#include "ui/lan_page.h"
+#include "ui/lobby_view_page.h"
 #include "ui/main_menu.h"
+#include "ui/main_page.h"
 
 namespace {
 
@@ -115,28 +122,41 @@ TEST_F(Startup, RunnerRefusesHostileReplaysWithOneLine) {
     }
 }
 
-// The shipped content tree without the archive: only the folders are there to read.
-TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
-    std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/core", dir.path / "core",
-                          std::filesystem::copy_options::recursive);
-    dir.write("src/config.txt", readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/src/config.txt"));
+// The program in a folder holding the shipped content tree without the archive (only the folders are there to
+// read) and the shipped maps, on ports of this process's own; what it writes to the error stream is captured.
+struct ProgramInFolders : Startup {
+    std::optional<WorkingDirectory> inRoot;
+    uint16_t savedTcp = netTcpPort;
+
+    void start() {
+        for (const char* folder : {"core", "maps"})
+            std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/" + folder, dir.path / folder,
+                                  std::filesystem::copy_options::recursive);
+        dir.write("src/config.txt", shippedConfig);
+        inRoot.emplace(dir.path);
+        // Another program on this machine may hold the game's own ports: these are this process's.
+        const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
+        netUdpPorts[0] = base;
+        netUdpPorts[1] = base + 1;
+        netTcpPort = 0;  // any free port: the player hosts alone
+        ::testing::internal::CaptureStderr();
+        if (!startUp("corvale")) FAIL() << "start-up failed: " << ::testing::internal::GetCapturedStderr();
+    }
+    void TearDown() override {
+        netUdpPorts[0] = 54000;
+        netUdpPorts[1] = 54001;
+        netTcpPort = savedTcp;
+        frameClock = sdlFrameClock();
+    }
+};
+
+TEST_F(ProgramInFolders, OpensOnTheMainPageAndExitEndsTheLoop) {
     // A saved game's temporary file that a killed writer left two minutes ago, beside a save that stays.
     dir.write("saves/kept.bin", "x");
     dir.write("saves/kept.bin.tmp", "half");
     std::filesystem::last_write_time(dir.path / "saves/kept.bin.tmp",
                                      std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
-    const WorkingDirectory inRoot(dir.path);
-    // Another program on this machine may hold the game's own ports: these are this process's.
-    const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
-    netUdpPorts[0] = base;
-    netUdpPorts[1] = base + 1;
-    ::testing::internal::CaptureStderr();
-    if (!startUp("corvale")) {
-        const std::string said = ::testing::internal::GetCapturedStderr();
-        netUdpPorts[0] = 54000;
-        netUdpPorts[1] = 54001;
-        FAIL() << "start-up failed: " << said;
-    }
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
     EXPECT_FALSE(std::filesystem::exists(dir.path / "saves/kept.bin.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir.path / "saves/kept.bin"));
@@ -160,9 +180,38 @@ TEST_F(Startup, OpensOnTheMainPageFromTheFoldersAndExitEndsTheLoop) {
     runTopLevelLoop();
     EXPECT_FALSE(running);
     shutDown();
-    netUdpPorts[0] = 54000;
-    netUdpPorts[1] = 54001;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// A match against the computer started from the menus, and the window closed in its middle: the program ends the
+// session as Quit would, so the log's last record names the last turn played, not the last order.
+TEST_F(ProgramInFolders, AWindowClosedInAMatchLeavesALogThatRunsToTheLastTurnPlayed) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    clickOn(shown<LobbyViewPage>().addAIButton.rect);
+    clickOn(shown<LobbyViewPage>().startButton.rect);
+    ASSERT_EQ(gameState, GameState::Match);
+    for (int frame = 0; frame < 1000 && lockstep.currentTurn < 150; ++frame) game_loop();
+    SDL_Event close{};
+    close.type = SDL_QUIT;
+    SDL_PushEvent(&close);
+    game_loop();
+    ASSERT_FALSE(running);
+    const int turnsPlayed = lockstep.currentTurn;
+    ASSERT_GE(turnsPlayed, 150);
+    shutDown();
+    ::testing::internal::GetCapturedStderr();
+    const std::vector<std::filesystem::path> logs{std::filesystem::directory_iterator(dir.path / "replays"), {}};
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = readWholeFile(logs.front().string());
+    const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
+    const nlohmann::json record = nlohmann::json::parse(last);
+    EXPECT_EQ(record["type"], static_cast<int>(CommandType::Ping)) << last;
+    EXPECT_EQ(record["tick"], turnsPlayed - 1) << last;
 }
 
 // What escapes the loop (a catalogue look-up on a drawing path, say) ends the program with one line and code 1.
