@@ -92,15 +92,6 @@ const Turn* LockstepManager::storedTurn(int playerId, int tick) const {
     return found == byTurn->second.end() ? nullptr : &found->second;
 }
 
-// A client sends each turn number once, so a turn it sends again, or after the host applied it, is forged: a
-// member that applied the turn before the second packet came would differ from one that merged it.
-std::string LockstepManager::repeatedTurn(const Turn& turn) const {
-    const std::string sent = "player " + std::to_string(turn.player) + " sent turn " + std::to_string(turn.tick);
-    if (turn.tick < receiveTurn) return sent + " after it was applied";
-    if (storedTurn(turn.player, turn.tick)) return sent + " twice";
-    return {};
-}
-
 void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner) {
     if (playerId == localPlayer || !leftPlayers.insert(playerId).second) return;
     runner.playerLeft(playerId);
@@ -120,8 +111,12 @@ std::string LockstepManager::brokenRule(const NetPacket& packet, const Turn& tur
     if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
               " turns ahead of turn " + std::to_string(receiveTurn);
-    if (why.empty() && link.isHost) why = repeatedTurn(turn);
     const Turn* stored = storedTurn(turn.player, turn.tick);
+    // A client sends each turn number once, so a turn it sends again, or after the host applied it, is forged: a
+    // member that applied the turn before the second packet came would differ from one that merged it.
+    if (why.empty() && link.isHost && (turn.tick < receiveTurn || stored))
+        why = "player " + std::to_string(turn.player) + " sent turn " + std::to_string(turn.tick) +
+              (turn.tick < receiveTurn ? " after it was applied" : " twice");
     if (why.empty() && (stored ? stored->commands.size() : 0) + turn.commands.size() >
                            static_cast<size_t>(MAX_TURN_COMMANDS))
         why = "turn " + std::to_string(turn.tick) + " of player " + std::to_string(turn.player) +

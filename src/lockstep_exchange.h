@@ -92,8 +92,6 @@ private:
     void send(int localPlayer, int nowMs, NetworkManager& link);
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
-    // Why a client's turn repeats a number it sent before; empty when it does not.
-    std::string repeatedTurn(const Turn& turn) const;
     void markLeft(int playerId, int localPlayer, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;
 };
