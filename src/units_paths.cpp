@@ -857,6 +857,8 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
 std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
                                               Tile movementClass) {
     if (goals.reach < 1) return std::nullopt;
+    // A unit already in reach pops its own sub-tile first: no search, nothing worth keeping.
+    if (goals.contains(start)) return isValidSubTile(start) ? std::optional<SubTilePath>{{start}} : std::nullopt;
     StepRules rules(grid, movementClass, true, false);
     // Only the direct reading of a whole grid works out masks; the slow one reads the tiles otherwise.
     const ReachQuery query{start, goals.centre, goals.reach, movementClass, MAP_W, MAP_H, SUB_MAP_W, SUB_MAP_H, &grid};
