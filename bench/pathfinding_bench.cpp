@@ -15,6 +15,7 @@
 #include "config.h"
 #include "map.h"
 #include "units.h"
+#include "units_regions.h"
 
 namespace {
 
@@ -329,12 +330,34 @@ void BM_ReachSquareRepeatedThroughCrowd(benchmark::State& state) {
     state.counters["kept"] = static_cast<double>(keptReachSquarePaths()) / static_cast<double>(found.size());
 }
 
+// Every member asks for the square round a unit beside it, as a unit within reach of its target does on each scan.
+void BM_ReachSquareFromWithinReach(benchmark::State& state) {
+    const CrowdOnTheMap on;
+    for (auto _ : state)
+        for (const V2i& from : on.c.members)
+            benchmark::DoNotOptimize(astarToReachSquare(grid, from, {{from.x + 1, from.y}, 2}, Tile::Grass));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
+}
+
+// The refusal at once that every new reach-square search asks first, with labels that may lag behind the map.
+void BM_ReachSquareRegionCheck(benchmark::State& state) {
+    const CrowdOnTheMap on;
+    int64_t refused = 0;
+    for (auto _ : state)
+        for (const V2i& from : on.c.members)
+            refused += cannotReachSquare(grid, from, squareAhead(from), Tile::Grass, true, false);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(on.c.members.size()));
+    state.counters["refused"] = static_cast<double>(refused) / static_cast<double>(state.items_processed());
+}
+
 BENCHMARK(BM_AstarOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarFromCrowd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BreadthFirstThroughCrowd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReachSquareThroughCrowd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReachSquareFoundThroughCrowd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReachSquareRepeatedThroughCrowd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReachSquareFromWithinReach)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReachSquareRegionCheck)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarBoost)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarUnreachableOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AstarUnreachableBoost)->Unit(benchmark::kMillisecond);

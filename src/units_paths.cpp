@@ -447,13 +447,16 @@ struct StepRules {
     template <typename Visit>
     void forEachStep(V2i cur, Visit visit) const {
         if (!tiles) return forEachStepSlowly(cur, visit);
-        const int tx = cur.x >> 2;
-        const int ty = cur.y >> 2;
-        const uint8_t steps = (*bySubTile)[static_cast<size_t>((cur.y & 3) << 2 | (cur.x & 3))][stepsOf(tx, ty)];
+        const uint8_t steps = stepsFrom(cur);
         const int c = cur.y * subWidth + cur.x;
         for (int k = 0; k < 8; ++k)
             if (steps >> k & 1)
                 visit(V2i{cur.x + DIRECTIONS[k].x, cur.y + DIRECTIONS[k].y}, c + offsets[k], static_cast<uint32_t>(k));
+    }
+
+    // Bit k set when a walk may step from the sub-tile (on the grid) in direction k; the direct reading only.
+    uint8_t stepsFrom(V2i sub) const {
+        return (*bySubTile)[static_cast<size_t>((sub.y & 3) << 2 | (sub.x & 3))][stepsOf(sub.x >> 2, sub.y >> 2)];
     }
 
     // The steps leaving tile i, as read from the tiles now; all that a search learns of the ground.
@@ -639,13 +642,14 @@ std::vector<std::vector<int32_t>> goalSideBuckets;  // open sub-tiles by estimat
 
 int32_t chebyshev(V2i a, V2i b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
 
-// Whether a walk may go from `from` onto `to`, the step's own rule of the breadth-first search.
-bool mayStepOnto(const StepRules& rules, const Reservations& reservations, V2i from, V2i to, V2i goal,
-                 int unitId) {
-    return isValidSubTile(to) && canEnter(rules.grid.at(to.x >> 2, to.y >> 2), rules.movementClass) &&
-           (!rules.heightRule || heightBorderAllows(rules.grid, from, to)) &&
-           (to == goal || reservations.freeFor(marks.index(to), unitId));
+// Whether a walk may take step k from a sub-tile with the ground's steps `out` onto `to`, the step's own rule of
+// the breadth-first search.
+bool mayStepOnto(const Reservations& reservations, uint8_t out, int k, V2i to, V2i goal, int unitId) {
+    return (out >> k & 1) && (to == goal || reservations.freeFor(marks.index(to), unitId));
 }
+
+// The direction opposite to direction k.
+int opposite(int k) { return (k + 4) & 7; }
 
 // Steps to the goal, exact for every sub-tile whose steps plus distance to the start is at most the answer,
 // searched from the goal with the distance to the start as the estimate (consistent: a step changes it by at
@@ -670,11 +674,14 @@ int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, 
                 continue;
             }
             const int32_t steps = marks.gScore(i) + 1;
-            for (const V2i& d : DIRECTIONS) {
-                const V2i from{at.x - d.x, at.y - d.y};
+            // Steps are the same both ways between sub-tiles a walk may enter: the way in from a neighbour is
+            // the way out to it.
+            const uint8_t out = rules.stepsFrom(at);
+            for (int k = 0; k < 8; ++k) {
+                const V2i from{at.x - DIRECTIONS[k].x, at.y - DIRECTIONS[k].y};
                 if (from == goal || !isValidSubTile(from)) continue;
                 const bool allowed = from == start ? !rules.heightRule || heightBorderAllows(rules.grid, from, at)
-                                                   : mayStepOnto(rules, reservations, at, from, goal, unitId);
+                                                   : mayStepOnto(reservations, out, opposite(k), from, goal, unitId);
                 if (!allowed) continue;
                 const int32_t n = marks.index(from);
                 if (marks.seen(n) && marks.gScore(n) <= steps) continue;
@@ -703,9 +710,10 @@ std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i s
     SubTilePath path{start};
     V2i at = start;
     for (int32_t left = length - 1; left >= 0; --left) {
-        for (const V2i& d : DIRECTIONS) {
-            const V2i next{at.x + d.x, at.y + d.y};
-            if (next == start || !mayStepOnto(rules, reservations, at, next, goal, unitId)) continue;
+        const uint8_t out = rules.stepsFrom(at);
+        for (int k = 0; k < 8; ++k) {
+            const V2i next{at.x + DIRECTIONS[k].x, at.y + DIRECTIONS[k].y};
+            if (next == start || !mayStepOnto(reservations, out, k, next, goal, unitId)) continue;
             const int32_t n = marks.index(next);
             if (!marks.seen(n) || !marks.expanded(n) || marks.gScore(n) != left) continue;
             at = next;
@@ -857,6 +865,8 @@ std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std
 std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
                                               Tile movementClass) {
     if (goals.reach < 1) return std::nullopt;
+    // A unit already in reach pops its own sub-tile first: no search, nothing worth keeping.
+    if (goals.contains(start)) return isValidSubTile(start) ? std::optional<SubTilePath>{{start}} : std::nullopt;
     StepRules rules(grid, movementClass, true, false);
     // Only the direct reading of a whole grid works out masks; the slow one reads the tiles otherwise.
     const ReachQuery query{start, goals.centre, goals.reach, movementClass, MAP_W, MAP_H, SUB_MAP_W, SUB_MAP_H, &grid};

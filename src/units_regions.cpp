@@ -42,11 +42,20 @@ struct Regions {
         const size_t cells = static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
         bool same = width == MAP_W && terrain.size() == cells;
         for (size_t i = 0; same && i < cells; ++i) same = terrain[i] == keyOf(grid.tiles[i]);
-        if (same) return;
-        width = MAP_W;
-        terrain.resize(cells);
-        for (size_t i = 0; i < cells; ++i) terrain[i] = keyOf(grid.tiles[i]);
-        for (auto& l : labels) l.clear();
+        if (!same) remake(grid, cells);
+    }
+
+    // Compares the next few tiles of a sweep round the map, and follows the whole map once they differ: each
+    // change is seen within FULL_SWEEP_CALLS calls, at a small share of the cost of a whole comparison.
+    void followSlice(const Grid& grid) {
+        const size_t cells = terrain.size();
+        const size_t slice = (cells + FULL_SWEEP_CALLS - 1) / FULL_SWEEP_CALLS;
+        if (cursor >= cells) cursor = 0;
+        const size_t end = std::min(cursor + slice, cells);
+        bool same = true;
+        for (size_t i = cursor; same && i < end; ++i) same = terrain[i] == keyOf(grid.tiles[i]);
+        cursor = end;
+        if (!same) follow(grid);
     }
 
     const std::vector<int32_t>& of(const Grid& grid, Tile movementClass, bool heightRule) {
@@ -56,6 +65,16 @@ struct Regions {
     }
 
 private:
+    static constexpr size_t FULL_SWEEP_CALLS = 1024;
+    size_t cursor = 0;  // where the sweep of followSlice goes on
+
+    void remake(const Grid& grid, size_t cells) {
+        width = MAP_W;
+        terrain.resize(cells);
+        for (size_t i = 0; i < cells; ++i) terrain[i] = keyOf(grid.tiles[i]);
+        for (auto& l : labels) l.clear();
+    }
+
     void build(const Grid& grid, Tile movementClass, bool heightRule, std::vector<int32_t>& label) const {
         const int w = MAP_W;
         const int h = MAP_H;
@@ -108,13 +127,13 @@ bool shareARegion(const Grid& grid, V2i start, const AnyGoal& anyGoal, Tile move
 }
 
 // Labels that lag behind the map may only cost a full search, never refuse a reachable goal: they are brought up
-// to date before every refusal, for a map of a new size, and otherwise, unless the answer must be exact, on every
-// 64th call only.
+// to date before every refusal, for a map of a new size, and otherwise, unless the answer must be exact, by a
+// sweep that compares a slice of the map per call.
 template <typename AnyGoal>
 bool inOtherRegions(const Grid& grid, V2i start, const AnyGoal& anyGoal, Tile movementClass, bool heightRule,
                     bool exact) {
-    static unsigned calls = 0;
-    if (exact || !regions.madeFor() || ++calls % 64 == 0) regions.follow(grid);
+    if (exact || !regions.madeFor()) regions.follow(grid);
+    else regions.followSlice(grid);
     if (shareARegion(grid, start, anyGoal, movementClass, heightRule)) return false;
     if (!exact) regions.follow(grid);
     return !shareARegion(grid, start, anyGoal, movementClass, heightRule);

@@ -8,7 +8,7 @@
 
 // True only when no search from start can reach the goal (or any of the goals): off the grid, on ground the
 // class may not enter, or in another region under 8-neighbour steps (heightRule: height borders apply too).
-// Not exact, a change of the map that splits a region may go unseen for a few calls (never the other way).
+// Not exact, a change of the map that splits a region may go unseen for up to a thousand calls (never the other way).
 bool cannotReach(const Grid& grid, V2i start, V2i goal, Tile movementClass, bool heightRule, bool exact = true);
 bool cannotReachAny(const Grid& grid, V2i start, const std::vector<V2i>& goals, Tile movementClass,
                     bool heightRule, bool exact = true);

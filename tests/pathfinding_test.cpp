@@ -449,6 +449,33 @@ TEST_F(PathSearch, ReachSquareHoldsSubTilesUpToTheReachAlongEachAxisButNotItsCen
         << "estimated toward the square's first sub-tile, its top-left corner";
 }
 
+// A unit already in reach answers its own sub-tile; one step short of it, or on the centre, it must walk a step;
+// off the sub-grid it has no path even inside the square.
+TEST_F(PathSearch, ReachSquareFromInsideAnswersTheStartAndFromJustOutsideOneStep) {
+    const struct {
+        const char* name;
+        V2i start;
+        ReachSquare square;
+        size_t steps;  // sub-tiles on the path, 0 for none
+    } cases[] = {
+        {"on the far edge of reach", {13, 10}, {{10, 10}, 3}, 1},
+        {"on the near corner of reach", {7, 7}, {{10, 10}, 3}, 1},
+        {"one beyond reach", {14, 10}, {{10, 10}, 3}, 2},
+        {"on the centre", {10, 10}, {{10, 10}, 3}, 2},
+        {"off the sub-grid inside the square", {-1, 5}, {{0, 5}, 2}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        forgetReachSquarePaths();
+        const auto path = astarToReachSquare(grid, c.start, c.square, Tile::Grass);
+        ASSERT_EQ(path.has_value(), c.steps > 0);
+        if (!path) continue;
+        EXPECT_EQ(path->size(), c.steps);
+        EXPECT_EQ(path->front(), c.start);
+        EXPECT_TRUE(c.square.contains(path->back()));
+    }
+}
+
 // ---- Repeated reach-square queries: an answer is reused only while the ground it was found on stands ----
 
 // A unit's query asked again after one change of the ground, against the same query with nothing kept. The

@@ -49,4 +49,44 @@ TEST_F(ReachRegions, RefusesASquareOnlyWhenNoneOfItsEnterableTilesSharesTheStart
     }
 }
 
+// A wall raised after the labels were made splits the map: the lagging check may answer with a full search for a
+// while, never with a wrong refusal, and refuses within a full sweep of the map; a wall taken down is never refused.
+TEST_F(ReachRegions, LaggingRefusalsFollowAWallWithinOneSweepAndNeverRefuseWrongly) {
+    const ReachSquare square{{44, 20}, 6};
+    const V2i start{4, 20};
+    constexpr int SWEEP_CALLS = 1024;
+    struct Case {
+        const char* name;
+        bool wallBefore;
+        bool wallAfter;
+        bool refusedInTheEnd;
+    };
+    const Case cases[] = {
+        {"wall raised", false, true, true},
+        {"wall taken down", true, false, false},
+        {"wall kept", true, true, true},
+        {"open all along", false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sizeMap(16, 16);
+        const auto setWall = [](bool up) {
+            for (int y = 0; y < MAP_H; ++y) grid.at(8, y).walkable = up ? 0 : 1;
+        };
+        setWall(c.wallBefore);
+        EXPECT_EQ(cannotReachSquare(grid, start, square, Tile::Grass, true), c.wallBefore);
+        setWall(c.wallAfter);
+        int firstRefusal = -1;
+        bool wrongRefusal = false;
+        for (int call = 1; call <= SWEEP_CALLS; ++call) {
+            const bool refused = cannotReachSquare(grid, start, square, Tile::Grass, true, false);
+            wrongRefusal = wrongRefusal || (refused && !c.wallAfter);
+            if (refused && firstRefusal == -1) firstRefusal = call;
+        }
+        EXPECT_FALSE(wrongRefusal);
+        EXPECT_EQ(firstRefusal != -1, c.refusedInTheEnd);
+        EXPECT_EQ(cannotReachSquare(grid, start, square, Tile::Grass, true), c.wallAfter);
+    }
+}
+
 }  // namespace
