@@ -1,10 +1,12 @@
 // A received turn packet of arbitrary bytes: decoding it must stay within the bytes, and what it decodes must
-// survive being written and read again unchanged; a host's exchange fed them by a client must keep to its rules.
+// survive being written and read again unchanged; a host's exchange fed them by a client must keep to its rules,
+// and apply no more of a turn than the work of one turn.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "game_commands_wire.h"
 #include "lockstep_exchange.h"
@@ -24,11 +26,15 @@ void decodeAndEncode(const uint8_t* data, size_t size) {
     if (writeTurnPacket(back).data != again.data) abort();
 }
 
-class Discard : public TurnRunner {
+// Keeps the client's applied orders of each turn.
+class Keep : public TurnRunner {
 public:
+    std::vector<std::vector<Command>> turns{1};
     bool isPaused() const override { return false; }
-    void apply(const Command&) override {}
-    void tick() override {}
+    void apply(const Command& cmd) override {
+        if (cmd.player == 2) turns.back().push_back(cmd);
+    }
+    void tick() override { turns.emplace_back(); }
     void playerLeft(int) override {}
 };
 
@@ -41,8 +47,10 @@ void feedHost(const std::vector<uint8_t>& stream) {
     client.addConnection(std::move(theirs));
     host.bindConnection(host.addConnection(std::move(ours)), 2);
     client.connections.front().link->send(stream);
-    Discard runner;
+    Keep runner;
     for (int frame = 0; frame < 3; ++frame) manager.step(TURN_LENGTH, 0, 1, {1, 2}, host, runner);
+    for (const std::vector<Command>& applied : runner.turns)
+        if (ordersWithinTurnWork(applied) != applied.size()) abort();
     for (const auto& [player, byTurn] : manager.turns) {
         if (player != 1 && player != 2) abort();
         for (const auto& [tick, turn] : byTurn)
