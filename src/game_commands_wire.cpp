@@ -89,8 +89,8 @@ bool isOneChatLine(const std::string& text) {
 
 namespace {
 
-// Orders that set no unit going: the talk, the clock and the god mode's palette aside, every order names a unit or
-// a building that may start a search.
+// Orders that start no search: talk, pause and resume, pings, and the hold and stop keys, which halt units where
+// they stand. Every other order names a unit or a building that may start one.
 bool setsUnitsGoing(CommandType type) {
     switch (type) {
         case CommandType::ChatMessage:
@@ -113,9 +113,14 @@ int listedUnits(const CommandPayload& payload) {
     return 0;
 }
 
-}  // namespace
+struct OrderWork {
+    int unitOrders = 0;
+    int listedUnits = 0;
+};
 
 OrderWork workOf(const Command& cmd) { return {setsUnitsGoing(cmd.type) ? 1 : 0, listedUnits(cmd.payload)}; }
+
+}  // namespace
 
 size_t ordersWithinTurnWork(const std::vector<Command>& cmds) {
     OrderWork total;

@@ -21,11 +21,6 @@ bool isOneChatLine(const std::string& text);
 constexpr int MAX_TURN_UNIT_ORDERS = 512;
 constexpr int MAX_TURN_LISTED_UNITS = 4096;
 
-struct OrderWork {
-    int unitOrders = 0;
-    int listedUnits = 0;
-};
-OrderWork workOf(const Command& cmd);
 // How many of the orders, from the first, fit the work of one turn. The first always fits, so any order that
 // can be sent gets through.
 size_t ordersWithinTurnWork(const std::vector<Command>& cmds);
