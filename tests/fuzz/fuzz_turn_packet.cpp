@@ -1,6 +1,7 @@
 // A received turn packet of arbitrary bytes: decoding it must stay within the bytes, and what it decodes must
 // survive being written and read again unchanged; a host's exchange fed them by a client must keep to its rules,
-// and apply no more of a turn than the work of one turn; its orders, applied to a small match, must run without a fault.
+// and apply no more of a turn than the work of one turn; its orders, applied to a small match, must run without a
+// fault.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
