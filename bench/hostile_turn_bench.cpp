@@ -36,9 +36,10 @@ std::vector<Command> armyMoves(const std::vector<int>& army, int orders) {
 
 // One unit listed a thousand times: what a 4 MiB frame holds if one order carries ids that all repeat.
 std::vector<Command> repeatedIdMoves(const std::vector<int>& army, int orders) {
+    const V2i goal = farSide();
     return std::vector<Command>(
         static_cast<size_t>(orders),
-        {CommandType::Move, HOSTILE, MoveCommand{std::vector<int>(1000, army.front()), farSide().x, farSide().y, false}});
+        {CommandType::Move, HOSTILE, MoveCommand{std::vector<int>(1000, army.front()), goal.x, goal.y, false}});
 }
 
 std::vector<Command> attacksOnTheFarSide(const std::vector<int>& army, int orders) {

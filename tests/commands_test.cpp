@@ -574,7 +574,8 @@ const struct {
     bool carriedOut;
     std::function<void(HostileOrders&)> check;
 } hostileOrders[] = {
-    {"spawn without the god mode", [](HostileOrders&) { return Command{CommandType::Spawn, 1, SpawnCommand{"Marine"}}; },
+    {"spawn without the god mode",
+     [](HostileOrders&) { return Command{CommandType::Spawn, 1, SpawnCommand{"Marine"}}; },
      false,
      [](HostileOrders&) {
          EXPECT_EQ(std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.type == "Marine"; }), 1);
@@ -702,7 +703,8 @@ const struct {
     {"carry off an own corpse", [](HostileOrders& t) { return corpseOrder(t, 1); }, true, nullptr},
     {"move one unit listed ten thousand times",
      [](HostileOrders& t) {
-         return Command{CommandType::Move, 1, MoveCommand{std::vector<int>(MAX_WIRE_UNIT_IDS, t.marine), 20, 20, false}};
+         const std::vector<int> repeated(MAX_WIRE_UNIT_IDS, t.marine);
+         return Command{CommandType::Move, 1, MoveCommand{repeated, 20, 20, false}};
      },
      true, [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.marine)->waypoints.empty()); }},
 };

@@ -309,10 +309,9 @@ struct ScriptedGame : ShippedGame {
         if (step == 5) cmds.push_back(placement(1, "HumanCamp", ann[2]));
         if (step == 10) order(CommandType::SetRallyPoint, 1, SetRallyPointCommand{baseOf(1), 50, 70});
         if (step == 12) order(CommandType::SetRallyPoint, 2, SetRallyPointCommand{baseOf(2), 9999, 70});
-        if (step == 30)
-            order(CommandType::CastSpell, 1, CastSpellCommand{marineOf(1), marineOf(1), 0, 0, "FreezingBullets", false});
-        if (step == 31)
-            order(CommandType::CastSpell, 1, CastSpellCommand{marineOf(1), marineOf(1), 0, 0, "FreezingBullets", false});
+        const CastSpellCommand freeze{marineOf(1), marineOf(1), 0, 0, "FreezingBullets", false};
+        if (step == 30) order(CommandType::CastSpell, 1, freeze);
+        if (step == 31) order(CommandType::CastSpell, 1, freeze);
         if (step == 32) order(CommandType::CastSpell, 1, CastSpellCommand{ann[1], bob[1], 7000, 7000, "Slow", true});
         if (step == 33) order(CommandType::CastSpell, 2, CastSpellCommand{bob[1], -1, 900, 900, "OrcDemolish", false});
         if (step == 50) order(CommandType::ChatMessage, 2, ChatMessageCommand{"gl hf"});
