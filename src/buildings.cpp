@@ -356,6 +356,14 @@ Building* getFirstSelectedBuilding() {
 }
 
 
+bool footprintHasRequiredEffect(const BuildingInfo& info, V2i tile) {
+    if (!info.requiresEffect) return true;
+    for (int dy = 0; dy < info.hTiles; ++dy)
+        for (int dx = 0; dx < info.wTiles; ++dx)
+            if (!effectGrid.hasTag({tile.x + dx, tile.y + dy}, *info.requiresEffect)) return false;
+    return true;
+}
+
 bool setRallyPoint(const Grid&, Building* b, V2i p) {
     if (!b || !isValidSubTile(p)) return false;
     b->rallyPoint = p;

@@ -241,6 +241,10 @@ void clearBuildingSelection();
 bool isBuildingSelected(int id);
 Building* getFirstSelectedBuilding();
 
+// Whether every tile of the type's footprint from its top-left tile carries the effect the type needs to stand on;
+// true for a type that needs none.
+bool footprintHasRequiredEffect(const BuildingInfo& info, V2i tile);
+
 // A sub-tile on the map; false for one off it and for a missing building.
 bool setRallyPoint(const Grid& grid, Building* b, V2i p);
 

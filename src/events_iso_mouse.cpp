@@ -193,13 +193,6 @@ bool seekOnReplayBar(SDL_FPoint press) {
     return true;
 }
 
-bool footprintHasTag(const BuildingInfo& info, const std::string& tag) {
-    for (int dy = 0; dy < info.hTiles; ++dy)
-        for (int dx = 0; dx < info.wTiles; ++dx)
-            if (!effectGrid.hasTag({ghostTile.x + dx, ghostTile.y + dy}, tag)) return false;
-    return true;
-}
-
 void playError() { playSound(SoundCategory::Game, Game::Error, false, 0, 0, 1); }
 
 // False when the building lacks the effect its footprint needs: the whole call then ends.
@@ -215,7 +208,7 @@ bool placeGhostBuilding(const Grid& grid) {
         placingBuilding = false;
         return true;
     }
-    if (info.requiresEffect && !footprintHasTag(info, *info.requiresEffect)) {
+    if (!footprintHasRequiredEffect(info, ghostTile)) {
         playError();
         std::cerr << "Cannot build " << ghostBuildingType << " \xE2\x80\x94 missing effect " << *info.requiresEffect
                   << "\n";

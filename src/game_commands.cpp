@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <unordered_set>
 
 #include <SDL2/SDL.h>
 
@@ -14,6 +15,7 @@
 #include "config.h"
 #include "construction-manager.h"
 #include "extraction.h"
+#include "extraction_items.h"
 #include "lockstep.h"
 #include "map.h"
 #include "map_objects.h"
@@ -126,10 +128,11 @@ void releaseForMove(Unit& u) {
 
 bool handleNone(const std::monostate&, OrderContext&) { return false; }
 
-// An order names only the issuing player's own units and buildings; any other is refused as if it were gone.
+// An order names only the issuing player's own units and buildings; any other is refused as if it were gone. A
+// unit off the map (aboard, inside a building, building a site) cannot be selected, so it takes no order either.
 Unit* ownUnit(int id, const OrderContext& ctx) {
     Unit* u = getUnitById(id);
-    return u && u->playerId == ctx.cmd.player ? u : nullptr;
+    return u && u->playerId == ctx.cmd.player && u->onMap ? u : nullptr;
 }
 
 Building* ownBuilding(int id, const OrderContext& ctx) {
@@ -138,13 +141,15 @@ Building* ownBuilding(int id, const OrderContext& ctx) {
 }
 
 // An order whose goal lies off the map is refused before it touches a unit: no walk could end there.
+// A selection names each unit once, so a repeated id is skipped rather than planned again.
 bool handleMove(const MoveCommand& c, OrderContext& ctx) {
     if (!isValidSubTile({c.x, c.y})) return false;
     MoveCommand own = c;
     own.unitIds.clear();
+    std::unordered_set<int> listed;
     for (int id : c.unitIds) {
         Unit* u = ownUnit(id, ctx);
-        if (!u) continue;
+        if (!u || !listed.insert(id).second) continue;
         own.unitIds.push_back(id);
         u->state = UnitState::OrderedMove;
         if (isAreaFree(u->id, {c.x, c.y}, u->type)) releaseForMove(*u);
@@ -155,7 +160,9 @@ bool handleMove(const MoveCommand& c, OrderContext& ctx) {
     return true;
 }
 
+// Only the god mode's palette spawns units; without it no player gets units for nothing.
 bool handleSpawn(const SpawnCommand& c, OrderContext& ctx) {
+    if (!GOD_MODE) return false;
     // A type from a packet or a log may be unknown; the catalogue lookup reports it.
     if (!getUnitInfo(c.unitType)) return false;
     spawnUnit(c.unitType, ctx.cmd.player);
@@ -171,8 +178,21 @@ bool handleMine(const MineCommand& c, OrderContext& ctx) {
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("Mine", "player", ctx.cmd.player), false;
     if (!ownUnit(c.unitId, ctx)) return reportMissing("Mine", "own unit", c.unitId), false;
+    // Only what the map's catalogue marks harvestable yields anything; a tree or a rock is no mine.
+    const auto kind = mapObjectInfo.find(object->type);
+    if (kind == mapObjectInfo.end() || !kind->second.harvestable) return false;
     unit->mineTarget = {object->tileX, object->tileY};
     return startMining(*unit, *object, *owner, ctx.grid);
+}
+
+// What the build menu lets a player place: a worker, a type its menu lists, on ground with any effect the type needs.
+bool canPlaceFromBuildMenu(const Unit& worker, const std::string& type, V2i tile) {
+    const UnitInfo* workerType = getUnitInfo(worker.type);
+    const auto building = buildingInfo.find(type);
+    if (!worker.worker || !workerType || building == buildingInfo.end()) return false;
+    const std::vector<std::string>& menu = workerType->buildMenu;
+    if (std::find(menu.begin(), menu.end(), type) == menu.end()) return false;
+    return isValidTile(tile) && footprintHasRequiredEffect(building->second, tile);
 }
 
 bool handlePlaceBuilding(const PlaceBuildingDownCommand& c, OrderContext& ctx) {
@@ -180,7 +200,9 @@ bool handlePlaceBuilding(const PlaceBuildingDownCommand& c, OrderContext& ctx) {
     if (!worker) return reportMissing("PlaceBuilding", "unit", c.unitId), false;
     Player* owner = getPlayerById(ctx.cmd.player);
     if (!owner) return reportMissing("PlaceBuilding", "player", ctx.cmd.player), false;
-    if (!ownUnit(c.unitId, ctx)) return reportMissing("PlaceBuilding", "own unit", c.unitId), false;
+    // The placement tests that the worker stands on the map itself, as a replay puts it back there first.
+    if (worker->playerId != ctx.cmd.player) return reportMissing("PlaceBuilding", "own unit", c.unitId), false;
+    if (!canPlaceFromBuildMenu(*worker, c.buildingType, {c.targetX, c.targetY})) return false;
     return placeABuildingDown(worker, {c.targetX, c.targetY}, c.buildingType, owner, &ctx.grid, ctx.isReplay);
 }
 
@@ -193,6 +215,8 @@ bool handleTrainUnit(const TrainUnitCommand& c, OrderContext& ctx) {
 bool handleAttack(const AttackCommand& c, OrderContext& ctx) {
     Unit* unit = ownUnit(c.unitId, ctx);
     if (!unit) return reportMissing("Attack", "unit", c.unitId), false;
+    // A unit off the map cannot be clicked, so it is no target.
+    if (const Unit* victim = getUnitById(c.targetId); victim && !victim->onMap) return false;
     // Without a path the unit still takes the target and turns to attack: the order changed the world, so it
     // counts as carried out and is logged, or a replay would differ.
     return attackEnemy(unit, ctx.grid, c.targetId) || getAttackableById(c.targetId) != nullptr;
@@ -203,11 +227,11 @@ bool handleRallyPoint(const SetRallyPointCommand& c, OrderContext& ctx) {
     return building && setRallyPoint(ctx.grid, building, {c.targetX, c.targetY});
 }
 
-// A unit cannot board itself, nor a carrier that is off the map: either would take it off the map for good.
+// A unit boards only a carrier, never itself: anything else would hide it off the map for good.
 bool handleCarrierPickUp(const CarrierPickUpCommand& c, OrderContext& ctx) {
     Unit* unit = ownUnit(c.unitId, ctx);
     const Unit* carrier = ownUnit(c.carrierId, ctx);
-    if (!unit || !carrier || unit == carrier || !carrier->onMap) return false;
+    if (!unit || !carrier || unit == carrier || !carrier->carrier) return false;
     // The walk takes a sub-tile, so the unit is sent to the carrier's own sub-tile; it boards on arrival.
     walkToTile(*unit, subTileOf(*carrier), ctx.grid);
     unit->boardCarrierId = c.carrierId;
@@ -220,10 +244,18 @@ bool isAboard(int unitId, int carrierId) {
            std::find(cargo->second.begin(), cargo->second.end(), unitId) != cargo->second.end();
 }
 
-// Only a unit riding in the carrier gets off; any other would be moved onto the carrier's position.
+// The ground under the carrier, where its cargo would be let off.
+bool canUnloadAt(const Unit& carrier, const Grid& grid) {
+    if (TILE_SIZE <= 0) return false;
+    const auto tile = static_cast<float>(TILE_SIZE);
+    return grid.walkable(truncToInt(carrier.x / tile), truncToInt(carrier.y / tile), Tile::Grass);
+}
+
+// Only a unit riding in the carrier gets off; any other would be moved onto the carrier's position. The cargo
+// button unloads only over ground a land unit may stand on, so no order lets cargo off elsewhere.
 bool handleCarrierDropOff(const CarrierDropOffCommand& c, OrderContext& ctx) {
     Unit* carrier = ownUnit(c.carrierId, ctx);
-    if (!carrier || !isAboard(c.unitId, c.carrierId)) return false;
+    if (!carrier || !isAboard(c.unitId, c.carrierId) || !canUnloadAt(*carrier, ctx.grid)) return false;
     return removeUnitFromZeppelin(*carrier, c.unitId) != nullptr;
 }
 
@@ -255,14 +287,17 @@ void queueSpell(const CastSpellCommand& c, const SpellInfo& spell, Grid& grid) {
     caster->orders.push_back({CommandType::CastSpell, c});
 }
 
+// A unit casts only the spells its panel offers it, and waits behind a bounded queue of orders.
 bool handleCastSpell(const CastSpellCommand& c, OrderContext& ctx) {
     const auto found = spellInfo.find(c.spell);
-    if (found == spellInfo.end() || !ownUnit(c.unitId, ctx)) return false;
+    const Unit* caster = ownUnit(c.unitId, ctx);
+    if (found == spellInfo.end() || !caster || !offersSpell(*caster, c.spell)) return false;
     const SpellInfo spell = found->second;
     if (spell.targetType == TargetType::Self) return castSelfSpell(c, spell);
     if (TILE_SIZE <= 0 || !isValidTile({c.targetX / TILE_SIZE, c.targetY / TILE_SIZE}) || c.targetX < 0 ||
         c.targetY < 0)
         return false;
+    if (caster->orders.size() + 2 > MAX_QUEUED_ORDERS) return false;
     queueSpell(c, spell, ctx.grid);
     return true;
 }
@@ -306,8 +341,17 @@ bool handleAttackMove(const AttackMove& c, OrderContext& ctx) {
         unit->orders.clear();
         unit->orderRunning = false;
     }
+    if (unit->orders.size() >= MAX_QUEUED_ORDERS) return false;
     unit->orders.push_back({CommandType::AttackMove, c});
     return true;
+}
+
+// The ground shows a player only the corpses of its own dead to carry off.
+bool isCorpseOfAnother(const Item& item, int player) {
+    if (item.type != "Corpse") return false;
+    const int dead = item.graveyardIndex;
+    return dead < 0 || static_cast<size_t>(dead) >= graveyard.size() ||
+           graveyard[static_cast<size_t>(dead)].playerId != player;
 }
 
 bool handlePickUp(const PickUpCommand& c, OrderContext& ctx) {
@@ -316,6 +360,7 @@ bool handlePickUp(const PickUpCommand& c, OrderContext& ctx) {
     if (!unit) return reportMissing("PickUp", "unit", c.unitId), false;
     const auto item = items_map.find(c.itemId);
     if (item == items_map.end()) return reportMissing("PickUp", "item", c.itemId), false;
+    if (isCorpseOfAnother(item->second, ctx.cmd.player)) return false;
     unit->pickUpPending = true;
     unit->pickUpItemId = c.itemId;
     const V2i at = worldToSubTile(item->second.x, item->second.y);
@@ -335,11 +380,11 @@ bool handleResume(const ResumeGameCommand&, OrderContext&) {
 
 // Stops the issuing player's own listed units in place; another player's unit is left alone. Whether any was
 // stopped, or the list was empty: as with a move, a list of only another player's units is refused.
-bool haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
+bool haltOwnUnits(const std::vector<int>& unitIds, const OrderContext& ctx, bool hold) {
     bool halted = unitIds.empty();
     for (int id : unitIds) {
-        Unit* u = getUnitById(id);
-        if (!u || u->playerId != player) continue;
+        Unit* u = ownUnit(id, ctx);
+        if (!u) continue;
         halted = true;
         if (hold) u->state = UnitState::HoldPosition;
         u->waypoints.clear();
@@ -353,9 +398,9 @@ bool haltOwnUnits(const std::vector<int>& unitIds, int player, bool hold) {
     return halted;
 }
 
-bool handleHold(const HoldCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx.cmd.player, true); }
+bool handleHold(const HoldCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx, true); }
 
-bool handleStop(const StopCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx.cmd.player, false); }
+bool handleStop(const StopCommand& c, OrderContext& ctx) { return haltOwnUnits(c.unitIds, ctx, false); }
 
 bool handleConstruct(const ConstructCommand& c, OrderContext& ctx) {
     Unit* worker = ownUnit(c.unitId, ctx);

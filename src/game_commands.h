@@ -1,6 +1,7 @@
 // Player orders as plain records: the code of each order and the record it carries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -181,6 +182,10 @@ struct Command {
 // ---- Applying commands ----
 
 struct Grid;
+
+// Most orders a unit keeps queued (attack-moves and casts waiting their turn); an order past it is refused, so no
+// stream of orders grows a queue without bound.
+constexpr size_t MAX_QUEUED_ORDERS = 64;
 
 // Set by the pause order, cleared by the resume order; while set, live turns apply only those two.
 extern bool paused;

@@ -87,6 +87,52 @@ bool isOneChatLine(const std::string& text) {
     return text.size() <= MAX_CHAT_BYTES && text.find_first_of("\r\n") == std::string::npos;
 }
 
+namespace {
+
+// Orders that start no search: talk, pause and resume, pings, and the hold and stop keys, which halt units where
+// they stand. Every other order names a unit or a building that may start one.
+bool setsUnitsGoing(CommandType type) {
+    switch (type) {
+        case CommandType::ChatMessage:
+        case CommandType::PauseGame:
+        case CommandType::ResumeGame:
+        case CommandType::Ping:
+        case CommandType::Pong:
+        case CommandType::Hold:
+        case CommandType::Stop:
+            return false;
+        default:
+            return true;
+    }
+}
+
+int listedUnits(const CommandPayload& payload) {
+    if (const auto* move = std::get_if<MoveCommand>(&payload)) return static_cast<int>(move->unitIds.size());
+    if (const auto* hold = std::get_if<HoldCommand>(&payload)) return static_cast<int>(hold->unitIds.size());
+    if (const auto* stop = std::get_if<StopCommand>(&payload)) return static_cast<int>(stop->unitIds.size());
+    return 0;
+}
+
+struct OrderWork {
+    int unitOrders = 0;
+    int listedUnits = 0;
+};
+
+OrderWork workOf(const Command& cmd) { return {setsUnitsGoing(cmd.type) ? 1 : 0, listedUnits(cmd.payload)}; }
+
+}  // namespace
+
+size_t ordersWithinTurnWork(const std::vector<Command>& cmds) {
+    OrderWork total;
+    for (size_t i = 0; i < cmds.size(); ++i) {
+        const OrderWork w = workOf(cmds[i]);
+        total.unitOrders += w.unitOrders;
+        total.listedUnits += w.listedUnits;
+        if (i > 0 && (total.unitOrders > MAX_TURN_UNIT_ORDERS || total.listedUnits > MAX_TURN_LISTED_UNITS)) return i;
+    }
+    return cmds.size();
+}
+
 bool isWireCommandType(CommandType type) {
     const auto code = static_cast<int32_t>(type);
     return code >= 0 && code < static_cast<int32_t>(std::size(recordReaders));

@@ -14,6 +14,17 @@ constexpr size_t MAX_CHAT_BYTES = 256;
 
 bool isOneChatLine(const std::string& text);
 
+// The work one player's orders may set going in one turn, so that no peer's orders can stall the match: orders
+// that may each start a path search (a move counts once, however many units it lists), and the units the move,
+// hold and stop orders list. One input of a player orders each selected unit at most once, so a turn of a few
+// inputs stays well inside both.
+constexpr int MAX_TURN_UNIT_ORDERS = 512;
+constexpr int MAX_TURN_LISTED_UNITS = 4096;
+
+// How many of the orders, from the first, fit the work of one turn. The first always fits, so any order that
+// can be sent gets through.
+size_t ordersWithinTurnWork(const std::vector<Command>& cmds);
+
 // Whether an entry of this code has a known layout; after any other code the rest of a packet cannot be read.
 bool isWireCommandType(CommandType type);
 

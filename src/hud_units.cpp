@@ -48,13 +48,6 @@ void drawExtractionColumn(const Unit& unit, float y0) {
     }
 }
 
-bool spellOffered(const Unit& unit, const std::string& key) {
-    const auto spell = spellInfo.find(key);
-    if (spell == spellInfo.end() || spell->second.caster != unit.type) return false;
-    if (spell->second.requiresUpgrade && !hasUpgrade(unit.playerId, key)) return false;
-    return mode != GameMode::Extraction || techUnlocked(key);
-}
-
 // The seconds left, rounded up, over a darkened button.
 void drawCooldown(const std::string& key, const SDL_FRect& rect) {
     const Unit* first = getFirstSelectedUnit();
@@ -138,7 +131,7 @@ void spellsHUD(Unit& unit) {
     hudSpellButtons.clear();
     ProductionGrid pen;
     for (const std::string& key : sortedKeys(spellPortraitTextures)) {
-        if (!spellOffered(unit, key)) continue;
+        if (!offersSpell(unit, key)) continue;
         SDL_Texture* portrait = spellPortraitTextures.at(key);
         const SDL_FRect rect = pen.next();
         drawHudIcon(portrait, rect);

@@ -62,6 +62,16 @@ std::string forgery(const Turn& turn, int speaker) {
     return {};
 }
 
+// A peer's own sender never puts more into a turn than ordersWithinTurnWork lets through, so only a modified
+// peer's orders are ever cut here, alike on every peer as all decode the same packets.
+void dropWorkBeyondOneTurn(Turn& turn) {
+    const size_t kept = ordersWithinTurnWork(turn.commands);
+    if (kept == turn.commands.size()) return;
+    std::cerr << "turn " << turn.tick << " of player " << turn.player << " sets more units going than one turn may: "
+              << turn.commands.size() - kept << " orders dropped\n";
+    turn.commands.resize(kept);
+}
+
 }  // namespace
 
 std::vector<Command> LockstepManager::consumeCurrentTurn() {
@@ -70,6 +80,7 @@ std::vector<Command> LockstepManager::consumeCurrentTurn() {
         const auto found = byTurn.find(receiveTurn);
         if (found == byTurn.end()) continue;
         storedBytes[player] -= std::min(storedBytes[player], footprint(found->second));
+        dropWorkBeyondOneTurn(found->second);
         for (Command& cmd : found->second.commands) cmds.push_back(std::move(cmd));
         byTurn.erase(found);
     }
@@ -201,10 +212,10 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
     onDroppedConnections(localPlayer, link, runner);
 }
 
-// Orders beyond what one packet may carry wait for the next turn, in order. A ping is timed from when it goes
-// out.
+// Orders beyond what one packet may carry, or beyond the work of one turn, wait for the next turn, in order. A
+// ping is timed from when it goes out.
 void LockstepManager::send(int localPlayer, int nowMs, NetworkManager& link) {
-    const size_t count = std::min(pendingCommands.size(), static_cast<size_t>(MAX_TURN_COMMANDS));
+    const size_t count = std::min(ordersWithinTurnWork(pendingCommands), static_cast<size_t>(MAX_TURN_COMMANDS));
     Turn turn{sendTurn++, localPlayer, {}};
     turn.commands.assign(std::make_move_iterator(pendingCommands.begin()),
                          std::make_move_iterator(pendingCommands.begin() + static_cast<std::ptrdiff_t>(count)));

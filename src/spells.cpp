@@ -22,6 +22,13 @@
 
 using nlohmann::json;
 
+bool offersSpell(const Unit& unit, const std::string& key) {
+    const auto spell = spellInfo.find(key);
+    if (spell == spellInfo.end() || spell->second.caster != unit.type) return false;
+    if (spell->second.requiresUpgrade && !hasUpgrade(unit.playerId, key)) return false;
+    return mode != GameMode::Extraction || techUnlocked(key);
+}
+
 // A spell with no effect can still be cast.
 bool effectNone(const SpellContext&) { return true; }
 

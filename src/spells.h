@@ -42,6 +42,12 @@ extern std::unordered_map<std::string, SpellInfo> spellInfo;
 extern SpellContext spellCtx;
 extern std::string selectedSpell;
 
+struct Unit;
+
+// Whether the unit may cast the spell: its type is the spell's caster, its owner has any upgrade the spell needs,
+// and in Extraction the spell's tech is unlocked. The panels offer exactly these, and a cast order needs it.
+bool offersSpell(const Unit& unit, const std::string& key);
+
 // Exact, case-sensitive; any other text gives None.
 TargetType stringToTargetType(const std::string& text);
 

@@ -1,6 +1,8 @@
 // Applying orders: each handler's checks and refusals, the pause filter, which orders reach the log, group moves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -8,12 +10,15 @@
 
 #include "economy_world.h"
 #include "extraction.h"
+#include "extraction_items.h"
 #include "game.h"
 #include "game_commands.h"
+#include "game_commands_wire.h"
 #include "lockstep.h"
 #include "path_world.h"
 #include "player.h"
 #include "spells.h"
+#include "upgrades.h"
 #include "test_files.h"
 
 namespace {
@@ -63,6 +68,7 @@ struct Orders : PathWorld {
         info.targetType = target;
         info.range = range;
         info.cooldown = cooldown;
+        info.caster = "Footman";
         info.effect = std::move(effect);
         spellInfo[key] = info;
     }
@@ -280,6 +286,7 @@ TEST_F(Orders, PickUpOfAnUnknownItemIsRefusedRatherThanWalkingToTheCorner) {
 TEST_F(Orders, CarrierOrdersAreCarriedOutAndLoggedSoReplaysKeepThem) {
     const int rider = place("Footman", {4, 4});
     const int carrier = place("Footman", {20, 8});
+    unit(carrier).carrier = true;
     apply(CommandType::CarrierPickUp, CarrierPickUpCommand{rider, carrier});
     EXPECT_EQ(unit(rider).boardCarrierId, carrier);
     EXPECT_EQ(unit(rider).goal, (V2i{20, 8}));
@@ -475,6 +482,247 @@ TEST_F(EconomyOrders, ChatIsPostedWithTheSendersNameAndLogged) {
     ASSERT_EQ(activityQueue.size(), 1u);
     EXPECT_EQ(activityQueue.back().text, "[p1]: gl hf");
     EXPECT_EQ(loggedCount(), 1u);
+}
+
+// ---- Orders a modified client may send ----
+
+// The town of player 1 with a soldier, and player 2's worker and carrier beside it, everything on the map.
+struct HostileOrders : EconomyOrders {
+    void SetUp() override {
+        EconomyOrders::SetUp();
+        GOD_MODE = false;
+        marine = addUnitAt("Marine", {60, 50}, 1);
+        peon = addUnitAt("Peon", {64, 50}, 2);
+        zeppelin = addUnitAt("GoblinZeppelin", {68, 50}, 2);
+        setResources(*getPlayerById(2), 1000, 1000);
+    }
+    void TearDown() override {
+        GOD_MODE = false;
+        graveyard.clear();
+        items_map.clear();
+        EconomyOrders::TearDown();
+    }
+
+    // The order as a peer decodes it, applied; whether it was carried out (logged).
+    bool applyDecoded(const Command& cmd) {
+        NetPacket packet = writeTurnPacket(Turn{0, cmd.player, {cmd}});
+        Turn decoded;
+        EXPECT_TRUE(readTurnPacket(packet, decoded));
+        EXPECT_EQ(decoded.commands.size(), 1u);
+        const size_t before = loggedCount();
+        for (const Command& c : decoded.commands) applyCommand(c, grid, 0, false);
+        return loggedCount() > before;
+    }
+
+    const MapObject* objectWhere(bool harvestable) const {
+        for (const MapObject& o : mapObjects) {
+            const auto info = mapObjectInfo.find(o.type);
+            if (info != mapObjectInfo.end() && info->second.harvestable == harvestable) return &o;
+        }
+        return nullptr;
+    }
+
+    // The unit rides in player 2's carrier.
+    void board(int unitId) {
+        zeppelinCargo[zeppelin].push_back(unitId);
+        getUnitById(unitId)->onMap = false;
+    }
+
+    int marine = -1, peon = -1, zeppelin = -1;
+};
+
+// The temple stands only on ground its altar's effect covers; its other requirements are lifted here.
+constexpr V2i TEMPLE_TILE{12, 6};
+
+Command templeOrder(int peon) {
+    buildingRequirements["OrcTempleOfTheDamned"] = BuildingRequirement{{}, 0};
+    return {CommandType::PlaceBuildingDown, 2,
+            PlaceBuildingDownCommand{"OrcTempleOfTheDamned", TEMPLE_TILE.x, TEMPLE_TILE.y, peon}};
+}
+
+Unit& fillOrders(int unitId, size_t count) {
+    Unit& u = *getUnitById(unitId);
+    u.orders.assign(count, {CommandType::AttackMove, AttackMove{unitId, 10, 10, true}});
+    u.orderRunning = true;
+    return u;
+}
+
+// A medic whose queue holds the orders, told to heal the marine; the cast may need a walk before it.
+Command healingOrder(HostileOrders& t, size_t queued) {
+    const int medic = HostileOrders::addUnitAt("Medic", {60, 54}, 1);
+    fillOrders(medic, queued);
+    const Unit& target = *getUnitById(t.marine);
+    return {CommandType::CastSpell, 1,
+            CastSpellCommand{medic, t.marine, truncToInt(target.x), truncToInt(target.y), "Healing", true}};
+}
+
+// A corpse on the ground beside the worker, of a unit the player lost.
+Command corpseOrder(HostileOrders& t, int lostBy) {
+    Unit dead;
+    dead.playerId = lostBy;
+    graveyard.push_back(dead);
+    const Unit& worker = *getUnitById(t.worker);
+    items_map[7] = Item{7, "Corpse", worker.x + 40.0f, worker.y, true, static_cast<int>(graveyard.size()) - 1};
+    return {CommandType::PickUp, 1, PickUpCommand{t.worker, 7}};
+}
+
+// Each row: the world a modified client finds, the order it sends, whether the order is carried out, and what
+// must hold afterwards. Rows in pairs show the last order carried out beside the first one refused.
+const struct {
+    const char* name;
+    std::function<Command(HostileOrders&)> order;
+    bool carriedOut;
+    std::function<void(HostileOrders&)> check;
+} hostileOrders[] = {
+    {"spawn without the god mode",
+     [](HostileOrders&) { return Command{CommandType::Spawn, 1, SpawnCommand{"Marine"}}; },
+     false,
+     [](HostileOrders&) {
+         EXPECT_EQ(std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.type == "Marine"; }), 1);
+     }},
+    {"spawn in the god mode",
+     [](HostileOrders&) {
+         GOD_MODE = true;
+         return Command{CommandType::Spawn, 1, SpawnCommand{"Marine"}};
+     },
+     true, nullptr},
+    {"mine a tree",
+     [](HostileOrders& t) {
+         const MapObject* tree = t.objectWhere(false);
+         EXPECT_NE(tree, nullptr);
+         return Command{CommandType::Mine, 1, MineCommand{t.worker, 0, 0, tree ? tree->id : -1}};
+     },
+     false, [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.worker)->mining); }},
+    {"mine a crystal",
+     [](HostileOrders& t) {
+         return Command{CommandType::Mine, 1, MineCommand{t.worker, 0, 0, t.objectWhere(true)->id}};
+     },
+     true, nullptr},
+    {"place another race's building",
+     [](HostileOrders& t) {
+         return Command{CommandType::PlaceBuildingDown, 1, PlaceBuildingDownCommand{"OrcCamp", 12, 6, t.worker}};
+     },
+     false, [](HostileOrders& t) { EXPECT_EQ(HostileOrders::gold(*t.human), 1000); }},
+    {"place with a soldier",
+     [](HostileOrders& t) {
+         return Command{CommandType::PlaceBuildingDown, 1, PlaceBuildingDownCommand{"HumanCamp", 12, 6, t.marine}};
+     },
+     false, [](HostileOrders& t) { EXPECT_EQ(HostileOrders::gold(*t.human), 1000); }},
+    {"place a temple off its effect", [](HostileOrders& t) { return templeOrder(t.peon); }, false,
+     [](HostileOrders&) { EXPECT_EQ(HostileOrders::gold(*getPlayerById(2)), 1000); }},
+    {"place a temple on its effect",
+     [](HostileOrders& t) {
+         effectGrid.addEffectArea("ley", TEMPLE_TILE, 6);
+         return templeOrder(t.peon);
+     },
+     true, nullptr},
+    {"cast another type's spell",
+     [](HostileOrders& t) {
+         return Command{CommandType::CastSpell, 1, CastSpellCommand{t.worker, -1, 500, 500, "Bombing", false}};
+     },
+     false, [](HostileOrders& t) { EXPECT_TRUE(getUnitById(t.worker)->orders.empty()); }},
+    {"cast before the upgrade it needs",
+     [](HostileOrders& t) {
+         return Command{CommandType::CastSpell, 1, CastSpellCommand{t.marine, t.marine, 0, 0, "SeeingRed", true}};
+     },
+     false, [](HostileOrders&) { EXPECT_TRUE(activeSpells.empty()); }},
+    {"cast after the upgrade it needs",
+     [](HostileOrders& t) {
+         playerUpgrades[1].insert("SeeingRed");
+         return Command{CommandType::CastSpell, 1, CastSpellCommand{t.marine, t.marine, 0, 0, "SeeingRed", true}};
+     },
+     true, nullptr},
+    {"board a unit that is no carrier",
+     [](HostileOrders& t) { return Command{CommandType::CarrierPickUp, 1, CarrierPickUpCommand{t.worker, t.marine}}; },
+     false, [](HostileOrders& t) { EXPECT_EQ(getUnitById(t.worker)->boardCarrierId, -1); }},
+    {"board a carrier",
+     [](HostileOrders& t) { return Command{CommandType::CarrierPickUp, 2, CarrierPickUpCommand{t.peon, t.zeppelin}}; },
+     true, nullptr},
+    {"unload over water",
+     [](HostileOrders& t) {
+         t.board(t.peon);
+         const Unit& z = *getUnitById(t.zeppelin);
+         TileInstance& under = grid.at(truncToInt(z.x / TILE_SIZE), truncToInt(z.y / TILE_SIZE));
+         under.type = Tile::Water;
+         under.walkable = 0;
+         return Command{CommandType::CarrierDropOff, 2, CarrierDropOffCommand{t.peon, t.zeppelin}};
+     },
+     false, [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.peon)->onMap); }},
+    {"unload over grass",
+     [](HostileOrders& t) {
+         t.board(t.peon);
+         return Command{CommandType::CarrierDropOff, 2, CarrierDropOffCommand{t.peon, t.zeppelin}};
+     },
+     true, [](HostileOrders& t) { EXPECT_TRUE(getUnitById(t.peon)->onMap); }},
+    {"send a rider to build",
+     [](HostileOrders& t) {
+         effectGrid.addEffectArea("ley", TEMPLE_TILE, 6);
+         EXPECT_TRUE(t.applyDecoded(templeOrder(HostileOrders::addUnitAt("Peon", {64, 54}, 2))));
+         const int site = nextAttackableId - 1;
+         constructionManager.forget(site);  // its builder lost, the site waits for another
+         t.board(t.peon);
+         return Command{CommandType::Construct, 2, ConstructCommand{t.peon, site}};
+     },
+     false, [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.peon)->constructing); }},
+    {"attack a rider",
+     [](HostileOrders& t) {
+         t.board(t.peon);
+         return Command{CommandType::Attack, 1, AttackCommand{t.marine, t.peon}};
+     },
+     false, [](HostileOrders& t) { EXPECT_EQ(getUnitById(t.marine)->targetId, -1); }},
+    {"move a rider",
+     [](HostileOrders& t) {
+         t.board(t.peon);
+         return Command{CommandType::Move, 2, MoveCommand{{t.peon}, 20, 20, false}};
+     },
+     false, [](HostileOrders& t) { EXPECT_TRUE(getUnitById(t.peon)->waypoints.empty()); }},
+    {"hold a rider",
+     [](HostileOrders& t) {
+         t.board(t.peon);
+         return Command{CommandType::Hold, 2, HoldCommand{{t.peon}}};
+     },
+     false, [](HostileOrders& t) { EXPECT_NE(getUnitById(t.peon)->state, UnitState::HoldPosition); }},
+    {"queue an attack-move onto the last free place",
+     [](HostileOrders& t) {
+         fillOrders(t.marine, MAX_QUEUED_ORDERS - 1);
+         return Command{CommandType::AttackMove, 1, AttackMove{t.marine, 20, 20, true}};
+     },
+     true, [](HostileOrders& t) { EXPECT_EQ(getUnitById(t.marine)->orders.size(), MAX_QUEUED_ORDERS); }},
+    {"queue an attack-move past a full queue",
+     [](HostileOrders& t) {
+         fillOrders(t.marine, MAX_QUEUED_ORDERS);
+         return Command{CommandType::AttackMove, 1, AttackMove{t.marine, 20, 20, true}};
+     },
+     false, [](HostileOrders& t) { EXPECT_EQ(getUnitById(t.marine)->orders.size(), MAX_QUEUED_ORDERS); }},
+    {"queue a cast and the walk before it onto the last free places",
+     [](HostileOrders& t) { return healingOrder(t, MAX_QUEUED_ORDERS - 2); }, true, nullptr},
+    {"queue a cast past a full queue", [](HostileOrders& t) { return healingOrder(t, MAX_QUEUED_ORDERS - 1); }, false,
+     nullptr},
+    {"carry off another player's corpse", [](HostileOrders& t) { return corpseOrder(t, 2); }, false,
+     [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.worker)->pickUpPending); }},
+    {"carry off an own corpse", [](HostileOrders& t) { return corpseOrder(t, 1); }, true, nullptr},
+    {"move one unit listed ten thousand times",
+     [](HostileOrders& t) {
+         const std::vector<int> repeated(MAX_WIRE_UNIT_IDS, t.marine);
+         return Command{CommandType::Move, 1, MoveCommand{repeated, 20, 20, false}};
+     },
+     true, [](HostileOrders& t) { EXPECT_FALSE(getUnitById(t.marine)->waypoints.empty()); }},
+};
+
+// Whatever values a modified client puts in its own orders, each ends in what the panels let a player order, or
+// in a refusal that changes nothing and is not logged.
+TEST_F(HostileOrders, EachEndsInTheRuleOrARefusal) {
+    for (const auto& row : hostileOrders) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        testing::internal::CaptureStderr();
+        const Command cmd = row.order(*this);
+        const bool carriedOut = applyDecoded(cmd);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(carriedOut, row.carriedOut);
+        if (row.check) row.check(*this);
+    }
 }
 
 }  // namespace

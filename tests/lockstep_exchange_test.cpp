@@ -526,3 +526,94 @@ TEST_F(TwoPeerMatch, ChatFloodKeepsTheNewestLinesOfTheFeed) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<Command> attacks(size_t count) {
+    return std::vector<Command>(count, {CommandType::Attack, 2, AttackCommand{5, 6}});
+}
+
+Command moveOf(size_t units) { return {CommandType::Move, 2, MoveCommand{std::vector<int>(units, 5), 3, 3, false}}; }
+
+Command holdOf(size_t units) { return {CommandType::Hold, 2, HoldCommand{std::vector<int>(units, 5)}}; }
+
+std::vector<Command> operator+(std::vector<Command> a, const std::vector<Command>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A turn holds what one turn may set going: orders that may each start a search, and units listed by moves, holds
+// and stops. The first order always fits, so any order that can be sent gets through.
+TEST(TurnWork, OrdersFitUpToTheWorkOfOneTurn) {
+    const struct {
+        const char* name;
+        std::vector<Command> cmds;
+        size_t kept;
+    } cases[] = {
+        {"last unit order", attacks(MAX_TURN_UNIT_ORDERS), MAX_TURN_UNIT_ORDERS},
+        {"first unit order past", attacks(MAX_TURN_UNIT_ORDERS + 1), MAX_TURN_UNIT_ORDERS},
+        {"a move counts once", attacks(MAX_TURN_UNIT_ORDERS - 1) + std::vector<Command>{moveOf(3)},
+         MAX_TURN_UNIT_ORDERS},
+        {"last listed unit", std::vector<Command>{moveOf(MAX_TURN_LISTED_UNITS - 1), holdOf(1)}, 2},
+        {"first listed unit past", std::vector<Command>{moveOf(MAX_TURN_LISTED_UNITS), holdOf(1)}, 1},
+        {"a first order past the bound", std::vector<Command>{moveOf(MAX_WIRE_UNIT_IDS), moveOf(1)}, 1},
+        {"holds start no search",
+         std::vector<Command>(MAX_TURN_UNIT_ORDERS + 1, holdOf(1)), MAX_TURN_UNIT_ORDERS + 1},
+        {"talk sets nothing going",
+         std::vector<Command>(MAX_TURN_COMMANDS, {CommandType::ChatMessage, 2, ChatMessageCommand{"hi"}}),
+         MAX_TURN_COMMANDS},
+        {"nothing", {}, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ordersWithinTurnWork(c.cmds), c.kept) << c.name;
+}
+
+// A peer that received more than one turn's work applies the part that fits, alike on every peer, with one line.
+TEST(TurnWork, ReceivedTurnBeyondTheWorkIsCutWithOneLine) {
+    const struct {
+        size_t sent;
+        size_t applied;
+    } cases[] = {{MAX_TURN_UNIT_ORDERS, MAX_TURN_UNIT_ORDERS}, {MAX_TURN_UNIT_ORDERS + 7, MAX_TURN_UNIT_ORDERS}};
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, other;
+        joinInMemory(link, other);
+        RecordingRunner runner;
+        other.sendPacket(writeTurnPacket(Turn{0, 2, attacks(c.sent)}));
+        testing::internal::CaptureStderr();
+        member.step(TURN_LENGTH, 0, 1, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        const bool cut = c.sent != c.applied;
+        EXPECT_EQ(errors.find("turn 0 of player 2 sets more units going than one turn may: 7 orders dropped") !=
+                      std::string::npos,
+                  cut)
+            << errors;
+        EXPECT_EQ(runner.turns[0].commands.size(), c.applied);
+    }
+}
+
+// A peer's own orders beyond one turn's work wait for its next turns, in order; none is lost.
+TEST(TurnWork, SenderSpreadsItsOrdersOverTurnsWithoutLosingOne) {
+    LockstepManager manager;
+    NetworkManager link, other;
+    joinInMemory(link, other);
+    RecordingRunner runner;
+    for (int i = 0; i < MAX_TURN_UNIT_ORDERS + 88; ++i)
+        manager.collectCommand({CommandType::Attack, 1, AttackCommand{i, 6}});
+    std::vector<size_t> sent;
+    std::vector<int> order;
+    for (int turn = 0; turn < 3; ++turn) {
+        manager.step(TURN_LENGTH, 0, 1, {1, 2}, link, runner);
+        for (NetPacket& p : other.receivePackets()) {
+            Turn t;
+            if (p.type != TURN || !readTurnPacket(p, t)) continue;
+            sent.push_back(t.commands.size());
+            for (const Command& cmd : t.commands) order.push_back(std::get<AttackCommand>(cmd.payload).unitId);
+        }
+        other.sendPacket(writeTurnPacket(Turn{turn, 2, {}}));
+    }
+    EXPECT_EQ(sent, (std::vector<size_t>{MAX_TURN_UNIT_ORDERS, 88, 0}));
+    ASSERT_EQ(order.size(), static_cast<size_t>(MAX_TURN_UNIT_ORDERS + 88));
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+}
+
+}  // namespace

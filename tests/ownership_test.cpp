@@ -62,7 +62,7 @@ struct OrdersOfAnotherPlayer : EconomyWorld, ::testing::WithParamInterface<Forei
         town.crystal = mapObjects.front().id;
         town.worker = addUnitAt("Worker", {10, 60});
         addUnitAt("Civilian", {20, 60});
-        town.carrier = addUnitAt("Marine", {40, 60});
+        town.carrier = addUnitAt("Transport", {40, 60});
         town.rider = addUnitAt("Marine", {44, 60});
         getUnitById(town.rider)->boardCarrierId = town.carrier;
         addUnitToZeppelin(*getUnitById(town.rider));
@@ -77,6 +77,7 @@ struct OrdersOfAnotherPlayer : EconomyWorld, ::testing::WithParamInterface<Forei
         slow.id = "Slow";
         slow.targetType = TargetType::Point;
         slow.range = 40;
+        slow.caster = "Worker";
         spellInfo["Slow"] = slow;
         lockstep.currentTurn = 0;
         commandLog.open(dir.path / "log.bin", std::ios::binary);
@@ -95,7 +96,10 @@ struct OrdersOfAnotherPlayer : EconomyWorld, ::testing::WithParamInterface<Forei
         addBuildingType("Barracks", 2, 2, 0, 0, 10.0f);
         addBuildingType("Farm", 2, 2, 150, 40, 2.0f);
         buildingRequirements["Farm"] = BuildingRequirement{{}, 0};
-        addUnitType("Worker", "human", 50, 0, 1, 1.0f).worker = true;
+        UnitInfo& worker = addUnitType("Worker", "human", 50, 0, 1, 1.0f);
+        worker.worker = true;
+        worker.buildMenu = {"Farm"};
+        addUnitType("Transport", "human", 0, 0, 0, 1.0f).carrier = true;
         addUnitType("Civilian", "human", 0, 0, 0, 1.0f).civilian = true;
         addUnitType("Marine", "human", 100, 10, 1, 1.0f);
         unitRequirements["Marine"] = UnitRequirement{};

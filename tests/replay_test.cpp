@@ -240,20 +240,21 @@ struct ScriptedGame : ShippedGame {
     }
 
     // What both runs add to the map's start so that every order can be carried out: resources, supply, the
-    // units listed with their owners, and two civilians beside the human base ready to be recruited.
+    // units listed with their owners, two civilians beside the human base ready to be recruited, and a marine
+    // there to cast.
     static void equipPlayers() {
         for (const auto& p : players) {
             p->resources[RESOURCE_GOLD] = p->resources[RESOURCE_WOOD] = 1000;
             p->supplyCap = 10;
         }
         Player& ann = *getPlayerById(1);
-        for (int k = 0; k < 2; ++k) {
+        for (const char* type : {"Civilian", "Civilian", "Marine"}) {
             const V2i at = find_nearby_clear_tile({ann.baseTile.x * 4 + 6, ann.baseTile.y * 4 + 16}, 10);
-            Unit civilian = newUnitFromInfo(*getUnitInfo("Civilian"), nextAttackableId++, 1);
-            civilian.x = at.x * 35.0f + 17.5f;
-            civilian.y = at.y * 35.0f + 17.5f;
-            addUnit(civilian);
-            reserveTilesForUnit(civilian.id, civilian.type, at);
+            Unit unit = newUnitFromInfo(*getUnitInfo(type), nextAttackableId++, 1);
+            unit.x = at.x * 35.0f + 17.5f;
+            unit.y = at.y * 35.0f + 17.5f;
+            addUnit(unit);
+            reserveTilesForUnit(unit.id, unit.type, at);
         }
         ann.recruits = 2;
         headless::listUnitsWithOwners();
@@ -264,6 +265,11 @@ struct ScriptedGame : ShippedGame {
         for (const Unit& u : units)
             if (u.playerId == playerId && u.worker) ids.push_back(u.id);
         return ids;
+    }
+    static int marineOf(int playerId) {
+        for (const Unit& u : units)
+            if (u.playerId == playerId && u.type == "Marine") return u.id;
+        return -1;
     }
     static int baseOf(int playerId) { return getPlayerById(playerId)->buildingIds.front(); }
     static int siteOf(int playerId) {
@@ -303,10 +309,9 @@ struct ScriptedGame : ShippedGame {
         if (step == 5) cmds.push_back(placement(1, "HumanCamp", ann[2]));
         if (step == 10) order(CommandType::SetRallyPoint, 1, SetRallyPointCommand{baseOf(1), 50, 70});
         if (step == 12) order(CommandType::SetRallyPoint, 2, SetRallyPointCommand{baseOf(2), 9999, 70});
-        if (step == 30)
-            order(CommandType::CastSpell, 1, CastSpellCommand{ann[0], ann[0], 0, 0, "FreezingBullets", false});
-        if (step == 31)
-            order(CommandType::CastSpell, 1, CastSpellCommand{ann[0], ann[0], 0, 0, "FreezingBullets", false});
+        const CastSpellCommand freeze{marineOf(1), marineOf(1), 0, 0, "FreezingBullets", false};
+        if (step == 30) order(CommandType::CastSpell, 1, freeze);
+        if (step == 31) order(CommandType::CastSpell, 1, freeze);
         if (step == 32) order(CommandType::CastSpell, 1, CastSpellCommand{ann[1], bob[1], 7000, 7000, "Slow", true});
         if (step == 33) order(CommandType::CastSpell, 2, CastSpellCommand{bob[1], -1, 900, 900, "OrcDemolish", false});
         if (step == 50) order(CommandType::ChatMessage, 2, ChatMessageCommand{"gl hf"});

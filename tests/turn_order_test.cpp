@@ -20,12 +20,13 @@ public:
     void playerLeft(int) override {}
 };
 
-// The two bases of "fight"; each player spawns a unit and sends a worker to build on one and the same site, so
-// whichever player goes first gets the lower id and the site.
+// The two bases of "fight"; each player spawns a unit (the god mode's palette) and sends a worker to build on one
+// and the same site, so whichever player goes first gets the lower id and the site.
 struct TurnOrder : ShippedGame {
     void SetUp() override {
         ShippedGame::SetUp();
         ASSERT_TRUE(contentLoaded);
+        GOD_MODE = true;
         basePath = std::string(CORVALE_SOURCE_DIR) + "/";
         buildWorld();
         const Player& first = *getPlayerById(1);
@@ -33,6 +34,11 @@ struct TurnOrder : ShippedGame {
         site = findClosestFreeTile(first.baseTile, farm, grid, 4);
         ASSERT_NE(site.x, -1);
         for (int player : {1, 2}) orders.push_back(ordersOf(player));
+    }
+
+    void TearDown() override {
+        GOD_MODE = false;
+        ShippedGame::TearDown();
     }
 
     void buildWorld() {
