@@ -38,6 +38,7 @@
 #include "network_manager_lobby.h"
 #include "player.h"
 #include "races.h"
+#include "renderer_iso_entities.h"
 #include "sdl.h"
 #include "sdl_draw.h"
 #include "sounds.h"
@@ -274,6 +275,7 @@ void prepareSessionView() {
     resetFogOfWar(MAP_W, MAP_H);
     ghostBuildings.clear();
     ghostObjects.clear();
+    forgetEntityLooks();
     initFogTextures();
     initMinimap(grid);
     buildMinimapTerrain(grid);
