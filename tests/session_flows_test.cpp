@@ -310,6 +310,10 @@ TEST_F(PlayerFlow, AMapSavedInTheEditorIsListedAndPlayed) {
     map_editor_loop();
     ASSERT_EQ(gameState, GameState::Menus);
     menuFrames(2);
+    ASSERT_EQ(mainMenu.current, MenuPage::MapEditorPage);
+    const std::vector<std::string>& shownAfter = shown<MapEditorPage>().mapNames;
+    EXPECT_NE(std::find(shownAfter.begin(), shownAfter.end(), "made_here"), shownAfter.end())
+        << "back from the editor, the page lists the map saved there";
 
     mainMenu.switch_to_page(MenuPage::MapEditorPage);
     menuFrames(1);

@@ -37,5 +37,14 @@ bool MapEditorPage::openChosenMap() {
         std::cerr << "Choose a map to open in the editor\n";
         return false;
     }
-    return start_map_editor(chosenMap);
+    if (!start_map_editor(chosenMap)) return false;
+    reenterAfterSession = true;
+    return true;
+}
+
+// The editor may have saved a new map: back from it, the page is entered afresh so the list shows what is there now.
+void MapEditorPage::update() {
+    if (!reenterAfterSession) return;
+    reenterAfterSession = false;
+    menu->switch_to_page(MenuPage::MapEditorPage);
 }

@@ -18,6 +18,7 @@ public:
     // The buttons see the event before the list.
     void handleEvent(const SDL_Event& event) override;
     void draw() override;
+    void update() override;
 
     // Refused, with one line, while no map is chosen; false too when the map cannot be opened.
     bool openChosenMap();
@@ -31,4 +32,5 @@ public:
 
 private:
     MainMenu* menu;
+    bool reenterAfterSession = false;
 };
