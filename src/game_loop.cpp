@@ -299,6 +299,7 @@ void game_loop() {
         return;
     }
     frameStart = frameClockMs();
+    keepDialogsInWindow();
     HandleEvents(grid);
     serveDialogRequests(std::begin(dialogRequests), std::end(dialogRequests));
     // The world steps take the frame time measured by the previous frame.
@@ -326,6 +327,7 @@ void map_editor_loop() {
         return;
     }
     frameStart = frameClockMs();
+    keepDialogsInWindow();
     HandleEvents(grid);
     if (mode == GameMode::MapEditor) run_regular_mode(dt);
     DrawMatchFrame(grid, dt);

@@ -103,6 +103,8 @@ extern Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
 extern bool paintingRamp;
 // The Extraction dialog, built at a mission's start: the Extract button and the count of own units in the zone.
 void init_extract_modal();
+// Where the Extraction dialog's top-left corner stands in the current window: near its bottom-right corner.
+SDL_FPoint extractPanelCorner();
 // The per-frame rules' report: shown with the count of own units in the zone and of all own units, or hidden.
 void showExtractPanel(bool visible, int unitsInZone, int unitsListed);
 
@@ -234,3 +236,6 @@ void init_game_over();
 void announceMatchResult(const std::string& gameSound);
 // Session end: the dialogs emptied and the action record cleared.
 void resetHUDSession();
+// Once per frame: a window that changed size keeps the dialogs where they belong (the menus and the result
+// centred, the Extraction dialog in its corner), so none is left outside it.
+void keepDialogsInWindow();

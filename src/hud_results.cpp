@@ -3,6 +3,7 @@
 #include "game_state.h"
 #include "hud.h"
 #include "player.h"
+#include "sdl_draw.h"
 #include "sdl_text.h"
 #include "sounds.h"
 
@@ -31,6 +32,16 @@ void drawDialogs() {
     if (victoryPlayerId != -1) game_over_modal.draw();
     if (mode == GameMode::Extraction) extract_modal.draw();
     gameMenu.draw();
+}
+
+void keepDialogsInWindow() {
+    const SDL_FPoint window = windowSize();
+    for (Modal* centred : {&gameMenu, &game_over_modal})
+        centred->moveTo((window.x - centred->rect.w) * 0.5f, (window.y - centred->rect.h) * 0.5f);
+    if (mode == GameMode::Extraction) {
+        const SDL_FPoint corner = extractPanelCorner();
+        extract_modal.moveTo(corner.x, corner.y);
+    }
 }
 
 void resetHUDSession() {

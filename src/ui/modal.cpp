@@ -81,6 +81,16 @@ void Modal::clear() {
     visible = false;
 }
 
+void Modal::moveTo(float x, float y) {
+    const float dx = x - rect.x;
+    const float dy = y - rect.y;
+    if (dx == 0.0f && dy == 0.0f) return;
+    rect.x = x;
+    rect.y = y;
+    for (const auto& child : children)
+        if (child) child->moveBy(dx, dy);
+}
+
 void Modal::centerOnScreen(float dx, float dy) {
     const SDL_FPoint size = windowSize();
     rect.x = (size.x - rect.w) * 0.5f + dx;

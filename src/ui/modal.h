@@ -39,6 +39,8 @@ public:
     void clear();
     // Centres the panel in the window, shifted by (dx, dy); children placed earlier stay where they are.
     void centerOnScreen(float dx, float dy);
+    // Puts the panel's top-left corner at (x, y), its children moving with it.
+    void moveTo(float x, float y);
 
 private:
     bool visible = false;
