@@ -281,6 +281,8 @@ void main_loop() {
     if (renderer) {
         SDL_SetRenderDrawColor(renderer, 20, 20, 20, 255);
         SDL_RenderClear(renderer);
+        // The pages' translucent panels blend alike whether or not a match frame set blending before.
+        SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
     }
     setBackgroundImageSize();
     mainMenu.draw();
