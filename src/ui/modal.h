@@ -50,5 +50,6 @@ private:
     std::vector<std::unique_ptr<UIElement>> retired;
 
     bool dispatchMouse(const SDL_Event& e);
+    void dispatchToChildren(const SDL_Event& e);
     bool dispatchKeys(const SDL_Event& e);
 };
