@@ -335,6 +335,8 @@ void map_editor_loop() {
     DrawMatchFrame(grid, dt);
     endFrame();
     capFps();
+    // The editor shows the frame-rate read-out too: it counts its own frames, not the last match's.
+    calculateFps(dt);
 }
 
 void runTopLevelLoop() {

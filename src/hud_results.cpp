@@ -48,6 +48,9 @@ void resetHUDSession() {
     gameMenu.clear();
     game_over_modal.clear();
     reset_APM();
+    // The next session's read-out starts from its own frames.
+    fps = 0.0f;
+    fpsCounter = FpsCounter{};
     // A session without peers never measures a ping; it must not show the last match's.
     latencyMs = 0;
 }
