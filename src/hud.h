@@ -223,10 +223,12 @@ std::vector<std::string> listSaveFiles(const std::string& folder);
 // The live command log copied to basePath + "saves/" + name + ".bin" (with "_2", "_3", ... when taken) through a
 // temporary file, so no earlier save is ever replaced. An empty name saves as "default_replay"; a name that would
 // leave the folder is refused.
-bool saveGameAs(const std::string& name);
+// The reason of a refusal or failure, in words for the player, goes to why when given.
+bool saveGameAs(const std::string& name, std::string* why = nullptr);
 // Asks for the save to be resumed: the session ends at the start of the next frame and the save starts in its place.
-// A save that could not be resumed leaves the match running and the dialog open, with one line on the error stream.
-void requestResume(const std::string& saveName);
+// A save that could not be resumed leaves the match running and the dialog open, with one line on the error stream;
+// false then, with the reason in why when given.
+bool requestResume(const std::string& saveName, std::string* why = nullptr);
 // Called after a frame's tear-down: starts the requested save in the resumed mode; false when none was asked for
 // or it could not start.
 bool resumeRequestedSave();
