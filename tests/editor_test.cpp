@@ -335,7 +335,9 @@ TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterThe
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(page.openChosenMap());
     ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(page.refusalLine, "Choose a map first.") << "the page says why nothing opened";
     page.mapList.onSelect(0, "fight");
+    EXPECT_EQ(page.refusalLine, "");
     ASSERT_TRUE(page.openChosenMap());
     EXPECT_EQ(gameState, GameState::MapEditor);
     EXPECT_EQ(mode, GameMode::MapEditor);

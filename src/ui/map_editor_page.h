@@ -29,6 +29,8 @@ public:
     List mapList{0.0f, 0.0f, 0.0f, 0.0f, 18};
     std::vector<std::string> mapNames;
     std::string chosenMap;
+    // Why the last "Open map" was refused, shown under the list until a map is chosen or the page entered again.
+    std::string refusalLine;
 
 private:
     MainMenu* menu;
