@@ -258,9 +258,9 @@ static void placeMissionContent() {
 void init_extraction_state() {
     placeMissionContent();
     // A fresh, empty extraction dialog in the bottom-right corner, for init_extract_modal to fill.
-    const SDL_FPoint window = windowSize();
+    const SDL_FPoint corner = extractPanelCorner();
     extract_modal_units_label = nullptr;
-    extract_modal = Modal(window.x - 290.0f, window.y - 250.0f, 270.0f, 50.0f, {10, 10, 10, 240}, {160, 110, 40, 255});
+    extract_modal = Modal(corner.x, corner.y, 270.0f, 50.0f, {10, 10, 10, 240}, {160, 110, 40, 255});
 }
 
 void placeExtractionMission(Grid& world, V2i rosterTile) {

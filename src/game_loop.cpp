@@ -281,6 +281,8 @@ void main_loop() {
     if (renderer) {
         SDL_SetRenderDrawColor(renderer, 20, 20, 20, 255);
         SDL_RenderClear(renderer);
+        // The pages' translucent panels blend alike whether or not a match frame set blending before.
+        SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
     }
     setBackgroundImageSize();
     mainMenu.draw();
@@ -299,6 +301,7 @@ void game_loop() {
         return;
     }
     frameStart = frameClockMs();
+    keepDialogsInWindow();
     HandleEvents(grid);
     serveDialogRequests(std::begin(dialogRequests), std::end(dialogRequests));
     // The world steps take the frame time measured by the previous frame.
@@ -326,11 +329,14 @@ void map_editor_loop() {
         return;
     }
     frameStart = frameClockMs();
+    keepDialogsInWindow();
     HandleEvents(grid);
     if (mode == GameMode::MapEditor) run_regular_mode(dt);
     DrawMatchFrame(grid, dt);
     endFrame();
     capFps();
+    // The editor shows the frame-rate read-out too: it counts its own frames, not the last match's.
+    calculateFps(dt);
 }
 
 void runTopLevelLoop() {

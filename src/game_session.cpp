@@ -38,6 +38,7 @@
 #include "network_manager_lobby.h"
 #include "player.h"
 #include "races.h"
+#include "renderer_iso_entities.h"
 #include "sdl.h"
 #include "sdl_draw.h"
 #include "sounds.h"
@@ -274,6 +275,7 @@ void prepareSessionView() {
     resetFogOfWar(MAP_W, MAP_H);
     ghostBuildings.clear();
     ghostObjects.clear();
+    forgetEntityLooks();
     initFogTextures();
     initMinimap(grid);
     buildMinimapTerrain(grid);
@@ -400,21 +402,25 @@ static std::string savedMapFault(const std::string& mapName) {
     }
 }
 
-bool saveCanResume(const std::string& name) {
+bool saveCanResume(const std::string& name, std::string* why) {
     std::string bytes;
     std::string mapName;
     std::string error;
+    std::string reason;
     if (name.empty())
-        error = "no saved game is chosen";
+        error = reason = "no saved game is chosen";
     else if (!Utils::isPlainFileName(name))
-        error = "the name leaves the saves folder";
+        error = reason = "the name leaves the saves folder";
     else if (!readSave(basePath + "saves/" + name, bytes))
-        error = "the file cannot be read";
+        error = reason = "the file cannot be read";
     else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, error))
-        error = "its header is unusable: " + error;
+        error = "its header is unusable: " + error, reason = "it is not a saved game";
     else if (error = savedMapFault(mapName); error.empty())
         return true;
+    else
+        reason = "its map cannot be used";
     std::cerr << "Cannot load the saved game \"" << name << "\": " << error << "\n";
+    if (why) *why = reason;
     return false;
 }
 

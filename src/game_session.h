@@ -61,7 +61,8 @@ extern void (*PlaceExtractionMission)(Grid& grid, V2i baseTile);
 bool load_replay_into_commands();
 // Whether the save basePath + "saves/" + name could be resumed: chosen, inside the folder, readable, with a usable
 // header. Reads only; one line on the error stream when not, so a running match need not end for a bad choice.
-bool saveCanResume(const std::string& name);
+// The reason of a refusal, in words for the player, goes to why when given.
+bool saveCanResume(const std::string& name, std::string* why = nullptr);
 
 // ---- Recorded sessions ----
 

@@ -103,6 +103,8 @@ extern Button saveButton, heightLevel0, heightLevel1, paintingRampButton;
 extern bool paintingRamp;
 // The Extraction dialog, built at a mission's start: the Extract button and the count of own units in the zone.
 void init_extract_modal();
+// Where the Extraction dialog's top-left corner stands in the current window: near its bottom-right corner.
+SDL_FPoint extractPanelCorner();
 // The per-frame rules' report: shown with the count of own units in the zone and of all own units, or hidden.
 void showExtractPanel(bool visible, int unitsInZone, int unitsListed);
 
@@ -221,10 +223,12 @@ std::vector<std::string> listSaveFiles(const std::string& folder);
 // The live command log copied to basePath + "saves/" + name + ".bin" (with "_2", "_3", ... when taken) through a
 // temporary file, so no earlier save is ever replaced. An empty name saves as "default_replay"; a name that would
 // leave the folder is refused.
-bool saveGameAs(const std::string& name);
+// The reason of a refusal or failure, in words for the player, goes to why when given.
+bool saveGameAs(const std::string& name, std::string* why = nullptr);
 // Asks for the save to be resumed: the session ends at the start of the next frame and the save starts in its place.
-// A save that could not be resumed leaves the match running and the dialog open, with one line on the error stream.
-void requestResume(const std::string& saveName);
+// A save that could not be resumed leaves the match running and the dialog open, with one line on the error stream;
+// false then, with the reason in why when given.
+bool requestResume(const std::string& saveName, std::string* why = nullptr);
 // Called after a frame's tear-down: starts the requested save in the resumed mode; false when none was asked for
 // or it could not start.
 bool resumeRequestedSave();
@@ -234,3 +238,6 @@ void init_game_over();
 void announceMatchResult(const std::string& gameSound);
 // Session end: the dialogs emptied and the action record cleared.
 void resetHUDSession();
+// Once per frame: a window that changed size keeps the dialogs where they belong (the menus and the result
+// centred, the Extraction dialog in its corner), so none is left outside it.
+void keepDialogsInWindow();

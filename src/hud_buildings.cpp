@@ -26,6 +26,18 @@ SDL_Texture* buildingTexture(const std::string& type) {
     return meta == buildingSprites.end() ? nullptr : meta->second.sprite.texture;
 }
 
+// A building's sheet holds its animation frames side by side: an icon shows the first frame, not the whole strip.
+void drawBuildingIcon(const std::string& type, SDL_Texture* texture, const SDL_FRect& rect) {
+    const auto meta = buildingSprites.find(type);
+    const SpriteAnimation* frames = meta == buildingSprites.end() ? nullptr : &meta->second.animation;
+    if (!texture || !frames || frames->frameWidth <= 0 || frames->frameHeight <= 0) {
+        drawHudIcon(texture, rect);
+        return;
+    }
+    const SDL_Rect first{0, 0, frames->frameWidth, frames->frameHeight};
+    SDL_RenderCopyF(renderer, texture, &first, &rect);
+}
+
 SDL_Texture* taskIcon(const TrainingTask& task) {
     if (task.kind == TrainingKind::Unit) {
         const auto meta = unitSprites.find(task.unitType);
@@ -89,7 +101,8 @@ void drawSeveralBuildings(float top) {
             std::cerr << "[ERROR] drawBuildingHUD: missing portrait for building type " << b->type << "\n";
             return;
         }
-        drawHudIcon(buildingTexture(b->type), {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
+        drawBuildingIcon(b->type, buildingTexture(b->type),
+                         {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
     }
 }
 
@@ -125,7 +138,7 @@ void drawOneBuilding(const SDL_FPoint& window, float top) {
         clearBuildingSelection();
         return;
     }
-    drawHudIcon(view.texture, {300.0f, top + 10.0f, 80.0f, 80.0f});
+    drawBuildingIcon(view.type, view.texture, {300.0f, top + 10.0f, 80.0f, 80.0f});
     DrawText(view.type, 410, static_cast<int>(top + 10.0f), whiteColor, 12, false);
     DrawText(std::to_string(view.owner), 410, static_cast<int>(top + 40.0f), whiteColor, 12, false);
     DrawText(std::to_string(view.id), 410, static_cast<int>(top + 60.0f), whiteColor, 12, false);
@@ -207,6 +220,6 @@ void buildingsHUD(Unit& worker) {
         SDL_Texture* icon = buildingTexture(type);
         const SDL_FRect rect = pen.next();
         hudBuildingButtons.push_back({type, icon, rect});
-        drawHudIcon(icon, rect);
+        drawBuildingIcon(type, icon, rect);
     }
 }

@@ -5,6 +5,7 @@
 #include "game_state.h"
 #include "hud.h"
 #include "player.h"
+#include "sdl_draw.h"
 #include "sdl_text.h"
 
 namespace {
@@ -27,6 +28,11 @@ void extractClicked() {
 }
 
 }  // namespace
+
+SDL_FPoint extractPanelCorner() {
+    const SDL_FPoint window = windowSize();
+    return {window.x - 290.0f, window.y - 250.0f};
+}
 
 void init_extract_modal() {
     extract_modal.clear();

@@ -79,6 +79,31 @@ void addWrappedLabel(const std::string& text, float dy, int size) {
     for (std::size_t i = 0; i < lines.size(); ++i) addLabel(lines[i], 25.0f, dy + 20.0f * static_cast<float>(i), size);
 }
 
+constexpr SDL_Color REFUSAL{255, 110, 110, 255};
+constexpr int STATUS_FONT = 12;
+
+// Two lines under a dialog's field that say why its action was refused; empty until then.
+struct StatusLines {
+    Label* lines[2];
+    void say(const std::string& text) const {
+        // Without the font nothing can be measured: the text then stands on one line.
+        std::vector<std::string> wrapped;
+        const int width = static_cast<int>(gameMenu.rect.w - 50.0f);
+        if (fontCache.count(STATUS_FONT)) wrapped = wrapText(STATUS_FONT, text, width);
+        if (wrapped.empty()) wrapped.push_back(text);
+        for (std::size_t i = 0; i < 2; ++i) lines[i]->text = i < wrapped.size() ? wrapped[i] : "";
+    }
+};
+
+StatusLines addStatusLines(float dy) {
+    StatusLines status{};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const float y = gameMenu.rect.y + dy + 16.0f * static_cast<float>(i);
+        status.lines[i] = gameMenu.add<Label>("", gameMenu.rect.x + 25.0f, y, STATUS_FONT, REFUSAL);
+    }
+    return status;
+}
+
 // Clears the menu, shows it and puts the dialog's title at the top.
 void openDialog(const std::string& title) {
     gameMenu.clear();
@@ -221,8 +246,13 @@ void ingame_menu::showSaveGame() {
     name->focused = true;
     SDL_StartTextInput();
     name->onSubmit = [](const std::string& text) { printf("Entered: %s\n", text.c_str()); };
-    addButton("Save", 240.0f, DEFAULT, [name] {
-        if (saveGameAs(name->text)) gameMenu.hide();
+    const StatusLines status = addStatusLines(145.0f);
+    addButton("Save", 240.0f, DEFAULT, [name, status] {
+        std::string why;
+        if (saveGameAs(name->text, &why))
+            gameMenu.hide();
+        else
+            status.say("Not saved: " + why);
     });
     addBackButton(280.0f);
 }
@@ -231,7 +261,11 @@ void ingame_menu::showLoadGame() {
     openDialog("LOAD GAME");
     List* saves = gameMenu.add<List>(gameMenu.rect.x + 25.0f, gameMenu.rect.y + 80.0f, 200.0f, 150.0f, 18);
     saves->setItems(listSaveFiles(basePath + "saves/"));
-    addButton("Load", 240.0f, DEFAULT, [saves] { requestResume(saves->selectedText()); });
+    const StatusLines status = addStatusLines(315.0f);
+    addButton("Load", 240.0f, DEFAULT, [saves, status] {
+        std::string why;
+        if (!requestResume(saves->selectedText(), &why)) status.say("Not loaded: " + why);
+    });
     addBackButton(280.0f);
 }
 
@@ -245,15 +279,19 @@ std::vector<std::string> listSaveFiles(const std::string& folder) {
     return names;
 }
 
-bool saveGameAs(const std::string& typed) {
+bool saveGameAs(const std::string& typed, std::string* why) {
     const std::string name = typed.empty() ? "default_replay" : typed;
+    std::string reason;
+    if (!why) why = &reason;
     if (!Utils::isPlainFileName(name + ".bin")) {
         std::cerr << "Cannot save as \"" << name << "\": a saved game's name stays inside the saves folder\n";
+        *why = "a name without / or .. is needed";
         return false;
     }
     std::ifstream source(basePath + "replays/" + replay_file_name, std::ios::binary);
     if (replay_file_name.empty() || !source) {
         std::cerr << "Error opening source file !\n";
+        *why = "this match has no log to copy";
         return false;
     }
     // The copy goes on to the turn the match stands at, which may lie well past its last order.
@@ -261,17 +299,21 @@ bool saveGameAs(const std::string& typed) {
         std::string{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()} + playReachedRecord();
     std::error_code ignored;
     fs::create_directories(basePath + "saves", ignored);
-    return Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",
-                                      "Error opening destination file !");
+    if (Utils::writeFileAtomically(basePath + "saves/" + name + ".bin", bytes, "saved game",
+                                   "Error opening destination file !"))
+        return true;
+    *why = "the file could not be written";
+    return false;
 }
 
-void requestResume(const std::string& saveName) {
-    if (!saveCanResume(saveName)) return;
+bool requestResume(const std::string& saveName, std::string* why) {
+    if (!saveCanResume(saveName, why)) return false;
     load_game_filename = saveName;
     SDL_Log("LOAD %s", load_game_filename.c_str());
     gameMenu.hide();
     resumeRequested = true;
     pendingShutdown = true;
+    return true;
 }
 
 bool resumeRequestedSave() {

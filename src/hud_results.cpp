@@ -3,6 +3,7 @@
 #include "game_state.h"
 #include "hud.h"
 #include "player.h"
+#include "sdl_draw.h"
 #include "sdl_text.h"
 #include "sounds.h"
 
@@ -33,10 +34,23 @@ void drawDialogs() {
     gameMenu.draw();
 }
 
+void keepDialogsInWindow() {
+    const SDL_FPoint window = windowSize();
+    for (Modal* centred : {&gameMenu, &game_over_modal})
+        centred->moveTo((window.x - centred->rect.w) * 0.5f, (window.y - centred->rect.h) * 0.5f);
+    if (mode == GameMode::Extraction) {
+        const SDL_FPoint corner = extractPanelCorner();
+        extract_modal.moveTo(corner.x, corner.y);
+    }
+}
+
 void resetHUDSession() {
     gameMenu.clear();
     game_over_modal.clear();
     reset_APM();
+    // The next session's read-out starts from its own frames.
+    fps = 0.0f;
+    fpsCounter = FpsCounter{};
     // A session without peers never measures a ping; it must not show the last match's.
     latencyMs = 0;
 }

@@ -167,6 +167,11 @@ void pruneLooks(Map& looks, std::size_t liveCount, Alive&& alive) {
 
 }  // namespace
 
+void forgetEntityLooks() {
+    buildingLooks.clear();
+    unitAnimations.clear();
+}
+
 Sprite buildingLook(const Building& b) {
     const auto it = buildingLooks.find(b.id);
     if (it != buildingLooks.end()) return it->second.sprite;
@@ -222,9 +227,8 @@ void queueBuildings(float dt) {
         if (FOG && !isTileVisible(b.x, b.y)) continue;
         const BuildingSpriteMeta* meta = buildingMeta(b.type);
         if (!meta) continue;
-        auto [it, fresh] = buildingLooks.try_emplace(b.id);
-        BuildingLook& look = it->second;
-        if (fresh) look.sprite = meta->sprite;
+        BuildingLook& look = buildingLooks[b.id];
+        if (look.type != b.type) look = BuildingLook{b.type, meta->sprite};
         animateBuilding(look, meta->animation, dt);
         const float fw = static_cast<float>(std::max(meta->animation.frameWidth, 1));
         const float fh = static_cast<float>(std::max(meta->animation.frameHeight, 1));

@@ -1,6 +1,7 @@
 // The world pass steps that fill the draw queue: map objects, buildings, units and what the fog remembers of them.
 #pragma once
 
+#include <string>
 #include <unordered_map>
 
 #include <SDL2/SDL.h>
@@ -12,6 +13,7 @@
 
 // A building's drawing state: its sprite with the current frame, advanced by the renderer only.
 struct BuildingLook {
+    std::string type;  // the type the look was made for: an upgrade in place changes the building's type
     Sprite sprite;
     int frame = 0;
     float timer = 0.0f;
@@ -21,6 +23,8 @@ extern std::unordered_map<int, UnitAnimation> unitAnimations;
 
 // The building's sprite as last drawn, or as the catalogue gives it before its first frame.
 Sprite buildingLook(const Building& b);
+// A new session starts without the last one's drawing state: its ids name other buildings and units.
+void forgetEntityLooks();
 
 // The map-object sectors under the window plus one on each side.
 SectorRange visibleSectors(SDL_FPoint view);

@@ -299,6 +299,22 @@ TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelecti
     EXPECT_GT(bright, 20) << "the selected type's name";
 }
 
+// The read-out at the top right tells the editor's own frame rate, not the one a match left behind, and a session
+// that ends leaves none for the next.
+TEST_F(Editor, TheFrameRateReadOutCountsTheEditorsOwnFrames) {
+    fps = 999.0f;
+    fake_clock::frameWorkMs = 0.0;
+    for (const float cap : {60.0f, 30.0f}) {
+        targetFps = cap;
+        for (int i = 0; i < static_cast<int>(cap); ++i) map_editor_loop();
+        EXPECT_NEAR(fps, cap, cap * 0.1f) << cap << " fps";
+    }
+    pendingShutdown = true;
+    map_editor_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    EXPECT_EQ(fps, 0.0f) << "the next session's read-out starts from its own frames";
+}
+
 TEST_F(Editor, AnIdleEditorFrameLastsExactlyOneFrameOfTheCap) {
     fake_clock::frameWorkMs = 0.0;
     for (const float cap : {120.0f, 60.0f, 30.0f}) {
@@ -319,7 +335,9 @@ TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterThe
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(page.openChosenMap());
     ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(page.refusalLine, "Choose a map first.") << "the page says why nothing opened";
     page.mapList.onSelect(0, "fight");
+    EXPECT_EQ(page.refusalLine, "");
     ASSERT_TRUE(page.openChosenMap());
     EXPECT_EQ(gameState, GameState::MapEditor);
     EXPECT_EQ(mode, GameMode::MapEditor);

@@ -208,6 +208,22 @@ TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOf
     EXPECT_TRUE(items_map.empty());
 }
 
+// A name typed on an earlier visit and left behind by Back is not the name of a campaign started on the next
+// visit, whose field shows nothing.
+TEST_F(ExtractionFlow, ANameLeftOnAnEarlierVisitIsNotTheNextCampaignsName) {
+    clickOn(shown<MainPage>().extractionButton.rect);
+    clickOn(shown<ExtractionPage>().newButton.rect);
+    mainMenu.handleEvent(typed("Left Behind"));
+    clickOn(shown<ExtractionNewCampaignPage>().backButton.rect);
+    clickOn(shown<ExtractionPage>().newButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
+    EXPECT_TRUE(shown<ExtractionNewCampaignPage>().nameInput.text.empty());
+    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+    EXPECT_EQ(extraction_name, "");
+    EXPECT_EQ(extraction_filename, "untitled_campaign");
+}
+
 // A second campaign under a name that gives the same file name keeps the first campaign's file.
 TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
     const char* names[] = {"Red Dawn", "red dawn!"};

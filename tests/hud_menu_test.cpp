@@ -108,6 +108,41 @@ TEST_F(InGameMenu, LoadingASaveResumesTheMatchToTheSameChecksums) {
     }
 }
 
+// A save or a load that is refused says why in its dialog, which stays open, and the match goes on. Afterwards the
+// dialog's column is built anew for the next case.
+TEST_F(InGameMenu, ARefusedSaveOrLoadSaysWhyInItsOpenDialog) {
+    playUntil(2);
+    struct Case {
+        const char* what;
+        float dialog;  // the menu button that opens it
+        const char* typed;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"a name leaving the saves folder", 40.0f, "../outside", "Not saved: "},
+        {"a load with no saved game to choose", 80.0f, "", "Not loaded: "},
+    };
+    for (const Case& c : cases) {
+        initGameMenu();
+        gameMenu.show();
+        pressMenuButton(c.dialog);
+        game_loop();
+        if (*c.typed) gameMenu.handleEvent(typed(c.typed));
+        testing::internal::CaptureStderr();
+        pressMenuButton(240.0f);  // Save or Load
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(gameMenu.isVisible()) << c.what;
+        EXPECT_FALSE(pendingShutdown) << c.what;
+        std::string shown;
+        for (const auto& child : gameMenu.children)
+            if (auto* l = dynamic_cast<Label*>(child.get())) shown += l->text + "|";
+        EXPECT_NE(shown.find(c.said), std::string::npos) << c.what << ": " << shown;
+        game_loop();
+        EXPECT_EQ(gameState, GameState::Match) << c.what;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.path / "outside.bin"));
+}
+
 TEST_F(InGameMenu, DialogRequestsBuildTheirDialogsAndBackReturnsToTheMenu) {
     playUntil(2);
     struct Case {

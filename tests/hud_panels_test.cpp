@@ -1,6 +1,7 @@
 // The bottom HUD drawn with fixture types beside the shipped catalogues and read back: icon rows, the spell grid,
 // the production queue, per-frame hit lists, tooltips and the read-outs.
 #include <chrono>
+#include <functional>
 
 #include "config.h"
 #include "game.h"
@@ -151,6 +152,52 @@ TEST_F(HudPanels, PanelsNotDrawnThisFrameHaveNoClickableButtons) {
     drawHUD();
     EXPECT_TRUE(hudProgressBarButtons.empty());
     EXPECT_TRUE(hudBuildingUnitsButtons.empty());
+}
+
+// A building's sheet of two frames side by side, red then blue: every building icon shows the first frame alone,
+// stretched over the whole icon, never the strip.
+TEST_F(HudPanels, BuildingIconsShowTheFirstFrameOfTheirSheet) {
+    SDL_Texture* sheet = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 2, 1);
+    const uint8_t px[8] = {RED.r, RED.g, RED.b, RED.a, BLUE.r, BLUE.g, BLUE.b, BLUE.a};
+    SDL_UpdateTexture(sheet, nullptr, px, 8);
+    made.push_back(sheet);
+    BuildingSpriteMeta& meta = buildingSprites["HudBarracks"];
+    meta.sprite.texture = sheet;
+    meta.animation.frameCount = 2;
+    meta.animation.frameWidth = meta.animation.frameHeight = 1;
+    unitInfo["HudGrunt"].worker = true;
+    unitInfo["HudGrunt"].buildMenu = {"HudBarracks"};
+    struct Panel {
+        const char* name;
+        std::function<void()> select;
+        std::function<SDL_FRect()> icon;
+    };
+    const Panel panels[] = {
+        {"one building", [] { addBarracks(LOCAL, 0); }, [this] { return SDL_FRect{300.0f, top + 10.0f, 80.0f, 80.0f}; }},
+        {"two buildings",
+         [] {
+             addBarracks(LOCAL, 0);
+             Building second = *getBuildingById(50);
+             second.id = 51;
+             addBuildingToSelection(addBuilding(second)->id);
+         },
+         [this] { return SDL_FRect{360.0f, top + 10.0f, 50.0f, 50.0f}; }},
+        {"a worker's build menu", [] { addToSelection(addGrunt()); },
+         [] { return hudBuildingButtons.empty() ? SDL_FRect{} : hudBuildingButtons.front().rect; }},
+    };
+    for (const Panel& panel : panels) {
+        reset_game_state();
+        players.push_back(std::make_unique<Player>(LOCAL, "Joes", "human", false));
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        panel.select();
+        drawHUD();
+        const SDL_FRect r = panel.icon();
+        ASSERT_GT(r.w, 0.0f) << panel.name;
+        for (const float share : {0.1f, 0.9f})
+            EXPECT_TRUE(same(pixel(static_cast<int>(r.x + r.w * share), static_cast<int>(r.y + r.h / 2)), RED))
+                << panel.name << " at " << share;
+    }
 }
 
 TEST_F(HudPanels, TooltipTextsComeFromTheCataloguesAndSkipTheUpgradedHalls) {

@@ -1,6 +1,8 @@
 // The menu: page switches after the event, the main page's buttons, the options page and the loading sequence.
 #include <SDL2/SDL_mixer.h>
 
+#include <vector>
+
 #include "draw_fixture.h"
 #include "game_loop.h"
 #include "game_state.h"
@@ -9,6 +11,7 @@
 #include "ui/loading_page.h"
 #include "ui/main_page.h"
 #include "ui/main_menu.h"
+#include "ui/map_editor_page.h"
 #include "ui/options_page.h"
 
 namespace {
@@ -61,6 +64,22 @@ TEST_F(Menu, DisabledButtonsNeitherHighlightNorSwitch) {
     }
     mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 515, 290));
     EXPECT_TRUE(mainPage().lanButton.hovered);
+}
+
+// A list's panel is translucent over the menu background on a fresh start as after a match, whatever blending the
+// last frame drawn left set.
+TEST_F(Menu, AListPanelBlendsOverTheBackgroundWhateverTheLastFrameLeftSet) {
+    mainMenu.switch_to_page(MenuPage::MapEditorPage);
+    std::vector<SDL_Color> shown;
+    for (const SDL_BlendMode left : {SDL_BLENDMODE_NONE, SDL_BLENDMODE_BLEND}) {
+        SDL_SetRenderDrawBlendMode(renderer, left);
+        main_loop();
+        ASSERT_EQ(mainMenu.current, MenuPage::MapEditorPage);
+        const SDL_FRect list = static_cast<MapEditorPage*>(mainMenu.page(MenuPage::MapEditorPage))->mapList.rect;
+        shown.push_back(pixel(static_cast<int>(list.x + 5), static_cast<int>(list.y + list.h - 5)));
+    }
+    EXPECT_TRUE(same(shown[0], shown[1]));
+    EXPECT_FALSE(same(shown[0], {35, 35, 35, 255})) << "the panel's own colour, not blended";
 }
 
 TEST_F(Menu, ExitAndTheQuitEventEndTheLoopAfterTheFrame) {

@@ -73,6 +73,24 @@ TEST_F(MatchFrame, FightMapShowsTerrainBaseAndWorkerWhereTheProjectionPutsThem) 
     EXPECT_TRUE(drawnAt(basePoint, [] { buildings.clear(); }));
 }
 
+// A building drawn once keeps its look only while it stays the type it was: a hall upgraded in place shows its new
+// type, and a new session forgets every look, so an id the next match gives to another building starts afresh.
+TEST_F(MatchFrame, ABuildingLooksLikeItsTypeAfterAnUpgradeAndInTheNextSession) {
+    ASSERT_TRUE(scene::startFight(false));
+    Building& base = baseOf(1);
+    for (const char* type : {"HumanCommand", "HumanKeep", "HumanCastle"}) {
+        SCOPED_TRACE(type);
+        ASSERT_TRUE(buildingSprites.count(type));
+        base.type = type;
+        scene::drawFrame();
+        EXPECT_EQ(buildingLook(base).texture, buildingSprites.at(type).sprite.texture);
+    }
+    ASSERT_FALSE(unitAnimations.empty());
+    prepareSessionView();
+    EXPECT_TRUE(buildingLooks.empty());
+    EXPECT_TRUE(unitAnimations.empty());
+}
+
 TEST_F(MatchFrame, WorkerIsDrawnAtItsProjectedPosition) {
     ASSERT_TRUE(scene::startFight(true));
     const Unit& worker = *getUnitById(getPlayerById(1)->unitIds.front());

@@ -78,6 +78,7 @@ struct PlayerFlow : DrawnSessionTest {
         closeMenus();
         net.closeTcp();
         lobbyState = LobbyState{};
+        SDL_SetWindowSize(window, DrawFixture::W, DrawFixture::H);
         netTcpPort = savedTcp;
         victoryPlayerId = -1;
         DrawnSessionTest::TearDown();
@@ -272,6 +273,64 @@ TEST_F(PlayerFlow, TheReplayOfAQuitMatchPlaysToItsLastTurn) {
     for (const auto& [turn, sum] : replayed) EXPECT_EQ(sum, live.at(turn)) << turn;
 }
 
+// The last button of the in-game menu's content: the column's "Return to Game", or a dialog's "Back".
+Button* lastMenuButton() {
+    Button* last = nullptr;
+    for (const auto& child : gameMenu.children)
+        if (auto* b = dynamic_cast<Button*>(child.get())) last = b;
+    return last;
+}
+
+bool insideWindow(const SDL_FRect& r) {
+    const SDL_FPoint size = windowSize();
+    return r.x >= 0.0f && r.y >= 0.0f && r.x + r.w <= size.x && r.y + r.h <= size.y;
+}
+
+// A window made smaller or larger in the middle of a match: the in-game menu, a dialog open across the change and
+// the result dialog stand centred in the new window, and their buttons answer where they are drawn.
+TEST_F(PlayerFlow, AWindowResizedInAMatchKeepsItsDialogsCentredAndTheirButtonsAnswer) {
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    const SDL_Point sizes[] = {{800, 600}, {1920, 1080}, {640, 480}};
+    for (const SDL_Point size : sizes) {
+        SCOPED_TRACE(std::to_string(size.x) + "x" + std::to_string(size.y));
+        SDL_SetWindowSize(window, size.x, size.y);
+        menuButton.onClick();
+        game_loop();
+        EXPECT_FLOAT_EQ(gameMenu.rect.x, (static_cast<float>(size.x) - gameMenu.rect.w) * 0.5f);
+        EXPECT_FLOAT_EQ(gameMenu.rect.y, (static_cast<float>(size.y) - gameMenu.rect.h) * 0.5f);
+        Button* back = lastMenuButton();
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->label, "Return to Game");
+        EXPECT_TRUE(insideWindow(back->rect));
+        gameMenu.handleEvent(press(back->rect.x + back->rect.w / 2, back->rect.y + back->rect.h / 2));
+        EXPECT_FALSE(gameMenu.isVisible());
+    }
+    openDialog(240.0f);  // Options, then the window grows under it
+    SDL_SetWindowSize(window, 1600, 900);
+    game_loop();
+    Button* back = lastMenuButton();
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->label, "Back");
+    EXPECT_TRUE(pointInRect(gameMenu.rect, back->rect.x + 1.0f, back->rect.y + 1.0f)) << "the dialog's button moved with it";
+    gameMenu.handleEvent(press(back->rect.x + back->rect.w / 2, back->rect.y + back->rect.h / 2));
+    ASSERT_NE(firstInGameMenu<Button>(), nullptr);
+    EXPECT_EQ(firstInGameMenu<Button>()->label, "Save Game") << "Back rebuilt the menu's column";
+    gameMenu.hide();
+
+    for (Building& b : buildings)
+        if (b.playerId == COMPUTER_ID) b.hp = 0.0f;
+    runFrames(20, 20.0, [] { return victoryPlayerId != -1; });
+    ASSERT_TRUE(game_over_modal.isVisible());
+    SDL_SetWindowSize(window, 700, 500);
+    game_loop();
+    const SDL_FRect r = game_over_modal.rect;
+    EXPECT_FLOAT_EQ(r.x, 200.0f);
+    EXPECT_FLOAT_EQ(r.y, 160.0f);
+    EXPECT_TRUE(game_over_modal.handleEvent(press(r.x + 150.0f, r.y + 135.0f)));  // Quit
+    game_loop();
+    EXPECT_EQ(gameState, GameState::Menus);
+}
+
 SDL_Point editorPointer{0, 0};
 PointerView pointerAtEditorPointer() {
     return {static_cast<float>(editorPointer.x), static_cast<float>(editorPointer.y), 1280.0f, 720.0f};
@@ -310,6 +369,10 @@ TEST_F(PlayerFlow, AMapSavedInTheEditorIsListedAndPlayed) {
     map_editor_loop();
     ASSERT_EQ(gameState, GameState::Menus);
     menuFrames(2);
+    ASSERT_EQ(mainMenu.current, MenuPage::MapEditorPage);
+    const std::vector<std::string>& shownAfter = shown<MapEditorPage>().mapNames;
+    EXPECT_NE(std::find(shownAfter.begin(), shownAfter.end(), "made_here"), shownAfter.end())
+        << "back from the editor, the page lists the map saved there";
 
     mainMenu.switch_to_page(MenuPage::MapEditorPage);
     menuFrames(1);

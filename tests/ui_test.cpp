@@ -20,6 +20,16 @@ SDL_Event wheel(int y) {
     return e;
 }
 
+SDL_Event mouseAt(Uint32 type, float x, float y) {
+    SDL_Event e = press(x, y);
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.x = static_cast<Sint32>(x);
+        e.motion.y = static_cast<Sint32>(y);
+    }
+    return e;
+}
+
 SDL_Event keyDown(SDL_Keycode sym) {
     SDL_Event e{};
     e.type = SDL_KEYDOWN;
@@ -87,6 +97,37 @@ TEST_F(Dialog, ButtonFiresOncePerPressOnItsEdgeAndNotWhenDisabled) {
     EXPECT_FALSE(modal.handleEvent(press(5, 5)));
     modal.hide();
     EXPECT_FALSE(modal.handleEvent(press(r.x + 5, r.y + 5)));
+}
+
+// A pointer that leaves the panel ends what it began inside: the button it hovered lets go of its highlight and a
+// slider dragged out and released there stops following it. The game still gets those events, and a press outside
+// reaches no widget.
+TEST_F(Dialog, APointerLeavingThePanelEndsItsHoverAndItsDrag) {
+    Slider* slider = nullptr;
+    for (const auto& child : modal.children)
+        if (auto* s = dynamic_cast<Slider*>(child.get())) slider = s;
+    ASSERT_NE(slider, nullptr);
+    const SDL_FRect b = button->rect;
+    const SDL_FRect t = slider->track;
+    const float outsideX = modal.rect.x - 40.0f;
+    const struct {
+        const char* what;
+        SDL_Event event;
+        bool taken;
+    } steps[] = {
+        {"hover the button", mouseAt(SDL_MOUSEMOTION, b.x + 5, b.y + 5), true},
+        {"leave the panel", mouseAt(SDL_MOUSEMOTION, outsideX, b.y + 5), false},
+        {"press the track's middle", press(t.x + t.w / 2, t.y + t.h / 2), true},
+        {"drag out to the left", mouseAt(SDL_MOUSEMOTION, outsideX, t.y), false},
+        {"release outside", mouseAt(SDL_MOUSEBUTTONUP, outsideX, t.y), false},
+        {"come back over the track's right end", mouseAt(SDL_MOUSEMOTION, t.x + t.w, t.y + t.h / 2), true},
+        {"press outside", press(outsideX, b.y + 5), false},
+    };
+    for (const auto& step : steps) EXPECT_EQ(modal.handleEvent(step.event), step.taken) << step.what;
+    EXPECT_FALSE(button->hovered);
+    EXPECT_FALSE(slider->dragging);
+    EXPECT_EQ(slider->value, 0) << "dragged out to the left end, and not moved after the release";
+    EXPECT_EQ(clicks, 0);
 }
 
 TEST_F(Dialog, KeysAndTextReachOnlyAFocusedField) {

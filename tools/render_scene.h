@@ -82,8 +82,6 @@ inline bool loadContent(const std::string& root) {
 inline void prepareView(bool fog, V2i lookAt) {
     FOG = fog;
     DrawFog = fog ? drawFog : noopFog;
-    buildingLooks.clear();
-    unitAnimations.clear();
     prepareSessionView();
     camera.zoom = 1.0f;
     const SDL_FPoint centre = gridToWorld(static_cast<float>(lookAt.x), static_cast<float>(lookAt.y));

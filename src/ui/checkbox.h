@@ -19,6 +19,7 @@ public:
         outlineRect(box, whiteColor);
         if (checked) fillRect(SDL_FRect{box.x + 4, box.y + 4, box.w - 8, box.h - 8}, SDL_Color{190, 10, 10, 255});
     }
+    void moveBy(float dx, float dy) override { shiftRect(box, dx, dy); }
     void handleEvent(const SDL_Event& e) override {
         if (!isLeftPress(e) || !pointInRect(box, static_cast<float>(e.button.x), static_cast<float>(e.button.y))) return;
         checked = !checked;

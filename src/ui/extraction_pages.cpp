@@ -146,6 +146,8 @@ void ExtractionPage::draw() {
 
 void ExtractionNewCampaignPage::init() {
     const float cx = windowSize().x * 0.5f;
+    // The field comes back empty, and so does the name Start uses: a campaign is named by what the field shows.
+    campaignName.clear();
     nameInput = TextInput(SDL_FRect{cx - 150.0f, 290.0f, 300.0f, 35.0f});
     nameInput.onChange = [this](std::string text) { campaignName = std::move(text); };
     hardcoreBox = Checkbox(SDL_FRect{cx + 40.0f, 350.0f, 22.0f, 22.0f}, hardcore);

@@ -45,6 +45,7 @@ public:
 
     void draw() override;
     void handleEvent(const SDL_Event& e) override;
+    void moveBy(float dx, float dy) override { shiftRect(rect, dx, dy); }
 
 private:
     int visibleRows() const;

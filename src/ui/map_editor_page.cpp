@@ -17,7 +17,11 @@ void MapEditorPage::init() {
     mapList.setItems(mapNames);
     // Only a click chooses: no row is lit before one, and the choice of an earlier visit stays lit.
     mapList.light(chosenMap);
-    mapList.onSelect = [this](int index, const std::string&) { chosenMap = mapNames[static_cast<size_t>(index)]; };
+    mapList.onSelect = [this](int index, const std::string&) {
+        chosenMap = mapNames[static_cast<size_t>(index)];
+        refusalLine.clear();
+    };
+    refusalLine.clear();
     openButton = columnButton("Open map", 520.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { openChosenMap(); });
     backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
 }
@@ -30,12 +34,28 @@ void MapEditorPage::handleEvent(const SDL_Event& event) {
 void MapEditorPage::draw() {
     const std::array<UIElement*, 4> inOrder{&titleLabel, &openButton, &backButton, &mapList};
     for (UIElement* w : inOrder) w->draw();
+    if (refusalLine.empty()) return;
+    const float x = windowSize().x * 0.5f - static_cast<float>(TextWidth(refusalLine, 16)) * 0.5f;
+    DrawText(refusalLine, static_cast<int>(x), 485, SDL_Color{255, 90, 90, 255}, 16, false);
 }
 
 bool MapEditorPage::openChosenMap() {
     if (chosenMap.empty()) {
         std::cerr << "Choose a map to open in the editor\n";
+        refusalLine = "Choose a map first.";
         return false;
     }
-    return start_map_editor(chosenMap);
+    if (!start_map_editor(chosenMap)) {
+        refusalLine = "This map cannot be opened.";
+        return false;
+    }
+    reenterAfterSession = true;
+    return true;
+}
+
+// The editor may have saved a new map: back from it, the page is entered afresh so the list shows what is there now.
+void MapEditorPage::update() {
+    if (!reenterAfterSession) return;
+    reenterAfterSession = false;
+    menu->switch_to_page(MenuPage::MapEditorPage);
 }

@@ -18,6 +18,7 @@ public:
     // The buttons see the event before the list.
     void handleEvent(const SDL_Event& event) override;
     void draw() override;
+    void update() override;
 
     // Refused, with one line, while no map is chosen; false too when the map cannot be opened.
     bool openChosenMap();
@@ -28,7 +29,10 @@ public:
     List mapList{0.0f, 0.0f, 0.0f, 0.0f, 18};
     std::vector<std::string> mapNames;
     std::string chosenMap;
+    // Why the last "Open map" was refused, shown under the list until a map is chosen or the page entered again.
+    std::string refusalLine;
 
 private:
     MainMenu* menu;
+    bool reenterAfterSession = false;
 };

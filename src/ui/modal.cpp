@@ -47,7 +47,16 @@ bool Modal::dispatchMouse(const SDL_Event& e) {
         x = e.button.x;
         y = e.button.y;
     }
-    if (!pointInRect(rect, static_cast<float>(x), static_cast<float>(y))) return false;
+    if (!pointInRect(rect, static_cast<float>(x), static_cast<float>(y))) {
+        // A pointer that left the panel still ends a hover or a drag begun inside it; the game keeps the event.
+        if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONUP) dispatchToChildren(e);
+        return false;
+    }
+    dispatchToChildren(e);
+    return true;
+}
+
+void Modal::dispatchToChildren(const SDL_Event& e) {
     // A widget added by a callback during this dispatch waits for the next event.
     const size_t count = children.size();
     const unsigned start = generation;
@@ -55,7 +64,6 @@ bool Modal::dispatchMouse(const SDL_Event& e) {
         UIElement* child = children[i].get();
         if (child && child->visible) child->handleEvent(e);
     }
-    return true;
 }
 
 // Keys and typed text go only to a focused field; with none they stay with the game.
@@ -79,6 +87,16 @@ void Modal::clear() {
     }
     children.clear();
     visible = false;
+}
+
+void Modal::moveTo(float x, float y) {
+    const float dx = x - rect.x;
+    const float dy = y - rect.y;
+    if (dx == 0.0f && dy == 0.0f) return;
+    rect.x = x;
+    rect.y = y;
+    for (const auto& child : children)
+        if (child) child->moveBy(dx, dy);
 }
 
 void Modal::centerOnScreen(float dx, float dy) {

@@ -39,6 +39,8 @@ public:
     void clear();
     // Centres the panel in the window, shifted by (dx, dy); children placed earlier stay where they are.
     void centerOnScreen(float dx, float dy);
+    // Puts the panel's top-left corner at (x, y), its children moving with it.
+    void moveTo(float x, float y);
 
 private:
     bool visible = false;
@@ -48,5 +50,6 @@ private:
     std::vector<std::unique_ptr<UIElement>> retired;
 
     bool dispatchMouse(const SDL_Event& e);
+    void dispatchToChildren(const SDL_Event& e);
     bool dispatchKeys(const SDL_Event& e);
 };

@@ -31,6 +31,7 @@ public:
         SDL_SetRenderDrawColor(renderer, 190, 10, 10, 255);
         SDL_RenderFillRectF(renderer, &knob);
     }
+    void moveBy(float dx, float dy) override { shiftRect(track, dx, dy); }
     void updateValue(float mouseX) {
         const float left = track.x + MARGIN;
         const float right = track.x + track.w - MARGIN;

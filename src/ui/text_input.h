@@ -18,6 +18,7 @@ public:
     explicit TextInput(SDL_FRect rect, std::string text = {}) : rect(rect), text(std::move(text)) {}
 
     bool hasFocus() const override { return focused; }
+    void moveBy(float dx, float dy) override { shiftRect(rect, dx, dy); }
     void draw() override {
         SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
         fillRect(rect, SDL_Color{50, 50, 50, 220});

@@ -16,6 +16,8 @@ public:
     virtual ~UIElement() = default;
     virtual void draw() = 0;
     virtual void handleEvent(const SDL_Event&) {}
+    // Shifts the widget on screen, as its dialog moves when the window changes size.
+    virtual void moveBy(float dx, float dy) = 0;
     // A widget that takes typed text while it has focus; its dialog passes it keys and text.
     virtual bool hasFocus() const { return false; }
 };
@@ -23,6 +25,11 @@ public:
 // Edges count as inside.
 inline bool pointInRect(const SDL_FRect& r, float x, float y) {
     return x >= r.x && x <= r.x + r.w && y >= r.y && y <= r.y + r.h;
+}
+
+inline void shiftRect(SDL_FRect& r, float dx, float dy) {
+    r.x += dx;
+    r.y += dy;
 }
 
 inline bool isLeftPress(const SDL_Event& e) {
@@ -67,6 +74,10 @@ public:
     Label(std::string text, float x, float y, int fontSize, SDL_Color colour = whiteColor)
         : text(std::move(text)), x(x), y(y), fontSize(fontSize), colour(colour) {}
     void draw() override { DrawText(text, static_cast<int>(x), static_cast<int>(y), colour, fontSize, false); }
+    void moveBy(float dx, float dy) override {
+        x += dx;
+        y += dy;
+    }
 };
 
 // The texture is not owned.
@@ -79,4 +90,5 @@ public:
     void draw() override {
         if (texture) SDL_RenderCopyF(renderer, texture, nullptr, &dest);
     }
+    void moveBy(float dx, float dy) override { shiftRect(dest, dx, dy); }
 };
