@@ -3,8 +3,8 @@
 
 std::deque<Activity> activityQueue;
 
-void postActivity(const std::string& text, SDL_Texture* icon, float duration) {
-    activityQueue.push_back(Activity{text, icon, duration, 0.0f});
+void postActivity(const std::string& text, SDL_Texture* icon, float duration, const SDL_Rect& frame) {
+    activityQueue.push_back(Activity{text, icon, duration, 0.0f, frame});
     if (activityQueue.size() > MAX_ACTIVITIES) activityQueue.pop_front();
 }
 

@@ -12,6 +12,7 @@ struct Activity {
     SDL_Texture* icon = nullptr;  // not owned: textures live in the caches for the run
     float duration = 5.0f;        // seconds
     float elapsed = 0.0f;
+    SDL_Rect frame{};             // the part of the icon shown; empty for the whole texture
 };
 
 // Oldest at the front; producers append at the back.
@@ -24,7 +25,8 @@ constexpr float ACTIVITY_DURATION = 5.0f;
 // the feed, or the frames that draw it, without bound.
 constexpr size_t MAX_ACTIVITIES = 32;
 
-void postActivity(const std::string& text, SDL_Texture* icon, float duration = ACTIVITY_DURATION);
+void postActivity(const std::string& text, SDL_Texture* icon, float duration = ACTIVITY_DURATION,
+                  const SDL_Rect& frame = {});
 
 // Per tick: ages every notice, then drops expired notices from the front only, so an expired notice behind a
 // live one waits until it reaches the front.

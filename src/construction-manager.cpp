@@ -147,7 +147,8 @@ static void releaseCivilians(const Building& b, Player& owner) {
 static void completeConstruction(Building& b, int builderId, Grid& grid) {
     if (b.playerId == Player::myStaticId) {
         const auto sprite = buildingSprites.find(b.type);
-        postActivity("Building complete", sprite == buildingSprites.end() ? nullptr : sprite->second.sprite.texture);
+        postActivity("Building complete", sprite == buildingSprites.end() ? nullptr : sprite->second.sprite.texture,
+                     ACTIVITY_DURATION, buildingIconFrame(b.type));
     }
     b.completed = true;
     constructionManager.finishConstruction(b.id, grid);

@@ -28,13 +28,11 @@ SDL_Texture* buildingTexture(const std::string& type) {
 
 // A building's sheet holds its animation frames side by side: an icon shows the first frame, not the whole strip.
 void drawBuildingIcon(const std::string& type, SDL_Texture* texture, const SDL_FRect& rect) {
-    const auto meta = buildingSprites.find(type);
-    const SpriteAnimation* frames = meta == buildingSprites.end() ? nullptr : &meta->second.animation;
-    if (!texture || !frames || frames->frameWidth <= 0 || frames->frameHeight <= 0) {
+    const SDL_Rect first = buildingIconFrame(type);
+    if (!texture || SDL_RectEmpty(&first)) {
         drawHudIcon(texture, rect);
         return;
     }
-    const SDL_Rect first{0, 0, frames->frameWidth, frames->frameHeight};
     SDL_RenderCopyF(renderer, texture, &first, &rect);
 }
 

@@ -26,15 +26,16 @@ void drawRightAligned(const std::string& text, int y) {
     DrawText(text, x, y, readoutColor, STATUS_FONT, false);
 }
 
-// The icon scaled to the given width, its height in proportion.
-void drawIconCentredOn(SDL_Texture* icon, int x, int centreY, float width) {
+// The icon, or the given part of it, scaled to the given width, its height in proportion.
+void drawIconCentredOn(SDL_Texture* icon, int x, int centreY, float width, const SDL_Rect& frame = {}) {
     if (!icon) return;
-    int w = 0;
-    int h = 0;
-    SDL_QueryTexture(icon, nullptr, nullptr, &w, &h);
+    const bool whole = SDL_RectEmpty(&frame);
+    int w = frame.w;
+    int h = frame.h;
+    if (whole) SDL_QueryTexture(icon, nullptr, nullptr, &w, &h);
     const float height = w > 0 ? static_cast<float>(h) * width / static_cast<float>(w) : width;
     const SDL_FRect dst{static_cast<float>(x), static_cast<float>(centreY) - height * 0.5f, width, height};
-    SDL_RenderCopyF(renderer, icon, nullptr, &dst);
+    SDL_RenderCopyF(renderer, icon, whole ? nullptr : &frame, &dst);
 }
 
 }  // namespace
@@ -89,7 +90,7 @@ void drawActivities() {
     int top = static_cast<int>(windowSize().y) - 300;
     for (auto it = activityQueue.rbegin(); it != activityQueue.rend(); ++it, top -= 25) {
         const int centreY = top + 15;
-        drawIconCentredOn(it->icon, 20, centreY, 20.0f);
+        drawIconCentredOn(it->icon, 20, centreY, 20.0f, it->frame);
         DrawText(it->text, 50, centreY - TextHeight(it->text, 20) / 2, whiteColor, 20, false);
     }
 }

@@ -12,6 +12,14 @@ using nlohmann::json;
 
 std::unordered_map<std::string, UnitSpriteMeta> unitSprites;
 std::unordered_map<std::string, BuildingSpriteMeta> buildingSprites;
+
+SDL_Rect buildingIconFrame(const std::string& type) {
+    const auto meta = buildingSprites.find(type);
+    if (meta == buildingSprites.end()) return {};
+    const SpriteAnimation& frames = meta->second.animation;
+    if (frames.frameWidth <= 0 || frames.frameHeight <= 0) return {};
+    return {0, 0, frames.frameWidth, frames.frameHeight};
+}
 std::unordered_map<std::string, Cursor> cursors;
 std::unordered_map<std::string, TilesSpriteMeta> tilesSprites;
 

@@ -74,6 +74,10 @@ struct BuildingSpriteMeta {
     SpriteAnimation animation;
 };
 
+// The part of a building type's sheet an icon shows: its first frame, or an empty rectangle (the whole texture) when
+// the type or its frame size is unknown.
+SDL_Rect buildingIconFrame(const std::string& type);
+
 struct Cursor {
     SDL_Texture* texture = nullptr;
     SDL_FPoint hotspot{0.0f, 0.0f};

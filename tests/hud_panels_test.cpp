@@ -3,9 +3,11 @@
 #include <chrono>
 #include <functional>
 
+#include "activity.h"
 #include "config.h"
 #include "game.h"
 #include "hud_cursor.h"
+#include "hud_overlay.h"
 #include "hud_scene.h"
 #include "player.h"
 
@@ -154,8 +156,8 @@ TEST_F(HudPanels, PanelsNotDrawnThisFrameHaveNoClickableButtons) {
     EXPECT_TRUE(hudBuildingUnitsButtons.empty());
 }
 
-// A building's sheet of two frames side by side, red then blue: every building icon shows the first frame alone,
-// stretched over the whole icon, never the strip.
+// A building's sheet of two frames side by side, red then blue: every building icon, the activity feed's among them,
+// shows the first frame alone, stretched over the whole icon, never the strip.
 TEST_F(HudPanels, BuildingIconsShowTheFirstFrameOfTheirSheet) {
     SDL_Texture* sheet = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 2, 1);
     const uint8_t px[8] = {RED.r, RED.g, RED.b, RED.a, BLUE.r, BLUE.g, BLUE.b, BLUE.a};
@@ -184,6 +186,13 @@ TEST_F(HudPanels, BuildingIconsShowTheFirstFrameOfTheirSheet) {
          [this] { return SDL_FRect{360.0f, top + 10.0f, 50.0f, 50.0f}; }},
         {"a worker's build menu", [] { addToSelection(addGrunt()); },
          [] { return hudBuildingButtons.empty() ? SDL_FRect{} : hudBuildingButtons.front().rect; }},
+        {"the feed's completion notice",
+         [sheet] {
+             activityQueue.clear();
+             postActivity("Building complete", sheet, ACTIVITY_DURATION, buildingIconFrame("HudBarracks"));
+             drawActivities();
+         },
+         [] { return SDL_FRect{20.0f, windowSize().y - 295.0f, 20.0f, 20.0f}; }},
     };
     for (const Panel& panel : panels) {
         reset_game_state();
