@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -182,6 +181,41 @@ struct UnitCommandAction {
     UnitOrder command;
 };
 
+// A unit's queued orders, first to run first. An empty queue holds no memory, so moving a unit (the registry moves
+// every later unit when one leaves) costs no allocation, as std::deque's would; taking the front order moves a
+// start mark on, and the taken entries are dropped once they are half the list.
+class QueuedOrders {
+public:
+    bool empty() const { return head == entries.size(); }
+    size_t size() const { return entries.size() - head; }
+    UnitCommandAction& front() { return entries[head]; }
+    const UnitCommandAction& front() const { return entries[head]; }
+    UnitCommandAction& operator[](size_t i) { return entries[head + i]; }
+    const UnitCommandAction& operator[](size_t i) const { return entries[head + i]; }
+    std::vector<UnitCommandAction>::const_iterator begin() const {
+        return entries.begin() + static_cast<std::ptrdiff_t>(head);
+    }
+    std::vector<UnitCommandAction>::const_iterator end() const { return entries.end(); }
+
+    void push_back(UnitCommandAction order) { entries.push_back(std::move(order)); }
+    void pop_front() {
+        if (++head == entries.size()) {
+            clear();
+        } else if (2 * head >= entries.size()) {
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(head));
+            head = 0;
+        }
+    }
+    void clear() {
+        entries.clear();
+        head = 0;
+    }
+
+private:
+    std::vector<UnitCommandAction> entries;
+    size_t head = 0;
+};
+
 struct Unit : Attackable {
     // The fields every tick reads or writes for every unit come first, packed into the first cache lines of the
     // record: a big battle's units outgrow the core's cache, and each line a unit's turn touches is then a miss.
@@ -235,7 +269,7 @@ struct Unit : Attackable {
     bool slowed = false;
     bool invisible = false;
     bool untargetable = false;
-    std::deque<UnitCommandAction> orders;
+    QueuedOrders orders;
     std::unordered_map<std::string, float> cooldowns;  // seconds left per spell key
 
     // Identity and experience.
