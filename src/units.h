@@ -246,7 +246,6 @@ public:
     }
     size_t count(const std::string& key) const { return find(key) == entries.end() ? 0 : 1; }
     size_t size() const { return entries.size(); }
-    bool empty() const { return entries.empty(); }
     iterator begin() { return entries.begin(); }
     iterator end() { return entries.end(); }
     const_iterator begin() const { return entries.begin(); }
