@@ -120,6 +120,14 @@ public:
             add(value);
         }
     }
+    // Already in key order.
+    void add(const SpellCooldowns& cooldowns) {
+        add(static_cast<int32_t>(cooldowns.size()));
+        for (const auto& [key, value] : cooldowns) {
+            add(key);
+            add(value);
+        }
+    }
     void add(const std::unordered_set<std::string>& set) {
         add(static_cast<int32_t>(set.size()));
         for (const std::string& item : std::set<std::string>(set.begin(), set.end())) add(item);

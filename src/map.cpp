@@ -405,7 +405,7 @@ int SUB_MAP_W = 0;
 int SUB_MAP_H = 0;
 
 std::vector<int32_t> reservedTiles;
-IdTable<std::vector<V2i>> unitOccupancyRegistry;
+FootprintRegistry unitOccupancyRegistry;
 
 int gridSectorsX = 0;
 int gridSectorsY = 0;
@@ -428,13 +428,18 @@ static int32_t* reservationCell(const V2i& sub) {
     return index < reservedTiles.size() ? &reservedTiles[index] : nullptr;
 }
 
-// Where each unit's last reservation was centred and how far it reached. The hold test reads these small entries
-// instead of the cell list on the heap, a cache miss per striking unit and tick; both are written only together.
-struct FootprintPlace {
-    V2i centre;
-    int half = 0;
-};
-static IdTable<FootprintPlace> footprintPlaces;
+// Calls f with each sub-tile of the square, row by row.
+template <class F>
+static void forEachSquareCell(const FootprintPlace& place, F&& f) {
+    for (int dy = -place.half; dy <= place.half; ++dy)
+        for (int dx = -place.half; dx <= place.half; ++dx) f(V2i{place.centre.x + dx, place.centre.y + dy});
+}
+
+std::vector<V2i> FootprintRegistry::at(int unitId) const {
+    std::vector<V2i> cells;
+    forEachSquareCell(places.at(unitId), [&](V2i cell) { cells.push_back(cell); });
+    return cells;
+}
 
 static_assert(FIRST_ATTACKABLE_ID > OFF_GRID_SUB_TILE && FIRST_ATTACKABLE_ID > FREE_SUB_TILE);
 
@@ -458,31 +463,18 @@ void freeTile(const V2i& sub, int unitId) {
 }
 
 void reserveTilesForUnit(int unitId, const std::string& unitType, V2i sub) {
-    // The list of the cells left behind is filled again with the new ones: a walking unit moves its reservation on
-    // every sub-tile it enters, and a fresh list each time would cost an allocation and a release.
-    std::vector<V2i> visited;
-    if (std::vector<V2i>* held = unitOccupancyRegistry.find(unitId)) visited.swap(*held);
-    for (const V2i& cell : visited) freeTile(cell, unitId);
-    visited.clear();
     unregisterUnitTiles(unitId);
     const UnitInfo& info = unitInfo.at(unitType);
-    int half = std::clamp(info.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
-    for (int dy = -half; dy <= half; ++dy) {
-        for (int dx = -half; dx <= half; ++dx) {
-            V2i cell{sub.x + dx, sub.y + dy};
-            reserveTile(cell, unitId);
-            visited.push_back(cell);
-        }
-    }
-    unitOccupancyRegistry.set(unitId, std::move(visited));
-    footprintPlaces.set(unitId, {sub, half});
+    const FootprintPlace place{sub, std::clamp(info.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF)};
+    forEachSquareCell(place, [unitId](V2i cell) { reserveTile(cell, unitId); });
+    unitOccupancyRegistry.set(unitId, place);
 }
 
 bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
     // A reservation visits the whole square about its centre, so the same centre and reach mean the same cells.
     // A walking unit asks about the sub-tile it enters: the centre tells it apart before the type is looked up.
-    const FootprintPlace* last = footprintPlaces.find(unitId);
-    if (!last || !(last->centre == sub) || !unitOccupancyRegistry.find(unitId)) return false;
+    const FootprintPlace* last = unitOccupancyRegistry.find(unitId);
+    if (!last || !(last->centre == sub)) return false;
     const auto info = unitInfo.find(unitType);
     if (info == unitInfo.end()) return false;
     const int half = std::clamp(info->second.subtiles / 2, -MAX_FOOTPRINT_HALF, MAX_FOOTPRINT_HALF);
@@ -496,11 +488,10 @@ bool holdsFootprintAt(int unitId, const std::string& unitType, V2i sub) {
 }
 
 void unregisterUnitTiles(int unitId) {
-    const std::vector<V2i>* entry = unitOccupancyRegistry.find(unitId);
-    if (!entry) return;
-    for (const V2i& sub : *entry) freeTile(sub, unitId);
+    const FootprintPlace* place = unitOccupancyRegistry.find(unitId);
+    if (!place) return;
+    forEachSquareCell(*place, [unitId](V2i cell) { freeTile(cell, unitId); });
     unitOccupancyRegistry.erase(unitId);
-    footprintPlaces.erase(unitId);
 }
 
 void freeTileForUnit(int unitId, const std::string& unitType, V2i sub) { unregisterUnitTiles(unitId); }

@@ -193,8 +193,28 @@ extern int SUB_MAP_H;
 
 // One cell per sub-tile, row-major: the id of the unit that reserved it, 0 when free.
 extern std::vector<int32_t> reservedTiles;
-// Unit id -> the sub-tiles its last reservation visited (off-grid and lost cells included).
-extern IdTable<std::vector<V2i>> unitOccupancyRegistry;
+// Where a unit's last reservation was centred and how far it reached each way.
+struct FootprintPlace {
+    V2i centre;
+    int half = 0;
+};
+
+// Unit id -> its last reservation. The sub-tiles it visited (off-grid and lost cells included) are the square of
+// the place, so only the place is kept: no list per unit to allocate, fill and chase on every step.
+class FootprintRegistry {
+public:
+    const FootprintPlace* find(int unitId) const { return places.find(unitId); }
+    size_t count(int unitId) const { return places.count(unitId); }
+    // The visited sub-tiles row by row; throws std::out_of_range for a unit without a reservation.
+    std::vector<V2i> at(int unitId) const;
+    void set(int unitId, FootprintPlace place) { places.set(unitId, place); }
+    void erase(int unitId) { places.erase(unitId); }
+    void clear() { places.clear(); }
+
+private:
+    IdTable<FootprintPlace> places;
+};
+extern FootprintRegistry unitOccupancyRegistry;
 
 bool isValidTile(const V2i& tile);
 inline bool isValidSubTile(const V2i& sub) {

@@ -1,16 +1,18 @@
 // Units: the unit catalogue, the unit record and registry, and the per-tick unit behaviour.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -182,6 +184,81 @@ struct UnitCommandAction {
     UnitOrder command;
 };
 
+// A unit's queued orders, first to run first. An empty queue holds no memory, so moving a unit (the registry moves
+// every later unit when one leaves) costs no allocation, as std::deque's would; taking the front order moves a
+// start mark on, and the taken entries are dropped once they are half the list.
+class QueuedOrders {
+public:
+    bool empty() const { return head == entries.size(); }
+    size_t size() const { return entries.size() - head; }
+    UnitCommandAction& front() { return entries[head]; }
+    const UnitCommandAction& front() const { return entries[head]; }
+    UnitCommandAction& operator[](size_t i) { return entries[head + i]; }
+    const UnitCommandAction& operator[](size_t i) const { return entries[head + i]; }
+    std::vector<UnitCommandAction>::const_iterator begin() const {
+        return entries.begin() + static_cast<std::ptrdiff_t>(head);
+    }
+    std::vector<UnitCommandAction>::const_iterator end() const { return entries.end(); }
+
+    void push_back(UnitCommandAction order) { entries.push_back(std::move(order)); }
+    void pop_front() {
+        if (++head == entries.size()) {
+            clear();
+        } else if (2 * head >= entries.size()) {
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(head));
+            head = 0;
+        }
+    }
+    void clear() {
+        entries.clear();
+        head = 0;
+    }
+
+private:
+    std::vector<UnitCommandAction> entries;
+    size_t head = 0;
+};
+
+// A unit's spell cooldowns, seconds left per spell key, kept in key order: a unit knows few spells, so a short list
+// read in one piece answers without chasing hash nodes, and the checksum reads it in that order as it is.
+class SpellCooldowns {
+public:
+    using Entry = std::pair<std::string, float>;
+    using iterator = std::vector<Entry>::iterator;
+    using const_iterator = std::vector<Entry>::const_iterator;
+
+    // The key's entry, made at 0 when missing.
+    float& operator[](const std::string& key) {
+        const iterator at = lowerBound(key);
+        if (at != entries.end() && at->first == key) return at->second;
+        return entries.insert(at, Entry{key, 0.0f})->second;
+    }
+    iterator find(const std::string& key) {
+        const iterator at = lowerBound(key);
+        return at != entries.end() && at->first == key ? at : entries.end();
+    }
+    const_iterator find(const std::string& key) const { return const_cast<SpellCooldowns*>(this)->find(key); }
+    // Throws std::out_of_range for a missing key.
+    float at(const std::string& key) const {
+        const const_iterator found = find(key);
+        if (found == entries.end()) throw std::out_of_range("no cooldown for " + key);
+        return found->second;
+    }
+    size_t count(const std::string& key) const { return find(key) == entries.end() ? 0 : 1; }
+    size_t size() const { return entries.size(); }
+    iterator begin() { return entries.begin(); }
+    iterator end() { return entries.end(); }
+    const_iterator begin() const { return entries.begin(); }
+    const_iterator end() const { return entries.end(); }
+
+private:
+    iterator lowerBound(const std::string& key) {
+        return std::lower_bound(entries.begin(), entries.end(), key,
+                                [](const Entry& entry, const std::string& k) { return entry.first < k; });
+    }
+    std::vector<Entry> entries;
+};
+
 struct Unit : Attackable {
     // The fields every tick reads or writes for every unit come first, packed into the first cache lines of the
     // record: a big battle's units outgrow the core's cache, and each line a unit's turn touches is then a miss.
@@ -235,8 +312,8 @@ struct Unit : Attackable {
     bool slowed = false;
     bool invisible = false;
     bool untargetable = false;
-    std::deque<UnitCommandAction> orders;
-    std::unordered_map<std::string, float> cooldowns;  // seconds left per spell key
+    QueuedOrders orders;
+    SpellCooldowns cooldowns;
 
     // Identity and experience.
     std::string nickname;

@@ -1,6 +1,7 @@
 // Sub-tile reservations, tile blocking, map-object sectors and neighbourhoods.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <sstream>
 #include <stdexcept>
@@ -98,6 +99,42 @@ TEST_F(Occupancy, AbsurdFootprintStaysBounded) {
     EXPECT_EQ(unitOccupancyRegistry.at(9).size(), 129u * 129u);
     EXPECT_EQ(cell(0, 0), 9);
     EXPECT_EQ(cell(15, 15), 9);
+}
+
+// The registry keeps only the centre and reach of each reservation; the cells it answers and frees are that square's.
+TEST_F(Occupancy, TheRegistryAnswersAndFreesTheSquareOfEachReservation) {
+    struct Case {
+        const char* what;
+        int subtiles;
+        V2i centre;
+        std::vector<V2i> cells;
+    };
+    const Case cases[] = {
+        {"one sub-tile", 1, {4, 6}, {{4, 6}}},
+        {"two sub-tiles reach one each way", 2, {4, 6}, square(3, 5, 5, 7)},
+        {"three sub-tiles reach as far as two", 3, {4, 6}, square(3, 5, 5, 7)},
+        {"five sub-tiles reach two each way", 5, {4, 6}, square(2, 4, 6, 8)},
+        {"a negative size reserves nothing", -3, {4, 6}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::fill(reservedTiles.begin(), reservedTiles.end(), 0);
+        unitOccupancyRegistry.clear();
+        addType("Sized", c.subtiles);
+        reserveTilesForUnit(6, "Sized", c.centre);
+        EXPECT_EQ(unitOccupancyRegistry.at(6), c.cells);
+        EXPECT_EQ(std::count(reservedTiles.begin(), reservedTiles.end(), 6), static_cast<long>(c.cells.size()));
+        for (const V2i& held : c.cells) EXPECT_EQ(cell(held.x, held.y), 6);
+
+        unregisterUnitTiles(6);
+        EXPECT_EQ(std::count(reservedTiles.begin(), reservedTiles.end(), 6), 0);
+        EXPECT_EQ(unitOccupancyRegistry.count(6), 0u);
+        EXPECT_THROW(unitOccupancyRegistry.at(6), std::out_of_range);
+    }
+    reserveTilesForUnit(6, "Ogre", {8, 8});
+    unitOccupancyRegistry.clear();
+    EXPECT_EQ(cell(9, 9), 6) << "forgetting the registry leaves the cells taken";
+    EXPECT_FALSE(holdsFootprintAt(6, "Ogre", {8, 8})) << "a forgotten reservation is not held";
 }
 
 TEST_F(Occupancy, OffGridCellsCountAsTakenOrFreeAsEachQueryStates) {

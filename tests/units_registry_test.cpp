@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,6 +73,123 @@ TEST_F(UnitRegistry, CopiedUnitOwnsItsOrderQueue) {
     std::get<AttackMove>(b.orders.front().command).x = 99;
     ASSERT_EQ(a.orders.size(), 1u);
     EXPECT_EQ(std::get<AttackMove>(a.orders.front().command).x, 10);
+}
+
+// Every operation the order queue offers, in mixes a unit meets, against a plain list that shifts its entries down;
+// a moved-from queue is reused like a fresh one, as the registry does with the records it closes gaps with.
+TEST(QueuedOrders, AnswerLikeAPlainListThroughPushesTakesClearsAndMoves) {
+    struct Case {
+        const char* what;
+        const char* ops;  // 'b' queue an order behind, 't' take the front one, 'c' clear, 'm' move into a new queue
+    };
+    const Case cases[] = {
+        {"orders queued and all taken", "bbbttt"},
+        {"orders queued while the front ones are taken", "bbtbtbtbbtt"},
+        {"one taken of many, then more queued", "bbbbbtbbtt"},
+        {"a clear in the middle", "bbtcbbt"},
+        {"moved with a taken front", "bbbtmbtt"},
+        {"moved when empty, then used", "mbbtm"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QueuedOrders queue;
+        std::vector<int> plain;
+        int next = 1;
+        for (const char* op = c.ops; *op; ++op) {
+            switch (*op) {
+                case 'b':
+                    queue.push_back({CommandType::AttackMove, AttackMove{next, next, -next, false}});
+                    plain.push_back(next++);
+                    break;
+                case 't':
+                    queue.pop_front();
+                    plain.erase(plain.begin());
+                    break;
+                case 'm': {
+                    QueuedOrders moved = std::move(queue);
+                    queue = QueuedOrders();
+                    queue = std::move(moved);
+                    break;
+                }
+                default:
+                    queue.clear();
+                    plain.clear();
+                    break;
+            }
+            ASSERT_EQ(queue.size(), plain.size()) << "after op " << (op - c.ops);
+            ASSERT_EQ(queue.empty(), plain.empty());
+            if (plain.empty()) continue;
+            EXPECT_EQ(std::get<AttackMove>(queue.front().command).unitId, plain.front());
+            size_t i = 0;
+            for (const UnitCommandAction& order : queue) {
+                EXPECT_EQ(std::get<AttackMove>(order.command).y, -plain[i]);
+                EXPECT_EQ(std::get<AttackMove>(queue[i].command).x, plain[i]);
+                ++i;
+            }
+            EXPECT_EQ(i, plain.size());
+        }
+    }
+}
+
+// Every operation on the cooldowns, in mixes the spells meet, against an ordered map: the same entries in the same
+// (key) order after each.
+TEST(SpellCooldowns, AnswerLikeAnOrderedMapThroughWritesLooksAndCountdowns) {
+    struct Step {
+        const char* key;
+        float write;  // NAN: only looked at through operator[], which makes a missing entry at 0
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"keys written in descending order", {{"slow", 1.0f}, {"haste", 2.0f}, {"bloodlust", 3.0f}}},
+        {"a key written again", {{"b", 1.0f}, {"a", 2.0f}, {"b", 5.0f}}},
+        {"a look at a missing key makes it", {{"m", NAN}, {"a", 1.0f}, {"z", NAN}}},
+        {"keys that share a start", {{"Frost", 1.0f}, {"FrostNova", 2.0f}, {"Fro", 3.0f}, {"", 4.0f}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Unit u;
+        std::map<std::string, float> plain;
+        for (const Step& step : c.steps) {
+            if (std::isnan(step.write)) {
+                EXPECT_EQ(u.cooldowns[step.key], plain[step.key]);
+            } else {
+                u.cooldowns[step.key] = step.write;
+                plain[step.key] = step.write;
+            }
+        }
+        updateCooldowns(u, 0.5f);
+        for (auto& [key, left] : plain)
+            if (left > 0.0f) left -= 0.5f;
+        using Entries = std::vector<std::pair<std::string, float>>;
+        EXPECT_EQ(Entries(u.cooldowns.begin(), u.cooldowns.end()), Entries(plain.begin(), plain.end()))
+            << "kept in key order, the order the checksum reads them in";
+        for (const auto& [key, left] : plain) {
+            ASSERT_EQ(u.cooldowns.count(key), 1u);
+            EXPECT_EQ(u.cooldowns.at(key), left);
+            EXPECT_EQ(u.cooldowns.find(key)->second, left);
+        }
+        EXPECT_EQ(u.cooldowns.count("never"), 0u);
+        EXPECT_TRUE(u.cooldowns.find("never") == u.cooldowns.end());
+        EXPECT_THROW(u.cooldowns.at("never"), std::out_of_range);
+    }
+}
+
+TEST_F(UnitRegistry, TheChecksumReadsCooldownsByKeyNotByWhenTheyWereWritten) {
+    const auto checksumWith = [](const std::vector<std::pair<std::string, float>>& writes) {
+        units.clear();
+        unitIdToIndex.clear();
+        Unit u = withId(5);
+        for (const auto& [key, left] : writes) u.cooldowns[key] = left;
+        addUnit(u);
+        return worldChecksum();
+    };
+    const uint64_t written = checksumWith({{"slow", 1.0f}, {"haste", 2.0f}});
+    EXPECT_EQ(checksumWith({{"haste", 2.0f}, {"slow", 1.0f}}), written);
+    EXPECT_NE(checksumWith({{"haste", 2.0f}, {"slow", 1.5f}}), written);
+    EXPECT_NE(checksumWith({{"haste", 2.0f}}), written);
 }
 
 TEST_F(UnitRegistry, SelectionKeepsOrderAndHoldsEachIdOnce) {
