@@ -200,7 +200,8 @@ public:
     }
     std::vector<UnitCommandAction>::const_iterator end() const { return entries.end(); }
 
-    void push_back(UnitCommandAction order) { entries.push_back(std::move(order)); }
+    void push_back(const UnitCommandAction& order) { entries.push_back(order); }
+    void push_back(UnitCommandAction&& order) { entries.push_back(std::move(order)); }
     void pop_front() {
         if (++head == entries.size()) {
             clear();

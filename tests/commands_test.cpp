@@ -542,7 +542,9 @@ Command templeOrder(int peon) {
 
 Unit& fillOrders(int unitId, size_t count) {
     Unit& u = *getUnitById(unitId);
-    u.orders.assign(count, {CommandType::AttackMove, AttackMove{unitId, 10, 10, true}});
+    const UnitCommandAction order{CommandType::AttackMove, AttackMove{unitId, 10, 10, true}};
+    u.orders.clear();
+    for (size_t i = 0; i < count; ++i) u.orders.push_back(order);
     u.orderRunning = true;
     return u;
 }
