@@ -78,15 +78,10 @@ struct LobbyMenu : SessionTest {
     static void TearDownTestSuite() { DrawFixture::TearDownTestSuite(); }
     void SetUp() override {
         SessionTest::SetUp();
-        netTcpPort = 0;  // any free port: the test hosts alone
-        players.clear();
-        spawnPlayer();
-        mainMenu.init();
+        seatAloneAtTheMenus();
     }
     void TearDown() override {
-        closeMenus();
-        net.closeTcp();
-        lobbyState = LobbyState{};
+        leaveMenusAndLobby();
         net.closeUdp();
         netTcpPort = savedTcp;
         netUdpPorts[0] = 54000;

@@ -18,6 +18,7 @@
 #include "game_loop.h"
 #include "game_replay.h"
 #include "game_session.h"
+#include "network_manager_lobby.h"
 #include "sdl_events.h"
 #include "sprites.h"
 #include "test_files.h"
@@ -193,6 +194,21 @@ inline void closeMenus() {
     mainMenu.clear();
     mainMenu.current = mainMenu.pending = MenuPage::MainPage;
     mainMenu.switchPending = false;
+}
+
+// The local player alone at the main page, to host on any free port.
+inline void seatAloneAtTheMenus() {
+    netTcpPort = 0;
+    players.clear();
+    spawnPlayer();
+    mainMenu.init();
+}
+
+// The menus closed and the lobby forgotten, its connections with it.
+inline void leaveMenusAndLobby() {
+    closeMenus();
+    net.closeTcp();
+    lobbyState = LobbyState{};
 }
 
 // The repository's content and art again, for later scenes of the run that a session's tear-down left without.

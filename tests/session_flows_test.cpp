@@ -65,19 +65,14 @@ struct PlayerFlow : DrawnSessionTest {
 
     void SetUp() override {
         DrawnSessionTest::SetUp();
-        netTcpPort = 0;  // any free port: the player hosts alone
         // A map listed before the lobby's own choice.
         std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/ashen_outpost.map",
                                    root.path / "maps/ashen_outpost.map");
         Player::aiId = COMPUTER_ID;
-        players.clear();
-        spawnPlayer();
-        mainMenu.init();
+        seatAloneAtTheMenus();
     }
     void TearDown() override {
-        closeMenus();
-        net.closeTcp();
-        lobbyState = LobbyState{};
+        leaveMenusAndLobby();
         SDL_SetWindowSize(window, DrawFixture::W, DrawFixture::H);
         netTcpPort = savedTcp;
         victoryPlayerId = -1;
