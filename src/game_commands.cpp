@@ -246,9 +246,8 @@ bool isAboard(int unitId, int carrierId) {
 
 // The ground under the carrier, where its cargo would be let off.
 bool canUnloadAt(const Unit& carrier, const Grid& grid) {
-    if (TILE_SIZE <= 0) return false;
-    const auto tile = static_cast<float>(TILE_SIZE);
-    return grid.walkable(truncToInt(carrier.x / tile), truncToInt(carrier.y / tile), Tile::Grass);
+    const V2i tile = carrier.getTile();
+    return grid.walkable(tile.x, tile.y, Tile::Grass);
 }
 
 // Only a unit riding in the carrier gets off; any other would be moved onto the carrier's position. The cargo
