@@ -123,58 +123,98 @@ UnitInfo* getUnitInfo(const std::string& type);
 
 using UnitOrder = std::variant<MoveCommand, MineCommand, AttackCommand, AttackMove, CastSpellCommand>;
 
-// The world points a unit still walks to, next first. Walking past a point moves the front on instead of shifting
-// every later point down, so a step costs the same however long the path; the front point is kept beside the list
-// too, as every walking unit reads it every tick and the list lies elsewhere in memory.
+// A list taken from its front: taking the front moves a start mark on instead of shifting every later entry down,
+// so a take costs the same however long the list, and the taken entries are dropped once they are half of it. An
+// empty list holds no memory, so moving one costs no allocation, as std::deque's would (the unit registry moves
+// every later unit when one leaves).
+template <class T>
+class FrontTakenList {
+public:
+    FrontTakenList() = default;
+    FrontTakenList(std::vector<T> list) : entries(std::move(list)) {}
+
+    bool empty() const { return head == entries.size(); }
+    size_t size() const { return entries.size() - head; }
+    T& front() { return entries[head]; }
+    const T& front() const { return entries[head]; }
+    const T& back() const { return entries.back(); }
+    T& operator[](size_t i) { return entries[head + i]; }
+    const T& operator[](size_t i) const { return entries[head + i]; }
+    typename std::vector<T>::const_iterator begin() const {
+        return entries.begin() + static_cast<std::ptrdiff_t>(head);
+    }
+    typename std::vector<T>::const_iterator end() const { return entries.end(); }
+
+    void push_back(const T& value) { entries.push_back(value); }
+    void push_back(T&& value) { entries.push_back(std::move(value)); }
+    void push_front(const T& value) {
+        if (head > 0)
+            entries[--head] = value;
+        else
+            entries.insert(entries.begin(), value);
+    }
+    void pop_front() {
+        if (++head == entries.size()) {
+            clear();
+        } else if (2 * head >= entries.size()) {
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(head));
+            head = 0;
+        }
+    }
+    // Drops every entry after the front one.
+    void keepFront() {
+        if (head > 0) entries[0] = std::move(entries[head]);
+        entries.resize(1);
+        head = 0;
+    }
+    void clear() {
+        entries.clear();
+        head = 0;
+    }
+
+private:
+    std::vector<T> entries;
+    size_t head = 0;
+};
+
+// The world points a unit still walks to, next first. The front point is kept beside the list too, as every walking
+// unit reads it every tick and the list lies elsewhere in memory.
 class Waypoints {
 public:
     Waypoints() = default;
-    Waypoints(std::initializer_list<SDL_FPoint> list) : points(list) { lead(); }
+    Waypoints(std::initializer_list<SDL_FPoint> list) : points(std::vector<SDL_FPoint>(list)) { lead(); }
     Waypoints(std::vector<SDL_FPoint> list) : points(std::move(list)) { lead(); }
 
-    bool empty() const { return head == points.size(); }
-    size_t size() const { return points.size() - head; }
+    bool empty() const { return points.empty(); }
+    size_t size() const { return points.size(); }
     const SDL_FPoint& front() const { return next; }
     const SDL_FPoint& back() const { return points.back(); }
-    const SDL_FPoint& operator[](size_t i) const { return points[head + i]; }
-    std::vector<SDL_FPoint>::const_iterator begin() const { return points.begin() + static_cast<std::ptrdiff_t>(head); }
+    const SDL_FPoint& operator[](size_t i) const { return points[i]; }
+    std::vector<SDL_FPoint>::const_iterator begin() const { return points.begin(); }
     std::vector<SDL_FPoint>::const_iterator end() const { return points.end(); }
 
-    void clear() {
-        points.clear();
-        head = 0;
-    }
+    void clear() { points.clear(); }
     void push_back(SDL_FPoint p) {
         if (empty()) next = p;
         points.push_back(p);
     }
     void push_front(SDL_FPoint p) {
         next = p;
-        if (head > 0)
-            points[--head] = p;
-        else
-            points.insert(points.begin(), p);
+        points.push_front(p);
     }
     // The front point is walked: the next one leads.
     void pop_front() {
-        if (++head == points.size())
-            clear();
-        else
-            lead();
+        points.pop_front();
+        lead();
     }
     // Drops every point after the front one.
-    void keepFront() {
-        points[0] = next;
-        points.resize(1);
-        head = 0;
-    }
+    void keepFront() { points.keepFront(); }
 
 private:
     void lead() {
-        if (!empty()) next = points[head];
+        if (!empty()) next = points.front();
     }
-    std::vector<SDL_FPoint> points;
-    size_t head = 0;
+    FrontTakenList<SDL_FPoint> points;
     SDL_FPoint next{0.0f, 0.0f};
 };
 
@@ -184,41 +224,8 @@ struct UnitCommandAction {
     UnitOrder command;
 };
 
-// A unit's queued orders, first to run first. An empty queue holds no memory, so moving a unit (the registry moves
-// every later unit when one leaves) costs no allocation, as std::deque's would; taking the front order moves a
-// start mark on, and the taken entries are dropped once they are half the list.
-class QueuedOrders {
-public:
-    bool empty() const { return head == entries.size(); }
-    size_t size() const { return entries.size() - head; }
-    UnitCommandAction& front() { return entries[head]; }
-    const UnitCommandAction& front() const { return entries[head]; }
-    UnitCommandAction& operator[](size_t i) { return entries[head + i]; }
-    const UnitCommandAction& operator[](size_t i) const { return entries[head + i]; }
-    std::vector<UnitCommandAction>::const_iterator begin() const {
-        return entries.begin() + static_cast<std::ptrdiff_t>(head);
-    }
-    std::vector<UnitCommandAction>::const_iterator end() const { return entries.end(); }
-
-    void push_back(const UnitCommandAction& order) { entries.push_back(order); }
-    void push_back(UnitCommandAction&& order) { entries.push_back(std::move(order)); }
-    void pop_front() {
-        if (++head == entries.size()) {
-            clear();
-        } else if (2 * head >= entries.size()) {
-            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(head));
-            head = 0;
-        }
-    }
-    void clear() {
-        entries.clear();
-        head = 0;
-    }
-
-private:
-    std::vector<UnitCommandAction> entries;
-    size_t head = 0;
-};
+// A unit's queued orders, first to run first.
+using QueuedOrders = FrontTakenList<UnitCommandAction>;
 
 // A unit's spell cooldowns, seconds left per spell key, kept in key order: a unit knows few spells, so a short list
 // read in one piece answers without chasing hash nodes, and the checksum reads it in that order as it is.

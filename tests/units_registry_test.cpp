@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "front_list_script.h"
 #include "world_fixture.h"
 
 namespace {
@@ -75,59 +76,31 @@ TEST_F(UnitRegistry, CopiedUnitOwnsItsOrderQueue) {
     EXPECT_EQ(std::get<AttackMove>(a.orders.front().command).x, 10);
 }
 
-// Every operation the order queue offers, in mixes a unit meets, against a plain list that shifts its entries down;
-// a moved-from queue is reused like a fresh one, as the registry does with the records it closes gaps with.
-TEST(QueuedOrders, AnswerLikeAPlainListThroughPushesTakesClearsAndMoves) {
+// Every operation the order queue offers, in mixes a unit meets, against a plain list.
+TEST(QueuedOrders, AnswerLikeAPlainListThroughPushesTakesCutsClearsAndMoves) {
     struct Case {
         const char* what;
-        const char* ops;  // 'b' queue an order behind, 't' take the front one, 'c' clear, 'm' move into a new queue
+        const char* ops;  // as playFrontListScript reads them
     };
     const Case cases[] = {
         {"orders queued and all taken", "bbbttt"},
         {"orders queued while the front ones are taken", "bbtbtbtbbtt"},
         {"one taken of many, then more queued", "bbbbbtbbtt"},
+        {"pushed in front of a half-taken queue", "bbbbttfftt"},
+        {"cut to the front after takes", "bbbbbttkbt"},
         {"a clear in the middle", "bbtcbbt"},
         {"moved with a taken front", "bbbtmbtt"},
         {"moved when empty, then used", "mbbtm"},
     };
+    const auto order = [](int n) { return UnitCommandAction{CommandType::AttackMove, AttackMove{n, n, -n, false}}; };
+    const auto same = [](const UnitCommandAction& a, const UnitCommandAction& b) {
+        const AttackMove& x = std::get<AttackMove>(a.command);
+        const AttackMove& y = std::get<AttackMove>(b.command);
+        return x.unitId == y.unitId && x.x == y.x && x.y == y.y;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        QueuedOrders queue;
-        std::vector<int> plain;
-        int next = 1;
-        for (const char* op = c.ops; *op; ++op) {
-            switch (*op) {
-                case 'b':
-                    queue.push_back({CommandType::AttackMove, AttackMove{next, next, -next, false}});
-                    plain.push_back(next++);
-                    break;
-                case 't':
-                    queue.pop_front();
-                    plain.erase(plain.begin());
-                    break;
-                case 'm': {
-                    QueuedOrders moved = std::move(queue);
-                    queue = QueuedOrders();
-                    queue = std::move(moved);
-                    break;
-                }
-                default:
-                    queue.clear();
-                    plain.clear();
-                    break;
-            }
-            ASSERT_EQ(queue.size(), plain.size()) << "after op " << (op - c.ops);
-            ASSERT_EQ(queue.empty(), plain.empty());
-            if (plain.empty()) continue;
-            EXPECT_EQ(std::get<AttackMove>(queue.front().command).unitId, plain.front());
-            size_t i = 0;
-            for (const UnitCommandAction& order : queue) {
-                EXPECT_EQ(std::get<AttackMove>(order.command).y, -plain[i]);
-                EXPECT_EQ(std::get<AttackMove>(queue[i].command).x, plain[i]);
-                ++i;
-            }
-            EXPECT_EQ(i, plain.size());
-        }
+        playFrontListScript<QueuedOrders, UnitCommandAction>(c.ops, order, same);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "front_list_script.h"
 #include "path_world.h"
 
 namespace {
@@ -33,61 +34,28 @@ TEST_F(WalkOrders, WaypointsAreSubTileCentresOfTheFixedSize35) {
     EXPECT_FLOAT_EQ(p.y, 87.5f);
 }
 
-// Every operation the walk uses, in mixes a long walk meets, against a plain list that shifts its points down.
-TEST(Waypoints, AnswerLikeAPlainListThroughPopsPushesInFrontAndCuts) {
+// Every operation the walk uses, in mixes a long walk meets, against a plain list; the front point is kept beside
+// the list, so every step checks it.
+TEST(Waypoints, AnswerLikeAPlainListThroughTakesPushesInFrontAndCuts) {
     struct Case {
         const char* what;
-        const char* ops;  // 'b' push a point behind, 'f' push one in front, 'p' walk the front one, 'k' keep the front
-                          // only, 'c' clear
+        const char* ops;  // as playFrontListScript reads them
     };
     const Case cases[] = {
-        {"a path walked to its end", "bbbbpppp"},
-        {"a side-step in front of a fresh path", "bbbfpp"},
-        {"side-steps in front of a half-walked path", "bbbbbppfpfppp"},
-        {"the last point walked, then a new path", "bbppbbbp"},
-        {"a new path after the current step", "bbbbpkbbbpp"},
-        {"a cut right after a side-step", "bbbpfkbpp"},
-        {"a clear in the middle of a walk", "bbbpcbbp"},
+        {"a path walked to its end", "bbbbtttt"},
+        {"a side-step in front of a fresh path", "bbbftt"},
+        {"side-steps in front of a half-walked path", "bbbbbttftfttt"},
+        {"the last point walked, then a new path", "bbttbbbt"},
+        {"a new path after the current step", "bbbbtkbbbtt"},
+        {"a cut right after a side-step", "bbbtfkbtt"},
+        {"a clear in the middle of a walk", "bbbtcbbt"},
+        {"moved in the middle of a walk", "bbbtmtbt"},
     };
+    const auto point = [](int n) { return SDL_FPoint{static_cast<float>(n), -static_cast<float>(n)}; };
+    const auto same = [](const SDL_FPoint& a, const SDL_FPoint& b) { return a.x == b.x && a.y == b.y; };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Waypoints queue;
-        std::vector<SDL_FPoint> plain;
-        float next = 1.0f;
-        for (const char* op = c.ops; *op; ++op) {
-            const SDL_FPoint p{next, -next};
-            next += 1.0f;
-            switch (*op) {
-                case 'b':
-                    queue.push_back(p);
-                    plain.push_back(p);
-                    break;
-                case 'f':
-                    queue.push_front(p);
-                    plain.insert(plain.begin(), p);
-                    break;
-                case 'p':
-                    queue.pop_front();
-                    plain.erase(plain.begin());
-                    break;
-                case 'k':
-                    queue.keepFront();
-                    plain.resize(1);
-                    break;
-                default:
-                    queue.clear();
-                    plain.clear();
-                    break;
-            }
-            ASSERT_EQ(queue.size(), plain.size()) << "after op " << (op - c.ops);
-            ASSERT_EQ(queue.empty(), plain.empty());
-            if (plain.empty()) continue;
-            EXPECT_FLOAT_EQ(queue.front().x, plain.front().x);
-            EXPECT_FLOAT_EQ(queue.back().x, plain.back().x);
-            size_t i = 0;
-            for (const SDL_FPoint& q : queue) EXPECT_FLOAT_EQ(q.x, plain[i++].x);
-            EXPECT_EQ(i, plain.size());
-        }
+        playFrontListScript<Waypoints, SDL_FPoint>(c.ops, point, same);
     }
 }
 
