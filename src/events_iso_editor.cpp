@@ -284,6 +284,7 @@ void pressToolButtons(SDL_Point s) {
     if (hit(saveButton)) {
         typingFilename = true;
         filenameInput.clear();
+        filenameRefusal.clear();
     }
 }
 
@@ -334,25 +335,32 @@ void onLeftRelease(Grid& grid, SDL_Point at) {
 
 // ---- The save prompt ----
 
-// The typed name with ".map" added unless it ends so; saveMap refuses names that would leave the maps folder.
-void saveTypedMap(const Grid& grid) {
+// Saves under the typed name, ".map" added unless it ends so; saveMap refuses names that would leave the maps folder.
+// The saved map is the one the editor names from then on; a refusal is kept to be shown in the prompt.
+bool saveTypedMap(const Grid& grid) {
     const std::string extension = ".map";
     const bool hasExtension = filenameInput.size() >= extension.size() &&
                               filenameInput.compare(filenameInput.size() - extension.size(), extension.size(), extension) == 0;
-    saveMap(grid, hasExtension ? filenameInput : filenameInput + extension);
+    const std::string file = hasExtension ? filenameInput : filenameInput + extension;
+    std::string why;
+    if (!saveMap(grid, file, &why)) {
+        filenameRefusal = "Not saved: " + why;
+        return false;
+    }
+    currentMap = file.substr(0, file.size() - extension.size());
+    return true;
 }
 
 // False when the event is a Backspace the prompt leaves to the deletion.
 bool typeIntoPrompt(const Grid& grid, const SDL_Event& e) {
+    if (e.type == SDL_TEXTINPUT || e.type == SDL_KEYDOWN) filenameRefusal.clear();
     if (e.type == SDL_TEXTINPUT) filenameInput += e.text.text;
     if (isKeyDown(e, SDLK_BACKSPACE)) {
         if (filenameInput.empty()) return false;
         filenameInput.pop_back();
     }
-    if (isKeyDown(e, SDLK_RETURN)) {
-        if (!filenameInput.empty()) saveTypedMap(grid);
-        typingFilename = false;
-    }
+    // A refused name stays in the open prompt, so it can be mended rather than typed again.
+    if (isKeyDown(e, SDLK_RETURN)) typingFilename = !filenameInput.empty() && !saveTypedMap(grid);
     if (isKeyDown(e, SDLK_ESCAPE)) {
         typingFilename = false;
         filenameInput.clear();
@@ -389,6 +397,7 @@ void resetEditorInput() {
     disarmTools();
     isPotentiallyDragging = dragging = typingFilename = false;
     filenameInput.clear();
+    filenameRefusal.clear();
     clearMapObjectSelection();
     clearDecorationSelection();
     hudTileButtons.clear();

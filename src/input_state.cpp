@@ -7,6 +7,7 @@ bool dragging = false;
 SDL_Point dragStartRawScreen{0, 0};
 bool typingFilename = false;
 std::string filenameInput;
+std::string filenameRefusal;
 bool placingBuilding = false;
 bool placingObject = false;
 bool placingTile = false;

@@ -15,6 +15,8 @@ extern bool dragging;
 extern SDL_Point dragStartRawScreen;
 extern bool typingFilename;
 extern std::string filenameInput;
+// Why the last Return in the save prompt saved nothing; the prompt stays open with it until the next key.
+extern std::string filenameRefusal;
 
 // The placement state: which kind of thing follows the cursor, its translucent sprite and the tile under it.
 extern bool placingBuilding;

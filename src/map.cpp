@@ -313,9 +313,12 @@ void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLi
 }
 
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
-             const std::vector<PendingDeco>& decorations) {
+             const std::vector<PendingDeco>& decorations, std::string* why) {
+    std::string reason;
+    if (!why) why = &reason;
     if (!Utils::isPlainFileName(name)) {
         std::cerr << "Invalid map file name: " << name << "\n";
+        *why = "a name without / or .. is needed";
         return false;
     }
     std::error_code ignored;
@@ -324,18 +327,20 @@ bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObj
     const std::string path = basePath + "maps/" + name;
     std::ostringstream text;
     writeMap(text, grid, objects, decorations);
-    if (!Utils::writeFileAtomically(path, text.str(), "map file", "Failed to open file for writing: " + path))
+    if (!Utils::writeFileAtomically(path, text.str(), "map file", "Failed to open file for writing: " + path)) {
+        *why = "the file could not be written";
         return false;
+    }
     saveMapPreviewHardware(renderer, grid, name);
     return true;
 }
 
-bool saveMap(const Grid& grid, const std::string& name) {
+bool saveMap(const Grid& grid, const std::string& name, std::string* why) {
     std::vector<MapObjectLine> objects;
     for (const MapObject& o : mapObjects) objects.push_back({o.type, o.tileX, o.tileY, o.wTiles, o.hTiles});
     std::vector<PendingDeco> lines;
     for (const Decoration& d : decorations) lines.push_back({d.name, d.tileX, d.tileY, d.width, d.height});
-    return saveMap(grid, name, objects, lines);
+    return saveMap(grid, name, objects, lines, why);
 }
 
 // The static world: the grid of a loaded map.

@@ -174,11 +174,11 @@ char tileToChar(Tile type, int);
 void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLine>& objects,
               const std::vector<PendingDeco>& decorations);
 // Writes basePath + "maps/" + name through a temporary file, so a failure keeps the previous map; false on refusal
-// (a name that would leave the folder) or failure, each reported on the error stream.
+// (a name that would leave the folder) or failure, each reported on the error stream and, for the player, in why.
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
-             const std::vector<PendingDeco>& decorations);
+             const std::vector<PendingDeco>& decorations, std::string* why = nullptr);
 // The editor's save: the live map objects and decorations become the object and decoration lines.
-bool saveMap(const Grid& grid, const std::string& name);
+bool saveMap(const Grid& grid, const std::string& name, std::string* why = nullptr);
 
 // The static world: the grid of a loaded map. MAP_W and MAP_H must be the terrain's size (validateTerrain);
 // sets SUB_MAP_W and SUB_MAP_H.

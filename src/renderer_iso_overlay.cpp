@@ -207,6 +207,7 @@ void drawSavePromptBox() {
     outlineRect({100.0f, 100.0f, 400.0f, 60.0f}, {255, 255, 255, 255});
     DrawText("Enter filename and press Enter:", 110, 110, {255, 255, 255, 255}, 12, false);
     DrawText(filenameInput + "_", 110, 135, {0, 255, 0, 255}, 12, false);
+    if (!filenameRefusal.empty()) DrawText(filenameRefusal, 110, 170, {255, 80, 80, 255}, 12, false);
 }
 
 void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
