@@ -203,11 +203,13 @@ void drawSpellRange() {
 
 void drawSavePromptBox() {
     if (!typingFilename) return;
-    fillRect({100.0f, 100.0f, 400.0f, 60.0f}, {50, 50, 50, 220});
-    outlineRect({100.0f, 100.0f, 400.0f, 60.0f}, {255, 255, 255, 255});
+    // A refusal gets a line of its own inside the box, so it reads over any ground.
+    const SDL_FRect box{100.0f, 100.0f, 400.0f, filenameRefusal.empty() ? 60.0f : 85.0f};
+    fillRect(box, {50, 50, 50, 220});
+    outlineRect(box, {255, 255, 255, 255});
     DrawText("Enter filename and press Enter:", 110, 110, {255, 255, 255, 255}, 12, false);
     DrawText(filenameInput + "_", 110, 135, {0, 255, 0, 255}, 12, false);
-    if (!filenameRefusal.empty()) DrawText(filenameRefusal, 110, 170, {255, 80, 80, 255}, 12, false);
+    if (!filenameRefusal.empty()) DrawText(filenameRefusal, 110, 160, {255, 80, 80, 255}, 12, false);
 }
 
 void drawOverlay(Renderer& self, float dt, SDL_Point mouse) {
