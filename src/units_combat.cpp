@@ -75,12 +75,14 @@ static int scatter(float extent) {
     return span > 0 ? draw % span - truncToInt(extent * 0.35f) : 0;
 }
 
+// Every hit of a big battle asks this of every live effect: the distance rules out nearly all of them before a key
+// is compared.
 static bool effectNearby(const std::string& key, int x, int y) {
     return std::any_of(active_special_effects.begin(), active_special_effects.end(),
                        [&](const ActiveSpecialEffect& e) {
                            const float dx = static_cast<float>(e.x - x);
                            const float dy = static_cast<float>(e.y - y);
-                           return e.spriteKey == key && dx * dx + dy * dy < 100.0f;
+                           return dx * dx + dy * dy < 100.0f && e.spriteKey == key;
                        });
 }
 
