@@ -1,5 +1,6 @@
 // The unit tick on the 128 by 128 tile map "highlands": many units walking, two armies fighting, the path
-// of a unit diverting round a crowd, the target scans of two crowds and a batch of deaths in a big registry.
+// of a unit diverting round a crowd, the target scans of two crowds, units facing every way and a batch of deaths
+// in a big registry.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -188,6 +189,23 @@ void BM_TargetScan(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// Units facing every way, as in a melee: the sector of each screen vector in turn, in no order a branch could learn.
+void BM_FacingEveryWay(benchmark::State& state) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> side(-400.0f, 400.0f);
+    std::vector<SDL_FPoint> vectors(4096);
+    for (SDL_FPoint& v : vectors) v = {side(rng), side(rng)};
+    int rows = 0;
+    for (auto _ : state) {
+        for (const SDL_FPoint& v : vectors) {
+            bool flip = false;
+            rows += computeDirection(v, flip) + flip;
+        }
+    }
+    benchmark::DoNotOptimize(rows);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(vectors.size()));
+}
+
 }  // namespace
 
 // A batch of deaths in a big registry, spread through it as in a battle: every later unit moves down by the gaps
@@ -215,4 +233,5 @@ BENCHMARK(BM_TargetScan)->ArgsProduct({{400, 3200}, {0, 10}});
 BENCHMARK(BM_DivertThroughCrowd)->ArgsProduct({{0, 1}, {20, 40, 55}});
 BENCHMARK(BM_UnitsWalking)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnitsFighting)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FacingEveryWay);
 BENCHMARK(BM_RemovalBatch)->ArgsProduct({{3200}, {1, 16}})->Unit(benchmark::kMicrosecond);

@@ -75,12 +75,14 @@ static int scatter(float extent) {
     return span > 0 ? draw % span - truncToInt(extent * 0.35f) : 0;
 }
 
+// Every hit of a big battle asks this of every live effect: the distance rules out nearly all of them before a key
+// is compared.
 static bool effectNearby(const std::string& key, int x, int y) {
     return std::any_of(active_special_effects.begin(), active_special_effects.end(),
                        [&](const ActiveSpecialEffect& e) {
                            const float dx = static_cast<float>(e.x - x);
                            const float dy = static_cast<float>(e.y - y);
-                           return e.spriteKey == key && dx * dx + dy * dy < 100.0f;
+                           return dx * dx + dy * dy < 100.0f && e.spriteKey == key;
                        });
 }
 
@@ -90,8 +92,8 @@ static void addEffectUnlessNearby(const ActiveSpecialEffect& effect) {
 
 // Gun hits and blood sprays scattered over the struck unit's sprite.
 static void addHitEffect(const Unit& attacker, const Unit& target) {
-    const bool marine = attacker.type == "Marine";
-    if (!marine && attacker.type != "Berserker") return;
+    const bool marine = isOfType(attacker, "Marine");
+    if (!marine && !isOfType(attacker, "Berserker")) return;
     const auto sprite = unitSprites.find(target.type);
     if (sprite == unitSprites.end()) return;
     const UnitSpriteMeta& meta = sprite->second;
@@ -122,8 +124,9 @@ static void addHitEffect(const Unit& attacker, const Unit& target) {
 static void addBlood(Grid& grid, const Unit& target) {
     const auto info = unitInfo.find(target.type);
     if (info == unitInfo.end() || !info->second.isBiological) return;
-    if (info->second.race == "human") add_blood_to_tile(grid, {target.x, target.y});
-    else if (info->second.race == "vohmathal") add_blue_blood_to_tile(grid, {target.x, target.y});
+    const std::string_view race = info->second.race;
+    if (race == "human") add_blood_to_tile(grid, {target.x, target.y});
+    else if (race == "vohmathal") add_blue_blood_to_tile(grid, {target.x, target.y});
 }
 
 static void showFlightText(const Unit& unit, const char* text, SDL_Color color) {
@@ -182,7 +185,7 @@ static bool strikeUnit(Attackable* attacker, Unit& target, float& damage, Grid& 
     spawnFloatingText(target.x + static_cast<float>(target.wTiles * TILE_SIZE / 2), target.y + 30.0f,
                       std::to_string(shown), DAMAGE_COLOR, false, shown, target.id);
     soundUnderAttackAlarm(target.playerId, false);
-    if (attackerUnit && attackerUnit->type == "Catapult")
+    if (attackerUnit && isOfType(*attackerUnit, "Catapult"))
         playSound(SoundCategory::UnitAction, "CatapultHit", true, attackerUnit->x, attackerUnit->y, 1);
     addBlood(grid, target);
     if (attackerUnit) addHitEffect(*attackerUnit, target);
@@ -202,7 +205,7 @@ static void strikeBuilding(Attackable* attacker, Building& target, float damage)
                       shown, target.id);
     target.prevHp = target.hp;
     soundUnderAttackAlarm(target.playerId, true);
-    if (attackerUnit && attackerUnit->type == "Tank") {
+    if (attackerUnit && isOfType(*attackerUnit, "Tank")) {
         const int step = TILE_SIZE / SUBDIVISIONS;
         const int r1 = std::rand();
         const int r2 = std::rand();
@@ -229,7 +232,7 @@ static void processUnitDeath(Unit& unit, Grid& grid) {
     unitsToRemove.push_back(unit.id);
     freeTileForUnit(unit.id, unit.type, worldToSubTile(unit.x, unit.y));
     announceUnitDeath(unit);
-    if (unit.type == "LatchedMine") explodeLatchedMine(unit, grid);
+    if (isOfType(unit, "LatchedMine")) explodeLatchedMine(unit, grid);
     if (mode == GameMode::Extraction) reportEnemiesRemaining();
 }
 
@@ -297,7 +300,7 @@ void applyDirectHit(Unit& attacker, Attackable* target, Grid& grid) {
     const V2i centre{truncToInt(at.x), truncToInt(at.y)};
     for (Unit* unit : getUnitsInRange(centre, splashRadius * TILE_SIZE))
         if (unit == target || unit->category != UnitCategory::Air) applyAttackDamage(&attacker, unit, grid);
-    if (attacker.type == "Tank") {
+    if (isOfType(attacker, "Tank")) {
         ActiveSpecialEffect explosion;
         explosion.spriteKey = "Explosion";
         explosion.x = centre.x;

@@ -120,28 +120,46 @@ bool isPlayer(const Player* p) {
     return std::any_of(players.begin(), players.end(), [&](const auto& q) { return q.get() == p; });
 }
 
+// Where each registry place from the first closed one on goes once the closed places are gone, SIZE_MAX for a
+// closed one: made once per batch, as every player's entries after the first gap ask, and a big battle closes
+// many places in one tick.
+class PlacesAfterRemovals {
+public:
+    PlacesAfterRemovals(const std::vector<size_t>& closed, size_t count) : first(closed.front()) {
+        moved.reserve(count - first);
+        size_t next = 0;
+        for (size_t place = first; place < count; ++place) {
+            if (next < closed.size() && closed[next] == place) {
+                moved.push_back(SIZE_MAX);
+                ++next;
+            } else {
+                moved.push_back(place - next);
+            }
+        }
+    }
+    size_t operator()(size_t place) const { return place < first ? place : moved[place - first]; }
+    size_t firstClosed() const { return first; }
+
+private:
+    size_t first;
+    std::vector<size_t> moved;
+};
+
 // The areas without the units at the closed places, every other entry at its new place; the list lost their ids.
 // Only the areas that hold a unit at or after the first closed place can change: they are found through those
 // places rather than a sweep of the map.
-void followRemovals(TargetAreas& t, const std::vector<size_t>& closed) {
-    // The gaps before a place, or SIZE_MAX for a closed one: a binary search, as a big battle closes many places
-    // in one tick and every later entry asks.
-    const auto gapsBefore = [&](size_t place) {
-        const auto after = std::upper_bound(closed.begin(), closed.end(), place);
-        if (after != closed.begin() && *(after - 1) == place) return SIZE_MAX;
-        return static_cast<size_t>(after - closed.begin());
-    };
+void followRemovals(TargetAreas& t, const std::vector<size_t>& closed, const PlacesAfterRemovals& after) {
     std::vector<uint8_t> visited(t.areas.size(), 0);
-    for (size_t place = closed.front(); place < t.byPlace.size(); ++place) {
+    for (size_t place = after.firstClosed(); place < t.byPlace.size(); ++place) {
         const int32_t area = t.byPlace[place].area;
         if (area == -1 || visited[static_cast<size_t>(area)]) continue;
         visited[static_cast<size_t>(area)] = 1;
         std::vector<IndexedUnit>& entries = t.areas[static_cast<size_t>(area)];
         size_t kept = 0;
         for (const IndexedUnit& e : entries) {
-            const size_t gaps = gapsBefore(e.place);
-            if (gaps != SIZE_MAX) {
-                entries[kept++] = {e.id, e.worker, e.place - gaps};
+            const size_t moved = after(e.place);
+            if (moved != SIZE_MAX) {
+                entries[kept++] = {e.id, e.worker, moved};
             } else {
                 t.workersIn[static_cast<size_t>(area)] -= e.worker;
                 t.workers -= e.worker;
@@ -166,11 +184,12 @@ void TargetIndexRemovals::follow(const std::vector<size_t>& places) {
     if (places.empty()) return;
     const size_t before = units.size() + places.size();
     if (!held || targetIndex.idAtPlace.size() != before) return;
+    const PlacesAfterRemovals after(places, before);
     std::vector<TargetAreas> kept;
     for (size_t i = 0; i < targetIndex.players.size(); ++i) {
         TargetAreas& t = targetIndex.players[i];
         if (!listsHeld[i] || t.byPlace.size() != before) continue;
-        followRemovals(t, places);
+        followRemovals(t, places, after);
         kept.push_back(std::move(t));
     }
     targetIndex.players = std::move(kept);

@@ -169,7 +169,7 @@ static void shoot(const Unit& unit, SDL_FPoint targetPos, int targetId) {
 }
 
 struct AttackSound {
-    const char* type;
+    std::string_view type;
     const char* action;
     bool positional;
     int limit;
@@ -186,7 +186,7 @@ static constexpr AttackSound ATTACK_SOUNDS[] = {
 
 static void playAttackSound(const Unit& unit) {
     for (const AttackSound& s : ATTACK_SOUNDS) {
-        if (unit.type != s.type) continue;
+        if (!isOfType(unit, s.type)) continue;
         playSound(SoundCategory::UnitAction, s.action, s.positional, unit.x, unit.y, s.limit);
         return;
     }

@@ -347,6 +347,41 @@ TEST_F(CombatWorld, HitEffectsScatterOverTheSpriteAndDoNotPileUp) {
     EXPECT_EQ(active_special_effects[0].x, truncToInt(t.x));
 }
 
+// A live effect of the same key closer than 10 world units keeps the new one out; one exactly 10 away, or of
+// another key, does not.
+TEST_F(CombatWorld, AHitEffectIsLeftOutOnlyBesideALiveEffectOfItsOwnKey) {
+    UnitSpriteMeta meta;
+    meta.scaleMultiplier = 0.0f;  // nothing to scatter over: the effect lands on the target's position
+    unitSprites["Grunt"] = meta;
+    const int marine = place("Marine", LOCAL, {4, 4}).id;
+    const int target = placeEngaged("Grunt", ENEMY, {12, 4}).id;
+    std::srand(3);
+    hit(marine, target);
+    ASSERT_EQ(active_special_effects.size(), 1u);
+    const ActiveSpecialEffect made = active_special_effects[0];
+    const struct {
+        int dx;
+        int dy;
+        bool sameKey;
+        bool added;
+    } cases[] = {{0, 0, true, false},  {9, 0, true, false},  {0, -9, true, false}, {7, 7, true, false},
+                 {-9, -4, true, false}, {10, 0, true, true}, {6, -8, true, true},  {0, 10, true, true},
+                 {0, 0, false, true},  {3, 3, false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dx) + "," + std::to_string(c.dy) + (c.sameKey ? " same key" : " other key"));
+        active_special_effects.clear();
+        ActiveSpecialEffect live = made;
+        live.x += c.dx;
+        live.y += c.dy;
+        if (!c.sameKey) live.spriteKey = "BloodSpray_1";
+        active_special_effects.push_back(live);
+        unit(target).hp = 40.0f;
+        std::srand(3);
+        hit(marine, target);
+        EXPECT_EQ(active_special_effects.size(), c.added ? 2u : 1u);
+    }
+}
+
 TEST_F(CombatWorld, StruckBiologicalUnitsBleedTheirRacesColour) {
     for (const char* key : {"BloodDropplet_1", "BloodDropplet_2", "BloodDropplet_3", "BloodDroppletBlue_1",
                             "BloodDroppletBlue_2", "BloodDroppletBlue_3"})

@@ -1,7 +1,9 @@
 // Range, sight and facing; the periodic target scan, attack orders, and the swing with its hit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "motion_world.h"
@@ -337,6 +339,47 @@ TEST_F(SwingWorld, ARangedSwingLaunchesAProjectileFromJustBehindTheShooter) {
     EXPECT_FLOAT_EQ(p.x, unit(s).x);
     EXPECT_FLOAT_EQ(p.y, unit(s).y - 1.0f);
     EXPECT_FLOAT_EQ(p.speed, 140.0f);
+}
+
+// Only the listed striker types sound a hit, each with its own sound; a name one letter longer or shorter than a
+// listed one, or sharing its length, strikes silently.
+TEST_F(SwingWorld, EachListedStrikerSoundsItsOwnHitAndEveryOtherTypeStrikesSilently) {
+    const struct {
+        const char* type;
+        const char* sound;  // "" for a silent strike
+        bool positional;
+    } cases[] = {{"Grunt", "Sword", true},       {"Peon", "Sword", true},     {"Marine", "Shoot", false},
+                 {"Tank", "TankFire", false},    {"Berserker", "Saber", true}, {"TrollAxeThrower", "Axe", true},
+                 {"DeathKnight", "TouchOfDarkness", true}, {"Grunts", "", false}, {"Grun", "", false},
+                 {"Tanq", "", false},            {"Footman", "", false}};
+    const std::vector<std::string> hitSounds = {"Sword", "Shoot", "TankFire", "Saber", "Axe", "TouchOfDarkness",
+                                                "CatapultFire", "ShipAttack", "Laser"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        if (!unitInfo.count(c.type)) addType(c.type, AttackType::Melee);
+        unitSprites[c.type] = unitSprites["Footman"];
+        const int s = place(c.type, LOCAL, {10, 10});
+        const int t = place("Footman", ENEMY, {12, 10});
+        unit(t).state = UnitState::HoldPosition;
+        unit(t).canAttack = false;
+        unit(s).targetId = t;
+        unit(s).attackCounter = unit(s).attackInterval - 1;
+        sounds.clear();
+        run(4);
+        EXPECT_LT(unit(t).hp, 40.0f) << "the blow lands";
+        EXPECT_TRUE(removeUnit(s));
+        EXPECT_TRUE(removeUnit(t));
+        std::vector<SoundRequest> heard;
+        for (const SoundRequest& r : sounds)
+            if (std::find(hitSounds.begin(), hitSounds.end(), r.key) != hitSounds.end()) heard.push_back(r);
+        if (*c.sound == '\0') {
+            EXPECT_TRUE(heard.empty()) << heard.front().key;
+            continue;
+        }
+        ASSERT_EQ(heard.size(), 1u);
+        EXPECT_EQ(heard[0].key, c.sound);
+        EXPECT_EQ(heard[0].positional, c.positional);
+    }
 }
 
 TEST_F(SwingWorld, AGruntsFreezingBlowSoundsItsSwordAndSlowsTheStruckUnitsWalk) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "front_list_script.h"
@@ -268,6 +269,57 @@ TEST_F(UnitRegistry, ABatchOfRemovalsKeepsTheOrderOfEverythingThatStays) {
         EXPECT_EQ(even.unitIds, evenList);
         EXPECT_EQ(selectedUnits, selection);
         EXPECT_EQ(selectedUnitsSet.size(), c.left.size());
+    }
+}
+
+// Each unit that a batch moves down keeps everything it held: its names (short, and long enough to live on the
+// heap), its walk, its route, its orders, its cooldowns and its numbers.
+TEST_F(UnitRegistry, UnitsMovedByABatchOfRemovalsKeepEverythingTheyHeld) {
+    const auto nameOf = [](int id) {
+        return id % 2 ? "N" + std::to_string(id) : "a nickname long enough for the heap, unit " + std::to_string(id);
+    };
+    const auto fill = [&](Unit& u) {
+        const float f = static_cast<float>(u.id);
+        u.nickname = nameOf(u.id);
+        u.hp = 100.0f + f;
+        u.kills = u.id * 3;
+        u.nearbyTiles = {{u.id, 1}, {u.id, 2}};
+        u.waypoints.push_back({f, 2.0f * f});
+        u.waypoints.push_back({f + 1.0f, 2.0f * f});
+        u.waypoints.pop_front();
+        u.route = {{u.id, u.id}, {u.id + 1, u.id}};
+        u.orders.push_back({CommandType::Move, MoveCommand{{u.id}, u.id, -u.id, false}});
+        u.cooldowns["Haste"] = f;
+    };
+    const std::vector<std::vector<int>> batches = {{3}, {8}, {4, 5, 7}, {3, 8}, {5, 6}, {3, 4, 5, 6, 7}};
+    for (const std::vector<int>& leaving : batches) {
+        SetUp();
+        for (int id = 3; id <= 8; ++id) {
+            Unit u = withId(id);
+            fill(u);
+            addUnit(u);
+        }
+        for (int id : leaving) addUnitForRemoval(id);
+        processUnitRemovals(grid);
+        ASSERT_EQ(units.size(), 6u - leaving.size());
+        expectIndexMatchesVector();
+        for (const Unit& u : units) {
+            SCOPED_TRACE(u.id);
+            Unit expected = withId(u.id);
+            fill(expected);
+            EXPECT_EQ(u.type, "Footman");
+            EXPECT_EQ(u.nickname, expected.nickname);
+            EXPECT_FLOAT_EQ(u.hp, expected.hp);
+            EXPECT_EQ(u.kills, expected.kills);
+            EXPECT_EQ(u.nearbyTiles, expected.nearbyTiles);
+            ASSERT_EQ(u.waypoints.size(), 1u);
+            EXPECT_FLOAT_EQ(u.waypoints.front().x, expected.waypoints.front().x);
+            EXPECT_FLOAT_EQ(u.waypoints.front().y, expected.waypoints.front().y);
+            EXPECT_EQ(u.route, expected.route);
+            ASSERT_EQ(u.orders.size(), 1u);
+            EXPECT_EQ(std::get<MoveCommand>(u.orders.front().command).y, -u.id);
+            EXPECT_FLOAT_EQ(u.cooldowns.at("Haste"), static_cast<float>(u.id));
+        }
     }
 }
 
