@@ -1,10 +1,12 @@
 // Saved games against the computer player: a save resumed and played on stays on the straight match, turn for turn.
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "ai.h"
 #include "game_commands.h"
 #include "hud.h"
+#include "mod_manager.h"
 #include "session_fixture.h"
 
 namespace {
@@ -12,10 +14,19 @@ namespace {
 constexpr int COMPUTER_ID = 303;
 
 struct ResumedComputerMatch : SessionTest {
+    std::filesystem::path workingFolder = std::filesystem::current_path();
+
     void SetUp() override {
         SessionTest::SetUp();
         Player::aiId = COMPUTER_ID;
         AI = true;
+        // The mod script is found from the working folder, as the game finds it.
+        std::filesystem::current_path(CORVALE_SOURCE_DIR);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(workingFolder);
+        SessionTest::TearDown();
+        selectModHooks(false);
     }
 
     static void startAgainst(std::unique_ptr<BaseAI> strategy) {
@@ -50,39 +61,60 @@ struct ResumedComputerMatch : SessionTest {
         });
     }
 
+    static ChecksumsByTurn catchUp() {
+        const ChecksumsByTurn sums = runFrames(100000, 20.0, [] { return mode != GameMode::ResumedSave; });
+        EXPECT_EQ(mode, GameMode::Skirmish);
+        return sums;
+    }
+
+    static ChecksumsByTurn playOn(int lastTurn) {
+        return runFrames(lastTurn * 2, 20.0, [lastTurn] { return lockstep.currentTurn >= lastTurn; }, localEconomy());
+    }
+
     static ChecksumsByTurn resumeAndPlayOn(int lastTurn) {
         endSession();
         load_game_filename = "match.bin";
         mode = GameMode::ResumedSave;
         EXPECT_TRUE(startGame(true, true, "", false));
-        ChecksumsByTurn sums = runFrames(lastTurn * 2, 20.0, [] { return mode != GameMode::ResumedSave; });
-        EXPECT_EQ(mode, GameMode::Skirmish);
-        const ChecksumsByTurn playedOn =
-            runFrames(lastTurn * 2, 20.0, [lastTurn] { return lockstep.currentTurn >= lastTurn; }, localEconomy());
+        ChecksumsByTurn sums = catchUp();
+        const ChecksumsByTurn playedOn = playOn(lastTurn);
         sums.insert(playedOn.begin(), playedOn.end());
         return sums;
     }
+
+    // The first turn from the given one on where both runs have a checksum and they differ; -1 for none.
+    static int firstTurnApart(const ChecksumsByTurn& straight, const ChecksumsByTurn& other, int from) {
+        for (const auto& [turn, sum] : other)
+            if (turn >= from && straight.count(turn) && straight.at(turn) != sum) return turn;
+        return -1;
+    }
 };
 
-// Saved among mining, building and training, on a turn the computer thought (its orders given but not yet
-// carried out), and once its army marched: the resumed match reaches the saved world and then goes on as the
-// straight one did, whichever strategy the computer player follows.
+// Saved among mining, building and training, and on a turn the computer thought (its orders given but not yet
+// carried out), also with the tower defence script sending its waves: the resumed match reaches the saved world
+// and then goes on as the straight one did, whichever strategy the computer player follows.
 TEST_F(ResumedComputerMatch, PlaysOnAsTheStraightMatchFromASaveAtAnyTurn) {
     ASSERT_TRUE(contentLoaded);
     struct Case {
         const char* strategy;
         const char* when;
+        bool mods;
         std::function<bool(int)> saveHere;
         int lastTurn;
     };
     const Case cases[] = {
-        {"rush", "between two thoughts", [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 7; }, 3200},
-        {"turtle", "between two thoughts", [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 7; }, 3200},
-        {"rush", "on a thought with orders",
+        {"rush", "between two thoughts", false, [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 7; },
+         3200},
+        {"turtle", "between two thoughts", false, [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 7; },
+         3200},
+        {"rush", "on a thought with orders", false,
          [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 0 && !lockstep.pendingCommands.empty(); }, 3200},
+        {"rush", "amid the script's waves", true, [](int t) { return t >= 1500 && t % COMPUTER_THINK_TURNS == 7; },
+         3200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.strategy) + ", saved " + c.when);
+        MODS = c.mods;
         ASSERT_NO_FATAL_FAILURE(startAgainst(strategyNamed(c.strategy)));
         int savedTurn = -1;
         const ChecksumsByTurn straight = playSavingAt(c.lastTurn, c.saveHere, savedTurn);
@@ -90,19 +122,51 @@ TEST_F(ResumedComputerMatch, PlaysOnAsTheStraightMatchFromASaveAtAnyTurn) {
         const ChecksumsByTurn resumed = resumeAndPlayOn(c.lastTurn);
         ASSERT_TRUE(resumed.count(savedTurn)) << "the catch-up stops where the save was made";
         EXPECT_EQ(resumed.at(savedTurn), straight.at(savedTurn));
-        int firstApart = -1;
-        for (const auto& [turn, sum] : resumed)
-            if (turn >= savedTurn && straight.count(turn) && straight.at(turn) != sum) {
-                firstApart = turn;
-                break;
-            }
-        EXPECT_EQ(firstApart, -1) << "saved on turn " << savedTurn;
+        EXPECT_EQ(firstTurnApart(straight, resumed, savedTurn), -1) << "saved on turn " << savedTurn;
         EXPECT_EQ(resumed.rbegin()->first, c.lastTurn);
         const Player* computer = getPlayerById(COMPUTER_ID);
         ASSERT_NE(computer, nullptr);
         EXPECT_EQ(strategyNameOf(computer->ai.get()), c.strategy) << "the computer keeps the strategy it had";
+        EXPECT_EQ(modManager.L != nullptr, c.mods) << "the script runs on in the resumed match";
+        // The computer trains no Berserker this early; the script's first waves are of them.
+        const bool waves = std::any_of(units.begin(), units.end(),
+                                       [](const Unit& u) { return u.playerId == COMPUTER_ID && u.type == "Berserker"; });
+        EXPECT_EQ(waves, c.mods);
         endSession();
     }
+}
+
+// The resumed match saved again under the same name and that save loaded from its in-game menu while it runs: the
+// match resumed from the save of a resumed match is still the straight one.
+TEST_F(ResumedComputerMatch, ASaveOfAResumedMatchLoadedWhileItRunsGoesOnAsTheStraightMatch) {
+    ASSERT_TRUE(contentLoaded);
+    ASSERT_NO_FATAL_FAILURE(startAgainst(strategyNamed("rush")));
+    int firstSave = -1;
+    const ChecksumsByTurn straight =
+        playSavingAt(3200, [](int t) { return t >= 800 && t % COMPUTER_THINK_TURNS == 7; }, firstSave);
+    ASSERT_NE(firstSave, -1);
+    endSession();
+    load_game_filename = "match.bin";
+    mode = GameMode::ResumedSave;
+    ASSERT_TRUE(startGame(true, true, "", false));
+    ChecksumsByTurn resumed = catchUp();
+    int secondSave = -1;
+    const ChecksumsByTurn playedOn =
+        playSavingAt(2600, [](int t) { return t >= 2000 && t % COMPUTER_THINK_TURNS == 11; }, secondSave);
+    ASSERT_NE(secondSave, -1);
+    resumed.insert(playedOn.begin(), playedOn.end());
+    EXPECT_EQ(firstTurnApart(straight, resumed, firstSave), -1);
+
+    std::string why;
+    ASSERT_TRUE(requestResume("match.bin", &why)) << why;
+    game_loop();
+    ASSERT_EQ(mode, GameMode::ResumedSave) << "the running match ended and the save catches up";
+    ChecksumsByTurn again = catchUp();
+    EXPECT_EQ(lockstep.currentTurn, secondSave) << "the later save over the same name is the one loaded";
+    const ChecksumsByTurn end = playOn(3200);
+    again.insert(end.begin(), end.end());
+    EXPECT_EQ(firstTurnApart(straight, again, secondSave), -1);
+    EXPECT_EQ(again.rbegin()->first, 3200);
 }
 
 }  // namespace
