@@ -17,6 +17,7 @@
 
 #include "ai.h"
 #include "config.h"
+#include "game_session.h"
 #include "game_state.h"
 #include "player.h"
 #include "utils.h"
@@ -552,6 +553,7 @@ json commandLogHeader(const std::string& mapName) {
     for (const ReplayConfigKey& key : replayConfigKeys) header[key.name] = toJson(currentValue(key.target));
     for (const ReplayConfigKey& key : recordedOnlyKeys) header[key.name] = toJson(currentValue(key.target));
     header["MAP_FILE"] = mapName;
+    header[MAP_FINGERPRINT_KEY] = mapFingerprint(mapName);
     json list = json::array();
     for (const auto& p : players) {
         json entry{{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}};
