@@ -521,7 +521,8 @@ void applyReplayPlayers(const std::vector<ReplayPlayer>& list) {
     for (const ReplayPlayer& entry : list) {
         auto player = std::make_unique<Player>(entry.id, entry.name, entry.race, entry.ai);
         player->teamPalette = teamIds++;
-        if (entry.ai) player->ai = strategyNamed(entry.strategy);
+        // A replay's computer plays only its recorded orders; a resumed save's thinks on as it did.
+        if (entry.ai && mode == GameMode::ResumedSave) player->ai = strategyNamed(entry.strategy);
         playerToTeamPalette[entry.id] = 2;
         players.push_back(std::move(player));
     }
