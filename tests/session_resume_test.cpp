@@ -2,12 +2,16 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ai.h"
 #include "game_commands.h"
 #include "hud.h"
 #include "mod_manager.h"
 #include "session_fixture.h"
+#include "units.h"
+#include "spells.h"
+#include "projectiles.h"
 
 namespace {
 
@@ -167,6 +171,100 @@ TEST_F(ResumedComputerMatch, ASaveOfAResumedMatchLoadedWhileItRunsGoesOnAsTheStr
     again.insert(end.begin(), end.end());
     EXPECT_EQ(firstTurnApart(straight, again, secondSave), -1);
     EXPECT_EQ(again.rbegin()->first, 3200);
+}
+
+// The local player's own units of a type, in id order.
+std::vector<int> ownOfType(const std::string& type) {
+    std::vector<int> ids;
+    for (const Unit& u : units)
+        if (u.playerId == LOCAL_ID && u.type == type) ids.push_back(u.id);
+    return ids;
+}
+
+// A fight given from the turn and the world alone: both sides summon a squad at their bases; one of the local
+// player's marines boards its carrier, the others freeze their bullets and its death knight casts at the computer's
+// first unit, and the rest of each squad marches on the other's base.
+std::vector<Command> fightOrders(int turn) {
+    std::vector<Command> cmds;
+    if (turn == 2) {
+        for (const char* type : {"Marine", "Marine", "Marine", "TrollAxeThrower", "DeathKnight", "GoblinZeppelin"})
+            cmds.push_back({CommandType::Spawn, LOCAL_ID, SpawnCommand{type}});
+        for (const char* type : {"Grunt", "Grunt", "TrollAxeThrower"})
+            cmds.push_back({CommandType::Spawn, COMPUTER_ID, SpawnCommand{type}});
+    }
+    const std::vector<int> marines = ownOfType("Marine");
+    const std::vector<int> carriers = ownOfType("GoblinZeppelin");
+    if (turn == 300 && !marines.empty() && !carriers.empty())
+        cmds.push_back({CommandType::CarrierPickUp, LOCAL_ID, CarrierPickUpCommand{marines.front(), carriers.front()}});
+    const Player* computer = getPlayerById(COMPUTER_ID);
+    const auto firstOfComputer =
+        std::find_if(units.begin(), units.end(), [](const Unit& u) { return u.playerId == COMPUTER_ID; });
+    if (!computer || firstOfComputer == units.end()) return cmds;
+    const Unit* target = &*firstOfComputer;
+    if (turn % 400 == 350) {
+        for (int marine : marines)
+            cmds.push_back({CommandType::CastSpell, LOCAL_ID,
+                            CastSpellCommand{marine, marine, 0, 0, "FreezingBullets", false}});
+        for (int caster : ownOfType("DeathKnight"))
+            cmds.push_back({CommandType::CastSpell, LOCAL_ID,
+                            CastSpellCommand{caster, target->id, static_cast<int>(target->x), static_cast<int>(target->y),
+                                             "DeathCoil", false}});
+    }
+    if (turn % 600 == 320) {
+        std::vector<int> army = ownOfType("TrollAxeThrower");
+        // The first marine rides in the carrier.
+        if (marines.size() > 1) army.insert(army.end(), marines.begin() + 1, marines.end());
+        for (int id : army)
+            cmds.push_back({CommandType::AttackMove, LOCAL_ID,
+                            AttackMove{id, computer->baseTile.x * SUBDIVISIONS, computer->baseTile.y * SUBDIVISIONS,
+                                       false}});
+        const Player* local = getPlayerById(LOCAL_ID);
+        for (const Unit& u : units)
+            if (u.playerId == COMPUTER_ID && !u.worker && u.canAttack && local)
+                cmds.push_back({CommandType::AttackMove, COMPUTER_ID,
+                                AttackMove{u.id, local->baseTile.x * SUBDIVISIONS, local->baseTile.y * SUBDIVISIONS,
+                                           false}});
+    }
+    return cmds;
+}
+
+// Saved with missiles in flight, a spell at work, a soldier aboard the carrier and the fallen dying: the resumed
+// match stands where the saved one stood and fights on alike.
+TEST_F(ResumedComputerMatch, AFightWithMissilesSpellsCargoAndCorpsesPlaysOnAlike) {
+    ASSERT_TRUE(contentLoaded);
+    GOD_MODE = true;
+    ASSERT_NO_FATAL_FAILURE(startAgainst(strategyNamed("rush")));
+    const auto orders = [] {
+        return [given = -1]() mutable {
+            if (lockstep.currentTurn == given) return;
+            given = lockstep.currentTurn;
+            for (Command& c : fightOrders(lockstep.currentTurn)) lockstep.pendingCommands.push_back(std::move(c));
+        };
+    };
+    const auto rich = [] {
+        return !projectiles.empty() && !activeSpells.empty() && !zeppelinCargo.empty() && !deadUnits.empty();
+    };
+    int savedTurn = -1;
+    std::function<void()> fight = orders();
+    const ChecksumsByTurn straight = runFrames(8000, 20.0, [] { return lockstep.currentTurn >= 4000; }, [&] {
+        if (savedTurn == -1 && rich()) {
+            EXPECT_TRUE(saveGameAs("match"));
+            savedTurn = lockstep.currentTurn;
+        }
+        fight();
+    });
+    ASSERT_NE(savedTurn, -1) << "missiles, a spell, cargo and the fallen never met on one turn";
+    endSession();
+    load_game_filename = "match.bin";
+    mode = GameMode::ResumedSave;
+    ASSERT_TRUE(startGame(true, true, "", false));
+    ChecksumsByTurn resumed = catchUp();
+    EXPECT_EQ(lockstep.currentTurn, savedTurn);
+    EXPECT_TRUE(rich());
+    const ChecksumsByTurn playedOn = runFrames(8000, 20.0, [] { return lockstep.currentTurn >= 4000; }, orders());
+    resumed.insert(playedOn.begin(), playedOn.end());
+    EXPECT_EQ(firstTurnApart(straight, resumed, savedTurn), -1) << "saved on turn " << savedTurn;
+    EXPECT_EQ(resumed.rbegin()->first, 4000);
 }
 
 }  // namespace
