@@ -407,10 +407,11 @@ static std::optional<Refusal> savedMapRefusal(const std::string& headerLine, con
     } catch (const std::exception& e) {
         return Refusal{"its map \"" + mapName + "\" cannot be used: " + e.what(), "its map cannot be used"};
     }
-    // Saves written before the fingerprint was recorded carry none and are taken on trust.
+    // Saves written before the fingerprint was recorded, or of a map that could not be read then, carry none and
+    // are taken on trust.
     const nlohmann::json header = nlohmann::json::parse(headerLine, nullptr, false);
     const auto recorded = header.is_object() ? header.find(MAP_FINGERPRINT_KEY) : header.end();
-    if (header.is_object() && recorded != header.end() && *recorded != mapFingerprint(mapName))
+    if (header.is_object() && recorded != header.end() && *recorded != "" && *recorded != mapFingerprint(mapName))
         return Refusal{"its map \"" + mapName + "\" has changed since the game was saved",
                        "its map has changed since it was saved"};
     return std::nullopt;
