@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <utility>
 
 #include "buildings.h"
 #include "config.h"
@@ -221,6 +222,20 @@ std::unique_ptr<BaseAI> computerStrategyOf(unsigned draw) {
 
 std::unique_ptr<BaseAI> drawComputerStrategy() { return computerStrategyOf(static_cast<unsigned>(menuRandom()())); }
 
+std::string strategyNameOf(const BaseAI* strategy) {
+    if (dynamic_cast<const RushAI*>(strategy)) return "rush";
+    if (dynamic_cast<const TurtleAI*>(strategy)) return "turtle";
+    if (dynamic_cast<const WaveAI*>(strategy)) return "wave";
+    return "";
+}
+
+std::unique_ptr<BaseAI> strategyNamed(const std::string& name) {
+    if (name == "rush") return std::make_unique<RushAI>();
+    if (name == "turtle") return std::make_unique<TurtleAI>();
+    if (name == "wave") return std::make_unique<WaveAI>();
+    return nullptr;
+}
+
 void setUpComputerPlayer() {
     waveThinkTimer = 0.0f;
     Player* computer = getPlayerById(Player::aiId);
@@ -233,11 +248,27 @@ bool computerPlayerMayThink() {
     return mode == GameMode::Extraction ? survivalMissionChosen() : AI;
 }
 
-void runComputerPlayers(Grid& grid) {
-    if (!computerPlayerMayThink()) return;
+namespace {
+
+void thinkOnSchedule(Grid& grid) {
     Player* computer = getPlayerById(Player::aiId);
     if (!computer || !computer->ai) return;
     computer->ai->releaseArrivedWorkers();
     if (lockstep.currentTurn % COMPUTER_THINK_TURNS == 0)
         computer->ai->update(*computer, grid, lockstep.tickSeconds);
+}
+
+}  // namespace
+
+void runComputerPlayers(Grid& grid) {
+    if (computerPlayerMayThink()) thinkOnSchedule(grid);
+}
+
+void rehearseComputerPlayer(Grid& grid, bool ordersGoOut) {
+    // A save is made of a live skirmish, where the configuration's flag alone lets the computer think.
+    if (paused || mode != GameMode::ResumedSave || !AI) return;
+    if (ordersGoOut) return thinkOnSchedule(grid);
+    const std::function<void(const Command&)> sink = std::exchange(computerCommandSink, [](const Command&) {});
+    thinkOnSchedule(grid);
+    computerCommandSink = sink;
 }

@@ -91,6 +91,10 @@ bool isHumanCampBeingConstructed(const Player& player, const std::vector<Buildin
 std::unique_ptr<BaseAI> computerStrategyOf(unsigned draw);
 // A strategy drawn from the menus' generator, never the simulation's: the lobby's Add AI.
 std::unique_ptr<BaseAI> drawComputerStrategy();
+// The name a command log records a strategy under ("rush", "turtle", "wave"); empty for none.
+std::string strategyNameOf(const BaseAI* strategy);
+// A fresh strategy of a recorded name; nothing for an unknown one.
+std::unique_ptr<BaseAI> strategyNamed(const std::string& name);
 
 // Session start, right after the generators are seeded: the wave timer restarts. The computer player keeps the
 // strategy drawn when it was added; one without (a resumed save's, whose log does not name it) draws from the
@@ -105,3 +109,8 @@ bool computerPlayerMayThink();
 // the computer player's strategy think. Its orders reach computerCommandSink and are applied on the next turn.
 // Only a peer whose computer player holds a strategy thinks, so one peer alone should speak for it.
 void runComputerPlayers(Grid& grid);
+
+// A resumed save's turn caught up: the computer player thinks as it did on that turn of the recorded match, so its
+// strategy stands where it stood when the save was made. The orders it gives are in the log already and are
+// dropped, unless ordersGoOut: those of the last turn caught up were given after the save and are still due.
+void rehearseComputerPlayer(Grid& grid, bool ordersGoOut);

@@ -177,6 +177,11 @@ bool reviveRosterUnit(size_t index) {
     std::cout << "REVIVING NINJA " << shipRoster[index].nickname << "\n";
     global_cryppod_count -= 1;
     shipRoster[index].alive = true;
-    return save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
-                       global_man_power, tech_points);
+    if (save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
+                    global_man_power, tech_points))
+        return true;
+    // Not kept by the file, so not done: the pod and the death stand as the file has them.
+    global_cryppod_count += 1;
+    shipRoster[index].alive = false;
+    return false;
 }

@@ -43,5 +43,5 @@ std::vector<std::string> rosterRows(const std::vector<UnitSaveData>& roster);
 int moveRosterUnit(std::vector<UnitSaveData>& from, std::vector<UnitSaveData>& to, int row, bool allowDead);
 
 // Revives the dead unit at index of shipRoster for a cryopod when "DNA cloning" is unlocked, and saves the campaign
-// at once; false when refused or when the save failed.
+// at once; false when refused or when the save failed, which undoes the revival.
 bool reviveRosterUnit(size_t index);

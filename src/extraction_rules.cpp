@@ -196,11 +196,16 @@ static void bankCarriedItems(const Unit& unit, std::vector<UnitSaveData>& roster
 
 bool extract() {
     if (mode != GameMode::Extraction) return false;
+    const int level = global_extraction_level;
+    const int manPower = global_man_power;
+    const int techPoints = tech_points;
+    const int cryopods = global_cryppod_count;
     std::vector<UnitSaveData> roster = shipRoster;
+    int civilians = 0;
     for (const Unit& unit : units) {
         if (!ownUnitInZone(unit)) continue;
         if (unit.type == "Civilian") {
-            if (Player* local = getPlayerById(Player::myStaticId)) local->recruits += 1;
+            ++civilians;
             global_man_power += 1;
             continue;
         }
@@ -209,11 +214,20 @@ bool extract() {
     }
     global_extraction_level += 1;
     finalize_elimination_tech_reward();
-    const bool saved = save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, roster,
-                                   global_man_power, tech_points);
+    if (!save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, roster,
+                     global_man_power, tech_points)) {
+        // The mission goes on as before the attempt: reopening the file would hand the squad on the field back to
+        // the ship roster, and the next extraction would bank it twice.
+        global_extraction_level = level;
+        global_man_power = manPower;
+        tech_points = techPoints;
+        global_cryppod_count = cryopods;
+        return false;
+    }
+    if (Player* local = getPlayerById(Player::myStaticId)) local->recruits += civilians;
     resetExtractionData();
     initExtractionData(extraction_filename);
-    return saved;
+    return true;
 }
 
 struct TechTier {

@@ -34,7 +34,8 @@ bool inExtractionZone(SDL_FPoint p);
 int unitsLeftBehind();
 
 // Banks the own units in the zone (with the corpses and cryopods they carry) into the campaign, raises its level,
-// pays the tech reward and saves and reopens the campaign; false outside Extraction or when the save failed.
+// pays the tech reward and saves and reopens the campaign; false outside Extraction or when the save failed, which
+// leaves the campaign and the mission as they were.
 bool extract();
 // Tech points for the chosen mission's experience earned against its danger; answers the points earned.
 int finalize_elimination_tech_reward();

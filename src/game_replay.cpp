@@ -100,6 +100,7 @@ void runReplayTick(Grid& world, int nowMs) {
         ++replayTurnIndex;
     }
     advanceOneTurn(world);
+    rehearseComputerPlayer(world, !turnsRemain());
 }
 
 void process_replay(float frameDt) {

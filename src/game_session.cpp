@@ -11,6 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <nlohmann/json.hpp>
+
 #include "buildings.h"
 #include "config.h"
 #include "control_groups.h"
@@ -392,35 +394,61 @@ bool load_replay_into_commands() {
     return true;
 }
 
-// Empty when the map file a save names reads as a map, or why not.
-static std::string savedMapFault(const std::string& mapName) {
+// Why a save cannot be resumed: the line for the error stream and the words for the dialog.
+struct Refusal {
+    std::string error;
+    std::string reason;
+};
+
+// Nothing when the map file a save names reads as a map and is the map it was played on.
+static std::optional<Refusal> savedMapRefusal(const std::string& headerLine, const std::string& mapName) {
     try {
         readMapFile(basePath + "maps/" + mapName + ".map");
-        return "";
     } catch (const std::exception& e) {
-        return "its map \"" + mapName + "\" cannot be used: " + e.what();
+        return Refusal{"its map \"" + mapName + "\" cannot be used: " + e.what(), "its map cannot be used"};
     }
+    // Saves written before the fingerprint was recorded, or of a map that could not be read then, carry none and
+    // are taken on trust.
+    const nlohmann::json header = nlohmann::json::parse(headerLine, nullptr, false);
+    const auto recorded = header.is_object() ? header.find(MAP_FINGERPRINT_KEY) : header.end();
+    if (header.is_object() && recorded != header.end() && *recorded != "" && *recorded != mapFingerprint(mapName))
+        return Refusal{"its map \"" + mapName + "\" has changed since the game was saved",
+                       "its map has changed since it was saved"};
+    return std::nullopt;
+}
+
+std::string mapFingerprint(const std::string& mapName) {
+    std::ifstream in(basePath + "maps/" + mapName + ".map", std::ios::binary);
+    if (!in) return "";
+    uint64_t hash = 14695981039346656037ull;
+    for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) {
+        hash ^= static_cast<unsigned char>(*it);
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 bool saveCanResume(const std::string& name, std::string* why) {
     std::string bytes;
     std::string mapName;
     std::string error;
-    std::string reason;
+    Refusal refusal;
     if (name.empty())
-        error = reason = "no saved game is chosen";
+        refusal = {"no saved game is chosen", "no saved game is chosen"};
     else if (!Utils::isPlainFileName(name))
-        error = reason = "the name leaves the saves folder";
+        refusal = {"the name leaves the saves folder", "the name leaves the saves folder"};
     else if (!readSave(basePath + "saves/" + name, bytes))
-        error = reason = "the file cannot be read";
+        refusal = {"the file cannot be read", "the file cannot be read"};
     else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, error))
-        error = "its header is unusable: " + error, reason = "it is not a saved game";
-    else if (error = savedMapFault(mapName); error.empty())
-        return true;
+        refusal = {"its header is unusable: " + error, "it is not a saved game"};
+    else if (const auto mapRefusal = savedMapRefusal(bytes.substr(0, bytes.find('\n')), mapName))
+        refusal = *mapRefusal;
     else
-        reason = "its map cannot be used";
-    std::cerr << "Cannot load the saved game \"" << name << "\": " << error << "\n";
-    if (why) *why = reason;
+        return true;
+    std::cerr << "Cannot load the saved game \"" << name << "\": " << refusal.error << "\n";
+    if (why) *why = refusal.reason;
     return false;
 }
 

@@ -60,9 +60,14 @@ extern void (*PlaceExtractionMission)(Grid& grid, V2i baseTile);
 // that cannot be read or whose header is unusable.
 bool load_replay_into_commands();
 // Whether the save basePath + "saves/" + name could be resumed: chosen, inside the folder, readable, with a usable
-// header. Reads only; one line on the error stream when not, so a running match need not end for a bad choice.
-// The reason of a refusal, in words for the player, goes to why when given.
+// header, and its map readable and the one it was played on. Reads only; one line on the error stream when not, so
+// a running match need not end for a bad choice. The reason of a refusal, in words for the player, goes to why when
+// given.
 bool saveCanResume(const std::string& name, std::string* why = nullptr);
+// The header key of the map's fingerprint: a map edited after a save would resume another match.
+inline constexpr const char* MAP_FINGERPRINT_KEY = "MAP_FINGERPRINT";
+// A hash of the bytes of the map file basePath + "maps/" + mapName + ".map", in hex; empty when it cannot be read.
+std::string mapFingerprint(const std::string& mapName);
 
 // ---- Recorded sessions ----
 

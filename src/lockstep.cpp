@@ -15,7 +15,9 @@
 
 #include <SDL2/SDL.h>
 
+#include "ai.h"
 #include "config.h"
+#include "game_session.h"
 #include "game_state.h"
 #include "player.h"
 #include "utils.h"
@@ -407,6 +409,7 @@ struct ReplayPlayer {
     std::string name = "Unknown";
     std::string race = "Unknown";
     bool ai = false;
+    std::string strategy;  // the computer player's, so a resumed save plays on with the same
 };
 
 struct ReplayHeader {
@@ -473,7 +476,8 @@ bool readReplayPlayers(const json& list, std::vector<ReplayPlayer>& out, std::st
         if (!entry.is_object()) return error = "a player entry is not an object", false;
         ReplayPlayer p;
         if (!readOptionalKey(entry, "id", &p.id, error) || !readOptionalKey(entry, "name", &p.name, error) ||
-            !readOptionalKey(entry, "race", &p.race, error) || !readOptionalKey(entry, "ai", &p.ai, error))
+            !readOptionalKey(entry, "race", &p.race, error) || !readOptionalKey(entry, "ai", &p.ai, error) ||
+            !readOptionalKey(entry, "strategy", &p.strategy, error))
             return false;
         const bool taken = std::any_of(out.begin(), out.end(), [&](const ReplayPlayer& q) { return q.id == p.id; });
         if (taken) return error = "player id " + std::to_string(p.id) + " is listed twice", false;
@@ -517,6 +521,8 @@ void applyReplayPlayers(const std::vector<ReplayPlayer>& list) {
     for (const ReplayPlayer& entry : list) {
         auto player = std::make_unique<Player>(entry.id, entry.name, entry.race, entry.ai);
         player->teamPalette = teamIds++;
+        // A replay's computer plays only its recorded orders; a resumed save's thinks on as it did.
+        if (entry.ai && mode == GameMode::ResumedSave) player->ai = strategyNamed(entry.strategy);
         playerToTeamPalette[entry.id] = 2;
         players.push_back(std::move(player));
     }
@@ -548,9 +554,13 @@ json commandLogHeader(const std::string& mapName) {
     for (const ReplayConfigKey& key : replayConfigKeys) header[key.name] = toJson(currentValue(key.target));
     for (const ReplayConfigKey& key : recordedOnlyKeys) header[key.name] = toJson(currentValue(key.target));
     header["MAP_FILE"] = mapName;
+    header[MAP_FINGERPRINT_KEY] = mapFingerprint(mapName);
     json list = json::array();
-    for (const auto& p : players)
-        list.push_back({{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}});
+    for (const auto& p : players) {
+        json entry{{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}};
+        if (p->isAI && p->ai) entry["strategy"] = strategyNameOf(p->ai.get());
+        list.push_back(std::move(entry));
+    }
     header["players"] = std::move(list);
     return header;
 }

@@ -3,6 +3,7 @@
 // program is started anew.
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "../tools/render_scene.h"
 #include "extraction_campaign.h"
@@ -206,6 +207,58 @@ TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOf
     EXPECT_EQ(extract_modal_units_label->text.rfind("Units: 0 /", 0), 0u) << extract_modal_units_label->text;
     EXPECT_TRUE(graveyard.empty()) << "the first mission's fallen lie on its own field only";
     EXPECT_TRUE(items_map.empty());
+}
+
+// A mission left in its middle, a unit of the squad fallen, by closing the program (whose shutdown ends a running
+// match) or by loading a saved game: the campaign file hears nothing of it, so the campaign reopened holds the
+// squad once, as it was deployed.
+TEST_F(ExtractionFlow, AMissionLeftInItsMiddleLeavesTheCampaignAsItWas) {
+    const struct {
+        const char* name;
+        std::function<void(SessionTest&)> leave;
+    } ways[] = {
+        {"program closed", [](SessionTest&) { endSession(); }},
+        {"saved game loaded",
+         [](SessionTest& test) {
+             test.root.write("saves/skirmish.bin", compactJson(commandLogHeader("fight")) + "\n");
+             ASSERT_TRUE(requestResume("skirmish.bin"));
+             game_loop();
+             ASSERT_EQ(mode, GameMode::ResumedSave);
+             endSession();
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        clickOn(shown<MainPage>().extractionButton.rect);
+        clickOn(shown<ExtractionPage>().newButton.rect);
+        mainMenu.handleEvent(typed(way.name));
+        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+        const std::vector<UnitSaveData> recruits = shipRoster;
+        const std::filesystem::path file = extractionSaveFolder + extraction_filename;
+        const std::string before = readWholeFile(file);
+        ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+        ASSERT_NO_FATAL_FAILURE(deployEveryone());
+        getUnitById(getPlayerById(LOCAL_ID)->unitIds.back())->hp = 0.0f;
+        runFrames(100, 20.0, [] { return false; });
+        ASSERT_EQ(gameState, GameState::Match);
+
+        ASSERT_NO_FATAL_FAILURE(way.leave(*this));
+        ASSERT_EQ(gameState, GameState::Menus);
+        EXPECT_EQ(readWholeFile(file), before);
+        destroyRosterWidgets();
+        resetExtractionData();
+        load_roster("");
+        mainMenu.clear();
+        mainMenu.init();
+        mainMenu.current = MenuPage::MainPage;
+        ASSERT_NO_FATAL_FAILURE(continueFromTheHub(way.name));
+        EXPECT_TRUE(sameUnits(shipRoster, recruits));
+        EXPECT_TRUE(activeDeploymentRoster.empty());
+        EXPECT_EQ(global_extraction_level, 1);
+        mainMenu.switch_to_page(MenuPage::MainPage);
+        main_loop();
+    }
 }
 
 // A name typed on an earlier visit and left behind by Back is not the name of a campaign started on the next

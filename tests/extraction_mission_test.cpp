@@ -209,6 +209,38 @@ TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysThe
     EXPECT_EQ(tech_points, 3);
 }
 
+// The campaign file kept the squad from before the mission. An extraction whose save fails changes nothing, so the
+// next one banks every unit once.
+TEST_F(ExtractionMission, AFailedExtractionLeavesTheCampaignAsItWasAndTheNextBanksEachUnitOnce) {
+    addExtractionPoint({10, 10});
+    extraction_filename = "c.bin";
+    extraction_options[0].danger = 1000;
+    extraction_options[0].kills = 1000;
+    const UnitSaveData aboard{"Marine", "Aboard", 1, 0, 0, true};
+    ASSERT_TRUE(save_roster("c.bin", "Walk", false, 1, {aboard, {"Marine", "Carrier", 1, 0, 0, true}}, 5, 0));
+    initExtractionData("c.bin");
+    shipRoster = {aboard};  // the carrier was deployed
+    Unit& carrier = *getUnitById(placeUnit("Marine", 1, {60, 60}));
+    carrier.nickname = "Carrier";
+    carrier.x = carrier.y = 10.0f * 140.0f;
+    dir.write("blocked", "");
+    extractionSaveFolder = (dir.path / "blocked").string() + "/";
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(extract());
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shipRoster, std::vector<UnitSaveData>{aboard});
+    EXPECT_EQ(global_extraction_level, 1);
+    EXPECT_EQ(tech_points, 0);
+    EXPECT_EQ(global_man_power, 5);
+
+    extractionSaveFolder = dir.path.string() + "/";
+    ASSERT_TRUE(extract());
+    EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{aboard, {"Marine", "Carrier", 1, 0, 0, true}}));
+    EXPECT_EQ(global_extraction_level, 2);
+    EXPECT_EQ(tech_points, 3);
+}
+
 TEST_F(ExtractionMission, TheTechRewardFollowsDangerTiersAndTheKillRatio) {
     const int cases[][3] = {{999, 700, 0}, {999, 999, 1}, {2500, 1750, 3}, {2500, 2500, 7}, {1800, 1300, 2}, {0, 0, 0}};
     for (const auto& c : cases) {

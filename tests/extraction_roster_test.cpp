@@ -99,3 +99,22 @@ TEST_F(Roster, ReviveNeedsDnaCloningAndACryopodAndSavesAtOnce) {
     techTree.clear();
     resetExtractionData();
 }
+
+// A file where the campaign folder should be: the save fails, and the revival with it.
+TEST_F(Roster, ARevivalTheFileCannotKeepIsNotDone) {
+    TempDir dir;
+    dir.write("blocked", "");
+    extractionSaveFolder = (dir.path / "blocked").string() + "/";
+    extraction_filename = "c.bin";
+    shipRoster = {{"Marine", "Cody", 2, 300, 1, false}};
+    techTree = {Tech{"dna", "DNA cloning", "", 1, true, 0, 0, nullptr}};
+    global_cryppod_count = 1;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(reviveRosterUnit(0));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(shipRoster[0].alive);
+    EXPECT_EQ(global_cryppod_count, 1) << "the pod is not spent";
+    extractionSaveFolder = "./saves/extraction/";
+    techTree.clear();
+    resetExtractionData();
+}

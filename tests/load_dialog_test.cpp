@@ -1,6 +1,7 @@
 // The in-game Load on a running match: a choice that cannot be resumed keeps the match and the dialog, with one
 // line naming the save and the fault (its map among them); a usable save ends the match for the resume.
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
     root.write("saves/nomap.bin", R"({"MAP_FILE": "nowhere"})" "\n");
     root.write("saves/ruinedmap.bin", R"({"MAP_FILE": "ruined"})" "\n");
     root.write("maps/ruined.map", "# a map file with no terrain\n");
+    // Saved on one map, which was then edited under the same name.
+    const std::filesystem::path maps = std::filesystem::path(CORVALE_SOURCE_DIR) / "maps";
+    std::filesystem::copy_file(maps / "fight.map", root.path / "maps/edited.map");
+    root.write("saves/editedmap.bin", compactJson(commandLogHeader("edited")) + "\n");
+    std::filesystem::copy_file(maps / "highlands.map", root.path / "maps/edited.map",
+                               std::filesystem::copy_options::overwrite_existing);
     const struct {
         std::string name;
         const char* named;
@@ -69,6 +76,7 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
         {"twice.bin", "player id 3 is listed twice"},
         {"nomap.bin", "its map \"nowhere\" cannot be used: Failed to open map file"},
         {"ruinedmap.bin", "its map \"ruined\" cannot be used: Map file has no terrain section"},
+        {"editedmap.bin", "its map \"edited\" has changed since the game was saved"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -69,7 +69,7 @@ int usage() {
                  "       corvale_run battle [UNITS_PER_SIDE=200] [TICKS=3000]\n"
                  "       corvale_run economy [TICKS=6000]\n"
                  "       corvale_run computer [MAP=fight] [TICKS=56250] [STRATEGY=menu|rush|turtle] [LOG]\n"
-                 "       corvale_run resume SAVE\n"
+                 "       corvale_run resume SAVE [PLAY_ON_TO_TURN]\n"
                  "       corvale_run towerdefense [MODS=true] [TICKS=18750]\n"
                  "       corvale_run net host|join|solo ...\n";
     return 2;
@@ -127,8 +127,7 @@ int runEconomy(int argc, char** argv) {
 
 // The named strategy, or one drawn as the lobby's Add AI draws it; nothing for an unknown name.
 std::unique_ptr<BaseAI> namedStrategy(const std::string& name) {
-    if (name == "rush") return std::make_unique<RushAI>();
-    if (name == "turtle") return std::make_unique<TurtleAI>();
+    if (name == "rush" || name == "turtle") return strategyNamed(name);
     if (name == "menu") return drawComputerStrategy();
     std::cerr << "unknown strategy \"" << name << "\": menu, rush or turtle\n";
     return nullptr;
@@ -146,8 +145,21 @@ int runComputer(int argc, char** argv) {
     return 0;
 }
 
+// Live turns of a lone match after a catch-up, as fast as they run, until the turn: the computer player thinks and
+// its orders make the next turn.
+void playOnTo(int target) {
+    while (lockstep.currentTurn < target) {
+        std::vector<Command> turn;
+        turn.swap(lockstep.pendingCommands);
+        applyLiveTurn(turn, grid, 0);
+        advanceOneTurn(grid);
+        runComputerPlayers(grid);
+    }
+}
+
 // A saved game resumed as the Load dialog resumes it, through the match frames at the real clock, in a scratch
-// folder beside the content: how long the catch-up took and the checksum on the turn it went live.
+// folder beside the content: how long the catch-up took and the checksum on the turn it went live, and with a turn
+// given, the checksum there after playing on.
 int runResume(int argc, char** argv) {
     if (argc < 3) return usage();
     namespace fs = std::filesystem;
@@ -180,6 +192,10 @@ int runResume(int argc, char** argv) {
     if (resumed)
         std::printf("resumed: turn %d  frames %d  seconds %.3f  checksum %016" PRIx64 "\n", lockstep.currentTurn,
                     frames, seconds, worldChecksum());
+    if (resumed && argc > 3) {
+        playOnTo(std::atoi(argv[3]));
+        std::printf("played on: turn %d  checksum %016" PRIx64 "\n", lockstep.currentTurn, worldChecksum());
+    }
     closeCommandLog();
     fs::remove_all(folder, error);
     return resumed ? 0 : 1;
