@@ -416,10 +416,18 @@ void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
     if (peer.state.isHostLobby) peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
-void addComputerPlayer(LobbyPeer& peer) {
+// Bases go to the lowest ids at the start, so a player past the map's bases would start with none and its side
+// would be decided on the first frame; the computer is refused a seat a join would be refused too.
+bool addComputerPlayer(LobbyPeer& peer) {
+    if (static_cast<int>(peer.roster.size()) >= peer.state.baseCount) {
+        std::cerr << "No computer player added: the map has " << peer.state.baseCount << " bases for "
+                  << peer.roster.size() << " players already\n";
+        return false;
+    }
     addRosterPlayer(peer, Player::aiId, "AI", "vohmathal", true);
     peer.palette[Player::aiId] = 1;
     peer.link.sendPacket(lobbyUpdatePacket(peer));
+    return true;
 }
 
 // The match takes no one new: who never joined is let go before the start.

@@ -151,6 +151,37 @@ TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatchAfterWhichTheLobbyIsGon
     EXPECT_NE(net.listenSocket, nullptr);
 }
 
+// Bases go to the lowest ids, so a seat past the map's bases would start without one and lose on the first frame:
+// the computer takes the last base of "fight" (two) and is refused once both are taken.
+TEST_F(LobbyMenu, TheComputerGetsASeatOnlyWhileTheMapHasABaseLeftAndEverySeatStartsWithABase) {
+    const struct {
+        int humans;
+        bool computerSeated;
+    } lobbies[] = {{1, true}, {2, false}};
+    for (const auto& lobby : lobbies) {
+        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage) << lobby.humans;
+        if (lobby.humans == 2) headless::addPlayer(OTHER_ID, "Rival", "human", true);
+        ::testing::internal::CaptureStderr();
+        clickOn(shown<LobbyViewPage>().addAIButton.rect);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(getPlayerById(Player::aiId) != nullptr, lobby.computerSeated) << lobby.humans;
+        EXPECT_EQ(players.size(), 2u) << lobby.humans;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), lobby.computerSeated ? 0 : 1) << errors;
+        clickOn(shown<LobbyViewPage>().startButton.rect);
+        ASSERT_EQ(gameState, GameState::Match) << lobby.humans;
+        for (const auto& p : players) EXPECT_FALSE(p->buildingIds.empty()) << p->name << " has no base";
+        game_loop();
+        EXPECT_EQ(victoryPlayerId, -1) << "the match was decided at its start with " << lobby.humans << " humans";
+        pendingShutdown = true;
+        game_loop();
+        mainMenu.update();
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    }
+}
+
 // One race cursor for all: each accepted click moves it on and gives the clicked player the race under it.
 TEST_F(LobbyMenu, RaceClicksAtThePointerAndAClientChangesOnlyItsOwn) {
     headless::addPlayer(OTHER_ID, "Rival", "human", false);

@@ -16,6 +16,7 @@
 #include "game_state.h"
 #include "headless_session.h"
 #include "lockstep.h"
+#include "map.h"
 #include "network_manager_lobby.h"
 #include "player.h"
 #include "sdl.h"
@@ -276,7 +277,12 @@ void host(const std::string& password, int ticks) {
     const std::string joinedRace = otherPlayer()->race;
     LobbyViewPage& view = page<LobbyViewPage>(MenuPage::LobbyViewPage);
     std::size_t row = 0;
-    while (row < view.mapNames.size() && view.mapNames[row] == lobbyState.currentMap) ++row;
+    // Another map than the first, with a base for the computer player too when it is to be added.
+    const int seats = withComputer ? 3 : 2;
+    while (row < view.mapNames.size() &&
+           (view.mapNames[row] == lobbyState.currentMap ||
+            getBasesCountFromMap(basePath + "maps/" + view.mapNames[row] + ".map") < seats))
+        ++row;
     if (row == view.mapNames.size()) throw Stuck{"no second map"};
     const List& maps = view.mapList;
     click(static_cast<int>(maps.rect.x) + 10,

@@ -120,8 +120,7 @@ void LobbyViewPage::clickRace(float x, float y) {
 void LobbyViewPage::addComputer() {
     if (getPlayerById(Player::aiId)) return;
     LobbyPeer peer = globalLobbyPeer();
-    addComputerPlayer(peer);
-    players.back()->ai = drawComputerStrategy();
+    if (addComputerPlayer(peer)) players.back()->ai = drawComputerStrategy();
 }
 
 void LobbyViewPage::startMatch() {
