@@ -409,11 +409,18 @@ void changeRace(LobbyPeer& peer, int playerId, const std::string& race) {
     peer.link.sendPacket(p);
 }
 
-void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
+// A match whose map has fewer bases than it has players would start a side without a base.
+bool chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
+    const int seated = static_cast<int>(peer.roster.size());
+    if (seated > 1 && seated > bases) {
+        std::cerr << "Cannot use the map " << map << ": it has " << bases << " bases for " << seated << " players\n";
+        return false;
+    }
     peer.state.currentMap = map;
     peer.state.baseCount = bases;
     peer.link.maxConnections = static_cast<size_t>(std::max(bases, 0)) + AWAITING_JOIN;
     if (peer.state.isHostLobby) peer.link.sendPacket(lobbyUpdatePacket(peer));
+    return true;
 }
 
 // Bases go to the lowest ids at the start, so a player past the map's bases would start with none and its side

@@ -182,6 +182,42 @@ TEST_F(LobbyMenu, TheComputerGetsASeatOnlyWhileTheMapHasABaseLeftAndEverySeatSta
     }
 }
 
+// The host's map choice seats every listed player on a base: a map with as many bases as players is taken, one
+// base fewer keeps the lobby's map with one line.
+TEST_F(LobbyMenu, AMapWithFewerBasesThanTheLobbysPlayersIsNotChosen) {
+    std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/highlands.map",
+                               root.path / "maps/highlands.map");
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    LobbyViewPage& view = shown<LobbyViewPage>();
+    const struct {
+        int players;
+        const char* map;
+        bool chosen;
+    } choices[] = {
+        {1, "highlands", true}, {2, "fight", true},      {2, "highlands", true},
+        {3, "fight", false},    {3, "highlands", true},
+    };
+    for (const auto& c : choices) {
+        if (c.players == 2 && !getPlayerById(OTHER_ID)) headless::addPlayer(OTHER_ID, "Rival", "human", true);
+        if (c.players == 3 && !getPlayerById(Player::aiId)) clickOn(view.addAIButton.rect);
+        ASSERT_EQ(players.size(), static_cast<size_t>(c.players)) << c.map;
+        const auto row = std::find(view.mapNames.begin(), view.mapNames.end(), c.map);
+        ASSERT_NE(row, view.mapNames.end()) << c.map;
+        const std::string before = lobbyState.currentMap;
+        ::testing::internal::CaptureStderr();
+        view.mapList.onSelect(static_cast<int>(row - view.mapNames.begin()), c.map);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lobbyState.currentMap, c.chosen ? std::string(c.map) : before) << c.players << " " << c.map;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.chosen ? 0 : 1) << errors;
+    }
+    clickOn(view.startButton.rect);
+    ASSERT_EQ(gameState, GameState::Match);
+    for (const auto& p : players) EXPECT_FALSE(p->buildingIds.empty()) << p->name << " has no base";
+}
+
 // One race cursor for all: each accepted click moves it on and gives the clicked player the race under it.
 TEST_F(LobbyMenu, RaceClicksAtThePointerAndAClientChangesOnlyItsOwn) {
     headless::addPlayer(OTHER_ID, "Rival", "human", false);
