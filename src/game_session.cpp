@@ -206,6 +206,12 @@ void installMenuHooks() {
     // lobby, which the others see as this peer leaving.
     StartLobbyMatch = [](bool host, const std::string& map) {
         mode = GameMode::Skirmish;
+        // A member plays against the host's computer player, whose id the host drew; the run's own comes back
+        // when the session ends.
+        if (!host) {
+            keepRunSeats();
+            adoptRecordedComputer();
+        }
         if (!startGame(host, players.size() <= 1, map, false)) endLobbyMatch();
     };
 }

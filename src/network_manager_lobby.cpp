@@ -409,17 +409,32 @@ void changeRace(LobbyPeer& peer, int playerId, const std::string& race) {
     peer.link.sendPacket(p);
 }
 
-void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
+// A match whose map has fewer bases than it has players would start a side without a base.
+bool chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases) {
+    const int seated = static_cast<int>(peer.roster.size());
+    if (seated > 1 && seated > bases) {
+        std::cerr << "Cannot use the map " << map << ": it has " << bases << " bases for " << seated << " players\n";
+        return false;
+    }
     peer.state.currentMap = map;
     peer.state.baseCount = bases;
     peer.link.maxConnections = static_cast<size_t>(std::max(bases, 0)) + AWAITING_JOIN;
     if (peer.state.isHostLobby) peer.link.sendPacket(lobbyUpdatePacket(peer));
+    return true;
 }
 
-void addComputerPlayer(LobbyPeer& peer) {
+// Bases go to the lowest ids at the start, so a player past the map's bases would start with none and its side
+// would be decided on the first frame; the computer is refused a seat a join would be refused too.
+bool addComputerPlayer(LobbyPeer& peer) {
+    if (static_cast<int>(peer.roster.size()) >= peer.state.baseCount) {
+        std::cerr << "No computer player added: the map has " << peer.state.baseCount << " bases for "
+                  << peer.roster.size() << " players already\n";
+        return false;
+    }
     addRosterPlayer(peer, Player::aiId, "AI", "vohmathal", true);
     peer.palette[Player::aiId] = 1;
     peer.link.sendPacket(lobbyUpdatePacket(peer));
+    return true;
 }
 
 // The match takes no one new: who never joined is let go before the start.

@@ -69,8 +69,10 @@ bool hostLobby(LobbyPeer& peer, const std::string& name, const std::string& map,
 void searchLobbies(LobbyPeer& peer);
 bool joinLobby(LobbyPeer& peer, const Lobby& lobby, const std::string& passwordAttempt);
 void changeRace(LobbyPeer& peer, int playerId, const std::string& race);
-void chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases);
-void addComputerPlayer(LobbyPeer& peer);
+// False, with one line, when the map has fewer bases than the players of a lobby of two or more.
+bool chooseLobbyMap(LobbyPeer& peer, const std::string& map, int bases);
+// False, with one line, when the lobby already holds a player for every base of its map.
+bool addComputerPlayer(LobbyPeer& peer);
 void startLobbyMatch(LobbyPeer& peer);
 void leaveLobby(LobbyPeer& peer);
 // After a match the peer neither hosts nor belongs to a lobby; discovery stays open for the next one.

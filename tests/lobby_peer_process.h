@@ -23,9 +23,9 @@ inline std::string gameFolder(const TempDir& dir, const std::string& name) {
 class Peer {
 public:
     Peer(const std::string& folder, const std::string& role, const std::string& port, int ticks = 1000,
-         const std::string& ending = "leave") {
+         const std::string& ending = "leave", const std::string& seats = "") {
         const std::string command = "'" + std::string(CORVALE_LOBBY_PEER) + "' '" + folder + "' " + role + " " +
-                                    port + " secret " + std::to_string(ticks) + " " + ending;
+                                    port + " secret " + std::to_string(ticks) + " " + ending + " " + seats;
         out = popen(command.c_str(), "r");
     }
     ~Peer() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,26 @@
 #include "lobby_peer_process.h"
 
 namespace {
+
+// The checksum the replay runner reaches on each log in the folder's replays, in file name order.
+std::vector<std::string> replayedChecksums(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> logs{std::filesystem::directory_iterator(folder / "replays"), {}};
+    std::sort(logs.begin(), logs.end());
+    std::vector<std::string> sums;
+    for (const std::filesystem::path& log : logs) {
+        // The runner reads the map the log names from the game folder.
+        const std::string command = "cd '" + folder.string() + "' && '" + std::string(CORVALE_RUNNER) + "' replay '" +
+                                    log.string() + "' 2>&1";
+        FILE* out = popen(command.c_str(), "r");
+        std::string found;
+        char buffer[512];
+        while (out && std::fgets(buffer, sizeof buffer, out))
+            if (std::string(buffer).rfind("checksum: ", 0) == 0) found = std::string(buffer + 10, 16);
+        if (out) pclose(out);
+        sums.push_back(found);
+    }
+    return sums;
+}
 
 TEST(LobbyProcesses, GuestFindsJoinsAndPlaysTheHostsMatchInStep) {
     TempDir dir;
@@ -33,6 +54,48 @@ TEST(LobbyProcesses, GuestFindsJoinsAndPlaysTheHostsMatchInStep) {
     EXPECT_EQ(hosted[3], "started " + hosted[1].substr(4));
     EXPECT_EQ(hosted[4].rfind("tick 1000 checksum ", 0), 0u);
     EXPECT_EQ(hosted[5], "ended hosting 0 connections 0");
+}
+
+}  // namespace
+
+namespace {
+
+// What one match showed a peer, from the computer it plays against to the checksum it reached.
+std::vector<std::string> matchLines(const std::vector<std::string>& lines, size_t round) {
+    const size_t first = round * 11 + 5;
+    if (lines.size() < first + 5) return {};
+    return {lines.begin() + static_cast<std::ptrdiff_t>(first), lines.begin() + static_cast<std::ptrdiff_t>(first + 5)};
+}
+
+// The computer player the host adds is the rival of every peer, the guest's too, whose own drawn computer id
+// differs; the host's pause and the guest's chat line reach both on the same tick; a second lobby and match in the
+// same processes plays as the first, and each peer's two logs replay to the checksum it reached.
+TEST(LobbyProcesses, TwoMatchesWithTheHostsComputerPauseAndChatPlayAlikeAndEveryLogReplays) {
+    TempDir dir;
+    Peer host(gameFolder(dir, "host"), "host", std::to_string(41006 + (getpid() % 2000) * 12), 600, "again",
+              "computer");
+    const std::string ports = host.line();
+    ASSERT_EQ(ports.rfind("ports ", 0), 0u) << ports;
+    Peer guest(gameFolder(dir, "guest"), "join", ports.substr(6), 600, "again");
+    const std::vector<std::string> seen = guest.rest();
+    const std::vector<std::string> hosted = host.rest();
+    ASSERT_EQ(seen.size(), 22u);
+    ASSERT_EQ(hosted.size(), 22u);
+    const std::vector<std::string> first = matchLines(hosted, 0);
+    const std::string rival = first[0];
+    EXPECT_EQ(rival.rfind("computer ", 0), 0u) << rival;
+    EXPECT_EQ(rival.substr(rival.size() - 13), " is the rival");
+    EXPECT_EQ(first[1].rfind("paused at tick ", 0), 0u) << first[1];
+    EXPECT_EQ(first[2].rfind("resumed at tick ", 0), 0u) << first[2];
+    EXPECT_EQ(first[3].substr(first[3].size() - 11), "]: well met") << first[3];
+    ASSERT_EQ(first[4].rfind("tick 600 checksum ", 0), 0u) << first[4];
+    for (size_t round : {0u, 1u}) {
+        EXPECT_EQ(matchLines(seen, round), first) << "the guest's match " << round;
+        EXPECT_EQ(matchLines(hosted, round), first) << "the host's match " << round;
+    }
+    const std::vector<std::string> twice(2, first[4].substr(first[4].size() - 16));
+    EXPECT_EQ(replayedChecksums(dir.path / "host"), twice);
+    EXPECT_EQ(replayedChecksums(dir.path / "guest"), twice);
 }
 
 }  // namespace

@@ -151,6 +151,73 @@ TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatchAfterWhichTheLobbyIsGon
     EXPECT_NE(net.listenSocket, nullptr);
 }
 
+// Bases go to the lowest ids, so a seat past the map's bases would start without one and lose on the first frame:
+// the computer takes the last base of "fight" (two) and is refused once both are taken.
+TEST_F(LobbyMenu, TheComputerGetsASeatOnlyWhileTheMapHasABaseLeftAndEverySeatStartsWithABase) {
+    const struct {
+        int humans;
+        bool computerSeated;
+    } lobbies[] = {{1, true}, {2, false}};
+    for (const auto& lobby : lobbies) {
+        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage) << lobby.humans;
+        if (lobby.humans == 2) headless::addPlayer(OTHER_ID, "Rival", "human", true);
+        ::testing::internal::CaptureStderr();
+        clickOn(shown<LobbyViewPage>().addAIButton.rect);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(getPlayerById(Player::aiId) != nullptr, lobby.computerSeated) << lobby.humans;
+        EXPECT_EQ(players.size(), 2u) << lobby.humans;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), lobby.computerSeated ? 0 : 1) << errors;
+        clickOn(shown<LobbyViewPage>().startButton.rect);
+        ASSERT_EQ(gameState, GameState::Match) << lobby.humans;
+        for (const auto& p : players) EXPECT_FALSE(p->buildingIds.empty()) << p->name << " has no base";
+        game_loop();
+        EXPECT_EQ(victoryPlayerId, -1) << "the match was decided at its start with " << lobby.humans << " humans";
+        pendingShutdown = true;
+        game_loop();
+        mainMenu.update();
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+    }
+}
+
+// The host's map choice seats every listed player on a base: a map with as many bases as players is taken, one
+// base fewer keeps the lobby's map with one line.
+TEST_F(LobbyMenu, AMapWithFewerBasesThanTheLobbysPlayersIsNotChosen) {
+    std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/highlands.map",
+                               root.path / "maps/highlands.map");
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    LobbyViewPage& view = shown<LobbyViewPage>();
+    const struct {
+        int players;
+        const char* map;
+        bool chosen;
+    } choices[] = {
+        {1, "highlands", true}, {2, "fight", true},      {2, "highlands", true},
+        {3, "fight", false},    {3, "highlands", true},
+    };
+    for (const auto& c : choices) {
+        if (c.players == 2 && !getPlayerById(OTHER_ID)) headless::addPlayer(OTHER_ID, "Rival", "human", true);
+        if (c.players == 3 && !getPlayerById(Player::aiId)) clickOn(view.addAIButton.rect);
+        ASSERT_EQ(players.size(), static_cast<size_t>(c.players)) << c.map;
+        const auto row = std::find(view.mapNames.begin(), view.mapNames.end(), c.map);
+        ASSERT_NE(row, view.mapNames.end()) << c.map;
+        const std::string before = lobbyState.currentMap;
+        ::testing::internal::CaptureStderr();
+        view.mapList.onSelect(static_cast<int>(row - view.mapNames.begin()), c.map);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lobbyState.currentMap, c.chosen ? std::string(c.map) : before) << c.players << " " << c.map;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.chosen ? 0 : 1) << errors;
+    }
+    clickOn(view.startButton.rect);
+    ASSERT_EQ(gameState, GameState::Match);
+    for (const auto& p : players) EXPECT_FALSE(p->buildingIds.empty()) << p->name << " has no base";
+}
+
 // One race cursor for all: each accepted click moves it on and gives the clicked player the race under it.
 TEST_F(LobbyMenu, RaceClicksAtThePointerAndAClientChangesOnlyItsOwn) {
     headless::addPlayer(OTHER_ID, "Rival", "human", false);

@@ -121,7 +121,7 @@ std::vector<std::string> linesOf(const std::string& path) {
     return lines;
 }
 
-// A host and a joiner play; with a rogue, it floods the lobby, then joins as ten guests who each break one rule.
+// A host and a joiner play; with a rogue, it floods the lobby, then joins as eleven guests who each break one rule.
 struct RogueRun {
     MatchEnd host, joiner;
     std::vector<std::string> hostErrors, rogueLines;
@@ -131,14 +131,14 @@ RogueRun playWithHostileGuests(bool rogue, const std::string& ticks) {
     const std::string errors = (std::filesystem::temp_directory_path() /
                                 ("corvale_rogue_" + std::to_string(getpid()) + (rogue ? "_r" : "_b")))
                                    .string();
-    const std::vector<std::string> guests = rogue ? std::vector<std::string>{"--guests", "10"}
+    const std::vector<std::string> guests = rogue ? std::vector<std::string>{"--guests", "11"}
                                                   : std::vector<std::string>{};
     Process host(peer({"host", basePort(), "2", ticks}, guests), errors);
     const std::string port = listeningPort(host);
     std::vector<std::string> rogueLines;
     std::unique_ptr<Process> hostile;
     if (rogue && !port.empty()) {
-        hostile = std::make_unique<Process>(std::vector<std::string>{CORVALE_RUNNER, "net", "rogue", port, "3", "10"});
+        hostile = std::make_unique<Process>(std::vector<std::string>{CORVALE_RUNNER, "net", "rogue", port, "3", "11"});
         for (std::string text; hostile->line(text) && text != "joined";) rogueLines.push_back(text);
     }
     Process joiner(peer({"join", port, "2", "2", ticks}, guests));

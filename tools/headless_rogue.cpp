@@ -150,8 +150,8 @@ struct Guest {
     bool attacked = false;
 };
 
-// Each guest breaks one rule: orders and turns of others, leaves, a turn far ahead, malformed messages, and a
-// 4 MiB frame never finished before the guest goes.
+// Each guest breaks one rule: orders and turns of others, leaves, a turn far ahead, malformed messages, a turn
+// sent again, and a 4 MiB frame never finished before the guest goes.
 void attack(Guest& g, int kind) {
     const Command forged{CommandType::Move, HOST, MoveCommand{{1}, 10, 10, false}};
     switch (kind) {
@@ -164,6 +164,7 @@ void attack(Guest& g, int kind) {
         case 6: sendAll(g.fd, frameOf(rawPacket(PacketType::TurnCommands, {g.sent, g.id, -1}))); break;
         case 7: sendAll(g.fd, frameOf(NetPacket(PacketType::PlayerLeft))); break;
         case 8: sendAll(g.fd, frameOf(rawPacket(static_cast<PacketType>(99), {g.id}))); break;
+        case 9: sendAll(g.fd, frameOf(turnPacket(g.sent - 1, g.id, {}))); break;
         default:
             sendAll(g.fd, lengthOnly(MAX_FRAME_LENGTH, MAX_FRAME_LENGTH - 4096));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));

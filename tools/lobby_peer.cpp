@@ -10,11 +10,13 @@
 #include <functional>
 #include <string>
 
+#include "activity.h"
 #include "game_loop.h"
 #include "game_startup.h"
 #include "game_state.h"
 #include "headless_session.h"
 #include "lockstep.h"
+#include "map.h"
 #include "network_manager_lobby.h"
 #include "player.h"
 #include "sdl.h"
@@ -113,8 +115,10 @@ const Player* otherPlayer() {
 }
 
 // How a peer's match ends after its ticks: it leaves, or it plays on until the match has a result.
-enum class Ending { Leave, AwaitResult };
+enum class Ending { Leave, AwaitResult, PlayAgain };
 Ending ending = Ending::Leave;
+// The host adds the computer player before it starts the match.
+bool withComputer = false;
 void (*drawMatch)(Grid&, float) = nullptr;
 
 // The whole match frame drawn into a texture and written beside the game, for a person to judge.
@@ -138,7 +142,7 @@ void awaitResult() {
     const auto start = std::chrono::steady_clock::now();
     while (victoryPlayerId == -1) {
         if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(STEP_LIMIT_SECONDS))
-            throw Stuck{"no result in time"};
+            throw Stuck{"no result in time (tick " + std::to_string(lockstep.currentTurn) + ")"};
         clockNs += TURN_NS;
         game_loop();
         net.waitForTraffic(5);
@@ -147,14 +151,82 @@ void awaitResult() {
     saveResultScreen();
 }
 
+void pressKey(SDL_Keycode key) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    push(e);
+    e.type = SDL_KEYUP;
+    push(e);
+}
+
+// With a second match to come, the host pauses a third of the way in and resumes once thirty turns have gone by
+// paused, and the guest types a chat line half way; each peer says when its world stopped and went on and what
+// was said, so the peers can be compared.
+class Interlude {
+public:
+    explicit Interlude(int ticks) : pauseTick(ticks / 3), chatTick(ticks / 2) {}
+
+    // The keys of this frame, before it runs.
+    void act() {
+        if (ending != Ending::PlayAgain) return;
+        if (lobbyState.isHostLobby && !pausePressed && lockstep.currentTurn == pauseTick) {
+            pressKey(SDLK_p);
+            pausePressed = true;
+        }
+        if (lobbyState.isHostLobby && paused && !resumePressed && lockstep.receiveTurn - pausedFrom >= 30) {
+            pressKey(SDLK_p);
+            resumePressed = true;
+        }
+        if (!lobbyState.isHostLobby && !chatSent && lockstep.currentTurn == chatTick) {
+            pressKey(SDLK_RETURN);
+            SDL_Event e{};
+            e.type = SDL_TEXTINPUT;
+            std::snprintf(e.text.text, sizeof e.text.text, "%s", "well met");
+            push(e);
+            pressKey(SDLK_RETURN);
+            chatSent = true;
+        }
+    }
+
+    // What this frame changed.
+    void tell() {
+        if (paused != wasPaused) {
+            wasPaused = paused;
+            pausedFrom = lockstep.receiveTurn;
+            say(std::string(paused ? "paused" : "resumed") + " at tick " + std::to_string(lockstep.currentTurn));
+        }
+        if (activityQueue.size() != feedSeen || (!activityQueue.empty() && activityQueue.back().text != lastFeed)) {
+            feedSeen = activityQueue.size();
+            lastFeed = activityQueue.empty() ? "" : activityQueue.back().text;
+            if (lastFeed.rfind("[", 0) == 0) say("feed " + lastFeed);
+        }
+    }
+
+private:
+    int pauseTick;
+    int chatTick;
+    bool pausePressed = false;
+    bool resumePressed = false;
+    bool chatSent = false;
+    bool wasPaused = false;
+    int pausedFrom = 0;
+    size_t feedSeen = 0;
+    std::string lastFeed;
+};
+
 // Each peer gives its own workers the economy orders of the built-in game, through the pending orders as input
 // does; ends the session after the given ticks and says what the lobby role became.
 void playMatch(int ticks) {
     say("started " + lobbyState.currentMap);
+    // The side the victory check weighs against: the same player on every peer.
+    for (const auto& p : players)
+        if (p->isAI) say("computer " + std::to_string(p->id) + (p->id == Player::aiId ? " is the rival" : " unknown"));
     drawMatch = DrawMatchFrame;
     DrawMatchFrame = drawNothing;
     const auto start = std::chrono::steady_clock::now();
     int ordered = -1;
+    Interlude interlude(ticks);
     while (lockstep.currentTurn < ticks) {
         if (gameState != GameState::Match) throw Stuck{"the match ended early"};
         if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(MATCH_LIMIT_SECONDS))
@@ -166,8 +238,12 @@ void playMatch(int ticks) {
         // The exchange itself holds back a turn until the one before was applied.
         clockNs += TURN_NS;
         const int applied = lockstep.receiveTurn;
+        const int ticked = lockstep.currentTurn;
+        interlude.act();
         game_loop();
-        if (lockstep.receiveTurn == applied) net.waitForTraffic(20);
+        interlude.tell();
+        // Alone, once every peer has gone, the match ticks without the exchange.
+        if (lockstep.receiveTurn == applied && lockstep.currentTurn == ticked) net.waitForTraffic(20);
     }
     char line[64];
     std::snprintf(line, sizeof line, "tick %d checksum %016" PRIx64, lockstep.currentTurn, worldChecksum());
@@ -182,8 +258,14 @@ void playMatch(int ticks) {
 // The two race texts of the lobby view, drawn by the last frame.
 std::size_t playersShown() { return page<LobbyViewPage>(MenuPage::LobbyViewPage).raceZones.size(); }
 
+// The LAN page, from the main page at start-up or from wherever the end of a match left the menus.
+void openLanPage() {
+    if (mainMenu.current == MenuPage::MainPage) clickOn(page<MainPage>(MenuPage::MainPage).lanButton.rect);
+    waitFor("LAN page", [] { return mainMenu.current == MenuPage::LANPage; });
+}
+
 void host(const std::string& password, int ticks) {
-    clickOn(page<MainPage>(MenuPage::MainPage).lanButton.rect);
+    openLanPage();
     clickOn(page<LANPage>(MenuPage::LANPage).hostGameButton.rect);
     HostPage& hostPage = page<HostPage>(MenuPage::HostPage);
     clickOn(hostPage.passwordInput.rect);
@@ -197,7 +279,12 @@ void host(const std::string& password, int ticks) {
     const std::string joinedRace = otherPlayer()->race;
     LobbyViewPage& view = page<LobbyViewPage>(MenuPage::LobbyViewPage);
     std::size_t row = 0;
-    while (row < view.mapNames.size() && view.mapNames[row] == lobbyState.currentMap) ++row;
+    // Another map than the first, with a base for the computer player too when it is to be added.
+    const int seats = withComputer ? 3 : 2;
+    while (row < view.mapNames.size() &&
+           (view.mapNames[row] == lobbyState.currentMap ||
+            getBasesCountFromMap(basePath + "maps/" + view.mapNames[row] + ".map") < seats))
+        ++row;
     if (row == view.mapNames.size()) throw Stuck{"no second map"};
     const List& maps = view.mapList;
     click(static_cast<int>(maps.rect.x) + 10,
@@ -209,12 +296,13 @@ void host(const std::string& password, int ticks) {
         return guest && guest->race != joinedRace;
     });
     say("race " + std::to_string(guestId) + " " + getPlayerById(guestId)->race);
+    if (withComputer) clickOn(view.addAIButton.rect);
     clickOn(view.startButton.rect);
     playMatch(ticks);
 }
 
 void join(const std::string& password, int ticks) {
-    clickOn(page<MainPage>(MenuPage::MainPage).lanButton.rect);
+    openLanPage();
     clickOn(page<LANPage>(MenuPage::LANPage).joinGameButton.rect);
     JoinPage& joinPage = page<JoinPage>(MenuPage::JoinPage);
     clickOn(joinPage.refreshButton.rect);
@@ -232,7 +320,9 @@ void join(const std::string& password, int ticks) {
     SDL_FRect ownRace{};
     for (const LobbyViewPage::RaceZone& zone : page<LobbyViewPage>(MenuPage::LobbyViewPage).raceZones)
         if (zone.playerId == Player::myStaticId) ownRace = zone.rect;
-    clickOn(ownRace);
+    // The page's one race cursor is shared by every row, so a click may give the race the player had.
+    const std::string joinedAs = getPlayerById(Player::myStaticId)->race;
+    for (int clicks = 0; clicks < 3 && getPlayerById(Player::myStaticId)->race == joinedAs; ++clicks) clickOn(ownRace);
     say("race " + std::to_string(Player::myStaticId) + " " + getPlayerById(Player::myStaticId)->race);
     waitFor("start of the match", [] { return gameState == GameState::Match; });
     playMatch(ticks);
@@ -252,22 +342,26 @@ int freePorts(int base) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS [leave|result]  (says the ports "
-                 "it took)\n"
+                 "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS [leave|result] [computer]  (says "
+                 "the ports it took)\n"
                  "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS [leave|result]\n"
-                 "after TICKS the peer leaves (the default) or plays on until the result dialog, saved as result.png\n");
+                 "after TICKS the peer leaves (the default), plays on until the result dialog, saved as result.png,\n"
+                 "or leaves and plays the lobby and match once more (again);\n"
+                 "with computer the host adds the computer player before the start\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if ((argc != 6 && argc != 7) || chdir(argv[1]) != 0) return usage();
+    if (argc < 6 || argc > 8 || chdir(argv[1]) != 0) return usage();
     const std::string role = argv[2];
     if (role != "host" && role != "join") return usage();
-    const std::string end = argc == 7 ? argv[6] : "leave";
-    if (end != "leave" && end != "result") return usage();
-    ending = end == "result" ? Ending::AwaitResult : Ending::Leave;
+    const std::string end = argc >= 7 ? argv[6] : "leave";
+    if (end != "leave" && end != "result" && end != "again") return usage();
+    withComputer = argc == 8 && role == "host" && std::string(argv[7]) == "computer";
+    if (argc == 8 && !withComputer) return usage();
+    ending = end == "result" ? Ending::AwaitResult : end == "again" ? Ending::PlayAgain : Ending::Leave;
     int ports = std::atoi(argv[3]);
     if (role == "host") ports = freePorts(ports);
     if (ports <= 0) return usage();
@@ -281,6 +375,7 @@ int main(int argc, char** argv) {
     int result = 0;
     try {
         (role == "host" ? host : join)(argv[4], std::atoi(argv[5]));
+        if (ending == Ending::PlayAgain) (role == "host" ? host : join)(argv[4], std::atoi(argv[5]));
     } catch (const Stuck& t) {
         std::fprintf(stderr, "corvale_lobby_peer %s: %s\n", role.c_str(), t.what.c_str());
         result = 1;

@@ -120,8 +120,7 @@ void LobbyViewPage::clickRace(float x, float y) {
 void LobbyViewPage::addComputer() {
     if (getPlayerById(Player::aiId)) return;
     LobbyPeer peer = globalLobbyPeer();
-    addComputerPlayer(peer);
-    players.back()->ai = drawComputerStrategy();
+    if (addComputerPlayer(peer)) players.back()->ai = drawComputerStrategy();
 }
 
 void LobbyViewPage::startMatch() {
@@ -151,7 +150,7 @@ bool countLobbyMapBases(const std::string& map, int& bases) {
     }
 }
 
-// A map that cannot be read is not chosen: the lobby keeps the map it had.
+// A map that cannot be read, or cannot seat the players, is not chosen: the lobby keeps the map it had.
 void LobbyViewPage::chooseMap(int row) {
     const std::string& map = mapNames[static_cast<std::size_t>(row)];
     int bases = 0;
@@ -160,5 +159,5 @@ void LobbyViewPage::chooseMap(int row) {
         return;
     }
     LobbyPeer peer = globalLobbyPeer();
-    chooseLobbyMap(peer, map, bases);
+    if (!chooseLobbyMap(peer, map, bases)) mapList.light(lobbyState.currentMap);
 }
