@@ -86,6 +86,17 @@ struct ExtractionFlow : DrawnSessionTest {
         ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
     }
 
+    // The program quits and starts again, then opens the campaign from the hub: every value from the file alone.
+    static void restartAndContinue(const std::string& name) {
+        destroyRosterWidgets();
+        resetExtractionData();
+        load_roster("");
+        mainMenu.clear();
+        mainMenu.init();
+        mainMenu.current = MenuPage::MainPage;
+        ASSERT_NO_FATAL_FAILURE(continueFromTheHub(name));
+    }
+
     // The one offered mission made an elimination of one Berserker; its card chosen, then Select Map.
     static void chooseTheMission() {
         ASSERT_EQ(extraction_options.size(), 1u);
@@ -182,14 +193,7 @@ TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOf
     mainMenu.draw();
     DrawFixture::saveScreenshot("flow_extraction_star_map_after_a_mission");
 
-    // The program quits and starts again: every campaign value from the file alone.
-    destroyRosterWidgets();
-    resetExtractionData();
-    load_roster("");
-    mainMenu.clear();
-    mainMenu.init();
-    mainMenu.current = MenuPage::MainPage;
-    ASSERT_NO_FATAL_FAILURE(continueFromTheHub("Long Walk"));
+    ASSERT_NO_FATAL_FAILURE(restartAndContinue("Long Walk"));
     EXPECT_TRUE(sameUnits(shipRoster, home));
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, techPoints);
@@ -246,13 +250,7 @@ TEST_F(ExtractionFlow, AMissionLeftInItsMiddleLeavesTheCampaignAsItWas) {
         ASSERT_NO_FATAL_FAILURE(way.leave(*this));
         ASSERT_EQ(gameState, GameState::Menus);
         EXPECT_EQ(readWholeFile(file), before);
-        destroyRosterWidgets();
-        resetExtractionData();
-        load_roster("");
-        mainMenu.clear();
-        mainMenu.init();
-        mainMenu.current = MenuPage::MainPage;
-        ASSERT_NO_FATAL_FAILURE(continueFromTheHub(way.name));
+        ASSERT_NO_FATAL_FAILURE(restartAndContinue(way.name));
         EXPECT_TRUE(sameUnits(shipRoster, recruits));
         EXPECT_TRUE(activeDeploymentRoster.empty());
         EXPECT_EQ(global_extraction_level, 1);
