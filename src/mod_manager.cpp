@@ -93,7 +93,7 @@ bool pushGlobalFunction(lua_State* L, const char* name) {
 }
 
 // Every peer and every replay must draw the same numbers.
-constexpr const char* SEED_STATE = "math.randomseed(0)\n";
+constexpr const char* SEED_STATE = "math.randomseed()\n";
 
 }  // namespace
 
@@ -191,6 +191,8 @@ long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionC
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
+double ModManager::sessionSeconds(lua_State* L) { return of(L).elapsed_; }
+
 bool ModManager::guardedCall(int nargs) {
     const bool wasGuarded = guarded_;
     if (!wasGuarded) {
@@ -286,6 +288,7 @@ void ModManager::shutdown() {
     tickSteps_ = 0;
     failures_.clear();
     spawnsThisTick_ = 0;
+    elapsed_ = 0.0;
 }
 
 void ModManager::loadAllMods(const std::string& folder) {
@@ -327,6 +330,7 @@ void ModManager::update(float dt) {
     }
     spawnsThisTick_ = 0;
     tickSteps_ = 0;
+    elapsed_ += dt;
     keepSpawnHeadroom();
 }
 

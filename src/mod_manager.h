@@ -74,6 +74,8 @@ public:
     static long long instructionPrice(lua_State* L);
     // True from the moment the running call's budget is spent until the host's protected call returns.
     static bool budgetSpent(lua_State* L);
+    // Seconds of the session's simulated time: the ticks the host has ended, each of its length.
+    static double sessionSeconds(lua_State* L);
     bool switchedOff(const std::string& callback) const;
 
 private:
@@ -107,6 +109,7 @@ private:
     std::unordered_map<std::string, int> failures_;  // callback -> failures in a row
     int unitCallbackDepth_ = 0;
     int spawnsThisTick_ = 0;
+    double elapsed_ = 0.0;
 
     static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
     void measureStringHeader();
