@@ -261,9 +261,13 @@ int sessionTimeOf(lua_State* L) {
 
 // The interpreter's date, always in UTC ('!') and of the session's time when no time is given.
 int sessionDate(lua_State* L) {
-    size_t length = 0;
-    const char* format = luaL_optlstring(L, 1, "%c", &length);
     lua_settop(L, 2);
+    if (lua_isnil(L, 1)) {
+        lua_pushliteral(L, "%c");
+        lua_replace(L, 1);
+    }
+    size_t length = 0;
+    const char* format = luaL_checklstring(L, 1, &length);
     if (length == 0 || format[0] != '!') {
         lua_pushliteral(L, "!");
         lua_pushvalue(L, 1);
