@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 
@@ -124,7 +126,7 @@ constexpr ChargedFunction CHARGED[] = {
     {"string", "rep", repCost},            {"string", "pack", subjectCost},   {"string", "packsize", subjectCost},
     {"string", "unpack", operandsCost},
     {"_G", "tonumber", subjectCost},       {"_G", "print", printCost},        {"_G", "collectgarbage", collectCost},
-    {"os", "date", subjectCost},
+    {"os", "date", subjectCost},           {"string", "format", subjectCost},
     {"", "__add", operandsCost},           {"", "__sub", operandsCost},       {"", "__mul", operandsCost},
     {"", "__div", operandsCost},           {"", "__mod", operandsCost},       {"", "__pow", operandsCost},
     {"", "__idiv", operandsCost},          {"", "__unm", operandsCost},
@@ -190,6 +192,85 @@ void removeField(lua_State* L, const char* library, const char* name) {
 }
 
 // ---- What a script reads is the same on every peer and in every replay ----
+
+// tostring and string.format would show where a table or function lies in memory, which differs between peers and
+// runs: such a value is named by the order in which the script first asked about it instead. A table of names with
+// weak keys holds the number of each, and under the key false the last number given.
+bool showsAddress(lua_State* L, int index) {
+    switch (lua_type(L, index)) {
+    case LUA_TTABLE:
+    case LUA_TFUNCTION:
+    case LUA_TUSERDATA:
+    case LUA_TTHREAD:
+    case LUA_TLIGHTUSERDATA:
+        break;
+    default:
+        return false;
+    }
+    if (luaL_getmetafield(L, index, "__tostring") == LUA_TNIL) return true;
+    lua_pop(L, 1);
+    return false;
+}
+
+lua_Integer numberOf(lua_State* L, int index, int names) {
+    lua_pushvalue(L, index);
+    if (lua_rawget(L, names) == LUA_TNUMBER) {
+        const lua_Integer known = lua_tointeger(L, -1);
+        lua_pop(L, 1);
+        return known;
+    }
+    lua_pop(L, 1);
+    lua_pushboolean(L, 0);
+    lua_rawget(L, names);
+    const lua_Integer number = lua_tointeger(L, -1) + 1;
+    lua_pop(L, 1);
+    lua_pushboolean(L, 0);
+    lua_pushinteger(L, number);
+    lua_rawset(L, names);
+    lua_pushvalue(L, index);
+    lua_pushinteger(L, number);
+    lua_rawset(L, names);
+    return number;
+}
+
+// Replaces the value at index by its name: its type (or its metatable's __name) and its number.
+void nameInPlace(lua_State* L, int index, int names) {
+    index = lua_absindex(L, index);
+    char number[32];
+    std::snprintf(number, sizeof number, "0x%08llx", static_cast<unsigned long long>(numberOf(L, index, names)));
+    const int nameType = luaL_getmetafield(L, index, "__name");
+    const char* kind = nameType == LUA_TSTRING ? lua_tostring(L, -1) : luaL_typename(L, index);
+    lua_pushfstring(L, "%s: %s", kind, number);
+    if (nameType != LUA_TNIL) lua_remove(L, -2);
+    lua_replace(L, index);
+}
+
+// Upvalue 2 is the table of names.
+int tostringByName(lua_State* L) {
+    luaL_checkany(L, 1);
+    if (!showsAddress(L, 1)) return callOriginal(L);
+    lua_settop(L, 1);
+    nameInPlace(L, 1, lua_upvalueindex(2));
+    return 1;
+}
+
+// A value shown by %s is named as tostring names it; %p shows nothing but an address and is refused.
+int formatByName(lua_State* L) {
+    size_t length = 0;
+    const char* format = luaL_checklstring(L, 1, &length);
+    int argument = 1;
+    for (size_t i = 0; i < length; ++i) {
+        if (format[i] != '%') continue;
+        if (++i < length && format[i] == '%') continue;
+        while (i < length && format[i] != '\0' && std::strchr("-+ #0123456789.", format[i])) ++i;
+        if (i >= length) break;
+        ++argument;
+        if (format[i] == 'p') return luaL_error(L, "'%%p' shows an address, which differs between peers");
+        if (format[i] == 's' && argument <= lua_gettop(L) && showsAddress(L, argument))
+            nameInPlace(L, argument, lua_upvalueindex(2));
+    }
+    return callOriginal(L);
+}
 
 // A script that asks for a fresh seed gets the session's own again, not one from the clock and an address.
 int seedWithSessionSeed(lua_State* L) {
@@ -605,6 +686,10 @@ void openSandboxLibraries(lua_State* L) {
     wrap(L, "_G", "pairs", pairsInOrder, 0);
     pushWeakKeyedTable(L);
     wrap(L, "_G", "next", nextInKeyOrder, 1);
+    pushWeakKeyedTable(L);
+    lua_pushvalue(L, -1);
+    wrap(L, "_G", "tostring", tostringByName, 1);
+    wrap(L, "string", "format", formatByName, 1);
     lua_getglobal(L, "table");
     lua_pushcfunction(L, sortStably);
     lua_setfield(L, -2, "sort");

@@ -96,6 +96,22 @@ TEST_F(ModDeterminism, ScriptReadsTheSameInEverySession) {
     }
 }
 
+// Each value that would show its address is named by the order the script first asked about it.
+TEST_F(ModDeterminism, TablesAndFunctionsAreNamedNotPlaced) {
+    start("");
+    const char* cases[][2] = {
+        {"(function() a, b = {}, print return tostring(a) .. ' ' .. tostring(b) .. ' ' .. tostring(a) end)()",
+         "table: 0x00000001 function: 0x00000002 table: 0x00000001"},
+        {"string.format('%s %5.1f %s %%s %s', b, 2, {}, 'x')", "function: 0x00000002   2.0 table: 0x00000003 %s x"},
+        {"('%-20s|'):format(a)", "table: 0x00000001   |"},
+        {"tostring(setmetatable({}, {__name = 'Squad'}))", "Squad: 0x00000004"},
+        {"tostring(setmetatable({}, {__tostring = function() return 'mine' end}))", "mine"},
+        {"tostring(12) .. tostring(nil) .. tostring(true)", "12niltrue"},
+        {"select(2, pcall(string.format, '%p', a)):find('address') ~= nil", "true"},
+    };
+    for (const auto& [expression, answer] : cases) EXPECT_EQ(evaluate(expression), answer) << expression;
+}
+
 // A script that spawns in the order of pairs over names, places by math.random and waits by os.clock: the same
 // match twice ends in the same world.
 TEST_F(ModDeterminism, MatchDrivenByPairsDrawsAndClocksEndsAlike) {
