@@ -457,16 +457,18 @@ int ModManager::l_unitSetUserData(lua_State* L) {
     const std::optional<double> value = numberArg(L, 3);
     if (!unit || !key || !value || key->size() > MAX_USER_DATA_KEY_LENGTH) return answer(L, false);
     ModManager& host = of(L);
-    auto& values = unitUserData[unit->id];
-    if (!values.count(*key)) {
-        if (values.size() >= MAX_USER_DATA_KEYS) return answer(L, false);
+    // Looked up without creating: a refused call leaves no empty entry behind.
+    const auto values = unitUserData.find(unit->id);
+    const size_t kept = values == unitUserData.end() ? 0 : values->second.size();
+    if (kept == 0 || !values->second.count(*key)) {
+        if (kept >= MAX_USER_DATA_KEYS) return answer(L, false);
         if (host.userDataValues_ >= MAX_USER_DATA_VALUES) {
             host.reportLimit("too many unit numbers kept");
             return answer(L, false);
         }
         ++host.userDataValues_;
     }
-    values[*key] = *value;
+    unitUserData[unit->id][*key] = *value;
     return answer(L, true);
 }
 

@@ -42,6 +42,7 @@ TEST_F(ModLimits, UnitNumbersStopAtTheirTotalWithOneLine) {
     const std::string fresh = "unitSetUserData(ids[" + std::to_string(needed + 1) + "], 'k1', 1)";
     EXPECT_EQ(evaluate(fresh), "false");
     EXPECT_EQ(evaluate(fresh), "false");
+    EXPECT_EQ(unitUserData.size(), static_cast<size_t>(needed));
     EXPECT_EQ(evaluate("unitSetUserData(ids[1], 'k1', 99)"), "true");
     EXPECT_EQ(evaluate("unitGetUserData(ids[1], 'k1')"), "99.0");
     const std::string said = ::testing::internal::GetCapturedStderr();
