@@ -13,6 +13,35 @@ int countLines(const std::string& text, const std::string& line) {
     return count;
 }
 
+// Each call answers whether the last one allowed and the first one past the limit were taken: "truefalse".
+TEST_F(ModLimits, EachCountTakesItsLastAndRefusesItsFirst) {
+    const auto n = [](size_t v) { return std::to_string(v); };
+    const auto lastThenFirst = [](const std::string& fill, const std::string& call) {
+        return "(function() " + fill + " return tostring(" + call + ") .. tostring(" + call + ") end)()";
+    };
+    const struct Case {
+        std::string expression;  // UNIT stands for a marine's id
+    } cases[] = {
+        {lastThenFirst("for i = 2, " + n(MAX_SCRIPT_TIMERS) + " do after(1, print) end", "after(1, print)")},
+        {lastThenFirst("for i = 2, " + n(MAX_SCRIPT_SPAWNS_PER_TICK) + " do spawnUnit('Marine', 2, 30, 30) end",
+                       "spawnUnit('Marine', 2, 30, 30) ~= nil")},
+        {lastThenFirst("for i = 2, " + n(MAX_USER_DATA_KEYS) + " do unitSetUserData(UNIT, 'k' .. i, i) end "
+                       "local k = 0 local function fresh() k = k + 1 return 'new' .. k end",
+                       "unitSetUserData(UNIT, fresh(), 1)")},
+        {"tostring(unitSetUserData(UNIT, ('k'):rep(" + n(MAX_USER_DATA_KEY_LENGTH) +
+         "), 1)) .. tostring(unitSetUserData(UNIT, ('k'):rep(" + n(MAX_USER_DATA_KEY_LENGTH + 1) + "), 1))"},
+    };
+    for (const Case& c : cases) {
+        start("");
+        std::string expression = c.expression;
+        const std::string marine = std::to_string(getPlayerById(headless::DEFENDER_ID)->unitIds.front());
+        for (size_t at = expression.find("UNIT"); at != std::string::npos; at = expression.find("UNIT", at))
+            expression.replace(at, 4, marine);
+        EXPECT_EQ(evaluate(expression), "truefalse") << c.expression;
+        headless::endTowerDefense();
+    }
+}
+
 TEST_F(ModLimits, WorldFullOfUnitsRefusesTheNextSpawnWithOneLine) {
     start("");
     while (units.size() < MAX_UNITS_FOR_SCRIPT_SPAWN - 1) spawnUnitAt("Marine", 2, {30.5f, 30.5f});
