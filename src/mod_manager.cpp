@@ -72,6 +72,12 @@ Unit* unitArg(lua_State* L, int index) {
     return id ? getUnitById(*id) : nullptr;
 }
 
+// A unit aboard a carrier or inside a building is not on the map to be moved.
+Unit* unitOnMapArg(lua_State* L, int index) {
+    Unit* unit = unitArg(L, index);
+    return unit && unit->onMap ? unit : nullptr;
+}
+
 // The interpreter's message on one line; an error value without text gives an empty one.
 std::string errorLine(lua_State* L) {
     const char* text = lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER ? lua_tostring(L, -1) : "";
@@ -93,7 +99,7 @@ bool pushGlobalFunction(lua_State* L, const char* name) {
 }
 
 // Every peer and every replay must draw the same numbers.
-constexpr const char* SEED_STATE = "math.randomseed(0)\n";
+constexpr const char* SEED_STATE = "math.randomseed()\n";
 
 }  // namespace
 
@@ -191,6 +197,8 @@ long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionC
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
+double ModManager::sessionSeconds(lua_State* L) { return of(L).elapsed_; }
+
 bool ModManager::guardedCall(int nargs) {
     const bool wasGuarded = guarded_;
     if (!wasGuarded) {
@@ -286,6 +294,9 @@ void ModManager::shutdown() {
     tickSteps_ = 0;
     failures_.clear();
     spawnsThisTick_ = 0;
+    elapsed_ = 0.0;
+    userDataValues_ = 0;
+    limitsReported_.clear();
 }
 
 void ModManager::loadAllMods(const std::string& folder) {
@@ -327,6 +338,7 @@ void ModManager::update(float dt) {
     }
     spawnsThisTick_ = 0;
     tickSteps_ = 0;
+    elapsed_ += dt;
     keepSpawnHeadroom();
 }
 
@@ -350,10 +362,24 @@ void ModManager::keepSpawnHeadroom() {
     if (units.capacity() - units.size() < wanted) units.reserve(units.size() + 2 * wanted);
 }
 
+void ModManager::reportLimit(const char* limit) {
+    if (std::find(limitsReported_.begin(), limitsReported_.end(), limit) != limitsReported_.end()) return;
+    limitsReported_.emplace_back(limit);
+    std::cerr << "Mod script refused: " << limit << "\n";
+}
+
 bool ModManager::maySpawnNow(lua_State* L) {
-    const ModManager& host = of(L);
+    ModManager& host = of(L);
     if (host.spawnsThisTick_ >= MAX_SCRIPT_SPAWNS_PER_TICK) return false;
+    if (units.size() >= MAX_UNITS_FOR_SCRIPT_SPAWN) {
+        host.reportLimit("the world holds too many units to spawn more");
+        return false;
+    }
     return host.unitCallbackDepth_ == 0 || units.size() < units.capacity();
+}
+
+void ModManager::chargePathSearch(lua_State* L, long long nodesBefore) {
+    charge(L, (pathNodesExpanded - nodesBefore) * PATH_NODE_STEPS);
 }
 
 // ---- The nine script functions: a refused call answers nil or false and changes nothing ----
@@ -395,26 +421,33 @@ int ModManager::l_spawnUnit(lua_State* L) {
 
 int ModManager::l_sendToClosestEnemy(lua_State* L) {
     Grid* world = of(L).grid;
-    Unit* unit = unitArg(L, 1);
+    Unit* unit = unitOnMapArg(L, 1);
     if (!unit || !world) return answer(L, false);
+    const long long nodesBefore = pathNodesExpanded;
     const Building* target = findClosestEnemyBuilding(*unit, *world);
-    if (!target) return answer(L, false);
+    if (!target) {
+        chargePathSearch(L, nodesBefore);
+        return answer(L, false);
+    }
     const V2i beside = findClosestTileAdjacentToBuilding(*target, *world);
     const int id = unit->id;
     moveUnitUnclump(id, {beside.x * SUBDIVISIONS, beside.y * SUBDIVISIONS}, *world);
     if (Unit* moved = getUnitById(id)) moved->state = UnitState::Attacking;
+    chargePathSearch(L, nodesBefore);
     return answer(L, true);
 }
 
 int ModManager::l_unitMoveTo(lua_State* L) {
     Grid* world = of(L).grid;
-    Unit* unit = unitArg(L, 1);
+    Unit* unit = unitOnMapArg(L, 1);
     const std::optional<int> x = intArg(L, 2);
     const std::optional<int> y = intArg(L, 3);
     if (!unit || !world || !x || !y || !isValidTile({*x, *y})) return answer(L, false);
     const int centre = SUBDIVISIONS / 2;
+    const long long nodesBefore = pathNodesExpanded;
     const bool found = walkToTilePure(*unit, {*x * SUBDIVISIONS + centre, *y * SUBDIVISIONS + centre}, *world);
     unit->state = UnitState::Moving;
+    chargePathSearch(L, nodesBefore);
     return answer(L, found);
 }
 
@@ -423,9 +456,19 @@ int ModManager::l_unitSetUserData(lua_State* L) {
     const std::optional<std::string> key = stringArg(L, 2);
     const std::optional<double> value = numberArg(L, 3);
     if (!unit || !key || !value || key->size() > MAX_USER_DATA_KEY_LENGTH) return answer(L, false);
-    auto& values = unitUserData[unit->id];
-    if (values.size() >= MAX_USER_DATA_KEYS && !values.count(*key)) return answer(L, false);
-    values[*key] = *value;
+    ModManager& host = of(L);
+    // Looked up without creating: a refused call leaves no empty entry behind.
+    const auto values = unitUserData.find(unit->id);
+    const size_t kept = values == unitUserData.end() ? 0 : values->second.size();
+    if (kept == 0 || !values->second.count(*key)) {
+        if (kept >= MAX_USER_DATA_KEYS) return answer(L, false);
+        if (host.userDataValues_ >= MAX_USER_DATA_VALUES) {
+            host.reportLimit("too many unit numbers kept");
+            return answer(L, false);
+        }
+        ++host.userDataValues_;
+    }
+    unitUserData[unit->id][*key] = *value;
     return answer(L, true);
 }
 
@@ -463,6 +506,10 @@ int ModManager::l_decreaseBuildingHp(lua_State* L) {
 int ModManager::l_addUnitForRemoval(lua_State* L) {
     const Unit* unit = unitArg(L, 1);
     if (!unit) return answer(L, false);
+    // One entry per unit: the queue is walked and sorted at the end of the tick, however long it grew.
+    charge(L, static_cast<long long>(unitsToRemove.size()));
+    if (std::find(unitsToRemove.begin(), unitsToRemove.end(), unit->id) != unitsToRemove.end())
+        return answer(L, false);
     addUnitForRemoval(unit->id);
     return answer(L, true);
 }

@@ -23,6 +23,12 @@ constexpr size_t MAX_SCRIPT_TIMERS = 4096;
 constexpr int MAX_SCRIPT_SPAWNS_PER_TICK = 256;
 constexpr size_t MAX_USER_DATA_KEYS = 64;
 constexpr size_t MAX_USER_DATA_KEY_LENGTH = 128;
+// Numbers kept for all units together: entries outlive their units, so the keys per unit alone bound nothing.
+constexpr size_t MAX_USER_DATA_VALUES = 1u << 16;
+// Units the world may hold for a script's spawn to be accepted: the per-tick limit alone lets it grow every tick.
+constexpr size_t MAX_UNITS_FOR_SCRIPT_SPAWN = 4096;
+// Steps one sub-tile expanded by a path search a script asked for costs: about the instructions it takes as long.
+constexpr long long PATH_NODE_STEPS = 32;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
 // Steps one protected call may take before it is stopped as runaway: virtual machine instructions at their price,
 // plus the worst case of costly library calls and one step per 16 bytes allocated.
@@ -74,7 +80,11 @@ public:
     static long long instructionPrice(lua_State* L);
     // True from the moment the running call's budget is spent until the host's protected call returns.
     static bool budgetSpent(lua_State* L);
+    // Seconds of the session's simulated time: the ticks the host has ended, each of its length.
+    static double sessionSeconds(lua_State* L);
     bool switchedOff(const std::string& callback) const;
+    // Numbers the script keeps in unitUserData.
+    size_t userDataValues() const { return userDataValues_; }
 
 private:
     // onUnitDeath and onUnitArrive run while the tick holds references to units.
@@ -89,6 +99,8 @@ private:
     // The interpreter's message of the failed call on one line.
     std::string failureText();
     void keepSpawnHeadroom();
+    // Writes one line the first time in the session that the named limit refuses a call.
+    void reportLimit(const char* limit);
 
     // Lua strings longer than the free length, alive in the state: block -> text length, and how many of each
     // length. The longest prices every instruction, because one comparison walks it whole.
@@ -107,6 +119,9 @@ private:
     std::unordered_map<std::string, int> failures_;  // callback -> failures in a row
     int unitCallbackDepth_ = 0;
     int spawnsThisTick_ = 0;
+    double elapsed_ = 0.0;
+    size_t userDataValues_ = 0;
+    std::vector<std::string> limitsReported_;
 
     static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
     void measureStringHeader();
@@ -117,6 +132,8 @@ private:
     static void countInstructions(lua_State* L, lua_Debug* ar);
     static ModManager& of(lua_State* L);
     static bool maySpawnNow(lua_State* L);
+    // Charges the path search work done since the count was taken.
+    static void chargePathSearch(lua_State* L, long long nodesBefore);
 };
 
 extern ModManager modManager;

@@ -1,8 +1,12 @@
 // The mod script's sandbox: only the safe libraries, text chunks only, costly library calls charged to the budget.
 #include "mod_sandbox.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <iterator>
 
 #include <lua.hpp>
@@ -122,6 +126,7 @@ constexpr ChargedFunction CHARGED[] = {
     {"string", "rep", repCost},            {"string", "pack", subjectCost},   {"string", "packsize", subjectCost},
     {"string", "unpack", operandsCost},
     {"_G", "tonumber", subjectCost},       {"_G", "print", printCost},        {"_G", "collectgarbage", collectCost},
+    {"os", "date", subjectCost},           {"string", "format", subjectCost},
     {"", "__add", operandsCost},           {"", "__sub", operandsCost},       {"", "__mul", operandsCost},
     {"", "__div", operandsCost},           {"", "__mod", operandsCost},       {"", "__pow", operandsCost},
     {"", "__idiv", operandsCost},          {"", "__unm", operandsCost},
@@ -186,16 +191,433 @@ void removeField(lua_State* L, const char* library, const char* name) {
     lua_pop(L, 1);
 }
 
-// Only the clock and the calendar of os.
-void keepClockOnlyOs(lua_State* L) {
+// ---- What a script reads is the same on every peer and in every replay ----
+
+// tostring and string.format would show where a table or function lies in memory, which differs between peers and
+// runs: such a value is named by the order in which the script first asked about it instead. A table of names with
+// weak keys holds the number of each, and under the key false the last number given.
+bool showsAddress(lua_State* L, int index) {
+    switch (lua_type(L, index)) {
+    case LUA_TTABLE:
+    case LUA_TFUNCTION:
+    case LUA_TUSERDATA:
+    case LUA_TTHREAD:
+    case LUA_TLIGHTUSERDATA:
+        break;
+    default:
+        return false;
+    }
+    if (luaL_getmetafield(L, index, "__tostring") == LUA_TNIL) return true;
+    lua_pop(L, 1);
+    return false;
+}
+
+lua_Integer numberOf(lua_State* L, int index, int names) {
+    lua_pushvalue(L, index);
+    if (lua_rawget(L, names) == LUA_TNUMBER) {
+        const lua_Integer known = lua_tointeger(L, -1);
+        lua_pop(L, 1);
+        return known;
+    }
+    lua_pop(L, 1);
+    lua_pushboolean(L, 0);
+    lua_rawget(L, names);
+    const lua_Integer number = lua_tointeger(L, -1) + 1;
+    lua_pop(L, 1);
+    lua_pushboolean(L, 0);
+    lua_pushinteger(L, number);
+    lua_rawset(L, names);
+    lua_pushvalue(L, index);
+    lua_pushinteger(L, number);
+    lua_rawset(L, names);
+    return number;
+}
+
+// Replaces the value at index by its name: its type (or its metatable's __name) and its number.
+void nameInPlace(lua_State* L, int index, int names) {
+    index = lua_absindex(L, index);
+    char number[32];
+    std::snprintf(number, sizeof number, "0x%08llx", static_cast<unsigned long long>(numberOf(L, index, names)));
+    const int nameType = luaL_getmetafield(L, index, "__name");
+    const char* kind = nameType == LUA_TSTRING ? lua_tostring(L, -1) : luaL_typename(L, index);
+    lua_pushfstring(L, "%s: %s", kind, number);
+    if (nameType != LUA_TNIL) lua_remove(L, -2);
+    lua_replace(L, index);
+}
+
+// Upvalue 2 is the table of names.
+int tostringByName(lua_State* L) {
+    luaL_checkany(L, 1);
+    if (!showsAddress(L, 1)) return callOriginal(L);
+    lua_settop(L, 1);
+    nameInPlace(L, 1, lua_upvalueindex(2));
+    return 1;
+}
+
+// A value shown by %s is named as tostring names it; %p shows nothing but an address and is refused.
+int formatByName(lua_State* L) {
+    size_t length = 0;
+    const char* format = luaL_checklstring(L, 1, &length);
+    int argument = 1;
+    for (size_t i = 0; i < length; ++i) {
+        if (format[i] != '%') continue;
+        if (++i < length && format[i] == '%') continue;
+        while (i < length && format[i] != '\0' && std::strchr("-+ #0123456789.", format[i])) ++i;
+        if (i >= length) break;
+        ++argument;
+        if (format[i] == 'p') return luaL_error(L, "'%%p' shows an address, which differs between peers");
+        if (format[i] == 's' && argument <= lua_gettop(L) && showsAddress(L, argument))
+            nameInPlace(L, argument, lua_upvalueindex(2));
+    }
+    return callOriginal(L);
+}
+
+// A script that asks for a fresh seed gets the session's own again, not one from the clock and an address.
+int seedWithSessionSeed(lua_State* L) {
+    if (lua_gettop(L) == 0) lua_pushinteger(L, SESSION_RANDOM_SEED);
+    return callOriginal(L);
+}
+
+lua_Integer sessionTime(lua_State* L) { return static_cast<lua_Integer>(std::floor(ModManager::sessionSeconds(L))); }
+
+int sessionClock(lua_State* L) {
+    lua_pushnumber(L, ModManager::sessionSeconds(L));
+    return 1;
+}
+
+// A field of the date table, as the interpreter reads it: delta is taken off, a missing field without a fallback
+// (fallback < 0) is an error.
+int dateField(lua_State* L, const char* key, int fallback, int delta) {
+    int isInteger = 0;
+    const int type = lua_getfield(L, 1, key);
+    const lua_Integer value = lua_tointegerx(L, -1, &isInteger);
+    lua_pop(L, 1);
+    if (!isInteger) {
+        if (type != LUA_TNIL) return luaL_error(L, "field '%s' is not an integer", key);
+        if (fallback < 0) return luaL_error(L, "field '%s' missing in date table", key);
+        return fallback;
+    }
+    if (value >= 0 ? value - delta > INT_MAX : value < INT_MIN + delta)
+        return luaL_error(L, "field '%s' is out-of-bound", key);
+    return static_cast<int>(value - delta);
+}
+
+void setDateField(lua_State* L, const char* key, int value, int delta) {
+    lua_pushinteger(L, static_cast<lua_Integer>(value) + delta);
+    lua_setfield(L, 1, key);
+}
+
+// Seconds of the session's simulated time, or a date table read as UTC (and normalised as the interpreter does),
+// so neither the machine's clock nor its time zone reaches the script.
+int sessionTimeOf(lua_State* L) {
+    if (lua_isnoneornil(L, 1)) {
+        lua_pushinteger(L, sessionTime(L));
+        return 1;
+    }
+    luaL_checktype(L, 1, LUA_TTABLE);
+    lua_settop(L, 1);
+    std::tm date{};
+    date.tm_year = dateField(L, "year", -1, 1900);
+    date.tm_mon = dateField(L, "month", -1, 1);
+    date.tm_mday = dateField(L, "day", -1, 0);
+    date.tm_hour = dateField(L, "hour", 12, 0);
+    date.tm_min = dateField(L, "min", 0, 0);
+    date.tm_sec = dateField(L, "sec", 0, 0);
+    const time_t seconds = timegm(&date);
+    if (seconds == static_cast<time_t>(-1))
+        return luaL_error(L, "time result cannot be represented in this installation");
+    setDateField(L, "year", date.tm_year, 1900);
+    setDateField(L, "month", date.tm_mon, 1);
+    setDateField(L, "day", date.tm_mday, 0);
+    setDateField(L, "hour", date.tm_hour, 0);
+    setDateField(L, "min", date.tm_min, 0);
+    setDateField(L, "sec", date.tm_sec, 0);
+    setDateField(L, "yday", date.tm_yday, 1);
+    setDateField(L, "wday", date.tm_wday, 1);
+    lua_pushboolean(L, 0);
+    lua_setfield(L, 1, "isdst");
+    lua_pushinteger(L, static_cast<lua_Integer>(seconds));
+    return 1;
+}
+
+// The interpreter's date, always in UTC ('!') and of the session's time when no time is given.
+int sessionDate(lua_State* L) {
+    lua_settop(L, 2);
+    if (lua_isnil(L, 1)) {
+        lua_pushliteral(L, "%c");
+        lua_replace(L, 1);
+    }
+    size_t length = 0;
+    const char* format = luaL_checklstring(L, 1, &length);
+    if (length == 0 || format[0] != '!') {
+        lua_pushliteral(L, "!");
+        lua_pushvalue(L, 1);
+        lua_concat(L, 2);
+        lua_replace(L, 1);
+    }
+    if (lua_isnil(L, 2)) {
+        lua_pushinteger(L, sessionTime(L));
+        lua_replace(L, 2);
+    }
+    return callOriginal(L);
+}
+
+// Only the clock and the calendar of os, both reading the session's simulated time.
+void keepSessionClockOs(lua_State* L) {
     lua_getglobal(L, "os");
     lua_createtable(L, 0, 3);
-    for (const char* kept : {"time", "clock", "date"}) {
-        lua_getfield(L, -2, kept);
-        lua_setfield(L, -2, kept);
-    }
+    lua_pushcfunction(L, sessionTimeOf);
+    lua_setfield(L, -2, "time");
+    lua_pushcfunction(L, sessionClock);
+    lua_setfield(L, -2, "clock");
+    lua_getfield(L, -2, "date");
+    lua_pushcclosure(L, sessionDate, 1);
+    lua_setfield(L, -2, "date");
     lua_setglobal(L, "os");
     lua_pop(L, 1);
+}
+
+// The interpreter's quicksort draws its pivot from the clock once a partition comes out lopsided, so equal
+// elements, or an order function that is not one, would end in a different order on another peer. A merge sort
+// keeps equal elements in their order and reads no clock.
+bool sortsBefore(lua_State* L, int a, int b) {
+    a = lua_absindex(L, a);
+    b = lua_absindex(L, b);
+    if (lua_isnil(L, 2)) return lua_compare(L, a, b, LUA_OPLT) != 0;
+    lua_pushvalue(L, 2);
+    lua_pushvalue(L, a);
+    lua_pushvalue(L, b);
+    lua_call(L, 2, 1);
+    const bool before = lua_toboolean(L, -1);
+    lua_pop(L, 1);
+    return before;
+}
+
+// Merges the runs [first, middle) and [middle, end) of from into to, both tables of the stack.
+void mergeRuns(lua_State* L, int from, int to, lua_Integer first, lua_Integer middle, lua_Integer end) {
+    lua_Integer left = first;
+    lua_Integer right = middle;
+    for (lua_Integer out = first; out < end; ++out) {
+        bool takeRight = left >= middle;
+        if (!takeRight && right < end) {
+            lua_rawgeti(L, from, right);
+            lua_rawgeti(L, from, left);
+            takeRight = sortsBefore(L, -2, -1);
+            lua_pop(L, 2);
+        }
+        lua_rawgeti(L, from, takeRight ? right++ : left++);
+        lua_rawseti(L, to, out);
+    }
+}
+
+int sortStably(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    const lua_Integer n = tableLength(L, 1);
+    if (n < 2) return 0;
+    luaL_argcheck(L, n < INT_MAX, 1, "array too big");
+    if (!lua_isnoneornil(L, 2)) luaL_checktype(L, 2, LUA_TFUNCTION);
+    lua_settop(L, 2);
+    lua_createtable(L, static_cast<int>(n), 0);
+    lua_createtable(L, static_cast<int>(n), 0);
+    int from = 3;
+    int to = 4;
+    for (lua_Integer i = 1; i <= n; ++i) {
+        lua_geti(L, 1, i);
+        lua_rawseti(L, from, i);
+    }
+    for (lua_Integer width = 1; width < n; width *= 2) {
+        for (lua_Integer first = 1; first <= n; first += 2 * width) {
+            const lua_Integer middle = std::min(first + width, n + 1);
+            mergeRuns(L, from, to, first, middle, std::min(first + 2 * width, n + 1));
+        }
+        std::swap(from, to);
+    }
+    for (lua_Integer i = 1; i <= n; ++i) {
+        lua_rawgeti(L, from, i);
+        lua_seti(L, 1, i);
+    }
+    return 0;
+}
+
+// The interpreter walks a table in the order of its slots, which follows string hashes seeded per state and the
+// addresses of tables and functions. pairs and next walk the keys in an order of their own instead: numbers by
+// value, then strings byte by byte, then false and true. Keys of other types have no such order and come last.
+struct KeyPlace {
+    int rank;  // 0 number, 1 string, 2 boolean, 3 any other
+    bool isInteger;
+    lua_Integer integer;
+    lua_Number number;
+    const char* text;  // or the boolean as 0/1 in length
+    size_t length;
+    lua_Integer slot;  // in the interpreter's order, the last tie-break
+};
+
+KeyPlace placeOfKey(lua_State* L, int index, lua_Integer slot) {
+    KeyPlace place{3, false, 0, 0, nullptr, 0, slot};
+    switch (lua_type(L, index)) {
+    case LUA_TNUMBER:
+        place.rank = 0;
+        place.integer = lua_tointegerx(L, index, nullptr);
+        place.isInteger = lua_isinteger(L, index);
+        place.number = lua_tonumber(L, index);
+        break;
+    case LUA_TSTRING:
+        place.rank = 1;
+        place.text = lua_tolstring(L, index, &place.length);
+        break;
+    case LUA_TBOOLEAN:
+        place.rank = 2;
+        place.length = static_cast<size_t>(lua_toboolean(L, index));
+        break;
+    default:
+        break;
+    }
+    return place;
+}
+
+// Integers and floats compared exactly: a long double holds every 64-bit integer.
+int compareNumbers(const KeyPlace& a, const KeyPlace& b) {
+    if (a.isInteger && b.isInteger) return (a.integer > b.integer) - (a.integer < b.integer);
+    const long double x = a.isInteger ? static_cast<long double>(a.integer) : a.number;
+    const long double y = b.isInteger ? static_cast<long double>(b.integer) : b.number;
+    return (x > y) - (x < y);
+}
+
+bool keyBefore(const KeyPlace& a, const KeyPlace& b) {
+    if (a.rank != b.rank) return a.rank < b.rank;
+    int order = 0;
+    if (a.rank == 0) {
+        order = compareNumbers(a, b);
+    } else if (a.rank == 1) {
+        const int common = std::char_traits<char>::compare(a.text, b.text, std::min(a.length, b.length));
+        order = common != 0 ? common : (a.length > b.length) - (a.length < b.length);
+    } else if (a.rank == 2) {
+        order = (a.length > b.length) - (a.length < b.length);
+    }
+    return order != 0 ? order < 0 : a.slot < b.slot;
+}
+
+lua_Integer countKeys(lua_State* L, int table) {
+    lua_Integer n = 0;
+    lua_pushnil(L);
+    while (lua_next(L, table)) {
+        lua_pop(L, 1);
+        ++n;
+    }
+    return n;
+}
+
+// Walks the keys in the order of upvalue 1, with upvalue 2 giving each key's place; keys removed since are skipped,
+// each one charged.
+int nextInOrder(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    lua_settop(L, 2);
+    lua_Integer place = 0;
+    if (!lua_isnil(L, 2)) {
+        lua_pushvalue(L, 2);
+        if (lua_rawget(L, lua_upvalueindex(2)) != LUA_TNUMBER) return luaL_error(L, "invalid key to 'next'");
+        place = lua_tointeger(L, -1);
+        lua_pop(L, 1);
+    }
+    const auto n = static_cast<lua_Integer>(lua_rawlen(L, lua_upvalueindex(1)));
+    for (lua_Integer i = place + 1; i <= n; ++i) {
+        lua_rawgeti(L, lua_upvalueindex(1), i);
+        lua_pushvalue(L, -1);
+        if (lua_rawget(L, 1) != LUA_TNIL) {
+            ModManager::charge(L, i - place);
+            return 2;
+        }
+        lua_pop(L, 2);
+    }
+    ModManager::charge(L, n - place + 1);
+    lua_pushnil(L);
+    return 1;
+}
+
+// A closure that walks the keys the table at index has now, in their order: its upvalues are the keys in order
+// and a table from each key to its place. The sort is charged like table.sort's.
+void pushOrderedWalk(lua_State* L, int table) {
+    table = lua_absindex(L, table);
+    const lua_Integer n = countKeys(L, table);
+    const long double steps = static_cast<long double>(n) * (std::log2(static_cast<long double>(n) + 1) + 1);
+    ModManager::charge(L, saturate(steps * static_cast<long double>(ModManager::instructionPrice(L))));
+    lua_createtable(L, static_cast<int>(n), 0);
+    const int found = lua_gettop(L);
+    lua_Integer slot = 0;
+    lua_pushnil(L);
+    while (lua_next(L, table)) {
+        lua_pop(L, 1);
+        lua_pushvalue(L, -1);
+        lua_rawseti(L, found, ++slot);
+    }
+    auto* places = static_cast<KeyPlace*>(lua_newuserdatauv(L, static_cast<size_t>(n) * sizeof(KeyPlace), 0));
+    for (lua_Integer i = 1; i <= n; ++i) {
+        lua_rawgeti(L, found, i);
+        places[i - 1] = placeOfKey(L, -1, i);  // the found table keeps a string's text alive
+        lua_pop(L, 1);
+    }
+    std::sort(places, places + n, keyBefore);
+    lua_createtable(L, static_cast<int>(n), 0);
+    lua_createtable(L, 0, static_cast<int>(n));
+    for (lua_Integer i = 1; i <= n; ++i) {
+        lua_rawgeti(L, found, places[i - 1].slot);
+        lua_pushvalue(L, -1);
+        lua_rawseti(L, -4, i);
+        lua_pushinteger(L, i);
+        lua_rawset(L, -3);
+    }
+    lua_pushcclosure(L, nextInOrder, 2);
+    lua_replace(L, found);
+    lua_settop(L, found);
+}
+
+int pairsInOrder(lua_State* L) {
+    if (!lua_istable(L, 1)) return callOriginal(L);
+    if (luaL_getmetafield(L, 1, "__pairs") != LUA_TNIL) {
+        lua_pop(L, 1);
+        return callOriginal(L);
+    }
+    lua_settop(L, 1);
+    pushOrderedWalk(L, 1);
+    lua_pushvalue(L, 1);
+    lua_pushnil(L);
+    return 3;
+}
+
+// Whether the walk on top of the stack knows the key at index.
+bool walkKnows(lua_State* L, int key) {
+    lua_getupvalue(L, -1, 2);
+    lua_pushvalue(L, key);
+    const bool known = lua_rawget(L, -2) != LUA_TNIL;
+    lua_pop(L, 2);
+    return known;
+}
+
+// next keeps the walk it made of each table in upvalue 2, a table with weak keys. A walk from the start, or from
+// a key the kept walk does not know, takes the table as it is now.
+int nextInKeyOrder(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    lua_settop(L, 2);
+    lua_pushvalue(L, 1);
+    const bool kept = !lua_isnil(L, 2) && lua_rawget(L, lua_upvalueindex(2)) == LUA_TFUNCTION && walkKnows(L, 2);
+    if (!kept) {
+        lua_settop(L, 2);
+        pushOrderedWalk(L, 1);
+        lua_pushvalue(L, 1);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, lua_upvalueindex(2));
+    }
+    lua_insert(L, 1);
+    lua_call(L, 2, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+void pushWeakKeyedTable(lua_State* L) {
+    lua_newtable(L);
+    lua_createtable(L, 0, 1);
+    lua_pushliteral(L, "k");
+    lua_setfield(L, -2, "__mode");
+    lua_setmetatable(L, -2);
 }
 
 }  // namespace
@@ -256,10 +678,22 @@ void openSandboxLibraries(lua_State* L) {
         luaL_requiref(L, library.name, library.func, 1);
         lua_pop(L, 1);
     }
-    keepClockOnlyOs(L);
+    keepSessionClockOs(L);
     for (const char* name : {"loadfile", "dofile"}) removeField(L, "_G", name);
     removeField(L, "string", "dump");
     wrap(L, "_G", "load", loadText, 0);
+    wrap(L, "math", "randomseed", seedWithSessionSeed, 0);
+    wrap(L, "_G", "pairs", pairsInOrder, 0);
+    pushWeakKeyedTable(L);
+    wrap(L, "_G", "next", nextInKeyOrder, 1);
+    pushWeakKeyedTable(L);
+    lua_pushvalue(L, -1);
+    wrap(L, "_G", "tostring", tostringByName, 1);
+    wrap(L, "string", "format", formatByName, 1);
+    lua_getglobal(L, "table");
+    lua_pushcfunction(L, sortStably);
+    lua_setfield(L, -2, "sort");
+    lua_pop(L, 1);
     for (const char* name : {"pcall", "xpcall"}) wrap(L, "_G", name, rethrowSpentBudget, 0);
     for (size_t i = 0; i < std::size(CHARGED); ++i) {
         lua_pushinteger(L, static_cast<lua_Integer>(i));

@@ -5,8 +5,14 @@
 
 struct lua_State;
 
+// The seed of math.random at session start and whenever a script asks for a fresh one.
+constexpr long long SESSION_RANDOM_SEED = 0;
+
 // Opens base, string, table, math, utf8 and a clock-only os, with every way out of the sandbox taken away: no file,
-// no program, no binary chunk, no error handler that could swallow a spent budget.
+// no program, no binary chunk, no error handler that could swallow a spent budget. Nothing a script reads differs
+// between peers or replays: the clocks read the session's simulated time in UTC, a fresh random seed is the
+// session's, pairs and next walk keys in an order of their own, table.sort reads no clock, and tostring and
+// string.format name tables and functions instead of showing their addresses.
 void openSandboxLibraries(lua_State* L);
 
 // Worst-case matcher steps of a pattern call on a subject of n bytes: each quantifier or balance may try every

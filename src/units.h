@@ -471,6 +471,9 @@ void updateFloatingTexts(float dt);
 // (or to where a depth-limited search stopped).
 using SubTilePath = std::vector<V2i>;
 
+// Sub-tiles expanded by every A* search of the run, so a caller can price the searches it asks for.
+extern long long pathNodesExpanded;
+
 // The unit search: keeps to height borders (unless the class is Any) and steps on no sub-tile reserved by
 // another unit except the goal itself. Every step costs 1 and the estimate is the Manhattan distance; equal
 // estimates pop by smaller g, then x, then y. maxDepth 0 is unlimited; otherwise the search answers the path

@@ -580,6 +580,7 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
         if (isGoal(cur)) return marks.pathTo(c);
         if (maxDepth != 0 && entry.g >= maxDepth) return marks.pathTo(c);
         if (!marks.expandsAnew(c)) continue;
+        ++pathNodesExpanded;
         int g = marks.gScore(c) + 1;
         // Inlined by force: a call per step costs more than the step.
         rules.forEachStep(cur, [&](V2i n, int ni, uint32_t step) __attribute__((always_inline)) {
@@ -828,6 +829,8 @@ bool groundAsKept(const StepRules& rules, const KeptReach& slot) {
 }
 
 }  // namespace
+
+long long pathNodesExpanded = 0;
 
 size_t keptReachSquarePaths() { return reachAnswers.kept(); }
 

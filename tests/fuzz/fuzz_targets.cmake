@@ -7,6 +7,7 @@ foreach(source ${CORVALE_FUZZ_SOURCES})
   add_executable(${target} ${source})
   target_compile_options(${target} PRIVATE ${CORVALE_WARNINGS})
   target_link_libraries(${target} PRIVATE corvale_core)
+  target_compile_definitions(${target} PRIVATE CORVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   # New inputs go to the build tree; the seeds kept in the source tree are only read.
   set(corpus ${CMAKE_BINARY_DIR}/corpus/${target})

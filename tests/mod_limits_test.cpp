@@ -1,0 +1,140 @@
+// What one script may make the game hold or do: each bound at its edge, refused with one line, play going on.
+#include <algorithm>
+
+#include "mod_world.h"
+
+namespace {
+
+using ModLimits = ModWorld;
+
+int countLines(const std::string& text, const std::string& line) {
+    int count = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+    return count;
+}
+
+// Each call answers whether the last one allowed and the first one past the limit were taken: "truefalse".
+TEST_F(ModLimits, EachCountTakesItsLastAndRefusesItsFirst) {
+    const auto n = [](size_t v) { return std::to_string(v); };
+    const auto lastThenFirst = [](const std::string& fill, const std::string& call) {
+        return "(function() " + fill + " return tostring(" + call + ") .. tostring(" + call + ") end)()";
+    };
+    const struct Case {
+        std::string expression;  // UNIT stands for a marine's id
+    } cases[] = {
+        {lastThenFirst("for i = 2, " + n(MAX_SCRIPT_TIMERS) + " do after(1, print) end", "after(1, print)")},
+        {lastThenFirst("for i = 2, " + n(MAX_SCRIPT_SPAWNS_PER_TICK) + " do spawnUnit('Marine', 2, 30, 30) end",
+                       "spawnUnit('Marine', 2, 30, 30) ~= nil")},
+        {lastThenFirst("for i = 2, " + n(MAX_USER_DATA_KEYS) + " do unitSetUserData(UNIT, 'k' .. i, i) end "
+                       "local k = 0 local function fresh() k = k + 1 return 'new' .. k end",
+                       "unitSetUserData(UNIT, fresh(), 1)")},
+        {"tostring(unitSetUserData(UNIT, ('k'):rep(" + n(MAX_USER_DATA_KEY_LENGTH) +
+         "), 1)) .. tostring(unitSetUserData(UNIT, ('k'):rep(" + n(MAX_USER_DATA_KEY_LENGTH + 1) + "), 1))"},
+    };
+    for (const Case& c : cases) {
+        start("");
+        std::string expression = c.expression;
+        const std::string marine = std::to_string(getPlayerById(headless::DEFENDER_ID)->unitIds.front());
+        for (size_t at = expression.find("UNIT"); at != std::string::npos; at = expression.find("UNIT", at))
+            expression.replace(at, 4, marine);
+        EXPECT_EQ(evaluate(expression), "truefalse") << c.expression;
+        headless::endTowerDefense();
+    }
+}
+
+TEST_F(ModLimits, WorldFullOfUnitsRefusesTheNextSpawnWithOneLine) {
+    start("");
+    while (units.size() < MAX_UNITS_FOR_SCRIPT_SPAWN - 1) spawnUnitAt("Marine", 2, {30.5f, 30.5f});
+    ::testing::internal::CaptureStderr();
+    EXPECT_NE(evaluate(R"(spawnUnit("Marine", 2, 30, 30))"), "nil");
+    EXPECT_EQ(units.size(), MAX_UNITS_FOR_SCRIPT_SPAWN);
+    EXPECT_EQ(evaluate(R"(spawnUnit("Marine", 2, 30, 30))"), "nil");
+    EXPECT_EQ(evaluate(R"(spawnUnit("Marine", 2, 30, 30))"), "nil");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(units.size(), MAX_UNITS_FOR_SCRIPT_SPAWN);
+    EXPECT_EQ(countLines(said, "Mod script refused: the world holds too many units"), 1) << said;
+}
+
+// Numbers outlive their units, so a script that spawns, numbers and removes units would grow them without end.
+TEST_F(ModLimits, UnitNumbersStopAtTheirTotalWithOneLine) {
+    start(R"(ids = {}
+        function onUpdate() for i = 1, 256 do ids[#ids + 1] = spawnUnit("Marine", 2, 30, 30) end end)");
+    const int needed = static_cast<int>(MAX_USER_DATA_VALUES / MAX_USER_DATA_KEYS);
+    while (std::stoi(evaluate("#ids")) <= needed) tick(1);
+    ::testing::internal::CaptureStderr();
+    const std::string fill = "(function() for u = 1, " + std::to_string(needed) + " do for k = 1, " +
+                             std::to_string(MAX_USER_DATA_KEYS) +
+                             " do if not unitSetUserData(ids[u], 'k' .. k, k) then return false end end end "
+                             "return true end)()";
+    EXPECT_EQ(evaluate(fill), "true");
+    EXPECT_EQ(modManager.userDataValues(), MAX_USER_DATA_VALUES);
+    const std::string fresh = "unitSetUserData(ids[" + std::to_string(needed + 1) + "], 'k1', 1)";
+    EXPECT_EQ(evaluate(fresh), "false");
+    EXPECT_EQ(evaluate(fresh), "false");
+    EXPECT_EQ(unitUserData.size(), static_cast<size_t>(needed));
+    EXPECT_EQ(evaluate("unitSetUserData(ids[1], 'k1', 99)"), "true");
+    EXPECT_EQ(evaluate("unitGetUserData(ids[1], 'k1')"), "99.0");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(countLines(said, "Mod script refused: too many unit numbers kept"), 1) << said;
+    headless::endTowerDefense();
+    start("");
+    EXPECT_EQ(modManager.userDataValues(), 0u);
+}
+
+TEST_F(ModLimits, UnitIsQueuedForRemovalOnce) {
+    start("");
+    const int marine = getPlayerById(headless::DEFENDER_ID)->unitIds.front();
+    const std::string remove = "addUnitForRemoval(" + std::to_string(marine) + ")";
+    EXPECT_EQ(evaluate(remove), "true");
+    EXPECT_EQ(evaluate(remove), "false");
+    EXPECT_EQ(evaluate("(function() for i = 1, 1e5 do addUnitForRemoval(" + std::to_string(marine) + ") end end)()"),
+              "nil");
+    EXPECT_EQ(std::count(unitsToRemove.begin(), unitsToRemove.end(), marine), 1);
+}
+
+// A search towards water walks the whole island: a few such calls take a call's budget, not hours of one tick.
+TEST_F(ModLimits, PathSearchesAreChargedToTheBudget) {
+    for (const char* pattern : {"unitMoveTo(%s, 17, 1)", "sendToClosestEnemy(%s)"}) {
+        start("");
+        const std::string grunt = evaluate(R"(spawnUnit("Grunt", 2, 40, 40))");
+        char call[64];
+        char scripted[64];
+        std::snprintf(call, sizeof call, pattern, grunt.c_str());
+        std::snprintf(scripted, sizeof scripted, pattern, "grunt");
+        const long long before = pathNodesExpanded;
+        evaluate(call);
+        const long long nodes = pathNodesExpanded - before;
+        ASSERT_GT(nodes, 0) << call;
+        const long long affordable = MAX_SCRIPT_INSTRUCTIONS / (nodes * PATH_NODE_STEPS);
+        headless::endTowerDefense();
+        // The same grunt, spawned as the first thing of the same world.
+        std::string said = start("calls = 0 function onUpdate() if calls > 0 then return end "
+                                 "local grunt = spawnUnit('Grunt', 2, 40, 40) for i = 1, " +
+                                 std::to_string(affordable + 50) + " do calls = calls + 1 " + scripted + " end end");
+        said += tick(1);
+        EXPECT_NE(said.find(SCRIPT_TOO_LONG), std::string::npos) << call << "\n" << said;
+        const long long calls = std::stoll(evaluate("calls"));
+        EXPECT_LE(calls, affordable + 1) << call;
+        EXPECT_GE(calls, affordable / 2) << call;
+        headless::endTowerDefense();
+    }
+}
+
+// Off the map (aboard a carrier or inside a building) a unit is not moved, and keeps its state and its path.
+TEST_F(ModLimits, UnitOffTheMapIsNotMoved) {
+    start("");
+    const int marine = getPlayerById(headless::DEFENDER_ID)->unitIds.front();
+    Unit* unit = getUnitById(marine);
+    unit->onMap = false;
+    const UnitState state = unit->state;
+    const size_t waypoints = unit->waypoints.size();
+    for (const char* call : {"unitMoveTo(%d, 20, 12)", "sendToClosestEnemy(%d)"}) {
+        char text[64];
+        std::snprintf(text, sizeof text, call, marine);
+        EXPECT_EQ(evaluate(text), "false") << text;
+        EXPECT_EQ(getUnitById(marine)->state, state) << text;
+        EXPECT_EQ(getUnitById(marine)->waypoints.size(), waypoints) << text;
+    }
+}
+
+}  // namespace
