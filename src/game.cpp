@@ -134,15 +134,9 @@ public:
     }
 
 private:
-    void bytes(const void* data, std::size_t n) {
-        const auto* p = static_cast<const unsigned char*>(data);
-        for (std::size_t i = 0; i < n; ++i) {
-            hash_ ^= p[i];
-            hash_ *= 1099511628211ull;
-        }
-    }
+    void bytes(const void* data, std::size_t n) { hash_ = Utils::fnv1a(hash_, data, n); }
 
-    uint64_t hash_ = 14695981039346656037ull;
+    uint64_t hash_ = Utils::FNV_START;
 };
 
 void hashUnit(WorldHash& h, const Unit& u) {

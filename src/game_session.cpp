@@ -33,6 +33,7 @@
 #include "hotkeys.h"
 #include "hud.h"
 #include "lockstep.h"
+#include "map.h"
 #include "map_objects.h"
 #include "minimap.h"
 #include "missions.h"
@@ -421,19 +422,6 @@ static std::optional<Refusal> savedMapRefusal(const std::string& headerLine, con
         return Refusal{"its map \"" + mapName + "\" has changed since the game was saved",
                        "its map has changed since it was saved"};
     return std::nullopt;
-}
-
-std::string mapFingerprint(const std::string& mapName) {
-    std::ifstream in(basePath + "maps/" + mapName + ".map", std::ios::binary);
-    if (!in) return "";
-    uint64_t hash = 14695981039346656037ull;
-    for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) {
-        hash ^= static_cast<unsigned char>(*it);
-        hash *= 1099511628211ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
 }
 
 bool saveCanResume(const std::string& name, std::string* why) {

@@ -19,6 +19,7 @@
 #include "config.h"
 #include "game_session.h"
 #include "game_state.h"
+#include "map.h"
 #include "player.h"
 #include "utils.h"
 

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -550,4 +552,14 @@ std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass
         if (canEnter(grid.at(n.x >> 2, n.y >> 2), movementClass)) result.push_back(n);
     }
     return result;
+}
+
+std::string mapFingerprint(const std::string& mapName) {
+    std::ifstream in(basePath + "maps/" + mapName + ".map", std::ios::binary);
+    if (!in) return "";
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx",
+                  static_cast<unsigned long long>(Utils::fnv1a(Utils::FNV_START, bytes.data(), bytes.size())));
+    return text;
 }

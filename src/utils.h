@@ -109,4 +109,15 @@ constexpr std::chrono::seconds LEFTOVER_AGE{60};
 void removeLeftoverTemporaries(const std::string& folder,
                                std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
 
+// The 64-bit FNV-1a hash of n bytes, going on from hash: the world checksum and the map fingerprint of saves.
+constexpr uint64_t FNV_START = 14695981039346656037ull;
+inline uint64_t fnv1a(uint64_t hash, const void* data, std::size_t n) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < n; ++i) {
+        hash ^= p[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 }  // namespace Utils
