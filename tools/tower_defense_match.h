@@ -14,9 +14,9 @@ constexpr int ATTACKER_ID = 2;
 // Five minutes of play.
 constexpr int TOWER_DEFENSE_TICKS = static_cast<int>(300.0f / TURN_LENGTH + 0.5f);
 
-// Built as a session builds it: the mod hooks chosen, the script started before the world exists, then the map.
-// The attacker has no base: its units are the script's waves. False when the map cannot be built.
-inline bool startTowerDefense(bool mods, const std::string& modFolder) {
+// The two players on the fight map, the mod hooks chosen and the script started before the world exists, as a
+// session starts them.
+inline void seatTowerDefense(bool mods, const std::string& modFolder) {
     MAP_FILE = "fight";
     addPlayer(DEFENDER_ID, "Blue", "human", true);
     addPlayer(ATTACKER_ID, "Red", "vohmathal", false);
@@ -25,9 +25,20 @@ inline bool startTowerDefense(bool mods, const std::string& modFolder) {
     MODS = mods;
     selectModHooks(mods);
     if (mods) modManager.start(grid, modFolder);
-    if (!buildMapWorld(mapPath(MAP_FILE))) return false;
+}
+
+// Once the map's world stands: the local player's squad of defenders. The attacker has no base: its units are the
+// script's waves.
+inline void placeDefenders() {
     listUnitsWithOwners();
     placeArmy(DEFENDER_ID, "Marine", {10, 12}, 8);
+}
+
+// The whole start. False when the map cannot be built.
+inline bool startTowerDefense(bool mods, const std::string& modFolder) {
+    seatTowerDefense(mods, modFolder);
+    if (!buildMapWorld(mapPath(MAP_FILE))) return false;
+    placeDefenders();
     return true;
 }
 

@@ -31,14 +31,7 @@ bool loadGameOnce() {
 // is not part of this build).
 bool startMatch() {
     using namespace headless;
-    MAP_FILE = "fight";
-    addPlayer(DEFENDER_ID, "Blue", "human", true);
-    addPlayer(ATTACKER_ID, "Red", "vohmathal", false);
-    Player::myStaticId = DEFENDER_ID;
-    Player::aiId = ATTACKER_ID;
-    MODS = true;
-    selectModHooks(true);
-    modManager.start(grid, scratchFolder());
+    seatTowerDefense(true, scratchFolder());
     seedSessionGenerators();
     try {
         mapData = loadMapFromFile(mapPath(MAP_FILE));
@@ -51,8 +44,7 @@ bool startMatch() {
     resetMiningOccupancy();
     createObjects(mapData.pendingObjects, grid);
     createDecorations(mapData.pendingDecorations, grid);
-    listUnitsWithOwners();
-    placeArmy(DEFENDER_ID, "Marine", {10, 12}, 8);
+    placeDefenders();
     return true;
 }
 
