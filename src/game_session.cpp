@@ -11,8 +11,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "buildings.h"
 #include "config.h"
 #include "control_groups.h"
@@ -407,18 +405,15 @@ struct Refusal {
     std::string reason;
 };
 
-// Nothing when the map file a save names reads as a map and is the map it was played on.
-static std::optional<Refusal> savedMapRefusal(const std::string& headerLine, const std::string& mapName) {
+// Nothing when the map file a save names reads as a map and is the map it was played on. Saves written before the
+// fingerprint was recorded, or of a map that could not be read then, carry none and are taken on trust.
+static std::optional<Refusal> savedMapRefusal(const std::string& mapName, const std::string& mapPrint) {
     try {
         readMapFile(basePath + "maps/" + mapName + ".map");
     } catch (const std::exception& e) {
         return Refusal{"its map \"" + mapName + "\" cannot be used: " + e.what(), "its map cannot be used"};
     }
-    // Saves written before the fingerprint was recorded, or of a map that could not be read then, carry none and
-    // are taken on trust.
-    const nlohmann::json header = nlohmann::json::parse(headerLine, nullptr, false);
-    const auto recorded = header.is_object() ? header.find(MAP_FINGERPRINT_KEY) : header.end();
-    if (header.is_object() && recorded != header.end() && *recorded != "" && *recorded != mapFingerprint(mapName))
+    if (!mapPrint.empty() && mapPrint != mapFingerprint(mapName))
         return Refusal{"its map \"" + mapName + "\" has changed since the game was saved",
                        "its map has changed since it was saved"};
     return std::nullopt;
@@ -427,6 +422,7 @@ static std::optional<Refusal> savedMapRefusal(const std::string& headerLine, con
 bool saveCanResume(const std::string& name, std::string* why) {
     std::string bytes;
     std::string mapName;
+    std::string mapPrint;
     std::string error;
     Refusal refusal;
     if (name.empty())
@@ -435,9 +431,9 @@ bool saveCanResume(const std::string& name, std::string* why) {
         refusal = {"the name leaves the saves folder", "the name leaves the saves folder"};
     else if (!readSave(basePath + "saves/" + name, bytes))
         refusal = {"the file cannot be read", "the file cannot be read"};
-    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, error))
+    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, mapPrint, error))
         refusal = {"its header is unusable: " + error, "it is not a saved game"};
-    else if (const auto mapRefusal = savedMapRefusal(bytes.substr(0, bytes.find('\n')), mapName))
+    else if (const auto mapRefusal = savedMapRefusal(mapName, mapPrint))
         refusal = *mapRefusal;
     else
         return true;

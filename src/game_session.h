@@ -64,8 +64,6 @@ bool load_replay_into_commands();
 // a running match need not end for a bad choice. The reason of a refusal, in words for the player, goes to why when
 // given.
 bool saveCanResume(const std::string& name, std::string* why = nullptr);
-// The header key of the map's fingerprint (mapFingerprint): a map edited after a save would resume another match.
-inline constexpr const char* MAP_FINGERPRINT_KEY = "MAP_FINGERPRINT";
 
 // ---- Recorded sessions ----
 

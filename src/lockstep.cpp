@@ -17,7 +17,6 @@
 
 #include "ai.h"
 #include "config.h"
-#include "game_session.h"
 #include "game_state.h"
 #include "map.h"
 #include "player.h"
@@ -413,8 +412,12 @@ struct ReplayPlayer {
     std::string strategy;  // the computer player's, so a resumed save plays on with the same
 };
 
+// The header key of the map's fingerprint (mapFingerprint): a map edited after a save would resume another match.
+constexpr const char* MAP_FINGERPRINT_KEY = "MAP_FINGERPRINT";
+
 struct ReplayHeader {
     std::vector<ConfigValue> config;  // one value per replayConfigKeys entry
+    std::string mapFingerprint;       // empty in logs written before it was recorded
     bool hasPlayers = false;
     std::vector<ReplayPlayer> players;
 };
@@ -502,6 +505,7 @@ bool parseReplayHeader(const std::string& line, ReplayHeader& header, std::strin
             return error = std::string("\"") + key.name + "\" is not a plain file name: " + *text, false;
         header.config.push_back(std::move(value));
     }
+    if (!readOptionalKey(doc, MAP_FINGERPRINT_KEY, &header.mapFingerprint, error)) return false;
     header.hasPlayers = doc.contains("players");
     return !header.hasPlayers || readReplayPlayers(doc.at("players"), header.players, error);
 }
@@ -540,9 +544,10 @@ void applyReplayHeader(const ReplayHeader& header) {
 
 }  // namespace
 
-bool replayHeaderUsable(const std::string& line, std::string& mapName, std::string& error) {
+bool replayHeaderUsable(const std::string& line, std::string& mapName, std::string& mapPrint, std::string& error) {
     ReplayHeader header;
     if (!parseReplayHeader(line, header, error)) return false;
+    mapPrint = header.mapFingerprint;
     for (std::size_t i = 0; i < REPLAY_CONFIG_KEY_COUNT; ++i)
         if (const auto* name = std::get_if<std::string>(&header.config[i]);
             name && replayConfigKeys[i].target == ConfigTarget{&MAP_FILE})

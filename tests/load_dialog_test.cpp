@@ -55,6 +55,7 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
     root.write("saves/badmap.bin", R"({"MAP_FILE": "../fight"})" "\n");
     root.write("saves/twice.bin", R"({"players": [{"id": 3}, {"id": 3}]})" "\n");
     root.write("saves/nomap.bin", R"({"MAP_FILE": "nowhere"})" "\n");
+    root.write("saves/numberprint.bin", R"({"MAP_FILE": "fight", "MAP_FINGERPRINT": 7})" "\n");
     root.write("saves/ruinedmap.bin", R"({"MAP_FILE": "ruined"})" "\n");
     root.write("maps/ruined.map", "# a map file with no terrain\n");
     // Saved on one map, which was then edited under the same name.
@@ -74,6 +75,7 @@ TEST_F(LoadDialog, AChoiceThatCannotResumeKeepsTheMatchAndTheDialog) {
         {"text.txt", "its header is unusable"},
         {"badmap.bin", "is not a plain file name"},
         {"twice.bin", "player id 3 is listed twice"},
+        {"numberprint.bin", "\"MAP_FINGERPRINT\""},
         {"nomap.bin", "its map \"nowhere\" cannot be used: Failed to open map file"},
         {"ruinedmap.bin", "its map \"ruined\" cannot be used: Map file has no terrain section"},
         {"editedmap.bin", "its map \"edited\" has changed since the game was saved"},
