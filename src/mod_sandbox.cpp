@@ -88,11 +88,13 @@ long long printCost(lua_State* L) {
 // A full collection walks the whole heap.
 long long collectCost(lua_State* L) { return static_cast<long long>(lua_gc(L, LUA_GCCOUNT, 0)) * 64 + 1; }
 
-// Each comparison may walk two long strings, as an instruction may.
-long long sortCost(lua_State* L) {
-    const long double n = static_cast<long double>(tableLength(L, 1));
+// Sorting n entries: each comparison may walk two long strings, as an instruction may.
+long long sortingCost(lua_State* L, long long entries) {
+    const long double n = static_cast<long double>(entries);
     return saturate(n * (std::log2(n + 1) + 1) * static_cast<long double>(ModManager::instructionPrice(L)));
 }
+
+long long sortCost(lua_State* L) { return sortingCost(L, tableLength(L, 1)); }
 
 long long shiftCost(lua_State* L) { return tableLength(L, 1) + 1; }
 
@@ -539,8 +541,7 @@ int nextInOrder(lua_State* L) {
 void pushOrderedWalk(lua_State* L, int table) {
     table = lua_absindex(L, table);
     const lua_Integer n = countKeys(L, table);
-    const long double steps = static_cast<long double>(n) * (std::log2(static_cast<long double>(n) + 1) + 1);
-    ModManager::charge(L, saturate(steps * static_cast<long double>(ModManager::instructionPrice(L))));
+    ModManager::charge(L, sortingCost(L, n));
     lua_createtable(L, static_cast<int>(n), 0);
     const int found = lua_gettop(L);
     lua_Integer slot = 0;
