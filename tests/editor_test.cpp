@@ -177,6 +177,16 @@ TEST_F(Editor, ThePressThatOpensTheMenuPaintsAndPlacesNothingBeneathTheButton) {
     }
 }
 
+TEST_F(Editor, TheMenusObjectivesAskForAGoodMap) {
+    click(middleOf(menuButton.rect));
+    ASSERT_TRUE(gameMenu.isVisible());
+    click({int(gameMenu.rect.x + 125.0f), int(gameMenu.rect.y + 160.0f + 15.0f)});  // Scenario Objectives
+    map_editor_loop();
+    EXPECT_TRUE(gameMenu.isVisible());
+    // The title wraps to the menu's width, a word a line.
+    EXPECT_EQ(menuText(), " SCENARIO OBJECTIVES Make a good map. Back");
+}
+
 TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {
     pick(hudMapObjectButtons, "Crystal");
     click(centreOf({20, 20})), click(centreOf({20, 20}));

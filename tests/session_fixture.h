@@ -18,6 +18,7 @@
 #include "game_loop.h"
 #include "game_replay.h"
 #include "game_session.h"
+#include "hud.h"
 #include "network_manager_lobby.h"
 #include "sdl_events.h"
 #include "sprites.h"
@@ -219,4 +220,15 @@ inline void reloadRepositoryContent() {
     loadTextures();
     loadSprites();
     ::testing::internal::GetCapturedStderr();
+}
+
+// What the in-game menu reads, its labels and buttons in order, each after a space; empty labels read nothing.
+inline std::string menuText() {
+    std::string text;
+    for (const auto& child : gameMenu.children) {
+        const auto* label = dynamic_cast<const Label*>(child.get());
+        if (label && !label->text.empty()) text += " " + label->text;
+        if (const auto* button = dynamic_cast<const Button*>(child.get())) text += " " + button->label;
+    }
+    return text;
 }
