@@ -488,3 +488,32 @@ TEST_F(ExtractionPages, TheGuideIsDrawnOverTheHubAndClosesFromItsCornerButton) {
     hub.draw();
     EXPECT_FALSE(same(pixel(empty.x, empty.y), panel)) << "the panel is gone";
 }
+
+// The name stays inside its field: a short one from the field's left side, a long one cut at the left so that its
+// last letters, where typing goes on, show at the right side.
+TEST_F(ExtractionPages, TheCampaignNameStaysInsideItsFieldShowingItsEnd) {
+    const struct {
+        const char* name;
+        bool showsStart;
+        bool showsEnd;
+    } cases[] = {{"Vega", true, false}, {"The Long March of the Ninth Expeditionary Fleet Beyond Vega", false, true}};
+    for (const auto& c : cases) {
+        ExtractionNewCampaignPage page(&menu);
+        page.init();
+        typeName(page, c.name);
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        page.draw();
+        const SDL_FRect f = page.nameInput.rect;
+        const auto green = [&](float from, float to) {
+            for (int y = static_cast<int>(f.y); y < f.y + f.h; ++y)
+                for (int x = static_cast<int>(from); x < to; ++x)
+                    if (same(pixel(x, y), {0, 255, 0, 255})) return true;
+            return false;
+        };
+        EXPECT_EQ(green(f.x, f.x + 20), c.showsStart || c.showsEnd) << c.name;
+        EXPECT_EQ(green(f.x + f.w - 30, f.x + f.w), c.showsEnd) << c.name;
+        EXPECT_FALSE(green(f.x + f.w, static_cast<float>(W))) << c.name << ": nothing right of the field";
+        if (c.showsEnd) saveScreenshot("extraction_new_campaign_long_name");
+    }
+}
