@@ -517,3 +517,28 @@ TEST_F(ExtractionPages, TheCampaignNameStaysInsideItsFieldShowingItsEnd) {
         if (c.showsEnd) saveScreenshot("extraction_new_campaign_long_name");
     }
 }
+
+// A Return in any field stops the window's typing: the page starts it again on entry and at a press on the field,
+// so the name can still be typed after a Return, and that Return starts no campaign.
+TEST_F(ExtractionPages, TheNameCanStillBeTypedAfterAReturnEndedTyping) {
+    SDL_StopTextInput();  // as a Return in the save dialog of the last match leaves it
+    ExtractionNewCampaignPage page(&menu);
+    page.init();
+    const struct {
+        const char* what;
+        SDL_Event event;
+        bool typing;
+    } steps[] = {
+        {"the page entered", typed("Veg"), true},
+        {"Return in the field", keyDown(SDLK_RETURN), false},
+        {"a press beside the field", press(page.nameInput.rect.x - 2, page.nameInput.rect.y + 5), false},
+        {"a press on the field", press(page.nameInput.rect.x, page.nameInput.rect.y), true},
+        {"typing on", typed("a"), true},
+    };
+    for (const auto& s : steps) {
+        page.handleEvent(s.event);
+        EXPECT_EQ(SDL_IsTextInputActive() == SDL_TRUE, s.typing) << s.what;
+    }
+    EXPECT_EQ(page.campaignName, "Vega");
+    EXPECT_FALSE(menu.switchPending);
+}

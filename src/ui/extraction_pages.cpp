@@ -202,6 +202,8 @@ void ExtractionNewCampaignPage::init() {
     hardcoreBox = Checkbox(SDL_FRect{boxX, 350.0f, 22.0f, 22.0f}, hardcore);
     startButton = columnButton("Start", 440.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { start(); });
     backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
+    // A Return in any field, this one or the save dialog of a match, stops the window's typing.
+    SDL_StartTextInput();
 }
 
 // A refused name or a failed save leaves a line on the page, no file and the campaign opened before.
@@ -224,6 +226,8 @@ void ExtractionNewCampaignPage::start() {
 }
 
 void ExtractionNewCampaignPage::handleEvent(const SDL_Event& e) {
+    if (isLeftPress(e) && pointInRect(nameInput.rect, static_cast<float>(e.button.x), static_cast<float>(e.button.y)))
+        SDL_StartTextInput();
     nameInput.handleEvent(e);
     hardcoreBox.handleEvent(e);
     startButton.handleEvent(e);
