@@ -129,6 +129,27 @@ TEST_F(Menu, OptionsApplyAtOnceAndShowTheLiveValuesOnEntry) {
     closeAudio();
 }
 
+// The arrow keys light rows of the map list as clicks do, and the map Open map would open is the row lit.
+TEST_F(Menu, TheMapTheEditorWouldOpenIsTheRowTheKeysLight) {
+    mainMenu.switch_to_page(MenuPage::MapEditorPage);
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    const auto* page = static_cast<MapEditorPage*>(mainMenu.page(MenuPage::MapEditorPage));
+    ASSERT_GE(page->mapNames.size(), 2u);
+    ASSERT_EQ(page->mapList.selected, -1) << "no map is lit before one is chosen";
+    const struct {
+        SDL_Keycode key;
+        int row;
+    } steps[] = {{SDLK_DOWN, 0}, {SDLK_DOWN, 1}, {SDLK_UP, 0}, {SDLK_UP, 0}};
+    for (const auto& s : steps) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = s.key;
+        mainMenu.handleEvent(e);
+        EXPECT_EQ(page->mapList.selected, s.row);
+        EXPECT_EQ(page->chosenMap, page->mapNames[static_cast<std::size_t>(s.row)]);
+    }
+}
+
 // The knob stands where the value does: a drag far past either end stops it at that end of the track, and a press
 // on the track's very edge starts a drag.
 TEST_F(Menu, AVolumeKnobDraggedPastEitherEndStopsAtThatEndOfItsTrack) {
