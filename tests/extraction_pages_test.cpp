@@ -2,18 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
 #include "extraction_missions.h"
+#include "extraction_roster.h"
 #include "game_state.h"
 #include "player.h"
 #include "sdl_events.h"
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
+#include "utils.h"
 
 struct ExtractionPages : DrawFixture {
     TempDir dir;
@@ -43,6 +47,24 @@ struct ExtractionPages : DrawFixture {
     }
 
     static SDL_Event pressOn(const Button& b) { return press(b.rect.x + 5, b.rect.y + 5); }
+
+    // Typed as the player types it: text events of at most 31 bytes each.
+    static void typeName(ExtractionNewCampaignPage& page, const std::string& name) {
+        for (std::size_t at = 0; at < name.size(); at += 31) page.handleEvent(typed(name.substr(at, 31).c_str()));
+    }
+
+    std::vector<std::string> savedFiles() const {
+        std::vector<std::string> files;
+        std::error_code ignored;
+        for (std::filesystem::directory_iterator it(dir.path / "saves", ignored), end; !ignored && it != end;
+             it.increment(ignored))
+            files.push_back(it->path().filename().string());
+        return files;
+    }
+
+    static float rowY(const List& list, int slot) {
+        return list.rect.y + static_cast<float>(list.itemHeight) * (static_cast<float>(slot) + 0.5f);
+    }
 
     void startCampaign(const std::string& name) {
         ExtractionNewCampaignPage page(&menu);
@@ -216,4 +238,307 @@ TEST_F(ExtractionPages, ATechBoughtIsSavedAtOnce) {
     initExtractionData("beta.bin");
     EXPECT_TRUE(techTree[0].unlocked);
     EXPECT_EQ(tech_points, 1);
+}
+
+static SDL_Event keyDown(SDL_Keycode sym) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = sym;
+    return e;
+}
+
+static SDL_Event wheel(int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = y;
+    return e;
+}
+
+// The box shows on entry the flag of the campaign opened last; what it shows when Start is pressed is what the
+// campaign keeps, read from its file alone after the program starts anew.
+TEST_F(ExtractionPages, TheHardcoreBoxAsLeftIsTheFlagTheCampaignKeepsAfterARestart) {
+    const struct {
+        const char* name;
+        bool openedLast;
+        int clicks;
+        bool kept;
+    } cases[] = {{"Soft", false, 0, false},   {"Hard", false, 1, true},      {"Undone", false, 2, false},
+                 {"Carried", true, 0, true}, {"Unticked", true, 1, false}};
+    for (const auto& c : cases) {
+        hardcore = c.openedLast;
+        ExtractionNewCampaignPage page(&menu);
+        page.init();
+        typeName(page, c.name);
+        const SDL_FRect box = page.hardcoreBox.box;
+        for (int i = 0; i < c.clicks; ++i) page.handleEvent(::pressOn(box));
+        page.draw();
+        const SDL_Color mark = pixel(static_cast<int>(box.x + box.w / 2), static_cast<int>(box.y + box.h / 2));
+        EXPECT_EQ(same(mark, SDL_Color{190, 10, 10, 255}), c.kept) << c.name << ": the mark drawn";
+        if (c.clicks == 1 && !c.openedLast) saveScreenshot("extraction_new_campaign");
+        page.handleEvent(pressOn(page.startButton));
+
+        resetExtractionData();
+        load_roster("");
+        const std::vector<std::string> rows = refresh_extraction_campaigns_list();
+        const std::string file = Utils::sanitizeFilename(c.name);
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const std::string& r) {
+            return r.find("(" + file + ")") != std::string::npos;
+        });
+        ASSERT_NE(row, rows.end()) << c.name;
+        EXPECT_EQ(row->rfind("[HC] ", 0) == 0, c.kept) << *row;
+        initExtractionData(file);
+        EXPECT_EQ(hardcore, c.kept) << c.name;
+        EXPECT_EQ(extraction_name, c.name);
+    }
+}
+
+TEST_F(ExtractionPages, ANameThatCannotBeACampaignFileIsRefusedWithALineAndNoFile) {
+    const std::string noLetter = "Type a name with a letter or a digit.";
+    const std::string tooLong = "This name is too long for a campaign file.";
+    const struct {
+        const char* what;
+        std::string name;
+        std::string line;
+    } cases[] = {
+        {"nothing typed", "", noLetter},
+        {"only punctuation and accents", "!?. -\xC3\xA9", noLetter},
+        {"the longest file name", std::string(242, 'a'), ""},
+        {"one letter more", std::string(243, 'b'), tooLong},
+        {"the longest name kept in a campaign file", "c" + std::string(4095, '!'), ""},
+        {"one byte more", "d" + std::string(4096, '!'), tooLong},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir.path / "saves");
+        menu.switchPending = false;
+        ExtractionNewCampaignPage page(&menu);
+        page.init();
+        typeName(page, c.name);
+        ::testing::internal::CaptureStderr();
+        page.handleEvent(pressOn(page.startButton));
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(page.refusalLine, c.line) << c.what;
+        EXPECT_EQ(menu.switchPending, c.line.empty()) << c.what;
+        EXPECT_EQ(savedFiles().size(), c.line.empty() ? 1u : 0u) << c.what;
+    }
+
+    ExtractionNewCampaignPage page(&menu);
+    page.init();
+    page.handleEvent(pressOn(page.startButton));
+    page.draw();
+    saveScreenshot("extraction_new_campaign_refused");
+    bool drawn = false;
+    for (int y = 395; y < 415 && !drawn; ++y)
+        for (int x = 440; x < 840 && !drawn; ++x) drawn = same(pixel(x, y), SDL_Color{255, 90, 90, 255});
+    EXPECT_TRUE(drawn) << "the refusal is drawn between the box and Start";
+    page.handleEvent(typed("N"));
+    EXPECT_EQ(page.refusalLine, "") << "an edit answers the refusal";
+}
+
+// The suffix search makes an empty file for the new campaign; a save that then fails takes it away again, leaves
+// the campaign of that name as it was and says so.
+TEST_F(ExtractionPages, AStartWhoseSaveFailsLeavesNoPlaceholderAndSaysSo) {
+    startCampaign("Alpha");
+    const std::string kept = readWholeFile(dir.path / "saves" / "alpha.bin");
+    // The write cannot open its temporary file beside the placeholder.
+    std::filesystem::create_directories(dir.path / "saves" / "alpha_2.bin.tmp");
+    menu.switchPending = false;
+    ExtractionNewCampaignPage page(&menu);
+    page.init();
+    typeName(page, "ALPHA!");
+    ::testing::internal::CaptureStderr();
+    page.handleEvent(pressOn(page.startButton));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(page.refusalLine, "The campaign could not be saved.");
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "saves" / "alpha_2.bin"));
+    EXPECT_EQ(readWholeFile(dir.path / "saves" / "alpha.bin"), kept);
+    EXPECT_EQ(extraction_filename, "alpha.bin") << "the campaign opened before stays the one saved to";
+    EXPECT_FALSE(menu.switchPending);
+}
+
+// Keys move the lit row as clicks do, and Continue opens the row that is lit; on entry none is.
+TEST_F(ExtractionPages, TheCampaignContinueOpensIsTheRowTheHubLights) {
+    for (const char* file : {"a.bin", "b.bin", "c.bin"}) ASSERT_TRUE(save_roster(file, file, false, 1, {}, 0, 0));
+    refresh_extraction_campaigns_list();
+    ExtractionPage hub(&menu);
+    hub.init();
+    const List& list = hub.campaignList;
+    hub.draw();
+    EXPECT_FALSE(same(pixel(static_cast<int>(list.rect.x + 2), static_cast<int>(rowY(list, 0))), {139, 0, 0, 255}))
+        << "no row is lit on entry";
+    const struct {
+        const char* what;
+        SDL_Event event;
+        int chosen;
+    } steps[] = {
+        {"Up with no row lit", keyDown(SDLK_UP), 0},
+        {"Down", keyDown(SDLK_DOWN), 1},
+        {"Down at the last row", keyDown(SDLK_DOWN), 2},
+        {"Down again", keyDown(SDLK_DOWN), 2},
+        {"a click on the first row", press(list.rect.x + 20, rowY(list, 0)), 0},
+        {"a click below the last row", press(list.rect.x + 20, rowY(list, 3)), 0},
+        {"Down", keyDown(SDLK_DOWN), 1},
+    };
+    for (const auto& s : steps) {
+        hub.handleEvent(s.event);
+        EXPECT_EQ(list.selected, s.chosen) << s.what;
+        EXPECT_EQ(selected_campaign_index, s.chosen) << s.what;
+    }
+    hub.handleEvent(pressOn(hub.continueButton));
+    EXPECT_EQ(menu.pending, MenuPage::ExtractionMapPickerPage);
+    EXPECT_EQ(extraction_filename, extraction_campaigns[1].fileName);
+}
+
+// Twelve rows fit the list: the wheel stops at the last page, and an empty list takes no choice at all.
+TEST_F(ExtractionPages, TheHubListStopsAtItsEndsAndAnEmptyOneChoosesNothing) {
+    const struct {
+        int campaigns;
+        int lastOffset;
+    } cases[] = {{12, 0}, {13, 1}, {20, 8}, {0, 0}};
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir.path / "saves");
+        for (int i = 0; i < c.campaigns; ++i) {
+            const std::string file = "c" + std::to_string(100 + i) + ".bin";
+            ASSERT_TRUE(save_roster(file, file, false, 1, {}, 0, 0));
+        }
+        refresh_extraction_campaigns_list();
+        ExtractionPage hub(&menu);
+        hub.init();
+        for (int i = 0; i < 5; ++i) hub.handleEvent(wheel(-1));
+        EXPECT_EQ(hub.campaignList.scrollOffset, c.lastOffset) << c.campaigns;
+        hub.handleEvent(press(hub.campaignList.rect.x + 20, rowY(hub.campaignList, 11)));
+        const int bottomRow = c.campaigns >= 12 ? c.lastOffset + 11 : -1;
+        EXPECT_EQ(selected_campaign_index, bottomRow) << c.campaigns;
+        for (int i = 0; i < 5; ++i) hub.handleEvent(wheel(1));
+        EXPECT_EQ(hub.campaignList.scrollOffset, 0) << c.campaigns;
+    }
+    // The last case left the folder empty.
+    menu.switchPending = false;
+    ExtractionPage hub(&menu);
+    hub.init();
+    hub.handleEvent(keyDown(SDLK_DOWN));
+    hub.handleEvent(pressOn(hub.continueButton));
+    EXPECT_EQ(selected_campaign_index, -1);
+    EXPECT_FALSE(menu.switchPending) << "Continue takes no click without a campaign";
+}
+
+// A roster longer than the list, scrolled to its end, keeps its first rows in reach as units leave it.
+TEST_F(ExtractionPages, AShipRosterScrolledToItsEndShowsItsFirstRowsAgainOnceUnitsLeave) {
+    std::vector<UnitSaveData> units;
+    for (int i = 0; i < 14; ++i) units.push_back({"Scavenger", "Unit" + std::to_string(i), 1, 0, 0, true});
+    ASSERT_TRUE(save_roster("crowd.bin", "Crowd", false, 1, units, 20, 0));
+    extraction_filename = "crowd.bin";
+    openCampaignInRosterLists("crowd.bin");
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    // Clicks a second apart: none of them is a double click that opens a unit's details.
+    static Uint32 now = 0;
+    const auto savedTicks = listTicks;
+    listTicks = [] { return now += 1000; };
+    const List& ship = *shipRosterList;
+    roster.handleEvent(wheel(-1));
+    ASSERT_EQ(ship.scrollOffset, 2);
+    for (int left = 13; left >= 12; --left) {
+        roster.handleEvent(press(ship.rect.x + 20, rowY(ship, 11)));
+        roster.handleEvent(pressOn(*shipRosterListButton));
+        ASSERT_EQ(shipRoster.size(), static_cast<std::size_t>(left));
+    }
+    EXPECT_EQ(ship.scrollOffset, 0) << "twelve rows fit: all of them show";
+    roster.handleEvent(press(ship.rect.x + 20, rowY(ship, 0)));
+    EXPECT_EQ(ship.selectedText(), rosterRows(shipRoster)[0]) << "the top row is the first unit";
+    listTicks = savedTicks;
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    roster.draw();
+    saveScreenshot("extraction_roster_after_scrolling");
+}
+
+// The guide is drawn over the hub, its Close button 230 from the panel's right edge and 60 above its bottom edge;
+// a press on the button's own far corner closes it, one pixel past it only lands on the panel.
+TEST_F(ExtractionPages, TheGuideIsDrawnOverTheHubAndClosesFromItsCornerButton) {
+    ASSERT_TRUE(save_roster("a.bin", "Amber", false, 1, {}, 0, 0));
+    refresh_extraction_campaigns_list();
+    ExtractionPage hub(&menu);
+    hub.init();
+    hub.handleEvent(pressOn(hub.howToPlayButton));
+    SDL_RenderClear(renderer);
+    hub.draw();
+    saveScreenshot("extraction_guide");
+    const SDL_FRect r = hub.howToPlay.rect;
+    EXPECT_EQ(r.x, (W - 850) / 2.0f);
+    EXPECT_EQ(r.y, (H - 670) / 2.0f);
+    EXPECT_TRUE(same(pixel(static_cast<int>(r.x), static_cast<int>(r.y + 300)), {160, 110, 40, 255}));
+    const SDL_Point empty{static_cast<int>(r.x + 600), static_cast<int>(r.y + 600)};
+    const SDL_Color panel = pixel(empty.x, empty.y);
+    bool title = false;
+    for (int y = static_cast<int>(r.y + 30); y < r.y + 55 && !title; ++y)
+        for (int x = static_cast<int>(r.x + 30); x < r.x + 400 && !title; ++x)
+            title = same(pixel(x, y), {255, 255, 255, 255});
+    EXPECT_TRUE(title) << "the guide's title";
+
+    const Button& close = static_cast<const Button&>(*hub.howToPlay.children.back());
+    EXPECT_EQ(close.label, "Close");
+    const SDL_FRect expected{r.x + r.w - 230.0f, r.y + r.h - 60.0f, 200.0f, 30.0f};
+    EXPECT_EQ(std::memcmp(&close.rect, &expected, sizeof expected), 0);
+    EXPECT_TRUE(same(pixel(static_cast<int>(expected.x + 3), static_cast<int>(expected.y + 3)), {35, 35, 35, 255}));
+    hub.handleEvent(press(expected.x + expected.w + 1, expected.y + expected.h));
+    ASSERT_TRUE(hub.howToPlay.isVisible());
+    hub.handleEvent(press(expected.x + expected.w, expected.y + expected.h));
+    EXPECT_FALSE(hub.howToPlay.isVisible());
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    hub.draw();
+    EXPECT_FALSE(same(pixel(empty.x, empty.y), panel)) << "the panel is gone";
+}
+
+// The name stays inside its field: a short one from the field's left side, a long one cut at the left so that its
+// last letters, where typing goes on, show at the right side.
+TEST_F(ExtractionPages, TheCampaignNameStaysInsideItsFieldShowingItsEnd) {
+    const struct {
+        const char* name;
+        bool showsStart;
+        bool showsEnd;
+    } cases[] = {{"Vega", true, false}, {"The Long March of the Ninth Expeditionary Fleet Beyond Vega", false, true}};
+    for (const auto& c : cases) {
+        ExtractionNewCampaignPage page(&menu);
+        page.init();
+        typeName(page, c.name);
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        page.draw();
+        const SDL_FRect f = page.nameInput.rect;
+        const auto green = [&](float from, float to) {
+            for (int y = static_cast<int>(f.y); y < f.y + f.h; ++y)
+                for (int x = static_cast<int>(from); x < to; ++x)
+                    if (same(pixel(x, y), {0, 255, 0, 255})) return true;
+            return false;
+        };
+        EXPECT_EQ(green(f.x, f.x + 20), c.showsStart || c.showsEnd) << c.name;
+        EXPECT_EQ(green(f.x + f.w - 30, f.x + f.w), c.showsEnd) << c.name;
+        EXPECT_FALSE(green(f.x + f.w, static_cast<float>(W))) << c.name << ": nothing right of the field";
+        if (c.showsEnd) saveScreenshot("extraction_new_campaign_long_name");
+    }
+}
+
+// A Return in any field stops the window's typing: the page starts it again on entry and at a press on the field,
+// so the name can still be typed after a Return, and that Return starts no campaign.
+TEST_F(ExtractionPages, TheNameCanStillBeTypedAfterAReturnEndedTyping) {
+    SDL_StopTextInput();  // as a Return in the save dialog of the last match leaves it
+    ExtractionNewCampaignPage page(&menu);
+    page.init();
+    const struct {
+        const char* what;
+        SDL_Event event;
+        bool typing;
+    } steps[] = {
+        {"the page entered", typed("Veg"), true},
+        {"Return in the field", keyDown(SDLK_RETURN), false},
+        {"a press beside the field", press(page.nameInput.rect.x - 2, page.nameInput.rect.y + 5), false},
+        {"a press on the field", press(page.nameInput.rect.x, page.nameInput.rect.y), true},
+        {"typing on", typed("a"), true},
+    };
+    for (const auto& s : steps) {
+        page.handleEvent(s.event);
+        EXPECT_EQ(SDL_IsTextInputActive() == SDL_TRUE, s.typing) << s.what;
+    }
+    EXPECT_EQ(page.campaignName, "Vega");
+    EXPECT_FALSE(menu.switchPending);
 }

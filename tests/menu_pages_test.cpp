@@ -13,6 +13,7 @@
 #include "ui/main_menu.h"
 #include "ui/map_editor_page.h"
 #include "ui/options_page.h"
+#include "ui/slider.h"
 
 namespace {
 
@@ -126,6 +127,105 @@ TEST_F(Menu, OptionsApplyAtOnceAndShowTheLiveValuesOnEntry) {
         EXPECT_EQ((page->*c.slider).value, c.shownAgain) << c.percent;
     }
     closeAudio();
+}
+
+// The arrow keys light rows of the map list as clicks do, and the map Open map would open is the row lit.
+TEST_F(Menu, TheMapTheEditorWouldOpenIsTheRowTheKeysLight) {
+    mainMenu.switch_to_page(MenuPage::MapEditorPage);
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    const auto* page = static_cast<MapEditorPage*>(mainMenu.page(MenuPage::MapEditorPage));
+    ASSERT_GE(page->mapNames.size(), 2u);
+    ASSERT_EQ(page->mapList.selected, -1) << "no map is lit before one is chosen";
+    const struct {
+        SDL_Keycode key;
+        int row;
+    } steps[] = {{SDLK_DOWN, 0}, {SDLK_DOWN, 1}, {SDLK_UP, 0}, {SDLK_UP, 0}};
+    for (const auto& s : steps) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = s.key;
+        mainMenu.handleEvent(e);
+        EXPECT_EQ(page->mapList.selected, s.row);
+        EXPECT_EQ(page->chosenMap, page->mapNames[static_cast<std::size_t>(s.row)]);
+    }
+}
+
+// The knob stands where the value does: a drag far past either end stops it at that end of the track, and a press
+// on the track's very edge starts a drag.
+TEST_F(Menu, AVolumeKnobDraggedPastEitherEndStopsAtThatEndOfItsTrack) {
+    mainMenu.switch_to_page(MenuPage::OptionsPage);
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    const Slider& s = static_cast<OptionsPage*>(mainMenu.page(MenuPage::OptionsPage))->effectsVolumeSlider;
+    const int left = static_cast<int>(s.track.x);
+    const int right = static_cast<int>(s.track.x + s.track.w);
+    const int top = static_cast<int>(s.track.y);
+    const int middle = (left + right) / 2;
+    const struct {
+        const char* what;
+        int pressX, pressY, dragTo;
+        int value;
+        int knobLeft;  // the knob is 12 pixels wide
+    } cases[] = {
+        {"far past the right end", middle, top + 8, right + 300, 100, right - 12},
+        {"far past the left end", middle, top + 8, left - 300, 0, left},
+        {"the middle", middle, top + 8, middle, 50, middle - 6},
+        {"a press on the bottom right corner", right, top + 16, right, 100, right - 12},
+    };
+    for (const auto& c : cases) {
+        mainMenu.handleEvent(mouse(SDL_MOUSEBUTTONDOWN, c.pressX, c.pressY));
+        mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, c.dragTo, top - 200));
+        mainMenu.handleEvent(mouse(SDL_MOUSEBUTTONUP, c.dragTo, top - 200));
+        EXPECT_EQ(s.value, c.value) << c.what;
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        mainMenu.draw();
+        // Above the track only the knob is drawn.
+        EXPECT_TRUE(same(pixel(c.knobLeft, top - 2), {190, 10, 10, 255})) << c.what;
+        EXPECT_TRUE(same(pixel(c.knobLeft + 11, top - 2), {190, 10, 10, 255})) << c.what;
+        EXPECT_FALSE(same(pixel(c.knobLeft - 1, top - 2), {190, 10, 10, 255})) << c.what;
+        EXPECT_FALSE(same(pixel(c.knobLeft + 12, top - 2), {190, 10, 10, 255})) << c.what;
+    }
+    saveScreenshot("options_page");
+}
+
+using LoadingScreen = DrawnSessionTest;
+
+bool greenIn(int top, int bottom) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (DrawFixture::same(DrawFixture::pixel(x, y), {0, 255, 0, 255})) return true;
+    return false;
+}
+
+// On black over whatever was drawn before, the newest line 60 pixels above the bottom edge and the older ones 25
+// pixels apart above it; clicks and keys while it runs change nothing.
+TEST_F(LoadingScreen, DrawsItsLinesUpwardsFromNearTheBottomAndIgnoresInput) {
+    MainMenu menu;
+    LoadingPage page(&menu);
+    unitSprites.clear();
+    page.init();
+    for (const double wait : {1001.0, 501.0}) {
+        fake_clock::advanceMs(wait);
+        page.update();
+    }
+    ASSERT_EQ(page.logs.size(), 4u);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_RETURN;
+    for (const SDL_Event& e : {press(20, 660), key}) page.handleEvent(e);
+    fake_clock::advanceMs(700);
+    page.update();
+    EXPECT_EQ(page.logs.size(), 4u);
+    EXPECT_EQ(page.step, 3);
+
+    SDL_SetRenderDrawColor(renderer, 200, 200, 200, 255);
+    SDL_RenderClear(renderer);
+    page.draw();
+    DrawFixture::saveScreenshot("loading_page");
+    EXPECT_TRUE(DrawFixture::same(DrawFixture::pixel(1000, 100), {0, 0, 0, 255}));
+    for (const int top : {585, 610, 635, 660}) EXPECT_TRUE(greenIn(top, top + 20)) << "a line at " << top;
+    EXPECT_FALSE(greenIn(540, 584)) << "nothing above the oldest line";
+    EXPECT_FALSE(greenIn(682, 720)) << "nothing below the newest line";
 }
 
 using LoadingSequence = SessionTest;

@@ -308,4 +308,63 @@ TEST(DropDown, OpensChoosesAndClosesOnAMissWithoutReporting) {
     EXPECT_EQ(changes, (std::vector<int>{2}));
 }
 
+// Where glyphs cover more than half of a pixel inside the rectangle's border, over the known fill.
+std::vector<std::pair<int, int>> textCoverage(const SDL_Rect& r, Uint8 fill) {
+    std::vector<std::pair<int, int>> covered;
+    for (int y = r.y + 1; y < r.y + r.h - 1; ++y)
+        for (int x = r.x + 1; x < r.x + r.w - 1; ++x)
+            if ((DrawFixture::pixel(x, y).r - fill) * 2 > 255 - fill) covered.emplace_back(x - r.x, y - r.y);
+    return covered;
+}
+
+using DropDownDrawing = DrawFixture;
+
+// Closed, the box shows the chosen option in the same letters its row showed in the open list; a click outside an
+// open list closes it and chooses nothing.
+TEST_F(DropDownDrawing, TheClosedBoxShowsTheRowChosenInTheOpenList) {
+    const auto clear = [] {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+    };
+    Select select;
+    select.set_items({"Easy", "Normal", "Hard"});
+    std::vector<int> changes;
+    select.onChange = [&](int i) { changes.push_back(i); };
+    select.draw(100, 100, 120, 20);
+    EXPECT_TRUE(same(pixel(215, 110), SDL_Color{50, 50, 50, 255}));
+    EXPECT_TRUE(same(pixel(215, 130), SDL_Color{0, 0, 0, 255})) << "no rows while closed";
+
+    select.handle_event(pressOn(select.box));
+    ASSERT_TRUE(select.open);
+    select.draw();
+    saveScreenshot("drop_down_open");
+    const Uint8 rowFill[] = {70, 30, 30};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(same(pixel(215, 130 + 20 * i), SDL_Color{rowFill[i], rowFill[i], rowFill[i], 255})) << i;
+    const auto hardRow = textCoverage(SDL_Rect{100, 160, 120, 20}, 30);
+    ASSERT_FALSE(hardRow.empty());
+
+    // Rows share their edges: the edge between two rows belongs to the upper one.
+    select.handle_event(press(150, 160));
+    EXPECT_EQ(select.get_selected(), "Normal");
+    select.handle_event(pressOn(select.box));
+    select.handle_event(press(150, 161));
+    EXPECT_EQ(changes, (std::vector<int>{1, 2}));
+    EXPECT_FALSE(select.open);
+    clear();
+    select.draw();
+    EXPECT_EQ(textCoverage(SDL_Rect{100, 100, 120, 20}, 50), hardRow);
+    EXPECT_TRUE(same(pixel(215, 130), SDL_Color{0, 0, 0, 255})) << "the rows are gone";
+
+    select.handle_event(pressOn(select.box));
+    select.handle_event(press(400, 400));
+    EXPECT_FALSE(select.open);
+    EXPECT_EQ(changes.size(), 2u);
+
+    select.set_items({});
+    clear();
+    select.draw();
+    EXPECT_TRUE(textCoverage(SDL_Rect{100, 100, 120, 20}, 50).empty()) << "no options: the box alone";
+}
+
 }  // namespace

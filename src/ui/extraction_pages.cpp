@@ -48,6 +48,8 @@ void ExtractionPage::init() {
     campaignList = List(100.0f, 250.0f, 300.0f, 300.0f, 16);
     campaignList.onSelect = [this](int row, const std::string&) { selectCampaign(row); };
     campaignList.setItems(refresh_extraction_campaigns_list());
+    // No row is lit while no campaign is chosen: Continue opens the lit row and shows only once there is one.
+    campaignList.selected = -1;
     newButton = columnButton("New Campaign", 280.0f, SECONDARY_COLOUR, SECONDARY_HOVER, goTo(menu, MenuPage::ExtractionNewCampaignPage));
     continueButton = columnButton("Continue Campaign", 340.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { continueCampaign(); });
     howToPlayButton = columnButton("How to play", 400.0f, {30, 60, 35, 255}, {40, 80, 40, 255}, [this] {
@@ -144,18 +146,13 @@ void ExtractionPage::draw() {
 
 // ---- New campaign ----
 
-void ExtractionNewCampaignPage::init() {
-    const float cx = windowSize().x * 0.5f;
-    // The field comes back empty, and so does the name Start uses: a campaign is named by what the field shows.
-    campaignName.clear();
-    nameInput = TextInput(SDL_FRect{cx - 150.0f, 290.0f, 300.0f, 35.0f});
-    nameInput.onChange = [this](std::string text) { campaignName = std::move(text); };
-    hardcoreBox = Checkbox(SDL_FRect{cx + 40.0f, 350.0f, 22.0f, 22.0f}, hardcore);
-    startButton = columnButton("Start", 440.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { start(); });
-    backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
-}
-
 namespace {
+
+// The "Hardcore" label and its box stand centred together, the box 4 pixels right of the label.
+float hardcoreLabelX() {
+    const float w = static_cast<float>(TextWidth("Hardcore", 14));
+    return windowSize().x * 0.5f - (w + 26.0f) * 0.5f;
+}
 
 // Names that differ only in case or punctuation give one file name; a new campaign takes the next free suffix
 // rather than the file of a campaign kept there. The placeholder the suffix search makes goes if the save fails.
@@ -166,23 +163,62 @@ std::string freeCampaignFile(const std::string& wanted, bool& placeholder) {
     return placeholder ? Utils::createUniqueFile(extractionSaveFolder, wanted) : wanted;
 }
 
-}  // namespace
+// The longest campaign file name: the folder's limit of 255 bytes keeps room for a "_9999" suffix and ".tmp".
+constexpr std::size_t MAX_CAMPAIGN_FILE_NAME = 255 - 5 - 4;
+
+// Why a name cannot be a campaign file; empty when it can.
+std::string campaignNameRefusal(const std::string& name) {
+    const std::string file = Utils::sanitizeFilename(name);
+    // Without a letter, digit or "_" the file would lack the extension the hub lists: a campaign never seen again.
+    if (std::filesystem::path(file).extension() != ".bin") return "Type a name with a letter or a digit.";
+    if (file.size() > MAX_CAMPAIGN_FILE_NAME || name.size() > MAX_CAMPAIGN_STRING)
+        return "This name is too long for a campaign file.";
+    return {};
+}
 
 // A new campaign starts clean: no cryopods and no tech carried over from a campaign opened before.
-void ExtractionNewCampaignPage::start() {
-    bool placeholder = false;
-    const std::string file = freeCampaignFile(Utils::sanitizeFilename(campaignName), placeholder);
-    if (file.empty()) return;
-    extraction_filename = file;
+bool saveNewCampaign(const std::string& file, const std::string& name, bool hardcoreFlag) {
     std::vector<UnitSaveData> units;
     for (int i = 0; i < 3; ++i) units.push_back({"Scavenger", getRandomNickname(), 1, 1, 0, true});
     global_cryppod_count = 0;
     for (Tech& tech : techTree) tech.unlocked = false;
-    if (!save_roster(file, campaignName, hardcoreBox.checked, 1, units, 5, 0)) {
+    return save_roster(file, name, hardcoreFlag, 1, units, 5, 0);
+}
+
+}  // namespace
+
+void ExtractionNewCampaignPage::init() {
+    const float cx = windowSize().x * 0.5f;
+    // The field comes back empty, and so does the name Start uses: a campaign is named by what the field shows.
+    campaignName.clear();
+    refusalLine.clear();
+    const float fieldY = 270.0f + static_cast<float>(TextHeight("Campaign Name", 16));
+    nameInput = TextInput(SDL_FRect{cx - 150.0f, fieldY, 300.0f, 35.0f});
+    nameInput.onChange = [this](std::string text) {
+        campaignName = std::move(text);
+        refusalLine.clear();
+    };
+    const float boxX = hardcoreLabelX() + static_cast<float>(TextWidth("Hardcore", 14)) + 4.0f;
+    hardcoreBox = Checkbox(SDL_FRect{boxX, 350.0f, 22.0f, 22.0f}, hardcore);
+    startButton = columnButton("Start", 440.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { start(); });
+    backButton = columnButton("Back", 500.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::ExtractionPage));
+    // A Return in any field, this one or the save dialog of a match, stops the window's typing.
+    SDL_StartTextInput();
+}
+
+// A refused name or a failed save leaves a line on the page, no file and the campaign opened before.
+void ExtractionNewCampaignPage::start() {
+    refusalLine = campaignNameRefusal(campaignName);
+    if (!refusalLine.empty()) return;
+    bool placeholder = false;
+    const std::string file = freeCampaignFile(Utils::sanitizeFilename(campaignName), placeholder);
+    if (file.empty() || !saveNewCampaign(file, campaignName, hardcoreBox.checked)) {
         std::error_code ignored;
-        if (placeholder) std::filesystem::remove(extractionSaveFolder + file, ignored);
+        if (placeholder && !file.empty()) std::filesystem::remove(extractionSaveFolder + file, ignored);
+        refusalLine = "The campaign could not be saved.";
         return;
     }
+    extraction_filename = file;
     openCampaignInRosterLists(file);
     generate_mission_options();
     refresh_extraction_campaigns_list();
@@ -190,6 +226,8 @@ void ExtractionNewCampaignPage::start() {
 }
 
 void ExtractionNewCampaignPage::handleEvent(const SDL_Event& e) {
+    if (isLeftPress(e) && pointInRect(nameInput.rect, static_cast<float>(e.button.x), static_cast<float>(e.button.y)))
+        SDL_StartTextInput();
     nameInput.handleEvent(e);
     hardcoreBox.handleEvent(e);
     startButton.handleEvent(e);
@@ -201,8 +239,9 @@ void ExtractionNewCampaignPage::draw() {
     drawCentred("New Campaign", 200.0f, 20);
     DrawText("Campaign Name", static_cast<int>(cx - 150.0f), 260, whiteColor, 16, false);
     nameInput.draw();
-    DrawText("Hardcore", static_cast<int>(cx - 40.0f), 350, whiteColor, 14, false);
+    DrawText("Hardcore", static_cast<int>(hardcoreLabelX()), 350, whiteColor, 14, false);
     hardcoreBox.draw();
+    if (!refusalLine.empty()) drawCentred(refusalLine, 395.0f, 16, SIGNAL_RED_TEXT);
     startButton.draw();
     backButton.draw();
 }

@@ -41,6 +41,8 @@ public:
     void draw() override;
 
     std::string campaignName;
+    // Why the last Start made no campaign; empty after an edit of the name.
+    std::string refusalLine;
     TextInput nameInput;
     Checkbox hardcoreBox{SDL_FRect{}, false};
     Button startButton, backButton;

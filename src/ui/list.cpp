@@ -7,9 +7,12 @@ Uint32 (*listTicks)() = SDL_GetTicks;
 
 List::List(float x, float y, float w, float h, int fontSize) : rect{x, y, w, h}, fontSize(fontSize) {}
 
+// A shorter list keeps its position only as far as its last page: past that no row would show, and a list that
+// now fits takes no wheel to bring them back.
 void List::setItems(std::vector<std::string> newItems) {
     items = std::move(newItems);
     selected = 0;
+    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, static_cast<int>(items.size()) - visibleRows()));
 }
 
 const std::string& List::selectedText() const {
@@ -103,12 +106,15 @@ void List::press(float x, float y) {
     }
 }
 
+// A row lit by a key is chosen as one clicked is, so the page acts on the row it shows.
 void List::key(SDL_Keycode sym) {
     const int count = static_cast<int>(items.size());
+    const int before = selected;
     if (sym == SDLK_DOWN) selected = std::min(selected + 1, count - 1);
     else if (sym == SDLK_UP) selected = std::max(selected - 1, 0);
     else if (sym == SDLK_RETURN && onActivate) onActivate(selected, selectedText());
     scrollToSelected();
+    if (selected != before && onSelect) onSelect(selected, selectedText());
 }
 
 void List::scrollToSelected() {

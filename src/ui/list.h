@@ -34,7 +34,7 @@ public:
 
     List(float x, float y, float w, float h, int fontSize);
 
-    // Selects the first row; the scroll position stays.
+    // Selects the first row; the scroll position stays where the new rows still fill it.
     void setItems(std::vector<std::string> newItems);
     // Selects the row holding item, scrolled into view; no row when item is not listed.
     void light(const std::string& item);
