@@ -1,0 +1,270 @@
+// Extraction items as the player meets them in a mission: picked up once, dropped where a carrier falls whatever
+// took it, clicked only where they lie, and banked with the campaign when their carrier is extracted.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "extraction_campaign.h"
+#include "extraction_items.h"
+#include "extraction_rules.h"
+#include "game_commands.h"
+#include "game_session.h"
+#include "map_objects.h"
+#include "motion_world.h"
+#include "test_files.h"
+
+namespace {
+
+struct MissionItems : MotionWorld {
+    void SetUp() override {
+        MotionWorld::SetUp();
+        mode = GameMode::Extraction;
+        installHooks(HookStage::StartUp);
+        clearMatchItems();
+        items_info["Corpse"] = {"Corpse", "Corpse", ""};
+        items_info["CryoPod"] = {"CryoPod", "Cryo Pod", ""};
+        spellInfo["Bolt"].damage = 1000;
+    }
+    void TearDown() override {
+        ShowExtractPanel = nullptr;
+        items_info.clear();
+        item_sprites.clear();
+        towers.clear();
+        clearMatchItems();
+        mode = GameMode::Skirmish;
+        MotionWorld::TearDown();
+    }
+
+    static bool order(int player, int unitId, int itemId) {
+        const size_t before = unit(unitId).pickUpPending;
+        applyCommand(Command{CommandType::PickUp, player, PickUpCommand{unitId, itemId}}, grid, 0, false);
+        return unit(unitId).pickUpPending && !before;
+    }
+    // The corpse of an own unit fallen at the sub-tile; the item's id.
+    static int fallen(V2i sub, int owner = LOCAL) {
+        const int dead = place("Footman", owner, sub);
+        spawn_corpse_item_on_unit_loss(unit(dead));
+        addUnitForRemoval(dead);
+        tick();
+        return itemID - 1;
+    }
+    // A cryopod lying at the sub-tile's centre; the item's id.
+    static int pod(V2i sub) {
+        const int id = itemID++;
+        items_map[id] = Item{id, "CryoPod", middleOf(sub.x), middleOf(sub.y), true, -1};
+        items.push_back(id);
+        return id;
+    }
+    static const std::vector<int>& carried(int unitId) {
+        static const std::vector<int> none;
+        const auto found = unit_items.find(unitId);
+        return found == unit_items.end() ? none : found->second;
+    }
+    // Ticks until no unit has a pick-up open, at most limit.
+    static void runUntilPickedUp(int limit) {
+        for (int i = 0; i < limit; ++i) {
+            bool open = false;
+            for (const Unit& u : units) open = open || u.pickUpPending;
+            if (!open) return;
+            tick();
+        }
+    }
+};
+
+TEST_F(MissionItems, AnItemIsTakenOnceByTheFirstToReachItAndSlowsACorpseBearerOnce) {
+    const int corpse = fallen({40, 40});
+    const int far = place("Footman", LOCAL, {20, 40});
+    const int near = place("Footman", LOCAL, {46, 40});
+    const int pace = unit(near).speedPerTick;
+    ASSERT_EQ(itemOnGround(corpse)->x, middleOf(40));
+
+    EXPECT_TRUE(order(LOCAL, far, corpse));
+    EXPECT_TRUE(order(LOCAL, near, corpse));
+    runUntilPickedUp(600);
+    EXPECT_EQ(carried(near), std::vector<int>{corpse});
+    EXPECT_TRUE(carried(far).empty()) << "the one who came late finds nothing to take";
+    EXPECT_FALSE(unit(far).pickUpPending);
+    EXPECT_EQ(unit(far).pickUpItemId, -1);
+    EXPECT_EQ(unit(near).speedPerTick, pace / 2);
+    EXPECT_FALSE(itemOnGround(corpse).has_value());
+
+    // Ordered again to what is now carried: the walk ends without taking it from its bearer.
+    EXPECT_TRUE(order(LOCAL, far, corpse));
+    runUntilPickedUp(600);
+    EXPECT_EQ(carried(near), std::vector<int>{corpse});
+    EXPECT_TRUE(carried(far).empty());
+    EXPECT_EQ(unit(near).speedPerTick, pace / 2);
+}
+
+// Whatever takes a carrier, what it carried comes to lie where it fell, once, for another to pick up.
+TEST_F(MissionItems, ACarriersItemsLieWhereItFellWhateverTookIt) {
+    const int tower = nextAttackableId++;
+    Building b;
+    b.id = tower;
+    b.type = "Tower";
+    b.playerId = ENEMY;
+    b.x = b.y = 1;
+    b.wTiles = b.hTiles = 1;
+    b.completed = true;
+    b.hp = b.maxHp = 100.0f;
+    addBuilding(b);
+    towers.push_back(Tower{tower, 1.0f, 1000, 0.0f, 60.0f, -1});
+    const int striker = place("Footman", ENEMY, {60, 60});
+    unit(striker).damage = 1000;
+
+    const struct {
+        const char* name;
+        std::function<void(Unit&)> take;
+        size_t corpses;  // of the carrier itself
+    } cases[] = {
+        {"an enemy's swing", [&](Unit& u) { applyAttackDamage(&unit(striker), &u, grid); }, 1},
+        {"a tower's shot", [&](Unit& u) { applyAttackDamage(getAttackableById(tower), &u, grid); }, 0},
+        {"a spell", [](Unit& u) { applySpellAttackDamage("Bolt", &u, grid); }, 0},
+        {"a script", [](Unit& u) { addUnitForRemoval(u.id); }, 0},
+    };
+    for (const auto& c : cases) {
+        const int bearer = place("Footman", LOCAL, {30, 30});
+        const int first = pod({30, 30});
+        const int second = pod({31, 30});
+        ASSERT_EQ(takeItem(bearer, first), "CryoPod");
+        ASSERT_EQ(takeItem(bearer, second), "CryoPod");
+        standOn(bearer, {34, 33});
+        const size_t before = items_map.size();
+
+        c.take(unit(bearer));
+        tick();
+        ASSERT_EQ(getUnitById(bearer), nullptr) << c.name;
+        EXPECT_EQ(unit_items.count(bearer), 0u) << c.name;
+        EXPECT_EQ(items_map.size(), before + c.corpses) << c.name << ": nothing doubled";
+        for (const int id : {first, second}) {
+            const std::optional<SDL_FPoint> at = itemOnGround(id);
+            ASSERT_TRUE(at.has_value()) << c.name << ": item " << id << " was lost with its carrier";
+            EXPECT_FLOAT_EQ(at->x, middleOf(34)) << c.name;
+            EXPECT_FLOAT_EQ(at->y, middleOf(33)) << c.name;
+        }
+        const int finder = place("Footman", LOCAL, {36, 33});
+        EXPECT_TRUE(order(LOCAL, finder, first)) << c.name;
+        runUntilPickedUp(300);
+        EXPECT_EQ(carried(finder), std::vector<int>{first}) << c.name;
+        addUnitForRemoval(finder);
+        tick();
+    }
+}
+
+TEST_F(MissionItems, APickUpOfAnItemGoneOrNotTheOrderersIsRefusedOrEndsEmptyHanded) {
+    const int runner = place("Footman", LOCAL, {10, 10});
+    const int theirs = fallen({20, 10}, ENEMY);
+    const int vanishing = pod({30, 10});
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(order(LOCAL, runner, 9999)) << "an id that never existed";
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("9999"), std::string::npos) << errors;
+    EXPECT_FALSE(order(LOCAL, runner, theirs)) << "the corpse of another player's unit";
+    EXPECT_FALSE(order(ENEMY, runner, vanishing)) << "another player's unit";
+    EXPECT_TRUE(unit(runner).waypoints.empty());
+
+    EXPECT_TRUE(order(LOCAL, runner, vanishing));
+    run(5);
+    items_map.erase(vanishing);  // the item no longer exists while the unit walks to it
+    tick();
+    EXPECT_FALSE(unit(runner).pickUpPending);
+    EXPECT_EQ(unit(runner).pickUpItemId, -1);
+    runUntilStill(600);
+    EXPECT_TRUE(carried(runner).empty());
+}
+
+// A click finds an item only where it lies and only when its picture is known.
+TEST_F(MissionItems, AnItemIsHitOnlyWhileOnTheGroundWithAKnownPicture) {
+    unitSprites["Footman"].frameWidth = 40;
+    unitSprites["Footman"].frameHeight = 40;
+    unitSprites["Footman"].scaleMultiplier = 1.0f;
+    item_sprites["CryoPod"].frameWidth = item_sprites["CryoPod"].frameHeight = 20;
+    const int corpse = fallen({20, 20});
+    const Item lying = items_map.at(corpse);
+    const SDL_FPoint on{lying.x, lying.y};
+    const struct {
+        const char* name;
+        std::function<void(Item&)> change;
+        bool hit;
+    } cases[] = {
+        {"a corpse of a known unit", [](Item&) {}, true},
+        {"a corpse carried", [](Item& i) { i.onGround = false; }, false},
+        {"a corpse without its dead", [](Item& i) { i.graveyardIndex = -1; }, false},
+        {"a corpse past the graveyard", [](Item& i) { i.graveyardIndex = static_cast<int>(graveyard.size()); }, false},
+        {"a corpse of a unit without a picture",
+         [](Item&) { graveyard.back().type = "Nameless"; }, false},
+        {"a cryopod", [](Item& i) { i.type = "CryoPod"; }, true},
+        {"an unknown item type", [](Item& i) { i.type = "Relic"; }, false},
+    };
+    for (const auto& c : cases) {
+        Item item = lying;
+        graveyard.back().type = "Footman";
+        c.change(item);
+        EXPECT_EQ(itemContains(item, on), c.hit) << c.name;
+    }
+}
+
+TEST_F(MissionItems, ADeathWithoutACorpseInTheCatalogueLeavesNoItemAndSaysWhy) {
+    items_info.erase("Corpse");
+    const int victim = place("Footman", LOCAL, {20, 20});
+    ::testing::internal::CaptureStderr();
+    spawn_corpse_item_on_unit_loss(unit(victim));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "[Items] Unknown item type: Corpse\n");
+    EXPECT_TRUE(items_map.empty());
+    EXPECT_TRUE(graveyard.empty());
+    EXPECT_EQ(itemID, 0);
+}
+
+// Two fallen carried home by the one who picked them up after their first bearer fell: each is listed dead once.
+TEST_F(MissionItems, CorpsesPassedFromAFallenBearerAreBankedOnceWithTheOneWhoExtracts) {
+    TempDir dir;
+    extractionSaveFolder = dir.path.string() + "/";
+    extraction_filename = "items.bin";
+    extraction_options.assign(1, ExtractionNode{});
+    deploymentSelectedMapId = 0;
+    shipRoster.clear();
+    MapObject point;
+    point.id = 7;
+    point.type = "ExtractionPoint";
+    point.tileX = point.tileY = 14;
+    mapObjects.push_back(point);
+    extractionsMapObjectId = 7;
+
+    const int scout = fallen({20, 20});
+    unit_items.clear();
+    graveyard.back().nickname = "Scout";
+    const int bearer = place("Footman", LOCAL, {24, 20});
+    unit(bearer).nickname = "Bearer";
+    ASSERT_TRUE(order(LOCAL, bearer, scout));
+    runUntilPickedUp(300);
+    ASSERT_EQ(carried(bearer), std::vector<int>{scout});
+    const int striker = place("Footman", ENEMY, {26, 20});
+    unit(striker).damage = 1000;
+    applyAttackDamage(&unit(striker), &unit(bearer), grid);
+    addUnitForRemoval(striker);
+    tick();
+    const int bearerCorpse = itemID - 1;
+
+    const int last = place("Footman", LOCAL, {28, 24});
+    unit(last).nickname = "Last";
+    for (const int id : {scout, bearerCorpse}) {
+        ASSERT_TRUE(order(LOCAL, last, id));
+        runUntilPickedUp(600);
+    }
+    ASSERT_EQ(carried(last), (std::vector<int>{scout, bearerCorpse}));
+    standOn(last, {14 * 4 + 2, 14 * 4 + 2});
+
+    ASSERT_TRUE(extract());
+    EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{{"Footman", "Scout", 1, 0, 0, false},
+                                                     {"Footman", "Bearer", 1, 0, 0, false},
+                                                     {"Footman", "Last", 1, 0, 0, true}}));
+    extraction_options.clear();
+    deploymentSelectedMapId = -1;
+    extractionSaveFolder = "./saves/extraction/";
+    extraction_filename.clear();
+    resetExtractionData();
+    load_roster("");
+}
+
+}  // namespace
