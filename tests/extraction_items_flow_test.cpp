@@ -36,9 +36,9 @@ struct MissionItems : MotionWorld {
     }
 
     static bool order(int player, int unitId, int itemId) {
-        const size_t before = unit(unitId).pickUpPending;
+        const bool wasPending = unit(unitId).pickUpPending;
         applyCommand(Command{CommandType::PickUp, player, PickUpCommand{unitId, itemId}}, grid, 0, false);
-        return unit(unitId).pickUpPending && !before;
+        return unit(unitId).pickUpPending && !wasPending;
     }
     // The corpse of an own unit fallen at the sub-tile; the item's id.
     static int fallen(V2i sub, int owner = LOCAL) {
@@ -94,6 +94,31 @@ TEST_F(MissionItems, AnItemIsTakenOnceByTheFirstToReachItAndSlowsACorpseBearerOn
     EXPECT_EQ(carried(near), std::vector<int>{corpse});
     EXPECT_TRUE(carried(far).empty());
     EXPECT_EQ(unit(near).speedPerTick, pace / 2);
+}
+
+// Each corpse taken halves the bearer's pace, but a bearer that could walk always can: it still gets home.
+TEST_F(MissionItems, CorpsesSlowTheirBearerButNeverStopIt) {
+    const struct {
+        int pace;
+        int corpses;
+        int slowed;
+    } cases[] = {{3, 1, 1}, {3, 2, 1}, {8, 2, 2}, {1, 1, 1}, {2, 3, 1}};
+    for (const auto& c : cases) {
+        const int bearer = place("Footman", LOCAL, {30, 30});
+        unit(bearer).speedPerTick = c.pace;
+        for (int i = 0; i < c.corpses; ++i) {
+            const int corpse = fallen({30 + 2 * i, 32});
+            ASSERT_TRUE(order(LOCAL, bearer, corpse));
+            runUntilPickedUp(900);
+        }
+        ASSERT_EQ(carried(bearer).size(), static_cast<size_t>(c.corpses)) << c.pace;
+        EXPECT_EQ(unit(bearer).speedPerTick, c.slowed) << c.pace << " with " << c.corpses;
+        walkTo(bearer, {30, 50});
+        EXPECT_LE(runUntilStill(2000), 2000) << c.pace << " with " << c.corpses << ": the bearer never got home";
+        EXPECT_EQ(subTileOf(bearer), (V2i{30, 50}));
+        addUnitForRemoval(bearer);
+        tick();
+    }
 }
 
 // Whatever takes a carrier, what it carried comes to lie where it fell, once, for another to pick up.
@@ -216,7 +241,8 @@ TEST_F(MissionItems, ADeathWithoutACorpseInTheCatalogueLeavesNoItemAndSaysWhy) {
     EXPECT_EQ(itemID, 0);
 }
 
-// Two fallen carried home by the one who picked them up after their first bearer fell: each is listed dead once.
+// Two fallen and a cryopod carried home by the one who picked them up after their first bearer fell: each dead is
+// listed once and the cryopod is kept.
 TEST_F(MissionItems, CorpsesPassedFromAFallenBearerAreBankedOnceWithTheOneWhoExtracts) {
     TempDir dir;
     extractionSaveFolder = dir.path.string() + "/";
@@ -231,14 +257,17 @@ TEST_F(MissionItems, CorpsesPassedFromAFallenBearerAreBankedOnceWithTheOneWhoExt
     mapObjects.push_back(point);
     extractionsMapObjectId = 7;
 
+    global_cryppod_count = 0;
     const int scout = fallen({20, 20});
-    unit_items.clear();
     graveyard.back().nickname = "Scout";
+    const int cryopod = pod({22, 22});
     const int bearer = place("Footman", LOCAL, {24, 20});
     unit(bearer).nickname = "Bearer";
-    ASSERT_TRUE(order(LOCAL, bearer, scout));
-    runUntilPickedUp(300);
-    ASSERT_EQ(carried(bearer), std::vector<int>{scout});
+    for (const int id : {scout, cryopod}) {
+        ASSERT_TRUE(order(LOCAL, bearer, id));
+        runUntilPickedUp(300);
+    }
+    ASSERT_EQ(carried(bearer), (std::vector<int>{scout, cryopod}));
     const int striker = place("Footman", ENEMY, {26, 20});
     unit(striker).damage = 1000;
     applyAttackDamage(&unit(striker), &unit(bearer), grid);
@@ -248,21 +277,23 @@ TEST_F(MissionItems, CorpsesPassedFromAFallenBearerAreBankedOnceWithTheOneWhoExt
 
     const int last = place("Footman", LOCAL, {28, 24});
     unit(last).nickname = "Last";
-    for (const int id : {scout, bearerCorpse}) {
+    for (const int id : {scout, cryopod, bearerCorpse}) {
         ASSERT_TRUE(order(LOCAL, last, id));
         runUntilPickedUp(600);
     }
-    ASSERT_EQ(carried(last), (std::vector<int>{scout, bearerCorpse}));
+    ASSERT_EQ(carried(last), (std::vector<int>{scout, cryopod, bearerCorpse}));
     standOn(last, {14 * 4 + 2, 14 * 4 + 2});
 
     ASSERT_TRUE(extract());
     EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{{"Footman", "Scout", 1, 0, 0, false},
                                                      {"Footman", "Bearer", 1, 0, 0, false},
                                                      {"Footman", "Last", 1, 0, 0, true}}));
+    EXPECT_EQ(global_cryppod_count, 1) << "the cryopod is kept with the reloaded campaign";
     extraction_options.clear();
     deploymentSelectedMapId = -1;
     extractionSaveFolder = "./saves/extraction/";
     extraction_filename.clear();
+    global_cryppod_count = 0;
     resetExtractionData();
     load_roster("");
 }
