@@ -64,10 +64,10 @@ void toggleChatLine() {
     closeChatLine();
 }
 
-// The line stops taking text at the most a chat message may carry; a longer one would reach nobody.
+// The line takes only what one chat message may carry; a longer line, or a pasted line break, would reach nobody.
 void typeIntoChatLine(const char* text) {
-    const std::string typed(text);
-    if (chatInput.size() + typed.size() <= MAX_CHAT_BYTES) chatInput += typed;
+    std::string longer = chatInput + text;
+    if (isOneChatLine(longer)) chatInput = std::move(longer);
 }
 
 void handleReplayKey(SDL_Keycode key) {

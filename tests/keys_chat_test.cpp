@@ -182,7 +182,8 @@ TEST_F(MatchKeys, LeavingTheChatWhileBrowsingClearsTheInputAndTheNextUpStartsFro
     EXPECT_TRUE(running);
 }
 
-// The line takes text up to the most one chat message carries, so what is sent reaches the others whole.
+// The line takes text up to the most one chat message carries, and no line break, so what is sent reaches the
+// others whole.
 TEST_F(MatchKeys, TheChatLineTakesTextUpToTheLongestMessageAndItArrivesWhole) {
     const std::string longest(MAX_CHAT_BYTES, 'x');
     const struct {
@@ -195,6 +196,7 @@ TEST_F(MatchKeys, TheChatLineTakesTextUpToTheLongestMessageAndItArrivesWhole) {
         {"the first byte refused", longest, "y", longest},
         {"a character whose bytes would cross the limit", std::string(MAX_CHAT_BYTES - 1, 'x'), "\xc3\xa9",
          std::string(MAX_CHAT_BYTES - 1, 'x')},
+        {"a pasted line break", "ab", "c\nd", "ab"},
     };
     for (const auto& c : cases) {
         tap(SDLK_RETURN);
