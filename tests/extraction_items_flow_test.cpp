@@ -7,10 +7,13 @@
 #include "extraction_campaign.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
+#include "events_iso.h"
 #include "game_commands.h"
 #include "game_session.h"
 #include "map_objects.h"
 #include "motion_world.h"
+#include "sdl_draw.h"
+#include "sdl_events.h"
 #include "test_files.h"
 
 namespace {
@@ -24,6 +27,8 @@ struct MissionItems : MotionWorld {
         items_info["Corpse"] = {"Corpse", "Corpse", ""};
         items_info["CryoPod"] = {"CryoPod", "Cryo Pod", ""};
         spellInfo["Bolt"].damage = 1000;
+        unitSprites["Footman"].frameWidth = unitSprites["Footman"].frameHeight = 40;
+        unitSprites["Footman"].scaleMultiplier = 1.0f;
     }
     void TearDown() override {
         ShowExtractPanel = nullptr;
@@ -121,6 +126,97 @@ TEST_F(MissionItems, CorpsesSlowTheirBearerButNeverStopIt) {
     }
 }
 
+PointerView pointer{0.0f, 0.0f, 1280.0f, 720.0f};
+
+// The player's road to an item: a right press on it with units selected.
+struct ClickedItems : MissionItems {
+    PointerView (*savedPointer)() = nullptr;
+
+    static void SetUpTestSuite() { ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError(); }
+    static void TearDownTestSuite() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
+    void SetUp() override {
+        MissionItems::SetUp();
+        savedPointer = readPointerView;
+        readPointerView = [] { return pointer; };
+        eventHandler = IsoEventHandler{};
+        lockstep = LockstepManager{};
+        camera = Camera{};
+        FOG = false;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    void TearDown() override {
+        readPointerView = savedPointer;
+        clearUnitSelection();
+        MissionItems::TearDown();
+    }
+    // A right press on the world point, with the view centred on it.
+    static void rightPressOn(SDL_FPoint world) {
+        const SDL_FPoint iso = worldToIso(world);
+        camera.centerX = iso.x;
+        camera.centerY = iso.y;
+        const SDL_FPoint at = worldToScreen(world);
+        pointer.mouseX = at.x;
+        pointer.mouseY = at.y;
+        SDL_Event e = press(at.x, at.y, SDL_BUTTON_RIGHT);
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        eventHandler.handleGameEvents(grid);
+    }
+    static std::vector<PickUpCommand> pickUps() {
+        std::vector<PickUpCommand> found;
+        for (const Command& c : lockstep.pendingCommands)
+            if (const auto* p = std::get_if<PickUpCommand>(&c.payload)) found.push_back(*p);
+        return found;
+    }
+    // The turn's orders applied, as every peer applies them.
+    static void applyTurn() {
+        for (const Command& c : lockstep.pendingCommands) applyCommand(c, grid, 0, false);
+        lockstep.pendingCommands.clear();
+    }
+};
+
+TEST_F(ClickedItems, ARightPressOnAnOwnCorpseSendsEachOwnSelectedUnitAndTheFirstThereTakesIt) {
+    const int corpse = fallen({40, 40});
+    const int near = place("Footman", LOCAL, {52, 40});
+    const int far = place("Footman", LOCAL, {20, 20});
+    const int stranger = place("Footman", ENEMY, {60, 60});
+    for (const int id : {far, stranger, near}) addToSelection(id);
+
+    rightPressOn({items_map.at(corpse).x, items_map.at(corpse).y});
+    const std::vector<PickUpCommand> sent = pickUps();
+    ASSERT_EQ(sent.size(), 2u) << "one order for each own selected unit";
+    EXPECT_EQ(sent[0].unitId, far);
+    EXPECT_EQ(sent[1].unitId, near);
+    EXPECT_EQ(sent[0].itemId, corpse);
+    EXPECT_TRUE(itemOnGround(corpse).has_value()) << "nothing is taken before the turn";
+
+    applyTurn();
+    runUntilPickedUp(900);
+    EXPECT_EQ(carried(near), std::vector<int>{corpse});
+    EXPECT_TRUE(carried(far).empty());
+}
+
+TEST_F(ClickedItems, AnotherPlayersCorpseOrACorpseWithoutItsDeadIsGroundToWalkTo) {
+    const struct {
+        const char* name;
+        int owner;
+        bool keepDead;
+    } cases[] = {{"an enemy's corpse", ENEMY, true}, {"a corpse whose dead is missing", LOCAL, false}};
+    for (const auto& c : cases) {
+        const int corpse = fallen({40, 40}, c.owner);
+        if (!c.keepDead) items_map.at(corpse).graveyardIndex = static_cast<int>(graveyard.size()) + 3;
+        const int walker = place("Footman", LOCAL, {20, 20});
+        clearUnitSelection();
+        addToSelection(walker);
+        rightPressOn({items_map.at(corpse).x, items_map.at(corpse).y});
+        EXPECT_TRUE(pickUps().empty()) << c.name;
+        ASSERT_EQ(lockstep.pendingCommands.size(), 1u) << c.name;
+        EXPECT_EQ(lockstep.pendingCommands[0].type, CommandType::Move) << c.name;
+        lockstep.pendingCommands.clear();
+        addUnitForRemoval(walker);
+        tick();
+    }
+}
+
 // Whatever takes a carrier, what it carried comes to lie where it fell, once, for another to pick up.
 TEST_F(MissionItems, ACarriersItemsLieWhereItFellWhateverTookIt) {
     const int tower = nextAttackableId++;
@@ -153,6 +249,7 @@ TEST_F(MissionItems, ACarriersItemsLieWhereItFellWhateverTookIt) {
         const int second = pod({31, 30});
         ASSERT_EQ(takeItem(bearer, first), "CryoPod");
         ASSERT_EQ(takeItem(bearer, second), "CryoPod");
+        unit_items[bearer].push_back(4242);  // an id whose item is gone
         standOn(bearer, {34, 33});
         const size_t before = items_map.size();
 
@@ -160,7 +257,7 @@ TEST_F(MissionItems, ACarriersItemsLieWhereItFellWhateverTookIt) {
         tick();
         ASSERT_EQ(getUnitById(bearer), nullptr) << c.name;
         EXPECT_EQ(unit_items.count(bearer), 0u) << c.name;
-        EXPECT_EQ(items_map.size(), before + c.corpses) << c.name << ": nothing doubled";
+        EXPECT_EQ(items_map.size(), before + c.corpses) << c.name << ": nothing doubled, nothing made up";
         for (const int id : {first, second}) {
             const std::optional<SDL_FPoint> at = itemOnGround(id);
             ASSERT_TRUE(at.has_value()) << c.name << ": item " << id << " was lost with its carrier";
@@ -201,9 +298,6 @@ TEST_F(MissionItems, APickUpOfAnItemGoneOrNotTheOrderersIsRefusedOrEndsEmptyHand
 
 // A click finds an item only where it lies and only when its picture is known.
 TEST_F(MissionItems, AnItemIsHitOnlyWhileOnTheGroundWithAKnownPicture) {
-    unitSprites["Footman"].frameWidth = 40;
-    unitSprites["Footman"].frameHeight = 40;
-    unitSprites["Footman"].scaleMultiplier = 1.0f;
     item_sprites["CryoPod"].frameWidth = item_sprites["CryoPod"].frameHeight = 20;
     const int corpse = fallen({20, 20});
     const Item lying = items_map.at(corpse);
