@@ -119,7 +119,8 @@ TEST_F(MatchKeys, BrowsingTheChatHistoryShowsEachSentLineAndTypingAfterwardsEdit
         {"up with an empty history", {}, {{SDLK_UP, nullptr}}, "", -1},
         {"down while not browsing", {"a", "b"}, {{SDLK_DOWN, nullptr}}, "", -1},
         {"up reaches the newest line first", {"a", "b", "c"}, {{SDLK_UP, nullptr}}, "c", 2},
-        {"up stops at the oldest line", {"a", "b"}, {{SDLK_UP, nullptr}, {SDLK_UP, nullptr}, {SDLK_UP, nullptr}}, "a", 0},
+        {"up stops at the oldest line", {"a", "b"},
+         {{SDLK_UP, nullptr}, {SDLK_UP, nullptr}, {SDLK_UP, nullptr}}, "a", 0},
         {"a history of one line", {"only"}, {{SDLK_UP, nullptr}, {SDLK_UP, nullptr}}, "only", 0},
         {"down past the newest line empties the input", {"only"}, {{SDLK_UP, nullptr}, {SDLK_DOWN, nullptr}}, "", -1},
         {"down walks back toward the newest", {"a", "b", "c"},
@@ -192,7 +193,8 @@ TEST_F(MatchKeys, TheChatLineTakesTextUpToTheLongestMessageAndItArrivesWhole) {
         const char* typedText;
         std::string after;
     } cases[] = {
-        {"the last byte accepted", std::string(MAX_CHAT_BYTES - 1, 'x'), "y", std::string(MAX_CHAT_BYTES - 1, 'x') + "y"},
+        {"the last byte accepted", std::string(MAX_CHAT_BYTES - 1, 'x'), "y",
+         std::string(MAX_CHAT_BYTES - 1, 'x') + "y"},
         {"the first byte refused", longest, "y", longest},
         {"a character whose bytes would cross the limit", std::string(MAX_CHAT_BYTES - 1, 'x'), "\xc3\xa9",
          std::string(MAX_CHAT_BYTES - 1, 'x')},
@@ -324,6 +326,60 @@ TEST_F(MatchKeys, AGroupWhoseBuildingWasDestroyedRecallsAndCentresOnWhatIsLeft) 
         EXPECT_FLOAT_EQ(camera.centerY, c.centre.y) << c.name;
     }
     EXPECT_EQ(controlGroupManager.group(7).size(), 2u) << "the group keeps its entries";
+}
+
+// The second press centres only when it is a new press of the same digit less than half a second after the first.
+TEST_F(MatchKeys, ASecondPressCentresOnlyWhenReleasedAndPressedAgainWithinHalfASecond) {
+    const int hall = keep(1, {10, 20});
+    const int other = keep(1, {30, 30});
+    addBuildingToSelection(hall);
+    storeGroup(SDLK_2);
+    clearBuildingSelection();
+    addBuildingToSelection(other);
+    storeGroup(SDLK_3);
+    const SDL_FPoint onHall{(11.5f - 21.0f) * 70.0f, (11.5f + 21.0f) * 35.0f};
+    const SDL_FPoint away{-5.0f, -5.0f};
+    const struct {
+        const char* name;
+        uint32_t gapMs;
+        bool released;
+        SDL_Keycode second;
+        bool centred;
+    } cases[] = {
+        {"499 ms later", 499, true, SDLK_2, true},
+        {"500 ms later", 500, true, SDLK_2, false},
+        {"held down: the repeat is ignored", 100, false, SDLK_2, false},
+        {"another digit in between", 100, true, SDLK_3, false},
+    };
+    for (const auto& c : cases) {
+        injectedMs += 5000;
+        tap(SDLK_2);
+        camera.centerX = camera.centerY = away.x;
+        if (c.second == SDLK_3) tap(SDLK_3);
+        // Held: a fresh press that is never let go, so the next key-down is its repeat.
+        if (!c.released) handle(keyEvent(SDLK_2, SDL_KEYDOWN));
+        camera.centerX = camera.centerY = away.x;
+        injectedMs += c.gapMs;
+        handle(keyEvent(SDLK_2));
+        const SDL_FPoint expected = c.centred ? onHall : away;
+        EXPECT_FLOAT_EQ(camera.centerX, expected.x) << c.name;
+        EXPECT_FLOAT_EQ(camera.centerY, expected.y) << c.name;
+        EXPECT_EQ(selectedBuildings, std::vector<int>{hall}) << c.name;
+        handle(keyEvent(SDLK_2, SDL_KEYUP));
+    }
+
+    // A third press in time centres again; storing with nothing selected empties the group.
+    injectedMs += 5000;
+    tap(SDLK_2);
+    injectedMs += 300;
+    tap(SDLK_2);
+    camera.centerX = camera.centerY = away.x;
+    injectedMs += 300;
+    tap(SDLK_2);
+    EXPECT_FLOAT_EQ(camera.centerX, onHall.x);
+    clearBuildingSelection();
+    storeGroup(SDLK_2);
+    EXPECT_TRUE(controlGroupManager.group(2).empty());
 }
 
 }  // namespace
