@@ -7,6 +7,7 @@
 #include "control_groups.h"
 #include "events_iso.h"
 #include "events_iso_shared.h"
+#include "game_commands_wire.h"
 #include "game_replay.h"
 #include "game_state.h"
 #include "hotkeys.h"
@@ -20,8 +21,6 @@
 namespace {
 
 constexpr float GROUP_DOUBLE_PRESS_SECONDS = 0.5f;
-
-// Both sides' key codes differ only in bit 2.
 
 // Hold and stop travel as orders so every peer and every replay halts the units on the same tick.
 void queueHalt(CommandType type) {
@@ -48,10 +47,27 @@ void sendChatLine() {
             Command{CommandType::ChatMessage, Player::myStaticId, ChatMessageCommand{chatInput}});
 }
 
-void toggleChatLine() {
-    if (chatActive && !chatInput.empty()) sendChatLine();
-    chatActive = !chatActive;
+// Closing the line also ends any browsing, so the next Up starts again from the newest line.
+void closeChatLine() {
+    chatActive = false;
     chatInput.clear();
+    historyIndex = -1;
+}
+
+void toggleChatLine() {
+    if (!chatActive) {
+        chatActive = true;
+        chatInput.clear();
+        return;
+    }
+    if (!chatInput.empty()) sendChatLine();
+    closeChatLine();
+}
+
+// The line takes only what one chat message may carry; a longer line, or a pasted line break, would reach nobody.
+void typeIntoChatLine(const char* text) {
+    std::string longer = chatInput + text;
+    if (isOneChatLine(longer)) chatInput = std::move(longer);
 }
 
 void handleReplayKey(SDL_Keycode key) {
@@ -108,15 +124,15 @@ void centreCameraOnTile(float cx, float cy) {
     camera.centerY = (cx + cy) * t / 4;
 }
 
+// On the first member still there: a fallen leader does not leave the camera where it was.
 void centreCameraOnGroup(int n) {
-    const std::vector<ObjectID>& group = controlGroupManager.group(n);
-    if (group.empty()) return;
     const float t = static_cast<float>(TILE_SIZE);
-    if (const Unit* u = getUnitById(group.front().id))
-        centreCameraOnTile(u->x / t, u->y / t);
-    else if (const Building* b = getBuildingById(group.front().id))
-        centreCameraOnTile(static_cast<float>(b->x) + static_cast<float>(b->wTiles) / 2,
-                           static_cast<float>(b->y) + static_cast<float>(b->hTiles) / 2);
+    for (const ObjectID& entry : controlGroupManager.group(n)) {
+        if (const Unit* u = getUnitById(entry.id)) return centreCameraOnTile(u->x / t, u->y / t);
+        if (const Building* b = getBuildingById(entry.id))
+            return centreCameraOnTile(static_cast<float>(b->x) + static_cast<float>(b->wTiles) / 2,
+                                      static_cast<float>(b->y) + static_cast<float>(b->hTiles) / 2);
+    }
 }
 
 }  // namespace
@@ -133,10 +149,7 @@ void IsoEventHandler::handleKeyDown(SDL_Keycode key) {
     if (key == SDLK_RETURN) return toggleChatLine();
     if (chatActive) {
         // Everything else typed goes into the line, not to the units.
-        if (key == SDLK_ESCAPE) {
-            chatActive = false;
-            chatInput.clear();
-        }
+        if (key == SDLK_ESCAPE) closeChatLine();
         return;
     }
     if (key == SDLK_a) attackMoveArmed = true;
@@ -146,7 +159,7 @@ void IsoEventHandler::handleKeyDown(SDL_Keycode key) {
 }
 
 void IsoEventHandler::editChatLine(const SDL_Event& event) {
-    if (event.type == SDL_TEXTINPUT) chatInput += event.text.text;
+    if (event.type == SDL_TEXTINPUT) typeIntoChatLine(event.text.text);
     if (event.type != SDL_KEYDOWN) return;
     const SDL_Keycode key = event.key.keysym.sym;
     if (key == SDLK_UP) browseHistoryBack();

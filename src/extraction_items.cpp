@@ -95,7 +95,7 @@ std::string takeItem(int unitId, int itemId) {
     return found->second.type;
 }
 
-void dropCarriedItems(Unit& unit) {
+void dropCarriedItems(const Unit& unit) {
     const auto carried = unit_items.find(unit.id);
     if (carried == unit_items.end()) return;
     for (const int id : carried->second) {

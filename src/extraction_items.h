@@ -30,8 +30,8 @@ bool itemContains(const Item& item, const SDL_FPoint& point);
 std::optional<SDL_FPoint> itemOnGround(int itemId);
 // The unit takes the item off the ground; answers its type, empty when it was not there to take.
 std::string takeItem(int unitId, int itemId);
-// A dead carrier's items come to lie where it died.
-void dropCarriedItems(Unit& unit);
+// A carrier's items come to lie where it died or left the map; it carries nothing after.
+void dropCarriedItems(const Unit& unit);
 
 // Match tear-down: every item, carried list and dead unit, and the id counter with them.
 void clearMatchItems();

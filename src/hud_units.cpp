@@ -30,7 +30,10 @@ void drawExtractionColumn(const Unit& unit, float y0) {
     DrawText("Nickname: " + unit.nickname, 410, static_cast<int>(y0 + 90.0f), whiteColor, 10, false);
     DrawText("Level: " + std::to_string(unit.level), 410, static_cast<int>(y0 + 105.0f), whiteColor, 10, false);
     DrawText("Experience: " + std::to_string(unit.experience), 410, static_cast<int>(y0 + 120.0f), whiteColor, 10, false);
-    const std::vector<int>& items = unit_items[unit.id];
+    // Read only: drawing adds no entry to the carried lists.
+    const auto carried = unit_items.find(unit.id);
+    if (carried == unit_items.end()) return;
+    const std::vector<int>& items = carried->second;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const SDL_FRect slot{530.0f + 45.0f * static_cast<float>(i % 3), y0 + 45.0f * static_cast<float>(i / 3), 40.0f,
                              40.0f};

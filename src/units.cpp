@@ -341,6 +341,8 @@ void processUnitRemovals(Grid& grid) {
         if (!unit) continue;
         if (Player* owner = dischargeSupply(*unit)) listed.push_back({owner, id});
         if (unit->mining && isValidSubTile(unit->miningSubTile)) releaseMiningTile(unit->miningSubTile, id, grid);
+        // A tower's shot, a spell or a script takes a carrier too; what it carried must not go with it.
+        if (combatHooks.dropCarriedItems) combatHooks.dropCarriedItems(*unit);
         places.push_back(placeOf(*unit));
     }
     dropFromOwnerLists(std::move(listed));

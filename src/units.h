@@ -673,8 +673,8 @@ struct CombatHooks {
     std::function<void(Unit& deadUnit)> dropItem;
     // Extraction: the corpse item of a lost unit.
     std::function<void(Unit& deadUnit)> spawnCorpseItemOnUnitLoss;
-    // Extraction: the items the dead unit carried come to lie where it died.
-    std::function<void(Unit& deadUnit)> dropCarriedItems;
+    // Extraction: the items a unit carried come to lie where it died or left the map, whatever took it.
+    std::function<void(const Unit& unit)> dropCarriedItems;
 };
 
 extern CombatHooks combatHooks;

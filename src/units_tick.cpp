@@ -130,7 +130,8 @@ static StepResult pickUpStep(Unit& unit) {
     const std::string type = unitHooks.takeItem ? unitHooks.takeItem(unit.id, unit.pickUpItemId) : std::string();
     unit.pickUpPending = false;
     unit.pickUpItemId = -1;
-    if (type == "Corpse") unit.speedPerTick /= 2;
+    // A corpse slows its bearer, but never to a standstill: it must still carry the dead home.
+    if (type == "Corpse" && unit.speedPerTick > 1) unit.speedPerTick /= 2;
     SDL_Log("Unit %d picked up item!", unit.id);
     return StepResult::Continue;
 }

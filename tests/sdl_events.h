@@ -17,6 +17,13 @@ inline SDL_Event press(float x, float y, Uint8 button = SDL_BUTTON_LEFT) {
 // A left press in the middle of the rectangle.
 inline SDL_Event pressOn(const SDL_FRect& r) { return press(r.x + r.w / 2, r.y + r.h / 2); }
 
+inline SDL_Event keyEvent(SDL_Keycode sym, Uint32 type = SDL_KEYDOWN) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.keysym.sym = sym;
+    return e;
+}
+
 inline SDL_Event typed(const char* text) {
     SDL_Event e{};
     e.type = SDL_TEXTINPUT;
