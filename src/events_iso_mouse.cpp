@@ -265,10 +265,16 @@ bool clickSelectMapObject(SDL_FPoint p) {
     return false;
 }
 
-void clickOnNothing(SDL_FPoint release) {
+// The bottom panel is drawn over the whole width of the window and hides the world behind it.
+bool onHudPanel(SDL_FPoint p) {
     const SDL_FPoint size = windowSize();
-    if (release.y >= size.y - HUD_SIZE && release.y <= size.y && release.x >= 0 && release.x <= size.x) return;
-    if (selectedSpell.empty()) clearUnitSelection();
+    return p.y >= size.y - HUD_SIZE && p.y <= size.y && p.x >= 0 && p.x <= size.x;
+}
+
+// A click meant as an order (a pending spell, an armed attack-move) keeps the units it orders.
+void clickOnNothing(SDL_FPoint release, bool ordering) {
+    if (onHudPanel(release)) return;
+    if (!ordering) clearUnitSelection();
     clearBuildingSelection();
     clearMapObjectSelection();
     clearDecorationSelection();
@@ -321,13 +327,15 @@ bool IsoEventHandler::handleLeftPress(Grid& grid, SDL_FPoint press) {
         pointerOverHud = true;
         return true;
     }
-    if (placingBuilding && !placeGhostBuilding(grid)) return false;
+    const bool onPanel = onHudPanel(press);
+    if (placingBuilding && !onPanel && !placeGhostBuilding(grid)) return false;
     PressOutcome outcome;
     if (Unit* first = getFirstSelectedUnit()) outcome = pressUnitPanel(grid, *first);
     if (outcome.endCall) return false;
     if (pressSpawnButton()) outcome.hit = true;
     if (const Building* b = getFirstSelectedBuilding(); b && pressBuildingPanel(*b)) outcome.hit = true;
-    if (outcome.hit) pointerOverHud = true;
+    // A press on the panel never reaches the world behind it: no placement, cast or box starts there.
+    if (outcome.hit || onPanel) pointerOverHud = true;
     if (pointerOverHud) return true;
     if (!selectedSpell.empty()) castSelectedSpellAt(pointerWorld);
     isPotentiallyDragging = true;
@@ -346,7 +354,7 @@ void IsoEventHandler::handleLeftRelease(SDL_FPoint release) {
     if (!hit) hit = clickSelectBuilding(p, now);
     if (FOG) clickSelectRemembered(p);
     if (!hit) hit = clickSelectMapObject(p);
-    if (!hit) clickOnNothing(release);
+    if (!hit) clickOnNothing(release, !selectedSpell.empty() || attackMoveArmed);
     if (attackMoveArmed) attackMoveSelectionTo(p);
     attackMoveArmed = false;
 }
@@ -401,10 +409,8 @@ void IsoEventHandler::clickSelectRemembered(SDL_FPoint world) {
         if (!footprintContains(ghost.x, ghost.y, ghost.width, ghost.height, world)) continue;
         if (!isValidTile({ghost.x, ghost.y}) || isTileVisible(ghost.x, ghost.y) || !isTileExplored(ghost.x, ghost.y))
             continue;
-        if (attackMoveArmed) {
-            attackMoveArmed = false;
-            continue;
-        }
+        // The armed attack-move goes to the remembered building's ground, as to any ground out of sight.
+        if (attackMoveArmed) continue;
         if (!shift) clearAllSelections();
         if (ghost.owner == Player::myStaticId) playSound(SoundCategory::Building, ghost.type, false, 0, 0, 1);
         addBuildingToSelection(ghost.id);
@@ -458,17 +464,19 @@ bool mineHoveredTile() {
     return true;
 }
 
+// Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
+// target, and the press is an order to the ground there.
 const Unit* lastUnitUnder(SDL_FPoint press) {
     const Unit* found = nullptr;
     for (const Unit& u : units)
-        if (u.onMap && unitContains(u, press)) found = &u;
+        if (u.onMap && !unitHiddenByFog(u) && unitContains(u, press)) found = &u;
     return found;
 }
 
 const Building* lastBuildingUnder(SDL_FPoint w) {
     const Building* found = nullptr;
     for (const Building& b : buildings)
-        if (footprintContains(b.x, b.y, b.wTiles, b.hTiles, w)) found = &b;
+        if (footprintContains(b.x, b.y, b.wTiles, b.hTiles, w) && !fogHides(b.x, b.y)) found = &b;
     return found;
 }
 
@@ -498,6 +506,8 @@ bool orderOnUnitOrBuilding(const Unit* x, const Building* b) {
         const Unit* u = getUnitById(id);
         if (!u) continue;
         if (x && x->playerId == u->playerId) {
+            // A selected carrier cannot board itself: the next selected unit boards instead.
+            if (x->carrier && x->id == u->id) continue;
             if (x->carrier) {
                 lockstep.collectCommand(
                     Command{CommandType::CarrierPickUp, u->playerId, CarrierPickUpCommand{u->id, x->id}});
@@ -550,6 +560,7 @@ void moveSelectionTo(const Grid& grid, V2i sub) {
 }  // namespace
 
 bool IsoEventHandler::handleRightPress(Grid& grid, SDL_FPoint press) {
+    if (onHudPanel(press)) return true;
     if (hoveredTile.x == -1) return false;
     const float k = tileSize() * grid.at(hoveredTile.x, hoveredTile.y).heightLevel / static_cast<float>(SUB_TILE_SIZE);
     const V2i sub{static_cast<int>(pointerWorld.x / static_cast<float>(SUB_TILE_SIZE) + k),
