@@ -88,8 +88,23 @@ bool showHoverTooltip() {
     return false;
 }
 
-Command castAt(const Unit& u, const std::string& spell, int x, int y) {
-    return Command{CommandType::CastSpell, u.playerId, CastSpellCommand{u.id, u.id, x, y, spell, true}};
+bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
+
+bool unitHiddenByFog(const Unit& u) {
+    return FOG && (u.x < 0 || u.y < 0 || fogHides(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize())));
+}
+
+// Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
+// target, and the press is an order to the ground there.
+const Unit* lastUnitUnder(SDL_FPoint press) {
+    const Unit* found = nullptr;
+    for (const Unit& u : units)
+        if (u.onMap && !unitHiddenByFog(u) && unitContains(u, press)) found = &u;
+    return found;
+}
+
+Command castAt(const Unit& u, const std::string& spell, int x, int y, int targetId) {
+    return Command{CommandType::CastSpell, u.playerId, CastSpellCommand{u.id, targetId, x, y, spell, true}};
 }
 
 // Instant spells are cast by every own selected unit at once; others wait for a target with the last caster.
@@ -100,17 +115,25 @@ void pickSpell(const std::string& spell) {
         const Unit* u = getUnitById(id);
         if (!u) continue;
         if (instant)
-            lockstep.collectCommand(castAt(*u, spell, static_cast<int>(u->x), static_cast<int>(u->y)));
+            lockstep.collectCommand(castAt(*u, spell, static_cast<int>(u->x), static_cast<int>(u->y), u->id));
         else
             spellCtx.casterId = id;
     }
     if (instant) selectedSpell.clear();
 }
 
-void castSelectedSpellAt(SDL_FPoint w) {
-    for (int id : ownSelectedUnits())
-        if (const Unit* u = getUnitById(id))
-            lockstep.collectCommand(castAt(*u, selectedSpell, static_cast<int>(w.x), static_cast<int>(w.y)));
+// A spell aimed at a unit takes the unit the player sees under the press, and is not cast without one; any other
+// spell takes the point.
+void castSelectedSpellAt(SDL_FPoint press, SDL_FPoint w) {
+    const auto spell = spellInfo.find(selectedSpell);
+    const bool atUnit = spell != spellInfo.end() && spell->second.targetType == TargetType::Unit;
+    const Unit* target = atUnit ? lastUnitUnder(press) : nullptr;
+    if (target) w = target->getWorldPos();
+    if (!atUnit || target)
+        for (int id : ownSelectedUnits())
+            if (const Unit* u = getUnitById(id))
+                lockstep.collectCommand(castAt(*u, selectedSpell, static_cast<int>(w.x), static_cast<int>(w.y),
+                                               target ? target->id : u->id));
     selectedSpell.clear();
 }
 
@@ -220,11 +243,6 @@ bool placeGhostBuilding(const Grid& grid) {
     return true;
 }
 
-bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
-
-bool unitHiddenByFog(const Unit& u) {
-    return FOG && (u.x < 0 || u.y < 0 || fogHides(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize())));
-}
 
 bool footprintContains(int x, int y, int w, int h, SDL_FPoint p) {
     const float t = tileSize();
@@ -337,7 +355,7 @@ bool IsoEventHandler::handleLeftPress(Grid& grid, SDL_FPoint press) {
     // A press on the panel never reaches the world behind it: no placement, cast or box starts there.
     if (outcome.hit || onPanel) pointerOverHud = true;
     if (pointerOverHud) return true;
-    if (!selectedSpell.empty()) castSelectedSpellAt(pointerWorld);
+    if (!selectedSpell.empty()) castSelectedSpellAt(press, pointerWorld);
     isPotentiallyDragging = true;
     dragStartScreen = screenToWorld(press);
     dragStart = pointerWorld;
@@ -464,14 +482,6 @@ bool mineHoveredTile() {
     return true;
 }
 
-// Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
-// target, and the press is an order to the ground there.
-const Unit* lastUnitUnder(SDL_FPoint press) {
-    const Unit* found = nullptr;
-    for (const Unit& u : units)
-        if (u.onMap && !unitHiddenByFog(u) && unitContains(u, press)) found = &u;
-    return found;
-}
 
 const Building* lastBuildingUnder(SDL_FPoint w) {
     const Building* found = nullptr;

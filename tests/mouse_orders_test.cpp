@@ -288,6 +288,7 @@ TEST_F(MouseOrders, ASpellButtonCastsWithManaAndCooldownAndATargetedSpellWaitsFo
         SCOPED_TRACE(c.spell);
         const V2i at{near.x, near.y - 2 + 2 * row++};
         const int caster = place(LOCAL, c.caster, at);
+        const int patient = place(LOCAL, "Marine", {at.x + 1, at.y});
         for (int cast = 0; cast < 2; ++cast) {
             select({caster});
             queued().clear();
@@ -300,7 +301,7 @@ TEST_F(MouseOrders, ASpellButtonCastsWithManaAndCooldownAndATargetedSpellWaitsFo
             EXPECT_EQ(selectedSpell, c.targeted ? c.spell : "");
             if (c.targeted) {
                 EXPECT_TRUE(queuedTypes().empty()) << "the spell waits for its target";
-                click(pointOnTile({at.x + 1, at.y + 1}));
+                click(pointOn(patient));
                 EXPECT_EQ(selectedSpell, "");
             }
             ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CastSpell});
@@ -634,6 +635,59 @@ TEST_F(MouseOrders, ASecondClickWithin300MsOnAWorkerSelectsEveryWorkerInView) {
         std::vector<int> got = selectedUnits;
         std::sort(got.begin(), got.end());
         EXPECT_EQ(got, gap < 300 ? workers : std::vector<int>{workers[0]}) << gap << " ms";
+    }
+}
+
+// A spell aimed at a unit acts on the unit clicked, never on its caster, and bare ground takes no such spell.
+TEST_F(MouseOrders, AUnitSpellActsOnTheUnitClickedAndBareGroundTakesNone) {
+    const struct {
+        const char* what;
+        const char* caster;
+        const char* spell;
+        int targetOwner;
+        bool onGround;
+        std::function<void(int caster, int target)> expect;
+    } cases[] = {
+        {"dressing a wounded marine", "Medic", "Healing", LOCAL, false,
+         [](int caster, int target) {
+             EXPECT_FLOAT_EQ(getUnitById(target)->hp, 60.0f);
+             EXPECT_FLOAT_EQ(getUnitById(caster)->hp, 20.0f);
+             EXPECT_EQ(getUnitById(caster)->mana, 150);
+         }},
+        {"turning an enemy into a sheep", "Psion", "Polymorph", ENEMY, false,
+         [](int caster, int target) {
+             EXPECT_EQ(getUnitById(target)->type, "Sheep");
+             EXPECT_EQ(getUnitById(caster)->type, "Psion");
+         }},
+        {"dressing bare ground", "Medic", "Healing", LOCAL, true,
+         [](int caster, int) {
+             EXPECT_FLOAT_EQ(getUnitById(caster)->hp, 20.0f);
+             EXPECT_EQ(getUnitById(caster)->mana, 200);
+         }},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const V2i at{near.x - 1, near.y - 2 + 2 * row++};
+        const int caster = place(LOCAL, c.caster, at);
+        const int target = place(c.targetOwner, c.targetOwner == LOCAL ? "Marine" : "Grunt", {at.x + 1, at.y});
+        getUnitById(caster)->hp = 20.0f;
+        getUnitById(target)->hp = 10.0f;
+        select({caster});
+        drawPanels();
+        for (const auto& b : hudSpellButtons)
+            if (b.spell == c.spell) clickOn(b.rect);
+        ASSERT_EQ(selectedSpell, c.spell);
+        queued().clear();
+        click(c.onGround ? pointOnTile({at.x, at.y + 1}) : pointOn(target));
+        if (c.onGround) {
+            EXPECT_TRUE(queuedTypes().empty());
+        } else {
+            ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CastSpell});
+            EXPECT_EQ(std::get<CastSpellCommand>(queued()[0].payload).targetId, target);
+        }
+        playTurns(3);
+        c.expect(caster, target);
     }
 }
 
