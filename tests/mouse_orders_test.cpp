@@ -459,6 +459,38 @@ TEST_F(MouseOrders, AnAttackMoveClickOrdersTheSelectionItKeeps) {
 }
 
 
+// A building remembered under the fog is ground to an armed attack-move: the selection goes there ready to fight.
+TEST_F(MouseOrders, AnAttackMoveClickOnABuildingRememberedUnderTheFogAttackMovesThere) {
+    const int marine = place(LOCAL, "Marine", near);
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const Building& b = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+    scene::prepareView(true, {far.x + 1, far.y + 1});
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ASSERT_FALSE(isTileVisible(b.x, b.y));
+    memoryGrid[static_cast<size_t>(b.x)][static_cast<size_t>(b.y)] = true;
+    BuildingSnapshot seen;
+    seen.id = b.id;
+    seen.x = b.x;
+    seen.y = b.y;
+    seen.width = b.wTiles;
+    seen.height = b.hTiles;
+    seen.owner = ENEMY;
+    seen.type = b.type;
+    seen.completed = true;
+    ghostBuildings[{b.x, b.y}] = seen;
+    select({marine});
+    tapKey(SDLK_a);
+    click(pointOnTile({b.x + 1, b.y + 1}));
+    EXPECT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::AttackMove});
+    EXPECT_EQ(selectedUnits, std::vector<int>{marine});
+    EXPECT_FALSE(eventHandler.attackMoveArmed);
+    playTurns(1);
+    // The order is taken into the marine's queue.
+    ASSERT_EQ(getUnitById(marine)->orders.size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<AttackMove>(getUnitById(marine)->orders.front().command));
+}
+
 // The point lies on the bottom panel, on no button and off the minimap.
 void expectEmptyPanelAt(SDL_FPoint p) {
     EXPECT_GE(p.y, windowSize().y - HUD_SIZE);
