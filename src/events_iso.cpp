@@ -5,6 +5,7 @@
 #include "config.h"
 #include "events_iso_shared.h"
 
+#include "fog.h"
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
@@ -118,6 +119,12 @@ std::vector<int> ownSelectedUnits() {
 }
 
 bool isOwnUnit(const Unit& u) { return u.playerId == Player::myStaticId; }
+
+bool unitHiddenByFog(const Unit& u) {
+    if (!FOG) return false;
+    if (u.x < 0 || u.y < 0) return true;
+    return !isTileVisible(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize()));
+}
 
 void playUnitResponse(const Unit& u) { playSound(SoundCategory::Unit, u.type + ".responses", false, 0, 0, 1); }
 

@@ -90,9 +90,6 @@ bool showHoverTooltip() {
 
 bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
 
-bool unitHiddenByFog(const Unit& u) {
-    return FOG && (u.x < 0 || u.y < 0 || fogHides(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize())));
-}
 
 // Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
 // target, and the press is an order to the ground there.

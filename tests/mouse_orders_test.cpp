@@ -491,6 +491,55 @@ TEST_F(MouseOrders, AnAttackMoveClickOnABuildingRememberedUnderTheFogAttackMoves
     EXPECT_TRUE(std::holds_alternative<AttackMove>(getUnitById(marine)->orders.front().command));
 }
 
+// A box or a double click takes no unit the fog hides, as a click could not take it.
+TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
+    const V2i middle{MAP_W / 2, MAP_H / 2};
+    const int own = place(LOCAL, "Marine", middle);
+    scene::prepareView(true, middle);
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    // An enemy marine in the view but out of sight.
+    int hidden = -1;
+    for (int dy = -12; dy <= 12 && hidden == -1; ++dy)
+        for (int dx = -12; dx <= 12 && hidden == -1; ++dx) {
+            const V2i tile{middle.x + dx, middle.y + dy};
+            const SDL_FPoint p = worldToScreen(
+                {(static_cast<float>(tile.x) + 0.5f) * TILE_SIZE, (static_cast<float>(tile.y) + 0.5f) * TILE_SIZE});
+            const bool inView =
+                p.x > 60 && p.x < windowSize().x - 60 && p.y > 80 && p.y < windowSize().y - HUD_SIZE - 40;
+            const bool open = isValidTile(tile) && grid.walkable(tile.x, tile.y, Tile::Grass);
+            if (inView && open && !isTileVisible(tile.x, tile.y)) hidden = place(ENEMY, "Marine", tile);
+        }
+    const SDL_FPoint enemyAt = worldToScreen(getUnitById(hidden)->getWorldPos());
+    const struct {
+        const char* what;
+        std::function<void()> select;
+        std::vector<int> taken;
+    } cases[] = {
+        {"a box round the hidden marine",
+         [&] {
+             send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {enemyAt.x - 40, enemyAt.y - 60});
+             send(SDL_MOUSEMOTION, 0, {enemyAt.x + 40, enemyAt.y + 20});
+             send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, {enemyAt.x + 40, enemyAt.y + 20});
+         },
+         {}},
+        {"a double click on the own marine",
+         [&] {
+             click(pointOn(own));
+             clockMs += 100;
+             click(pointOn(own));
+         },
+         {own}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clockMs += 5000;
+        select({});
+        c.select();
+        EXPECT_EQ(selectedUnits, c.taken);
+    }
+}
+
 // The point lies on the bottom panel, on no button and off the minimap.
 void expectEmptyPanelAt(SDL_FPoint p) {
     EXPECT_GE(p.y, windowSize().y - HUD_SIZE);
