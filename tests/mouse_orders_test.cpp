@@ -703,6 +703,20 @@ TEST_F(MouseOrders, TheSpawnPaletteInGodModeAddsAUnitOfTheButtonsPlayer) {
     EXPECT_EQ(getUnitById(after.back())->type, type);
 }
 
+// With several units selected, the panel shows one icon per unit; pressing one makes that unit the selection.
+TEST_F(MouseOrders, AnIconOfTheSelectionPanelMakesItsUnitTheWholeSelection) {
+    const std::vector<int> workers = ownWorkers();
+    ASSERT_GE(workers.size(), 2u);
+    select({});
+    for (int id : workers) addToSelection(id);
+    drawPanels();
+    ASSERT_EQ(unitHUDHitboxes.size(), workers.size());
+    const UnitHudIcon second = unitHUDHitboxes[1];
+    clickOn(second.rect);
+    EXPECT_EQ(selectedUnits, std::vector<int>{second.unitId});
+    EXPECT_TRUE(queuedTypes().empty());
+}
+
 TEST_F(MouseOrders, ASecondClickWithin300MsOnAWorkerSelectsEveryWorkerInView) {
     std::vector<int> workers = ownWorkers();
     std::sort(workers.begin(), workers.end());
