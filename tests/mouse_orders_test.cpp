@@ -540,6 +540,75 @@ TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
     }
 }
 
+// A box takes units first; without units the buildings it touches, and those the fog lets the player remember;
+// without either the map objects.
+TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjects) {
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const Building& enemy = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+    const int crystal = findClosestResource(local->baseTile, "Crystal", grid).object->id;
+    const auto boxAround = [](V2i tile) {
+        const SDL_FPoint c = pointOnTile(tile);
+        send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {c.x - 6, c.y - 6});
+        send(SDL_MOUSEMOTION, 0, {c.x + 6, c.y + 6});
+        send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, {c.x + 6, c.y + 6});
+    };
+    // The fog on, the view on the enemy building; remembered when the player has seen its ground.
+    const auto fogOverEnemy = [&](bool seen) {
+        scene::prepareView(true, {far.x + 1, far.y + 1});
+        lastFogUpdate = fogTicks() - 30;
+        DrawFog();
+        ghostBuildings.clear();
+        if (!seen) return;
+        memoryGrid[static_cast<size_t>(enemy.x)][static_cast<size_t>(enemy.y)] = true;
+        BuildingSnapshot ghost;
+        ghost.id = enemy.id;
+        ghost.x = enemy.x;
+        ghost.y = enemy.y;
+        ghost.width = enemy.wTiles;
+        ghost.height = enemy.hTiles;
+        ghost.owner = ENEMY;
+        ghost.type = enemy.type;
+        ghost.completed = true;
+        ghostBuildings[{enemy.x, enemy.y}] = ghost;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> boxSomething;
+        std::vector<int> buildings;
+        std::vector<int> objects;
+    } cases[] = {
+        {"the corner of the own base", [&] { boxAround(local->baseTile); }, {base()}, {}},
+        {"a crystal field",
+         [&] {
+             const MapObject& o = *getMapObjectById(crystal);
+             lookAt({o.tileX, o.tileY});
+             boxAround({o.tileX, o.tileY});
+         },
+         {}, {crystal}},
+        {"an enemy building remembered under the fog",
+         [&] {
+             fogOverEnemy(true);
+             boxAround({enemy.x, enemy.y});
+         },
+         {enemy.id}, {}},
+        {"an enemy building the fog hides, never seen",
+         [&] {
+             fogOverEnemy(false);
+             boxAround({enemy.x, enemy.y});
+         },
+         {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({});
+        clearMapObjectSelection();
+        c.boxSomething();
+        EXPECT_TRUE(selectedUnits.empty());
+        EXPECT_EQ(selectedBuildings, c.buildings);
+        EXPECT_EQ(selectMapObjects, c.objects);
+    }
+}
+
 // The point lies on the bottom panel, on no button and off the minimap.
 void expectEmptyPanelAt(SDL_FPoint p) {
     EXPECT_GE(p.y, windowSize().y - HUD_SIZE);
