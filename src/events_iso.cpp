@@ -81,12 +81,15 @@ bool IsoEventHandler::handleGameEvent(Grid& grid, const SDL_Event& event) {
     const bool wasChatting = chatActive;
     if (event.type == SDL_KEYDOWN) handleKeyDown(event.key.keysym.sym);
     if (chatActive) editChatLine(event);
+    // A right press that ends a placement is only that: the worker does not also walk to where it was pressed.
+    const bool wasPlacing = placingBuilding;
     const bool minimapUsed = trackPointer(grid, event);
     switch (event.type) {
         case SDL_MOUSEBUTTONDOWN:
             if (minimapUsed) break;
             if (event.button.button == SDL_BUTTON_LEFT && !handleLeftPress(grid, buttonPoint(event))) return false;
-            if (event.button.button == SDL_BUTTON_RIGHT && !handleRightPress(grid, buttonPoint(event))) return false;
+            if (event.button.button == SDL_BUTTON_RIGHT && !wasPlacing && !handleRightPress(grid, buttonPoint(event)))
+                return false;
             break;
         case SDL_KEYDOWN:
             if (wasChatting || chatActive) break;

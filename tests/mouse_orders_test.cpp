@@ -754,6 +754,23 @@ TEST_F(MouseOrders, TheBuildButtonStartsAPlacementThatTheMapPressPutsDownAndPays
     EXPECT_EQ(constructionManager.builderOf(buildings.back().id), worker);
 }
 
+// The right press that ends a placement gives no order; the next one walks the worker.
+TEST_F(MouseOrders, ARightPressEndsAPlacementAndOnlyTheNextOneOrders) {
+    const int worker = ownWorkers().front();
+    select({worker});
+    drawPanels();
+    for (const auto& b : hudBuildingButtons)
+        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+    ASSERT_TRUE(placingBuilding);
+    const std::vector<CommandType> expected[] = {{}, {CommandType::Move}};
+    for (const auto& orders : expected) {
+        queued().clear();
+        click(pointOnTile({near.x, near.y + 1}), SDL_BUTTON_RIGHT);
+        EXPECT_FALSE(placingBuilding);
+        EXPECT_EQ(queuedTypes(), orders);
+    }
+}
+
 TEST_F(MouseOrders, TheSpawnPaletteInGodModeAddsAUnitOfTheButtonsPlayer) {
     GOD_MODE = true;
     select({});
