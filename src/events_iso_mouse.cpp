@@ -247,9 +247,10 @@ bool footprintContains(int x, int y, int w, int h, SDL_FPoint p) {
            p.y >= static_cast<float>(y) * t && p.y <= static_cast<float>(y + h) * t;
 }
 
+// A unit of the selection clicked as the target is not sent to attack itself.
 void attackWithSelection(int targetId, SDL_FPoint mark) {
     for (int id : ownSelectedUnits())
-        if (const Unit* u = getUnitById(id))
+        if (const Unit* u = getUnitById(id); u && id != targetId)
             lockstep.collectCommand(Command{CommandType::Attack, u->playerId, AttackCommand{id, targetId}});
     markOrder(mark, ATTACK_MARK);
 }

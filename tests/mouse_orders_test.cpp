@@ -435,26 +435,37 @@ TEST_F(MouseOrders, AnAttackMoveClickOrdersTheSelectionItKeeps) {
     const int foe = place(ENEMY, "Grunt", {near.x + 2, near.y - 1});
     const struct {
         const char* what;
-        SDL_FPoint at;
-        CommandType order;
+        std::function<SDL_FPoint()> at;
+        std::vector<CommandType> orders;
     } cases[] = {
-        {"open ground", pointOnTile({near.x + 2, near.y - 2}), CommandType::AttackMove},
-        {"an enemy unit", pointOn(foe), CommandType::Attack},
+        {"open ground", [&] { return pointOnTile({near.x + 2, near.y - 2}); },
+         {CommandType::AttackMove, CommandType::AttackMove}},
+        {"an enemy unit", [&] { return pointOn(foe); }, {CommandType::Attack, CommandType::Attack}},
+        // The clicked marine is not sent to attack itself.
+        {"a marine of the selection", [&] { return pointOn(b); }, {CommandType::Attack}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         queued().clear();
+        clockMs += 1000;
         select({a, b});
         tapKey(SDLK_a);
-        click(c.at);
-        EXPECT_EQ(queuedTypes(), (std::vector<CommandType>{c.order, c.order}));
+        click(c.at());
+        EXPECT_EQ(queuedTypes(), c.orders);
         EXPECT_EQ(selectedUnits, (std::vector<int>{a, b}));
         EXPECT_FALSE(eventHandler.attackMoveArmed);
+        for (const Command& cmd : queued()) {
+            if (cmd.type == CommandType::Attack) {
+                EXPECT_NE(std::get<AttackCommand>(cmd.payload).unitId, std::get<AttackCommand>(cmd.payload).targetId);
+            }
+        }
         playTurns(1);
-        if (c.order == CommandType::AttackMove)
+        if (c.orders[0] == CommandType::AttackMove) {
             EXPECT_EQ(getUnitById(a)->state, UnitState::AttackMoving);
-        else
+        } else if (c.orders.size() == 2) {
             EXPECT_EQ(getUnitById(a)->targetId, foe);
+        }
+        EXPECT_NE(getUnitById(b)->targetId, b);
     }
 }
 
