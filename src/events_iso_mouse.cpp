@@ -382,7 +382,8 @@ bool IsoEventHandler::clickSelectUnit(SDL_FPoint release, SDL_FPoint world, uint
     if (found == units.end()) return false;
     const Unit x = *found;
     if (selectedUnits.empty() && (isOwnUnit(x) || x.playerId == -1)) playUnitResponse(x);
-    if (now - lastUnitClickTicks < DOUBLE_CLICK_MS) lastClickedUnitType = x.type;
+    // An armed attack-move click is an order, never the second click of a double click.
+    if (!attackMoveArmed && now - lastUnitClickTicks < DOUBLE_CLICK_MS) lastClickedUnitType = x.type;
     lastUnitClickTicks = now;
     if (!lastClickedUnitType.empty()) {
         dragSelectUnits(wholeView());
@@ -403,7 +404,7 @@ bool IsoEventHandler::clickSelectBuilding(SDL_FPoint world, uint32_t now) {
     });
     if (found == buildings.end()) return false;
     const Building b = *found;
-    if (now - lastBuildingClickTicks < DOUBLE_CLICK_MS) lastClickedBuildingType = b.type;
+    if (!attackMoveArmed && now - lastBuildingClickTicks < DOUBLE_CLICK_MS) lastClickedBuildingType = b.type;
     lastBuildingClickTicks = now;
     if (!lastClickedBuildingType.empty()) {
         dragSelectBuildings(wholeView());

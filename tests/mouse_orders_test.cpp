@@ -441,6 +441,15 @@ TEST_F(MouseOrders, AnAttackMoveClickOrdersTheSelectionItKeeps) {
         {"open ground", [&] { return pointOnTile({near.x + 2, near.y - 2}); },
          {CommandType::AttackMove, CommandType::AttackMove}},
         {"an enemy unit", [&] { return pointOn(foe); }, {CommandType::Attack, CommandType::Attack}},
+        // Right after a click that selected a marine: the armed click is an order, not a double click.
+        {"an enemy unit just after a click on a marine",
+         [&] {
+             click(pointOn(a));
+             addToSelection(b);
+             clockMs += 100;
+             return pointOn(foe);
+         },
+         {CommandType::Attack, CommandType::Attack}},
         // The clicked marine is not sent to attack itself.
         {"a marine of the selection", [&] { return pointOn(b); }, {CommandType::Attack}},
     };
@@ -449,8 +458,9 @@ TEST_F(MouseOrders, AnAttackMoveClickOrdersTheSelectionItKeeps) {
         queued().clear();
         clockMs += 1000;
         select({a, b});
+        const SDL_FPoint at = c.at();
         tapKey(SDLK_a);
-        click(c.at());
+        click(at);
         EXPECT_EQ(queuedTypes(), c.orders);
         EXPECT_EQ(selectedUnits, (std::vector<int>{a, b}));
         EXPECT_FALSE(eventHandler.attackMoveArmed);
