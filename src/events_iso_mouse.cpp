@@ -90,7 +90,6 @@ bool showHoverTooltip() {
 
 bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
 
-
 // Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
 // target, and the press is an order to the ground there.
 const Unit* lastUnitUnder(SDL_FPoint press) {
@@ -239,7 +238,6 @@ bool placeGhostBuilding(const Grid& grid) {
                                     PlaceBuildingDownCommand{ghostBuildingType, ghostTile.x, ghostTile.y, worker->id}});
     return true;
 }
-
 
 bool footprintContains(int x, int y, int w, int h, SDL_FPoint p) {
     const float t = tileSize();
@@ -480,7 +478,6 @@ bool mineHoveredTile() {
     }
     return true;
 }
-
 
 const Building* lastBuildingUnder(SDL_FPoint w) {
     const Building* found = nullptr;
