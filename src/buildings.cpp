@@ -460,6 +460,7 @@ Building makeBaseBuilding(const BuildingInfo& info, int x, int y, int playerId) 
     // A starting base gave its owner no supply, so its removal takes none back.
     b.providesSupply = false;
     b.fireSpots = info.fireSpots;
+    b.hasProduction = info.hasProduction;
     b.completed = true;
     b.computeNearbyTiles();
     return b;

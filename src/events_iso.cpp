@@ -5,6 +5,7 @@
 #include "config.h"
 #include "events_iso_shared.h"
 
+#include "fog.h"
 #include "game_session.h"
 #include "game_state.h"
 #include "hud.h"
@@ -80,12 +81,15 @@ bool IsoEventHandler::handleGameEvent(Grid& grid, const SDL_Event& event) {
     const bool wasChatting = chatActive;
     if (event.type == SDL_KEYDOWN) handleKeyDown(event.key.keysym.sym);
     if (chatActive) editChatLine(event);
+    // A right press that ends a placement is only that: the worker does not also walk to where it was pressed.
+    const bool wasPlacing = placingBuilding;
     const bool minimapUsed = trackPointer(grid, event);
     switch (event.type) {
         case SDL_MOUSEBUTTONDOWN:
             if (minimapUsed) break;
             if (event.button.button == SDL_BUTTON_LEFT && !handleLeftPress(grid, buttonPoint(event))) return false;
-            if (event.button.button == SDL_BUTTON_RIGHT && !handleRightPress(grid, buttonPoint(event))) return false;
+            if (event.button.button == SDL_BUTTON_RIGHT && !wasPlacing && !handleRightPress(grid, buttonPoint(event)))
+                return false;
             break;
         case SDL_KEYDOWN:
             if (wasChatting || chatActive) break;
@@ -118,6 +122,12 @@ std::vector<int> ownSelectedUnits() {
 }
 
 bool isOwnUnit(const Unit& u) { return u.playerId == Player::myStaticId; }
+
+bool unitHiddenByFog(const Unit& u) {
+    if (!FOG) return false;
+    if (u.x < 0 || u.y < 0) return true;
+    return !isTileVisible(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize()));
+}
 
 void playUnitResponse(const Unit& u) { playSound(SoundCategory::Unit, u.type + ".responses", false, 0, 0, 1); }
 

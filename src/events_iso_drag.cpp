@@ -68,8 +68,10 @@ void clearForBox() {
 void IsoEventHandler::dragSelectUnits(SDL_FRect box) {
     clearForBox();
     std::vector<const Unit*> candidates;
+    // A unit the fog hides is not taken, as a click could not take it: the selection would reveal it.
     for (const Unit& u : units)
-        if (u.onMap && (lastClickedUnitType.empty() || u.type == lastClickedUnitType) && overlaps(unitMarker(u), box))
+        if (u.onMap && !unitHiddenByFog(u) && (lastClickedUnitType.empty() || u.type == lastClickedUnitType) &&
+            overlaps(unitMarker(u), box))
             candidates.push_back(&u);
     const bool anyArmy = std::any_of(candidates.begin(), candidates.end(), [](const Unit* u) { return isArmy(*u); });
     const bool anyWorker =

@@ -88,8 +88,19 @@ bool showHoverTooltip() {
     return false;
 }
 
-Command castAt(const Unit& u, const std::string& spell, int x, int y) {
-    return Command{CommandType::CastSpell, u.playerId, CastSpellCommand{u.id, u.id, x, y, spell, true}};
+bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
+
+// Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
+// target, and the press is an order to the ground there.
+const Unit* lastUnitUnder(SDL_FPoint press) {
+    const Unit* found = nullptr;
+    for (const Unit& u : units)
+        if (u.onMap && !unitHiddenByFog(u) && unitContains(u, press)) found = &u;
+    return found;
+}
+
+Command castAt(const Unit& u, const std::string& spell, int x, int y, int targetId) {
+    return Command{CommandType::CastSpell, u.playerId, CastSpellCommand{u.id, targetId, x, y, spell, true}};
 }
 
 // Instant spells are cast by every own selected unit at once; others wait for a target with the last caster.
@@ -100,17 +111,25 @@ void pickSpell(const std::string& spell) {
         const Unit* u = getUnitById(id);
         if (!u) continue;
         if (instant)
-            lockstep.collectCommand(castAt(*u, spell, static_cast<int>(u->x), static_cast<int>(u->y)));
+            lockstep.collectCommand(castAt(*u, spell, static_cast<int>(u->x), static_cast<int>(u->y), u->id));
         else
             spellCtx.casterId = id;
     }
     if (instant) selectedSpell.clear();
 }
 
-void castSelectedSpellAt(SDL_FPoint w) {
-    for (int id : ownSelectedUnits())
-        if (const Unit* u = getUnitById(id))
-            lockstep.collectCommand(castAt(*u, selectedSpell, static_cast<int>(w.x), static_cast<int>(w.y)));
+// A spell aimed at a unit takes the unit the player sees under the press, and is not cast without one; any other
+// spell takes the point.
+void castSelectedSpellAt(SDL_FPoint press, SDL_FPoint w) {
+    const auto spell = spellInfo.find(selectedSpell);
+    const bool atUnit = spell != spellInfo.end() && spell->second.targetType == TargetType::Unit;
+    const Unit* target = atUnit ? lastUnitUnder(press) : nullptr;
+    if (target) w = target->getWorldPos();
+    if (!atUnit || target)
+        for (int id : ownSelectedUnits())
+            if (const Unit* u = getUnitById(id))
+                lockstep.collectCommand(castAt(*u, selectedSpell, static_cast<int>(w.x), static_cast<int>(w.y),
+                                               target ? target->id : u->id));
     selectedSpell.clear();
 }
 
@@ -220,21 +239,16 @@ bool placeGhostBuilding(const Grid& grid) {
     return true;
 }
 
-bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
-
-bool unitHiddenByFog(const Unit& u) {
-    return FOG && (u.x < 0 || u.y < 0 || fogHides(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize())));
-}
-
 bool footprintContains(int x, int y, int w, int h, SDL_FPoint p) {
     const float t = tileSize();
     return p.x >= static_cast<float>(x) * t && p.x <= static_cast<float>(x + w) * t &&
            p.y >= static_cast<float>(y) * t && p.y <= static_cast<float>(y + h) * t;
 }
 
+// A unit of the selection clicked as the target is not sent to attack itself.
 void attackWithSelection(int targetId, SDL_FPoint mark) {
     for (int id : ownSelectedUnits())
-        if (const Unit* u = getUnitById(id))
+        if (const Unit* u = getUnitById(id); u && id != targetId)
             lockstep.collectCommand(Command{CommandType::Attack, u->playerId, AttackCommand{id, targetId}});
     markOrder(mark, ATTACK_MARK);
 }
@@ -265,10 +279,16 @@ bool clickSelectMapObject(SDL_FPoint p) {
     return false;
 }
 
-void clickOnNothing(SDL_FPoint release) {
+// The bottom panel is drawn over the whole width of the window and hides the world behind it.
+bool onHudPanel(SDL_FPoint p) {
     const SDL_FPoint size = windowSize();
-    if (release.y >= size.y - HUD_SIZE && release.y <= size.y && release.x >= 0 && release.x <= size.x) return;
-    if (selectedSpell.empty()) clearUnitSelection();
+    return p.y >= size.y - HUD_SIZE && p.y <= size.y && p.x >= 0 && p.x <= size.x;
+}
+
+// A click meant as an order (a pending spell, an armed attack-move) keeps the units it orders.
+void clickOnNothing(SDL_FPoint release, bool ordering) {
+    if (onHudPanel(release)) return;
+    if (!ordering) clearUnitSelection();
     clearBuildingSelection();
     clearMapObjectSelection();
     clearDecorationSelection();
@@ -321,15 +341,17 @@ bool IsoEventHandler::handleLeftPress(Grid& grid, SDL_FPoint press) {
         pointerOverHud = true;
         return true;
     }
-    if (placingBuilding && !placeGhostBuilding(grid)) return false;
+    const bool onPanel = onHudPanel(press);
+    if (placingBuilding && !onPanel && !placeGhostBuilding(grid)) return false;
     PressOutcome outcome;
     if (Unit* first = getFirstSelectedUnit()) outcome = pressUnitPanel(grid, *first);
     if (outcome.endCall) return false;
     if (pressSpawnButton()) outcome.hit = true;
     if (const Building* b = getFirstSelectedBuilding(); b && pressBuildingPanel(*b)) outcome.hit = true;
-    if (outcome.hit) pointerOverHud = true;
+    // A press on the panel never reaches the world behind it: no placement, cast or box starts there.
+    if (outcome.hit || onPanel) pointerOverHud = true;
     if (pointerOverHud) return true;
-    if (!selectedSpell.empty()) castSelectedSpellAt(pointerWorld);
+    if (!selectedSpell.empty()) castSelectedSpellAt(press, pointerWorld);
     isPotentiallyDragging = true;
     dragStartScreen = screenToWorld(press);
     dragStart = pointerWorld;
@@ -346,7 +368,7 @@ void IsoEventHandler::handleLeftRelease(SDL_FPoint release) {
     if (!hit) hit = clickSelectBuilding(p, now);
     if (FOG) clickSelectRemembered(p);
     if (!hit) hit = clickSelectMapObject(p);
-    if (!hit) clickOnNothing(release);
+    if (!hit) clickOnNothing(release, !selectedSpell.empty() || attackMoveArmed);
     if (attackMoveArmed) attackMoveSelectionTo(p);
     attackMoveArmed = false;
 }
@@ -358,7 +380,8 @@ bool IsoEventHandler::clickSelectUnit(SDL_FPoint release, SDL_FPoint world, uint
     if (found == units.end()) return false;
     const Unit x = *found;
     if (selectedUnits.empty() && (isOwnUnit(x) || x.playerId == -1)) playUnitResponse(x);
-    if (now - lastUnitClickTicks < DOUBLE_CLICK_MS) lastClickedUnitType = x.type;
+    // An armed attack-move click is an order, never the second click of a double click.
+    if (!attackMoveArmed && now - lastUnitClickTicks < DOUBLE_CLICK_MS) lastClickedUnitType = x.type;
     lastUnitClickTicks = now;
     if (!lastClickedUnitType.empty()) {
         dragSelectUnits(wholeView());
@@ -379,7 +402,7 @@ bool IsoEventHandler::clickSelectBuilding(SDL_FPoint world, uint32_t now) {
     });
     if (found == buildings.end()) return false;
     const Building b = *found;
-    if (now - lastBuildingClickTicks < DOUBLE_CLICK_MS) lastClickedBuildingType = b.type;
+    if (!attackMoveArmed && now - lastBuildingClickTicks < DOUBLE_CLICK_MS) lastClickedBuildingType = b.type;
     lastBuildingClickTicks = now;
     if (!lastClickedBuildingType.empty()) {
         dragSelectBuildings(wholeView());
@@ -401,10 +424,8 @@ void IsoEventHandler::clickSelectRemembered(SDL_FPoint world) {
         if (!footprintContains(ghost.x, ghost.y, ghost.width, ghost.height, world)) continue;
         if (!isValidTile({ghost.x, ghost.y}) || isTileVisible(ghost.x, ghost.y) || !isTileExplored(ghost.x, ghost.y))
             continue;
-        if (attackMoveArmed) {
-            attackMoveArmed = false;
-            continue;
-        }
+        // The armed attack-move goes to the remembered building's ground, as to any ground out of sight.
+        if (attackMoveArmed) continue;
         if (!shift) clearAllSelections();
         if (ghost.owner == Player::myStaticId) playSound(SoundCategory::Building, ghost.type, false, 0, 0, 1);
         addBuildingToSelection(ghost.id);
@@ -458,17 +479,10 @@ bool mineHoveredTile() {
     return true;
 }
 
-const Unit* lastUnitUnder(SDL_FPoint press) {
-    const Unit* found = nullptr;
-    for (const Unit& u : units)
-        if (u.onMap && unitContains(u, press)) found = &u;
-    return found;
-}
-
 const Building* lastBuildingUnder(SDL_FPoint w) {
     const Building* found = nullptr;
     for (const Building& b : buildings)
-        if (footprintContains(b.x, b.y, b.wTiles, b.hTiles, w)) found = &b;
+        if (footprintContains(b.x, b.y, b.wTiles, b.hTiles, w) && !fogHides(b.x, b.y)) found = &b;
     return found;
 }
 
@@ -498,6 +512,8 @@ bool orderOnUnitOrBuilding(const Unit* x, const Building* b) {
         const Unit* u = getUnitById(id);
         if (!u) continue;
         if (x && x->playerId == u->playerId) {
+            // A selected carrier cannot board itself: the next selected unit boards instead.
+            if (x->carrier && x->id == u->id) continue;
             if (x->carrier) {
                 lockstep.collectCommand(
                     Command{CommandType::CarrierPickUp, u->playerId, CarrierPickUpCommand{u->id, x->id}});
@@ -550,6 +566,7 @@ void moveSelectionTo(const Grid& grid, V2i sub) {
 }  // namespace
 
 bool IsoEventHandler::handleRightPress(Grid& grid, SDL_FPoint press) {
+    if (onHudPanel(press)) return true;
     if (hoveredTile.x == -1) return false;
     const float k = tileSize() * grid.at(hoveredTile.x, hoveredTile.y).heightLevel / static_cast<float>(SUB_TILE_SIZE);
     const V2i sub{static_cast<int>(pointerWorld.x / static_cast<float>(SUB_TILE_SIZE) + k),

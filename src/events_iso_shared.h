@@ -11,6 +11,8 @@ struct Building;
 // The selected units the local player owns, in selection order; orders name only these.
 std::vector<int> ownSelectedUnits();
 bool isOwnUnit(const Unit& u);
+// With the fog on, the unit stands where the player cannot see now (or off the grid).
+bool unitHiddenByFog(const Unit& u);
 void playUnitResponse(const Unit& u);
 // The type's sound for the local player's finished building, burning below 60% health, or construction.
 void playBuildingSelected(const Building& b);

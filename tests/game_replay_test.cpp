@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "draw_fixture.h"
+#include "events_iso.h"
 #include "session_fixture.h"
 
 namespace {
@@ -58,6 +59,33 @@ TEST_F(ReplaySeek, SpeedScalesTheTicksOfAFrameAndTheRestCarriesOver) {
     EXPECT_EQ(lockstep.currentTurn, 12);
     EXPECT_NEAR(lockstep.accumulator, 0.008f, 1e-5f);
     expectWorldOfTurn(12);
+}
+
+// A press on the bar, through the match's input, pauses and lands on the world of the turn at its share of the
+// last tick: the left edge is turn 0.
+TEST_F(ReplaySeek, APressOnTheBarSeeksToTheTurnAtItsShare) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    static PointerView pointer{0, 0, 1280, 720};
+    PointerView (*saved)() = readPointerView;
+    readPointerView = [] { return pointer; };
+    replay_bar = SDL_Rect{200, 300, 400, 8};
+    const int last = lastReplayTick();
+    const struct {
+        int x;
+        int turn;
+    } cases[] = {{400, last / 2}, {200, 0}, {300, last / 4}};
+    for (const auto& c : cases) {
+        replayPaused = false;
+        pointer.mouseX = static_cast<float>(c.x);
+        pointer.mouseY = 304;
+        SDL_Event e = press(pointer.mouseX, pointer.mouseY);
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        eventHandler.handleGameEvents(grid);
+        EXPECT_TRUE(replayPaused) << c.x;
+        expectWorldOfTurn(c.turn);
+    }
+    readPointerView = saved;
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
 struct ReplayBar : DrawFixture {

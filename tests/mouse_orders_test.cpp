@@ -1,0 +1,896 @@
+// The player's mouse on the fight map: HUD buttons pressed where the HUD draws them and orders given on the map,
+// each followed through the local turn step to what it does to the world, and the presses that must order nothing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "construction-manager.h"
+#include "events_iso.h"
+#include "fog.h"
+#include "game_loop.h"
+#include "game_session.h"
+#include "hud_scene.h"
+#include "input_state.h"
+#include "lockstep.h"
+#include "spells.h"
+
+namespace {
+
+using namespace hud_scene;
+
+PointerView pointerView{0, 0, 1280, 720};
+uint32_t clockMs = 100000;
+
+constexpr int LOCAL = 1;
+constexpr int ENEMY = 2;
+
+struct MouseOrders : SceneTest {
+    PointerView (*savedPointer)() = nullptr;
+    uint32_t (*savedTicks)() = nullptr;
+    float savedDt = dt;
+    bool savedAI = AI;
+    Player* local = nullptr;
+    // Open ground beside the base, in the middle of the view.
+    V2i near{0, 0};
+
+    static void SetUpTestSuite() { ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError(); }
+    static void TearDownTestSuite() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
+
+    void SetUp() override {
+        SceneTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(scene::startFight(false));
+        mode = GameMode::Skirmish;
+        AI = false;
+        savedPointer = readPointerView;
+        savedTicks = inputTicks;
+        readPointerView = [] { return pointerView; };
+        inputTicks = [] { return clockMs; };
+        clockMs += 10000;
+        eventHandler = IsoEventHandler{};
+        lockstep = LockstepManager{};
+        placingBuilding = dragging = isPotentiallyDragging = paused = chatActive = GOD_MODE = false;
+        shift = ctrl = false;
+        selectedSpell.clear();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        local = getPlayerById(LOCAL);
+        local->resources[RESOURCE_GOLD] = local->resources[RESOURCE_WOOD] = 1000;
+        near = {local->baseTile.x + 4, local->baseTile.y};
+        lookAt(near);
+    }
+    void TearDown() override {
+        readPointerView = savedPointer;
+        inputTicks = savedTicks;
+        dt = savedDt;
+        AI = savedAI;
+        GOD_MODE = placingBuilding = false;
+        selectedSpell.clear();
+        FOG = false;
+        DrawFog = noopFog;
+        SceneTest::TearDown();
+    }
+
+    // A whole frame as the match draws it: the HUD's buttons and the minimap are where the next presses find them.
+    static void drawPanels() {
+        DrawHUD = drawHUD;
+        scene::drawFrame();
+        DrawHUD = nullptr;
+    }
+
+    static void send(Uint32 type, Uint8 button, SDL_FPoint at) {
+        pointerView.mouseX = at.x;
+        pointerView.mouseY = at.y;
+        SDL_Event e{};
+        e.type = type;
+        e.button.button = button;
+        e.button.x = static_cast<Sint32>(at.x);
+        e.button.y = static_cast<Sint32>(at.y);
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        eventHandler.handleGameEvents(grid);
+    }
+    static void click(SDL_FPoint at, Uint8 button = SDL_BUTTON_LEFT) {
+        send(SDL_MOUSEBUTTONDOWN, button, at);
+        send(SDL_MOUSEBUTTONUP, button, at);
+    }
+    static void clickOn(const SDL_FRect& r) { click({r.x + r.w / 2, r.y + r.h / 2}); }
+    static void tapKey(SDL_Keycode key) {
+        for (Uint32 type : {Uint32{SDL_KEYDOWN}, Uint32{SDL_KEYUP}}) {
+            SDL_Event e{};
+            e.type = type;
+            e.key.keysym.sym = key;
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+            eventHandler.handleGameEvents(grid);
+        }
+    }
+
+    // Turns of the local match step: the pending orders go out with the first and are applied.
+    static void playTurns(int count) {
+        for (int i = 0; i < count; ++i) {
+            dt = TURN_LENGTH;
+            runLocalTurnStep();
+        }
+    }
+    static bool playUntil(const std::function<bool()>& done, int limit = 3000) {
+        for (int i = 0; i < limit && !done(); ++i) playTurns(1);
+        return done();
+    }
+
+    static std::vector<Command>& queued() { return lockstep.pendingCommands; }
+    static std::vector<CommandType> queuedTypes() {
+        std::vector<CommandType> types;
+        for (const Command& c : queued())
+            if (c.type != CommandType::Ping) types.push_back(c.type);
+        return types;
+    }
+
+    // A window point inside the unit's hit box and no other unit's.
+    static SDL_FPoint pointOn(int id) {
+        const Unit& u = *getUnitById(id);
+        const SDL_FPoint s = worldToScreen(u.getWorldPos());
+        for (float dy = 0; dy <= 120; dy += 2)
+            for (float dx : {0.0f, -6.0f, 6.0f}) {
+                const SDL_FPoint p{s.x + dx, s.y - dy};
+                if (!unitContains(u, p)) continue;
+                bool alone = true;
+                for (const Unit& other : units) alone = alone && (other.id == id || !unitContains(other, p));
+                if (alone) return p;
+            }
+        ADD_FAILURE() << "no point of unit " << id << " is clear of the others";
+        return s;
+    }
+    static SDL_FPoint pointOnTile(V2i tile) {
+        const float t = static_cast<float>(TILE_SIZE);
+        const SDL_FPoint centre{(static_cast<float>(tile.x) + 0.5f) * t, (static_cast<float>(tile.y) + 0.5f) * t};
+        return inView(worldToScreen(centre));
+    }
+    // The point shows the map: inside the window and above the bottom panel.
+    static SDL_FPoint inView(SDL_FPoint p) {
+        const SDL_FPoint window = windowSize();
+        EXPECT_TRUE(p.x >= 0 && p.x < window.x && p.y >= 0 && p.y < window.y - HUD_SIZE) << p.x << "," << p.y;
+        return p;
+    }
+    static void lookAt(V2i tile) {
+        const SDL_FPoint iso = worldToIso({(static_cast<float>(tile.x) + 0.5f) * static_cast<float>(TILE_SIZE),
+                                           (static_cast<float>(tile.y) + 0.5f) * static_cast<float>(TILE_SIZE)});
+        camera.centerX = iso.x;
+        camera.centerY = iso.y;
+    }
+
+    // A unit standing on the free open tile nearest the one wanted.
+    static int place(int owner, const std::string& type, V2i wanted) {
+        for (const V2i& tile : headless::tilesAround(wanted, 80)) {
+            const V2i sub{tile.x * SUBDIVISIONS + 1, tile.y * SUBDIVISIONS + 1};
+            if (isAreaFree(nextAttackableId, sub, type)) return headless::placeUnit(owner, *getUnitInfo(type), sub);
+        }
+        ADD_FAILURE() << "no room for a " << type;
+        return -1;
+    }
+    // A building of the type standing on the tile, finished or a site just begun.
+    static int build(int owner, const std::string& type, V2i tile, bool completed) {
+        const BuildingInfo& info = buildingInfo.at(type);
+        Building b;
+        b.id = nextAttackableId++;
+        b.type = type;
+        b.playerId = owner;
+        b.x = tile.x;
+        b.y = tile.y;
+        b.wTiles = info.wTiles;
+        b.hTiles = info.hTiles;
+        b.completed = completed;
+        b.maxHp = info.hp;
+        b.hp = completed ? info.hp : 1.0f;
+        b.buildTime = info.buildTime;
+        b.hasProduction = info.hasProduction;
+        b.sight = info.sight;
+        Building* added = addBuilding(b);
+        added->computeNearbyTiles();
+        blockArea(grid, tile, info.wTiles, info.hTiles);
+        if (completed) {
+            getPlayerById(owner)->buildingIds.push_back(b.id);
+            getPlayerById(owner)->completedBuildings[type] += 1;
+        }
+        return b.id;
+    }
+    V2i freeTileNear(const std::string& type) const { return findClosestFreeTile(near, type, grid, 2); }
+    static void select(std::initializer_list<int> ids) {
+        clearUnitSelection();
+        clearBuildingSelection();
+        for (int id : ids) addToSelection(id);
+    }
+    static void selectBuilding(int id) {
+        clearUnitSelection();
+        clearBuildingSelection();
+        addBuildingToSelection(id);
+    }
+    int base() const { return local->buildingIds.front(); }
+    std::vector<int> ownWorkers() const {
+        std::vector<int> ids;
+        for (int id : local->unitIds)
+            if (const Unit* u = getUnitById(id); u && u->worker) ids.push_back(id);
+        return ids;
+    }
+};
+
+// A panel button queues its entry; the cost is paid when it starts and the progress slot takes it back in full.
+TEST_F(MouseOrders, APanelButtonTrainsOrResearchesAndItsProgressSlotCancelsWithARefund) {
+    const struct {
+        const char* what;
+        std::function<int(MouseOrders&)> building;
+        std::function<const SDL_FRect*()> button;
+        int gold;
+        int wood;
+    } cases[] = {
+        {"a worker from the base",
+         [](MouseOrders& t) {
+             // A civilian of the town to be recruited, and room for one more.
+             place(LOCAL, raceToCivilianUnit.at("human"), t.near);
+             t.local->recruits = 1;
+             t.local->supplyCap = t.local->supplyUsed + 1;
+             return t.base();
+         },
+         []() -> const SDL_FRect* {
+             for (const auto& b : hudBuildingUnitsButtons)
+                 if (b.unitType == "Scavenger") return &b.rect;
+             return nullptr;
+         },
+         50, 0},
+        {"an upgrade at a blacksmith",
+         [](MouseOrders& t) {
+             return build(LOCAL, "HumanBlacksmith", t.freeTileNear("HumanBlacksmith"), true);
+         },
+         []() -> const SDL_FRect* {
+             for (const auto& b : hudUpgradeButtons)
+                 if (b.upgradeId == "HumanWeapons1") return &b.rect;
+             return nullptr;
+         },
+         200, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        local->resources[RESOURCE_GOLD] = local->resources[RESOURCE_WOOD] = 1000;
+        const int id = c.building(*this);
+        selectBuilding(id);
+        drawPanels();
+        const SDL_FRect* button = c.button();
+        ASSERT_NE(button, nullptr);
+        clickOn(*button);
+        ASSERT_EQ(queuedTypes().size(), 1u);
+        const Building& b = *getBuildingById(id);
+        ASSERT_TRUE(playUntil([&] { return !b.productionQueue.empty() && b.productionQueue.front().elapsed > 0; }));
+        EXPECT_EQ(local->resources[RESOURCE_GOLD], 1000 - c.gold);
+        EXPECT_EQ(local->resources[RESOURCE_WOOD], 1000 - c.wood);
+
+        drawPanels();
+        ASSERT_FALSE(hudProgressBarButtons.empty());
+        clickOn(hudProgressBarButtons.front().rect);
+        playTurns(1);
+        EXPECT_TRUE(getBuildingById(id)->productionQueue.empty());
+        EXPECT_EQ(local->resources[RESOURCE_GOLD], 1000);
+        EXPECT_EQ(local->resources[RESOURCE_WOOD], 1000);
+    }
+}
+
+
+// An instant spell is cast from its button; a targeted one waits for the click on the map. Either way the caster
+// pays the spell's mana and the spell cools down, and a second cast while it cools down costs nothing.
+TEST_F(MouseOrders, ASpellButtonCastsWithManaAndCooldownAndATargetedSpellWaitsForTheMapClick) {
+    const struct {
+        const char* caster;
+        const char* spell;
+        bool targeted;
+        int manaLeft;
+    } cases[] = {{"Marine", "FreezingBullets", false, 200}, {"Medic", "Healing", true, 150}};
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.spell);
+        const V2i at{near.x, near.y - 2 + 2 * row++};
+        const int caster = place(LOCAL, c.caster, at);
+        const int patient = place(LOCAL, "Marine", {at.x + 1, at.y});
+        for (int cast = 0; cast < 2; ++cast) {
+            select({caster});
+            queued().clear();
+            drawPanels();
+            const HudSpellButton* button = nullptr;
+            for (const auto& b : hudSpellButtons)
+                if (b.spell == c.spell) button = &b;
+            ASSERT_NE(button, nullptr);
+            clickOn(button->rect);
+            EXPECT_EQ(selectedSpell, c.targeted ? c.spell : "");
+            if (c.targeted) {
+                EXPECT_TRUE(queuedTypes().empty()) << "the spell waits for its target";
+                click(pointOn(patient));
+                EXPECT_EQ(selectedSpell, "");
+            }
+            ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CastSpell});
+            EXPECT_EQ(queued()[0].player, LOCAL);
+            playTurns(3);
+            const Unit& u = *getUnitById(caster);
+            EXPECT_EQ(u.mana, c.manaLeft) << "cast " << cast;
+            EXPECT_GT(getUnitById(caster)->cooldowns[c.spell], 0.0f);
+        }
+    }
+}
+
+// A right press names the target under the pointer; each order is followed to what it starts in the world.
+TEST_F(MouseOrders, ARightPressAttacksConstructsMinesAndSetsTheRallyPoint) {
+    const int marine = place(LOCAL, "Marine", near);
+    const int worker = ownWorkers().front();
+    const struct {
+        const char* what;
+        std::function<int()> target;
+        std::function<SDL_FPoint(int)> point;
+        std::function<void(int)> selectOrderer;
+        CommandType order;
+        std::function<bool(int)> started;
+    } cases[] = {
+        {"an enemy unit", [&] { return place(ENEMY, "Grunt", {near.x + 2, near.y}); },
+         [](int target) { return pointOn(target); }, [&](int) { select({marine}); }, CommandType::Attack,
+         [&](int target) { return getUnitById(marine)->targetId == target; }},
+        {"an enemy building",
+         [&] { return build(ENEMY, "OrcBarracks", freeTileNear("OrcBarracks"), true); },
+         [](int target) {
+             const Building& b = *getBuildingById(target);
+             return pointOnTile({b.x + 1, b.y + 1});
+         },
+         [&](int) { select({marine}); }, CommandType::Attack,
+         [&](int target) { return getUnitById(marine)->targetId == target; }},
+        {"an own building site",
+         [&] { return build(LOCAL, "HumanBarracks", freeTileNear("HumanBarracks"), false); },
+         [](int target) {
+             const Building& b = *getBuildingById(target);
+             return pointOnTile({b.x + 1, b.y + 1});
+         },
+         [&](int) { select({worker}); }, CommandType::Construct,
+         [](int target) { return constructionManager.builderOf(target) != -1; }},
+        {"a crystal field",
+         [&] { return findClosestResource(local->baseTile, "Crystal", grid).object->id; },
+         [](int target) {
+             const MapObject& o = *getMapObjectById(target);
+             return pointOnTile({o.tileX, o.tileY});
+         },
+         [&](int) { select({worker}); }, CommandType::Mine,
+         [&](int target) {
+             const MapObject& o = *getMapObjectById(target);
+             return getUnitById(worker)->mineTarget == V2i{o.tileX, o.tileY};
+         }},
+        {"the ground with the base selected", [&] { return base(); },
+         [&](int) { return pointOnTile({near.x, near.y + 3}); }, [&](int target) { selectBuilding(target); },
+         CommandType::SetRallyPoint, [](int target) { return getBuildingById(target)->hasRallyPoint; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        queued().clear();
+        const int target = c.target();
+        c.selectOrderer(target);
+        click(c.point(target), SDL_BUTTON_RIGHT);
+        ASSERT_EQ(queuedTypes(), std::vector<CommandType>{c.order});
+        EXPECT_TRUE(playUntil([&] { return c.started(target); }, 5));
+    }
+}
+
+// A right press on an own carrier boards the first selected unit that is not the carrier; its button lets the
+// cargo off where the ground can take it.
+TEST_F(MouseOrders, ARightPressOnAnOwnCarrierBoardsTheSelectionAndItsButtonUnloads) {
+    const int carrier = place(LOCAL, "GoblinZeppelin", near);
+    const int marine = place(LOCAL, "Marine", {near.x + 1, near.y});
+    select({carrier, marine});
+    click(pointOn(carrier), SDL_BUTTON_RIGHT);
+    ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CarrierPickUp});
+    EXPECT_EQ(std::get<CarrierPickUpCommand>(queued()[0].payload).unitId, marine);
+    ASSERT_TRUE(playUntil([&] { return !getUnitById(marine)->onMap; }, 600));
+    EXPECT_EQ(zeppelinCargo[carrier], std::vector<int>{marine});
+
+    select({carrier});
+    drawPanels();
+    ASSERT_EQ(hudCarrierButtons.size(), 1u);
+    clickOn(hudCarrierButtons.front().rect);
+    ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CarrierDropOff});
+    playTurns(1);
+    EXPECT_TRUE(getUnitById(marine)->onMap);
+    EXPECT_TRUE(zeppelinCargo[carrier].empty());
+}
+
+// What the fog hides cannot be targeted, as it cannot be clicked: the press is a walk to that ground.
+TEST_F(MouseOrders, ARightPressOnWhatTheFogHidesMovesThereInsteadOfAttacking) {
+    const int marine = place(LOCAL, "Marine", near);
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const struct {
+        const char* what;
+        std::function<int()> target;
+        std::function<SDL_FPoint(int)> point;
+    } cases[] = {
+        {"a unit", [&] { return place(ENEMY, "Grunt", far); }, [](int target) { return pointOn(target); }},
+        {"a building", [&] { return build(ENEMY, "OrcBarracks", {far.x + 2, far.y - 4}, true); },
+         [](int target) {
+             const Building& b = *getBuildingById(target);
+             return pointOnTile({b.x + 1, b.y + 1});
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int target = c.target();
+        for (bool fog : {true, false}) {
+            scene::prepareView(fog, far);
+            lastFogUpdate = fogTicks() - 30;
+            DrawFog();
+            ASSERT_EQ(fog, FOG && !isTileVisible(far.x, far.y));
+            queued().clear();
+            select({marine});
+            click(c.point(target), SDL_BUTTON_RIGHT);
+            ASSERT_EQ(queuedTypes(), std::vector<CommandType>{fog ? CommandType::Move : CommandType::Attack})
+                << (fog ? "hidden" : "in sight");
+            playTurns(1);
+            EXPECT_EQ(getUnitById(marine)->targetId == target, !fog);
+        }
+    }
+}
+
+// The attack-move click orders the selection and keeps it; on a unit it is an attack on that unit.
+TEST_F(MouseOrders, AnAttackMoveClickOrdersTheSelectionItKeeps) {
+    const int a = place(LOCAL, "Marine", near);
+    const int b = place(LOCAL, "Marine", {near.x, near.y + 1});
+    const int foe = place(ENEMY, "Grunt", {near.x + 2, near.y - 1});
+    const struct {
+        const char* what;
+        std::function<SDL_FPoint()> at;
+        std::vector<CommandType> orders;
+    } cases[] = {
+        {"open ground", [&] { return pointOnTile({near.x + 2, near.y - 2}); },
+         {CommandType::AttackMove, CommandType::AttackMove}},
+        {"an enemy unit", [&] { return pointOn(foe); }, {CommandType::Attack, CommandType::Attack}},
+        // Right after a click that selected a marine: the armed click is an order, not a double click.
+        {"an enemy unit just after a click on a marine",
+         [&] {
+             click(pointOn(a));
+             addToSelection(b);
+             clockMs += 100;
+             return pointOn(foe);
+         },
+         {CommandType::Attack, CommandType::Attack}},
+        // The clicked marine is not sent to attack itself.
+        {"a marine of the selection", [&] { return pointOn(b); }, {CommandType::Attack}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        queued().clear();
+        clockMs += 1000;
+        select({a, b});
+        const SDL_FPoint at = c.at();
+        tapKey(SDLK_a);
+        click(at);
+        EXPECT_EQ(queuedTypes(), c.orders);
+        EXPECT_EQ(selectedUnits, (std::vector<int>{a, b}));
+        EXPECT_FALSE(eventHandler.attackMoveArmed);
+        for (const Command& cmd : queued()) {
+            if (cmd.type == CommandType::Attack) {
+                EXPECT_NE(std::get<AttackCommand>(cmd.payload).unitId, std::get<AttackCommand>(cmd.payload).targetId);
+            }
+        }
+        playTurns(1);
+        if (c.orders[0] == CommandType::AttackMove) {
+            EXPECT_EQ(getUnitById(a)->state, UnitState::AttackMoving);
+        } else if (c.orders.size() == 2) {
+            EXPECT_EQ(getUnitById(a)->targetId, foe);
+        }
+        EXPECT_NE(getUnitById(b)->targetId, b);
+    }
+}
+
+
+// A building remembered under the fog is ground to an armed attack-move: the selection goes there ready to fight.
+TEST_F(MouseOrders, AnAttackMoveClickOnABuildingRememberedUnderTheFogAttackMovesThere) {
+    const int marine = place(LOCAL, "Marine", near);
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const Building& b = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+    scene::prepareView(true, {far.x + 1, far.y + 1});
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ASSERT_FALSE(isTileVisible(b.x, b.y));
+    memoryGrid[static_cast<size_t>(b.x)][static_cast<size_t>(b.y)] = true;
+    BuildingSnapshot seen;
+    seen.id = b.id;
+    seen.x = b.x;
+    seen.y = b.y;
+    seen.width = b.wTiles;
+    seen.height = b.hTiles;
+    seen.owner = ENEMY;
+    seen.type = b.type;
+    seen.completed = true;
+    ghostBuildings[{b.x, b.y}] = seen;
+    select({marine});
+    tapKey(SDLK_a);
+    click(pointOnTile({b.x + 1, b.y + 1}));
+    EXPECT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::AttackMove});
+    EXPECT_EQ(selectedUnits, std::vector<int>{marine});
+    EXPECT_FALSE(eventHandler.attackMoveArmed);
+    playTurns(1);
+    // The order is taken into the marine's queue.
+    ASSERT_EQ(getUnitById(marine)->orders.size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<AttackMove>(getUnitById(marine)->orders.front().command));
+}
+
+// A box or a double click takes no unit the fog hides, as a click could not take it.
+TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
+    const V2i middle{MAP_W / 2, MAP_H / 2};
+    const int own = place(LOCAL, "Marine", middle);
+    scene::prepareView(true, middle);
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    // An enemy marine in the view but out of sight.
+    int hidden = -1;
+    for (int dy = -12; dy <= 12 && hidden == -1; ++dy)
+        for (int dx = -12; dx <= 12 && hidden == -1; ++dx) {
+            const V2i tile{middle.x + dx, middle.y + dy};
+            const SDL_FPoint p = worldToScreen(
+                {(static_cast<float>(tile.x) + 0.5f) * TILE_SIZE, (static_cast<float>(tile.y) + 0.5f) * TILE_SIZE});
+            const bool inView =
+                p.x > 60 && p.x < windowSize().x - 60 && p.y > 80 && p.y < windowSize().y - HUD_SIZE - 40;
+            const bool open = isValidTile(tile) && grid.walkable(tile.x, tile.y, Tile::Grass);
+            if (inView && open && !isTileVisible(tile.x, tile.y)) hidden = place(ENEMY, "Marine", tile);
+        }
+    const SDL_FPoint enemyAt = worldToScreen(getUnitById(hidden)->getWorldPos());
+    const struct {
+        const char* what;
+        std::function<void()> select;
+        std::vector<int> taken;
+    } cases[] = {
+        {"a box round the hidden marine",
+         [&] {
+             send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {enemyAt.x - 40, enemyAt.y - 60});
+             send(SDL_MOUSEMOTION, 0, {enemyAt.x + 40, enemyAt.y + 20});
+             send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, {enemyAt.x + 40, enemyAt.y + 20});
+         },
+         {}},
+        {"a double click on the own marine",
+         [&] {
+             click(pointOn(own));
+             clockMs += 100;
+             click(pointOn(own));
+         },
+         {own}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clockMs += 5000;
+        select({});
+        c.select();
+        EXPECT_EQ(selectedUnits, c.taken);
+    }
+}
+
+// A box takes units first; without units the buildings it touches, and those the fog lets the player remember;
+// without either the map objects.
+TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjects) {
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const Building& enemy = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+    const int crystal = findClosestResource(local->baseTile, "Crystal", grid).object->id;
+    const auto boxAround = [](V2i tile) {
+        const SDL_FPoint c = pointOnTile(tile);
+        send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {c.x - 6, c.y - 6});
+        send(SDL_MOUSEMOTION, 0, {c.x + 6, c.y + 6});
+        send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, {c.x + 6, c.y + 6});
+    };
+    // The fog on, the view on the enemy building; remembered when the player has seen its ground.
+    const auto fogOverEnemy = [&](bool seen) {
+        scene::prepareView(true, {far.x + 1, far.y + 1});
+        lastFogUpdate = fogTicks() - 30;
+        DrawFog();
+        ghostBuildings.clear();
+        if (!seen) return;
+        memoryGrid[static_cast<size_t>(enemy.x)][static_cast<size_t>(enemy.y)] = true;
+        BuildingSnapshot ghost;
+        ghost.id = enemy.id;
+        ghost.x = enemy.x;
+        ghost.y = enemy.y;
+        ghost.width = enemy.wTiles;
+        ghost.height = enemy.hTiles;
+        ghost.owner = ENEMY;
+        ghost.type = enemy.type;
+        ghost.completed = true;
+        ghostBuildings[{enemy.x, enemy.y}] = ghost;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> boxSomething;
+        std::vector<int> buildings;
+        std::vector<int> objects;
+    } cases[] = {
+        {"the corner of the own base", [&] { boxAround(local->baseTile); }, {base()}, {}},
+        {"a crystal field",
+         [&] {
+             const MapObject& o = *getMapObjectById(crystal);
+             lookAt({o.tileX, o.tileY});
+             boxAround({o.tileX, o.tileY});
+         },
+         {}, {crystal}},
+        {"an enemy building remembered under the fog",
+         [&] {
+             fogOverEnemy(true);
+             boxAround({enemy.x, enemy.y});
+         },
+         {enemy.id}, {}},
+        {"an enemy building the fog hides, never seen",
+         [&] {
+             fogOverEnemy(false);
+             boxAround({enemy.x, enemy.y});
+         },
+         {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({});
+        clearMapObjectSelection();
+        c.boxSomething();
+        EXPECT_TRUE(selectedUnits.empty());
+        EXPECT_EQ(selectedBuildings, c.buildings);
+        EXPECT_EQ(selectMapObjects, c.objects);
+    }
+}
+
+// The point lies on the bottom panel, on no button and off the minimap.
+void expectEmptyPanelAt(SDL_FPoint p) {
+    EXPECT_GE(p.y, windowSize().y - HUD_SIZE);
+    const SDL_Point pixel{static_cast<int>(p.x), static_cast<int>(p.y)};
+    EXPECT_FALSE(SDL_PointInRect(&pixel, &minimapRect));
+    const auto clear = [&](const auto& buttons) {
+        for (const auto& b : buttons)
+            EXPECT_FALSE(p.x >= b.rect.x && p.x <= b.rect.x + b.rect.w && p.y >= b.rect.y &&
+                         p.y <= b.rect.y + b.rect.h);
+    };
+    clear(hudBuildingButtons);
+    clear(hudSpellButtons);
+    clear(unitHUDHitboxes);
+    clear(hudBuildingUnitsButtons);
+}
+
+// The panel hides the world behind it: a press there places nothing, casts nothing, orders no walk and selects
+// no unit standing behind it.
+TEST_F(MouseOrders, APressOnTheBottomPanelNeverReachesTheWorldBehindIt) {
+    const int medic = place(LOCAL, "Medic", near);
+    const int worker = ownWorkers().front();
+    const struct {
+        const char* what;
+        std::function<void()> prepare;
+        Uint8 button;
+        bool unitBehind;
+        std::function<void()> stillPending;
+    } cases[] = {
+        {"a building being placed",
+         [&] {
+             select({worker});
+             drawPanels();
+             for (const auto& b : hudBuildingButtons)
+                 if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+             ASSERT_TRUE(placingBuilding);
+         },
+         SDL_BUTTON_LEFT, true, [] { EXPECT_TRUE(placingBuilding); }},
+        {"a spell waiting for its target",
+         [&] {
+             select({medic});
+             drawPanels();
+             for (const auto& b : hudSpellButtons)
+                 if (b.spell == "Healing") clickOn(b.rect);
+             ASSERT_EQ(selectedSpell, "Healing");
+         },
+         SDL_BUTTON_LEFT, true, [] { EXPECT_EQ(selectedSpell, "Healing"); }},
+        {"a right press", [&] { select({medic}); }, SDL_BUTTON_RIGHT, false, [] {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        drawPanels();
+        const std::vector<int> selection = selectedUnits;
+        SDL_FPoint at{windowSize().x * 0.62f, windowSize().y - 20.0f};
+        int behind = -1;
+        if (c.unitBehind) {
+            const SDL_FPoint w = eventHandler.screenToWorld(at);
+            behind = place(LOCAL, "Marine", {static_cast<int>(w.x) / TILE_SIZE, static_cast<int>(w.y) / TILE_SIZE});
+            at = pointOn(behind);
+        }
+        expectEmptyPanelAt(at);
+        queued().clear();
+        click(at, c.button);
+        EXPECT_TRUE(queuedTypes().empty());
+        EXPECT_EQ(selectedUnits, selection);
+        c.stillPending();
+        if (behind != -1) getUnitById(behind)->onMap = false;
+        placingBuilding = false;
+        selectedSpell.clear();
+    }
+}
+
+// Presses that must order nothing: another player's panel, a panel whose unit is gone, and orders without an own
+// selection.
+TEST_F(MouseOrders, PressesWithoutAnOwnLiveSelectionOrderNothing) {
+    const int foe = place(ENEMY, "Grunt", {near.x + 2, near.y});
+    const struct {
+        const char* what;
+        std::function<SDL_FPoint()> prepare;
+        Uint8 button;
+    } cases[] = {
+        {"the training button of an enemy's base shown in god mode",
+         [&] {
+             GOD_MODE = true;
+             selectBuilding(getPlayerById(ENEMY)->buildingIds.front());
+             drawPanels();
+             EXPECT_FALSE(hudBuildingUnitsButtons.empty());
+             const SDL_FRect r = hudBuildingUnitsButtons.empty() ? SDL_FRect{} : hudBuildingUnitsButtons[0].rect;
+             return SDL_FPoint{r.x + r.w / 2, r.y + r.h / 2};
+         },
+         SDL_BUTTON_LEFT},
+        {"a spell button of a caster that died this turn",
+         [&] {
+             const int marine = place(LOCAL, "Marine", near);
+             select({marine});
+             drawPanels();
+             EXPECT_FALSE(hudSpellButtons.empty());
+             const SDL_FRect r = hudSpellButtons.empty() ? SDL_FRect{} : hudSpellButtons[0].rect;
+             addUnitForRemoval(marine);
+             playTurns(1);
+             drawPanels();
+             return SDL_FPoint{r.x + r.w / 2, r.y + r.h / 2};
+         },
+         SDL_BUTTON_LEFT},
+        {"nothing selected, on an enemy", [&] { select({}); return pointOn(foe); }, SDL_BUTTON_RIGHT},
+        {"nothing selected, on open ground", [&] { select({}); return pointOnTile({near.x, near.y + 3}); },
+         SDL_BUTTON_RIGHT},
+        {"only an enemy selected, on open ground", [&] { select({foe}); return pointOnTile({near.x, near.y + 3}); },
+         SDL_BUTTON_RIGHT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SDL_FPoint at = c.prepare();
+        queued().clear();
+        click(at, c.button);
+        EXPECT_TRUE(queuedTypes().empty());
+        EXPECT_EQ(selectedSpell, "");
+        GOD_MODE = false;
+    }
+}
+
+TEST_F(MouseOrders, TheBuildButtonStartsAPlacementThatTheMapPressPutsDownAndPaysFor) {
+    const int worker = ownWorkers().front();
+    select({worker});
+    drawPanels();
+    const HudBuildingButton* barracks = nullptr;
+    for (const auto& b : hudBuildingButtons)
+        if (b.buildingType == "HumanBarracks") barracks = &b;
+    ASSERT_NE(barracks, nullptr);
+    clickOn(barracks->rect);
+    ASSERT_TRUE(placingBuilding);
+    EXPECT_EQ(ghostBuildingType, "HumanBarracks");
+    const V2i site = freeTileNear("HumanBarracks");
+    // The ghost's footprint is centred under the pointer.
+    send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, pointOnTile({site.x + 1, site.y + 1}));
+    EXPECT_EQ(ghostTile, site);
+    ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::PlaceBuildingDown});
+    playTurns(1);
+    EXPECT_FALSE(placingBuilding);
+    EXPECT_EQ(local->resources[RESOURCE_GOLD], 1000 - buildingInfo.at("HumanBarracks").goldCost);
+    ASSERT_FALSE(buildings.empty());
+    EXPECT_EQ(buildings.back().type, "HumanBarracks");
+    EXPECT_EQ(constructionManager.builderOf(buildings.back().id), worker);
+}
+
+// The right press that ends a placement gives no order; the next one walks the worker.
+TEST_F(MouseOrders, ARightPressEndsAPlacementAndOnlyTheNextOneOrders) {
+    const int worker = ownWorkers().front();
+    select({worker});
+    drawPanels();
+    for (const auto& b : hudBuildingButtons)
+        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+    ASSERT_TRUE(placingBuilding);
+    const std::vector<CommandType> expected[] = {{}, {CommandType::Move}};
+    for (const auto& orders : expected) {
+        queued().clear();
+        click(pointOnTile({near.x, near.y + 1}), SDL_BUTTON_RIGHT);
+        EXPECT_FALSE(placingBuilding);
+        EXPECT_EQ(queuedTypes(), orders);
+    }
+}
+
+TEST_F(MouseOrders, TheSpawnPaletteInGodModeAddsAUnitOfTheButtonsPlayer) {
+    GOD_MODE = true;
+    select({});
+    drawPanels();
+    const HudSpawnUnitsButton* own = nullptr;
+    for (const auto& b : hudSpawnUnitsButtons)
+        if (b.playerId == LOCAL && !own) own = &b;
+    ASSERT_NE(own, nullptr);
+    const std::string type = own->unitType;
+    const size_t before = headless::unitsOf(LOCAL).size();
+    clickOn(own->rect);
+    ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::Spawn});
+    playTurns(1);
+    const std::vector<int> after = headless::unitsOf(LOCAL);
+    ASSERT_EQ(after.size(), before + 1);
+    EXPECT_EQ(getUnitById(after.back())->type, type);
+}
+
+// With several units selected, the panel shows one icon per unit; pressing one makes that unit the selection.
+TEST_F(MouseOrders, AnIconOfTheSelectionPanelMakesItsUnitTheWholeSelection) {
+    const std::vector<int> workers = ownWorkers();
+    ASSERT_GE(workers.size(), 2u);
+    select({});
+    for (int id : workers) addToSelection(id);
+    drawPanels();
+    ASSERT_EQ(unitHUDHitboxes.size(), workers.size());
+    const UnitHudIcon second = unitHUDHitboxes[1];
+    clickOn(second.rect);
+    EXPECT_EQ(selectedUnits, std::vector<int>{second.unitId});
+    EXPECT_TRUE(queuedTypes().empty());
+}
+
+TEST_F(MouseOrders, ASecondClickWithin300MsOnAWorkerSelectsEveryWorkerInView) {
+    std::vector<int> workers = ownWorkers();
+    std::sort(workers.begin(), workers.end());
+    ASSERT_GE(workers.size(), 2u);
+    for (uint32_t gap : {300u, 299u}) {
+        select({});
+        clockMs += 5000;
+        click(pointOn(workers[0]));
+        clockMs += gap;
+        click(pointOn(workers[0]));
+        std::vector<int> got = selectedUnits;
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, gap < 300 ? workers : std::vector<int>{workers[0]}) << gap << " ms";
+    }
+}
+
+// A spell aimed at a unit acts on the unit clicked, never on its caster, and bare ground takes no such spell.
+TEST_F(MouseOrders, AUnitSpellActsOnTheUnitClickedAndBareGroundTakesNone) {
+    const struct {
+        const char* what;
+        const char* caster;
+        const char* spell;
+        int targetOwner;
+        bool onGround;
+        std::function<void(int caster, int target)> expect;
+    } cases[] = {
+        {"dressing a wounded marine", "Medic", "Healing", LOCAL, false,
+         [](int caster, int target) {
+             EXPECT_FLOAT_EQ(getUnitById(target)->hp, 60.0f);
+             EXPECT_FLOAT_EQ(getUnitById(caster)->hp, 20.0f);
+             EXPECT_EQ(getUnitById(caster)->mana, 150);
+         }},
+        {"turning an enemy into a sheep", "Psion", "Polymorph", ENEMY, false,
+         [](int caster, int target) {
+             EXPECT_EQ(getUnitById(target)->type, "Sheep");
+             EXPECT_EQ(getUnitById(caster)->type, "Psion");
+         }},
+        {"dressing bare ground", "Medic", "Healing", LOCAL, true,
+         [](int caster, int) {
+             EXPECT_FLOAT_EQ(getUnitById(caster)->hp, 20.0f);
+             EXPECT_EQ(getUnitById(caster)->mana, 200);
+         }},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const V2i at{near.x - 1, near.y - 2 + 2 * row++};
+        const int caster = place(LOCAL, c.caster, at);
+        const int target = place(c.targetOwner, c.targetOwner == LOCAL ? "Marine" : "Grunt", {at.x + 1, at.y});
+        getUnitById(caster)->hp = 20.0f;
+        getUnitById(target)->hp = 10.0f;
+        select({caster});
+        drawPanels();
+        for (const auto& b : hudSpellButtons)
+            if (b.spell == c.spell) clickOn(b.rect);
+        ASSERT_EQ(selectedSpell, c.spell);
+        queued().clear();
+        click(c.onGround ? pointOnTile({at.x, at.y + 1}) : pointOn(target));
+        if (c.onGround) {
+            EXPECT_TRUE(queuedTypes().empty());
+        } else {
+            ASSERT_EQ(queuedTypes(), std::vector<CommandType>{CommandType::CastSpell});
+            EXPECT_EQ(std::get<CastSpellCommand>(queued()[0].payload).targetId, target);
+        }
+        playTurns(3);
+        c.expect(caster, target);
+    }
+}
+
+}  // namespace
