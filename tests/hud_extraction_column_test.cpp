@@ -20,7 +20,6 @@ constexpr int COMPUTER = 8;
 
 struct UnitColumn : SceneTest {
     float y0 = 0.0f;
-    std::vector<SDL_Texture*> made;
 
     void SetUp() override {
         SceneTest::SetUp();
@@ -43,20 +42,12 @@ struct UnitColumn : SceneTest {
         unitInfo.erase("HudGrunt");
         item_sprites.erase("HudPod");
         item_sprites.erase("HudRelic");
-        for (SDL_Texture* t : made) SDL_DestroyTexture(t);
         mode = GameMode::Skirmish;
         GOD_MODE = false;
         clearMatchItems();
         SceneTest::TearDown();
     }
 
-    SDL_Texture* solid(SDL_Color c) {
-        SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 1);
-        const uint8_t px[4] = {c.r, c.g, c.b, c.a};
-        SDL_UpdateTexture(t, nullptr, px, 4);
-        made.push_back(t);
-        return t;
-    }
     static int selectGrunt(int id) {
         Unit u;
         u.id = id;

@@ -24,7 +24,6 @@ const char* const SPELLS[] = {"a", "b", "c", "d", "e", "foreign"};
 
 struct HudPanels : SceneTest {
     float top = 0.0f;
-    std::vector<SDL_Texture*> made;
 
     void SetUp() override {
         SceneTest::SetUp();
@@ -47,18 +46,10 @@ struct HudPanels : SceneTest {
         buildingInfo.erase("HudBarracks");
         buildingUnits.erase("HudBarracks");
         for (const char* key : SPELLS) spellInfo.erase(key), spellPortraitTextures.erase(key);
-        for (SDL_Texture* t : made) SDL_DestroyTexture(t);
         mouseX = mouseY = 0.0f;
         SceneTest::TearDown();
     }
 
-    SDL_Texture* solid(SDL_Color c) {
-        SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 1);
-        const uint8_t px[4] = {c.r, c.g, c.b, c.a};
-        SDL_UpdateTexture(t, nullptr, px, 4);
-        made.push_back(t);
-        return t;
-    }
     static int addGrunt() {
         Unit u;
         u.id = static_cast<int>(units.size()) + 100;

@@ -30,6 +30,7 @@ inline std::string screenshotFolder() {
 // The scene's content stays loaded for every other scene; the canvas is cleared for each test.
 struct SceneTest : ::testing::Test {
     SDL_Renderer* previous = renderer;
+    std::vector<SDL_Texture*> made;  // by solid, destroyed after the test
     void SetUp() override {
         if (!scene::loadContent(CORVALE_SOURCE_DIR)) GTEST_SKIP() << "content or art missing";
         SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
@@ -37,10 +38,20 @@ struct SceneTest : ::testing::Test {
         tooltip = Tooltip{};
     }
     void TearDown() override {
+        for (SDL_Texture* t : made) SDL_DestroyTexture(t);
+        made.clear();
         resetHUDSession();
         clearMinimap();
         reset_game_state();
         renderer = previous;
+    }
+    // A one-pixel texture of the colour, for pictures whose every pixel reads alike.
+    SDL_Texture* solid(SDL_Color c) {
+        SDL_Texture* t = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 1);
+        const uint8_t px[4] = {c.r, c.g, c.b, c.a};
+        SDL_UpdateTexture(t, nullptr, px, 4);
+        made.push_back(t);
+        return t;
     }
 };
 

@@ -168,6 +168,25 @@ struct MouseOrders : SceneTest {
         ADD_FAILURE() << "no room for a " << type;
         return -1;
     }
+    // The fog on, the view on the building beyond sight; remembered as finished when the player has seen its ground.
+    static void fogOver(const Building& b, bool seen) {
+        scene::prepareView(true, {b.x + 1, b.y + 1});
+        lastFogUpdate = fogTicks() - 30;
+        DrawFog();
+        ghostBuildings.clear();
+        if (!seen) return;
+        memoryGrid[static_cast<size_t>(b.x)][static_cast<size_t>(b.y)] = true;
+        BuildingSnapshot ghost;
+        ghost.id = b.id;
+        ghost.x = b.x;
+        ghost.y = b.y;
+        ghost.width = b.wTiles;
+        ghost.height = b.hTiles;
+        ghost.owner = b.playerId;
+        ghost.type = b.type;
+        ghost.completed = true;
+        ghostBuildings[{b.x, b.y}] = ghost;
+    }
     // A building of the type standing on the tile, finished or a site just begun.
     static int build(int owner, const std::string& type, V2i tile, bool completed) {
         const BuildingInfo& info = buildingInfo.at(type);
@@ -485,21 +504,8 @@ TEST_F(MouseOrders, AnAttackMoveClickOnABuildingRememberedUnderTheFogAttackMoves
     const int marine = place(LOCAL, "Marine", near);
     const V2i far{MAP_W / 2, MAP_H / 2};
     const Building& b = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
-    scene::prepareView(true, {far.x + 1, far.y + 1});
-    lastFogUpdate = fogTicks() - 30;
-    DrawFog();
+    fogOver(b, true);
     ASSERT_FALSE(isTileVisible(b.x, b.y));
-    memoryGrid[static_cast<size_t>(b.x)][static_cast<size_t>(b.y)] = true;
-    BuildingSnapshot seen;
-    seen.id = b.id;
-    seen.x = b.x;
-    seen.y = b.y;
-    seen.width = b.wTiles;
-    seen.height = b.hTiles;
-    seen.owner = ENEMY;
-    seen.type = b.type;
-    seen.completed = true;
-    ghostBuildings[{b.x, b.y}] = seen;
     select({marine});
     tapKey(SDLK_a);
     click(pointOnTile({b.x + 1, b.y + 1}));
@@ -573,25 +579,7 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
         send(SDL_MOUSEMOTION, 0, {c.x + 6, c.y + 6});
         send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, {c.x + 6, c.y + 6});
     };
-    // The fog on, the view on the enemy building; remembered when the player has seen its ground.
-    const auto fogOverEnemy = [&](bool seen) {
-        scene::prepareView(true, {far.x + 1, far.y + 1});
-        lastFogUpdate = fogTicks() - 30;
-        DrawFog();
-        ghostBuildings.clear();
-        if (!seen) return;
-        memoryGrid[static_cast<size_t>(enemy.x)][static_cast<size_t>(enemy.y)] = true;
-        BuildingSnapshot ghost;
-        ghost.id = enemy.id;
-        ghost.x = enemy.x;
-        ghost.y = enemy.y;
-        ghost.width = enemy.wTiles;
-        ghost.height = enemy.hTiles;
-        ghost.owner = ENEMY;
-        ghost.type = enemy.type;
-        ghost.completed = true;
-        ghostBuildings[{enemy.x, enemy.y}] = ghost;
-    };
+    const auto fogOverEnemy = [&](bool seen) { fogOver(enemy, seen); };
     const struct {
         const char* what;
         std::function<void()> boxSomething;
