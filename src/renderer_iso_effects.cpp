@@ -65,7 +65,9 @@ void drawSpecialEffects(SDL_Renderer* target) {
         const auto it = specialEffectsSprites.find(e.spriteKey);
         if (it == specialEffectsSprites.end() || !it->second.sprite.texture) continue;
         const SpecialEffectSpriteMeta& meta = it->second;
-        const SDL_Rect src{e.frame * meta.frameWidth, 0, meta.frameWidth, meta.frameHeight};
+        const int frame = frameInStrip(e.frame, meta.frameWidth, textureSize(meta.sprite.texture).x);
+        if (frame < 0) continue;
+        const SDL_Rect src{frame * meta.frameWidth, 0, meta.frameWidth, meta.frameHeight};
         const float s = (meta.scale > 0.0f ? meta.scale : 1.0f) * camera.zoom;
         const SDL_FPoint p = worldToScreen({static_cast<float>(e.x), static_cast<float>(e.y)});
         const SDL_FRect dst = centredBox(p, meta.frameWidth * s, meta.frameHeight * s);

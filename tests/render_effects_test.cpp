@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "projectiles.h"
+#include "special_effects.h"
 #include "render_world_scene.h"
 
 namespace {
@@ -178,6 +179,60 @@ TEST_F(ProjectileFrame, ShippedShotsAndHitsAreDrawnWhereTheyFly) {
     screenshot("match_projectiles");
     for (const Projectile& p : projectiles) EXPECT_GT(changedNear(worldToScreen({p.x, p.y}), 8), 20) << p.type;
     for (const ProjectileHit& h : projectileHits) EXPECT_GT(changedNear(worldToScreen({h.x, h.y}), 8), 20) << h.type;
+}
+
+struct EffectFrame : world_scene::WorldScene {
+    void TearDown() override {
+        const auto it = specialEffectsSprites.find("ProbeFx");
+        if (it != specialEffectsSprites.end()) {
+            SDL_DestroyTexture(it->second.sprite.texture);
+            specialEffectsSprites.erase(it);
+        }
+        active_special_effects.clear();
+        WorldScene::TearDown();
+    }
+};
+
+// An effect's strip is one row of frames; a scale of 0 draws it at its own size.
+TEST_F(EffectFrame, EffectCutsItsFrameFromOneRowAtItsScale) {
+    SpecialEffectSpriteMeta& meta = specialEffectsSprites["ProbeFx"];
+    meta.sprite.texture = cellSheet(4, 1, 40, 40);
+    meta.frameWidth = meta.frameHeight = 40;
+    meta.frameCount = 4;
+    const struct {
+        const char* name;
+        int frame;
+        float scale;
+        float zoom;
+        int cell;
+    } cases[] = {
+        {"first frame at its own size", 0, 0.0f, 1.0f, 0},
+        {"last frame at half size", 3, 0.5f, 1.0f, 3},
+        {"closest zoom", 2, 1.0f, 2.0f, 2},
+        {"farthest zoom, scaled up", 1, 2.0f, 0.5f, 1},
+        {"a frame past the strip starts it again", 6, 1.0f, 1.0f, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        meta.scale = c.scale;
+        const SDL_FPoint at = openGround();
+        zoomTo(c.zoom, at);
+        active_special_effects.clear();
+        drawBefore();
+        ActiveSpecialEffect e;
+        e.x = static_cast<int>(at.x);
+        e.y = static_cast<int>(at.y);
+        e.spriteKey = "ProbeFx";
+        e.frame = c.frame;
+        active_special_effects = {e};
+        scene::drawFrame(0.0f);
+        const SDL_FPoint p = worldToScreen({static_cast<float>(e.x), static_cast<float>(e.y)});
+        const float half = 20.0f * (c.scale > 0.0f ? c.scale : 1.0f) * c.zoom;
+        EXPECT_TRUE(hud_scene::same(now(SDL_FPoint{p.x - half / 2.0f, p.y}), cellColour(c.cell, 0, false)));
+        EXPECT_TRUE(hud_scene::same(now(SDL_FPoint{p.x + half - 2.0f, p.y}), cellColour(c.cell, 0, true)));
+        EXPECT_TRUE(unchanged(SDL_FPoint{p.x + half + 2.0f, p.y}));
+        EXPECT_TRUE(unchanged(SDL_FPoint{p.x, p.y - half - 2.0f}));
+    }
 }
 
 }  // namespace
