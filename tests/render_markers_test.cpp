@@ -10,15 +10,35 @@
 namespace {
 
 const SDL_Color kGreen{0, 200, 0, 255};
-const SDL_Color kRed{160, 0, 0, 255};
+const SDL_Color kBuildingRed{160, 0, 0, 255};
+const SDL_Color kUnitRed{150, 0, 0, 255};
 const SDL_Color kRally{0, 139, 0, 255};
 
-struct MarkerFrame : world_scene::WorldScene {};
-
-// The bar's row on screen: ten sample points along it and one just beyond each end.
+// A bar's row on screen.
 struct BarRow {
     float left, width;
     int y;
+};
+
+struct MarkerFrame : world_scene::WorldScene {
+    // Ten points along the bar show green up to the share and the background after it; nothing of the bar spills
+    // past its ends. A share below 0 asks for no bar at all.
+    void expectBar(const BarRow& bar, int greenTenths, SDL_Color back) const {
+        int green = 0, red = 0;
+        for (int i = 0; i < 10; ++i) {
+            const SDL_Color p = now(static_cast<int>(bar.left + bar.width * (i + 0.5f) / 10.0f), bar.y);
+            green += hud_scene::same(p, kGreen);
+            red += hud_scene::same(p, back);
+        }
+        if (greenTenths < 0) {
+            EXPECT_EQ(green + red, 0);
+            return;
+        }
+        EXPECT_EQ(green, greenTenths);
+        EXPECT_EQ(red, 10 - greenTenths);
+        EXPECT_TRUE(unchanged(static_cast<int>(bar.left) - 3, bar.y));
+        EXPECT_TRUE(unchanged(static_cast<int>(bar.left + bar.width) + 3, bar.y));
+    }
 };
 
 BarRow barOf(const Building& b) {
@@ -41,6 +61,7 @@ TEST_F(MarkerFrame, BuildingBarShowsTheDisplayedShareOfItsHitPointsInsideItsWidt
         {"three tenths at the closest zoom", 30, 30, false, 2.0f, 3},
         {"three tenths at the farthest zoom", 30, 30, false, 0.5f, 3},
         {"none left", 0, 0, false, 1.0f, 0},
+        {"shown hit points still on their way down", 30, 60, false, 1.0f, 6},
         {"below none", -20, -20, false, 1.0f, 0},
         {"over the maximum", 150, 150, false, 1.0f, 10},
     };
@@ -59,22 +80,40 @@ TEST_F(MarkerFrame, BuildingBarShowsTheDisplayedShareOfItsHitPointsInsideItsWidt
         if (c.selected) addBuildingToSelection(b.id);
         scene::drawFrame(0.0f);
         if (c.greenTenths == 3) screenshot("match_building_bar_zoom_" + std::to_string(c.zoom).substr(0, 3));
-        const BarRow bar = barOf(b);
-        int green = 0, red = 0;
-        for (int i = 0; i < 10; ++i) {
-            const SDL_Color p = now(static_cast<int>(bar.left + bar.width * (i + 0.5f) / 10.0f), bar.y);
-            green += hud_scene::same(p, kGreen);
-            red += hud_scene::same(p, kRed);
-        }
-        if (c.greenTenths < 0) {
-            EXPECT_EQ(green + red, 0);
-            continue;
-        }
-        EXPECT_EQ(green, c.greenTenths);
-        EXPECT_EQ(red, 10 - c.greenTenths);
-        // Nothing of the bar spills past its ends.
-        EXPECT_TRUE(unchanged(static_cast<int>(bar.left) - 3, bar.y));
-        EXPECT_TRUE(unchanged(static_cast<int>(bar.left + bar.width) + 3, bar.y));
+        expectBar(barOf(b), c.greenTenths, kBuildingRed);
+    }
+}
+
+TEST_F(MarkerFrame, UnitBarShowsItsShareOfHitPointsInsideItsWidth) {
+    const struct {
+        const char* name;
+        float hp;
+        bool selected;
+        float zoom;
+        int greenTenths;  // -1: no bar
+    } cases[] = {
+        {"whole and not selected", 100, false, 1.0f, -1},
+        {"whole and selected", 100, true, 1.0f, 10},
+        {"four tenths", 40, false, 1.0f, 4},
+        {"four tenths at the closest zoom", 40, false, 2.0f, 4},
+        {"four tenths at the farthest zoom", 40, false, 0.5f, 4},
+        {"below none", -5, false, 1.0f, 0},
+        {"over the maximum", 130, false, 1.0f, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Unit& u = *getUnitById(getPlayerById(1)->unitIds.front());
+        u.hp = u.maxHp = 100;
+        clearUnitSelection();
+        zoomTo(c.zoom, {u.x, u.y});
+        drawBefore();
+        u.hp = c.hp;
+        if (c.selected) addToSelection(u.id);
+        scene::drawFrame(0.0f);
+        const float w = tileSize() * c.zoom;
+        const SDL_FPoint p = worldToScreen({u.x, u.y});
+        const float lift = tileSize() * 0.5f * c.zoom * getUnitVisualHeight(u);
+        expectBar({p.x - w / 2.0f, w, static_cast<int>(p.y - lift - 40.0f) + 2}, c.greenTenths, kUnitRed);
     }
 }
 
