@@ -222,7 +222,7 @@ TEST_F(SpellFrame, ShippedSpellPicturesAreDrawnOnTheirArea) {
     EXPECT_GT(changedNear(worldToScreen(openGround(3, 2)), 20), 20);
 }
 
-struct DecalFrame : world_scene::WorldScene {
+struct GroundFrame : world_scene::WorldScene {
     void TearDown() override {
         for (const char* key : {"ProbeA", "ProbeB"}) {
             const auto it = specialEffectsSprites.find(key);
@@ -232,13 +232,14 @@ struct DecalFrame : world_scene::WorldScene {
         }
         for (int y = 0; y < MAP_H; ++y)
             for (int x = 0; x < MAP_W; ++x) grid.at(x, y).decals.clear();
+        DRAW_DEBUG_TILES = false;
         WorldScene::TearDown();
     }
 };
 
 // Tiles are walked back to front, so where two decals overlap the one on the nearer tile lies on top, whichever
 // tile was given its decal first.
-TEST_F(DecalFrame, DecalOfTheNearerTileLiesOnTop) {
+TEST_F(GroundFrame, DecalOfTheNearerTileLiesOnTop) {
     for (const char* key : {"ProbeA", "ProbeB"}) {
         SpecialEffectSpriteMeta& m = specialEffectsSprites[key];
         m.sprite.texture = cellSheet(1, 1, 100, 100);
@@ -263,6 +264,35 @@ TEST_F(DecalFrame, DecalOfTheNearerTileLiesOnTop) {
         const SDL_FPoint between{(a.x + c.x) / 2.0f, (a.y + c.y) / 2.0f};
         EXPECT_TRUE(hud_scene::same(now(between), {30, 30, 0, 255})) << describe(between);
     }
+}
+
+// Each tile's debug diamond is drawn in its own colour after the tiles behind it, so its two upper edges show that
+// colour at every zoom; its lower edges belong to the tiles in front of it. Without the debug switch none shows.
+TEST_F(GroundFrame, DebugDiamondsShowTheirTileColourOnTheirUpperEdges) {
+    const auto colourOf = [](V2i t) {
+        return SDL_Color{static_cast<uint8_t>((t.x * 50) % 255), static_cast<uint8_t>((t.y * 50) % 255),
+                         static_cast<uint8_t>(((t.x + t.y) * 25) % 255), 255};
+    };
+    const Building& b = base();
+    const struct {
+        bool on;
+        float zoom;
+    } cases[] = {{true, 0.5f}, {true, 1.0f}, {true, 2.0f}, {false, 1.0f}};
+    for (const auto& c : cases)
+        for (const V2i tile : {V2i{b.x - 2, b.y + b.hTiles + 1}, V2i{b.x - 3, b.y + b.hTiles + 2}}) {
+            SCOPED_TRACE(std::string(c.on ? "on" : "off") + " at zoom " + std::to_string(c.zoom) + ", tile " +
+                         std::to_string(tile.x) + "," + std::to_string(tile.y));
+            DRAW_DEBUG_TILES = c.on;
+            const SDL_FPoint centre{(tile.x + 0.5f) * tileSize(), (tile.y + 0.5f) * tileSize()};
+            zoomTo(c.zoom, centre);
+            scene::drawFrame(0.0f);
+            const float t = tileSize() * c.zoom;
+            const SDL_FPoint q = worldToScreen(centre);
+            for (const float side : {-1.0f, 1.0f}) {
+                const SDL_FPoint edge{q.x + side * t / 4.0f, q.y - t / 8.0f};
+                EXPECT_EQ(around(edge, colourOf(tile)), c.on) << describe(edge);
+            }
+        }
 }
 
 }  // namespace
