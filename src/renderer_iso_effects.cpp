@@ -13,7 +13,20 @@ namespace {
 
 SDL_FRect centredBox(SDL_FPoint p, float w, float h) { return {p.x - w / 2.0f, p.y - h / 2.0f, w, h}; }
 
+SDL_Point textureSize(SDL_Texture* t) {
+    SDL_Point size{0, 0};
+    SDL_QueryTexture(t, nullptr, nullptr, &size.x, &size.y);
+    return size;
+}
+
 }  // namespace
+
+int frameInStrip(int frame, int frameSize, int stripSize) {
+    const int frames = frameSize > 0 ? stripSize / frameSize : 0;
+    if (frames <= 0) return -1;
+    const int f = frame % frames;
+    return f < 0 ? f + frames : f;
+}
 
 // Sheets hold one column per direction (0 up to 4 down) and the frames stacked downward.
 void drawProjectiles() {
@@ -21,8 +34,9 @@ void drawProjectiles() {
         const auto it = projectileInfo.find(p.type);
         if (!p.active || it == projectileInfo.end() || !it->second.texture) continue;
         const ProjectileInfo& info = it->second;
-        const SDL_Rect src{p.direction * info.frameWidth, p.frame * info.frameHeight, info.frameWidth,
-                           info.frameHeight};
+        const int frame = frameInStrip(p.frame, info.frameHeight, textureSize(info.texture).y);
+        if (frame < 0 || info.frameWidth <= 0) continue;
+        const SDL_Rect src{p.direction * info.frameWidth, frame * info.frameHeight, info.frameWidth, info.frameHeight};
         const float s = info.scale * camera.zoom;
         const SDL_FRect dst = centredBox(worldToScreen({p.x, p.y}), info.frameWidth * s, info.frameHeight * s);
         SDL_RenderCopyExF(renderer, info.texture, &src, &dst, 0.0, nullptr,
@@ -36,7 +50,9 @@ void drawProjectileHits() {
         const auto it = projectileInfo.find(h.type);
         if (!h.active || it == projectileInfo.end() || !it->second.hitTexture) continue;
         const ProjectileInfo& info = it->second;
-        const SDL_Rect src{h.frame * info.hitFrameWidth, 0, info.hitFrameWidth, info.hitFrameHeight};
+        const int frame = frameInStrip(h.frame, info.hitFrameWidth, textureSize(info.hitTexture).x);
+        if (frame < 0) continue;
+        const SDL_Rect src{frame * info.hitFrameWidth, 0, info.hitFrameWidth, info.hitFrameHeight};
         const float s = info.scale * camera.zoom;
         const SDL_FRect dst = centredBox(worldToScreen({h.x, h.y}), info.hitFrameWidth * s, info.hitFrameHeight * s);
         SDL_RenderCopyF(renderer, info.hitTexture, &src, &dst);
@@ -49,7 +65,9 @@ void drawSpecialEffects(SDL_Renderer* target) {
         const auto it = specialEffectsSprites.find(e.spriteKey);
         if (it == specialEffectsSprites.end() || !it->second.sprite.texture) continue;
         const SpecialEffectSpriteMeta& meta = it->second;
-        const SDL_Rect src{e.frame * meta.frameWidth, 0, meta.frameWidth, meta.frameHeight};
+        const int frame = frameInStrip(e.frame, meta.frameWidth, textureSize(meta.sprite.texture).x);
+        if (frame < 0) continue;
+        const SDL_Rect src{frame * meta.frameWidth, 0, meta.frameWidth, meta.frameHeight};
         const float s = (meta.scale > 0.0f ? meta.scale : 1.0f) * camera.zoom;
         const SDL_FPoint p = worldToScreen({static_cast<float>(e.x), static_cast<float>(e.y)});
         const SDL_FRect dst = centredBox(p, meta.frameWidth * s, meta.frameHeight * s);

@@ -12,6 +12,7 @@
 #include "extraction_items.h"
 #include "map.h"
 #include "renderer.h"
+#include "renderer_iso_effects.h"
 #include "renderer_iso_terrain.h"
 #include "sdl.h"
 #include "sdl_draw.h"
@@ -52,9 +53,17 @@ void drawTile(const Grid& grid, int x, int y) {
     drawSprite(renderer, *sprite, 255);
 }
 
+int textureWidth(SDL_Texture* t) {
+    int w = 0, h = 0;
+    SDL_QueryTexture(t, nullptr, nullptr, &w, &h);
+    return w;
+}
+
 // A frame of a strip of frames side by side, centred on a point.
 void drawStripFrame(SDL_Texture* texture, int frame, int fw, int fh, float scale, SDL_FPoint centre) {
-    const SDL_Rect src{frame * fw, 0, fw, fh};
+    const int f = frameInStrip(frame, fw, textureWidth(texture));
+    if (f < 0) return;
+    const SDL_Rect src{f * fw, 0, fw, fh};
     const SDL_FRect dst{centre.x - fw * scale / 2.0f, centre.y - fh * scale / 2.0f, fw * scale, fh * scale};
     SDL_RenderCopyF(renderer, texture, &src, &dst);
 }
@@ -62,12 +71,6 @@ void drawStripFrame(SDL_Texture* texture, int frame, int fw, int fh, float scale
 SDL_Texture* spellTexture(const std::string& key) {
     const auto it = spellTextures.find(key);
     return it == spellTextures.end() ? nullptr : it->second;
-}
-
-int textureWidth(SDL_Texture* t) {
-    int w = 0, h = 0;
-    SDL_QueryTexture(t, nullptr, nullptr, &w, &h);
-    return w;
 }
 
 void drawAreaOutline(const ActiveSpell& spell) {

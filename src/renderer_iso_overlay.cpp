@@ -44,7 +44,7 @@ void outlineRect(SDL_FRect r, SDL_Color c) {
 
 void drawBar(float x, float y, float w, float ratio, SDL_Color back) {
     fillRect({x, y, w, 5.0f}, back);
-    fillRect({x, y, w * std::max(ratio, 0.0f), 5.0f}, {0, 200, 0, 255});
+    fillRect({x, y, w * std::clamp(ratio, 0.0f, 1.0f), 5.0f}, {0, 200, 0, 255});
 }
 
 void drawUnitBars() {
@@ -79,6 +79,23 @@ void drawFloatingTexts() {
     }
 }
 
+// The dash texture repeated along the line, its pattern starting rallyOffset pixels in; every piece turns about the
+// line's start, so the pieces join. One copy of a line longer than the texture would stretch a single dash over it.
+void drawDashedLine(SDL_FPoint q, int length, double angle, int dashW) {
+    SDL_SetTextureBlendMode(texDash, SDL_BLENDMODE_BLEND);
+    SDL_SetTextureColorMod(texDash, 0, 139, 0);
+    SDL_SetTextureAlphaMod(texDash, 255);
+    for (int d = 0; d < length;) {
+        const int from = (static_cast<int>(rallyOffset) + d) % dashW;
+        const int piece = std::min(dashW - from, length - d);
+        const SDL_Rect src{from, 0, piece, 2};
+        const SDL_FRect dst{q.x + d, q.y - 1.0f, static_cast<float>(piece), 2.0f * camera.zoom};
+        const SDL_FPoint pivot{-static_cast<float>(d), 1.0f};
+        SDL_RenderCopyExF(renderer, texDash, &src, &dst, angle, &pivot, SDL_FLIP_NONE);
+        d += piece;
+    }
+}
+
 void drawRallyPoints(float dt) {
     int dashW = 0, dashH = 0;
     if (texDash) SDL_QueryTexture(texDash, nullptr, nullptr, &dashW, &dashH);
@@ -93,14 +110,7 @@ void drawRallyPoints(float dt) {
         const SDL_FPoint q = worldToScreen(buildingCenter(b));
         const float length = std::hypot(r.x - q.x, r.y - q.y);
         const double angle = std::atan2(r.y - q.y, r.x - q.x) * 180.0 / M_PI;
-        if (!texDash) continue;
-        SDL_SetTextureBlendMode(texDash, SDL_BLENDMODE_BLEND);
-        SDL_SetTextureColorMod(texDash, 0, 139, 0);
-        SDL_SetTextureAlphaMod(texDash, 255);
-        const SDL_Rect src{static_cast<int>(rallyOffset), 0, static_cast<int>(length), 2};
-        const SDL_FRect dst{q.x, q.y - 1.0f, length, 2.0f * camera.zoom};
-        const SDL_FPoint pivot{0.0f, 1.0f};
-        SDL_RenderCopyExF(renderer, texDash, &src, &dst, angle, &pivot, SDL_FLIP_NONE);
+        if (texDash) drawDashedLine(q, static_cast<int>(length), angle, dashW);
     }
 }
 
