@@ -125,6 +125,34 @@ TEST_F(Editor, ClickAndDragPaintExactlyTheTilesUnderThemAndEscapeDisarms) {
     EXPECT_EQ(grid.at(17, 21).type, Tile::Water);
 }
 
+// A dragged brush replaces what it finds on each tile of the box instead of piling onto it, however often it passes:
+// a decoration a tile, and for objects whose footprints overlap, one removed for each one placed.
+TEST_F(Editor, ADraggedDecorationOrObjectBrushReplacesWhatItFindsOnEachTileOfTheBoxInsteadOfPilingUp) {
+    // The box between the centres of (16, 20) and (18, 20) holds the centres of five tiles.
+    const std::vector<V2i> box{{17, 19}, {16, 20}, {17, 20}, {18, 20}, {17, 21}};
+    const auto decorationsOn = [](V2i t) {
+        return std::count_if(decorations.begin(), decorations.end(),
+                             [t](const Decoration& d) { return d.tileX == t.x && d.tileY == t.y; });
+    };
+    pick(hudDecorationButtons, "Bush");
+    for (int pass = 1; pass <= 2; ++pass) {
+        drag(centreOf({16, 20}), centreOf({18, 20}));
+        EXPECT_EQ(decorations.size(), box.size()) << "pass " << pass;
+        for (V2i t : box) EXPECT_EQ(decorationsOn(t), 1) << t.x << "," << t.y << " pass " << pass;
+    }
+    key(SDLK_ESCAPE);
+    pick(hudMapObjectButtons, "Crystal");
+    std::size_t firstPass = 0;
+    for (std::size_t pass = 1; pass <= 3; ++pass) {
+        drag(centreOf({16, 20}), centreOf({18, 20}));
+        expectConsistentIndexes();
+        for (V2i t : box) EXPECT_FALSE(objectGrid[t].empty()) << t.x << "," << t.y << " pass " << pass;
+        if (pass == 1) firstPass = mapObjects.size();
+        // The press that starts a drag places one as a click does; the painting itself replaces.
+        EXPECT_EQ(mapObjects.size(), firstPass + pass - 1) << "pass " << pass;
+    }
+}
+
 TEST_F(Editor, ChoosingATerrainDecorationOrObjectBrushDisarmsTheOtherTwoKinds) {
     enum Kind { Terrain, Decoration, Object };
     const auto choose = [](Kind k) {
