@@ -224,3 +224,16 @@ TEST_F(ExtractionTechTree, BackFromTheTechAndRosterPagesOpensTheStarMapWithOffer
     EXPECT_EQ(shipRoster.size(), 2u);
     EXPECT_TRUE(activeDeploymentRoster.empty());
 }
+
+// A purchase the campaign file cannot keep is not made: the node stays for sale and the points stay unspent.
+TEST_F(ExtractionTechTree, APurchaseThatCannotBeSavedIsUndone) {
+    openCampaign(4);
+    extractionSaveFolder = dir.write("blocker", "") + "/";
+    ExtractionTechTreePage tree(&menu);
+    tree.init();
+    ::testing::internal::CaptureStderr();
+    tree.handleEvent(press(techTree[2].x + 60.0f, techTree[2].y + 60.0f));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(techTree[2].unlocked);
+    EXPECT_EQ(tech_points, 4);
+}
