@@ -237,3 +237,27 @@ TEST_F(ExtractionTechTree, APurchaseThatCannotBeSavedIsUndone) {
     EXPECT_FALSE(techTree[2].unlocked);
     EXPECT_EQ(tech_points, 4);
 }
+
+// The shipped catalogue fits the page: every node with its icon, name and cost line lies inside the window, clear
+// of the title, the points line and the Back button.
+TEST_F(ExtractionTechTree, TheShippedCatalogueFitsBetweenTheTitleAndTheBackButton) {
+    techTree.clear();
+    loadTechFromJson(std::string(CORVALE_SOURCE_DIR) + "/core/data/races/human/tech.json");
+    ASSERT_GT(techTree.size(), 10u);
+    openCampaign(3);
+    ExtractionTechTreePage tree(&menu);
+    tree.init();
+    SDL_WarpMouseInWindow(window, static_cast<int>(techTree[2].x + 10.0f), static_cast<int>(techTree[2].y + 10.0f));
+    tree.draw();
+    saveScreenshot("extraction_tech_tree_shipped");
+    const SDL_FRect title{520.0f, 220.0f, 300.0f, 70.0f};
+    for (const Tech& tech : techTree) {
+        EXPECT_NE(tech.texture, nullptr) << tech.name;
+        const SDL_FRect node{tech.x, tech.y, S + 100.0f, S + 46.0f};
+        EXPECT_GE(node.x, 0.0f) << tech.name;
+        EXPECT_LE(tech.x + S, static_cast<float>(W)) << tech.name;
+        EXPECT_FALSE(SDL_HasIntersectionF(&node, &title)) << tech.name;
+        EXPECT_FALSE(SDL_HasIntersectionF(&node, &tree.backButton.rect)) << tech.name;
+    }
+    for (Tech& tech : techTree) SDL_DestroyTexture(tech.texture);
+}
