@@ -261,3 +261,26 @@ TEST_F(ExtractionTechTree, TheShippedCatalogueFitsBetweenTheTitleAndTheBackButto
     }
     for (Tech& tech : techTree) SDL_DestroyTexture(tech.texture);
 }
+
+// A hardcore campaign never shows the cloning node; every other node is drawn as before.
+TEST_F(ExtractionTechTree, AHardcoreCampaignDrawsNoCloningNode) {
+    const struct {
+        bool hardcoreFlag;
+        bool cloningShown;
+    } cases[] = {{false, true}, {true, false}};
+    for (const auto& c : cases) {
+        openCampaign(4, c.hardcoreFlag);
+        ExtractionTechTreePage tree(&menu);
+        tree.init();
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        tree.draw();
+        const Tech& dna = techTree[4];
+        EXPECT_EQ(same(pixel(static_cast<int>(dna.x + 4), static_cast<int>(dna.y + 4)), {20, 20, 20, 255}),
+                  c.cloningShown)
+            << "hardcore " << c.hardcoreFlag;
+        EXPECT_TRUE(same(pixel(static_cast<int>(techTree[2].x + 4), static_cast<int>(techTree[2].y + 4)),
+                         {20, 20, 20, 255}))
+            << "hardcore " << c.hardcoreFlag;
+    }
+}
