@@ -459,9 +459,13 @@ bool buyTechAt(float x, float y) {
         if (!pointInRect({tech.x, tech.y, s, s}, x, y)) continue;
         tech.unlocked = true;
         tech_points -= tech.cost;
-        save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
-                    global_man_power, tech_points);
-        return true;
+        if (save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
+                        global_man_power, tech_points))
+            return true;
+        // Shown as researched, it would be gone after a restart: what the file cannot keep is not bought.
+        tech.unlocked = false;
+        tech_points += tech.cost;
+        return false;
     }
     return false;
 }

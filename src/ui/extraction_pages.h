@@ -105,7 +105,8 @@ private:
 
 // Whether the campaign shows the tech: a hardcore campaign hides "DNA cloning".
 bool techShown(const Tech& tech);
-// Buys the first shown, locked, affordable tech under the point and saves the campaign at once.
+// Buys the first shown, locked, affordable tech under the point and saves the campaign at once; a purchase the
+// campaign file cannot keep is undone.
 bool buyTechAt(float x, float y);
 // Deploys the chosen mission: its map, the computer player, Extraction mode; false while no mission is chosen.
 bool deployChosenMission();
