@@ -654,6 +654,70 @@ TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
     EXPECT_TRUE(selectedBuildings.empty());
 }
 
+// Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen.
+TEST_F(MouseOrders, AClickOnABuildingRememberedUnderTheFogSelectsWhatWasSeen) {
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const int enemy = build(ENEMY, "OrcBarracks", far, true);
+    const struct {
+        const char* what;
+        bool seen;
+        bool destroyed;
+        std::vector<int> buildings;
+    } cases[] = {
+        {"a building seen before", true, false, {enemy}},
+        {"a building never seen", false, false, {}},
+        {"a building destroyed since it was seen", true, true, {enemy}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fogOver(*getBuildingById(enemy), c.seen);
+        if (c.destroyed) {
+            getBuildingById(enemy)->hp = 0.0f;
+            ASSERT_TRUE(playUntil([&] { return getBuildingById(enemy) == nullptr; }, 10));
+        }
+        ASSERT_FALSE(isTileVisible(far.x, far.y));
+        select({});
+        clearMapObjectSelection();
+        recordSounds();
+        click(pointOnTile({far.x + 1, far.y + 1}));
+        EXPECT_EQ(selectedBuildings, c.buildings);
+        EXPECT_TRUE(selectedUnits.empty());
+        EXPECT_TRUE(soundsAsked().empty()) << "an enemy building has no selection sound";
+    }
+}
+
+// A click on a map object selects it with its sound; shift adds it to what is selected; an exhausted one still shows.
+TEST_F(MouseOrders, AClickOnAMapObjectSelectsItWithItsSound) {
+    const int marine = place(LOCAL, "Marine", near);
+    MapObject& crystal = *findClosestResource(local->baseTile, "Crystal", grid).object;
+    const struct {
+        const char* what;
+        bool shift;
+        int amount;
+        std::vector<int> units;
+    } cases[] = {
+        {"a crystal", false, 100, {}},
+        {"a crystal with shift", true, 100, {marine}},
+        {"an exhausted crystal", false, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({marine});
+        clearMapObjectSelection();
+        crystal.amount = c.amount;
+        lookAt({crystal.tileX, crystal.tileY});
+        const SDL_FPoint at = pointOnTile({crystal.tileX, crystal.tileY});
+        ASSERT_TRUE(std::none_of(units.begin(), units.end(), [&](const Unit& u) { return unitContains(u, at); }));
+        recordSounds();
+        shift = c.shift;
+        click(at);
+        shift = false;
+        EXPECT_EQ(selectMapObjects, std::vector<int>{crystal.id});
+        EXPECT_EQ(selectedUnits, c.units);
+        EXPECT_EQ(soundsAsked(), std::vector<std::string>{sound(SoundCategory::MapObject, crystal.type)});
+    }
+}
+
 // A box or a double click takes no unit the fog hides, as a click could not take it.
 TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
     const V2i middle{MAP_W / 2, MAP_H / 2};
