@@ -12,6 +12,7 @@
 #include "hud_scene.h"
 #include "map_objects.h"
 #include "player.h"
+#include "sdl_text.h"
 
 namespace {
 
@@ -377,6 +378,29 @@ TEST_F(HudPanels, OneBuildingShowsItselfInSightAndWhatWasRememberedUnderTheFog) 
     }
 }
 
+// The read-out row under the portrait shows exactly the text, as the panel's font draws it on the bare panel.
+bool readOutShows(float top, const std::string& text, SDL_Color c) {
+    const SDL_Rect row{290, static_cast<int>(top) + 95, 110, 30};
+    const auto copy = [&] {
+        std::vector<uint32_t> px;
+        for (int y = row.y; y < row.y + row.h; ++y)
+            for (int x = row.x; x < row.x + row.w; ++x) {
+                const SDL_Color p = pixel(x, y);
+                px.push_back(uint32_t{p.r} << 16 | uint32_t{p.g} << 8 | p.b);
+            }
+        return px;
+    };
+    const std::vector<uint32_t> drawn = copy();
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, panelColor.r, panelColor.g, panelColor.b, panelColor.a);
+    const SDL_FRect panel{0.0f, top, static_cast<float>(W), HUD_SIZE};
+    SDL_RenderFillRectF(renderer, &panel);
+    DrawText(text, 340, static_cast<int>(top + 100.0f), c, 16, true);
+    return copy() == drawn;
+}
+
 // A sheet of one-pixel frames, one row per variant: red then blue.
 SDL_Texture* variantSheet(std::vector<SDL_Texture*>& made) {
     SDL_Texture* sheet = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 2);
@@ -399,18 +423,21 @@ TEST_F(HudPanels, MapObjectPanelShowsTheRowOfItsVariantOrWhatWasLastSeen) {
         bool explored;
         int ghostRow;  // -1: no snapshot
         int variant;
-        int amount;
+        int amount;  // now; a snapshot remembers 250
         SDL_Color portrait;
         SDL_Color readOut;
+        const char* shown;
     } cases[] = {
-        {"no fog, first variant", false, false, false, -1, 0, 300, RED, whiteColor},
-        {"no fog, second variant", false, false, false, -1, 1, 300, BLUE, whiteColor},
-        {"exhausted", false, false, false, -1, 1, 0, BLUE, whiteColor},
-        {"in sight", true, true, true, -1, 1, 300, BLUE, whiteColor},
-        {"under the fog, last seen as the first variant", true, false, true, 0, 1, 300, RED, rememberedColor},
-        {"under the fog, last seen as the second variant", true, false, true, 1, 0, 300, BLUE, rememberedColor},
-        {"under the fog without a snapshot", true, false, true, -1, 1, 300, RED, rememberedColor},
-        {"never seen", true, false, false, -1, 1, 300, BLUE, whiteColor},
+        {"no fog, first variant", false, false, false, -1, 0, 300, RED, whiteColor, "300/300"},
+        {"no fog, second variant", false, false, false, -1, 1, 300, BLUE, whiteColor, "300/300"},
+        {"exhausted", false, false, false, -1, 1, 0, BLUE, whiteColor, "0/300"},
+        {"in sight", true, true, true, -1, 1, 120, BLUE, whiteColor, "120/300"},
+        {"under the fog, last seen as the first variant", true, false, true, 0, 1, 120, RED, rememberedColor,
+         "250/300"},
+        {"under the fog, last seen as the second variant", true, false, true, 1, 0, 0, BLUE, rememberedColor,
+         "250/300"},
+        {"under the fog without a snapshot", true, false, true, -1, 1, 120, RED, rememberedColor, "120/300"},
+        {"never seen", true, false, false, -1, 1, 120, BLUE, whiteColor, "120/300"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -435,6 +462,7 @@ TEST_F(HudPanels, MapObjectPanelShowsTheRowOfItsVariantOrWhatWasLastSeen) {
             ghost.type = "HudCrystal";
             ghost.x = ghost.y = 2;
             ghost.sprite.src = {0, c.ghostRow, 1, 1};
+            ghost.amount = 250;
             ghostObjects[{2, 2}] = ghost;
         }
         addMapObjectToSelection(9);
@@ -443,6 +471,7 @@ TEST_F(HudPanels, MapObjectPanelShowsTheRowOfItsVariantOrWhatWasLastSeen) {
         EXPECT_GT(readOutPixels(top, c.readOut), 0);
         const SDL_Color other = same(c.readOut, whiteColor) ? rememberedColor : whiteColor;
         EXPECT_EQ(readOutPixels(top, other), 0);
+        EXPECT_TRUE(readOutShows(top, c.shown, c.readOut));
         FOG = false;
         ghostObjects.clear();
     }

@@ -718,6 +718,20 @@ TEST_F(MouseOrders, AClickOnAMapObjectSelectsItWithItsSound) {
     }
 }
 
+// The fog remembers how much a crystal held when last seen: what is mined out of sight later is not in the snapshot.
+TEST_F(MouseOrders, ACrystalInSightIsRememberedWithItsAmountThen) {
+    MapObject& crystal = *findClosestResource(local->baseTile, "Crystal", grid).object;
+    crystal.amount = 240;
+    scene::prepareView(true, {crystal.tileX, crystal.tileY});
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ASSERT_TRUE(isTileVisible(crystal.tileX, crystal.tileY));
+    crystal.amount = 40;
+    const auto ghost = ghostObjects.find({crystal.tileX, crystal.tileY});
+    ASSERT_NE(ghost, ghostObjects.end());
+    EXPECT_EQ(ghost->second.amount, 240);
+}
+
 // A box or a double click takes no unit the fog hides, as a click could not take it.
 TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
     const V2i middle{MAP_W / 2, MAP_H / 2};
