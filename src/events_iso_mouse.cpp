@@ -364,10 +364,11 @@ void IsoEventHandler::handleLeftRelease(SDL_FPoint release) {
     const SDL_FPoint p = screenToWorld(release);
     if (dragging) return boxSelect(release);
     const uint32_t now = inputTicks();
-    bool hit = clickSelectUnit(release, p, now);
-    if (!hit) hit = clickSelectBuilding(p, now);
-    // A remembered building is a hit: the click must not go on to clear the selection it made.
-    if (FOG && clickSelectRemembered(p)) hit = true;
+    const bool unitHit = clickSelectUnit(release, p, now);
+    bool hit = unitHit || clickSelectBuilding(p, now);
+    // A unit in sight stands in front of what the fog remembers; a remembered building is a hit, so the click does
+    // not go on to clear the selection it made.
+    if (FOG && !unitHit && clickSelectRemembered(p)) hit = true;
     if (!hit) hit = clickSelectMapObject(p);
     if (!hit) clickOnNothing(release, !selectedSpell.empty() || attackMoveArmed);
     if (attackMoveArmed) attackMoveSelectionTo(p);

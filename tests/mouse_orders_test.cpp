@@ -732,6 +732,49 @@ TEST_F(MouseOrders, ACrystalInSightIsRememberedWithItsAmountThen) {
     EXPECT_EQ(ghost->second.amount, 240);
 }
 
+// A unit in sight standing over the ground of a building remembered under the fog: the click takes the unit.
+TEST_F(MouseOrders, AClickOnAUnitOverARememberedBuildingTakesTheUnit) {
+    const int marine = place(LOCAL, "Marine", near);
+    scene::prepareView(true, near);
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ghostBuildings.clear();
+    const Unit& u = *getUnitById(marine);
+    const float t = static_cast<float>(TILE_SIZE);
+    const V2i own{static_cast<int>(u.x / t), static_cast<int>(u.y / t)};
+    const SDL_FPoint feet = worldToScreen(u.getWorldPos());
+    SDL_FPoint over{-1, -1};
+    V2i under{-1, -1};
+    for (float dy = 0; dy <= 120 && over.x < 0; dy += 1) {
+        const SDL_FPoint p{feet.x, feet.y - dy};
+        const SDL_FPoint w = eventHandler.screenToWorld(p);
+        const V2i tile{static_cast<int>(w.x / t), static_cast<int>(w.y / t)};
+        const bool alone = std::none_of(units.begin(), units.end(),
+                                        [&](const Unit& o) { return o.id != marine && unitContains(o, p); });
+        if (alone && unitContains(u, p) && !(tile.x == own.x && tile.y == own.y) && isValidTile(tile)) {
+            over = p;
+            under = tile;
+        }
+    }
+    ASSERT_GE(over.x, 0.0f) << "the marine's sprite reaches no other tile";
+    // That tile out of sight now, with the enemy building the player saw there.
+    visionGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = false;
+    memoryGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = true;
+    ASSERT_TRUE(isTileVisible(own.x, own.y));
+    BuildingSnapshot ghost;
+    ghost.id = 9999;
+    ghost.x = under.x;
+    ghost.y = under.y;
+    ghost.owner = ENEMY;
+    ghost.type = "OrcBarracks";
+    ghost.completed = true;
+    ghostBuildings[{under.x, under.y}] = ghost;
+    select({});
+    click(over);
+    EXPECT_EQ(selectedUnits, std::vector<int>{marine});
+    EXPECT_TRUE(selectedBuildings.empty());
+}
+
 // A box or a double click takes no unit the fog hides, as a click could not take it.
 TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
     const V2i middle{MAP_W / 2, MAP_H / 2};
