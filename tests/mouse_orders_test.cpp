@@ -654,35 +654,47 @@ TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
     EXPECT_TRUE(selectedBuildings.empty());
 }
 
-// Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen.
+// Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen;
+// only the player's own remembered building answers with its sound, and shift adds it to the selection.
 TEST_F(MouseOrders, AClickOnABuildingRememberedUnderTheFogSelectsWhatWasSeen) {
     const V2i far{MAP_W / 2, MAP_H / 2};
     const int enemy = build(ENEMY, "OrcBarracks", far, true);
+    const int marine = place(LOCAL, "Marine", near);
     const struct {
         const char* what;
         bool seen;
         bool destroyed;
+        int rememberedOwner;
+        bool shift;
         std::vector<int> buildings;
+        std::vector<int> units;
+        std::vector<std::string> sounds;
     } cases[] = {
-        {"a building seen before", true, false, {enemy}},
-        {"a building never seen", false, false, {}},
-        {"a building destroyed since it was seen", true, true, {enemy}},
+        {"a building seen before", true, false, ENEMY, false, {enemy}, {}, {}},
+        {"a building seen before, with shift", true, false, ENEMY, true, {enemy}, {marine}, {}},
+        {"a building remembered as the player's own", true, false, LOCAL, false, {enemy}, {},
+         {sound(SoundCategory::Building, "OrcBarracks")}},
+        {"a building never seen", false, false, ENEMY, false, {}, {}, {}},
+        {"a building destroyed since it was seen", true, true, ENEMY, false, {enemy}, {}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fogOver(*getBuildingById(enemy), c.seen);
+        if (c.seen) ghostBuildings[{far.x, far.y}].owner = c.rememberedOwner;
         if (c.destroyed) {
             getBuildingById(enemy)->hp = 0.0f;
             ASSERT_TRUE(playUntil([&] { return getBuildingById(enemy) == nullptr; }, 10));
         }
         ASSERT_FALSE(isTileVisible(far.x, far.y));
-        select({});
+        select({marine});
         clearMapObjectSelection();
         recordSounds();
+        shift = c.shift;
         click(pointOnTile({far.x + 1, far.y + 1}));
+        shift = false;
         EXPECT_EQ(selectedBuildings, c.buildings);
-        EXPECT_TRUE(selectedUnits.empty());
-        EXPECT_TRUE(soundsAsked().empty()) << "an enemy building has no selection sound";
+        EXPECT_EQ(selectedUnits, c.units);
+        EXPECT_EQ(soundsAsked(), c.sounds);
     }
 }
 
