@@ -599,6 +599,14 @@ TEST_F(MouseOrders, ALeftClickOnABuildingSelectsItWithTheSoundOfItsState) {
              return barracks;
          },
          false, false, {}, {site, barracks}, {sound(SoundCategory::UnitAction, "Construct")}, {}},
+        {"the own barracks twice 300 ms apart",
+         [&] {
+             click(pointOnBuilding(barracks));
+             clockMs += 300;
+             soundsAsked().clear();
+             return barracks;
+         },
+         false, false, {}, {barracks}, {sound(SoundCategory::Building, "HumanBarracks")}, {}},
         {"an enemy building with an attack-move armed", [&] { return foe; }, false, true, {marine}, {}, {},
          {CommandType::Attack}},
     };
