@@ -51,7 +51,7 @@ private:
     bool handleRightPress(Grid& grid, SDL_FPoint press);
     bool clickSelectUnit(SDL_FPoint release, SDL_FPoint world, uint32_t now);
     bool clickSelectBuilding(SDL_FPoint world, uint32_t now);
-    void clickSelectRemembered(SDL_FPoint world);
+    bool clickSelectRemembered(SDL_FPoint world);
     void boxSelect(SDL_FPoint release);
     void dragSelectRemembered(SDL_FRect box);
     void dragSelectMapObjects(SDL_FRect box);

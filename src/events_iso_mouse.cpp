@@ -364,9 +364,11 @@ void IsoEventHandler::handleLeftRelease(SDL_FPoint release) {
     const SDL_FPoint p = screenToWorld(release);
     if (dragging) return boxSelect(release);
     const uint32_t now = inputTicks();
-    bool hit = clickSelectUnit(release, p, now);
-    if (!hit) hit = clickSelectBuilding(p, now);
-    if (FOG) clickSelectRemembered(p);
+    const bool unitHit = clickSelectUnit(release, p, now);
+    bool hit = unitHit || clickSelectBuilding(p, now);
+    // A unit in sight stands in front of what the fog remembers; a remembered building is a hit, so the click does
+    // not go on to clear the selection it made.
+    if (FOG && !unitHit && clickSelectRemembered(p)) hit = true;
     if (!hit) hit = clickSelectMapObject(p);
     if (!hit) clickOnNothing(release, !selectedSpell.empty() || attackMoveArmed);
     if (attackMoveArmed) attackMoveSelectionTo(p);
@@ -419,7 +421,8 @@ bool IsoEventHandler::clickSelectBuilding(SDL_FPoint world, uint32_t now) {
 }
 
 // A building last seen under the fog can still be picked, to look at what was there.
-void IsoEventHandler::clickSelectRemembered(SDL_FPoint world) {
+bool IsoEventHandler::clickSelectRemembered(SDL_FPoint world) {
+    bool picked = false;
     for (const auto& [key, ghost] : ghostBuildings) {
         if (!footprintContains(ghost.x, ghost.y, ghost.width, ghost.height, world)) continue;
         if (!isValidTile({ghost.x, ghost.y}) || isTileVisible(ghost.x, ghost.y) || !isTileExplored(ghost.x, ghost.y))
@@ -429,7 +432,9 @@ void IsoEventHandler::clickSelectRemembered(SDL_FPoint world) {
         if (!shift) clearAllSelections();
         if (ghost.owner == Player::myStaticId) playSound(SoundCategory::Building, ghost.type, false, 0, 0, 1);
         addBuildingToSelection(ghost.id);
+        picked = true;
     }
+    return picked;
 }
 
 void IsoEventHandler::boxSelect(SDL_FPoint release) {

@@ -322,7 +322,7 @@ void snapshotObjects(const SectorRange& r) {
                 const MapObject* o = getMapObjectById(id);
                 if (!o || !isOnMap(o->tileX, o->tileY) || !isTileVisible(o->tileX, o->tileY)) continue;
                 ghostObjects[{o->tileX, o->tileY}] = {o->id,     o->type,   o->tileX, o->tileY, o->wTiles,
-                                                      o->hTiles, o->worldX, o->worldY, o->sprite};
+                                                      o->hTiles, o->worldX, o->worldY, o->sprite, o->amount};
             }
     }
 }

@@ -61,6 +61,7 @@ struct MapObjectSnapshot {
     float worldX = 0.0f;
     float worldY = 0.0f;
     Sprite sprite;
+    int amount = 0;
 };
 extern std::map<TileKey, BuildingSnapshot> ghostBuildings;
 extern std::map<TileKey, MapObjectSnapshot> ghostObjects;

@@ -95,9 +95,13 @@ void drawMapObjectPanel(const MapObject& o, float top) {
     const int fh = hasMeta ? meta->second.frameHeight : 32;
     const bool remembered = FOG && !isTileVisible(o.tileX, o.tileY) && isTileExplored(o.tileX, o.tileY);
     SDL_Rect src{0, hasMeta ? o.variant * fh : 0, fw, fh};
+    int amount = o.amount;
     if (remembered) {
         const auto ghost = ghostObjects.find({o.tileX, o.tileY});
-        src = ghost != ghostObjects.end() ? ghost->second.sprite.src : SDL_Rect{0, 0, fw, fh};
+        const bool seen = ghost != ghostObjects.end();
+        src = seen ? ghost->second.sprite.src : SDL_Rect{0, 0, fw, fh};
+        // What was mined out of sight since is not shown.
+        if (seen) amount = ghost->second.amount;
     }
     const SDL_FRect portrait{300.0f, top + 10.0f, 80.0f, 80.0f};
     if (hasMeta && meta->second.sprite.texture)
@@ -105,7 +109,7 @@ void drawMapObjectPanel(const MapObject& o, float top) {
     const int x = 410;
     DrawText(o.type, x, static_cast<int>(top + 10.0f), whiteColor, 18, false);
     DrawText(std::to_string(o.id), x, static_cast<int>(top + 40.0f), whiteColor, 18, false);
-    DrawText(std::to_string(o.amount) + "/" + std::to_string(o.maxAmount), 340, static_cast<int>(top + 100.0f),
+    DrawText(std::to_string(amount) + "/" + std::to_string(o.maxAmount), 340, static_cast<int>(top + 100.0f),
              remembered ? rememberedColor : whiteColor, 16, true);
 }
 

@@ -5,11 +5,14 @@
 
 #include "activity.h"
 #include "config.h"
+#include "fog.h"
 #include "game.h"
 #include "hud_cursor.h"
 #include "hud_overlay.h"
 #include "hud_scene.h"
+#include "map_objects.h"
 #include "player.h"
+#include "sdl_text.h"
 
 namespace {
 
@@ -291,6 +294,188 @@ TEST_F(HudPanels, FpsShowsZeroUntilHalfASecondHasPassedRightAlignedInGreen) {
     EXPECT_EQ(green[1], 0);
     calculateFps(0.1f);
     EXPECT_FLOAT_EQ(fps, 10.0f);
+}
+
+constexpr SDL_Color GREEN{30, 200, 30, 255};
+constexpr SDL_Color NONE{0, 0, 0, 0};  // no picture drawn
+
+// How many pixels of the read-out row under the portrait show exactly the colour.
+int readOutPixels(float top, SDL_Color c) {
+    int n = 0;
+    for (int y = static_cast<int>(top) + 95; y < static_cast<int>(top) + 125; ++y)
+        for (int x = 290; x < 400; ++x) n += same(pixel(x, y), c) ? 1 : 0;
+    return n;
+}
+
+// The fog's grids for a small map, the fixture's tile (2, 2) seen now or once.
+void fogOverTile(bool visible, bool explored) {
+    FOG = true;
+    initVisionGrid(8, 8);
+    visionGrid[2][2] = visible;
+    memoryGrid[2][2] = explored;
+}
+
+// A selected building is shown live when in sight, or as remembered when the fog hides it or it is gone: the
+// remembered picture and hit points in the remembered colour; gone and never remembered, it leaves the selection.
+TEST_F(HudPanels, OneBuildingShowsItselfInSightAndWhatWasRememberedUnderTheFog) {
+    const struct {
+        const char* what;
+        bool live;
+        bool fogged;
+        bool remembered;
+        SDL_Color portrait;
+        bool keptSelected;
+        SDL_Color readOut;
+    } cases[] = {
+        {"in sight", true, false, true, BLUE, true, whiteColor},
+        {"under the fog", true, true, true, GREEN, true, rememberedColor},
+        {"destroyed since it was seen", false, true, true, GREEN, true, rememberedColor},
+        {"destroyed and never remembered", false, true, false, NONE, false, whiteColor},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_game_state();
+        ghostBuildings.clear();
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        if (c.live) {
+            Building b;
+            b.id = 50;
+            b.type = "HudBarracks";
+            b.playerId = LOCAL + 1;
+            b.x = b.y = 2;
+            b.completed = true;
+            b.hp = b.displayHp = b.maxHp = 400.0f;
+            addBuilding(b);
+        }
+        fogOverTile(!c.fogged, true);
+        if (c.remembered) {
+            BuildingSnapshot ghost;
+            ghost.id = 50;
+            ghost.x = ghost.y = 2;
+            ghost.owner = LOCAL + 1;
+            ghost.type = "HudBarracks";
+            ghost.hp = 80;
+            ghost.completed = true;
+            ghost.sprite.texture = solid(GREEN);
+            ghostBuildings[{2, 2}] = ghost;
+        }
+        addBuildingToSelection(50);
+        drawHUD();
+        const SDL_Color shown = pixel(340, static_cast<int>(top + 50));
+        if (c.portrait.a == 0)
+            EXPECT_FALSE(same(shown, BLUE) || same(shown, GREEN));
+        else
+            EXPECT_TRUE(same(shown, c.portrait));
+        EXPECT_EQ(selectedBuildings, c.keptSelected ? std::vector<int>{50} : std::vector<int>{});
+        if (c.keptSelected) {
+            EXPECT_GT(readOutPixels(top, c.readOut), 0);
+            const SDL_Color other = same(c.readOut, whiteColor) ? rememberedColor : whiteColor;
+            EXPECT_EQ(readOutPixels(top, other), 0);
+        }
+        FOG = false;
+        ghostBuildings.clear();
+    }
+}
+
+// The read-out row under the portrait shows exactly the text, as the panel's font draws it on the bare panel.
+bool readOutShows(float top, const std::string& text, SDL_Color c) {
+    const SDL_Rect row{290, static_cast<int>(top) + 95, 110, 30};
+    const auto copy = [&] {
+        std::vector<uint32_t> px;
+        for (int y = row.y; y < row.y + row.h; ++y)
+            for (int x = row.x; x < row.x + row.w; ++x) {
+                const SDL_Color p = pixel(x, y);
+                px.push_back(uint32_t{p.r} << 16 | uint32_t{p.g} << 8 | p.b);
+            }
+        return px;
+    };
+    const std::vector<uint32_t> drawn = copy();
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, panelColor.r, panelColor.g, panelColor.b, panelColor.a);
+    const SDL_FRect panel{0.0f, top, static_cast<float>(W), HUD_SIZE};
+    SDL_RenderFillRectF(renderer, &panel);
+    DrawText(text, 340, static_cast<int>(top + 100.0f), c, 16, true);
+    return copy() == drawn;
+}
+
+// A sheet of one-pixel frames, one row per variant: red then blue.
+SDL_Texture* variantSheet(std::vector<SDL_Texture*>& made) {
+    SDL_Texture* sheet = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, 1, 2);
+    const uint8_t px[8] = {RED.r, RED.g, RED.b, RED.a, BLUE.r, BLUE.g, BLUE.b, BLUE.a};
+    SDL_UpdateTexture(sheet, nullptr, px, 4);
+    made.push_back(sheet);
+    return sheet;
+}
+
+// The map-object panel shows the row of the object's variant; under the fog, the picture last seen and the
+// read-out in the remembered colour; an object the player never saw is shown as it is.
+TEST_F(HudPanels, MapObjectPanelShowsTheRowOfItsVariantOrWhatWasLastSeen) {
+    MapObjectSpriteMeta& meta = mapObjectsSprites["HudCrystal"];
+    meta.sprite.texture = variantSheet(made);
+    meta.frameWidth = meta.frameHeight = 1;
+    const struct {
+        const char* what;
+        bool fog;
+        bool visible;
+        bool explored;
+        int ghostRow;  // -1: no snapshot
+        int variant;
+        int amount;  // now; a snapshot remembers 250
+        SDL_Color portrait;
+        SDL_Color readOut;
+        const char* shown;
+    } cases[] = {
+        {"no fog, first variant", false, false, false, -1, 0, 300, RED, whiteColor, "300/300"},
+        {"no fog, second variant", false, false, false, -1, 1, 300, BLUE, whiteColor, "300/300"},
+        {"exhausted", false, false, false, -1, 1, 0, BLUE, whiteColor, "0/300"},
+        {"in sight", true, true, true, -1, 1, 120, BLUE, whiteColor, "120/300"},
+        {"under the fog, last seen as the first variant", true, false, true, 0, 1, 120, RED, rememberedColor,
+         "250/300"},
+        {"under the fog, last seen as the second variant", true, false, true, 1, 0, 0, BLUE, rememberedColor,
+         "250/300"},
+        {"under the fog without a snapshot", true, false, true, -1, 1, 120, RED, rememberedColor, "120/300"},
+        {"never seen", true, false, false, -1, 1, 120, BLUE, whiteColor, "120/300"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_game_state();
+        ghostObjects.clear();
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        MapObject o;
+        o.id = 9;
+        o.type = "HudCrystal";
+        o.tileX = o.tileY = 2;
+        o.wTiles = o.hTiles = 1;
+        o.variant = c.variant;
+        o.amount = c.amount;
+        o.maxAmount = 300;
+        mapObjectIdToIndex[o.id] = mapObjects.size();
+        mapObjects.push_back(o);
+        if (c.fog) fogOverTile(c.visible, c.explored);
+        if (c.ghostRow >= 0) {
+            MapObjectSnapshot ghost;
+            ghost.id = 9;
+            ghost.type = "HudCrystal";
+            ghost.x = ghost.y = 2;
+            ghost.sprite.src = {0, c.ghostRow, 1, 1};
+            ghost.amount = 250;
+            ghostObjects[{2, 2}] = ghost;
+        }
+        addMapObjectToSelection(9);
+        drawHUD();
+        EXPECT_TRUE(same(pixel(340, static_cast<int>(top + 50)), c.portrait));
+        EXPECT_GT(readOutPixels(top, c.readOut), 0);
+        const SDL_Color other = same(c.readOut, whiteColor) ? rememberedColor : whiteColor;
+        EXPECT_EQ(readOutPixels(top, other), 0);
+        EXPECT_TRUE(readOutShows(top, c.shown, c.readOut));
+        FOG = false;
+        ghostObjects.clear();
+    }
+    mapObjectsSprites.erase("HudCrystal");
 }
 
 }  // namespace

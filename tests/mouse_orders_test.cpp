@@ -15,6 +15,7 @@
 #include "hud_scene.h"
 #include "input_state.h"
 #include "lockstep.h"
+#include "sounds.h"
 #include "spells.h"
 
 namespace {
@@ -62,6 +63,7 @@ struct MouseOrders : SceneTest {
         lookAt(near);
     }
     void TearDown() override {
+        soundPlayer = nullptr;
         readPointerView = savedPointer;
         inputTicks = savedTicks;
         dt = savedDt;
@@ -119,6 +121,21 @@ struct MouseOrders : SceneTest {
     }
 
     static std::vector<Command>& queued() { return lockstep.pendingCommands; }
+
+    // Every sound asked for from now on, as "category:key".
+    static std::vector<std::string>& soundsAsked() {
+        static std::vector<std::string> asked;
+        return asked;
+    }
+    static void recordSounds() {
+        soundsAsked().clear();
+        soundPlayer = [](SoundCategory category, const std::string& key, bool, float, float, int) {
+            soundsAsked().push_back(std::to_string(static_cast<int>(category)) + ":" + key);
+        };
+    }
+    static std::string sound(SoundCategory category, const std::string& key) {
+        return std::to_string(static_cast<int>(category)) + ":" + key;
+    }
     static std::vector<CommandType> queuedTypes() {
         std::vector<CommandType> types;
         for (const Command& c : queued())
@@ -151,6 +168,18 @@ struct MouseOrders : SceneTest {
         const SDL_FPoint window = windowSize();
         EXPECT_TRUE(p.x >= 0 && p.x < window.x && p.y >= 0 && p.y < window.y - HUD_SIZE) << p.x << "," << p.y;
         return p;
+    }
+    // A window point on the building's footprint that no unit's sprite covers.
+    static SDL_FPoint pointOnBuilding(int id) {
+        const Building& b = *getBuildingById(id);
+        for (int y = b.y; y < b.y + b.hTiles; ++y)
+            for (int x = b.x; x < b.x + b.wTiles; ++x) {
+                const SDL_FPoint p = pointOnTile({x, y});
+                if (std::none_of(units.begin(), units.end(), [&](const Unit& u) { return unitContains(u, p); }))
+                    return p;
+            }
+        ADD_FAILURE() << "every tile of building " << id << " lies under a unit";
+        return pointOnTile({b.x, b.y});
     }
     static void lookAt(V2i tile) {
         const SDL_FPoint iso = worldToIso({(static_cast<float>(tile.x) + 0.5f) * static_cast<float>(TILE_SIZE),
@@ -516,6 +545,254 @@ TEST_F(MouseOrders, AnAttackMoveClickOnABuildingRememberedUnderTheFogAttackMoves
     // The order is taken into the marine's queue.
     ASSERT_EQ(getUnitById(marine)->orders.size(), 1u);
     EXPECT_TRUE(std::holds_alternative<AttackMove>(getUnitById(marine)->orders.front().command));
+}
+
+// A click on a building selects it alone, or adds it with shift, with the sound its state calls for; a second click
+// within 300 ms takes every building of its type in view; an armed attack-move attacks it instead.
+TEST_F(MouseOrders, ALeftClickOnABuildingSelectsItWithTheSoundOfItsState) {
+    const int marine = place(LOCAL, "Marine", near);
+    const int site = build(LOCAL, "HumanBarracks", freeTileNear("HumanBarracks"), false);
+    const int barracks = build(LOCAL, "HumanBarracks", freeTileNear("HumanBarracks"), true);
+    const int foe = build(ENEMY, "OrcBarracks", freeTileNear("OrcBarracks"), true);
+    const std::string baseType = getBuildingById(base())->type;
+    const struct {
+        const char* what;
+        std::function<int()> before;  // the building clicked
+        bool shift;
+        bool armed;
+        std::vector<int> units;
+        std::vector<int> buildings;
+        std::vector<std::string> sounds;
+        std::vector<CommandType> orders;
+    } cases[] = {
+        {"the own base", [&] { return base(); }, false, false, {}, {base()},
+         {sound(SoundCategory::Building, baseType)}, {}},
+        {"the own base burning",
+         [&] {
+             Building& b = *getBuildingById(base());
+             b.hp = b.maxHp * 0.59f;
+             return base();
+         },
+         false, false, {}, {base()},
+         {sound(SoundCategory::Building, baseType), sound(SoundCategory::BuildingAction, "Burning")}, {}},
+        {"the own base just above the burning share",
+         [&] {
+             Building& b = *getBuildingById(base());
+             b.hp = b.maxHp * 0.61f;
+             return base();
+         },
+         false, false, {}, {base()}, {sound(SoundCategory::Building, baseType)}, {}},
+        {"an own site", [&] { return site; }, false, false, {}, {site}, {sound(SoundCategory::UnitAction, "Construct")},
+         {}},
+        {"an enemy building", [&] { return foe; }, false, false, {}, {foe}, {}, {}},
+        {"a second building with shift",
+         [&] {
+             addBuildingToSelection(base());
+             return barracks;
+         },
+         true, false, {marine}, {base(), barracks}, {sound(SoundCategory::Building, "HumanBarracks")}, {}},
+        {"the own barracks twice within 300 ms",
+         [&] {
+             click(pointOnBuilding(barracks));
+             clockMs += 299;
+             soundsAsked().clear();
+             return barracks;
+         },
+         false, false, {}, {site, barracks}, {sound(SoundCategory::UnitAction, "Construct")}, {}},
+        {"the own barracks twice 300 ms apart",
+         [&] {
+             click(pointOnBuilding(barracks));
+             clockMs += 300;
+             soundsAsked().clear();
+             return barracks;
+         },
+         false, false, {}, {barracks}, {sound(SoundCategory::Building, "HumanBarracks")}, {}},
+        {"an enemy building with an attack-move armed", [&] { return foe; }, false, true, {marine}, {}, {},
+         {CommandType::Attack}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clockMs += 5000;
+        select({marine});
+        queued().clear();
+        getBuildingById(base())->hp = getBuildingById(base())->maxHp;
+        recordSounds();
+        const SDL_FPoint at = pointOnBuilding(c.before());
+        if (c.armed) tapKey(SDLK_a);
+        shift = c.shift;
+        click(at);
+        shift = false;
+        std::vector<int> got = selectedBuildings;
+        std::sort(got.begin(), got.end());
+        std::vector<int> want = c.buildings;
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(selectedUnits, c.units);
+        EXPECT_TRUE(selectMapObjects.empty());
+        EXPECT_EQ(soundsAsked(), c.sounds);
+        EXPECT_EQ(queuedTypes(), c.orders);
+        EXPECT_FALSE(eventHandler.attackMoveArmed);
+    }
+}
+
+// A unit standing in front of a building covers part of it: a click there takes the unit, not the building.
+TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
+    const Building& b = *getBuildingById(base());
+    const int marine = place(LOCAL, "Marine", {b.x + 1, b.y + b.hTiles});
+    const Unit& u = *getUnitById(marine);
+    const float t = static_cast<float>(TILE_SIZE);
+    const auto onBase = [&](SDL_FPoint p) {
+        const SDL_FPoint w = eventHandler.screenToWorld(p);
+        return w.x >= static_cast<float>(b.x) * t && w.x <= static_cast<float>(b.x + b.wTiles) * t &&
+               w.y >= static_cast<float>(b.y) * t && w.y <= static_cast<float>(b.y + b.hTiles) * t;
+    };
+    const SDL_FPoint feet = worldToScreen(u.getWorldPos());
+    SDL_FPoint over{-1, -1};
+    for (float dy = 0; dy <= 120 && over.x < 0; dy += 1)
+        for (float dx = -8; dx <= 8 && over.x < 0; dx += 1) {
+            const SDL_FPoint p{feet.x + dx, feet.y - dy};
+            const bool alone = std::none_of(units.begin(), units.end(),
+                                            [&](const Unit& o) { return o.id != marine && unitContains(o, p); });
+            if (alone && unitContains(u, p) && onBase(p)) over = p;
+        }
+    ASSERT_GE(over.x, 0.0f) << "the marine's sprite covers no point of the base";
+    select({});
+    click(over);
+    EXPECT_EQ(selectedUnits, std::vector<int>{marine});
+    EXPECT_TRUE(selectedBuildings.empty());
+}
+
+// Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen;
+// only the player's own remembered building answers with its sound, and shift adds it to the selection.
+TEST_F(MouseOrders, AClickOnABuildingRememberedUnderTheFogSelectsWhatWasSeen) {
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const int enemy = build(ENEMY, "OrcBarracks", far, true);
+    const int marine = place(LOCAL, "Marine", near);
+    const struct {
+        const char* what;
+        bool seen;
+        bool destroyed;
+        int rememberedOwner;
+        bool shift;
+        std::vector<int> buildings;
+        std::vector<int> units;
+        std::vector<std::string> sounds;
+    } cases[] = {
+        {"a building seen before", true, false, ENEMY, false, {enemy}, {}, {}},
+        {"a building seen before, with shift", true, false, ENEMY, true, {enemy}, {marine}, {}},
+        {"a building remembered as the player's own", true, false, LOCAL, false, {enemy}, {},
+         {sound(SoundCategory::Building, "OrcBarracks")}},
+        {"a building never seen", false, false, ENEMY, false, {}, {}, {}},
+        {"a building destroyed since it was seen", true, true, ENEMY, false, {enemy}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fogOver(*getBuildingById(enemy), c.seen);
+        if (c.seen) ghostBuildings[{far.x, far.y}].owner = c.rememberedOwner;
+        if (c.destroyed) {
+            getBuildingById(enemy)->hp = 0.0f;
+            ASSERT_TRUE(playUntil([&] { return getBuildingById(enemy) == nullptr; }, 10));
+        }
+        ASSERT_FALSE(isTileVisible(far.x, far.y));
+        select({marine});
+        clearMapObjectSelection();
+        recordSounds();
+        shift = c.shift;
+        click(pointOnTile({far.x + 1, far.y + 1}));
+        shift = false;
+        EXPECT_EQ(selectedBuildings, c.buildings);
+        EXPECT_EQ(selectedUnits, c.units);
+        EXPECT_EQ(soundsAsked(), c.sounds);
+    }
+}
+
+// A click on a map object selects it with its sound; shift adds it to what is selected; an exhausted one still shows.
+TEST_F(MouseOrders, AClickOnAMapObjectSelectsItWithItsSound) {
+    const int marine = place(LOCAL, "Marine", near);
+    MapObject& crystal = *findClosestResource(local->baseTile, "Crystal", grid).object;
+    const struct {
+        const char* what;
+        bool shift;
+        int amount;
+        std::vector<int> units;
+    } cases[] = {
+        {"a crystal", false, 100, {}},
+        {"a crystal with shift", true, 100, {marine}},
+        {"an exhausted crystal", false, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({marine});
+        clearMapObjectSelection();
+        crystal.amount = c.amount;
+        lookAt({crystal.tileX, crystal.tileY});
+        const SDL_FPoint at = pointOnTile({crystal.tileX, crystal.tileY});
+        ASSERT_TRUE(std::none_of(units.begin(), units.end(), [&](const Unit& u) { return unitContains(u, at); }));
+        recordSounds();
+        shift = c.shift;
+        click(at);
+        shift = false;
+        EXPECT_EQ(selectMapObjects, std::vector<int>{crystal.id});
+        EXPECT_EQ(selectedUnits, c.units);
+        EXPECT_EQ(soundsAsked(), std::vector<std::string>{sound(SoundCategory::MapObject, crystal.type)});
+    }
+}
+
+// The fog remembers how much a crystal held when last seen: what is mined out of sight later is not in the snapshot.
+TEST_F(MouseOrders, ACrystalInSightIsRememberedWithItsAmountThen) {
+    MapObject& crystal = *findClosestResource(local->baseTile, "Crystal", grid).object;
+    crystal.amount = 240;
+    scene::prepareView(true, {crystal.tileX, crystal.tileY});
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ASSERT_TRUE(isTileVisible(crystal.tileX, crystal.tileY));
+    crystal.amount = 40;
+    const auto ghost = ghostObjects.find({crystal.tileX, crystal.tileY});
+    ASSERT_NE(ghost, ghostObjects.end());
+    EXPECT_EQ(ghost->second.amount, 240);
+}
+
+// A unit in sight standing over the ground of a building remembered under the fog: the click takes the unit.
+TEST_F(MouseOrders, AClickOnAUnitOverARememberedBuildingTakesTheUnit) {
+    const int marine = place(LOCAL, "Marine", near);
+    scene::prepareView(true, near);
+    lastFogUpdate = fogTicks() - 30;
+    DrawFog();
+    ghostBuildings.clear();
+    const Unit& u = *getUnitById(marine);
+    const float t = static_cast<float>(TILE_SIZE);
+    const V2i own{static_cast<int>(u.x / t), static_cast<int>(u.y / t)};
+    const SDL_FPoint feet = worldToScreen(u.getWorldPos());
+    SDL_FPoint over{-1, -1};
+    V2i under{-1, -1};
+    for (float dy = 0; dy <= 120 && over.x < 0; dy += 1) {
+        const SDL_FPoint p{feet.x, feet.y - dy};
+        const SDL_FPoint w = eventHandler.screenToWorld(p);
+        const V2i tile{static_cast<int>(w.x / t), static_cast<int>(w.y / t)};
+        const bool alone = std::none_of(units.begin(), units.end(),
+                                        [&](const Unit& o) { return o.id != marine && unitContains(o, p); });
+        if (alone && unitContains(u, p) && !(tile.x == own.x && tile.y == own.y) && isValidTile(tile)) {
+            over = p;
+            under = tile;
+        }
+    }
+    ASSERT_GE(over.x, 0.0f) << "the marine's sprite reaches no other tile";
+    // That tile out of sight now, with the enemy building the player saw there.
+    visionGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = false;
+    memoryGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = true;
+    ASSERT_TRUE(isTileVisible(own.x, own.y));
+    BuildingSnapshot ghost;
+    ghost.id = 9999;
+    ghost.x = under.x;
+    ghost.y = under.y;
+    ghost.owner = ENEMY;
+    ghost.type = "OrcBarracks";
+    ghost.completed = true;
+    ghostBuildings[{under.x, under.y}] = ghost;
+    select({});
+    click(over);
+    EXPECT_EQ(selectedUnits, std::vector<int>{marine});
+    EXPECT_TRUE(selectedBuildings.empty());
 }
 
 // A box or a double click takes no unit the fog hides, as a click could not take it.
