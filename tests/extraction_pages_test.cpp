@@ -14,6 +14,7 @@
 #include "game_state.h"
 #include "player.h"
 #include "sdl_events.h"
+#include "extraction_folders.h"
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
@@ -25,11 +26,7 @@ struct ExtractionPages : DrawFixture {
 
     void SetUp() override {
         DrawFixture::SetUp();
-        extractionSaveFolder = dir.path.string() + "/saves/";
-        extractionMapFolder = dir.makeDir("extractions");
-        for (const char* name : {"ashen", "cinder", "glass"})
-            dir.write(std::string("extractions/") + name + ".json",
-                      std::string(R"({"name":")") + name + R"(","map":")" + name + R"(","mapWidth":64,"mapHeight":64})");
+        useScratchExtractionFolders(dir);
         techTree = {Tech{"dna", "DNA cloning", "", 2, false, 100.0f, 100.0f, nullptr}};
     }
     void TearDown() override {

@@ -11,6 +11,7 @@
 #include "extraction_missions.h"
 #include "game_state.h"
 #include "sdl_events.h"
+#include "extraction_folders.h"
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
@@ -32,11 +33,7 @@ struct ExtractionTechTree : DrawFixture {
 
     void SetUp() override {
         DrawFixture::SetUp();
-        extractionSaveFolder = dir.path.string() + "/saves/";
-        extractionMapFolder = dir.makeDir("extractions");
-        for (const char* name : {"ashen", "cinder", "glass"})
-            dir.write(std::string("extractions/") + name + ".json",
-                      std::string(R"({"name":")") + name + R"(","map":")" + name + R"(","mapWidth":64,"mapHeight":64})");
+        useScratchExtractionFolders(dir);
         SDL_Surface* white = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGBA32);
         SDL_FillRect(white, nullptr, SDL_MapRGBA(white->format, 255, 255, 255, 255));
         icon = SDL_CreateTextureFromSurface(renderer, white);
