@@ -123,10 +123,11 @@ std::vector<int> ownSelectedUnits() {
 
 bool isOwnUnit(const Unit& u) { return u.playerId == Player::myStaticId; }
 
+bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
+
 bool unitHiddenByFog(const Unit& u) {
     if (!FOG) return false;
-    if (u.x < 0 || u.y < 0) return true;
-    return !isTileVisible(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize()));
+    return u.x < 0 || u.y < 0 || fogHides(static_cast<int>(u.x / tileSize()), static_cast<int>(u.y / tileSize()));
 }
 
 void playUnitResponse(const Unit& u) { playSound(SoundCategory::Unit, u.type + ".responses", false, 0, 0, 1); }

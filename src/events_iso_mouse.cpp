@@ -88,8 +88,6 @@ bool showHoverTooltip() {
     return false;
 }
 
-bool fogHides(int tileX, int tileY) { return FOG && !isTileVisible(tileX, tileY); }
-
 // Only what the player sees can be targeted, as only that can be clicked: a unit or building under the fog is no
 // target, and the press is an order to the ground there.
 const Unit* lastUnitUnder(SDL_FPoint press) {

@@ -11,6 +11,8 @@ struct Building;
 // The selected units the local player owns, in selection order; orders name only these.
 std::vector<int> ownSelectedUnits();
 bool isOwnUnit(const Unit& u);
+// With the fog on, the player cannot see the tile now.
+bool fogHides(int tileX, int tileY);
 // With the fog on, the unit stands where the player cannot see now (or off the grid).
 bool unitHiddenByFog(const Unit& u);
 void playUnitResponse(const Unit& u);

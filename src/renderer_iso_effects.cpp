@@ -13,12 +13,6 @@ namespace {
 
 SDL_FRect centredBox(SDL_FPoint p, float w, float h) { return {p.x - w / 2.0f, p.y - h / 2.0f, w, h}; }
 
-SDL_Point textureSize(SDL_Texture* t) {
-    SDL_Point size{0, 0};
-    SDL_QueryTexture(t, nullptr, nullptr, &size.x, &size.y);
-    return size;
-}
-
 }  // namespace
 
 int frameInStrip(int frame, int frameSize, int stripSize) {

@@ -53,15 +53,9 @@ void drawTile(const Grid& grid, int x, int y) {
     drawSprite(renderer, *sprite, 255);
 }
 
-int textureWidth(SDL_Texture* t) {
-    int w = 0, h = 0;
-    SDL_QueryTexture(t, nullptr, nullptr, &w, &h);
-    return w;
-}
-
 // A frame of a strip of frames side by side, centred on a point.
 void drawStripFrame(SDL_Texture* texture, int frame, int fw, int fh, float scale, SDL_FPoint centre) {
-    const int f = frameInStrip(frame, fw, textureWidth(texture));
+    const int f = frameInStrip(frame, fw, textureSize(texture).x);
     if (f < 0) return;
     const SDL_Rect src{f * fw, 0, fw, fh};
     const SDL_FRect dst{centre.x - fw * scale / 2.0f, centre.y - fh * scale / 2.0f, fw * scale, fh * scale};
@@ -83,7 +77,7 @@ void drawAreaOutline(const ActiveSpell& spell) {
 
 void drawShards(const ActiveSpell& spell, const char* key, int fw, int fh) {
     SDL_Texture* t = spellTexture(key);
-    const float scale = t ? tileSize() * 4.0f / std::max(textureWidth(t), 1) * camera.zoom : 0.0f;
+    const float scale = t ? tileSize() * 4.0f / std::max(textureSize(t).x, 1) * camera.zoom : 0.0f;
     for (const BlizzardShard& shard : spell.shards) {
         if (t)
             drawStripFrame(t, shard.frame, fw, fh, scale,
@@ -101,11 +95,10 @@ void drawWhirlwind(const ActiveSpell& spell) {
 void drawFlameShield(const ActiveSpell& spell) {
     SDL_Texture* t = spellTexture("FlameShield");
     if (!t || spell.frameCount <= 0) return;
-    int w = 0, h = 0;
-    SDL_QueryTexture(t, nullptr, nullptr, &w, &h);
-    const int fw = std::max(w / spell.frameCount, 1);
+    const SDL_Point size = textureSize(t);
+    const int fw = std::max(size.x / spell.frameCount, 1);
     for (const V2f& point : spell.offsets)
-        drawStripFrame(t, spell.frame, fw, h, tileSize() / fw * camera.zoom,
+        drawStripFrame(t, spell.frame, fw, size.y, tileSize() / fw * camera.zoom,
                        worldToScreen({spell.position.x + point.x, spell.position.y + point.y}));
 }
 

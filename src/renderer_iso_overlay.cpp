@@ -97,8 +97,7 @@ void drawDashedLine(SDL_FPoint q, int length, double angle, int dashW) {
 }
 
 void drawRallyPoints(float dt) {
-    int dashW = 0, dashH = 0;
-    if (texDash) SDL_QueryTexture(texDash, nullptr, nullptr, &dashW, &dashH);
+    const int dashW = textureSize(texDash).x;
     rallyOffset += dt * 100.0f;
     if (rallyOffset > dashW) rallyOffset = 0.0f;
     for (int id : selectedBuildings) {

@@ -36,6 +36,12 @@ SDL_FPoint worldToGrid(float x, float y) {
     return SDL_FPoint{(u + v) * 0.5f, (v - u) * 0.5f};
 }
 
+SDL_Point textureSize(SDL_Texture* t) {
+    SDL_Point size{0, 0};
+    if (t && SDL_QueryTexture(t, nullptr, nullptr, &size.x, &size.y) != 0) size = {0, 0};
+    return size;
+}
+
 void DrawRect(SDL_Renderer* r, const SDL_Rect& rect, SDL_Color colour, bool filled) {
     SDL_SetRenderDrawBlendMode(r, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(r, colour.r, colour.g, colour.b, colour.a);

@@ -21,6 +21,8 @@ SDL_FPoint worldToGrid(float x, float y);
 // The window size in pixels, asked of SDL each time so a resized window is followed; 1280 x 720 without a window.
 SDL_FPoint windowSize();
 
+// The texture's width and height in pixels; (0, 0) for a null or broken texture.
+SDL_Point textureSize(SDL_Texture* t);
 // Fills or outlines with blending; the draw colour stays set.
 void DrawRect(SDL_Renderer* r, const SDL_Rect& rect, SDL_Color colour, bool filled);
 // The whole texture to sprite.dst, its colour dimmed by brightness; the texture's modulation is reset afterwards.
