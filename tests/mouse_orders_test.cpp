@@ -203,18 +203,35 @@ struct MouseOrders : SceneTest {
         lastFogUpdate = fogTicks() - 30;
         DrawFog();
         ghostBuildings.clear();
-        if (!seen) return;
-        memoryGrid[static_cast<size_t>(b.x)][static_cast<size_t>(b.y)] = true;
+        if (seen) remember(b.id, {b.x, b.y}, {b.wTiles, b.hTiles}, b.playerId, b.type);
+    }
+    // The player saw a finished building of the type on the tile, which now lies under the fog.
+    static void remember(int id, V2i tile, V2i size, int owner, const std::string& type) {
+        memoryGrid[static_cast<size_t>(tile.x)][static_cast<size_t>(tile.y)] = true;
         BuildingSnapshot ghost;
-        ghost.id = b.id;
-        ghost.x = b.x;
-        ghost.y = b.y;
-        ghost.width = b.wTiles;
-        ghost.height = b.hTiles;
-        ghost.owner = b.playerId;
-        ghost.type = b.type;
+        ghost.id = id;
+        ghost.x = tile.x;
+        ghost.y = tile.y;
+        ghost.width = size.x;
+        ghost.height = size.y;
+        ghost.owner = owner;
+        ghost.type = type;
         ghost.completed = true;
-        ghostBuildings[{b.x, b.y}] = ghost;
+        ghostBuildings[{tile.x, tile.y}] = ghost;
+    }
+    // A screen point above the unit's feet that its sprite covers and no other unit's does, and that wanted accepts;
+    // (-1, -1) when there is none.
+    static SDL_FPoint pointOnlyOn(int unitId, const std::function<bool(SDL_FPoint)>& wanted) {
+        const Unit& u = *getUnitById(unitId);
+        const SDL_FPoint feet = worldToScreen(u.getWorldPos());
+        for (float dy = 0; dy <= 120; dy += 1)
+            for (float dx = -8; dx <= 8; dx += 1) {
+                const SDL_FPoint p{feet.x + dx, feet.y - dy};
+                const bool alone = std::none_of(units.begin(), units.end(),
+                                                [&](const Unit& o) { return o.id != unitId && unitContains(o, p); });
+                if (alone && unitContains(u, p) && wanted(p)) return p;
+            }
+        return {-1, -1};
     }
     // A building of the type standing on the tile, finished or a site just begun.
     static int build(int owner, const std::string& type, V2i tile, bool completed) {
@@ -639,22 +656,13 @@ TEST_F(MouseOrders, ALeftClickOnABuildingSelectsItWithTheSoundOfItsState) {
 TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
     const Building& b = *getBuildingById(base());
     const int marine = place(LOCAL, "Marine", {b.x + 1, b.y + b.hTiles});
-    const Unit& u = *getUnitById(marine);
     const float t = static_cast<float>(TILE_SIZE);
     const auto onBase = [&](SDL_FPoint p) {
         const SDL_FPoint w = eventHandler.screenToWorld(p);
         return w.x >= static_cast<float>(b.x) * t && w.x <= static_cast<float>(b.x + b.wTiles) * t &&
                w.y >= static_cast<float>(b.y) * t && w.y <= static_cast<float>(b.y + b.hTiles) * t;
     };
-    const SDL_FPoint feet = worldToScreen(u.getWorldPos());
-    SDL_FPoint over{-1, -1};
-    for (float dy = 0; dy <= 120 && over.x < 0; dy += 1)
-        for (float dx = -8; dx <= 8 && over.x < 0; dx += 1) {
-            const SDL_FPoint p{feet.x + dx, feet.y - dy};
-            const bool alone = std::none_of(units.begin(), units.end(),
-                                            [&](const Unit& o) { return o.id != marine && unitContains(o, p); });
-            if (alone && unitContains(u, p) && onBase(p)) over = p;
-        }
+    const SDL_FPoint over = pointOnlyOn(marine, onBase);
     ASSERT_GE(over.x, 0.0f) << "the marine's sprite covers no point of the base";
     select({});
     click(over);
@@ -759,36 +767,22 @@ TEST_F(MouseOrders, AClickOnAUnitOverARememberedBuildingTakesTheUnit) {
     lastFogUpdate = fogTicks() - 30;
     DrawFog();
     ghostBuildings.clear();
-    const Unit& u = *getUnitById(marine);
     const float t = static_cast<float>(TILE_SIZE);
-    const V2i own{static_cast<int>(u.x / t), static_cast<int>(u.y / t)};
-    const SDL_FPoint feet = worldToScreen(u.getWorldPos());
-    SDL_FPoint over{-1, -1};
-    V2i under{-1, -1};
-    for (float dy = 0; dy <= 120 && over.x < 0; dy += 1) {
-        const SDL_FPoint p{feet.x, feet.y - dy};
+    const auto tileAt = [&](SDL_FPoint p) {
         const SDL_FPoint w = eventHandler.screenToWorld(p);
-        const V2i tile{static_cast<int>(w.x / t), static_cast<int>(w.y / t)};
-        const bool alone = std::none_of(units.begin(), units.end(),
-                                        [&](const Unit& o) { return o.id != marine && unitContains(o, p); });
-        if (alone && unitContains(u, p) && !(tile.x == own.x && tile.y == own.y) && isValidTile(tile)) {
-            over = p;
-            under = tile;
-        }
-    }
+        return V2i{static_cast<int>(w.x / t), static_cast<int>(w.y / t)};
+    };
+    const V2i own = tileAt(worldToScreen(getUnitById(marine)->getWorldPos()));
+    const SDL_FPoint over = pointOnlyOn(marine, [&](SDL_FPoint p) {
+        const V2i tile = tileAt(p);
+        return !(tile.x == own.x && tile.y == own.y) && isValidTile(tile);
+    });
     ASSERT_GE(over.x, 0.0f) << "the marine's sprite reaches no other tile";
     // That tile out of sight now, with the enemy building the player saw there.
+    const V2i under = tileAt(over);
     visionGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = false;
-    memoryGrid[static_cast<size_t>(under.x)][static_cast<size_t>(under.y)] = true;
     ASSERT_TRUE(isTileVisible(own.x, own.y));
-    BuildingSnapshot ghost;
-    ghost.id = 9999;
-    ghost.x = under.x;
-    ghost.y = under.y;
-    ghost.owner = ENEMY;
-    ghost.type = "OrcBarracks";
-    ghost.completed = true;
-    ghostBuildings[{under.x, under.y}] = ghost;
+    remember(9999, under, {1, 1}, ENEMY, "OrcBarracks");
     select({});
     click(over);
     EXPECT_EQ(selectedUnits, std::vector<int>{marine});
