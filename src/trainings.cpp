@@ -93,7 +93,8 @@ void updateTrainings(float dt, Grid& grid) {
     for (size_t i = 0; i < buildings.size(); ++i) updateTraining(buildings[i], dt, grid);
 }
 
-static void refundStartedTraining(const Building& building, const std::string& unitType) {
+// recruitBack: the civilian walks out again, and is itself the campaign's man power given back.
+static void refundStartedTraining(const Building& building, const std::string& unitType, bool recruitBack) {
     Player* owner = getPlayerById(building.playerId);
     const UnitInfo* info = getUnitInfo(unitType);
     if (!owner || !info) return;
@@ -101,14 +102,15 @@ static void refundStartedTraining(const Building& building, const std::string& u
     owner->resources[RESOURCE_WOOD] += info->woodCost;
     owner->supplyUsed -= info->foodCost;
     owner->recruits += 1;
-    if (mode == GameMode::Extraction) global_man_power += 1;
+    if (mode == GameMode::Extraction && !recruitBack) global_man_power += 1;
 }
 
-static void letRecruitOut(int unitId) {
+static bool letRecruitOut(int unitId) {
     Unit* recruit = getUnitById(unitId);
-    if (!recruit) return;
+    if (!recruit) return false;
     recruit->onMap = true;
     releaseRecruit(*recruit);
+    return true;
 }
 
 void letOccupantsOut(Building& building) {
@@ -120,11 +122,12 @@ void letOccupantsOut(Building& building) {
 
 static void cancelUnitTask(Building& building, size_t slot) {
     const auto recruit = startedEntry(building, unitTasksBefore(building, slot));
-    refundStartedTraining(building, building.productionQueue[slot].unitType);
+    bool recruitBack = false;
     if (recruit != building.queuedUnits.end()) {
-        letRecruitOut(recruit->unitId);
+        recruitBack = letRecruitOut(recruit->unitId);
         building.queuedUnits.erase(recruit);
     }
+    refundStartedTraining(building, building.productionQueue[slot].unitType, recruitBack);
 }
 
 static void cancelResearchTask(Building& building, size_t slot) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "economy_world.h"
+#include "extraction.h"
 
 namespace {
 
@@ -181,6 +182,28 @@ TEST_F(Training, CancellingASlotRefundsWhatWasPaidToTheOwnerAndLetsTheRecruitGo)
     EXPECT_FALSE(getUnitById(walking)->assigned);
     EXPECT_TRUE(b().queuedUnits.empty());
     EXPECT_FALSE(cancelProductionSlot(b(), -1));
+}
+
+// In a mission the civilian inside is the campaign's man power: given back on foot, it is not counted again.
+TEST_F(Training, CancellingInAMissionGivesManPowerBackOnlyForARecruitThatDoesNotWalkOut) {
+    struct Case {
+        bool recruitGone;
+        int manPowerAfter;
+        V2i from;
+    };
+    for (const Case c : {Case{false, 3, {20, 34}}, Case{true, 4, {24, 36}}}) {
+        SCOPED_TRACE(c.recruitGone ? "recruit gone" : "recruit walks out");
+        mode = GameMode::Extraction;
+        global_man_power = 3;
+        const int civilian = startOneTraining(c.from);
+        if (c.recruitGone) {
+            ASSERT_TRUE(removeUnit(civilian));
+        }
+        ASSERT_TRUE(cancelProductionSlot(b(), 0));
+        EXPECT_EQ(global_man_power, c.manPowerAfter);
+        EXPECT_EQ(getUnitById(civilian) != nullptr, !c.recruitGone);
+        removeUnit(civilian);  // the next case recruits its own
+    }
 }
 
 }  // namespace
