@@ -212,7 +212,8 @@ bool extract() {
         bankCarriedItems(unit, roster);
         roster.push_back({unit.type, unit.nickname, unit.level, unit.experience, unit.kills, true});
     }
-    global_extraction_level += 1;
+    // The highest level a file keeps: one past it would make the saved campaign unreadable.
+    global_extraction_level = std::min(global_extraction_level + 1, MAX_CAMPAIGN_LEVEL);
     finalize_elimination_tech_reward();
     if (!save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, roster,
                      global_man_power, tech_points)) {

@@ -269,3 +269,17 @@ TEST_F(ExtractionMission, CryopodsNeedDnaCloningAndItemsAreHitWhereTheyAreDrawn)
     EXPECT_FALSE(itemContains(items_map.begin()->second, {700.0f, 700.0f - 140.0f}));
     item_sprites.clear();
 }
+
+// A campaign at the highest level a file keeps stays there, so the file its extraction writes can still be opened.
+TEST_F(ExtractionMission, ExtractingAtTheHighestCampaignLevelKeepsTheCampaignReadable) {
+    extraction_filename = "c.bin";
+    const struct {
+        int before;
+        int after;
+    } cases[] = {{MAX_CAMPAIGN_LEVEL - 1, MAX_CAMPAIGN_LEVEL}, {MAX_CAMPAIGN_LEVEL, MAX_CAMPAIGN_LEVEL}};
+    for (const auto& c : cases) {
+        global_extraction_level = c.before;
+        ASSERT_TRUE(extract());
+        EXPECT_EQ(global_extraction_level, c.after) << c.before;
+    }
+}
