@@ -231,6 +231,14 @@ bool extract() {
     return true;
 }
 
+void endMissionByExtraction() {
+    // A second press in the frame that banked the squad would bank it again on top of the reopened roster.
+    if (pendingShutdown) return;
+    pendingShutdown = true;
+    // A campaign that could not be saved keeps the mission going, so the units in the field are not lost.
+    if (!extract()) pendingShutdown = false;
+}
+
 struct TechTier {
     float danger;
     int full;

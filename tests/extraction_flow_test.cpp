@@ -298,3 +298,54 @@ TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
 }
 
 }  // namespace
+
+// Presses that reach the match in one frame, as a slow frame collects a double click: the squad in the zone and the
+// campaign level are banked once, whichever of the two ways to extract the presses take.
+TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
+    const auto pressAt = [](float x, float y) {
+        for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+            SDL_Event e = press(x, y);
+            e.type = type;
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        }
+    };
+    const auto extractButton = [&] { pressAt(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f); };
+    // The in-game menu's End Scenario, then the button of the question it asks.
+    const auto endScenario = [&] {
+        menuButton.onClick();
+        gameMenu.handleEvent(press(gameMenu.rect.x + 125.0f, gameMenu.rect.y + 215.0f));
+        ASSERT_FALSE(pendingShutdown);
+        pressAt(gameMenu.rect.x + 125.0f, gameMenu.rect.y + 255.0f);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> first;
+    } ways[] = {{"Twice", extractButton}, {"Ended", endScenario}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        clickOn(shown<MainPage>().extractionButton.rect);
+        clickOn(shown<ExtractionPage>().newButton.rect);
+        mainMenu.handleEvent(typed(way.name));
+        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+        ASSERT_NO_FATAL_FAILURE(deployEveryone());
+        const MapObject point = *getMapObjectById(extractionsMapObjectId);
+        for (const int id : getPlayerById(LOCAL_ID)->unitIds) {
+            Unit& unit = *getUnitById(id);
+            unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
+            unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
+        }
+        game_loop();
+        ASSERT_TRUE(extract_modal.isVisible());
+
+        ASSERT_NO_FATAL_FAILURE(way.first());
+        extractButton();
+        game_loop();
+        ASSERT_TRUE(pendingShutdown);
+        game_loop();
+        ASSERT_EQ(gameState, GameState::Menus);
+        EXPECT_EQ(load_roster(extraction_filename).size(), 3u) << "the squad came home once";
+        EXPECT_EQ(global_extraction_level, 2);
+        main_loop();
+    }
+}
