@@ -539,3 +539,42 @@ TEST_F(ExtractionPages, TheNameCanStillBeTypedAfterAReturnEndedTyping) {
     EXPECT_EQ(page.campaignName, "Vega");
     EXPECT_FALSE(menu.switchPending);
 }
+
+// A campaign file damaged by hand, or gone since the hub listed it, is named as unreadable when its row is chosen,
+// and Continue leaves the campaign opened before as it was rather than opening an empty one.
+TEST_F(ExtractionPages, TheHubSaysACampaignCannotBeReadAndDoesNotOpenIt) {
+    const UnitSaveData unit{"Marine", "Jax", 1, 0, 0, true};
+    ASSERT_TRUE(save_roster("kept.bin", "Kept", false, 3, {unit}, 0, 0));
+    dir.write("saves/edited.bin", encodeCampaign({"Edited", false, -6, 5, 0, 0, {}, {unit}}));
+    dir.write("saves/cut.bin", readWholeFile(dir.path / "saves" / "kept.bin").substr(0, 20));
+    ASSERT_TRUE(save_roster("gone.bin", "Gone", false, 1, {unit}, 0, 0));
+    extraction_filename = "kept.bin";
+    initExtractionData("kept.bin");
+
+    ExtractionPage hub(&menu);
+    hub.init();
+    ASSERT_EQ(extraction_campaigns.size(), 4u);
+    std::filesystem::remove(dir.path / "saves" / "gone.bin");
+    for (std::size_t row = 0; row < extraction_campaigns.size(); ++row) {
+        const std::string file = extraction_campaigns[row].fileName;
+        SCOPED_TRACE(file);
+        hub.handleEvent(press(hub.campaignList.rect.x + 10, rowY(hub.campaignList, static_cast<int>(row))));
+        ASSERT_EQ(selected_campaign_index, static_cast<int>(row));
+        if (file == "kept.bin") {
+            EXPECT_EQ(hub.noUnitsLine, "");
+            continue;
+        }
+        EXPECT_EQ(hub.noUnitsLine, file + " cannot be read: the campaign file is missing or damaged.");
+        hub.handleEvent(pressOn(hub.continueButton));
+        EXPECT_FALSE(menu.switchPending);
+        EXPECT_EQ(extraction_filename, "kept.bin");
+        EXPECT_EQ(shipRoster, std::vector<UnitSaveData>{unit});
+        EXPECT_EQ(global_extraction_level, 3);
+    }
+    const auto edited = std::find_if(extraction_campaigns.begin(), extraction_campaigns.end(),
+                                     [](const CampaignHeader& h) { return h.fileName == "edited.bin"; });
+    hub.handleEvent(press(hub.campaignList.rect.x + 10,
+                          rowY(hub.campaignList, static_cast<int>(edited - extraction_campaigns.begin()))));
+    hub.draw();
+    saveScreenshot("extraction_hub_unreadable_campaign");
+}

@@ -59,18 +59,30 @@ void ExtractionPage::init() {
     backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
 }
 
+// What the hub says of a campaign before it is opened; empty when there is nothing to say.
+static std::string campaignWarning(const CampaignHeader& header) {
+    const std::optional<int> living = livingUnitsIn(header.fileName);
+    if (!living) return header.fileName + " cannot be read: the campaign file is missing or damaged.";
+    if (*living == 0) return header.name + " has no units left to deploy.";
+    return {};
+}
+
 void ExtractionPage::selectCampaign(int row) {
     selected_campaign_index = row;
     noUnitsLine.clear();
     if (row < 0 || static_cast<size_t>(row) >= extraction_campaigns.size()) return;
-    const CampaignHeader& header = extraction_campaigns[static_cast<size_t>(row)];
-    if (livingUnitsIn(header.fileName) == 0) noUnitsLine = header.name + " has no units left to deploy.";
+    noUnitsLine = campaignWarning(extraction_campaigns[static_cast<size_t>(row)]);
 }
 
 void ExtractionPage::continueCampaign() {
     if (selected_campaign_index < 0 || static_cast<size_t>(selected_campaign_index) >= extraction_campaigns.size())
         return;
     const CampaignHeader header = extraction_campaigns[static_cast<size_t>(selected_campaign_index)];
+    // Opened, a file that cannot be read would show as a campaign emptied of everything it held.
+    if (!livingUnitsIn(header.fileName)) {
+        noUnitsLine = campaignWarning(header);
+        return;
+    }
     extraction_filename = header.fileName;
     openCampaignInRosterLists(extraction_filename);
     generate_mission_options();

@@ -24,7 +24,8 @@ public:
     List campaignList;
     Button newButton, continueButton, howToPlayButton, backButton;
     Modal howToPlay{0.0f, 0.0f, 850.0f, 670.0f};
-    // Said under the list while the selected campaign has no living unit to deploy; empty otherwise.
+    // Said under the list while the selected campaign cannot be read or has no living unit to deploy; empty
+    // otherwise.
     std::string noUnitsLine;
 
 private:
