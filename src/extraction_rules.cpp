@@ -124,7 +124,11 @@ static int recruitingOwner(const Unit& civilian) {
 
 static void recruitCivilian(Unit& civilian, int owner) {
     civilian.playerId = owner;
-    if (Player* player = getPlayerById(owner)) player->unitIds.push_back(civilian.id);
+    // The civilians a finished supply building brings wait here too, already listed with their owner: listed twice,
+    // they would count twice wherever the owner's units are counted.
+    Player* player = getPlayerById(owner);
+    if (player && std::find(player->unitIds.begin(), player->unitIds.end(), civilian.id) == player->unitIds.end())
+        player->unitIds.push_back(civilian.id);
     std::cout << "[RECRUIT] Civilian " << civilian.id << " joined Player " << owner << "\n";
     civilian.state = UnitState::Idle;
     spawnFloatingText(civilian.x, civilian.y, "RECRUITED", RECRUITED_COLOR, false, 0, 0);

@@ -181,6 +181,22 @@ TEST_F(ExtractionMission, ACivilianNextToAnOwnUnitJoinsItsOwnerWithinAFifthOfASe
     EXPECT_TRUE(neutralCivilianIds.empty());
 }
 
+// A civilian waits to be recruited whether the map placed it or the player's finished supply building brought it;
+// either way it ends listed once with the player who stands beside it.
+TEST_F(ExtractionMission, ARecruitedCivilianIsListedOnceWithItsNewOwner) {
+    unitInfo["Civilian"].type = "Civilian";
+    for (const int placedFor : {3, 1}) {
+        const int civilian = placeUnit("Civilian", placedFor, {20, 20});
+        neutralCivilianIds = {civilian};
+        const int marine = placeUnit("Marine", 1, {22, 20});
+        update_civilian_recruitment_spatial(0.2f);
+        const std::vector<int>& own = getPlayerById(1)->unitIds;
+        EXPECT_EQ(std::count(own.begin(), own.end(), civilian), 1) << "placed for player " << placedFor;
+        EXPECT_TRUE(neutralCivilianIds.empty());
+        for (const int id : {civilian, marine}) removeUnit(id);
+    }
+}
+
 TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward) {
     items_info["Corpse"] = {"Corpse", "Corpse", ""};
     addExtractionPoint({10, 10});
