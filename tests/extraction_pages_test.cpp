@@ -18,6 +18,7 @@
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
+#include "units.h"
 #include "utils.h"
 
 struct ExtractionPages : DrawFixture {
@@ -28,6 +29,7 @@ struct ExtractionPages : DrawFixture {
         DrawFixture::SetUp();
         useScratchExtractionFolders(dir);
         techTree = {Tech{"dna", "DNA cloning", "", 2, false, 100.0f, 100.0f, nullptr}};
+        for (const char* type : {"Scavenger", "Marine"}) unitInfo[type].type = type;
     }
     void TearDown() override {
         destroyRosterWidgets();
@@ -37,6 +39,7 @@ struct ExtractionPages : DrawFixture {
         deploymentSelectedMapId = -1;
         players.clear();
         techTree.clear();
+        unitInfo.clear();
         mode = GameMode::Skirmish;
         extractionSaveFolder = "./saves/extraction/";
         extractionMapFolder = "core/data/extractions";
@@ -577,4 +580,34 @@ TEST_F(ExtractionPages, TheHubSaysACampaignCannotBeReadAndDoesNotOpenIt) {
                           rowY(hub.campaignList, static_cast<int>(edited - extraction_campaigns.begin()))));
     hub.draw();
     saveScreenshot("extraction_hub_unreadable_campaign");
+}
+
+// A unit of a type the game no longer knows would never land, and the extraction ending the mission would drop it
+// from the campaign: Deploy names it until it is dismissed.
+TEST_F(ExtractionPages, DeployRefusesAUnitOfATypeTheGameDoesNotKnow) {
+    ASSERT_TRUE(save_roster("old.bin", "Old", false, 1,
+                            {{"Scavenger", "Cody", 1, 0, 0, true}, {"Dragon", "Puff", 2, 0, 0, true}}, 0, 0));
+    extraction_filename = "old.bin";
+    openCampaignInRosterLists("old.bin");
+    generate_mission_options();
+    deploymentSelectedMapId = 0;
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    for (int i = 0; i < 2; ++i) {
+        shipRosterList->selected = 0;
+        roster.handleEvent(pressOn(*shipRosterListButton));
+    }
+    ASSERT_EQ(activeDeploymentRoster.size(), 2u);
+    menu.switchPending = false;
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_FALSE(menu.switchPending);
+    EXPECT_NE(mode, GameMode::Extraction);
+    EXPECT_EQ(roster.refusalLine, "Puff is of a type this game does not know (Dragon): dismiss it.");
+
+    deploymentRosterList->selected = 1;
+    roster.handleEvent(pressOn(*deploymentRosterListButton));
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_EQ(menu.pending, MenuPage::LoadingPage);
+    EXPECT_EQ(activeDeploymentRoster, (std::vector<UnitSaveData>{{"Scavenger", "Cody", 1, 0, 0, true}}));
+    EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{{"Dragon", "Puff", 2, 0, 0, true}}));
 }

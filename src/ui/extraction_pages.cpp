@@ -13,6 +13,7 @@
 #include "sdl_text.h"
 #include "tech_tree.h"
 #include "ui/extraction_roster_lists.h"
+#include "units.h"
 
 using namespace menu_layout;
 
@@ -415,10 +416,22 @@ void ExtractionRosterPickerPage::init() {
     });
 }
 
+// The first deployed unit of a type the catalogue lacks: it could not be placed, and the extraction that ends the
+// mission would then drop it from the campaign. Null when every unit can be placed.
+static const UnitSaveData* unplaceableDeployedUnit() {
+    for (const UnitSaveData& unit : activeDeploymentRoster)
+        if (!getUnitInfo(unit.type)) return &unit;
+    return nullptr;
+}
+
 // A mission without units cannot be played, and its end would lock the campaign, so it never starts.
 void ExtractionRosterPickerPage::deploy() {
     if (activeDeploymentRoster.empty()) {
         refusalLine = "Add at least one unit to the deployment roster.";
+        return;
+    }
+    if (const UnitSaveData* unit = unplaceableDeployedUnit()) {
+        refusalLine = unit->nickname + " is of a type this game does not know (" + unit->type + "): dismiss it.";
         return;
     }
     if (!deployChosenMission()) {
