@@ -611,3 +611,36 @@ TEST_F(ExtractionPages, DeployRefusesAUnitOfATypeTheGameDoesNotKnow) {
     EXPECT_EQ(activeDeploymentRoster, (std::vector<UnitSaveData>{{"Scavenger", "Cody", 1, 0, 0, true}}));
     EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{{"Dragon", "Puff", 2, 0, 0, true}}));
 }
+
+// The unit dialog left open when the picker is left names a row of the roster as it was, and the roster is reopened
+// from its file by Back: the picker comes back without the dialog, so REVIVE never spends a cryopod on another unit.
+TEST_F(ExtractionPages, TheRosterPickerComesBackWithoutTheUnitDialogLeftOpen) {
+    techTree[0].unlocked = true;
+    global_cryppod_count = 1;
+    ASSERT_TRUE(save_roster("c.bin", "C", false, 1,
+                            {{"Scavenger", "Yan", 1, 0, 0, true},
+                             {"Scavenger", "Xu", 1, 0, 0, false},
+                             {"Scavenger", "Abe", 1, 0, 0, false}},
+                            0, 0));
+    extraction_filename = "c.bin";
+    openCampaignInRosterLists("c.bin");
+    generate_mission_options();
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    shipRosterList->selected = 0;
+    roster.handleEvent(pressOn(*shipRosterListButton));
+    ASSERT_EQ(shipRosterList->items[1], "Abe (Scavenger) - 1 DEAD");
+    roster.handleEvent(press(shipRosterList->rect.x + 10, rowY(*shipRosterList, 1)));
+    roster.handleEvent(keyDown(SDLK_RETURN));
+    ASSERT_TRUE(unit_detail_modal.isVisible()) << "Abe's dialog";
+
+    roster.handleEvent(pressOn(roster.backButton));
+    ASSERT_EQ(menu.pending, MenuPage::ExtractionMapPickerPage);
+    ASSERT_EQ(shipRoster[1].nickname, "Xu") << "Back reopened the roster in its file's order";
+    roster.init();
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    const SDL_FRect r = unit_detail_modal.rect;
+    roster.handleEvent(press(r.x + 30.0f, r.y + r.h - 50.0f));  // where REVIVE stood
+    EXPECT_EQ(global_cryppod_count, 1);
+    EXPECT_FALSE(shipRoster[1].alive);
+}

@@ -405,6 +405,8 @@ void ExtractionRosterPickerPage::init() {
     cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
     buildRosterWidgets();
     refreshRosterList();
+    // A dialog left open names a row of the roster as it was; the roster may have been reopened since.
+    closeUnitDetails();
     refusalLine.clear();
     deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { deploy(); });
     backButton = buttonAt("Back", cx - 125.0f, 665.0f, BACK_COLOUR, BACK_HOVER, [this] {

@@ -72,8 +72,7 @@ static void moveSelected(List* fromList, std::vector<UnitSaveData>& from, std::v
     const size_t before = from.size();
     const int selection = moveRosterUnit(from, to, row, allowDead);
     if (from.size() == before) return;
-    extractionSelectedUnit = -1;
-    unit_detail_modal.hide();
+    closeUnitDetails();
     refreshRosterList();
     fromList->selected = selection;
 }
@@ -95,6 +94,11 @@ void openUnitDetails(int row, const std::string& text) {
         unit_detail_modal.show();
     }
     std::cout << "Opening details for: " << text << "\n";
+}
+
+void closeUnitDetails() {
+    extractionSelectedUnit = -1;
+    unit_detail_modal.hide();
 }
 
 static void reviveShownUnit() {
