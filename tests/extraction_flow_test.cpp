@@ -349,3 +349,34 @@ TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
         main_loop();
     }
 }
+
+// On the roster picker a double click on a unit opens its dialog with its portrait and facts; Close puts it away.
+TEST_F(ExtractionFlow, AUnitsDialogShowsItsPortraitAndClosesFromItsButton) {
+    clickOn(shown<MainPage>().extractionButton.rect);
+    clickOn(shown<ExtractionPage>().newButton.rect);
+    mainMenu.handleEvent(typed("Faces"));
+    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    const List& list = *shipRosterList;
+    const float rowY = list.rect.y + static_cast<float>(list.itemHeight) * 1.5f;
+    for (int i = 0; i < 2; ++i) mainMenu.handleEvent(press(list.rect.x + 20.0f, rowY));
+    ASSERT_TRUE(unit_detail_modal.isVisible());
+    const auto has = [](const auto& wanted) {
+        return std::any_of(unit_detail_modal.children.begin(), unit_detail_modal.children.end(), wanted);
+    };
+    EXPECT_TRUE(has([](const auto& child) { return dynamic_cast<const Image*>(child.get()) != nullptr; }))
+        << "the Scavenger's portrait";
+    EXPECT_TRUE(has([](const auto& child) {
+        const auto* label = dynamic_cast<const Label*>(child.get());
+        return label && label->text == "Nickname: " + shipRoster[1].nickname;
+    }));
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    mainMenu.draw();
+    DrawFixture::saveScreenshot("flow_extraction_unit_dialog");
+
+    const SDL_FRect r = unit_detail_modal.rect;
+    clickOn({r.x + r.w - 225.0f, r.y + r.h - 60.0f, 200.0f, 30.0f});  // Close
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    EXPECT_EQ(mainMenu.current, MenuPage::ExtractionRosterPickerPage);
+}

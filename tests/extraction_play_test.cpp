@@ -10,6 +10,7 @@
 #include "extraction_rules.h"
 #include "hud.h"
 #include "map_objects.h"
+#include "sdl_events.h"
 #include "session_fixture.h"
 #include "textures.h"
 #include "ui/extraction_pages.h"
@@ -225,4 +226,41 @@ TEST_F(ExtractionPlay, FallenUnitsLieOnTheGroundAsTheirCorpses) {
     graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = type;
     EXPECT_NE(errors.find("Unknown unit: Nameless\n"), std::string::npos) << errors;
     EXPECT_NE(around(), with) << "the corpse was drawn over the ground";
+}
+
+// A civilian met on the field joins the squad that walks up to it, is counted with the player's units but not with
+// those in the zone, and comes home as man power rather than as a roster unit.
+TEST_F(ExtractionPlay, ARecruitedCivilianExtractedComesHomeAsManPower) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("civilian.bin"));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const Unit& first = *getUnitById(squad.front());
+    const V2i at = worldToSubTile(first.x, first.y);
+    const int civilian = spawnUnitAt("Civilian", Player::environmentId,
+                                     {static_cast<float>(at.x + 8) / SUBDIVISIONS, static_cast<float>(at.y) / SUBDIVISIONS});
+    ASSERT_GE(civilian, 0);
+    neutralCivilianIds = {civilian};
+    const V2i beside = worldToSubTile(getUnitById(civilian)->x, getUnitById(civilian)->y);
+    lockstep.pendingCommands.push_back({CommandType::Move, LOCAL_ID, MoveCommand{squad, beside.x - 4, beside.y, false}});
+    runFrames(3000, 20.0, [&] { return getUnitById(civilian)->playerId == LOCAL_ID; });
+    ASSERT_EQ(getUnitById(civilian)->playerId, LOCAL_ID) << "the civilian never joined";
+
+    const MapObject point = *getMapObjectById(extractionsMapObjectId);
+    std::vector<int> everyone = squad;
+    everyone.push_back(civilian);
+    for (const int id : everyone) {
+        Unit& unit = *getUnitById(id);
+        unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
+        unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
+    }
+    game_loop();
+    EXPECT_EQ(extract_modal_units_label->text, "Units: 3 / 4");
+    const int manPower = global_man_power;
+    SDL_Event click = press(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f);
+    ASSERT_TRUE(extract_modal.handleEvent(click));
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    const std::vector<UnitSaveData> saved = load_roster("civilian.bin");
+    EXPECT_EQ(saved.size(), 4u) << "the one aboard and the three marines";
+    for (const UnitSaveData& unit : saved) EXPECT_EQ(unit.type, "Marine");
+    EXPECT_EQ(global_man_power, manPower + 1);
 }
