@@ -12,6 +12,7 @@
 #include "map_objects.h"
 #include "sdl_events.h"
 #include "session_fixture.h"
+#include "tech_tree.h"
 #include "textures.h"
 #include "ui/extraction_pages.h"
 
@@ -263,4 +264,22 @@ TEST_F(ExtractionPlay, ARecruitedCivilianExtractedComesHomeAsManPower) {
     EXPECT_EQ(saved.size(), 4u) << "the one aboard and the three marines";
     for (const UnitSaveData& unit : saved) EXPECT_EQ(unit.type, "Marine");
     EXPECT_EQ(global_man_power, manPower + 1);
+}
+
+// Slain enemies may leave a cryopod once DNA cloning is researched, one kill in fifty; a hardcore campaign's never do,
+// so its fallen stay fallen. A normal campaign going a thousand kills without a pod is rarer than one run in 10^8.
+TEST_F(ExtractionPlay, KillsOfAHardcoreCampaignNeverDropACryopod) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("pods.bin"));
+    for (Tech& tech : techTree)
+        if (tech.name == "DNA cloning") tech.unlocked = true;
+    Unit& slain = *getUnitById(getPlayerById(OTHER_ID)->unitIds.front());
+    for (const bool hardcoreCampaign : {true, false}) {
+        hardcore = hardcoreCampaign;
+        items_map.clear();
+        for (int kill = 0; kill < 1000; ++kill) combatHooks.dropItem(slain);
+        const auto pods = std::count_if(items_map.begin(), items_map.end(),
+                                        [](const auto& entry) { return entry.second.type == "CryoPod"; });
+        EXPECT_EQ(pods > 0, !hardcoreCampaign) << pods << " pods, hardcore " << hardcoreCampaign;
+    }
+    hardcore = false;
 }
