@@ -72,6 +72,16 @@ struct ExtractionFlow : DrawnSessionTest {
         renderer = previous;
     }
 
+    // Main page, Extraction, New Campaign, the name typed, Start: the star map of the new campaign.
+    static void startCampaign(const char* name) {
+        clickOn(shown<MainPage>().extractionButton.rect);
+        clickOn(shown<ExtractionPage>().newButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
+        mainMenu.handleEvent(typed(name));
+        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage) << name;
+    }
+
     // Main page, Extraction, the campaign's row, Continue: the star map of the campaign.
     static void continueFromTheHub(const std::string& name) {
         clickOn(shown<MainPage>().extractionButton.rect);
@@ -123,12 +133,7 @@ struct ExtractionFlow : DrawnSessionTest {
 };
 
 TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOfTheProgram) {
-    clickOn(shown<MainPage>().extractionButton.rect);
-    clickOn(shown<ExtractionPage>().newButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
-    mainMenu.handleEvent(typed("Long Walk"));
-    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Long Walk"));
     const std::vector<UnitSaveData> recruits = shipRoster;
     ASSERT_EQ(recruits.size(), 3u);
     ASSERT_NO_FATAL_FAILURE(chooseTheMission());
@@ -233,11 +238,7 @@ TEST_F(ExtractionFlow, AMissionLeftInItsMiddleLeavesTheCampaignAsItWas) {
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
-        clickOn(shown<MainPage>().extractionButton.rect);
-        clickOn(shown<ExtractionPage>().newButton.rect);
-        mainMenu.handleEvent(typed(way.name));
-        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+        ASSERT_NO_FATAL_FAILURE(startCampaign(way.name));
         const std::vector<UnitSaveData> recruits = shipRoster;
         const std::filesystem::path file = extractionSaveFolder + extraction_filename;
         const std::string before = readWholeFile(file);
@@ -279,11 +280,7 @@ TEST_F(ExtractionFlow, ANameLeftOnAnEarlierVisitIsNotTheNextCampaignsName) {
 TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
     const char* names[] = {"Red Dawn", "red dawn!"};
     for (const char* name : names) {
-        clickOn(shown<MainPage>().extractionButton.rect);
-        clickOn(shown<ExtractionPage>().newButton.rect);
-        mainMenu.handleEvent(typed(name));
-        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage) << name;
+        ASSERT_NO_FATAL_FAILURE(startCampaign(name));
         mainMenu.switch_to_page(MenuPage::MainPage);
         main_loop();
     }
@@ -323,10 +320,7 @@ TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
     } ways[] = {{"Twice", extractButton}, {"Ended", endScenario}};
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
-        clickOn(shown<MainPage>().extractionButton.rect);
-        clickOn(shown<ExtractionPage>().newButton.rect);
-        mainMenu.handleEvent(typed(way.name));
-        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_NO_FATAL_FAILURE(startCampaign(way.name));
         ASSERT_NO_FATAL_FAILURE(chooseTheMission());
         ASSERT_NO_FATAL_FAILURE(deployEveryone());
         const MapObject point = *getMapObjectById(extractionsMapObjectId);
@@ -352,10 +346,7 @@ TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
 
 // On the roster picker a double click on a unit opens its dialog with its portrait and facts; Close puts it away.
 TEST_F(ExtractionFlow, AUnitsDialogShowsItsPortraitAndClosesFromItsButton) {
-    clickOn(shown<MainPage>().extractionButton.rect);
-    clickOn(shown<ExtractionPage>().newButton.rect);
-    mainMenu.handleEvent(typed("Faces"));
-    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Faces"));
     ASSERT_NO_FATAL_FAILURE(chooseTheMission());
     const List& list = *shipRosterList;
     const float rowY = list.rect.y + static_cast<float>(list.itemHeight) * 1.5f;
