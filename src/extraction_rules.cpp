@@ -239,8 +239,11 @@ void endMissionByExtraction() {
     // A second press in the frame that banked the squad would bank it again on top of the reopened roster.
     if (pendingShutdown) return;
     pendingShutdown = true;
-    // A campaign that could not be saved keeps the mission going, so the units in the field are not lost.
-    if (!extract()) pendingShutdown = false;
+    if (extract()) return;
+    // A campaign that could not be saved keeps the mission going, so the units in the field are not lost; the
+    // press that seemed to do nothing says why.
+    pendingShutdown = false;
+    postActivity("[System]: The campaign could not be saved, the mission goes on", texFood, 5.0f);
 }
 
 struct TechTier {

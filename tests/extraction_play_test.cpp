@@ -48,6 +48,17 @@ struct ExtractionPlay : SessionTest {
         renderer = previous;
     }
 
+    // The units moved at once to a tile inside the extraction zone, and a frame for the panel to count them.
+    static void standInTheZone(const std::vector<int>& ids) {
+        const MapObject point = *getMapObjectById(extractionsMapObjectId);
+        for (const int id : ids) {
+            Unit& unit = *getUnitById(id);
+            unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
+            unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
+        }
+        game_loop();
+    }
+
     // Marines of the roster on the shipped outpost against Berserkers, through the real deploy and session start;
     // the campaign is saved under file.
     static void deployAgainstBerserkers(const std::string& file, int marines = 3, int berserkers = 1) {
@@ -245,15 +256,9 @@ TEST_F(ExtractionPlay, ARecruitedCivilianExtractedComesHomeAsManPower) {
     runFrames(3000, 20.0, [&] { return getUnitById(civilian)->playerId == LOCAL_ID; });
     ASSERT_EQ(getUnitById(civilian)->playerId, LOCAL_ID) << "the civilian never joined";
 
-    const MapObject point = *getMapObjectById(extractionsMapObjectId);
     std::vector<int> everyone = squad;
     everyone.push_back(civilian);
-    for (const int id : everyone) {
-        Unit& unit = *getUnitById(id);
-        unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
-        unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
-    }
-    game_loop();
+    standInTheZone(everyone);
     EXPECT_EQ(extract_modal_units_label->text, "Units: 3 / 4");
     const int manPower = global_man_power;
     SDL_Event click = press(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f);
@@ -282,4 +287,22 @@ TEST_F(ExtractionPlay, KillsOfAHardcoreCampaignNeverDropACryopod) {
         EXPECT_EQ(pods > 0, !hardcoreCampaign) << pods << " pods, hardcore " << hardcoreCampaign;
     }
     hardcore = false;
+}
+
+// A press on Extract whose save fails leaves the mission running and says so in the feed, instead of doing nothing.
+TEST_F(ExtractionPlay, AnExtractionThatCannotBeSavedSaysSoAndTheMissionGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("blocked.bin"));
+    root.write("blocked", "");
+    extractionSaveFolder = (root.path / "blocked").string() + "/";
+    standInTheZone(getPlayerById(LOCAL_ID)->unitIds);
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(extract_modal.handleEvent(press(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f)));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(pendingShutdown);
+    game_loop();
+    EXPECT_EQ(gameState, GameState::Match);
+    const auto notice = std::find_if(activityQueue.begin(), activityQueue.end(), [](const Activity& a) {
+        return a.text == "[System]: The campaign could not be saved, the mission goes on";
+    });
+    EXPECT_TRUE(notice != activityQueue.end());
 }
