@@ -208,12 +208,13 @@ bool extract() {
     int civilians = 0;
     for (const Unit& unit : units) {
         if (!ownUnitInZone(unit)) continue;
+        // A civilian sent to fetch a fallen unit brings it home as surely as a soldier.
+        bankCarriedItems(unit, roster);
         if (unit.type == "Civilian") {
             ++civilians;
             global_man_power += 1;
             continue;
         }
-        bankCarriedItems(unit, roster);
         roster.push_back({unit.type, unit.nickname, unit.level, unit.experience, unit.kills, true});
     }
     // The highest level a file keeps: one past it would make the saved campaign unreadable.

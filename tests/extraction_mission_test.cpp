@@ -225,6 +225,41 @@ TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysThe
     EXPECT_EQ(tech_points, 3);
 }
 
+// What a unit carries into the zone comes home whoever carries it: a fallen unit's corpse and a cryopod in a
+// civilian's hands as in a soldier's; the soldier is banked too, the civilian joins the man power.
+TEST_F(ExtractionMission, CorpsesAndCryopodsComeHomeWhoeverCarriesThem) {
+    items_info["Corpse"] = {"Corpse", "Corpse", ""};
+    unitInfo["Civilian"].type = "Civilian";
+    addExtractionPoint({10, 10});
+    extraction_filename = "c.bin";
+    const UnitSaveData fallen{"Marine", "Fallen", 1, 0, 0, false};
+    const struct {
+        const char* bearer;
+        std::vector<UnitSaveData> banked;
+        int manPower;
+    } cases[] = {{"Marine", {fallen, {"Marine", "Bearer", 1, 0, 0, true}}, 0}, {"Civilian", {fallen}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bearer);
+        shipRoster.clear();
+        global_man_power = global_cryppod_count = 0;
+        Unit& dead = *getUnitById(placeUnit("Marine", 1, {80, 80}));
+        dead.nickname = "Fallen";
+        spawn_corpse_item_on_unit_loss(dead);
+        removeUnit(dead.id);
+        items_map[itemID] = Item{itemID, "CryoPod", 0.0f, 0.0f, true, -1};
+        const int pod = itemID++;
+        Unit& bearer = *getUnitById(placeUnit(c.bearer, 1, {40, 40}));
+        bearer.nickname = "Bearer";
+        ASSERT_EQ(takeItem(bearer.id, pod - 1), "Corpse");
+        ASSERT_EQ(takeItem(bearer.id, pod), "CryoPod");
+        ASSERT_TRUE(extract());
+        EXPECT_EQ(shipRoster, c.banked);
+        EXPECT_EQ(global_cryppod_count, 1);
+        EXPECT_EQ(global_man_power, c.manPower);
+        removeUnit(bearer.id);
+    }
+}
+
 // The campaign file kept the squad from before the mission. An extraction whose save fails changes nothing, so the
 // next one banks every unit once.
 TEST_F(ExtractionMission, AFailedExtractionLeavesTheCampaignAsItWasAndTheNextBanksEachUnitOnce) {
