@@ -7,6 +7,7 @@
 
 #include "../tools/render_scene.h"
 #include "extraction_campaign.h"
+#include "extraction_field.h"
 #include "extraction_items.h"
 #include "extraction_missions.h"
 #include "extraction_rules.h"
@@ -323,13 +324,7 @@ TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
         ASSERT_NO_FATAL_FAILURE(startCampaign(way.name));
         ASSERT_NO_FATAL_FAILURE(chooseTheMission());
         ASSERT_NO_FATAL_FAILURE(deployEveryone());
-        const MapObject point = *getMapObjectById(extractionsMapObjectId);
-        for (const int id : getPlayerById(LOCAL_ID)->unitIds) {
-            Unit& unit = *getUnitById(id);
-            unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
-            unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
-        }
-        game_loop();
+        standInTheZone(getPlayerById(LOCAL_ID)->unitIds);
         ASSERT_TRUE(extract_modal.isVisible());
 
         ASSERT_NO_FATAL_FAILURE(way.first());
@@ -370,4 +365,88 @@ TEST_F(ExtractionFlow, AUnitsDialogShowsItsPortraitAndClosesFromItsButton) {
     clickOn({r.x + r.w - 225.0f, r.y + r.h - 60.0f, 200.0f, 30.0f});  // Close
     EXPECT_FALSE(unit_detail_modal.isVisible());
     EXPECT_EQ(mainMenu.current, MenuPage::ExtractionRosterPickerPage);
+}
+
+// DNA cloning researched on the tech page; in the mission a squad member falls, one comrade carries the corpse and
+// another a cryopod into the zone; after a new start of the program the fallen one is listed dead beside the pod,
+// and the pod revives it from the roster picker's dialog, which the campaign keeps over another new start.
+TEST_F(ExtractionFlow, AFallenUnitCarriedHomeIsRevivedWithTheCryopodCarriedBesideIt) {
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Pods"));
+    tech_points = 3;  // earned in earlier missions
+    clickOn(shown<ExtractionMapPickerPage>().techButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionTechTreePage);
+    const auto cloning = std::find_if(techTree.begin(), techTree.end(),
+                                      [](const Tech& t) { return t.name == "DNA cloning"; });
+    ASSERT_NE(cloning, techTree.end());
+    clickOn({cloning->x + 10.0f, cloning->y + 10.0f, 1.0f, 1.0f});
+    ASSERT_TRUE(cloning->unlocked);
+    clickOn(shown<ExtractionTechTreePage>().backButton.rect);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    ASSERT_NO_FATAL_FAILURE(deployEveryone());
+
+    // The last of the squad, wounded, meets the Berserker and falls to it; the Berserker is then gone.
+    std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    ASSERT_EQ(squad.size(), 3u);
+    const int enemy = getPlayerById(OTHER_ID)->unitIds.front();
+    const int victim = squad.back();
+    squad.pop_back();
+    const std::string fallen = getUnitById(victim)->nickname;
+    const auto standBeside = [](int id, const Unit& other) {
+        Unit& unit = *getUnitById(id);
+        unit.x = unit.prevX = other.x + 35.0f;
+        unit.y = unit.prevY = other.y;
+    };
+    getUnitById(victim)->hp = 1.0f;
+    standBeside(victim, *getUnitById(enemy));
+    runFrames(3000, 20.0, [&] { return getUnitById(victim) == nullptr; });
+    ASSERT_EQ(items_map.size(), 1u) << "the fallen unit's corpse";
+    getUnitById(enemy)->hp = 0.0f;
+    const int corpse = items_map.begin()->first;
+    const int pod = itemID++;
+    items_map[pod] = Item{pod, "CryoPod", items_map[corpse].x, items_map[corpse].y + 35.0f, true, -1};
+    items.push_back(pod);
+    for (const int id : squad) {
+        Unit& unit = *getUnitById(id);
+        unit.x = unit.prevX = items_map[corpse].x - 70.0f;
+        unit.y = unit.prevY = items_map[corpse].y;
+    }
+    lockstep.pendingCommands.push_back({CommandType::PickUp, LOCAL_ID, PickUpCommand{squad[0], corpse}});
+    lockstep.pendingCommands.push_back({CommandType::PickUp, LOCAL_ID, PickUpCommand{squad[1], pod}});
+    runFrames(3000, 20.0, [&] { return !items_map[corpse].onGround && !items_map[pod].onGround; });
+    ASSERT_FALSE(items_map[corpse].onGround || items_map[pod].onGround) << "both loads were taken up";
+
+    standInTheZone(squad);
+    const SDL_FRect r = extract_modal.rect;
+    ASSERT_TRUE(extract_modal.handleEvent(press(r.x + 24.0f, r.y + 12.0f)));  // Extract
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    main_loop();
+
+    ASSERT_NO_FATAL_FAILURE(restartAndContinue("Pods"));
+    EXPECT_EQ(global_cryppod_count, 1);
+    const auto dead = std::find_if(shipRoster.begin(), shipRoster.end(),
+                                   [](const UnitSaveData& u) { return !u.alive; });
+    ASSERT_NE(dead, shipRoster.end());
+    EXPECT_EQ(dead->nickname, fallen);
+    EXPECT_EQ(shipRoster.size(), 3u);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    const int row = static_cast<int>(dead - shipRoster.begin());
+    const float rowY = shipRosterList->rect.y + static_cast<float>(shipRosterList->itemHeight) * (row + 0.5f);
+    for (int i = 0; i < 2; ++i) mainMenu.handleEvent(press(shipRosterList->rect.x + 20.0f, rowY));
+    ASSERT_TRUE(unit_detail_modal.isVisible());
+    const SDL_FRect dialog = unit_detail_modal.rect;
+    clickOn({dialog.x + 25.0f, dialog.y + dialog.h - 60.0f, 200.0f, 30.0f});  // REVIVE
+    EXPECT_EQ(global_cryppod_count, 0);
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    mainMenu.draw();
+    DrawFixture::saveScreenshot("flow_extraction_revived");
+    EXPECT_EQ(shown<ExtractionRosterPickerPage>().cryopodLine, "Cryopods 0");
+
+    ASSERT_NO_FATAL_FAILURE(restartAndContinue("Pods"));
+    EXPECT_EQ(global_cryppod_count, 0);
+    EXPECT_TRUE(std::all_of(shipRoster.begin(), shipRoster.end(), [](const UnitSaveData& u) { return u.alive; }));
+    EXPECT_TRUE(std::any_of(techTree.begin(), techTree.end(),
+                            [](const Tech& t) { return t.name == "DNA cloning" && t.unlocked; }));
 }

@@ -6,6 +6,7 @@
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
+#include "extraction_field.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
 #include "hud.h"
@@ -46,17 +47,6 @@ struct ExtractionPlay : SessionTest {
         // Later scenes of this run expect the content and art the session tear-down dropped.
         reloadRepositoryContent();
         renderer = previous;
-    }
-
-    // The units moved at once to a tile inside the extraction zone, and a frame for the panel to count them.
-    static void standInTheZone(const std::vector<int>& ids) {
-        const MapObject point = *getMapObjectById(extractionsMapObjectId);
-        for (const int id : ids) {
-            Unit& unit = *getUnitById(id);
-            unit.x = unit.prevX = static_cast<float>((point.tileX - 1) * TILE_SIZE);
-            unit.y = unit.prevY = static_cast<float>((point.tileY + 1) * TILE_SIZE);
-        }
-        game_loop();
     }
 
     // Marines of the roster on the shipped outpost against Berserkers, through the real deploy and session start;

@@ -446,7 +446,12 @@ void ExtractionRosterPickerPage::deploy() {
 }
 
 void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
-    if (unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e)) return;
+    if (!(unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e))) handlePageEvent(e);
+    // A revival in the dialog spends a pod: the line shows the count the campaign now holds.
+    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
+}
+
+void ExtractionRosterPickerPage::handlePageEvent(const SDL_Event& e) {
     const std::size_t deployed = activeDeploymentRoster.size();
     for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
                                                                deploymentRosterList, deploymentRosterListButton})
@@ -455,7 +460,6 @@ void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
     if (activeDeploymentRoster.size() != deployed) refusalLine.clear();
     deployButton.handleEvent(e);
     backButton.handleEvent(e);
-    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
 }
 
 void ExtractionRosterPickerPage::draw() {

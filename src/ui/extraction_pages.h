@@ -87,6 +87,8 @@ public:
 
 private:
     void deploy();
+    // An event the unit dialog left to the page's own widgets.
+    void handlePageEvent(const SDL_Event& e);
     MainMenu* menu;
 };
 
