@@ -483,7 +483,7 @@ void ExtractionRosterPickerPage::draw() {
 
 bool techShown(const Tech& tech) { return !(hardcore && tech.name == "DNA cloning"); }
 
-bool buyTechAt(float x, float y) {
+TechPurchase buyTechAt(float x, float y) {
     const float s = ExtractionTechTreePage::NODE_SIZE;
     for (Tech& tech : techTree) {
         if (!techShown(tech) || tech.unlocked || tech.cost > tech_points) continue;
@@ -492,16 +492,17 @@ bool buyTechAt(float x, float y) {
         tech_points -= tech.cost;
         if (save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
                         global_man_power, tech_points))
-            return true;
+            return TechPurchase::Bought;
         // Shown as researched, it would be gone after a restart: what the file cannot keep is not bought.
         tech.unlocked = false;
         tech_points += tech.cost;
-        return false;
+        return TechPurchase::NotSaved;
     }
-    return false;
+    return TechPurchase::NoNode;
 }
 
 void ExtractionTechTreePage::init() {
+    failureLine.clear();
     backButton = columnButton("Back", 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
         generate_mission_options();
         menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
@@ -510,7 +511,11 @@ void ExtractionTechTreePage::init() {
 
 void ExtractionTechTreePage::handleEvent(const SDL_Event& e) {
     backButton.handleEvent(e);
-    if (isLeftPress(e)) buyTechAt(static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+    if (!isLeftPress(e)) return;
+    const TechPurchase purchase = buyTechAt(static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+    // A press that bought nothing would otherwise look like a click beside the node.
+    if (purchase == TechPurchase::NotSaved) failureLine = "The campaign could not be saved: nothing was bought.";
+    if (purchase == TechPurchase::Bought) failureLine.clear();
 }
 
 void ExtractionTechTreePage::draw() {
@@ -518,6 +523,8 @@ void ExtractionTechTreePage::draw() {
     DrawText("RESEARCH & DEVELOPMENT", static_cast<int>(left), 220, whiteColor, 20, false);
     DrawText("AVAILABLE TECH POINTS: " + std::to_string(tech_points), static_cast<int>(left), 270, whiteColor, 16,
              false);
+    // Above Back, clear of the rows of nodes.
+    if (!failureLine.empty()) drawCentred(failureLine, 630.0f, 16, SIGNAL_RED_TEXT);
     backButton.draw();
     int mx = 0;
     int my = 0;

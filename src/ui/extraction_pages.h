@@ -101,6 +101,8 @@ public:
 
     static constexpr float NODE_SIZE = 120.0f;
     Button backButton;
+    // Said under the points while the last purchase could not be saved; empty otherwise.
+    std::string failureLine;
 
 private:
     MainMenu* menu;
@@ -108,8 +110,9 @@ private:
 
 // Whether the campaign shows the tech: a hardcore campaign hides "DNA cloning".
 bool techShown(const Tech& tech);
+enum class TechPurchase { NoNode, Bought, NotSaved };
 // Buys the first shown, locked, affordable tech under the point and saves the campaign at once; a purchase the
 // campaign file cannot keep is undone.
-bool buyTechAt(float x, float y);
+TechPurchase buyTechAt(float x, float y);
 // Deploys the chosen mission: its map, the computer player, Extraction mode; false while no mission is chosen.
 bool deployChosenMission();
