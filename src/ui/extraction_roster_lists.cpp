@@ -103,7 +103,17 @@ void closeUnitDetails() {
 
 static void reviveShownUnit() {
     SDL_Log("REVIVE clicked");
-    if (extractionSelectedUnit < 0 || !reviveRosterUnit(static_cast<size_t>(extractionSelectedUnit))) return;
+    if (extractionSelectedUnit < 0) return;
+    const Revival revival = reviveRosterUnit(static_cast<size_t>(extractionSelectedUnit));
+    if (revival == Revival::NotSaved) {
+        // The unit stays dead and the dialog open, saying why.
+        init_unit_detail_modal();
+        const SDL_FRect r = unit_detail_modal.rect;
+        unit_detail_modal.add<Label>("The campaign could not be saved.", r.x + 25.0f, r.y + 340.0f, 16,
+                                     SDL_Color{255, 90, 90, 255});
+        unit_detail_modal.show();
+    }
+    if (revival != Revival::Revived) return;
     refreshRosterList();
     unit_detail_modal.hide();
     init_unit_detail_modal();
