@@ -150,6 +150,9 @@ std::optional<CampaignRecord> decodeCampaign(const uint8_t* data, size_t size) {
     const size_t unitCount = in.count(MIN_UNIT_BYTES);
     for (size_t i = 0; i < unitCount && in.ok(); ++i) record.roster.push_back(readUnit(in));
     if (!in.ok() || in.left() != 0) return std::nullopt;
+    if (record.level < 1 || record.level > MAX_CAMPAIGN_LEVEL) return std::nullopt;
+    const auto levelKnown = [](const UnitSaveData& unit) { return unit.level >= 1 && unit.level <= MAX_UNIT_LEVEL; };
+    if (!std::all_of(record.roster.begin(), record.roster.end(), levelKnown)) return std::nullopt;
     return record;
 }
 

@@ -62,9 +62,15 @@ struct CampaignRecord {
 // Strings and counts beyond these are taken as a damaged file.
 constexpr uint64_t MAX_CAMPAIGN_STRING = 4096;
 constexpr uint64_t MAX_CAMPAIGN_COUNT = 100000;
+// Levels play knows; others come from a hand edit and are taken as damage. A campaign level below 1 leaves an
+// elimination no group size to draw, one far past a million missions overflows the danger of the offers; a unit
+// level below 1 makes its first kill climb level after level, and experience stops at 100.
+constexpr int32_t MAX_CAMPAIGN_LEVEL = 1000000;
+constexpr int32_t MAX_UNIT_LEVEL = 100;
 
 std::string encodeCampaign(const CampaignRecord& record);
-// Nothing for a file cut short, with a length or count past what remains or past the maxima, or with bytes left.
+// Nothing for a file cut short, with a length or count past what remains or past the maxima, with a campaign or unit
+// level outside its range, or with bytes left.
 std::optional<CampaignRecord> decodeCampaign(const uint8_t* data, size_t size);
 
 // The open campaign's values with the given roster, written beside the target and renamed over it; the folder is

@@ -169,19 +169,19 @@ int moveRosterUnit(std::vector<UnitSaveData>& from, std::vector<UnitSaveData>& t
     return 0;
 }
 
-bool reviveRosterUnit(size_t index) {
-    if (index >= shipRoster.size() || shipRoster[index].alive) return false;
+Revival reviveRosterUnit(size_t index) {
+    if (index >= shipRoster.size() || shipRoster[index].alive) return Revival::Refused;
     const bool canRevive = techUnlocked("DNA cloning") && global_cryppod_count >= 1;
     std::cout << "CAN REVIVE " << (canRevive ? 1 : 0) << "\n";
-    if (!canRevive) return false;
+    if (!canRevive) return Revival::Refused;
     std::cout << "REVIVING NINJA " << shipRoster[index].nickname << "\n";
     global_cryppod_count -= 1;
     shipRoster[index].alive = true;
     if (save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
                     global_man_power, tech_points))
-        return true;
+        return Revival::Revived;
     // Not kept by the file, so not done: the pod and the death stand as the file has them.
     global_cryppod_count += 1;
     shipRoster[index].alive = false;
-    return false;
+    return Revival::NotSaved;
 }

@@ -42,6 +42,7 @@ std::vector<std::string> rosterRows(const std::vector<UnitSaveData>& roster);
 // else 0. An invalid row or a refused unit moves nothing and answers row.
 int moveRosterUnit(std::vector<UnitSaveData>& from, std::vector<UnitSaveData>& to, int row, bool allowDead);
 
+enum class Revival { Refused, Revived, NotSaved };
 // Revives the dead unit at index of shipRoster for a cryopod when "DNA cloning" is unlocked, and saves the campaign
-// at once; false when refused or when the save failed, which undoes the revival.
-bool reviveRosterUnit(size_t index);
+// at once; a save that failed undoes the revival.
+Revival reviveRosterUnit(size_t index);

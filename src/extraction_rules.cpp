@@ -124,7 +124,11 @@ static int recruitingOwner(const Unit& civilian) {
 
 static void recruitCivilian(Unit& civilian, int owner) {
     civilian.playerId = owner;
-    if (Player* player = getPlayerById(owner)) player->unitIds.push_back(civilian.id);
+    // The civilians a finished supply building brings wait here too, already listed with their owner: listed twice,
+    // they would count twice wherever the owner's units are counted.
+    Player* player = getPlayerById(owner);
+    if (player && std::find(player->unitIds.begin(), player->unitIds.end(), civilian.id) == player->unitIds.end())
+        player->unitIds.push_back(civilian.id);
     std::cout << "[RECRUIT] Civilian " << civilian.id << " joined Player " << owner << "\n";
     civilian.state = UnitState::Idle;
     spawnFloatingText(civilian.x, civilian.y, "RECRUITED", RECRUITED_COLOR, false, 0, 0);
@@ -204,15 +208,17 @@ bool extract() {
     int civilians = 0;
     for (const Unit& unit : units) {
         if (!ownUnitInZone(unit)) continue;
+        // A civilian sent to fetch a fallen unit brings it home as surely as a soldier.
+        bankCarriedItems(unit, roster);
         if (unit.type == "Civilian") {
             ++civilians;
             global_man_power += 1;
             continue;
         }
-        bankCarriedItems(unit, roster);
         roster.push_back({unit.type, unit.nickname, unit.level, unit.experience, unit.kills, true});
     }
-    global_extraction_level += 1;
+    // The highest level a file keeps: one past it would make the saved campaign unreadable.
+    global_extraction_level = std::min(global_extraction_level + 1, MAX_CAMPAIGN_LEVEL);
     finalize_elimination_tech_reward();
     if (!save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, roster,
                      global_man_power, tech_points)) {
@@ -228,6 +234,17 @@ bool extract() {
     resetExtractionData();
     initExtractionData(extraction_filename);
     return true;
+}
+
+void endMissionByExtraction() {
+    // A second press in the frame that banked the squad would bank it again on top of the reopened roster.
+    if (pendingShutdown) return;
+    pendingShutdown = true;
+    if (extract()) return;
+    // A campaign that could not be saved keeps the mission going, so the units in the field are not lost; the
+    // press that seemed to do nothing says why.
+    pendingShutdown = false;
+    postActivity("[System]: The campaign could not be saved, the mission goes on", texFood, 5.0f);
 }
 
 struct TechTier {

@@ -37,5 +37,8 @@ int unitsLeftBehind();
 // pays the tech reward and saves and reopens the campaign; false outside Extraction or when the save failed, which
 // leaves the campaign and the mission as they were.
 bool extract();
+// What the Extract button and the in-game End Scenario do: the match ends at the next frame with the mission banked,
+// or goes on when the save failed. A mission already ending is not banked again.
+void endMissionByExtraction();
 // Tech points for the chosen mission's experience earned against its danger; answers the points earned.
 int finalize_elimination_tech_reward();

@@ -21,12 +21,6 @@ int localUnitCount() {
     return local ? static_cast<int>(local->unitIds.size()) : 0;
 }
 
-void extractClicked() {
-    pendingShutdown = true;
-    // A campaign that could not be saved keeps the mission going, so the units in the field are not lost.
-    if (!extract()) pendingShutdown = false;
-}
-
 }  // namespace
 
 SDL_FPoint extractPanelCorner() {
@@ -39,7 +33,7 @@ void init_extract_modal() {
     extract_modal.show();
     const SDL_FRect r = extract_modal.rect;
     Button* button = extract_modal.add<Button>(SDL_FRect{r.x + 20.0f, r.y + 10.0f, 100.0f, 30.0f}, "Extract",
-                                               extractClicked, 16);
+                                               endMissionByExtraction, 16);
     button->normal = {139, 0, 0, 255};
     button->hover = {160, 0, 0, 255};
     const std::string text = unitsText(static_cast<int>(units_around_extraction.size()), localUnitCount());

@@ -125,12 +125,6 @@ public:
     }
 };
 
-// A campaign that could not be saved keeps the mission going, so the units in the field are not lost.
-void endMissionWithExtraction() {
-    pendingShutdown = true;
-    if (!extract()) pendingShutdown = false;
-}
-
 std::string leftBehindText(int count) {
     return std::to_string(count) + (count == 1 ? " unit" : " units") + " will be left behind.";
 }
@@ -139,7 +133,7 @@ std::string leftBehindText(int count) {
 void askBeforeEndingMission() {
     openDialog("END SCENARIO");
     addWrappedLabel(leftBehindText(unitsLeftBehind()), 80.0f, 14);
-    addButton("End Scenario", 240.0f, DANGER, endMissionWithExtraction);
+    addButton("End Scenario", 240.0f, DANGER, endMissionByExtraction);
     addBackButton(280.0f);
 }
 

@@ -103,3 +103,26 @@ TEST_F(CampaignFile, TheListMakesItsFolderAndSavesRefuseNamesLeavingIt) {
     EXPECT_FALSE(save_roster("../escape.bin", "x", false, 1, {}, 0, 0));
     EXPECT_FALSE(std::filesystem::exists(dir.path / "saves" / "escape.bin"));
 }
+
+// A hand edit can leave levels no play reaches; the file is then damaged, while the ends of each range open.
+TEST_F(CampaignFile, LevelsOutsideWhatPlayReachesMakeTheFileDamaged) {
+    const struct {
+        int32_t campaign;
+        int32_t unit;
+        bool opens;
+    } cases[] = {{1, 1, true},
+                 {MAX_CAMPAIGN_LEVEL, MAX_UNIT_LEVEL, true},
+                 {0, 1, false},
+                 {-6, 1, false},
+                 {MAX_CAMPAIGN_LEVEL + 1, 1, false},
+                 {INT32_MAX, 1, false},
+                 {1, 0, false},
+                 {1, INT32_MIN, false},
+                 {1, MAX_UNIT_LEVEL + 1, false}};
+    for (const auto& c : cases) {
+        const std::vector<UnitSaveData> roster{{"Marine", "Cody", c.unit, 0, 0, true}, twoUnits()[1]};
+        const std::string bytes = encodeCampaign({"Edited", false, c.campaign, 5, 0, 0, {}, roster});
+        EXPECT_EQ(decodeCampaign(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()).has_value(), c.opens)
+            << "campaign level " << c.campaign << ", unit level " << c.unit;
+    }
+}

@@ -7,6 +7,7 @@
 
 #include "../tools/render_scene.h"
 #include "extraction_campaign.h"
+#include "extraction_field.h"
 #include "extraction_items.h"
 #include "extraction_missions.h"
 #include "extraction_rules.h"
@@ -72,6 +73,16 @@ struct ExtractionFlow : DrawnSessionTest {
         renderer = previous;
     }
 
+    // Main page, Extraction, New Campaign, the name typed, Start: the star map of the new campaign.
+    static void startCampaign(const char* name) {
+        clickOn(shown<MainPage>().extractionButton.rect);
+        clickOn(shown<ExtractionPage>().newButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
+        mainMenu.handleEvent(typed(name));
+        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage) << name;
+    }
+
     // Main page, Extraction, the campaign's row, Continue: the star map of the campaign.
     static void continueFromTheHub(const std::string& name) {
         clickOn(shown<MainPage>().extractionButton.rect);
@@ -123,12 +134,7 @@ struct ExtractionFlow : DrawnSessionTest {
 };
 
 TEST_F(ExtractionFlow, GainsAndLossesOfAMissionAreKeptAcrossTheHubAndANewStartOfTheProgram) {
-    clickOn(shown<MainPage>().extractionButton.rect);
-    clickOn(shown<ExtractionPage>().newButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionNewCampaignPage);
-    mainMenu.handleEvent(typed("Long Walk"));
-    clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Long Walk"));
     const std::vector<UnitSaveData> recruits = shipRoster;
     ASSERT_EQ(recruits.size(), 3u);
     ASSERT_NO_FATAL_FAILURE(chooseTheMission());
@@ -233,11 +239,7 @@ TEST_F(ExtractionFlow, AMissionLeftInItsMiddleLeavesTheCampaignAsItWas) {
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
-        clickOn(shown<MainPage>().extractionButton.rect);
-        clickOn(shown<ExtractionPage>().newButton.rect);
-        mainMenu.handleEvent(typed(way.name));
-        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage);
+        ASSERT_NO_FATAL_FAILURE(startCampaign(way.name));
         const std::vector<UnitSaveData> recruits = shipRoster;
         const std::filesystem::path file = extractionSaveFolder + extraction_filename;
         const std::string before = readWholeFile(file);
@@ -279,11 +281,7 @@ TEST_F(ExtractionFlow, ANameLeftOnAnEarlierVisitIsNotTheNextCampaignsName) {
 TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
     const char* names[] = {"Red Dawn", "red dawn!"};
     for (const char* name : names) {
-        clickOn(shown<MainPage>().extractionButton.rect);
-        clickOn(shown<ExtractionPage>().newButton.rect);
-        mainMenu.handleEvent(typed(name));
-        clickOn(shown<ExtractionNewCampaignPage>().startButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::ExtractionMapPickerPage) << name;
+        ASSERT_NO_FATAL_FAILURE(startCampaign(name));
         mainMenu.switch_to_page(MenuPage::MainPage);
         main_loop();
     }
@@ -298,3 +296,157 @@ TEST_F(ExtractionFlow, ANewCampaignNeverReplacesTheFileOfAnother) {
 }
 
 }  // namespace
+
+// Presses that reach the match in one frame, as a slow frame collects a double click: the squad in the zone and the
+// campaign level are banked once, whichever of the two ways to extract the presses take.
+TEST_F(ExtractionFlow, TwoExtractPressesInOneFrameBankTheSquadOnce) {
+    const auto pressAt = [](float x, float y) {
+        for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+            SDL_Event e = press(x, y);
+            e.type = type;
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        }
+    };
+    const auto extractButton = [&] { pressAt(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f); };
+    // The in-game menu's End Scenario, then the button of the question it asks.
+    const auto endScenario = [&] {
+        menuButton.onClick();
+        gameMenu.handleEvent(press(gameMenu.rect.x + 125.0f, gameMenu.rect.y + 215.0f));
+        ASSERT_FALSE(pendingShutdown);
+        pressAt(gameMenu.rect.x + 125.0f, gameMenu.rect.y + 255.0f);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> first;
+    } ways[] = {{"Twice", extractButton}, {"Ended", endScenario}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        ASSERT_NO_FATAL_FAILURE(startCampaign(way.name));
+        ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+        ASSERT_NO_FATAL_FAILURE(deployEveryone());
+        standInTheZone(getPlayerById(LOCAL_ID)->unitIds);
+        ASSERT_TRUE(extract_modal.isVisible());
+
+        ASSERT_NO_FATAL_FAILURE(way.first());
+        extractButton();
+        game_loop();
+        ASSERT_TRUE(pendingShutdown);
+        game_loop();
+        ASSERT_EQ(gameState, GameState::Menus);
+        EXPECT_EQ(load_roster(extraction_filename).size(), 3u) << "the squad came home once";
+        EXPECT_EQ(global_extraction_level, 2);
+        main_loop();
+    }
+}
+
+// On the roster picker a double click on a unit opens its dialog with its portrait and facts; Close puts it away.
+TEST_F(ExtractionFlow, AUnitsDialogShowsItsPortraitAndClosesFromItsButton) {
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Faces"));
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    const List& list = *shipRosterList;
+    const float rowY = list.rect.y + static_cast<float>(list.itemHeight) * 1.5f;
+    for (int i = 0; i < 2; ++i) mainMenu.handleEvent(press(list.rect.x + 20.0f, rowY));
+    ASSERT_TRUE(unit_detail_modal.isVisible());
+    const auto has = [](const auto& wanted) {
+        return std::any_of(unit_detail_modal.children.begin(), unit_detail_modal.children.end(), wanted);
+    };
+    EXPECT_TRUE(has([](const auto& child) { return dynamic_cast<const Image*>(child.get()) != nullptr; }))
+        << "the Scavenger's portrait";
+    EXPECT_TRUE(has([](const auto& child) {
+        const auto* label = dynamic_cast<const Label*>(child.get());
+        return label && label->text == "Nickname: " + shipRoster[1].nickname;
+    }));
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    mainMenu.draw();
+    DrawFixture::saveScreenshot("flow_extraction_unit_dialog");
+
+    const SDL_FRect r = unit_detail_modal.rect;
+    clickOn({r.x + r.w - 225.0f, r.y + r.h - 60.0f, 200.0f, 30.0f});  // Close
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    EXPECT_EQ(mainMenu.current, MenuPage::ExtractionRosterPickerPage);
+}
+
+// DNA cloning researched on the tech page; in the mission a squad member falls, one comrade carries the corpse and
+// another a cryopod into the zone; after a new start of the program the fallen one is listed dead beside the pod,
+// and the pod revives it from the roster picker's dialog, which the campaign keeps over another new start.
+TEST_F(ExtractionFlow, AFallenUnitCarriedHomeIsRevivedWithTheCryopodCarriedBesideIt) {
+    ASSERT_NO_FATAL_FAILURE(startCampaign("Pods"));
+    tech_points = 3;  // earned in earlier missions
+    clickOn(shown<ExtractionMapPickerPage>().techButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::ExtractionTechTreePage);
+    const auto cloning = std::find_if(techTree.begin(), techTree.end(),
+                                      [](const Tech& t) { return t.name == "DNA cloning"; });
+    ASSERT_NE(cloning, techTree.end());
+    clickOn({cloning->x + 10.0f, cloning->y + 10.0f, 1.0f, 1.0f});
+    ASSERT_TRUE(cloning->unlocked);
+    clickOn(shown<ExtractionTechTreePage>().backButton.rect);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    ASSERT_NO_FATAL_FAILURE(deployEveryone());
+
+    // The last of the squad, wounded, meets the Berserker and falls to it; the Berserker is then gone.
+    std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    ASSERT_EQ(squad.size(), 3u);
+    const int enemy = getPlayerById(OTHER_ID)->unitIds.front();
+    const int victim = squad.back();
+    squad.pop_back();
+    const std::string fallen = getUnitById(victim)->nickname;
+    const auto standBeside = [](int id, const Unit& other) {
+        Unit& unit = *getUnitById(id);
+        unit.x = unit.prevX = other.x + 35.0f;
+        unit.y = unit.prevY = other.y;
+    };
+    getUnitById(victim)->hp = 1.0f;
+    standBeside(victim, *getUnitById(enemy));
+    runFrames(3000, 20.0, [&] { return getUnitById(victim) == nullptr; });
+    ASSERT_EQ(items_map.size(), 1u) << "the fallen unit's corpse";
+    getUnitById(enemy)->hp = 0.0f;
+    const int corpse = items_map.begin()->first;
+    const int pod = itemID++;
+    items_map[pod] = Item{pod, "CryoPod", items_map[corpse].x, items_map[corpse].y + 35.0f, true, -1};
+    items.push_back(pod);
+    for (const int id : squad) {
+        Unit& unit = *getUnitById(id);
+        unit.x = unit.prevX = items_map[corpse].x - 70.0f;
+        unit.y = unit.prevY = items_map[corpse].y;
+    }
+    lockstep.pendingCommands.push_back({CommandType::PickUp, LOCAL_ID, PickUpCommand{squad[0], corpse}});
+    lockstep.pendingCommands.push_back({CommandType::PickUp, LOCAL_ID, PickUpCommand{squad[1], pod}});
+    runFrames(3000, 20.0, [&] { return !items_map[corpse].onGround && !items_map[pod].onGround; });
+    ASSERT_FALSE(items_map[corpse].onGround || items_map[pod].onGround) << "both loads were taken up";
+
+    standInTheZone(squad);
+    const SDL_FRect r = extract_modal.rect;
+    ASSERT_TRUE(extract_modal.handleEvent(press(r.x + 24.0f, r.y + 12.0f)));  // Extract
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    main_loop();
+
+    ASSERT_NO_FATAL_FAILURE(restartAndContinue("Pods"));
+    EXPECT_EQ(global_cryppod_count, 1);
+    const auto dead = std::find_if(shipRoster.begin(), shipRoster.end(),
+                                   [](const UnitSaveData& u) { return !u.alive; });
+    ASSERT_NE(dead, shipRoster.end());
+    EXPECT_EQ(dead->nickname, fallen);
+    EXPECT_EQ(shipRoster.size(), 3u);
+    ASSERT_NO_FATAL_FAILURE(chooseTheMission());
+    const int row = static_cast<int>(dead - shipRoster.begin());
+    const float rowY = shipRosterList->rect.y + static_cast<float>(shipRosterList->itemHeight) * (row + 0.5f);
+    for (int i = 0; i < 2; ++i) mainMenu.handleEvent(press(shipRosterList->rect.x + 20.0f, rowY));
+    ASSERT_TRUE(unit_detail_modal.isVisible());
+    const SDL_FRect dialog = unit_detail_modal.rect;
+    clickOn({dialog.x + 25.0f, dialog.y + dialog.h - 60.0f, 200.0f, 30.0f});  // REVIVE
+    EXPECT_EQ(global_cryppod_count, 0);
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    mainMenu.draw();
+    DrawFixture::saveScreenshot("flow_extraction_revived");
+    EXPECT_EQ(shown<ExtractionRosterPickerPage>().cryopodLine, "Cryopods 0");
+
+    ASSERT_NO_FATAL_FAILURE(restartAndContinue("Pods"));
+    EXPECT_EQ(global_cryppod_count, 0);
+    EXPECT_TRUE(std::all_of(shipRoster.begin(), shipRoster.end(), [](const UnitSaveData& u) { return u.alive; }));
+    EXPECT_TRUE(std::any_of(techTree.begin(), techTree.end(),
+                            [](const Tech& t) { return t.name == "DNA cloning" && t.unlocked; }));
+}

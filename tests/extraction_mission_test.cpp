@@ -181,6 +181,22 @@ TEST_F(ExtractionMission, ACivilianNextToAnOwnUnitJoinsItsOwnerWithinAFifthOfASe
     EXPECT_TRUE(neutralCivilianIds.empty());
 }
 
+// A civilian waits to be recruited whether the map placed it or the player's finished supply building brought it;
+// either way it ends listed once with the player who stands beside it.
+TEST_F(ExtractionMission, ARecruitedCivilianIsListedOnceWithItsNewOwner) {
+    unitInfo["Civilian"].type = "Civilian";
+    for (const int placedFor : {3, 1}) {
+        const int civilian = placeUnit("Civilian", placedFor, {20, 20});
+        neutralCivilianIds = {civilian};
+        const int marine = placeUnit("Marine", 1, {22, 20});
+        update_civilian_recruitment_spatial(0.2f);
+        const std::vector<int>& own = getPlayerById(1)->unitIds;
+        EXPECT_EQ(std::count(own.begin(), own.end(), civilian), 1) << "placed for player " << placedFor;
+        EXPECT_TRUE(neutralCivilianIds.empty());
+        for (const int id : {civilian, marine}) removeUnit(id);
+    }
+}
+
 TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysTheTechReward) {
     items_info["Corpse"] = {"Corpse", "Corpse", ""};
     addExtractionPoint({10, 10});
@@ -207,6 +223,41 @@ TEST_F(ExtractionMission, ExtractingBanksTheZoneUnitsAndCarriedCorpsesAndPaysThe
                                                      {"Marine", "Carrier", 4, 0, 0, true}}));
     EXPECT_EQ(global_extraction_level, 2);
     EXPECT_EQ(tech_points, 3);
+}
+
+// What a unit carries into the zone comes home whoever carries it: a fallen unit's corpse and a cryopod in a
+// civilian's hands as in a soldier's; the soldier is banked too, the civilian joins the man power.
+TEST_F(ExtractionMission, CorpsesAndCryopodsComeHomeWhoeverCarriesThem) {
+    items_info["Corpse"] = {"Corpse", "Corpse", ""};
+    unitInfo["Civilian"].type = "Civilian";
+    addExtractionPoint({10, 10});
+    extraction_filename = "c.bin";
+    const UnitSaveData fallen{"Marine", "Fallen", 1, 0, 0, false};
+    const struct {
+        const char* bearer;
+        std::vector<UnitSaveData> banked;
+        int manPower;
+    } cases[] = {{"Marine", {fallen, {"Marine", "Bearer", 1, 0, 0, true}}, 0}, {"Civilian", {fallen}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bearer);
+        shipRoster.clear();
+        global_man_power = global_cryppod_count = 0;
+        Unit& dead = *getUnitById(placeUnit("Marine", 1, {80, 80}));
+        dead.nickname = "Fallen";
+        spawn_corpse_item_on_unit_loss(dead);
+        removeUnit(dead.id);
+        items_map[itemID] = Item{itemID, "CryoPod", 0.0f, 0.0f, true, -1};
+        const int pod = itemID++;
+        Unit& bearer = *getUnitById(placeUnit(c.bearer, 1, {40, 40}));
+        bearer.nickname = "Bearer";
+        ASSERT_EQ(takeItem(bearer.id, pod - 1), "Corpse");
+        ASSERT_EQ(takeItem(bearer.id, pod), "CryoPod");
+        ASSERT_TRUE(extract());
+        EXPECT_EQ(shipRoster, c.banked);
+        EXPECT_EQ(global_cryppod_count, 1);
+        EXPECT_EQ(global_man_power, c.manPower);
+        removeUnit(bearer.id);
+    }
 }
 
 // The campaign file kept the squad from before the mission. An extraction whose save fails changes nothing, so the
@@ -268,4 +319,18 @@ TEST_F(ExtractionMission, CryopodsNeedDnaCloningAndItemsAreHitWhereTheyAreDrawn)
     EXPECT_EQ(takeItem(1, pod.id), "CryoPod");
     EXPECT_FALSE(itemContains(items_map.begin()->second, {700.0f, 700.0f - 140.0f}));
     item_sprites.clear();
+}
+
+// A campaign at the highest level a file keeps stays there, so the file its extraction writes can still be opened.
+TEST_F(ExtractionMission, ExtractingAtTheHighestCampaignLevelKeepsTheCampaignReadable) {
+    extraction_filename = "c.bin";
+    const struct {
+        int before;
+        int after;
+    } cases[] = {{MAX_CAMPAIGN_LEVEL - 1, MAX_CAMPAIGN_LEVEL}, {MAX_CAMPAIGN_LEVEL, MAX_CAMPAIGN_LEVEL}};
+    for (const auto& c : cases) {
+        global_extraction_level = c.before;
+        ASSERT_TRUE(extract());
+        EXPECT_EQ(global_extraction_level, c.after) << c.before;
+    }
 }

@@ -18,6 +18,7 @@
 #include "test_files.h"
 #include "ui/extraction_pages.h"
 #include "ui/extraction_roster_lists.h"
+#include "units.h"
 #include "utils.h"
 
 struct ExtractionPages : DrawFixture {
@@ -28,6 +29,7 @@ struct ExtractionPages : DrawFixture {
         DrawFixture::SetUp();
         useScratchExtractionFolders(dir);
         techTree = {Tech{"dna", "DNA cloning", "", 2, false, 100.0f, 100.0f, nullptr}};
+        for (const char* type : {"Scavenger", "Marine"}) unitInfo[type].type = type;
     }
     void TearDown() override {
         destroyRosterWidgets();
@@ -37,6 +39,7 @@ struct ExtractionPages : DrawFixture {
         deploymentSelectedMapId = -1;
         players.clear();
         techTree.clear();
+        unitInfo.clear();
         mode = GameMode::Skirmish;
         extractionSaveFolder = "./saves/extraction/";
         extractionMapFolder = "core/data/extractions";
@@ -538,4 +541,106 @@ TEST_F(ExtractionPages, TheNameCanStillBeTypedAfterAReturnEndedTyping) {
     }
     EXPECT_EQ(page.campaignName, "Vega");
     EXPECT_FALSE(menu.switchPending);
+}
+
+// A campaign file damaged by hand, or gone since the hub listed it, is named as unreadable when its row is chosen,
+// and Continue leaves the campaign opened before as it was rather than opening an empty one.
+TEST_F(ExtractionPages, TheHubSaysACampaignCannotBeReadAndDoesNotOpenIt) {
+    const UnitSaveData unit{"Marine", "Jax", 1, 0, 0, true};
+    ASSERT_TRUE(save_roster("kept.bin", "Kept", false, 3, {unit}, 0, 0));
+    dir.write("saves/edited.bin", encodeCampaign({"Edited", false, -6, 5, 0, 0, {}, {unit}}));
+    dir.write("saves/cut.bin", readWholeFile(dir.path / "saves" / "kept.bin").substr(0, 20));
+    ASSERT_TRUE(save_roster("gone.bin", "Gone", false, 1, {unit}, 0, 0));
+    extraction_filename = "kept.bin";
+    initExtractionData("kept.bin");
+
+    ExtractionPage hub(&menu);
+    hub.init();
+    ASSERT_EQ(extraction_campaigns.size(), 4u);
+    std::filesystem::remove(dir.path / "saves" / "gone.bin");
+    for (std::size_t row = 0; row < extraction_campaigns.size(); ++row) {
+        const std::string file = extraction_campaigns[row].fileName;
+        SCOPED_TRACE(file);
+        hub.handleEvent(press(hub.campaignList.rect.x + 10, rowY(hub.campaignList, static_cast<int>(row))));
+        ASSERT_EQ(selected_campaign_index, static_cast<int>(row));
+        if (file == "kept.bin") {
+            EXPECT_EQ(hub.noUnitsLine, "");
+            continue;
+        }
+        EXPECT_EQ(hub.noUnitsLine, file + " cannot be read: the campaign file is missing or damaged.");
+        hub.handleEvent(pressOn(hub.continueButton));
+        EXPECT_FALSE(menu.switchPending);
+        EXPECT_EQ(extraction_filename, "kept.bin");
+        EXPECT_EQ(shipRoster, std::vector<UnitSaveData>{unit});
+        EXPECT_EQ(global_extraction_level, 3);
+    }
+    const auto edited = std::find_if(extraction_campaigns.begin(), extraction_campaigns.end(),
+                                     [](const CampaignHeader& h) { return h.fileName == "edited.bin"; });
+    hub.handleEvent(press(hub.campaignList.rect.x + 10,
+                          rowY(hub.campaignList, static_cast<int>(edited - extraction_campaigns.begin()))));
+    hub.draw();
+    saveScreenshot("extraction_hub_unreadable_campaign");
+}
+
+// A unit of a type the game no longer knows would never land, and the extraction ending the mission would drop it
+// from the campaign: Deploy names it until it is dismissed.
+TEST_F(ExtractionPages, DeployRefusesAUnitOfATypeTheGameDoesNotKnow) {
+    ASSERT_TRUE(save_roster("old.bin", "Old", false, 1,
+                            {{"Scavenger", "Cody", 1, 0, 0, true}, {"Dragon", "Puff", 2, 0, 0, true}}, 0, 0));
+    extraction_filename = "old.bin";
+    openCampaignInRosterLists("old.bin");
+    generate_mission_options();
+    deploymentSelectedMapId = 0;
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    for (int i = 0; i < 2; ++i) {
+        shipRosterList->selected = 0;
+        roster.handleEvent(pressOn(*shipRosterListButton));
+    }
+    ASSERT_EQ(activeDeploymentRoster.size(), 2u);
+    menu.switchPending = false;
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_FALSE(menu.switchPending);
+    EXPECT_NE(mode, GameMode::Extraction);
+    EXPECT_EQ(roster.refusalLine, "Puff is of a type this game does not know (Dragon): dismiss it.");
+
+    deploymentRosterList->selected = 1;
+    roster.handleEvent(pressOn(*deploymentRosterListButton));
+    roster.handleEvent(pressOn(roster.deployButton));
+    EXPECT_EQ(menu.pending, MenuPage::LoadingPage);
+    EXPECT_EQ(activeDeploymentRoster, (std::vector<UnitSaveData>{{"Scavenger", "Cody", 1, 0, 0, true}}));
+    EXPECT_EQ(shipRoster, (std::vector<UnitSaveData>{{"Dragon", "Puff", 2, 0, 0, true}}));
+}
+
+// The unit dialog left open when the picker is left names a row of the roster as it was, and the roster is reopened
+// from its file by Back: the picker comes back without the dialog, so REVIVE never spends a cryopod on another unit.
+TEST_F(ExtractionPages, TheRosterPickerComesBackWithoutTheUnitDialogLeftOpen) {
+    techTree[0].unlocked = true;
+    global_cryppod_count = 1;
+    ASSERT_TRUE(save_roster("c.bin", "C", false, 1,
+                            {{"Scavenger", "Yan", 1, 0, 0, true},
+                             {"Scavenger", "Xu", 1, 0, 0, false},
+                             {"Scavenger", "Abe", 1, 0, 0, false}},
+                            0, 0));
+    extraction_filename = "c.bin";
+    openCampaignInRosterLists("c.bin");
+    generate_mission_options();
+    ExtractionRosterPickerPage roster(&menu);
+    roster.init();
+    shipRosterList->selected = 0;
+    roster.handleEvent(pressOn(*shipRosterListButton));
+    ASSERT_EQ(shipRosterList->items[1], "Abe (Scavenger) - 1 DEAD");
+    roster.handleEvent(press(shipRosterList->rect.x + 10, rowY(*shipRosterList, 1)));
+    roster.handleEvent(keyDown(SDLK_RETURN));
+    ASSERT_TRUE(unit_detail_modal.isVisible()) << "Abe's dialog";
+
+    roster.handleEvent(pressOn(roster.backButton));
+    ASSERT_EQ(menu.pending, MenuPage::ExtractionMapPickerPage);
+    ASSERT_EQ(shipRoster[1].nickname, "Xu") << "Back reopened the roster in its file's order";
+    roster.init();
+    EXPECT_FALSE(unit_detail_modal.isVisible());
+    const SDL_FRect r = unit_detail_modal.rect;
+    roster.handleEvent(press(r.x + 30.0f, r.y + r.h - 50.0f));  // where REVIVE stood
+    EXPECT_EQ(global_cryppod_count, 1);
+    EXPECT_FALSE(shipRoster[1].alive);
 }

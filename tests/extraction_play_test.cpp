@@ -6,11 +6,14 @@
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
+#include "extraction_field.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
 #include "hud.h"
 #include "map_objects.h"
+#include "sdl_events.h"
 #include "session_fixture.h"
+#include "tech_tree.h"
 #include "textures.h"
 #include "ui/extraction_pages.h"
 
@@ -225,4 +228,71 @@ TEST_F(ExtractionPlay, FallenUnitsLieOnTheGroundAsTheirCorpses) {
     graveyard[static_cast<std::size_t>(first.graveyardIndex)].type = type;
     EXPECT_NE(errors.find("Unknown unit: Nameless\n"), std::string::npos) << errors;
     EXPECT_NE(around(), with) << "the corpse was drawn over the ground";
+}
+
+// A civilian met on the field joins the squad that walks up to it, is counted with the player's units but not with
+// those in the zone, and comes home as man power rather than as a roster unit.
+TEST_F(ExtractionPlay, ARecruitedCivilianExtractedComesHomeAsManPower) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("civilian.bin"));
+    const std::vector<int> squad = getPlayerById(LOCAL_ID)->unitIds;
+    const Unit& first = *getUnitById(squad.front());
+    const V2i at = worldToSubTile(first.x, first.y);
+    const int civilian = spawnUnitAt("Civilian", Player::environmentId,
+                                     {static_cast<float>(at.x + 8) / SUBDIVISIONS, static_cast<float>(at.y) / SUBDIVISIONS});
+    ASSERT_GE(civilian, 0);
+    neutralCivilianIds = {civilian};
+    const V2i beside = worldToSubTile(getUnitById(civilian)->x, getUnitById(civilian)->y);
+    lockstep.pendingCommands.push_back({CommandType::Move, LOCAL_ID, MoveCommand{squad, beside.x - 4, beside.y, false}});
+    runFrames(3000, 20.0, [&] { return getUnitById(civilian)->playerId == LOCAL_ID; });
+    ASSERT_EQ(getUnitById(civilian)->playerId, LOCAL_ID) << "the civilian never joined";
+
+    std::vector<int> everyone = squad;
+    everyone.push_back(civilian);
+    standInTheZone(everyone);
+    EXPECT_EQ(extract_modal_units_label->text, "Units: 3 / 4");
+    const int manPower = global_man_power;
+    SDL_Event click = press(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f);
+    ASSERT_TRUE(extract_modal.handleEvent(click));
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    const std::vector<UnitSaveData> saved = load_roster("civilian.bin");
+    EXPECT_EQ(saved.size(), 4u) << "the one aboard and the three marines";
+    for (const UnitSaveData& unit : saved) EXPECT_EQ(unit.type, "Marine");
+    EXPECT_EQ(global_man_power, manPower + 1);
+}
+
+// Slain enemies may leave a cryopod once DNA cloning is researched, one kill in fifty; a hardcore campaign's never do,
+// so its fallen stay fallen. A normal campaign going a thousand kills without a pod is rarer than one run in 10^8.
+TEST_F(ExtractionPlay, KillsOfAHardcoreCampaignNeverDropACryopod) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("pods.bin"));
+    for (Tech& tech : techTree)
+        if (tech.name == "DNA cloning") tech.unlocked = true;
+    Unit& slain = *getUnitById(getPlayerById(OTHER_ID)->unitIds.front());
+    for (const bool hardcoreCampaign : {true, false}) {
+        hardcore = hardcoreCampaign;
+        items_map.clear();
+        for (int kill = 0; kill < 1000; ++kill) combatHooks.dropItem(slain);
+        const auto pods = std::count_if(items_map.begin(), items_map.end(),
+                                        [](const auto& entry) { return entry.second.type == "CryoPod"; });
+        EXPECT_EQ(pods > 0, !hardcoreCampaign) << pods << " pods, hardcore " << hardcoreCampaign;
+    }
+    hardcore = false;
+}
+
+// A press on Extract whose save fails leaves the mission running and says so in the feed, instead of doing nothing.
+TEST_F(ExtractionPlay, AnExtractionThatCannotBeSavedSaysSoAndTheMissionGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(deployAgainstBerserkers("blocked.bin"));
+    root.write("blocked", "");
+    extractionSaveFolder = (root.path / "blocked").string() + "/";
+    standInTheZone(getPlayerById(LOCAL_ID)->unitIds);
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(extract_modal.handleEvent(press(extract_modal.rect.x + 24.0f, extract_modal.rect.y + 12.0f)));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(pendingShutdown);
+    game_loop();
+    EXPECT_EQ(gameState, GameState::Match);
+    const auto notice = std::find_if(activityQueue.begin(), activityQueue.end(), [](const Activity& a) {
+        return a.text == "[System]: The campaign could not be saved, the mission goes on";
+    });
+    EXPECT_TRUE(notice != activityQueue.end());
 }

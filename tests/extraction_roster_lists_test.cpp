@@ -56,3 +56,22 @@ TEST_F(RosterLists, AddingAUnitClosesTheDialogSoReviveNeverActsOnAnotherUnit) {
     EXPECT_EQ(extractionSelectedUnit, -1);
     EXPECT_EQ(deploymentRosterList->items, std::vector<std::string>{"Cody (Marine) - 1 ALIVE"});
 }
+
+// A revival the campaign file cannot keep leaves the unit dead and the pod unspent, and the dialog says why.
+TEST_F(RosterLists, ARevivalThatCannotBeSavedIsSaidInTheDialog) {
+    dir.write("blocked", "");
+    extractionSaveFolder = (dir.path / "blocked").string() + "/";
+    shipRosterList->onActivate(1, shipRosterList->items[1]);
+    ASSERT_TRUE(dialogButton("REVIVE"));
+    ::testing::internal::CaptureStderr();
+    for (int press = 0; press < 2; ++press) unit_detail_modal.handleEvent(pressOn(dialogButton("REVIVE")->rect));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(unit_detail_modal.isVisible());
+    EXPECT_EQ(shipRosterList->items[1], "Rex (Tank) - 2 DEAD");
+    EXPECT_EQ(global_cryppod_count, 1);
+    int said = 0;
+    for (const auto& child : unit_detail_modal.children)
+        if (const auto* label = dynamic_cast<const Label*>(child.get()))
+            said += label->text == "The campaign could not be saved." ? 1 : 0;
+    EXPECT_EQ(said, 1) << "said once, however often pressed";
+}

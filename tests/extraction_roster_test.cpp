@@ -84,13 +84,13 @@ TEST_F(Roster, ReviveNeedsDnaCloningAndACryopodAndSavesAtOnce) {
     shipRoster = {{"Marine", "Cody", 2, 300, 1, false}};
     techTree = {Tech{"dna", "DNA cloning", "", 1, false, 0, 0, nullptr}};
     global_cryppod_count = 1;
-    EXPECT_FALSE(reviveRosterUnit(0));
+    EXPECT_EQ(reviveRosterUnit(0), Revival::Refused);
     techTree[0].unlocked = true;
-    EXPECT_TRUE(reviveRosterUnit(0));
+    EXPECT_EQ(reviveRosterUnit(0), Revival::Revived);
     EXPECT_TRUE(shipRoster[0].alive);
     EXPECT_EQ(global_cryppod_count, 0);
     shipRoster[0].alive = false;
-    EXPECT_FALSE(reviveRosterUnit(0)) << "no cryopod left";
+    EXPECT_EQ(reviveRosterUnit(0), Revival::Refused) << "no cryopod left";
 
     initExtractionData("c.bin");
     ASSERT_EQ(shipRoster.size(), 1u);
@@ -110,7 +110,7 @@ TEST_F(Roster, ARevivalTheFileCannotKeepIsNotDone) {
     techTree = {Tech{"dna", "DNA cloning", "", 1, true, 0, 0, nullptr}};
     global_cryppod_count = 1;
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(reviveRosterUnit(0));
+    EXPECT_EQ(reviveRosterUnit(0), Revival::NotSaved);
     ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(shipRoster[0].alive);
     EXPECT_EQ(global_cryppod_count, 1) << "the pod is not spent";

@@ -225,6 +225,7 @@ TEST_F(ExtractionTechTree, BackFromTheTechAndRosterPagesOpensTheStarMapWithOffer
 // A purchase the campaign file cannot keep is not made: the node stays for sale and the points stay unspent.
 TEST_F(ExtractionTechTree, APurchaseThatCannotBeSavedIsUndone) {
     openCampaign(4);
+    const std::string folder = extractionSaveFolder;
     extractionSaveFolder = dir.write("blocker", "") + "/";
     ExtractionTechTreePage tree(&menu);
     tree.init();
@@ -233,6 +234,14 @@ TEST_F(ExtractionTechTree, APurchaseThatCannotBeSavedIsUndone) {
     ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(techTree[2].unlocked);
     EXPECT_EQ(tech_points, 4);
+    EXPECT_EQ(tree.failureLine, "The campaign could not be saved: nothing was bought.") << "the press says why";
+    tree.draw();
+    saveScreenshot("extraction_tech_tree_not_saved");
+
+    extractionSaveFolder = folder;
+    tree.handleEvent(press(techTree[2].x + 60.0f, techTree[2].y + 60.0f));
+    EXPECT_TRUE(techTree[2].unlocked);
+    EXPECT_EQ(tree.failureLine, "");
 }
 
 // The shipped catalogue fits the page: every node with its icon, name and cost line lies inside the window, clear

@@ -13,6 +13,7 @@
 #include "sdl_text.h"
 #include "tech_tree.h"
 #include "ui/extraction_roster_lists.h"
+#include "units.h"
 
 using namespace menu_layout;
 
@@ -59,18 +60,30 @@ void ExtractionPage::init() {
     backButton = columnButton("Back", 460.0f, BACK_COLOUR, BACK_HOVER, goTo(menu, MenuPage::MainPage));
 }
 
+// What the hub says of a campaign before it is opened; empty when there is nothing to say.
+static std::string campaignWarning(const CampaignHeader& header) {
+    const std::optional<int> living = livingUnitsIn(header.fileName);
+    if (!living) return header.fileName + " cannot be read: the campaign file is missing or damaged.";
+    if (*living == 0) return header.name + " has no units left to deploy.";
+    return {};
+}
+
 void ExtractionPage::selectCampaign(int row) {
     selected_campaign_index = row;
     noUnitsLine.clear();
     if (row < 0 || static_cast<size_t>(row) >= extraction_campaigns.size()) return;
-    const CampaignHeader& header = extraction_campaigns[static_cast<size_t>(row)];
-    if (livingUnitsIn(header.fileName) == 0) noUnitsLine = header.name + " has no units left to deploy.";
+    noUnitsLine = campaignWarning(extraction_campaigns[static_cast<size_t>(row)]);
 }
 
 void ExtractionPage::continueCampaign() {
     if (selected_campaign_index < 0 || static_cast<size_t>(selected_campaign_index) >= extraction_campaigns.size())
         return;
     const CampaignHeader header = extraction_campaigns[static_cast<size_t>(selected_campaign_index)];
+    // Opened, a file that cannot be read would show as a campaign emptied of everything it held.
+    if (!livingUnitsIn(header.fileName)) {
+        noUnitsLine = campaignWarning(header);
+        return;
+    }
     extraction_filename = header.fileName;
     openCampaignInRosterLists(extraction_filename);
     generate_mission_options();
@@ -392,6 +405,8 @@ void ExtractionRosterPickerPage::init() {
     cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
     buildRosterWidgets();
     refreshRosterList();
+    // A dialog left open names a row of the roster as it was; the roster may have been reopened since.
+    closeUnitDetails();
     refusalLine.clear();
     deployButton = buttonAt("Deploy", cx - 125.0f, 605.0f, PRIMARY_COLOUR, PRIMARY_HOVER, [this] { deploy(); });
     backButton = buttonAt("Back", cx - 125.0f, 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
@@ -403,10 +418,22 @@ void ExtractionRosterPickerPage::init() {
     });
 }
 
+// The first deployed unit of a type the catalogue lacks: it could not be placed, and the extraction that ends the
+// mission would then drop it from the campaign. Null when every unit can be placed.
+static const UnitSaveData* unplaceableDeployedUnit() {
+    for (const UnitSaveData& unit : activeDeploymentRoster)
+        if (!getUnitInfo(unit.type)) return &unit;
+    return nullptr;
+}
+
 // A mission without units cannot be played, and its end would lock the campaign, so it never starts.
 void ExtractionRosterPickerPage::deploy() {
     if (activeDeploymentRoster.empty()) {
         refusalLine = "Add at least one unit to the deployment roster.";
+        return;
+    }
+    if (const UnitSaveData* unit = unplaceableDeployedUnit()) {
+        refusalLine = unit->nickname + " is of a type this game does not know (" + unit->type + "): dismiss it.";
         return;
     }
     if (!deployChosenMission()) {
@@ -419,7 +446,12 @@ void ExtractionRosterPickerPage::deploy() {
 }
 
 void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
-    if (unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e)) return;
+    if (!(unit_detail_modal.isVisible() && unit_detail_modal.handleEvent(e))) handlePageEvent(e);
+    // A revival in the dialog spends a pod: the line shows the count the campaign now holds.
+    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
+}
+
+void ExtractionRosterPickerPage::handlePageEvent(const SDL_Event& e) {
     const std::size_t deployed = activeDeploymentRoster.size();
     for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
                                                                deploymentRosterList, deploymentRosterListButton})
@@ -428,7 +460,6 @@ void ExtractionRosterPickerPage::handleEvent(const SDL_Event& e) {
     if (activeDeploymentRoster.size() != deployed) refusalLine.clear();
     deployButton.handleEvent(e);
     backButton.handleEvent(e);
-    cryopodLine = "Cryopods " + std::to_string(global_cryppod_count);
 }
 
 void ExtractionRosterPickerPage::draw() {
@@ -452,7 +483,7 @@ void ExtractionRosterPickerPage::draw() {
 
 bool techShown(const Tech& tech) { return !(hardcore && tech.name == "DNA cloning"); }
 
-bool buyTechAt(float x, float y) {
+TechPurchase buyTechAt(float x, float y) {
     const float s = ExtractionTechTreePage::NODE_SIZE;
     for (Tech& tech : techTree) {
         if (!techShown(tech) || tech.unlocked || tech.cost > tech_points) continue;
@@ -461,16 +492,17 @@ bool buyTechAt(float x, float y) {
         tech_points -= tech.cost;
         if (save_roster(extraction_filename, extraction_name, hardcore, global_extraction_level, shipRoster,
                         global_man_power, tech_points))
-            return true;
+            return TechPurchase::Bought;
         // Shown as researched, it would be gone after a restart: what the file cannot keep is not bought.
         tech.unlocked = false;
         tech_points += tech.cost;
-        return false;
+        return TechPurchase::NotSaved;
     }
-    return false;
+    return TechPurchase::NoNode;
 }
 
 void ExtractionTechTreePage::init() {
+    failureLine.clear();
     backButton = columnButton("Back", 665.0f, BACK_COLOUR, BACK_HOVER, [this] {
         generate_mission_options();
         menu->switch_to_page(MenuPage::ExtractionMapPickerPage);
@@ -479,7 +511,11 @@ void ExtractionTechTreePage::init() {
 
 void ExtractionTechTreePage::handleEvent(const SDL_Event& e) {
     backButton.handleEvent(e);
-    if (isLeftPress(e)) buyTechAt(static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+    if (!isLeftPress(e)) return;
+    const TechPurchase purchase = buyTechAt(static_cast<float>(e.button.x), static_cast<float>(e.button.y));
+    // A press that bought nothing would otherwise look like a click beside the node.
+    if (purchase == TechPurchase::NotSaved) failureLine = "The campaign could not be saved: nothing was bought.";
+    if (purchase == TechPurchase::Bought) failureLine.clear();
 }
 
 void ExtractionTechTreePage::draw() {
@@ -487,6 +523,8 @@ void ExtractionTechTreePage::draw() {
     DrawText("RESEARCH & DEVELOPMENT", static_cast<int>(left), 220, whiteColor, 20, false);
     DrawText("AVAILABLE TECH POINTS: " + std::to_string(tech_points), static_cast<int>(left), 270, whiteColor, 16,
              false);
+    // Above Back, clear of the rows of nodes.
+    if (!failureLine.empty()) drawCentred(failureLine, 630.0f, 16, SIGNAL_RED_TEXT);
     backButton.draw();
     int mx = 0;
     int my = 0;

@@ -24,7 +24,8 @@ public:
     List campaignList;
     Button newButton, continueButton, howToPlayButton, backButton;
     Modal howToPlay{0.0f, 0.0f, 850.0f, 670.0f};
-    // Said under the list while the selected campaign has no living unit to deploy; empty otherwise.
+    // Said under the list while the selected campaign cannot be read or has no living unit to deploy; empty
+    // otherwise.
     std::string noUnitsLine;
 
 private:
@@ -86,6 +87,8 @@ public:
 
 private:
     void deploy();
+    // An event the unit dialog left to the page's own widgets.
+    void handlePageEvent(const SDL_Event& e);
     MainMenu* menu;
 };
 
@@ -98,6 +101,8 @@ public:
 
     static constexpr float NODE_SIZE = 120.0f;
     Button backButton;
+    // Said under the points while the last purchase could not be saved; empty otherwise.
+    std::string failureLine;
 
 private:
     MainMenu* menu;
@@ -105,8 +110,9 @@ private:
 
 // Whether the campaign shows the tech: a hardcore campaign hides "DNA cloning".
 bool techShown(const Tech& tech);
+enum class TechPurchase { NoNode, Bought, NotSaved };
 // Buys the first shown, locked, affordable tech under the point and saves the campaign at once; a purchase the
 // campaign file cannot keep is undone.
-bool buyTechAt(float x, float y);
+TechPurchase buyTechAt(float x, float y);
 // Deploys the chosen mission: its map, the computer player, Extraction mode; false while no mission is chosen.
 bool deployChosenMission();

@@ -72,8 +72,7 @@ static void moveSelected(List* fromList, std::vector<UnitSaveData>& from, std::v
     const size_t before = from.size();
     const int selection = moveRosterUnit(from, to, row, allowDead);
     if (from.size() == before) return;
-    extractionSelectedUnit = -1;
-    unit_detail_modal.hide();
+    closeUnitDetails();
     refreshRosterList();
     fromList->selected = selection;
 }
@@ -97,9 +96,24 @@ void openUnitDetails(int row, const std::string& text) {
     std::cout << "Opening details for: " << text << "\n";
 }
 
+void closeUnitDetails() {
+    extractionSelectedUnit = -1;
+    unit_detail_modal.hide();
+}
+
 static void reviveShownUnit() {
     SDL_Log("REVIVE clicked");
-    if (extractionSelectedUnit < 0 || !reviveRosterUnit(static_cast<size_t>(extractionSelectedUnit))) return;
+    if (extractionSelectedUnit < 0) return;
+    const Revival revival = reviveRosterUnit(static_cast<size_t>(extractionSelectedUnit));
+    if (revival == Revival::NotSaved) {
+        // The unit stays dead and the dialog open, saying why.
+        init_unit_detail_modal();
+        const SDL_FRect r = unit_detail_modal.rect;
+        unit_detail_modal.add<Label>("The campaign could not be saved.", r.x + 25.0f, r.y + 340.0f, 16,
+                                     SDL_Color{255, 90, 90, 255});
+        unit_detail_modal.show();
+    }
+    if (revival != Revival::Revived) return;
     refreshRosterList();
     unit_detail_modal.hide();
     init_unit_detail_modal();

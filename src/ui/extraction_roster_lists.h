@@ -27,4 +27,6 @@ void openCampaignInRosterLists(const std::string& file);
 void addSelectedUnitToDeployment();
 void dismissSelectedUnit();
 void openUnitDetails(int row, const std::string& text);
+// Hides the dialog and forgets its row.
+void closeUnitDetails();
 void init_unit_detail_modal();
