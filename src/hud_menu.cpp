@@ -188,10 +188,12 @@ void initGameMenu() {
     // Only a live session has a log to copy. A mission is kept by its campaign: its log cannot place the roster
     // again, so a saved copy would resume as a skirmish without it.
     save->enabled = commandLog.is_open() && mode != GameMode::Extraction;
-    addButton("Load Game", 80.0f, MENU, [] {
+    Button* load = addButton("Load Game", 80.0f, MENU, [] {
         SDL_Log("Load Game clicked");
         pendingLoadGame = true;
     });
+    // The editor's frame serves no Load dialog: a request made there would open it in the next match.
+    load->enabled = mode != GameMode::MapEditor;
     addButton("Tips", 120.0f, MENU, [] { SDL_Log("Tips clicked"); });
     addButton("Scenario Objectives", 160.0f, MENU, [] {
         SDL_Log("Objectives clicked");

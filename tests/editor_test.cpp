@@ -12,6 +12,7 @@
 #include "input_state.h"
 #include "map_objects.h"
 #include "sdl_draw.h"
+#include "sdl_events.h"
 #include "session_fixture.h"
 #include "ui/map_editor_page.h"
 
@@ -213,6 +214,24 @@ TEST_F(Editor, TheMenusObjectivesAskForAGoodMap) {
     EXPECT_TRUE(gameMenu.isVisible());
     // The title wraps to the menu's width, a word a line.
     EXPECT_EQ(menuText(), " SCENARIO OBJECTIVES Make a good map. Back");
+}
+
+// The editor has no saved game to go to: a Load request raised there would open its dialog, unasked, in the first
+// frame of the next match.
+TEST_F(Editor, TheMenusLoadGameIsOffAndLeavesNoDialogForTheNextMatch) {
+    click(middleOf(menuButton.rect));
+    ASSERT_TRUE(gameMenu.isVisible());
+    click({int(gameMenu.rect.x + 125.0f), int(gameMenu.rect.y + 80.0f + 15.0f)});  // Load Game
+    map_editor_loop();
+    EXPECT_FALSE(pendingLoadGame);
+    pendingShutdown = true;
+    map_editor_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    game_loop();
+    EXPECT_FALSE(gameMenu.isVisible()) << "nothing was asked for in this match";
 }
 
 TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {
