@@ -282,6 +282,8 @@ void pressToolButtons(SDL_Point s) {
     if (hit(heightLevel1)) selectedHeight = 1;
     if (hit(paintingRampButton)) paintingRamp = true;
     if (hit(saveButton)) {
+        // A text field elsewhere may have switched the keyboard's text off when it was submitted.
+        SDL_StartTextInput();
         typingFilename = true;
         filenameInput.clear();
         filenameRefusal.clear();

@@ -15,6 +15,7 @@
 #include "sdl_events.h"
 #include "session_fixture.h"
 #include "ui/map_editor_page.h"
+#include "ui/text_input.h"
 
 namespace {
 
@@ -314,6 +315,18 @@ TEST_F(Editor, TypedNameAndReturnWriteTheMapAndPreviewWhichThenPlaysAsAMatch) {
     ASSERT_EQ(mapObjects.size(), 1u);
     EXPECT_EQ(mapObjects[0].type, "Crystal");
     EXPECT_EQ(mapObjects[0].tileX, 19);
+}
+
+// A field elsewhere (a lobby name, the match's save name) lets the keyboard's text go when Return submits it; the
+// map name prompt takes it back, or nothing typed would reach it.
+TEST_F(Editor, TheNamePromptTakesTypedTextAfterAFieldElsewhereLetItGo) {
+    TextInput lobbyName(SDL_FRect{0.0f, 0.0f, 100.0f, 30.0f});
+    lobbyName.focused = true;
+    lobbyName.handleEvent(keyEvent(SDLK_RETURN));
+    ASSERT_FALSE(SDL_IsTextInputActive());
+    click(middleOf(saveButton.rect));
+    EXPECT_TRUE(typingFilename);
+    EXPECT_TRUE(SDL_IsTextInputActive());
 }
 
 TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFile) {
