@@ -1,9 +1,11 @@
 // The replay browser: the files of the replays folder, and the chosen one played as a replay session.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,13 @@ public:
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
             return false;
         }
+        // A match replayed on a map edited since would show another match.
+        if (const std::string refusal = recordedMapRefusal(firstLine(in)); !refusal.empty()) {
+            std::cerr << "Cannot play the replay \"" << chosenReplay << "\": " << refusal << "\n";
+            return false;
+        }
+        in.clear();
+        in.seekg(0);
         keepRunSeats();
         if (!loadReplay(in) && replayTurns.empty()) {
             abandonStart();
@@ -78,4 +87,12 @@ public:
 
 private:
     MainMenu* menu;
+
+    // At most one record line's length of it: a longer header is the loader's to refuse.
+    static std::string firstLine(std::istream& in) {
+        std::string line(MAX_RECORD_LINE, '\0');
+        in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+        line.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount() - (in.good() ? 1 : 0), 0)));
+        return line;
+    }
 };
