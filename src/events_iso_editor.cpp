@@ -344,6 +344,11 @@ bool saveTypedMap(const Grid& grid) {
     const bool hasExtension = filenameInput.size() >= extension.size() &&
                               filenameInput.compare(filenameInput.size() - extension.size(), extension.size(), extension) == 0;
     const std::string file = hasExtension ? filenameInput : filenameInput + extension;
+    // A file of only the extension is hidden: no list would ever show it.
+    if (file.size() == extension.size()) {
+        filenameRefusal = "Not saved: a name before .map is needed";
+        return false;
+    }
     std::string why;
     if (!saveMap(grid, file, &why)) {
         filenameRefusal = "Not saved: " + why;

@@ -344,6 +344,18 @@ TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFil
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 3);
 }
 
+// ".map" alone would be a hidden file that no map list shows: the prompt stays open and says a name is needed.
+TEST_F(Editor, ANameOfOnlyTheExtensionIsRefusedInThePrompt) {
+    click(middleOf(saveButton.rect));
+    type(".map"), key(SDLK_RETURN);
+    EXPECT_TRUE(typingFilename);
+    EXPECT_EQ(filenameRefusal, "Not saved: a name before .map is needed");
+    EXPECT_FALSE(std::filesystem::exists(root.path / "maps/.map"));
+    type("x"), key(SDLK_RETURN);
+    EXPECT_FALSE(typingFilename);
+    EXPECT_TRUE(std::filesystem::exists(root.path / "maps/.mapx.map"));
+}
+
 TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelection) {
     pick(hudMapObjectButtons, "Crystal");
     click(centreOf({20, 20}));
