@@ -1,5 +1,4 @@
-// The replays page on logs whose map has moved on since they were recorded: only the map they were played on
-// replays them.
+// The replays page: a log replays only on the map it was recorded on, and every refused play says why on the page.
 #include <filesystem>
 #include <string>
 
@@ -50,9 +49,48 @@ TEST_F(ReplayPage, PlaysALogOnlyOnTheMapItWasRecordedOn) {
         if (!c.plays) {
             EXPECT_NE(said.find("its map \"fight\" has changed since"), std::string::npos) << said;
             EXPECT_EQ(Player::myStaticId, LOCAL_ID) << "the run's own seat stays";
+            EXPECT_EQ(page.refusalLine, "This replay cannot be played.");
         }
         if (gameState != GameState::Menus) endSession();
     }
+}
+
+// Each refused "Play replay" says so under the list, where the player looks; choosing a row takes the line away.
+TEST_F(ReplayPage, ARefusedPlaySaysSoUnderTheList) {
+    root.write("replays/notes.txt", "not a log\n");
+    root.write("replays/cut.bin", "{\"AI\":tr");
+    root.write("replays/gone.bin", "");
+    ReplaysPage page(&mainMenu);
+    page.init();
+    std::filesystem::remove(root.path / "replays/gone.bin");
+    const struct {
+        std::string chosen;
+        const char* line;
+    } cases[] = {
+        {"", "Choose a replay first."},
+        {"notes.txt", "This replay cannot be played."},
+        {"cut.bin", "This replay cannot be played."},
+        {"gone.bin", "This replay cannot be played."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        page.chosenReplay = c.chosen;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(page.play());
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(page.refusalLine, c.line);
+        EXPECT_EQ(gameState, GameState::Menus);
+    }
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    page.draw();
+    DrawFixture::saveScreenshot("replays_page_refusal");
+    int red = 0;
+    for (int x = 0; x < 1280; ++x)
+        for (int y = 485; y < 505; ++y) red += DrawFixture::pixel(x, y).r > 200 && DrawFixture::pixel(x, y).g < 150;
+    EXPECT_GT(red, 50) << "the line under the list";
+    page.replayList.onSelect(0, page.replayFiles[0]);
+    EXPECT_EQ(page.refusalLine, "");
 }
 
 }  // namespace

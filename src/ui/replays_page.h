@@ -34,7 +34,11 @@ public:
         replayList.setItems(replayFiles);
         // Only a click chooses: no row is lit before one, and the choice of an earlier visit stays lit.
         replayList.light(chosenReplay);
-        replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
+        replayList.onSelect = [this](int index, const std::string&) {
+            chosenReplay = replayFiles[index];
+            refusalLine.clear();
+        };
+        refusalLine.clear();
         playButton = columnButton("Play replay", 520.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { play(); });
         backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
     }
@@ -47,11 +51,32 @@ public:
     void draw() override {
         const std::array<UIElement*, 4> inOrder{&titleLabel, &playButton, &backButton, &replayList};
         for (UIElement* w : inOrder) w->draw();
+        menu_layout::drawRefusalLine(refusalLine);
     }
+
+    // Refused, with a line under the list, while no replay is chosen or when the chosen one cannot be played.
+    bool play() {
+        const bool started = startChosenReplay();
+        refusalLine = started ? "" : chosenReplay.empty() ? "Choose a replay first." : "This replay cannot be played.";
+        return started;
+    }
+
+    Label titleLabel{"Replays", 0.0f, 0.0f, 22};
+    Button playButton;
+    Button backButton;
+    List replayList{0.0f, 0.0f, 0.0f, 0.0f, 18};
+    std::vector<std::string> replayFiles;
+    std::string chosenReplay;
+
+    // Why the last "Play replay" was refused, until a replay is chosen or the page entered again.
+    std::string refusalLine;
+
+private:
+    MainMenu* menu;
 
     // Only a file that opens and reads as a command log starts a session; a log cut short plays up to its last
     // whole turn. Anything else leaves an error line and the page as it was.
-    bool play() {
+    bool startChosenReplay() {
         SDL_Log("Opened replay file %s", chosenReplay.c_str());
         const std::string path = basePath + "replays/" + chosenReplay;
         std::error_code ignored;
@@ -77,16 +102,6 @@ public:
         // A replay plays alone, on the map its header names: it hosts no lobby.
         return startGame(false, true, MAP_FILE, true);
     }
-
-    Label titleLabel{"Replays", 0.0f, 0.0f, 22};
-    Button playButton;
-    Button backButton;
-    List replayList{0.0f, 0.0f, 0.0f, 0.0f, 18};
-    std::vector<std::string> replayFiles;
-    std::string chosenReplay;
-
-private:
-    MainMenu* menu;
 
     // At most one record line's length of it: a longer header is the loader's to refuse.
     static std::string firstLine(std::istream& in) {
