@@ -127,6 +127,34 @@ TEST_F(Editor, ClickAndDragPaintExactlyTheTilesUnderThemAndEscapeDisarms) {
     EXPECT_EQ(grid.at(17, 21).type, Tile::Water);
 }
 
+// What a click paints with each set of height tools armed, on a tile that stood at level 2: a ramp is level 1.
+TEST_F(Editor, AClickPaintsTheArmedHeightAndARampStandsAtLevelOne) {
+    const struct {
+        bool h0, h1, ramp;
+        int level;
+        bool isRamp;
+    } cases[] = {
+        {true, false, false, 0, false},
+        {false, true, false, 1, false},
+        {false, false, true, 1, true},
+        {true, false, true, 1, true},
+        {false, true, true, 1, true},
+    };
+    int column = 16;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(column);
+        const V2i t{column++, 20};
+        grid.at(t.x, t.y).heightLevel = 2;
+        if (c.h0) click(middleOf(heightLevel0.rect));
+        if (c.h1) click(middleOf(heightLevel1.rect));
+        if (c.ramp) click(middleOf(paintingRampButton.rect));
+        click(centreOf(t));
+        EXPECT_EQ(grid.at(t.x, t.y).heightLevel, c.level);
+        EXPECT_EQ(grid.at(t.x, t.y).ramp != 0, c.isRamp);
+        key(SDLK_ESCAPE);
+    }
+}
+
 // A dragged brush replaces what it finds on each tile of the box instead of piling onto it, however often it passes:
 // a decoration a tile, and for objects whose footprints overlap, one removed for each one placed.
 TEST_F(Editor, ADraggedDecorationOrObjectBrushReplacesWhatItFindsOnEachTileOfTheBoxInsteadOfPilingUp) {
@@ -329,6 +357,22 @@ TEST_F(Editor, TheNamePromptTakesTypedTextAfterAFieldElsewhereLetItGo) {
     EXPECT_TRUE(SDL_IsTextInputActive());
 }
 
+// Escape gives the typed name up: nothing is written, and the next Backspace deletes again.
+TEST_F(Editor, EscapeInTheNamePromptSavesNothingAndForgetsTheName) {
+    pick(hudDecorationButtons, "Bush");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    drag(centreOf({19, 19}), centreOf({21, 21}));
+    click(middleOf(saveButton.rect));
+    type("half");
+    key(SDLK_ESCAPE);
+    EXPECT_FALSE(typingFilename);
+    EXPECT_EQ(filenameInput, "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 1) << "only fight.map";
+    key(SDLK_BACKSPACE);
+    EXPECT_TRUE(decorations.empty());
+}
+
 TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFile) {
     root.write("maps/keep.map", "old\n");
     root.makeDir("maps/keep.map.tmp");
@@ -435,6 +479,37 @@ TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterThe
     EXPECT_EQ(gameState, GameState::Menus);
     EXPECT_TRUE(FOG);
     EXPECT_FALSE(typingFilename) << "the prompt went with the editor";
+}
+
+// A map that does not read is refused on the page, which says so under the list; the menus and the fog setting stay
+// as they were, and another map still opens.
+TEST_F(Editor, PageSaysAMapThatDoesNotReadCannotBeOpened) {
+    endSession();
+    FOG = true;
+    root.write("maps/broken.map", "GGG\nGG\n");
+    MapEditorPage page(&mainMenu);
+    page.init();
+    ASSERT_EQ(page.mapNames, (std::vector<std::string>{"broken", "fight"}));
+    page.mapList.onSelect(0, "broken");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(page.openChosenMap());
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Cannot start on map \"broken\": Inconsistent line width at line 2"), std::string::npos) << said;
+    EXPECT_EQ(page.refusalLine, "This map cannot be opened.");
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_TRUE(FOG);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    page.draw();
+    DrawFixture::saveScreenshot("map_editor_page_refusal");
+    int red = 0;
+    for (int x = 0; x < 1280; ++x)
+        for (int y = 485; y < 505; ++y) red += DrawFixture::pixel(x, y).r > 200 && DrawFixture::pixel(x, y).g < 150;
+    EXPECT_GT(red, 50) << "the line under the list";
+    page.mapList.onSelect(1, "fight");
+    EXPECT_EQ(page.refusalLine, "");
+    EXPECT_TRUE(page.openChosenMap());
+    EXPECT_EQ(gameState, GameState::MapEditor);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// The in-game Save dialog's name field on a running match: the keys typed into it stay with it.
+// The in-game Save dialog on a running match: the keys typed into its name field stay with it, and a match whose
+// log is gone saves nothing.
+#include <filesystem>
 #include <string>
 
 #include "hud.h"
@@ -34,6 +36,24 @@ TEST_F(SaveDialog, EscapeWhileTypingTheNameKeepsTheMatchRunning) {
         running = true;
         endSession();
     }
+}
+
+// The live log gone from the replays folder under the match: the dialog says there is nothing to save and writes no
+// file; an older save of that name stays.
+TEST_F(SaveDialog, ALiveLogRemovedUnderTheMatchIsReportedAndSavesNothing) {
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    runFrames(20, 20.0, [] { return lockstep.currentTurn >= 5; });
+    root.write("saves/fort.bin", "older\n");
+    std::filesystem::remove(onlyFileIn(root.path / "replays"));
+    std::string why;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveGameAs("fort", &why));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(why, "this match has no log to copy");
+    EXPECT_NE(said.find("Error opening source file"), std::string::npos) << said;
+    EXPECT_EQ(readWholeFile(root.path / "saves/fort.bin"), "older\n");
 }
 
 }  // namespace
