@@ -230,8 +230,8 @@ void ingame_menu::showOptions() {
         initFogTextures();
     });
     addLabel("Game Music", 25.0f, 110.0f, 12);
-    gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, backgroundMusic != nullptr,
-                           [](bool) { toggleBackgroundMusic(); });
+    // Whether music is on: a track stays loaded while it is off, and a silent start loads none.
+    gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, musicActive, [](bool) { toggleBackgroundMusic(); });
     gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 170.0f, 200.0f, 16.0f}, 0, 100, musicVolume(), setMusicVolume);
     addLabel("Sound Effects", 25.0f, 210.0f, 12);
     gameMenu.add<Checkbox>(SDL_FRect{x, y + 230.0f, 22.0f, 22.0f}, soundEffects, [](bool) { toggleSoundEffects(); });
