@@ -1,7 +1,8 @@
-// The in-game Options dialog on a running match: its boxes show the settings as they stand.
+// The in-game Options dialog on a running match: its boxes show the settings as they stand and switch them.
 #include <vector>
 
 #include "hud.h"
+#include "sdl_draw.h"
 #include "sdl_events.h"
 #include "session_fixture.h"
 #include "sounds.h"
@@ -38,6 +39,36 @@ TEST_F(OptionsDialog, TheMusicBoxShowsWhetherMusicIsOnAndAPressSwitchesIt) {
         EXPECT_EQ(boxes()[1]->checked, !on) << "shown again as it now is";
     }
     musicActive = kept;
+}
+
+// The fullscreen box takes the window to fullscreen and back to its own size, and the menu stays inside the window
+// at each step.
+TEST_F(OptionsDialog, TheFullscreenBoxSwitchesTheWindowAndBack) {
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    const bool kept = isFullscreen;
+    isFullscreen = false;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    for (const bool fullscreen : {true, false}) {
+        SCOPED_TRACE(fullscreen ? "to fullscreen" : "back");
+        ingame_menu::showOptions();
+        EXPECT_EQ(boxes()[0]->checked, !fullscreen);
+        gameMenu.handleEvent(pressOn(boxes()[0]->box));
+        EXPECT_EQ(isFullscreen, fullscreen);
+        EXPECT_EQ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP,
+                  fullscreen);
+        game_loop();
+        const SDL_FPoint size = windowSize();
+        EXPECT_GE(gameMenu.rect.x, 0.0f);
+        EXPECT_LE(gameMenu.rect.x + gameMenu.rect.w, size.x);
+    }
+    int afterW = 0, afterH = 0;
+    SDL_GetWindowSize(window, &afterW, &afterH);
+    EXPECT_EQ(afterW, w);
+    EXPECT_EQ(afterH, h);
+    isFullscreen = kept;
 }
 
 }  // namespace
