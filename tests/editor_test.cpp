@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <utility>
 
 #include "decorations.h"
 #include "draw_fixture.h"
@@ -275,6 +276,26 @@ TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastT
     camera = {corner.x - 640, corner.y - 360, 1280, 720, corner.x, corner.y, 1.0f};
     click(centreOf({0, 0}));
     EXPECT_EQ(mapObjects.size(), 2u) << "a footprint past the edge is refused";
+}
+
+// A map object whose art is missing: a click says so in one line and places nothing; a dragged box, which needs only
+// the footprint, still places it.
+TEST_F(Editor, AClickRefusesAnObjectWithoutArtWithOneLine) {
+    pick(hudMapObjectButtons, "Crystal");
+    SDL_Texture*& art = mapObjectsSprites.at("Crystal").sprite.texture;
+    SDL_Texture* const kept = std::exchange(art, nullptr);
+    ::testing::internal::CaptureStderr();
+    click(centreOf({20, 20}));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::size_t clicked = mapObjects.size();
+    ::testing::internal::CaptureStderr();
+    drag(centreOf({16, 20}), centreOf({18, 20}));
+    ::testing::internal::GetCapturedStderr();
+    art = kept;
+    EXPECT_EQ(said, "1 ERROR: no texture for map object type Crystal\n");
+    EXPECT_EQ(clicked, 0u);
+    EXPECT_FALSE(mapObjects.empty());
+    expectConsistentIndexes();
 }
 
 TEST_F(Editor, BackspaceEditsATypedNameAndOnlyWithoutOneDeletesTheBoxSelection) {
