@@ -3,6 +3,7 @@
 #include <string>
 
 #include "lockstep.h"
+#include "page_refusal.h"
 #include "session_fixture.h"
 #include "ui/replays_page.h"
 
@@ -81,14 +82,7 @@ TEST_F(ReplayPage, ARefusedPlaySaysSoUnderTheList) {
         EXPECT_EQ(page.refusalLine, c.line);
         EXPECT_EQ(gameState, GameState::Menus);
     }
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    page.draw();
-    DrawFixture::saveScreenshot("replays_page_refusal");
-    int red = 0;
-    for (int x = 0; x < 1280; ++x)
-        for (int y = 485; y < 505; ++y) red += DrawFixture::pixel(x, y).r > 200 && DrawFixture::pixel(x, y).g < 150;
-    EXPECT_GT(red, 50) << "the line under the list";
+    EXPECT_GT(refusalLinePixels(page, "replays_page_refusal"), 50) << "the line under the list";
     page.replayList.onSelect(0, page.replayFiles[0]);
     EXPECT_EQ(page.refusalLine, "");
 }
