@@ -2,7 +2,9 @@
 #include <filesystem>
 #include <string>
 
+#include "game_replay.h"
 #include "lockstep.h"
+#include "sdl_events.h"
 #include "page_refusal.h"
 #include "session_fixture.h"
 #include "ui/replays_page.h"
@@ -85,6 +87,41 @@ TEST_F(ReplayPage, ARefusedPlaySaysSoUnderTheList) {
     EXPECT_GT(refusalLinePixels(page, "replays_page_refusal"), 50) << "the line under the list";
     page.replayList.onSelect(0, page.replayFiles[0]);
     EXPECT_EQ(page.refusalLine, "");
+}
+
+// A replay chosen on the page, paused with "p", sought back to the middle by a press on the bar, and resumed plays
+// through the worlds of the live match and ends back at the menus.
+TEST_F(ReplayPage, PausedSoughtBackAndResumedItPlaysTheLiveWorldsToTheMenus) {
+    const ChecksumsByTurn live = playLiveMatch(300);
+    static PointerView pointer{0, 0, 1280, 720};
+    PointerView (*const kept)() = readPointerView;
+    readPointerView = [] { return pointer; };
+    const auto send = [](SDL_Event e) {
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        game_loop();
+    };
+    ReplaysPage page(&mainMenu);
+    page.init();
+    page.chosenReplay = onlyFileIn(root.path / "replays").filename().string();
+    ASSERT_TRUE(page.play());
+    ChecksumsByTurn replayed = runFrames(500, 20.0, [] { return lockstep.currentTurn >= 200; });
+    send(keyEvent(SDLK_p));
+    const int pausedAt = lockstep.currentTurn;
+    runFrames(10, 20.0, [] { return false; });
+    EXPECT_EQ(lockstep.currentTurn, pausedAt) << "paused";
+    pointer.mouseX = static_cast<float>(replay_bar.x) + static_cast<float>(replay_bar.w) / 2;
+    pointer.mouseY = static_cast<float>(replay_bar.y) + 1;
+    send(press(pointer.mouseX, pointer.mouseY));
+    EXPECT_LT(lockstep.currentTurn, pausedAt) << "sought back";
+    EXPECT_EQ(worldChecksum(), live.at(lockstep.currentTurn));
+    EXPECT_TRUE(replayPaused);
+    send(keyEvent(SDLK_p));
+    const ChecksumsByTurn resumed = runFrames(5000, 20.0, [] { return false; });
+    readPointerView = kept;
+    EXPECT_EQ(gameState, GameState::Menus);
+    replayed.insert(resumed.begin(), resumed.end());
+    for (const auto& [turn, sum] : replayed) EXPECT_EQ(sum, live.at(turn)) << turn;
+    EXPECT_GE(replayed.rbegin()->first, 299);
 }
 
 }  // namespace
