@@ -442,6 +442,28 @@ TEST_F(Editor, AMapSavedAndReopenedIsTheSameMap) {
     EXPECT_EQ(readWholeFile(root.path / "maps/copy2.map"), readWholeFile(root.path / "maps/copy.map"));
 }
 
+// A map made in the editor from an emptied one, with two starting bases placed by click, counts two seats and
+// starts a match where each player stands on one base, which then plays on.
+TEST_F(Editor, TwoBasesPlacedByClickSeatTwoPlayersInTheMatchOnTheSavedMap) {
+    pick(hudMapObjectButtons, "StartingBase");
+    click(centreOf({14, 14})), click(centreOf({26, 26}));
+    key(SDLK_ESCAPE);
+    pick(hudMapObjectButtons, "Crystal");
+    click(centreOf({20, 14}));
+    click(middleOf(saveButton.rect));
+    type("duel"), key(SDLK_RETURN);
+    ASSERT_FALSE(typingFilename) << filenameRefusal;
+    EXPECT_EQ(getBasesCountFromMap((root.path / "maps/duel.map").string()), 2);
+    endSession();
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "duel", false));
+    for (const auto& p : players) EXPECT_EQ(p->buildingIds.size(), 1u) << p->id;
+    runFrames(200, 20.0, [] { return lockstep.currentTurn >= 100; }, giveEconomyOrders);
+    EXPECT_EQ(gameState, GameState::Match);
+    EXPECT_GE(lockstep.currentTurn, 100);
+}
+
 TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFile) {
     root.write("maps/keep.map", "old\n");
     root.makeDir("maps/keep.map.tmp");
