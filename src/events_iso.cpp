@@ -74,8 +74,9 @@ SDL_FPoint buttonPoint(const SDL_Event& e) {
 
 bool IsoEventHandler::handleGameEvent(Grid& grid, const SDL_Event& event) {
     if (event.type == SDL_QUIT) running = false;
-    quitOnEscape(event);
+    // A key a dialog's field takes is typing, not the quit key.
     if (offerToDialogs(event)) return true;
+    quitOnEscape(event);
     trackModifiers(event);
     // A key typed into the open chat line is text, not a command; wasChatting keeps it so after the line closes.
     const bool wasChatting = chatActive;

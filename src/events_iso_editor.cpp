@@ -282,6 +282,8 @@ void pressToolButtons(SDL_Point s) {
     if (hit(heightLevel1)) selectedHeight = 1;
     if (hit(paintingRampButton)) paintingRamp = true;
     if (hit(saveButton)) {
+        // A text field elsewhere may have switched the keyboard's text off when it was submitted.
+        SDL_StartTextInput();
         typingFilename = true;
         filenameInput.clear();
         filenameRefusal.clear();
@@ -342,6 +344,11 @@ bool saveTypedMap(const Grid& grid) {
     const bool hasExtension = filenameInput.size() >= extension.size() &&
                               filenameInput.compare(filenameInput.size() - extension.size(), extension.size(), extension) == 0;
     const std::string file = hasExtension ? filenameInput : filenameInput + extension;
+    // A file of only the extension is hidden: no list would ever show it.
+    if (file.size() == extension.size()) {
+        filenameRefusal = "Not saved: a name before .map is needed";
+        return false;
+    }
     std::string why;
     if (!saveMap(grid, file, &why)) {
         filenameRefusal = "Not saved: " + why;

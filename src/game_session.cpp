@@ -442,6 +442,15 @@ bool saveCanResume(const std::string& name, std::string* why) {
     return false;
 }
 
+std::string recordedMapRefusal(const std::string& headerLine) {
+    std::string mapName;
+    std::string mapPrint;
+    std::string unusable;
+    if (!replayHeaderUsable(headerLine, mapName, mapPrint, unusable)) return "";
+    const auto refusal = savedMapRefusal(mapName, mapPrint);
+    return refusal ? refusal->error : "";
+}
+
 void keepRunSeats() {
     if (!runSeats) runSeats = RunSeats{Player::myStaticId, Player::aiId};
 }

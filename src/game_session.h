@@ -64,6 +64,10 @@ bool load_replay_into_commands();
 // a running match need not end for a bad choice. The reason of a refusal, in words for the player, goes to why when
 // given.
 bool saveCanResume(const std::string& name, std::string* why = nullptr);
+// Why the map a recorded header names cannot carry its match again: it does not read as a map, or it has changed
+// since the match was recorded. Empty when it is the map played on, when the log never recorded which map that
+// was, or when the header itself does not read (its loader reports that).
+std::string recordedMapRefusal(const std::string& headerLine);
 
 // ---- Recorded sessions ----
 

@@ -182,10 +182,12 @@ void initGameMenu() {
     // Only a live session has a log to copy. A mission is kept by its campaign: its log cannot place the roster
     // again, so a saved copy would resume as a skirmish without it.
     save->enabled = commandLog.is_open() && mode != GameMode::Extraction;
-    addButton("Load Game", 80.0f, MENU, [] {
+    Button* load = addButton("Load Game", 80.0f, MENU, [] {
         SDL_Log("Load Game clicked");
         pendingLoadGame = true;
     });
+    // The editor's frame serves no Load dialog: a request made there would open it in the next match.
+    load->enabled = mode != GameMode::MapEditor;
     addButton("Tips", 120.0f, MENU, [] { SDL_Log("Tips clicked"); });
     addButton("Scenario Objectives", 160.0f, MENU, [] {
         SDL_Log("Objectives clicked");
@@ -222,8 +224,8 @@ void ingame_menu::showOptions() {
         initFogTextures();
     });
     addLabel("Game Music", 25.0f, 110.0f, 12);
-    gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, backgroundMusic != nullptr,
-                           [](bool) { toggleBackgroundMusic(); });
+    // Whether music is on: a track stays loaded while it is off, and a silent start loads none.
+    gameMenu.add<Checkbox>(SDL_FRect{x, y + 130.0f, 22.0f, 22.0f}, musicActive, [](bool) { toggleBackgroundMusic(); });
     gameMenu.add<Slider>(renderer, SDL_FRect{x, y + 170.0f, 200.0f, 16.0f}, 0, 100, musicVolume(), setMusicVolume);
     addLabel("Sound Effects", 25.0f, 210.0f, 12);
     gameMenu.add<Checkbox>(SDL_FRect{x, y + 230.0f, 22.0f, 22.0f}, soundEffects, [](bool) { toggleSoundEffects(); });

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <tuple>
+#include <utility>
 
 #include "decorations.h"
 #include "draw_fixture.h"
@@ -12,8 +14,11 @@
 #include "input_state.h"
 #include "map_objects.h"
 #include "sdl_draw.h"
+#include "sdl_events.h"
+#include "page_refusal.h"
 #include "session_fixture.h"
 #include "ui/map_editor_page.h"
+#include "ui/text_input.h"
 
 namespace {
 
@@ -125,6 +130,34 @@ TEST_F(Editor, ClickAndDragPaintExactlyTheTilesUnderThemAndEscapeDisarms) {
     EXPECT_EQ(grid.at(17, 21).type, Tile::Water);
 }
 
+// What a click paints with each set of height tools armed, on a tile that stood at level 2: a ramp is level 1.
+TEST_F(Editor, AClickPaintsTheArmedHeightAndARampStandsAtLevelOne) {
+    const struct {
+        bool h0, h1, ramp;
+        int level;
+        bool isRamp;
+    } cases[] = {
+        {true, false, false, 0, false},
+        {false, true, false, 1, false},
+        {false, false, true, 1, true},
+        {true, false, true, 1, true},
+        {false, true, true, 1, true},
+    };
+    int column = 16;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(column);
+        const V2i t{column++, 20};
+        grid.at(t.x, t.y).heightLevel = 2;
+        if (c.h0) click(middleOf(heightLevel0.rect));
+        if (c.h1) click(middleOf(heightLevel1.rect));
+        if (c.ramp) click(middleOf(paintingRampButton.rect));
+        click(centreOf(t));
+        EXPECT_EQ(grid.at(t.x, t.y).heightLevel, c.level);
+        EXPECT_EQ(grid.at(t.x, t.y).ramp != 0, c.isRamp);
+        key(SDLK_ESCAPE);
+    }
+}
+
 // A dragged brush replaces what it finds on each tile of the box instead of piling onto it, however often it passes:
 // a decoration a tile, and for objects whose footprints overlap, one removed for each one placed.
 TEST_F(Editor, ADraggedDecorationOrObjectBrushReplacesWhatItFindsOnEachTileOfTheBoxInsteadOfPilingUp) {
@@ -215,6 +248,24 @@ TEST_F(Editor, TheMenusObjectivesAskForAGoodMap) {
     EXPECT_EQ(menuText(), " SCENARIO OBJECTIVES Make a good map. Back");
 }
 
+// The editor has no saved game to go to: a Load request raised there would open its dialog, unasked, in the first
+// frame of the next match.
+TEST_F(Editor, TheMenusLoadGameIsOffAndLeavesNoDialogForTheNextMatch) {
+    click(middleOf(menuButton.rect));
+    ASSERT_TRUE(gameMenu.isVisible());
+    click({int(gameMenu.rect.x + 125.0f), int(gameMenu.rect.y + 80.0f + 15.0f)});  // Load Game
+    map_editor_loop();
+    EXPECT_FALSE(pendingLoadGame);
+    pendingShutdown = true;
+    map_editor_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    game_loop();
+    EXPECT_FALSE(gameMenu.isVisible()) << "nothing was asked for in this match";
+}
+
 TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastTheEdge) {
     pick(hudMapObjectButtons, "Crystal");
     click(centreOf({20, 20})), click(centreOf({20, 20}));
@@ -227,6 +278,26 @@ TEST_F(Editor, OneTypePlacedTwiceListsBothIdsOnEveryFootprintTileButNothingPastT
     camera = {corner.x - 640, corner.y - 360, 1280, 720, corner.x, corner.y, 1.0f};
     click(centreOf({0, 0}));
     EXPECT_EQ(mapObjects.size(), 2u) << "a footprint past the edge is refused";
+}
+
+// A map object whose art is missing: a click says so in one line and places nothing; a dragged box, which needs only
+// the footprint, still places it.
+TEST_F(Editor, AClickRefusesAnObjectWithoutArtWithOneLine) {
+    pick(hudMapObjectButtons, "Crystal");
+    SDL_Texture*& art = mapObjectsSprites.at("Crystal").sprite.texture;
+    SDL_Texture* const kept = std::exchange(art, nullptr);
+    ::testing::internal::CaptureStderr();
+    click(centreOf({20, 20}));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::size_t clicked = mapObjects.size();
+    ::testing::internal::CaptureStderr();
+    drag(centreOf({16, 20}), centreOf({18, 20}));
+    ::testing::internal::GetCapturedStderr();
+    art = kept;
+    EXPECT_EQ(said, "1 ERROR: no texture for map object type Crystal\n");
+    EXPECT_EQ(clicked, 0u);
+    EXPECT_FALSE(mapObjects.empty());
+    expectConsistentIndexes();
 }
 
 TEST_F(Editor, BackspaceEditsATypedNameAndOnlyWithoutOneDeletesTheBoxSelection) {
@@ -297,6 +368,102 @@ TEST_F(Editor, TypedNameAndReturnWriteTheMapAndPreviewWhichThenPlaysAsAMatch) {
     EXPECT_EQ(mapObjects[0].tileX, 19);
 }
 
+// A field elsewhere (a lobby name, the match's save name) lets the keyboard's text go when Return submits it; the
+// map name prompt takes it back, or nothing typed would reach it.
+TEST_F(Editor, TheNamePromptTakesTypedTextAfterAFieldElsewhereLetItGo) {
+    TextInput lobbyName(SDL_FRect{0.0f, 0.0f, 100.0f, 30.0f});
+    lobbyName.focused = true;
+    lobbyName.handleEvent(keyEvent(SDLK_RETURN));
+    ASSERT_FALSE(SDL_IsTextInputActive());
+    click(middleOf(saveButton.rect));
+    EXPECT_TRUE(typingFilename);
+    EXPECT_TRUE(SDL_IsTextInputActive());
+}
+
+// Escape gives the typed name up: nothing is written, and the next Backspace deletes again.
+TEST_F(Editor, EscapeInTheNamePromptSavesNothingAndForgetsTheName) {
+    pick(hudDecorationButtons, "Bush");
+    click(centreOf({20, 20}));
+    key(SDLK_ESCAPE);
+    drag(centreOf({19, 19}), centreOf({21, 21}));
+    click(middleOf(saveButton.rect));
+    type("half");
+    key(SDLK_ESCAPE);
+    EXPECT_FALSE(typingFilename);
+    EXPECT_EQ(filenameInput, "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 1) << "only fight.map";
+    key(SDLK_BACKSPACE);
+    EXPECT_TRUE(decorations.empty());
+}
+
+// A shipped map opened, saved under a new name and opened again is the same map: its terrain (the grass variants
+// written alike), heights, objects and decorations; and saving the reopened map changes no byte.
+TEST_F(Editor, AMapSavedAndReopenedIsTheSameMap) {
+    const auto saveAs = [](const std::string& name) {
+        click(middleOf(saveButton.rect));
+        type(name), key(SDLK_RETURN);
+        ASSERT_FALSE(typingFilename) << filenameRefusal;
+    };
+    endSession();
+    ASSERT_TRUE(start_map_editor("fight"));
+    ASSERT_NO_FATAL_FAILURE(saveAs("copy"));
+    endSession();
+    ASSERT_TRUE(start_map_editor("copy"));
+    ASSERT_NO_FATAL_FAILURE(saveAs("copy2"));
+    const MapData shipped = readMapFile((root.path / "maps/fight.map").string());
+    const MapData copy = readMapFile((root.path / "maps/copy.map").string());
+    ASSERT_EQ(copy.terrainRows.size(), shipped.terrainRows.size());
+    for (std::size_t y = 0; y < shipped.terrainRows.size(); ++y) {
+        std::string row = shipped.terrainRows[y];
+        std::replace(row.begin(), row.end(), '.', 'G');
+        EXPECT_EQ(copy.terrainRows[y], row) << "row " << y;
+    }
+    // A height row may be short or missing: such a cell, or one of another character, stands at level 0.
+    const auto shippedHeight = [&shipped](std::size_t x, std::size_t y) {
+        const char c = y < shipped.heightRows.size() && x < shipped.heightRows[y].size() ? shipped.heightRows[y][x] : '0';
+        return (c >= '0' && c <= '9') || c == 'R' ? c : '0';
+    };
+    ASSERT_EQ(copy.heightRows.size(), shipped.terrainRows.size());
+    for (std::size_t y = 0; y < copy.heightRows.size(); ++y)
+        for (std::size_t x = 0; x < copy.heightRows[y].size(); ++x)
+            EXPECT_EQ(copy.heightRows[y][x], shippedHeight(x, y)) << x << "," << y;
+    const auto objects = [](const MapData& m) {
+        std::vector<std::tuple<std::string, int, int>> list;
+        for (const PendingObj& o : m.pendingObjects) list.emplace_back(o.type, o.x, o.y);
+        return list;
+    };
+    EXPECT_EQ(objects(copy), objects(shipped));
+    ASSERT_EQ(copy.pendingDecorations.size(), shipped.pendingDecorations.size());
+    for (std::size_t i = 0; i < shipped.pendingDecorations.size(); ++i) {
+        const PendingDeco &a = copy.pendingDecorations[i], &b = shipped.pendingDecorations[i];
+        EXPECT_EQ(std::tie(a.name, a.tileX, a.tileY, a.width, a.height),
+                  std::tie(b.name, b.tileX, b.tileY, b.width, b.height)) << i;
+    }
+    EXPECT_EQ(readWholeFile(root.path / "maps/copy2.map"), readWholeFile(root.path / "maps/copy.map"));
+}
+
+// A map made in the editor from an emptied one, with two starting bases placed by click, counts two seats and
+// starts a match where each player stands on one base, which then plays on.
+TEST_F(Editor, TwoBasesPlacedByClickSeatTwoPlayersInTheMatchOnTheSavedMap) {
+    pick(hudMapObjectButtons, "StartingBase");
+    click(centreOf({14, 14})), click(centreOf({26, 26}));
+    key(SDLK_ESCAPE);
+    pick(hudMapObjectButtons, "Crystal");
+    click(centreOf({20, 14}));
+    click(middleOf(saveButton.rect));
+    type("duel"), key(SDLK_RETURN);
+    ASSERT_FALSE(typingFilename) << filenameRefusal;
+    EXPECT_EQ(getBasesCountFromMap((root.path / "maps/duel.map").string()), 2);
+    endSession();
+    seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "duel", false));
+    for (const auto& p : players) EXPECT_EQ(p->buildingIds.size(), 1u) << p->id;
+    runFrames(200, 20.0, [] { return lockstep.currentTurn >= 100; }, giveEconomyOrders);
+    EXPECT_EQ(gameState, GameState::Match);
+    EXPECT_GE(lockstep.currentTurn, 100);
+}
+
 TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFile) {
     root.write("maps/keep.map", "old\n");
     root.makeDir("maps/keep.map.tmp");
@@ -310,6 +477,18 @@ TEST_F(Editor, NamesLeavingTheFolderAreRefusedAndAFailedWriteKeepsThePreviousFil
     EXPECT_FALSE(std::filesystem::exists(root.path / "escape.map"));
     EXPECT_EQ(readWholeFile(root.path / "maps/keep.map"), "old\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 3);
+}
+
+// ".map" alone would be a hidden file that no map list shows: the prompt stays open and says a name is needed.
+TEST_F(Editor, ANameOfOnlyTheExtensionIsRefusedInThePrompt) {
+    click(middleOf(saveButton.rect));
+    type(".map"), key(SDLK_RETURN);
+    EXPECT_TRUE(typingFilename);
+    EXPECT_EQ(filenameRefusal, "Not saved: a name before .map is needed");
+    EXPECT_FALSE(std::filesystem::exists(root.path / "maps/.map"));
+    type("x"), key(SDLK_RETURN);
+    EXPECT_FALSE(typingFilename);
+    EXPECT_TRUE(std::filesystem::exists(root.path / "maps/.mapx.map"));
 }
 
 TEST_F(Editor, HudListsPalettesInKeyOrderWithTheToolsAfterThemAndNamesTheSelection) {
@@ -391,6 +570,30 @@ TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterThe
     EXPECT_EQ(gameState, GameState::Menus);
     EXPECT_TRUE(FOG);
     EXPECT_FALSE(typingFilename) << "the prompt went with the editor";
+}
+
+// A map that does not read is refused on the page, which says so under the list; the menus and the fog setting stay
+// as they were, and another map still opens.
+TEST_F(Editor, PageSaysAMapThatDoesNotReadCannotBeOpened) {
+    endSession();
+    FOG = true;
+    root.write("maps/broken.map", "GGG\nGG\n");
+    MapEditorPage page(&mainMenu);
+    page.init();
+    ASSERT_EQ(page.mapNames, (std::vector<std::string>{"broken", "fight"}));
+    page.mapList.onSelect(0, "broken");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(page.openChosenMap());
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Cannot start on map \"broken\": Inconsistent line width at line 2"), std::string::npos) << said;
+    EXPECT_EQ(page.refusalLine, "This map cannot be opened.");
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_TRUE(FOG);
+    EXPECT_GT(refusalLinePixels(page, "map_editor_page_refusal"), 50) << "the line under the list";
+    page.mapList.onSelect(1, "fight");
+    EXPECT_EQ(page.refusalLine, "");
+    EXPECT_TRUE(page.openChosenMap());
+    EXPECT_EQ(gameState, GameState::MapEditor);
 }
 
 }  // namespace

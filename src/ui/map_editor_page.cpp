@@ -34,9 +34,7 @@ void MapEditorPage::handleEvent(const SDL_Event& event) {
 void MapEditorPage::draw() {
     const std::array<UIElement*, 4> inOrder{&titleLabel, &openButton, &backButton, &mapList};
     for (UIElement* w : inOrder) w->draw();
-    if (refusalLine.empty()) return;
-    const float x = windowSize().x * 0.5f - static_cast<float>(TextWidth(refusalLine, 16)) * 0.5f;
-    DrawText(refusalLine, static_cast<int>(x), 485, SDL_Color{255, 90, 90, 255}, 16, false);
+    menu_layout::drawRefusalLine(refusalLine);
 }
 
 bool MapEditorPage::openChosenMap() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "sdl_draw.h"
+#include "sdl_text.h"
 #include "ui/button.h"
 #include "ui/main_menu.h"
 
@@ -30,6 +31,13 @@ inline Button columnButton(const std::string& label, float y, SDL_Color backgrou
     b.normal = background;
     b.hover = hovered;
     return b;
+}
+
+// Why the page's last press was refused, in red, centred under a page's list.
+inline void drawRefusalLine(const std::string& line) {
+    if (line.empty()) return;
+    const float x = windowSize().x * 0.5f - static_cast<float>(TextWidth(line, 16)) * 0.5f;
+    DrawText(line, static_cast<int>(x), 485, SDL_Color{255, 90, 90, 255}, 16, false);
 }
 
 // Asks the menu for a page; the switch happens after the event being handled.

@@ -1,9 +1,11 @@
 // The replay browser: the files of the replays folder, and the chosen one played as a replay session.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,11 @@ public:
         replayList.setItems(replayFiles);
         // Only a click chooses: no row is lit before one, and the choice of an earlier visit stays lit.
         replayList.light(chosenReplay);
-        replayList.onSelect = [this](int index, const std::string&) { chosenReplay = replayFiles[index]; };
+        replayList.onSelect = [this](int index, const std::string&) {
+            chosenReplay = replayFiles[index];
+            refusalLine.clear();
+        };
+        refusalLine.clear();
         playButton = columnButton("Play replay", 520.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { play(); });
         backButton = columnButton("Back", 580.0f, BACK_COLOUR, {60, 60, 60, 255}, goTo(menu, MenuPage::MainPage));
     }
@@ -45,11 +51,32 @@ public:
     void draw() override {
         const std::array<UIElement*, 4> inOrder{&titleLabel, &playButton, &backButton, &replayList};
         for (UIElement* w : inOrder) w->draw();
+        menu_layout::drawRefusalLine(refusalLine);
     }
+
+    // Refused, with a line under the list, while no replay is chosen or when the chosen one cannot be played.
+    bool play() {
+        const bool started = startChosenReplay();
+        refusalLine = started ? "" : chosenReplay.empty() ? "Choose a replay first." : "This replay cannot be played.";
+        return started;
+    }
+
+    Label titleLabel{"Replays", 0.0f, 0.0f, 22};
+    Button playButton;
+    Button backButton;
+    List replayList{0.0f, 0.0f, 0.0f, 0.0f, 18};
+    std::vector<std::string> replayFiles;
+    std::string chosenReplay;
+
+    // Why the last "Play replay" was refused, until a replay is chosen or the page entered again.
+    std::string refusalLine;
+
+private:
+    MainMenu* menu;
 
     // Only a file that opens and reads as a command log starts a session; a log cut short plays up to its last
     // whole turn. Anything else leaves an error line and the page as it was.
-    bool play() {
+    bool startChosenReplay() {
         SDL_Log("Opened replay file %s", chosenReplay.c_str());
         const std::string path = basePath + "replays/" + chosenReplay;
         std::error_code ignored;
@@ -59,6 +86,13 @@ public:
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
             return false;
         }
+        // A match replayed on a map edited since would show another match.
+        if (const std::string refusal = recordedMapRefusal(firstLine(in)); !refusal.empty()) {
+            std::cerr << "Cannot play the replay \"" << chosenReplay << "\": " << refusal << "\n";
+            return false;
+        }
+        in.clear();
+        in.seekg(0);
         keepRunSeats();
         if (!loadReplay(in) && replayTurns.empty()) {
             abandonStart();
@@ -69,13 +103,11 @@ public:
         return startGame(false, true, MAP_FILE, true);
     }
 
-    Label titleLabel{"Replays", 0.0f, 0.0f, 22};
-    Button playButton;
-    Button backButton;
-    List replayList{0.0f, 0.0f, 0.0f, 0.0f, 18};
-    std::vector<std::string> replayFiles;
-    std::string chosenReplay;
-
-private:
-    MainMenu* menu;
+    // At most one record line's length of it: a longer header is the loader's to refuse.
+    static std::string firstLine(std::istream& in) {
+        std::string line(MAX_RECORD_LINE, '\0');
+        in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+        line.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount() - (in.good() ? 1 : 0), 0)));
+        return line;
+    }
 };
