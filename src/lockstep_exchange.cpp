@@ -165,9 +165,12 @@ void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, NetworkMa
 }
 
 // Everything a dropped peer sent before has been relayed, so the others learn of its leaving after they hold all
-// its turns, as this peer does.
-void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner) {
-    for (int connection : link.takeDroppedConnections()) {
+// its turns, as this peer does. A peer that is not the host hears every other player through its one connection,
+// so once none is left all of them are gone, those whose turns never came (a host gone at the start) too.
+void LockstepManager::onDroppedConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                                           TurnRunner& runner) {
+    const std::vector<int> droppedNow = link.takeDroppedConnections();
+    for (int connection : droppedNow) {
         if (link.isHost) {
             const int playerId = link.playerOf(connection);
             if (playerId == NetworkManager::NO_PLAYER) continue;
@@ -178,6 +181,8 @@ void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link
         for (int playerId : playersByConnection[connection]) markLeft(playerId, localPlayer, runner);
         playersByConnection.erase(connection);
     }
+    if (link.isHost || droppedNow.empty() || !link.connections.empty()) return;
+    for (int playerId : gated) markLeft(playerId, localPlayer, runner);
 }
 
 void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
@@ -209,7 +214,7 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
             link.refuse(packet.source, "unknown message type " + std::to_string(packet.type));
         }
     }
-    onDroppedConnections(localPlayer, link, runner);
+    onDroppedConnections(localPlayer, gated, link, runner);
 }
 
 // Orders beyond what one packet may carry, or beyond the work of one turn, wait for the next turn, in order. A

@@ -322,6 +322,12 @@ bool mayHandle(LobbyPeer& peer, const NetPacket& p, const TcpHandler& h) {
     return false;
 }
 
+// A host that could not listen holds a lobby nobody can join: announcing it would send searching players to
+// whatever else holds the port.
+bool hostsJoinableLobby(const LobbyPeer& peer) {
+    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listenSocket);
+}
+
 // A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.
 void onLostConnections(LobbyPeer& peer) {
     for (int connection : peer.link.takeDroppedConnections()) {
@@ -358,7 +364,7 @@ void updateLobbyNetworking(LobbyPeer& peer) {
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
         const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
-        if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
+        if (query && hostsJoinableLobby(peer)) onLobbyQuery(peer, p);
     }
     answerQueries(peer);
 }

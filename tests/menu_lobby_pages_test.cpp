@@ -374,3 +374,53 @@ TEST_F(LobbyMenu, AWrongPasswordIsRefusedAndARetryJoinsWithoutALeakedSocket) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the host's lobby has become by the time the joiner presses Join.
+enum class HostState { Full, Started, Gone };
+
+// Back from the join page to the main page, as a player would go to search again.
+void backToTheMainPage() {
+    clickOn(shown<JoinPage>().backButton.rect);
+    clickOn(shown<LANPage>().backButton.rect);
+}
+
+// A lobby listed by the search that is full, has started or is gone by the time of the Join: the page stays,
+// nobody is joined, and a failed connection adds two lines to the one that names the address. Going back gives
+// the join up, so the host keeps no place for it.
+TEST_F(LobbyMenu, AJoinToAFullStartedOrGoneLobbyLeavesThePageAsItWas) {
+    const auto savedStart = StartLobbyMatch;
+    const struct {
+        HostState state;
+        bool connected;
+        long errorLines;
+    } cases[] = {{HostState::Full, true, 1}, {HostState::Started, false, 3}, {HostState::Gone, false, 3}};
+    for (const auto& c : cases) {
+        const int which = static_cast<int>(c.state);
+        LoopbackHost host;
+        ASSERT_TRUE(searchFromTheJoinPage(host)) << which;
+        clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
+        type("secret");
+        StartLobbyMatch = nullptr;
+        if (c.state == HostState::Full) host.roster.push_back(std::make_unique<Player>(9, "Third", "human", false));
+        if (c.state == HostState::Started) startLobbyMatch(host.peer);
+        if (c.state == HostState::Gone) leaveLobby(host.peer);
+        StartLobbyMatch = savedStart;
+        ::testing::internal::CaptureStderr();
+        clickOn(shown<JoinPage>().joinButton.rect);
+        EXPECT_FALSE(host.stepUntil([] { return lobbyState.joined; })) << which;
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(host.link.connections.size(), c.connected ? 1u : 0u) << which;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.errorLines) << which << ": " << errors;
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+        EXPECT_EQ(mainMenu.current, MenuPage::JoinPage) << which;
+        EXPECT_EQ(players.size(), 1u) << which;
+        EXPECT_EQ(net.connections.size(), c.connected ? 1u : 0u) << which;
+        backToTheMainPage();
+        EXPECT_TRUE(net.connections.empty()) << which << ": going back gave the join up";
+        EXPECT_TRUE(host.stepUntil([&] { return host.link.connections.empty(); })) << which;
+    }
+}
+
+}  // namespace

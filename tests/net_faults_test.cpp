@@ -1,0 +1,163 @@
+// Peers that go away or misbehave at the seams of a network game, over real sockets on loopback: a side gone at
+// each stage from the start message on, a host that cannot listen, and frames cut at any byte or run together.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "lockstep_peers.h"
+#include "loopback_lobby.h"
+
+namespace {
+
+// The guest joins Den with its password; both see the two players.
+void joinDen(LoopbackLobby& lobby) {
+    ASSERT_TRUE(joinLobby(lobby.guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(lobby.stepUntil([&] { return lobby.guest.state.joined && lobby.host.roster.size() == 2; }));
+}
+
+struct Departure {
+    const char* stage;
+    bool hostLeaves;
+    // The side leaves before the guest's lobby step has read the start message.
+    bool beforeStartIsRead;
+    int turnsPlayed;
+};
+
+std::ostream& operator<<(std::ostream& out, const Departure& d) { return out << d.stage; }
+
+// Each side's match: its exchange, what it applied and who it saw leave.
+struct MatchSide {
+    LobbySide& side;
+    int id;
+    LockstepManager turns;
+    RecordingRunner runner;
+    void step(const std::vector<int>& gated) { turns.step(TURN_LENGTH, 0, id, gated, side.link, runner); }
+};
+
+struct SideGoneFromTheStart : LoopbackLobby, ::testing::WithParamInterface<Departure> {
+    void SetUp() override {
+        LoopbackLobby::SetUp();
+        savedStart = StartLobbyMatch;
+        StartLobbyMatch = nullptr;
+    }
+    void TearDown() override {
+        StartLobbyMatch = savedStart;
+        LoopbackLobby::TearDown();
+    }
+    decltype(StartLobbyMatch) savedStart;
+};
+
+// A side may be gone as the match starts (its own start failed, it quit while loading) or after some turns. The
+// one that stays never waits for turns that cannot come: it plays on alone and the feed tells of one leave.
+TEST_P(SideGoneFromTheStart, TheOtherPlaysOnAloneWithOneLeave) {
+    const Departure& d = GetParam();
+    joinDen(*this);
+    MatchSide sides[] = {{host, 1, {}, {}}, {guest, 2, {}, {}}};
+    MatchSide& leaving = sides[d.hostLeaves ? 0 : 1];
+    MatchSide& staying = sides[d.hostLeaves ? 1 : 0];
+    const std::vector<int> gated{1, 2};
+    startLobbyMatch(host.peer);
+    if (d.beforeStartIsRead) leaving.side.link.closeTcp();
+    ASSERT_TRUE(stepUntil([&] { return staying.side.state.started; }));
+    for (int frame = 0; frame < 400 && sides[1].turns.receiveTurn < d.turnsPlayed; ++frame) {
+        for (MatchSide& s : sides) s.step(gated);
+        host.link.waitForTraffic(2);
+    }
+    ASSERT_GE(sides[1].turns.receiveTurn, d.turnsPlayed);
+    leaving.side.link.closeTcp();
+    const int from = staying.turns.receiveTurn;
+    for (int frame = 0; frame < 400 && staying.turns.receiveTurn < from + 20; ++frame) {
+        staying.step(gated);
+        staying.side.link.waitForTraffic(2);
+    }
+    EXPECT_EQ(staying.runner.left, std::vector<int>{leaving.id});
+    EXPECT_GE(staying.turns.receiveTurn, from + 20) << "the match stood still";
+    EXPECT_TRUE(staying.side.link.connections.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, SideGoneFromTheStart,
+    ::testing::Values(Departure{"host gone before the start is read", true, true, 0},
+                      Departure{"host gone before its first turn", true, false, 0},
+                      Departure{"host gone after five turns", true, false, 5},
+                      Departure{"guest gone before the start is read", false, true, 0},
+                      Departure{"guest gone before its first turn", false, false, 0},
+                      Departure{"guest gone after five turns", false, false, 5}),
+    [](const ::testing::TestParamInfo<Departure>& info) {
+        std::string name = info.param.stage;
+        name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+        return name;
+    });
+
+using HostFaults = LoopbackLobby;
+
+// A second lobby on a machine whose port the first holds cannot listen: the host may still play alone, but a
+// search must not list a lobby nobody can join, as a join would reach the first lobby instead.
+TEST_F(HostFaults, AHostWhosePortIsTakenAnnouncesNoLobby) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(hostLobby(guest.peer, "Second", "fight", "", 2));
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_TRUE(guest.state.isHostLobby) << "the host plays on alone";
+
+    // The searcher takes the first discovery port, which Den gives up; the failed host keeps the second.
+    host.link.closeUdp();
+    LobbySide searcher{3};
+    ASSERT_TRUE(searcher.link.openUdp(netUdpPorts[0]));
+    searchLobbies(searcher.peer);
+    for (int step = 0; step < 20; ++step) {
+        updateLobbyNetworking(guest.peer);
+        updateLobbyNetworking(searcher.peer);
+        searcher.link.waitForTraffic(5);
+    }
+    EXPECT_TRUE(searcher.state.lobbies.empty()) << searcher.state.lobbies.front().name;
+}
+
+// What a stranger's connection sends, as frames run together.
+std::vector<uint8_t> framesOf(const std::vector<NetPacket>& packets) {
+    std::vector<uint8_t> bytes;
+    for (const NetPacket& p : packets) {
+        const std::vector<uint8_t> frame = framePacket(p);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
+}
+
+// The bytes go out in pieces of the given size, the host's lobby stepping after each.
+void sendInPieces(LoopbackLobby& lobby, NetworkManager& from, const std::vector<uint8_t>& bytes, size_t piece) {
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        const size_t end = std::min(bytes.size(), at + piece);
+        ASSERT_TRUE(from.connections.front().link->send({bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                         bytes.begin() + static_cast<std::ptrdiff_t>(end)}));
+        lobby.host.link.waitForTraffic(20);
+        updateLobbyNetworking(lobby.host.peer);
+    }
+}
+
+// A join and a race change arrive as one stream cut anywhere, a header included, or all in one piece; so do a
+// leave and the bytes sent after it, which count no more.
+TEST_F(HostFaults, FramesCutAtAnyByteOrRunTogetherReadAlike) {
+    JoinRequest join{"Den", "127.0.0.1", 5, "Cutter", "human", 0, "secret"};
+    NetPacket race(PacketType::ChangeRace);
+    race.writeInt(5);
+    race.writeString("vohmathal");
+    NetPacket left(PacketType::PlayerLeft);
+    left.writeInt(5);
+    const std::vector<uint8_t> joined = framesOf({joinRequestPacket(join), race});
+    const std::vector<uint8_t> leaving = framesOf({left, race, joinRequestPacket(join)});
+    for (size_t piece : {size_t{1}, size_t{3}, size_t{4}, size_t{5}, joined.size()}) {
+        NetworkManager stranger;
+        ASSERT_TRUE(stranger.connect("127.0.0.1", netTcpPort));
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == 1; })) << piece;
+        sendInPieces(*this, stranger, joined, piece);
+        ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 2; })) << piece;
+        EXPECT_EQ(host.roster[1]->race, "vohmathal") << piece;
+        sendInPieces(*this, stranger, leaving, piece);
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); })) << piece;
+        EXPECT_EQ(host.roster.size(), 1u) << "bytes after the leave counted, in pieces of " << piece;
+    }
+}
+
+}  // namespace
