@@ -167,30 +167,6 @@ TEST(LockstepTurns, PingIsAnsweredAsItArrivesAndLatencyIsTheRoundTrip) {
 
 namespace {
 
-// A host whose one client joined as player 2, over an in-memory link.
-struct HostWithClient {
-    LockstepManager manager;
-    NetworkManager host, client;
-    RecordingRunner runner;
-    HostWithClient() {
-        host.isHost = true;
-        host.bindConnection(joinInMemory(host, client), 2);
-    }
-    // One host frame without time to send; what it wrote on the error stream.
-    std::string hostStep() {
-        testing::internal::CaptureStderr();
-        manager.step(0.0f, 0, 1, {1, 2}, host, runner);
-        return testing::internal::GetCapturedStderr();
-    }
-};
-
-NetPacket intsPacket(uint8_t type, const std::vector<int32_t>& ints) {
-    NetPacket p;
-    p.type = type;
-    for (int32_t v : ints) p.writeInt(v);
-    return p;
-}
-
 const Command ownOrder{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
 const Command hostsOrder{CommandType::StopConstruction, 1, StopConstructionCommand{3}};
 constexpr uint8_t TURN = static_cast<uint8_t>(PacketType::TurnCommands);

@@ -1,6 +1,10 @@
-// A lockstep peer's side for tests: a runner that records what each exchange turn applied, and an in-memory link.
+// A lockstep peer's side for tests: a runner that records what each exchange turn applied, an in-memory link, and a
+// host with one client on it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,4 +39,28 @@ inline int joinInMemory(NetworkManager& first, NetworkManager& second) {
     auto [a, b] = makeMemoryLinkPair();
     second.addConnection(std::move(b));
     return first.addConnection(std::move(a));
+}
+
+// A host whose one client joined as player 2, over an in-memory link.
+struct HostWithClient {
+    LockstepManager manager;
+    NetworkManager host, client;
+    RecordingRunner runner;
+    HostWithClient() {
+        host.isHost = true;
+        host.bindConnection(joinInMemory(host, client), 2);
+    }
+    // One host frame without time to send; what it wrote on the error stream.
+    std::string hostStep() {
+        testing::internal::CaptureStderr();
+        manager.step(0.0f, 0, 1, {1, 2}, host, runner);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+inline NetPacket intsPacket(uint8_t type, const std::vector<int32_t>& ints) {
+    NetPacket p;
+    p.type = type;
+    for (int32_t v : ints) p.writeInt(v);
+    return p;
 }

@@ -424,3 +424,61 @@ TEST_F(LobbyMenu, AJoinToAFullStartedOrGoneLobbyLeavesThePageAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// The game's own lobby view, hosting or joined, and the other side on loopback.
+enum class GameSide { Guest, Host };
+
+// The game enters a lobby through its pages, as the guest of the side beside it or as the host of a guest on
+// the ports that side found: true once both list two players.
+bool enterLobbyWithTwo(GameSide side, LoopbackHost& other, LobbySide& guest) {
+    if (side == GameSide::Guest) {
+        if (!searchFromTheJoinPage(other)) return false;
+        clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
+        type("secret");
+        clickOn(shown<JoinPage>().joinButton.rect);
+        return other.stepUntil([&] {
+            mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+            return mainMenu.current == MenuPage::LobbyViewPage && players.size() == 2 && other.roster.size() == 2;
+        });
+    }
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    if (!net.listenSocket || !joinLobby(guest.peer, Lobby{"Unnamed Lobby", 0, "fight", "127.0.0.1", 1, 2}, ""))
+        return false;
+    return other.stepUntil([&] {
+        updateLobbyNetworking(guest.peer);
+        guest.link.waitForTraffic(5);
+        return guest.state.joined && guest.roster.size() == 2 && players.size() == 2;
+    });
+}
+
+// Leave on the game's lobby view, hosting or joined: the game is back on the LAN page alone with every lobby
+// socket closed, and the other side lists one player and holds no connection to it.
+TEST_F(LobbyMenu, LeaveOnTheLobbyViewClosesEverySocketOnBothSides) {
+    for (GameSide side : {GameSide::Guest, GameSide::Host}) {
+        const bool hosting = side == GameSide::Host;
+        LoopbackHost other;
+        LobbySide guest{5};
+        // When the game hosts, the side beside only found it free ports.
+        if (hosting) leaveLobby(other.peer);
+        const std::size_t descriptors = openDescriptors();
+        ASSERT_TRUE(enterLobbyWithTwo(side, other, guest)) << hosting;
+        clickOn(shown<LobbyViewPage>().leaveButton.rect);
+        EXPECT_EQ(mainMenu.current, MenuPage::LANPage) << hosting;
+        EXPECT_EQ(players.size(), 1u) << hosting;
+        EXPECT_FALSE(lobbyState.isHostLobby || lobbyState.joined) << hosting;
+        EXPECT_TRUE(net.connections.empty() && !net.listenSocket) << hosting;
+        LobbySide& remaining = hosting ? static_cast<LobbySide&>(guest) : other;
+        EXPECT_TRUE(other.stepUntil([&] {
+            updateLobbyNetworking(guest.peer);
+            return remaining.roster.size() == 1 && remaining.link.connections.empty();
+        })) << hosting;
+        EXPECT_EQ(openDescriptors(), descriptors) << hosting;
+        clickOn(shown<LANPage>().backButton.rect);
+    }
+}
+
+}  // namespace

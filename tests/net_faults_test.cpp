@@ -1,11 +1,13 @@
-// Peers that go away or misbehave at the seams of a network game, over real sockets on loopback: a side gone at
-// each stage from the start message on, a host that cannot listen, and frames cut at any byte or run together.
+// Peers that go away or misbehave at the seams of a network game: over real sockets on loopback a side gone at
+// each stage from the start message on, a host that cannot listen, and frames cut at any byte or run together;
+// over memory links a client that sends turns ahead without end and a host that breaks the rules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "game_commands_wire.h"
 #include "lockstep_peers.h"
 #include "loopback_lobby.h"
 
@@ -157,6 +159,56 @@ TEST_F(HostFaults, FramesCutAtAnyByteOrRunTogetherReadAlike) {
         sendInPieces(*this, stranger, leaving, piece);
         ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); })) << piece;
         EXPECT_EQ(host.roster.size(), 1u) << "bytes after the leave counted, in pieces of " << piece;
+    }
+}
+
+// A client may send turns ahead, but what they hold is bounded: turns of the most orders of the longest chat
+// lines fill the bound within a few turns, and the turn past it drops the client with one line.
+TEST(TurnMemory, AClientsTurnsAheadStopAtTheBoundOfMemory) {
+    HostWithClient match;
+    const Command chat{CommandType::ChatMessage, 2, ChatMessageCommand{std::string(MAX_CHAT_BYTES, 'x')}};
+    const Turn full{0, 2, std::vector<Command>(MAX_TURN_COMMANDS, chat)};
+    std::string errors;
+    int sent = 0;
+    for (; sent < 16 && !match.host.connections.empty(); ++sent) {
+        Turn ahead = full;
+        ahead.tick = sent;
+        match.client.sendPacket(writeTurnPacket(ahead));
+        errors += match.hostStep();
+    }
+    EXPECT_TRUE(match.host.connections.empty()) << "sixteen full turns were kept";
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("ahead exceed"), std::string::npos) << errors;
+    EXPECT_GE(sent, 3) << "the bound took fewer turns than a client may lawfully send ahead";
+    EXPECT_EQ(match.manager.turns[2].size(), static_cast<size_t>(sent - 1));
+    EXPECT_EQ(match.runner.left, std::vector<int>{2});
+}
+
+// A host that breaks the rules is dropped by its member with one line, and the member plays on alone rather than
+// waiting for turns that will not come.
+TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
+    const struct {
+        NetPacket packet;
+        const char* line;
+    } cases[] = {
+        {intsPacket(static_cast<uint8_t>(PacketType::PlayerLeft), {}), "a leave without a player id"},
+        {intsPacket(static_cast<uint8_t>(PacketType::TurnCommands), {0, 1}), "a turn packet cut short"},
+        {intsPacket(99, {1}), "unknown message type 99"},
+    };
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, hostSide;
+        joinInMemory(link, hostSide);
+        RecordingRunner runner;
+        hostSide.sendPacket(c.packet);
+        testing::internal::CaptureStderr();
+        for (int frame = 0; frame < 10; ++frame) member.step(TURN_LENGTH, 0, 2, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(c.line), std::string::npos) << c.line << ": " << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_TRUE(link.connections.empty()) << c.line;
+        EXPECT_EQ(runner.left, std::vector<int>{1}) << c.line;
+        EXPECT_GE(member.receiveTurn, 9) << c.line;
     }
 }
 
