@@ -1,11 +1,14 @@
 // The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, race clicks at the
-// pointer, and joining a host found by a search over loopback.
+// pointer, joining a host found by a search over loopback or failing to, leaving a lobby from either side, and the
+// host's name and password fields.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ai.h"
 #include "draw_fixture.h"
@@ -477,6 +480,52 @@ TEST_F(LobbyMenu, LeaveOnTheLobbyViewClosesEverySocketOnBothSides) {
             return remaining.roster.size() == 1 && remaining.link.connections.empty();
         })) << hosting;
         EXPECT_EQ(openDescriptors(), descriptors) << hosting;
+        clickOn(shown<LANPage>().backButton.rect);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Typed in one text event per character, as a keyboard does.
+void typeEach(const std::vector<std::string>& characters) {
+    for (const std::string& c : characters) type(c);
+}
+
+// A joiner sends the lobby's name and password back, and the host takes neither longer than a name: the host
+// page's fields keep what fits, in whole characters, and the lobby can be joined with what they show.
+TEST_F(LobbyMenu, TheHostPageKeepsANameAndPasswordAJoinerCanSendBack) {
+    const std::vector<std::string> fill(MAX_NAME_BYTES - 1, "n");
+    const std::string kept(MAX_NAME_BYTES - 1, 'n');
+    const struct {
+        std::vector<std::string> typed;
+        std::string shown;
+    } texts[] = {
+        {[&] { auto t = fill; t.push_back("n"); return t; }(), kept + "n"},
+        {[&] { auto t = fill; t.insert(t.end(), {"n", "n"}); return t; }(), kept + "n"},
+        {[&] { auto t = fill; t.push_back("\xC3\xA9"); return t; }(), kept},  // a two-byte character past the end
+    };
+    for (const auto& t : texts) {
+        LoopbackHost ports;
+        leaveLobby(ports.peer);  // the game hosts on the ports it found
+        LobbySide guest{5};
+        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        HostPage& page = shown<HostPage>();
+        typeEach(t.typed);
+        clickOn(page.passwordInput.rect);
+        typeEach(t.typed);
+        EXPECT_EQ(page.lobbyNameInput.text, t.shown);
+        EXPECT_EQ(page.passwordInput.text, t.shown);
+        clickOn(page.startLobbyButton.rect);
+        ASSERT_TRUE(joinLobby(guest.peer, Lobby{lobbyState.currentLobbyName, 1, "fight", "127.0.0.1", 1, 2}, t.shown));
+        EXPECT_TRUE(ports.stepUntil([&] {
+            updateLobbyNetworking(guest.peer);
+            guest.link.waitForTraffic(5);
+            return guest.state.joined;
+        })) << t.typed.size() << " characters typed";
+        clickOn(shown<LobbyViewPage>().leaveButton.rect);
         clickOn(shown<LANPage>().backButton.rect);
     }
 }

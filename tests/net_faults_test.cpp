@@ -117,6 +117,36 @@ TEST_F(HostFaults, AHostWhosePortIsTakenAnnouncesNoLobby) {
     EXPECT_TRUE(searcher.state.lobbies.empty()) << searcher.state.lobbies.front().name;
 }
 
+// A member speaks only for itself and within the bounds of a name: a message past them drops it from the lobby
+// with one line; a race of exactly the longest name is taken.
+TEST_F(HostFaults, AMemberBreakingTheLobbysRulesIsDroppedWithOneLine) {
+    NetPacket bareLeave(PacketType::PlayerLeft);
+    const struct {
+        NetPacket packet;
+        const char* line;  // empty: the member stays
+    } cases[] = {
+        {bareLeave, "a leave without a player id"},
+        {joinRequestPacket({"Den", "127.0.0.1", 2, "P2", "human", 0, "secret"}), "player 2 asked to join again"},
+        {raceOf(2, std::string(MAX_NAME_BYTES + 1, 'r')), "a race of 33 bytes"},
+        {raceOf(2, std::string(MAX_NAME_BYTES, 'r')), ""},
+    };
+    for (const auto& c : cases) {
+        if (guest.link.connections.empty()) joinDen(*this);
+        ASSERT_EQ(host.roster.size(), 2u) << c.line;
+        ::testing::internal::CaptureStderr();
+        guest.link.sendPacket(c.packet);
+        const bool dropped = stepUntil([&] { return host.roster.size() == 1; });
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(dropped, *c.line != 0) << c.line;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), *c.line ? 1 : 0) << errors;
+        EXPECT_NE(errors.find(c.line), std::string::npos) << errors;
+        if (!*c.line) {
+            EXPECT_EQ(host.roster[1]->race, std::string(MAX_NAME_BYTES, 'r'));
+        }
+        if (dropped) leaveLobby(guest.peer);
+    }
+}
+
 // What a stranger's connection sends, as frames run together.
 std::vector<uint8_t> framesOf(const std::vector<NetPacket>& packets) {
     std::vector<uint8_t> bytes;
