@@ -242,4 +242,34 @@ TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
     }
 }
 
+// A member takes turns and leaves only of the players the match awaits: any other id would take memory of its
+// own and put a line in the feed for nobody.
+TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
+    const uint8_t leave = static_cast<uint8_t>(PacketType::PlayerLeft);
+    const struct {
+        NetPacket packet;
+        std::vector<int> left;
+        size_t playersStored;
+        long lines;
+    } cases[] = {
+        {writeTurnPacket(Turn{0, 9, {}}), {}, 0, 1}, {writeTurnPacket(Turn{0, 1, {}}), {}, 1, 0},
+        {intsPacket(leave, {9}), {}, 0, 0},          {intsPacket(leave, {2}), {}, 0, 0},
+        {intsPacket(leave, {1}), {1}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        LockstepManager member;
+        NetworkManager link, hostSide;
+        joinInMemory(link, hostSide);
+        RecordingRunner runner;
+        hostSide.sendPacket(c.packet);
+        testing::internal::CaptureStderr();
+        member.step(0.0f, 0, 2, {1, 2}, link, runner);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(runner.left, c.left) << errors;
+        EXPECT_EQ(member.turns.size(), c.playersStored) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.lines) << errors;
+        EXPECT_EQ(link.connections.size(), 1u) << errors;
+    }
+}
+
 }  // namespace
