@@ -304,11 +304,12 @@ NetPacket updateOf(int players) {
     return p;
 }
 
-// A LobbyInfo whose payload takes the given number of bytes, all but the fixed fields in its name.
+// A LobbyInfo whose payload takes the given number of bytes, all but the fixed fields in its map's name, which
+// only the datagram bounds: the lobby's name keeps to the length of a name.
 NetPacket infoOf(size_t payloadBytes) {
     NetPacket p(PacketType::LobbyInfo);
-    p.writeString(std::string(payloadBytes - 4 * 5 - 1 - 5 - 9, 'n'));
-    p.writeString("fight");
+    p.writeString("Den");
+    p.writeString(std::string(payloadBytes - 4 * 5 - 1 - 3 - 9, 'm'));
     p.writeByte(0);
     p.writeString("127.0.0.1");
     p.writeInt(1);

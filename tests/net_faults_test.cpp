@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "game_commands_wire.h"
@@ -144,6 +145,52 @@ TEST_F(HostFaults, AMemberBreakingTheLobbysRulesIsDroppedWithOneLine) {
             EXPECT_EQ(host.roster[1]->race, std::string(MAX_NAME_BYTES, 'r'));
         }
         if (dropped) leaveLobby(guest.peer);
+    }
+}
+
+// Every name a peer sends keeps to the length of a name: an announcement or a player list with a longer one is
+// dropped with one line, names of exactly that length are taken. An address is no longer than a name either.
+TEST_F(HostFaults, AnnouncementsAndPlayerListsWithANamePastItsLengthAreDropped) {
+    joinDen(*this);
+    const std::string longest(MAX_NAME_BYTES, 'n');
+    const std::string past(MAX_NAME_BYTES + 1, 'n');
+    const struct {
+        std::string lobby, address, player, race;
+        bool announced, updated;
+    } cases[] = {
+        {longest, "127.0.0.1", longest, longest, true, true}, {past, "127.0.0.1", "P1", "human", false, false},
+        {"Den", past, "P1", "human", false, true},           {"Den", "127.0.0.1", past, "human", true, false},
+        {"Den", "127.0.0.1", "P1", past, true, false},
+    };
+    for (const auto& c : cases) {
+        guest.state.lobbies.clear();
+        NetPacket info(PacketType::LobbyInfo);
+        for (const std::string& text : {c.lobby, std::string("fight")}) info.writeString(text);
+        info.writeByte(0);
+        info.writeString(c.address);
+        for (int32_t count : {1, 2}) info.writeInt(count);
+        host.link.broadcastPacket(info, netUdpPorts[1]);
+        NetPacket update(PacketType::LobbyUpdate);
+        update.writeString(c.lobby);
+        update.writeInt(2);
+        for (const auto& [id, name, race] : {std::tuple<int, std::string, std::string>{1, c.player, c.race},
+                                             std::tuple<int, std::string, std::string>{2, "P2", "human"}}) {
+            update.writeInt(id);
+            update.writeString(name);
+            update.writeString(race);
+            update.writeByte(0);
+        }
+        host.link.sendPacket(update);
+        ::testing::internal::CaptureStderr();
+        for (int step = 0; step < 20; ++step) {
+            updateLobbyNetworking(guest.peer);
+            guest.link.waitForTraffic(5);
+        }
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(!guest.state.lobbies.empty(), c.announced) << errors;
+        EXPECT_EQ(guest.roster[0]->name == c.player && guest.roster[0]->race == c.race, c.updated) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), (c.announced ? 0 : 1) + (c.updated ? 0 : 1))
+            << errors;
     }
 }
 
