@@ -1,6 +1,6 @@
 // Two game processes on 127.0.0.1, each played through its real pages by synthetic input: one hosts a lobby, the
-// other finds it after Refresh and joins with the password; race and map reach the other side, and the match the
-// host starts runs alike on both.
+// other finds it after Refresh and joins with the password; race and map reach the other side, the match the
+// host starts runs alike on both, and a host that leaves it at any point leaves the guest the winner.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
