@@ -25,12 +25,12 @@ public:
         lobbyNameLabel = Label("Lobby Name:", cx - 150.0f, 220.0f, 16);
         lobbyNameInput = TextInput({cx - 150.0f, 250.0f, 300.0f, 35.0f});
         lobbyNameInput.onChange = [this](std::string text) {
-            lobbyNameInput.text = lobbyNameText = lobbyState.currentLobbyName = withinNameLength(text);
+            lobbyNameInput.text = lobbyNameText = lobbyState.currentLobbyName = cutToNameLength(text);
         };
         passwordLabel = Label("Password:", cx - 150.0f, 310.0f, 16);
         passwordInput = TextInput({cx - 150.0f, 340.0f, 300.0f, 35.0f});
         passwordInput.onChange = [this](std::string text) {
-            passwordInput.text = passwordText = lobbyState.password = withinNameLength(text);
+            passwordInput.text = passwordText = lobbyState.password = cutToNameLength(text);
         };
         for (TextInput* field : {&lobbyNameInput, &passwordInput}) field->showCaret = true;
         startLobbyButton =
@@ -87,7 +87,7 @@ public:
 private:
     // A joiner sends the lobby's name and the password back, and a host refuses either when longer than a name
     // may be: a field keeps the whole characters that fit.
-    static std::string withinNameLength(const std::string& text) {
+    static std::string cutToNameLength(const std::string& text) {
         if (text.size() <= MAX_NAME_BYTES) return text;
         size_t cut = MAX_NAME_BYTES;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
