@@ -261,6 +261,21 @@ TEST(TurnMemory, AClientsTurnsAheadStopAtTheBoundOfMemory) {
     EXPECT_EQ(match.runner.left, std::vector<int>{2});
 }
 
+// Player 2 of a match of two, whose one connection leads to its host, player 1.
+struct MemberOfAHost {
+    LockstepManager turns;
+    NetworkManager link, host;
+    RecordingRunner runner;
+    MemberOfAHost() { joinInMemory(link, host); }
+    // What the member's frames wrote on the error stream after the host sent the packet.
+    std::string hear(const NetPacket& packet, int frames, float frameSeconds) {
+        host.sendPacket(packet);
+        testing::internal::CaptureStderr();
+        for (int frame = 0; frame < frames; ++frame) turns.step(frameSeconds, 0, 2, {1, 2}, link, runner);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
 // A host that breaks the rules is dropped by its member with one line, and the member plays on alone rather than
 // waiting for turns that will not come.
 TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
@@ -273,19 +288,13 @@ TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
         {intsPacket(99, {1}), "unknown message type 99"},
     };
     for (const auto& c : cases) {
-        LockstepManager member;
-        NetworkManager link, hostSide;
-        joinInMemory(link, hostSide);
-        RecordingRunner runner;
-        hostSide.sendPacket(c.packet);
-        testing::internal::CaptureStderr();
-        for (int frame = 0; frame < 10; ++frame) member.step(TURN_LENGTH, 0, 2, {1, 2}, link, runner);
-        const std::string errors = testing::internal::GetCapturedStderr();
+        MemberOfAHost member;
+        const std::string errors = member.hear(c.packet, 10, TURN_LENGTH);
         EXPECT_NE(errors.find(c.line), std::string::npos) << c.line << ": " << errors;
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-        EXPECT_TRUE(link.connections.empty()) << c.line;
-        EXPECT_EQ(runner.left, std::vector<int>{1}) << c.line;
-        EXPECT_GE(member.receiveTurn, 9) << c.line;
+        EXPECT_TRUE(member.link.connections.empty()) << c.line;
+        EXPECT_EQ(member.runner.left, std::vector<int>{1}) << c.line;
+        EXPECT_GE(member.turns.receiveTurn, 9) << c.line;
     }
 }
 
@@ -304,18 +313,12 @@ TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
         {intsPacket(leave, {1}), {1}, 0, 0},
     };
     for (const auto& c : cases) {
-        LockstepManager member;
-        NetworkManager link, hostSide;
-        joinInMemory(link, hostSide);
-        RecordingRunner runner;
-        hostSide.sendPacket(c.packet);
-        testing::internal::CaptureStderr();
-        member.step(0.0f, 0, 2, {1, 2}, link, runner);
-        const std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(runner.left, c.left) << errors;
-        EXPECT_EQ(member.turns.size(), c.playersStored) << errors;
+        MemberOfAHost member;
+        const std::string errors = member.hear(c.packet, 1, 0.0f);
+        EXPECT_EQ(member.runner.left, c.left) << errors;
+        EXPECT_EQ(member.turns.turns.size(), c.playersStored) << errors;
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.lines) << errors;
-        EXPECT_EQ(link.connections.size(), 1u) << errors;
+        EXPECT_EQ(member.link.connections.size(), 1u) << errors;
     }
 }
 
