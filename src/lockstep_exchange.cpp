@@ -103,21 +103,24 @@ const Turn* LockstepManager::storedTurn(int playerId, int tick) const {
     return found == byTurn->second.end() ? nullptr : &found->second;
 }
 
-void LockstepManager::markLeft(int playerId, int localPlayer, TurnRunner& runner) {
-    if (playerId == localPlayer || !leftPlayers.insert(playerId).second) return;
+// Only a player the match awaits can leave it: any other id a peer names would only grow the set and the feed.
+void LockstepManager::markLeft(int playerId, int localPlayer, const std::vector<int>& gated, TurnRunner& runner) {
+    if (playerId == localPlayer || std::find(gated.begin(), gated.end(), playerId) == gated.end()) return;
+    if (!leftPlayers.insert(playerId).second) return;
     runner.playerLeft(playerId);
 }
 
 // The host holds each client to its own player, to each turn number once and to the window; every peer holds a
 // turn to the orders one turn may hold, however many packets carry it; the host's own turns and what it passes on
-// were held to them already, so another peer only guards its memory.
+// were held to them already, so another peer only guards its memory: the players it awaits, the window, the bytes.
 std::string LockstepManager::brokenRule(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated,
                                         NetworkManager& link) {
     const int widen = link.isHost ? 1 : 2;
     std::string why;
     if (link.isHost) why = forgery(turn, link.playerOf(packet.source));
-    // Turns of a player nobody waits for would be applied wherever they happened to come in time.
-    if (why.empty() && link.isHost && std::find(gated.begin(), gated.end(), turn.player) == gated.end())
+    // Turns of a player nobody waits for would be applied wherever they happened to come in time, and on a member
+    // each such player would take memory of its own.
+    if (why.empty() && std::find(gated.begin(), gated.end(), turn.player) == gated.end())
         why = "player " + std::to_string(turn.player) + ", who is not awaited in the match, sent a turn";
     if (why.empty() && turn.tick >= receiveTurn + widen * TURN_WINDOW)
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
@@ -151,7 +154,8 @@ bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, cons
 
 // Only the host announces a leave, and only for a client whose own connection closed; a client that says so
 // itself is refused, and its connection closing then announces it.
-void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner) {
+void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, const std::vector<int>& gated,
+                                   NetworkManager& link, TurnRunner& runner) {
     int32_t playerId = 0;
     if (link.isHost) {
         link.refuse(packet.source, "only the host announces a leave");
@@ -161,23 +165,28 @@ void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, NetworkMa
         link.refuse(packet.source, "a leave without a player id");
         return;
     }
-    markLeft(playerId, localPlayer, runner);
+    markLeft(playerId, localPlayer, gated, runner);
 }
 
 // Everything a dropped peer sent before has been relayed, so the others learn of its leaving after they hold all
-// its turns, as this peer does.
-void LockstepManager::onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner) {
-    for (int connection : link.takeDroppedConnections()) {
+// its turns, as this peer does. A peer that is not the host hears every other player through its one connection,
+// so once none is left all of them are gone, those whose turns never came (a host gone at the start) too.
+void LockstepManager::onDroppedConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                                           TurnRunner& runner) {
+    const std::vector<int> droppedNow = link.takeDroppedConnections();
+    for (int connection : droppedNow) {
         if (link.isHost) {
             const int playerId = link.playerOf(connection);
             if (playerId == NetworkManager::NO_PLAYER) continue;
             link.sendPacket(playerLeftPacket(playerId));
-            markLeft(playerId, localPlayer, runner);
+            markLeft(playerId, localPlayer, gated, runner);
             continue;
         }
-        for (int playerId : playersByConnection[connection]) markLeft(playerId, localPlayer, runner);
+        for (int playerId : playersByConnection[connection]) markLeft(playerId, localPlayer, gated, runner);
         playersByConnection.erase(connection);
     }
+    if (link.isHost || droppedNow.empty() || !link.connections.empty()) return;
+    for (int playerId : gated) markLeft(playerId, localPlayer, gated, runner);
 }
 
 void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
@@ -204,12 +213,12 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
                 collectCommand(Command{CommandType::Pong, localPlayer, PongCommand{}});
             store(std::move(turn));
         } else if (type == PacketType::PlayerLeft) {
-            onPlayerLeft(packet, localPlayer, link, runner);
+            onPlayerLeft(packet, localPlayer, gated, link, runner);
         } else if (!isLobbyMessage(packet.type)) {
             link.refuse(packet.source, "unknown message type " + std::to_string(packet.type));
         }
     }
-    onDroppedConnections(localPlayer, link, runner);
+    onDroppedConnections(localPlayer, gated, link, runner);
 }
 
 // Orders beyond what one packet may carry, or beyond the work of one turn, wait for the next turn, in order. A

@@ -87,12 +87,14 @@ private:
                            NetworkManager& link);
     // False, with the connection refused or the turn dropped, when the turn breaks a rule.
     bool acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated, NetworkManager& link);
-    void onPlayerLeft(NetPacket& packet, int localPlayer, NetworkManager& link, TurnRunner& runner);
-    void onDroppedConnections(int localPlayer, NetworkManager& link, TurnRunner& runner);
+    void onPlayerLeft(NetPacket& packet, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                      TurnRunner& runner);
+    void onDroppedConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                              TurnRunner& runner);
     void send(int localPlayer, int nowMs, NetworkManager& link);
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
-    void markLeft(int playerId, int localPlayer, TurnRunner& runner);
+    void markLeft(int playerId, int localPlayer, const std::vector<int>& gated, TurnRunner& runner);
     bool turnComplete(const std::vector<int>& gated) const;
 };
 

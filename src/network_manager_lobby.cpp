@@ -120,7 +120,10 @@ void onPlayerLeft(LobbyPeer& peer, NetPacket& p) {
     peer.link.sendPacket(lobbyUpdatePacket(peer));
 }
 
-// A list longer than any lobby holds is dropped whole, so a message cannot fill the memory with players.
+bool withinNameLength(const std::string& text) { return text.size() <= MAX_NAME_BYTES; }
+
+// A list longer than any lobby holds, or a name or race longer than a name may be, drops the update whole, so a
+// message cannot fill the memory or the lobby view.
 void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
     std::string name = peer.state.lobbyName;
     int32_t count = 0;
@@ -131,15 +134,28 @@ void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
                   << "\n";
         return;
     }
-    peer.state.lobbyName = name;
-    peer.roster.clear();
+    struct Seat {
+        int32_t id;
+        std::string name, race;
+        bool computer;
+    };
+    std::vector<Seat> listed;
+    bool fits = withinNameLength(name);
     for (int32_t i = 0; i < count; ++i) {
         int32_t id = 0;
-        std::string name, race;
+        std::string playerName, race;
         uint8_t computer = 0;
-        if (!p.readInt(id) || !p.readString(name) || !p.readString(race) || !p.readByte(computer)) break;
-        addRosterPlayer(peer, id, name, race, computer != 0);
+        if (!p.readInt(id) || !p.readString(playerName) || !p.readString(race) || !p.readByte(computer)) break;
+        fits = fits && withinNameLength(playerName) && withinNameLength(race);
+        listed.push_back({id, playerName, race, computer != 0});
     }
+    if (!fits) {
+        std::cerr << "Dropped a lobby update: a name or race longer than " << MAX_NAME_BYTES << " bytes\n";
+        return;
+    }
+    peer.state.lobbyName = name;
+    peer.roster.clear();
+    for (const Seat& seat : listed) addRosterPlayer(peer, seat.id, seat.name, seat.race, seat.computer);
     p.readString(peer.state.currentMap);
 }
 
@@ -163,6 +179,11 @@ void onLobbyInfo(LobbyPeer& peer, NetPacket& p) {
     }
     Lobby lobby;
     readLobbyInfo(p, lobby);
+    // A joiner sends the name back, which a host takes no longer than a name; no address is longer either.
+    if (!withinNameLength(lobby.name) || !withinNameLength(lobby.hostIp)) {
+        std::cerr << "Dropped a lobby announcement: a name or address longer than " << MAX_NAME_BYTES << " bytes\n";
+        return;
+    }
     peer.state.lobbies.push_back(lobby);
 }
 
@@ -218,7 +239,7 @@ void onChangeRace(LobbyPeer& peer, NetPacket& p) {
     std::string race;
     if (!p.readInt(id) || !p.readString(race)) return;
     if (!speaksFor(peer, p, id, "the race")) return;
-    if (race.size() > MAX_NAME_BYTES) {
+    if (!withinNameLength(race)) {
         peer.link.refuse(p.source, "a race of " + std::to_string(race.size()) + " bytes");
         return;
     }
@@ -322,6 +343,12 @@ bool mayHandle(LobbyPeer& peer, const NetPacket& p, const TcpHandler& h) {
     return false;
 }
 
+// A host that could not listen holds a lobby nobody can join: announcing it would send searching players to
+// whatever else holds the port.
+bool hostsJoinableLobby(const LobbyPeer& peer) {
+    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listenSocket);
+}
+
 // A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.
 void onLostConnections(LobbyPeer& peer) {
     for (int connection : peer.link.takeDroppedConnections()) {
@@ -358,7 +385,7 @@ void updateLobbyNetworking(LobbyPeer& peer) {
     for (NetPacket& p : peer.link.receiveDatagrams()) {
         if (p.type == static_cast<uint8_t>(PacketType::LobbyInfo)) onLobbyInfo(peer, p);
         const bool query = p.type == static_cast<uint8_t>(PacketType::LobbyQuery);
-        if (query && peer.state.isHostLobby) onLobbyQuery(peer, p);
+        if (query && hostsJoinableLobby(peer)) onLobbyQuery(peer, p);
     }
     answerQueries(peer);
 }

@@ -1,6 +1,6 @@
 // Two game processes on 127.0.0.1, each played through its real pages by synthetic input: one hosts a lobby, the
-// other finds it after Refresh and joins with the password; race and map reach the other side, and the match the
-// host starts runs alike on both.
+// other finds it after Refresh and joins with the password; race and map reach the other side, the match the
+// host starts runs alike on both, and a host that leaves it at any point leaves the guest the winner.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -96,6 +96,29 @@ TEST(LobbyProcesses, TwoMatchesWithTheHostsComputerPauseAndChatPlayAlikeAndEvery
     const std::vector<std::string> twice(2, first[4].substr(first[4].size() - 16));
     EXPECT_EQ(replayedChecksums(dir.path / "host"), twice);
     EXPECT_EQ(replayedChecksums(dir.path / "guest"), twice);
+}
+
+}  // namespace
+
+namespace {
+
+// A host that leaves as its match starts, before any turn of it, or after some turns leaves its guest the winner:
+// the guest's match goes on without it and shows the result dialog, and the host's lobby is gone.
+TEST(LobbyProcesses, AGuestWhoseHostLeavesAtTheStartOrLaterGetsTheVictoryDialog) {
+    const int hostTicks[] = {0, 200};
+    for (size_t i = 0; i < std::size(hostTicks); ++i) {
+        TempDir dir;
+        Peer host(gameFolder(dir, "host"), "host", std::to_string(41003 + 6 * i + (getpid() % 2000) * 12),
+                  hostTicks[i], "leave");
+        const std::string ports = host.line();
+        ASSERT_EQ(ports.rfind("ports ", 0), 0u) << ports;
+        Peer guest(gameFolder(dir, "guest"), "join", ports.substr(6), hostTicks[i], "result");
+        const std::vector<std::string> seen = guest.rest();
+        const std::vector<std::string> hosted = host.rest();
+        ASSERT_FALSE(hosted.empty()) << hostTicks[i];
+        EXPECT_EQ(hosted.back(), "ended hosting 0 connections 0") << hostTicks[i];
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "result VICTORY"), seen.end()) << hostTicks[i];
+    }
 }
 
 }  // namespace

@@ -9,40 +9,11 @@
 
 #include "activity.h"
 #include "game_commands_wire.h"
+#include "lockstep_peers.h"
 #include "network_manager.h"
 #include "session_fixture.h"
 
 namespace {
-
-// What one peer applied in each exchange turn and whether the world ticked after it.
-struct AppliedTurn {
-    std::vector<Command> commands;
-    bool ticked = false;
-};
-
-// Applies nothing to the world: the orders are kept to be played against a world afterwards, one peer at a time.
-class RecordingRunner : public TurnRunner {
-public:
-    std::vector<AppliedTurn> turns{1};
-    std::vector<int> left;
-    bool paused = false;
-    bool isPaused() const override { return paused; }
-    void apply(const Command& cmd) override {
-        if (cmd.type == CommandType::PauseGame) paused = true;
-        if (cmd.type == CommandType::ResumeGame) paused = false;
-        turns.back().commands.push_back(cmd);
-    }
-    void tick() override { turns.back().ticked = true; }
-    void playerLeft(int playerId) override { left.push_back(playerId); }
-    void endTurn() { turns.emplace_back(); }
-};
-
-// Joins two transports by an in-memory stream; the id of the first one's end.
-int joinInMemory(NetworkManager& first, NetworkManager& second) {
-    auto [a, b] = makeMemoryLinkPair();
-    second.addConnection(std::move(b));
-    return first.addConnection(std::move(a));
-}
 
 struct Peer {
     int id;
@@ -195,30 +166,6 @@ TEST(LockstepTurns, PingIsAnsweredAsItArrivesAndLatencyIsTheRoundTrip) {
 }  // namespace
 
 namespace {
-
-// A host whose one client joined as player 2, over an in-memory link.
-struct HostWithClient {
-    LockstepManager manager;
-    NetworkManager host, client;
-    RecordingRunner runner;
-    HostWithClient() {
-        host.isHost = true;
-        host.bindConnection(joinInMemory(host, client), 2);
-    }
-    // One host frame without time to send; what it wrote on the error stream.
-    std::string hostStep() {
-        testing::internal::CaptureStderr();
-        manager.step(0.0f, 0, 1, {1, 2}, host, runner);
-        return testing::internal::GetCapturedStderr();
-    }
-};
-
-NetPacket intsPacket(uint8_t type, const std::vector<int32_t>& ints) {
-    NetPacket p;
-    p.type = type;
-    for (int32_t v : ints) p.writeInt(v);
-    return p;
-}
 
 const Command ownOrder{CommandType::StopConstruction, 2, StopConstructionCommand{3}};
 const Command hostsOrder{CommandType::StopConstruction, 1, StopConstructionCommand{3}};

@@ -1,11 +1,14 @@
 // The LAN, host, join and lobby pages driven by clicks: hosting alone against the computer, race clicks at the
-// pointer, and joining a host found by a search over loopback.
+// pointer, joining a host found by a search over loopback or failing to, leaving a lobby from either side, and the
+// host's name and password fields.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ai.h"
 #include "draw_fixture.h"
@@ -371,6 +374,160 @@ TEST_F(LobbyMenu, AWrongPasswordIsRefusedAndARetryJoinsWithoutALeakedSocket) {
     mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
     EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
     EXPECT_EQ(players.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// What the host's lobby has become by the time the joiner presses Join.
+enum class HostState { Full, Started, Gone };
+
+// Back from the join page to the main page, as a player would go to search again.
+void backToTheMainPage() {
+    clickOn(shown<JoinPage>().backButton.rect);
+    clickOn(shown<LANPage>().backButton.rect);
+}
+
+// A lobby listed by the search that is full, has started or is gone by the time of the Join: the page stays,
+// nobody is joined, and a failed connection adds two lines to the one that names the address. Going back gives
+// the join up, so the host keeps no place for it.
+TEST_F(LobbyMenu, AJoinToAFullStartedOrGoneLobbyLeavesThePageAsItWas) {
+    const auto savedStart = StartLobbyMatch;
+    const struct {
+        HostState state;
+        bool connected;
+        long errorLines;
+    } cases[] = {{HostState::Full, true, 1}, {HostState::Started, false, 3}, {HostState::Gone, false, 3}};
+    for (const auto& c : cases) {
+        const int which = static_cast<int>(c.state);
+        LoopbackHost host;
+        ASSERT_TRUE(searchFromTheJoinPage(host)) << which;
+        clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
+        type("secret");
+        StartLobbyMatch = nullptr;
+        if (c.state == HostState::Full) host.roster.push_back(std::make_unique<Player>(9, "Third", "human", false));
+        if (c.state == HostState::Started) startLobbyMatch(host.peer);
+        if (c.state == HostState::Gone) leaveLobby(host.peer);
+        StartLobbyMatch = savedStart;
+        ::testing::internal::CaptureStderr();
+        clickOn(shown<JoinPage>().joinButton.rect);
+        EXPECT_FALSE(host.stepUntil([] { return lobbyState.joined; })) << which;
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(host.link.connections.size(), c.connected ? 1u : 0u) << which;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.errorLines) << which << ": " << errors;
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+        EXPECT_EQ(mainMenu.current, MenuPage::JoinPage) << which;
+        EXPECT_EQ(players.size(), 1u) << which;
+        EXPECT_EQ(net.connections.size(), c.connected ? 1u : 0u) << which;
+        backToTheMainPage();
+        EXPECT_TRUE(net.connections.empty()) << which << ": going back gave the join up";
+        EXPECT_TRUE(host.stepUntil([&] { return host.link.connections.empty(); })) << which;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The game's own lobby view, hosting or joined, and the other side on loopback.
+enum class GameSide { Guest, Host };
+
+// The game enters a lobby through its pages, as the guest of the side beside it or as the host of a guest on
+// the ports that side found: true once both list two players.
+bool enterLobbyWithTwo(GameSide side, LoopbackHost& other, LobbySide& guest) {
+    if (side == GameSide::Guest) {
+        if (!searchFromTheJoinPage(other)) return false;
+        clickOn({windowSize().x * 0.5f - 200.0f, 220.0f, 10.0f, 10.0f});
+        type("secret");
+        clickOn(shown<JoinPage>().joinButton.rect);
+        return other.stepUntil([&] {
+            mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+            return mainMenu.current == MenuPage::LobbyViewPage && players.size() == 2 && other.roster.size() == 2;
+        });
+    }
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    if (!net.listenSocket || !joinLobby(guest.peer, Lobby{"Unnamed Lobby", 0, "fight", "127.0.0.1", 1, 2}, ""))
+        return false;
+    return other.stepUntil([&] {
+        updateLobbyNetworking(guest.peer);
+        guest.link.waitForTraffic(5);
+        return guest.state.joined && guest.roster.size() == 2 && players.size() == 2;
+    });
+}
+
+// Leave on the game's lobby view, hosting or joined: the game is back on the LAN page alone with every lobby
+// socket closed, and the other side lists one player and holds no connection to it.
+TEST_F(LobbyMenu, LeaveOnTheLobbyViewClosesEverySocketOnBothSides) {
+    for (GameSide side : {GameSide::Guest, GameSide::Host}) {
+        const bool hosting = side == GameSide::Host;
+        LoopbackHost other;
+        LobbySide guest{5};
+        // When the game hosts, the side beside only found it free ports.
+        if (hosting) leaveLobby(other.peer);
+        const std::size_t descriptors = openDescriptors();
+        ASSERT_TRUE(enterLobbyWithTwo(side, other, guest)) << hosting;
+        clickOn(shown<LobbyViewPage>().leaveButton.rect);
+        EXPECT_EQ(mainMenu.current, MenuPage::LANPage) << hosting;
+        EXPECT_EQ(players.size(), 1u) << hosting;
+        EXPECT_FALSE(lobbyState.isHostLobby || lobbyState.joined) << hosting;
+        EXPECT_TRUE(net.connections.empty() && !net.listenSocket) << hosting;
+        LobbySide& remaining = hosting ? static_cast<LobbySide&>(guest) : other;
+        EXPECT_TRUE(other.stepUntil([&] {
+            updateLobbyNetworking(guest.peer);
+            return remaining.roster.size() == 1 && remaining.link.connections.empty();
+        })) << hosting;
+        EXPECT_EQ(openDescriptors(), descriptors) << hosting;
+        clickOn(shown<LANPage>().backButton.rect);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Typed in one text event per character, as a keyboard does.
+void typeEach(const std::vector<std::string>& characters) {
+    for (const std::string& c : characters) type(c);
+}
+
+// A joiner sends the lobby's name and password back, and the host takes neither longer than a name: the host
+// page's fields keep what fits, in whole characters, and the lobby can be joined with what they show.
+TEST_F(LobbyMenu, TheHostPageKeepsANameAndPasswordAJoinerCanSendBack) {
+    const std::vector<std::string> fill(MAX_NAME_BYTES - 1, "n");
+    const std::string kept(MAX_NAME_BYTES - 1, 'n');
+    const struct {
+        std::vector<std::string> typed;
+        std::string shown;
+    } texts[] = {
+        {[&] { auto t = fill; t.push_back("n"); return t; }(), kept + "n"},
+        {[&] { auto t = fill; t.insert(t.end(), {"n", "n"}); return t; }(), kept + "n"},
+        {[&] { auto t = fill; t.push_back("\xC3\xA9"); return t; }(), kept},  // a two-byte character past the end
+    };
+    for (const auto& t : texts) {
+        LoopbackHost ports;
+        leaveLobby(ports.peer);  // the game hosts on the ports it found
+        LobbySide guest{5};
+        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        HostPage& page = shown<HostPage>();
+        typeEach(t.typed);
+        clickOn(page.passwordInput.rect);
+        typeEach(t.typed);
+        EXPECT_EQ(page.lobbyNameInput.text, t.shown);
+        EXPECT_EQ(page.passwordInput.text, t.shown);
+        clickOn(page.startLobbyButton.rect);
+        ASSERT_TRUE(joinLobby(guest.peer, Lobby{lobbyState.currentLobbyName, 1, "fight", "127.0.0.1", 1, 2}, t.shown));
+        EXPECT_TRUE(ports.stepUntil([&] {
+            updateLobbyNetworking(guest.peer);
+            guest.link.waitForTraffic(5);
+            return guest.state.joined;
+        })) << t.typed.size() << " characters typed";
+        clickOn(shown<LobbyViewPage>().leaveButton.rect);
+        clickOn(shown<LANPage>().backButton.rect);
+    }
 }
 
 }  // namespace

@@ -24,10 +24,14 @@ public:
         titleLabel = Label("Host Game", cx - static_cast<float>(TextWidth("Host Game", 22) / 2), 170.0f, 22);
         lobbyNameLabel = Label("Lobby Name:", cx - 150.0f, 220.0f, 16);
         lobbyNameInput = TextInput({cx - 150.0f, 250.0f, 300.0f, 35.0f});
-        lobbyNameInput.onChange = [this](std::string text) { lobbyNameText = lobbyState.currentLobbyName = text; };
+        lobbyNameInput.onChange = [this](std::string text) {
+            lobbyNameInput.text = lobbyNameText = lobbyState.currentLobbyName = cutToNameLength(text);
+        };
         passwordLabel = Label("Password:", cx - 150.0f, 310.0f, 16);
         passwordInput = TextInput({cx - 150.0f, 340.0f, 300.0f, 35.0f});
-        passwordInput.onChange = [this](std::string text) { passwordText = lobbyState.password = text; };
+        passwordInput.onChange = [this](std::string text) {
+            passwordInput.text = passwordText = lobbyState.password = cutToNameLength(text);
+        };
         for (TextInput* field : {&lobbyNameInput, &passwordInput}) field->showCaret = true;
         startLobbyButton =
             columnButton("Start Lobby", 400.0f, menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER, [this] { startLobby(); });
@@ -81,6 +85,15 @@ public:
     std::vector<std::string> mapChoices{"fight"};
 
 private:
+    // A joiner sends the lobby's name and the password back, and a host refuses either when longer than a name
+    // may be: a field keeps the whole characters that fit.
+    static std::string cutToNameLength(const std::string& text) {
+        if (text.size() <= MAX_NAME_BYTES) return text;
+        size_t cut = MAX_NAME_BYTES;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        return text.substr(0, cut);
+    }
+
     void focusAt(float x, float y) {
         for (TextInput* field : {&lobbyNameInput, &passwordInput})
             if (pointInRect(field->rect, x, y)) {

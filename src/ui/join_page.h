@@ -27,8 +27,10 @@ public:
             LobbyPeer peer = globalLobbyPeer();
             searchLobbies(peer);
         });
-        backButton = button("Back", 430.0f, menu_layout::BACK_COLOUR, menu_layout::BACK_HOVER,
-                            menu_layout::goTo(menu, MenuPage::LANPage));
+        backButton = button("Back", 430.0f, menu_layout::BACK_COLOUR, menu_layout::BACK_HOVER, [this] {
+            abandonJoin();
+            menu->switch_to_page(MenuPage::LANPage);
+        });
         // A Return typed elsewhere earlier stopped text input; the fields here must take typing again.
         SDL_StartTextInput();
     }
@@ -100,6 +102,17 @@ public:
         lobbyState.joined = false;
         awaitingAnswer = joinLobby(peer, target, passwordText);
         if (!awaitingAnswer) std::cerr << "Failed to connect to host!\n";
+    }
+
+    // Going back gives the join up: a connection the host never answered would hold one of the few places it
+    // keeps for players still to join, and a late acceptance would make this peer a member away from the lobby.
+    void abandonJoin() {
+        awaitingAnswer = false;
+        LobbyPeer peer = globalLobbyPeer();
+        if (lobbyState.joined)
+            leaveLobby(peer);
+        else if (!lobbyState.useRelayer)
+            peer.link.closeTcp();
     }
 
     static std::string rowText(const Lobby& l) {

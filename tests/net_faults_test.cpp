@@ -1,0 +1,325 @@
+// Peers that go away or misbehave at the seams of a network game: over real sockets on loopback a side gone at
+// each stage from the start message on, a host that cannot listen, and frames cut at any byte or run together;
+// over memory links a client that sends turns ahead without end and a host that breaks the rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "game_commands_wire.h"
+#include "lockstep_peers.h"
+#include "loopback_lobby.h"
+
+namespace {
+
+// The guest joins Den with its password; both see the two players.
+void joinDen(LoopbackLobby& lobby) {
+    ASSERT_TRUE(joinLobby(lobby.guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    ASSERT_TRUE(lobby.stepUntil([&] { return lobby.guest.state.joined && lobby.host.roster.size() == 2; }));
+}
+
+struct Departure {
+    const char* stage;
+    bool hostLeaves;
+    // The side leaves before the guest's lobby step has read the start message.
+    bool beforeStartIsRead;
+    int turnsPlayed;
+};
+
+std::ostream& operator<<(std::ostream& out, const Departure& d) { return out << d.stage; }
+
+// Each side's match: its exchange, what it applied and who it saw leave.
+struct MatchSide {
+    LobbySide& side;
+    int id;
+    LockstepManager turns;
+    RecordingRunner runner;
+    void step(const std::vector<int>& gated) { turns.step(TURN_LENGTH, 0, id, gated, side.link, runner); }
+};
+
+struct SideGoneFromTheStart : LoopbackLobby, ::testing::WithParamInterface<Departure> {
+    void SetUp() override {
+        LoopbackLobby::SetUp();
+        savedStart = StartLobbyMatch;
+        StartLobbyMatch = nullptr;
+    }
+    void TearDown() override {
+        StartLobbyMatch = savedStart;
+        LoopbackLobby::TearDown();
+    }
+    decltype(StartLobbyMatch) savedStart;
+};
+
+// A side may be gone as the match starts (its own start failed, it quit while loading) or after some turns. The
+// one that stays never waits for turns that cannot come: it plays on alone and the feed tells of one leave.
+TEST_P(SideGoneFromTheStart, TheOtherPlaysOnAloneWithOneLeave) {
+    const Departure& d = GetParam();
+    joinDen(*this);
+    MatchSide sides[] = {{host, 1, {}, {}}, {guest, 2, {}, {}}};
+    MatchSide& leaving = sides[d.hostLeaves ? 0 : 1];
+    MatchSide& staying = sides[d.hostLeaves ? 1 : 0];
+    const std::vector<int> gated{1, 2};
+    startLobbyMatch(host.peer);
+    if (d.beforeStartIsRead) leaving.side.link.closeTcp();
+    ASSERT_TRUE(stepUntil([&] { return staying.side.state.started; }));
+    for (int frame = 0; frame < 400 && sides[1].turns.receiveTurn < d.turnsPlayed; ++frame) {
+        for (MatchSide& s : sides) s.step(gated);
+        host.link.waitForTraffic(2);
+    }
+    ASSERT_GE(sides[1].turns.receiveTurn, d.turnsPlayed);
+    leaving.side.link.closeTcp();
+    const int from = staying.turns.receiveTurn;
+    for (int frame = 0; frame < 400 && staying.turns.receiveTurn < from + 20; ++frame) {
+        staying.step(gated);
+        staying.side.link.waitForTraffic(2);
+    }
+    EXPECT_EQ(staying.runner.left, std::vector<int>{leaving.id});
+    EXPECT_GE(staying.turns.receiveTurn, from + 20) << "the match stood still";
+    EXPECT_TRUE(staying.side.link.connections.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, SideGoneFromTheStart,
+    ::testing::Values(Departure{"host gone before the start is read", true, true, 0},
+                      Departure{"host gone before its first turn", true, false, 0},
+                      Departure{"host gone after five turns", true, false, 5},
+                      Departure{"guest gone before the start is read", false, true, 0},
+                      Departure{"guest gone before its first turn", false, false, 0},
+                      Departure{"guest gone after five turns", false, false, 5}),
+    [](const ::testing::TestParamInfo<Departure>& info) {
+        std::string name = info.param.stage;
+        name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+        return name;
+    });
+
+using HostFaults = LoopbackLobby;
+
+// A second lobby on a machine whose port the first holds cannot listen: the host may still play alone, but a
+// search must not list a lobby nobody can join, as a join would reach the first lobby instead.
+TEST_F(HostFaults, AHostWhosePortIsTakenAnnouncesNoLobby) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(hostLobby(guest.peer, "Second", "fight", "", 2));
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_TRUE(guest.state.isHostLobby) << "the host plays on alone";
+
+    // The searcher takes the first discovery port, which Den gives up; the failed host keeps the second.
+    host.link.closeUdp();
+    LobbySide searcher{3};
+    ASSERT_TRUE(searcher.link.openUdp(netUdpPorts[0]));
+    searchLobbies(searcher.peer);
+    for (int step = 0; step < 20; ++step) {
+        updateLobbyNetworking(guest.peer);
+        updateLobbyNetworking(searcher.peer);
+        searcher.link.waitForTraffic(5);
+    }
+    EXPECT_TRUE(searcher.state.lobbies.empty()) << searcher.state.lobbies.front().name;
+}
+
+// A member speaks only for itself and within the bounds of a name: a message past them drops it from the lobby
+// with one line; a race of exactly the longest name is taken.
+TEST_F(HostFaults, AMemberBreakingTheLobbysRulesIsDroppedWithOneLine) {
+    NetPacket bareLeave(PacketType::PlayerLeft);
+    const struct {
+        NetPacket packet;
+        const char* line;  // empty: the member stays
+    } cases[] = {
+        {bareLeave, "a leave without a player id"},
+        {joinRequestPacket({"Den", "127.0.0.1", 2, "P2", "human", 0, "secret"}), "player 2 asked to join again"},
+        {raceOf(2, std::string(MAX_NAME_BYTES + 1, 'r')), "a race of 33 bytes"},
+        {raceOf(2, std::string(MAX_NAME_BYTES, 'r')), ""},
+    };
+    for (const auto& c : cases) {
+        if (guest.link.connections.empty()) joinDen(*this);
+        ASSERT_EQ(host.roster.size(), 2u) << c.line;
+        ::testing::internal::CaptureStderr();
+        guest.link.sendPacket(c.packet);
+        const bool dropped = stepUntil([&] { return host.roster.size() == 1; });
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(dropped, *c.line != 0) << c.line;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), *c.line ? 1 : 0) << errors;
+        EXPECT_NE(errors.find(c.line), std::string::npos) << errors;
+        if (!*c.line) {
+            EXPECT_EQ(host.roster[1]->race, std::string(MAX_NAME_BYTES, 'r'));
+        }
+        if (dropped) leaveLobby(guest.peer);
+    }
+}
+
+// Every name a peer sends keeps to the length of a name: an announcement or a player list with a longer one is
+// dropped with one line, names of exactly that length are taken. An address is no longer than a name either.
+TEST_F(HostFaults, AnnouncementsAndPlayerListsWithANamePastItsLengthAreDropped) {
+    joinDen(*this);
+    const std::string longest(MAX_NAME_BYTES, 'n');
+    const std::string past(MAX_NAME_BYTES + 1, 'n');
+    const struct {
+        std::string lobby, address, player, race;
+        bool announced, updated;
+    } cases[] = {
+        {longest, "127.0.0.1", longest, longest, true, true}, {past, "127.0.0.1", "P1", "human", false, false},
+        {"Den", past, "P1", "human", false, true},           {"Den", "127.0.0.1", past, "human", true, false},
+        {"Den", "127.0.0.1", "P1", past, true, false},
+    };
+    for (const auto& c : cases) {
+        guest.state.lobbies.clear();
+        NetPacket info(PacketType::LobbyInfo);
+        for (const std::string& text : {c.lobby, std::string("fight")}) info.writeString(text);
+        info.writeByte(0);
+        info.writeString(c.address);
+        for (int32_t count : {1, 2}) info.writeInt(count);
+        host.link.broadcastPacket(info, netUdpPorts[1]);
+        NetPacket update(PacketType::LobbyUpdate);
+        update.writeString(c.lobby);
+        update.writeInt(2);
+        for (const auto& [id, name, race] : {std::tuple<int, std::string, std::string>{1, c.player, c.race},
+                                             std::tuple<int, std::string, std::string>{2, "P2", "human"}}) {
+            update.writeInt(id);
+            update.writeString(name);
+            update.writeString(race);
+            update.writeByte(0);
+        }
+        host.link.sendPacket(update);
+        ::testing::internal::CaptureStderr();
+        for (int step = 0; step < 20; ++step) {
+            updateLobbyNetworking(guest.peer);
+            guest.link.waitForTraffic(5);
+        }
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(!guest.state.lobbies.empty(), c.announced) << errors;
+        EXPECT_EQ(guest.roster[0]->name == c.player && guest.roster[0]->race == c.race, c.updated) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), (c.announced ? 0 : 1) + (c.updated ? 0 : 1))
+            << errors;
+    }
+}
+
+// What a stranger's connection sends, as frames run together.
+std::vector<uint8_t> framesOf(const std::vector<NetPacket>& packets) {
+    std::vector<uint8_t> bytes;
+    for (const NetPacket& p : packets) {
+        const std::vector<uint8_t> frame = framePacket(p);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
+}
+
+// The bytes go out in pieces of the given size, the host's lobby stepping after each.
+void sendInPieces(LoopbackLobby& lobby, NetworkManager& from, const std::vector<uint8_t>& bytes, size_t piece) {
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        const size_t end = std::min(bytes.size(), at + piece);
+        ASSERT_TRUE(from.connections.front().link->send({bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                                         bytes.begin() + static_cast<std::ptrdiff_t>(end)}));
+        lobby.host.link.waitForTraffic(20);
+        updateLobbyNetworking(lobby.host.peer);
+    }
+}
+
+// A join and a race change arrive as one stream cut anywhere, a header included, or all in one piece; so do a
+// leave and the bytes sent after it, which count no more.
+TEST_F(HostFaults, FramesCutAtAnyByteOrRunTogetherReadAlike) {
+    JoinRequest join{"Den", "127.0.0.1", 5, "Cutter", "human", 0, "secret"};
+    NetPacket race(PacketType::ChangeRace);
+    race.writeInt(5);
+    race.writeString("vohmathal");
+    NetPacket left(PacketType::PlayerLeft);
+    left.writeInt(5);
+    const std::vector<uint8_t> joined = framesOf({joinRequestPacket(join), race});
+    const std::vector<uint8_t> leaving = framesOf({left, race, joinRequestPacket(join)});
+    for (size_t piece : {size_t{1}, size_t{3}, size_t{4}, size_t{5}, joined.size()}) {
+        NetworkManager stranger;
+        ASSERT_TRUE(stranger.connect("127.0.0.1", netTcpPort));
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == 1; })) << piece;
+        sendInPieces(*this, stranger, joined, piece);
+        ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 2; })) << piece;
+        EXPECT_EQ(host.roster[1]->race, "vohmathal") << piece;
+        sendInPieces(*this, stranger, leaving, piece);
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); })) << piece;
+        EXPECT_EQ(host.roster.size(), 1u) << "bytes after the leave counted, in pieces of " << piece;
+    }
+}
+
+// A client may send turns ahead, but what they hold is bounded: turns of the most orders of the longest chat
+// lines fill the bound within a few turns, and the turn past it drops the client with one line.
+TEST(TurnMemory, AClientsTurnsAheadStopAtTheBoundOfMemory) {
+    HostWithClient match;
+    const Command chat{CommandType::ChatMessage, 2, ChatMessageCommand{std::string(MAX_CHAT_BYTES, 'x')}};
+    const Turn full{0, 2, std::vector<Command>(MAX_TURN_COMMANDS, chat)};
+    std::string errors;
+    int sent = 0;
+    for (; sent < 16 && !match.host.connections.empty(); ++sent) {
+        Turn ahead = full;
+        ahead.tick = sent;
+        match.client.sendPacket(writeTurnPacket(ahead));
+        errors += match.hostStep();
+    }
+    EXPECT_TRUE(match.host.connections.empty()) << "sixteen full turns were kept";
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("ahead exceed"), std::string::npos) << errors;
+    EXPECT_GE(sent, 3) << "the bound took fewer turns than a client may lawfully send ahead";
+    EXPECT_EQ(match.manager.turns[2].size(), static_cast<size_t>(sent - 1));
+    EXPECT_EQ(match.runner.left, std::vector<int>{2});
+}
+
+// Player 2 of a match of two, whose one connection leads to its host, player 1.
+struct MemberOfAHost {
+    LockstepManager turns;
+    NetworkManager link, host;
+    RecordingRunner runner;
+    MemberOfAHost() { joinInMemory(link, host); }
+    // What the member's frames wrote on the error stream after the host sent the packet.
+    std::string hear(const NetPacket& packet, int frames, float frameSeconds) {
+        host.sendPacket(packet);
+        testing::internal::CaptureStderr();
+        for (int frame = 0; frame < frames; ++frame) turns.step(frameSeconds, 0, 2, {1, 2}, link, runner);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+// A host that breaks the rules is dropped by its member with one line, and the member plays on alone rather than
+// waiting for turns that will not come.
+TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
+    const struct {
+        NetPacket packet;
+        const char* line;
+    } cases[] = {
+        {intsPacket(static_cast<uint8_t>(PacketType::PlayerLeft), {}), "a leave without a player id"},
+        {intsPacket(static_cast<uint8_t>(PacketType::TurnCommands), {0, 1}), "a turn packet cut short"},
+        {intsPacket(99, {1}), "unknown message type 99"},
+    };
+    for (const auto& c : cases) {
+        MemberOfAHost member;
+        const std::string errors = member.hear(c.packet, 10, TURN_LENGTH);
+        EXPECT_NE(errors.find(c.line), std::string::npos) << c.line << ": " << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_TRUE(member.link.connections.empty()) << c.line;
+        EXPECT_EQ(member.runner.left, std::vector<int>{1}) << c.line;
+        EXPECT_GE(member.turns.receiveTurn, 9) << c.line;
+    }
+}
+
+// A member takes turns and leaves only of the players the match awaits: any other id would take memory of its
+// own and put a line in the feed for nobody.
+TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
+    const uint8_t leave = static_cast<uint8_t>(PacketType::PlayerLeft);
+    const struct {
+        NetPacket packet;
+        std::vector<int> left;
+        size_t playersStored;
+        long lines;
+    } cases[] = {
+        {writeTurnPacket(Turn{0, 9, {}}), {}, 0, 1}, {writeTurnPacket(Turn{0, 1, {}}), {}, 1, 0},
+        {intsPacket(leave, {9}), {}, 0, 0},          {intsPacket(leave, {2}), {}, 0, 0},
+        {intsPacket(leave, {1}), {1}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        MemberOfAHost member;
+        const std::string errors = member.hear(c.packet, 1, 0.0f);
+        EXPECT_EQ(member.runner.left, c.left) << errors;
+        EXPECT_EQ(member.turns.turns.size(), c.playersStored) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.lines) << errors;
+        EXPECT_EQ(member.link.connections.size(), 1u) << errors;
+    }
+}
+
+}  // namespace
