@@ -45,6 +45,7 @@ struct HudPanels : SceneTest {
     void TearDown() override {
         unitSprites.erase("HudGrunt");
         unitInfo.erase("HudGrunt");
+        unitTooltips.erase("HudGrunt");
         buildingSprites.erase("HudBarracks");
         buildingInfo.erase("HudBarracks");
         buildingUnits.erase("HudBarracks");
@@ -227,7 +228,8 @@ TEST_F(HudPanels, TooltipBoxIsKeptInsideTheWindow) {
     drawHUD();
     ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
     pointAt(hudBuildingUnitsButtons.front().rect, 0.5f);
-    createTooltip(100.0f, 100.0f, "Train Grunt\nCrystals cost: 50");
+    unitTooltips["HudGrunt"] = "Train Grunt\nCrystals cost: 50";
+    createTooltip(100.0f, 100.0f, unitTooltips["HudGrunt"]);
     drawHUD();
     EXPECT_FLOAT_EQ(tooltip.box.x, 100.0f);
     EXPECT_FLOAT_EQ(tooltip.box.y, 100.0f);
@@ -243,6 +245,7 @@ TEST_F(HudPanels, TooltipShowsOnlyWhileItsButtonIsHoveredInThisFrame) {
     drawHUD();
     ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
     const SDL_FRect r = hudBuildingUnitsButtons.front().rect;
+    unitTooltips["HudGrunt"] = "Train HudGrunt";
     struct Case {
         float x;
         float y;
@@ -261,7 +264,7 @@ TEST_F(HudPanels, TooltipShowsOnlyWhileItsButtonIsHoveredInThisFrame) {
         if (c.panelShown) addBuildingToSelection(50);
         mouseX = c.x;
         mouseY = c.y;
-        createTooltip(r.x, r.y - 100.0f, "Train HudGrunt");
+        createTooltip(r.x, r.y - 100.0f, unitTooltips["HudGrunt"]);
         drawHUD();
         EXPECT_EQ(tooltip.visible, c.visible) << c.x << "," << c.y << (c.panelShown ? "" : " without the panel");
     }
