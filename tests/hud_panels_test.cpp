@@ -13,6 +13,8 @@
 #include "map_objects.h"
 #include "player.h"
 #include "sdl_text.h"
+#include "textures.h"
+#include "upgrades.h"
 
 namespace {
 
@@ -202,6 +204,37 @@ TEST_F(HudPanels, BuildingIconsShowTheFirstFrameOfTheirSheet) {
             EXPECT_TRUE(same(pixel(static_cast<int>(r.x + r.w * share), static_cast<int>(r.y + r.h / 2)), RED))
                 << panel.name << " at " << share;
     }
+}
+
+// The research buttons go on after the trainable units; an upgrade without an icon gets no button and is not
+// counted, though the pen has moved past its place, so the row takes a fifth button at its end.
+TEST_F(HudPanels, AnUpgradeWithoutAnIconLeavesItsPlaceEmpty) {
+    const char* const research[] = {"hud_a", "hud_b", "hud_c", "hud_d", "hud_e"};
+    buildingResearchTree["HudBarracks"].assign(std::begin(research), std::end(research));
+    for (const char* id : research) {
+        upgradeRequirements[id] = {};
+        if (std::string(id) != "hud_b") upgradeTextures[id] = solid(RED);
+    }
+    addBarracks(LOCAL, 0);
+    drawHUD();
+    for (const char* id : research) upgradeRequirements.erase(id), upgradeTextures.erase(id);
+    buildingResearchTree.erase("HudBarracks");
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    const struct {
+        const char* id;
+        float x;
+        float y;
+    } expected[] = {{"hud_a", W - 210.0f, top + 10.0f},
+                    {"hud_c", W - 90.0f, top + 10.0f},
+                    {"hud_d", W - 30.0f, top + 10.0f},
+                    {"hud_e", W - 270.0f, top + 70.0f}};
+    ASSERT_EQ(hudUpgradeButtons.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(hudUpgradeButtons[i].upgradeId, expected[i].id);
+        expectButton(hudUpgradeButtons[i].rect, expected[i].x, expected[i].y, RED);
+    }
+    EXPECT_FALSE(same(pixel(static_cast<int>(W - 150.0f + 25), static_cast<int>(top + 35)), RED))
+        << "no icon where the upgrade without one would stand";
 }
 
 TEST_F(HudPanels, TooltipTextsComeFromTheCataloguesAndSkipTheUpgradedHalls) {

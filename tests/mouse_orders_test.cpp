@@ -397,6 +397,48 @@ TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
     EXPECT_TRUE(selectedBuildings.empty());
 }
 
+// A right press on an own unit is an order only through what stands behind it: the building under the press is
+// built on or attacked, a carrier pressed by itself takes nobody, and open ground behind gives nothing.
+TEST_F(MouseOrders, ARightPressOnAnOwnUnitOrdersOnlyForTheBuildingBehindIt) {
+    const int worker = ownWorkers().front();
+    const struct {
+        const char* what;
+        std::function<int()> building;  // -1: none behind the unit
+        const char* unitType;
+        bool unitIsTheSelection;
+        std::vector<CommandType> orders;
+    } cases[] = {
+        {"an own site", [&] { return build(LOCAL, "HumanBarracks", freeTileNear("HumanBarracks"), false); }, "Marine",
+         false, {CommandType::Construct}},
+        {"an enemy building", [&] { return build(ENEMY, "OrcBarracks", freeTileNear("OrcBarracks"), true); },
+         "Marine", false, {CommandType::Attack}},
+        {"open ground", [] { return -1; }, "Marine", false, {}},
+        {"open ground, the carrier pressed by itself", [] { return -1; }, "GoblinZeppelin", true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int b = c.building();
+        const V2i at = b == -1 ? V2i{near.x, near.y + 3}
+                               : V2i{getBuildingById(b)->x + 1, getBuildingById(b)->y + getBuildingById(b)->hTiles};
+        const int unit = place(LOCAL, c.unitType, at);
+        const float t = static_cast<float>(TILE_SIZE);
+        const SDL_FPoint press = pointOnlyOn(unit, [&](SDL_FPoint p) {
+            const SDL_FPoint w = eventHandler.screenToWorld(p);
+            const Building* behind = b == -1 ? nullptr : getBuildingById(b);
+            return !behind || (w.x >= static_cast<float>(behind->x) * t &&
+                               w.x <= static_cast<float>(behind->x + behind->wTiles) * t &&
+                               w.y >= static_cast<float>(behind->y) * t &&
+                               w.y <= static_cast<float>(behind->y + behind->hTiles) * t);
+        });
+        ASSERT_GE(press.x, 0.0f) << "no point of the unit lies over the building";
+        select({c.unitIsTheSelection ? unit : worker});
+        queued().clear();
+        click(press, SDL_BUTTON_RIGHT);
+        EXPECT_EQ(queuedTypes(), c.orders);
+        getUnitById(unit)->onMap = false;
+    }
+}
+
 // Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen;
 // only the player's own remembered building answers with its sound, and shift adds it to the selection.
 TEST_F(MouseOrders, AClickOnABuildingRememberedUnderTheFogSelectsWhatWasSeen) {
@@ -571,6 +613,7 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
     const V2i far{MAP_W / 2, MAP_H / 2};
     const Building& enemy = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
     const int crystal = findClosestResource(local->baseTile, "Crystal", grid).object->id;
+    const int farCrystal = findClosestResource({MAP_W / 2, MAP_H / 2}, "Crystal", grid).object->id;
     const auto boxAround = [](V2i tile) {
         const SDL_FPoint c = pointOnTile(tile);
         send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {c.x - 6, c.y - 6});
@@ -598,6 +641,18 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
              boxAround({enemy.x, enemy.y});
          },
          {enemy.id}, {}},
+        {"a crystal field remembered under the fog",
+         [&] {
+             const MapObject& o = *findClosestResource({MAP_W / 2, MAP_H / 2}, "Crystal", grid).object;
+             fogOverEnemy(false);
+             lookAt({o.tileX, o.tileY});
+             memoryGrid[static_cast<size_t>(o.tileX)][static_cast<size_t>(o.tileY)] = true;
+             ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX, o.tileY, o.wTiles,
+                                                 o.hTiles, o.worldX, o.worldY, o.sprite, o.amount};
+             ASSERT_FALSE(isTileVisible(o.tileX, o.tileY));
+             boxAround({o.tileX, o.tileY});
+         },
+         {}, {farCrystal}},
         {"an enemy building the fog hides, never seen",
          [&] {
              fogOverEnemy(false);
@@ -759,6 +814,26 @@ TEST_F(MouseOrders, TheBuildButtonStartsAPlacementThatTheMapPressPutsDownAndPays
     ASSERT_FALSE(buildings.empty());
     EXPECT_EQ(buildings.back().type, "HumanBarracks");
     EXPECT_EQ(constructionManager.builderOf(buildings.back().id), worker);
+}
+
+// The worker that was to put the building down died meanwhile: the next press on the map ends the placement and
+// orders nothing.
+TEST_F(MouseOrders, APlacementWhoseWorkerIsGoneEndsAtTheNextPress) {
+    const int worker = ownWorkers().front();
+    select({worker});
+    drawPanels();
+    for (const auto& b : hudBuildingButtons)
+        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+    ASSERT_TRUE(placingBuilding);
+    addUnitForRemoval(worker);
+    playTurns(1);
+    ASSERT_TRUE(selectedUnits.empty());
+    queued().clear();
+    const V2i site = freeTileNear("HumanBarracks");
+    click(pointOnTile({site.x + 1, site.y + 1}));
+    EXPECT_FALSE(placingBuilding);
+    EXPECT_EQ(ghostBuildingType, "None");
+    EXPECT_TRUE(queuedTypes().empty());
 }
 
 // The right press that ends a placement gives no order; the next one walks the worker.
