@@ -287,4 +287,52 @@ TEST_F(PanelFlows, ATooltipDoesNotOutliveTheButtonItWasShownFor) {
     EXPECT_EQ(tooltip.text, unitTooltips.at("Marine"));
 }
 
+// Two enemy buildings seen by a scout that then left, one of them destroyed out of sight since: a box over both
+// selects both, and the panel shows each as the player last saw it.
+TEST_F(PanelFlows, ABoxOverBuildingsRememberedUnderTheFogShowsEachAsLastSeen) {
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const int first = build(ENEMY, "OrcBarracks", far, true);
+    const int second = build(ENEMY, "OrcBarracks", {far.x + 4, far.y}, true);
+    scene::prepareView(true, {far.x + 3, far.y + 1});
+    const int scout = place(LOCAL, "Marine", {far.x + 2, far.y + 4});
+    drawPanels();
+    ASSERT_TRUE(isTileVisible(far.x, far.y) && isTileVisible(far.x + 4, far.y));
+    addUnitForRemoval(scout);
+    playTurns(1);
+    drawPanels();
+    ASSERT_FALSE(isTileVisible(far.x, far.y) || isTileVisible(far.x + 4, far.y));
+    getBuildingById(first)->hp = 0.0f;
+    ASSERT_TRUE(playUntil([&] { return getBuildingById(first) == nullptr; }, 10));
+    const SDL_FPoint from = pointOnTile({far.x, far.y + 1});
+    const SDL_FPoint to = pointOnTile({far.x + 5, far.y + 1});
+    select({});
+    send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, from);
+    send(SDL_MOUSEMOTION, 0, to);
+    send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, to);
+    std::vector<int> taken = selectedBuildings;
+    std::sort(taken.begin(), taken.end());
+    ASSERT_EQ(taken, (std::vector<int>{first, second}));
+    // Each icon's square against the same square of the panel drawn with nothing selected.
+    const float top = windowSize().y - HUD_SIZE;
+    const auto square = [&](int i) {
+        std::vector<SDL_Color> seen;
+        for (int y = 0; y < 50; y += 2)
+            for (int x = 0; x < 50; x += 2) seen.push_back(at(300.0f + 60.0f * i + x, top + 10.0f + y));
+        return seen;
+    };
+    const std::vector<int> kept = selectedBuildings;
+    clearBuildingSelection();
+    drawPanels();
+    const std::vector<SDL_Color> empty[] = {square(0), square(1)};
+    for (int id : kept) addBuildingToSelection(id);
+    drawPanels();
+    ASSERT_TRUE(scene::savePng(screenshotFolder(), "building_panel_two_remembered.png"));
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<SDL_Color> shown = square(i);
+        int changed = 0;
+        for (std::size_t k = 0; k < shown.size(); ++k) changed += !same(shown[k], empty[i][k]);
+        EXPECT_GT(changed, 100) << "icon " << i;
+    }
+}
+
 }  // namespace
