@@ -335,4 +335,35 @@ TEST_F(PanelFlows, ABoxOverBuildingsRememberedUnderTheFogShowsEachAsLastSeen) {
     }
 }
 
+// Resting on a research button shows its text above it; the box of the last button of the row is moved left to end
+// at the window's edge, the first one's stands where the button put it.
+TEST_F(PanelFlows, AResearchTooltipStandsAboveItsButtonAndInsideTheWindow) {
+    initTooltips();
+    selectBuilding(blacksmith());
+    drawPanels();
+    const float w = windowSize().x;
+    const struct {
+        const char* upgrade;
+        bool atTheEdge;
+    } cases[] = {{"HumanWeapons1", false}, {"HumanOptics", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.upgrade);
+        const SDL_FRect* button = buttonOf(c.upgrade);
+        ASSERT_NE(button, nullptr);
+        send(SDL_MOUSEMOTION, 0, {button->x + 25, button->y + 25});
+        update_cursor();
+        drawPanels();
+        ASSERT_TRUE(tooltip.visible);
+        EXPECT_EQ(tooltip.text, upgradeTooltips.at(c.upgrade));
+        EXPECT_FLOAT_EQ(tooltip.box.y, button->y - 80.0f);
+        if (c.atTheEdge) {
+            EXPECT_FLOAT_EQ(tooltip.box.x + tooltip.box.w, w);
+            EXPECT_TRUE(same(at(w - 1, tooltip.box.y + tooltip.box.h / 2), highlightColor));
+        } else {
+            EXPECT_FLOAT_EQ(tooltip.box.x, button->x);
+        }
+    }
+    ASSERT_TRUE(scene::savePng(screenshotFolder(), "research_tooltip_at_the_edge.png"));
+}
+
 }  // namespace
