@@ -332,6 +332,46 @@ TEST_F(HudPanels, FpsShowsZeroUntilHalfASecondHasPassedRightAlignedInGreen) {
     EXPECT_FLOAT_EQ(fps, 10.0f);
 }
 
+// The top bar's three groups end 20 px from the right edge whatever the width of their figures, the largest purse
+// included; without a local player the bar holds only the MENU button.
+TEST_F(HudPanels, TheResourceGroupsEndTwentyPixelsFromTheRightEdgeAtAnyFigure) {
+    const struct {
+        const char* what;
+        bool localPlayer;
+        int gold;
+        int supply;
+    } cases[] = {{"an empty purse", true, 0, 0},
+                 {"the largest purse and a full supply", true, 2147483647, 200},
+                 {"no local player", false, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        Player::myStaticId = c.localPlayer ? LOCAL : LOCAL + 1;
+        Player& p = *getPlayerById(LOCAL);
+        p.resources[RESOURCE_GOLD] = p.resources[RESOURCE_WOOD] = c.gold;
+        p.supplyUsed = p.supplyCap = p.recruits = c.supply;
+        topHUD();
+        // The white of the figures, right of the MENU button.
+        int rightmost = -1;
+        int leftmost = W;
+        for (int y = 2; y < 28; ++y)
+            for (int x = 120; x < W; ++x)
+                if (pixel(x, y).r > 200 && pixel(x, y).g > 200 && pixel(x, y).b > 200) {
+                    rightmost = std::max(rightmost, x);
+                    leftmost = std::min(leftmost, x);
+                }
+        if (!c.localPlayer) {
+            EXPECT_EQ(rightmost, -1);
+            continue;
+        }
+        EXPECT_LE(rightmost, W - 20);
+        EXPECT_GE(rightmost, W - 24);
+        EXPECT_GT(leftmost, 120) << "clear of the MENU button";
+    }
+    Player::myStaticId = LOCAL;
+}
+
 constexpr SDL_Color GREEN{30, 200, 30, 255};
 constexpr SDL_Color NONE{0, 0, 0, 0};  // no picture drawn
 
