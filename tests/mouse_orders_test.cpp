@@ -2,6 +2,9 @@
 // each followed through the local turn step to what it does to the world, and the presses that must order nothing.
 #include "match_mouse.h"
 
+#include "extraction.h"
+#include "extraction_items.h"
+
 namespace {
 
 using namespace match_mouse;
@@ -437,6 +440,47 @@ TEST_F(MouseOrders, ARightPressOnAnOwnUnitOrdersOnlyForTheBuildingBehindIt) {
         EXPECT_EQ(queuedTypes(), c.orders);
         getUnitById(unit)->onMap = false;
     }
+}
+
+// In a mission a right press on an item on the ground sends the own selection to take it; a corpse is an item only
+// when the player lost the unit, and an enemy's corpse is ground to walk to.
+TEST_F(MouseOrders, ARightPressOnAnItemInAMissionPicksItUp) {
+    mode = GameMode::Extraction;
+    const bool podSprite = item_sprites.count("CryoPod") != 0;
+    if (!podSprite) item_sprites["CryoPod"].frameWidth = item_sprites["CryoPod"].frameHeight = 32;
+    const int marine = place(LOCAL, "Marine", near);
+    const struct {
+        const char* what;
+        const char* type;
+        int lostBy;
+        CommandType order;
+    } cases[] = {{"a cryopod", "CryoPod", -1, CommandType::PickUp},
+                 {"the corpse of an own marine", "Corpse", LOCAL, CommandType::PickUp},
+                 {"an enemy's corpse", "Corpse", ENEMY, CommandType::Move}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float t = static_cast<float>(TILE_SIZE);
+        const SDL_FPoint w{(static_cast<float>(near.x) + 2.5f) * t, (static_cast<float>(near.y) + 2.5f) * t};
+        int grave = -1;
+        if (c.lostBy != -1) {
+            Unit dead = *getUnitById(marine);
+            dead.playerId = c.lostBy;
+            graveyard.push_back(dead);
+            grave = static_cast<int>(graveyard.size()) - 1;
+        }
+        items_map[900] = Item{900, c.type, w.x, w.y, true, grave};
+        select({marine});
+        queued().clear();
+        click(inView(worldToScreen(w)), SDL_BUTTON_RIGHT);
+        ASSERT_EQ(queuedTypes(), std::vector<CommandType>{c.order});
+        if (c.order == CommandType::PickUp) {
+            EXPECT_EQ(std::get<PickUpCommand>(queued()[0].payload).itemId, 900);
+            EXPECT_EQ(std::get<PickUpCommand>(queued()[0].payload).unitId, marine);
+        }
+        items_map.erase(900);
+    }
+    if (!podSprite) item_sprites.erase("CryoPod");
+    clearMatchItems();
 }
 
 // Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen;
