@@ -135,6 +135,13 @@ TEST_F(PanelFlows, EachStateOfABuildingOffersWhatItCanDoNext) {
 // Presses the world refuses leave the building, the queue and the purse as they were; the same press once the
 // state allows it starts the entry.
 TEST_F(PanelFlows, APressTheBuildingCannotTakeChangesNothing) {
+    const auto recruitAtBaseWithGold = [](int gold) {
+        return [gold](PanelFlows& t) {
+            t.readyARecruit();
+            t.local->resources[RESOURCE_GOLD] = gold;
+            return t.base();
+        };
+    };
     const struct {
         const char* what;
         std::function<int(PanelFlows&)> prepare;
@@ -150,20 +157,8 @@ TEST_F(PanelFlows, APressTheBuildingCannotTakeChangesNothing) {
              return t.base();
          },
          "Scavenger", 7, 0, 0},
-        {"a worker without the crystals for it",
-         [](PanelFlows& t) {
-             t.readyARecruit();
-             t.local->resources[RESOURCE_GOLD] = 49;
-             return t.base();
-         },
-         "Scavenger", 0, 0, 0},
-        {"a worker with the crystals to the last one",
-         [](PanelFlows& t) {
-             t.readyARecruit();
-             t.local->resources[RESOURCE_GOLD] = 50;
-             return t.base();
-         },
-         "Scavenger", 0, 1, 0},
+        {"a worker without the crystals for it", recruitAtBaseWithGold(49), "Scavenger", 0, 0, 0},
+        {"a worker with the crystals to the last one", recruitAtBaseWithGold(50), "Scavenger", 0, 1, 0},
         {"a howitzer without the blacksmith it needs",
          [](PanelFlows& t) {
              t.readyARecruit();

@@ -274,6 +274,16 @@ struct MouseOrders : SceneTest {
         addBuildingToSelection(id);
     }
     int base() const { return local->buildingIds.front(); }
+    // The first own worker, selected, with its build button for the type pressed; the worker's id.
+    int startPlacing(const std::string& type) const {
+        const int worker = ownWorkers().front();
+        select({worker});
+        drawPanels();
+        for (const auto& b : hudBuildingButtons)
+            if (b.buildingType == type) clickOn(b.rect);
+        EXPECT_TRUE(placingBuilding) << type;
+        return worker;
+    }
     std::vector<int> ownWorkers() const {
         std::vector<int> ids;
         for (int id : local->unitIds)

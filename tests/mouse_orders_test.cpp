@@ -863,12 +863,7 @@ TEST_F(MouseOrders, TheBuildButtonStartsAPlacementThatTheMapPressPutsDownAndPays
 // The worker that was to put the building down died meanwhile: the next press on the map ends the placement and
 // orders nothing.
 TEST_F(MouseOrders, APlacementWhoseWorkerIsGoneEndsAtTheNextPress) {
-    const int worker = ownWorkers().front();
-    select({worker});
-    drawPanels();
-    for (const auto& b : hudBuildingButtons)
-        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
-    ASSERT_TRUE(placingBuilding);
+    const int worker = startPlacing("HumanBarracks");
     addUnitForRemoval(worker);
     playTurns(1);
     ASSERT_TRUE(selectedUnits.empty());
@@ -882,11 +877,7 @@ TEST_F(MouseOrders, APlacementWhoseWorkerIsGoneEndsAtTheNextPress) {
 
 // The right press that ends a placement gives no order; the next one walks the worker.
 TEST_F(MouseOrders, ARightPressEndsAPlacementAndOnlyTheNextOneOrders) {
-    const int worker = ownWorkers().front();
-    select({worker});
-    drawPanels();
-    for (const auto& b : hudBuildingButtons)
-        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+    startPlacing("HumanBarracks");
     ASSERT_TRUE(placingBuilding);
     const std::vector<CommandType> expected[] = {{}, {CommandType::Move}};
     for (const auto& orders : expected) {
