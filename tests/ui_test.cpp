@@ -292,6 +292,30 @@ TEST_F(TwentyRows, TwoClicksWithinThreeHundredMillisecondsActivateTheSecondRow) 
     EXPECT_EQ(empty.selectedText(), "");
 }
 
+// Six whole rows fit in 150 px; the strip of 6 px below them shows no row, so a press or a hover there takes none,
+// on the first page and further down.
+TEST_F(TwentyRows, TheStripBelowTheLastWholeRowTakesNoRow) {
+    std::vector<int> chosen;
+    list.onSelect = [&](int row, const std::string&) { chosen.push_back(row); };
+    const struct {
+        int scrollOffset;
+        float y;
+        int row;  // -1: none
+    } cases[] = {{0, 143, 5}, {0, 144, -1}, {0, 150, -1}, {14, 143, 19}, {14, 149, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.y);
+        chosen.clear();
+        list.selected = 0;
+        list.scrollOffset = c.scrollOffset;
+        list.handleEvent(mouseAt(SDL_MOUSEMOTION, 20, c.y));
+        EXPECT_EQ(list.hoveredIndex, c.row);
+        fakeNow += 1000;
+        list.handleEvent(press(20, c.y));
+        EXPECT_EQ(list.selected, c.row == -1 ? 0 : c.row);
+        EXPECT_EQ(chosen, c.row == -1 ? std::vector<int>{} : std::vector<int>{c.row});
+    }
+}
+
 // A list with room for six rows, holding none, one, a page and a page and one: the wheel and the keys stop at its
 // ends, and only the list that overflows has a scroll bar.
 TEST(ListEnds, WheelAndKeysStopAtTheEndsOfListsOfZeroOneAPageAndAPageAndOneRows) {

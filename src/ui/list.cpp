@@ -33,10 +33,12 @@ bool List::computeScrollbar(SDL_FRect& track, SDL_FRect& thumb, int& rows) const
     return true;
 }
 
+// Only a row drawn can be taken: the strip below the last whole row shows none.
 int List::rowAt(float x, float y) const {
     if (!pointInRect(rect, x, y)) return -1;
-    const int row = static_cast<int>((y - rect.y) / static_cast<float>(itemHeight)) + scrollOffset;
-    return row >= 0 && row < static_cast<int>(items.size()) ? row : -1;
+    const int shown = static_cast<int>((y - rect.y) / static_cast<float>(itemHeight));
+    const int row = shown + scrollOffset;
+    return shown < visibleRows() && row >= 0 && row < static_cast<int>(items.size()) ? row : -1;
 }
 
 bool isTruncated(const std::string& text, int maxWidth, int fontSize) { return TextWidth(text, fontSize) > maxWidth; }
