@@ -316,6 +316,34 @@ TEST_F(TwentyRows, TheStripBelowTheLastWholeRowTakesNoRow) {
     }
 }
 
+// The hover follows the row under a resting pointer when the rows move beneath it: by the wheel, by the keys, by new
+// rows; a pointer off the list hovers nothing whatever scrolls.
+TEST_F(TwentyRows, TheHoverFollowsTheRowUnderARestingPointerWhenTheListScrolls) {
+    const struct {
+        const char* what;
+        SDL_Event event;
+        int hovered;
+    } steps[] = {
+        {"rest on the third row", mouseAt(SDL_MOUSEMOTION, 20, 55), 2},
+        {"wheel down", wheel(-1), 5},
+        {"wheel up", wheel(1), 2},
+        {"down to the eleventh row", keyDown(SDLK_DOWN), 2},
+        {"leave the list", mouseAt(SDL_MOUSEMOTION, 400, 55), -1},
+        {"wheel down off the list", wheel(-1), -1},
+    };
+    for (const auto& step : steps) {
+        list.handleEvent(step.event);
+        EXPECT_EQ(list.hoveredIndex, step.hovered) << step.what;
+    }
+    list.handleEvent(mouseAt(SDL_MOUSEMOTION, 20, 55));
+    list.selected = 10;
+    list.handleEvent(keyDown(SDLK_DOWN));
+    ASSERT_EQ(list.scrollOffset, 6);
+    EXPECT_EQ(list.hoveredIndex, 8) << "the keys scrolled the eleventh row into view";
+    list.setItems({"only", "two"});
+    EXPECT_EQ(list.hoveredIndex, -1) << "no row is under the pointer any more";
+}
+
 // A list with room for six rows, holding none, one, a page and a page and one: the wheel and the keys stop at its
 // ends, and only the list that overflows has a scroll bar.
 TEST(ListEnds, WheelAndKeysStopAtTheEndsOfListsOfZeroOneAPageAndAPageAndOneRows) {
