@@ -361,4 +361,50 @@ TEST_F(PanelFlows, AResearchTooltipStandsAboveItsButtonAndInsideTheWindow) {
     ASSERT_TRUE(scene::savePng(screenshotFolder(), "research_tooltip_at_the_edge.png"));
 }
 
+// A spell that needs research shows its button only once its owner has it.
+TEST_F(PanelFlows, ASpellThatNeedsResearchShowsItsButtonOnceResearched) {
+    const struct {
+        bool researched;
+        std::vector<std::string> spells;
+    } cases[] = {{false, {"FreezingBullets"}}, {true, {"FreezingBullets", "SeeingRed"}}};
+    const int marine = place(LOCAL, "Marine", near);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.researched);
+        playerUpgrades[LOCAL].clear();
+        if (c.researched) playerUpgrades[LOCAL].insert("SeeingRed");
+        select({marine});
+        drawPanels();
+        std::vector<std::string> shown;
+        for (const auto& b : hudSpellButtons) shown.push_back(b.spell);
+        EXPECT_EQ(shown, c.spells);
+    }
+}
+
+// A dressing ordered from the button without the mana for it is not cast: the wound stays and no mana is spent;
+// with the mana to the last point it is.
+TEST_F(PanelFlows, ASpellWithoutTheManaForItIsNotCast) {
+    const struct {
+        int mana;
+        bool cast;
+    } cases[] = {{49, false}, {50, true}};
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mana);
+        const V2i at{near.x, near.y - 3 + 2 * row++};
+        const int medic = place(LOCAL, "Medic", at);
+        const int patient = place(LOCAL, "Marine", {at.x + 1, at.y});
+        getUnitById(patient)->hp = 10.0f;
+        getUnitById(medic)->mana = c.mana;
+        select({medic});
+        drawPanels();
+        for (const auto& b : hudSpellButtons)
+            if (b.spell == "Healing") clickOn(b.rect);
+        ASSERT_EQ(selectedSpell, "Healing");
+        click(pointOn(patient));
+        playTurns(3);
+        const Unit& u = *getUnitById(medic);
+        EXPECT_EQ(u.mana, c.cast ? 0 : c.mana);
+        EXPECT_EQ(getUnitById(patient)->hp > 10.0f, c.cast);
+    }
+}
 }  // namespace
