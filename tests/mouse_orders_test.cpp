@@ -715,6 +715,50 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
     }
 }
 
+// What a box says: a worker drilling crystal answers with the drill; of two buildings remembered as the player's own
+// under the fog the first answers with its type and the second with the builders' sound.
+TEST_F(MouseOrders, ABoxAnswersWithTheDrillOrTheRememberedBuildingsSounds) {
+    const int worker = ownWorkers().front();
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const auto boxFrom = [](SDL_FPoint a, SDL_FPoint b) {
+        send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, a);
+        send(SDL_MOUSEMOTION, 0, b);
+        send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, b);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> box;
+        std::vector<std::string> sounds;
+    } cases[] = {
+        {"a worker drilling crystal",
+         [&] {
+             getUnitById(worker)->harvestKind = ResourceType::Crystal;
+             const SDL_FPoint on = pointOn(worker);
+             boxFrom({on.x - 6, on.y - 6}, {on.x + 6, on.y + 6});
+         },
+         {sound(SoundCategory::Unit, getUnitById(worker)->type + ".responses"),
+          sound(SoundCategory::UnitAction, "Drill")}},
+        {"two own buildings remembered under the fog",
+         [&] {
+             const Building& first = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+             fogOver(first, true);
+             ghostBuildings[{far.x, far.y}].owner = LOCAL;
+             remember(first.id + 1000, {far.x + 4, far.y}, {first.wTiles, first.hTiles}, LOCAL, "HumanFarm");
+             memoryGrid[static_cast<size_t>(far.x + 4)][static_cast<size_t>(far.y)] = true;
+             ASSERT_FALSE(isTileVisible(far.x, far.y) || isTileVisible(far.x + 4, far.y));
+             boxFrom(pointOnTile({far.x, far.y + 1}), pointOnTile({far.x + 5, far.y + 1}));
+         },
+         {sound(SoundCategory::Building, "OrcBarracks"), sound(SoundCategory::UnitAction, "Construct")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({});
+        recordSounds();
+        c.box();
+        EXPECT_EQ(soundsAsked(), c.sounds);
+    }
+}
+
 // The point lies on the bottom panel, on no button and off the minimap.
 void expectEmptyPanelAt(SDL_FPoint p) {
     EXPECT_GE(p.y, windowSize().y - HUD_SIZE);
