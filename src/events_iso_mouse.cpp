@@ -65,11 +65,6 @@ const HudButton* buttonUnderPointer(const std::vector<HudButton>& buttons) {
     return hudButtonAt(buttons, pointer.x, pointer.y);
 }
 
-std::string tooltipText(const std::unordered_map<std::string, std::string>& table, const std::string& key) {
-    const auto found = table.find(key);
-    return found == table.end() ? std::string() : found->second;
-}
-
 // True when a button with a tooltip lies under the pointer.
 bool showHoverTooltip() {
     if (!selectedBuildings.empty()) {
@@ -323,7 +318,8 @@ bool IsoEventHandler::trackPointer(Grid& grid, const SDL_Event& event) {
         else
             moveGhostUnderPointer();
     }
-    if (showHoverTooltip()) pointerOverHud = true;
+    // A box begun on the map is let go over a button as anywhere else, or it would stay on screen.
+    if (showHoverTooltip() && !isPotentiallyDragging) pointerOverHud = true;
     return handleMinimapClick(grid, event);
 }
 

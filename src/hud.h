@@ -123,6 +123,11 @@ const HudButton* hudButtonAt(const std::vector<HudButton>& buttons, float px, fl
 
 void createTooltip(float x, float y, std::string text);
 void hideTooltip();
+// The table's text for the key; empty for a key it lacks.
+inline std::string tooltipText(const std::unordered_map<std::string, std::string>& table, const std::string& key) {
+    const auto found = table.find(key);
+    return found == table.end() ? std::string() : found->second;
+}
 
 // One entry per counted input action, oldest first; its size is the APM shown.
 extern std::deque<std::chrono::steady_clock::time_point> actionTimes;

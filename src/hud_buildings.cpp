@@ -88,19 +88,19 @@ bool viewOf(const Building* live, int selectedId, BuildingView& view) {
     return true;
 }
 
+// Each as the player knows it: a building remembered under the fog, destroyed since or not, shows as last seen.
 void drawSeveralBuildings(float top) {
     for (std::size_t i = 0; i < selectedBuildings.size(); ++i) {
-        const Building* b = getBuildingById(selectedBuildings[i]);
-        if (!b) {
+        BuildingView view;
+        if (!viewOf(getBuildingById(selectedBuildings[i]), selectedBuildings[i], view)) {
             std::cerr << "[ERROR] drawBuildingHUD: null Building pointer\n";
             return;
         }
-        if (!buildingSprites.count(b->type)) {
-            std::cerr << "[ERROR] drawBuildingHUD: missing portrait for building type " << b->type << "\n";
+        if (!buildingSprites.count(view.type)) {
+            std::cerr << "[ERROR] drawBuildingHUD: missing portrait for building type " << view.type << "\n";
             return;
         }
-        drawBuildingIcon(b->type, buildingTexture(b->type),
-                         {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
+        drawBuildingIcon(view.type, view.texture, {300.0f + 60.0f * static_cast<float>(i), top + 10.0f, 50.0f, 50.0f});
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "buildings.h"
 #include "colors.h"
@@ -124,10 +125,15 @@ void drawTooltip() {
     DrawMultilineText(tooltip.text, tooltip.box.x + 6.0f, tooltip.box.y + 6.0f, whiteColor, 16);
 }
 
-// Against this frame's buttons: a tooltip outlives neither its button nor the pointer's stay on it.
-bool pointerOnTooltipButton() {
-    return hudButtonAt(hudBuildingUnitsButtons, mouseX, mouseY) || hudButtonAt(hudUpgradeButtons, mouseX, mouseY) ||
-           hudButtonAt(hudBuildingButtons, mouseX, mouseY);
+// The text of this frame's train, research or build button under the pointer; none off those buttons.
+std::optional<std::string> hoveredButtonText() {
+    if (const auto* b = hudButtonAt(hudBuildingUnitsButtons, mouseX, mouseY))
+        return tooltipText(unitTooltips, b->unitType);
+    if (const auto* b = hudButtonAt(hudUpgradeButtons, mouseX, mouseY))
+        return tooltipText(upgradeTooltips, b->upgradeId);
+    if (const auto* b = hudButtonAt(hudBuildingButtons, mouseX, mouseY))
+        return tooltipText(buildingToolTips, b->buildingType);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -146,7 +152,9 @@ void drawHUD() {
     } else if (!selectMapObjects.empty()) {
         if (const MapObject* o = getFirstSelectedMapObject()) drawMapObjectPanel(*o, top);
     }
-    if (!pointerOnTooltipButton()) hideTooltip();
+    // A tooltip outlives neither its button nor the pointer's stay on it, nor goes over another button that a key
+    // brought under the resting pointer.
+    if (hoveredButtonText() != tooltip.text) hideTooltip();
     if (tooltip.visible) drawTooltip();
 }
 

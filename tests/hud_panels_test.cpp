@@ -13,6 +13,8 @@
 #include "map_objects.h"
 #include "player.h"
 #include "sdl_text.h"
+#include "textures.h"
+#include "upgrades.h"
 
 namespace {
 
@@ -45,6 +47,7 @@ struct HudPanels : SceneTest {
     void TearDown() override {
         unitSprites.erase("HudGrunt");
         unitInfo.erase("HudGrunt");
+        unitTooltips.erase("HudGrunt");
         buildingSprites.erase("HudBarracks");
         buildingInfo.erase("HudBarracks");
         buildingUnits.erase("HudBarracks");
@@ -203,6 +206,37 @@ TEST_F(HudPanels, BuildingIconsShowTheFirstFrameOfTheirSheet) {
     }
 }
 
+// The research buttons go on after the trainable units; an upgrade without an icon gets no button and is not
+// counted, though the pen has moved past its place, so the row takes a fifth button at its end.
+TEST_F(HudPanels, AnUpgradeWithoutAnIconLeavesItsPlaceEmpty) {
+    const char* const research[] = {"hud_a", "hud_b", "hud_c", "hud_d", "hud_e"};
+    buildingResearchTree["HudBarracks"].assign(std::begin(research), std::end(research));
+    for (const char* id : research) {
+        upgradeRequirements[id] = {};
+        if (std::string(id) != "hud_b") upgradeTextures[id] = solid(RED);
+    }
+    addBarracks(LOCAL, 0);
+    drawHUD();
+    for (const char* id : research) upgradeRequirements.erase(id), upgradeTextures.erase(id);
+    buildingResearchTree.erase("HudBarracks");
+    ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
+    const struct {
+        const char* id;
+        float x;
+        float y;
+    } expected[] = {{"hud_a", W - 210.0f, top + 10.0f},
+                    {"hud_c", W - 90.0f, top + 10.0f},
+                    {"hud_d", W - 30.0f, top + 10.0f},
+                    {"hud_e", W - 270.0f, top + 70.0f}};
+    ASSERT_EQ(hudUpgradeButtons.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(hudUpgradeButtons[i].upgradeId, expected[i].id);
+        expectButton(hudUpgradeButtons[i].rect, expected[i].x, expected[i].y, RED);
+    }
+    EXPECT_FALSE(same(pixel(static_cast<int>(W - 150.0f + 25), static_cast<int>(top + 35)), RED))
+        << "no icon where the upgrade without one would stand";
+}
+
 TEST_F(HudPanels, TooltipTextsComeFromTheCataloguesAndSkipTheUpgradedHalls) {
     unitInfo["HudGrunt"].goldCost = 50;
     buildingInfo["HudBarracks"].woodCost = -3;
@@ -227,7 +261,8 @@ TEST_F(HudPanels, TooltipBoxIsKeptInsideTheWindow) {
     drawHUD();
     ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
     pointAt(hudBuildingUnitsButtons.front().rect, 0.5f);
-    createTooltip(100.0f, 100.0f, "Train Grunt\nCrystals cost: 50");
+    unitTooltips["HudGrunt"] = "Train Grunt\nCrystals cost: 50";
+    createTooltip(100.0f, 100.0f, unitTooltips["HudGrunt"]);
     drawHUD();
     EXPECT_FLOAT_EQ(tooltip.box.x, 100.0f);
     EXPECT_FLOAT_EQ(tooltip.box.y, 100.0f);
@@ -243,6 +278,7 @@ TEST_F(HudPanels, TooltipShowsOnlyWhileItsButtonIsHoveredInThisFrame) {
     drawHUD();
     ASSERT_EQ(hudBuildingUnitsButtons.size(), 1u);
     const SDL_FRect r = hudBuildingUnitsButtons.front().rect;
+    unitTooltips["HudGrunt"] = "Train HudGrunt";
     struct Case {
         float x;
         float y;
@@ -261,7 +297,7 @@ TEST_F(HudPanels, TooltipShowsOnlyWhileItsButtonIsHoveredInThisFrame) {
         if (c.panelShown) addBuildingToSelection(50);
         mouseX = c.x;
         mouseY = c.y;
-        createTooltip(r.x, r.y - 100.0f, "Train HudGrunt");
+        createTooltip(r.x, r.y - 100.0f, unitTooltips["HudGrunt"]);
         drawHUD();
         EXPECT_EQ(tooltip.visible, c.visible) << c.x << "," << c.y << (c.panelShown ? "" : " without the panel");
     }
@@ -294,6 +330,46 @@ TEST_F(HudPanels, FpsShowsZeroUntilHalfASecondHasPassedRightAlignedInGreen) {
     EXPECT_EQ(green[1], 0);
     calculateFps(0.1f);
     EXPECT_FLOAT_EQ(fps, 10.0f);
+}
+
+// The top bar's three groups end 20 px from the right edge whatever the width of their figures, the largest purse
+// included; without a local player the bar holds only the MENU button.
+TEST_F(HudPanels, TheResourceGroupsEndTwentyPixelsFromTheRightEdgeAtAnyFigure) {
+    const struct {
+        const char* what;
+        bool localPlayer;
+        int gold;
+        int supply;
+    } cases[] = {{"an empty purse", true, 0, 0},
+                 {"the largest purse and a full supply", true, 2147483647, 200},
+                 {"no local player", false, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        Player::myStaticId = c.localPlayer ? LOCAL : LOCAL + 1;
+        Player& p = *getPlayerById(LOCAL);
+        p.resources[RESOURCE_GOLD] = p.resources[RESOURCE_WOOD] = c.gold;
+        p.supplyUsed = p.supplyCap = p.recruits = c.supply;
+        topHUD();
+        // The white of the figures, right of the MENU button.
+        int rightmost = -1;
+        int leftmost = W;
+        for (int y = 2; y < 28; ++y)
+            for (int x = 120; x < W; ++x)
+                if (pixel(x, y).r > 200 && pixel(x, y).g > 200 && pixel(x, y).b > 200) {
+                    rightmost = std::max(rightmost, x);
+                    leftmost = std::min(leftmost, x);
+                }
+        if (!c.localPlayer) {
+            EXPECT_EQ(rightmost, -1);
+            continue;
+        }
+        EXPECT_LE(rightmost, W - 20);
+        EXPECT_GE(rightmost, W - 24);
+        EXPECT_GT(leftmost, 120) << "clear of the MENU button";
+    }
+    Player::myStaticId = LOCAL;
 }
 
 constexpr SDL_Color GREEN{30, 200, 30, 255};

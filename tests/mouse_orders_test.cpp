@@ -1,283 +1,13 @@
 // The player's mouse on the fight map: HUD buttons pressed where the HUD draws them and orders given on the map,
 // each followed through the local turn step to what it does to the world, and the presses that must order nothing.
-#include <gtest/gtest.h>
+#include "match_mouse.h"
 
-#include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "construction-manager.h"
-#include "events_iso.h"
-#include "fog.h"
-#include "game_loop.h"
-#include "game_session.h"
-#include "hud_scene.h"
-#include "input_state.h"
-#include "lockstep.h"
-#include "sounds.h"
-#include "spells.h"
+#include "extraction.h"
+#include "extraction_items.h"
 
 namespace {
 
-using namespace hud_scene;
-
-PointerView pointerView{0, 0, 1280, 720};
-uint32_t clockMs = 100000;
-
-constexpr int LOCAL = 1;
-constexpr int ENEMY = 2;
-
-struct MouseOrders : SceneTest {
-    PointerView (*savedPointer)() = nullptr;
-    uint32_t (*savedTicks)() = nullptr;
-    float savedDt = dt;
-    bool savedAI = AI;
-    Player* local = nullptr;
-    // Open ground beside the base, in the middle of the view.
-    V2i near{0, 0};
-
-    static void SetUpTestSuite() { ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError(); }
-    static void TearDownTestSuite() { SDL_QuitSubSystem(SDL_INIT_EVENTS); }
-
-    void SetUp() override {
-        SceneTest::SetUp();
-        if (IsSkipped()) return;
-        ASSERT_TRUE(scene::startFight(false));
-        mode = GameMode::Skirmish;
-        AI = false;
-        savedPointer = readPointerView;
-        savedTicks = inputTicks;
-        readPointerView = [] { return pointerView; };
-        inputTicks = [] { return clockMs; };
-        clockMs += 10000;
-        eventHandler = IsoEventHandler{};
-        lockstep = LockstepManager{};
-        placingBuilding = dragging = isPotentiallyDragging = paused = chatActive = GOD_MODE = false;
-        shift = ctrl = false;
-        selectedSpell.clear();
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-        local = getPlayerById(LOCAL);
-        local->resources[RESOURCE_GOLD] = local->resources[RESOURCE_WOOD] = 1000;
-        near = {local->baseTile.x + 4, local->baseTile.y};
-        lookAt(near);
-    }
-    void TearDown() override {
-        soundPlayer = nullptr;
-        readPointerView = savedPointer;
-        inputTicks = savedTicks;
-        dt = savedDt;
-        AI = savedAI;
-        GOD_MODE = placingBuilding = false;
-        selectedSpell.clear();
-        FOG = false;
-        DrawFog = noopFog;
-        SceneTest::TearDown();
-    }
-
-    // A whole frame as the match draws it: the HUD's buttons and the minimap are where the next presses find them.
-    static void drawPanels() {
-        DrawHUD = drawHUD;
-        scene::drawFrame();
-        DrawHUD = nullptr;
-    }
-
-    static void send(Uint32 type, Uint8 button, SDL_FPoint at) {
-        pointerView.mouseX = at.x;
-        pointerView.mouseY = at.y;
-        SDL_Event e{};
-        e.type = type;
-        e.button.button = button;
-        e.button.x = static_cast<Sint32>(at.x);
-        e.button.y = static_cast<Sint32>(at.y);
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-        eventHandler.handleGameEvents(grid);
-    }
-    static void click(SDL_FPoint at, Uint8 button = SDL_BUTTON_LEFT) {
-        send(SDL_MOUSEBUTTONDOWN, button, at);
-        send(SDL_MOUSEBUTTONUP, button, at);
-    }
-    static void clickOn(const SDL_FRect& r) { click({r.x + r.w / 2, r.y + r.h / 2}); }
-    static void tapKey(SDL_Keycode key) {
-        for (Uint32 type : {Uint32{SDL_KEYDOWN}, Uint32{SDL_KEYUP}}) {
-            SDL_Event e{};
-            e.type = type;
-            e.key.keysym.sym = key;
-            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-            eventHandler.handleGameEvents(grid);
-        }
-    }
-
-    // Turns of the local match step: the pending orders go out with the first and are applied.
-    static void playTurns(int count) {
-        for (int i = 0; i < count; ++i) {
-            dt = TURN_LENGTH;
-            runLocalTurnStep();
-        }
-    }
-    static bool playUntil(const std::function<bool()>& done, int limit = 3000) {
-        for (int i = 0; i < limit && !done(); ++i) playTurns(1);
-        return done();
-    }
-
-    static std::vector<Command>& queued() { return lockstep.pendingCommands; }
-
-    // Every sound asked for from now on, as "category:key".
-    static std::vector<std::string>& soundsAsked() {
-        static std::vector<std::string> asked;
-        return asked;
-    }
-    static void recordSounds() {
-        soundsAsked().clear();
-        soundPlayer = [](SoundCategory category, const std::string& key, bool, float, float, int) {
-            soundsAsked().push_back(std::to_string(static_cast<int>(category)) + ":" + key);
-        };
-    }
-    static std::string sound(SoundCategory category, const std::string& key) {
-        return std::to_string(static_cast<int>(category)) + ":" + key;
-    }
-    static std::vector<CommandType> queuedTypes() {
-        std::vector<CommandType> types;
-        for (const Command& c : queued())
-            if (c.type != CommandType::Ping) types.push_back(c.type);
-        return types;
-    }
-
-    // A window point inside the unit's hit box and no other unit's.
-    static SDL_FPoint pointOn(int id) {
-        const Unit& u = *getUnitById(id);
-        const SDL_FPoint s = worldToScreen(u.getWorldPos());
-        for (float dy = 0; dy <= 120; dy += 2)
-            for (float dx : {0.0f, -6.0f, 6.0f}) {
-                const SDL_FPoint p{s.x + dx, s.y - dy};
-                if (!unitContains(u, p)) continue;
-                bool alone = true;
-                for (const Unit& other : units) alone = alone && (other.id == id || !unitContains(other, p));
-                if (alone) return p;
-            }
-        ADD_FAILURE() << "no point of unit " << id << " is clear of the others";
-        return s;
-    }
-    static SDL_FPoint pointOnTile(V2i tile) {
-        const float t = static_cast<float>(TILE_SIZE);
-        const SDL_FPoint centre{(static_cast<float>(tile.x) + 0.5f) * t, (static_cast<float>(tile.y) + 0.5f) * t};
-        return inView(worldToScreen(centre));
-    }
-    // The point shows the map: inside the window and above the bottom panel.
-    static SDL_FPoint inView(SDL_FPoint p) {
-        const SDL_FPoint window = windowSize();
-        EXPECT_TRUE(p.x >= 0 && p.x < window.x && p.y >= 0 && p.y < window.y - HUD_SIZE) << p.x << "," << p.y;
-        return p;
-    }
-    // A window point on the building's footprint that no unit's sprite covers.
-    static SDL_FPoint pointOnBuilding(int id) {
-        const Building& b = *getBuildingById(id);
-        for (int y = b.y; y < b.y + b.hTiles; ++y)
-            for (int x = b.x; x < b.x + b.wTiles; ++x) {
-                const SDL_FPoint p = pointOnTile({x, y});
-                if (std::none_of(units.begin(), units.end(), [&](const Unit& u) { return unitContains(u, p); }))
-                    return p;
-            }
-        ADD_FAILURE() << "every tile of building " << id << " lies under a unit";
-        return pointOnTile({b.x, b.y});
-    }
-    static void lookAt(V2i tile) {
-        const SDL_FPoint iso = worldToIso({(static_cast<float>(tile.x) + 0.5f) * static_cast<float>(TILE_SIZE),
-                                           (static_cast<float>(tile.y) + 0.5f) * static_cast<float>(TILE_SIZE)});
-        camera.centerX = iso.x;
-        camera.centerY = iso.y;
-    }
-
-    // A unit standing on the free open tile nearest the one wanted.
-    static int place(int owner, const std::string& type, V2i wanted) {
-        for (const V2i& tile : headless::tilesAround(wanted, 80)) {
-            const V2i sub{tile.x * SUBDIVISIONS + 1, tile.y * SUBDIVISIONS + 1};
-            if (isAreaFree(nextAttackableId, sub, type)) return headless::placeUnit(owner, *getUnitInfo(type), sub);
-        }
-        ADD_FAILURE() << "no room for a " << type;
-        return -1;
-    }
-    // The fog on, the view on the building beyond sight; remembered as finished when the player has seen its ground.
-    static void fogOver(const Building& b, bool seen) {
-        scene::prepareView(true, {b.x + 1, b.y + 1});
-        lastFogUpdate = fogTicks() - 30;
-        DrawFog();
-        ghostBuildings.clear();
-        if (seen) remember(b.id, {b.x, b.y}, {b.wTiles, b.hTiles}, b.playerId, b.type);
-    }
-    // The player saw a finished building of the type on the tile, which now lies under the fog.
-    static void remember(int id, V2i tile, V2i size, int owner, const std::string& type) {
-        memoryGrid[static_cast<size_t>(tile.x)][static_cast<size_t>(tile.y)] = true;
-        BuildingSnapshot ghost;
-        ghost.id = id;
-        ghost.x = tile.x;
-        ghost.y = tile.y;
-        ghost.width = size.x;
-        ghost.height = size.y;
-        ghost.owner = owner;
-        ghost.type = type;
-        ghost.completed = true;
-        ghostBuildings[{tile.x, tile.y}] = ghost;
-    }
-    // A screen point above the unit's feet that its sprite covers and no other unit's does, and that wanted accepts;
-    // (-1, -1) when there is none.
-    static SDL_FPoint pointOnlyOn(int unitId, const std::function<bool(SDL_FPoint)>& wanted) {
-        const Unit& u = *getUnitById(unitId);
-        const SDL_FPoint feet = worldToScreen(u.getWorldPos());
-        for (float dy = 0; dy <= 120; dy += 1)
-            for (float dx = -8; dx <= 8; dx += 1) {
-                const SDL_FPoint p{feet.x + dx, feet.y - dy};
-                const bool alone = std::none_of(units.begin(), units.end(),
-                                                [&](const Unit& o) { return o.id != unitId && unitContains(o, p); });
-                if (alone && unitContains(u, p) && wanted(p)) return p;
-            }
-        return {-1, -1};
-    }
-    // A building of the type standing on the tile, finished or a site just begun.
-    static int build(int owner, const std::string& type, V2i tile, bool completed) {
-        const BuildingInfo& info = buildingInfo.at(type);
-        Building b;
-        b.id = nextAttackableId++;
-        b.type = type;
-        b.playerId = owner;
-        b.x = tile.x;
-        b.y = tile.y;
-        b.wTiles = info.wTiles;
-        b.hTiles = info.hTiles;
-        b.completed = completed;
-        b.maxHp = info.hp;
-        b.hp = completed ? info.hp : 1.0f;
-        b.buildTime = info.buildTime;
-        b.hasProduction = info.hasProduction;
-        b.sight = info.sight;
-        Building* added = addBuilding(b);
-        added->computeNearbyTiles();
-        blockArea(grid, tile, info.wTiles, info.hTiles);
-        if (completed) {
-            getPlayerById(owner)->buildingIds.push_back(b.id);
-            getPlayerById(owner)->completedBuildings[type] += 1;
-        }
-        return b.id;
-    }
-    V2i freeTileNear(const std::string& type) const { return findClosestFreeTile(near, type, grid, 2); }
-    static void select(std::initializer_list<int> ids) {
-        clearUnitSelection();
-        clearBuildingSelection();
-        for (int id : ids) addToSelection(id);
-    }
-    static void selectBuilding(int id) {
-        clearUnitSelection();
-        clearBuildingSelection();
-        addBuildingToSelection(id);
-    }
-    int base() const { return local->buildingIds.front(); }
-    std::vector<int> ownWorkers() const {
-        std::vector<int> ids;
-        for (int id : local->unitIds)
-            if (const Unit* u = getUnitById(id); u && u->worker) ids.push_back(id);
-        return ids;
-    }
-};
+using namespace match_mouse;
 
 // A panel button queues its entry; the cost is paid when it starts and the progress slot takes it back in full.
 TEST_F(MouseOrders, APanelButtonTrainsOrResearchesAndItsProgressSlotCancelsWithARefund) {
@@ -670,6 +400,89 @@ TEST_F(MouseOrders, AClickOnAUnitStandingOverABuildingTakesTheUnit) {
     EXPECT_TRUE(selectedBuildings.empty());
 }
 
+// A right press on an own unit is an order only through what stands behind it: the building under the press is
+// built on or attacked, a carrier pressed by itself takes nobody, and open ground behind gives nothing.
+TEST_F(MouseOrders, ARightPressOnAnOwnUnitOrdersOnlyForTheBuildingBehindIt) {
+    const int worker = ownWorkers().front();
+    const struct {
+        const char* what;
+        std::function<int()> building;  // -1: none behind the unit
+        const char* unitType;
+        bool unitIsTheSelection;
+        std::vector<CommandType> orders;
+    } cases[] = {
+        {"an own site", [&] { return build(LOCAL, "HumanBarracks", freeTileNear("HumanBarracks"), false); }, "Marine",
+         false, {CommandType::Construct}},
+        {"an enemy building", [&] { return build(ENEMY, "OrcBarracks", freeTileNear("OrcBarracks"), true); },
+         "Marine", false, {CommandType::Attack}},
+        {"open ground", [] { return -1; }, "Marine", false, {}},
+        {"open ground, the carrier pressed by itself", [] { return -1; }, "GoblinZeppelin", true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int b = c.building();
+        const V2i at = b == -1 ? V2i{near.x, near.y + 3}
+                               : V2i{getBuildingById(b)->x + 1, getBuildingById(b)->y + getBuildingById(b)->hTiles};
+        const int unit = place(LOCAL, c.unitType, at);
+        const float t = static_cast<float>(TILE_SIZE);
+        const SDL_FPoint press = pointOnlyOn(unit, [&](SDL_FPoint p) {
+            const SDL_FPoint w = eventHandler.screenToWorld(p);
+            const Building* behind = b == -1 ? nullptr : getBuildingById(b);
+            return !behind || (w.x >= static_cast<float>(behind->x) * t &&
+                               w.x <= static_cast<float>(behind->x + behind->wTiles) * t &&
+                               w.y >= static_cast<float>(behind->y) * t &&
+                               w.y <= static_cast<float>(behind->y + behind->hTiles) * t);
+        });
+        ASSERT_GE(press.x, 0.0f) << "no point of the unit lies over the building";
+        select({c.unitIsTheSelection ? unit : worker});
+        queued().clear();
+        click(press, SDL_BUTTON_RIGHT);
+        EXPECT_EQ(queuedTypes(), c.orders);
+        getUnitById(unit)->onMap = false;
+    }
+}
+
+// In a mission a right press on an item on the ground sends the own selection to take it; a corpse is an item only
+// when the player lost the unit, and an enemy's corpse is ground to walk to.
+TEST_F(MouseOrders, ARightPressOnAnItemInAMissionPicksItUp) {
+    mode = GameMode::Extraction;
+    const bool podSprite = item_sprites.count("CryoPod") != 0;
+    if (!podSprite) item_sprites["CryoPod"].frameWidth = item_sprites["CryoPod"].frameHeight = 32;
+    const int marine = place(LOCAL, "Marine", near);
+    const struct {
+        const char* what;
+        const char* type;
+        int lostBy;
+        CommandType order;
+    } cases[] = {{"a cryopod", "CryoPod", -1, CommandType::PickUp},
+                 {"the corpse of an own marine", "Corpse", LOCAL, CommandType::PickUp},
+                 {"an enemy's corpse", "Corpse", ENEMY, CommandType::Move}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float t = static_cast<float>(TILE_SIZE);
+        const SDL_FPoint w{(static_cast<float>(near.x) + 2.5f) * t, (static_cast<float>(near.y) + 2.5f) * t};
+        int grave = -1;
+        if (c.lostBy != -1) {
+            Unit dead = *getUnitById(marine);
+            dead.playerId = c.lostBy;
+            graveyard.push_back(dead);
+            grave = static_cast<int>(graveyard.size()) - 1;
+        }
+        items_map[900] = Item{900, c.type, w.x, w.y, true, grave};
+        select({marine});
+        queued().clear();
+        click(inView(worldToScreen(w)), SDL_BUTTON_RIGHT);
+        ASSERT_EQ(queuedTypes(), std::vector<CommandType>{c.order});
+        if (c.order == CommandType::PickUp) {
+            EXPECT_EQ(std::get<PickUpCommand>(queued()[0].payload).itemId, 900);
+            EXPECT_EQ(std::get<PickUpCommand>(queued()[0].payload).unitId, marine);
+        }
+        items_map.erase(900);
+    }
+    if (!podSprite) item_sprites.erase("CryoPod");
+    clearMatchItems();
+}
+
 // Under the fog a click picks the building the player remembers, even one destroyed since, never one not yet seen;
 // only the player's own remembered building answers with its sound, and shift adds it to the selection.
 TEST_F(MouseOrders, AClickOnABuildingRememberedUnderTheFogSelectsWhatWasSeen) {
@@ -844,6 +657,7 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
     const V2i far{MAP_W / 2, MAP_H / 2};
     const Building& enemy = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
     const int crystal = findClosestResource(local->baseTile, "Crystal", grid).object->id;
+    const int farCrystal = findClosestResource({MAP_W / 2, MAP_H / 2}, "Crystal", grid).object->id;
     const auto boxAround = [](V2i tile) {
         const SDL_FPoint c = pointOnTile(tile);
         send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, {c.x - 6, c.y - 6});
@@ -871,6 +685,18 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
              boxAround({enemy.x, enemy.y});
          },
          {enemy.id}, {}},
+        {"a crystal field remembered under the fog",
+         [&] {
+             const MapObject& o = *findClosestResource({MAP_W / 2, MAP_H / 2}, "Crystal", grid).object;
+             fogOverEnemy(false);
+             lookAt({o.tileX, o.tileY});
+             memoryGrid[static_cast<size_t>(o.tileX)][static_cast<size_t>(o.tileY)] = true;
+             ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX, o.tileY, o.wTiles,
+                                                 o.hTiles, o.worldX, o.worldY, o.sprite, o.amount};
+             ASSERT_FALSE(isTileVisible(o.tileX, o.tileY));
+             boxAround({o.tileX, o.tileY});
+         },
+         {}, {farCrystal}},
         {"an enemy building the fog hides, never seen",
          [&] {
              fogOverEnemy(false);
@@ -886,6 +712,50 @@ TEST_F(MouseOrders, ABoxWithoutUnitsTakesBuildingsThenRememberedOnesThenMapObjec
         EXPECT_TRUE(selectedUnits.empty());
         EXPECT_EQ(selectedBuildings, c.buildings);
         EXPECT_EQ(selectMapObjects, c.objects);
+    }
+}
+
+// What a box says: a worker drilling crystal answers with the drill; of two buildings remembered as the player's own
+// under the fog the first answers with its type and the second with the builders' sound.
+TEST_F(MouseOrders, ABoxAnswersWithTheDrillOrTheRememberedBuildingsSounds) {
+    const int worker = ownWorkers().front();
+    const V2i far{MAP_W / 2, MAP_H / 2};
+    const auto boxFrom = [](SDL_FPoint a, SDL_FPoint b) {
+        send(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, a);
+        send(SDL_MOUSEMOTION, 0, b);
+        send(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, b);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> box;
+        std::vector<std::string> sounds;
+    } cases[] = {
+        {"a worker drilling crystal",
+         [&] {
+             getUnitById(worker)->harvestKind = ResourceType::Crystal;
+             const SDL_FPoint on = pointOn(worker);
+             boxFrom({on.x - 6, on.y - 6}, {on.x + 6, on.y + 6});
+         },
+         {sound(SoundCategory::Unit, getUnitById(worker)->type + ".responses"),
+          sound(SoundCategory::UnitAction, "Drill")}},
+        {"two own buildings remembered under the fog",
+         [&] {
+             const Building& first = *getBuildingById(build(ENEMY, "OrcBarracks", far, true));
+             fogOver(first, true);
+             ghostBuildings[{far.x, far.y}].owner = LOCAL;
+             remember(first.id + 1000, {far.x + 4, far.y}, {first.wTiles, first.hTiles}, LOCAL, "HumanFarm");
+             memoryGrid[static_cast<size_t>(far.x + 4)][static_cast<size_t>(far.y)] = true;
+             ASSERT_FALSE(isTileVisible(far.x, far.y) || isTileVisible(far.x + 4, far.y));
+             boxFrom(pointOnTile({far.x, far.y + 1}), pointOnTile({far.x + 5, far.y + 1}));
+         },
+         {sound(SoundCategory::Building, "OrcBarracks"), sound(SoundCategory::UnitAction, "Construct")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        select({});
+        recordSounds();
+        c.box();
+        EXPECT_EQ(soundsAsked(), c.sounds);
     }
 }
 
@@ -1034,13 +904,24 @@ TEST_F(MouseOrders, TheBuildButtonStartsAPlacementThatTheMapPressPutsDownAndPays
     EXPECT_EQ(constructionManager.builderOf(buildings.back().id), worker);
 }
 
+// The worker that was to put the building down died meanwhile: the next press on the map ends the placement and
+// orders nothing.
+TEST_F(MouseOrders, APlacementWhoseWorkerIsGoneEndsAtTheNextPress) {
+    const int worker = startPlacing("HumanBarracks");
+    addUnitForRemoval(worker);
+    playTurns(1);
+    ASSERT_TRUE(selectedUnits.empty());
+    queued().clear();
+    const V2i site = freeTileNear("HumanBarracks");
+    click(pointOnTile({site.x + 1, site.y + 1}));
+    EXPECT_FALSE(placingBuilding);
+    EXPECT_EQ(ghostBuildingType, "None");
+    EXPECT_TRUE(queuedTypes().empty());
+}
+
 // The right press that ends a placement gives no order; the next one walks the worker.
 TEST_F(MouseOrders, ARightPressEndsAPlacementAndOnlyTheNextOneOrders) {
-    const int worker = ownWorkers().front();
-    select({worker});
-    drawPanels();
-    for (const auto& b : hudBuildingButtons)
-        if (b.buildingType == "HumanBarracks") clickOn(b.rect);
+    startPlacing("HumanBarracks");
     ASSERT_TRUE(placingBuilding);
     const std::vector<CommandType> expected[] = {{}, {CommandType::Move}};
     for (const auto& orders : expected) {

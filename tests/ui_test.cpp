@@ -292,6 +292,155 @@ TEST_F(TwentyRows, TwoClicksWithinThreeHundredMillisecondsActivateTheSecondRow) 
     EXPECT_EQ(empty.selectedText(), "");
 }
 
+// Six whole rows fit in 150 px; the strip of 6 px below them shows no row, so a press or a hover there takes none,
+// on the first page and further down.
+TEST_F(TwentyRows, TheStripBelowTheLastWholeRowTakesNoRow) {
+    std::vector<int> chosen;
+    list.onSelect = [&](int row, const std::string&) { chosen.push_back(row); };
+    const struct {
+        int scrollOffset;
+        float y;
+        int row;  // -1: none
+    } cases[] = {{0, 143, 5}, {0, 144, -1}, {0, 150, -1}, {14, 143, 19}, {14, 149, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.y);
+        chosen.clear();
+        list.selected = 0;
+        list.scrollOffset = c.scrollOffset;
+        list.handleEvent(mouseAt(SDL_MOUSEMOTION, 20, c.y));
+        EXPECT_EQ(list.hoveredIndex, c.row);
+        fakeNow += 1000;
+        list.handleEvent(press(20, c.y));
+        EXPECT_EQ(list.selected, c.row == -1 ? 0 : c.row);
+        EXPECT_EQ(chosen, c.row == -1 ? std::vector<int>{} : std::vector<int>{c.row});
+    }
+}
+
+// The hover follows the row under a resting pointer when the rows move beneath it: by the wheel, by the keys, by new
+// rows; a pointer off the list hovers nothing whatever scrolls.
+TEST_F(TwentyRows, TheHoverFollowsTheRowUnderARestingPointerWhenTheListScrolls) {
+    const struct {
+        const char* what;
+        SDL_Event event;
+        int hovered;
+    } steps[] = {
+        {"rest on the third row", mouseAt(SDL_MOUSEMOTION, 20, 55), 2},
+        {"wheel down", wheel(-1), 5},
+        {"wheel up", wheel(1), 2},
+        {"down to the eleventh row", keyDown(SDLK_DOWN), 2},
+        {"leave the list", mouseAt(SDL_MOUSEMOTION, 400, 55), -1},
+        {"wheel down off the list", wheel(-1), -1},
+    };
+    for (const auto& step : steps) {
+        list.handleEvent(step.event);
+        EXPECT_EQ(list.hoveredIndex, step.hovered) << step.what;
+    }
+    list.handleEvent(mouseAt(SDL_MOUSEMOTION, 20, 55));
+    list.selected = 10;
+    list.handleEvent(keyDown(SDLK_DOWN));
+    ASSERT_EQ(list.scrollOffset, 6);
+    EXPECT_EQ(list.hoveredIndex, 8) << "the keys scrolled the eleventh row into view";
+    list.setItems({"only", "two"});
+    EXPECT_EQ(list.hoveredIndex, -1) << "no row is under the pointer any more";
+}
+
+// A list with room for six rows, holding none, one, a page and a page and one: the wheel and the keys stop at its
+// ends, and only the list that overflows has a scroll bar.
+TEST(ListEnds, WheelAndKeysStopAtTheEndsOfListsOfZeroOneAPageAndAPageAndOneRows) {
+    const struct {
+        int rows;
+        bool scrollBar;
+        int lastOffset;
+        int lastSelected;
+    } cases[] = {{0, false, 0, 0}, {1, false, 0, 0}, {6, false, 0, 5}, {7, true, 1, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        List list(0, 0, 200, 150, 14);
+        std::vector<std::string> items;
+        for (int i = 0; i < c.rows; ++i) items.push_back("row " + std::to_string(i));
+        list.setItems(items);
+        SDL_FRect track, thumb;
+        int visible = 0;
+        EXPECT_EQ(list.computeScrollbar(track, thumb, visible), c.scrollBar);
+        EXPECT_EQ(visible, 6);
+        for (int i = 0; i < 4; ++i) list.handleEvent(wheel(-1));
+        EXPECT_EQ(list.scrollOffset, c.lastOffset);
+        list.handleEvent(wheel(1));
+        EXPECT_EQ(list.scrollOffset, 0);
+        for (int i = 0; i < 9; ++i) list.handleEvent(keyDown(SDLK_DOWN));
+        EXPECT_EQ(list.selected, c.lastSelected);
+        EXPECT_EQ(list.scrollOffset, c.lastOffset) << "the last row is in view";
+        for (int i = 0; i < 9; ++i) list.handleEvent(keyDown(SDLK_UP));
+        EXPECT_EQ(list.selected, 0);
+        EXPECT_EQ(list.scrollOffset, 0);
+        std::vector<std::string> activated;
+        list.onActivate = [&](int, const std::string& text) { activated.push_back(text); };
+        list.handleEvent(keyDown(SDLK_RETURN));
+        EXPECT_EQ(activated, c.rows ? std::vector<std::string>{"row 0"} : std::vector<std::string>{});
+    }
+}
+
+// The thumb follows the pointer that pressed it to the nearest row offset, past the ends to the ends, and lets go on
+// the release.
+TEST_F(TwentyRows, DraggingTheThumbScrollsToTheNearestRowAndStopsAtTheEnds) {
+    SDL_FRect track, thumb;
+    int rows = 0;
+    ASSERT_TRUE(list.computeScrollbar(track, thumb, rows));
+    list.handleEvent(press(track.x + 2, thumb.y + 10));
+    ASSERT_TRUE(list.draggingThumb);
+    const struct {
+        float y;
+        int offset;
+    // The thumb travels 105 px over 14 offsets, 7.5 px each: its top at 48 px is offset 6.4, at 49 px 6.53.
+    } steps[] = {{600, 14}, {-300, 0}, {10 + 49, 7}, {10 + 48, 6}};
+    for (const auto& s : steps) {
+        list.handleEvent(mouseAt(SDL_MOUSEMOTION, track.x + 2, s.y));
+        EXPECT_EQ(list.scrollOffset, s.offset) << s.y;
+    }
+    list.handleEvent(mouseAt(SDL_MOUSEBUTTONUP, track.x + 2, 50));
+    list.handleEvent(mouseAt(SDL_MOUSEMOTION, track.x + 2, 600));
+    EXPECT_EQ(list.scrollOffset, 6) << "released";
+}
+
+using ListDrawing = DrawFixture;
+
+// Long rows show their whole text in a box beside the pointer, flipped left and up where the window ends; a row that
+// fits shows none, and the box goes when the pointer leaves the list.
+TEST_F(ListDrawing, TheHoverBoxShowsALongRowAndTurnsBackAtTheWindowsEdges) {
+    constexpr SDL_Color BOX{20, 20, 20, 255};
+    const std::string longRow = "replay_2026-12-07_21-30-00_from_the_longest_match.bin";
+    const struct {
+        const char* what;
+        SDL_FRect rect;
+        SDL_FPoint pointer;
+        std::string text;
+        bool box;
+        SDL_FPoint probe;  // inside the box where one is drawn
+    } cases[] = {
+        {"in the open", {100, 100, 170, 150}, {150, 110}, longRow, true, {166, 126}},
+        {"at the bottom-right corner", {W - 180.0f, H - 160.0f, 170, 150}, {W - 60.0f, H - 20.0f}, longRow, true,
+         {W - 76.0f, H - 45.0f}},
+        {"a row that fits", {100, 100, 170, 150}, {150, 110}, "row", false, {166, 126}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        List list(c.rect.x, c.rect.y, c.rect.w, c.rect.h, 14);
+        list.setItems(std::vector<std::string>(7, c.text));
+        list.handleEvent(mouseAt(SDL_MOUSEMOTION, c.pointer.x, c.pointer.y));
+        list.draw();
+        const SDL_Color at = pixel(static_cast<int>(c.probe.x), static_cast<int>(c.probe.y));
+        EXPECT_EQ(same(at, BOX), c.box);
+        EXPECT_FALSE(same(pixel(W - 2, H - 2), BOX)) << "nothing of the box past the window";
+        if (c.rect.x > W / 2) saveScreenshot("list_hover_box_corner");
+        list.handleEvent(mouseAt(SDL_MOUSEMOTION, 5, 5));
+        SDL_RenderClear(renderer);
+        list.draw();
+        EXPECT_FALSE(same(pixel(static_cast<int>(c.probe.x), static_cast<int>(c.probe.y)), BOX)) << "pointer gone";
+    }
+}
+
 TEST(DropDown, OpensChoosesAndClosesOnAMissWithoutReporting) {
     Select select;
     select.set_items({"Easy", "Normal", "Hard"});

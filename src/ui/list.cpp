@@ -12,7 +12,13 @@ List::List(float x, float y, float w, float h, int fontSize) : rect{x, y, w, h},
 void List::setItems(std::vector<std::string> newItems) {
     items = std::move(newItems);
     selected = 0;
-    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, static_cast<int>(items.size()) - visibleRows()));
+    scrollTo(std::clamp(scrollOffset, 0, std::max(0, static_cast<int>(items.size()) - visibleRows())));
+}
+
+// The rows move under a resting pointer: the hover follows to the row now there.
+void List::scrollTo(int offset) {
+    scrollOffset = offset;
+    if (hoveredIndex != -1) hoveredIndex = rowAt(mouseX, mouseY);
 }
 
 const std::string& List::selectedText() const {
@@ -33,10 +39,12 @@ bool List::computeScrollbar(SDL_FRect& track, SDL_FRect& thumb, int& rows) const
     return true;
 }
 
+// Only a row drawn can be taken: the strip below the last whole row shows none.
 int List::rowAt(float x, float y) const {
     if (!pointInRect(rect, x, y)) return -1;
-    const int row = static_cast<int>((y - rect.y) / static_cast<float>(itemHeight)) + scrollOffset;
-    return row >= 0 && row < static_cast<int>(items.size()) ? row : -1;
+    const int shown = static_cast<int>((y - rect.y) / static_cast<float>(itemHeight));
+    const int row = shown + scrollOffset;
+    return shown < visibleRows() && row >= 0 && row < static_cast<int>(items.size()) ? row : -1;
 }
 
 bool isTruncated(const std::string& text, int maxWidth, int fontSize) { return TextWidth(text, fontSize) > maxWidth; }
@@ -120,8 +128,8 @@ void List::key(SDL_Keycode sym) {
 void List::scrollToSelected() {
     if (selected < 0) return;
     const int rows = visibleRows();
-    if (scrollOffset > selected) scrollOffset = selected;
-    if (scrollOffset + rows <= selected) scrollOffset = selected - rows + 1;
+    if (scrollOffset > selected) scrollTo(selected);
+    if (scrollOffset + rows <= selected) scrollTo(selected - rows + 1);
 }
 
 void List::light(const std::string& item) {
@@ -140,7 +148,7 @@ void List::motion(float x, float y) {
     if (!draggingThumb || !computeScrollbar(track, thumb, rows)) return;
     const float top = std::clamp(y - dragOffset, rect.y, rect.y + rect.h - thumb.h);
     const int count = static_cast<int>(items.size());
-    scrollOffset = static_cast<int>((top - rect.y) / (rect.h - thumb.h) * static_cast<float>(count - rows) + 0.5f);
+    scrollTo(static_cast<int>((top - rect.y) / (rect.h - thumb.h) * static_cast<float>(count - rows) + 0.5f));
 }
 
 void List::handleEvent(const SDL_Event& e) {
@@ -148,7 +156,7 @@ void List::handleEvent(const SDL_Event& e) {
     const int count = static_cast<int>(items.size());
     switch (e.type) {
     case SDL_MOUSEWHEEL:
-        if (count > visibleRows()) scrollOffset = std::clamp(scrollOffset - e.wheel.y * 3, 0, count - visibleRows());
+        if (count > visibleRows()) scrollTo(std::clamp(scrollOffset - e.wheel.y * 3, 0, count - visibleRows()));
         break;
     case SDL_MOUSEBUTTONDOWN:
         if (e.button.button == SDL_BUTTON_LEFT) press(static_cast<float>(e.button.x), static_cast<float>(e.button.y));

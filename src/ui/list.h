@@ -52,6 +52,7 @@ private:
     int rowAt(float x, float y) const;
     void press(float x, float y);
     void key(SDL_Keycode sym);
+    void scrollTo(int offset);
     void scrollToSelected();
     void motion(float x, float y);
     void drawHoverBox();
