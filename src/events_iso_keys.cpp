@@ -58,6 +58,8 @@ void toggleChatLine() {
     if (!chatActive) {
         chatActive = true;
         chatInput.clear();
+        // A Return in a text field elsewhere (a lobby name, a save name) switched typing off for the window.
+        SDL_StartTextInput();
         return;
     }
     if (!chatInput.empty()) sendChatLine();

@@ -220,6 +220,14 @@ TEST_F(MatchKeys, TheChatLineTakesTextUpToTheLongestMessageAndItArrivesWhole) {
               std::get<ChatMessageCommand>(queued()[0].payload).message);
 }
 
+TEST_F(MatchKeys, TheChatLineTakesTypedTextAfterAFieldElsewhereSwitchedTypingOff) {
+    SDL_StopTextInput();  // as a Return in the lobby's or the save dialog's name field leaves it
+    tap(SDLK_RETURN);
+    EXPECT_EQ(SDL_IsTextInputActive(), SDL_TRUE);
+    type("gg");
+    EXPECT_EQ(chatInput, "gg");
+}
+
 // Chat is an order: it travels with the turn and every peer shows it when the turn is applied.
 TEST_F(MatchKeys, ASentLineTravelsAsAnOrderAndShowsInTheFeedWhenItsTurnIsApplied) {
     say("gg wp");
