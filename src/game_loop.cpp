@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <optional>
+#include <utility>
 
 #include "ai.h"
 #include "buildings.h"
@@ -246,8 +248,10 @@ void runLocalTurnStep() {
     for (lockstep.accumulator += dt; lockstep.accumulator >= lockstep.tickSeconds; due = true)
         lockstep.accumulator -= lockstep.tickSeconds;
     if (!due) return;
+    // Turns sent before the last peer left go first, one per tick; new orders wait behind them.
     std::vector<Command> turn;
-    turn.swap(lockstep.pendingCommands);
+    if (std::optional<std::vector<Command>> leftover = lockstep.consumeLeftoverTurn()) turn = std::move(*leftover);
+    else turn.swap(lockstep.pendingCommands);
     applyLiveTurn(turn, grid, static_cast<int>(totalTime));
     if (paused) return;
     advanceOneTurn(grid);

@@ -87,6 +87,16 @@ std::vector<Command> LockstepManager::consumeCurrentTurn() {
     return cmds;
 }
 
+std::optional<std::vector<Command>> LockstepManager::consumeLeftoverTurn() {
+    const bool stored = std::any_of(turns.begin(), turns.end(), [](const auto& byTurn) { return !byTurn.second.empty(); });
+    if (!stored) return std::nullopt;
+    std::vector<Command> cmds = consumeCurrentTurn();
+    ++receiveTurn;
+    cmds.erase(std::remove_if(cmds.begin(), cmds.end(), [](const Command& c) { return c.type == CommandType::Ping; }),
+               cmds.end());
+    return cmds;
+}
+
 // A later packet of the same player and turn adds to the earlier one, never replaces it; a turn already applied
 // can no longer count.
 void LockstepManager::store(Turn turn) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,6 +73,9 @@ struct LockstepManager {
     // The commands of every stored part of the turn being applied, by ascending player id, each part in order;
     // the parts are removed.
     std::vector<Command> consumeCurrentTurn();
+    // Once no peer is left: the next turn stored but not yet applied, pings left out, so orders sent before the
+    // last peer went still apply, in their order; nothing when none is stored.
+    std::optional<std::vector<Command>> consumeLeftoverTurn();
     // One frame of the exchange: ping, receive, send, and at most one applied turn. gated lists the players
     // whose part of each turn must be there.
     void step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated, NetworkManager& link,

@@ -9,6 +9,8 @@
 
 #include "activity.h"
 #include "game_commands_wire.h"
+#include "game_loop.h"
+#include "lockstep.h"
 #include "lockstep_peers.h"
 #include "network_manager.h"
 #include "session_fixture.h"
@@ -122,6 +124,31 @@ TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
         peers[0].manager.step(TURN_LENGTH, 0, 1, gated, peers[0].link, peers[0].runner);
     EXPECT_EQ(peers[0].runner.left, std::vector<int>{2});
     EXPECT_GE(peers[0].manager.receiveTurn, 20);
+}
+
+// The turn a peer had sent when the last other peer left still applies once it plays alone, before any later order.
+TEST_F(TwoPeerMatch, OrdersSentBeforeTheLastPeerLeftApplyAloneInTheOrderGiven) {
+    buildWorld();
+    const Orderable can = orderableOf(1);
+    ASSERT_GE(can.own.size(), 3u);
+    const auto moveOf = [&](int unit) {
+        return Command{CommandType::Move, 1, MoveCommand{{unit}, can.base.x + 12, can.base.y + 12, false}};
+    };
+    lockstep = LockstepManager{};
+    ASSERT_TRUE(net.connections.empty());
+    lockstep.receiveTurn = 40;  // the exchange runs ahead of the tick
+    lockstep.turns[1][40] = Turn{40, 1, {moveOf(can.own[0]), Command{CommandType::Ping, 1, PingCommand{}}}};
+    lockstep.turns[1][41] = Turn{41, 1, {moveOf(can.own[1])}};
+    lockstep.collectCommand(moveOf(can.own[2]));
+    const auto ordered = [](int id) { return !getUnitById(id)->waypoints.empty(); };
+    const bool after[3][3] = {{true, false, false}, {true, true, false}, {true, true, true}};
+    for (const auto& expected : after) {
+        dt = TURN_LENGTH;
+        runLocalTurnStep();
+        for (size_t i = 0; i < 3; ++i) EXPECT_EQ(ordered(can.own[i]), expected[i]) << "unit " << i;
+    }
+    EXPECT_TRUE(lockstep.pendingCommands.empty());
+    lockstep = LockstepManager{};
 }
 
 TEST(LockstepTurns, PacketsOfOneTurnMergeInArrivalOrder) {
