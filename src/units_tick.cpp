@@ -70,9 +70,10 @@ static void startOrder(int unitId, const CastSpellCommand& cast, Grid&) {
     if (unit->cooldowns[cast.spell] > 0.0f) return;
     const float cooldown = info.cooldown;
     const EffectFunction effect = info.effect;
-    if (effect)
-        effect(SpellContext{cast.unitId, cast.targetId,
-                            V2f{static_cast<float>(cast.targetX), static_cast<float>(cast.targetY)}});
+    // A refused cast (no mana, target gone) costs nothing, its cool-down included, as an at-once cast does.
+    if (!effect || !effect(SpellContext{cast.unitId, cast.targetId,
+                                        V2f{static_cast<float>(cast.targetX), static_cast<float>(cast.targetY)}}))
+        return;
     // A summoning effect adds units, which moves every unit: find the caster again.
     if (Unit* caster = getUnitById(unitId)) caster->cooldowns[cast.spell] = cooldown;
 }

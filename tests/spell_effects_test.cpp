@@ -294,4 +294,64 @@ TEST_F(SpellEffects, VisionSpellsPlaceTheirSourceForTheCasterAndCharge) {
     EXPECT_EQ(units.size(), 3u);
 }
 
+// What the caster's queued cast meets when it starts, and whether the player then pays for it.
+struct QueuedCastCase {
+    const char* key;
+    TargetType targetType;
+    int mana;
+    enum { Alive, Removed, NoTarget } target;
+    int aimTileX;  // the target unit stands on tile x = 6; 10 is one tile beyond the range of 4
+    bool casts;
+    int manaLeft;
+};
+
+TEST_F(SpellEffects, AQueuedCastStartsItsCooldownOnlyWhenItTakesEffect) {
+    using C = QueuedCastCase;
+    const C cases[] = {
+        {"slow", TargetType::Unit, 50, C::Alive, 6, true, 0},
+        {"slow", TargetType::Unit, 49, C::Alive, 6, false, 49},
+        {"slow", TargetType::Unit, 200, C::Removed, 6, false, 200},
+        {"slow", TargetType::Unit, 200, C::NoTarget, 6, false, 200},
+        {"slow", TargetType::Unit, 200, C::Alive, 10, false, 200},
+        {"healing", TargetType::Unit, 49, C::Alive, 6, false, 49},
+        {"fire_ball", TargetType::Unit, 200, C::Removed, 6, false, 200},
+        {"blizzard", TargetType::Point, 49, C::NoTarget, 6, false, 49},
+        {"blizzard", TargetType::Point, 50, C::NoTarget, 6, true, 0},
+        {"bombing", TargetType::Point, 0, C::NoTarget, 6, true, 0},
+    };
+    for (const C& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " mana " + std::to_string(c.mana) + " aimed at tile " +
+                     std::to_string(c.aimTileX) + " target " + std::to_string(c.target));
+        SpellInfo& info = spellInfo[c.key];
+        info.id = c.key;
+        info.range = 4;
+        info.cooldown = 5.0f;
+        info.targetType = c.targetType;
+        info.effect = effectFunctions.at(c.key);
+        Unit& caster = place("Footman", LOCAL, {5, 5});
+        caster.mana = c.mana;
+        const int casterId = caster.id;
+        const int targetId = place("Footman", ENEMY, {6, 5}).id;
+        if (c.target == C::Removed) removeUnit(targetId);
+
+        CastSpellCommand order;
+        order.unitId = casterId;
+        order.targetId = c.target == C::NoTarget ? -1 : targetId;
+        order.targetX = static_cast<int>(centre(c.aimTileX));
+        order.targetY = static_cast<int>(centre(5));
+        order.spell = c.key;
+        unit(casterId).orders.push_back({CommandType::CastSpell, order});
+        updateUnitQueueAction(unit(casterId), grid);
+
+        EXPECT_FLOAT_EQ(unit(casterId).cooldowns[c.key], c.casts ? 5.0f : 0.0f);
+        EXPECT_EQ(unit(casterId).mana, c.manaLeft);
+        EXPECT_EQ(activeSpells.empty() && projectiles.empty(), !c.casts) << "nothing else happened";
+        EXPECT_TRUE(unit(casterId).orders.empty()) << "the idle caster drops the entry either way";
+        removeUnit(casterId);
+        if (c.target != C::Removed) removeUnit(targetId);
+        activeSpells.clear();
+        projectiles.clear();
+    }
+}
+
 }  // namespace
