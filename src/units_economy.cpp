@@ -370,6 +370,13 @@ static bool techAllowsInExtraction(const std::string& unitType, bool allowed) {
     return tank != techTree.end() && tank->unlocked;
 }
 
+// A recruit still walking becomes a task when it arrives, so it holds its slot from the order on.
+static size_t productionSlotsTaken(const Building& b) {
+    const auto walking = std::count_if(b.queuedUnits.begin(), b.queuedUnits.end(),
+                                       [](const QueuedUnit& q) { return !q.started; });
+    return b.productionQueue.size() + static_cast<size_t>(walking);
+}
+
 static bool buildingTrains(const Building& b, const std::string& unitType) {
     const auto trained = buildingUnits.find(b.type);
     return trained != buildingUnits.end() &&
@@ -409,7 +416,7 @@ bool trainUnit(const std::string& unitType, Building* building) {
     if (!owner) return false;
     if (unitInfo.find(unitType) == unitInfo.end()) std::cerr << "[UnitInfo] Unknown unit type: " << unitType << "\n";
     if (!techAllowsInExtraction(unitType, canTrainUnit(*owner, unitType))) return false;
-    if (building->productionQueue.size() >= PRODUCTION_QUEUE_LIMIT || !building->completed || owner->recruits <= 0)
+    if (productionSlotsTaken(*building) >= PRODUCTION_QUEUE_LIMIT || !building->completed || owner->recruits <= 0)
         return false;
     if (!buildingTrains(*building, unitType)) return false;
     const SDL_FPoint corner{static_cast<float>(building->x * TILE_SIZE), static_cast<float>(building->y * TILE_SIZE)};

@@ -121,6 +121,13 @@ static bool buildingOffers(const std::string& buildingType, const std::string& i
            std::find(offered->second.begin(), offered->second.end(), id) != offered->second.end();
 }
 
+// Two buildings finishing the same upgrade would charge it twice and apply its bonus twice.
+static bool researchRunsElsewhere(const Building& building, const std::string& id) {
+    return std::any_of(buildings.begin(), buildings.end(), [&](const Building& other) {
+        return other.id != building.id && other.playerId == building.playerId && other.researched.count(id) != 0;
+    });
+}
+
 bool researchUpgrade(Building* building, const std::string& id) {
     if (!building) return false;
     Player* owner = getPlayerById(building->playerId);
@@ -129,6 +136,7 @@ bool researchUpgrade(Building* building, const std::string& id) {
     if (owner->resources[RESOURCE_GOLD] < upgrade->second.goldCost) return false;
     if (owner->resources[RESOURCE_WOOD] < upgrade->second.woodCost) return false;
     if (!canResearch(*owner, id) || !building->completed || !buildingOffers(building->type, id)) return false;
+    if (researchRunsElsewhere(*building, id)) return false;
     // A refused queuing is neither charged nor reported as success.
     if (!addResearch(*building, id)) return false;
     owner->resources[RESOURCE_GOLD] -= upgrade->second.goldCost;

@@ -196,6 +196,37 @@ TEST_F(Research, RefusalsAndADuplicateRequestChargeNothing) {
     EXPECT_EQ(s.productionQueue.size(), 1u);
 }
 
+TEST_F(Research, AnUpgradeRunsAtOneBuildingOfAPlayerAtATimeAndIsPaidAndAppliedOnce) {
+    enum class Other { Researching, Cancelled, OfAnotherPlayer };
+    struct Case {
+        Other other;
+        bool secondAccepted;
+    };
+    const Case cases[] = {{Other::Researching, false}, {Other::Cancelled, true}, {Other::OfAnotherPlayer, true}};
+    int column = 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.other));
+        resetResearch();
+        setResources(*owner, 1000, 1000);
+        setResources(*getPlayerById(2), 1000, 1000);
+        const int marine = unitOf(1, UnitCategory::Ground);
+        const int first = placeBuilding("Smith", c.other == Other::OfAnotherPlayer ? 2 : 1, column, 6, 2, 2);
+        const int second = placeBuilding("Smith", 1, column, 10, 2, 2);
+        column += 4;
+        ASSERT_TRUE(researchUpgrade(getBuildingById(first), "Armor1"));
+        if (c.other == Other::Cancelled) {
+            ASSERT_TRUE(cancelProductionSlot(*getBuildingById(first), 0));
+        }
+
+        EXPECT_EQ(researchUpgrade(getBuildingById(second), "Armor1"), c.secondAccepted);
+        EXPECT_EQ(gold(*owner), 800) << "paid once";
+        runQueue(*getBuildingById(first));
+        runQueue(*getBuildingById(second));
+        EXPECT_EQ(getUnitById(marine)->armor, 2) << "applied once";
+        EXPECT_TRUE(hasUpgrade(1, "Armor1"));
+    }
+}
+
 TEST_F(Research, ACancelledResearchIsRefundedAndNeverCompletes) {
     Building& s = *getBuildingById(smith);
     const int marine = unitOf(1, UnitCategory::Ground);

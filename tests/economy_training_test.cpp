@@ -97,6 +97,44 @@ TEST_F(Training, SevenQueuedTasksRefuseAnEighth) {
     EXPECT_EQ(b().queuedUnits.size(), 1u);
 }
 
+TEST_F(Training, RecruitsStillWalkingHoldTheirSlotSoTheQueueNeverPassesSeven) {
+    struct Case {
+        size_t tasks;
+        size_t startedRecruits;
+        size_t walkingRecruits;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {0, 0, 6, true}, {0, 0, 7, false}, {3, 0, 3, true}, {3, 0, 4, false},
+        {4, 4, 2, true}, {4, 4, 3, false}, {6, 6, 0, true}, {7, 7, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.tasks << " tasks, " << c.walkingRecruits << " walking");
+        TrainingTask task;
+        task.duration = 100.0f;
+        b().productionQueue.assign(c.tasks, task);
+        b().queuedUnits.assign(c.startedRecruits, QueuedUnit{"Marine", -1, false, true});
+        b().queuedUnits.insert(b().queuedUnits.end(), c.walkingRecruits, QueuedUnit{"Marine", -1, true, false});
+        const size_t before = b().queuedUnits.size();
+        const int civilian = addUnitAt("Civilian", {20, 34});
+        EXPECT_EQ(trainUnit("Marine", &b()), c.accepted);
+        EXPECT_EQ(b().queuedUnits.size(), before + (c.accepted ? 1 : 0));
+        EXPECT_EQ(getUnitById(civilian)->assigned, c.accepted);
+        removeUnit(civilian);
+    }
+}
+
+TEST_F(Training, TenTrainPressesWithCiviliansToSpareQueueSeven) {
+    owner->recruits = 10;
+    for (int i = 0; i < 10; ++i) addUnitAt("Civilian", {20 + i, 34});
+    int accepted = 0;
+    for (int press = 0; press < 10; ++press) accepted += trainUnit("Marine", &b()) ? 1 : 0;
+    EXPECT_EQ(accepted, 7);
+    for (const QueuedUnit& entry : b().queuedUnits) arrive(entry.unitId);
+    updateBuilding(b(), TURN_LENGTH, grid);
+    EXPECT_EQ(b().productionQueue.size(), 7u);
+}
+
 TEST_F(Training, AnOrderIsRefusedWithoutAFreeReachableCivilianOrAnOfferOrRecruits) {
     EXPECT_FALSE(trainUnit("Marine", &b())) << "no civilian";
     const int civilian = addUnitAt("Civilian", {20, 34});

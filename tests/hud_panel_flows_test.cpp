@@ -195,7 +195,11 @@ TEST_F(PanelFlows, APressTheBuildingCannotTakeChangesNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         local->resources[RESOURCE_GOLD] = local->resources[RESOURCE_WOOD] = 1000;
-        getBuildingById(base())->productionQueue.clear();
+        // Research left running at an earlier case's blacksmith would refuse the same research at a later one.
+        for (Building& b : buildings) {
+            b.productionQueue.clear();
+            b.researched.clear();
+        }
         const int id = c.prepare(*this);
         const int gold = local->resources[RESOURCE_GOLD];
         selectBuilding(id);
