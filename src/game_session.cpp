@@ -53,6 +53,7 @@ void (*MoveCamera)(float) = nullptr;
 void (*HandleZoom)(const SDL_Event&) = nullptr;
 void (*MoveCameraToTheBase)() = nullptr;
 std::function<void(Grid&)> HandleEvents;
+std::string lobbyStartFailure;
 
 void (*PlaceExtractionMission)(Grid&, V2i) = placeExtractionMission;
 
@@ -199,6 +200,15 @@ const Building* localBase() {
     return getBuildingById(local->buildingIds.back());
 }
 
+// What a player whose lobby match could not start here is told; the error stream has the fault in detail.
+std::string lobbyStartFailureLine(const std::string& map) {
+    std::error_code ignored;
+    const bool here = Utils::isPlainFileName(map) &&
+                      std::filesystem::is_regular_file(basePath + "maps/" + map + ".map", ignored);
+    return "The match could not start: the map \"" + map + "\" is " + (here ? "unreadable" : "missing") +
+           " on this computer.";
+}
+
 void installMenuHooks() {
     UpdateLobbyNetworking = updateLobbyNetworking;
     // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the
@@ -211,7 +221,9 @@ void installMenuHooks() {
             keepRunSeats();
             adoptRecordedComputer();
         }
-        if (!startGame(host, players.size() <= 1, map, false)) endLobbyMatch();
+        if (startGame(host, players.size() <= 1, map, false)) return;
+        lobbyStartFailure = lobbyStartFailureLine(map);
+        endLobbyMatch();
     };
 }
 

@@ -28,6 +28,10 @@ extern void (*MoveCameraToTheBase)();
 // All pending input of one match or editor frame.
 extern std::function<void(Grid&)> HandleEvents;
 
+// Why this peer's lobby match could not start, in words for the player; its lobby is gone then. The lobby view
+// shows it until the player leaves.
+extern std::string lobbyStartFailure;
+
 // ---- Session set-up ----
 
 // The session's hooks, the map file (the name, or MAP_FILE when empty) and the per-session interface state.

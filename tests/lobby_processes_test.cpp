@@ -122,3 +122,37 @@ TEST(LobbyProcesses, AGuestWhoseHostLeavesAtTheStartOrLaterGetsTheVictoryDialog)
 }
 
 }  // namespace
+
+namespace {
+
+// A guest whose game folder holds only the lobby's first map, so the host's later choice is missing there: the
+// guest's lobby view says so, its start fails and leaves the lobby with the reason shown and Leave as the way on,
+// and the host's match goes on without it to the end, nothing left open on either side.
+TEST(LobbyProcesses, AGuestLackingTheHostsMapLeavesTheLobbyAndTheHostsMatchGoesOn) {
+    TempDir dir;
+    Peer host(gameFolder(dir, "host"), "host", std::to_string(41009 + (getpid() % 2000) * 12), 300);
+    const std::string ports = host.line();
+    ASSERT_EQ(ports.rfind("ports ", 0), 0u) << ports;
+    const std::filesystem::path guestFolder = gameFolder(dir, "guest");
+    std::filesystem::remove(guestFolder / "maps");
+    std::filesystem::create_directory(guestFolder / "maps");
+    std::filesystem::create_symlink(std::filesystem::path(CORVALE_SOURCE_DIR) / "maps/fight.map",
+                                    guestFolder / "maps/fight.map");
+    Peer guest(guestFolder.string(), "join", ports.substr(6), 300, "nomatch");
+    const std::vector<std::string> seen = guest.rest();
+    const std::vector<std::string> hosted = host.rest();
+    ASSERT_EQ(seen.size(), 7u);
+    ASSERT_EQ(hosted.size(), 7u);
+    const std::string map = hosted[2].substr(4);
+    EXPECT_NE(map, "fight");
+    EXPECT_EQ(seen[2], "map " + map);
+    EXPECT_EQ(seen[4], "notice This map is missing on this computer: the match cannot start here.");
+    EXPECT_EQ(seen[5],
+              "not started: The match could not start: the map \"" + map + "\" is missing on this computer.");
+    EXPECT_EQ(seen[6], "left for the LAN page with 1 player and 0 connections");
+    EXPECT_EQ(hosted[4], "started " + map);
+    EXPECT_EQ(hosted[5].rfind("tick 300 checksum ", 0), 0u) << hosted[5];
+    EXPECT_EQ(hosted[6], "ended hosting 0 connections 0");
+}
+
+}  // namespace

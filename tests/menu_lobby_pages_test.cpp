@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <memory>
 #include <set>
@@ -526,6 +527,67 @@ TEST_F(LobbyMenu, TheHostPageKeepsANameAndPasswordAJoinerCanSendBack) {
             return guest.state.joined;
         })) << t.typed.size() << " characters typed";
         clickOn(shown<LobbyViewPage>().leaveButton.rect);
+        clickOn(shown<LANPage>().backButton.rect);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+void shootLobbyView(LobbyViewPage& view, const std::string& name) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    view.draw();
+    DrawFixture::saveScreenshot(name);
+}
+
+// A guest whose computer lacks the host's map, or cannot read it, sees the host's map named in the lobby, is told
+// before the start when it lacks it, and a start on it leaves the lobby: no match, no connection on either side,
+// the reason on the page until Leave takes it to the LAN page.
+TEST_F(LobbyMenu, AGuestWithoutTheHostsMapIsToldAndAStartOnItLeavesTheLobbyWithTheReason) {
+    const std::filesystem::path fight = root.path / "maps/fight.map";
+    std::filesystem::copy_file(fight, root.path / "maps/other.map");
+    const struct {
+        bool present;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {false, "This map is missing on this computer: the match cannot start here.",
+         "The match could not start: the map \"fight\" is missing on this computer."},
+        {true, "", "The match could not start: the map \"fight\" is unreadable on this computer."},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(fight);
+        if (c.present) std::ofstream(fight) << "GGGG\nGG\n";  // rows of unequal width
+        LoopbackHost host;
+        LobbySide unused{5};
+        ASSERT_TRUE(enterLobbyWithTwo(GameSide::Guest, host, unused)) << c.present;
+        LobbyViewPage& view = shown<LobbyViewPage>();
+        EXPECT_EQ(lobbyState.currentMap, "fight") << c.present;
+        EXPECT_EQ(view.mapNotice(), c.before);
+        shootLobbyView(view, c.present ? "lobby_guest_map_unreadable" : "lobby_guest_map_missing");
+        const auto savedStart = StartLobbyMatch;
+        StartLobbyMatch = nullptr;
+        startLobbyMatch(host.peer);
+        StartLobbyMatch = savedStart;
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(host.stepUntil([] { return !lobbyState.joined; })) << c.present;
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_EQ(gameState, GameState::Menus);
+        EXPECT_TRUE(net.connections.empty());
+        EXPECT_TRUE(host.stepUntil([&] {
+            host.link.receivePackets();
+            return host.link.connections.empty();
+        })) << "the host's side of the connection closes too";
+        mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+        EXPECT_EQ(view.mapNotice(), c.after);
+        shootLobbyView(view, c.present ? "lobby_start_failed_unreadable" : "lobby_start_failed_missing");
+        clickOn(view.leaveButton.rect);
+        EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
+        EXPECT_EQ(players.size(), 1u);
         clickOn(shown<LANPage>().backButton.rect);
     }
 }

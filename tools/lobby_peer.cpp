@@ -114,8 +114,9 @@ const Player* otherPlayer() {
     return nullptr;
 }
 
-// How a peer's match ends after its ticks: it leaves, or it plays on until the match has a result.
-enum class Ending { Leave, AwaitResult, PlayAgain };
+// How a peer's match ends after its ticks: it leaves, or it plays on until the match has a result. A guest that
+// lacks the host's map has no match: it waits for the start to fail and leaves the lobby view.
+enum class Ending { Leave, AwaitResult, PlayAgain, NoMatch };
 Ending ending = Ending::Leave;
 // The host adds the computer player before it starts the match.
 bool withComputer = false;
@@ -301,6 +302,18 @@ void host(const std::string& password, int ticks) {
     playMatch(ticks);
 }
 
+// The lobby view of a start that failed says why; Leave goes on to the LAN page.
+void leaveUnstartedLobby() {
+    LobbyViewPage& view = page<LobbyViewPage>(MenuPage::LobbyViewPage);
+    say("notice " + view.mapNotice());
+    waitFor("end of the lobby", [] { return !lobbyState.joined; });
+    say("not started: " + view.mapNotice());
+    clickOn(view.leaveButton.rect);
+    waitFor("LAN page", [] { return mainMenu.current == MenuPage::LANPage; });
+    say("left for the LAN page with " + std::to_string(players.size()) + " player and " +
+        std::to_string(net.connections.size()) + " connections");
+}
+
 void join(const std::string& password, int ticks) {
     openLanPage();
     clickOn(page<LANPage>(MenuPage::LANPage).joinGameButton.rect);
@@ -324,6 +337,7 @@ void join(const std::string& password, int ticks) {
     const std::string joinedAs = getPlayerById(Player::myStaticId)->race;
     for (int clicks = 0; clicks < 3 && getPlayerById(Player::myStaticId)->race == joinedAs; ++clicks) clickOn(ownRace);
     say("race " + std::to_string(Player::myStaticId) + " " + getPlayerById(Player::myStaticId)->race);
+    if (ending == Ending::NoMatch) return leaveUnstartedLobby();
     waitFor("start of the match", [] { return gameState == GameState::Match; });
     playMatch(ticks);
 }
@@ -344,9 +358,10 @@ int usage() {
     std::fprintf(stderr,
                  "usage: corvale_lobby_peer FOLDER host BASE_PORT PASSWORD TICKS [leave|result] [computer]  (says "
                  "the ports it took)\n"
-                 "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS [leave|result]\n"
+                 "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS [leave|result|again|nomatch]\n"
                  "after TICKS the peer leaves (the default), plays on until the result dialog, saved as result.png,\n"
-                 "or leaves and plays the lobby and match once more (again);\n"
+                 "or leaves and plays the lobby and match once more (again); a guest lacking the host's map\n"
+                 "waits for its start to fail and leaves the lobby view (nomatch);\n"
                  "with computer the host adds the computer player before the start\n");
     return 2;
 }
@@ -358,10 +373,13 @@ int main(int argc, char** argv) {
     const std::string role = argv[2];
     if (role != "host" && role != "join") return usage();
     const std::string end = argc >= 7 ? argv[6] : "leave";
-    if (end != "leave" && end != "result" && end != "again") return usage();
+    if (end != "leave" && end != "result" && end != "again" && end != "nomatch") return usage();
     withComputer = argc == 8 && role == "host" && std::string(argv[7]) == "computer";
     if (argc == 8 && !withComputer) return usage();
-    ending = end == "result" ? Ending::AwaitResult : end == "again" ? Ending::PlayAgain : Ending::Leave;
+    ending = end == "result"    ? Ending::AwaitResult
+             : end == "again"   ? Ending::PlayAgain
+             : end == "nomatch" ? Ending::NoMatch
+                                : Ending::Leave;
     int ports = std::atoi(argv[3]);
     if (role == "host") ports = freePorts(ports);
     if (ports <= 0) return usage();

@@ -16,11 +16,16 @@
 #include "races.h"
 #include "utils.h"
 
+namespace {
+const SDL_Color NOTICE_COLOUR{255, 90, 90, 255};
+}  // namespace
+
 LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) { installHooks(HookStage::Menus); }
 
-// A member whose host has gone has no lobby left to show.
+// A member whose host has gone has no lobby left to show; a match that could not start stays told until Leave.
 void LobbyViewPage::update() {
-    if (!lobbyState.isHostLobby && !lobbyState.joined) menu->switch_to_page(MenuPage::LANPage);
+    if (!lobbyState.isHostLobby && !lobbyState.joined && lobbyStartFailure.empty())
+        menu->switch_to_page(MenuPage::LANPage);
 }
 
 void LobbyViewPage::init() {
@@ -31,8 +36,10 @@ void LobbyViewPage::init() {
     mapNames = Utils::scanMapDirectory();
     titleLabel = Label("Lobby", cx - static_cast<float>(TextWidth("Lobby", 22) / 2), 170.0f, 22);
     mapLabel = Label("Match Map:", cx + 50.0f, 220.0f, 12);
+    // A member's map is the host's, sent with the lobby: replacing it here would show a map the match is not
+    // played on.
     std::string& map = lobbyState.currentMap;
-    if (!mapNames.empty() && std::find(mapNames.begin(), mapNames.end(), map) == mapNames.end()) map = mapNames[0];
+    if (host && !mapNames.empty() && !listsMap(map)) map = mapNames[0];
     playersLabel = Label("Players:", cx - 200.0f, 220.0f, 12);
     readyButton = columnButton("Ready", size.y - 200.0f, BACK_COLOUR, {60, 60, 60, 255}, [] {});
     leaveButton = columnButton("Leave", host ? size.y - 140.0f : 480.0f, BACK_COLOUR, {60, 60, 60, 255},
@@ -50,6 +57,7 @@ void LobbyViewPage::init() {
 }
 
 void LobbyViewPage::handleEvent(const SDL_Event& event) {
+    if (!lobbyStartFailure.empty()) return leaveButton.handleEvent(event);
     const bool host = lobbyState.isHostLobby;
     if (host) mapList.handleEvent(event);
     if (isLeftPress(event) && !raceZones.empty()) {
@@ -65,6 +73,12 @@ void LobbyViewPage::handleEvent(const SDL_Event& event) {
 void LobbyViewPage::draw() {
     const float cx = windowSize().x * 0.5f;
     titleLabel.draw();
+    if (!lobbyStartFailure.empty()) {
+        DrawText(lobbyStartFailure, static_cast<int>(cx - static_cast<float>(TextWidth(lobbyStartFailure, 16)) * 0.5f),
+                 220, NOTICE_COLOUR, 16, false);
+        leaveButton.draw();
+        return;
+    }
     playersLabel.draw();
     drawPlayers(cx);
     leaveButton.draw();
@@ -72,6 +86,7 @@ void LobbyViewPage::draw() {
     if (!lobbyState.isHostLobby) {
         DrawText("Map Chosen: " + lobbyState.currentMap, static_cast<int>(cx + 50.0f), 245, {180, 180, 180, 255}, 12,
                  false);
+        DrawText(mapNotice(), static_cast<int>(cx + 50.0f), 265, NOTICE_COLOUR, 12, false);
         return;
     }
     addAIButton.draw();
@@ -128,7 +143,18 @@ void LobbyViewPage::startMatch() {
     startLobbyMatch(peer);
 }
 
+bool LobbyViewPage::listsMap(const std::string& map) const {
+    return std::find(mapNames.begin(), mapNames.end(), map) != mapNames.end();
+}
+
+std::string LobbyViewPage::mapNotice() const {
+    if (!lobbyStartFailure.empty()) return lobbyStartFailure;
+    if (lobbyState.isHostLobby || lobbyState.currentMap.empty() || listsMap(lobbyState.currentMap)) return "";
+    return "This map is missing on this computer: the match cannot start here.";
+}
+
 void LobbyViewPage::leave() {
+    lobbyStartFailure.clear();
     LobbyPeer peer = globalLobbyPeer();
     leaveLobby(peer);
     menu->switch_to_page(MenuPage::LANPage);

@@ -34,6 +34,9 @@ public:
     void startMatch();
     void leave();
     void chooseMap(int row);
+    // What the page says of the match's map: on a member whose computer lacks it, that the start cannot succeed
+    // here; after a start that failed, why. Empty when all is well.
+    std::string mapNotice() const;
 
     Label titleLabel{"Lobby", 0.0f, 0.0f, 22};
     Label playersLabel{"Players:", 0.0f, 0.0f, 12};
@@ -48,6 +51,7 @@ public:
     std::vector<std::string> mapNames;
 
 private:
+    bool listsMap(const std::string& map) const;
     void drawPlayers(float cx);
     void clickRace(float x, float y);
 
