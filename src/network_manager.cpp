@@ -306,7 +306,10 @@ bool NetworkManager::acceptClient() {
         return true;
     }
     addConnection(std::make_unique<TcpLink>(client));
-    connections.back().frameLimit = MAX_JOIN_FRAME_LENGTH;
+    Connection& joiner = connections.back();
+    joiner.frameLimit = MAX_JOIN_FRAME_LENGTH;
+    joiner.awaitingJoin = true;
+    joiner.acceptedAtMs = clockMs();
     return true;
 }
 
@@ -334,6 +337,7 @@ void NetworkManager::bindConnection(int id, int player) {
     if (Connection* c = find(id)) {
         bindings[id] = player;
         c->frameLimit = MAX_FRAME_LENGTH;
+        c->awaitingJoin = false;
     }
 }
 
@@ -354,10 +358,20 @@ void NetworkManager::holdBack(std::vector<NetPacket> packets) {
     heldBack.insert(heldBack.begin(), std::make_move_iterator(packets.begin()), std::make_move_iterator(packets.end()));
 }
 
+// Before anything is read, so a join that comes too late is not granted to a connection already closed.
+void NetworkManager::closeLateJoiners() {
+    const uint32_t now = clockMs();
+    std::vector<int> late;
+    for (const Connection& c : connections)
+        if (c.awaitingJoin && now - c.acceptedAtMs >= JOIN_TIMEOUT_MS) late.push_back(c.id);
+    for (int id : late) refuse(id, "it sent no join within " + std::to_string(JOIN_TIMEOUT_MS) + " ms");
+}
+
 // Closed connections are noticed before new ones are taken, so a place freed is free for the next comer.
 std::vector<NetPacket> NetworkManager::receivePackets() {
     std::vector<NetPacket> packets = std::exchange(heldBack, {});
     refusedIds.clear();
+    closeLateJoiners();
     for (size_t i = 0; i < connections.size();) {
         Connection& c = connections[i];
         const bool open = c.link->receive(c.buffer);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -52,6 +53,9 @@ constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
 constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
 // Connections a host keeps waiting for their join beyond its player limit; further ones are closed at once.
 constexpr size_t AWAITING_JOIN = 4;
+// Milliseconds a host gives an accepted connection to join; one still silent then is closed, so connections that
+// never join cannot hold the waiting places and keep every player out.
+constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
 // Connections taken in per call, kept or closed; the rest wait in the system's queue, so a flood of them cannot
 // hold a frame.
 constexpr size_t MAX_ACCEPTS_PER_CALL = 4;
@@ -102,6 +106,9 @@ public:
         std::unique_ptr<ByteLink> link;
         std::vector<uint8_t> buffer;  // received bytes not yet cut into frames
         uint32_t frameLimit = MAX_FRAME_LENGTH;
+        // Accepted by a host and not joined yet: closed once JOIN_TIMEOUT_MS have passed since acceptedAtMs.
+        bool awaitingJoin = false;
+        uint32_t acceptedAtMs = 0;
     };
     static constexpr int NO_PLAYER = -1;
 
@@ -130,6 +137,8 @@ public:
     void sendPacket(const NetPacket& packet);
     // To every connection but the one the packet came on.
     void relayPacket(const NetPacket& packet);
+    // Milliseconds of the clock that bounds the wait for a join; tests set their own.
+    std::function<uint32_t()> clockMs = SDL_GetTicks;
     // Most connections a host keeps; one accepted beyond them is closed at once with one line.
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until bound; false when none waits.
@@ -148,7 +157,8 @@ public:
     // Whether the connection was refused since the packets were received: what else it sent is not read.
     bool wasRefused(int id) const;
     // Everything that has arrived, cut into packets in connection order, after the packets held back; then the
-    // waiting clients are taken in.
+    // waiting clients are taken in. Connections that have waited JOIN_TIMEOUT_MS without joining are closed first,
+    // with one line each.
     std::vector<NetPacket> receivePackets();
     // Packets received but meant for whoever reads next: the next receivePackets returns them first, in order.
     void holdBack(std::vector<NetPacket> packets);
@@ -168,6 +178,7 @@ private:
     Connection* find(int id);
     // To every connection but skip; one that has fallen too far behind is dropped.
     void sendFrame(const std::vector<uint8_t>& frame, int skip);
+    void closeLateJoiners();
     int nextId = 1;
     std::vector<int> dropped;
     std::set<int> refusedIds;

@@ -1,9 +1,12 @@
 // Peers that go away or misbehave at the seams of a network game: over real sockets on loopback a side gone at
-// each stage from the start message on, a host that cannot listen, and frames cut at any byte or run together;
-// over memory links a client that sends turns ahead without end and a host that breaks the rules.
+// each stage from the start message on, a host that cannot listen, connections that never join, and frames cut at
+// any byte or run together; over memory links a client that sends turns ahead without end and a host that breaks
+// the rules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -237,6 +240,80 @@ TEST_F(HostFaults, FramesCutAtAnyByteOrRunTogetherReadAlike) {
         ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); })) << piece;
         EXPECT_EQ(host.roster.size(), 1u) << "bytes after the leave counted, in pieces of " << piece;
     }
+}
+
+// Connections that never send a join, held open by a machine on the network, must not keep the waiting places for
+// ever: the host's clock decides when each one's wait is over.
+struct JoinWait : LoopbackLobby {
+    void SetUp() override {
+        LoopbackLobby::SetUp();
+        host.link.clockMs = [this] { return now; };
+    }
+    // Silent connections accepted at the current time; the host then holds them all.
+    void openSilent(std::vector<std::unique_ptr<NetworkManager>>& silent, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            silent.push_back(std::make_unique<NetworkManager>());
+            ASSERT_TRUE(silent.back()->connect("127.0.0.1", netTcpPort));
+        }
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == count; }));
+    }
+    // Lines the host writes in one lobby step.
+    std::string hostStepAt(uint32_t time) {
+        now = time;
+        testing::internal::CaptureStderr();
+        updateLobbyNetworking(host.peer);
+        return testing::internal::GetCapturedStderr();
+    }
+    uint32_t now = 0;
+};
+
+size_t linesIn(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST_F(JoinWait, ASilentConnectionIsClosedExactlyAtTheLimit) {
+    const struct {
+        uint32_t acceptedAt;
+        uint32_t waited;
+        bool kept;
+    } cases[] = {
+        {1000, JOIN_TIMEOUT_MS - 1, true},
+        {1000, JOIN_TIMEOUT_MS, false},
+        {UINT32_MAX - 5000, JOIN_TIMEOUT_MS - 1, true},
+        {UINT32_MAX - 5000, JOIN_TIMEOUT_MS, false},
+    };
+    for (const auto& c : cases) {
+        now = c.acceptedAt;
+        std::vector<std::unique_ptr<NetworkManager>> silent;
+        openSilent(silent, 1);
+        const std::string errors = hostStepAt(c.acceptedAt + c.waited);
+        EXPECT_EQ(host.link.connections.size(), c.kept ? 1u : 0u) << c.acceptedAt << " + " << c.waited;
+        EXPECT_EQ(linesIn(errors), c.kept ? 0u : 1u) << errors;
+        silent.clear();
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty(); }));
+    }
+}
+
+TEST_F(JoinWait, AJoinedMemberIsNeverTimedOut) {
+    std::vector<std::unique_ptr<NetworkManager>> silent;
+    openSilent(silent, 1);
+    joinDen(*this);
+    const std::string errors = hostStepAt(100 * JOIN_TIMEOUT_MS);
+    EXPECT_EQ(linesIn(errors), 1u) << errors;
+    EXPECT_EQ(host.link.connections.size(), 1u) << "only the silent connection goes";
+    EXPECT_EQ(host.roster.size(), 2u);
+}
+
+// Every waiting place held by a silent connection turns a player away; once their wait is over he gets in.
+TEST_F(JoinWait, SilentConnectionsHoldingEveryPlaceGiveThemUpToAPlayer) {
+    std::vector<std::unique_ptr<NetworkManager>> silent;
+    openSilent(silent, host.link.maxConnections);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
+    const bool turnedAway = stepUntil([&] { return guest.link.connections.empty(); });
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(turnedAway);
+    EXPECT_EQ(linesIn(hostStepAt(JOIN_TIMEOUT_MS)), host.link.maxConnections);
+    EXPECT_TRUE(host.link.connections.empty());
+    joinDen(*this);
 }
 
 // A client may send turns ahead, but what they hold is bounded: turns of the most orders of the longest chat
