@@ -81,7 +81,9 @@ std::vector<Command> LockstepManager::consumeCurrentTurn() {
         if (found == byTurn.end()) continue;
         storedBytes[player] -= std::min(storedBytes[player], footprint(found->second));
         dropWorkBeyondOneTurn(found->second);
-        for (Command& cmd : found->second.commands) cmds.push_back(std::move(cmd));
+        // A ping was answered when it arrived.
+        for (Command& cmd : found->second.commands)
+            if (cmd.type != CommandType::Ping) cmds.push_back(std::move(cmd));
         byTurn.erase(found);
     }
     return cmds;
@@ -92,8 +94,6 @@ std::optional<std::vector<Command>> LockstepManager::consumeLeftoverTurn() {
     if (!stored) return std::nullopt;
     std::vector<Command> cmds = consumeCurrentTurn();
     ++receiveTurn;
-    cmds.erase(std::remove_if(cmds.begin(), cmds.end(), [](const Command& c) { return c.type == CommandType::Ping; }),
-               cmds.end());
     return cmds;
 }
 
@@ -277,9 +277,8 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
     if (!turnComplete(gated)) return;
-    // A ping was answered when it arrived.
     for (const Command& cmd : consumeCurrentTurn())
-        if (cmd.type != CommandType::Ping && (!runner.isPaused() || isPauseCommand(cmd))) runner.apply(cmd);
+        if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
     ++receiveTurn;
     if (!runner.isPaused()) runner.tick();
     // The next turn goes out in the frame that applied this one, with the answer to any ping in it.

@@ -70,11 +70,11 @@ struct LockstepManager {
 
     // The one road of an order to the queue; inline, so the world's code needs none of the exchange.
     void collectCommand(const Command& cmd) { pendingCommands.push_back(cmd); }
-    // The commands of every stored part of the turn being applied, by ascending player id, each part in order;
-    // the parts are removed.
+    // The commands of every stored part of the turn being applied, by ascending player id, each part in order,
+    // pings left out; the parts are removed.
     std::vector<Command> consumeCurrentTurn();
-    // Once no peer is left: the next turn stored but not yet applied, pings left out, so orders sent before the
-    // last peer went still apply, in their order; nothing when none is stored.
+    // Once no peer is left: the next turn stored but not yet applied, so orders sent before the last peer went
+    // still apply, in their order; nothing when none is stored.
     std::optional<std::vector<Command>> consumeLeftoverTurn();
     // One frame of the exchange: ping, receive, send, and at most one applied turn. gated lists the players
     // whose part of each turn must be there.

@@ -24,7 +24,6 @@ constexpr SDL_Color HIGHLIGHT{255, 255, 100, 255};
 constexpr SDL_Color DIALOG_BACKGROUND{10, 10, 10, 240};
 constexpr SDL_Color DIALOG_BORDER{160, 110, 40, 255};
 constexpr SDL_Color SIGNAL_RED{150, 50, 50, 255};
-constexpr SDL_Color SIGNAL_RED_TEXT{255, 90, 90, 255};
 
 Button buttonAt(const std::string& label, float x, float y, SDL_Color normal, SDL_Color hover,
                 std::function<void()> onClick) {
@@ -150,7 +149,7 @@ void ExtractionPage::draw() {
     newButton.draw();
     campaignList.draw();
     if (!noUnitsLine.empty())
-        DrawText(noUnitsLine, 100, 560, SIGNAL_RED_TEXT, 16, false);
+        DrawText(noUnitsLine, 100, 560, REFUSAL_COLOUR, 16, false);
     if (selected_campaign_index >= 0) continueButton.draw();
     howToPlayButton.draw();
     backButton.draw();
@@ -254,7 +253,7 @@ void ExtractionNewCampaignPage::draw() {
     nameInput.draw();
     DrawText("Hardcore", static_cast<int>(hardcoreLabelX()), 350, whiteColor, 14, false);
     hardcoreBox.draw();
-    if (!refusalLine.empty()) drawCentred(refusalLine, 395.0f, 16, SIGNAL_RED_TEXT);
+    if (!refusalLine.empty()) drawCentred(refusalLine, 395.0f, 16, REFUSAL_COLOUR);
     startButton.draw();
     backButton.draw();
 }
@@ -473,7 +472,7 @@ void ExtractionRosterPickerPage::draw() {
     for (UIElement* widget : std::initializer_list<UIElement*>{shipRosterList, shipRosterListButton,
                                                                deploymentRosterList, deploymentRosterListButton})
         if (widget) widget->draw();
-    if (!refusalLine.empty()) drawCentred(refusalLine, 570.0f, 16, SIGNAL_RED_TEXT);
+    if (!refusalLine.empty()) drawCentred(refusalLine, 570.0f, 16, REFUSAL_COLOUR);
     deployButton.draw();
     backButton.draw();
     if (unit_detail_modal.isVisible()) unit_detail_modal.draw();
@@ -524,7 +523,7 @@ void ExtractionTechTreePage::draw() {
     DrawText("AVAILABLE TECH POINTS: " + std::to_string(tech_points), static_cast<int>(left), 270, whiteColor, 16,
              false);
     // Above Back, clear of the rows of nodes.
-    if (!failureLine.empty()) drawCentred(failureLine, 630.0f, 16, SIGNAL_RED_TEXT);
+    if (!failureLine.empty()) drawCentred(failureLine, 630.0f, 16, REFUSAL_COLOUR);
     backButton.draw();
     int mx = 0;
     int my = 0;

@@ -8,6 +8,7 @@
 #include "extraction_roster.h"
 #include "sdl_draw.h"
 #include "sprites.h"
+#include "ui/menu_layout.h"
 
 List* shipRosterList = nullptr;
 List* deploymentRosterList = nullptr;
@@ -110,7 +111,7 @@ static void reviveShownUnit() {
         init_unit_detail_modal();
         const SDL_FRect r = unit_detail_modal.rect;
         unit_detail_modal.add<Label>("The campaign could not be saved.", r.x + 25.0f, r.y + 340.0f, 16,
-                                     SDL_Color{255, 90, 90, 255});
+                                     menu_layout::REFUSAL_COLOUR);
         unit_detail_modal.show();
     }
     if (revival != Revival::Revived) return;

@@ -16,10 +16,6 @@
 #include "races.h"
 #include "utils.h"
 
-namespace {
-const SDL_Color NOTICE_COLOUR{255, 90, 90, 255};
-}  // namespace
-
 LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) { installHooks(HookStage::Menus); }
 
 // A member whose host has gone has no lobby left to show; a match that could not start stays told until Leave.
@@ -74,8 +70,7 @@ void LobbyViewPage::draw() {
     const float cx = windowSize().x * 0.5f;
     titleLabel.draw();
     if (!lobbyStartFailure.empty()) {
-        DrawText(lobbyStartFailure, static_cast<int>(cx - static_cast<float>(TextWidth(lobbyStartFailure, 16)) * 0.5f),
-                 220, NOTICE_COLOUR, 16, false);
+        menu_layout::drawRefusalLine(lobbyStartFailure, 220.0f);
         leaveButton.draw();
         return;
     }
@@ -86,7 +81,7 @@ void LobbyViewPage::draw() {
     if (!lobbyState.isHostLobby) {
         DrawText("Map Chosen: " + lobbyState.currentMap, static_cast<int>(cx + 50.0f), 245, {180, 180, 180, 255}, 12,
                  false);
-        DrawText(mapNotice(), static_cast<int>(cx + 50.0f), 265, NOTICE_COLOUR, 12, false);
+        DrawText(mapNotice(), static_cast<int>(cx + 50.0f), 265, menu_layout::REFUSAL_COLOUR, 12, false);
         return;
     }
     addAIButton.draw();

@@ -33,11 +33,14 @@ inline Button columnButton(const std::string& label, float y, SDL_Color backgrou
     return b;
 }
 
-// Why the page's last press was refused, in red, centred under a page's list.
-inline void drawRefusalLine(const std::string& line) {
+// What the pages say of a refusal or a failure.
+constexpr SDL_Color REFUSAL_COLOUR{255, 90, 90, 255};
+
+// Why the page's last press was refused, centred on the window with its top at y (by default under a page's list).
+inline void drawRefusalLine(const std::string& line, float y = 485.0f) {
     if (line.empty()) return;
     const float x = windowSize().x * 0.5f - static_cast<float>(TextWidth(line, 16)) * 0.5f;
-    DrawText(line, static_cast<int>(x), 485, SDL_Color{255, 90, 90, 255}, 16, false);
+    DrawText(line, static_cast<int>(x), static_cast<int>(y), REFUSAL_COLOUR, 16, false);
 }
 
 // Asks the menu for a page; the switch happens after the event being handled.
