@@ -70,10 +70,6 @@ void simulateTick(Grid& grid) {
 }
 
 void advanceOneTurn(Grid& grid) {
-    for (Unit& u : units) {
-        u.prevX = u.x;
-        u.prevY = u.y;
-    }
     simulateTick(grid);
     ++lockstep.currentTurn;
 }

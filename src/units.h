@@ -302,6 +302,9 @@ struct Unit : Attackable {
     bool pickUpPending = false;
     bool walkingToTraining = false;
 
+    // Every unit's turn reads these four: they share cache lines next to the fields above.
+    QueuedOrders orders;
+    SpellCooldowns cooldowns;
     Waypoints waypoints;
     std::string type;
 
@@ -320,8 +323,6 @@ struct Unit : Attackable {
     bool slowed = false;
     bool invisible = false;
     bool untargetable = false;
-    QueuedOrders orders;
-    SpellCooldowns cooldowns;
 
     // Identity and experience.
     std::string nickname;

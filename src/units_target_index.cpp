@@ -208,15 +208,17 @@ TargetIndexPass::TargetIndexPass() {
     for (TargetAreas& t : targetIndex.players)
         if (isPlayer(t.player) && listUnchanged(t)) kept.push_back(std::move(t));
     targetIndex.players = std::move(kept);
-    // Between two ticks anything may have moved a unit: every listed unit is put back in its area, in the same
-    // pass that checks every place still holds its unit, so each unit is read once.
-    for (size_t place = 0; place < units.size(); ++place) {
-        if (targetIndex.idAtPlace[place] != units[place].id) {
-            targetIndex.restart();
-            return;
-        }
-        followPlace(targetIndex.players, place);
+    following = true;
+}
+
+void TargetIndexPass::follow(size_t place) {
+    if (!following) return;
+    if (targetIndex.idAtPlace[place] != units[place].id) {
+        targetIndex.restart();
+        following = false;
+        return;
     }
+    followPlace(targetIndex.players, place);
 }
 
 TargetIndexPass::~TargetIndexPass() { targetIndex.open = false; }

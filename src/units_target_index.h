@@ -51,6 +51,13 @@ public:
     ~TargetIndexPass();
     TargetIndexPass(const TargetIndexPass&) = delete;
     TargetIndexPass& operator=(const TargetIndexPass&) = delete;
+
+    // Between two ticks anything may have moved a unit: every place, in order, is put back in its area before the
+    // first unit's turn, by the caller's one pass over the registry, so each unit is read once per tick start.
+    void follow(size_t place);
+
+private:
+    bool following = false;  // false once the index was made afresh: it then holds every place already
 };
 
 // A batch of removals that the areas follow instead of being made afresh: made before the registry and the owners'
