@@ -167,6 +167,32 @@ TEST_F(MatchEnd, AmongThreeSidesTheLastStandingWinsOnceAndTheReplayEndsAlike) {
     }
 }
 
+// The viewer of a replay that has shown its result seeks back on the bar to a turn before the fall: no result is
+// shown there, and playing on to the fall shows the same result again.
+TEST_F(MatchEnd, AReplaySoughtBackBeforeItsResultShowsNoneUntilItComesAgain) {
+    seat({LOCAL_ID, COMPUTER_ID});
+    const std::vector<Fall> falls{{COMPUTER_ID, 40}};
+    ASSERT_NO_FATAL_FAILURE(startRecorded(GameMode::Skirmish, [] { return startGame(true, true, "fight", false); }));
+    runFrames(100, 20.0, [] { return lockstep.currentTurn >= 80; }, fallsOnTheirTurns(falls));
+    ASSERT_EQ(announced.title, "VICTORY");
+    pendingShutdown = true;
+    game_loop();
+
+    announced = Announced{};
+    ASSERT_NO_FATAL_FAILURE(playTheReplay(root.path / "replays"));
+    runFrames(200, 20.0, [] { return announced.times > 0; }, fallsOnTheirTurns(falls));
+    ASSERT_EQ(announced.title, "VICTORY");
+    push(press(static_cast<float>(replay_bar.x) + static_cast<float>(replay_bar.w) * 0.1f,
+               static_cast<float>(replay_bar.y + replay_bar.h / 2)));
+    runFrames(3, 20.0, [] { return false; });
+    ASSERT_LT(lockstep.currentTurn, falls.front().turn);
+    EXPECT_EQ(victoryPlayerId, -1) << "the sought turn comes before the fall";
+    replayPaused = false;
+    runFrames(200, 20.0, [] { return announced.times > 1; }, fallsOnTheirTurns(falls));
+    EXPECT_EQ(announced.times, 2);
+    EXPECT_EQ(announced.title, "VICTORY");
+}
+
 // A player who joined a lobby sits second in its list; the game it saved resumes at its own seat, not the host's.
 TEST_F(MatchEnd, AGameSavedFromAJoinedSeatResumesAtThatSeat) {
     seat({OTHER_ID, LOCAL_ID, COMPUTER_ID});
