@@ -193,6 +193,67 @@ TEST_F(MatchEnd, AReplaySoughtBackBeforeItsResultShowsNoneUntilItComesAgain) {
     EXPECT_EQ(announced.title, "VICTORY");
 }
 
+// The player ends the match from the in-game menu, through MENU and "End Scenario" as pressed on screen: playing,
+// paused, after the result, and in the replay of that match playing or after its result. Every way leads back to
+// the menus with nothing of the match left on show, and the next match starts clean.
+TEST_F(MatchEnd, EndScenarioFromTheMenuLeavesEveryKindOfMatchForTheMenus) {
+    struct Case {
+        const char* what;
+        bool replay;
+        bool paused;
+        bool decided;
+    };
+    const Case cases[] = {
+        {"playing", false, false, false},
+        {"paused", false, true, false},
+        {"after the result", false, false, true},
+        {"replay playing", true, false, false},
+        {"replay after its result", true, false, true},
+    };
+    const std::vector<Fall> falls{{COMPUTER_ID, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seat({LOCAL_ID, COMPUTER_ID});
+        ASSERT_NO_FATAL_FAILURE(startRecorded(GameMode::Skirmish, [] { return startGame(true, true, "fight", false); }));
+        if (c.replay) {
+            runFrames(100, 20.0, [] { return lockstep.currentTurn >= 90; }, fallsOnTheirTurns(falls));
+            pendingShutdown = true;
+            game_loop();
+            ASSERT_NO_FATAL_FAILURE(playTheReplay(root.path / "replays"));
+        }
+        const std::function<void()> fallsIfDecided = c.decided ? fallsOnTheirTurns(falls) : [] {};
+        runFrames(60, 20.0, [] { return lockstep.currentTurn >= 40; }, fallsIfDecided);
+        if (c.paused) {
+            lockstep.collectCommand(Command{CommandType::PauseGame, LOCAL_ID, PauseGameCommand{lockstep.currentTurn}});
+            runFrames(10, 20.0, [] { return paused; });
+            ASSERT_TRUE(paused);
+        }
+        EXPECT_EQ(victoryPlayerId != -1, c.decided);
+        pushClick(menuButton.rect.x + 5.0f, menuButton.rect.y + 5.0f);
+        game_loop();
+        ASSERT_TRUE(gameMenu.isVisible());
+        pushClick(gameMenu.rect.x + 125.0f, gameMenu.rect.y + 215.0f);  // End Scenario
+        game_loop();
+        game_loop();
+        ASSERT_EQ(gameState, GameState::Menus);
+        EXPECT_EQ(victoryPlayerId, -1);
+        EXPECT_FALSE(paused);
+        EXPECT_FALSE(gameMenu.isVisible());
+        EXPECT_FALSE(game_over_modal.isVisible());
+        EXPECT_FALSE(commandLog.is_open());
+        main_loop();
+        EXPECT_EQ(mainMenu.current, c.replay ? MenuPage::ReplaysPage : MenuPage::MainPage);
+        std::filesystem::remove_all(root.path / "replays");
+        closeMenus();
+        mainMenu.init();
+    }
+    seat({LOCAL_ID, COMPUTER_ID});
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    EXPECT_EQ(lockstep.currentTurn, 0);
+    EXPECT_EQ(victoryPlayerId, -1);
+    EXPECT_FALSE(gameMenu.isVisible());
+}
+
 // A player who joined a lobby sits second in its list; the game it saved resumes at its own seat, not the host's.
 TEST_F(MatchEnd, AGameSavedFromAJoinedSeatResumesAtThatSeat) {
     seat({OTHER_ID, LOCAL_ID, COMPUTER_ID});
