@@ -56,14 +56,21 @@ void quitOnEscape(const SDL_Event& event) {
     if (isKeyDown(event, SDLK_ESCAPE) && !chatActive) running = false;
 }
 
+// A press on a dialog is the dialog's and never reaches the map behind it; motion and releases go on to the map,
+// which may be ending a drag there.
+bool pressTaken(Modal& dialog, const SDL_Event& event) {
+    return dialog.handleEvent(event) && event.type == SDL_MOUSEBUTTONDOWN;
+}
+
 // What every event is shown before the handler sees it; true when an open in-game menu took it.
 bool offerToDialogs(const SDL_Event& event) {
     captureAPM(event);
     if (HandleZoom) HandleZoom(event);
     if (menuButtonTakes(event)) return true;
-    if (victoryPlayerId != -1) game_over_modal.handleEvent(event);
-    if (mode == GameMode::Extraction) extract_modal.handleEvent(event);
-    return gameMenu.isVisible() && gameMenu.handleEvent(event);
+    // The menu is drawn over the other dialogs, so it answers first.
+    if (gameMenu.isVisible() && gameMenu.handleEvent(event)) return true;
+    if (victoryPlayerId != -1 && pressTaken(game_over_modal, event)) return true;
+    return mode == GameMode::Extraction && pressTaken(extract_modal, event);
 }
 
 SDL_FPoint buttonPoint(const SDL_Event& e) {

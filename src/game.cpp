@@ -350,6 +350,8 @@ void reset_game_state() {
     unitOccupancyRegistry.clear();
     players.clear();
     playerToTeamPalette.clear();
+    // A world built again, as a replay sought backward builds it, has decided nothing yet.
+    victoryPlayerId = -1;
     resetAttackableIds();
     lockstep = LockstepManager{};
     paused = false;

@@ -312,6 +312,7 @@ void load_map_and_static_world() {
     buildStaticWorld();
     prepareSessionView();
     MoveCameraToTheBase();
+    restartObjectives(currentMission);
     initMissionUnits();
 }
 

@@ -414,12 +414,16 @@ struct ReplayPlayer {
 
 // The header key of the map's fingerprint (mapFingerprint): a map edited after a save would resume another match.
 constexpr const char* MAP_FINGERPRINT_KEY = "MAP_FINGERPRINT";
+// The header key of the id of the peer that wrote the log: its replay and its saved game are seen from that seat,
+// whatever place the lobby gave it in the list.
+constexpr const char* RECORDED_BY_KEY = "RECORDED_BY";
 
 struct ReplayHeader {
     std::vector<ConfigValue> config;  // one value per replayConfigKeys entry
     std::string mapFingerprint;       // empty in logs written before it was recorded
     bool hasPlayers = false;
     std::vector<ReplayPlayer> players;
+    int recordedBy = -1;  // -1 in logs written before it was recorded
 };
 
 // The configuration a replay header replaced, kept until the replayed session ends.
@@ -505,7 +509,9 @@ bool parseReplayHeader(const std::string& line, ReplayHeader& header, std::strin
             return error = std::string("\"") + key.name + "\" is not a plain file name: " + *text, false;
         header.config.push_back(std::move(value));
     }
-    if (!readOptionalKey(doc, MAP_FINGERPRINT_KEY, &header.mapFingerprint, error)) return false;
+    if (!readOptionalKey(doc, MAP_FINGERPRINT_KEY, &header.mapFingerprint, error) ||
+        !readOptionalKey(doc, RECORDED_BY_KEY, &header.recordedBy, error))
+        return false;
     header.hasPlayers = doc.contains("players");
     return !header.hasPlayers || readReplayPlayers(doc.at("players"), header.players, error);
 }
@@ -521,7 +527,7 @@ void applyConfiguration(const std::vector<ConfigValue>& values) {
     deriveConfigValues();
 }
 
-void applyReplayPlayers(const std::vector<ReplayPlayer>& list) {
+void applyReplayPlayers(const std::vector<ReplayPlayer>& list, int recordedBy) {
     players.clear();
     for (const ReplayPlayer& entry : list) {
         auto player = std::make_unique<Player>(entry.id, entry.name, entry.race, entry.ai);
@@ -531,15 +537,17 @@ void applyReplayPlayers(const std::vector<ReplayPlayer>& list) {
         playerToTeamPalette[entry.id] = 2;
         players.push_back(std::move(player));
     }
-    // With nobody listed there is no participant to watch as; the local id stays.
-    if (!players.empty()) Player::myStaticId = players.front()->id;
+    // With nobody listed there is no participant to watch as; the local id stays. A log that does not name a
+    // listed recorder is seen from the first seat.
+    if (players.empty()) return;
+    Player::myStaticId = getPlayerById(recordedBy) ? recordedBy : players.front()->id;
 }
 
 void applyReplayHeader(const ReplayHeader& header) {
     if (!configurationBeforeReplay) configurationBeforeReplay = runningConfiguration();
     applyConfiguration(header.config);
     // Players are made after the configuration: a new player's starting resources follow DEBUG_MODE.
-    if (header.hasPlayers) applyReplayPlayers(header.players);
+    if (header.hasPlayers) applyReplayPlayers(header.players, header.recordedBy);
 }
 
 }  // namespace
@@ -561,6 +569,7 @@ json commandLogHeader(const std::string& mapName) {
     for (const ReplayConfigKey& key : recordedOnlyKeys) header[key.name] = toJson(currentValue(key.target));
     header["MAP_FILE"] = mapName;
     header[MAP_FINGERPRINT_KEY] = mapFingerprint(mapName);
+    header[RECORDED_BY_KEY] = Player::myStaticId;
     json list = json::array();
     for (const auto& p : players) {
         json entry{{"id", p->id}, {"name", p->name}, {"race", p->race}, {"ai", p->isAI}};

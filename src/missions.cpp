@@ -157,6 +157,13 @@ bool isObjectiveDone(Objective& objective) {
     return test != objectiveTests.end() && test->second(objective);
 }
 
+void restartObjectives(Mission& mission) {
+    for (Objective& objective : mission.objectives) {
+        objective.done = false;
+        objective.current = 0;
+    }
+}
+
 void checkObjectives(Mission& mission) {
     for (Objective& objective : mission.objectives) {
         if (objective.done || !isObjectiveDone(objective)) continue;

@@ -50,6 +50,9 @@ Mission parseMission(const nlohmann::json& doc);
 std::optional<Mission> loadMission(const std::string& path);
 
 bool isObjectiveDone(Objective& objective);
+// Every objective unmet again, as a new world of the mission is built: a replay sought backward or a session
+// started anew meets them again, on the same ticks as the first time.
+void restartObjectives(Mission& mission);
 // Marks the objectives met since the last check, in list order, and tells the script of each.
 void checkObjectives(Mission& mission);
 // The panel of the current mission's objectives, drawn over the HUD; nothing without a renderer.

@@ -1,6 +1,7 @@
 // Players of a session: resources, supply, counts, the registry and the per-frame victory test.
 #include "player.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ai.h"
@@ -46,6 +47,14 @@ void declareWinner(int winnerId, const char* gameSound) {
 // A side still in the match: it holds a building and has not left.
 bool stillStanding(const Player& p) { return !p.buildingIds.empty() && !lockstep.leftPlayers.count(p.id); }
 
+bool isOpponent(const Player& p) { return p.id != Player::myStaticId && p.id != Player::environmentId; }
+
+// Every side fights every other, so the computer decides the match alone only when nobody else plays.
+bool onlyOpponent(const Player& computer) {
+    return std::none_of(players.begin(), players.end(),
+                        [&](const std::unique_ptr<Player>& p) { return p.get() != &computer && isOpponent(*p); });
+}
+
 // The local player against the computer player.
 void checkAgainstComputer(const Player* local, const Player& computer) {
     // The winner's id comes from the drawn ids, so a side that is absent from the match is never read.
@@ -53,12 +62,12 @@ void checkAgainstComputer(const Player* local, const Player& computer) {
     if (computer.buildingIds.empty()) declareWinner(Player::myStaticId, "Victory");
 }
 
-// Without a computer player the last side standing wins; a match with nobody to play against has no result.
+// The last side standing wins; a match with nobody to play against has no result.
 void checkLastStanding(const Player* local) {
     const Player* opponent = nullptr;
     bool anyOpponent = false;
     for (const auto& p : players) {
-        if (p->id == Player::myStaticId || p->id == Player::environmentId) continue;
+        if (!isOpponent(*p)) continue;
         anyOpponent = true;
         if (!opponent && stillStanding(*p)) opponent = p.get();
     }
@@ -76,7 +85,7 @@ void checkVictoryPlayer() {
     if (victoryPlayerId != -1 || players.empty()) return;
     const Player* local = getPlayerById(Player::myStaticId);
     const Player* computer = getPlayerById(Player::aiId);
-    if (computer)
+    if (computer && (!local || onlyOpponent(*computer)))
         checkAgainstComputer(local, *computer);
     else
         checkLastStanding(local);

@@ -143,6 +143,40 @@ TEST_F(Match, WithoutAComputerPlayerTheLastSideStandingWinsAndALeftPeerCountsAsD
     lockstep.leftPlayers.clear();
 }
 
+// Every side fights every other: the computer's fall ends the match only for the last human standing.
+TEST_F(Match, BesideAnotherHumanTheComputersFallDecidesNothingUntilTheLastSideStands) {
+    struct Case {
+        const char* what;
+        std::vector<int> localBuildings, humanBuildings, computerBuildings;
+        bool humanLeft;
+        Announcements expected;
+    };
+    const Case cases[] = {
+        {"all three stand", {1}, {2}, {3}, false, {}},
+        {"only the computer fell", {1}, {2}, {}, false, {}},
+        {"only the other human fell", {1}, {}, {3}, false, {}},
+        {"the computer fell and the other human left", {1}, {2}, {}, true, {{"Victory", 11}}},
+        {"both others fell on the same frame", {1}, {}, {}, false, {{"Victory", 11}}},
+        {"the local player fell first", {}, {2}, {3}, false, {{"Defeat", 44}}},
+        {"the local player fell with the computer", {}, {2}, {}, false, {{"Defeat", 44}}},
+        {"the local player fell beside the standing computer", {}, {}, {3}, false, {{"Defeat", 22}}},
+    };
+    for (const Case& c : cases) {
+        players.clear();
+        lockstep.leftPlayers.clear();
+        victoryPlayerId = -1;
+        announcements.clear();
+        add(11, false, c.localBuildings);
+        add(44, false, c.humanBuildings);
+        add(22, true, c.computerBuildings);
+        if (c.humanLeft) lockstep.leftPlayers.insert(44);
+        checkVictoryPlayer();
+        checkVictoryPlayer();
+        EXPECT_EQ(announcements, c.expected) << c.what;
+    }
+    lockstep.leftPlayers.clear();
+}
+
 TEST_F(Match, WithoutALocalPlayerTheComputerDefeatStillEndsTheMatch) {
     add(44, false, {3});
     add(22, true, {});

@@ -32,8 +32,9 @@ TEST_F(SessionLife, LiveMatchWritesOneHeaderWithSortedKeysAndFloatsAsFloats) {
     const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(header);
     std::vector<std::string> keys;
     for (const auto& item : doc.items()) keys.push_back(item.key());
-    EXPECT_EQ(keys.size(), 26u);
+    EXPECT_EQ(keys.size(), 27u);
     EXPECT_EQ(doc.at("MAP_FINGERPRINT"), mapFingerprint("fight")) << "the map played on, to know it again";
+    EXPECT_EQ(doc.at("RECORDED_BY"), LOCAL_ID) << "the seat the log is seen from again";
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
     for (const char* written : {"\"GAME_SPEED\":1.0,", "\"MAP_FILE\":\"fight\"",
                                 "{\"ai\":false,\"id\":101,\"name\":\"Joes\",\"race\":\"human\"}"})

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game_loop.h"
+#include "ui/centred_lines.h"
 #include "ui/menu_layout.h"
 
 class CreditsPage : public MenuPageContainer {
@@ -21,13 +22,7 @@ public:
         lines.clear();
         const SDL_FPoint size = windowSize();
         float y = size.y + 100.0f;
-        for (const Entry& e : ENTRIES) {
-            int tw = 0;
-            int th = 0;
-            getTextSize(e.text, e.fontSize, tw, th);
-            lines.emplace_back(e.text, size.x * 0.5f - static_cast<float>(tw) * 0.5f, y, e.fontSize);
-            y += static_cast<float>(th) + e.gap;
-        }
+        for (const Entry& e : ENTRIES) y = centred_lines::add(lines, e.text, e.fontSize, size.x, y) + e.gap;
     }
 
     void handleEvent(const SDL_Event& e) override {

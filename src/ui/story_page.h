@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game_loop.h"
+#include "ui/centred_lines.h"
 #include "ui/menu_layout.h"
 
 class StoryPage : public MenuPageContainer {
@@ -36,14 +37,13 @@ public:
         labels.clear();
         const SDL_FPoint size = windowSize();
         float y = 0.3f * size.y;
+        float bottom = y;
         for (const StoryLine& line : storyLines) {
             if (line.scene != index) continue;
-            int tw = 0;
-            int th = 0;
-            getTextSize(line.text, line.fontSize, tw, th);
-            labels.emplace_back(line.text, size.x * 0.5f - static_cast<float>(tw) * 0.5f, y, line.fontSize);
-            y += static_cast<float>(th) + line.gap;
+            bottom = centred_lines::add(labels, line.text, line.fontSize, size.x, y);
+            y = bottom + line.gap;
         }
+        keepAboveHint(bottom, size.y);
         state = FadingIn;
     }
 
@@ -84,7 +84,7 @@ public:
         int th = 0;
         getTextSize(HINT, 12, tw, th);
         DrawText(HINT, static_cast<int>(size.x * 0.5f - static_cast<float>(tw) * 0.5f),
-                 static_cast<int>(size.y - 40.0f), whiteColor, 12, false);
+                 static_cast<int>(size.y - HINT_FROM_BOTTOM), whiteColor, 12, false);
     }
 
     std::vector<StoryLine> storyLines;
@@ -98,8 +98,19 @@ public:
 
     static constexpr float MAX_STEP_SECONDS = 0.1f;
     static constexpr const char* HINT = "[SPACE/ENTER] Next  |  [BACKSPACE] Back  |  [ESC] Skip";
+    static constexpr float HINT_FROM_BOTTOM = 40.0f;
+    // Kept free between a scene's last line and the hint.
+    static constexpr float HINT_CLEARANCE = 10.0f;
 
 private:
+    // A scene too tall for a small window rises until it clears the key hint, never past the window's top.
+    void keepAboveHint(float bottom, float windowHeight) {
+        const float over = bottom - (windowHeight - HINT_FROM_BOTTOM - HINT_CLEARANCE);
+        if (over <= 0.0f || labels.empty()) return;
+        const float rise = std::min(over, labels.front().y);
+        for (Label& label : labels) label.y -= rise;
+    }
+
     // The labels' opacity for this frame; false once the last scene has faded out and the page has left.
     bool advanceFade(float step, int& alpha) {
         if (state == FadingIn) {
