@@ -1,0 +1,421 @@
+// A match against the computer played again after every other kind of session of one run: the same worlds, tick
+// for tick, and the same log as the first match of a fresh run; its log replays, and no handle piles up.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "buildings.h"
+#include "control_groups.h"
+#include "extraction_campaign.h"
+#include "extraction_items.h"
+#include "extraction_rules.h"
+#include "hud.h"
+#include "input_state.h"
+#include "lobby_flow.h"
+#include "map_objects.h"
+#include "match_mouse.h"
+#include "mod_manager.h"
+#include "spells.h"
+#include "ui/extraction_pages.h"
+#include "ui/map_editor_page.h"
+#include "ui/replays_page.h"
+
+namespace {
+
+constexpr int COMPUTER_ID = 303;
+constexpr int MATCH_TURNS = 320;
+// The turn on which the player selects a worker by mouse and sends it off with a right click.
+constexpr int CLICK_TURN = 30;
+
+using Mouse = match_mouse::MouseOrders;
+
+struct Played {
+    ChecksumsByTurn sums;
+    std::string logName;
+    std::string log;
+};
+
+std::size_t openFiles() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// What SDL holds, the texts cached for drawing left out: the cache is bounded, and it keeps the names the menus
+// showed last (the replay files among them), which differ from round to round.
+int allocationsBesideCachedTexts() {
+    cleanupFonts();
+    initFonts();
+    initFontCache();
+    return SDL_GetNumAllocations();
+}
+
+int firstWorkerOf(int playerId) {
+    for (const Unit& u : units)
+        if (u.playerId == playerId && u.worker) return u.id;
+    return -1;
+}
+
+// The local player's orders of the fixed match: mining from the first turn, a worker picked by mouse and sent off,
+// a worker trained, then everyone mining again.
+std::function<void()> fixedOrders() {
+    return [given = -1]() mutable {
+        const int turn = lockstep.currentTurn;
+        if (turn == given) return;
+        given = turn;
+        for (Command& c : headless::economyOrders(turn, LOCAL_ID)) lockstep.pendingCommands.push_back(std::move(c));
+        if (turn != CLICK_TURN) return;
+        const Player& local = *getPlayerById(LOCAL_ID);
+        Mouse::click(Mouse::pointOn(firstWorkerOf(LOCAL_ID)));
+        const SDL_FPoint target = Mouse::pointOnTile({local.baseTile.x - 2, local.baseTile.y - 2});
+        Mouse::send(SDL_MOUSEMOTION, 0, target);
+        Mouse::click(target, SDL_BUTTON_RIGHT);
+    };
+}
+
+// The in-game menu's Quit, served by the next frame of the match or the editor.
+void quitToMenus() {
+    pendingShutdown = true;
+    if (gameState == GameState::MapEditor)
+        map_editor_loop();
+    else
+        game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    menuFrames(2);
+}
+
+bool turnReached(int turn) { return lockstep.currentTurn >= turn; }
+
+struct Rematch : DrawnSessionTest {
+    uint16_t savedTcp = netTcpPort;
+    PointerView (*savedPointer)() = readPointerView;
+    uint32_t (*savedTicks)() = inputTicks;
+
+    void SetUp() override {
+        DrawnSessionTest::SetUp();
+        for (const char* map : {"ashen_outpost"})
+            std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/" + map + ".map",
+                                       root.path / "maps" / (std::string(map) + ".map"));
+        extractionSaveFolder = root.path.string() + "/saves/extraction/";
+        Player::aiId = COMPUTER_ID;
+        Player::environmentId = 404;
+        // The frames here draw nothing, so the fog would never see the player's own units to be clicked.
+        FOG = false;
+        installHooks(HookStage::StartUp);
+        readPointerView = [] { return match_mouse::pointerView; };
+        inputTicks = frameClockMs;
+        seatAloneAtTheMenus();
+    }
+    void TearDown() override {
+        leaveMenusAndLobby();
+        readPointerView = savedPointer;
+        inputTicks = savedTicks;
+        netTcpPort = savedTcp;
+        replaySpeed = 1;
+        replayPaused = false;
+        MODS = false;
+        DrawnSessionTest::TearDown();
+        combatHooks = CombatHooks{};
+        unitHooks = UnitHooks{};
+        ShowExtractPanel = nullptr;
+        extraction_options.clear();
+        deploymentSelectedMapId = -1;
+        extractionSaveFolder = "./saves/extraction/";
+        extraction_filename.clear();
+        load_roster("");
+        reloadRepositoryContent();
+    }
+
+    // The fixed match, from the lobby to the in-game menu's Quit: its checksums and its log.
+    Played playFixedMatch() {
+        Played played;
+        [&] {
+            mainMenu.switch_to_page(MenuPage::MainPage);
+            ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer("rush"));
+            played.logName = replay_file_name;
+            played.sums = runFrames(MATCH_TURNS * 2, 20.0, [] { return turnReached(MATCH_TURNS); }, fixedOrders());
+            ASSERT_NO_FATAL_FAILURE(quitToMenus());
+            played.log = readWholeFile(root.path / "replays" / played.logName);
+        }();
+        return played;
+    }
+};
+
+// ---- The sessions a player may have played before ----
+
+void anotherMapWithOtherRaces() {
+    players.clear();
+    spawnPlayer();
+    players.front()->race = "vohmathal";
+    headless::addPlayer(OTHER_ID, "Rival", "human", true);
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "ashen_outpost", false));
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(200); }, SessionTest::giveEconomyOrders);
+    quitToMenus();
+}
+
+// A match against the computer until the loser's buildings fall; the result dialog's Quit.
+void decidedMatch(int loser) {
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    SessionTest::runFrames(200, 20.0, [] { return turnReached(80); }, fixedOrders());
+    for (Building& b : buildings)
+        if (b.playerId == loser) b.hp = 0.0f;
+    SessionTest::runFrames(20, 20.0, [] { return victoryPlayerId != -1; });
+    ASSERT_TRUE(game_over_modal.isVisible());
+    const SDL_FRect r = game_over_modal.rect;
+    ASSERT_TRUE(game_over_modal.handleEvent(press(r.x + 150.0f, r.y + 135.0f)));  // Quit
+    game_loop();
+    ASSERT_EQ(gameState, GameState::Menus);
+    menuFrames(2);
+}
+
+void wonMatch() { decidedMatch(COMPUTER_ID); }
+void lostMatch() { decidedMatch(LOCAL_ID); }
+
+// Left between two turns, with orders waiting for the next one.
+void leftMidTurn() {
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    SessionTest::runFrames(200, 20.0, [] { return turnReached(45); }, fixedOrders());
+    SessionTest::runFrames(1, 7.0, [] { return false; });
+    ASSERT_GT(lockstep.accumulator, 0.0f);
+    for (Command& c : headless::economyOrders(0, LOCAL_ID)) lockstep.collectCommand(std::move(c));
+    ASSERT_FALSE(lockstep.pendingCommands.empty());
+    quitToMenus();
+}
+
+void leftWhilePaused() {
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    SessionTest::runFrames(200, 20.0, [] { return turnReached(40); }, fixedOrders());
+    lockstep.collectCommand(Command{CommandType::PauseGame, LOCAL_ID, PauseGameCommand{lockstep.currentTurn}});
+    SessionTest::runFrames(20, 20.0, [] { return paused; });
+    ASSERT_TRUE(paused);
+    SessionTest::runFrames(5, 20.0, [] { return false; });
+    quitToMenus();
+}
+
+// What a player may have under way when the match ends: a key held, an order or a building armed, a line typed.
+void holdShift() {
+    SDL_Event shiftDown = keyEvent(SDLK_LSHIFT);
+    SDL_PushEvent(&shiftDown);
+    eventHandler.handleGameEvents(grid);
+}
+
+void armAttackMove() {
+    Mouse::click(Mouse::pointOn(firstWorkerOf(LOCAL_ID)));
+    Mouse::tapKey(SDLK_a);
+}
+
+void placeABuilding() {
+    startPlacingBuilding(ghostBuildingType, ghostSprite, placingBuilding,
+                         headless::supplyBuildingOf(getPlayerById(LOCAL_ID)->race));
+    ASSERT_TRUE(placingBuilding);
+}
+
+void typeIntoTheChatLine() {
+    Mouse::tapKey(SDLK_RETURN);
+    SDL_Event word = typed("gg");
+    SDL_PushEvent(&word);
+    eventHandler.handleGameEvents(grid);
+    ASSERT_TRUE(chatActive);
+}
+
+void storeAGroup() {
+    Mouse::click(Mouse::pointOn(firstWorkerOf(LOCAL_ID)));
+    holdShift();
+    Mouse::tapKey(SDLK_1);
+    ASSERT_FALSE(controlGroupManager.group(1).empty());
+}
+
+using Step = void (*)();
+
+// A match against the computer left through the in-game menu with the steps' input under way.
+void matchLeftWith(std::initializer_list<Step> steps) {
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    SessionTest::runFrames(200, 20.0, [] { return turnReached(20); }, fixedOrders());
+    for (Step step : steps) ASSERT_NO_FATAL_FAILURE(step());
+    quitToMenus();
+}
+
+void leftWithInputUnderWay() { matchLeftWith({storeAGroup, armAttackMove, placeABuilding, typeIntoTheChatLine}); }
+
+void matchWithMods() {
+    MODS = true;
+    ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+    ASSERT_NE(modManager.L, nullptr);
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(200); }, fixedOrders());
+    quitToMenus();
+    // The player turns mods off again before the next match.
+    MODS = false;
+}
+
+// Tiles painted and a map object removed in the editor, left without saving.
+void editorLeftUnsaved() {
+    mainMenu.switch_to_page(MenuPage::MapEditorPage);
+    menuFrames(1);
+    MapEditorPage& page = shown<MapEditorPage>();
+    page.chosenMap = "fight";
+    ASSERT_TRUE(page.openChosenMap());
+    for (int x = 10; x < 20; ++x) grid.at(x, 10).type = Tile::Water;
+    ASSERT_FALSE(mapObjects.empty());
+    mapObjectsToRemove.push_back(mapObjects.front().id);
+    processMapObjectsRemovals(grid);
+    map_editor_loop();
+    quitToMenus();
+}
+
+// One Marine deployed against one Berserker on the shipped outpost, left in the middle of the fight.
+void extractionMission() {
+    const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
+    extraction_filename = "rematch.bin";
+    shipRoster = {marine};
+    activeDeploymentRoster.assign(2, marine);
+    extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
+    extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
+    extraction_options[0].enemyRace = "vohmathal";
+    extraction_options[0].danger = 25;
+    deploymentSelectedMapId = 0;
+    ASSERT_TRUE(deployChosenMission());
+    ASSERT_TRUE(start_extraction(true, true, currentMap, false));
+    ASSERT_EQ(mode, GameMode::Extraction);
+    SessionTest::runFrames(300, 20.0, [] { return turnReached(250); });
+    quitToMenus();
+}
+
+// The log of the first fixed match, chosen on the replays page, played at speed 4 to its middle, paused there.
+void replayHalfPlayed() {
+    mainMenu.switch_to_page(MenuPage::ReplaysPage);
+    menuFrames(1);
+    ReplaysPage& page = shown<ReplaysPage>();
+    ASSERT_FALSE(page.replayFiles.empty());
+    page.chosenReplay = page.replayFiles.front();
+    ASSERT_TRUE(page.play());
+    // The viewer's pause and speed carry over from the last replay.
+    if (replayPaused) Mouse::tapKey(SDLK_p);
+    replaySpeed = 4;
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(MATCH_TURNS / 2); });
+    Mouse::tapKey(SDLK_p);
+    ASSERT_TRUE(replayPaused);
+    quitToMenus();
+}
+
+// The log of the first fixed match resumed as a saved game, caught up and played on live for a while.
+void saveResumed() {
+    const std::filesystem::path replays = std::filesystem::path(basePath) / "replays";
+    std::filesystem::create_directories(std::filesystem::path(basePath) / "saves");
+    std::filesystem::copy_file(std::filesystem::directory_iterator(replays)->path(),
+                               std::filesystem::path(basePath) / "saves/rematch.bin",
+                               std::filesystem::copy_options::overwrite_existing);
+    load_game_filename = "rematch.bin";
+    mode = GameMode::ResumedSave;
+    ASSERT_TRUE(startGame(true, true, currentMap, false));
+    SessionTest::runFrames(4000, 20.0, [] { return mode != GameMode::ResumedSave; });
+    ASSERT_EQ(mode, GameMode::Skirmish);
+    SessionTest::runFrames(60, 20.0, [] { return false; });
+    quitToMenus();
+}
+
+struct PreviousSession {
+    const char* name;
+    void (*play)();
+};
+
+const PreviousSession previousSessions[] = {
+    {"a skirmish on another map with other races", anotherMapWithOtherRaces},
+    {"a match won", wonMatch},
+    {"a match lost", lostMatch},
+    {"a match left between two turns", leftMidTurn},
+    {"a match left while paused", leftWhilePaused},
+    {"a match left with input under way", leftWithInputUnderWay},
+    {"a match with mods", matchWithMods},
+    {"the editor left unsaved", editorLeftUnsaved},
+    {"an Extraction mission", extractionMission},
+    {"a replay half played at speed 4", replayHalfPlayed},
+    {"a saved game resumed", saveResumed},
+};
+
+void expectSameMatch(const Played& first, const Played& again) {
+    ASSERT_EQ(again.sums.size(), first.sums.size());
+    for (const auto& [turn, sum] : first.sums) {
+        ASSERT_TRUE(again.sums.count(turn)) << "turn " << turn;
+        ASSERT_EQ(again.sums.at(turn), sum) << "turn " << turn;
+    }
+    EXPECT_EQ(again.log, first.log);
+}
+
+TEST_F(Rematch, AMatchAgainstTheComputerPlaysAlikeAfterEveryOtherKindOfSession) {
+    const Played first = playFixedMatch();
+    ASSERT_EQ(first.sums.rbegin()->first, MATCH_TURNS);
+    ASSERT_NE(first.log.find("\"type\":0"), std::string::npos) << "the right click's move is in the log";
+    const std::size_t files = openFiles();
+    // The first round may fill the caches of what the sessions show; the second must find everything there.
+    int allocations[2] = {0, 0};
+    for (int& afterRound : allocations) {
+        for (const PreviousSession& previous : previousSessions) {
+            SCOPED_TRACE(previous.name);
+            ASSERT_NO_FATAL_FAILURE(previous.play());
+            const Played again = playFixedMatch();
+            expectSameMatch(first, again);
+            EXPECT_EQ(openFiles(), files) << "no file or socket is left open";
+        }
+        afterRound = allocationsBesideCachedTexts();
+    }
+    EXPECT_EQ(allocations[1], allocations[0]) << "nothing made for a session outlives it";
+}
+
+TEST_F(Rematch, TheLogOfAMatchPlayedAfterAnotherReplaysToItsOwnWorlds) {
+    ASSERT_NO_FATAL_FAILURE(wonMatch());
+    const Played second = playFixedMatch();
+    ASSERT_FALSE(second.log.empty());
+    mainMenu.switch_to_page(MenuPage::ReplaysPage);
+    menuFrames(1);
+    ReplaysPage& page = shown<ReplaysPage>();
+    page.chosenReplay = second.logName;
+    ASSERT_TRUE(page.play());
+    int reached = 0;
+    const ChecksumsByTurn replayed =
+        runFrames(MATCH_TURNS * 4, 20.0, [] { return false; }, [&] { reached = lockstep.currentTurn; });
+    EXPECT_EQ(gameState, GameState::Menus);
+    EXPECT_EQ(reached, MATCH_TURNS) << "the replay plays to the match's last turn";
+    for (const auto& [turn, sum] : replayed) {
+        ASSERT_TRUE(second.sums.count(turn)) << "turn " << turn;
+        ASSERT_EQ(sum, second.sums.at(turn)) << "turn " << turn;
+    }
+}
+
+// The next match's first orders by mouse and key come out as in a fresh run, whatever was under way when the last
+// match ended.
+TEST_F(Rematch, InputUnderWayWhenAMatchEndsActsNotInTheNext) {
+    const struct {
+        const char* name;
+        Step arm;
+    } cases[] = {
+        {"Shift held", holdShift},
+        {"attack-move armed", armAttackMove},
+        {"a building being placed", placeABuilding},
+        {"the chat line open", typeIntoTheChatLine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(matchLeftWith({c.arm}));
+        mainMenu.switch_to_page(MenuPage::MainPage);
+        ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+        SessionTest::runFrames(20, 20.0, [] { return turnReached(5); });
+        const int worker = firstWorkerOf(LOCAL_ID);
+        Mouse::click(Mouse::pointOn(worker));
+        Mouse::tapKey(SDLK_h);
+        const Player& local = *getPlayerById(LOCAL_ID);
+        const SDL_FPoint target = Mouse::pointOnTile({local.baseTile.x - 2, local.baseTile.y - 2});
+        Mouse::send(SDL_MOUSEMOTION, 0, target);
+        Mouse::click(target, SDL_BUTTON_RIGHT);
+        EXPECT_EQ(Mouse::queuedTypes(), (std::vector<CommandType>{CommandType::Hold, CommandType::Move}));
+        const MoveCommand* move = lockstep.pendingCommands.empty()
+                                      ? nullptr
+                                      : std::get_if<MoveCommand>(&lockstep.pendingCommands.back().payload);
+        EXPECT_TRUE(move && move->unitIds == std::vector<int>{worker} && !move->shiftHeld)
+            << "the worker alone moves, not queued behind its order";
+        EXPECT_FALSE(chatActive);
+        EXPECT_FALSE(placingBuilding);
+        quitToMenus();
+    }
+}
+
+}  // namespace
