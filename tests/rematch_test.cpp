@@ -262,7 +262,8 @@ void editorLeftUnsaved() {
     quitToMenus();
 }
 
-// One Marine deployed against one Berserker on the shipped outpost, left in the middle of the fight.
+// Two Marines deployed against one Berserker on the shipped outpost, through the deploy and the mission start the
+// loading page makes, left in the middle of the fight.
 void extractionMission() {
     const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
     extraction_filename = "rematch.bin";
@@ -271,7 +272,7 @@ void extractionMission() {
     extraction_options.assign(1, ExtractionNode(static_cast<int32_t>(ExtractionType::ELIMINATION)));
     extraction_options[0].path = std::string(CORVALE_SOURCE_DIR) + "/core/data/extractions/ashen_outpost.json";
     extraction_options[0].enemyRace = "vohmathal";
-    extraction_options[0].danger = 25;
+    extraction_options[0].danger = 25;  // one Berserker
     deploymentSelectedMapId = 0;
     ASSERT_TRUE(deployChosenMission());
     ASSERT_TRUE(start_extraction(true, true, currentMap, false));
