@@ -1,9 +1,14 @@
 // A match against the computer played again after every other kind of session of one run: the same worlds, tick
 // for tick, and the same log as the first match of a fresh run; its log replays, and no handle piles up.
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "buildings.h"
 #include "control_groups.h"
@@ -16,7 +21,6 @@
 #include "map_objects.h"
 #include "match_mouse.h"
 #include "mod_manager.h"
-#include "spells.h"
 #include "ui/extraction_pages.h"
 #include "ui/map_editor_page.h"
 #include "ui/replays_page.h"
@@ -153,6 +157,33 @@ void anotherMapWithOtherRaces() {
     quitToMenus();
 }
 
+// A lake in the middle of the fight map: a map of the same size whose ground differs.
+void writeLakeMap() {
+    std::istringstream in(readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/maps/fight.map"));
+    std::ostringstream out;
+    std::string line;
+    for (int row = 0; std::getline(in, line); ++row) {
+        if (row >= 20 && row < 44 && line.size() >= 44 && line[0] != '[') line.replace(20, 24, 24, 'W');
+        out << line << "\n";
+    }
+    std::ofstream(std::filesystem::path(basePath) / "maps/fight_lake.map") << out.str();
+}
+
+// Workers sent round the lake to the far corner, so paths and regions are made for that ground.
+void matchOnALakeOfTheSameSize() {
+    writeLakeMap();
+    SessionTest::seatPlayers();
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight_lake", false));
+    ASSERT_EQ(grid.at(32, 32).type, Tile::Water);
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(10); });
+    for (int id : {LOCAL_ID, OTHER_ID})
+        lockstep.collectCommand(Command{CommandType::Move, id, MoveCommand{headless::unitsOf(id), 32 * SUBDIVISIONS,
+                                                                          54 * SUBDIVISIONS, false}});
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(200); });
+    quitToMenus();
+}
+
 // A match against the computer until the loser's buildings fall; the result dialog's Quit.
 void decidedMatch(int loser) {
     ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
@@ -281,16 +312,30 @@ void extractionMission() {
     quitToMenus();
 }
 
-// The log of the first fixed match, chosen on the replays page, played at speed 4 to its middle, paused there.
-void replayHalfPlayed() {
+// The replays page with the named log chosen and played; the viewer's pause, carried over from the last replay,
+// taken off.
+void playReplay(const std::string& name) {
     mainMenu.switch_to_page(MenuPage::ReplaysPage);
     menuFrames(1);
     ReplaysPage& page = shown<ReplaysPage>();
-    ASSERT_FALSE(page.replayFiles.empty());
-    page.chosenReplay = page.replayFiles.front();
+    page.chosenReplay = name;
     ASSERT_TRUE(page.play());
-    // The viewer's pause and speed carry over from the last replay.
     if (replayPaused) Mouse::tapKey(SDLK_p);
+}
+
+std::filesystem::path firstLog() {
+    const std::filesystem::path replays = std::filesystem::path(basePath) / "replays";
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(replays))
+        if (entry.path().filename().string().rfind("replay_", 0) == 0) logs.push_back(entry.path());
+    // Named by the time they were made, the same second's later ones with a suffix after the seconds.
+    std::sort(logs.begin(), logs.end());
+    return logs.front();
+}
+
+// A log played at speed 4 to its middle, paused there.
+void replayHalfPlayed() {
+    ASSERT_NO_FATAL_FAILURE(playReplay(firstLog().filename().string()));
     replaySpeed = 4;
     SessionTest::runFrames(400, 20.0, [] { return turnReached(MATCH_TURNS / 2); });
     Mouse::tapKey(SDLK_p);
@@ -298,11 +343,39 @@ void replayHalfPlayed() {
     quitToMenus();
 }
 
+// A log played to its middle, then sought back to its start by a click on the left end of the bar and played on.
+void replaySoughtBack() {
+    ASSERT_NO_FATAL_FAILURE(playReplay(firstLog().filename().string()));
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(MATCH_TURNS / 2); });
+    Mouse::click({static_cast<float>(replay_bar.x), static_cast<float>(replay_bar.y + replay_bar.h / 2)});
+    ASSERT_EQ(lockstep.currentTurn, 0);
+    Mouse::tapKey(SDLK_p);
+    SessionTest::runFrames(40, 20.0, [] { return false; });
+    quitToMenus();
+}
+
+// A log whose header names another speed of play, of units and of mining, with fog and mods on: its replay plays
+// under that configuration, which must not outlive it.
+void replayUnderAnotherConfiguration() {
+    const std::string log = readWholeFile(firstLog());
+    nlohmann::json header = nlohmann::json::parse(log.substr(0, log.find('\n')));
+    header["GAME_SPEED"] = 2.0;
+    header["UNIT_SPEED"] = 120.0;
+    header["GOLD_MINING_TIME"] = 1.0;
+    header["FOG"] = true;
+    header["MODS"] = true;
+    std::ofstream(std::filesystem::path(basePath) / "replays/other_configuration.bin")
+        << header.dump() << log.substr(log.find('\n'));
+    ASSERT_NO_FATAL_FAILURE(playReplay("other_configuration.bin"));
+    ASSERT_EQ(GAME_SPEED, 2.0f);
+    SessionTest::runFrames(100, 20.0, [] { return false; });
+    quitToMenus();
+}
+
 // The log of the first fixed match resumed as a saved game, caught up and played on live for a while.
 void saveResumed() {
-    const std::filesystem::path replays = std::filesystem::path(basePath) / "replays";
     std::filesystem::create_directories(std::filesystem::path(basePath) / "saves");
-    std::filesystem::copy_file(std::filesystem::directory_iterator(replays)->path(),
+    std::filesystem::copy_file(firstLog(),
                                std::filesystem::path(basePath) / "saves/rematch.bin",
                                std::filesystem::copy_options::overwrite_existing);
     load_game_filename = "rematch.bin";
@@ -321,6 +394,7 @@ struct PreviousSession {
 
 const PreviousSession previousSessions[] = {
     {"a skirmish on another map with other races", anotherMapWithOtherRaces},
+    {"a match on another map of the same size", matchOnALakeOfTheSameSize},
     {"a match won", wonMatch},
     {"a match lost", lostMatch},
     {"a match left between two turns", leftMidTurn},
@@ -330,6 +404,8 @@ const PreviousSession previousSessions[] = {
     {"the editor left unsaved", editorLeftUnsaved},
     {"an Extraction mission", extractionMission},
     {"a replay half played at speed 4", replayHalfPlayed},
+    {"a replay sought back to its start", replaySoughtBack},
+    {"a replay recorded under another configuration", replayUnderAnotherConfiguration},
     {"a saved game resumed", saveResumed},
 };
 
