@@ -13,6 +13,7 @@
 #include "buildings.h"
 #include "control_groups.h"
 #include "extraction_campaign.h"
+#include "extraction_folders.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
 #include "hud.h"
@@ -118,14 +119,7 @@ struct Rematch : DrawnSessionTest {
         replayPaused = false;
         MODS = false;
         DrawnSessionTest::TearDown();
-        combatHooks = CombatHooks{};
-        unitHooks = UnitHooks{};
-        ShowExtractPanel = nullptr;
-        extraction_options.clear();
-        deploymentSelectedMapId = -1;
-        extractionSaveFolder = "./saves/extraction/";
-        extraction_filename.clear();
-        load_roster("");
+        forgetDeployedMission();
         reloadRepositoryContent();
     }
 
