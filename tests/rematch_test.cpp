@@ -19,6 +19,7 @@
 #include "hud.h"
 #include "input_state.h"
 #include "lobby_flow.h"
+#include "lockstep_peers.h"
 #include "map_objects.h"
 #include "match_mouse.h"
 #include "mod_manager.h"
@@ -262,6 +263,33 @@ void matchLeftWith(std::initializer_list<Step> steps) {
 
 void leftWithInputUnderWay() { matchLeftWith({storeAGroup, armAttackMove, placeABuilding, typeIntoTheChatLine}); }
 
+// The other peer of a LAN match keeps only its part of the exchange going; it plays no world of its own.
+struct PeerWithoutWorld : TurnRunner {
+    bool isPaused() const override { return false; }
+    void apply(const Command&) override {}
+    void tick() override {}
+    void playerLeft(int) override {}
+};
+
+// A match hosted for another player on the network, who leaves in the middle of it.
+void networkMatchTheOtherLeft() {
+    NetworkManager other;
+    LockstepManager otherTurns;
+    PeerWithoutWorld otherWorld;
+    SessionTest::seatPlayers();
+    net.isHost = true;
+    net.bindConnection(joinInMemory(net, other), OTHER_ID);
+    mode = GameMode::Skirmish;
+    ASSERT_TRUE(startGame(true, true, "fight", false));
+    const auto otherFrame = [&] { otherTurns.step(0.02f, 0, OTHER_ID, {LOCAL_ID, OTHER_ID}, other, otherWorld); };
+    SessionTest::runFrames(400, 20.0, [] { return turnReached(100); }, otherFrame);
+    ASSERT_EQ(lockstep.currentTurn, 100) << "the turns came from both peers";
+    other.closeTcp();
+    SessionTest::runFrames(40, 20.0, [] { return false; });
+    ASSERT_FALSE(lockstep.leftPlayers.empty());
+    quitToMenus();
+}
+
 void matchWithMods() {
     MODS = true;
     ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
@@ -366,18 +394,35 @@ void replayUnderAnotherConfiguration() {
     quitToMenus();
 }
 
-// The log of the first fixed match resumed as a saved game, caught up and played on live for a while.
-void saveResumed() {
+// The log of the first fixed match copied under saves/ and resumed, as the load dialog starts it.
+void resumeTheFirstMatch() {
     std::filesystem::create_directories(std::filesystem::path(basePath) / "saves");
-    std::filesystem::copy_file(firstLog(),
-                               std::filesystem::path(basePath) / "saves/rematch.bin",
+    std::filesystem::copy_file(firstLog(), std::filesystem::path(basePath) / "saves/rematch.bin",
                                std::filesystem::copy_options::overwrite_existing);
     load_game_filename = "rematch.bin";
     mode = GameMode::ResumedSave;
     ASSERT_TRUE(startGame(true, true, currentMap, false));
+}
+
+// Caught up and played on live for a while.
+void saveResumed() {
+    ASSERT_NO_FATAL_FAILURE(resumeTheFirstMatch());
     SessionTest::runFrames(4000, 20.0, [] { return mode != GameMode::ResumedSave; });
     ASSERT_EQ(mode, GameMode::Skirmish);
     SessionTest::runFrames(60, 20.0, [] { return false; });
+    quitToMenus();
+}
+
+// Left while it was still catching up.
+void saveLeftCatchingUp() {
+    ASSERT_NO_FATAL_FAILURE(resumeTheFirstMatch());
+    // A frame catches up for as long as the frame cap allows: here no time at all, so one turn.
+    const float keptFps = targetFps;
+    targetFps = 1.0e10f;
+    SessionTest::runFrames(2, 20.0, [] { return false; });
+    targetFps = keptFps;
+    ASSERT_EQ(mode, GameMode::ResumedSave);
+    ASSERT_GT(lockstep.currentTurn, 0);
     quitToMenus();
 }
 
@@ -394,6 +439,7 @@ const PreviousSession previousSessions[] = {
     {"a match left between two turns", leftMidTurn},
     {"a match left while paused", leftWhilePaused},
     {"a match left with input under way", leftWithInputUnderWay},
+    {"a network match the other player left", networkMatchTheOtherLeft},
     {"a match with mods", matchWithMods},
     {"the editor left unsaved", editorLeftUnsaved},
     {"an Extraction mission", extractionMission},
@@ -401,6 +447,7 @@ const PreviousSession previousSessions[] = {
     {"a replay sought back to its start", replaySoughtBack},
     {"a replay recorded under another configuration", replayUnderAnotherConfiguration},
     {"a saved game resumed", saveResumed},
+    {"a saved game left while catching up", saveLeftCatchingUp},
 };
 
 void expectSameMatch(const Played& first, const Played& again) {
