@@ -509,6 +509,9 @@ void endSession() {
     leaveEditor();
     spawnPlayer();
     victoryPlayerId = -1;
+    // A mission left during its opening zoom would hand the next session a view part way in: the zoom ends where
+    // the opening takes it. The player's own zoom carries over.
+    if (mode == GameMode::Extraction && introZoomTimer < 1.0f) camera.zoom = 1.0f;
     introZoomTimer = 0.0f;
     controlGroupManager.clearAll();
     modManager.shutdown();

@@ -316,8 +316,8 @@ void editorLeftUnsaved() {
 }
 
 // Two Marines deployed against one Berserker on the shipped outpost, through the deploy and the mission start the
-// loading page makes, left in the middle of the fight.
-void extractionMission() {
+// loading page makes.
+void deployMission() {
     const UnitSaveData marine{"Marine", "Jax", 1, 0, 0, true};
     extraction_filename = "rematch.bin";
     shipRoster = {marine};
@@ -330,6 +330,11 @@ void extractionMission() {
     ASSERT_TRUE(deployChosenMission());
     ASSERT_TRUE(start_extraction(true, true, currentMap, false));
     ASSERT_EQ(mode, GameMode::Extraction);
+}
+
+// Left in the middle of the fight.
+void extractionMission() {
+    ASSERT_NO_FATAL_FAILURE(deployMission());
     SessionTest::runFrames(300, 20.0, [] { return turnReached(250); });
     quitToMenus();
 }
@@ -533,6 +538,43 @@ TEST_F(Rematch, InputUnderWayWhenAMatchEndsActsNotInTheNext) {
         EXPECT_FALSE(chatActive);
         EXPECT_FALSE(placingBuilding);
         quitToMenus();
+    }
+}
+
+// A mission opens with the view zooming from 1.7 to 1.0 over its first second. Left before that second is out, the
+// next match starts where the opening would have ended; the player's own zoom by the wheel carries over.
+TEST_F(Rematch, AMissionLeftDuringItsOpeningZoomLeavesTheNextMatchTheZoomTheOpeningEndsOn) {
+    const struct {
+        const char* name;
+        int frames;  // of 20 ms
+        int wheelSteps;
+        float nextZoom;
+    } cases[] = {
+        {"a tenth of a second in", 5, 0, 1.0f},
+        {"a frame short of the second", 49, 0, 1.0f},
+        {"the opening over, zoomed in by the wheel", 60, 1, 1.1f},
+        {"a tenth of a second in, zoomed out by the wheel", 5, -1, 1.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(deployMission());
+        SessionTest::runFrames(c.frames, 20.0, [] { return false; });
+        if (c.wheelSteps != 0) {
+            SDL_Event wheel{};
+            wheel.type = SDL_MOUSEWHEEL;
+            wheel.wheel.y = c.wheelSteps;
+            SDL_PushEvent(&wheel);
+            game_loop();
+        }
+        if (c.frames < 50) {
+            ASSERT_GT(camera.zoom, 1.0f) << "the opening is under way";
+        }
+        quitToMenus();
+        mainMenu.switch_to_page(MenuPage::MainPage);
+        ASSERT_NO_FATAL_FAILURE(hostAgainstTheComputer());
+        EXPECT_FLOAT_EQ(camera.zoom, c.nextZoom);
+        quitToMenus();
+        camera.zoom = 1.0f;
     }
 }
 
