@@ -14,8 +14,6 @@
 #include "control_groups.h"
 #include "extraction_campaign.h"
 #include "extraction_folders.h"
-#include "extraction_items.h"
-#include "extraction_rules.h"
 #include "hud.h"
 #include "input_state.h"
 #include "lobby_flow.h"
@@ -62,7 +60,7 @@ int firstWorkerOf(int playerId) {
 }
 
 // The local player's orders of the fixed match: mining from the first turn, a worker picked by mouse and sent off,
-// a worker trained, then everyone mining again.
+// a worker asked for, then everyone mining again.
 std::function<void()> fixedOrders() {
     return [given = -1]() mutable {
         const int turn = lockstep.currentTurn;
@@ -98,9 +96,8 @@ struct Rematch : DrawnSessionTest {
 
     void SetUp() override {
         DrawnSessionTest::SetUp();
-        for (const char* map : {"ashen_outpost"})
-            std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/" + map + ".map",
-                                       root.path / "maps" / (std::string(map) + ".map"));
+        std::filesystem::copy_file(std::string(CORVALE_SOURCE_DIR) + "/maps/ashen_outpost.map",
+                                   root.path / "maps/ashen_outpost.map");
         extractionSaveFolder = root.path.string() + "/saves/extraction/";
         Player::aiId = COMPUTER_ID;
         Player::environmentId = 404;
