@@ -15,6 +15,7 @@
 #include "player.h"
 #include "sdl_draw.h"
 #include "sounds.h"
+#include "spells.h"
 #include "units.h"
 
 IsoEventHandler eventHandler;
@@ -32,6 +33,20 @@ SDL_FPoint dragStartScreen{0, 0};
 SDL_FPoint dragEndScreen{0, 0};
 SDL_Point dragEndRawScreen{0, 0};
 V2i hoveredTile{-1, -1};
+
+void resetMatchInput() {
+    eventHandler = IsoEventHandler{};
+    ctrl = shift = false;
+    chatActive = false;
+    chatInput.clear();
+    historyIndex = -1;
+    isPotentiallyDragging = dragging = false;
+    placingBuilding = false;
+    ghostBuildingType.clear();
+    ghostSprite = Sprite{};
+    selectedSpell.clear();
+    hoveredTile = {-1, -1};
+}
 
 void IsoEventHandler::handleGameEvents(Grid& grid) {
     pointerOverHud = false;

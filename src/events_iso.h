@@ -91,6 +91,11 @@ extern V2i hoveredTile;
 // Shift and Ctrl follow their keys' presses and releases, either side.
 void trackModifiers(const SDL_Event& event);
 
+// The match input of a session that ended: no key held, no order, spell or building armed, no chat line, drag or
+// click under way. The releases the menus took never reach the handler, so the next session would inherit them.
+// The chat history stays for the run.
+void resetMatchInput();
+
 struct Unit;
 // The window point lies inside the unit's on-screen hit box, both edges included.
 bool unitContains(const Unit& u, const SDL_FPoint& screen);

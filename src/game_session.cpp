@@ -123,6 +123,21 @@ void restoreRunSeats() {
     runSeats.reset();
 }
 
+// A session's map sets the map size; the next session's log header, written before its own map loads, must name
+// what a fresh run names, not the last map's size.
+std::optional<V2i> mapSizeBeforeSession;
+
+void keepMapSize() {
+    if (!mapSizeBeforeSession) mapSizeBeforeSession = V2i{MAP_W, MAP_H};
+}
+
+void restoreMapSize() {
+    if (!mapSizeBeforeSession) return;
+    MAP_W = mapSizeBeforeSession->x;
+    MAP_H = mapSizeBeforeSession->y;
+    mapSizeBeforeSession.reset();
+}
+
 }  // namespace
 
 void abandonStart() {
@@ -131,6 +146,7 @@ void abandonStart() {
     leaveEditor();
     discardFreshLog();
     reset_game_state();
+    restoreMapSize();
     restoreConfigurationAfterReplay();
     restoreRunSeats();
     spawnPlayer();
@@ -141,6 +157,7 @@ namespace {
 
 // The world of the session's map, or false with one line naming the map and the fault.
 bool buildSessionWorld(const std::string& mapName) {
+    keepMapSize();
     try {
         initialize_engine(mapName);
         load_map_and_static_world();
@@ -486,11 +503,16 @@ void endSession() {
     if (commandLog.is_open()) commandLog << playReachedRecord() << std::flush;
     pendingShutdown = false;
     reset_game_state();
+    resetMatchInput();
+    restoreMapSize();
     restoreConfigurationAfterReplay();
     restoreRunSeats();
     leaveEditor();
     spawnPlayer();
     victoryPlayerId = -1;
+    // A mission left during its opening zoom would hand the next session a view part way in: the zoom ends where
+    // the opening takes it. The player's own zoom carries over.
+    if (mode == GameMode::Extraction && introZoomTimer < 1.0f) camera.zoom = 1.0f;
     introZoomTimer = 0.0f;
     controlGroupManager.clearAll();
     modManager.shutdown();

@@ -6,6 +6,7 @@
 #include "../tools/render_scene.h"
 #include "draw_fixture.h"
 #include "extraction_campaign.h"
+#include "extraction_folders.h"
 #include "extraction_field.h"
 #include "extraction_items.h"
 #include "extraction_rules.h"
@@ -35,15 +36,8 @@ struct ExtractionPlay : SessionTest {
     }
     void TearDown() override {
         SessionTest::TearDown();
-        combatHooks = CombatHooks{};
-        unitHooks = UnitHooks{};
-        ShowExtractPanel = nullptr;
+        forgetDeployedMission();
         mode = GameMode::Skirmish;
-        extraction_options.clear();
-        deploymentSelectedMapId = -1;
-        extractionSaveFolder = "./saves/extraction/";
-        extraction_filename.clear();
-        load_roster("");
         // Later scenes of this run expect the content and art the session tear-down dropped.
         reloadRepositoryContent();
         renderer = previous;

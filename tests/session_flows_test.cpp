@@ -12,6 +12,7 @@
 #include "hud.h"
 #include "network_manager_lobby.h"
 #include "sdl_events.h"
+#include "lobby_flow.h"
 #include "session_fixture.h"
 #include "ui/host_page.h"
 #include "ui/lan_page.h"
@@ -78,25 +79,6 @@ struct PlayerFlow : DrawnSessionTest {
         victoryPlayerId = -1;
         DrawnSessionTest::TearDown();
         Player::aiId = savedAi;
-    }
-
-    // Main page (or wherever the menus stand), LAN, Host Game, Start lobby, Add AI, Start: the match runs.
-    static void hostAgainstTheComputer() {
-        mainMenu.carryOutPendingSwitch();
-        if (mainMenu.current == MenuPage::MainPage) clickOn(shown<MainPage>().lanButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::LANPage);
-        clickOn(shown<LANPage>().hostGameButton.rect);
-        clickOn(shown<HostPage>().startLobbyButton.rect);
-        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
-        EXPECT_EQ(shown<LobbyViewPage>().mapList.selectedText(), lobbyState.currentMap) << "the map lit is played";
-        clickOn(shown<LobbyViewPage>().addAIButton.rect);
-        clickOn(shown<LobbyViewPage>().startButton.rect);
-        ASSERT_EQ(gameState, GameState::Match);
-    }
-
-    // The frames of the menus after a session, as the top-level loop runs them.
-    static void menuFrames(int n) {
-        for (int i = 0; i < n && gameState == GameState::Menus; ++i) main_loop();
     }
 
     // MENU, then a menu button whose dialog the next frame builds.
