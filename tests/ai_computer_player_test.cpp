@@ -75,6 +75,7 @@ TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirst
     addComputerUnit("Peon", {53, 60});
     computer->supplyCap = 20;
     computer->recruits = 5;
+    computer->resources = {0, 1000, 1000};
     thinkAs<RushAI>();
     ASSERT_EQ(orders[CommandType::PlaceBuildingDown].size(), 1u);
     const auto& order = std::get<PlaceBuildingDownCommand>(orders[CommandType::PlaceBuildingDown][0]);
@@ -186,6 +187,60 @@ TEST_F(ComputerOnFightMap, SessionStartKeepsTheAddedStrategyDrawsOnlyForOneWitho
         EXPECT_EQ(waveThinkTimer, 0.0f);
     }
     mode = GameMode::Skirmish;
+}
+
+TEST_F(ComputerOnFightMap, TrainsOnlyWhileARecruitIsFreeToWalkIn) {
+    struct Case {
+        const char* what;
+        int recruits;
+        bool larva;
+        bool larvaAssigned;
+        size_t trainOrders;
+    };
+    const Case cases[] = {{"no recruit left", 0, true, false, 0},
+                          {"a recruit but no civilian", 1, false, false, 0},
+                          {"the only civilian already walking to training", 1, true, true, 0},
+                          {"one recruit and a free civilian", 1, true, false, 1}};
+    initializeCivilianLookup();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const Unit& u : units)
+            if (u.type == "Larva") addUnitForRemoval(u.id);
+        processUnitRemovals(grid);
+        if (c.larva) getUnitById(addComputerUnit("Larva", {52, 58}))->assigned = c.larvaAssigned;
+        computer->resources = {0, 1000, 1000};
+        computer->supplyCap = 20;
+        computer->recruits = c.recruits;
+        orders.clear();
+        computer->ai.reset();
+        thinkAs<TurtleAI>();
+        EXPECT_EQ(orders[CommandType::TrainUnit].size(), c.trainOrders);
+    }
+}
+
+TEST_F(ComputerOnFightMap, OrdersACampOnlyWhenItCanBePaidAndAFootprintIsFree) {
+    const int campCost = buildingInfo.at("OrcCamp").goldCost;
+    struct Case {
+        const char* what;
+        int gold;
+        bool walledIn;
+        size_t campOrders;
+    };
+    const Case cases[] = {{"one gold short", campCost - 1, false, 0},
+                          {"the exact price", campCost, false, 1},
+                          {"no free footprint within reach", campCost, true, 0}};
+    const V2i from = getUnitById(computer->unitIds.front())->getTile();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int x = from.x - 12; x <= from.x + 12; ++x)
+            for (int y = from.y - 12; y <= from.y + 12; ++y)
+                if (c.walledIn && isValidTile({x, y})) grid.at(x, y).walkable = 0;
+        computer->resources = {0, 0, c.gold};
+        computer->recruits = 0;
+        orders.clear();
+        thinkAs<TurtleAI>();
+        EXPECT_EQ(orders[CommandType::PlaceBuildingDown].size(), c.campOrders);
+    }
 }
 
 }  // namespace
