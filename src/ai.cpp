@@ -8,6 +8,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "construction-manager.h"
 #include "extraction.h"
 #include "game_state.h"
 #include "lockstep.h"
@@ -70,6 +71,24 @@ void orderPlacement(Player& player, const Unit& worker, const std::string& build
 // Training takes a recruit who is free to walk in; without one the order is refused.
 bool hasFreeRecruit(Player& player) {
     return player.recruits > 0 && findClosestAvailableCivilian(&player, {0.0f, 0.0f}, {}) != nullptr;
+}
+
+// The player's unfinished camp whose builder has fallen; null when every site has its builder.
+const Building* abandonedCamp(const Player& player) {
+    const std::string camp = raceBuildingName(player.race, "Camp");
+    for (const Building& b : buildings)
+        if (b.playerId == player.id && b.type == camp && !b.completed &&
+            !getUnitById(constructionManager.builderOf(b.id)))
+            return &b;
+    return nullptr;
+}
+
+// One camp stands at a time, so a site left by its fallen builder would hold back every later camp for ever: the
+// first worker goes on with it.
+void resumeAbandonedCamp(const Player& player) {
+    const Building* site = abandonedCamp(player);
+    const Unit* worker = firstWorkerOnMap(player);
+    if (site && worker) issue(CommandType::Construct, worker->playerId, ConstructCommand{worker->id, site->id});
 }
 
 bool hasLiveTarget(const Unit& u) { return u.targetId != -1 && getAttackableById(u.targetId) != nullptr; }
@@ -139,7 +158,7 @@ void BaseAI::handleEconomy(Player& player, Grid& grid) {
 
 void BaseAI::handleSupply(Player& player, Grid& grid) {
     if (player.supplyUsed + 2 < player.supplyCap && player.recruits >= 2) return;
-    if (isHumanCampBeingConstructed(player, buildings)) return;
+    if (isHumanCampBeingConstructed(player, buildings)) return resumeAbandonedCamp(player);
     const Unit* worker = firstWorkerOnMap(player);
     if (!worker) {
         std::cerr << "[AI] No available worker to build farm.\n";

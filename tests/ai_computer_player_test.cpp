@@ -243,4 +243,36 @@ TEST_F(ComputerOnFightMap, OrdersACampOnlyWhenItCanBePaidAndAFootprintIsFree) {
     }
 }
 
+TEST_F(ComputerOnFightMap, ACampSiteWhoseBuilderFellIsTakenOverByTheFirstWorkerWhileOneWithItsBuilderIsLeftAlone) {
+    enum Builder { Living, Fallen, NeverNamed };
+    struct Case {
+        Builder builder;
+        size_t constructOrders;
+    };
+    const Case cases[] = {{Living, 0}, {Fallen, 1}, {NeverNamed, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.builder);
+        constructionManager.reset();
+        const int site = placeBuilding("OrcCamp", 2, 50, 50, 2, 2);
+        getBuildingById(site)->completed = false;
+        const int builder = addComputerUnit("Peon", {52, 46});
+        if (c.builder != NeverNamed) constructionManager.assign(builder, site);
+        if (c.builder == Fallen) {
+            addUnitForRemoval(builder);
+            processUnitRemovals(grid);
+        }
+        computer->recruits = 0;
+        orders.clear();
+        thinkAs<TurtleAI>();
+        EXPECT_TRUE(orders[CommandType::PlaceBuildingDown].empty()) << "one camp at a time";
+        ASSERT_EQ(orders[CommandType::Construct].size(), c.constructOrders);
+        if (c.constructOrders == 1) {
+            const auto& order = std::get<ConstructCommand>(orders[CommandType::Construct][0]);
+            EXPECT_EQ(order.buildingId, site);
+            EXPECT_EQ(order.unitId, computer->unitIds.front());
+        }
+        getBuildingById(site)->completed = true;
+    }
+}
+
 }  // namespace
