@@ -8,8 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "../tools/computer_match.h"
-#include "session_fixture.h"
+#include "ai_shipped_match.h"
 
 namespace {
 
@@ -20,16 +19,7 @@ using headless::ComputerWatch;
 // seconds of thinks, never for ever.
 constexpr int MOST_REFUSALS_IN_A_ROW = 12;
 
-struct ComputerEdges : ShippedGame {
-    void SetUp() override {
-        ShippedGame::SetUp();
-        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-    }
-    void TearDown() override {
-        computerCommandSink = queueForNextTurn;
-        ShippedGame::TearDown();
-    }
-
+struct ComputerEdges : ShippedComputerMatch {
     // Plays the match for the ticks, the edge set up after the start; false when the map cannot be built.
     bool play(const std::string& map, const std::string& race, const std::string& strategy, int ticks,
               const std::function<void()>& edge = [] {}) {
