@@ -8,6 +8,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "construction-manager.h"
 #include "extraction.h"
 #include "game_state.h"
 #include "lockstep.h"
@@ -49,12 +50,45 @@ Unit* firstWorkerOnMap(const Player& player) {
 
 bool isBuildingType(const std::string& type) { return !type.empty() && buildingInfo.count(type) > 0; }
 
-// A placement order from the worker: the nearest free footprint six or more tiles away, or (-1, -1) when none
-// is, which the placement refuses.
-void orderPlacement(const Unit& worker, const std::string& buildingType, Grid& grid) {
+// Whether the player can pay for the building and meets its requirements; the placement refuses it otherwise,
+// and without income it would be refused on every think for ever.
+bool canAffordBuilding(Player& player, const std::string& buildingType) {
+    const BuildingInfo& info = buildingInfo.at(buildingType);
+    return player.resources[RESOURCE_GOLD] >= info.goldCost && player.resources[RESOURCE_WOOD] >= info.woodCost &&
+           canConstructBuilding(player, buildingType);
+}
+
+// A placement order from the worker on the nearest free footprint six or more tiles away. None when no footprint
+// is free or the player cannot have the building: the placement would refuse it think after think.
+void orderPlacement(Player& player, const Unit& worker, const std::string& buildingType, Grid& grid) {
+    if (!canAffordBuilding(player, buildingType)) return;
     const V2i site = findClosestFreeTile(tileOf(worker), buildingType, grid, 6);
+    if (site.x == -1) return;
     issue(CommandType::PlaceBuildingDown, worker.playerId,
           PlaceBuildingDownCommand{buildingType, site.x, site.y, worker.id});
+}
+
+// Training takes a recruit who is free to walk in; without one the order is refused.
+bool hasFreeRecruit(Player& player) {
+    return player.recruits > 0 && findClosestAvailableCivilian(&player, {0.0f, 0.0f}, {}) != nullptr;
+}
+
+// The player's unfinished camp whose builder has fallen; null when every site has its builder.
+const Building* abandonedCamp(const Player& player) {
+    const std::string camp = raceBuildingName(player.race, "Camp");
+    for (const Building& b : buildings)
+        if (b.playerId == player.id && b.type == camp && !b.completed &&
+            !getUnitById(constructionManager.builderOf(b.id)))
+            return &b;
+    return nullptr;
+}
+
+// One camp stands at a time, so a site left by its fallen builder would hold back every later camp for ever: the
+// first worker goes on with it.
+void resumeAbandonedCamp(const Player& player) {
+    const Building* site = abandonedCamp(player);
+    const Unit* worker = firstWorkerOnMap(player);
+    if (site && worker) issue(CommandType::Construct, worker->playerId, ConstructCommand{worker->id, site->id});
 }
 
 bool hasLiveTarget(const Unit& u) { return u.targetId != -1 && getAttackableById(u.targetId) != nullptr; }
@@ -124,14 +158,14 @@ void BaseAI::handleEconomy(Player& player, Grid& grid) {
 
 void BaseAI::handleSupply(Player& player, Grid& grid) {
     if (player.supplyUsed + 2 < player.supplyCap && player.recruits >= 2) return;
-    if (isHumanCampBeingConstructed(player, buildings)) return;
+    if (isHumanCampBeingConstructed(player, buildings)) return resumeAbandonedCamp(player);
     const Unit* worker = firstWorkerOnMap(player);
     if (!worker) {
         std::cerr << "[AI] No available worker to build farm.\n";
         return;
     }
     const std::string camp = raceBuildingName(player.race, "Camp");
-    if (isBuildingType(camp)) orderPlacement(*worker, camp, grid);
+    if (isBuildingType(camp)) orderPlacement(player, *worker, camp, grid);
 }
 
 // ---- Building and training ----
@@ -144,7 +178,7 @@ void BaseAI::buildBarracksIfNeeded(Player& player, Grid& grid) {
     const Unit* worker = firstWorkerOnMap(player);
     if (!worker || reservedWorkers.count(worker->id)) return;
     reservedWorkers.insert(worker->id);
-    orderPlacement(*worker, barracks, grid);
+    orderPlacement(player, *worker, barracks, grid);
 }
 
 void BaseAI::trainWorkersAndArmy(Player& player) {
@@ -156,14 +190,15 @@ void BaseAI::trainWorkersAndArmy(Player& player) {
         for (int id : player.buildingIds) {
             const Building* b = getBuildingById(id);
             if (!b || b->type != command || !b->productionQueue.empty()) continue;
-            if (canTrainUnit(player, workerType))
+            if (canTrainUnit(player, workerType) && hasFreeRecruit(player))
                 issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, workerType});
             break;
         }
     }
     for (int id : player.buildingIds) {
         const Building* b = getBuildingById(id);
-        if (b && b->type == barracks && b->productionQueue.empty() && canTrainUnit(player, armyType))
+        if (b && b->type == barracks && b->productionQueue.empty() && canTrainUnit(player, armyType) &&
+            hasFreeRecruit(player))
             issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, armyType});
     }
 }

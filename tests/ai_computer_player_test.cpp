@@ -75,6 +75,7 @@ TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirst
     addComputerUnit("Peon", {53, 60});
     computer->supplyCap = 20;
     computer->recruits = 5;
+    computer->resources = {0, 1000, 1000};
     thinkAs<RushAI>();
     ASSERT_EQ(orders[CommandType::PlaceBuildingDown].size(), 1u);
     const auto& order = std::get<PlaceBuildingDownCommand>(orders[CommandType::PlaceBuildingDown][0]);
@@ -186,6 +187,92 @@ TEST_F(ComputerOnFightMap, SessionStartKeepsTheAddedStrategyDrawsOnlyForOneWitho
         EXPECT_EQ(waveThinkTimer, 0.0f);
     }
     mode = GameMode::Skirmish;
+}
+
+TEST_F(ComputerOnFightMap, TrainsOnlyWhileARecruitIsFreeToWalkIn) {
+    struct Case {
+        const char* what;
+        int recruits;
+        bool larva;
+        bool larvaAssigned;
+        size_t trainOrders;
+    };
+    const Case cases[] = {{"no recruit left", 0, true, false, 0},
+                          {"a recruit but no civilian", 1, false, false, 0},
+                          {"the only civilian already walking to training", 1, true, true, 0},
+                          {"one recruit and a free civilian", 1, true, false, 1}};
+    initializeCivilianLookup();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const Unit& u : units)
+            if (u.type == "Larva") addUnitForRemoval(u.id);
+        processUnitRemovals(grid);
+        if (c.larva) getUnitById(addComputerUnit("Larva", {52, 58}))->assigned = c.larvaAssigned;
+        computer->resources = {0, 1000, 1000};
+        computer->supplyCap = 20;
+        computer->recruits = c.recruits;
+        orders.clear();
+        computer->ai.reset();
+        thinkAs<TurtleAI>();
+        EXPECT_EQ(orders[CommandType::TrainUnit].size(), c.trainOrders);
+    }
+}
+
+TEST_F(ComputerOnFightMap, OrdersACampOnlyWhenItCanBePaidAndAFootprintIsFree) {
+    const int campCost = buildingInfo.at("OrcCamp").goldCost;
+    struct Case {
+        const char* what;
+        int gold;
+        bool walledIn;
+        size_t campOrders;
+    };
+    const Case cases[] = {{"one gold short", campCost - 1, false, 0},
+                          {"the exact price", campCost, false, 1},
+                          {"no free footprint within reach", campCost, true, 0}};
+    const V2i from = getUnitById(computer->unitIds.front())->getTile();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int x = from.x - 12; x <= from.x + 12; ++x)
+            for (int y = from.y - 12; y <= from.y + 12; ++y)
+                if (c.walledIn && isValidTile({x, y})) grid.at(x, y).walkable = 0;
+        computer->resources = {0, 0, c.gold};
+        computer->recruits = 0;
+        orders.clear();
+        thinkAs<TurtleAI>();
+        EXPECT_EQ(orders[CommandType::PlaceBuildingDown].size(), c.campOrders);
+    }
+}
+
+TEST_F(ComputerOnFightMap, ACampSiteWhoseBuilderFellIsTakenOverByTheFirstWorkerWhileOneWithItsBuilderIsLeftAlone) {
+    enum Builder { Living, Fallen, NeverNamed };
+    struct Case {
+        Builder builder;
+        size_t constructOrders;
+    };
+    const Case cases[] = {{Living, 0}, {Fallen, 1}, {NeverNamed, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.builder);
+        constructionManager.reset();
+        const int site = placeBuilding("OrcCamp", 2, 50, 50, 2, 2);
+        getBuildingById(site)->completed = false;
+        const int builder = addComputerUnit("Peon", {52, 46});
+        if (c.builder != NeverNamed) constructionManager.assign(builder, site);
+        if (c.builder == Fallen) {
+            addUnitForRemoval(builder);
+            processUnitRemovals(grid);
+        }
+        computer->recruits = 0;
+        orders.clear();
+        thinkAs<TurtleAI>();
+        EXPECT_TRUE(orders[CommandType::PlaceBuildingDown].empty()) << "one camp at a time";
+        ASSERT_EQ(orders[CommandType::Construct].size(), c.constructOrders);
+        if (c.constructOrders == 1) {
+            const auto& order = std::get<ConstructCommand>(orders[CommandType::Construct][0]);
+            EXPECT_EQ(order.buildingId, site);
+            EXPECT_EQ(order.unitId, computer->unitIds.front());
+        }
+        getBuildingById(site)->completed = true;
+    }
 }
 
 }  // namespace

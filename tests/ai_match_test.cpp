@@ -5,21 +5,11 @@
 #include <algorithm>
 #include <fstream>
 
-#include "../tools/computer_match.h"
-#include "session_fixture.h"
+#include "ai_shipped_match.h"
 
 namespace {
 
-struct RushOnFightMap : ShippedGame {
-    void SetUp() override {
-        ShippedGame::SetUp();
-        basePath = std::string(CORVALE_SOURCE_DIR) + "/";
-    }
-    void TearDown() override {
-        computerCommandSink = queueForNextTurn;
-        ShippedGame::TearDown();
-    }
-
+struct RushOnFightMap : ShippedComputerMatch {
     // Plays until the first local building falls or fifteen minutes pass; the ticks played.
     static int play(headless::ComputerMatch& match, const std::string& log) {
         reset_game_state();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -31,6 +32,67 @@ inline bool openCommandLog(const std::string& path) {
 // Fifteen minutes of game time.
 constexpr int COMPUTER_MATCH_TICKS = 56250;
 
+// What a match showed of the computer player turn by turn: values that never go below zero, the orders the rules
+// refused, and when it last gave an order the rules carried out.
+struct ComputerWatch {
+    // The first tick any player's gold, wood, supply or recruits stood below zero, and which; -1 while none did.
+    int firstNegativeTick = -1;
+    std::string negative;
+    // The most thinks in a row that each gave the same order the rules refused, and that order.
+    int longestRefusedRun = 0;
+    std::string longestRefused;
+    int ordersGiven = 0;
+    int ordersRefused = 0;
+    int lastAcceptedTick = -1;
+
+    // One think's orders as the next turn applied them.
+    void thinkApplied(const std::vector<Command>& orders, const std::vector<bool>& accepted, int tick) {
+        std::map<std::string, int> runs;
+        for (std::size_t i = 0; i < orders.size(); ++i) {
+            ++ordersGiven;
+            if (accepted[i]) {
+                lastAcceptedTick = tick;
+                continue;
+            }
+            ++ordersRefused;
+            const std::string key = commandToJson(0, orders[i]).dump();
+            const auto before = refusedRuns.find(key);
+            const int run = runs[key] = before == refusedRuns.end() ? 1 : before->second + 1;
+            if (run > longestRefusedRun) {
+                longestRefusedRun = run;
+                longestRefused = key;
+            }
+        }
+        refusedRuns = std::move(runs);
+    }
+
+    void ticked(int tick) {
+        if (firstNegativeTick != -1) return;
+        for (const auto& p : players) {
+            const std::pair<const char*, int> values[] = {{"gold", p->resources[RESOURCE_GOLD]},
+                                                          {"wood", p->resources[RESOURCE_WOOD]},
+                                                          {"supply used", p->supplyUsed},
+                                                          {"supply cap", p->supplyCap},
+                                                          {"recruits", p->recruits}};
+            for (const auto& [what, value] : values)
+                if (value < 0 && firstNegativeTick == -1) {
+                    firstNegativeTick = tick;
+                    negative = p->name + " " + what + " " + std::to_string(value);
+                }
+        }
+    }
+
+    void print() const {
+        std::printf("orders: %d given, %d refused, last carried out on tick %d\n", ordersGiven, ordersRefused,
+                    lastAcceptedTick);
+        std::printf("longest run of one refused order: %d thinks %s\n", longestRefusedRun, longestRefused.c_str());
+        if (firstNegativeTick != -1) std::printf("below zero on tick %d: %s\n", firstNegativeTick, negative.c_str());
+    }
+
+private:
+    std::map<std::string, int> refusedRuns;
+};
+
 enum Milestone { FirstMineOrder, CampPlaced, BarracksPlaced, FirstSoldierTrained, FirstAttackOrder, BuildingDestroyed };
 
 constexpr const char* milestoneNames[] = {"first mine order",      "camp placed",        "barracks placed",
@@ -44,12 +106,13 @@ struct ComputerMatch {
     std::array<int, std::size(milestoneNames)> reached{-1, -1, -1, -1, -1, -1};
     std::string strategy;
     std::vector<int> localBuildings;
+    int turnsPlayed = 0;
 
     bool done() const { return reached.back() != -1; }
 
-    // Builds the match on the map: the local human and the computer "vohmathal" with the strategy each on a
+    // Builds the match on the map: the local human and the computer of the race with the strategy each on a
     // starting base, the AI flag on. False when the map cannot be built.
-    bool start(const std::string& map, std::unique_ptr<BaseAI> chosen) {
+    bool start(const std::string& map, std::unique_ptr<BaseAI> chosen, const std::string& race = "vohmathal") {
         MAP_FILE = map;
         mode = GameMode::Skirmish;
         AI = true;
@@ -57,7 +120,7 @@ struct ComputerMatch {
         Player::aiId = COMPUTER;
         Player::environmentId = 3;
         addPlayer(LOCAL, "Local", "human", true);
-        players.push_back(std::make_unique<Player>(COMPUTER, "AI", "vohmathal", true));
+        players.push_back(std::make_unique<Player>(COMPUTER, "AI", race, true));
         players.back()->ai = std::move(chosen);
         if (!buildMapWorld(mapPath(map))) return false;
         setUpComputerPlayer();
@@ -86,14 +149,20 @@ struct ComputerMatch {
         };
     }
 
-    // Turn after turn as the runner plays them, until the ticks have run or, with untilDone, the first local
-    // building has fallen; the ticks played. Nothing here pauses, so every turn runs its tick.
-    int play(int ticks, bool untilDone) {
+    // Turn after turn as the runner plays them, going on from the turns played before, until the ticks have run or, with untilDone, the first local
+    // building has fallen; the ticks played. Nothing here pauses, so every turn runs its tick. A watch, which
+    // needs the command log open to tell carried-out orders from refused ones, sees every turn.
+    int play(int ticks, bool untilDone, ComputerWatch* watch = nullptr) {
         const Script turnOrders = script();
         int played = 0;
-        for (; played < ticks && !(untilDone && done()); ++played) {
-            applyLiveTurn(turnOrders(played), grid, 0);
+        for (; played < ticks && !(untilDone && done()); ++played, ++turnsPlayed) {
+            const std::vector<Command> orders = turnOrders(turnsPlayed);
+            if (watch && !orders.empty())
+                watch->thinkApplied(orders, applyOneByOne(orders), turnsPlayed);
+            else
+                applyLiveTurn(orders, grid, 0);
             advanceOneTurn(grid);
+            if (watch) watch->ticked(turnsPlayed);
         }
         return played;
     }
@@ -109,6 +178,17 @@ struct ComputerMatch {
     }
 
 private:
+    // Whether each order was carried out: only those reach the command log.
+    static std::vector<bool> applyOneByOne(const std::vector<Command>& orders) {
+        std::vector<bool> accepted;
+        for (const Command& cmd : orders) {
+            const auto before = commandLog.tellp();
+            applyLiveTurn({cmd}, grid, 0);
+            accepted.push_back(commandLog.tellp() != before);
+        }
+        return accepted;
+    }
+
     void reach(Milestone m) {
         if (reached[m] == -1) reached[m] = lockstep.currentTurn;
     }
