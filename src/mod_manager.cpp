@@ -98,6 +98,36 @@ bool pushGlobalFunction(lua_State* L, const char* name) {
     return isFunction;
 }
 
+bool hasVararg(lua_State* L, lua_Debug* ar, int n) {
+    if (!lua_getlocal(L, ar, -n)) return false;
+    lua_pop(L, 1);
+    return true;
+}
+
+// The extra arguments of the function a call hook reports, found by doubling and halving the probe: none for a C
+// function or a script function without '...'.
+long long varargCount(lua_State* L, lua_Debug* ar) {
+    if (!hasVararg(L, ar, 1)) return 0;
+    int present = 1;
+    int absent = 2;
+    while (hasVararg(L, ar, absent)) {
+        present = absent;
+        absent *= 2;
+    }
+    while (absent - present > 1) {
+        const int middle = present + (absent - present) / 2;
+        (hasVararg(L, ar, middle) ? present : absent) = middle;
+    }
+    return present;
+}
+
+// The player a script serves: the first seat of the session that no computer plays. Seats are listed in the same
+// order on every peer (the host's first) and in replays; alone it is the local player.
+int firstHumanSeat() {
+    const auto human = std::find_if(players.begin(), players.end(), [](const auto& p) { return !p->isAI; });
+    return human != players.end() ? (*human)->id : Player::myStaticId;
+}
+
 // Every peer and every replay must draw the same numbers.
 constexpr const char* SEED_STATE = "math.randomseed()\n";
 
@@ -118,6 +148,7 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     const size_t old = block ? oldSize : 0;
     if (newSize == 0) {
         if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.forgetString(block);
+        if (old > TRACKED_VECTOR_BYTES) host.forgetVector(block);
         std::free(block);
         host.memoryUsed_ -= old;
         return nullptr;
@@ -128,10 +159,15 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
         if (host.instructions_ > host.limit_) return nullptr;
         if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
     }
+    // A new block of no object type is a vector, and only vectors are resized: objects keep their size.
+    const bool vector = block || oldSize == 0;
+    if (old > TRACKED_VECTOR_BYTES) host.forgetVector(block);
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
     // Lua tags a new object's block with its type; strings are never resized, only made and freed.
     if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
+    // The machine refusing a resize leaves the old block untracked: the interpreter then fails the call anyway.
+    if (moved && vector && newSize > TRACKED_VECTOR_BYTES) host.noteVector(moved, newSize);
     return moved;
 }
 
@@ -164,6 +200,19 @@ void ModManager::forgetString(void* block) {
     longStrings_.erase(live);
 }
 
+void ModManager::noteVector(void* block, size_t size) {
+    vectors_.emplace(block, size);
+    ++vectorSizes_[size];
+}
+
+void ModManager::forgetVector(void* block) {
+    const auto live = vectors_.find(block);
+    if (live == vectors_.end()) return;
+    const auto count = vectorSizes_.find(live->second);
+    if (--count->second == 0) vectorSizes_.erase(count);
+    vectors_.erase(live);
+}
+
 long long ModManager::instructionCost() const {
     if (longLengths_.empty()) return 1;
     const size_t longest = longLengths_.rbegin()->first;
@@ -175,16 +224,30 @@ long long ModManager::instructionCost() const {
 void ModManager::retuneHook() {
     stepsPerInstruction_ = instructionCost();
     hookInterval_ = static_cast<int>(std::max(1LL, INSTRUCTION_STEP / stepsPerInstruction_));
-    lua_sethook(L, countInstructions, LUA_MASKCOUNT, hookInterval_);
+    lua_sethook(L, hook, LUA_MASKCOUNT | LUA_MASKCALL, hookInterval_);
+}
+
+void ModManager::hook(lua_State* L, lua_Debug* ar) {
+    if (ar->event == LUA_HOOKCOUNT)
+        countInstructions(L);
+    else
+        chargeCall(L, ar);
 }
 
 // Once the budget is spent every look raises again, so a script that caught the error cannot run on. A price that
 // fell because the longest string was collected takes effect from here.
-void ModManager::countInstructions(lua_State* L, lua_Debug*) {
+void ModManager::countInstructions(lua_State* L) {
     ModManager& host = of(L);
     const long long steps = host.hookInterval_ * host.stepsPerInstruction_;
     if (host.instructionCost() != host.stepsPerInstruction_) host.retuneHook();
     charge(L, steps);
+}
+
+// The values a call moved: its arguments, or a script function's registers when they are more, and the extra
+// arguments of a vararg function, which lie below its frame.
+void ModManager::chargeCall(lua_State* L, lua_Debug* ar) {
+    const long long values = lua_gettop(L) + varargCount(L, ar);
+    if (values >= VALUES_PER_STEP) charge(L, values / VALUES_PER_STEP);
 }
 
 void ModManager::charge(lua_State* L, long long steps) {
@@ -194,6 +257,12 @@ void ModManager::charge(lua_State* L, long long steps) {
 }
 
 long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionCost(); }
+
+long long ModManager::tableWalkPrice(lua_State* L) {
+    const ModManager& host = of(L);
+    if (host.vectorSizes_.empty()) return 0;
+    return static_cast<long long>(host.vectorSizes_.rbegin()->first / WALK_BYTES_PER_STEP);
+}
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
@@ -264,8 +333,10 @@ void ModManager::start(Grid& world, const std::string& folder) {
         {"addUnitForRemoval", l_addUnitForRemoval},
     };
     for (const luaL_Reg& f : functions) lua_register(L, f.name, f.func);
-    // The ids are drawn at program start, so a script could not know whom it plays for or against.
-    lua_pushinteger(L, Player::myStaticId);
+    // The ids are drawn at program start, so a script could not know whom it plays for or against. Every peer
+    // runs the script, so "local" must name the same seat on each of them.
+    scriptPlayer_ = firstHumanSeat();
+    lua_pushinteger(L, scriptPlayer_);
     lua_setglobal(L, "localPlayerId");
     lua_pushinteger(L, Player::aiId);
     lua_setglobal(L, "computerPlayerId");
@@ -286,6 +357,8 @@ void ModManager::shutdown() {
     grid = nullptr;
     longStrings_.clear();
     longLengths_.clear();
+    vectors_.clear();
+    vectorSizes_.clear();
     stepsPerInstruction_ = 1;
     hookInterval_ = 1;
     memoryUsed_ = 0;
@@ -295,6 +368,7 @@ void ModManager::shutdown() {
     failures_.clear();
     spawnsThisTick_ = 0;
     elapsed_ = 0.0;
+    scriptPlayer_ = 0;
     userDataValues_ = 0;
     limitsReported_.clear();
 }
@@ -424,7 +498,7 @@ int ModManager::l_sendToClosestEnemy(lua_State* L) {
     Unit* unit = unitOnMapArg(L, 1);
     if (!unit || !world) return answer(L, false);
     const long long nodesBefore = pathNodesExpanded;
-    const Building* target = findClosestEnemyBuilding(*unit, *world);
+    const Building* target = findClosestBuildingOf(of(L).scriptPlayer_, *unit, *world);
     if (!target) {
         chargePathSearch(L, nodesBefore);
         return answer(L, false);
