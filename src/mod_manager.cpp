@@ -147,8 +147,8 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     auto& host = *static_cast<ModManager*>(ud);
     const size_t old = block ? oldSize : 0;
     if (newSize == 0) {
-        if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.forgetString(block);
-        if (old > TRACKED_VECTOR_BYTES) host.forgetVector(block);
+        if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.longStrings_.forget(block);
+        if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
         std::free(block);
         host.memoryUsed_ -= old;
         return nullptr;
@@ -161,13 +161,13 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     }
     // A new block of no object type is a vector, and only vectors are resized: objects keep their size.
     const bool vector = block || oldSize == 0;
-    if (old > TRACKED_VECTOR_BYTES) host.forgetVector(block);
+    if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
     // Lua tags a new object's block with its type; strings are never resized, only made and freed.
     if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
     // The machine refusing a resize leaves the old block untracked: the interpreter then fails the call anyway.
-    if (moved && vector && newSize > TRACKED_VECTOR_BYTES) host.noteVector(moved, newSize);
+    if (moved && vector && newSize > TRACKED_VECTOR_BYTES) host.vectors_.note(moved, newSize);
     return moved;
 }
 
@@ -184,38 +184,34 @@ void ModManager::noteString(void* block, size_t size) {
     lastStringBlock_ = size;
     if (size <= stringHeader_ + FREE_STRING_LENGTH) return;
     const size_t length = size - stringHeader_;
-    longStrings_.emplace(block, length);
-    ++longLengths_[length];
+    longStrings_.note(block, length);
     if (instructionCost() <= stepsPerInstruction_) return;
     // The instructions since the last look are not known: the whole interval is charged at the old price.
     if (guarded_) instructions_ += hookInterval_ * stepsPerInstruction_;
     if (L) retuneHook();
 }
 
-void ModManager::forgetString(void* block) {
-    const auto live = longStrings_.find(block);
-    if (live == longStrings_.end()) return;
-    const auto count = longLengths_.find(live->second);
-    if (--count->second == 0) longLengths_.erase(count);
-    longStrings_.erase(live);
+void SizedBlocks::note(void* block, size_t size) {
+    sizes_.emplace(block, size);
+    ++counts_[size];
 }
 
-void ModManager::noteVector(void* block, size_t size) {
-    vectors_.emplace(block, size);
-    ++vectorSizes_[size];
+void SizedBlocks::forget(void* block) {
+    const auto live = sizes_.find(block);
+    if (live == sizes_.end()) return;
+    const auto count = counts_.find(live->second);
+    if (--count->second == 0) counts_.erase(count);
+    sizes_.erase(live);
 }
 
-void ModManager::forgetVector(void* block) {
-    const auto live = vectors_.find(block);
-    if (live == vectors_.end()) return;
-    const auto count = vectorSizes_.find(live->second);
-    if (--count->second == 0) vectorSizes_.erase(count);
-    vectors_.erase(live);
+void SizedBlocks::clear() {
+    sizes_.clear();
+    counts_.clear();
 }
 
 long long ModManager::instructionCost() const {
-    if (longLengths_.empty()) return 1;
-    const size_t longest = longLengths_.rbegin()->first;
+    const size_t longest = longStrings_.largest();
+    if (longest == 0) return 1;
     return 1 + static_cast<long long>((longest - FREE_STRING_LENGTH) / STRING_BYTES_PER_STEP);
 }
 
@@ -259,9 +255,7 @@ void ModManager::charge(lua_State* L, long long steps) {
 long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionCost(); }
 
 long long ModManager::tableWalkPrice(lua_State* L) {
-    const ModManager& host = of(L);
-    if (host.vectorSizes_.empty()) return 0;
-    return static_cast<long long>(host.vectorSizes_.rbegin()->first / WALK_BYTES_PER_STEP);
+    return static_cast<long long>(of(L).vectors_.largest() / WALK_BYTES_PER_STEP);
 }
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
@@ -356,9 +350,7 @@ void ModManager::shutdown() {
     L = nullptr;
     grid = nullptr;
     longStrings_.clear();
-    longLengths_.clear();
     vectors_.clear();
-    vectorSizes_.clear();
     stepsPerInstruction_ = 1;
     hookInterval_ = 1;
     memoryUsed_ = 0;

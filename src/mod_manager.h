@@ -53,6 +53,19 @@ constexpr int MAX_CALLBACK_FAILURES = 3;
 // The folder of the one script, relative to the working directory.
 inline const std::string MOD_FOLDER = "src/mods/";
 
+// Blocks of the interpreter's memory, each with a size, and the largest alive.
+class SizedBlocks {
+public:
+    void note(void* block, size_t size);
+    void forget(void* block);
+    size_t largest() const { return counts_.empty() ? 0 : counts_.rbegin()->first; }
+    void clear();
+
+private:
+    std::unordered_map<void*, size_t> sizes_;
+    std::map<size_t, int> counts_;  // how many blocks of each size
+};
+
 class ModManager {
 public:
     lua_State* L = nullptr;
@@ -111,14 +124,11 @@ private:
     // Writes one line the first time in the session that the named limit refuses a call.
     void reportLimit(const char* limit);
 
-    // Lua strings longer than the free length, alive in the state: block -> text length, and how many of each
-    // length. The longest prices every instruction, because one comparison walks it whole.
-    std::unordered_map<void*, size_t> longStrings_;
-    std::map<size_t, int> longLengths_;
-    // Vector blocks (table slots, stacks, code) larger than TRACKED_VECTOR_BYTES: block -> bytes, and how many
-    // of each size.
-    std::unordered_map<void*, size_t> vectors_;
-    std::map<size_t, int> vectorSizes_;
+    // Lua strings longer than the free length, alive in the state, by their text length. The longest prices every
+    // instruction, because one comparison walks it whole.
+    SizedBlocks longStrings_;
+    // Vector blocks (table slots, stacks, code) larger than TRACKED_VECTOR_BYTES, by their bytes.
+    SizedBlocks vectors_;
     size_t lastStringBlock_ = 0;  // bytes of the string allocated last
     size_t stringHeader_ = 0;     // bytes of a string block that are not its text
     long long stepsPerInstruction_ = 1;
@@ -140,9 +150,6 @@ private:
     static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
     void measureStringHeader();
     void noteString(void* block, size_t size);
-    void forgetString(void* block);
-    void noteVector(void* block, size_t size);
-    void forgetVector(void* block);
     long long instructionCost() const;
     void retuneHook();
     static void hook(lua_State* L, lua_Debug* ar);
