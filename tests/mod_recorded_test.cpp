@@ -1,9 +1,10 @@
-// A recorded match replays with the mods setting it was played with, whatever the viewer's own.
+// A recorded or saved match replays or resumes with the mods setting it was played with, whatever the viewer's own.
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "game_replay.h"
+#include "hud.h"
 #include "mod_manager.h"
 #include "session_fixture.h"
 
@@ -38,6 +39,36 @@ TEST_F(ModRecordedMatch, ReplayPlaysWithTheRecordedSettingAndGivesTheViewersBack
         std::filesystem::remove_all(root.path / "replays");
     }
     EXPECT_NE(ends[true], ends[false]) << "the script's waves changed the world";
+}
+
+// The save is made on the last turn; the resumed match catches up to it with the saved setting.
+TEST_F(ModRecordedMatch, SaveResumesWithTheSavedSettingAndGivesTheLoadersBack) {
+    Player::aiId = OTHER_ID;
+    for (const bool saved : {true, false}) {
+        MODS = saved;
+        ::testing::internal::CaptureStderr();
+        seatPlayers();
+        mode = GameMode::Skirmish;
+        ASSERT_TRUE(startGame(true, true, "fight", false));
+        runFrames(TURNS * 2, 20.0, [] { return lockstep.currentTurn >= TURNS; });
+        const int savedTurn = lockstep.currentTurn;
+        const uint64_t savedWorld = worldChecksum();
+        ASSERT_TRUE(saveGameAs("match"));
+        endSession();
+        MODS = !saved;
+        load_game_filename = "match.bin";
+        mode = GameMode::ResumedSave;
+        ASSERT_TRUE(startGame(true, true, "", false));
+        EXPECT_EQ(modManager.L != nullptr, saved);
+        runFrames(100000, 20.0, [] { return mode != GameMode::ResumedSave; });
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lockstep.currentTurn, savedTurn);
+        EXPECT_EQ(worldChecksum(), savedWorld) << "saved with mods " << saved;
+        endSession();
+        EXPECT_EQ(MODS, !saved);
+        std::filesystem::remove_all(root.path / "saves");
+        std::filesystem::remove_all(root.path / "replays");
+    }
 }
 
 }  // namespace
