@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "buildings.h"
 #include "config.h"
@@ -115,8 +116,11 @@ struct RunSeats {
     int computer;
 };
 std::optional<RunSeats> runSeats;
+// A lobby member's own mods setting while it plays with the host's.
+std::optional<bool> runMods;
 
 void restoreRunSeats() {
+    if (runMods) MODS = *std::exchange(runMods, std::nullopt);
     if (!runSeats) return;
     Player::myStaticId = runSeats->local;
     Player::aiId = runSeats->computer;
@@ -237,6 +241,9 @@ void installMenuHooks() {
         if (!host) {
             keepRunSeats();
             adoptRecordedComputer();
+            // Every peer runs the script or none does, or the first thing it does parts the worlds.
+            runMods = MODS;
+            MODS = lobbyState.hostMods;
         }
         if (startGame(host, players.size() <= 1, map, false)) return;
         lobbyStartFailure = lobbyStartFailureLine(map);

@@ -98,6 +98,36 @@ bool pushGlobalFunction(lua_State* L, const char* name) {
     return isFunction;
 }
 
+bool hasVararg(lua_State* L, lua_Debug* ar, int n) {
+    if (!lua_getlocal(L, ar, -n)) return false;
+    lua_pop(L, 1);
+    return true;
+}
+
+// The extra arguments of the function a call hook reports, found by doubling and halving the probe: none for a C
+// function or a script function without '...'.
+long long varargCount(lua_State* L, lua_Debug* ar) {
+    if (!hasVararg(L, ar, 1)) return 0;
+    int present = 1;
+    int absent = 2;
+    while (hasVararg(L, ar, absent)) {
+        present = absent;
+        absent *= 2;
+    }
+    while (absent - present > 1) {
+        const int middle = present + (absent - present) / 2;
+        (hasVararg(L, ar, middle) ? present : absent) = middle;
+    }
+    return present;
+}
+
+// The player a script serves: the first seat of the session that no computer plays. Seats are listed in the same
+// order on every peer (the host's first) and in replays; alone it is the local player.
+int firstHumanSeat() {
+    const auto human = std::find_if(players.begin(), players.end(), [](const auto& p) { return !p->isAI; });
+    return human != players.end() ? (*human)->id : Player::myStaticId;
+}
+
 // Every peer and every replay must draw the same numbers.
 constexpr const char* SEED_STATE = "math.randomseed()\n";
 
@@ -117,7 +147,8 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     auto& host = *static_cast<ModManager*>(ud);
     const size_t old = block ? oldSize : 0;
     if (newSize == 0) {
-        if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.forgetString(block);
+        if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.longStrings_.forget(block);
+        if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
         std::free(block);
         host.memoryUsed_ -= old;
         return nullptr;
@@ -128,10 +159,15 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
         if (host.instructions_ > host.limit_) return nullptr;
         if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
     }
+    // A new block of no object type is a vector, and only vectors are resized: objects keep their size.
+    const bool vector = block || oldSize == 0;
+    if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
     void* moved = std::realloc(block, newSize);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
     // Lua tags a new object's block with its type; strings are never resized, only made and freed.
     if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
+    // The machine refusing a resize leaves the old block untracked: the interpreter then fails the call anyway.
+    if (moved && vector && newSize > TRACKED_VECTOR_BYTES) host.vectors_.note(moved, newSize);
     return moved;
 }
 
@@ -148,25 +184,34 @@ void ModManager::noteString(void* block, size_t size) {
     lastStringBlock_ = size;
     if (size <= stringHeader_ + FREE_STRING_LENGTH) return;
     const size_t length = size - stringHeader_;
-    longStrings_.emplace(block, length);
-    ++longLengths_[length];
+    longStrings_.note(block, length);
     if (instructionCost() <= stepsPerInstruction_) return;
     // The instructions since the last look are not known: the whole interval is charged at the old price.
     if (guarded_) instructions_ += hookInterval_ * stepsPerInstruction_;
     if (L) retuneHook();
 }
 
-void ModManager::forgetString(void* block) {
-    const auto live = longStrings_.find(block);
-    if (live == longStrings_.end()) return;
-    const auto count = longLengths_.find(live->second);
-    if (--count->second == 0) longLengths_.erase(count);
-    longStrings_.erase(live);
+void SizedBlocks::note(void* block, size_t size) {
+    sizes_.emplace(block, size);
+    ++counts_[size];
+}
+
+void SizedBlocks::forget(void* block) {
+    const auto live = sizes_.find(block);
+    if (live == sizes_.end()) return;
+    const auto count = counts_.find(live->second);
+    if (--count->second == 0) counts_.erase(count);
+    sizes_.erase(live);
+}
+
+void SizedBlocks::clear() {
+    sizes_.clear();
+    counts_.clear();
 }
 
 long long ModManager::instructionCost() const {
-    if (longLengths_.empty()) return 1;
-    const size_t longest = longLengths_.rbegin()->first;
+    const size_t longest = longStrings_.largest();
+    if (longest == 0) return 1;
     return 1 + static_cast<long long>((longest - FREE_STRING_LENGTH) / STRING_BYTES_PER_STEP);
 }
 
@@ -175,16 +220,30 @@ long long ModManager::instructionCost() const {
 void ModManager::retuneHook() {
     stepsPerInstruction_ = instructionCost();
     hookInterval_ = static_cast<int>(std::max(1LL, INSTRUCTION_STEP / stepsPerInstruction_));
-    lua_sethook(L, countInstructions, LUA_MASKCOUNT, hookInterval_);
+    lua_sethook(L, hook, LUA_MASKCOUNT | LUA_MASKCALL, hookInterval_);
+}
+
+void ModManager::hook(lua_State* L, lua_Debug* ar) {
+    if (ar->event == LUA_HOOKCOUNT)
+        countInstructions(L);
+    else
+        chargeCall(L, ar);
 }
 
 // Once the budget is spent every look raises again, so a script that caught the error cannot run on. A price that
 // fell because the longest string was collected takes effect from here.
-void ModManager::countInstructions(lua_State* L, lua_Debug*) {
+void ModManager::countInstructions(lua_State* L) {
     ModManager& host = of(L);
     const long long steps = host.hookInterval_ * host.stepsPerInstruction_;
     if (host.instructionCost() != host.stepsPerInstruction_) host.retuneHook();
     charge(L, steps);
+}
+
+// The values a call moved: its arguments, or a script function's registers when they are more, and the extra
+// arguments of a vararg function, which lie below its frame.
+void ModManager::chargeCall(lua_State* L, lua_Debug* ar) {
+    const long long values = lua_gettop(L) + varargCount(L, ar);
+    if (values >= VALUES_PER_STEP) charge(L, values / VALUES_PER_STEP);
 }
 
 void ModManager::charge(lua_State* L, long long steps) {
@@ -194,6 +253,10 @@ void ModManager::charge(lua_State* L, long long steps) {
 }
 
 long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionCost(); }
+
+long long ModManager::tableWalkPrice(lua_State* L) {
+    return static_cast<long long>(of(L).vectors_.largest() / WALK_BYTES_PER_STEP);
+}
 
 bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
@@ -264,8 +327,10 @@ void ModManager::start(Grid& world, const std::string& folder) {
         {"addUnitForRemoval", l_addUnitForRemoval},
     };
     for (const luaL_Reg& f : functions) lua_register(L, f.name, f.func);
-    // The ids are drawn at program start, so a script could not know whom it plays for or against.
-    lua_pushinteger(L, Player::myStaticId);
+    // The ids are drawn at program start, so a script could not know whom it plays for or against. Every peer
+    // runs the script, so "local" must name the same seat on each of them.
+    scriptPlayer_ = firstHumanSeat();
+    lua_pushinteger(L, scriptPlayer_);
     lua_setglobal(L, "localPlayerId");
     lua_pushinteger(L, Player::aiId);
     lua_setglobal(L, "computerPlayerId");
@@ -285,7 +350,7 @@ void ModManager::shutdown() {
     L = nullptr;
     grid = nullptr;
     longStrings_.clear();
-    longLengths_.clear();
+    vectors_.clear();
     stepsPerInstruction_ = 1;
     hookInterval_ = 1;
     memoryUsed_ = 0;
@@ -295,6 +360,7 @@ void ModManager::shutdown() {
     failures_.clear();
     spawnsThisTick_ = 0;
     elapsed_ = 0.0;
+    scriptPlayer_ = 0;
     userDataValues_ = 0;
     limitsReported_.clear();
 }
@@ -424,7 +490,7 @@ int ModManager::l_sendToClosestEnemy(lua_State* L) {
     Unit* unit = unitOnMapArg(L, 1);
     if (!unit || !world) return answer(L, false);
     const long long nodesBefore = pathNodesExpanded;
-    const Building* target = findClosestEnemyBuilding(*unit, *world);
+    const Building* target = findClosestBuildingOf(of(L).scriptPlayer_, *unit, *world);
     if (!target) {
         chargePathSearch(L, nodesBefore);
         return answer(L, false);

@@ -39,12 +39,32 @@ constexpr size_t FREE_STRING_LENGTH = 256;
 constexpr size_t STRING_BYTES_PER_STEP = 64;
 // Steps all calls of one tick may take together, so many callbacks cannot each spend a whole budget.
 constexpr long long MAX_SCRIPT_TICK_STEPS = 2 * MAX_SCRIPT_INSTRUCTIONS;
+// Values one call moves (its arguments, or a script function's registers when more) cost a step per this many:
+// a call can move hundreds of thousands of them, which the instruction count alone sees as one instruction.
+constexpr long long VALUES_PER_STEP = 4;
+// A walk of a table goes over every slot, cleared ones too, and no count of them is public: vector blocks larger
+// than this are kept track of, and a walk costs one step per WALK_BYTES_PER_STEP bytes of the largest alive.
+constexpr size_t TRACKED_VECTOR_BYTES = 4096;
+constexpr size_t WALK_BYTES_PER_STEP = 32;
 inline constexpr const char* SCRIPT_TOO_LONG = "script ran too long";
 // Failures in a row after which a callback is not called again in the session.
 constexpr int MAX_CALLBACK_FAILURES = 3;
 
 // The folder of the one script, relative to the working directory.
 inline const std::string MOD_FOLDER = "src/mods/";
+
+// Blocks of the interpreter's memory, each with a size, and the largest alive.
+class SizedBlocks {
+public:
+    void note(void* block, size_t size);
+    void forget(void* block);
+    size_t largest() const { return counts_.empty() ? 0 : counts_.rbegin()->first; }
+    void clear();
+
+private:
+    std::unordered_map<void*, size_t> sizes_;
+    std::map<size_t, int> counts_;  // how many blocks of each size
+};
 
 class ModManager {
 public:
@@ -78,6 +98,8 @@ public:
     static void charge(lua_State* L, long long steps);
     // Steps one instruction costs now, as long as the longest live string stays.
     static long long instructionPrice(lua_State* L);
+    // Steps a walk over the slots of any table may take: none has more than the largest vector block alive.
+    static long long tableWalkPrice(lua_State* L);
     // True from the moment the running call's budget is spent until the host's protected call returns.
     static bool budgetSpent(lua_State* L);
     // Seconds of the session's simulated time: the ticks the host has ended, each of its length.
@@ -102,10 +124,11 @@ private:
     // Writes one line the first time in the session that the named limit refuses a call.
     void reportLimit(const char* limit);
 
-    // Lua strings longer than the free length, alive in the state: block -> text length, and how many of each
-    // length. The longest prices every instruction, because one comparison walks it whole.
-    std::unordered_map<void*, size_t> longStrings_;
-    std::map<size_t, int> longLengths_;
+    // Lua strings longer than the free length, alive in the state, by their text length. The longest prices every
+    // instruction, because one comparison walks it whole.
+    SizedBlocks longStrings_;
+    // Vector blocks (table slots, stacks, code) larger than TRACKED_VECTOR_BYTES, by their bytes.
+    SizedBlocks vectors_;
     size_t lastStringBlock_ = 0;  // bytes of the string allocated last
     size_t stringHeader_ = 0;     // bytes of a string block that are not its text
     long long stepsPerInstruction_ = 1;
@@ -117,6 +140,7 @@ private:
     long long limit_ = MAX_SCRIPT_INSTRUCTIONS;  // of the running call
     long long tickSteps_ = 0;                     // taken by the calls of this tick so far
     std::unordered_map<std::string, int> failures_;  // callback -> failures in a row
+    int scriptPlayer_ = 0;  // the seat the script knows as the local player, the same on every peer
     int unitCallbackDepth_ = 0;
     int spawnsThisTick_ = 0;
     double elapsed_ = 0.0;
@@ -126,10 +150,11 @@ private:
     static void* allocate(void* ud, void* block, size_t oldSize, size_t newSize);
     void measureStringHeader();
     void noteString(void* block, size_t size);
-    void forgetString(void* block);
     long long instructionCost() const;
     void retuneHook();
-    static void countInstructions(lua_State* L, lua_Debug* ar);
+    static void hook(lua_State* L, lua_Debug* ar);
+    static void countInstructions(lua_State* L);
+    static void chargeCall(lua_State* L, lua_Debug* ar);
     static ModManager& of(lua_State* L);
     static bool maySpawnNow(lua_State* L);
     // Charges the path search work done since the count was taken.

@@ -537,9 +537,11 @@ int nextInOrder(lua_State* L) {
 }
 
 // A closure that walks the keys the table at index has now, in their order: its upvalues are the keys in order
-// and a table from each key to its place. The sort is charged like table.sort's.
+// and a table from each key to its place. Finding the keys goes over every slot, cleared ones too; the sort is
+// charged like table.sort's.
 void pushOrderedWalk(lua_State* L, int table) {
     table = lua_absindex(L, table);
+    ModManager::charge(L, ModManager::tableWalkPrice(L));
     const lua_Integer n = countKeys(L, table);
     ModManager::charge(L, sortingCost(L, n));
     lua_createtable(L, static_cast<int>(n), 0);

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <utility>
 
+#include "config.h"
+
 LobbyState lobbyState;
 std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
@@ -162,6 +164,8 @@ void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
 void onStartGame(LobbyPeer& peer, NetPacket& p) {
     p.readString(peer.state.lobbyName);
     p.readString(peer.state.currentMap);
+    uint8_t mods = 0;
+    peer.state.hostMods = p.readByte(mods) && mods != 0;
     peer.state.started = true;
     if (StartLobbyMatch) StartLobbyMatch(peer.state.isHostLobby, peer.state.currentMap);
 }
@@ -470,6 +474,7 @@ void startLobbyMatch(LobbyPeer& peer) {
     NetPacket p(PacketType::StartGame);
     p.writeString(peer.state.lobbyName);
     p.writeString(peer.state.currentMap);
+    p.writeByte(MODS ? 1 : 0);
     peer.link.sendPacket(p);
     peer.state.started = true;
     if (StartLobbyMatch) StartLobbyMatch(true, peer.state.currentMap);

@@ -32,6 +32,7 @@ struct LobbyState {
     bool useRelayer = false;
     bool joined = false;   // the host accepted this peer
     bool started = false;  // the match was started
+    bool hostMods = false;  // the host's mods setting, carried by the start message: every peer runs the script or none
     bool queryDue = false;  // a query came in this step
 };
 

@@ -594,6 +594,8 @@ V2i findClosestAdjacentToMapObjectNotOccupied(V2i objectTile, Grid& grid, V2i fr
 V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Unit& unit, Grid& grid);
 // The local player's building with a free ring tile nearest the unit; ties to the smaller id.
 Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid);
+// The same search among the buildings of the given player.
+Building* findClosestBuildingOf(int playerId, const Unit& unit, Grid& grid);
 // The local player's unit on the map nearest the unit; ties to the smaller id.
 Unit* findClosestEnemyUnit(const Unit& unit);
 

@@ -255,19 +255,27 @@ V2i findClosestTileAdjacentToBuildingFromUnit(const Building& building, const Un
     return chosen ? *chosen : corner;
 }
 
-// The local player's ids of one kind, ascending.
-static std::vector<int> localPlayerIds(std::vector<int> Player::*list) {
-    const Player* local = getPlayerById(Player::myStaticId);
-    if (!local) return {};
-    std::vector<int> ids = local->*list;
+// A player's ids of one kind, ascending.
+static std::vector<int> playerIds(int playerId, std::vector<int> Player::*list) {
+    const Player* player = getPlayerById(playerId);
+    if (!player) return {};
+    std::vector<int> ids = player->*list;
     std::sort(ids.begin(), ids.end());
     return ids;
 }
 
+static std::vector<int> localPlayerIds(std::vector<int> Player::*list) {
+    return playerIds(Player::myStaticId, list);
+}
+
 Building* findClosestEnemyBuilding(const Unit& unit, Grid& grid) {
+    return findClosestBuildingOf(Player::myStaticId, unit, grid);
+}
+
+Building* findClosestBuildingOf(int playerId, const Unit& unit, Grid& grid) {
     Building* result = nullptr;
     int64_t best = NO_KEY;
-    for (int id : localPlayerIds(&Player::buildingIds)) {
+    for (int id : playerIds(playerId, &Player::buildingIds)) {
         Building* building = getBuildingById(id);
         if (!building) continue;
         V2i beside = findClosestTileAdjacentToBuilding(*building, grid);

@@ -1,5 +1,6 @@
 // The mod sandbox: no way out to files or programs, no binary chunks, a budget no script can catch or outrun,
 // and a callback that keeps failing switched off.
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -212,6 +213,61 @@ TEST_F(ModSandbox, LongestLiveStringPricesEveryInstruction) {
                   " do end end") +
             tick(1);
         EXPECT_EQ(said.empty(), c.finishes) << c.length << " " << c.rounds << "\n" << said;
+        headless::endTowerDefense();
+    }
+}
+
+// Each script moves many values in one call, or walks many slots in one library call, round after round; n counts
+// the rounds. The budget must stop it after at most the rounds its charges allow, long before the last round.
+TEST_F(ModSandbox, CallsMovingManyValuesAndWalksOverClearedSlotsAreStoppedByTheBudget) {
+    constexpr long long VALUES = 200'000;
+    constexpr long long SLOTS = 1 << 20;
+    const std::string values = std::to_string(VALUES);
+    const std::string spread = "local big = {} for i = 1, " + values + " do big[i] = i end ";
+    const std::string emptied = "local t = {} for i = 1, " + std::to_string(SLOTS) + " do t[i] = true end for i = 1, " +
+                                std::to_string(SLOTS) + " do t[i] = nil end ";
+    const long long byValues = MAX_SCRIPT_INSTRUCTIONS * VALUES_PER_STEP / VALUES;
+    // The array part of the emptied table is its largest vector block.
+    const long long bySlots = MAX_SCRIPT_INSTRUCTIONS * static_cast<long long>(WALK_BYTES_PER_STEP) / (SLOTS * 16);
+    // Each level of the growing recursion moves one value more than the last.
+    const auto byGrowth = static_cast<long long>(std::sqrt(2.0 * MAX_SCRIPT_INSTRUCTIONS * VALUES_PER_STEP));
+    const struct Case {
+        std::string script;  // the body of onInit
+        long long mostRounds;
+    } cases[] = {
+        {spread + "local function f(...) for i = 1, 1e5 do local c = select('#', ...) n = n + 1 end end "
+                  "f(table.unpack(big))",
+         byValues},
+        {spread + "local function g(a) return a end "
+                  "local function f(...) for i = 1, 1e5 do g(...) n = n + 1 end end f(table.unpack(big))",
+         byValues},
+        {spread + "local function f(...) for i = 1, 1e5 do local t = {...} n = n + 1 end end f(table.unpack(big))",
+         byValues},
+        {spread + "local function h(...) n = n + 1 end for i = 1, 1e5 do h(table.unpack(big)) end", byValues},
+        {"local function grow(k, ...) n = n + 1 if k == 0 then return end return grow(k - 1, k, ...) end "
+         "grow(60000)",
+         byGrowth},
+        {emptied + "for i = 1, 1e5 do next(t) n = n + 1 end", bySlots},
+        {emptied + "for i = 1, 1e5 do for k in pairs(t) do end n = n + 1 end", bySlots},
+    };
+    for (const Case& c : cases) {
+        const std::string said = start("n = 0 function onInit() " + c.script + " end") + tick(1);
+        EXPECT_EQ(said, std::string("Lua error in onInit: ") + SCRIPT_TOO_LONG + "\n") << c.script;
+        EXPECT_LE(std::stoll(evaluate("n")), c.mostRounds) << c.script;
+        headless::endTowerDefense();
+    }
+}
+
+// Calls with few values and walks of small tables cost no more than their instructions.
+TEST_F(ModSandbox, OrdinaryCallsAndWalksFitTheBudget) {
+    const char* scripts[] = {
+        "local function add(a, b) return a + b end for i = 1, 2e6 do add(i, 1) end",
+        "local function count(...) return select('#', ...) end for i = 1, 1e6 do count(1, 2, 3) end",
+        "local t = {a = 1, b = 2, c = 3} for i = 1, 1e5 do for k in pairs(t) do end end",
+    };
+    for (const char* script : scripts) {
+        const std::string said = start(std::string("function onInit() ") + script + " end") + tick(1);
+        EXPECT_EQ(said, "") << script;
         headless::endTowerDefense();
     }
 }
