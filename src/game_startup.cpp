@@ -110,12 +110,18 @@ bool initLibraries(const char* programPath) {
         std::cerr << "TTF_Init Error: " << SDL_GetError() << std::endl;
         return false;
     }
-    initFonts();
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_RENDER_LINE_METHOD, "3");
     return true;
+}
+
+// A step after the libraries came up has written its line; what start-up made so far is released before the
+// program ends, so the exit is as clean as a normal one.
+bool abandonStartUp() {
+    shutDown();
+    return false;
 }
 
 }  // namespace
@@ -124,8 +130,10 @@ bool startUp(const char* programPath) {
     if (!findAssetRoot()) return false;
     standardOutput = std::cout.rdbuf(nullptr);
     if (!initLibraries(programPath)) return false;
+    // Menus without their font would be an empty window: initFonts has named the file.
+    if (!initFonts()) return abandonStartUp();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (!readConfiguration()) return false;
+    if (!readConfiguration()) return abandonStartUp();
     // Temporary files of a writer killed before its rename, left in the folders the game writes for the user.
     for (const std::string& folder : {basePath + "saves/", basePath + "maps/", extractionSaveFolder})
         Utils::removeLeftoverTemporaries(folder);
@@ -139,7 +147,7 @@ bool startUp(const char* programPath) {
     renderer = createRenderer(window);
     initFontCache();
     mainMenu.init();
-    loadAllRacesOrExit("", "", basePath + "core");
+    if (!loadAllRacesOrReport("", "", basePath + "core")) return abandonStartUp();
     initializeCivilianLookup();
     installHooks(HookStage::StartUp);
     // Discovery listens once for the whole run; a second game on this machine takes the second port.

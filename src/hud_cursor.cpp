@@ -27,7 +27,8 @@ void init_cursor() {
     }
     cursorTexture = chosen.texture;
     cursorHotspot = SDL_Point{static_cast<int>(chosen.hotspot.x), static_cast<int>(chosen.hotspot.y)};
-    SDL_ShowCursor(SDL_DISABLE);
+    // Without its image the player keeps the system's pointer rather than none at all.
+    SDL_ShowCursor(cursorTexture ? SDL_DISABLE : SDL_ENABLE);
 }
 
 void update_cursor() {

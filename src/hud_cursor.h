@@ -10,7 +10,7 @@ extern SDL_Point cursorHotspot;
 extern float mouseX;
 extern float mouseY;
 
-// Takes the race's cursor and hides the system pointer; a race without a cursor image leaves nothing to draw.
+// Takes the race's cursor and hides the system pointer; without a cursor image the system pointer stays.
 void init_cursor();
 void update_cursor();
 void draw_cursor();

@@ -33,8 +33,9 @@ struct CatalogueError : std::runtime_error {
 // A malformed file raises CatalogueError.
 void loadAllRaces(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder);
 
-// Start-up's call: a CatalogueError or file-system error ends the program with one line and exit code 1.
-void loadAllRacesOrExit(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder);
+// Start-up's call: a CatalogueError or file-system error is one line on the error stream and false, and start-up
+// then ends the program with exit code 1.
+bool loadAllRacesOrReport(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder);
 
 void loadRace(const std::string& path);
 

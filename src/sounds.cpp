@@ -38,7 +38,9 @@ static Mix_Chunk* loadChunk(const std::string& path) {
         return nullptr;
     }
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    Mix_Chunk* chunk = stream ? Mix_LoadWAV_RW(stream, 1) : nullptr;
+    // Closed here: the mixer leaves open a stream too short to decode.
+    Mix_Chunk* chunk = stream ? Mix_LoadWAV_RW(stream, 0) : nullptr;
+    if (stream) SDL_RWclose(stream);
     if (!chunk) std::cerr << "[ERROR] Failed to load sound: " << path << " | SDL_mixer: " << Mix_GetError() << "\n";
     return chunk;
 }

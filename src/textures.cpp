@@ -34,20 +34,29 @@ static constexpr PHYSFS_sint64 MAX_ASSET_BYTES = 256ll * 1024 * 1024;
 
 static const char* physfsError() { return PHYSFS_getErrorByCode(PHYSFS_getLastErrorCode()); }
 
+static bool mountAt(const std::filesystem::path& target) {
+    std::error_code ec;
+    return PHYSFS_mount(std::filesystem::absolute(target, ec).c_str(), nullptr, 1) != 0;
+}
+
 bool mountAssets(const std::string& assetRoot) {
     if (!PHYSFS_isInit() && !PHYSFS_init(nullptr)) {
         std::cerr << "PHYSFS_init failed: " << physfsError() << "\n";
         return false;
     }
     const std::filesystem::path root = assetRoot.empty() ? "." : assetRoot;
-    std::filesystem::path target = root / "assets.cvl";
+    const std::filesystem::path archive = root / "assets.cvl";
     std::error_code ec;
-    if (!std::filesystem::exists(target, ec)) target = root;
-    if (!PHYSFS_mount(std::filesystem::absolute(target, ec).c_str(), nullptr, 1)) {
-        std::cerr << "PhysFS mount failed: " << physfsError() << "\n";
-        return false;
+    // A damaged archive leaves the content folders beside it to read from.
+    if (std::filesystem::exists(archive, ec)) {
+        if (mountAt(archive)) return true;
+        std::cerr << "PhysFS mount failed: " << physfsError() << ": " << archive.string()
+                  << " (reading the content folders instead)\n";
+        return mountAt(root);
     }
-    return true;
+    if (mountAt(root)) return true;
+    std::cerr << "PhysFS mount failed: " << physfsError() << "\n";
+    return false;
 }
 
 bool readAssetFile(const std::string& path, std::vector<uint8_t>& bytes) {

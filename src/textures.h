@@ -10,7 +10,8 @@
 
 // Mounts "assets.cvl" under the asset root when it exists, else the asset root folder itself, at the root of
 // the PhysFS search path, so "core/assets/..." resolves either way. Initialises PhysFS when needed.
-// A failure writes "PhysFS mount failed: " and PhysFS's error text, and answers false.
+// A failure writes "PhysFS mount failed: " and PhysFS's error text; an archive that will not mount is named in
+// that line and the folder is mounted in its place. False when nothing could be mounted.
 bool mountAssets(const std::string& assetRoot);
 
 // The whole file at a PhysFS path; false when it cannot be opened or read.

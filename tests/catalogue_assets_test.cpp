@@ -61,6 +61,28 @@ TEST_F(MountedAssets, ArchiveIsMountedInsteadOfTheFolderWhenPresent) {
     ::testing::internal::GetCapturedStderr();
 }
 
+// An archive that will not mount (empty, not an archive, cut short) is named once, and the content is read from
+// the folders beside it.
+TEST_F(MountedAssets, ArchiveThatWillNotMountIsNamedAndTheFoldersAreReadInstead) {
+    SoftwareRenderer video;
+    writePng(dir / "staging/a.png", 5, 3);
+    writeZip(dir / "staging/whole.cvl", {{"core/assets/a.png", readWholeFile(dir / "staging/a.png")}});
+    const std::string whole = readWholeFile(dir / "staging/whole.cvl");
+    writePng(dir / "core/assets/folder_only.png", 6, 2);
+    for (const std::string& archive : {std::string(), std::string("not an archive"), whole.substr(0, whole.size() / 2)}) {
+        SCOPED_TRACE(archive.size());
+        writeFile(dir / "assets.cvl", archive);
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(mountAssets(dir.str()));
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.rfind("PhysFS mount failed: ", 0), 0u) << said;
+        EXPECT_NE(said.find(dir / "assets.cvl (reading the content folders instead)\n"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(textureWidth(LoadTexture("core/assets/folder_only.png")), 6);
+        PHYSFS_deinit();
+    }
+}
+
 TEST_F(MountedAssets, MissingAssetRootIsReportedAsAFailedMount) {
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(mountAssets(dir / "nowhere/"));

@@ -129,6 +129,40 @@ TEST_F(Menu, OptionsApplyAtOnceAndShowTheLiveValuesOnEntry) {
     closeAudio();
 }
 
+// The music box shows whether music is on, on every entry: switched off, left and entered again, it stays clear
+// while the menu track stays loaded, and the next click brings the music back with the box.
+TEST_F(Menu, TheMusicBoxShowsTheMusicSwitchOnEveryEntry) {
+    ASSERT_TRUE(openAudio());
+    const bool savedMusic = musicActive;
+    musicActive = true;
+    mainMenuTracks = {"core/assets/music/main_menu_1.ogg"};
+    playRandomMainMenuMusic();
+    ASSERT_NE(mainMenuMusic, nullptr);
+    mainMenu.switch_to_page(MenuPage::OptionsPage);
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    auto* page = static_cast<OptionsPage*>(mainMenu.page(MenuPage::OptionsPage));
+    const struct {
+        const char* step;
+        bool click;
+        bool music;
+    } steps[] = {{"on entry", false, true}, {"switched off", true, false},      {"entered again", false, false},
+                 {"switched on", true, true}, {"entered once more", false, true}};
+    for (const auto& s : steps) {
+        if (s.click) {
+            click(static_cast<int>(page->musicCheckbox.box.x), static_cast<int>(page->musicCheckbox.box.y));
+        } else {
+            page->init();
+        }
+        EXPECT_EQ(musicActive, s.music) << s.step;
+        EXPECT_EQ(Mix_PlayingMusic() != 0, s.music) << s.step;
+        EXPECT_EQ(page->musicCheckbox.checked, s.music) << s.step;
+    }
+    closeAudio();
+    mainMenuTracks.clear();
+    currentMusicContext = MusicNone;
+    musicActive = savedMusic;
+}
+
 // The arrow keys light rows of the map list as clicks do, and the map Open map would open is the row lit.
 TEST_F(Menu, TheMapTheEditorWouldOpenIsTheRowTheKeysLight) {
     mainMenu.switch_to_page(MenuPage::MapEditorPage);

@@ -21,8 +21,10 @@
 #include "game_startup.h"
 #include "game_state.h"
 #include "network_manager.h"
+#include "sdl_text.h"
 #include "session_fixture.h"
 #include "test_files.h"
+#include "sounds.h"
 #include "textures.h"
 #include "top_level_guard.h"
 #include "ui/host_page.h"
@@ -64,14 +66,8 @@ struct Startup : ::testing::Test {
 
     void expectOneLineAndExitOne(const ProgramRun& r, const std::string& named) {
         EXPECT_EQ(lineCount(r.errors), 1) << r.errors;
-        expectLastLineAndExitOne(r, named);
-    }
-
-    // The game reports the font that a bare asset root lacks before it reads the configuration.
-    void expectLastLineAndExitOne(const ProgramRun& r, const std::string& named) {
         EXPECT_EQ(r.exitCode, 1);
-        const std::string last = r.errors.substr(r.errors.rfind('\n', r.errors.size() - 2) + 1);
-        EXPECT_NE(last.find(named), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find(named), std::string::npos) << r.errors;
     }
 };
 
@@ -90,12 +86,13 @@ TEST_F(Startup, UnusableConfigurationEndsWithOneLineNamingFileAndKey) {
         {"\x7f\x45LF\x02\x01\x01", "line 1 is not text"},
         {"MAP_FILE=fight\n", "MAP_W must be 1 to 1024, not missing"},
     };
-    dir.makeDir("up/core");
+    // The game reads its font before the configuration; a root without it would end there.
+    dir.write(std::string("up/") + FONT_PATH, readWholeFile(std::string(CORVALE_SOURCE_DIR) + "/" + FONT_PATH));
     for (const auto& c : cases) {
         if (!c.text.empty()) dir.write("up/src/config.txt", c.text);
         SCOPED_TRACE(c.named);
         const ProgramRun game = run();
-        expectLastLineAndExitOne(game, c.named);
+        expectOneLineAndExitOne(game, c.named);
         EXPECT_NE(game.errors.find("corvale: ../src/config.txt: "), std::string::npos) << game.errors;
         expectOneLineAndExitOne(run(CORVALE_RUNNER, "battle 1 1"), c.named);
     }
@@ -128,11 +125,13 @@ struct ProgramInFolders : Startup {
     std::optional<WorkingDirectory> inRoot;
     uint16_t savedTcp = netTcpPort;
 
-    void start() {
+    // breakPiece changes the copied tree before the program starts on it.
+    void start(const std::function<void()>& breakPiece = [] {}) {
         for (const char* folder : {"core", "maps"})
             std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/" + folder, dir.path / folder,
                                   std::filesystem::copy_options::recursive);
         dir.write("src/config.txt", shippedConfig);
+        breakPiece();
         inRoot.emplace(dir.path);
         // Another program on this machine may hold the game's own ports: these are this process's.
         const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
@@ -161,6 +160,7 @@ TEST_F(ProgramInFolders, OpensOnTheMainPageAndExitEndsTheLoop) {
     EXPECT_FALSE(std::filesystem::exists(dir.path / "saves/kept.bin.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir.path / "saves/kept.bin"));
     EXPECT_EQ(mainMenu.pages.size(), 16u);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE) << "the race's cursor is drawn in its place";
     main_loop();
     DrawFixture::saveScreenshot("main_menu");
     // The column of buttons, 250 by 45 from x 515, 60 pixels apart from y 170; Online and Replays disabled.
@@ -181,6 +181,32 @@ TEST_F(ProgramInFolders, OpensOnTheMainPageAndExitEndsTheLoop) {
     EXPECT_FALSE(running);
     shutDown();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// An archive that will not mount beside the content folders: one line naming it, and the menus read everything,
+// their font and background included, from the folders.
+TEST_F(ProgramInFolders, ADamagedArchiveIsNamedAndTheContentFoldersServeInstead) {
+    dir.write("assets.cvl", "PK\x03\x04 cut short");
+    ASSERT_NO_FATAL_FAILURE(start());
+    main_loop();
+    EXPECT_GT(TextWidth("Corvale", 12), 0);
+    EXPECT_NE(mainMenuBackgroundTexture, nullptr);
+    shutDown();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lineCount(said), 1) << said;
+    EXPECT_EQ(said.rfind("PhysFS mount failed: ", 0), 0u) << said;
+    EXPECT_NE(said.find(": ./assets.cvl (reading the content folders instead)\n"), std::string::npos) << said;
+}
+
+// Both races name the one cursor image; without it the player keeps the system's pointer instead of none.
+TEST_F(ProgramInFolders, ACursorImageMissingKeepsTheSystemPointer) {
+    ASSERT_NO_FATAL_FAILURE(start([&] { std::filesystem::remove(dir.path / "core/assets/cursors/default.png"); }));
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    main_loop();
+    shutDown();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "PhysFS failed to open: core/assets/cursors/default.png\n"
+              "PhysFS failed to open: core/assets/cursors/default.png\n");
 }
 
 // A match against the computer started from the menus, and the window closed in its middle: the program ends the

@@ -29,8 +29,9 @@ public:
         fullscreenLabel = Label("Fullscreen", left, row1 + 15, 12);
         fullscreenCheckbox = Checkbox(box(left, row1), isFullscreen, [](bool) { toggleDisplayMode(window); });
         musicLabel = Label("Game Music", left, row2 + 15, 12);
-        // The box shows whether a menu track is loaded, not whether music is on.
-        musicCheckbox = Checkbox(box(left, row2), mainMenuMusic != nullptr, [](bool) { toggleMainMenuMusic(); });
+        // The box shows the music switch itself: a track left loaded after the music was switched off would show
+        // a silent game as one with music, and the next click would switch it on while clearing the box.
+        musicCheckbox = Checkbox(box(left, row2), musicActive, [](bool) { toggleMainMenuMusic(); });
         musicVolumeSlider = Slider(renderer, track(left, row2), 0, 100, toPercent(Mix_VolumeMusic(-1)),
                                    [](int v) { Mix_VolumeMusic(toMixer(v)); });
         effectsLabel = Label("Sound Effects", left, row3 + 15, 12);

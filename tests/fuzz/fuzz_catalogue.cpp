@@ -8,6 +8,7 @@
 
 #include "../test_files.h"
 #include "races.h"
+#include "sounds.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ const char* const catalogueFiles[] = {
     "human/race.json",         "human/units.json",        "human/buildings.json",     "human/building_units.json",
     "human/unit_requirements.json", "human/upgrades.json", "human/hotkeys.json",      "human/spells.json",
     "human/projectiles.json",  "human/building_requirements.json", "human/tech.json",   "global/map_objects.json",
-    "global/items.json",
+    "global/items.json",       "human/sounds.json",       "global/global.json",       "human/sprites.json",
+    "human/buildings_sprites.json", "human/cursors.json", "global/tiles_sprites.json",
 };
 
 }  // namespace
@@ -30,5 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         loadAllRaces("", "", dir.path.string());
     } catch (const std::exception&) {
     }
+    // Track lists are appended to on every load; one input's tracks must not pile up under the next.
+    mainMenuTracks.clear();
+    musicTracks.clear();
     return 0;
 }
