@@ -541,6 +541,14 @@ static void startTraining(Building& b, QueuedUnit& entry, Unit& recruit, Player&
     freeTileForUnit(recruit.id, recruit.type, worldToSubTile(recruit.x, recruit.y));
 }
 
+// A recruit stopped short of the building (its way blocked, or the walk given up) would hold its production
+// slot for good: it is sent on again, or let go, freeing the slot, when it can no longer get there.
+static bool keepsWalking(const Building& b, Unit& recruit) {
+    if (!recruit.waypoints.empty() || resumeWalkToTraining(b, recruit)) return true;
+    releaseRecruit(recruit);
+    return false;
+}
+
 // What becomes of one waiting recruit this tick; false when its entry is to be dropped.
 static bool admitRecruit(Building& b, QueuedUnit& entry) {
     Unit* recruit = getUnitById(entry.unitId);
@@ -549,7 +557,7 @@ static bool admitRecruit(Building& b, QueuedUnit& entry) {
         releaseRecruit(*recruit);
         return false;
     }
-    if (!onNearbyRing(b, *recruit)) return true;
+    if (!onNearbyRing(b, *recruit)) return keepsWalking(b, *recruit);
     const UnitInfo* info = getUnitInfo(entry.unitType);
     Player* owner = getPlayerById(b.playerId);
     if (!info || !owner) {

@@ -10,6 +10,10 @@ struct Unit;
 // A recruit no longer wanted for a training is free to be claimed for another job.
 void releaseRecruit(Unit& recruit);
 
+// Sends a recruit whose walk ended short of the building on toward a free spot beside it, as the Train order
+// would; false when no such spot can be reached.
+bool resumeWalkToTraining(const Building& b, Unit& recruit);
+
 // Per tick, for every building in vector order. Nothing here writes the grid, so the live grid is handed on.
 void updateTrainings(float dt, Grid& grid);
 void updateTraining(Building& building, float dt, Grid& grid);

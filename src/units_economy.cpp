@@ -25,6 +25,7 @@
 #include "sprites.h"
 #include "tech_tree.h"
 #include "textures.h"
+#include "trainings.h"
 #include "upgrades.h"
 
 std::unordered_map<std::string, std::string> raceToCivilianUnit;
@@ -400,14 +401,34 @@ static std::vector<V2i> recruitSpots(const Building& b, const Unit& civilian) {
     return ordered;
 }
 
-static std::optional<SubTilePath> pathToBuilding(const Building& b, const Unit& civilian) {
+static std::optional<SubTilePath> pathToSpots(const Unit& civilian, const std::vector<V2i>& spots) {
     const V2i from = worldToSubTile(civilian.x, civilian.y);
     int tried = 0;
-    for (const V2i& spot : recruitSpots(b, civilian)) {
+    for (const V2i& spot : spots) {
         if (tried++ == SPOTS_TRIED_PER_RECRUIT) break;
         if (auto path = astar(grid, from, spot, civilian.walkable, civilian.id, 0)) return path;
     }
     return std::nullopt;
+}
+
+static std::optional<SubTilePath> pathToBuilding(const Building& b, const Unit& civilian) {
+    return pathToSpots(civilian, recruitSpots(b, civilian));
+}
+
+bool resumeWalkToTraining(const Building& b, Unit& recruit) {
+    // Another unit standing on a spot is what stops a recruit short of it, so only spots free now are tried.
+    std::vector<V2i> spots = recruitSpots(b, recruit);
+    spots.erase(std::remove_if(spots.begin(), spots.end(),
+                               [&recruit](const V2i& s) {
+                                   const int holder = isSubTileReserved(s);
+                                   return holder != FREE_SUB_TILE && holder != recruit.id;
+                               }),
+                spots.end());
+    const auto path = pathToSpots(recruit, spots);
+    if (!path) return false;
+    setUnitPath(recruit, *path);
+    recruit.walkingToTraining = true;
+    return true;
 }
 
 bool trainUnit(const std::string& unitType, Building* building) {
