@@ -516,7 +516,6 @@ void endSession() {
     restoreRunSeats();
     leaveEditor();
     spawnPlayer();
-    victoryPlayerId = -1;
     // A mission left during its opening zoom would hand the next session a view part way in: the zoom ends where
     // the opening takes it. The player's own zoom carries over.
     if (mode == GameMode::Extraction && introZoomTimer < 1.0f) camera.zoom = 1.0f;

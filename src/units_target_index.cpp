@@ -197,18 +197,18 @@ void TargetIndexRemovals::follow(const std::vector<size_t>& places) {
     targetIndex.layout = currentLayout();
 }
 
-TargetIndexPass::TargetIndexPass() {
+bool TargetIndexPass::open() {
     targetIndex.open = true;
     if (!(targetIndex.layout == currentLayout())) {
         targetIndex.restart();
-        return;
+        return false;
     }
     // The areas of a player whose list has changed are made afresh when first asked for.
     std::vector<TargetAreas> kept;
     for (TargetAreas& t : targetIndex.players)
         if (isPlayer(t.player) && listUnchanged(t)) kept.push_back(std::move(t));
     targetIndex.players = std::move(kept);
-    following = true;
+    return true;
 }
 
 void TargetIndexPass::follow(size_t place) {

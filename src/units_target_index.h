@@ -47,17 +47,27 @@ struct TargetAreas {
 // units' (spells, trainings, scripts) may move units unseen. Scans outside the units' tick sweep whole lists.
 class TargetIndexPass {
 public:
-    TargetIndexPass();
+    // Opens the index for the units' tick. Between two ticks anything may have moved a unit, so every place is put
+    // back in its area first; alsoAtEachUnit runs in that same pass over the registry, in order, so the tick's start
+    // reads each unit once: a big battle's registry outgrows the core's cache, and every further pass misses again.
+    template <class AtEachUnit>
+    explicit TargetIndexPass(AtEachUnit&& alsoAtEachUnit) : following(open()) {
+        for (size_t place = 0; place < units.size(); ++place) {
+            alsoAtEachUnit(units[place]);
+            follow(place);
+        }
+    }
+    TargetIndexPass() : TargetIndexPass([](const Unit&) {}) {}
     ~TargetIndexPass();
     TargetIndexPass(const TargetIndexPass&) = delete;
     TargetIndexPass& operator=(const TargetIndexPass&) = delete;
 
-    // Between two ticks anything may have moved a unit: every place, in order, is put back in its area before the
-    // first unit's turn, by the caller's one pass over the registry, so each unit is read once per tick start.
+private:
+    // False when the index was made afresh: it then holds every place already.
+    static bool open();
     void follow(size_t place);
 
-private:
-    bool following = false;  // false once the index was made afresh: it then holds every place already
+    bool following;
 };
 
 // A batch of removals that the areas follow instead of being made afresh: made before the registry and the owners'

@@ -511,24 +511,14 @@ static void updateUnitTurn(int id, size_t place, float dt, Grid& grid) {
     followUnitMove(*unit);
 }
 
-// Takes every unit's id and its position before the tick, and puts it back in its target area, in one pass: a big
-// battle's registry outgrows the core's cache, and each further pass over it would miss again on every unit.
-static std::vector<int> startUnitsTick(TargetIndexPass& targetIndex) {
+void updateUnits(float dt, Grid& grid) {
     std::vector<int> ids;
     ids.reserve(units.size());
-    for (size_t place = 0; place < units.size(); ++place) {
-        Unit& unit = units[place];
+    const TargetIndexPass targetIndex([&ids](Unit& unit) {
         unit.prevX = unit.x;
         unit.prevY = unit.y;
         ids.push_back(unit.id);
-        targetIndex.follow(place);
-    }
-    return ids;
-}
-
-void updateUnits(float dt, Grid& grid) {
-    TargetIndexPass targetIndex;
-    const std::vector<int> ids = startUnitsTick(targetIndex);
+    });
     // Units are added with rising ids, so the registry is nearly always in order already: each id's place is then
     // its index, and no pairs need building.
     if (std::is_sorted(ids.begin(), ids.end())) {

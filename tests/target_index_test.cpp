@@ -89,6 +89,7 @@ TEST_F(TargetIndex, FollowsAUnitsOwnStepAndAnyMoveBetweenTicks) {
     const int s = place("Footman", LOCAL, {40, 40});
     const int near = place("Footman", ENEMY, {44, 40});
     const int far = place("Footman", ENEMY, {75, 75});
+    const int distant = place("Footman", ENEMY, {75, 10});
     {
         const TargetIndexPass tick;
         EXPECT_EQ(choices({s}).front(), near);
@@ -96,9 +97,9 @@ TEST_F(TargetIndex, FollowsAUnitsOwnStepAndAnyMoveBetweenTicks) {
         followUnitMove(unit(far));
         EXPECT_EQ(choices({s}).front(), far) << "moved next to the scanner in its own step";
     }
-    standOn(near, {40, 41});
+    standOn(distant, {40, 41});
     const TargetIndexPass nextTick;
-    EXPECT_EQ(choices({s}).front(), near) << "moved between ticks";
+    EXPECT_EQ(choices({s}).front(), distant) << "moved from a far area between ticks";
 }
 
 // Random worlds in which every unit scans, once through whole lists and once through the areas of the tick.
