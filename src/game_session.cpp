@@ -119,7 +119,8 @@ std::optional<RunSeats> runSeats;
 // A lobby member's own mods setting while it plays with the host's.
 std::optional<bool> runMods;
 
-void restoreRunSeats() {
+// Gives the run back its own seats and mods setting after a session that borrowed the host's or a header's.
+void restoreRunSettings() {
     if (runMods) MODS = *std::exchange(runMods, std::nullopt);
     if (!runSeats) return;
     Player::myStaticId = runSeats->local;
@@ -152,7 +153,7 @@ void abandonStart() {
     reset_game_state();
     restoreMapSize();
     restoreConfigurationAfterReplay();
-    restoreRunSeats();
+    restoreRunSettings();
     spawnPlayer();
     gameState = GameState::Menus;
 }
@@ -513,7 +514,7 @@ void endSession() {
     resetMatchInput();
     restoreMapSize();
     restoreConfigurationAfterReplay();
-    restoreRunSeats();
+    restoreRunSettings();
     leaveEditor();
     spawnPlayer();
     // A mission left during its opening zoom would hand the next session a view part way in: the zoom ends where
