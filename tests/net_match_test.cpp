@@ -247,4 +247,64 @@ TEST(NetMatch, KilledClientLeavesTheHostGoing) {
     EXPECT_EQ(sums.back().rfind("tick 3000 ", 0), 0u);
 }
 
+// A peer falls silent with its socket open: the others give it up as if it had been killed. The network clock runs
+// six times fast, so the host gives a member up after five seconds and a member its host after ten.
+TEST(NetMatch, PeerFallenSilentLeavesAndTheOthersPlayOn) {
+    const struct {
+        const char* name;
+        int silent;                               // index: 0 the host, 1 and 2 the members
+        std::vector<std::string> leaves[3];       // the feed of each peer that stays
+        size_t silentLines[3];                    // lines naming a silent peer on each one's error stream
+    } cases[] = {
+        {"member", 2, {{"P3"}, {"P3"}, {}}, {1, 0, 0}},
+        {"host", 0, {{}, {"P1", "P3"}, {"P1", "P2"}}, {0, 1, 1}},
+    };
+    const std::string ticks = "600";
+    const std::vector<std::string> fast = {"--clock-scale", "6"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> errors;
+        for (int k = 0; k < 3; ++k)
+            errors.push_back((std::filesystem::temp_directory_path() /
+                              ("corvale_silent_" + std::to_string(getpid()) + "_" + std::to_string(k)))
+                                 .string());
+        std::vector<std::string> options[3] = {fast, fast, fast};
+        for (const char* option : {"--silent-after", "200"}) options[c.silent].push_back(option);
+        Process host(peer({"host", basePort(), "3", ticks}, options[0]), errors[0]);
+        const std::string port = listeningPort(host);
+        ASSERT_FALSE(port.empty());
+        Process second(peer({"join", port, "2", "3", ticks}, options[1]), errors[1]);
+        Process third(peer({"join", port, "3", "3", ticks}, options[2]), errors[2]);
+        const std::vector<std::string> lines[3] = {host.rest(), second.rest(), third.rest()};
+        EXPECT_EQ(after(lines[c.silent], "silent at tick "), "200");
+        EXPECT_NE(std::find(lines[c.silent].begin(), lines[c.silent].end(), "closed by every peer"),
+                  lines[c.silent].end());
+        const std::vector<std::string> untilSilent(checksums(lines[c.silent]));
+        ASSERT_EQ(untilSilent.size(), 2u);
+        for (int k = 0; k < 3; ++k) {
+            const std::vector<std::string> errorLines = linesOf(errors[k]);
+            std::filesystem::remove(errors[k]);
+            if (k == c.silent) continue;
+            std::vector<std::string> feed;
+            for (const std::string& l : lines[k])
+                if (l.rfind("activity: ", 0) == 0) feed.push_back(l);
+            std::vector<std::string> expected;
+            for (const std::string& who : c.leaves[k]) expected.push_back("activity: " + who + " left the game");
+            EXPECT_EQ(feed, expected) << "peer " << k;
+            const std::vector<std::string> sums = checksums(lines[k]);
+            ASSERT_EQ(sums.size(), 6u) << "peer " << k << " stood still";
+            EXPECT_TRUE(std::equal(untilSilent.begin(), untilSilent.end(), sums.begin())) << "peer " << k;
+            EXPECT_EQ(static_cast<size_t>(std::count_if(errorLines.begin(), errorLines.end(),
+                                                        [](const std::string& l) {
+                                                            return l.find("sent nothing for") != std::string::npos;
+                                                        })),
+                      c.silentLines[k])
+                << "peer " << k;
+        }
+        if (c.silent != 0) {
+            EXPECT_EQ(checksums(lines[1]), checksums(lines[0])) << "the host and the member that stays agree";
+        }
+    }
+}
+
 }  // namespace
