@@ -187,15 +187,16 @@ TEST(NetMatch, RoguePeerChangesNothingAndEveryRefusalWritesOneLine) {
 }
 
 // One peer draws 20 frames a second, so at most 20 turns a second: the match slows to it, the ping stays the
-// network's, and both agree.
+// network's, and both agree. The network clock runs six times fast, so the host gives up a silent peer after five
+// seconds; one this slow is never given up.
 // A turn number per 16 ms against an apply per 50 ms frame would pile up seconds of turns in this run; the bound
 // leaves room for a loaded machine running the sanitised build, not for a backlog.
 TEST(NetMatch, PeerHeldToTwentyFramesASecondAddsNoBacklogToThePing) {
     const std::string ticks = "200";
-    Process host(peer({"host", basePort(), "2", ticks}));
+    Process host(peer({"host", basePort(), "2", ticks}, {"--clock-scale", "6"}));
     const std::string port = listeningPort(host);
     ASSERT_FALSE(port.empty());
-    Process slow(peer({"join", port, "2", "2", ticks}, {"--fps", "20"}));
+    Process slow(peer({"join", port, "2", "2", ticks}, {"--fps", "20", "--clock-scale", "6"}));
     const MatchEnd hosted(host.rest());
     const MatchEnd held(slow.rest());
     ASSERT_EQ(hosted.sums.size(), 2u);
