@@ -62,6 +62,13 @@ std::string forgery(const Turn& turn, int speaker) {
     return {};
 }
 
+// "player 2", or "players 1, 3".
+std::string playerList(const std::vector<int>& ids) {
+    std::string text = ids.size() == 1 ? "player " : "players ";
+    for (size_t i = 0; i < ids.size(); ++i) text += (i ? ", " : "") + std::to_string(ids[i]);
+    return text;
+}
+
 // A peer's own sender never puts more into a turn than ordersWithinTurnWork lets through, so only a modified
 // peer's orders are ever cut here, alike on every peer as all decode the same packets.
 void dropWorkBeyondOneTurn(Turn& turn) {
@@ -178,6 +185,32 @@ void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, const std
     markLeft(playerId, localPlayer, gated, runner);
 }
 
+// Both waits must reach the limit: the gate's, so a connection silent in the lobby is given the whole limit once the
+// match starts, and the connection's, so bytes still coming after this peer's own frames stalled count.
+void LockstepManager::closeSilentConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link) {
+    const uint32_t now = link.clockMs();
+    if (waitingTurn != receiveTurn) {
+        waitingTurn = receiveTurn;
+        waitingSinceMs = now;
+    }
+    const uint32_t limit = link.isHost ? SILENT_PEER_TIMEOUT_MS : 2 * SILENT_PEER_TIMEOUT_MS;
+    const uint32_t waited = now - waitingSinceMs;
+    if (waited < limit) return;
+    std::vector<int> missing = missingPlayers(gated);
+    missing.erase(std::remove(missing.begin(), missing.end(), localPlayer), missing.end());
+    std::vector<std::pair<int, std::string>> silent;
+    for (const NetworkManager::Connection& c : link.connections) {
+        const bool holds = link.isHost ? std::count(missing.begin(), missing.end(), link.playerOf(c.id)) != 0
+                                       : !missing.empty();
+        const uint32_t quiet = now - c.heardAtMs;
+        if (!holds || quiet < limit) continue;
+        const std::vector<int> named = link.isHost ? std::vector<int>{link.playerOf(c.id)} : missing;
+        silent.emplace_back(c.id, playerList(named) + " sent nothing for " + std::to_string(std::min(waited, quiet)) +
+                                      " ms while the match waited");
+    }
+    for (const auto& [id, why] : silent) link.refuse(id, why);
+}
+
 // Everything a dropped peer sent before has been relayed, so the others learn of its leaving after they hold all
 // its turns, as this peer does. A peer that is not the host hears every other player through its one connection,
 // so once none is left all of them are gone, those whose turns never came (a host gone at the start) too.
@@ -228,6 +261,7 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
             link.refuse(packet.source, "unknown message type " + std::to_string(packet.type));
         }
     }
+    closeSilentConnections(localPlayer, gated, link);
     onDroppedConnections(localPlayer, gated, link, runner);
 }
 
@@ -257,13 +291,11 @@ void LockstepManager::sendDue(int localPlayer, int nowMs, NetworkManager& link) 
     accumulator = std::min(accumulator, 2.0f * tickSeconds);
 }
 
-bool LockstepManager::turnComplete(const std::vector<int>& gated) const {
-    for (int playerId : gated) {
-        if (leftPlayers.count(playerId)) continue;
-        const auto byTurn = turns.find(playerId);
-        if (byTurn == turns.end() || !byTurn->second.count(receiveTurn)) return false;
-    }
-    return true;
+std::vector<int> LockstepManager::missingPlayers(const std::vector<int>& gated) const {
+    std::vector<int> missing;
+    for (int playerId : gated)
+        if (!leftPlayers.count(playerId) && !storedTurn(playerId, receiveTurn)) missing.push_back(playerId);
+    return missing;
 }
 
 void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const std::vector<int>& gated,
@@ -276,7 +308,7 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
     receive(nowMs, localPlayer, gated, link, runner);
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
-    if (!turnComplete(gated)) return;
+    if (!missingPlayers(gated).empty()) return;
     for (const Command& cmd : consumeCurrentTurn())
         if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
     ++receiveTurn;

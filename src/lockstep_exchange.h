@@ -2,6 +2,7 @@
 // is applied, in one fixed order on every peer, once every human player's part of it is there.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -64,6 +65,10 @@ struct LockstepManager {
     std::map<int, std::set<int>> playersByConnection;
     // Memory taken by each player's stored turns.
     std::map<int, size_t> storedBytes;
+    // The turn the gate last looked at and the network clock's time when it first did: how long the match has
+    // waited on it.
+    int waitingTurn = -1;
+    uint32_t waitingSinceMs = 0;
     float pingInterval = 1.0f;
     float pingTimer = 0.0f;
     int pingSentMs = -1;
@@ -93,13 +98,19 @@ private:
     bool acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated, NetworkManager& link);
     void onPlayerLeft(NetPacket& packet, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
                       TurnRunner& runner);
+    // Closes, as if it had closed itself, a connection the match has waited on with nothing arriving for the
+    // limit: on the host a client whose own turn is missing; on a member, which hears every other player through
+    // its one link, the link. A member waits twice as long, so a host that is there announces a silent member's
+    // leave before any member gives up on the host.
+    void closeSilentConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link);
     void onDroppedConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
                               TurnRunner& runner);
     void send(int localPlayer, int nowMs, NetworkManager& link);
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
     void markLeft(int playerId, int localPlayer, const std::vector<int>& gated, TurnRunner& runner);
-    bool turnComplete(const std::vector<int>& gated) const;
+    // The players, left ones aside, whose part of the turn being applied has not come.
+    std::vector<int> missingPlayers(const std::vector<int>& gated) const;
 };
 
 // The live step of a match frame: the global lockstep over the global net, applying to the world, gated by the

@@ -248,6 +248,7 @@ bool NetworkManager::connect(const std::string& address, uint16_t port) {
 
 int NetworkManager::addConnection(std::unique_ptr<ByteLink> link) {
     connections.push_back({nextId, std::move(link), {}});
+    connections.back().heardAtMs = clockMs();
     return nextId++;
 }
 
@@ -372,9 +373,12 @@ std::vector<NetPacket> NetworkManager::receivePackets() {
     std::vector<NetPacket> packets = std::exchange(heldBack, {});
     refusedIds.clear();
     closeLateJoiners();
+    const uint32_t now = clockMs();
     for (size_t i = 0; i < connections.size();) {
         Connection& c = connections[i];
+        const size_t held = c.buffer.size();
         const bool open = c.link->receive(c.buffer);
+        if (c.buffer.size() > held) c.heardAtMs = now;
         const size_t first = packets.size();
         uint32_t badLength = 0;
         const bool wellFramed = cutFrames(c.buffer, packets, badLength, c.frameLimit);

@@ -56,6 +56,11 @@ constexpr size_t AWAITING_JOIN = 4;
 // Milliseconds a host gives an accepted connection to join; one still silent then is closed, so connections that
 // never join cannot hold the waiting places and keep every player out.
 constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
+// Milliseconds a match waits on a peer from which nothing arrives before its connection is closed as if it had
+// closed itself. A live peer sends a turn every turn, paused or not, and waits at most a network round for the turns
+// it needs, so even a peer drawing a few frames a second is never silent for a fraction of this; only a hung
+// process, a machine gone to sleep or a hostile client is.
+constexpr uint32_t SILENT_PEER_TIMEOUT_MS = 30000;
 // Connections taken in per call, kept or closed; the rest wait in the system's queue, so a flood of them cannot
 // hold a frame.
 constexpr size_t MAX_ACCEPTS_PER_CALL = 4;
@@ -109,6 +114,8 @@ public:
         // Accepted by a host and not joined yet: closed once JOIN_TIMEOUT_MS have passed since acceptedAtMs.
         bool awaitingJoin = false;
         uint32_t acceptedAtMs = 0;
+        // When bytes last arrived on it, or when it was made.
+        uint32_t heardAtMs = 0;
     };
     static constexpr int NO_PLAYER = -1;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,6 +78,40 @@ struct TwoPeerMatch : ShippedGame {
         return sums;
     }
 
+    // One frame of a peer: now and then random orders when it has anything to order, then its step of the length
+    // drawn after them.
+    static void stepWithOrders(Peer& peer, const std::function<float()>& seconds, const std::vector<int>& gated,
+                               const Orderable* can, std::mt19937& draw) {
+        if (draw() % 8 == 0 && can)
+            for (const Command& cmd : randomOrders(peer.id, *can, draw)) peer.manager.collectCommand(cmd);
+        const int before = peer.manager.receiveTurn;
+        peer.manager.step(seconds(), 0, peer.id, gated, peer.link, peer.runner);
+        if (peer.manager.receiveTurn != before) peer.runner.endTurn();
+    }
+
+    // Both peers applied the same orders in every turn both completed, and the world's checksum after each tick is
+    // the same; at least the given turns, orders and ticks are compared.
+    void expectSameTurnsAndWorld(const std::vector<AppliedTurn>& a, const std::vector<AppliedTurn>& b, size_t turns,
+                                 size_t orders, size_t ticks) {
+        const size_t common = std::min(a.size(), b.size()) - 1;
+        ASSERT_GT(common, turns);
+        size_t commands = 0;
+        for (size_t t = 0; t < common; ++t) {
+            ASSERT_EQ(a[t].commands.size(), b[t].commands.size()) << "turn " << t;
+            ASSERT_EQ(a[t].ticked, b[t].ticked);
+            for (size_t i = 0; i < a[t].commands.size(); ++i)
+                ASSERT_EQ(compactJson(commandToJson(0, a[t].commands[i])),
+                          compactJson(commandToJson(0, b[t].commands[i])));
+            commands += a[t].commands.size();
+        }
+        EXPECT_GT(commands, orders);
+        const std::vector<AppliedTurn> sharedA(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common));
+        const std::vector<AppliedTurn> sharedB(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(common));
+        const std::vector<uint64_t> sumsA = replayChecksums(sharedA);
+        EXPECT_EQ(sumsA, replayChecksums(sharedB));
+        EXPECT_GT(sumsA.size(), ticks);
+    }
+
     Peer peers[2]{{1, {}, {}, {}}, {2, {}, {}, {}}};
 };
 
@@ -87,32 +122,9 @@ TEST_F(TwoPeerMatch, RandomFramesApplyTheSameCommandsAndReachTheSameWorld) {
     const std::vector<int> gated = {1, 2};
     const Orderable orderable[] = {orderableOf(1), orderableOf(2)};
     for (int frame = 0; frame < 500; ++frame)
-        for (Peer& peer : peers) {
-            if (draw() % 8 == 0)
-                for (const Command& cmd : randomOrders(peer.id, orderable[peer.id - 1], draw))
-                    peer.manager.collectCommand(cmd);
-            const int before = peer.manager.receiveTurn;
-            peer.manager.step(frameTime(draw), 0, peer.id, gated, peer.link, peer.runner);
-            if (peer.manager.receiveTurn != before) peer.runner.endTurn();
-        }
-    const auto& a = peers[0].runner.turns;
-    const auto& b = peers[1].runner.turns;
-    const size_t common = std::min(a.size(), b.size()) - 1;
-    ASSERT_GT(common, 200u);
-    size_t commands = 0;
-    for (size_t t = 0; t < common; ++t) {
-        ASSERT_EQ(a[t].commands.size(), b[t].commands.size()) << "turn " << t;
-        ASSERT_EQ(a[t].ticked, b[t].ticked);
-        for (size_t i = 0; i < a[t].commands.size(); ++i)
-            ASSERT_EQ(compactJson(commandToJson(0, a[t].commands[i])), compactJson(commandToJson(0, b[t].commands[i])));
-        commands += a[t].commands.size();
-    }
-    EXPECT_GT(commands, 50u);
-    const std::vector<AppliedTurn> sharedA(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common));
-    const std::vector<AppliedTurn> sharedB(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(common));
-    const std::vector<uint64_t> sumsA = replayChecksums(sharedA);
-    EXPECT_EQ(sumsA, replayChecksums(sharedB));
-    EXPECT_GT(sumsA.size(), 100u);
+        for (Peer& peer : peers)
+            stepWithOrders(peer, [&] { return frameTime(draw); }, gated, &orderable[peer.id - 1], draw);
+    expectSameTurnsAndWorld(peers[0].runner.turns, peers[1].runner.turns, 200, 50, 100);
 }
 
 TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
@@ -124,6 +136,78 @@ TEST_F(TwoPeerMatch, DroppedPeerLeavesAndTheOtherGoesOn) {
         peers[0].manager.step(TURN_LENGTH, 0, 1, gated, peers[0].link, peers[0].runner);
     EXPECT_EQ(peers[0].runner.left, std::vector<int>{2});
     EXPECT_GE(peers[0].manager.receiveTurn, 20);
+}
+
+// A host (player 1) and two members (2 and 3) over memory links, on one clock driven a tenth of a second a frame.
+struct Trio {
+    Trio() {
+        for (Peer& p : peer) p.link.clockMs = [this] { return now; };
+        peer[0].link.isHost = true;
+        for (int k : {1, 2}) peer[0].link.bindConnection(joinInMemory(peer[0].link, peer[k].link), peer[k].id);
+    }
+    uint32_t now = 1000;
+    Peer peer[3]{{1, {}, {}, {}}, {2, {}, {}, {}}, {3, {}, {}, {}}};
+};
+
+struct HostAndTwoMembers : TwoPeerMatch {
+    // Frames of every peer but the one gone (-1: none); only players 1 and 2 have units to order.
+    void play(Trio& trio, int frames, int gone, const Orderable orderable[], std::mt19937& draw) {
+        for (int frame = 0; frame < frames; ++frame, trio.now += 100)
+            for (int k = 0; k < 3; ++k)
+                if (k != gone)
+                    stepWithOrders(trio.peer[k], [] { return TURN_LENGTH; }, {1, 2, 3},
+                                   k < 2 ? &orderable[k] : nullptr, draw);
+    }
+};
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A peer that falls silent leaves as one whose connection closes: a member through the host's announcement, after
+// which the host and the other member play on and agree turn by turn; the host by each member giving it up and
+// playing on alone.
+TEST_F(HostAndTwoMembers, APeerFallenSilentLeavesAsIfItsConnectionClosed) {
+    const struct {
+        const char* name;
+        int gone;  // index in trio
+        bool closes;
+        std::vector<int> left[3];  // who each peer that stays sees leave
+        size_t silentLines;
+    } cases[] = {
+        {"member 3 falls silent", 2, false, {{3}, {3}, {}}, 1},
+        {"member 3 closes", 2, true, {{3}, {3}, {}}, 0},
+        {"member 2 falls silent", 1, false, {{2}, {}, {2}}, 1},
+        {"host falls silent", 0, false, {{}, {1, 3}, {1, 2}}, 2},
+        {"host closes", 0, true, {{}, {1, 3}, {1, 2}}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        buildWorld();
+        std::mt19937 draw(23);
+        const Orderable orderable[] = {orderableOf(1), orderableOf(2)};
+        Trio trio;
+        testing::internal::CaptureStderr();
+        play(trio, 50, -1, orderable, draw);
+        if (c.closes) trio.peer[c.gone].link.closeTcp();
+        int goneAt[3];
+        for (int k = 0; k < 3; ++k) goneAt[k] = trio.peer[k].manager.receiveTurn;
+        play(trio, 900, c.gone, orderable, draw);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(countOf(errors, "sent nothing for"), c.silentLines) << errors;
+        std::vector<int> stayed;
+        for (int k = 0; k < 3; ++k) {
+            if (k == c.gone) continue;
+            stayed.push_back(k);
+            EXPECT_EQ(trio.peer[k].runner.left, c.left[k]) << "player " << trio.peer[k].id;
+            EXPECT_GE(trio.peer[k].manager.receiveTurn, goneAt[k] + 100) << "player " << trio.peer[k].id;
+        }
+        if (c.gone != 0) {
+            expectSameTurnsAndWorld(trio.peer[stayed[0]].runner.turns, trio.peer[stayed[1]].runner.turns, 100, 5, 50);
+        }
+    }
 }
 
 // The turn a peer had sent when the last other peer left still applies once it plays alone, before any later order.

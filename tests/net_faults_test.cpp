@@ -400,3 +400,88 @@ TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr uint32_t SILENT_LIMIT = SILENT_PEER_TIMEOUT_MS;
+
+// Two peers of a match on one driven clock: the one that waits steps, the other sends only what a case says.
+struct SilentPair {
+    uint32_t now = 0;
+    NetworkManager waiting, other;
+    LockstepManager turns;
+    RecordingRunner runner;
+    int me, them;
+    SilentPair(bool waiterHosts, uint32_t start) : now(start), me(waiterHosts ? 1 : 2), them(waiterHosts ? 2 : 1) {
+        waiting.clockMs = other.clockMs = [this] { return now; };
+        waiting.isHost = waiterHosts;
+        const int link = joinInMemory(waiting, other);
+        if (waiterHosts) waiting.bindConnection(link, them);
+    }
+    // One frame of the waiting peer at the given time; what it wrote on the error stream.
+    std::string stepAt(uint32_t time) {
+        now = time;
+        testing::internal::CaptureStderr();
+        turns.step(TURN_LENGTH, 0, me, {1, 2}, waiting, runner);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+// The host waits the limit on a client, a member twice that on its host; both waits count: the match's on the turn
+// (the lobby's silence before it does not) and the connection's (a byte arriving starts it again).
+TEST(SilentPeer, IsClosedExactlyAtTheLimitOfBothWaits) {
+    constexpr uint32_t NONE = 0;
+    const struct {
+        const char* name;
+        bool host;
+        uint32_t start, lobbyQuiet, byteAt, waited;
+        const char* line;  // empty: still waited for
+    } cases[] = {
+        {"host, one ms short", true, 1000, 0, NONE, SILENT_LIMIT - 1, ""},
+        {"host, at the limit", true, 1000, 0, NONE, SILENT_LIMIT,
+         "Dropping connection 1: player 2 sent nothing for 30000 ms while the match waited"},
+        {"host, clock wrapping, one ms short", true, UINT32_MAX - 5000, 0, NONE, SILENT_LIMIT - 1, ""},
+        {"host, clock wrapping, at the limit", true, UINT32_MAX - 5000, 0, NONE, SILENT_LIMIT,
+         "player 2 sent nothing for 30000 ms"},
+        {"host, silent in the lobby before", true, 1000, 10 * SILENT_LIMIT, NONE, SILENT_LIMIT - 1, ""},
+        {"host, silent in the lobby, at the limit", true, 1000, 10 * SILENT_LIMIT, NONE, SILENT_LIMIT,
+         "player 2 sent nothing for 30000 ms"},
+        {"host, a byte half way", true, 1000, 0, SILENT_LIMIT / 2, SILENT_LIMIT, ""},
+        {"host, a byte half way, its limit", true, 1000, 0, SILENT_LIMIT / 2, SILENT_LIMIT * 3 / 2,
+         "player 2 sent nothing for 30000 ms"},
+        {"member, one ms short", false, 1000, 0, NONE, 2 * SILENT_LIMIT - 1, ""},
+        {"member, at the limit", false, 1000, 0, NONE, 2 * SILENT_LIMIT,
+         "Dropping connection 1: player 1 sent nothing for 60000 ms while the match waited"},
+    };
+    for (const auto& c : cases) {
+        SilentPair pair(c.host, c.start);
+        const uint32_t matchStart = c.start + c.lobbyQuiet;
+        std::string errors = pair.stepAt(matchStart);
+        if (c.byteAt != NONE) {
+            ASSERT_TRUE(pair.other.connections.front().link->send({0}));
+            errors += pair.stepAt(matchStart + c.byteAt);
+        }
+        errors += pair.stepAt(matchStart + c.waited);
+        const bool closed = *c.line != 0;
+        EXPECT_EQ(pair.waiting.connections.size(), closed ? 0u : 1u) << c.name;
+        EXPECT_EQ(linesIn(errors), closed ? 1u : 0u) << c.name << ": " << errors;
+        EXPECT_NE(errors.find(c.line), std::string::npos) << c.name << ": " << errors;
+        EXPECT_EQ(pair.runner.left, closed ? std::vector<int>{pair.them} : std::vector<int>{}) << c.name;
+    }
+}
+
+// A client that takes almost the whole limit over every turn is slow, not gone: the match goes on at its pace.
+TEST(SilentPeer, APeerSendingEachTurnJustWithinTheLimitIsNeverClosed) {
+    SilentPair pair(true, 1000);
+    std::string errors = pair.stepAt(pair.now);
+    for (int turn = 0; turn < 5; ++turn) {
+        pair.other.sendPacket(writeTurnPacket(Turn{turn, 2, {}}));
+        errors += pair.stepAt(pair.now + SILENT_LIMIT - 1);
+    }
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(pair.waiting.connections.size(), 1u);
+    EXPECT_EQ(pair.turns.receiveTurn, 5);
+    EXPECT_TRUE(pair.runner.left.empty());
+}
+
+}  // namespace

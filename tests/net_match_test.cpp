@@ -187,15 +187,16 @@ TEST(NetMatch, RoguePeerChangesNothingAndEveryRefusalWritesOneLine) {
 }
 
 // One peer draws 20 frames a second, so at most 20 turns a second: the match slows to it, the ping stays the
-// network's, and both agree.
+// network's, and both agree. The network clock runs six times fast, so the host gives up a silent peer after five
+// seconds; one this slow is never given up.
 // A turn number per 16 ms against an apply per 50 ms frame would pile up seconds of turns in this run; the bound
 // leaves room for a loaded machine running the sanitised build, not for a backlog.
 TEST(NetMatch, PeerHeldToTwentyFramesASecondAddsNoBacklogToThePing) {
     const std::string ticks = "200";
-    Process host(peer({"host", basePort(), "2", ticks}));
+    Process host(peer({"host", basePort(), "2", ticks}, {"--clock-scale", "6"}));
     const std::string port = listeningPort(host);
     ASSERT_FALSE(port.empty());
-    Process slow(peer({"join", port, "2", "2", ticks}, {"--fps", "20"}));
+    Process slow(peer({"join", port, "2", "2", ticks}, {"--fps", "20", "--clock-scale", "6"}));
     const MatchEnd hosted(host.rest());
     const MatchEnd held(slow.rest());
     ASSERT_EQ(hosted.sums.size(), 2u);
@@ -245,6 +246,66 @@ TEST(NetMatch, KilledClientLeavesTheHostGoing) {
     const std::vector<std::string> sums = checksums(lines);
     ASSERT_FALSE(sums.empty());
     EXPECT_EQ(sums.back().rfind("tick 3000 ", 0), 0u);
+}
+
+// A peer falls silent with its socket open: the others give it up as if it had been killed. The network clock runs
+// six times fast, so the host gives a member up after five seconds and a member its host after ten.
+TEST(NetMatch, PeerFallenSilentLeavesAndTheOthersPlayOn) {
+    const struct {
+        const char* name;
+        int silent;                               // index: 0 the host, 1 and 2 the members
+        std::vector<std::string> leaves[3];       // the feed of each peer that stays
+        size_t silentLines[3];                    // lines naming a silent peer on each one's error stream
+    } cases[] = {
+        {"member", 2, {{"P3"}, {"P3"}, {}}, {1, 0, 0}},
+        {"host", 0, {{}, {"P1", "P3"}, {"P1", "P2"}}, {0, 1, 1}},
+    };
+    const std::string ticks = "600";
+    const std::vector<std::string> fast = {"--clock-scale", "6"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> errors;
+        for (int k = 0; k < 3; ++k)
+            errors.push_back((std::filesystem::temp_directory_path() /
+                              ("corvale_silent_" + std::to_string(getpid()) + "_" + std::to_string(k)))
+                                 .string());
+        std::vector<std::string> options[3] = {fast, fast, fast};
+        for (const char* option : {"--silent-after", "200"}) options[c.silent].push_back(option);
+        Process host(peer({"host", basePort(), "3", ticks}, options[0]), errors[0]);
+        const std::string port = listeningPort(host);
+        ASSERT_FALSE(port.empty());
+        Process second(peer({"join", port, "2", "3", ticks}, options[1]), errors[1]);
+        Process third(peer({"join", port, "3", "3", ticks}, options[2]), errors[2]);
+        const std::vector<std::string> lines[3] = {host.rest(), second.rest(), third.rest()};
+        EXPECT_EQ(after(lines[c.silent], "silent at tick "), "200");
+        EXPECT_NE(std::find(lines[c.silent].begin(), lines[c.silent].end(), "closed by every peer"),
+                  lines[c.silent].end());
+        const std::vector<std::string> untilSilent(checksums(lines[c.silent]));
+        ASSERT_EQ(untilSilent.size(), 2u);
+        for (int k = 0; k < 3; ++k) {
+            const std::vector<std::string> errorLines = linesOf(errors[k]);
+            std::filesystem::remove(errors[k]);
+            if (k == c.silent) continue;
+            std::vector<std::string> feed;
+            for (const std::string& l : lines[k])
+                if (l.rfind("activity: ", 0) == 0) feed.push_back(l);
+            std::vector<std::string> expected;
+            for (const std::string& who : c.leaves[k]) expected.push_back("activity: " + who + " left the game");
+            EXPECT_EQ(feed, expected) << "peer " << k;
+            const std::vector<std::string> sums = checksums(lines[k]);
+            ASSERT_EQ(sums.size(), 6u) << "peer " << k << " stood still";
+            EXPECT_TRUE(std::equal(untilSilent.begin(), untilSilent.end(), sums.begin())) << "peer " << k;
+            EXPECT_EQ(static_cast<size_t>(std::count_if(errorLines.begin(), errorLines.end(),
+                                                        [](const std::string& l) {
+                                                            return l.find("sent nothing for") != std::string::npos;
+                                                        })),
+                      c.silentLines[k])
+                << "peer " << k;
+        }
+        if (c.silent != 0) {
+            EXPECT_EQ(checksums(lines[1]), checksums(lines[0])) << "the host and the member that stays agree";
+        }
+    }
 }
 
 }  // namespace

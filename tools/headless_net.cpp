@@ -29,12 +29,33 @@ namespace {
 constexpr int CHECKSUM_EVERY = 100;
 constexpr double TIME_LIMIT_SECONDS = 300.0;
 
-// What the options after the numbers ask: frames a second to hold a peer to (0: as fast as the turns come), and
-// on the host the joined players without an army who are awaited like the others.
+// What the options after the numbers ask: frames a second to hold a peer to (0: as fast as the turns come); on the
+// host the joined players without an army who are awaited like the others; the tick from which the peer falls
+// silent (-1: never); and how many times faster than the wall the network clock runs, so the others' wait for a
+// silent peer is short.
 struct Options {
     int fps = 0;
     int guests = 0;
+    int silentAfter = -1;
+    int clockScale = 1;
 };
+
+const struct {
+    const char* name;
+    int Options::*field;
+} optionFields[] = {
+    {"--fps", &Options::fps},
+    {"--guests", &Options::guests},
+    {"--silent-after", &Options::silentAfter},
+    {"--clock-scale", &Options::clockScale},
+};
+
+// The field an option names, or null.
+int Options::*optionField(const std::string& name) {
+    for (const auto& option : optionFields)
+        if (name == option.name) return option.field;
+    return nullptr;
+}
 
 struct Side {
     std::vector<int> army;
@@ -115,6 +136,22 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Sends nothing more, as a hung peer whose socket stays open, but reads on until every peer has closed its
+// connection to this one.
+int fallSilent() {
+    std::printf("silent at tick %d\n", lockstep.currentTurn);
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    while (!net.connections.empty()) {
+        if (secondsSince(start) > TIME_LIMIT_SECONDS) return 1;
+        net.waitForTraffic(50);
+        net.receivePackets();
+    }
+    std::printf("closed by every peer\n");
+    std::fflush(stdout);
+    return 0;
+}
+
 void printEnd(const BattleRunner& runner, int worstPingMs) {
     std::string orders = "orders applied:";
     for (const auto& [player, count] : runner.applied)
@@ -141,6 +178,7 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
             std::cerr << "corvale_run: the match stalled at tick " << lockstep.currentTurn << "\n";
             return 1;
         }
+        if (options.silentAfter >= 0 && lockstep.currentTurn >= options.silentAfter) return fallSilent();
         if (lockstep.sendTurn != ordered) {
             ordered = lockstep.sendTurn;
             for (const Command& cmd : scriptedOrders(ordered, me)) lockstep.collectCommand(cmd);
@@ -221,11 +259,12 @@ int soloMatch(int peers, int ticks) {
 }
 
 int netUsage() {
-    std::cerr << "usage: corvale_run net host BASE_PORT PEERS TICKS [UNITS] [--fps N] [--guests N]\n"
-                 "       corvale_run net join PORT ID PEERS TICKS [UNITS] [--fps N] [--guests N]\n"
+    std::cerr << "usage: corvale_run net host BASE_PORT PEERS TICKS [UNITS] [OPTIONS]\n"
+                 "       corvale_run net join PORT ID PEERS TICKS [UNITS] [OPTIONS]\n"
                  "                                             (to a host or a relay on 127.0.0.1)\n"
                  "       corvale_run net solo PEERS TICKS [UNITS]\n"
-                 "       corvale_run net rogue PORT FIRST_ID GUESTS   (a hostile client, as the guests)\n";
+                 "       corvale_run net rogue PORT FIRST_ID GUESTS   (a hostile client, as the guests)\n"
+                 "options: --fps N  --guests N  --silent-after TICK  --clock-scale N\n";
     return 2;
 }
 
@@ -238,11 +277,13 @@ int runNetMatch(int argc, char** argv) {
     Options options;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--fps" || arg == "--guests") && i + 1 < argc)
-            (arg == "--fps" ? options.fps : options.guests) = std::max(0, std::atoi(argv[++i]));
+        if (int Options::*field = optionField(arg); field && i + 1 < argc)
+            options.*field = std::max(0, std::atoi(argv[++i]));
         else
             n.push_back(std::atoi(argv[i]));
     }
+    if (options.clockScale > 1)
+        net.clockMs = [scale = static_cast<uint32_t>(options.clockScale)] { return SDL_GetTicks() * scale; };
     if (role == "rogue") return n.size() < 3 ? netUsage() : rogue::play(n[0], n[1], n[2]);
     const size_t wanted = role == "host" ? 3 : role == "join" ? 4 : role == "solo" ? 2 : 0;
     if (wanted == 0 || n.size() < wanted) return netUsage();
