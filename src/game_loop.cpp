@@ -10,6 +10,7 @@
 
 #include "ai.h"
 #include "buildings.h"
+#include "events_iso.h"
 #include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
@@ -306,7 +307,10 @@ void game_loop() {
     }
     frameStart = frameClockMs();
     keepDialogsInWindow();
-    HandleEvents(grid);
+    if (mode == GameMode::ResumedSave)
+        eventHandler.handleCatchUpEvents();
+    else
+        HandleEvents(grid);
     serveDialogRequests(std::begin(dialogRequests), std::end(dialogRequests));
     // The world steps take the frame time measured by the previous frame.
     const float frameDt = dt;
