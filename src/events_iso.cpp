@@ -94,6 +94,17 @@ SDL_FPoint buttonPoint(const SDL_Event& e) {
 
 }  // namespace
 
+void IsoEventHandler::handleCatchUpEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) running = false;
+        quitOnEscape(event);
+        // A key held through the catch-up is still held, or released, when play begins.
+        trackModifiers(event);
+        if (event.type == SDL_KEYUP) keysHeld[event.key.keysym.sym] = false;
+    }
+}
+
 bool IsoEventHandler::handleGameEvent(Grid& grid, const SDL_Event& event) {
     if (event.type == SDL_QUIT) running = false;
     // A key a dialog's field takes is typing, not the quit key.

@@ -23,6 +23,9 @@ public:
     std::string lastClickedBuildingType;
 
     void handleGameEvents(Grid& grid) override;
+    // A resumed save catching up is not the player's yet: its dialogs are hidden and its map not shown, so only
+    // quitting and the keys' own state are taken from the pending input; everything else is dropped.
+    void handleCatchUpEvents();
     void handleEditorEvents(Grid& grid) override;
 
     // The window point's world point: the exact inverse of worldToScreen.

@@ -10,6 +10,7 @@
 
 #include "ai.h"
 #include "buildings.h"
+#include "events_iso.h"
 #include "extraction_rules.h"
 #include "fog.h"
 #include "game.h"
@@ -124,6 +125,14 @@ void updateBuildingDisplayValues() {
                                 ? b.progress
                                 : b.previousProgress + (b.progress - b.previousProgress) * alpha;
     }
+}
+
+// The host alone spoke for the computer player; a peer it left behind speaks for it from now on, with a strategy of
+// its own drawing (the host's was never sent), so the computer plays on. Its orders are logged like any other.
+void speakForLeftComputerPlayer() {
+    if (mode != GameMode::Skirmish || lockstep.leftPlayers.empty()) return;
+    Player* computer = getPlayerById(Player::aiId);
+    if (computer && computer->isAI && !computer->ai) computer->ai = drawComputerStrategy();
 }
 
 using FrameFunction = void (*)();
@@ -244,6 +253,7 @@ void runLocalTurnStep() {
         handle_networking(dt, static_cast<int>(totalTime));
         return;
     }
+    speakForLeftComputerPlayer();
     bool due = false;
     for (lockstep.accumulator += dt; lockstep.accumulator >= lockstep.tickSeconds; due = true)
         lockstep.accumulator -= lockstep.tickSeconds;
@@ -306,7 +316,10 @@ void game_loop() {
     }
     frameStart = frameClockMs();
     keepDialogsInWindow();
-    HandleEvents(grid);
+    if (mode == GameMode::ResumedSave)
+        eventHandler.handleCatchUpEvents();
+    else
+        HandleEvents(grid);
     serveDialogRequests(std::begin(dialogRequests), std::end(dialogRequests));
     // The world steps take the frame time measured by the previous frame.
     const float frameDt = dt;

@@ -457,10 +457,25 @@ static std::optional<Refusal> savedMapRefusal(const std::string& mapName, const 
     return std::nullopt;
 }
 
+// A side whose race is not loaded here would start with no base and no workers, and the match would be decided
+// on its first frame.
+static std::optional<Refusal> missingRaceRefusal(const std::vector<std::string>& recordedRaces) {
+    for (const std::string& race : recordedRaces)
+        if (!races.count(race))
+            return Refusal{"its race \"" + race + "\" is not among the races loaded",
+                           "a race it was played with is missing"};
+    return std::nullopt;
+}
+
+// The world a header records, as far as this run can build it again: its map, then its players' races.
+static std::optional<Refusal> recordedWorldRefusal(const RecordedWorld& recorded) {
+    if (auto refusal = savedMapRefusal(recorded.mapName, recorded.mapPrint)) return refusal;
+    return missingRaceRefusal(recorded.races);
+}
+
 bool saveCanResume(const std::string& name, std::string* why) {
     std::string bytes;
-    std::string mapName;
-    std::string mapPrint;
+    RecordedWorld recorded;
     std::string error;
     Refusal refusal;
     if (name.empty())
@@ -469,10 +484,10 @@ bool saveCanResume(const std::string& name, std::string* why) {
         refusal = {"the name leaves the saves folder", "the name leaves the saves folder"};
     else if (!readSave(basePath + "saves/" + name, bytes))
         refusal = {"the file cannot be read", "the file cannot be read"};
-    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), mapName, mapPrint, error))
+    else if (!replayHeaderUsable(bytes.substr(0, bytes.find('\n')), recorded, error))
         refusal = {"its header is unusable: " + error, "it is not a saved game"};
-    else if (const auto mapRefusal = savedMapRefusal(mapName, mapPrint))
-        refusal = *mapRefusal;
+    else if (const auto worldRefusal = recordedWorldRefusal(recorded))
+        refusal = *worldRefusal;
     else
         return true;
     std::cerr << "Cannot load the saved game \"" << name << "\": " << refusal.error << "\n";
@@ -480,12 +495,11 @@ bool saveCanResume(const std::string& name, std::string* why) {
     return false;
 }
 
-std::string recordedMapRefusal(const std::string& headerLine) {
-    std::string mapName;
-    std::string mapPrint;
+std::string recordedWorldRefusal(const std::string& headerLine) {
+    RecordedWorld recorded;
     std::string unusable;
-    if (!replayHeaderUsable(headerLine, mapName, mapPrint, unusable)) return "";
-    const auto refusal = savedMapRefusal(mapName, mapPrint);
+    if (!replayHeaderUsable(headerLine, recorded, unusable)) return "";
+    const auto refusal = recordedWorldRefusal(recorded);
     return refusal ? refusal->error : "";
 }
 

@@ -64,14 +64,15 @@ extern void (*PlaceExtractionMission)(Grid& grid, V2i baseTile);
 // that cannot be read or whose header is unusable.
 bool load_replay_into_commands();
 // Whether the save basePath + "saves/" + name could be resumed: chosen, inside the folder, readable, with a usable
-// header, and its map readable and the one it was played on. Reads only; one line on the error stream when not, so
-// a running match need not end for a bad choice. The reason of a refusal, in words for the player, goes to why when
-// given.
+// header, its map readable and the one it was played on, and the races of its players loaded. Reads only; one line
+// on the error stream when not, so a running match need not end for a bad choice. The reason of a refusal, in words
+// for the player, goes to why when given.
 bool saveCanResume(const std::string& name, std::string* why = nullptr);
-// Why the map a recorded header names cannot carry its match again: it does not read as a map, or it has changed
-// since the match was recorded. Empty when it is the map played on, when the log never recorded which map that
-// was, or when the header itself does not read (its loader reports that).
-std::string recordedMapRefusal(const std::string& headerLine);
+// Why this run cannot build again the world a recorded header names: its map does not read as a map or has changed
+// since the match was recorded, or a listed player's race is not loaded. Empty when the map is the one played on
+// (or the log never recorded which map that was) and every race is here, or when the header itself does not read
+// (its loader reports that).
+std::string recordedWorldRefusal(const std::string& headerLine);
 
 // ---- Recorded sessions ----
 

@@ -552,14 +552,15 @@ void applyReplayHeader(const ReplayHeader& header) {
 
 }  // namespace
 
-bool replayHeaderUsable(const std::string& line, std::string& mapName, std::string& mapPrint, std::string& error) {
+bool replayHeaderUsable(const std::string& line, RecordedWorld& recorded, std::string& error) {
     ReplayHeader header;
     if (!parseReplayHeader(line, header, error)) return false;
-    mapPrint = header.mapFingerprint;
+    recorded.mapPrint = header.mapFingerprint;
     for (std::size_t i = 0; i < REPLAY_CONFIG_KEY_COUNT; ++i)
         if (const auto* name = std::get_if<std::string>(&header.config[i]);
             name && replayConfigKeys[i].target == ConfigTarget{&MAP_FILE})
-            mapName = *name;
+            recorded.mapName = *name;
+    for (const ReplayPlayer& p : header.players) recorded.races.push_back(p.race);
     return true;
 }
 

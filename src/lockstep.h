@@ -66,9 +66,16 @@ constexpr std::size_t MAX_REPLAY_PLAYERS = 64;
 // stop at a malformed record, one whose tick does not come after the previous turn's, or one beyond
 // MAX_REPLAY_TICK. False, with one line on the error stream, for an empty file, a bad header or a bad record.
 bool loadReplay(std::istream& in);
-// Whether a log's first line is a header loadReplay would use, with the map it names and that map's fingerprint
-// (empty when none was recorded), or the reason when not; changes nothing.
-bool replayHeaderUsable(const std::string& line, std::string& mapName, std::string& mapPrint, std::string& error);
+// What a header records of the world its session was built from: the map it names, that map's fingerprint (empty
+// when none was recorded) and the race of each listed player, in list order.
+struct RecordedWorld {
+    std::string mapName;
+    std::string mapPrint;
+    std::vector<std::string> races;
+};
+// Whether a log's first line is a header loadReplay would use, with what it records of its world, or the reason
+// when not; changes nothing.
+bool replayHeaderUsable(const std::string& line, RecordedWorld& recorded, std::string& error);
 
 // Puts back the configuration a replay's header replaced; called when the replayed or resumed session ends.
 void restoreConfigurationAfterReplay();

@@ -86,8 +86,8 @@ private:
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "Failed to open replay file: %s", chosenReplay.c_str());
             return false;
         }
-        // A match replayed on a map edited since would show another match.
-        if (const std::string refusal = recordedMapRefusal(firstLine(in)); !refusal.empty()) {
+        // A match replayed on a map edited since, or without a race it was played with, would show another match.
+        if (const std::string refusal = recordedWorldRefusal(firstLine(in)); !refusal.empty()) {
             std::cerr << "Cannot play the replay \"" << chosenReplay << "\": " << refusal << "\n";
             return false;
         }
