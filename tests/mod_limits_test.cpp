@@ -81,6 +81,41 @@ TEST_F(ModLimits, UnitNumbersStopAtTheirTotalWithOneLine) {
     EXPECT_EQ(modManager.userDataValues(), 0u);
 }
 
+// Fills the state up to the memory limit and past it by the byte count argument 1 gives: a block of the room left.
+int fillToTheLimit(lua_State* L) {
+    const auto header = static_cast<size_t>(lua_tointeger(L, lua_upvalueindex(1)));
+    const auto past = static_cast<size_t>(lua_tointeger(L, 1));
+    lua_newuserdatauv(L, MAX_SCRIPT_MEMORY - modManager.memoryUsed() - header + past, 0);
+    return 0;
+}
+
+// A script may hold exactly the limit, not one byte more; the refusal is the interpreter's own memory error.
+TEST_F(ModLimits, MemoryHoldsAtItsLimitToTheByte) {
+    const struct Case {
+        const char* past;
+        bool refused;
+    } cases[] = {{"0", false}, {"1", true}};
+    for (const Case& c : cases) {
+        start("");
+        lua_State* L = modManager.L;
+        const size_t before = modManager.memoryUsed();
+        lua_newuserdatauv(L, 0, 0);
+        const size_t header = modManager.memoryUsed() - before;
+        lua_pop(L, 1);
+        lua_pushinteger(L, static_cast<lua_Integer>(header));
+        lua_pushcclosure(L, fillToTheLimit, 1);
+        lua_setglobal(L, "fill");
+        lua_gc(L, LUA_GCCOLLECT);
+        lua_gc(L, LUA_GCSTOP);
+        ::testing::internal::CaptureStderr();
+        modManager.callLua("fill", c.past);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("Lua error in fill: not enough memory") != std::string::npos, c.refused) << said;
+        EXPECT_LE(modManager.memoryUsed(), MAX_SCRIPT_MEMORY) << c.past;
+        headless::endTowerDefense();
+    }
+}
+
 TEST_F(ModLimits, UnitIsQueuedForRemovalOnce) {
     start("");
     const int marine = getPlayerById(headless::DEFENDER_ID)->unitIds.front();
