@@ -6,9 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include <sys/mman.h>
-
 #include "mod_arena.h"
+#include "mod_resident.h"
 
 namespace {
 
@@ -67,14 +66,6 @@ struct Requester {
         return offset(b.at);
     }
 };
-
-size_t residentPages(const char* at, size_t pages) {
-    std::vector<unsigned char> resident(pages);
-    EXPECT_EQ(mincore(const_cast<char*>(at), pages * PAGE, resident.data()), 0);
-    size_t count = 0;
-    for (unsigned char page : resident) count += page & 1u;
-    return count;
-}
 
 TEST(ModArena, SameRequestsGiveTheSamePlacesWhereverTheRegionLies) {
     const struct Case {

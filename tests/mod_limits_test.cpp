@@ -1,6 +1,7 @@
 // What one script may make the game hold or do: each bound at its edge, refused with one line, play going on.
 #include <algorithm>
 
+#include "mod_resident.h"
 #include "mod_world.h"
 
 namespace {
@@ -114,6 +115,36 @@ TEST_F(ModLimits, MemoryHoldsAtItsLimitToTheByte) {
         EXPECT_LE(modManager.memoryUsed(), MAX_SCRIPT_MEMORY) << c.past;
         headless::endTowerDefense();
     }
+}
+
+// Bytes of the state's region the machine holds in memory.
+size_t residentBytesOfState(lua_State* L) {
+    constexpr size_t PAGE = 4096;
+    lua_newtable(L);
+    const auto* table = static_cast<const char*>(lua_topointer(L, -1));
+    const size_t offset = ModManager::placeInState(L, table).value_or(0);
+    lua_pop(L, 1);
+    return PAGE * residentPages(table - offset, SCRIPT_REGION_BYTES / PAGE);
+}
+
+// Memory a script filled with blocks of one size and let go of goes back to the machine, so filling it again with
+// blocks of other sizes does not add up.
+TEST_F(ModLimits, MemoryLetGoInEverySizeLeavesTheProcess) {
+    start(R"(round = 0
+        local sizes = {100, 300, 1000, 3000, 10000, 30000}
+        function onUpdate()
+            round = round + 1
+            local size = sizes[round]
+            if not size then return end
+            local t = {}
+            for i = 1, (8 << 20) // size do t[i] = string.rep('x', size - 1) .. round end
+            t = nil
+            collectgarbage()
+        end)");
+    const std::string said = tick(7);
+    EXPECT_EQ(said.find("Lua error"), std::string::npos) << said;
+    EXPECT_EQ(evaluate("round"), "7");
+    EXPECT_LT(residentBytesOfState(modManager.L), MAX_SCRIPT_MEMORY / 16);
 }
 
 TEST_F(ModLimits, UnitIsQueuedForRemovalOnce) {
