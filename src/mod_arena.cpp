@@ -49,9 +49,10 @@ size_t smallClassBytes(uint8_t sizeClass) {
 }
 
 std::optional<size_t> PageRuns::take(size_t pages, size_t ceiling) {
-    const auto fit = bySize_.lower_bound({pages, 0});
-    if (fit != bySize_.end()) {
+    // The smallest freed run that holds the pages below the ceiling: one the host freed above it stays the host's.
+    for (auto fit = bySize_.lower_bound({pages, 0}); fit != bySize_.end(); ++fit) {
         const auto [length, first] = *fit;
+        if (first + pages > ceiling) continue;
         forget(byStart_.find(first));
         if (length > pages) give(first + pages, length - pages);
         return first;

@@ -122,6 +122,18 @@ TEST(ModArena, RefusesWhatTheRegionCannotPlaceAtItsEdge) {
     }
 }
 
+// Pages the host took beyond the scripts' ceiling and gave back stay out of a script's reach.
+TEST(ModArena, HostReserveFreedByTheHostStaysTheHosts) {
+    constexpr size_t RESERVE = ModArena::HOST_RESERVE_PAGES;
+    ModArena arena(2 * RESERVE * PAGE);
+    ASSERT_NE(arena.allocate(RESERVE * PAGE, Pool::Data, false), nullptr);
+    void* above = arena.allocate(RESERVE / 2 * PAGE, Pool::Data, false);
+    ASSERT_NE(arena.allocate(PAGE, Pool::Data, false), nullptr);
+    arena.release(above, RESERVE / 2 * PAGE);
+    EXPECT_EQ(arena.allocate(RESERVE / 4 * PAGE, Pool::Data, true), nullptr);
+    EXPECT_EQ(arena.allocate(RESERVE / 4 * PAGE, Pool::Data, false), above);
+}
+
 TEST(ModArena, ResizeKeepsTheBytesAndStaysWhereTheBlockStillFits) {
     const struct Case {
         size_t from, to;
