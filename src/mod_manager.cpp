@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <iostream>
 #include <optional>
 
@@ -12,6 +11,7 @@
 
 #include "buildings.h"
 #include "config.h"
+#include "mod_arena.h"
 #include "mod_sandbox.h"
 #include "player.h"
 #include "units.h"
@@ -128,6 +128,12 @@ int firstHumanSeat() {
     return human != players.end() ? (*human)->id : Player::myStaticId;
 }
 
+// The pool of a new block: the interpreter names the type of a new object, a new vector has none.
+ModArena::Pool poolOfNew(size_t type) {
+    const bool keyable = type >= LUA_TTABLE && type <= LUA_TTHREAD;
+    return keyable ? ModArena::Pool::Keyable : ModArena::Pool::Data;
+}
+
 // Every peer and every replay must draw the same numbers.
 constexpr const char* SEED_STATE = "math.randomseed()\n";
 
@@ -141,6 +147,9 @@ void selectModHooks(bool mods) {
     UpdateMod = mods ? hostUpdate : noModUpdate;
 }
 
+ModManager::ModManager() = default;
+ModManager::~ModManager() = default;
+
 ModManager& ModManager::of(lua_State* L) { return **static_cast<ModManager**>(lua_getextraspace(L)); }
 
 void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
@@ -149,7 +158,7 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     if (newSize == 0) {
         if (old > host.stringHeader_ + FREE_STRING_LENGTH) host.longStrings_.forget(block);
         if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
-        std::free(block);
+        if (block) host.arena_->release(block, oldSize);
         host.memoryUsed_ -= old;
         return nullptr;
     }
@@ -162,11 +171,12 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     // A new block of no object type is a vector, and only vectors are resized: objects keep their size.
     const bool vector = block || oldSize == 0;
     if (old > TRACKED_VECTOR_BYTES) host.vectors_.forget(block);
-    void* moved = std::realloc(block, newSize);
+    void* moved = block ? host.arena_->resize(block, oldSize, newSize, host.guarded_)
+                        : host.arena_->allocate(newSize, poolOfNew(oldSize), host.guarded_);
     if (moved) host.memoryUsed_ = host.memoryUsed_ - old + newSize;
     // Lua tags a new object's block with its type; strings are never resized, only made and freed.
     if (moved && !block && oldSize == LUA_TSTRING) host.noteString(moved, newSize);
-    // The machine refusing a resize leaves the old block untracked: the interpreter then fails the call anyway.
+    // A refused resize leaves the old block untracked: the interpreter then fails the call anyway.
     if (moved && vector && newSize > TRACKED_VECTOR_BYTES) host.vectors_.note(moved, newSize);
     return moved;
 }
@@ -262,6 +272,10 @@ bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).
 
 double ModManager::sessionSeconds(lua_State* L) { return of(L).elapsed_; }
 
+std::optional<size_t> ModManager::placeInState(lua_State* L, const void* place) {
+    return of(L).arena_->offsetOf(place);
+}
+
 bool ModManager::guardedCall(int nargs) {
     const bool wasGuarded = guarded_;
     if (!wasGuarded) {
@@ -305,6 +319,7 @@ bool ModManager::pushCallback(const char* name) { return !switchedOff(name) && p
 void ModManager::start(Grid& world, const std::string& folder) {
     shutdown();
     grid = &world;
+    arena_ = std::make_unique<ModArena>(SCRIPT_REGION_BYTES);
     L = lua_newstate(allocate, this);
     if (!L) {
         std::cerr << "Error loading mod: no interpreter state\n";
@@ -334,6 +349,7 @@ void ModManager::start(Grid& world, const std::string& folder) {
     lua_setglobal(L, "localPlayerId");
     lua_pushinteger(L, Player::aiId);
     lua_setglobal(L, "computerPlayerId");
+    orderHostFunctions(L);
     combatHooks.unitDeathScript = [this](int unitId) { callWithUnit("onUnitDeath", unitId); };
     unitHooks.unitArriveScript = [this](int unitId) { callWithUnit("onUnitArrive", unitId); };
     keepSpawnHeadroom();
@@ -348,6 +364,7 @@ void ModManager::shutdown() {
     unitUserData.clear();
     if (L) lua_close(L);
     L = nullptr;
+    arena_.reset();
     grid = nullptr;
     longStrings_.clear();
     vectors_.clear();

@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +13,7 @@
 
 struct lua_State;
 struct lua_Debug;
+class ModArena;
 
 // A call the script scheduled with "after".
 struct TimedEvent {
@@ -30,6 +33,8 @@ constexpr size_t MAX_UNITS_FOR_SCRIPT_SPAWN = 4096;
 // Steps one sub-tile expanded by a path search a script asked for costs: about the instructions it takes as long.
 constexpr long long PATH_NODE_STEPS = 32;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
+// The address space of one state: room for what the limit lets a script hold, however its blocks round up.
+constexpr size_t SCRIPT_REGION_BYTES = 4 * MAX_SCRIPT_MEMORY;
 // Steps one protected call may take before it is stopped as runaway: virtual machine instructions at their price,
 // plus the worst case of costly library calls and one step per 16 bytes allocated.
 constexpr long long MAX_SCRIPT_INSTRUCTIONS = 20'000'000;
@@ -68,6 +73,9 @@ private:
 
 class ModManager {
 public:
+    ModManager();
+    ~ModManager();
+
     lua_State* L = nullptr;
     std::vector<TimedEvent> timers;  // in the order scheduled
     Grid* grid = nullptr;
@@ -104,9 +112,14 @@ public:
     static bool budgetSpent(lua_State* L);
     // Seconds of the session's simulated time: the ticks the host has ended, each of its length.
     static double sessionSeconds(lua_State* L);
+    // Where a value of the state lies from its region's start, the same on every peer; nothing for a place
+    // outside the region, as a function of the program has.
+    static std::optional<size_t> placeInState(lua_State* L, const void* place);
     bool switchedOff(const std::string& callback) const;
     // Numbers the script keeps in unitUserData.
     size_t userDataValues() const { return userDataValues_; }
+    // Bytes the state holds, as the memory limit counts them.
+    size_t memoryUsed() const { return memoryUsed_; }
 
 private:
     // onUnitDeath and onUnitArrive run while the tick holds references to units.
@@ -134,6 +147,7 @@ private:
     long long stepsPerInstruction_ = 1;
     int hookInterval_ = 1;  // instructions between two looks at the budget
 
+    std::unique_ptr<ModArena> arena_;  // made before the state and dropped after it
     bool guarded_ = false;
     size_t memoryUsed_ = 0;
     long long instructions_ = 0;

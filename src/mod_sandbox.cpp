@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include <lua.hpp>
 
@@ -443,35 +445,52 @@ int sortStably(lua_State* L) {
 
 // The interpreter walks a table in the order of its slots, which follows string hashes seeded per state and the
 // addresses of tables and functions. pairs and next walk the keys in an order of their own instead: numbers by
-// value, then strings byte by byte, then false and true. Keys of other types have no such order and come last.
+// value, then strings byte by byte, then false and true, then the tables, functions, coroutines and userdata of the
+// state by their place in its region, then the functions of the libraries and the host by name.
+enum KeyRank { NUMBER_KEY, STRING_KEY, BOOLEAN_KEY, PLACED_KEY, NAMED_KEY, UNORDERED_KEY };
+
 struct KeyPlace {
-    int rank;  // 0 number, 1 string, 2 boolean, 3 any other
+    KeyRank rank;
     bool isInteger;
-    lua_Integer integer;
+    lua_Integer integer;  // also the place of a placed key and the name's number of a named one
     lua_Number number;
     const char* text;  // or the boolean as 0/1 in length
     size_t length;
     lua_Integer slot;  // in the interpreter's order, the last tie-break
 };
 
-KeyPlace placeOfKey(lua_State* L, int index, lua_Integer slot) {
-    KeyPlace place{3, false, 0, 0, nullptr, 0, slot};
+// The registry's table from each host function to the number of its name.
+const char HOST_FUNCTION_ORDER = 0;
+
+KeyPlace placeOfKey(lua_State* L, int index, lua_Integer slot, int names) {
+    KeyPlace place{UNORDERED_KEY, false, 0, 0, nullptr, 0, slot};
     switch (lua_type(L, index)) {
     case LUA_TNUMBER:
-        place.rank = 0;
+        place.rank = NUMBER_KEY;
         place.integer = lua_tointegerx(L, index, nullptr);
         place.isInteger = lua_isinteger(L, index);
         place.number = lua_tonumber(L, index);
         break;
     case LUA_TSTRING:
-        place.rank = 1;
+        place.rank = STRING_KEY;
         place.text = lua_tolstring(L, index, &place.length);
         break;
     case LUA_TBOOLEAN:
-        place.rank = 2;
+        place.rank = BOOLEAN_KEY;
         place.length = static_cast<size_t>(lua_toboolean(L, index));
         break;
     default:
+        if (const std::optional<size_t> offset = ModManager::placeInState(L, lua_topointer(L, index))) {
+            place.rank = PLACED_KEY;
+            place.integer = static_cast<lua_Integer>(*offset);
+            break;
+        }
+        lua_pushvalue(L, index);
+        if (lua_rawget(L, names) == LUA_TNUMBER) {
+            place.rank = NAMED_KEY;
+            place.integer = lua_tointeger(L, -1);
+        }
+        lua_pop(L, 1);
         break;
     }
     return place;
@@ -485,18 +504,36 @@ int compareNumbers(const KeyPlace& a, const KeyPlace& b) {
     return (x > y) - (x < y);
 }
 
+int compareWithinRank(const KeyPlace& a, const KeyPlace& b) {
+    switch (a.rank) {
+    case NUMBER_KEY:
+        return compareNumbers(a, b);
+    case STRING_KEY: {
+        const int common = std::char_traits<char>::compare(a.text, b.text, std::min(a.length, b.length));
+        return common != 0 ? common : (a.length > b.length) - (a.length < b.length);
+    }
+    case BOOLEAN_KEY:
+        return (a.length > b.length) - (a.length < b.length);
+    case PLACED_KEY:
+    case NAMED_KEY:
+        return (a.integer > b.integer) - (a.integer < b.integer);
+    case UNORDERED_KEY:
+        break;
+    }
+    return 0;
+}
+
 bool keyBefore(const KeyPlace& a, const KeyPlace& b) {
     if (a.rank != b.rank) return a.rank < b.rank;
-    int order = 0;
-    if (a.rank == 0) {
-        order = compareNumbers(a, b);
-    } else if (a.rank == 1) {
-        const int common = std::char_traits<char>::compare(a.text, b.text, std::min(a.length, b.length));
-        order = common != 0 ? common : (a.length > b.length) - (a.length < b.length);
-    } else if (a.rank == 2) {
-        order = (a.length > b.length) - (a.length < b.length);
-    }
+    const int order = compareWithinRank(a, b);
     return order != 0 ? order < 0 : a.slot < b.slot;
+}
+
+// A state whose host functions were never ordered gets an empty table.
+void pushHostFunctionOrder(lua_State* L) {
+    if (lua_rawgetp(L, LUA_REGISTRYINDEX, &HOST_FUNCTION_ORDER) == LUA_TTABLE) return;
+    lua_pop(L, 1);
+    lua_newtable(L);
 }
 
 lua_Integer countKeys(lua_State* L, int table) {
@@ -554,11 +591,14 @@ void pushOrderedWalk(lua_State* L, int table) {
         lua_rawseti(L, found, ++slot);
     }
     auto* places = static_cast<KeyPlace*>(lua_newuserdatauv(L, static_cast<size_t>(n) * sizeof(KeyPlace), 0));
+    pushHostFunctionOrder(L);
+    const int names = lua_gettop(L);
     for (lua_Integer i = 1; i <= n; ++i) {
         lua_rawgeti(L, found, i);
-        places[i - 1] = placeOfKey(L, -1, i);  // the found table keeps a string's text alive
+        places[i - 1] = placeOfKey(L, -1, i, names);  // the found table keeps a string's text alive
         lua_pop(L, 1);
     }
+    lua_pop(L, 1);
     std::sort(places, places + n, keyBefore);
     lua_createtable(L, static_cast<int>(n), 0);
     lua_createtable(L, 0, static_cast<int>(n));
@@ -613,6 +653,70 @@ int nextInKeyOrder(lua_State* L) {
     lua_insert(L, 1);
     lua_call(L, 2, LUA_MULTRET);
     return lua_gettop(L);
+}
+
+bool isHostFunction(lua_State* L, int index) {
+    return lua_type(L, index) == LUA_TFUNCTION && !ModManager::placeInState(L, lua_topointer(L, index));
+}
+
+// Puts each host function among the fields of the table into byName, under prefix and its field's name.
+void collectHostFunctions(lua_State* L, int table, const std::string& prefix, int byName) {
+    lua_pushnil(L);
+    while (lua_next(L, table)) {
+        if (lua_type(L, -2) == LUA_TSTRING && isHostFunction(L, -1)) {
+            size_t length = 0;
+            const char* field = lua_tolstring(L, -2, &length);
+            const std::string name = prefix + std::string(field, length);
+            lua_pushvalue(L, -1);
+            lua_setfield(L, byName, name.c_str());
+        }
+        lua_pop(L, 1);
+    }
+}
+
+// The iterators ipairs and utf8.codes hand out are host functions no table holds.
+void collectIterators(lua_State* L, int byName) {
+    lua_getglobal(L, "ipairs");
+    lua_newtable(L);
+    lua_call(L, 1, 1);
+    lua_setfield(L, byName, "ipairs()");
+    for (const bool lax : {false, true}) {
+        lua_getglobal(L, LUA_UTF8LIBNAME);
+        lua_getfield(L, -1, "codes");
+        lua_remove(L, -2);
+        lua_pushliteral(L, "");
+        lua_pushboolean(L, lax);
+        lua_call(L, 2, 1);
+        lua_setfield(L, byName, lax ? "utf8.codes(lax)" : "utf8.codes()");
+    }
+}
+
+// Numbers the functions of byName by their names' order; a function under several names takes the first.
+void numberByName(lua_State* L, int byName) {
+    std::vector<std::string> names;
+    lua_pushnil(L);
+    while (lua_next(L, byName)) {
+        lua_pop(L, 1);
+        size_t length = 0;
+        const char* name = lua_tolstring(L, -1, &length);
+        names.emplace_back(name, length);
+    }
+    std::sort(names.begin(), names.end());
+    lua_newtable(L);
+    const int order = lua_gettop(L);
+    lua_Integer number = 0;
+    for (const std::string& name : names) {
+        lua_getfield(L, byName, name.c_str());
+        lua_pushvalue(L, -1);
+        if (lua_rawget(L, order) != LUA_TNIL) {
+            lua_pop(L, 2);
+            continue;
+        }
+        lua_pop(L, 1);
+        lua_pushinteger(L, ++number);
+        lua_rawset(L, order);
+    }
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &HOST_FUNCTION_ORDER);
 }
 
 void pushWeakKeyedTable(lua_State* L) {
@@ -670,6 +774,23 @@ long long patternCost(const char* pattern, size_t m, size_t n, bool repeatsOverS
     for (int k = 1; k <= branching; ++k) steps = steps * (static_cast<long double>(n) + k) / k;
     if (!anchored) steps *= static_cast<long double>(n) + 1;
     return saturate(steps);
+}
+
+void orderHostFunctions(lua_State* L) {
+    lua_newtable(L);
+    const int byName = lua_gettop(L);
+    lua_pushglobaltable(L);
+    const int globals = lua_gettop(L);
+    collectHostFunctions(L, globals, "", byName);
+    lua_pushnil(L);
+    while (lua_next(L, globals)) {
+        if (lua_type(L, -2) == LUA_TSTRING && lua_istable(L, -1))
+            collectHostFunctions(L, lua_gettop(L), std::string(lua_tostring(L, -2)) + ".", byName);
+        lua_pop(L, 1);
+    }
+    collectIterators(L, byName);
+    numberByName(L, byName);
+    lua_pop(L, 2);
 }
 
 void openSandboxLibraries(lua_State* L) {

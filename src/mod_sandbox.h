@@ -11,9 +11,14 @@ constexpr long long SESSION_RANDOM_SEED = 0;
 // Opens base, string, table, math, utf8 and a clock-only os, with every way out of the sandbox taken away: no file,
 // no program, no binary chunk, no error handler that could swallow a spent budget. Nothing a script reads differs
 // between peers or replays: the clocks read the session's simulated time in UTC, a fresh random seed is the
-// session's, pairs and next walk keys in an order of their own, table.sort reads no clock, and tostring and
-// string.format name tables and functions instead of showing their addresses.
+// session's, pairs and next walk keys in an order of their own (tables and functions by where they lie in the
+// state's region), table.sort reads no clock, and tostring and string.format name tables and functions instead of
+// showing their addresses.
 void openSandboxLibraries(lua_State* L);
+
+// The functions of the libraries and the host lie in the program, at places that differ between peers, so pairs
+// and next order them as table keys by their names instead. Call once every global is set, before the script runs.
+void orderHostFunctions(lua_State* L);
 
 // Worst-case matcher steps of a pattern call on a subject of n bytes: each quantifier or balance may try every
 // position of what is left, an optional item doubles the tries. Saturates instead of overflowing.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "mod_sandbox.h"
 #include "mod_world.h"
@@ -110,6 +111,88 @@ TEST_F(ModDeterminism, TablesAndFunctionsAreNamedNotPlaced) {
         {"select(2, pcall(string.format, '%p', a)):find('address') ~= nil", "true"},
     };
     for (const auto& [expression, answer] : cases) EXPECT_EQ(evaluate(expression), answer) << expression;
+}
+
+// Values of a kind a script cannot make itself, made in the state one after the other: a global list of count.
+void addValues(lua_State* L, const char* name, int count, void (*make)(lua_State*)) {
+    lua_createtable(L, count, 0);
+    for (int i = 1; i <= count; ++i) {
+        make(L);
+        lua_rawseti(L, -2, i);
+    }
+    lua_setglobal(L, name);
+}
+
+// Two peers' states lie at different places and hash strings with different seeds; the script's walks over keys
+// of every kind still come in one order.
+TEST_F(ModDeterminism, StatesAtDifferentPlacesWalkKeysOfEveryKindAlike) {
+    const std::string byPairs = "local s = '' for k, v in pairs(t) do s = s .. v .. ',' end return s";
+    const std::string byNext =
+        "local s = '' local k, v = next(t) while k ~= nil do s = s .. v .. ',' k, v = next(t, k) end return s";
+    const std::string removingOthers =
+        "local s = '' for k, v in pairs(t) do s = s .. v .. ',' t[keys[v * 7 % 60 + 1]] = nil end return s";
+    const std::string tables = "local keys = {} for i = 1, 60 do keys[i] = {} t[keys[i]] = i end ";
+    const struct Case {
+        const char* what;
+        std::string fill;
+        std::string walk;
+    } cases[] = {
+        {"tables", tables, byPairs},
+        {"tables by next", tables, byNext},
+        {"tables removed while walked", tables, removingOthers},
+        {"script functions", "for i = 1, 60 do t[function() return i end] = i end", byPairs},
+        {"library closures", "for i = 1, 60 do t[string.gmatch('a', 'a')] = i end", byPairs},
+        {"coroutines", "for i, c in ipairs(threads) do t[c] = i end", byPairs},
+        {"userdata", "for i, b in ipairs(boxes) do t[b] = i end", byNext},
+        {"host functions",
+         "t[print] = 1 t[math.floor] = 2 t[ipairs({})] = 3 t[spawnUnit] = 4 t[utf8.codes('')] = 5 t[select] = 6 "
+         "t[utf8.codes('', true)] = 7 t[string.rep] = 8",
+         byPairs},
+        {"mixed with strings and numbers",
+         "for i = 1, 30 do t[{}] = 't' .. i t['s' .. i] = 's' .. i t[i * 1.5] = 'n' .. i "
+         "t[threads[i]] = 'c' .. i t[function() end] = 'f' .. i end t[print] = 'p' t[true] = 'b'",
+         byPairs},
+        {"after string keys churned",
+         "local c = {} for i = 1, 3000 do c['k' .. i] = i c['k' .. (i - 5)] = nil end "
+         "for i = 1, 60 do t[{}] = i end",
+         byPairs},
+    };
+    for (const Case& c : cases) {
+        start("");
+        const std::string folder = scripts.path.string() + "/";
+        ModManager first;
+        first.start(grid, folder);
+        // A state in between, busy with tables of its own, and memory taken elsewhere.
+        ModManager between;
+        between.start(grid, folder);
+        evaluateIn(between.L, "(function() for i = 1, 500 do _G['x' .. i] = {{}, function() end} end end)()");
+        const std::vector<char> elsewhere(1 << 20, 1);
+        ModManager second;
+        second.start(grid, folder);
+        std::string walks[2];
+        for (int peer = 0; peer < 2; ++peer) {
+            lua_State* L = peer == 0 ? first.L : second.L;
+            addValues(L, "threads", 60, [](lua_State* state) { lua_newthread(state); });
+            addValues(L, "boxes", 60, [](lua_State* state) { lua_newuserdatauv(state, 8, 0); });
+            walks[peer] = evaluateIn(L, "(function() local t = {} " + c.fill + " " + c.walk + " end)()");
+        }
+        EXPECT_EQ(walks[0], walks[1]) << c.what;
+        EXPECT_GT(walks[0].size(), 10u) << c.what;
+        for (ModManager* host : {&first, &between, &second}) host->shutdown();
+        headless::endTowerDefense();
+    }
+}
+
+// The kinds come in a fixed order: numbers, strings, booleans, the state's own values, then host functions.
+TEST_F(ModDeterminism, KeysOfEachKindFollowTheKindsBefore) {
+    start("");
+    EXPECT_EQ(evaluate("(function() local t = {[select] = 'p', [{}] = 't', [true] = 'b', s = 's', [2] = 'n', "
+                       "[function() end] = 'f'} local s = '' for k, v in pairs(t) do s = s .. v end return s end)()")
+                  .substr(0, 3),
+              "nsb");
+    EXPECT_EQ(evaluate("(function() local t = {[spawnUnit] = 'p', [{}] = 't', [function() end] = 'f'} local s = '' "
+                       "for k, v in pairs(t) do s = s .. v end return s:sub(3) end)()"),
+              "p");
 }
 
 // A script that spawns in the order of pairs over names, places by math.random and waits by os.clock: the same

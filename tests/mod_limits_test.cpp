@@ -1,6 +1,7 @@
 // What one script may make the game hold or do: each bound at its edge, refused with one line, play going on.
 #include <algorithm>
 
+#include "mod_resident.h"
 #include "mod_world.h"
 
 namespace {
@@ -79,6 +80,71 @@ TEST_F(ModLimits, UnitNumbersStopAtTheirTotalWithOneLine) {
     headless::endTowerDefense();
     start("");
     EXPECT_EQ(modManager.userDataValues(), 0u);
+}
+
+// Fills the state up to the memory limit and past it by the byte count argument 1 gives: a block of the room left.
+int fillToTheLimit(lua_State* L) {
+    const auto header = static_cast<size_t>(lua_tointeger(L, lua_upvalueindex(1)));
+    const auto past = static_cast<size_t>(lua_tointeger(L, 1));
+    lua_newuserdatauv(L, MAX_SCRIPT_MEMORY - modManager.memoryUsed() - header + past, 0);
+    return 0;
+}
+
+// A script may hold exactly the limit, not one byte more; the refusal is the interpreter's own memory error.
+TEST_F(ModLimits, MemoryHoldsAtItsLimitToTheByte) {
+    const struct Case {
+        const char* past;
+        bool refused;
+    } cases[] = {{"0", false}, {"1", true}};
+    for (const Case& c : cases) {
+        start("");
+        lua_State* L = modManager.L;
+        const size_t before = modManager.memoryUsed();
+        lua_newuserdatauv(L, 0, 0);
+        const size_t header = modManager.memoryUsed() - before;
+        lua_pop(L, 1);
+        lua_pushinteger(L, static_cast<lua_Integer>(header));
+        lua_pushcclosure(L, fillToTheLimit, 1);
+        lua_setglobal(L, "fill");
+        lua_gc(L, LUA_GCCOLLECT);
+        lua_gc(L, LUA_GCSTOP);
+        ::testing::internal::CaptureStderr();
+        modManager.callLua("fill", c.past);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("Lua error in fill: not enough memory") != std::string::npos, c.refused) << said;
+        EXPECT_LE(modManager.memoryUsed(), MAX_SCRIPT_MEMORY) << c.past;
+        headless::endTowerDefense();
+    }
+}
+
+// Bytes of the state's region the machine holds in memory.
+size_t residentBytesOfState(lua_State* L) {
+    constexpr size_t PAGE = 4096;
+    lua_newtable(L);
+    const auto* table = static_cast<const char*>(lua_topointer(L, -1));
+    const size_t offset = ModManager::placeInState(L, table).value_or(0);
+    lua_pop(L, 1);
+    return PAGE * residentPages(table - offset, SCRIPT_REGION_BYTES / PAGE);
+}
+
+// Memory a script filled with blocks of one size and let go of goes back to the machine, so filling it again with
+// blocks of other sizes does not add up.
+TEST_F(ModLimits, MemoryLetGoInEverySizeLeavesTheProcess) {
+    start(R"(round = 0
+        local sizes = {100, 300, 1000, 3000, 10000, 30000}
+        function onUpdate()
+            round = round + 1
+            local size = sizes[round]
+            if not size then return end
+            local t = {}
+            for i = 1, (8 << 20) // size do t[i] = string.rep('x', size - 1) .. round end
+            t = nil
+            collectgarbage()
+        end)");
+    const std::string said = tick(7);
+    EXPECT_EQ(said.find("Lua error"), std::string::npos) << said;
+    EXPECT_EQ(evaluate("round"), "7");
+    EXPECT_LT(residentBytesOfState(modManager.L), MAX_SCRIPT_MEMORY / 16);
 }
 
 TEST_F(ModLimits, UnitIsQueuedForRemovalOnce) {

@@ -36,11 +36,13 @@ struct ModWorld : ShippedGame {
         return ::testing::internal::GetCapturedStderr();
     }
     // A Lua expression evaluated in the script's state, as text: "nil", "false", "true" or the number.
-    static std::string evaluate(const std::string& expression) {
-        EXPECT_EQ(luaL_dostring(modManager.L, ("result = " + expression).c_str()), LUA_OK) << expression;
-        lua_getglobal(modManager.L, "result");
-        const std::string text = luaL_tolstring(modManager.L, -1, nullptr);
-        lua_pop(modManager.L, 2);
+    static std::string evaluate(const std::string& expression) { return evaluateIn(modManager.L, expression); }
+    // The same in another state.
+    static std::string evaluateIn(lua_State* L, const std::string& expression) {
+        EXPECT_EQ(luaL_dostring(L, ("result = " + expression).c_str()), LUA_OK) << expression;
+        lua_getglobal(L, "result");
+        const std::string text = luaL_tolstring(L, -1, nullptr);
+        lua_pop(L, 2);
         return text;
     }
 };
