@@ -127,14 +127,6 @@ void updateBuildingDisplayValues() {
     }
 }
 
-// The host alone spoke for the computer player; a peer it left behind speaks for it from now on, with a strategy of
-// its own drawing (the host's was never sent), so the computer plays on. Its orders are logged like any other.
-void speakForLeftComputerPlayer() {
-    if (mode != GameMode::Skirmish || lockstep.leftPlayers.empty()) return;
-    Player* computer = getPlayerById(Player::aiId);
-    if (computer && computer->isAI && !computer->ai) computer->ai = drawComputerStrategy();
-}
-
 using FrameFunction = void (*)();
 
 FrameFunction frameFor(GameState state) {
@@ -253,7 +245,6 @@ void runLocalTurnStep() {
         handle_networking(dt, static_cast<int>(totalTime));
         return;
     }
-    speakForLeftComputerPlayer();
     bool due = false;
     for (lockstep.accumulator += dt; lockstep.accumulator >= lockstep.tickSeconds; due = true)
         lockstep.accumulator -= lockstep.tickSeconds;

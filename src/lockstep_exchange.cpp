@@ -334,6 +334,9 @@ public:
     void playerLeft(int playerId) override {
         const Player* player = getPlayerById(playerId);
         postActivity((player ? player->name : "Player " + std::to_string(playerId)) + " left the game", nullptr);
+        // The host alone spoke for the computer player; a peer it leaves alone speaks for it from now on, with a
+        // strategy of its own drawing (the host's was never sent), and its orders are logged like any other.
+        if (net.connections.empty()) setUpComputerPlayer();
     }
 
 private:
