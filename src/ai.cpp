@@ -142,7 +142,8 @@ bool isHumanCampBeingConstructed(const Player& player, const std::vector<Buildin
 void BaseAI::handleEconomy(Player& player, Grid& grid) {
     for (int id : player.unitIds) {
         const Unit* u = getUnitById(id);
-        if (!u || u->state != UnitState::Idle || !u->worker || u->mining || u->constructing) continue;
+        // A worker aboard or inside a building takes no order, so it is neither sent nor counted as a miner.
+        if (!u || !u->onMap || u->state != UnitState::Idle || !u->worker || u->mining || u->constructing) continue;
         std::string resource = "Crystal";
         if (crystalMiners > 0 && amberOilMiners < 1) {
             resource = "AmberOil";

@@ -70,6 +70,19 @@ TEST_F(ComputerOnFightMap, TwoIdleWorkersAreSentOneToCrystalOneToAmberOilOnlyOnT
     EXPECT_EQ(kinds, (std::vector<std::string>{"Crystal", "AmberOil"}));
 }
 
+TEST_F(ComputerOnFightMap, AWorkerOffTheMapIsNeitherSentToMineNorCountedAsAMiner) {
+    Unit* inside = getUnitById(computer->unitIds.front());
+    inside->onMap = false;
+    thinkAs<TurtleAI>();
+    std::vector<std::string> kinds;
+    for (const CommandPayload& order : orders[CommandType::Mine]) {
+        const auto& mine = std::get<MineCommand>(order);
+        EXPECT_NE(mine.unitId, inside->id);
+        kinds.push_back(getMapObjectById(mine.mapObjectId)->type);
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"Crystal", "AmberOil"}));
+}
+
 TEST_F(ComputerOnFightMap, FiveWorkersOrderOneBarracksSixTilesOrMoreFromTheFirstWorkerWhoIsThenHeldBack) {
     addComputerUnit("Peon", {52, 60});
     addComputerUnit("Peon", {53, 60});
