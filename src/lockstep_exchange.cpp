@@ -328,10 +328,7 @@ void announceLeave(int playerId) {
 
 // The leave goes into the log at the turn it is taken, so the replay and a resumed save count the player out where
 // this peer did; nothing of the simulation reads it, so logs without one keep their worlds.
-void logLeave(int playerId) {
-    if (commandLog.is_open())
-        appendCommandRecord(commandLog, lockstep.currentTurn, Command{CommandType::PlayerLeft, playerId, {}});
-}
+void logLeave(int playerId) { logAtCurrentTurn(Command{CommandType::PlayerLeft, playerId, {}}); }
 
 class WorldRunner : public TurnRunner {
 public:

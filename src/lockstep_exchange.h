@@ -49,6 +49,8 @@ struct LockstepManager {
     float accumulator = 0.0f;
     // The simulation tick reached; also the tick written into each command log record.
     int currentTurn = 0;
+    // The tick of the last record this session wrote into the command log; -1 before any.
+    int loggedTurn = -1;
     // Exchange turn numbers: every packet a peer sends takes the next one, so packets never share a number, and
     // a turn applied while paused is used up without a tick. Both therefore run ahead of currentTurn.
     int sendTurn = 0;

@@ -2,6 +2,7 @@
 // exchange: the peer left alone wins, its replay shows the same result at the same turn, and its saved game counts
 // the side that left out once the catch-up passes the leave; the leave's record never counts anyone out by any
 // other road.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -216,6 +217,41 @@ TEST_F(PeerLeaves, ALeaveRecordByAnyOtherRoadDoesNothing) {
     EXPECT_TRUE(leaveRecords(log).empty());
     EXPECT_EQ(result.times, 0) << "the rival is still awaited and still stands";
     EXPECT_GT(lockstep.currentTurn, 60);
+}
+
+// A match ended while paused whose last turn logged records but ran no tick: the rival left during the pause, or
+// an order went in the same turn as the pause. Its log still reads whole and plays to that turn.
+TEST_F(PeerLeaves, ALogEndedWhilePausedAfterARecordReadsWhole) {
+    const struct {
+        const char* what;
+        bool orderWithThePause;
+        bool rivalLeaves;
+    } cases[] = {{"the rival leaves during the pause", false, true}, {"an order goes with the pause", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(startLanMatch(true));
+        runFrames(40, 16.0, [] { return lockstep.currentTurn >= 20; }, rivalUntil(1000));
+        if (c.orderWithThePause) lockstep.pendingCommands = headless::economyOrders(0, LOCAL_ID);
+        lockstep.collectCommand(Command{CommandType::PauseGame, LOCAL_ID, PauseGameCommand{}});
+        runFrames(40, 16.0, [] { return paused; }, rivalUntil(1000));
+        ASSERT_TRUE(paused);
+        if (c.rivalLeaves) rival->link.closeTcp();
+        runFrames(20, 16.0, [] { return false; }, rivalUntil(1000));
+        const int reached = lockstep.currentTurn;
+        endTheSession();
+        const std::filesystem::path log = onlyFileIn(root.path / "replays");
+        const std::vector<nlohmann::json> records = logRecords(log);
+        ASSERT_TRUE(std::any_of(records.begin(), records.end(), [&](const auto& r) { return r["tick"] == reached; }))
+            << "the last turn logged records";
+        std::ifstream in(log);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(loadReplay(in));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        ASSERT_FALSE(replayTurns.empty());
+        EXPECT_EQ(replayTurns.back().tick, reached);
+        restoreConfigurationAfterReplay();
+        std::filesystem::remove_all(root.path / "replays");
+    }
 }
 
 }  // namespace
