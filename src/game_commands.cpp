@@ -450,8 +450,7 @@ bool isLoggedType(CommandType type) { return type != CommandType::Ping && type !
 void applyCommand(const Command& cmd, Grid& grid, int, bool isReplay) {
     OrderContext ctx{cmd, grid, isReplay};
     const bool accepted = orderHandlers[cmd.payload.index()](cmd.payload, ctx);
-    if (accepted && !isReplay && commandLog.is_open() && isLoggedType(cmd.type))
-        appendCommandRecord(commandLog, lockstep.currentTurn, cmd);
+    if (accepted && !isReplay && isLoggedType(cmd.type)) logAtCurrentTurn(cmd);
 }
 
 bool isPauseCommand(const Command& cmd) {

@@ -33,6 +33,9 @@ enum class CommandType : int32_t {
     Hold = 20,
     Stop = 21,
     Construct = 22,
+    // Not an order: the command log's record that a peer left, at the turn this peer took it. It has no order
+    // record, so the wire refuses it and a reader that does not know it reads it as no order.
+    PlayerLeft = 23,
 };
 
 struct MoveCommand {

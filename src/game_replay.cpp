@@ -96,7 +96,10 @@ int lastReplayTick() { return replayTurns.empty() ? 0 : replayTurns.back().tick;
 void runReplayTick(Grid& world, int nowMs) {
     if (turnsRemain() && replayTurns[static_cast<size_t>(replayTurnIndex)].tick == lockstep.currentTurn) {
         for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
-            applyCommand(cmd, world, nowMs, true);
+            if (cmd.type == CommandType::PlayerLeft)
+                takeRecordedLeave(cmd.player);
+            else
+                applyCommand(cmd, world, nowMs, true);
         ++replayTurnIndex;
     }
     advanceOneTurn(world);

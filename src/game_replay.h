@@ -16,8 +16,8 @@ constexpr int MAX_REPLAY_SPEED = 16;
 // Feeds the recorded turns at the tick length scaled by replaySpeed; the first tick due after the last turn ends the
 // session at the start of the next frame.
 void process_replay(float frameDt);
-// One replayed tick: the recorded turn of this tick, if any, applied as replayed, then the tick; a resumed save's
-// computer player thinks after it as it did in the recorded match.
+// One replayed tick: the recorded turn of this tick, if any, applied as replayed, a recorded leave taken as it was
+// live, then the tick; a resumed save's computer player thinks after it as it did in the recorded match.
 void runReplayTick(Grid& world, int nowMs);
 // Simulates at once until the current turn reaches target, or until no recorded turn remains.
 void fast_forward_to_turn(int target);

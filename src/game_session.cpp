@@ -515,7 +515,9 @@ void adoptRecordedComputer() {
 
 
 std::string playReachedRecord() {
-    if (!isLive(mode) || lockstep.currentTurn < 1) return "";
+    // Records of a turn not simulated (paused after its orders or a leave) already take the replay there, and a
+    // record of an earlier tick after them would end the reading.
+    if (!isLive(mode) || lockstep.currentTurn < 1 || lockstep.loggedTurn >= lockstep.currentTurn) return "";
     std::ostringstream record;
     appendCommandRecord(record, lockstep.currentTurn - 1, Command{CommandType::Ping, Player::myStaticId, PingCommand{}});
     return record.str();

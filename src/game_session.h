@@ -87,7 +87,7 @@ void abandonStart();
 
 // A command log names only the turns that carried orders, and never a pause. This record, read back as no order,
 // names the last turn a live session has simulated, so its replay or saved copy runs as far as the match did, paused
-// or not; empty when the session is not live or has simulated nothing.
+// or not; empty when the session is not live, has simulated nothing, or has logged a turn it has not simulated.
 std::string playReachedRecord();
 
 // The end of a session, at the start of a frame: the world torn down, the local player made again, the

@@ -158,6 +158,12 @@ void appendCommandRecord(std::ostream& log, int tick, const Command& cmd) {
     log.flush();
 }
 
+void logAtCurrentTurn(const Command& cmd) {
+    if (!commandLog.is_open()) return;
+    appendCommandRecord(commandLog, lockstep.currentTurn, cmd);
+    lockstep.loggedTurn = lockstep.currentTurn;
+}
+
 // ---- Reading records ----
 
 namespace {

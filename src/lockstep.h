@@ -25,6 +25,8 @@ nlohmann::json commandToJson(int tick, const Command& cmd);
 std::string compactJson(const nlohmann::json& value);
 // Writes the record line and flushes it; a stream already in an error state is reported and still written to.
 void appendCommandRecord(std::ostream& log, int tick, const Command& cmd);
+// The record of a command applied, or a leave taken, at the current turn, into the open command log.
+void logAtCurrentTurn(const Command& cmd);
 
 // A record object back into a command; false, with the reason in error, for a record that is not one.
 bool commandFromJson(const nlohmann::json& record, int& tick, Command& cmd, std::string& error);

@@ -321,6 +321,15 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
 
 namespace {
 
+void announceLeave(int playerId) {
+    const Player* player = getPlayerById(playerId);
+    postActivity((player ? player->name : "Player " + std::to_string(playerId)) + " left the game", nullptr);
+}
+
+// The leave goes into the log at the turn it is taken, so the replay and a resumed save count the player out where
+// this peer did; nothing of the simulation reads it, so logs without one keep their worlds.
+void logLeave(int playerId) { logAtCurrentTurn(Command{CommandType::PlayerLeft, playerId, {}}); }
+
 class WorldRunner : public TurnRunner {
 public:
     explicit WorldRunner(int ms) : nowMs(ms) {}
@@ -332,8 +341,8 @@ public:
         runComputerPlayers(grid);
     }
     void playerLeft(int playerId) override {
-        const Player* player = getPlayerById(playerId);
-        postActivity((player ? player->name : "Player " + std::to_string(playerId)) + " left the game", nullptr);
+        announceLeave(playerId);
+        logLeave(playerId);
         // The host alone spoke for the computer player; a peer it leaves alone speaks for it from now on, with a
         // strategy of its own drawing (the host's was never sent), and its orders are logged like any other.
         if (net.connections.empty()) setUpComputerPlayer();
@@ -356,4 +365,8 @@ std::vector<int> humanPlayers() {
 void handle_networking(float frameSeconds, int nowMs) {
     WorldRunner runner(nowMs);
     lockstep.step(frameSeconds, nowMs, Player::myStaticId, humanPlayers(), net, runner);
+}
+
+void takeRecordedLeave(int playerId) {
+    if (getPlayerById(playerId) && lockstep.leftPlayers.insert(playerId).second) announceLeave(playerId);
 }

@@ -49,6 +49,8 @@ struct LockstepManager {
     float accumulator = 0.0f;
     // The simulation tick reached; also the tick written into each command log record.
     int currentTurn = 0;
+    // The tick of the last record this session wrote into the command log; -1 before any.
+    int loggedTurn = -1;
     // Exchange turn numbers: every packet a peer sends takes the next one, so packets never share a number, and
     // a turn applied while paused is used up without a tick. Both therefore run ahead of currentTurn.
     int sendTurn = 0;
@@ -58,7 +60,7 @@ struct LockstepManager {
     // Local orders waiting for the next turn; every producer of orders appends here.
     std::vector<Command> pendingCommands;
     // Players whose connection dropped or whose leaving the host announced: their turns are used while any
-    // remain, never awaited.
+    // remain, never awaited. In a replay or a resumed save, those whose leave the log records.
     std::set<int> leftPlayers;
     // On a peer that is not the host: which players' turns came in on which connection (the host or the relay),
     // so a dropped connection tells who is gone.
@@ -116,3 +118,6 @@ private:
 // The live step of a match frame: the global lockstep over the global net, applying to the world, gated by the
 // human players of players.
 void handle_networking(float frameSeconds, int nowMs);
+// A leave read back from a command log, as replay playback and a resumed save's catch-up meet it: a listed player
+// is no longer awaited nor standing from this turn on, and the feed says so, as it did live.
+void takeRecordedLeave(int playerId);

@@ -3,7 +3,6 @@
 // the guest saw.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,11 +28,8 @@ void expectSameChecksums(const ChecksumsByTurn& live, const ChecksumsByTurn& aga
 // The records of a log the computer player's orders make.
 int computerRecords(const std::filesystem::path& log) {
     int n = 0;
-    std::istringstream lines(readWholeFile(log));
-    std::string line;
-    std::getline(lines, line);  // the header
-    while (std::getline(lines, line))
-        if (!line.empty() && nlohmann::json::parse(line)["player"] == COMPUTER_ID) ++n;
+    for (const nlohmann::json& record : logRecords(log))
+        if (record["player"] == COMPUTER_ID) ++n;
     return n;
 }
 

@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "../tools/headless_session.h"
 #include "catalogue_support.h"
@@ -162,6 +165,17 @@ struct SessionTest : ShippedGame {
         return sums;
     }
 };
+
+// The records of a command log after its header line, in file order.
+inline std::vector<nlohmann::json> logRecords(const std::filesystem::path& log) {
+    std::vector<nlohmann::json> records;
+    std::istringstream lines(readWholeFile(log));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line))
+        if (!line.empty()) records.push_back(nlohmann::json::parse(line));
+    return records;
+}
 
 // A session whose frames draw into a window-sized target, with the suite's window, renderer and fonts.
 struct DrawnSessionTest : SessionTest {
