@@ -182,7 +182,10 @@ bool handleMine(const MineCommand& c, OrderContext& ctx) {
     const auto kind = mapObjectInfo.find(object->type);
     if (kind == mapObjectInfo.end() || !kind->second.harvestable) return false;
     unit->mineTarget = {object->tileX, object->tileY};
-    return startMining(*unit, *object, *owner, ctx.grid);
+    // A unit that cannot mine keeps the target all the same: the order changed the world, so it counts as carried
+    // out and is logged, or a replay would differ.
+    startMining(*unit, *object, *owner, ctx.grid);
+    return true;
 }
 
 // What the build menu lets a player place: a worker, a type its menu lists, on ground with any effect the type needs.
