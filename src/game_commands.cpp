@@ -206,7 +206,12 @@ bool handlePlaceBuilding(const PlaceBuildingDownCommand& c, OrderContext& ctx) {
     // The placement tests that the worker stands on the map itself, as a replay puts it back there first.
     if (worker->playerId != ctx.cmd.player) return reportMissing("PlaceBuilding", "own unit", c.unitId), false;
     if (!canPlaceFromBuildMenu(*worker, c.buildingType, {c.targetX, c.targetY})) return false;
-    return placeABuildingDown(worker, {c.targetX, c.targetY}, c.buildingType, owner, &ctx.grid, ctx.isReplay);
+    const size_t counted = owner->completedBuildings.size();
+    const bool placed =
+        placeABuildingDown(worker, {c.targetX, c.targetY}, c.buildingType, owner, &ctx.grid, ctx.isReplay);
+    // The requirement test enters a required type it reads among the counts: a refusal that did so changed the
+    // world, so it counts as carried out and is logged, or a replay would differ.
+    return placed || owner->completedBuildings.size() != counted;
 }
 
 bool handleTrainUnit(const TrainUnitCommand& c, OrderContext& ctx) {

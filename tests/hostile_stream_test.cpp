@@ -40,19 +40,6 @@ std::vector<std::string> keysAndUnknown(const Map& map) {
     return keys;
 }
 
-// Building types with nothing required, and two no catalogue holds. Refusing a type for a missing required
-// building enters that building's count as 0, an order a replay never sees (the refusal is not logged), so the
-// stream leaves those types out.
-std::vector<std::string> typesWithoutRequirements() {
-    std::vector<std::string> types;
-    for (const std::string& type : keysAndUnknown(buildingInfo)) {
-        const auto requirement = buildingRequirements.find(type);
-        if (requirement == buildingRequirements.end() || requirement->second.requiredBuildings.empty())
-            types.push_back(type);
-    }
-    return types;
-}
-
 // What an order may name, taken from the world as it stands and from the edges of every value.
 struct Nameable {
     std::vector<int> own, other, gone;  // unit and building ids of the orderer, of anyone else, of the removed
@@ -60,7 +47,7 @@ struct Nameable {
 
     Nameable()
         : unitTypes(keysAndUnknown(unitInfo)),
-          buildingTypes(typesWithoutRequirements()),
+          buildingTypes(keysAndUnknown(buildingInfo)),
           upgradeNames(keysAndUnknown(upgrades)),
           spellNames(keysAndUnknown(spellInfo)) {}
 
@@ -159,6 +146,7 @@ private:
             case CommandType::Hold: return HoldCommand{ids()};
             case CommandType::Stop: return StopCommand{ids()};
             case CommandType::Construct: return ConstructCommand{id(), id()};
+            case CommandType::PlayerLeft: break;
         }
         return {};
     }
@@ -440,6 +428,29 @@ TEST_F(HostileStream, MaximalOrdersFillNothingBeyondItsBound) {
     EXPECT_LE(storedTurns, 2u * TURN_WINDOW) << "turns kept ahead";
 }
 
+// A worker of player 2 ordered to place the first type of its build menu that needs a building the player never
+// had: rich, the requirement test refuses it; poor, the cost test does first.
+Command placementOfAType(bool rich) {
+    Player& player = *getPlayerById(2);
+    player.resources[RESOURCE_GOLD] = rich ? 1 << 20 : 0;
+    player.resources[RESOURCE_WOOD] = rich ? 1 << 20 : 0;
+    for (int id : headless::unitsOf(2)) {
+        const Unit& worker = *getUnitById(id);
+        const UnitInfo* kind = getUnitInfo(worker.type);
+        if (!worker.worker || !kind) continue;
+        for (const std::string& type : kind->buildMenu) {
+            const auto requirement = buildingRequirements.find(type);
+            if (requirement == buildingRequirements.end() || requirement->second.requiredBuildings.empty() ||
+                player.completedBuildings.count(requirement->second.requiredBuildings.front()))
+                continue;
+            const V2i tile = worldToTile(worker.x, worker.y);
+            return Command{CommandType::PlaceBuildingDown, 2, PlaceBuildingDownCommand{type, tile.x, tile.y, id}};
+        }
+    }
+    ADD_FAILURE() << "no worker of player 2 can name a type with a requirement";
+    return Command{};
+}
+
 // An order the replay will not see, because it was not logged, must have left the world as it was; one that
 // changed it must be logged.
 TEST_F(HostileStream, AnOrderEitherChangesNothingOrIsLogged) {
@@ -463,6 +474,10 @@ TEST_F(HostileStream, AnOrderEitherChangesNothingOrIsLogged) {
              return Command{CommandType::Mine, 2, MineCommand{soldier, crystal.tile.x, crystal.tile.y, crystal.object->id}};
          },
          true},
+        {"placing a building whose required building the player never had",
+         [] { return placementOfAType(true); },
+         true},
+        {"placing a building the player cannot pay for", [] { return placementOfAType(false); }, false},
     };
     for (const auto& c : cases) {
         buildWorld();
