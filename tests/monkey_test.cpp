@@ -16,6 +16,7 @@
 
 #include "buildings.h"
 #include "events_iso.h"
+#include "extraction.h"
 #include "game.h"
 #include "game_loop.h"
 #include "game_session.h"
@@ -101,11 +102,18 @@ const std::map<MenuPage, PageWidgets>& pageWidgets() {
          })},
         {MenuPage::ExtractionMapPickerPage,
          widgetsOf<ExtractionMapPickerPage>([](const ExtractionMapPickerPage& p) -> Rects {
-             return {p.selectButton.rect, p.techButton.rect, p.backButton.rect};
+             Rects r{p.selectButton.rect, p.techButton.rect, p.backButton.rect};
+             for (const ExtractionNode& node : extraction_options) r.push_back(node.card);
+             return r;
          })},
         {MenuPage::ExtractionRosterPickerPage,
          widgetsOf<ExtractionRosterPickerPage>([](const ExtractionRosterPickerPage& p) -> Rects {
-             return {p.deployButton.rect, p.backButton.rect};
+             Rects r{p.deployButton.rect, p.backButton.rect};
+             for (const List* list : {shipRosterList, deploymentRosterList})
+                 if (list) r.push_back(list->rect);
+             for (const Button* button : {shipRosterListButton, deploymentRosterListButton})
+                 if (button) r.push_back(button->rect);
+             return r;
          })},
         {MenuPage::ExtractionTechTreePage, widgetsOf<ExtractionTechTreePage>([](const ExtractionTechTreePage& p) -> Rects {
              return {p.backButton.rect};
@@ -370,6 +378,8 @@ struct MonkeyRun : ProgramInFolders {
 
     void TearDown() override {
         if (started) shutDown();
+        leaveMenusAndLobby();
+        players.clear();
         readPointerView = savedPointer;
         inputTicks = savedTicks;
         playing = nullptr;
@@ -386,6 +396,34 @@ struct MonkeyRun : ProgramInFolders {
         inputTicks = fakeTicks;
         std::srand(seed);
         menuRandom().seed(seed);
+        startAgainAtTheMainPage();  // an earlier run in this process left the menus elsewhere
+    }
+
+    // The lobby's own way into a match against the computer, as a player clicks it.
+    static void hostAMatchAgainstTheComputer() {
+        clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+        clickOn(shown<LobbyViewPage>().addAIButton.rect);
+        clickOn(shown<LobbyViewPage>().startButton.rect);
+        ASSERT_EQ(gameState, GameState::Match);
+    }
+
+    // A match played and left, so its log waits on the replays page, which the main page does not offer yet.
+    static void openTheReplaysOfAPlayedMatch() {
+        ASSERT_NO_FATAL_FAILURE(hostAMatchAgainstTheComputer());
+        for (int frame = 0; frame < 300; ++frame) game_loop();
+        pendingShutdown = true;
+        game_loop();
+        mainMenu.switch_to_page(MenuPage::ReplaysPage);
+        mainMenu.carryOutPendingSwitch();
+    }
+
+    // Where a seed's play begins: the main page, a match against the computer, or the replays of one.
+    static void enterTheStartOf(unsigned seed) {
+        if (seed % 3 == 1) hostAMatchAgainstTheComputer();
+        if (seed % 3 == 2) openTheReplaysOfAPlayedMatch();
     }
 
     // Frames of the seeded player; the first fault stops the run with the seed, the frame and the last gestures.
@@ -393,6 +431,7 @@ struct MonkeyRun : ProgramInFolders {
         ASSERT_NO_FATAL_FAILURE(startProgram(seed));
         RandomPlayer player(seed);
         playing = &player;
+        ASSERT_NO_FATAL_FAILURE(enterTheStartOf(seed));
         std::map<std::string, int> framesIn;
         for (int frame = 0; frame < frames; ++frame) {
             ++framesIn[place()];

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Plays the random player of the test program seed after seed (from SEED, default 1) for SECONDS in all (default
 # 600), each seed for FRAMES frames (CORVALE_MONKEY_FRAMES, default 5000), and names each seed that faults.
-# Build the sanitized test tree first: cmake --build build/test --target corvale_tests.
+# Build the sanitized test tree first: cmake --build build/test --target corvale_tests (CORVALE_MONKEY_PROGRAM
+# names another copy of the test program).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 TOTAL="${1:-600}"
 seed="${2:-1}"
 FRAMES="${CORVALE_MONKEY_FRAMES:-5000}"
-PROGRAM=build/test/corvale_tests
+PROGRAM="${CORVALE_MONKEY_PROGRAM:-build/test/corvale_tests}"
 OUT=build/test/monkey
 [ -x "$PROGRAM" ] || { echo "no $PROGRAM: build the test tree first" >&2; exit 2; }
 mkdir -p "$OUT"
