@@ -173,8 +173,8 @@ const std::vector<SDL_Keycode>& playedKeys() {
     return keys;
 }
 
-const std::array<SDL_Point, 6> windowSizes{{{1280, 720}, {1024, 768}, {1920, 1080}, {800, 600}, {1600, 900},
-                                            {640, 480}}};
+const std::array<SDL_Point, 8> windowSizes{{{1280, 720}, {1024, 768}, {1920, 1080}, {800, 600}, {1600, 900},
+                                            {640, 480}, {320, 200}, {160, 120}}};
 
 SDL_Event mouseAt(Uint32 type, SDL_Point at, Uint8 button = SDL_BUTTON_LEFT) {
     SDL_Event e = press(static_cast<float>(at.x), static_cast<float>(at.y), button);
@@ -255,10 +255,21 @@ struct RandomPlayer {
         queue(mouseAt(SDL_MOUSEBUTTONUP, to));
     }
 
+    // Letters, signs and characters of several bytes, as a keyboard or an input method sends them.
     std::string typedText() {
-        static const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789 _-.";
+        static const std::vector<std::string> pieces = [] {
+            std::vector<std::string> p{" ", "_", "-", ".", "\xc3\xa9", "\xc3\x9f", "\xe6\x97\xa5\xe6\x9c\xac",
+                                       "\xf0\x9f\x99\x82"};
+            for (char c = 'a'; c <= 'z'; ++c) p.emplace_back(1, c);
+            for (char c = '0'; c <= '9'; ++c) p.emplace_back(1, c);
+            return p;
+        }();
         std::string text;
-        for (int i = 1 + below(8); i > 0; --i) text += letters[static_cast<std::size_t>(below(static_cast<int>(letters.size())))];
+        for (int i = 1 + below(6); i > 0; --i) {
+            const std::string& piece = pieces[static_cast<std::size_t>(below(static_cast<int>(pieces.size())))];
+            if (text.size() + piece.size() >= sizeof(SDL_TextInputEvent::text)) break;
+            text += piece;
+        }
         return text;
     }
 
@@ -371,6 +382,9 @@ void startAgainAtTheMainPage() {
     running = true;
 }
 
+// Every menu page has a way back that random presses find long before this many frames.
+constexpr int STUCK_MENU_FRAMES = 2500;
+
 struct MonkeyRun : ProgramInFolders {
     PointerView (*savedPointer)() = readPointerView;
     uint32_t (*savedTicks)() = inputTicks;
@@ -433,8 +447,14 @@ struct MonkeyRun : ProgramInFolders {
         playing = &player;
         ASSERT_NO_FATAL_FAILURE(enterTheStartOf(seed));
         std::map<std::string, int> framesIn;
+        std::string at = place();
+        int stay = 0;
         for (int frame = 0; frame < frames; ++frame) {
             ++framesIn[place()];
+            stay = place() == at ? stay + 1 : 0;
+            at = place();
+            ASSERT_FALSE(gameState == GameState::Menus && stay > STUCK_MENU_FRAMES)
+                << "seed " << seed << ", frame " << frame << ": cannot leave " << at;
             player.feedFrame();
             std::string broken;
             try {
