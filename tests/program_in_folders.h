@@ -14,8 +14,15 @@
 
 #include "game_loop.h"
 #include "game_startup.h"
+#include "game_state.h"
 #include "network_manager.h"
+#include "session_fixture.h"
 #include "test_files.h"
+#include "ui/host_page.h"
+#include "ui/lan_page.h"
+#include "ui/lobby_view_page.h"
+#include "ui/main_menu.h"
+#include "ui/main_page.h"
 
 // The program in a folder holding the shipped content tree without the archive (only the folders are there to
 // read) and the shipped maps, on ports of this process's own and broadcasting to loopback only; what it writes to
@@ -49,6 +56,17 @@ struct ProgramInFolders : ::testing::Test {
         ::testing::internal::CaptureStderr();
         if (!startUp("corvale")) FAIL() << "start-up failed: " << ::testing::internal::GetCapturedStderr();
     }
+    // The lobby's own way into a match against the computer, as a player clicks it.
+    static void hostAMatchAgainstTheComputer() {
+        clickOn(shown<MainPage>().lanButton.rect);
+        clickOn(shown<LANPage>().hostGameButton.rect);
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+        clickOn(shown<LobbyViewPage>().addAIButton.rect);
+        clickOn(shown<LobbyViewPage>().startButton.rect);
+        ASSERT_EQ(gameState, GameState::Match);
+    }
+
     void TearDown() override {
         netUdpPorts[0] = 54000;
         netUdpPorts[1] = 54001;

@@ -185,13 +185,7 @@ TEST_F(ProgramInFolders, ACursorImageMissingKeepsTheSystemPointer) {
 TEST_F(ProgramInFolders, AWindowClosedInAMatchLeavesALogThatRunsToTheLastTurnPlayed) {
     ASSERT_NO_FATAL_FAILURE(start());
     frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
-    clickOn(shown<MainPage>().lanButton.rect);
-    clickOn(shown<LANPage>().hostGameButton.rect);
-    clickOn(shown<HostPage>().startLobbyButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
-    clickOn(shown<LobbyViewPage>().addAIButton.rect);
-    clickOn(shown<LobbyViewPage>().startButton.rect);
-    ASSERT_EQ(gameState, GameState::Match);
+    ASSERT_NO_FATAL_FAILURE(hostAMatchAgainstTheComputer());
     for (int frame = 0; frame < 1000 && lockstep.currentTurn < 150; ++frame) game_loop();
     SDL_Event close{};
     close.type = SDL_QUIT;
