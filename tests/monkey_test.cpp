@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -361,6 +362,9 @@ std::string brokenInvariant() {
         return "";
     }
     if (gameState != GameState::Match && gameState != GameState::MapEditor) return "an unknown game state";
+    const float view[] = {camera.x, camera.y, camera.w, camera.h, camera.centerX, camera.centerY, camera.zoom};
+    if (!std::all_of(std::begin(view), std::end(view), [](float v) { return std::isfinite(v); }) || camera.zoom <= 0.0f)
+        return "the camera is off every number";
     for (int id : selectedUnits)
         if (!getUnitById(id)) return "selected unit " + std::to_string(id) + " does not exist";
     for (int id : selectedBuildings)
