@@ -349,6 +349,15 @@ struct RandomPlayer {
 };
 
 RandomPlayer* playing = nullptr;
+unsigned playedSeed = 0;
+int playedFrame = 0;
+
+// The sanitizers' last words name the run, so a crash can be played again.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+void nameTheRunOnDeath() {
+    std::fprintf(stderr, "monkey: seed %u, frame %d, after:%s\n", playedSeed, playedFrame,
+                 playing ? playing->recentGestures().c_str() : "");
+}
 inline PointerView pointer() {
     return PointerView{static_cast<float>(playing->mouse.x), static_cast<float>(playing->mouse.y),
                        static_cast<float>(playing->size.x), static_cast<float>(playing->size.y)};
@@ -438,11 +447,16 @@ struct MonkeyRun : ProgramInFolders {
         ASSERT_NO_FATAL_FAILURE(startProgram(seed));
         RandomPlayer player(seed);
         playing = &player;
+        playedSeed = seed;
+        if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(nameTheRunOnDeath);
         ASSERT_NO_FATAL_FAILURE(enterTheStartOf(seed));
         std::map<std::string, int> framesIn;
         std::string at = place();
         int stay = 0;
         for (int frame = 0; frame < frames; ++frame) {
+            playedFrame = frame;
+            // A sanitizer that ends the process without the callback leaves this mark as the nearest frame.
+            if (frame % 1000 == 0) std::fprintf(stderr, "monkey: seed %u, frame %d\n", seed, frame);
             ++framesIn[place()];
             stay = place() == at ? stay + 1 : 0;
             at = place();
