@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "sdl_events.h"
 #include "session_fixture.h"
 #include "ui/extraction_pages.h"
+#include "ui/checkbox.h"
 #include "ui/extraction_roster_lists.h"
 #include "ui/host_page.h"
 #include "ui/join_page.h"
@@ -38,6 +40,8 @@
 #include "ui/map_editor_page.h"
 #include "ui/options_page.h"
 #include "ui/replays_page.h"
+#include "ui/slider.h"
+#include "ui/text_input.h"
 #include "units.h"
 
 namespace {
@@ -45,12 +49,22 @@ namespace {
 using Rects = std::vector<SDL_FRect>;
 using PageWidgets = std::function<Rects(MenuPageContainer&)>;
 
-// A dialog on show and its buttons.
+// Where a widget takes a press, if it takes any.
+std::optional<SDL_FRect> pressArea(const UIElement& widget) {
+    if (const auto* b = dynamic_cast<const Button*>(&widget)) return b->rect;
+    if (const auto* l = dynamic_cast<const List*>(&widget)) return l->rect;
+    if (const auto* t = dynamic_cast<const TextInput*>(&widget)) return t->rect;
+    if (const auto* c = dynamic_cast<const Checkbox*>(&widget)) return c->box;
+    if (const auto* s = dynamic_cast<const Slider*>(&widget)) return s->track;
+    return std::nullopt;
+}
+
+// A dialog on show and its widgets.
 void addDialog(Rects& r, const Modal& m) {
     if (!m.isVisible()) return;
     r.push_back(m.rect);
     for (const auto& child : m.children)
-        if (const auto* b = dynamic_cast<const Button*>(child.get())) r.push_back(b->rect);
+        if (const auto area = pressArea(*child)) r.push_back(*area);
 }
 
 template <class Page>
