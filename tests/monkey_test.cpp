@@ -372,7 +372,9 @@ void nameTheRunOnDeath() {
     std::fprintf(stderr, "monkey: seed %u, frame %d, after:%s\n", playedSeed, playedFrame,
                  playing ? playing->recentGestures().c_str() : "");
 }
-inline PointerView pointer() {
+
+// The pointer and window the camera reads: where the player's last motion or press put the mouse.
+PointerView pointer() {
     return PointerView{static_cast<float>(playing->mouse.x), static_cast<float>(playing->mouse.y),
                        static_cast<float>(playing->size.x), static_cast<float>(playing->size.y)};
 }
