@@ -338,13 +338,18 @@ struct RandomPlayer {
         }
     }
 
-    // Up to three queued events go to SDL for this frame; a new gesture when the queue runs short.
+    void addGesture() {
+        lastGestures.push_back(gesture());
+        if (lastGestures.size() > 12) lastGestures.pop_front();
+    }
+
+    // Up to three queued events go to SDL for this frame, a new gesture when the queue runs short; now and then a
+    // stalled frame delivers a burst of gestures at once.
     void feedFrame() {
-        if (queued.size() < 2 && below(3) > 0) {
-            lastGestures.push_back(gesture());
-            if (lastGestures.size() > 12) lastGestures.pop_front();
-        }
-        for (int n = 1 + below(3); n > 0 && !queued.empty(); --n) {
+        const bool burst = below(100) == 0;
+        for (int n = burst ? 8 : 1; n > 0; --n)
+            if (burst || (queued.size() < 2 && below(3) > 0)) addGesture();
+        for (int n = burst ? 1000 : 1 + below(3); n > 0 && !queued.empty(); --n) {
             SDL_Event e = queued.front();
             queued.pop_front();
             // The Join page's address field is never typed into: the player only reaches lobbies on this machine.
