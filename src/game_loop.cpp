@@ -347,10 +347,12 @@ void map_editor_loop() {
     calculateFps(dt);
 }
 
+void runTopLevelFrame() {
+    // Sampled before the frame so a paused match still moves the pointer.
+    update_cursor();
+    frameFor(gameState)();
+}
+
 void runTopLevelLoop() {
-    while (running) {
-        // Sampled before the frame so a paused match still moves the pointer.
-        update_cursor();
-        frameFor(gameState)();
-    }
+    while (running) runTopLevelFrame();
 }

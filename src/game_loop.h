@@ -60,7 +60,9 @@ bool isLive(GameMode m);
 void main_loop();
 void game_loop();
 void map_editor_loop();
-// Runs frames while running holds, each one chosen by gameState.
+// One frame of the kind gameState chooses, the pointer sampled first.
+void runTopLevelFrame();
+// Runs frames while running holds.
 void runTopLevelLoop();
 
 // The per-frame (not per-tick) updates of a running session.

@@ -106,6 +106,23 @@ TEST_F(TimedMenu, CreditsAndStoryLeaveOnlyOnTheirKeys) {
     }
 }
 
+// Typed text and wheel turns share their bytes with a key's scancode: the story reads them as no key.
+TEST_F(TimedMenu, StoryTakesTypedTextAndWheelTurnsForNoKey) {
+    SDL_Event turn{};
+    turn.type = SDL_MOUSEWHEEL;
+    turn.wheel.x = 0x646566;
+    for (const SDL_Event& e : {typed("abcdefgh"), turn}) {
+        clickOn(mainPage().storyButton.rect);
+        ASSERT_EQ(mainMenu.current, MenuPage::StoryPage);
+        ASSERT_GE(framesUntil([] { return story().state == StoryPage::Shown; }), 0);
+        mainMenu.handleEvent(e);
+        EXPECT_EQ(story().state, StoryPage::Shown) << e.type;
+        EXPECT_EQ(mainMenu.current, MenuPage::StoryPage) << e.type;
+        mainMenu.switch_to_page(MenuPage::MainPage);
+        mainMenu.carryOutPendingSwitch();
+    }
+}
+
 TEST_F(TimedMenu, StoryStepsOnlyWhenASceneIsFullyShown) {
     clickOn(mainPage().storyButton.rect);
     ASSERT_EQ(mainMenu.current, MenuPage::StoryPage);

@@ -21,6 +21,7 @@ inline SDL_Event keyEvent(SDL_Keycode sym, Uint32 type = SDL_KEYDOWN) {
     SDL_Event e{};
     e.type = type;
     e.key.keysym.sym = sym;
+    e.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
     return e;
 }
 

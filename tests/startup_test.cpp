@@ -21,6 +21,7 @@
 #include "game_startup.h"
 #include "game_state.h"
 #include "network_manager.h"
+#include "program_in_folders.h"
 #include "sdl_text.h"
 #include "session_fixture.h"
 #include "test_files.h"
@@ -119,36 +120,6 @@ TEST_F(Startup, RunnerRefusesHostileReplaysWithOneLine) {
     }
 }
 
-// The program in a folder holding the shipped content tree without the archive (only the folders are there to
-// read) and the shipped maps, on ports of this process's own; what it writes to the error stream is captured.
-struct ProgramInFolders : Startup {
-    std::optional<WorkingDirectory> inRoot;
-    uint16_t savedTcp = netTcpPort;
-
-    // breakPiece changes the copied tree before the program starts on it.
-    void start(const std::function<void()>& breakPiece = [] {}) {
-        for (const char* folder : {"core", "maps"})
-            std::filesystem::copy(std::string(CORVALE_SOURCE_DIR) + "/" + folder, dir.path / folder,
-                                  std::filesystem::copy_options::recursive);
-        dir.write("src/config.txt", shippedConfig);
-        breakPiece();
-        inRoot.emplace(dir.path);
-        // Another program on this machine may hold the game's own ports: these are this process's.
-        const uint16_t base = static_cast<uint16_t>(50000 + (getpid() % 3000) * 4);
-        netUdpPorts[0] = base;
-        netUdpPorts[1] = base + 1;
-        netTcpPort = 0;  // any free port: the player hosts alone
-        ::testing::internal::CaptureStderr();
-        if (!startUp("corvale")) FAIL() << "start-up failed: " << ::testing::internal::GetCapturedStderr();
-    }
-    void TearDown() override {
-        netUdpPorts[0] = 54000;
-        netUdpPorts[1] = 54001;
-        netTcpPort = savedTcp;
-        frameClock = sdlFrameClock();
-    }
-};
-
 TEST_F(ProgramInFolders, OpensOnTheMainPageAndExitEndsTheLoop) {
     // A saved game's temporary file that a killed writer left two minutes ago, beside a save that stays.
     dir.write("saves/kept.bin", "x");
@@ -214,13 +185,7 @@ TEST_F(ProgramInFolders, ACursorImageMissingKeepsTheSystemPointer) {
 TEST_F(ProgramInFolders, AWindowClosedInAMatchLeavesALogThatRunsToTheLastTurnPlayed) {
     ASSERT_NO_FATAL_FAILURE(start());
     frameClock = FrameClock{fake_clock::counter, fake_clock::frequency, fake_clock::sleep};
-    clickOn(shown<MainPage>().lanButton.rect);
-    clickOn(shown<LANPage>().hostGameButton.rect);
-    clickOn(shown<HostPage>().startLobbyButton.rect);
-    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
-    clickOn(shown<LobbyViewPage>().addAIButton.rect);
-    clickOn(shown<LobbyViewPage>().startButton.rect);
-    ASSERT_EQ(gameState, GameState::Match);
+    ASSERT_NO_FATAL_FAILURE(hostAMatchAgainstTheComputer());
     for (int frame = 0; frame < 1000 && lockstep.currentTurn < 150; ++frame) game_loop();
     SDL_Event close{};
     close.type = SDL_QUIT;

@@ -50,7 +50,8 @@ public:
     // Steps only while a scene is fully shown; Escape skips at any time.
     void handleEvent(const SDL_Event& e) override {
         const bool key = e.type == SDL_KEYDOWN;
-        const SDL_Scancode code = e.key.keysym.scancode;
+        // Only a key event carries a scancode; another event's bytes there are no key at all.
+        const SDL_Scancode code = key ? e.key.keysym.scancode : SDL_SCANCODE_UNKNOWN;
         if (key && code == SDL_SCANCODE_ESCAPE) {
             menu->switch_to_page(MenuPage::MainPage);
             return;
