@@ -291,10 +291,13 @@ void LockstepManager::sendDue(int localPlayer, int nowMs, NetworkManager& link) 
     accumulator = std::min(accumulator, 2.0f * tickSeconds);
 }
 
+bool LockstepManager::awaits(int playerId) const {
+    return !leftPlayers.count(playerId) && !storedTurn(playerId, receiveTurn);
+}
+
 std::vector<int> LockstepManager::missingPlayers(const std::vector<int>& gated) const {
     std::vector<int> missing;
-    for (int playerId : gated)
-        if (!leftPlayers.count(playerId) && !storedTurn(playerId, receiveTurn)) missing.push_back(playerId);
+    std::copy_if(gated.begin(), gated.end(), std::back_inserter(missing), [this](int id) { return awaits(id); });
     return missing;
 }
 
@@ -308,7 +311,7 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
     receive(nowMs, localPlayer, gated, link, runner);
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
-    if (!missingPlayers(gated).empty()) return;
+    if (std::any_of(gated.begin(), gated.end(), [this](int id) { return awaits(id); })) return;
     for (const Command& cmd : consumeCurrentTurn())
         if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
     ++receiveTurn;

@@ -111,6 +111,8 @@ private:
     void sendDue(int localPlayer, int nowMs, NetworkManager& link);
     void store(Turn turn);
     void markLeft(int playerId, int localPlayer, const std::vector<int>& gated, TurnRunner& runner);
+    // Whether the turn being applied still waits on this player: not gone, and its part not here yet.
+    bool awaits(int playerId) const;
     // The players, left ones aside, whose part of the turn being applied has not come.
     std::vector<int> missingPlayers(const std::vector<int>& gated) const;
 };
