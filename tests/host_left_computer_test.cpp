@@ -124,11 +124,6 @@ struct HostLeftComputer : SessionTest {
         };
     }
 
-    static void endTheSession() {
-        pendingShutdown = true;
-        game_loop();
-    }
-
     // A saved game resumed as the load dialog resumes it and caught up to the turn it was saved on.
     static ChecksumsByTurn resumeAndCatchUp(const std::string& save) {
         load_game_filename = save;
@@ -202,7 +197,7 @@ TEST_F(HostLeftComputer, AGuestsSaveAfterTheTakeoverPlaysTheComputerOnAsTheGuest
         ASSERT_EQ(strategyNameOf(computerStrategy()), c.strategy);
         EXPECT_EQ(attackingWhenSaved, c.strategy == std::string("rush")) << "the save falls after the rush began";
         const bool liveAttacking = attackStarted(computerStrategy());
-        endTheSession();
+        endSession();
         const std::filesystem::path log = onlyFileIn(root.path / "replays");
         const std::vector<std::pair<std::string, int>> takeovers = takeoverRecords(log);
         ASSERT_EQ(takeovers.size(), 1u);
@@ -220,7 +215,7 @@ TEST_F(HostLeftComputer, AGuestsSaveAfterTheTakeoverPlaysTheComputerOnAsTheGuest
         expectSameChecksums(live, resumed);
         EXPECT_EQ(strategyNameOf(computerStrategy()), c.strategy);
         EXPECT_EQ(attackStarted(computerStrategy()), liveAttacking);
-        endTheSession();
+        endSession();
         std::filesystem::remove_all(root.path / "replays");
     }
 }
@@ -236,7 +231,7 @@ TEST_F(HostLeftComputer, AGuestsSaveFromBeforeTheLeaveStillResumesToTheWorldsItS
         save();
     });
     ASSERT_TRUE(saved);
-    endTheSession();
+    endSession();
     ASSERT_TRUE(takeoverRecords(root.path / "saves/early.bin").empty());
     std::filesystem::remove_all(root.path / "replays");
 
