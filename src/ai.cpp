@@ -1,10 +1,12 @@
 // Computer opponents: economy, supply, barracks, training and attack steps, the strategies and their schedule.
 #include "ai.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
 #include <utility>
+#include <variant>
 
 #include "buildings.h"
 #include "config.h"
@@ -272,11 +274,49 @@ std::unique_ptr<BaseAI> strategyNamed(const std::string& name) {
     return nullptr;
 }
 
+namespace {
+
+bool isTakeoverOfTheComputer(const Command& cmd) {
+    return cmd.type == CommandType::ComputerTakeover && cmd.player == Player::aiId;
+}
+
+// Whether the turns a resumed save catches up through take the computer player over at some turn.
+bool takeoverRecorded() {
+    for (const Turn& turn : replayTurns)
+        if (std::any_of(turn.commands.begin(), turn.commands.end(), isTakeoverOfTheComputer)) return true;
+    return false;
+}
+
+// The computer player that may be given a strategy: there, a computer, and holding none yet.
+Player* computerWithoutStrategy() {
+    Player* computer = getPlayerById(Player::aiId);
+    return computer && computer->isAI && !computer->ai ? computer : nullptr;
+}
+
+}  // namespace
+
 void setUpComputerPlayer() {
     waveThinkTimer = 0.0f;
-    Player* computer = getPlayerById(Player::aiId);
-    if (!computer || !computer->isAI || computer->ai || mode == GameMode::Replay) return;
+    Player* computer = computerWithoutStrategy();
+    if (!computer || mode == GameMode::Replay) return;
+    if (mode == GameMode::ResumedSave && takeoverRecorded()) return;
     computer->ai = drawComputerStrategy();
+}
+
+void takeOverComputerPlayer() {
+    Player* computer = computerWithoutStrategy();
+    setUpComputerPlayer();
+    if (computer && computer->ai)
+        logAtCurrentTurn(Command{CommandType::ComputerTakeover, computer->id,
+                                 ComputerTakeoverCommand{strategyNameOf(computer->ai.get())}});
+}
+
+void takeRecordedTakeover(const Command& record) {
+    Player* computer = computerWithoutStrategy();
+    const auto* taken = std::get_if<ComputerTakeoverCommand>(&record.payload);
+    if (mode != GameMode::ResumedSave || !computer || !taken || !isTakeoverOfTheComputer(record)) return;
+    computer->ai = strategyNamed(taken->strategy);
+    if (!computer->ai) computer->ai = drawComputerStrategy();
 }
 
 bool computerPlayerMayThink() {

@@ -98,8 +98,16 @@ std::unique_ptr<BaseAI> strategyNamed(const std::string& name);
 
 // Session start, right after the generators are seeded: the wave timer restarts. The computer player keeps the
 // strategy drawn when it was added; one without (a resumed save's, whose log does not name it) draws from the
-// menus' generator, outside a replay, which runs none. The simulation's generators are never drawn from.
+// menus' generator, outside a replay, which runs none, and outside a resumed save whose log records it taken over,
+// which gets its strategy at that turn. The simulation's generators are never drawn from.
 void setUpComputerPlayer();
+
+// A peer left alone by its last peer takes the computer player over: one without a strategy draws its own, and the
+// command log records the draw at this turn.
+void takeOverComputerPlayer();
+// A takeover met again in a resumed save's catch-up: the computer player gets the recorded strategy at the turn it
+// was drawn, so it rehearses and plays on as it did live (a name nobody knows draws afresh). A replay takes nothing.
+void takeRecordedTakeover(const Command& record);
 
 // Whether the computer player may think in this session: in Extraction only in a survival mission, elsewhere
 // while the configuration's AI flag is set; never in a replay or a resumed save catching up, never while paused.

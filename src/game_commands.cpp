@@ -415,6 +415,9 @@ bool handleConstruct(const ConstructCommand& c, OrderContext& ctx) {
     return worker && building && constructBuilding(worker, building, ctx.grid);
 }
 
+// What a live session did beside the orders is taken where the log is read back; as an order it does nothing.
+bool handleTakeover(const ComputerTakeoverCommand&, OrderContext&) { return false; }
+
 using OrderHandler = bool (*)(const CommandPayload&, OrderContext&);
 
 template <class Order, bool (*Handle)(const Order&, OrderContext&)>
@@ -448,6 +451,7 @@ constexpr OrderHandler orderHandlers[] = {
     dispatch<HoldCommand, handleHold>,
     dispatch<StopCommand, handleStop>,
     dispatch<ConstructCommand, handleConstruct>,
+    dispatch<ComputerTakeoverCommand, handleTakeover>,
 };
 static_assert(std::size(orderHandlers) == std::variant_size_v<CommandPayload>, "one handler per order record");
 

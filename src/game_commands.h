@@ -36,6 +36,10 @@ enum class CommandType : int32_t {
     // Not an order: the command log's record that a peer left, at the turn this peer took it. It has no order
     // record, so the wire refuses it and a reader that does not know it reads it as no order.
     PlayerLeft = 23,
+    // Not an order either: the log's record of the strategy a peer drew when it took the computer player over,
+    // so a resumed save gives the computer the same one at the same turn. A reader that does not know the code
+    // reads it as no order, and the wire refuses it.
+    ComputerTakeover = 24,
 };
 
 struct MoveCommand {
@@ -155,25 +159,41 @@ struct ConstructCommand {
     int buildingId = 0;
 };
 
+// The computer player's strategy from the turn it was taken over, by the name the log header uses ("rush"...).
+struct ComputerTakeoverCommand {
+    std::string strategy;
+};
+
 // The alternative index selects the handler, so the order of alternatives is fixed; index 0 is "no order".
 using CommandPayload =
     std::variant<std::monostate, MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand,
                  AttackCommand, SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
                  StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
                  PingCommand, PongCommand, AttackMove, PickUpCommand, PauseGameCommand, ResumeGameCommand,
-                 HoldCommand, StopCommand, ConstructCommand>;
+                 HoldCommand, StopCommand, ConstructCommand, ComputerTakeoverCommand>;
 
 // A list of order record types.
 template <class... Records>
 struct CommandRecordList {};
 
-// The order record of each type code, in code order; the wire codec and the command log read commands by it.
+// The order record of each type code, in code order; the wire codec reads commands by it.
 using RecordsByCommandType =
     CommandRecordList<MoveCommand, SpawnCommand, MineCommand, PlaceBuildingDownCommand, TrainUnitCommand, AttackCommand,
                       SetRallyPointCommand, CarrierPickUpCommand, CarrierDropOffCommand, CastSpellCommand,
                       StopProductionCommand, StopConstructionCommand, ResearchUpgradeCommand, ChatMessageCommand,
                       PauseGameCommand, ResumeGameCommand, PingCommand, PongCommand, AttackMove, PickUpCommand,
                       HoldCommand, StopCommand, ConstructCommand>;
+
+// A list with more records after its own.
+template <class List, class... More>
+struct WithRecords;
+template <class... Records, class... More>
+struct WithRecords<CommandRecordList<Records...>, More...> {
+    using type = CommandRecordList<Records..., More...>;
+};
+
+// The record of each type code a command log holds: the orders', then the leave's (none) and the takeover's.
+using RecordsByLoggedType = WithRecords<RecordsByCommandType, std::monostate, ComputerTakeoverCommand>::type;
 
 struct Command {
     // Codes outside the table can arrive from a file or the wire and are kept as read.

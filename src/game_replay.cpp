@@ -98,6 +98,8 @@ void runReplayTick(Grid& world, int nowMs) {
         for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
             if (cmd.type == CommandType::PlayerLeft)
                 takeRecordedLeave(cmd.player);
+            else if (cmd.type == CommandType::ComputerTakeover)
+                takeRecordedTakeover(cmd);
             else
                 applyCommand(cmd, world, nowMs, true);
         ++replayTurnIndex;

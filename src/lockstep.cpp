@@ -117,6 +117,9 @@ constexpr auto recordFields<StopCommand> = std::make_tuple(field("unitIds", &Sto
 template <>
 constexpr auto recordFields<ConstructCommand> =
     std::make_tuple(field("unitId", &ConstructCommand::unitId), field("buildingId", &ConstructCommand::buildingId));
+template <>
+constexpr auto recordFields<ComputerTakeoverCommand> =
+    std::make_tuple(field("strategy", &ComputerTakeoverCommand::strategy));
 
 template <class Record>
 constexpr bool hasFields = std::tuple_size_v<std::decay_t<decltype(recordFields<Record>)>> != 0;
@@ -244,7 +247,7 @@ CommandPayload readRecord(FieldReader& r) {
 
 using PayloadReader = CommandPayload (*)(FieldReader&);
 
-// Records without fields (Ping, Pong) carry no data, so their code has no reader.
+// Records without fields (Ping, Pong, the leave) carry no data, so their code has no reader.
 template <class Record>
 constexpr PayloadReader payloadReaderOf() {
     if constexpr (hasFields<Record>)
@@ -259,7 +262,9 @@ constexpr auto payloadReadersByCode(CommandRecordList<Records...>) {
 }
 
 // Indexed by the command's type code.
-constexpr auto payloadReaders = payloadReadersByCode(RecordsByCommandType{});
+constexpr auto payloadReaders = payloadReadersByCode(RecordsByLoggedType{});
+static_assert(std::size(payloadReaders) == static_cast<size_t>(CommandType::ComputerTakeover) + 1,
+              "one reader per logged code");
 
 // Where the next line begins, or nothing when the stream cannot tell.
 std::optional<std::streampos> lineStart(std::istream& in) {

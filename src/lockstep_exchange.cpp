@@ -347,8 +347,9 @@ public:
         announceLeave(playerId);
         logLeave(playerId);
         // The host alone spoke for the computer player; a peer it leaves alone speaks for it from now on, with a
-        // strategy of its own drawing (the host's was never sent), and its orders are logged like any other.
-        if (net.connections.empty()) setUpComputerPlayer();
+        // strategy of its own drawing (the host's was never sent) that the log records, and its orders are logged
+        // like any other.
+        if (net.connections.empty()) takeOverComputerPlayer();
     }
 
 private:

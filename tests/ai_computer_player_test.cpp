@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "ai.h"
+#include "lockstep.h"
 #include "economy_world.h"
 
 namespace {
@@ -45,6 +47,11 @@ struct ComputerOnFightMap : FightMapEconomy {
         u.x = at.x;
         u.y = at.y;
         return addUnit(u).id;
+    }
+
+    // A turn of a log that records the player's computer taken over with the strategy named.
+    static Turn takeoverTurn(int playerId, const std::string& strategy) {
+        return Turn{40, playerId, {{CommandType::ComputerTakeover, playerId, ComputerTakeoverCommand{strategy}}}};
     }
 
     Player* computer = nullptr;
@@ -173,13 +180,17 @@ TEST_F(ComputerOnFightMap, SessionStartKeepsTheAddedStrategyDrawsOnlyForOneWitho
     struct Case {
         Added added;
         GameMode mode;
+        bool takenOverLater;  // the log being caught up records the computer taken over at some turn
         bool strategyAfter;
     };
-    const Case cases[] = {{Rush, GameMode::Skirmish, true},
-                          {Turtle, GameMode::Skirmish, true},
-                          {None, GameMode::ResumedSave, true},
-                          {None, GameMode::Replay, false}};
+    const Case cases[] = {{Rush, GameMode::Skirmish, false, true},
+                          {Turtle, GameMode::Skirmish, false, true},
+                          {None, GameMode::ResumedSave, false, true},
+                          {None, GameMode::ResumedSave, true, false},
+                          {None, GameMode::Replay, false, false}};
     for (const Case& c : cases) {
+        replayTurns.clear();
+        if (c.takenOverLater) replayTurns = {takeoverTurn(2, "rush")};
         computer->ai.reset();
         if (c.added == Rush) computer->ai = std::make_unique<RushAI>();
         if (c.added == Turtle) computer->ai = std::make_unique<TurtleAI>();
@@ -198,6 +209,36 @@ TEST_F(ComputerOnFightMap, SessionStartKeepsTheAddedStrategyDrawsOnlyForOneWitho
         }
         EXPECT_EQ(std::rand(), sessionFirst) << "the simulation's generator was drawn from";
         EXPECT_EQ(waveThinkTimer, 0.0f);
+    }
+    replayTurns.clear();
+    mode = GameMode::Skirmish;
+}
+
+TEST_F(ComputerOnFightMap, ARecordedTakeoverGivesItsStrategyOnlyToAResumedSavesComputerWithoutOne) {
+    struct Case {
+        const char* what;
+        GameMode mode;
+        int recordedFor;
+        const char* recorded;
+        bool rushBefore;
+        const char* after;
+    };
+    // Each draws from a generator whose next draw is odd: a turtle.
+    const Case cases[] = {{"a resumed save's computer", GameMode::ResumedSave, 2, "rush", false, "rush"},
+                          {"a replay runs no computer", GameMode::Replay, 2, "rush", false, ""},
+                          {"another player's", GameMode::ResumedSave, 1, "rush", false, ""},
+                          {"a computer that has one keeps it", GameMode::ResumedSave, 2, "turtle", true, "rush"},
+                          {"a name nobody knows draws one", GameMode::ResumedSave, 2, "bold", false, "turtle"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        computer->ai.reset();
+        if (c.rushBefore) computer->ai = std::make_unique<RushAI>();
+        mode = c.mode;
+        menuRandom().seed(1);
+        ::testing::internal::CaptureStdout();
+        takeRecordedTakeover(takeoverTurn(c.recordedFor, c.recorded).commands.front());
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(strategyNameOf(computer->ai.get()), c.after);
     }
     mode = GameMode::Skirmish;
 }

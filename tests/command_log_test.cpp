@@ -44,6 +44,7 @@ std::vector<Command> everyOrder() {
         command(CommandType::Pong, 4, std::monostate{}),
         command(CommandType::AttackMove, 5, AttackMove{33, 34, 35, true}),
         command(CommandType::PickUp, 5, PickUpCommand{36, 37}),
+        command(CommandType::ComputerTakeover, 6, ComputerTakeoverCommand{"turtle"}),
     };
 }
 
@@ -100,6 +101,9 @@ TEST(CommandRecord, MissingOrMistypedKeysAreMalformed) {
     readError(R"({"tick":1,"player":1,"type":5,"data":{"unitId":1,"targetId":4294967296}})");
     readError(R"({"tick":1,"player":1,"type":13,"data":{"message":7}})");
     readError(R"({"tick":1,"player":1,"type":1,"data":null})");
+    EXPECT_NE(readError(R"({"tick":1,"player":6,"type":24,"data":null})").find("data"), std::string::npos);
+    EXPECT_NE(readError(R"({"tick":1,"player":6,"type":24,"data":{"strategy":1}})").find("strategy"),
+              std::string::npos);
     readError(R"({"tick":"1","player":1,"type":16,"data":null})");
     readError(R"({"player":1,"type":16,"data":null})");
     readError(R"([1,2,3])");

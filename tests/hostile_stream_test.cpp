@@ -146,7 +146,8 @@ private:
             case CommandType::Hold: return HoldCommand{ids()};
             case CommandType::Stop: return StopCommand{ids()};
             case CommandType::Construct: return ConstructCommand{id(), id()};
-            case CommandType::PlayerLeft: break;
+            case CommandType::PlayerLeft:
+            case CommandType::ComputerTakeover: break;
         }
         return {};
     }

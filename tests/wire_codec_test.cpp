@@ -117,6 +117,24 @@ TEST(TurnPacket, UnknownTypeEndsDecodingAndShortHeaderIsRefused) {
     }
 }
 
+// What only a command log holds, a peer's leave and the computer's takeover, never travels in a turn: it ends the
+// decoding as an unknown code does.
+TEST(TurnPacket, LogOnlyRecordsEndDecoding) {
+    const Command cases[] = {{CommandType::PlayerLeft, 2, std::monostate{}},
+                             {CommandType::ComputerTakeover, 2, ComputerTakeoverCommand{"rush"}}};
+    for (const Command& logOnly : cases) {
+        const int code = static_cast<int>(logOnly.type);
+        SCOPED_TRACE(code);
+        NetPacket p = writeTurnPacket(Turn{5, 2, {entryCases[5].cmd, logOnly, entryCases[5].cmd}});
+        Turn decoded;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(readTurnPacket(p, decoded));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "UNKNOWN COMMAND TYPE: " + std::to_string(code) + "\n");
+        ASSERT_EQ(decoded.commands.size(), 1u);
+        EXPECT_EQ(decoded.commands[0].type, CommandType::Attack);
+    }
+}
+
 TEST(TurnPacket, ChatOfOneLineTravelsAndAnyOtherArrivesEmpty) {
     const struct {
         std::string message;
