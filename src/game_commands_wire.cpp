@@ -83,8 +83,8 @@ constexpr auto recordReaders = readersByCode(RecordsByCommandType{});
 
 }  // namespace
 
-bool isOneChatLine(const std::string& text) {
-    return text.size() <= MAX_CHAT_BYTES && text.find_first_of("\r\n") == std::string::npos;
+bool isOneChatLine(const std::string& text, size_t maxBytes) {
+    return text.size() <= maxBytes && text.find_first_of("\r\n") == std::string::npos;
 }
 
 namespace {

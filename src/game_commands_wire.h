@@ -11,8 +11,10 @@ constexpr int32_t MAX_WIRE_UNIT_IDS = 10000;
 constexpr int32_t MAX_TURN_COMMANDS = 4096;
 // A chat message is one line of at most this many bytes; a longer one, or one with a line break, travels empty.
 constexpr size_t MAX_CHAT_BYTES = 256;
+// A chat line as the command log writes it: each byte that is not UTF-8 becomes the three bytes of U+FFFD.
+constexpr size_t MAX_LOGGED_CHAT_BYTES = 3 * MAX_CHAT_BYTES;
 
-bool isOneChatLine(const std::string& text);
+bool isOneChatLine(const std::string& text, size_t maxBytes = MAX_CHAT_BYTES);
 
 // The work one player's orders may set going in one turn, so that no peer's orders can stall the match: orders
 // that may each start a path search (a move counts once, however many units it lists), and the units the move,

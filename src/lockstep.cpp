@@ -17,6 +17,7 @@
 
 #include "ai.h"
 #include "config.h"
+#include "game_commands_wire.h"
 #include "game_state.h"
 #include "map.h"
 #include "player.h"
@@ -328,6 +329,13 @@ bool commandFromJson(const json& record, int& tick, Command& cmd, std::string& e
         result.payload = payloadReaders[type](dataFields);
         if (!dataFields.error().empty()) {
             error = dataFields.error();
+            return false;
+        }
+        // No chat line is written longer; drawn in the activity feed, a message of a megabyte would make a text
+        // image of over a gigabyte.
+        const auto* chat = std::get_if<ChatMessageCommand>(&result.payload);
+        if (chat && !isOneChatLine(chat->message, MAX_LOGGED_CHAT_BYTES)) {
+            error = "\"message\" is not one chat line";
             return false;
         }
     }
