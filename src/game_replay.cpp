@@ -34,13 +34,6 @@ namespace {
 
 bool turnsRemain() { return replayTurnIndex < static_cast<int>(replayTurns.size()); }
 
-// A first record of a tick before turn 0 never comes due; waiting for it, playback and a save's catch-up would
-// never reach the turns after it or their end.
-void passTurnsBehind() {
-    while (turnsRemain() && replayTurns[static_cast<size_t>(replayTurnIndex)].tick < lockstep.currentTurn)
-        ++replayTurnIndex;
-}
-
 // What a player brings to a session before its world is built: the seat of the recorded match.
 struct Seat {
     int id;
@@ -101,7 +94,6 @@ constexpr int LOAD_BAR_HEIGHT = 16;
 int lastReplayTick() { return replayTurns.empty() ? 0 : replayTurns.back().tick; }
 
 void runReplayTick(Grid& world, int nowMs) {
-    passTurnsBehind();
     if (turnsRemain() && replayTurns[static_cast<size_t>(replayTurnIndex)].tick == lockstep.currentTurn) {
         for (const Command& cmd : replayTurns[static_cast<size_t>(replayTurnIndex)].commands)
             if (cmd.type == CommandType::PlayerLeft)

@@ -650,11 +650,15 @@ bool loadReplay(std::istream& in) {
                       << "\n";
             return false;
         }
-        // Playback matches turns to ticks in list order: a tick that does not come later would never be reached.
-        // The first record has none before it, whatever its tick.
+        // Playback matches turns to ticks in list order from tick 0: a tick that does not come later, or comes
+        // before 0, would never be reached, and nothing after it either.
         if (!replayTurns.empty() && turn.tick <= replayTurns.back().tick) {
             std::cerr << "Malformed command log record: tick " << turn.tick << " after tick " << replayTurns.back().tick
                       << "\n";
+            return false;
+        }
+        if (turn.tick < 0) {
+            std::cerr << "Malformed command log record: tick " << turn.tick << " comes before tick 0\n";
             return false;
         }
         replayTurns.push_back(std::move(turn));

@@ -65,8 +65,8 @@ constexpr std::size_t MAX_REPLAY_PLAYERS = 64;
 
 // Reads a whole log: the header replaces the configuration it records (deriving the values that depend on it)
 // and the players, then the records become replayTurns. A header that cannot be used changes nothing. Turns
-// stop at a malformed record, one whose tick does not come after the previous turn's, or one beyond
-// MAX_REPLAY_TICK. False, with one line on the error stream, for an empty file, a bad header or a bad record.
+// stop at a malformed record, one whose tick comes before 0, does not come after the previous turn's, or lies
+// beyond MAX_REPLAY_TICK. False, with one line on the error stream, for an empty file, a bad header or a bad record.
 bool loadReplay(std::istream& in);
 // What a header records of the world its session was built from: the map it names, that map's fingerprint (empty
 // when none was recorded) and the race of each listed player, in list order.
