@@ -350,7 +350,7 @@ bool mayHandle(LobbyPeer& peer, const NetPacket& p, const TcpHandler& h) {
 // A host that could not listen holds a lobby nobody can join: announcing it would send searching players to
 // whatever else holds the port.
 bool hostsJoinableLobby(const LobbyPeer& peer) {
-    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listenSocket);
+    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listening());
 }
 
 // A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.
