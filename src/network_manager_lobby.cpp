@@ -9,6 +9,9 @@
 #include "config.h"
 
 LobbyState lobbyState;
+// The relay lies outside the game; the one this machine can reach without a setting is a stand-in on it.
+std::string relayerIp = "127.0.0.1";
+int relayerPort = 54000;
 std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
 LobbyPeer globalLobbyPeer() { return {lobbyState, players, teamIds, playerToTeamPalette, net, Player::myStaticId}; }
