@@ -164,8 +164,8 @@ public:
     // Most connections a host keeps (see acceptClient for a newcomer beyond them).
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until admitted; false when none
-    // waits. With every place taken, the connection that has waited longest for its join makes room, or, when all
-    // have joined, the newcomer is closed.
+    // waits. With every place taken, the connection that has waited longest for its join makes room, or, when none
+    // can (all joined, or their joins just read), the newcomer is closed.
     bool acceptClient();
     // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in.
     void acceptClients();
