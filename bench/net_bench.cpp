@@ -1,6 +1,8 @@
 // Turns per second of four players with fifty orders each per turn: through the codec alone, and through four
-// lockstep managers joined in a star of in-memory links with the host relaying.
+// lockstep managers joined in a star of in-memory links with the host relaying; and the time a turn at the frame
+// limit takes to pass between two peers over loopback.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -98,5 +100,48 @@ void BM_TurnExchangeInMemory(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(last.runner.applied), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TurnExchangeInMemory);
+
+// A host and the client it accepted as player 2, over TCP on 127.0.0.1.
+struct LoopbackPair {
+    NetworkManager host, client;
+    bool ready = false;
+    LoopbackPair() {
+        int port = 47000 + static_cast<int>(getpid() % 1000) * 2;
+        while (!host.listen(static_cast<uint16_t>(port))) ++port;
+        if (!client.connect("127.0.0.1", static_cast<uint16_t>(port))) return;
+        for (int tries = 0; tries < 100 && host.connections.empty(); ++tries)
+            if (!host.acceptClient()) host.waitForTraffic(10);
+        if (host.connections.empty()) return;
+        host.bindConnection(host.connections.front().id, 2);
+        ready = true;
+    }
+};
+
+// One turn whose frame is as long as a frame may be. Each round the client pushes what its socket takes and the
+// host reads once, as a peer does once a frame; the reads counter is the frames a peer needs to take the turn in.
+void BM_TurnAtTheFrameLimitOverLoopback(benchmark::State& state) {
+    LoopbackPair pair;
+    if (!pair.ready) {
+        state.SkipWithError("no loopback connection");
+        return;
+    }
+    NetPacket turn(PacketType::TurnCommands);
+    turn.data.resize(MAX_FRAME_LENGTH - 1);
+    for (size_t i = 0; i < turn.data.size(); ++i) turn.data[i] = static_cast<uint8_t>(i * 7);
+    size_t reads = 0;
+    for (auto _ : state) {
+        pair.client.sendPacket(turn);
+        std::vector<NetPacket> got;
+        while (got.empty()) {
+            pair.client.receivePackets();
+            got = pair.host.receivePackets();
+            ++reads;
+        }
+        if (got.front().data.size() != turn.data.size()) state.SkipWithError("the turn arrived cut");
+    }
+    state.counters["reads"] =
+        benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_TurnAtTheFrameLimitOverLoopback)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,10 +1,15 @@
 // The framed message transport: packet elements, the frame cutter, TCP links, UDP datagrams and the manager.
 #include "network_manager.h"
 
+#include <SDL_net.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -70,11 +75,27 @@ std::vector<uint8_t> framePacket(const NetPacket& packet) {
     return frame;
 }
 
+namespace {
+
+uint32_t frameLength(const uint8_t* at) {
+    return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
+}
+
+// What a buffer left by cutFrames needs next: a chunk when it is empty, else the rest of the header, else the rest
+// of the frame under way.
+size_t bytesLacking(const std::vector<uint8_t>& buffer) {
+    if (buffer.empty()) return RECEIVE_CHUNK;
+    if (buffer.size() < FRAME_HEADER) return FRAME_HEADER - buffer.size();
+    return FRAME_HEADER + frameLength(buffer.data()) - buffer.size();
+}
+
+}  // namespace
+
 bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32_t& badLength, uint32_t limit) {
     size_t pos = 0;
     while (buffer.size() - pos >= FRAME_HEADER) {
         const uint8_t* at = buffer.data() + pos;
-        const uint32_t length = (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
+        const uint32_t length = frameLength(at);
         if (length == 0 || length > limit) {
             badLength = length;
             buffer.clear();
@@ -95,41 +116,37 @@ bool cutFrames(std::vector<uint8_t>& buffer, std::vector<NetPacket>& out, uint32
 
 namespace {
 
-// The descriptor of a connected socket, which SDL2_net keeps after the ready flag that every socket of it starts
-// with; -1 unless the descriptor is connected to the socket's own peer, so another layout only costs the sends
-// that do not wait.
-int descriptorOf(TCPsocket sock) {
-    int fd = -1;
-    std::memcpy(&fd, reinterpret_cast<const char*>(sock) + sizeof(int), sizeof fd);
-    const IPaddress* peer = SDLNet_TCP_GetPeerAddress(sock);
+// Bytes one system call takes from a socket.
+constexpr size_t READ_PIECE = 64u << 10;
+
+sockaddr_in ipv4(uint32_t hostInNetworkOrder, uint16_t portInNetworkOrder) {
     sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (!peer || fd < 0 || getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        address.sin_family != AF_INET)
-        return -1;
-    return address.sin_addr.s_addr == peer->host && address.sin_port == peer->port ? fd : -1;
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = hostInNetworkOrder;
+    address.sin_port = portInNetworkOrder;
+    return address;
 }
 
+bool bindTo(int fd, uint16_t port) {
+    const sockaddr_in any = ipv4(htonl(INADDR_ANY), htons(port));
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) == 0;
+}
+
+bool setFlag(int fd, int level, int option) {
+    const int yes = 1;
+    return setsockopt(fd, level, option, &yes, sizeof yes) == 0;
+}
+
+// A TCP socket this program owns: no send waits, the bytes a slow peer has not taken yet wait here, within their
+// bound, and small turns go out at once rather than gathered.
 class TcpLink : public ByteLink {
 public:
-    explicit TcpLink(TCPsocket s) : sock(s), fd(descriptorOf(s)), set(SDLNet_AllocSocketSet(1)) {
-        if (set)
-            SDLNet_TCP_AddSocket(set, sock);
-        else
-            std::cerr << "Failed to alloc socket set: " << SDLNet_GetError() << "\n";
-    }
-    ~TcpLink() override {
-        if (set) SDLNet_FreeSocketSet(set);
-        SDLNet_TCP_Close(sock);
-    }
+    explicit TcpLink(int descriptor) : fd(descriptor) { setFlag(fd, IPPROTO_TCP, TCP_NODELAY); }
+    ~TcpLink() override { ::close(fd); }
     TcpLink(const TcpLink&) = delete;
     TcpLink& operator=(const TcpLink&) = delete;
 
     bool send(const std::vector<uint8_t>& bytes) override {
-        if (fd < 0) {
-            SDLNet_TCP_Send(sock, bytes.data(), static_cast<int>(bytes.size()));
-            return true;
-        }
         flush();
         if (unsent.size() > MAX_UNSENT_BYTES) return false;
         unsent.insert(unsent.end(), bytes.begin(), bytes.end());
@@ -137,18 +154,26 @@ public:
         return true;
     }
 
-    bool receive(std::vector<uint8_t>& into) override {
+    bool receive(std::vector<uint8_t>& into, size_t most) override {
         flush();
-        if (!set || failed) return false;
-        if (SDLNet_CheckSockets(set, 0) <= 0 || !SDLNet_SocketReady(sock)) return true;
-        uint8_t chunk[RECEIVE_CHUNK];
-        const int got = SDLNet_TCP_Recv(sock, chunk, static_cast<int>(sizeof chunk));
-        if (got <= 0) return false;
-        into.insert(into.end(), chunk, chunk + got);
+        if (failed) return false;
+        uint8_t piece[READ_PIECE];
+        for (size_t got = 0; got < most;) {
+            const ssize_t n = ::recv(fd, piece, std::min(most - got, sizeof piece), MSG_DONTWAIT);
+            if (n > 0) {
+                into.insert(into.end(), piece, piece + n);
+                got += static_cast<size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            }
+        }
         return true;
     }
 
-    TCPsocket socket() const override { return sock; }
+    int descriptor() const override { return fd; }
+    bool backlogged() const override { return !unsent.empty(); }
 
 private:
     // Sends what the system takes now; the rest waits for the next frame.
@@ -168,9 +193,7 @@ private:
         unsent.erase(unsent.begin(), unsent.begin() + static_cast<std::ptrdiff_t>(sent));
     }
 
-    TCPsocket sock;
     int fd;
-    SDLNet_SocketSet set;
     std::vector<uint8_t> unsent;
     bool failed = false;
 };
@@ -193,7 +216,8 @@ public:
         return true;
     }
 
-    bool receive(std::vector<uint8_t>& into) override {
+    // All the pipe holds at once, however little the reader needs: what a test sends arrives in one read.
+    bool receive(std::vector<uint8_t>& into, size_t) override {
         std::deque<uint8_t>& inbox = pipe->toSide[side];
         if (inbox.empty()) return !pipe->closed[1 - side];
         into.insert(into.end(), inbox.begin(), inbox.end());
@@ -226,23 +250,32 @@ NetworkManager::~NetworkManager() {
 }
 
 bool NetworkManager::listen(uint16_t port) {
-    IPaddress any{};
-    if (SDLNet_ResolveHost(&any, nullptr, port) < 0 || !(listenSocket = SDLNet_TCP_Open(&any))) {
-        std::cerr << "SDLNet_TCP_Open failed: " << SDLNet_GetError() << "\n";
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0 || !setFlag(fd, SOL_SOCKET, SO_REUSEADDR) || !bindTo(fd, port) || ::listen(fd, LISTEN_BACKLOG) != 0) {
+        std::cerr << "Cannot listen on port " << port << ": " << std::strerror(errno) << "\n";
+        if (fd >= 0) ::close(fd);
         return false;
     }
+    closeListener();
+    listenFd = fd;
     isHost = true;
     return true;
 }
 
 bool NetworkManager::connect(const std::string& address, uint16_t port) {
     IPaddress to{};
-    TCPsocket sock = nullptr;
-    if (SDLNet_ResolveHost(&to, address.c_str(), port) < 0 || !(sock = SDLNet_TCP_Open(&to))) {
-        std::cerr << "SDLNet_TCP_Open failed: " << SDLNet_GetError() << "\n";
+    if (SDLNet_ResolveHost(&to, address.c_str(), port) < 0) {
+        std::cerr << "ResolveHost failed: " << SDLNet_GetError() << "\n";
         return false;
     }
-    addConnection(std::make_unique<TcpLink>(sock));
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in peer = ipv4(to.host, to.port);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        std::cerr << "Connect failed: " << std::strerror(errno) << "\n";
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    addConnection(std::make_unique<TcpLink>(fd));
     return true;
 }
 
@@ -261,27 +294,34 @@ void NetworkManager::closeConnection(int id) {
         }
 }
 
+void NetworkManager::closeListener() {
+    if (listenFd >= 0) ::close(listenFd);
+    listenFd = -1;
+}
+
 void NetworkManager::closeTcp() {
     connections.clear();
     heldBack.clear();
     bindings.clear();
-    if (listenSocket) SDLNet_TCP_Close(listenSocket);
-    listenSocket = nullptr;
+    closeListener();
     isHost = false;
 }
 
 bool NetworkManager::openUdp(uint16_t port) {
     closeUdp();
-    if (!(udpSocket = SDLNet_UDP_Open(port))) {
-        std::cerr << "UDP_Open failed: " << SDLNet_GetError() << "\n";
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0 || !setFlag(fd, SOL_SOCKET, SO_BROADCAST) || !bindTo(fd, port)) {
+        std::cerr << "UDP_Open failed: " << std::strerror(errno) << "\n";
+        if (fd >= 0) ::close(fd);
         return false;
     }
+    udpFd = fd;
     return true;
 }
 
 void NetworkManager::closeUdp() {
-    if (udpSocket) SDLNet_UDP_Close(udpSocket);
-    udpSocket = nullptr;
+    if (udpFd >= 0) ::close(udpFd);
+    udpFd = -1;
 }
 
 void NetworkManager::sendFrame(const std::vector<uint8_t>& frame, int skip) {
@@ -296,14 +336,16 @@ void NetworkManager::sendPacket(const NetPacket& packet) { sendFrame(framePacket
 
 void NetworkManager::relayPacket(const NetPacket& packet) { sendFrame(framePacket(packet), packet.source); }
 
+// Room is made, or the newcomer closed, before it becomes a connection, so the host never holds more sockets than it
+// can wait on.
 bool NetworkManager::acceptClient() {
-    if (!listenSocket) return false;
-    TCPsocket client = SDLNet_TCP_Accept(listenSocket);
-    if (!client) return false;
-    // Closed before it becomes a connection, so the host never holds more sockets than it can wait on.
-    if (connections.size() >= maxConnections) {
-        SDLNet_TCP_Close(client);
-        std::cerr << "Refused a connection: the host already holds " << connections.size() << "\n";
+    if (listenFd < 0) return false;
+    const int client = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (client < 0) return false;
+    if (connections.size() >= maxConnections && !makeRoom()) {
+        ::close(client);
+        writeQuietly("full", "Refused a connection: the host's " + std::to_string(connections.size()) +
+                                 " places are held by players and joins being read");
         return true;
     }
     addConnection(std::make_unique<TcpLink>(client));
@@ -319,12 +361,21 @@ void NetworkManager::acceptClients() {
     }
 }
 
+// The oldest comes first, as connections keep their accept order; one whose join was just read is not passed over.
+bool NetworkManager::makeRoom() {
+    for (const Connection& c : connections)
+        if (c.awaitingJoin && !c.spokeLastRead) {
+            refuseQuietly(c.id, "it waited longest for its join, and a newcomer takes its place");
+            return true;
+        }
+    return false;
+}
+
 void NetworkManager::stopAccepting() {
-    if (listenSocket) SDLNet_TCP_Close(listenSocket);
-    listenSocket = nullptr;
+    closeListener();
     std::vector<int> unjoined;
     for (const Connection& c : connections)
-        if (!bindings.count(c.id)) unjoined.push_back(c.id);
+        if (c.awaitingJoin) unjoined.push_back(c.id);
     for (int id : unjoined) closeConnection(id);
 }
 
@@ -334,12 +385,17 @@ NetworkManager::Connection* NetworkManager::find(int id) {
     return nullptr;
 }
 
-void NetworkManager::bindConnection(int id, int player) {
+void NetworkManager::admitConnection(int id) {
     if (Connection* c = find(id)) {
-        bindings[id] = player;
         c->frameLimit = MAX_FRAME_LENGTH;
         c->awaitingJoin = false;
     }
+}
+
+void NetworkManager::bindConnection(int id, int player) {
+    if (!find(id)) return;
+    admitConnection(id);
+    bindings[id] = player;
 }
 
 int NetworkManager::playerOf(int id) const {
@@ -355,6 +411,24 @@ void NetworkManager::refuse(int id, const std::string& why) {
 
 bool NetworkManager::wasRefused(int id) const { return refusedIds.count(id) != 0; }
 
+void NetworkManager::writeQuietly(const std::string& cause, const std::string& line) {
+    QuietCause& quiet = quietCauses[cause];
+    const uint32_t now = clockMs();
+    if (quiet.written && now - quiet.writtenAtMs < QUIET_LINE_MS) {
+        ++quiet.heldBack;
+        return;
+    }
+    std::cerr << line;
+    if (quiet.heldBack) std::cerr << " (and " << quiet.heldBack << " more since the last such line)";
+    std::cerr << "\n";
+    quiet = {true, now, 0};
+}
+
+void NetworkManager::refuseQuietly(int id, const std::string& why) {
+    writeQuietly(why, "Dropping connection " + std::to_string(id) + ": " + why);
+    refuse(id, "");
+}
+
 void NetworkManager::holdBack(std::vector<NetPacket> packets) {
     heldBack.insert(heldBack.begin(), std::make_move_iterator(packets.begin()), std::make_move_iterator(packets.end()));
 }
@@ -365,7 +439,30 @@ void NetworkManager::closeLateJoiners() {
     std::vector<int> late;
     for (const Connection& c : connections)
         if (c.awaitingJoin && now - c.acceptedAtMs >= JOIN_TIMEOUT_MS) late.push_back(c.id);
-    for (int id : late) refuse(id, "it sent no join within " + std::to_string(JOIN_TIMEOUT_MS) + " ms");
+    for (int id : late) refuseQuietly(id, "it sent no join within " + std::to_string(JOIN_TIMEOUT_MS) + " ms");
+}
+
+// Reading stops at the end of a whole frame, so a flood of small frames costs a chunk a call, and a frame at the
+// limit, once its bytes are there, one call rather than a thousand.
+bool NetworkManager::readConnection(Connection& c, std::vector<NetPacket>& packets, uint32_t now) {
+    const size_t first = packets.size();
+    uint32_t badLength = 0;
+    bool open = true;
+    bool wellFramed = true;
+    for (bool reading = true; reading;) {
+        const size_t held = c.buffer.size();
+        open = c.link->receive(c.buffer, bytesLacking(c.buffer));
+        const bool arrived = c.buffer.size() > held;
+        if (arrived) c.heardAtMs = now;
+        wellFramed = cutFrames(c.buffer, packets, badLength, c.frameLimit);
+        reading = open && wellFramed && arrived && !c.buffer.empty();
+    }
+    for (size_t k = first; k < packets.size(); ++k) packets[k].source = c.id;
+    c.spokeLastRead = packets.size() > first;
+    if (!wellFramed)
+        std::cerr << (isHost ? "Dropping connection: invalid pktSize=" : "Bad pktSize on client: ") << badLength
+                  << "\n";
+    return open && wellFramed;
 }
 
 // Closed connections are noticed before new ones are taken, so a place freed is free for the next comer.
@@ -375,21 +472,11 @@ std::vector<NetPacket> NetworkManager::receivePackets() {
     closeLateJoiners();
     const uint32_t now = clockMs();
     for (size_t i = 0; i < connections.size();) {
-        Connection& c = connections[i];
-        const size_t held = c.buffer.size();
-        const bool open = c.link->receive(c.buffer);
-        if (c.buffer.size() > held) c.heardAtMs = now;
-        const size_t first = packets.size();
-        uint32_t badLength = 0;
-        const bool wellFramed = cutFrames(c.buffer, packets, badLength, c.frameLimit);
-        for (size_t k = first; k < packets.size(); ++k) packets[k].source = c.id;
-        if (!wellFramed)
-            std::cerr << (isHost ? "Dropping connection: invalid pktSize=" : "Bad pktSize on client: ") << badLength
-                      << "\n";
-        if (wellFramed && open) {
+        if (readConnection(connections[i], packets, now)) {
             ++i;
             continue;
         }
+        const Connection& c = connections[i];
         dropped.push_back(c.id);
         connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
     }
@@ -399,48 +486,43 @@ std::vector<NetPacket> NetworkManager::receivePackets() {
 
 std::vector<int> NetworkManager::takeDroppedConnections() { return std::exchange(dropped, {}); }
 
+// A link with bytes still to send wakes the wait once its peer can take more, so a large frame keeps moving.
 void NetworkManager::waitForTraffic(uint32_t timeoutMs) {
-    std::vector<TCPsocket> sockets;
-    if (listenSocket) sockets.push_back(listenSocket);
+    std::vector<pollfd> watched;
+    for (int fd : {listenFd, udpFd})
+        if (fd >= 0) watched.push_back({fd, POLLIN, 0});
     for (const Connection& c : connections)
-        if (TCPsocket s = c.link->socket()) sockets.push_back(s);
-    if (sockets.empty() && !udpSocket) return;
-    SDLNet_SocketSet set = SDLNet_AllocSocketSet(static_cast<int>(sockets.size()) + 1);
-    if (!set) return;
-    for (TCPsocket s : sockets) SDLNet_TCP_AddSocket(set, s);
-    if (udpSocket) SDLNet_UDP_AddSocket(set, udpSocket);
-    SDLNet_CheckSockets(set, timeoutMs);
-    SDLNet_FreeSocketSet(set);
+        if (const int fd = c.link->descriptor(); fd >= 0)
+            watched.push_back({fd, static_cast<short>(POLLIN | (c.link->backlogged() ? POLLOUT : 0)), 0});
+    if (watched.empty()) return;
+    ::poll(watched.data(), watched.size(), static_cast<int>(std::min<uint32_t>(timeoutMs, INT32_MAX)));
 }
 
 // ---- Datagrams ----
 
 void NetworkManager::broadcastPacket(const NetPacket& packet, uint16_t port) {
-    if (!udpSocket || packet.data.size() + 1 > MAX_DATAGRAM) return;
-    UDPpacket* datagram = SDLNet_AllocPacket(static_cast<int>(MAX_DATAGRAM));
-    if (!datagram) return;
-    if (SDLNet_ResolveHost(&datagram->address, netBroadcastAddress.c_str(), port) == 0) {
-        datagram->data[0] = packet.type;
-        if (!packet.data.empty()) std::memcpy(datagram->data + 1, packet.data.data(), packet.data.size());
-        datagram->len = static_cast<int>(packet.data.size() + 1);
-        SDLNet_UDP_Send(udpSocket, -1, datagram);
-    }
-    SDLNet_FreePacket(datagram);
+    in_addr to{};
+    if (udpFd < 0 || packet.data.size() + 1 > MAX_DATAGRAM || inet_pton(AF_INET, netBroadcastAddress.c_str(), &to) != 1)
+        return;
+    std::vector<uint8_t> datagram{packet.type};
+    datagram.insert(datagram.end(), packet.data.begin(), packet.data.end());
+    const sockaddr_in address = ipv4(to.s_addr, htons(port));
+    ::sendto(udpFd, datagram.data(), datagram.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&address),
+             sizeof address);
 }
 
 std::vector<NetPacket> NetworkManager::receiveDatagrams() {
     std::vector<NetPacket> packets;
-    if (!udpSocket) return packets;
-    UDPpacket* datagram = SDLNet_AllocPacket(static_cast<int>(MAX_DATAGRAM));
-    if (!datagram) return packets;
-    while (packets.size() < MAX_DATAGRAMS_PER_CALL && SDLNet_UDP_Recv(udpSocket, datagram) > 0) {
+    uint8_t datagram[MAX_DATAGRAM];
+    while (udpFd >= 0 && packets.size() < MAX_DATAGRAMS_PER_CALL) {
+        const ssize_t length = ::recv(udpFd, datagram, sizeof datagram, MSG_DONTWAIT);
+        if (length < 0) break;
         NetPacket packet;
         // An empty datagram reads as type 1, which no reader handles.
-        packet.type = datagram->len > 0 ? datagram->data[0] : 1;
-        if (datagram->len > 1) packet.data.assign(datagram->data + 1, datagram->data + datagram->len);
+        packet.type = length > 0 ? datagram[0] : 1;
+        if (length > 1) packet.data.assign(datagram + 1, datagram + length);
         packets.push_back(std::move(packet));
     }
-    SDLNet_FreePacket(datagram);
     return packets;
 }
 

@@ -1,4 +1,5 @@
-// Typed messages between peers: the packet buffer, length framing, and the TCP and UDP transport over SDL2_net.
+// Typed messages between peers: the packet buffer, length framing, and the TCP and UDP transport over the system's
+// sockets.
 #pragma once
 
 #include <array>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <SDL2/SDL_net.h>
+#include <SDL_timer.h>
 
 enum class PacketType : uint8_t {
     TurnCommands = 2,
@@ -51,11 +52,14 @@ struct NetPacket {
 constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
 // A connection that has not joined yet may only ask to join, which takes a few hundred bytes.
 constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
-// Connections a host keeps waiting for their join beyond its player limit; further ones are closed at once.
+// Connections a host keeps waiting for their join beyond its player limit; a newcomer beyond them takes the place
+// of the one that has waited longest, so connections that never join cannot keep every player out.
 constexpr size_t AWAITING_JOIN = 4;
-// Milliseconds a host gives an accepted connection to join; one still silent then is closed, so connections that
-// never join cannot hold the waiting places and keep every player out.
+// Milliseconds a host gives an accepted connection to join; one still silent then is closed.
 constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
+// Lines of one cause of refusal are written at most once in this many milliseconds; the next one counts those held
+// back, so a flood of connections cannot flood the error stream.
+constexpr uint32_t QUIET_LINE_MS = 1000;
 // Milliseconds a match waits on a peer from which nothing arrives before its connection is closed as if it had
 // closed itself. A live peer sends a turn every turn, paused or not, and waits at most a network round for the turns
 // it needs, so even a peer drawing a few frames a second is never silent for a fraction of this; only a hung
@@ -66,7 +70,11 @@ constexpr uint32_t SILENT_PEER_TIMEOUT_MS = 30000;
 constexpr size_t MAX_ACCEPTS_PER_CALL = 4;
 constexpr size_t FRAME_HEADER = 4;
 constexpr size_t MAX_DATAGRAM = 4096;
+// Bytes read from a connection with no frame under way: the small messages waiting. A frame under way is read as
+// far as it reaches, so one call takes at most this, a header and one frame.
 constexpr size_t RECEIVE_CHUNK = 4096;
+// Connections the system queues for a listener before the host takes them.
+constexpr int LISTEN_BACKLOG = 5;
 // Datagrams one call reads; the rest wait for the next, so a flood of them cannot hold a frame.
 constexpr size_t MAX_DATAGRAMS_PER_CALL = 64;
 // Bytes a connection may leave unread beyond what the system buffers: one frame of the largest size. A peer that
@@ -89,10 +97,13 @@ public:
     // Sends without waiting, keeping what the peer cannot take yet; false, with nothing kept, once more than
     // MAX_UNSENT_BYTES wait for it.
     virtual bool send(const std::vector<uint8_t>& bytes) = 0;
-    // Appends what has arrived, without waiting; false once the peer has closed or the link failed.
-    virtual bool receive(std::vector<uint8_t>& into) = 0;
-    // The socket to wait on, when there is one.
-    virtual TCPsocket socket() const { return nullptr; }
+    // Appends what has arrived, without waiting, a socket no more than the `most` bytes the reader needs; false once
+    // the peer has closed or the link failed.
+    virtual bool receive(std::vector<uint8_t>& into, size_t most) = 0;
+    // The socket to wait on, or -1 when there is none.
+    virtual int descriptor() const { return -1; }
+    // Whether sent bytes wait for the peer to take them, so a wait should end once it can.
+    virtual bool backlogged() const { return false; }
 };
 
 // Two ends of an in-memory stream: what one end sends, the other receives, in order.
@@ -114,6 +125,8 @@ public:
         // Accepted by a host and not joined yet: closed once JOIN_TIMEOUT_MS have passed since acceptedAtMs.
         bool awaitingJoin = false;
         uint32_t acceptedAtMs = 0;
+        // Whole frames came in the last read, which their reader answers before this connection can make room.
+        bool spokeLastRead = false;
         // When bytes last arrived on it, or when it was made.
         uint32_t heardAtMs = 0;
     };
@@ -128,10 +141,11 @@ public:
     bool isHost = false;
     // The host's clients in accept order, or on a joining peer the one link to the host or relay.
     std::vector<Connection> connections;
-    TCPsocket listenSocket = nullptr;
-    UDPsocket udpSocket = nullptr;
 
+    // False, with one line, when the port cannot be listened on.
     bool listen(uint16_t port);
+    bool listening() const { return listenFd >= 0; }
+    // False, with one line ("ResolveHost failed: " or "Connect failed: " and the reason), when no connection is made.
     bool connect(const std::string& address, uint16_t port);
     int addConnection(std::unique_ptr<ByteLink> link);
     void closeConnection(int id);
@@ -139,6 +153,7 @@ public:
     // Closes the discovery socket open before, if any.
     bool openUdp(uint16_t port);
     void closeUdp();
+    bool discovering() const { return udpFd >= 0; }
 
     // To every connection: the host's clients, or the host.
     void sendPacket(const NetPacket& packet);
@@ -146,15 +161,19 @@ public:
     void relayPacket(const NetPacket& packet);
     // Milliseconds of the clock that bounds the wait for a join; tests set their own.
     std::function<uint32_t()> clockMs = SDL_GetTicks;
-    // Most connections a host keeps; one accepted beyond them is closed at once with one line.
+    // Most connections a host keeps (see acceptClient for a newcomer beyond them).
     size_t maxConnections = 64;
-    // Takes one waiting client into connections, where it may send only a join until bound; false when none waits.
+    // Takes one waiting client into connections, where it may send only a join until admitted; false when none
+    // waits. With every place taken, the connection that has waited longest for its join makes room, or, when none
+    // can (all joined, or their joins just read), the newcomer is closed.
     bool acceptClient();
-    // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in, closing those beyond maxConnections.
+    // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in.
     void acceptClients();
     // A match takes no new connection: the listening socket is closed, and connections that never joined too.
     void stopAccepting();
-    // The connection speaks for this player from now on, with full-size frames.
+    // The connection is a peer from now on: it joins nothing more and sends full-size frames.
+    void admitConnection(int id);
+    // The connection is admitted and speaks for this player from now on.
     void bindConnection(int id, int player);
     // The player a connection joined as, or NO_PLAYER; still known after the connection closed.
     int playerOf(int id) const;
@@ -182,10 +201,31 @@ public:
     static std::string getLocalIPAddress();
 
 private:
+    // When the line of a cause was last written, and how many of that cause were held back since.
+    struct QuietCause {
+        bool written = false;
+        uint32_t writtenAtMs = 0;
+        size_t heldBack = 0;
+    };
+
     Connection* find(int id);
     // To every connection but skip; one that has fallen too far behind is dropped.
     void sendFrame(const std::vector<uint8_t>& frame, int skip);
     void closeLateJoiners();
+    // Closes the connection that has waited longest for its join, unless its join was just read; false when none
+    // is left to close.
+    bool makeRoom();
+    // Cuts what the connection holds into packets after reading what its frame under way still lacks, until the
+    // socket holds no more or no frame is under way; false, with one line, when it closed or sent a bad frame.
+    bool readConnection(Connection& c, std::vector<NetPacket>& packets, uint32_t now);
+    // The line, unless one of the same cause was written less than QUIET_LINE_MS ago.
+    void writeQuietly(const std::string& cause, const std::string& line);
+    // refuse, with the line written quietly.
+    void refuseQuietly(int id, const std::string& why);
+    void closeListener();
+    int listenFd = -1;
+    int udpFd = -1;
+    std::map<std::string, QuietCause> quietCauses;
     int nextId = 1;
     std::vector<int> dropped;
     std::set<int> refusedIds;

@@ -9,6 +9,9 @@
 #include "config.h"
 
 LobbyState lobbyState;
+// The relay lies outside the game; the one this machine can reach without a setting is a stand-in on it.
+std::string relayerIp = "127.0.0.1";
+int relayerPort = 54000;
 std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
 LobbyPeer globalLobbyPeer() { return {lobbyState, players, teamIds, playerToTeamPalette, net, Player::myStaticId}; }
@@ -350,7 +353,7 @@ bool mayHandle(LobbyPeer& peer, const NetPacket& p, const TcpHandler& h) {
 // A host that could not listen holds a lobby nobody can join: announcing it would send searching players to
 // whatever else holds the port.
 bool hostsJoinableLobby(const LobbyPeer& peer) {
-    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listenSocket);
+    return peer.state.isHostLobby && (peer.state.useRelayer || peer.link.listening());
 }
 
 // A member lost is a member gone: the host lists it no more, and a member whose host is gone has no lobby left.

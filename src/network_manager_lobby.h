@@ -55,6 +55,9 @@ struct LobbyPeer {
 };
 
 extern LobbyState lobbyState;
+// The relay server of online play: its address, a setting with a fixed default, and its port.
+extern std::string relayerIp;
+extern int relayerPort;
 LobbyPeer globalLobbyPeer();
 
 // Filled with the menus' hooks: starts the match on the map the start message carried.

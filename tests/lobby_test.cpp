@@ -80,14 +80,14 @@ TEST_F(LoopbackLobby, LeaveOnEitherSideUpdatesTheOtherAndALaterLobbyWorks) {
     leaveLobby(guest.peer);
     ASSERT_TRUE(stepUntil([&] { return host.roster.size() == 1; }));
     EXPECT_EQ(guest.roster.size(), 1u);
-    EXPECT_NE(guest.link.udpSocket, nullptr);
+    EXPECT_TRUE(guest.link.discovering());
 
     ASSERT_TRUE(findAndJoin()) << "the guest finds and joins the same lobby again";
     leaveLobby(host.peer);
     ASSERT_TRUE(stepUntil([&] { return !guest.state.joined; })) << "the host's leaving reaches its member";
     EXPECT_EQ(guest.roster.size(), 1u);
     EXPECT_FALSE(host.state.isHostLobby);
-    EXPECT_NE(host.link.udpSocket, nullptr);
+    EXPECT_TRUE(host.link.discovering());
 
     ASSERT_TRUE(hostLobby(host.peer, "Den", "fight", "secret", 2));
     ASSERT_TRUE(findAndJoin()) << "a lobby hosted after leaving one";
@@ -186,8 +186,9 @@ TEST_F(LoopbackLobby, NamesOfThirtyTwoBytesJoinAndLongerOnesAreRefused) {
     }
 }
 
-// The lobby keeps its player limit plus a few awaiting their join; one more is closed as it comes.
-TEST_F(LoopbackLobby, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+// The lobby keeps its player limit plus a few awaiting their join; one more takes the place of the one that has
+// waited longest.
+TEST_F(LoopbackLobby, AConnectionBeyondTheLimitTakesThePlaceOfTheOldestStillToJoin) {
     const size_t limit = 2 + AWAITING_JOIN;
     std::vector<std::unique_ptr<NetworkManager>> waiting;
     for (size_t i = 0; i < limit; ++i) {
@@ -199,12 +200,16 @@ TEST_F(LoopbackLobby, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     ASSERT_TRUE(oneMore.connect("127.0.0.1", netTcpPort));
     testing::internal::CaptureStderr();
     const auto closed = [&] {
-        oneMore.receivePackets();
-        return oneMore.connections.empty();
+        waiting.front()->receivePackets();
+        return waiting.front()->connections.empty();
     };
     ASSERT_TRUE(stepUntil(closed));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Refused a connection: the host already holds 6\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Dropping connection 1: it waited longest for its join, and a newcomer takes its place\n");
     EXPECT_EQ(host.link.connections.size(), limit);
+    EXPECT_EQ(host.link.connections.back().id, static_cast<int>(limit) + 1);
+    oneMore.receivePackets();
+    EXPECT_EQ(oneMore.connections.size(), 1u);
 }
 
 // A search lists a bounded number of lobbies however many answer; the first one past the bound says so.

@@ -145,14 +145,14 @@ TEST_F(LobbyMenu, HostingAloneWithTheComputerStartsAMatchAfterWhichTheLobbyIsGon
     pendingShutdown = true;
     game_loop();
     EXPECT_FALSE(lobbyState.isHostLobby);
-    EXPECT_EQ(net.listenSocket, nullptr);
+    EXPECT_FALSE(net.listening());
     mainMenu.update();
     mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
     ASSERT_EQ(mainMenu.current, MenuPage::LANPage) << "the lobby view of a finished match is left";
     clickOn(shown<LANPage>().hostGameButton.rect);
     clickOn(shown<HostPage>().startLobbyButton.rect);
     EXPECT_TRUE(lobbyState.isHostLobby);
-    EXPECT_NE(net.listenSocket, nullptr);
+    EXPECT_TRUE(net.listening());
 }
 
 // Bases go to the lowest ids, so a seat past the map's bases would start without one and lose on the first frame:
@@ -313,7 +313,7 @@ TEST_F(LobbyMenu, AMissingMapAtStartLobbyOrInTheLobbysChoiceGivesOneLineAndThePa
     EXPECT_NE(errors.find("fight"), std::string::npos) << errors;
     EXPECT_EQ(mainMenu.current, MenuPage::HostPage);
     EXPECT_FALSE(lobbyState.isHostLobby);
-    EXPECT_EQ(net.listenSocket, nullptr);
+    EXPECT_FALSE(net.listening());
 
     // With the map back the lobby opens; a listed map that is gone, or is a folder, is not chosen.
     std::filesystem::rename(root.path / "maps/fight.keep", fight);
@@ -450,7 +450,7 @@ bool enterLobbyWithTwo(GameSide side, LoopbackHost& other, LobbySide& guest) {
     clickOn(shown<MainPage>().lanButton.rect);
     clickOn(shown<LANPage>().hostGameButton.rect);
     clickOn(shown<HostPage>().startLobbyButton.rect);
-    if (!net.listenSocket || !joinLobby(guest.peer, Lobby{"Unnamed Lobby", 0, "fight", "127.0.0.1", 1, 2}, ""))
+    if (!net.listening() || !joinLobby(guest.peer, Lobby{"Unnamed Lobby", 0, "fight", "127.0.0.1", 1, 2}, ""))
         return false;
     return other.stepUntil([&] {
         updateLobbyNetworking(guest.peer);
@@ -474,7 +474,7 @@ TEST_F(LobbyMenu, LeaveOnTheLobbyViewClosesEverySocketOnBothSides) {
         EXPECT_EQ(mainMenu.current, MenuPage::LANPage) << hosting;
         EXPECT_EQ(players.size(), 1u) << hosting;
         EXPECT_FALSE(lobbyState.isHostLobby || lobbyState.joined) << hosting;
-        EXPECT_TRUE(net.connections.empty() && !net.listenSocket) << hosting;
+        EXPECT_TRUE(net.connections.empty() && !net.listening()) << hosting;
         LobbySide& remaining = hosting ? static_cast<LobbySide&>(guest) : other;
         EXPECT_TRUE(other.stepUntil([&] {
             updateLobbyNetworking(guest.peer);

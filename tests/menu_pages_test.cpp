@@ -1,8 +1,10 @@
 // The menu: page switches after the event, the main page's buttons, the options page and the loading sequence.
 #include <SDL2/SDL_mixer.h>
+#include <unistd.h>
 
 #include <vector>
 
+#include "../tools/relay_stand_in.h"
 #include "draw_fixture.h"
 #include "game_loop.h"
 #include "game_state.h"
@@ -65,6 +67,48 @@ TEST_F(Menu, DisabledButtonsNeitherHighlightNorSwitch) {
     }
     mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 515, 290));
     EXPECT_TRUE(mainPage().lanButton.hovered);
+}
+
+// The Online button stays disabled; its callback, called as the button would call it, goes to the LAN page with a
+// connection through the relay, or, when nothing listens, says why in two lines and leaves the LAN road as it was.
+TEST_F(Menu, TheOnlineCallbackReachesTheLanPageThroughTheRelay) {
+    MainPage& page = mainPage();
+    EXPECT_FALSE(page.onlineButton.enabled);
+    EXPECT_EQ(page.relayHost, "127.0.0.1");
+    NetworkManager relayLink, otherPeer;
+    page.relayPort = 25000 + getpid() % 2000 * 5;
+    testing::internal::CaptureStderr();
+    while (!relayLink.listen(static_cast<uint16_t>(page.relayPort))) ++page.relayPort;
+    testing::internal::GetCapturedStderr();
+    page.onlineButton.onClick();
+    ASSERT_TRUE(otherPeer.connect("127.0.0.1", static_cast<uint16_t>(page.relayPort)));
+    ASSERT_TRUE(relay::admitPeers(relayLink, 2));
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
+    EXPECT_TRUE(lobbyState.useRelayer);
+    EXPECT_FALSE(net.isHost);
+    LobbyPeer self = globalLobbyPeer();
+    searchLobbies(self);
+    std::vector<NetPacket> heard;
+    for (int round = 0; round < 100 && heard.size() < 2; ++round) {
+        relayLink.waitForTraffic(2);
+        relay::passFrames(relayLink);
+        for (NetPacket& p : otherPeer.receivePackets()) heard.push_back(std::move(p));
+    }
+    ASSERT_EQ(heard.size(), 2u) << "a search through the relay is sent twice";
+    EXPECT_EQ(heard.front().type, static_cast<uint8_t>(PacketType::LobbyQuery));
+
+    net.closeTcp();
+    lobbyState.useRelayer = false;
+    mainMenu.switch_to_page(MenuPage::MainPage);
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    testing::internal::CaptureStderr();
+    mainPage().onlineButton.onClick();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connect failed: Connection refused\nFailed to connect to relayer!\n");
+    mainMenu.handleEvent(mouse(SDL_MOUSEMOTION, 0, 0));
+    EXPECT_EQ(mainMenu.current, MenuPage::MainPage);
+    EXPECT_TRUE(net.connections.empty());
+    EXPECT_FALSE(lobbyState.useRelayer);
 }
 
 // A list's panel is translucent over the menu background on a fresh start as after a match, whatever blending the

@@ -302,18 +302,64 @@ TEST_F(JoinWait, AJoinedMemberIsNeverTimedOut) {
     EXPECT_EQ(host.roster.size(), 2u);
 }
 
-// Every waiting place held by a silent connection turns a player away; once their wait is over he gets in.
-TEST_F(JoinWait, SilentConnectionsHoldingEveryPlaceGiveThemUpToAPlayer) {
-    std::vector<std::unique_ptr<NetworkManager>> silent;
-    openSilent(silent, host.link.maxConnections);
+// Squatters that never join hold every place while more keep coming: each newcomer takes the place of the one that
+// has waited longest, so a player still gets in. However many are let go at one time, one line tells of them, and
+// one more when the wait of those left ends.
+TEST_F(JoinWait, SquattersMakeRoomForAPlayerWithOneLineAtATime) {
+    std::vector<std::unique_ptr<NetworkManager>> squatters;
+    openSilent(squatters, host.link.maxConnections);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret"));
-    const bool turnedAway = stepUntil([&] { return guest.link.connections.empty(); });
-    testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(turnedAway);
-    EXPECT_EQ(linesIn(hostStepAt(JOIN_TIMEOUT_MS)), host.link.maxConnections);
-    EXPECT_TRUE(host.link.connections.empty());
+    bool tookAll = true;
+    // In waves the system's queue for the listener holds.
+    for (size_t wave = 0; wave < 3 && tookAll; ++wave) {
+        for (size_t i = 0; i < MAX_ACCEPTS_PER_CALL && tookAll; ++i) {
+            squatters.push_back(std::make_unique<NetworkManager>());
+            tookAll = squatters.back()->connect("127.0.0.1", netTcpPort);
+        }
+        const int newest = static_cast<int>(squatters.size());
+        tookAll = tookAll && stepUntil([&] { return host.link.connections.back().id == newest; });
+    }
+    const bool joined = joinLobby(guest.peer, hostAt(Lobby{"Den", 1, "fight", "", 1, 2}), "secret") &&
+                        stepUntil([&] { return guest.state.joined && host.roster.size() == 2; });
+    const std::string lines = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(tookAll);
+    EXPECT_TRUE(joined);
+    EXPECT_EQ(linesIn(lines), 1u) << lines;
+    EXPECT_NE(lines.find("waited longest for its join, and a newcomer takes its place"), std::string::npos) << lines;
+    const std::string late = hostStepAt(JOIN_TIMEOUT_MS);
+    EXPECT_EQ(linesIn(late), 1u) << late;
+    EXPECT_EQ(host.link.connections.size(), 1u) << "the player alone stays";
+}
+
+// With every place joined, a newcomer is closed at once; the line for it is written at most once a second, and the
+// next one counts those held back.
+TEST_F(JoinWait, NewcomersFindingEveryPlaceJoinedAreTurnedAwayWithOneLineASecond) {
     joinDen(*this);
+    host.link.maxConnections = 1;
+    const struct {
+        uint32_t at;
+        const char* line;  // empty: held back
+    } cases[] = {
+        {5000, "Refused a connection: the host's 1 places are held by players and joins being read\n"},
+        {5000, ""},
+        {5000 + QUIET_LINE_MS - 1, ""},
+        {5000 + QUIET_LINE_MS,
+         "Refused a connection: the host's 1 places are held by players and joins being read (and 2 more since the "
+         "last such line)\n"},
+    };
+    for (const auto& c : cases) {
+        NetworkManager newcomer;
+        ASSERT_TRUE(newcomer.connect("127.0.0.1", netTcpPort));
+        now = c.at;
+        testing::internal::CaptureStderr();
+        const bool turnedAway = stepUntil([&] {
+            newcomer.receivePackets();
+            return newcomer.connections.empty();
+        });
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_TRUE(turnedAway) << c.at;
+    }
+    EXPECT_EQ(host.roster.size(), 2u);
 }
 
 // A client may send turns ahead, but what they hold is bounded: turns of the most orders of the longest chat

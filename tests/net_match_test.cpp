@@ -233,6 +233,27 @@ TEST(NetMatch, PeersAgreeThroughTheRelay) {
     EXPECT_EQ(checksums(second.rest()), sums);
 }
 
+// A player who joined and went before the start is announced gone by the host once the match starts; the others
+// play it through together instead of waiting for him.
+TEST(NetMatch, JoinerGoneBeforeTheStartLeavesAndTheOthersPlayOn) {
+    const std::string ticks = "300";
+    Process host(peer({"host", basePort(), "3", ticks}));
+    const std::string port = listeningPort(host);
+    ASSERT_FALSE(port.empty());
+    Process gone(peer({"join", port, "2", "3", ticks}));
+    std::string text;
+    while (host.line(text) && text != "joined: P2") {
+    }
+    ASSERT_EQ(text, "joined: P2");
+    gone.kill();
+    Process third(peer({"join", port, "3", "3", ticks}));
+    const std::vector<std::string> lines = host.rest();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "activity: P2 left the game"), 1);
+    const std::vector<std::string> sums = checksums(lines);
+    ASSERT_EQ(sums.size(), 3u);
+    EXPECT_EQ(checksums(third.rest()), sums);
+}
+
 TEST(NetMatch, KilledClientLeavesTheHostGoing) {
     Process host(peer({"host", basePort(), "2", "3000"}));
     const std::string port = listeningPort(host);

@@ -120,6 +120,15 @@ TEST_F(Startup, RunnerRefusesHostileReplaysWithOneLine) {
     }
 }
 
+// The runner resumes only what the Load dialog would: a save of a map changed since is refused with its line.
+TEST_F(Startup, RunnerRefusesToResumeASaveOfAMapChangedSince) {
+    const std::string save = dir.write(
+        "moved on.bin", R"({"MAP_FILE": "fight", "MAP_FINGERPRINT": "0", "players": [{"id": 1}, {"id": 2}]})" "\n");
+    expectOneLineAndExitOne(run(CORVALE_RUNNER, "resume '" + save + "'", CORVALE_SOURCE_DIR),
+                            "Cannot load the saved game \"moved on.bin\": its map \"fight\" has changed since the "
+                            "game was saved");
+}
+
 TEST_F(ProgramInFolders, OpensOnTheMainPageAndExitEndsTheLoop) {
     // A saved game's temporary file that a killed writer left two minutes ago, beside a save that stays.
     dir.write("saves/kept.bin", "x");

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "computer_match.h"
+#include "game_session.h"
 #include "game_state.h"
 #include "headless_net.h"
 #include "headless_replay.h"
@@ -159,7 +160,8 @@ void playOnTo(int target) {
 
 // A saved game resumed as the Load dialog resumes it, through the match frames at the real clock, in a scratch
 // folder beside the content: how long the catch-up took and the checksum on the turn it went live, and with a turn
-// given, the checksum there after playing on.
+// given, the checksum there after playing on. A save the dialog would refuse (its map changed, a race missing) is
+// refused with the dialog's line.
 int runResume(int argc, char** argv) {
     if (argc < 3) return usage();
     namespace fs = std::filesystem;
@@ -173,14 +175,19 @@ int runResume(int argc, char** argv) {
     for (const char* entry : {"core", "maps", "src"})
         fs::create_symlink(fs::absolute(basePath + entry), folder / entry, error);
     fs::create_directories(folder / "saves", error);
-    fs::copy_file(argv[2], folder / "saves/resume.bin", error);
+    const std::string name = fs::path(argv[2]).filename().string();
+    fs::copy_file(argv[2], folder / "saves" / name, error);
     if (error) {
         std::cerr << "corvale_run: " << argv[2] << ": " << error.message() << "\n";
         fs::remove_all(folder, error);
         return 1;
     }
     basePath = folder.string() + "/";
-    load_game_filename = "resume.bin";
+    if (!saveCanResume(name)) {
+        fs::remove_all(folder, error);
+        return 1;
+    }
+    load_game_filename = name;
     mode = GameMode::ResumedSave;
     DrawMatchFrame = [](Grid&, float) {};
     const auto start = std::chrono::steady_clock::now();

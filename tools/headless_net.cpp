@@ -198,7 +198,9 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
 
 // Binds each connection to the player its join names, while any of the expected ones is missing; whatever a
 // connection sends before it joined, or a join for an id not expected or taken, is refused. The first turns of
-// those who joined wait for the match.
+// those who joined wait for the match, and so do the closed connections: a player who joined and left before the
+// start is announced gone by the match's first step, rather than awaited to its end. A join read from a connection
+// already closed takes no place.
 bool bindJoiners(std::set<int> expected) {
     const auto start = std::chrono::steady_clock::now();
     while (!expected.empty()) {
@@ -215,12 +217,15 @@ bool bindJoiners(std::set<int> expected) {
                 net.refuse(p.source, "message " + std::to_string(p.type) + " from a connection that never joined");
             else if (!readJoinRequest(p, join))
                 net.refuse(p.source, "");
-            else if (!expected.erase(join.playerId))
+            else if (!expected.count(join.playerId))
                 net.refuse(p.source, "a join as player " + std::to_string(join.playerId) + ", who is taken");
             else
                 net.bindConnection(p.source, join.playerId);
+            if (net.playerOf(p.source) != join.playerId) continue;
+            expected.erase(join.playerId);
+            std::printf("joined: P%d\n", join.playerId);
+            std::fflush(stdout);
         }
-        net.takeDroppedConnections();
         net.holdBack(std::move(early));
         if (!expected.empty()) net.waitForTraffic(50);
     }
@@ -235,12 +240,8 @@ std::vector<int> playerRange(int first, int last) {
 }
 
 int hostMatch(int basePort, int peers, int ticks, const Options& options) {
-    int port = basePort;
-    while (!net.listen(static_cast<uint16_t>(port)))
-        if (++port >= basePort + loopback::PORT_TRIES) return 1;
     net.maxConnections = static_cast<size_t>(peers + options.guests) + AWAITING_JOIN;
-    std::printf("port %d\n", port);
-    std::fflush(stdout);
+    if (loopback::listenFrom(net, basePort) < 0) return 1;
     const std::vector<int> gated = playerRange(1, peers + options.guests);
     if (!bindJoiners({gated.begin() + 1, gated.end()})) return 1;
     return playLockstep(1, gated, ticks, options);

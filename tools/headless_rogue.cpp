@@ -23,8 +23,6 @@ namespace rogue {
 namespace {
 
 constexpr int FLOOD = 2000;
-// Connections opened at once before any says a word, more than the host may keep.
-constexpr int HELD = 24;
 constexpr int WAIT_MS = 10000;
 constexpr int FIRST_ATTACK_TURN = 150;
 constexpr int TURNS_BETWEEN_ATTACKS = 250;
@@ -119,11 +117,12 @@ Bytes unjoinedMessage(int i) {
     }
 }
 
-// Connections beyond what the host keeps are closed at once; the ones it keeps are refused for what they say.
-int floodLobby(int port) {
+// First as many connections as the host keeps, opened at once before any says a word; then one after another. Each
+// is refused for what it says.
+int floodLobby(int port, int places) {
     std::vector<int> held;
     // Paced so the host's short queue of connections waiting for it never overflows.
-    for (int i = 0; i < HELD; ++i) {
+    for (int i = 0; i < places; ++i) {
         if (const int fd = connectTo(port); fd >= 0) held.push_back(fd);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -242,7 +241,8 @@ void playGuests(std::vector<Guest>& guests, int port) {
 }  // namespace
 
 int play(int port, int firstId, int guestCount) {
-    const int flooded = floodLobby(port);
+    // The host keeps a place for each player and a few for connections yet to join.
+    const int flooded = floodLobby(port, firstId - 1 + guestCount + static_cast<int>(AWAITING_JOIN));
     std::printf("lobby connections refused: %d\n", flooded);
     std::vector<Guest> guests;
     for (int k = 0; k < guestCount; ++k) {

@@ -272,7 +272,7 @@ void host(const std::string& password, int ticks) {
     clickOn(hostPage.passwordInput.rect);
     type(password);
     clickOn(hostPage.startLobbyButton.rect);
-    if (!net.listenSocket) throw Stuck{"no port to listen on"};
+    if (!net.listening()) throw Stuck{"no port to listen on"};
     say("hosting " + lobbyState.currentLobbyName + " (" + lobbyState.currentMap + ")");
     waitFor("second player", [] { return playersShown() == 2; });
     say("players " + std::to_string(playersShown()));

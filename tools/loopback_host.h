@@ -12,13 +12,18 @@ namespace loopback {
 constexpr int PORT_TRIES = 200;
 constexpr double WAIT_LIMIT_SECONDS = 300.0;
 
-// False when no port is free or the peers do not all come in time.
-inline bool hostPeers(NetworkManager& link, int basePort, int peers) {
+// The port listened on, announced as "port N"; -1 when none from the base on is free.
+inline int listenFrom(NetworkManager& link, int basePort) {
     int port = basePort;
     while (!link.listen(static_cast<uint16_t>(port)))
-        if (++port >= basePort + PORT_TRIES) return false;
+        if (++port >= basePort + PORT_TRIES) return -1;
     std::printf("port %d\n", port);
     std::fflush(stdout);
+    return port;
+}
+
+// False when the peers do not all come in time.
+inline bool awaitPeers(NetworkManager& link, int peers) {
     const auto start = std::chrono::steady_clock::now();
     while (static_cast<int>(link.connections.size()) < peers) {
         if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(WAIT_LIMIT_SECONDS)) return false;

@@ -2,10 +2,15 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <iostream>
+#include <string>
 
 #include "config.h"
 #include "game_state.h"
+#include "network_manager.h"
+#include "network_manager_lobby.h"
 #include "ui/menu_layout.h"
 
 class MainPage : public MenuPageContainer {
@@ -16,12 +21,11 @@ public:
         using namespace menu_layout;
         const SDL_Color grey{35, 35, 35, 255};
         const SDL_Color greyHover{50, 50, 50, 255};
-        // The online mode and the replays page are shown but not reached from here; the online road (a relay
-        // connection) comes with the network pages.
+        // The online mode and the replays page are shown but not reached from here.
         const Entry entries[] = {
             {&MainPage::extractionButton, "Extraction", menu_layout::PRIMARY_COLOUR, menu_layout::PRIMARY_HOVER,
              goTo(menu, MenuPage::ExtractionPage), true},
-            {&MainPage::onlineButton, "Online", grey, greyHover, {}, false},
+            {&MainPage::onlineButton, "Online", grey, greyHover, [this] { goOnline(); }, false},
             {&MainPage::lanButton, "LAN", menu_layout::SECONDARY_COLOUR, menu_layout::SECONDARY_HOVER, goTo(menu, MenuPage::LANPage), true},
             {&MainPage::replaysButton, "Replays", grey, greyHover, goTo(menu, MenuPage::ReplaysPage), false},
             {&MainPage::mapEditorButton, "Map Editor", grey, greyHover, goTo(menu, MenuPage::MapEditorPage), true},
@@ -47,6 +51,22 @@ public:
         for (Button* b : inEventOrder()) b->draw();
         versionLabel.draw();
     }
+
+    // Online play: every lobby message goes over one connection to the relay server, opened before the LAN page.
+    // A connection that fails leaves the LAN road as it was.
+    void goOnline() {
+        lobbyState.useRelayer = true;
+        net.isHost = false;
+        if (net.connect(relayHost, static_cast<uint16_t>(relayPort))) {
+            menu->switch_to_page(MenuPage::LANPage);
+            return;
+        }
+        std::cerr << "Failed to connect to relayer!\n";
+        lobbyState.useRelayer = false;
+    }
+
+    std::string relayHost = relayerIp;
+    int relayPort = relayerPort;
 
     Button extractionButton;
     Button onlineButton;

@@ -1,0 +1,114 @@
+// The transport over real sockets on loopback: a frame at the limit, and the relay stand-in passing a long match
+// between its peers and nothing from a stranger.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../tools/relay_stand_in.h"
+#include "game_commands_wire.h"
+#include "lockstep_peers.h"
+
+namespace {
+
+// A listener on a loopback port of this process's own; the port.
+uint16_t listenOnOwnPort(NetworkManager& link) {
+    auto port = static_cast<uint16_t>(20000 + (getpid() % 2000) * 5);
+    testing::internal::CaptureStderr();
+    while (!link.listen(port)) ++port;
+    testing::internal::GetCapturedStderr();
+    return port;
+}
+
+// Each round the client pushes what its socket takes and the host reads once, as a peer does once a frame: a frame
+// at the limit arrives whole within the few reads its bytes need to get through the system's buffers, not a
+// thousand.
+TEST(FrameAtTheLimit, ArrivesWholeInAFewReads) {
+    NetworkManager host, client;
+    ASSERT_TRUE(client.connect("127.0.0.1", listenOnOwnPort(host)));
+    ASSERT_TRUE(loopback::awaitPeers(host, 1));
+    host.bindConnection(host.connections.front().id, 2);
+    NetPacket turn(PacketType::TurnCommands);
+    turn.data.resize(MAX_FRAME_LENGTH - 1);
+    for (size_t i = 0; i < turn.data.size(); ++i) turn.data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    client.sendPacket(turn);
+    std::vector<NetPacket> got;
+    int reads = 0;
+    for (; reads < 4000 && got.empty(); ++reads) {
+        client.receivePackets();
+        got = host.receivePackets();
+    }
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got.front().type, turn.type);
+    EXPECT_TRUE(got.front().data == turn.data);
+    EXPECT_LE(reads, 8);
+    EXPECT_EQ(host.connections.size(), 1u);
+}
+
+// The relay stand-in on a clock the test drives, with its peers connected and admitted.
+struct RelayStandIn : ::testing::Test {
+    uint32_t now = 0;
+    NetworkManager relayLink;
+    std::vector<std::unique_ptr<NetworkManager>> peers;
+    uint16_t port = 0;
+
+    void admit(int count) {
+        relayLink.clockMs = [this] { return now; };
+        port = listenOnOwnPort(relayLink);
+        for (int i = 0; i < count; ++i) {
+            peers.push_back(std::make_unique<NetworkManager>());
+            ASSERT_TRUE(peers.back()->connect("127.0.0.1", port));
+        }
+        ASSERT_TRUE(relay::admitPeers(relayLink, count));
+    }
+};
+
+// Twice the wait a host gives a connection to join passes on the relay's clock: its peers joined nothing there and
+// play on together, none left.
+TEST_F(RelayStandIn, PassesAMatchLongerThanTheWaitForAJoin) {
+    ASSERT_NO_FATAL_FAILURE(admit(3));
+    const std::vector<int> gated{1, 2, 3};
+    LockstepManager turns[3];
+    RecordingRunner runners[3];
+    constexpr uint32_t ROUND_MS = 100;
+    const int rounds = static_cast<int>(2 * JOIN_TIMEOUT_MS / ROUND_MS);
+    for (int round = 0; round < rounds; ++round) {
+        now += ROUND_MS;
+        for (int k = 0; k < 3; ++k) turns[k].step(TURN_LENGTH, 0, k + 1, gated, *peers[k], runners[k]);
+        relayLink.waitForTraffic(5);
+        relay::passFrames(relayLink);
+    }
+    EXPECT_EQ(relayLink.connections.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(runners[k].left.empty()) << "peer " << k + 1;
+        EXPECT_GE(turns[k].receiveTurn, rounds / 2) << "peer " << k + 1;
+    }
+}
+
+// Once its peers are in, the stand-in listens no more: a stranger cannot connect, and the peers hear only each other.
+TEST_F(RelayStandIn, TakesNoStrangerAfterItsPeers) {
+    ASSERT_NO_FATAL_FAILURE(admit(2));
+    NetworkManager stranger;
+    testing::internal::CaptureStderr();
+    const bool connected = stranger.connect("127.0.0.1", port);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connect failed: Connection refused\n");
+    EXPECT_FALSE(connected);
+    if (connected) stranger.sendPacket(writeTurnPacket(Turn{7, 1, {}}));
+    peers[0]->sendPacket(writeTurnPacket(Turn{0, 1, {}}));
+    std::vector<NetPacket> heard;
+    for (int round = 0; round < 100 && heard.size() < 2; ++round) {
+        relayLink.waitForTraffic(2);
+        relay::passFrames(relayLink);
+        peers[1]->waitForTraffic(2);
+        for (NetPacket& p : peers[1]->receivePackets()) heard.push_back(std::move(p));
+    }
+    ASSERT_EQ(heard.size(), 1u);
+    Turn turn;
+    ASSERT_TRUE(readTurnPacket(heard.front(), turn));
+    EXPECT_EQ(turn.tick, 0);
+}
+
+}  // namespace
