@@ -196,7 +196,7 @@ TEST_F(HostAndTwoMembers, APeerFallenSilentLeavesAsIfItsConnectionClosed) {
         for (int k = 0; k < 3; ++k) goneAt[k] = trio.peer[k].manager.receiveTurn;
         play(trio, 900, c.gone, orderable, draw);
         const std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(countOf(errors, "sent nothing for"), c.silentLines) << errors;
+        EXPECT_EQ(countOf(errors, "sent no whole turn for"), c.silentLines) << errors;
         std::vector<int> stayed;
         for (int k = 0; k < 3; ++k) {
             if (k == c.gone) continue;
