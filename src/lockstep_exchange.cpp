@@ -205,9 +205,10 @@ void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, const std
 }
 
 // Only a whole turn counts: a peer trickling bytes, or sending anything but its turn, is as silent as one sending
-// nothing. Through a link that carries several players (the relay) the players still speaking on it, if only to tell
-// they wait, go on together; a link on which nothing whole came for the limit is as good as closed, and one quiet
-// for less than that but for more than its peers ever are is given the time to show which it is.
+// nothing. A peer that is not the host hears every other player through its one link, the relay's or the host's:
+// while anything still comes on it, if only others telling they wait, the players missing are given up and the rest
+// go on together; once nothing whole came on it for the limit, everyone behind it is gone; a link quiet for longer
+// than a waiting peer ever is, yet not for the limit, is given the time to show which it is.
 void LockstepManager::dropSilentPeers(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
                                       TurnRunner& runner) {
     const uint32_t now = link.clockMs();
@@ -222,23 +223,23 @@ void LockstepManager::dropSilentPeers(int localPlayer, const std::vector<int>& g
     missing.erase(std::remove(missing.begin(), missing.end(), localPlayer), missing.end());
     if (missing.empty()) return;
     const std::string silence = " sent no whole turn for " + std::to_string(waited) + " ms while the match waited";
+    std::vector<int> closing;
+    if (link.isHost) {
+        for (const NetworkManager::Connection& c : link.connections)
+            if (std::count(missing.begin(), missing.end(), link.playerOf(c.id))) closing.push_back(c.id);
+        for (int id : closing) link.refuse(id, playerList({link.playerOf(id)}) + silence);
+        return;
+    }
     const uint32_t quiet = std::min(now - heardAtMs, waited);
-    if (!link.isHost && quiet < SILENT_PEER_TIMEOUT_MS) {
+    if (quiet < SILENT_PEER_TIMEOUT_MS) {
         for (int player : missing) {
             std::cerr << "Dropping " << playerList({player}) << ":" << silence << "\n";
             markLeft(player, localPlayer, gated, runner);
         }
-        return;
+    } else if (quiet >= limit) {
+        for (const NetworkManager::Connection& c : link.connections) closing.push_back(c.id);
+        for (int id : closing) link.refuse(id, playerList(missing) + silence);
     }
-    if (!link.isHost && quiet < limit) return;
-    std::vector<std::pair<int, std::string>> silent;
-    for (const NetworkManager::Connection& c : link.connections) {
-        if (!link.isHost)
-            silent.emplace_back(c.id, playerList(missing) + silence);
-        else if (std::count(missing.begin(), missing.end(), link.playerOf(c.id)))
-            silent.emplace_back(c.id, playerList({link.playerOf(c.id)}) + silence);
-    }
-    for (const auto& [id, why] : silent) link.refuse(id, why);
 }
 
 void LockstepManager::tellWaiting(int localPlayer, NetworkManager& link) {
