@@ -160,12 +160,6 @@ struct HostAndTwoMembers : TwoPeerMatch {
     }
 };
 
-size_t countOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // A peer that falls silent leaves as one whose connection closes: a member through the host's announcement, after
 // which the host and the other member play on and agree turn by turn; the host by each member giving it up and
 // playing on alone.

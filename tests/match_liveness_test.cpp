@@ -104,12 +104,6 @@ struct LoopbackMatch {
     std::vector<int> stopped;
 };
 
-size_t countOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // Whether two peers applied the same orders in every turn both have completed, with at least the turns given.
 void expectInStep(const LoopbackPeer& a, const LoopbackPeer& b, size_t turns) {
     const size_t common = std::min(a.runner.turns.size(), b.runner.turns.size()) - 1;

@@ -516,23 +516,6 @@ TEST(SilentPeer, AMemberGivesUpThePlayerOrTheLinkByWhatStillComesOnIt) {
     }
 }
 
-// A host whose gate waits tells its clients once a second, by its last turn again without orders, and nothing else.
-TEST(SilentPeer, AHostThatWaitsTellsItsClientsOnceASecondWithItsLastTurn) {
-    SilentPair pair(true, 1000);
-    std::string errors;
-    for (uint32_t at = 1000; at <= 1000 + 10 * WAITING_NOTICE_MS; at += WAITING_NOTICE_MS / 4) errors += pair.stepAt(at);
-    EXPECT_EQ(errors, "");
-    std::vector<int> ticks;
-    for (NetPacket& p : pair.other.receivePackets()) {
-        Turn turn;
-        ASSERT_TRUE(readTurnPacket(p, turn));
-        EXPECT_EQ(turn.player, 1);
-        EXPECT_TRUE(turn.commands.empty());
-        ticks.push_back(turn.tick);
-    }
-    EXPECT_EQ(ticks, std::vector<int>(11, 0)) << "the turn, then ten times the notice that the host waits";
-}
-
 // A client that takes almost the whole limit over every turn is slow, not gone: the match goes on at its pace.
 TEST(SilentPeer, APeerSendingEachTurnJustWithinTheLimitIsNeverClosed) {
     SilentPair pair(true, 1000);
