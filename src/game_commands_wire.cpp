@@ -152,10 +152,7 @@ Command readCommand(NetPacket& packet) {
     packet.readInt(code);
     packet.readInt(cmd.player);
     cmd.type = static_cast<CommandType>(code);
-    if (!isWireCommandType(cmd.type)) {
-        std::cerr << "UNKNOWN COMMAND TYPE: " << code << "\n";
-        return cmd;
-    }
+    if (!isWireCommandType(cmd.type)) return cmd;
     cmd.payload = recordReaders[code](packet);
     if (auto* chat = std::get_if<ChatMessageCommand>(&cmd.payload); chat && !isOneChatLine(chat->message)) {
         std::cerr << "Dropped a chat message of " << chat->message.size() << " bytes: more than one line\n";
@@ -176,15 +173,24 @@ NetPacket writeTurnPacket(const Turn& turn) {
 // The type and player of an entry.
 constexpr size_t ENTRY_HEADER = 8;
 
-bool readTurnPacket(NetPacket& packet, Turn& turn) {
+// An entry of unknown code hides where the next one starts, so nothing after it, and nothing before it either, can
+// be taken for what its sender meant.
+bool readTurnPacket(NetPacket& packet, Turn& turn, std::string* fault) {
     int32_t tick = 0, player = 0, count = 0;
-    if (!packet.readInt(tick) || !packet.readInt(player) || !packet.readInt(count)) return false;
-    if (count < 0 || count > MAX_TURN_COMMANDS) return false;
-    turn = Turn{tick, player, {}};
+    const auto refuse = [fault](std::string why) {
+        if (fault) *fault = std::move(why);
+        return false;
+    };
+    if (!packet.readInt(tick) || !packet.readInt(player) || !packet.readInt(count) || count < 0 ||
+        count > MAX_TURN_COMMANDS)
+        return refuse("a turn packet cut short or with a count out of range");
+    Turn read{tick, player, {}};
     for (int32_t i = 0; i < count && packet.remaining() >= ENTRY_HEADER; ++i) {
         Command cmd = readCommand(packet);
-        if (!isWireCommandType(cmd.type)) break;
-        turn.commands.push_back(std::move(cmd));
+        if (!isWireCommandType(cmd.type))
+            return refuse("a turn with an order of unknown code " + std::to_string(static_cast<int32_t>(cmd.type)));
+        read.commands.push_back(std::move(cmd));
     }
+    turn = std::move(read);
     return true;
 }

@@ -1,6 +1,8 @@
 // The wire form of orders: one command entry, and the turn packet that carries one player's orders for a turn.
 #pragma once
 
+#include <string>
+
 #include "game_commands.h"
 #include "lockstep.h"
 #include "network_manager.h"
@@ -32,13 +34,12 @@ bool isWireCommandType(CommandType type);
 
 // Appends the entry: type, issuing player, then the fields of the order record it holds.
 void writeCommand(NetPacket& packet, const Command& cmd);
-// Reads one entry at the read position. Fields cut short stay zero; an unknown type is reported on the error
-// stream and comes back with an empty record and nothing of its payload consumed; a chat message that is not
-// one line is reported and comes back empty.
+// Reads one entry at the read position. Fields cut short stay zero; an unknown type comes back with an empty record
+// and nothing of its payload consumed; a chat message that is not one line is reported and comes back empty.
 Command readCommand(NetPacket& packet);
 
 NetPacket writeTurnPacket(const Turn& turn);
-// The header, then the entries until the count is reached, the bytes run out or an unknown type stops decoding.
-// False, with the turn untouched, when the header itself is cut short or its count is negative or above
-// MAX_TURN_COMMANDS.
-bool readTurnPacket(NetPacket& packet, Turn& turn);
+// The header, then the entries until the count is reached or the bytes run out. False, with the turn untouched and
+// the reason in fault when one is given, when the header itself is cut short, its count is negative or above
+// MAX_TURN_COMMANDS, or an entry has a code the wire does not know: such a packet is malformed as a whole.
+bool readTurnPacket(NetPacket& packet, Turn& turn, std::string* fault = nullptr);

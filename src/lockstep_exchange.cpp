@@ -62,6 +62,16 @@ std::string forgery(const Turn& turn, int speaker) {
     return {};
 }
 
+// Why a turn from the network names this peer's own player, which only this peer speaks for; empty when it does not.
+std::string ownPlayerNamed(const Turn& turn, int localPlayer) {
+    const bool named = turn.player == localPlayer ||
+                       std::any_of(turn.commands.begin(), turn.commands.end(),
+                                   [localPlayer](const Command& cmd) { return cmd.player == localPlayer; });
+    if (!named) return {};
+    return "a turn of player " + std::to_string(turn.player) + " naming player " + std::to_string(localPlayer) +
+           ", this peer's own, came from the network";
+}
+
 // "player 2", or "players 1, 3".
 std::string playerList(const std::vector<int>& ids) {
     std::string text = ids.size() == 1 ? "player " : "players ";
@@ -113,6 +123,10 @@ void LockstepManager::store(Turn turn) {
     for (Command& cmd : turn.commands) slot->second.commands.push_back(std::move(cmd));
 }
 
+bool LockstepManager::isNotice(const Turn& turn) const {
+    return turn.commands.empty() && (turn.tick < receiveTurn || storedTurn(turn.player, turn.tick));
+}
+
 const Turn* LockstepManager::storedTurn(int playerId, int tick) const {
     const auto byTurn = turns.find(playerId);
     if (byTurn == turns.end()) return nullptr;
@@ -143,9 +157,9 @@ std::string LockstepManager::brokenRule(const NetPacket& packet, const Turn& tur
         why = "turn " + std::to_string(turn.tick) + " lies more than " + std::to_string(widen * TURN_WINDOW) +
               " turns ahead of turn " + std::to_string(receiveTurn);
     const Turn* stored = storedTurn(turn.player, turn.tick);
-    // A client sends each turn number once, so a turn it sends again, or after the host applied it, is forged: a
-    // member that applied the turn before the second packet came would differ from one that merged it.
-    if (why.empty() && link.isHost && (turn.tick < receiveTurn || stored))
+    // A client sends each turn's orders once, so orders it sends again, or after the host applied the turn, are
+    // forged: a member that applied the turn before the second packet came would differ from one that merged it.
+    if (why.empty() && link.isHost && !isNotice(turn) && (turn.tick < receiveTurn || stored))
         why = "player " + std::to_string(turn.player) + " sent turn " + std::to_string(turn.tick) +
               (turn.tick < receiveTurn ? " after it was applied" : " twice");
     if (why.empty() && (stored ? stored->commands.size() : 0) + turn.commands.size() >
@@ -182,12 +196,21 @@ void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, const std
         link.refuse(packet.source, "a leave without a player id");
         return;
     }
+    if (playerId == localPlayer) {
+        link.refuse(packet.source, "a leave of player " + std::to_string(playerId) + ", this peer's own, came from "
+                                   "the network");
+        return;
+    }
     markLeft(playerId, localPlayer, gated, runner);
 }
 
-// Both waits must reach the limit: the gate's, so a connection silent in the lobby is given the whole limit once the
-// match starts, and the connection's, so bytes still coming after this peer's own frames stalled count.
-void LockstepManager::closeSilentConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link) {
+// Only a whole turn counts: a peer trickling bytes, or sending anything but its turn, is as silent as one sending
+// nothing. A peer that is not the host hears every other player through its one link, the relay's or the host's:
+// while anything still comes on it, if only others telling they wait, the players missing are given up and the rest
+// go on together; once nothing whole came on it for the limit, everyone behind it is gone; a link quiet for longer
+// than a waiting peer ever is, yet not for the limit, is given the time to show which it is.
+void LockstepManager::dropSilentPeers(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
+                                      TurnRunner& runner) {
     const uint32_t now = link.clockMs();
     if (waitingTurn != receiveTurn) {
         waitingTurn = receiveTurn;
@@ -198,17 +221,32 @@ void LockstepManager::closeSilentConnections(int localPlayer, const std::vector<
     if (waited < limit) return;
     std::vector<int> missing = missingPlayers(gated);
     missing.erase(std::remove(missing.begin(), missing.end(), localPlayer), missing.end());
-    std::vector<std::pair<int, std::string>> silent;
-    for (const NetworkManager::Connection& c : link.connections) {
-        const bool holds = link.isHost ? std::count(missing.begin(), missing.end(), link.playerOf(c.id)) != 0
-                                       : !missing.empty();
-        const uint32_t quiet = now - c.heardAtMs;
-        if (!holds || quiet < limit) continue;
-        const std::vector<int> named = link.isHost ? std::vector<int>{link.playerOf(c.id)} : missing;
-        silent.emplace_back(c.id, playerList(named) + " sent nothing for " + std::to_string(std::min(waited, quiet)) +
-                                      " ms while the match waited");
+    if (missing.empty()) return;
+    const std::string silence = " sent no whole turn for " + std::to_string(waited) + " ms while the match waited";
+    std::vector<int> closing;
+    if (link.isHost) {
+        for (const NetworkManager::Connection& c : link.connections)
+            if (std::count(missing.begin(), missing.end(), link.playerOf(c.id))) closing.push_back(c.id);
+        for (int id : closing) link.refuse(id, playerList({link.playerOf(id)}) + silence);
+        return;
     }
-    for (const auto& [id, why] : silent) link.refuse(id, why);
+    const uint32_t quiet = std::min(now - heardAtMs, waited);
+    if (quiet < SILENT_PEER_TIMEOUT_MS) {
+        for (int player : missing) {
+            std::cerr << "Dropping " << playerList({player}) << ":" << silence << "\n";
+            markLeft(player, localPlayer, gated, runner);
+        }
+    } else if (quiet >= limit) {
+        for (const NetworkManager::Connection& c : link.connections) closing.push_back(c.id);
+        for (int id : closing) link.refuse(id, playerList(missing) + silence);
+    }
+}
+
+void LockstepManager::tellWaiting(int localPlayer, NetworkManager& link) {
+    const uint32_t now = link.clockMs();
+    if (sendTurn == 0 || now - toldAtMs < WAITING_NOTICE_MS) return;
+    toldAtMs = now;
+    link.sendPacket(writeTurnPacket(Turn{sendTurn - 1, localPlayer, {}}));
 }
 
 // Everything a dropped peer sent before has been relayed, so the others learn of its leaving after they hold all
@@ -236,16 +274,26 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
                               TurnRunner& runner) {
     for (NetPacket& packet : link.receivePackets()) {
         if (link.wasRefused(packet.source)) continue;
+        heardAtMs = link.clockMs();
         const auto type = static_cast<PacketType>(packet.type);
         if (type == PacketType::TurnCommands) {
             Turn turn;
-            if (!readTurnPacket(packet, turn)) {
-                link.refuse(packet.source, "a turn packet cut short or with a count out of range");
+            std::string fault;
+            if (!readTurnPacket(packet, turn, &fault)) {
+                link.refuse(packet.source, fault);
                 continue;
             }
+            if (!link.isHost) fault = ownPlayerNamed(turn, localPlayer);
+            if (!fault.empty()) {
+                link.refuse(packet.source, fault);
+                continue;
+            }
+            // What a player sent after it was given up would reach some peers before that and others after.
+            if (leftPlayers.count(turn.player)) continue;
             if (!acceptTurn(packet, turn, gated, link)) continue;
-            // Clients reach each other only through the host; TCP keeps each sender's packets in order.
-            if (link.isHost) link.relayPacket(packet);
+            // Clients reach each other only through the host; TCP keeps each sender's packets in order. A turn sent
+            // again without orders only tells that its sender waits, which only the host needs to know.
+            if (link.isHost && !isNotice(turn)) link.relayPacket(packet);
             if (!link.isHost) playersByConnection[packet.source].insert(turn.player);
             if (turn.player != localPlayer && pingSentMs >= 0 && carries(turn, CommandType::Pong)) {
                 latencyMs = nowMs - pingSentMs;
@@ -261,7 +309,7 @@ void LockstepManager::receive(int nowMs, int localPlayer, const std::vector<int>
             link.refuse(packet.source, "unknown message type " + std::to_string(packet.type));
         }
     }
-    closeSilentConnections(localPlayer, gated, link);
+    dropSilentPeers(localPlayer, gated, link, runner);
     onDroppedConnections(localPlayer, gated, link, runner);
 }
 
@@ -276,6 +324,7 @@ void LockstepManager::send(int localPlayer, int nowMs, NetworkManager& link) {
     if (pingSentMs < 0 && carries(turn, CommandType::Ping)) pingSentMs = nowMs;
     NetPacket packet = writeTurnPacket(turn);
     link.sendPacket(packet);
+    toldAtMs = link.clockMs();
     // This peer applies what the others decode, not its own originals.
     Turn decoded;
     if (readTurnPacket(packet, decoded)) store(std::move(decoded));
@@ -311,7 +360,10 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
     receive(nowMs, localPlayer, gated, link, runner);
     accumulator += frameSeconds;
     sendDue(localPlayer, nowMs, link);
-    if (std::any_of(gated.begin(), gated.end(), [this](int id) { return awaits(id); })) return;
+    if (std::any_of(gated.begin(), gated.end(), [this](int id) { return awaits(id); })) {
+        tellWaiting(localPlayer, link);
+        return;
+    }
     for (const Command& cmd : consumeCurrentTurn())
         if (!runner.isPaused() || isPauseCommand(cmd)) runner.apply(cmd);
     ++receiveTurn;

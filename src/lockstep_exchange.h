@@ -24,6 +24,9 @@ constexpr int SEND_LEAD = 1;
 constexpr int TURN_WINDOW = 312;
 // Memory the stored turns of one player may take, with the same doubling.
 constexpr size_t MAX_STORED_TURN_BYTES = 8u << 20;
+// How often a peer whose gate waits tells the others it is still there, by sending its own last turn again without
+// orders: far inside the wait after which the others would give it up.
+constexpr uint32_t WAITING_NOTICE_MS = 1000;
 
 // A lockstep turn holds one player's commands; a replay turn every command recorded for one tick, in file order,
 // with the player of the last of them.
@@ -59,8 +62,9 @@ struct LockstepManager {
     std::map<int, std::map<int, Turn>> turns;
     // Local orders waiting for the next turn; every producer of orders appends here.
     std::vector<Command> pendingCommands;
-    // Players whose connection dropped or whose leaving the host announced: their turns are used while any
-    // remain, never awaited. In a replay or a resumed save, those whose leave the log records.
+    // Players whose connection dropped, whose leaving the host announced, or whose turn stopped coming through a
+    // link that others still speak on: the turns they sent before are used while any remain, never awaited, and
+    // none that comes after is taken. In a replay or a resumed save, those whose leave the log records.
     std::set<int> leftPlayers;
     // On a peer that is not the host: which players' turns came in on which connection (the host or the relay),
     // so a dropped connection tells who is gone.
@@ -71,6 +75,9 @@ struct LockstepManager {
     // waited on it.
     int waitingTurn = -1;
     uint32_t waitingSinceMs = 0;
+    // The network clock's times a whole message last came in, and this peer last sent its turn or told it waits.
+    uint32_t heardAtMs = 0;
+    uint32_t toldAtMs = 0;
     float pingInterval = 1.0f;
     float pingTimer = 0.0f;
     int pingSentMs = -1;
@@ -100,11 +107,16 @@ private:
     bool acceptTurn(const NetPacket& packet, const Turn& turn, const std::vector<int>& gated, NetworkManager& link);
     void onPlayerLeft(NetPacket& packet, int localPlayer, const std::vector<int>& gated, NetworkManager& link,
                       TurnRunner& runner);
-    // Closes, as if it had closed itself, a connection the match has waited on with nothing arriving for the
-    // limit: on the host a client whose own turn is missing; on a member, which hears every other player through
-    // its one link, the link. A member waits twice as long, so a host that is there announces a silent member's
-    // leave before any member gives up on the host.
-    void closeSilentConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link);
+    // Gives up, once the match has waited the limit on a turn, whoever has not sent their part of it whole,
+    // however many bytes came meanwhile: on the host the client's connection, closed as if it had closed itself;
+    // elsewhere the players as players while the link still carries the others' word, and the link itself once
+    // nothing whole came on it for the limit. Other peers wait twice as long, so a host that is there announces
+    // the leave before they would give a player up.
+    void dropSilentPeers(int localPlayer, const std::vector<int>& gated, NetworkManager& link, TurnRunner& runner);
+    // While the gate waits: this peer's last turn again, empty, so the others know it waits and is not gone.
+    void tellWaiting(int localPlayer, NetworkManager& link);
+    // Whether a received turn only tells that its sender waits: no orders, for a turn it has sent already.
+    bool isNotice(const Turn& turn) const;
     void onDroppedConnections(int localPlayer, const std::vector<int>& gated, NetworkManager& link,
                               TurnRunner& runner);
     void send(int localPlayer, int nowMs, NetworkManager& link);

@@ -58,6 +58,13 @@ struct HostWithClient {
     }
 };
 
+// How often part occurs in text.
+inline size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 inline NetPacket intsPacket(uint8_t type, const std::vector<int32_t>& ints) {
     NetPacket p;
     p.type = type;

@@ -422,7 +422,7 @@ TEST(TurnMemory, AMemberDropsAHostThatBreaksTheRulesAndPlaysOnAlone) {
 }
 
 // A member takes turns and leaves only of the players the match awaits: any other id would take memory of its
-// own and put a line in the feed for nobody.
+// own and put a line in the feed for nobody. A leave of its own player is a lie that drops the link it came on.
 TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
     const uint8_t leave = static_cast<uint8_t>(PacketType::PlayerLeft);
     const struct {
@@ -430,10 +430,11 @@ TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
         std::vector<int> left;
         size_t playersStored;
         long lines;
+        size_t links;
     } cases[] = {
-        {writeTurnPacket(Turn{0, 9, {}}), {}, 0, 1}, {writeTurnPacket(Turn{0, 1, {}}), {}, 1, 0},
-        {intsPacket(leave, {9}), {}, 0, 0},          {intsPacket(leave, {2}), {}, 0, 0},
-        {intsPacket(leave, {1}), {1}, 0, 0},
+        {writeTurnPacket(Turn{0, 9, {}}), {}, 0, 1, 1}, {writeTurnPacket(Turn{0, 1, {}}), {}, 1, 0, 1},
+        {intsPacket(leave, {9}), {}, 0, 0, 1},          {intsPacket(leave, {2}), {1}, 0, 1, 0},
+        {intsPacket(leave, {1}), {1}, 0, 0, 1},
     };
     for (const auto& c : cases) {
         MemberOfAHost member;
@@ -441,7 +442,7 @@ TEST(TurnMemory, AMemberKeepsNoTurnOrLeaveOfAPlayerTheMatchDoesNotAwait) {
         EXPECT_EQ(member.runner.left, c.left) << errors;
         EXPECT_EQ(member.turns.turns.size(), c.playersStored) << errors;
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), c.lines) << errors;
-        EXPECT_EQ(member.link.connections.size(), 1u) << errors;
+        EXPECT_EQ(member.link.connections.size(), c.links) << errors;
     }
 }
 
@@ -458,6 +459,7 @@ struct SilentPair {
     LockstepManager turns;
     RecordingRunner runner;
     int me, them;
+    std::vector<int> gated = {1, 2};
     SilentPair(bool waiterHosts, uint32_t start) : now(start), me(waiterHosts ? 1 : 2), them(waiterHosts ? 2 : 1) {
         waiting.clockMs = other.clockMs = [this] { return now; };
         waiting.isHost = waiterHosts;
@@ -468,44 +470,49 @@ struct SilentPair {
     std::string stepAt(uint32_t time) {
         now = time;
         testing::internal::CaptureStderr();
-        turns.step(TURN_LENGTH, 0, me, {1, 2}, waiting, runner);
+        turns.step(TURN_LENGTH, 0, me, gated, waiting, runner);
         return testing::internal::GetCapturedStderr();
     }
 };
 
-// The host waits the limit on a client, a member twice that on its host; both waits count: the match's on the turn
-// (the lobby's silence before it does not) and the connection's (a byte arriving starts it again).
-TEST(SilentPeer, IsClosedExactlyAtTheLimitOfBothWaits) {
+// The host waits the limit on a client's turn from when the match began waiting on it (the lobby's silence before
+// does not count), whatever bytes or other messages the client sends meanwhile; a member waits twice that.
+TEST(SilentPeer, IsClosedExactlyAtTheLimitOfTheWaitForItsTurn) {
     constexpr uint32_t NONE = 0;
+    const std::vector<uint8_t> aByte = {0};
+    const std::vector<uint8_t> aLobbyMessage = framePacket(intsPacket(static_cast<uint8_t>(PacketType::ChangeRace), {2}));
     const struct {
         const char* name;
         bool host;
-        uint32_t start, lobbyQuiet, byteAt, waited;
+        uint32_t start, lobbyQuiet, sentAt;
+        const std::vector<uint8_t>* sent;
+        uint32_t waited;
         const char* line;  // empty: still waited for
     } cases[] = {
-        {"host, one ms short", true, 1000, 0, NONE, SILENT_LIMIT - 1, ""},
-        {"host, at the limit", true, 1000, 0, NONE, SILENT_LIMIT,
-         "Dropping connection 1: player 2 sent nothing for 30000 ms while the match waited"},
-        {"host, clock wrapping, one ms short", true, UINT32_MAX - 5000, 0, NONE, SILENT_LIMIT - 1, ""},
-        {"host, clock wrapping, at the limit", true, UINT32_MAX - 5000, 0, NONE, SILENT_LIMIT,
-         "player 2 sent nothing for 30000 ms"},
-        {"host, silent in the lobby before", true, 1000, 10 * SILENT_LIMIT, NONE, SILENT_LIMIT - 1, ""},
-        {"host, silent in the lobby, at the limit", true, 1000, 10 * SILENT_LIMIT, NONE, SILENT_LIMIT,
-         "player 2 sent nothing for 30000 ms"},
-        {"host, a byte half way", true, 1000, 0, SILENT_LIMIT / 2, SILENT_LIMIT, ""},
-        {"host, a byte half way, its limit", true, 1000, 0, SILENT_LIMIT / 2, SILENT_LIMIT * 3 / 2,
-         "player 2 sent nothing for 30000 ms"},
-        {"member, one ms short", false, 1000, 0, NONE, 2 * SILENT_LIMIT - 1, ""},
-        {"member, at the limit", false, 1000, 0, NONE, 2 * SILENT_LIMIT,
-         "Dropping connection 1: player 1 sent nothing for 60000 ms while the match waited"},
+        {"host, one ms short", true, 1000, 0, NONE, nullptr, SILENT_LIMIT - 1, ""},
+        {"host, at the limit", true, 1000, 0, NONE, nullptr, SILENT_LIMIT,
+         "Dropping connection 1: player 2 sent no whole turn for 30000 ms while the match waited"},
+        {"host, clock wrapping, one ms short", true, UINT32_MAX - 5000, 0, NONE, nullptr, SILENT_LIMIT - 1, ""},
+        {"host, clock wrapping, at the limit", true, UINT32_MAX - 5000, 0, NONE, nullptr, SILENT_LIMIT,
+         "player 2 sent no whole turn for 30000 ms"},
+        {"host, silent in the lobby before", true, 1000, 10 * SILENT_LIMIT, NONE, nullptr, SILENT_LIMIT - 1, ""},
+        {"host, silent in the lobby, at the limit", true, 1000, 10 * SILENT_LIMIT, NONE, nullptr, SILENT_LIMIT,
+         "player 2 sent no whole turn for 30000 ms"},
+        {"host, a byte half way, at the limit", true, 1000, 0, SILENT_LIMIT / 2, &aByte, SILENT_LIMIT,
+         "player 2 sent no whole turn for 30000 ms"},
+        {"host, a lobby message half way, at the limit", true, 1000, 0, SILENT_LIMIT / 2, &aLobbyMessage,
+         SILENT_LIMIT, "player 2 sent no whole turn for 30000 ms"},
+        {"member, one ms short", false, 1000, 0, NONE, nullptr, 2 * SILENT_LIMIT - 1, ""},
+        {"member, at the limit", false, 1000, 0, NONE, nullptr, 2 * SILENT_LIMIT,
+         "Dropping connection 1: player 1 sent no whole turn for 60000 ms while the match waited"},
     };
     for (const auto& c : cases) {
         SilentPair pair(c.host, c.start);
         const uint32_t matchStart = c.start + c.lobbyQuiet;
         std::string errors = pair.stepAt(matchStart);
-        if (c.byteAt != NONE) {
-            ASSERT_TRUE(pair.other.connections.front().link->send({0}));
-            errors += pair.stepAt(matchStart + c.byteAt);
+        if (c.sent) {
+            ASSERT_TRUE(pair.other.connections.front().link->send(*c.sent));
+            errors += pair.stepAt(matchStart + c.sentAt);
         }
         errors += pair.stepAt(matchStart + c.waited);
         const bool closed = *c.line != 0;
@@ -513,6 +520,45 @@ TEST(SilentPeer, IsClosedExactlyAtTheLimitOfBothWaits) {
         EXPECT_EQ(linesIn(errors), closed ? 1u : 0u) << c.name << ": " << errors;
         EXPECT_NE(errors.find(c.line), std::string::npos) << c.name << ": " << errors;
         EXPECT_EQ(pair.runner.left, closed ? std::vector<int>{pair.them} : std::vector<int>{}) << c.name;
+    }
+}
+
+// A member whose host's turn came but another player's did not waits twice the limit on the turn. A host that still
+// tells it waits is there, and the member gives that player up as a player and keeps its link; a host from which
+// nothing came for that long is gone, and with it everyone behind it; a host quiet for less is given the time to show
+// which it is.
+TEST(SilentPeer, AMemberGivesUpThePlayerOrTheLinkByWhatStillComesOnIt) {
+    const struct {
+        const char* name;
+        uint32_t toldUntil;  // the host tells it waits once a second until then
+        uint32_t waited;
+        std::vector<int> left;
+        const char* line;  // empty: still waited for
+    } cases[] = {
+        {"told, one ms short", 2 * SILENT_LIMIT, 2 * SILENT_LIMIT - 1, {}, ""},
+        {"told, at the limit", 2 * SILENT_LIMIT, 2 * SILENT_LIMIT, {3},
+         "Dropping player 3: sent no whole turn for 60000 ms while the match waited\n"},
+        {"never told, at the limit", 0, 2 * SILENT_LIMIT, {1, 3},
+         "Dropping connection 1: player 3 sent no whole turn for 60000 ms while the match waited\n"},
+        {"told half way, at the limit", SILENT_LIMIT, 2 * SILENT_LIMIT, {}, ""},
+        {"told half way, at the limit of the quiet", SILENT_LIMIT, 3 * SILENT_LIMIT, {1, 3},
+         "Dropping connection 1: player 3 sent no whole turn for 90000 ms while the match waited\n"},
+    };
+    const NetPacket hostsTurn = writeTurnPacket(Turn{0, 1, {}});
+    for (const auto& c : cases) {
+        SilentPair pair(false, 1000);
+        pair.gated = {1, 2, 3};
+        pair.other.sendPacket(hostsTurn);
+        std::string errors;
+        for (uint32_t at = 0; at < c.waited; at += WAITING_NOTICE_MS) {
+            if (at > 0 && at <= c.toldUntil) pair.other.sendPacket(hostsTurn);
+            errors += pair.stepAt(1000 + at);
+        }
+        errors += pair.stepAt(1000 + c.waited);
+        EXPECT_EQ(errors, c.line) << c.name;
+        EXPECT_EQ(pair.runner.left, c.left) << c.name;
+        const bool linkGone = c.left.size() == 2;
+        EXPECT_EQ(pair.waiting.connections.size(), linkGone ? 0u : 1u) << c.name;
     }
 }
 

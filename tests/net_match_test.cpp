@@ -318,7 +318,7 @@ TEST(NetMatch, PeerFallenSilentLeavesAndTheOthersPlayOn) {
             EXPECT_TRUE(std::equal(untilSilent.begin(), untilSilent.end(), sums.begin())) << "peer " << k;
             EXPECT_EQ(static_cast<size_t>(std::count_if(errorLines.begin(), errorLines.end(),
                                                         [](const std::string& l) {
-                                                            return l.find("sent nothing for") != std::string::npos;
+                                                            return l.find("sent no whole turn for") != std::string::npos;
                                                         })),
                       c.silentLines[k])
                 << "peer " << k;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <variant>
@@ -180,9 +181,10 @@ TEST_F(PeerLeaves, ThePeerLeftAloneWinsAndItsReplayAndSavedGameEndAlike) {
     }
 }
 
-// A leave record taken by any road but a replayed log's, as a reader that does not know its code takes it, or
-// sent by a peer in its turn, counts nobody out and leaves the world and the log as they were.
-TEST_F(PeerLeaves, ALeaveRecordByAnyOtherRoadDoesNothing) {
+// A leave record taken by any road but a replayed log's, as a reader that does not know its code takes it, counts
+// nobody out and leaves the world and the log as they were; sent by a peer in its turn, it drops that peer as any
+// malformed turn does.
+TEST_F(PeerLeaves, ALeaveRecordByAnyOtherRoadCountsNobodyOutAndOnTheWireDropsItsSender) {
     ASSERT_NO_FATAL_FAILURE(startLanMatch(true));
     runFrames(30, 16.0, [] { return lockstep.currentTurn >= 10; }, rivalUntil(1000));
     const std::filesystem::path log = onlyFileIn(root.path / "replays");
@@ -207,15 +209,15 @@ TEST_F(PeerLeaves, ALeaveRecordByAnyOtherRoadDoesNothing) {
         EXPECT_EQ(std::filesystem::file_size(log), logged);
     }
 
-    // Sent in a turn, it ends the decoding of that turn as any unknown code does, and the match goes on.
+    // Sent in a turn, it is a code the wire does not know, which makes the turn malformed: the rival is dropped for
+    // it with one line and leaves as any dropped peer does, recorded once, at the turn it was dropped.
     rival->turns.collectCommand(leave);
     testing::internal::CaptureStderr();
     runFrames(60, 16.0, [] { return false; }, rivalUntil(1000));
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("UNKNOWN COMMAND TYPE: 23\n"), std::string::npos) << errors;
-    EXPECT_TRUE(lockstep.leftPlayers.empty());
-    EXPECT_TRUE(leaveRecords(log).empty());
-    EXPECT_EQ(result.times, 0) << "the rival is still awaited and still stands";
+    EXPECT_NE(errors.find("a turn with an order of unknown code 23\n"), std::string::npos) << errors;
+    EXPECT_EQ(lockstep.leftPlayers, std::set<int>{OTHER_ID});
+    EXPECT_EQ(leaveRecords(log).size(), 1u);
     EXPECT_GT(lockstep.currentTurn, 60);
 }
 
