@@ -1,9 +1,12 @@
 // The preview pictures the build draws beside every map, the one reader that takes them, and the star map that
 // shows them.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -219,6 +222,34 @@ TEST_F(PreviewPictures, AMapWithoutAPictureShowsTheDarkBoxWithoutALine) {
     page.init();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(page.previews.empty());
+}
+
+// The build's preview step, run as the build runs it, on a copy of the content whose maps carry names the editor
+// saves: a "." or a ";" in a name must neither cut it nor stop the step.
+TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
+    TempDir root;
+    const std::filesystem::path source(CORVALE_SOURCE_DIR);
+    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
+    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
+    const std::vector<std::string> names{"two.dots", "semi;colon"};
+    for (const std::string& name : names) root.write("maps/" + name + ".map", readWholeFile(MAPS / "fight.map"));
+    const std::string step = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") +
+                             CORVALE_PREVIEWS + "' '" + root.str() + "'";
+    ASSERT_EQ(std::system(step.c_str()), 0);
+    std::map<std::string, std::filesystem::file_time_type> drawn;
+    for (const std::string& name : names) {
+        const std::string picture = root / ("maps/" + name + ".bmp");
+        SDL_Surface* preview = loadMapPreview(picture);
+        EXPECT_NE(preview, nullptr) << name;
+        SDL_FreeSurface(preview);
+        drawn[name] = std::filesystem::last_write_time(picture);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 4) << "nothing else written";
+
+    std::filesystem::last_write_time(root / "maps/two.dots.map", drawn["two.dots"] + std::chrono::seconds(1));
+    ASSERT_EQ(std::system(step.c_str()), 0);
+    EXPECT_GT(std::filesystem::last_write_time(root / "maps/two.dots.bmp"), drawn["two.dots"]);
+    EXPECT_EQ(std::filesystem::last_write_time(root / "maps/semi;colon.bmp"), drawn["semi;colon"]);
 }
 
 }  // namespace
