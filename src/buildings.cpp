@@ -329,10 +329,8 @@ int getUnderConstructionCount(const std::string& type, int playerId) {
     return p ? countOf(p->underConstruction, type) : 0;
 }
 
-bool hasBuilding(const std::string& type, int playerId) {
-    Player* p = getPlayerById(playerId);
-    return p && p->completedBuildings[type] > 0;
-}
+// A lookup only: an entry it made would change the world checksum, which hashes these counts.
+bool hasBuilding(const std::string& type, int playerId) { return getBuildingCount(type, playerId) > 0; }
 
 void addBuildingToSelection(int id) {
     if (selectedBuildingsSet.insert(id).second) selectedBuildings.push_back(id);

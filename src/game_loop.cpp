@@ -56,19 +56,12 @@ void sleepNanoseconds(uint64_t ns) {
     while (nanosleep(&want, &left) == -1 && errno == EINTR) want = left;
 }
 
-constexpr float MINIMAP_REFRESH_SECONDS = 0.5f;
-
 // The isometric view of the match: fog first (it paces itself), the minimap every half second, then the world.
 void drawIsoMatchFrame(Grid& world, float frameDt) {
     if (!renderer) return;
     static IsoRenderer iso;
-    static float sinceMinimap = MINIMAP_REFRESH_SECONDS;
     DrawFog();
-    sinceMinimap += frameDt;
-    if (sinceMinimap >= MINIMAP_REFRESH_SECONDS) {
-        sinceMinimap = 0.0f;
-        updateMinimap(world);
-    }
+    refreshMinimap(world, frameDt);
     update_timer_text();
     iso.render(world, frameDt, fog);
 }
@@ -265,6 +258,7 @@ void process_loaded_game() {
                                               static_cast<double>(std::max(targetFps, 1.0f)));
     do {
         if (replayTurnIndex >= static_cast<int>(replayTurns.size())) {
+            SDL_Log("changing to false");
             mode = GameMode::Skirmish;
             lockstep.accumulator = 0.0f;
             return;

@@ -262,12 +262,16 @@ MapData readMapFile(const std::string& path) {
     return map;
 }
 
-void validateTerrain(const std::vector<std::string>& rows) {
+void checkTerrain(const std::vector<std::string>& rows) {
     if (rows.empty()) throw std::runtime_error("Map has no terrain rows");
     if (rows.size() > MAX_MAP_SIDE || rows[0].size() > MAX_MAP_SIDE) throw std::runtime_error(tooLargeMessage("terrain"));
     for (size_t i = 1; i < rows.size(); ++i)
         if (rows[i].size() != rows[0].size())
             throw std::runtime_error("Inconsistent line width at line " + std::to_string(i + 1));
+}
+
+void validateTerrain(const std::vector<std::string>& rows) {
+    checkTerrain(rows);
     MAP_W = static_cast<int>(rows[0].size());
     MAP_H = static_cast<int>(rows.size());
 }
@@ -279,12 +283,24 @@ MapData loadMapFromFile(const std::string& path) {
 }
 
 int getBasesCountFromMap(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) throw std::runtime_error("Failed to open map file: " + path);
+    static const std::string BASE = "StartingBase";
+    // A line is judged by its first bytes alone, so the file goes through a block at a time and only a line's
+    // start is kept: a file without line breaks costs no more than a short one.
+    std::string lineStart;
     int count = 0;
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("StartingBase", 0) == 0) ++count;
+    char block[4096];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+            if (block[i] == '\n') {
+                lineStart.clear();
+            } else if (lineStart.size() < BASE.size()) {
+                lineStart += block[i];
+                if (lineStart == BASE) ++count;
+            }
+        }
+    }
     return count;
 }
 

@@ -164,10 +164,12 @@ constexpr std::uintmax_t MAX_MAP_FILE_BYTES = 16u << 20;
 // Throws std::runtime_error for an unopenable or oversized file, one without terrain or with more than
 // MAX_MAP_SIDE rows or columns, and the std::stoi errors for a numeric field without digits or beyond 32 bits.
 MapData readMapFile(const std::string& path);
-// Sets MAP_W and MAP_H; throws std::runtime_error naming the 1-based terrain row whose width differs.
+// Throws std::runtime_error naming the 1-based terrain row whose width differs, or for an oversized terrain.
+void checkTerrain(const std::vector<std::string>& rows);
+// checkTerrain, then sets MAP_W and MAP_H.
 void validateTerrain(const std::vector<std::string>& rows);
 MapData loadMapFromFile(const std::string& path);
-// Counts every line that begins with "StartingBase", wherever it stands.
+// Counts every line that begins with "StartingBase", wherever it stands; a line costs no more memory however long.
 int getBasesCountFromMap(const std::string& path);
 char tileToChar(Tile type, int);
 

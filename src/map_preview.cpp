@@ -2,8 +2,11 @@
 #include "map_preview.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "config.h"
 #include "decorations.h"
@@ -12,6 +15,7 @@
 #include "renderer_iso_terrain.h"
 #include "sdl_draw.h"
 #include "sprites.h"
+#include "utils.h"
 
 PreviewFit previewFit(int mapW, int mapH, float t) {
     const float xs[4] = {0.0f, (mapW - 1) * t / 2, -(mapH - 1) * t / 2, (mapW - mapH) * t / 2};
@@ -88,12 +92,16 @@ struct PreviewPainter {
     }
 };
 
-// Written through a temporary file, so a failed save keeps the previous preview.
+// Encoded in memory, then written as every file for the user is, so a failed save keeps the previous preview.
 void writeBitmap(SDL_Surface* surface, const std::string& path) {
-    const std::string temporary = path + ".tmp";
-    std::error_code ignored;
-    if (SDL_SaveBMP(surface, temporary.c_str()) == 0) std::filesystem::rename(temporary, path, ignored);
-    std::filesystem::remove(temporary, ignored);
+    // Room for the largest header a bitmap is written with and four bytes a pixel.
+    std::string bytes(1024 + static_cast<std::size_t>(surface->w) * static_cast<std::size_t>(surface->h) * 4, '\0');
+    SDL_RWops* memory = SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (!memory) return;
+    const bool encoded = SDL_SaveBMP_RW(surface, memory, 0) == 0;
+    bytes.resize(static_cast<std::size_t>(std::max<Sint64>(SDL_RWtell(memory), 0)));
+    SDL_RWclose(memory);
+    if (encoded) Utils::writeFileAtomically(path, bytes, "map preview");
 }
 
 }  // namespace
@@ -121,4 +129,66 @@ void saveMapPreviewHardware(SDL_Renderer* target, Grid const& g, std::string con
     }
     SDL_SetRenderTarget(target, previous);
     SDL_DestroyTexture(canvas);
+}
+
+namespace {
+
+// The file header and the smallest information header, the first that states a picture's size.
+constexpr std::size_t BITMAP_HEADER_BYTES = 54;
+constexpr uint32_t UNCOMPRESSED = 0;
+constexpr uint32_t BIT_FIELDS = 3;
+constexpr uint16_t PIXEL_DEPTHS[] = {1, 4, 8, 16, 24, 32};
+
+uint16_t littleEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t littleEndian32(const uint8_t* p) { return littleEndian16(p) | static_cast<uint32_t>(littleEndian16(p + 2)) << 16; }
+
+// Why a file of this length with this header cannot be a preview; empty when it can. A compressed picture has no
+// length its size fixes, so only plain rows are taken.
+std::string previewHeaderFault(const uint8_t* header, int64_t length) {
+    if (header[0] != 'B' || header[1] != 'M') return "not a bitmap";
+    const int64_t pixelsAt = littleEndian32(header + 10);
+    const int64_t infoBytes = littleEndian32(header + 14);
+    const int64_t width = static_cast<int32_t>(littleEndian32(header + 18));
+    // A negative height stores the rows top down.
+    const int64_t height = static_cast<int32_t>(littleEndian32(header + 22));
+    const uint16_t depth = littleEndian16(header + 28);
+    const uint32_t compression = littleEndian32(header + 30);
+    if (infoBytes < 40) return "an information header of " + std::to_string(infoBytes) + " bytes";
+    if (width != MAP_PREVIEW_SIZE || std::abs(height) != MAP_PREVIEW_SIZE)
+        return "its header says " + std::to_string(width) + " by " + std::to_string(std::abs(height)) +
+               " pixels, a preview is " + std::to_string(MAP_PREVIEW_SIZE) + " by " + std::to_string(MAP_PREVIEW_SIZE);
+    if (compression != UNCOMPRESSED && compression != BIT_FIELDS) return "compressed pixels";
+    if (std::find(std::begin(PIXEL_DEPTHS), std::end(PIXEL_DEPTHS), depth) == std::end(PIXEL_DEPTHS))
+        return std::to_string(depth) + " bits a pixel";
+    if (pixelsAt < 14 + infoBytes) return "its pixels start inside its header";
+    const int64_t rowBytes = (width * depth + 31) / 32 * 4;
+    const int64_t needed = pixelsAt + rowBytes * MAP_PREVIEW_SIZE;
+    if (length < needed)
+        return "the file is " + std::to_string(length) + " bytes, its header needs " + std::to_string(needed);
+    return {};
+}
+
+// The picture, or null with the fault.
+SDL_Surface* readPreview(SDL_RWops* file, std::string& fault) {
+    uint8_t header[BITMAP_HEADER_BYTES];
+    const Sint64 length = SDL_RWsize(file);
+    fault = SDL_RWread(file, header, sizeof header, 1) == 1 ? previewHeaderFault(header, length)
+                                                           : "shorter than a bitmap header";
+    if (!fault.empty()) return nullptr;
+    SDL_Surface* surface = SDL_RWseek(file, 0, RW_SEEK_SET) == 0 ? SDL_LoadBMP_RW(file, 0) : nullptr;
+    if (!surface) fault = SDL_GetError();
+    return surface;
+}
+
+}  // namespace
+
+SDL_Surface* loadMapPreview(const std::string& path) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) return nullptr;
+    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+    std::string fault = file ? "" : SDL_GetError();
+    SDL_Surface* surface = file ? readPreview(file, fault) : nullptr;
+    if (file) SDL_RWclose(file);
+    if (!surface) std::cerr << "Map preview not shown: " << path << ": " << fault << "\n";
+    return surface;
 }

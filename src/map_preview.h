@@ -21,3 +21,8 @@ PreviewFit previewFit(int mapW, int mapH, float tileSize);
 std::string previewFileName(const std::string& mapName);
 
 void saveMapPreviewHardware(SDL_Renderer* renderer, Grid const& grid, std::string const& name);
+
+// The one reader of preview pictures: an uncompressed bitmap of MAP_PREVIEW_SIZE by MAP_PREVIEW_SIZE whose header is
+// checked against that size and the file's length before any surface is made. Null when there is no file; null
+// with one line on the error stream for a picture that fails.
+SDL_Surface* loadMapPreview(const std::string& path);

@@ -35,6 +35,12 @@ int lastDisplayedSecond = -1;
 int lastDisplayedMilli = -1;
 bool minimapDragging = false;
 
+namespace {
+
+float sinceMinimapRefresh = MINIMAP_REFRESH_SECONDS;
+
+}  // namespace
+
 SDL_FPoint MinimapGeometry::cellAt(float x, float y) const {
     return {mapW / 2.0f + (x - y) * hw, (x + y) * qw + oy};
 }
@@ -130,6 +136,7 @@ void initMinimap(Grid&) {
     minimapTexture = makeLayer();
     minimapScale = minimapScaleX = minimapScaleY = static_cast<float>(MINIMAP_SIZE) / std::max({MAP_W, MAP_H, 1});
     minimapInitialized = true;
+    sinceMinimapRefresh = MINIMAP_REFRESH_SECONDS;
 }
 
 void buildMinimapTerrain(Grid& g) {
@@ -167,6 +174,13 @@ void updateMinimap(Grid&) {
         if (isTileExplored(o.tileX, o.tileY))
             fillCell(g, o.tileX, o.tileY, o.wTiles * g.cw, o.hTiles * g.hw, objectColour(o.type));
     SDL_SetRenderTarget(renderer, nullptr);
+}
+
+void refreshMinimap(Grid& grid, float frameDt) {
+    sinceMinimapRefresh += frameDt;
+    if (sinceMinimapRefresh < MINIMAP_REFRESH_SECONDS) return;
+    sinceMinimapRefresh = 0.0f;
+    updateMinimap(grid);
 }
 
 void drawMinimap() {

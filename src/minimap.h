@@ -41,6 +41,11 @@ MinimapGeometry minimapGeometry(int mapW, int mapH);
 void initMinimap(Grid& grid);
 void buildMinimapTerrain(Grid& grid);
 void updateMinimap(Grid& grid);
+// Seconds between two redraws of the dynamic layer.
+constexpr float MINIMAP_REFRESH_SECONDS = 0.5f;
+// A frame's share: the dynamic layer redrawn every MINIMAP_REFRESH_SECONDS, and at the first frame of a minimap just
+// made, whose layer holds nothing yet and would show the whole map unexplored.
+void refreshMinimap(Grid& grid, float frameDt);
 void drawMinimap();
 void drawMinimapView();
 void update_timer_text();

@@ -140,13 +140,25 @@ namespace {
 
 constexpr const char* TEMPORARY_SUFFIX = ".tmp";
 
-// Every byte into the file, flushed and closed; the reason of the first failure otherwise.
+// Every byte into the file, flushed, on the disk and closed; the reason of the first failure otherwise. Before
+// the rename, so a power cut can never leave the name on a file whose bytes never reached the disk.
 bool writeAll(std::FILE* out, const std::string& bytes, std::string& reason) {
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0 &&
+                         ::fsync(::fileno(out)) == 0;
     if (!written) reason = std::strerror(errno);
     const bool closed = std::fclose(out) == 0;
     if (written && !closed) reason = std::strerror(errno);
     return written && closed;
+}
+
+// The folder's entries on the disk, so the rename itself outlives a power cut; the reason otherwise.
+bool syncFolderOf(const std::string& path, std::string& reason) {
+    const fs::path parent = fs::path(path).parent_path();
+    const int folder = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = folder >= 0 && ::fsync(folder) == 0;
+    if (!synced) reason = std::strerror(errno);
+    if (folder >= 0) ::close(folder);
+    return synced;
 }
 
 }  // namespace
@@ -171,9 +183,14 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, cons
     }
     std::error_code renameError;
     fs::rename(temporary, path, renameError);
-    if (!renameError) return true;
-    std::cerr << "Failed to replace " << kind << ": " << path << ": " << renameError.message() << "\n";
-    fs::remove(temporary, ignored);
+    if (renameError) {
+        std::cerr << "Failed to replace " << kind << ": " << path << ": " << renameError.message() << "\n";
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    // The new file is whole in either case: only whether its name survives a power cut is unsure.
+    if (syncFolderOf(path, reason)) return true;
+    std::cerr << "Failed to replace " << kind << ": " << path << ": the folder could not be synced: " << reason << "\n";
     return false;
 }
 

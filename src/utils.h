@@ -96,10 +96,12 @@ std::vector<std::string> get_replay_files(const std::string& dir);
 // Map names (without ".map") in basePath + "maps/", sorted; the two built-in names when none is found.
 std::vector<std::string> scanMapDirectory();
 
-// Files the game writes for the user go to path + ".tmp" and are renamed over path, so a failure keeps the
-// previous file. On a failure: one line, no temporary file left behind, false. The line is openFailure when the
-// temporary file cannot be made (the general line when empty), else "Failed to write <kind>: <path>: <reason>" or
-// "Failed to replace <kind>: <path>: <reason>".
+// Files the game writes for the user go to path + ".tmp", reach the disk, and are renamed over path, whose folder
+// then reaches the disk too: a failure or a power cut leaves the previous file or the whole new one, never an empty
+// one. On a failure: one line, no temporary file left behind, false. The line is openFailure when the temporary
+// file cannot be made (the general line when empty), else "Failed to write <kind>: <path>: <reason>" or
+// "Failed to replace <kind>: <path>: <reason>"; only a folder that cannot be synced fails after the new file took
+// the name.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& kind,
                          const std::string& openFailure = "");
 

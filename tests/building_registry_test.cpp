@@ -1,8 +1,10 @@
 // The building registry: indexes by id and tile, area queries, counts, selection, rally points and type names.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
+#include "game.h"
 #include "static_world_fixture.h"
 
 namespace {
@@ -44,7 +46,8 @@ TEST_F(BuildingRegistry, ContainmentIncludesBothEdgesAndTheCentreIsTheFootprintM
     EXPECT_FLOAT_EQ(c.y, 490.0f);
 }
 
-TEST_F(BuildingRegistry, CountsReadWithoutInsertingButTestsEnterZero) {
+// Reading a count never changes the world: an entry of 0 would change the world checksum.
+TEST_F(BuildingRegistry, CountsAndTheBuildingTestReadWithoutInserting) {
     Player& p = addPlayer(1);
     placeBuilding("HumanFarm", 1, 0, 0, 1, 1);
     p.underConstruction["HumanBarracks"] = 2;
@@ -54,8 +57,11 @@ TEST_F(BuildingRegistry, CountsReadWithoutInsertingButTestsEnterZero) {
     EXPECT_EQ(p.completedBuildings.count("HumanTower"), 0u);
     EXPECT_EQ(getUnderConstructionCount("HumanBarracks", 1), 2);
 
+    const uint64_t before = worldChecksum();
     EXPECT_FALSE(hasBuilding("HumanTower", 1));
-    EXPECT_EQ(p.completedBuildings.at("HumanTower"), 0);
+    EXPECT_TRUE(hasBuilding("HumanFarm", 1));
+    EXPECT_EQ(p.completedBuildings.count("HumanTower"), 0u);
+    EXPECT_EQ(worldChecksum(), before);
 
     EXPECT_EQ(getBuildingCount("HumanFarm", 99), 0);
     EXPECT_FALSE(hasBuilding("HumanFarm", 99));

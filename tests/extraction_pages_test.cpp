@@ -12,6 +12,7 @@
 #include "extraction_missions.h"
 #include "extraction_roster.h"
 #include "game_state.h"
+#include "map_preview.h"
 #include "player.h"
 #include "sdl_events.h"
 #include "extraction_folders.h"
@@ -85,7 +86,8 @@ TEST_F(ExtractionPages, ANewCampaignWritesThreeUnitsAndOpensTheStarMap) {
 
     const std::string savedBase = basePath;
     basePath = dir.makeDir("root") + "/";
-    SDL_Surface* preview = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* preview =
+        SDL_CreateRGBSurfaceWithFormat(0, MAP_PREVIEW_SIZE, MAP_PREVIEW_SIZE, 32, SDL_PIXELFORMAT_RGBA32);
     SDL_FillRect(preview, nullptr, SDL_MapRGBA(preview->format, 30, 140, 200, 255));
     for (const ExtractionNode& node : extraction_options)
         SDL_SaveBMP(preview, (dir.makeDir("root/maps") + "/" + node.map + ".bmp").c_str());

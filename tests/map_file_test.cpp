@@ -141,6 +141,24 @@ TEST_F(MapFile, BaseCountTakesEveryLineStartingWithTheMarker) {
     EXPECT_THROW(getBasesCountFromMap((dir.path / "none.map").string()), std::runtime_error);
 }
 
+// The count reads the file a block at a time and keeps only a line's first bytes: a marker across the end of a
+// block still counts, one split by a line break does not, and a line longer than any block counts once.
+TEST_F(MapFile, BaseCountJudgesEachLineByItsStartWhateverItsLength) {
+    const std::string pad(4090, 'G');
+    const struct {
+        const char* what;
+        std::string text;
+        int bases;
+    } cases[] = {
+        {"a marker across the end of the first block", pad + "\nStartingBase,1,1\n", 1},
+        {"a marker ending the block exactly", std::string(4083, 'G') + "\nStartingBase", 1},
+        {"a marker split by a line break", "StartingBa\nse,1,1\n", 0},
+        {"a marker opening a line of 100000 bytes, then another", "StartingBase" + std::string(100000, ',') +
+                                                                       "StartingBase\nStartingBase\n", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(getBasesCountFromMap(file(c.text)), c.bases) << c.what;
+}
+
 // One cell of every type in a row, with heights, a ramp and an over-high level.
 struct MapWriter : ::testing::Test {
     TempDir dir;

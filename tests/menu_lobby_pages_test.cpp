@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -337,6 +339,73 @@ TEST_F(LobbyMenu, AMissingMapAtStartLobbyOrInTheLobbysChoiceGivesOneLineAndThePa
         EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
     }
     EXPECT_TRUE(lobbyState.isHostLobby);
+}
+
+// Files named as maps that no match can be played on, each as the map Start Lobby announces and as the lobby's
+// choice: one line, the page stays, no lobby is announced on it and the lobby keeps its map.
+TEST_F(LobbyMenu, AGarbageMapAtStartLobbyOrInTheLobbysChoiceGivesOneLineAndThePageStays) {
+    const std::filesystem::path maps = root.path / "maps";
+    const std::string fight = readWholeFile(maps / "fight.map");
+    std::string seatsNobody;
+    std::istringstream lines(fight);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("StartingBase", 0) != 0) seatsNobody += line + "\n";
+    // Every byte value once, in order: rows of 10 and 245 bytes around the one line break.
+    std::string binary;
+    for (int byte = 0; byte < 256; ++byte) binary += static_cast<char>(byte);
+    const auto writing = [](const std::string& bytes) {
+        return [bytes](const std::filesystem::path& file) { std::ofstream(file, std::ios::binary) << bytes; };
+    };
+    const struct {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> write;
+    } garbage[] = {
+        {"binary", writing(binary)},
+        {"empty", writing("")},
+        // Sparse: one line far longer than a map may be, without its bytes on the disk.
+        {"huge",
+         [](const std::filesystem::path& file) {
+             std::ofstream(file, std::ios::binary).close();
+             std::filesystem::resize_file(file, 64u << 20);
+         }},
+        {"nobody", writing(seatsNobody)},
+    };
+    clickOn(shown<MainPage>().lanButton.rect);
+    clickOn(shown<LANPage>().hostGameButton.rect);
+    for (const auto& g : garbage) {
+        SCOPED_TRACE(g.name);
+        g.write(maps / "fight.map");
+        ::testing::internal::CaptureStderr();
+        clickOn(shown<HostPage>().startLobbyButton.rect);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find("fight"), std::string::npos) << errors;
+        EXPECT_FALSE(lobbyState.isHostLobby);
+        EXPECT_EQ(net.listenSocket, nullptr);
+        EXPECT_EQ(mainMenu.current, MenuPage::HostPage) << errors;
+        if (mainMenu.current == MenuPage::LobbyViewPage) {  // announced after all: back, so the next file is tried
+            clickOn(shown<LobbyViewPage>().leaveButton.rect);
+            clickOn(shown<LANPage>().hostGameButton.rect);
+        }
+    }
+
+    writing(fight)(maps / "fight.map");
+    for (const auto& g : garbage) g.write(maps / (std::string(g.name) + ".map"));
+    clickOn(shown<HostPage>().startLobbyButton.rect);
+    ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    LobbyViewPage& view = shown<LobbyViewPage>();
+    for (const auto& g : garbage) {
+        SCOPED_TRACE(g.name);
+        const auto row = std::find(view.mapNames.begin(), view.mapNames.end(), g.name);
+        ASSERT_NE(row, view.mapNames.end());
+        ::testing::internal::CaptureStderr();
+        view.mapList.onSelect(static_cast<int>(row - view.mapNames.begin()), g.name);
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_EQ(lobbyState.currentMap, "fight");
+        EXPECT_EQ(lobbyState.baseCount, 2);
+        EXPECT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
+    }
 }
 
 // The refused peer hears the host's lobby messages on its open connection yet is no member; a further Join

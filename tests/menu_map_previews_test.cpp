@@ -1,12 +1,22 @@
-// The preview pictures the build draws beside every shipped map, and the star map that shows them.
+// The preview pictures the build draws beside every map, the one reader that takes them, and the star map that
+// shows them.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "draw_fixture.h"
 #include "extraction_missions.h"
 #include "game_state.h"
+#include "map_preview.h"
 #include "sdl_events.h"
+#include "test_files.h"
 #include "ui/extraction_pages.h"
 
 namespace {
@@ -92,6 +102,141 @@ TEST_F(StarMap, ThreeMissionsShowTheirMapsAndTheHiddenSignalNone) {
     saveScreenshot("map_picker_previews");
     EXPECT_EQ(deploymentSelectedMapId, 1);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(showsPreview(i)) << "node " << i;
+}
+
+// SDL's allocations, each above a cap refused and the largest asked for remembered: a picture whose header asks
+// for gigabytes then fails at once instead of taking the machine's memory, and the test sees that it asked.
+struct CappedSdlMemory {
+    static constexpr std::size_t CAP = 64u << 20;
+    static inline std::size_t largest = 0;
+    static inline SDL_malloc_func realMalloc = nullptr;
+    static inline SDL_calloc_func realCalloc = nullptr;
+    static inline SDL_realloc_func realRealloc = nullptr;
+    static inline SDL_free_func realFree = nullptr;
+
+    static void* cappedMalloc(std::size_t bytes) {
+        largest = std::max(largest, bytes);
+        return bytes <= CAP ? realMalloc(bytes) : nullptr;
+    }
+    // Surfaces are allocated through malloc; what SDL allocated before is freed by the functions it came from.
+    CappedSdlMemory() {
+        SDL_GetMemoryFunctions(&realMalloc, &realCalloc, &realRealloc, &realFree);
+        SDL_SetMemoryFunctions(cappedMalloc, realCalloc, realRealloc, realFree);
+        largest = 0;
+    }
+    ~CappedSdlMemory() { SDL_SetMemoryFunctions(realMalloc, realCalloc, realRealloc, realFree); }
+    CappedSdlMemory(const CappedSdlMemory&) = delete;
+    CappedSdlMemory& operator=(const CappedSdlMemory&) = delete;
+};
+
+constexpr SDL_Color PREVIEW_COLOUR{30, 140, 200, 255};
+
+// A bitmap of the size given as SDL writes it: a 122-byte header, then four bytes a pixel.
+std::string bitmapBytes(const TempDir& dir, int w, int h) {
+    SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32);
+    SDL_FillRect(picture, nullptr, SDL_MapRGBA(picture->format, PREVIEW_COLOUR.r, PREVIEW_COLOUR.g, PREVIEW_COLOUR.b, 255));
+    const std::string path = dir / "made.bmp";
+    EXPECT_EQ(SDL_SaveBMP(picture, path.c_str()), 0) << SDL_GetError();
+    SDL_FreeSurface(picture);
+    return readWholeFile(path);
+}
+
+// The bytes with the header's width and height (little endian at 18 and 22) replaced.
+std::string withSize(std::string bytes, int32_t w, int32_t h) {
+    const std::pair<std::size_t, int32_t> fields[] = {{18, w}, {22, h}};
+    for (const auto& [at, value] : fields)
+        for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
+    return bytes;
+}
+
+struct PreviewPictures : DrawFixture {
+    MainMenu menu;
+    TempDir root;
+    std::string savedBase = basePath;
+
+    void SetUp() override {
+        DrawFixture::SetUp();
+        basePath = root.str() + "/";
+        extraction_options.assign(1, ExtractionNode{});
+        extraction_options[0].name = "Probe";
+        extraction_options[0].map = "probe";
+    }
+    void TearDown() override {
+        extraction_options.clear();
+        basePath = savedBase;
+        DrawFixture::TearDown();
+    }
+};
+
+// Every picture is judged by its header, against the size a preview has and the file's length, before SDL makes a
+// surface of it: one that fails leaves the dark box and one line naming it, and nothing of its claimed size is
+// ever allocated. A map without a picture shows the dark box silently.
+TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBeforeAnySurfaceIsMade) {
+    const std::string whole = bitmapBytes(root, MAP_PREVIEW_SIZE, MAP_PREVIEW_SIZE);
+    const struct {
+        const char* what;
+        std::optional<std::string> bytes;
+        bool shown;
+    } cases[] = {
+        {"exactly as long as its rows", whole, true},
+        {"stored top down", withSize(whole, MAP_PREVIEW_SIZE, -MAP_PREVIEW_SIZE), true},
+        {"one byte short of its rows", whole.substr(0, whole.size() - 1), false},
+        {"its header alone, true about its size", whole.substr(0, 122), false},
+        {"its header alone, saying 30000 by 30000", withSize(whole.substr(0, 122), 30000, 30000), false},
+        {"its header alone, saying 65535 by 65535", withSize(whole.substr(0, 122), 65535, 65535), false},
+        {"one pixel wider than a preview, whole", bitmapBytes(root, MAP_PREVIEW_SIZE + 1, MAP_PREVIEW_SIZE), false},
+        {"a whole picture of 8 by 8", bitmapBytes(root, 8, 8), false},
+        {"empty", "", false},
+        {"no picture at all", std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = root.write("maps/probe.bmp", c.bytes.value_or(""));
+        if (!c.bytes) std::filesystem::remove(path);
+        ExtractionMapPickerPage page(&menu);
+        ::testing::internal::CaptureStderr();
+        {
+            const CappedSdlMemory capped;
+            page.init();
+            EXPECT_LE(CappedSdlMemory::largest, CappedSdlMemory::CAP) << "a surface of the claimed size was asked for";
+        }
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(page.previews.count("probe"), c.shown ? 1u : 0u);
+        const bool refused = !c.shown && c.bytes;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), refused ? 1 : 0) << said;
+        EXPECT_EQ(said.find(path) != std::string::npos, refused) << said;
+        page.draw();
+        const SDL_Color box = pixel(static_cast<int>(W * 0.5f - 300.0f), 150);
+        EXPECT_TRUE(same(box, c.shown ? PREVIEW_COLOUR : SDL_Color{20, 20, 24, 255}));
+    }
+}
+
+// The build's preview step, run as the build runs it, on a copy of the content whose maps carry names the editor
+// saves: a "." or a ";" in a name must neither cut it nor stop the step.
+TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
+    TempDir root;
+    const std::filesystem::path source(CORVALE_SOURCE_DIR);
+    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
+    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
+    const std::vector<std::string> names{"two.dots", "semi;colon"};
+    for (const std::string& name : names) root.write("maps/" + name + ".map", readWholeFile(MAPS / "fight.map"));
+    const std::string step = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") +
+                             CORVALE_PREVIEWS + "' '" + root.str() + "'";
+    ASSERT_EQ(std::system(step.c_str()), 0);
+    std::map<std::string, std::filesystem::file_time_type> drawn;
+    for (const std::string& name : names) {
+        const std::string picture = root / ("maps/" + name + ".bmp");
+        SDL_Surface* preview = loadMapPreview(picture);
+        EXPECT_NE(preview, nullptr) << name;
+        SDL_FreeSurface(preview);
+        drawn[name] = std::filesystem::last_write_time(picture);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.path / "maps"), {}), 4) << "nothing else written";
+
+    std::filesystem::last_write_time(root / "maps/two.dots.map", drawn["two.dots"] + std::chrono::seconds(1));
+    ASSERT_EQ(std::system(step.c_str()), 0);
+    EXPECT_GT(std::filesystem::last_write_time(root / "maps/two.dots.bmp"), drawn["two.dots"]);
+    EXPECT_EQ(std::filesystem::last_write_time(root / "maps/semi;colon.bmp"), drawn["semi;colon"]);
 }
 
 }  // namespace

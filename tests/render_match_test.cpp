@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "../tools/render_scene.h"
+#include "game_loop.h"
 #include "map_preview.h"
 
 namespace {
@@ -147,6 +148,21 @@ TEST_F(MatchFrame, HighlandsBattleAndMinimapScreenshots) {
     SDL_BlitSurface(scene::canvas().surface, &from, crop, nullptr);
     EXPECT_EQ(IMG_SavePNG(crop, (screenshotFolder() + "/minimap.png").c_str()), 0);
     SDL_FreeSurface(crop);
+}
+
+// A new session's minimap, a loaded game's included, shows its fog from the session's first frame, however far the
+// last session's frames had gone toward the next half-second redraw.
+TEST_F(MatchFrame, ANewSessionsMinimapShowsItsFogFromItsFirstFrame) {
+    ASSERT_TRUE(scene::startFight(true));
+    DrawMatchFrame(grid, 0.016f);
+    DrawMatchFrame(grid, 0.016f);
+    ASSERT_TRUE(scene::startFight(true));
+    DrawMatchFrame(grid, 0.016f);
+    const Building& enemy = baseOf(2);
+    ASSERT_FALSE(isTileExplored(enemy.x, enemy.y));
+    const SDL_FPoint cell = minimapGeometry(MAP_W, MAP_H).cellAt(enemy.x + 0.5f, enemy.y + 0.5f);
+    const SDL_FPoint at{minimapRect.x + cell.x / MAP_W * minimapRect.w, minimapRect.y + cell.y / MAP_H * minimapRect.h};
+    EXPECT_TRUE(same(pixelAt(at), {0, 0, 0, 255})) << "the unexplored enemy base is black on the minimap";
 }
 
 TEST_F(MatchFrame, SavedMapGetsAPreviewWithTheBackgroundInItsCorner) {

@@ -1,7 +1,10 @@
 // A session from start to tear-down: the live match, its command log, its replay and its saved copy resumed.
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "game_commands.h"
 #include "minimap.h"
@@ -127,6 +130,25 @@ TEST_F(SessionLife, ACatchUpFrameRunsTurnsUntilOneFrameOfTheCapHasPassed) {
     }
     targetFps = keptFps;
     ASSERT_EQ(mode, GameMode::ResumedSave);
+}
+
+std::vector<std::string> sdlLogLines;
+void keepSdlLogLine(void*, int, SDL_LogPriority, const char* message) { sdlLogLines.emplace_back(message); }
+
+// The catch-up says once, in SDL's log, that the session goes on as live play.
+TEST_F(SessionLife, TheCatchUpSaysOnceThatItGoesLive) {
+    playLiveMatch(TURNS, remineEvery(20));
+    startResumedCopy(*this, readWholeFile(onlyFileIn(root.path / "replays")));
+    SDL_LogOutputFunction kept = nullptr;
+    void* keptData = nullptr;
+    SDL_LogGetOutputFunction(&kept, &keptData);
+    sdlLogLines.clear();
+    SDL_LogSetOutputFunction(keepSdlLogLine, nullptr);
+    runFrames(TURNS * 2, 20.0, [] { return mode != GameMode::ResumedSave; });
+    runFrames(3, 20.0, [] { return false; });
+    SDL_LogSetOutputFunction(kept, keptData);
+    EXPECT_EQ(mode, GameMode::Skirmish);
+    EXPECT_EQ(std::count(sdlLogLines.begin(), sdlLogLines.end(), "changing to false"), 1);
 }
 
 TEST_F(SessionLife, EverySessionNamesItsOwnMapAndItsClocksStartAtZeroAndFollowTheTurnCounter) {

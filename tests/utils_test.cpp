@@ -157,8 +157,8 @@ TEST_F(FileListings, NoMapsGiveTheTwoBuiltInNames) {
 
 namespace {
 
-// Every failure of a write through the temporary file: the previous file stays, one line says what failed and why,
-// and no temporary file of this write is left.
+// Every failure of a write through the temporary file, up to the file reaching the disk before the rename: the
+// previous file stays, one line says what failed and why, and no temporary file of this write is left.
 TEST(AtomicWrite, AFailedWriteKeepsThePreviousFileAndSaysWhy) {
     const struct {
         const char* name;
@@ -169,6 +169,9 @@ TEST(AtomicWrite, AFailedWriteKeepsThePreviousFileAndSaysWhy) {
         // A full disk: the temporary file is the device that is always full.
         {"full", [](const TempDir& d) { std::filesystem::create_symlink("/dev/full", d / "full.tmp"); }, "",
          "Failed to write saved game: " + std::string("F/full: No space left on device\n")},
+        // A file that never reaches the disk: the device that takes every byte and cannot be synced.
+        {"unsynced", [](const TempDir& d) { std::filesystem::create_symlink("/dev/null", d / "unsynced.tmp"); }, "",
+         "Failed to write saved game: F/unsynced: Invalid argument\n"},
         {"ownline", [](const TempDir& d) { d.makeDir("ownline.tmp"); }, "Error opening destination file !",
          "Error opening destination file !\n"},
         {"general", [](const TempDir& d) { d.makeDir("general.tmp"); }, "",

@@ -9,6 +9,7 @@
 #include "extraction_missions.h"
 #include "extraction_roster.h"
 #include "game_state.h"
+#include "map_preview.h"
 #include "player.h"
 #include "sdl_text.h"
 #include "tech_tree.h"
@@ -269,12 +270,13 @@ ExtractionMapPickerPage::~ExtractionMapPickerPage() {
     std::cout << "Cleared map preview graphics memory pool cleanly.\n";
 }
 
-// The map's bitmap beside its map file; a map without one keeps no entry and is drawn as a dark box.
+// The map's bitmap beside its map file; a map without one, or with one that is no preview, keeps no entry and is
+// drawn as a dark box.
 void ExtractionMapPickerPage::cachePreview(const std::string& map) {
     if (!Utils::isPlainFileName(map)) return;
     const std::string path = basePath + "maps/" + map + ".bmp";
     std::cout << "mapName " << map << "\n";
-    SDL_Surface* surface = SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
+    SDL_Surface* surface = loadMapPreview(path);
     if (!surface) {
         std::cout << "Failed to load preview for: " << map << " from " << path << "\n";
         return;

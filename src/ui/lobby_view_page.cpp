@@ -162,13 +162,17 @@ bool countLobbyMapBases(const std::string& map, int& bases) {
         std::cerr << "Cannot use the map " << map << ": no map file at " << path << "\n";
         return false;
     }
+    // Read as the match would read it, so a lobby is never announced on a map its match cannot start on.
     try {
+        checkTerrain(readMapFile(path).terrainRows);
         bases = getBasesCountFromMap(path);
-        return true;
     } catch (const std::exception& e) {
         std::cerr << "Cannot use the map " << map << ": " << e.what() << "\n";
         return false;
     }
+    if (bases > 0) return true;
+    std::cerr << "Cannot use the map " << map << ": it has no starting base, so no player can be seated\n";
+    return false;
 }
 
 // A map that cannot be read, or cannot seat the players, is not chosen: the lobby keeps the map it had.

@@ -10,7 +10,7 @@
 #include "ui/menu_layout.h"
 
 // The starting bases of a lobby's map under the maps folder; false, with one line on the error stream, for a map
-// that cannot be read.
+// that cannot be read or that seats no player.
 bool countLobbyMapBases(const std::string& map, int& bases);
 
 class LobbyViewPage : public MenuPageContainer {
