@@ -52,27 +52,12 @@ Unit* firstWorkerOnMap(const Player& player) {
 
 bool isBuildingType(const std::string& type) { return !type.empty() && buildingInfo.count(type) > 0; }
 
-// Whether the player can pay for the building and meets its requirements; the placement refuses it otherwise,
-// and without income it would be refused on every think for ever.
-bool canAffordBuilding(Player& player, const std::string& buildingType) {
-    const BuildingInfo& info = buildingInfo.at(buildingType);
-    return player.resources[RESOURCE_GOLD] >= info.goldCost && player.resources[RESOURCE_WOOD] >= info.woodCost &&
-           canConstructBuilding(player, buildingType);
-}
-
-// A placement order from the worker on the nearest free footprint six or more tiles away. None when no footprint
-// is free or the player cannot have the building: the placement would refuse it think after think.
-void orderPlacement(Player& player, const Unit& worker, const std::string& buildingType, Grid& grid) {
-    if (!canAffordBuilding(player, buildingType)) return;
+// A placement order from the worker on the nearest free footprint six or more tiles away, or on (-1, -1) when none
+// is: the placement refuses what the player cannot pay for, may not have or has no ground for, changing nothing.
+void orderPlacement(const Unit& worker, const std::string& buildingType, Grid& grid) {
     const V2i site = findClosestFreeTile(tileOf(worker), buildingType, grid, 6);
-    if (site.x == -1) return;
     issue(CommandType::PlaceBuildingDown, worker.playerId,
           PlaceBuildingDownCommand{buildingType, site.x, site.y, worker.id});
-}
-
-// Training takes a recruit who is free to walk in; without one the order is refused.
-bool hasFreeRecruit(Player& player) {
-    return player.recruits > 0 && findClosestAvailableCivilian(&player, {0.0f, 0.0f}, {}) != nullptr;
 }
 
 // The player's unfinished camp whose builder has fallen; null when every site has its builder.
@@ -168,7 +153,7 @@ void BaseAI::handleSupply(Player& player, Grid& grid) {
         return;
     }
     const std::string camp = raceBuildingName(player.race, "Camp");
-    if (isBuildingType(camp)) orderPlacement(player, *worker, camp, grid);
+    if (isBuildingType(camp)) orderPlacement(*worker, camp, grid);
 }
 
 // ---- Building and training ----
@@ -181,7 +166,7 @@ void BaseAI::buildBarracksIfNeeded(Player& player, Grid& grid) {
     const Unit* worker = firstWorkerOnMap(player);
     if (!worker || reservedWorkers.count(worker->id)) return;
     reservedWorkers.insert(worker->id);
-    orderPlacement(player, *worker, barracks, grid);
+    orderPlacement(*worker, barracks, grid);
 }
 
 void BaseAI::trainWorkersAndArmy(Player& player) {
@@ -193,15 +178,14 @@ void BaseAI::trainWorkersAndArmy(Player& player) {
         for (int id : player.buildingIds) {
             const Building* b = getBuildingById(id);
             if (!b || b->type != command || !b->productionQueue.empty()) continue;
-            if (canTrainUnit(player, workerType) && hasFreeRecruit(player))
+            if (canTrainUnit(player, workerType))
                 issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, workerType});
             break;
         }
     }
     for (int id : player.buildingIds) {
         const Building* b = getBuildingById(id);
-        if (b && b->type == barracks && b->productionQueue.empty() && canTrainUnit(player, armyType) &&
-            hasFreeRecruit(player))
+        if (b && b->type == barracks && b->productionQueue.empty() && canTrainUnit(player, armyType))
             issue(CommandType::TrainUnit, b->playerId, TrainUnitCommand{b->id, armyType});
     }
 }

@@ -221,21 +221,6 @@ struct RaceFolders {
     }
 };
 
-// What a race that has its race.json cannot be played without; a missing one is one line, and loading goes on.
-struct NeededRaceFile {
-    const char* file;
-    const char* lacking;
-};
-const NeededRaceFile neededRaceFiles[] = {{"units.json", "units"}, {"buildings.json", "buildings"}};
-
-void reportMissingRaceFiles(const RaceFolders& folders, const std::string& race) {
-    if (folders.resolve(race, "race.json").empty()) return;
-    for (const NeededRaceFile& needed : neededRaceFiles)
-        if (folders.resolve(race, needed.file).empty())
-            std::cerr << "Race folder " << race << " has no " << needed.file << ": the race has no " << needed.lacking
-                      << "\n";
-}
-
 void addSubfolderNames(const std::string& folder, std::set<std::string>& names) {
     if (!fs::exists(folder)) return;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
@@ -281,7 +266,6 @@ void loadAllRaces(const std::string& modsFolder, const std::string& modName, con
         for (const RaceFileLoader& loader : raceChain) paths.push_back(folders.resolve(race, loader.file));
         for (size_t i = 0; i < paths.size(); ++i)
             runLoader(paths[i], [&] { raceChain[i].load(paths[i], race); });
-        reportMissingRaceFiles(folders, race);
     }
     for (size_t i = 0; i < sharedPaths.size(); ++i) runLoader(sharedPaths[i], [&] { sharedChain[i].load(sharedPaths[i]); });
 }

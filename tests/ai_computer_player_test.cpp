@@ -1,12 +1,14 @@
-// The computer player's thinks on the shipped fight map: mining, barracks, attack, and when it thinks at all.
+// The computer player's thinks on the shipped fight map: what it orders and when it thinks at all.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "ai.h"
+#include "game.h"
 #include "lockstep.h"
 #include "economy_world.h"
 
@@ -52,6 +54,21 @@ struct ComputerOnFightMap : FightMapEconomy {
     // A turn of a log that records the player's computer taken over with the strategy named.
     static Turn takeoverTurn(int playerId, const std::string& strategy) {
         return Turn{40, playerId, {{CommandType::ComputerTakeover, playerId, ComputerTakeoverCommand{strategy}}}};
+    }
+
+    // The caught placement order of the building type; null when none was given.
+    const PlaceBuildingDownCommand* placementOf(const std::string& type) {
+        for (const CommandPayload& payload : orders[CommandType::PlaceBuildingDown])
+            if (const auto& placement = std::get<PlaceBuildingDownCommand>(payload); placement.buildingType == type)
+                return &placement;
+        return nullptr;
+    }
+
+    // Applies the computer's order as its turn would; whether the world changed.
+    bool changesTheWorld(CommandType type, const CommandPayload& order) const {
+        const uint64_t before = worldChecksum();
+        applyCommand(Command{type, computer->id, order}, grid, 0, false);
+        return worldChecksum() != before;
     }
 
     Player* computer = nullptr;
@@ -243,18 +260,19 @@ TEST_F(ComputerOnFightMap, ARecordedTakeoverGivesItsStrategyOnlyToAResumedSavesC
     mode = GameMode::Skirmish;
 }
 
-TEST_F(ComputerOnFightMap, TrainsOnlyWhileARecruitIsFreeToWalkIn) {
+TEST_F(ComputerOnFightMap, TrainsWhateverItsRecruitsAndTheTrainingRefusesWithoutAFreeOneChangingNothing) {
     struct Case {
         const char* what;
         int recruits;
         bool larva;
         bool larvaAssigned;
-        size_t trainOrders;
+        bool trained;
     };
-    const Case cases[] = {{"no recruit left", 0, true, false, 0},
-                          {"a recruit but no civilian", 1, false, false, 0},
-                          {"the only civilian already walking to training", 1, true, true, 0},
-                          {"one recruit and a free civilian", 1, true, false, 1}};
+    // The one that trains goes last: it fills the hall's queue.
+    const Case cases[] = {{"no recruit left", 0, true, false, false},
+                          {"a recruit but no civilian", 1, false, false, false},
+                          {"the only civilian already walking to training", 1, true, true, false},
+                          {"one recruit and a free civilian", 1, true, false, true}};
     initializeCivilianLookup();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -268,32 +286,45 @@ TEST_F(ComputerOnFightMap, TrainsOnlyWhileARecruitIsFreeToWalkIn) {
         orders.clear();
         computer->ai.reset();
         thinkAs<TurtleAI>();
-        EXPECT_EQ(orders[CommandType::TrainUnit].size(), c.trainOrders);
+        ASSERT_EQ(orders[CommandType::TrainUnit].size(), 1u);
+        EXPECT_EQ(changesTheWorld(CommandType::TrainUnit, orders[CommandType::TrainUnit][0]), c.trained);
     }
 }
 
-TEST_F(ComputerOnFightMap, OrdersACampOnlyWhenItCanBePaidAndAFootprintIsFree) {
-    const int campCost = buildingInfo.at("OrcCamp").goldCost;
+TEST_F(ComputerOnFightMap, OrdersItsCampAndBarracksWhateverItsGoldOrGroundAndThePlacementRefusesWhatItCannotTake) {
+    addComputerUnit("Peon", {52, 60});
+    addComputerUnit("Peon", {53, 60});
     struct Case {
         const char* what;
-        int gold;
+        const char* building;
+        int goldShort;
         bool walledIn;
-        size_t campOrders;
+        bool placed;
     };
-    const Case cases[] = {{"one gold short", campCost - 1, false, 0},
-                          {"the exact price", campCost, false, 1},
-                          {"no free footprint within reach", campCost, true, 0}};
+    // The one placed goes last: one camp stands at a time.
+    const Case cases[] = {{"a camp one gold short", "OrcCamp", 1, false, false},
+                          {"a barracks one gold short", "OrcBarracks", 1, false, false},
+                          {"a camp without a free footprint", "OrcCamp", 0, true, false},
+                          {"a barracks without a free footprint", "OrcBarracks", 0, true, false},
+                          {"a camp at its exact price", "OrcCamp", 0, false, true}};
+    const Grid open = grid;
     const V2i from = getUnitById(computer->unitIds.front())->getTile();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (int x = from.x - 12; x <= from.x + 12; ++x)
-            for (int y = from.y - 12; y <= from.y + 12; ++y)
-                if (c.walledIn && isValidTile({x, y})) grid.at(x, y).walkable = 0;
-        computer->resources = {0, 0, c.gold};
+        grid = open;
+        if (c.walledIn)
+            for (int x = from.x - 12; x <= from.x + 12; ++x)
+                for (int y = from.y - 12; y <= from.y + 12; ++y)
+                    if (isValidTile({x, y})) grid.at(x, y).walkable = 0;
+        computer->resources = {0, 0, buildingInfo.at(c.building).goldCost - c.goldShort};
         computer->recruits = 0;
         orders.clear();
+        computer->ai.reset();
         thinkAs<TurtleAI>();
-        EXPECT_EQ(orders[CommandType::PlaceBuildingDown].size(), c.campOrders);
+        const PlaceBuildingDownCommand* order = placementOf(c.building);
+        ASSERT_NE(order, nullptr);
+        EXPECT_EQ(order->targetX == -1 && order->targetY == -1, c.walledIn);
+        EXPECT_EQ(changesTheWorld(CommandType::PlaceBuildingDown, *order), c.placed);
     }
 }
 
@@ -318,7 +349,7 @@ TEST_F(ComputerOnFightMap, ACampSiteWhoseBuilderFellIsTakenOverByTheFirstWorkerW
         computer->recruits = 0;
         orders.clear();
         thinkAs<TurtleAI>();
-        EXPECT_TRUE(orders[CommandType::PlaceBuildingDown].empty()) << "one camp at a time";
+        EXPECT_EQ(placementOf("OrcCamp"), nullptr) << "one camp at a time";
         ASSERT_EQ(orders[CommandType::Construct].size(), c.constructOrders);
         if (c.constructOrders == 1) {
             const auto& order = std::get<ConstructCommand>(orders[CommandType::Construct][0]);

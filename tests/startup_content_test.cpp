@@ -137,8 +137,13 @@ TEST(BrokenContent, AnyOtherPieceIsOneLineAndTheGameRunsOnToACleanEnd) {
         {"sound that is no sound",
          [&](const ContentCopy& c) { c.replace(sounds + "Scavenger_ready.wav", std::string(4096, 'x')); },
          {"[ERROR] Failed to load sound: " + sounds + "Scavenger_ready.wav | SDL_mixer: "}},
-        {"units file missing", [](const ContentCopy& c) { c.remove(HUMAN + "units.json"); },
-         {"Race folder human has no units.json: the race has no units"}},
+        // A missing file is no fault and says nothing: the background's line that follows it is the only one.
+        {"units file missing",
+         [](const ContentCopy& c) {
+             c.remove(HUMAN + "units.json");
+             c.remove("core/assets/global/ui/main_menu_background.png");
+         },
+         {"PhysFS failed to open: core/assets/global/ui/main_menu_background.png"}},
         {"units file empty", [](const ContentCopy& c) { c.replace(HUMAN + "units.json", ""); },
          {"[JSON ERROR] Failed to parse ./" + HUMAN + "units.json: the file is empty",
           "Unit data is empty. Check file: ./" + HUMAN + "units.json"}},

@@ -33,21 +33,18 @@ inline bool openCommandLog(const std::string& path) {
 constexpr int COMPUTER_MATCH_TICKS = 56250;
 
 // What a match showed of the computer player turn by turn: values that never go below zero, the orders the rules
-// refused, and when it last gave an order the rules carried out.
+// refused by kind, and when it last gave an order the rules carried out.
 struct ComputerWatch {
     // The first tick any player's gold, wood, supply or recruits stood below zero, and which; -1 while none did.
     int firstNegativeTick = -1;
     std::string negative;
-    // The most thinks in a row that each gave the same order the rules refused, and that order.
-    int longestRefusedRun = 0;
-    std::string longestRefused;
     int ordersGiven = 0;
     int ordersRefused = 0;
+    std::map<CommandType, int> refused;
     int lastAcceptedTick = -1;
 
     // One think's orders as the next turn applied them.
     void thinkApplied(const std::vector<Command>& orders, const std::vector<bool>& accepted, int tick) {
-        std::map<std::string, int> runs;
         for (std::size_t i = 0; i < orders.size(); ++i) {
             ++ordersGiven;
             if (accepted[i]) {
@@ -55,15 +52,8 @@ struct ComputerWatch {
                 continue;
             }
             ++ordersRefused;
-            const std::string key = commandToJson(0, orders[i]).dump();
-            const auto before = refusedRuns.find(key);
-            const int run = runs[key] = before == refusedRuns.end() ? 1 : before->second + 1;
-            if (run > longestRefusedRun) {
-                longestRefusedRun = run;
-                longestRefused = key;
-            }
+            ++refused[orders[i].type];
         }
-        refusedRuns = std::move(runs);
     }
 
     void ticked(int tick) {
@@ -85,12 +75,8 @@ struct ComputerWatch {
     void print() const {
         std::printf("orders: %d given, %d refused, last carried out on tick %d\n", ordersGiven, ordersRefused,
                     lastAcceptedTick);
-        std::printf("longest run of one refused order: %d thinks %s\n", longestRefusedRun, longestRefused.c_str());
         if (firstNegativeTick != -1) std::printf("below zero on tick %d: %s\n", firstNegativeTick, negative.c_str());
     }
-
-private:
-    std::map<std::string, int> refusedRuns;
 };
 
 enum Milestone { FirstMineOrder, CampPlaced, BarracksPlaced, FirstSoldierTrained, FirstAttackOrder, BuildingDestroyed };
