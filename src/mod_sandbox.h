@@ -5,6 +5,9 @@
 
 struct lua_State;
 
+// Steps one link of a metatable chain costs: a call through the host, about as long as that many instructions.
+constexpr long long METATABLE_LINK_STEPS = 16;
+
 // The seed of math.random at session start and whenever a script asks for a fresh one.
 constexpr long long SESSION_RANDOM_SEED = 0;
 
