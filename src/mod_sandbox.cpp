@@ -214,9 +214,15 @@ constexpr const char* COPIED_EVENTS[] = {
     "__call", "__close", "__tostring", "__name", "__metatable", "__pairs",
 };
 
-// The registry's table from each metatable a script set to the copy its objects carry, with weak keys.
-const char METATABLE_COPIES = 0;
+// Taking one field into a copy costs about as long as this many instructions.
+constexpr long long STEPS_PER_COPIED_FIELD = 6;
 
+// The registry's table from each metatable a script set to the copy its objects carry, with weak keys, and its
+// array of the copied fields' names.
+const char METATABLE_COPIES = 0;
+const char COPIED_NAMES = 0;
+
+// Pushes the field of the table at index, read without metamethods, and answers its type.
 int rawField(lua_State* L, int index, const char* name) {
     index = lua_absindex(L, index);
     lua_pushstring(L, name);
@@ -279,12 +285,7 @@ void pushNewCopy(lua_State* L, int metatable) {
 // reads as the host checked it; all objects of one metatable share its copy and see the fields of its latest
 // setmetatable.
 void pushCopyOf(lua_State* L, int metatable) {
-    if (lua_rawgetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES) != LUA_TTABLE) {
-        lua_pop(L, 1);
-        pushWeakKeyedTable(L);
-        lua_pushvalue(L, -1);
-        lua_rawsetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES);
-    }
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES);
     const int copies = lua_gettop(L);
     lua_pushvalue(L, metatable);
     if (lua_rawget(L, copies) != LUA_TTABLE) {
@@ -295,10 +296,26 @@ void pushCopyOf(lua_State* L, int metatable) {
         lua_rawset(L, copies);
     }
     lua_remove(L, copies);
-    for (const char* event : COPIED_EVENTS) {
-        rawField(L, metatable, event);
-        lua_setfield(L, -2, event);
+    const int copy = lua_gettop(L);
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &COPIED_NAMES);
+    for (lua_Integer i = 1; i <= static_cast<lua_Integer>(std::size(COPIED_EVENTS)); ++i) {
+        lua_rawgeti(L, -1, i);
+        lua_pushvalue(L, -1);
+        lua_rawget(L, metatable);
+        lua_rawset(L, copy);
     }
+    lua_pop(L, 1);
+}
+
+void prepareMetatableCopies(lua_State* L) {
+    pushWeakKeyedTable(L);
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES);
+    lua_createtable(L, static_cast<int>(std::size(COPIED_EVENTS)), 0);
+    for (size_t i = 0; i < std::size(COPIED_EVENTS); ++i) {
+        lua_pushstring(L, COPIED_EVENTS[i]);
+        lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
+    }
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &COPIED_NAMES);
 }
 
 // setmetatable refuses a finalizer, which the collector would run with the instruction limit off, and a __call that
@@ -314,7 +331,7 @@ int setScriptMetatable(lua_State* L) {
         const int call = rawField(L, 2, "__call");
         if (call != LUA_TNIL && call != LUA_TFUNCTION) return luaL_error(L, "a metatable's __call must be a function");
         lua_settop(L, 2);
-        ModManager::charge(L, static_cast<long long>(std::size(COPIED_EVENTS)));
+        ModManager::charge(L, STEPS_PER_COPIED_FIELD * static_cast<long long>(std::size(COPIED_EVENTS)));
         pushCopyOf(L, 2);
     }
     lua_setmetatable(L, 1);
@@ -949,6 +966,7 @@ void openSandboxLibraries(lua_State* L) {
     for (const char* name : {"loadfile", "dofile"}) removeField(L, "_G", name);
     removeField(L, "string", "dump");
     wrap(L, "_G", "load", loadText, 0);
+    prepareMetatableCopies(L);
     lua_register(L, "setmetatable", setScriptMetatable);
     lua_register(L, "getmetatable", getScriptMetatable);
     hideStringMetatable(L);
