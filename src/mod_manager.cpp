@@ -134,6 +134,9 @@ ModArena::Pool poolOfNew(size_t type) {
     return keyable ? ModArena::Pool::Keyable : ModArena::Pool::Data;
 }
 
+// The registry's key of the error a spent budget raises.
+const char SPENT_ERROR = 0;
+
 // Every peer and every replay must draw the same numbers.
 constexpr const char* SEED_STATE = "math.randomseed()\n";
 
@@ -166,7 +169,12 @@ void* ModManager::allocate(void* ud, void* block, size_t oldSize, size_t newSize
     if (host.guarded_ && newSize > old) {
         host.instructions_ += static_cast<long long>(newSize / BYTES_PER_STEP);
         if (host.instructions_ > host.limit_) return nullptr;
-        if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) return nullptr;
+        // The interpreter answers a refusal with a full collection and one more try, so a script at its cap pays
+        // for each as for collectgarbage(), not a few steps for a walk over its whole heap.
+        if (host.memoryUsed_ - old + newSize > MAX_SCRIPT_MEMORY) {
+            host.instructions_ += static_cast<long long>(host.memoryUsed_ / 1024) * COLLECTION_STEPS_PER_KIB + 1;
+            return nullptr;
+        }
     }
     // A new block of no object type is a vector, and only vectors are resized: objects keep their size.
     const bool vector = block || oldSize == 0;
@@ -234,6 +242,7 @@ void ModManager::retuneHook() {
 }
 
 void ModManager::hook(lua_State* L, lua_Debug* ar) {
+    raiseIfSpent(L);
     if (ar->event == LUA_HOOKCOUNT)
         countInstructions(L);
     else
@@ -259,7 +268,21 @@ void ModManager::chargeCall(lua_State* L, lua_Debug* ar) {
 void ModManager::charge(lua_State* L, long long steps) {
     ModManager& host = of(L);
     host.instructions_ = steps > host.limit_ ? host.limit_ + 1 : host.instructions_ + steps;
-    if (host.instructions_ > host.limit_) luaL_error(L, "%s", SCRIPT_TOO_LONG);
+    raiseIfSpent(L);
+}
+
+void ModManager::raiseIfSpent(lua_State* L) {
+    if (of(L).instructions_ > of(L).limit_) stopSpentCall(L);
+}
+
+// Close methods of to-be-closed variables and message handlers still run while a stopped call unwinds: from here
+// every instruction and every call raises at once, so none of them runs on, renews itself or allocates. The error
+// value was made at start, so raising it allocates nothing either: a refused allocation would cost a full
+// collection each time.
+void ModManager::stopSpentCall(lua_State* L) {
+    lua_sethook(L, hook, LUA_MASKCOUNT | LUA_MASKCALL, 1);
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &SPENT_ERROR);
+    lua_error(L);
 }
 
 long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionCost(); }
@@ -267,8 +290,6 @@ long long ModManager::instructionPrice(lua_State* L) { return of(L).instructionC
 long long ModManager::tableWalkPrice(lua_State* L) {
     return static_cast<long long>(of(L).vectors_.largest() / WALK_BYTES_PER_STEP);
 }
-
-bool ModManager::budgetSpent(lua_State* L) { return of(L).instructions_ > of(L).limit_; }
 
 double ModManager::sessionSeconds(lua_State* L) { return of(L).elapsed_; }
 
@@ -285,6 +306,8 @@ bool ModManager::guardedCall(int nargs) {
     guarded_ = true;
     const bool ok = lua_pcall(L, nargs, 0, 0) == LUA_OK;
     guarded_ = wasGuarded;
+    // A stopped call left the hook looking at every instruction.
+    if (!wasGuarded) retuneHook();
     if (!wasGuarded) tickSteps_ += std::min(instructions_, limit_);
     return ok;
 }
@@ -327,6 +350,8 @@ void ModManager::start(Grid& world, const std::string& folder) {
     }
     *static_cast<ModManager**>(lua_getextraspace(L)) = this;
     measureStringHeader();
+    lua_pushstring(L, SCRIPT_TOO_LONG);
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &SPENT_ERROR);
     retuneHook();
     openSandboxLibraries(L);
     if (luaL_dostring(L, SEED_STATE) != LUA_OK) lua_pop(L, 1);

@@ -33,6 +33,8 @@ constexpr size_t MAX_UNITS_FOR_SCRIPT_SPAWN = 4096;
 // Steps one sub-tile expanded by a path search a script asked for costs: about the instructions it takes as long.
 constexpr long long PATH_NODE_STEPS = 32;
 constexpr size_t MAX_SCRIPT_MEMORY = 64u << 20;
+// A full collection walks the whole heap: steps it costs per KiB the state holds.
+constexpr long long COLLECTION_STEPS_PER_KIB = 64;
 // The address space of one state: room for what the limit lets a script hold, however its blocks round up.
 constexpr size_t SCRIPT_REGION_BYTES = 4 * MAX_SCRIPT_MEMORY;
 // Steps one protected call may take before it is stopped as runaway: virtual machine instructions at their price,
@@ -108,8 +110,9 @@ public:
     static long long instructionPrice(lua_State* L);
     // Steps a walk over the slots of any table may take: none has more than the largest vector block alive.
     static long long tableWalkPrice(lua_State* L);
-    // True from the moment the running call's budget is spent until the host's protected call returns.
-    static bool budgetSpent(lua_State* L);
+    // Raises the script error when the running call's budget is spent; it stays spent until the host's protected
+    // call returns, so whatever caught the error cannot run on.
+    static void raiseIfSpent(lua_State* L);
     // Seconds of the session's simulated time: the ticks the host has ended, each of its length.
     static double sessionSeconds(lua_State* L);
     // Where a value of the state lies from its region's start, the same on every peer; nothing for a place
@@ -167,6 +170,7 @@ private:
     long long instructionCost() const;
     void retuneHook();
     static void hook(lua_State* L, lua_Debug* ar);
+    static void stopSpentCall(lua_State* L);
     static void countInstructions(lua_State* L);
     static void chargeCall(lua_State* L, lua_Debug* ar);
     static ModManager& of(lua_State* L);

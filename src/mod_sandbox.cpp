@@ -87,8 +87,9 @@ long long printCost(lua_State* L) {
     return bytes;
 }
 
-// A full collection walks the whole heap.
-long long collectCost(lua_State* L) { return static_cast<long long>(lua_gc(L, LUA_GCCOUNT, 0)) * 64 + 1; }
+long long collectCost(lua_State* L) {
+    return static_cast<long long>(lua_gc(L, LUA_GCCOUNT, 0)) * COLLECTION_STEPS_PER_KIB + 1;
+}
 
 // Sorting n entries: each comparison may walk two long strings, as an instruction may.
 long long sortingCost(lua_State* L, long long entries) {
@@ -153,7 +154,7 @@ int chargedCall(lua_State* L) {
 // pcall and xpcall: what they caught is raised again once the budget is spent, up to the host's own call.
 int rethrowSpentBudget(lua_State* L) {
     const int results = callOriginal(L);
-    if (ModManager::budgetSpent(L)) return luaL_error(L, "%s", SCRIPT_TOO_LONG);
+    ModManager::raiseIfSpent(L);
     return results;
 }
 
@@ -192,6 +193,173 @@ void removeField(lua_State* L, const char* library, const char* name) {
     pushLibrary(L, library);
     lua_pushnil(L);
     lua_setfield(L, -2, name);
+    lua_pop(L, 1);
+}
+
+void pushWeakKeyedTable(lua_State* L) {
+    lua_newtable(L);
+    lua_createtable(L, 0, 1);
+    lua_pushliteral(L, "k");
+    lua_setfield(L, -2, "__mode");
+    lua_setmetatable(L, -2);
+}
+
+// ---- Metatables: no finalizer, and no chain the interpreter walks inside one instruction ----
+
+// The fields the interpreter and the libraries read from a metatable, but for __gc, which is refused, and __index
+// and __newindex, which are read through the host.
+constexpr const char* COPIED_EVENTS[] = {
+    "__mode", "__len", "__eq",  "__add", "__sub", "__mul",  "__mod",  "__pow",   "__div",      "__idiv",
+    "__band", "__bor", "__bxor", "__shl", "__shr", "__unm", "__bnot", "__lt",    "__le",       "__concat",
+    "__call", "__close", "__tostring", "__name", "__metatable", "__pairs",
+};
+
+// Taking one field into a copy costs about as long as this many instructions.
+constexpr long long STEPS_PER_COPIED_FIELD = 6;
+
+// The registry's table from each metatable a script set to the copy its objects carry, with weak keys, and its
+// array of the copied fields' names.
+const char METATABLE_COPIES = 0;
+const char COPIED_NAMES = 0;
+
+// Pushes the field of the table at index, read without metamethods, and answers its type.
+int rawField(lua_State* L, int index, const char* name) {
+    index = lua_absindex(L, index);
+    lua_pushstring(L, name);
+    return lua_rawget(L, index);
+}
+
+// The __index of every copy: the script's metatable (upvalue 1) is read as it is now. A table there is a link of a
+// chain that the interpreter would walk, up to 2000 links, inside one instruction; through here each link is a
+// call of its own, charged, and the interpreter's bound on nested calls ends a chain or a loop.
+int indexThroughScriptMetatable(lua_State* L) {
+    lua_settop(L, 2);
+    switch (rawField(L, lua_upvalueindex(1), "__index")) {
+    case LUA_TNIL:
+        return 1;
+    case LUA_TFUNCTION:
+        lua_insert(L, 1);
+        lua_call(L, 2, 1);
+        return 1;
+    default:
+        ModManager::charge(L, METATABLE_LINK_STEPS);
+        lua_pushvalue(L, 2);
+        lua_gettable(L, -2);
+        return 1;
+    }
+}
+
+// The __newindex of every copy, in the same way; without one the value is set in the table itself.
+int newindexThroughScriptMetatable(lua_State* L) {
+    lua_settop(L, 3);
+    switch (rawField(L, lua_upvalueindex(1), "__newindex")) {
+    case LUA_TNIL:
+        lua_pop(L, 1);
+        lua_rawset(L, 1);
+        return 0;
+    case LUA_TFUNCTION:
+        lua_insert(L, 1);
+        lua_call(L, 3, 0);
+        return 0;
+    default:
+        ModManager::charge(L, METATABLE_LINK_STEPS);
+        lua_insert(L, 2);
+        lua_settable(L, 2);
+        return 0;
+    }
+}
+
+// A new copy of the script's metatable at index, its fields still to be taken.
+void pushNewCopy(lua_State* L, int metatable) {
+    lua_createtable(L, 0, 2);
+    lua_pushvalue(L, metatable);
+    lua_pushcclosure(L, indexThroughScriptMetatable, 1);
+    lua_setfield(L, -2, "__index");
+    lua_pushvalue(L, metatable);
+    lua_pushcclosure(L, newindexThroughScriptMetatable, 1);
+    lua_setfield(L, -2, "__newindex");
+}
+
+// The copy of the script's metatable at index that its objects really carry, its fields taken again as they are
+// now. The interpreter reads a metatable's fields directly, so only a copy the script cannot reach keeps what it
+// reads as the host checked it; all objects of one metatable share its copy and see the fields of its latest
+// setmetatable.
+void pushCopyOf(lua_State* L, int metatable) {
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES);
+    const int copies = lua_gettop(L);
+    lua_pushvalue(L, metatable);
+    if (lua_rawget(L, copies) != LUA_TTABLE) {
+        lua_pop(L, 1);
+        pushNewCopy(L, metatable);
+        lua_pushvalue(L, metatable);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, copies);
+    }
+    lua_remove(L, copies);
+    const int copy = lua_gettop(L);
+    lua_rawgetp(L, LUA_REGISTRYINDEX, &COPIED_NAMES);
+    for (lua_Integer i = 1; i <= static_cast<lua_Integer>(std::size(COPIED_EVENTS)); ++i) {
+        lua_rawgeti(L, -1, i);
+        lua_pushvalue(L, -1);
+        lua_rawget(L, metatable);
+        lua_rawset(L, copy);
+    }
+    lua_pop(L, 1);
+}
+
+void prepareMetatableCopies(lua_State* L) {
+    pushWeakKeyedTable(L);
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &METATABLE_COPIES);
+    lua_createtable(L, static_cast<int>(std::size(COPIED_EVENTS)), 0);
+    for (size_t i = 0; i < std::size(COPIED_EVENTS); ++i) {
+        lua_pushstring(L, COPIED_EVENTS[i]);
+        lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
+    }
+    lua_rawsetp(L, LUA_REGISTRYINDEX, &COPIED_NAMES);
+}
+
+// setmetatable refuses a finalizer, which the collector would run with the instruction limit off, and a __call that
+// is not a function, which the interpreter would follow from callable to callable inside one call.
+int setScriptMetatable(lua_State* L) {
+    luaL_checktype(L, 1, LUA_TTABLE);
+    const int type = lua_type(L, 2);
+    luaL_argexpected(L, type == LUA_TNIL || type == LUA_TTABLE, 2, "nil or table");
+    if (luaL_getmetafield(L, 1, "__metatable") != LUA_TNIL) return luaL_error(L, "cannot change a protected metatable");
+    lua_settop(L, 2);
+    if (type == LUA_TTABLE) {
+        if (rawField(L, 2, "__gc") != LUA_TNIL) return luaL_error(L, "a metatable with __gc is refused");
+        const int call = rawField(L, 2, "__call");
+        if (call != LUA_TNIL && call != LUA_TFUNCTION) return luaL_error(L, "a metatable's __call must be a function");
+        lua_settop(L, 2);
+        ModManager::charge(L, STEPS_PER_COPIED_FIELD * static_cast<long long>(std::size(COPIED_EVENTS)));
+        pushCopyOf(L, 2);
+    }
+    lua_setmetatable(L, 1);
+    lua_settop(L, 1);
+    return 1;
+}
+
+// getmetatable answers the script's own metatable, not the copy.
+int getScriptMetatable(lua_State* L) {
+    luaL_checkany(L, 1);
+    if (!lua_getmetatable(L, 1)) {
+        lua_pushnil(L);
+        return 1;
+    }
+    if (luaL_getmetafield(L, 1, "__metatable") != LUA_TNIL) return 1;
+    if (rawField(L, -1, "__index") == LUA_TFUNCTION && lua_tocfunction(L, -1) == indexThroughScriptMetatable)
+        lua_getupvalue(L, -1, 1);
+    else
+        lua_pop(L, 1);
+    return 1;
+}
+
+// Strings share the string library's metatable, the one the host does not copy: a script that changed its __index
+// could link strings into a loop the interpreter walks inside one instruction, so scripts do not get to see it.
+void hideStringMetatable(lua_State* L) {
+    pushLibrary(L, "");
+    lua_pushboolean(L, 0);
+    lua_setfield(L, -2, "__metatable");
     lua_pop(L, 1);
 }
 
@@ -719,14 +887,6 @@ void numberByName(lua_State* L, int byName) {
     lua_rawsetp(L, LUA_REGISTRYINDEX, &HOST_FUNCTION_ORDER);
 }
 
-void pushWeakKeyedTable(lua_State* L) {
-    lua_newtable(L);
-    lua_createtable(L, 0, 1);
-    lua_pushliteral(L, "k");
-    lua_setfield(L, -2, "__mode");
-    lua_setmetatable(L, -2);
-}
-
 }  // namespace
 
 long long patternCost(const char* pattern, size_t m, size_t n, bool repeatsOverSubject) {
@@ -806,6 +966,10 @@ void openSandboxLibraries(lua_State* L) {
     for (const char* name : {"loadfile", "dofile"}) removeField(L, "_G", name);
     removeField(L, "string", "dump");
     wrap(L, "_G", "load", loadText, 0);
+    prepareMetatableCopies(L);
+    lua_register(L, "setmetatable", setScriptMetatable);
+    lua_register(L, "getmetatable", getScriptMetatable);
+    hideStringMetatable(L);
     wrap(L, "math", "randomseed", seedWithSessionSeed, 0);
     wrap(L, "_G", "pairs", pairsInOrder, 0);
     pushWeakKeyedTable(L);

@@ -82,12 +82,29 @@ TEST_F(ModLimits, UnitNumbersStopAtTheirTotalWithOneLine) {
     EXPECT_EQ(modManager.userDataValues(), 0u);
 }
 
-// Fills the state up to the memory limit and past it by the byte count argument 1 gives: a block of the room left.
+// Fills the state up to the memory limit and past it by the byte count argument 1 gives: a block of the room left,
+// kept in the script's global "kept", which must exist so that keeping it takes no memory.
 int fillToTheLimit(lua_State* L) {
     const auto header = static_cast<size_t>(lua_tointeger(L, lua_upvalueindex(1)));
     const auto past = static_cast<size_t>(lua_tointeger(L, 1));
     lua_newuserdatauv(L, MAX_SCRIPT_MEMORY - modManager.memoryUsed() - header + past, 0);
+    lua_setglobal(L, "kept");
     return 0;
+}
+
+// Starts the script with the global "fill", which fills the state to the limit and past it by its argument.
+void startWithFill(ModWorld& world, const std::string& script) {
+    world.start("kept = false " + script);
+    lua_State* L = modManager.L;
+    const size_t before = modManager.memoryUsed();
+    lua_newuserdatauv(L, 0, 0);
+    const size_t header = modManager.memoryUsed() - before;
+    lua_pop(L, 1);
+    lua_pushinteger(L, static_cast<lua_Integer>(header));
+    lua_pushcclosure(L, fillToTheLimit, 1);
+    lua_setglobal(L, "fill");
+    lua_gc(L, LUA_GCCOLLECT);
+    lua_gc(L, LUA_GCSTOP);
 }
 
 // A script may hold exactly the limit, not one byte more; the refusal is the interpreter's own memory error.
@@ -97,17 +114,7 @@ TEST_F(ModLimits, MemoryHoldsAtItsLimitToTheByte) {
         bool refused;
     } cases[] = {{"0", false}, {"1", true}};
     for (const Case& c : cases) {
-        start("");
-        lua_State* L = modManager.L;
-        const size_t before = modManager.memoryUsed();
-        lua_newuserdatauv(L, 0, 0);
-        const size_t header = modManager.memoryUsed() - before;
-        lua_pop(L, 1);
-        lua_pushinteger(L, static_cast<lua_Integer>(header));
-        lua_pushcclosure(L, fillToTheLimit, 1);
-        lua_setglobal(L, "fill");
-        lua_gc(L, LUA_GCCOLLECT);
-        lua_gc(L, LUA_GCSTOP);
+        startWithFill(*this, "");
         ::testing::internal::CaptureStderr();
         modManager.callLua("fill", c.past);
         const std::string said = ::testing::internal::GetCapturedStderr();
@@ -115,6 +122,20 @@ TEST_F(ModLimits, MemoryHoldsAtItsLimitToTheByte) {
         EXPECT_LE(modManager.memoryUsed(), MAX_SCRIPT_MEMORY) << c.past;
         headless::endTowerDefense();
     }
+}
+
+// The interpreter answers every refused allocation with a full collection: near the limit, a loop of refusals
+// caught by pcall pays for each, so the budget stops it after a few rounds instead of collecting round after round.
+// The room left is enough for the call's stack, too little for the string asked for.
+TEST_F(ModLimits, RefusalsAtTheLimitPayForTheirCollection) {
+    startWithFill(*this, "n = 0 function refuse() for i = 1, 1000 do pcall(string.rep, 'x', 8192) n = n + 1 end end");
+    modManager.callLua("fill", "-4096");
+    ::testing::internal::CaptureStderr();
+    modManager.callLua("refuse", "");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, std::string("Lua error in refuse: ") + SCRIPT_TOO_LONG + "\n");
+    const long long collection = static_cast<long long>(MAX_SCRIPT_MEMORY / 1024) * COLLECTION_STEPS_PER_KIB;
+    EXPECT_LE(std::stoll(evaluate("n")), MAX_SCRIPT_INSTRUCTIONS / collection);
 }
 
 // Bytes of the state's region the machine holds in memory.

@@ -76,6 +76,18 @@ TEST_F(ModSandbox, EachEscapeIsRefusedWithOneLineAndPlayGoesOn) {
     }
 }
 
+// A protected call returned straight to the host runs no instruction after it that could raise the spent budget:
+// pcall and xpcall themselves raise it again.
+TEST_F(ModSandbox, ProtectedCallsHandNoSpentBudgetBackToTheScript) {
+    for (const char* call : {"pcall(spin)", "xpcall(spin, function(e) return e end)"}) {
+        std::string said =
+            start(std::string("local function spin() while true do end end function onInit() return ") + call + " end");
+        said += tick(1);
+        EXPECT_EQ(said, std::string("Lua error in onInit: ") + SCRIPT_TOO_LONG + "\n") << call;
+        headless::endTowerDefense();
+    }
+}
+
 TEST_F(ModSandbox, SafeLibrariesStillAnswer) {
     start("");
     const char* cases[][2] = {
