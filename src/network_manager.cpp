@@ -281,7 +281,6 @@ bool NetworkManager::connect(const std::string& address, uint16_t port) {
 
 int NetworkManager::addConnection(std::unique_ptr<ByteLink> link) {
     connections.push_back({nextId, std::move(link), {}});
-    connections.back().heardAtMs = clockMs();
     return nextId++;
 }
 
@@ -444,7 +443,7 @@ void NetworkManager::closeLateJoiners() {
 
 // Reading stops at the end of a whole frame, so a flood of small frames costs a chunk a call, and a frame at the
 // limit, once its bytes are there, one call rather than a thousand.
-bool NetworkManager::readConnection(Connection& c, std::vector<NetPacket>& packets, uint32_t now) {
+bool NetworkManager::readConnection(Connection& c, std::vector<NetPacket>& packets) {
     const size_t first = packets.size();
     uint32_t badLength = 0;
     bool open = true;
@@ -453,7 +452,6 @@ bool NetworkManager::readConnection(Connection& c, std::vector<NetPacket>& packe
         const size_t held = c.buffer.size();
         open = c.link->receive(c.buffer, bytesLacking(c.buffer));
         const bool arrived = c.buffer.size() > held;
-        if (arrived) c.heardAtMs = now;
         wellFramed = cutFrames(c.buffer, packets, badLength, c.frameLimit);
         reading = open && wellFramed && arrived && !c.buffer.empty();
     }
@@ -470,14 +468,12 @@ std::vector<NetPacket> NetworkManager::receivePackets() {
     std::vector<NetPacket> packets = std::exchange(heldBack, {});
     refusedIds.clear();
     closeLateJoiners();
-    const uint32_t now = clockMs();
     for (size_t i = 0; i < connections.size();) {
-        if (readConnection(connections[i], packets, now)) {
+        if (readConnection(connections[i], packets)) {
             ++i;
             continue;
         }
-        const Connection& c = connections[i];
-        dropped.push_back(c.id);
+        dropped.push_back(connections[i].id);
         connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
     }
     acceptClients();

@@ -127,8 +127,6 @@ public:
         uint32_t acceptedAtMs = 0;
         // Whole frames came in the last read, which their reader answers before this connection can make room.
         bool spokeLastRead = false;
-        // When bytes last arrived on it, or when it was made.
-        uint32_t heardAtMs = 0;
     };
     static constexpr int NO_PLAYER = -1;
 
@@ -217,7 +215,7 @@ private:
     bool makeRoom();
     // Cuts what the connection holds into packets after reading what its frame under way still lacks, until the
     // socket holds no more or no frame is under way; false, with one line, when it closed or sent a bad frame.
-    bool readConnection(Connection& c, std::vector<NetPacket>& packets, uint32_t now);
+    bool readConnection(Connection& c, std::vector<NetPacket>& packets);
     // The line, unless one of the same cause was written less than QUIET_LINE_MS ago.
     void writeQuietly(const std::string& cause, const std::string& line);
     // refuse, with the line written quietly.
