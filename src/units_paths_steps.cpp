@@ -8,8 +8,6 @@ namespace pathsearch {
 std::vector<TileSteps> tileSteps;
 uint32_t tileStepsStamp = 0;
 
-bool usesBuiltInNeighbours() { return Neighbors == nullptr || Neighbors == neighbors8; }
-
 Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
     Neighbours out;
     if (!usesBuiltInNeighbours()) {
@@ -27,15 +25,6 @@ Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
 
 bool refusedAtOnce(const Grid& grid, V2i start, V2i goal, Tile movementClass) {
     return usesBuiltInNeighbours() && cannotReach(grid, start, goal, movementClass, movementClass != Tile::Any, false);
-}
-
-bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
-    V2i a = tileOfSubTile(from);
-    V2i b = tileOfSubTile(to);
-    if (a == b) return true;
-    const TileInstance& ta = grid.at(a.x, a.y);
-    const TileInstance& tb = grid.at(b.x, b.y);
-    return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
 }
 
 const SubTileSteps& subTileSteps() {

@@ -26,7 +26,7 @@ struct Neighbours {
     const V2i* end() const { return at + count; }
 };
 
-bool usesBuiltInNeighbours();
+inline bool usesBuiltInNeighbours() { return Neighbors == nullptr || Neighbors == neighbors8; }
 
 // The engine hook's neighbours; the built-in rule (neighbors8) is applied here without its vector.
 Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass);
@@ -36,7 +36,14 @@ bool refusedAtOnce(const Grid& grid, V2i start, V2i goal, Tile movementClass);
 
 // A step into another tile needs equal height levels or a ramp on either side; any height difference
 // may be crossed on a ramp.
-bool heightBorderAllows(const Grid& grid, V2i from, V2i to);
+inline bool heightBorderAllows(const Grid& grid, V2i from, V2i to) {
+    V2i a = tileOfSubTile(from);
+    V2i b = tileOfSubTile(to);
+    if (a == b) return true;
+    const TileInstance& ta = grid.at(a.x, a.y);
+    const TileInstance& tb = grid.at(b.x, b.y);
+    return ta.heightLevel == tb.heightLevel || ta.ramp != 0 || tb.ramp != 0;
+}
 
 // Which steps leave one tile under the rules of one search: bit k for the neighbour tile in direction k, set when
 // that tile is on the map, may be entered and (with the height rule) is no height border; bit 8 when the tile
