@@ -2,6 +2,7 @@
 // the hit test for a click on an item.
 #include "extraction_items.h"
 
+#include <cstdint>
 #include <iostream>
 #include <random>
 
@@ -34,11 +35,17 @@ static void placeItem(const ItemInfo& info, const Unit& at, int graveyardIndex) 
     std::cout << "DROP ITEM " << info.name << "\n";
 }
 
+// Its own generator, so drops never shift the simulation's draws; seeded at random once per run.
+static std::mt19937& dropGenerator() {
+    static std::mt19937 generator{std::random_device("default")()};
+    return generator;
+}
+
+void seedItemDrops(std::uint32_t seed) { dropGenerator().seed(seed); }
+
 void drop_item(Unit& unit) {
     if (!techUnlocked("DNA cloning")) return;
-    // Its own generator, so drops never shift the simulation's draws.
-    static std::mt19937 dropRng{std::random_device("default")()};
-    if (std::uniform_int_distribution<int>(1, 100)(dropRng) > 2 || items_info.empty()) return;
+    if (std::uniform_int_distribution<int>(1, 100)(dropGenerator()) > 2 || items_info.empty()) return;
     if (const ItemInfo* info = catalogueItem("CryoPod")) placeItem(*info, unit, -1);
 }
 

@@ -2,6 +2,7 @@
 // the hit test for a click on an item.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -22,6 +23,8 @@ extern std::vector<Unit> graveyard;
 
 // A slain enemy may leave a cryopod (2 in 100) once "DNA cloning" is unlocked.
 void drop_item(Unit& unit);
+// Restarts the drops' own generator from the seed, for a run whose drops must come out alike every time.
+void seedItemDrops(std::uint32_t seed);
 // The corpse item of a killed unit.
 void spawn_corpse_item_on_unit_loss(Unit& unit);
 bool itemContains(const Item& item, const SDL_FPoint& point);

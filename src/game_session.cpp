@@ -265,24 +265,45 @@ void installCampaignHooks() {
     ShowExtractPanel = showExtractPanel;
 }
 
+// What builds a map's world and steps over its ground, and the camera's move onto the local base.
+void installWorldHooks() {
+    CreateObjects = createObjects;
+    Neighbors = neighbors8;
+    MoveCameraToTheBase = moveCameraToTheBaseIso;
+}
+
+// What a match and the editor share: the world, the camera, the in-game dialogs and the mods.
 void installSessionHooks() {
-    DrawFog = FOG ? drawFog : noopFog;
-    DrawHUD = drawHUD;
+    installWorldHooks();
     AnnounceMatchResult = announceMatchResult;
     showScenarioObjectives = ingame_menu::showScenarioObjectives;
     showSaveGame = ingame_menu::showSaveGame;
     showLoadGame = ingame_menu::showLoadGame;
     showOptions = ingame_menu::showOptions;
-    CreateObjects = createObjects;
-    Neighbors = neighbors8;
     MoveCamera = moveCameraIso;
     HandleZoom = handleZoomIso;
-    MoveCameraToTheBase = moveCameraToTheBaseIso;
     selectModHooks(MODS);
-    if (mode == GameMode::MapEditor)
-        HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
-    else
-        HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
+}
+
+void installMatchHooks() {
+    installSessionHooks();
+    DrawFog = FOG ? drawFog : noopFog;
+    DrawHUD = drawHUD;
+    HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
+}
+
+// The editor shows the whole map whatever the fog setting.
+void installEditorHooks() {
+    installSessionHooks();
+    DrawFog = noopFog;
+    DrawHUD = editorHUD;
+    HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
+}
+
+// A world without a window draws only in a scene, with the fog the setting asks for.
+void installHeadlessHooks() {
+    installWorldHooks();
+    DrawFog = FOG ? drawFog : noopFog;
 }
 
 }  // namespace
@@ -291,12 +312,14 @@ void installHooks(HookStage stage) {
     switch (stage) {
     case HookStage::Menus: return installMenuHooks();
     case HookStage::StartUp: return installCampaignHooks();
-    case HookStage::Session: return installSessionHooks();
+    case HookStage::Match: return installMatchHooks();
+    case HookStage::Editor: return installEditorHooks();
+    case HookStage::Headless: return installHeadlessHooks();
     }
 }
 
 void initialize_engine(const std::string& mapName) {
-    installHooks(HookStage::Session);
+    installHooks(mode == GameMode::MapEditor ? HookStage::Editor : HookStage::Match);
     initHotkeys();
     const std::string name = mapName.empty() ? MAP_FILE : mapName;
     // The name may come from a peer or a saved game: it must stay inside the maps folder.
@@ -409,8 +432,6 @@ bool start_map_editor(const std::string& mapName) {
     }
     currentMap = mapName;
     resetSessionClock(true, false);
-    DrawFog = noopFog;
-    DrawHUD = editorHUD;
     gameState = GameState::MapEditor;
     return true;
 }

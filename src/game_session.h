@@ -12,11 +12,14 @@
 
 // ---- Engine hooks ----
 
-// When hooks are filled. Menus: the lobby's step and match start, filled by the lobby page when it is made, so they
-// exist before any session and wherever the menus are built. StartUp: the Extraction campaign's consequences of a
-// death and its unit hooks, filled once for the program (a lost unit leaves its corpse in every mode). Session: the
-// drawing, camera, world, mod and input hooks, filled by initialize_engine for the session's mode.
-enum class HookStage { Menus, StartUp, Session };
+// When hooks are filled; each stage fills its whole set here and nothing patches a hook after it. Menus: the
+// lobby's step and match start, filled by the lobby page when it is made, so they exist before any session and
+// wherever the menus are built. StartUp: the Extraction campaign's consequences of a death and its unit hooks,
+// filled once for the program (a lost unit leaves its corpse in every mode). Match: the drawing, camera, world,
+// dialog, mod and input hooks of every match mode, replays and resumed saves included (a replay's seek rebuilds
+// the world through them). Editor: the same for the map editor, which shows no fog, its own HUD and reads its own
+// input. Headless: the world hooks through which a world without a window is built, rebuilt by a seek and drawn.
+enum class HookStage { Menus, StartUp, Match, Editor, Headless };
 // The one place that fills the hooks of a stage.
 void installHooks(HookStage stage);
 
@@ -34,7 +37,7 @@ extern std::string lobbyStartFailure;
 
 // ---- Session set-up ----
 
-// The session's hooks, the map file (the name, or MAP_FILE when empty) and the per-session interface state.
+// The hooks of the mode's stage, the map file (the name, or MAP_FILE when empty) and the per-session interface state.
 // Throws std::runtime_error for a map name that is not a plain file name and the map loader's errors.
 void initialize_engine(const std::string& mapName);
 // The grid and every static layer of the loaded map: sub-tile grids, map objects with the starting bases,

@@ -15,6 +15,14 @@ class BaseAI;
 constexpr int RESOURCE_WOOD = 1;
 constexpr int RESOURCE_GOLD = 2;
 
+// A player's unit ids in ascending order for the target scan, and where each of those units stood in the registry
+// when last found; sorted again only when the player's list has changed since.
+struct SortedUnitIds {
+    std::vector<int> source;
+    std::vector<int> sorted;
+    std::vector<size_t> places;
+};
+
 class Player {
 public:
     Player(int id, std::string name, std::string race, bool isAI);
@@ -43,6 +51,8 @@ public:
     int supplyCap = 3;
     int supplyUsed = 0;
     int recruits = 0;
+    // Kept with the list it sorts, so it goes with the player and no other player's scan can read it.
+    mutable SortedUnitIds scanOrder;
 
     static int myStaticId;
     static int aiId;

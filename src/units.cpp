@@ -53,7 +53,7 @@ std::vector<int> selectedUnits;
 std::unordered_set<int> selectedUnitsSet;
 std::vector<int> unitsToRemove;
 std::vector<DeadUnit> deadUnits;
-std::vector<FloatingText> floatingTexts;
+FloatingTexts floatingTexts;
 
 // ---- Units catalogue ----
 
@@ -369,30 +369,47 @@ void updateDeadUnits(float dt) {
                     deadUnits.end());
 }
 
-// Key -> place of the text last made with that key. Only that text can be fresh: a text is made only while no text
-// of its key is fresh, lifetimes only run down and a refresh touches the fresh text alone. Taken afresh from the
-// list whenever its length changed outside spawnFloatingText (a cleared session) or texts expired, since those
-// move the later texts down.
-static std::unordered_map<int, size_t> textByKey;
-static size_t textsIndexed = 0;
-static constexpr size_t TEXTS_NOT_INDEXED = SIZE_MAX;
+void FloatingTexts::clear() {
+    texts.clear();
+    placeOfKey.clear();
+    indexed = true;
+}
 
-static FloatingText* freshTextWithKey(int key) {
-    if (textsIndexed != floatingTexts.size()) {
-        textByKey.clear();
-        for (size_t place = 0; place < floatingTexts.size(); ++place)
-            if (floatingTexts[place].key != 0) textByKey[floatingTexts[place].key] = place;
-        textsIndexed = floatingTexts.size();
+void FloatingTexts::reindex() {
+    placeOfKey.clear();
+    for (size_t place = 0; place < texts.size(); ++place)
+        if (texts[place].key != 0) placeOfKey[texts[place].key] = place;
+    indexed = true;
+}
+
+FloatingText* FloatingTexts::freshWithKey(int key) {
+    if (!indexed) reindex();
+    const auto found = placeOfKey.find(key);
+    if (found == placeOfKey.end()) return nullptr;
+    FloatingText& t = texts[found->second];
+    return t.lifetime > 0.3f ? &t : nullptr;
+}
+
+void FloatingTexts::add(const FloatingText& text) {
+    texts.push_back(text);
+    if (indexed && text.key != 0) placeOfKey[text.key] = texts.size() - 1;
+}
+
+void FloatingTexts::age(float dt) {
+    for (FloatingText& t : texts) {
+        t.rise -= t.velocityY * dt;
+        t.alpha -= 0.25f * dt;
+        t.lifetime -= dt;
     }
-    const auto found = textByKey.find(key);
-    if (found == textByKey.end() || found->second >= floatingTexts.size()) return nullptr;
-    FloatingText& t = floatingTexts[found->second];
-    return t.key == key && t.lifetime > 0.3f ? &t : nullptr;
+    const auto spent = std::remove_if(texts.begin(), texts.end(),
+                                      [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; });
+    if (spent != texts.end()) indexed = false;
+    texts.erase(spent, texts.end());
 }
 
 void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key) {
     if (key != 0) {
-        if (FloatingText* fresh = freshTextWithKey(key)) {
+        if (FloatingText* fresh = floatingTexts.freshWithKey(key)) {
             fresh->amount += amount;
             fresh->text = std::to_string(fresh->amount);
             fresh->alpha = 1.0f;
@@ -411,21 +428,7 @@ void spawnFloatingText(float x, float y, const std::string& text, SDL_Color colo
     t.flag = flag;
     t.amount = amount;
     t.key = key;
-    floatingTexts.push_back(t);
-    // The index stays current only when it was before this text.
-    if (textsIndexed + 1 != floatingTexts.size()) return;
-    textsIndexed = floatingTexts.size();
-    if (key != 0) textByKey[key] = textsIndexed - 1;
+    floatingTexts.add(t);
 }
 
-void updateFloatingTexts(float dt) {
-    for (FloatingText& t : floatingTexts) {
-        t.rise -= t.velocityY * dt;
-        t.alpha -= 0.25f * dt;
-        t.lifetime -= dt;
-    }
-    const auto expired = std::remove_if(floatingTexts.begin(), floatingTexts.end(),
-                                        [](const FloatingText& t) { return t.lifetime <= 0.0f || t.alpha <= 0.0f; });
-    if (expired != floatingTexts.end()) textsIndexed = TEXTS_NOT_INDEXED;
-    floatingTexts.erase(expired, floatingTexts.end());
-}
+void updateFloatingTexts(float dt) { floatingTexts.age(dt); }

@@ -460,7 +460,35 @@ struct FloatingText {
     int key = 0;  // texts with the same non-zero key merge while fresh
 };
 
-extern std::vector<FloatingText> floatingTexts;
+// The floating texts in order of creation, and where the text last made with each key stands: only that text can
+// be fresh, since a text is made only while none of its key is fresh and a merge touches the fresh text alone. The
+// index lives with the list, so emptying one empties the other; the spawner and the per-frame update alone change
+// the texts.
+class FloatingTexts {
+public:
+    std::vector<FloatingText>::const_iterator begin() const { return texts.begin(); }
+    std::vector<FloatingText>::const_iterator end() const { return texts.end(); }
+    size_t size() const { return texts.size(); }
+    bool empty() const { return texts.empty(); }
+    const FloatingText& operator[](size_t place) const { return texts[place]; }
+    void clear();
+
+    // The text of the key with more than 0.3 s to live, null when there is none.
+    FloatingText* freshWithKey(int key);
+    void add(const FloatingText& text);
+    // Rises, fades and ages every text by dt seconds, then drops the spent ones.
+    void age(float dt);
+
+private:
+    void reindex();
+
+    std::vector<FloatingText> texts;
+    std::unordered_map<int, size_t> placeOfKey;
+    // Spent texts dropped move the later ones down; the places are taken afresh at the next look-up.
+    bool indexed = true;
+};
+
+extern FloatingTexts floatingTexts;
 
 void spawnFloatingText(float x, float y, const std::string& text, SDL_Color color, bool flag, int amount, int key);
 // Per frame, not per tick.

@@ -74,29 +74,16 @@ struct TargetScan {
     }
 };
 
-// A player's unit ids in ascending order, sorted again only when the player's list has changed since.
-struct SortedIds {
-    const Player* player = nullptr;
-    std::vector<int> source;
-    std::vector<int> sorted;
-    std::vector<size_t> places;  // where each unit stood in the registry when last found
-};
-
-SortedIds& sortedUnitIds(const Player& player) {
-    static std::vector<SortedIds> cache;
-    auto entry = std::find_if(cache.begin(), cache.end(), [&](const SortedIds& s) { return s.player == &player; });
-    if (entry == cache.end()) {
-        // Players come and go with sessions; a handful of entries covers one match.
-        if (cache.size() >= 16) cache.clear();
-        entry = cache.insert(cache.end(), SortedIds{&player, {}, {}, {}});
+// The player's unit ids in ascending order, sorted again only when its list has changed since.
+SortedUnitIds& sortedUnitIds(const Player& player) {
+    SortedUnitIds& ids = player.scanOrder;
+    if (ids.source != player.unitIds) {
+        ids.source = player.unitIds;
+        ids.sorted = player.unitIds;
+        std::sort(ids.sorted.begin(), ids.sorted.end());
+        ids.places.assign(ids.sorted.size(), SIZE_MAX);
     }
-    if (entry->source != player.unitIds) {
-        entry->source = player.unitIds;
-        entry->sorted = player.unitIds;
-        std::sort(entry->sorted.begin(), entry->sorted.end());
-        entry->places.assign(entry->sorted.size(), SIZE_MAX);
-    }
-    return *entry;
+    return ids;
 }
 
 }  // namespace
@@ -224,7 +211,7 @@ void sweepAreas(const Unit& unit, const TargetAreas& areas, UnitPasses& passes, 
     }
 }
 
-void sweepList(const Unit& unit, SortedIds& ids, UnitPasses& passes, const Grid& grid) {
+void sweepList(const Unit& unit, SortedUnitIds& ids, UnitPasses& passes, const Grid& grid) {
     for (size_t i = 0; i < ids.sorted.size(); ++i)
         if (const Unit* candidate = unitAt(ids.sorted[i], ids.places[i])) passes.consider(unit, *candidate, grid);
 }

@@ -9,6 +9,7 @@
 #include "decorations.h"
 #include "draw_fixture.h"
 #include "events_iso.h"
+#include "fog.h"
 #include "hud_cursor.h"
 #include "hud.h"
 #include "input_state.h"
@@ -541,6 +542,14 @@ TEST_F(Editor, AnIdleEditorFrameLastsExactlyOneFrameOfTheCap) {
         map_editor_loop();
         EXPECT_NEAR(static_cast<double>(fake_clock::now - start) / 1e6, 1000.0 / cap, 1e-3) << cap << " fps";
     }
+}
+
+TEST_F(Editor, TheEditorDrawsItsOwnHudAndNoFogWhateverTheSetting) {
+    endSession();
+    FOG = true;
+    ASSERT_TRUE(start_map_editor("fight"));
+    EXPECT_EQ(DrawFog, noopFog);
+    EXPECT_EQ(DrawHUD, editorHUD);
 }
 
 TEST_F(Editor, PageRefusesOpeningWithoutAChoiceAndTheFogSettingComesBackAfterTheEditor) {

@@ -1,5 +1,5 @@
-// The hooks each stage fills: every hook of its own stage and none of another's, and the lobby page's own stage
-// without the program's start-up.
+// The hooks each stage fills: every hook of its own stage and none of another's, the fog and HUD each draws with,
+// and the lobby page's own stage without the program's start-up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,10 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "config.h"
 #include "extraction_rules.h"
 #include "fog.h"
 #include "game_loop.h"
 #include "game_session.h"
+#include "hud.h"
 #include "mod_manager.h"
 #include "network_manager_lobby.h"
 #include "player.h"
@@ -68,50 +70,63 @@ struct HookValues {
     }
 };
 
+using Stages = std::vector<HookStage>;
+const Stages SESSIONS{HookStage::Match, HookStage::Editor};
+const Stages WORLDS{HookStage::Match, HookStage::Editor, HookStage::Headless};
+
 struct HookRow {
-    HookStage stage;
+    Stages stages;  // those that fill the hook
     const char* name;
     std::function<bool()> filled;
 };
 
 const std::vector<HookRow>& hookRows() {
     static const std::vector<HookRow> rows{
-        {HookStage::Menus, "UpdateLobbyNetworking", [] { return UpdateLobbyNetworking != nullptr; }},
-        {HookStage::Menus, "StartLobbyMatch", [] { return static_cast<bool>(StartLobbyMatch); }},
-        {HookStage::StartUp, "grantUnitExp", [] { return static_cast<bool>(combatHooks.grantUnitExp); }},
-        {HookStage::StartUp, "dropItem", [] { return static_cast<bool>(combatHooks.dropItem); }},
-        {HookStage::StartUp, "spawnCorpseItemOnUnitLoss",
+        {{HookStage::Menus}, "UpdateLobbyNetworking", [] { return UpdateLobbyNetworking != nullptr; }},
+        {{HookStage::Menus}, "StartLobbyMatch", [] { return static_cast<bool>(StartLobbyMatch); }},
+        {{HookStage::StartUp}, "grantUnitExp", [] { return static_cast<bool>(combatHooks.grantUnitExp); }},
+        {{HookStage::StartUp}, "dropItem", [] { return static_cast<bool>(combatHooks.dropItem); }},
+        {{HookStage::StartUp}, "spawnCorpseItemOnUnitLoss",
          [] { return static_cast<bool>(combatHooks.spawnCorpseItemOnUnitLoss); }},
-        {HookStage::StartUp, "dropCarriedItems", [] { return static_cast<bool>(combatHooks.dropCarriedItems); }},
-        {HookStage::StartUp, "randomNickname", [] { return static_cast<bool>(unitHooks.randomNickname); }},
-        {HookStage::StartUp, "itemOnMap", [] { return static_cast<bool>(unitHooks.itemOnMap); }},
-        {HookStage::StartUp, "takeItem", [] { return static_cast<bool>(unitHooks.takeItem); }},
-        {HookStage::StartUp, "ShowExtractPanel", [] { return ShowExtractPanel != nullptr; }},
-        {HookStage::Session, "DrawHUD", [] { return DrawHUD != nullptr; }},
-        {HookStage::Session, "AnnounceMatchResult", [] { return AnnounceMatchResult != nullptr; }},
-        {HookStage::Session, "showScenarioObjectives", [] { return showScenarioObjectives != nullptr; }},
-        {HookStage::Session, "showSaveGame", [] { return showSaveGame != nullptr; }},
-        {HookStage::Session, "showLoadGame", [] { return showLoadGame != nullptr; }},
-        {HookStage::Session, "showOptions", [] { return showOptions != nullptr; }},
-        {HookStage::Session, "CreateObjects", [] { return CreateObjects != nullptr; }},
-        {HookStage::Session, "Neighbors", [] { return Neighbors != nullptr; }},
-        {HookStage::Session, "MoveCamera", [] { return MoveCamera != nullptr; }},
-        {HookStage::Session, "HandleZoom", [] { return HandleZoom != nullptr; }},
-        {HookStage::Session, "MoveCameraToTheBase", [] { return MoveCameraToTheBase != nullptr; }},
-        {HookStage::Session, "HandleEvents", [] { return static_cast<bool>(HandleEvents); }},
+        {{HookStage::StartUp}, "dropCarriedItems", [] { return static_cast<bool>(combatHooks.dropCarriedItems); }},
+        {{HookStage::StartUp}, "randomNickname", [] { return static_cast<bool>(unitHooks.randomNickname); }},
+        {{HookStage::StartUp}, "itemOnMap", [] { return static_cast<bool>(unitHooks.itemOnMap); }},
+        {{HookStage::StartUp}, "takeItem", [] { return static_cast<bool>(unitHooks.takeItem); }},
+        {{HookStage::StartUp}, "ShowExtractPanel", [] { return ShowExtractPanel != nullptr; }},
+        {SESSIONS, "DrawHUD", [] { return DrawHUD != nullptr; }},
+        {SESSIONS, "AnnounceMatchResult", [] { return AnnounceMatchResult != nullptr; }},
+        {SESSIONS, "showScenarioObjectives", [] { return showScenarioObjectives != nullptr; }},
+        {SESSIONS, "showSaveGame", [] { return showSaveGame != nullptr; }},
+        {SESSIONS, "showLoadGame", [] { return showLoadGame != nullptr; }},
+        {SESSIONS, "showOptions", [] { return showOptions != nullptr; }},
+        {SESSIONS, "MoveCamera", [] { return MoveCamera != nullptr; }},
+        {SESSIONS, "HandleZoom", [] { return HandleZoom != nullptr; }},
+        {SESSIONS, "HandleEvents", [] { return static_cast<bool>(HandleEvents); }},
+        {SESSIONS, "InitMod", [] { return InitMod != nullptr; }},
+        {SESSIONS, "UpdateMod", [] { return UpdateMod != nullptr; }},
+        {WORLDS, "CreateObjects", [] { return CreateObjects != nullptr; }},
+        {WORLDS, "Neighbors", [] { return Neighbors != nullptr; }},
+        {WORLDS, "MoveCameraToTheBase", [] { return MoveCameraToTheBase != nullptr; }},
+        {WORLDS, "DrawFog", [] { return DrawFog != nullptr; }},
     };
     return rows;
 }
 
 struct EngineHooks : ::testing::Test {
     HookValues saved{};
+    bool fogSetting = FOG;
     void SetUp() override { saved.swapWithHooks(); }
-    void TearDown() override { saved.swapWithHooks(); }
+    void TearDown() override {
+        saved.swapWithHooks();
+        FOG = fogSetting;
+    }
 
     // Hooks of every stage filled or left empty as expected after the given stages ran.
-    static void expectFilledOnly(const std::vector<HookStage>& ran) {
+    static void expectFilledOnly(const Stages& ran) {
         for (const HookRow& row : hookRows()) {
-            const bool expected = std::find(ran.begin(), ran.end(), row.stage) != ran.end();
+            const bool expected = std::any_of(row.stages.begin(), row.stages.end(), [&](HookStage s) {
+                return std::find(ran.begin(), ran.end(), s) != ran.end();
+            });
             EXPECT_EQ(row.filled(), expected) << row.name;
         }
     }
@@ -120,10 +135,32 @@ struct EngineHooks : ::testing::Test {
 }  // namespace
 
 TEST_F(EngineHooks, EachStageFillsItsOwnHooksAndNoOther) {
-    for (const HookStage stage : {HookStage::Menus, HookStage::StartUp, HookStage::Session}) {
+    for (const HookStage stage :
+         {HookStage::Menus, HookStage::StartUp, HookStage::Match, HookStage::Editor, HookStage::Headless}) {
         HookValues{}.swapWithHooks();
         installHooks(stage);
         expectFilledOnly({stage});
+    }
+}
+
+// Which fog and HUD a stage draws with, by the fog setting: the editor shows the whole map and its own HUD.
+TEST_F(EngineHooks, EachStageDrawsTheFogAndHudOfItsOwn) {
+    const struct {
+        HookStage stage;
+        bool fog;
+        void (*drawsFog)();
+        void (*drawsHud)();
+    } rows[] = {
+        {HookStage::Match, true, drawFog, drawHUD},   {HookStage::Match, false, noopFog, drawHUD},
+        {HookStage::Editor, true, noopFog, editorHUD}, {HookStage::Editor, false, noopFog, editorHUD},
+        {HookStage::Headless, true, drawFog, nullptr}, {HookStage::Headless, false, noopFog, nullptr},
+    };
+    for (const auto& row : rows) {
+        HookValues{}.swapWithHooks();
+        FOG = row.fog;
+        installHooks(row.stage);
+        EXPECT_EQ(DrawFog, row.drawsFog) << static_cast<int>(row.stage) << " fog " << row.fog;
+        EXPECT_EQ(DrawHUD, row.drawsHud) << static_cast<int>(row.stage) << " fog " << row.fog;
     }
 }
 

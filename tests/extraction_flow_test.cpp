@@ -371,6 +371,9 @@ TEST_F(ExtractionFlow, AUnitsDialogShowsItsPortraitAndClosesFromItsButton) {
 // another a cryopod into the zone; after a new start of the program the fallen one is listed dead beside the pod,
 // and the pod revives it from the roster picker's dialog, which the campaign keeps over another new start.
 TEST_F(ExtractionFlow, AFallenUnitCarriedHomeIsRevivedWithTheCryopodCarriedBesideIt) {
+    // The kill below rolls for a cryopod drop, 2 in 100 at random; this seed's first forty rolls drop none, so the
+    // only pod is the one carried in.
+    seedItemDrops(2);
     ASSERT_NO_FATAL_FAILURE(startCampaign("Pods"));
     tech_points = 3;  // earned in earlier missions
     clickOn(shown<ExtractionMapPickerPage>().techButton.rect);

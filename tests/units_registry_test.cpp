@@ -438,6 +438,9 @@ TEST_F(UnitRegistry, DamageTextMergesIntoTheFreshTextOfItsKeyWhateverHappenedBet
          {{5, 1, 0}, {0, 0, 1.0f}, {6, 2, 0}, {0, 0, 0.6f}, {0, 4, 0}, {6, 3, 0}},
          {{6, 5}, {0, 4}}},
         {"the list was emptied", {{5, 1, 0}, {-1, 0, 0}, {6, 2, 0}, {5, 3, 0}, {5, 1, 0}}, {{6, 2}, {5, 4}}},
+        {"emptied, then grown back to its length by texts without a key",
+         {{5, 1, 0}, {6, 2, 0}, {-1, 0, 0}, {0, 1, 0}, {0, 1, 0}, {6, 3, 0}, {5, 4, 0}, {6, 5, 0}},
+         {{0, 1}, {0, 1}, {6, 8}, {5, 4}}},
         {"0.31 s left still merges", {{5, 1, 0}, {0, 0, 1.19f}, {5, 2, 0}}, {{5, 3}}},
         {"a spent text stays apart", {{5, 1, 0}, {0, 0, 1.25f}, {5, 2, 0}, {5, 3, 0}}, {{5, 1}, {5, 5}}},
     };

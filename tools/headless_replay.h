@@ -9,13 +9,12 @@
 
 namespace headless {
 
-// Loads the log and builds the world of its map as a replay session starts, with the hooks a backward seek
-// rebuilds the world through. False, with one line on the error stream, for a log or map that cannot be used.
+// Loads the log and builds the world of its map as a replay session starts; the headless hooks that builds it
+// with are those a backward seek rebuilds the world through. False, with one line on the error stream, for a log
+// or map that cannot be used.
 inline bool startReplay(std::istream& log) {
     mode = GameMode::Replay;
     if (!loadReplay(log)) return false;
-    CreateObjects = createObjects;
-    MoveCameraToTheBase = moveCameraToTheBaseIso;
     if (!buildMapWorld(mapPath(MAP_FILE))) return false;
     lockstep = LockstepManager{};
     replayTurnIndex = 0;

@@ -48,14 +48,14 @@ inline bool loadContent(const std::string& contentFolder) {
     }
 }
 
-// The generators reseeded, then the grid, map objects (giving the starting bases to the players) and
-// decorations of a map file. False, with one line on the error stream, for a map that cannot be read.
+// The generators reseeded and the headless hooks installed, then the grid, map objects (giving the starting
+// bases to the players) and decorations of a map file. False, with one line on the error stream, for a map that
+// cannot be read.
 inline bool buildMapWorld(const std::string& mapPath) {
     seedSessionGenerators();
+    installHooks(HookStage::Headless);
     try {
         mapData = loadMapFromFile(mapPath);
-        Neighbors = neighbors8;
-        CreateObjects = createObjects;
         buildStaticWorld();
         return true;
     } catch (const std::exception& e) {

@@ -78,10 +78,11 @@ inline bool loadContent(const std::string& root) {
     return loaded;
 }
 
-// The session's drawing state for the map just built: fog, minimap, the camera on the local base.
+// The session's drawing state for the map just built: fog (the headless hooks installed anew for it), minimap,
+// the camera on the local base.
 inline void prepareView(bool fog, V2i lookAt) {
     FOG = fog;
-    DrawFog = fog ? drawFog : noopFog;
+    installHooks(HookStage::Headless);
     prepareSessionView();
     camera.zoom = 1.0f;
     const SDL_FPoint centre = gridToWorld(static_cast<float>(lookAt.x), static_cast<float>(lookAt.y));

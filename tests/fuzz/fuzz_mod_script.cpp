@@ -38,7 +38,7 @@ bool startMatch() {
     } catch (const std::exception&) {
         return false;
     }
-    Neighbors = neighbors8;
+    installHooks(HookStage::Headless);
     grid = buildGrid();
     sizeWorldGrids();
     resetMiningOccupancy();
