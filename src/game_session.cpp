@@ -222,15 +222,6 @@ const Building* localBase() {
     return getBuildingById(local->buildingIds.back());
 }
 
-// What a player whose lobby match could not start here is told; the error stream has the fault in detail.
-std::string lobbyStartFailureLine(const std::string& map) {
-    std::error_code ignored;
-    const bool here = Utils::isPlainFileName(map) &&
-                      std::filesystem::is_regular_file(basePath + "maps/" + map + ".map", ignored);
-    return "The match could not start: the map \"" + map + "\" is " + (here ? "unreadable" : "missing") +
-           " on this computer.";
-}
-
 void installMenuHooks() {
     UpdateLobbyNetworking = updateLobbyNetworking;
     // The host starts as the host, so it alone speaks for the computer player. A start that fails ends the

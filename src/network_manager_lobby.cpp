@@ -2,11 +2,15 @@
 #include "network_manager_lobby.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <utility>
 
 #include "config.h"
+#include "game_state.h"
+#include "map.h"
+#include "utils.h"
 
 LobbyState lobbyState;
 // The relay lies outside the game; the one this machine can reach without a setting is a stand-in on it.
@@ -15,6 +19,28 @@ int relayerPort = 54000;
 std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
 LobbyPeer globalLobbyPeer() { return {lobbyState, players, teamIds, playerToTeamPalette, net, Player::myStaticId}; }
+
+namespace {
+
+// Only a plain name is looked for, so a name from the network reads nothing outside the maps folder.
+bool mapFileHere(const std::string& map) {
+    std::error_code ignored;
+    return Utils::isPlainFileName(map) && std::filesystem::is_regular_file(basePath + "maps/" + map + ".map", ignored);
+}
+
+}  // namespace
+
+std::string lobbyStartFailureLine(const std::string& map) {
+    return "The match could not start: the map \"" + map + "\" is " + (mapFileHere(map) ? "unreadable" : "missing") +
+           " on this computer.";
+}
+
+std::string lobbyMapRefusal(const std::string& map, const std::string& hostPrint) {
+    const std::string here = mapFileHere(map) ? mapFingerprint(map) : "";
+    if (here.empty()) return lobbyStartFailureLine(map);
+    if (here == hostPrint) return "";
+    return "The match could not start: the map \"" + map + "\" on this computer is not the host's.";
+}
 
 namespace {
 
@@ -89,6 +115,7 @@ void dropLobbyRole(LobbyPeer& peer) {
     peer.link.closeTcp();
     LobbyState& s = peer.state;
     s.isHostLobby = s.joined = s.started = false;
+    s.startRefused.clear();
     auto& roster = peer.roster;
     roster.erase(std::remove_if(roster.begin(), roster.end(), [&](const auto& pl) { return pl->id != peer.myId; }),
                  roster.end());
@@ -164,11 +191,23 @@ void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
     p.readString(peer.state.currentMap);
 }
 
+// A member plays only on the host's map: on a copy that is missing here, unreadable or another map it would play
+// another match. It says why and leaves the lobby instead, which the host sees as its leave.
 void onStartGame(LobbyPeer& peer, NetPacket& p) {
-    p.readString(peer.state.lobbyName);
-    p.readString(peer.state.currentMap);
-    uint8_t mods = 0;
-    peer.state.hostMods = p.readByte(mods) && mods != 0;
+    StartMessage start;
+    if (!readStartMessage(p, start)) {
+        peer.link.refuse(p.source, "a start message cut short");
+        return;
+    }
+    if (const std::string why = lobbyMapRefusal(start.map, start.mapPrint); !why.empty()) {
+        std::cerr << why << "\n";
+        dropLobbyRole(peer);
+        peer.state.startRefused = why;
+        return;
+    }
+    peer.state.lobbyName = start.lobbyName;
+    peer.state.currentMap = start.map;
+    peer.state.hostMods = start.mods != 0;
     peer.state.started = true;
     if (StartLobbyMatch) StartLobbyMatch(peer.state.isHostLobby, peer.state.currentMap);
 }
@@ -297,6 +336,11 @@ bool readJoinRequest(NetPacket& p, JoinRequest& r) {
             return false;
         }
     return true;
+}
+
+bool readStartMessage(NetPacket& p, StartMessage& start) {
+    return p.readString(start.lobbyName) && p.readString(start.map) && p.readByte(start.mods) &&
+           p.readString(start.mapPrint);
 }
 
 NetPacket joinRequestPacket(const JoinRequest& r) {
@@ -478,6 +522,7 @@ void startLobbyMatch(LobbyPeer& peer) {
     p.writeString(peer.state.lobbyName);
     p.writeString(peer.state.currentMap);
     p.writeByte(MODS ? 1 : 0);
+    p.writeString(mapFingerprint(peer.state.currentMap));
     peer.link.sendPacket(p);
     peer.state.started = true;
     if (StartLobbyMatch) StartLobbyMatch(true, peer.state.currentMap);

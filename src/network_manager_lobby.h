@@ -34,6 +34,8 @@ struct LobbyState {
     bool started = false;  // the match was started
     bool hostMods = false;  // the host's mods setting, carried by the start message: every peer runs the script or none
     bool queryDue = false;  // a query came in this step
+    // Why the host's start was refused here, in words for the player; kept after the lobby is gone, until Leave.
+    std::string startRefused;
 };
 
 // Longest name, race, lobby name or password a peer may send; a longer one is refused.
@@ -63,6 +65,13 @@ LobbyPeer globalLobbyPeer();
 // Filled with the menus' hooks: starts the match on the map the start message carried.
 extern std::function<void(bool isHost, const std::string& map)> StartLobbyMatch;
 
+// What a player whose lobby match could not start on the map here is told: its file is missing, or cannot be read
+// as a map.
+std::string lobbyStartFailureLine(const std::string& map);
+// Why a lobby match cannot start on this computer's copy of the map, whose host's copy has the fingerprint
+// hostPrint (mapFingerprint): it is missing, unreadable or another map. Empty when it is the host's map.
+std::string lobbyMapRefusal(const std::string& map, const std::string& hostPrint);
+
 // One lobby step per menu frame: TCP messages, then discovery datagrams.
 void updateLobbyNetworking(LobbyPeer& peer);
 void updateLobbyNetworking();
@@ -82,8 +91,8 @@ void leaveLobby(LobbyPeer& peer);
 // After a match the peer neither hosts nor belongs to a lobby; discovery stays open for the next one.
 void endLobbyMatch();
 
-// Message readers, exposed for the fuzz target: a LobbyInfo, and a JoinLobby (false, with one line, when a field
-// is missing or longer than MAX_NAME_BYTES).
+// Message readers, exposed for the fuzz targets: a LobbyInfo, a JoinLobby (false, with one line, when a field is
+// missing or longer than MAX_NAME_BYTES) and a StartGame.
 bool readLobbyInfo(NetPacket& packet, Lobby& lobby);
 struct JoinRequest {
     std::string lobbyName;
@@ -96,3 +105,11 @@ struct JoinRequest {
 };
 bool readJoinRequest(NetPacket& packet, JoinRequest& request);
 NetPacket joinRequestPacket(const JoinRequest& request);
+// A StartGame: the fingerprint of the host's copy of the map follows the mods byte. False when a field is missing.
+struct StartMessage {
+    std::string lobbyName;
+    std::string map;
+    uint8_t mods = 0;
+    std::string mapPrint;
+};
+bool readStartMessage(NetPacket& packet, StartMessage& start);

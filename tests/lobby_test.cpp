@@ -38,6 +38,25 @@ TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
     EXPECT_EQ(started, (std::vector<std::string>{"highlands", "highlands"}));
 }
 
+// A start message cut short before the map's fingerprint, as a host that sends none: the guest drops the
+// connection with one line and starts nothing.
+TEST_F(LoopbackLobby, AStartWithoutTheMapsFingerprintDropsTheHostAndStartsNothing) {
+    ASSERT_TRUE(joinLobby(guest.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 2}, "secret"));
+    ASSERT_TRUE(stepUntil([&] { return guest.state.joined; }));
+    NetPacket start(PacketType::StartGame);
+    start.writeString("Den");
+    start.writeString("fight");
+    start.writeByte(0);
+    host.link.sendPacket(start);
+    testing::internal::CaptureStderr();
+    const bool dropped = stepUntil([&] { return !guest.state.joined; });
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(dropped);
+    EXPECT_EQ(errors, "Dropping connection 1: a start message cut short\n");
+    EXPECT_FALSE(guest.state.started);
+    EXPECT_TRUE(guest.link.connections.empty());
+}
+
 // A refused join leaves its connection unjoined: the host handles the frame's next message as from a stranger.
 TEST_F(LoopbackLobby, RefusedJoinsKeepTheFramesOtherMessages) {
     ASSERT_TRUE(guest.link.connect("127.0.0.1", netTcpPort));

@@ -611,37 +611,48 @@ void shootLobbyView(LobbyViewPage& view, const std::string& name) {
     DrawFixture::saveScreenshot(name);
 }
 
-// A guest whose computer lacks the host's map, or cannot read it, sees the host's map named in the lobby, is told
-// before the start when it lacks it, and a start on it leaves the lobby: no match, no connection on either side,
-// the reason on the page until Leave takes it to the LAN page.
+// A guest whose computer lacks the host's map, cannot read it or holds another map under its name sees the host's
+// map named in the lobby, is told before the start when it lacks it, and a start on it leaves the lobby: no match,
+// no connection on either side, the reason on the page until Leave takes it to the LAN page.
 TEST_F(LobbyMenu, AGuestWithoutTheHostsMapIsToldAndAStartOnItLeavesTheLobbyWithTheReason) {
     const std::filesystem::path fight = root.path / "maps/fight.map";
     std::filesystem::copy_file(fight, root.path / "maps/other.map");
+    const std::string hostsCopy = readWholeFile(fight);
+    const auto unequalRows = [&] { std::ofstream(fight) << "GGGG\nGG\n"; };
     const struct {
-        bool present;
+        std::string copy;
+        // Changed after the host's start, so the guest's copy alone differs; else both peers of the process read it.
+        bool guestsOnly;
+        std::function<void()> change;
         std::string before;
         std::string after;
     } cases[] = {
-        {false, "This map is missing on this computer: the match cannot start here.",
+        {"missing", false, [&] { std::filesystem::remove(fight); },
+         "This map is missing on this computer: the match cannot start here.",
          "The match could not start: the map \"fight\" is missing on this computer."},
-        {true, "", "The match could not start: the map \"fight\" is unreadable on this computer."},
+        {"unreadable", false, unequalRows, "",
+         "The match could not start: the map \"fight\" is unreadable on this computer."},
+        {"other", true, unequalRows, "",
+         "The match could not start: the map \"fight\" on this computer is not the host's."},
     };
     for (const auto& c : cases) {
-        std::filesystem::remove(fight);
-        if (c.present) std::ofstream(fight) << "GGGG\nGG\n";  // rows of unequal width
+        SCOPED_TRACE(c.copy);
+        std::ofstream(fight, std::ios::binary) << hostsCopy;
+        if (!c.guestsOnly) c.change();
         LoopbackHost host;
         LobbySide unused{5};
-        ASSERT_TRUE(enterLobbyWithTwo(GameSide::Guest, host, unused)) << c.present;
+        ASSERT_TRUE(enterLobbyWithTwo(GameSide::Guest, host, unused));
         LobbyViewPage& view = shown<LobbyViewPage>();
-        EXPECT_EQ(lobbyState.currentMap, "fight") << c.present;
+        EXPECT_EQ(lobbyState.currentMap, "fight");
         EXPECT_EQ(view.mapNotice(), c.before);
-        shootLobbyView(view, c.present ? "lobby_guest_map_unreadable" : "lobby_guest_map_missing");
+        shootLobbyView(view, "lobby_guest_map_" + c.copy);
         const auto savedStart = StartLobbyMatch;
         StartLobbyMatch = nullptr;
         startLobbyMatch(host.peer);
         StartLobbyMatch = savedStart;
+        if (c.guestsOnly) c.change();
         ::testing::internal::CaptureStderr();
-        EXPECT_TRUE(host.stepUntil([] { return !lobbyState.joined; })) << c.present;
+        EXPECT_TRUE(host.stepUntil([] { return !lobbyState.joined; }));
         const std::string errors = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_EQ(gameState, GameState::Menus);
@@ -653,7 +664,7 @@ TEST_F(LobbyMenu, AGuestWithoutTheHostsMapIsToldAndAStartOnItLeavesTheLobbyWithT
         mainMenu.handleEvent(SDL_Event{SDL_MOUSEMOTION});
         ASSERT_EQ(mainMenu.current, MenuPage::LobbyViewPage);
         EXPECT_EQ(view.mapNotice(), c.after);
-        shootLobbyView(view, c.present ? "lobby_start_failed_unreadable" : "lobby_start_failed_missing");
+        shootLobbyView(view, "lobby_start_failed_" + c.copy);
         clickOn(view.leaveButton.rect);
         EXPECT_EQ(mainMenu.current, MenuPage::LANPage);
         EXPECT_EQ(players.size(), 1u);

@@ -115,7 +115,8 @@ const Player* otherPlayer() {
 }
 
 // How a peer's match ends after its ticks: it leaves, or it plays on until the match has a result. A guest that
-// lacks the host's map has no match: it waits for the start to fail and leaves the lobby view.
+// lacks the host's map, or holds another under its name, has no match: it waits for the start to fail and leaves
+// the lobby view.
 enum class Ending { Leave, AwaitResult, PlayAgain, NoMatch };
 Ending ending = Ending::Leave;
 // The host adds the computer player before it starts the match.
@@ -201,6 +202,12 @@ public:
             feedSeen = activityQueue.size();
             lastFeed = activityQueue.empty() ? "" : activityQueue.back().text;
             if (lastFeed.rfind("[", 0) == 0) say("feed " + lastFeed);
+            // A leave goes to the error stream, for a person to read: whether a peer that reaches its last tick
+            // first is seen to leave is a race between the processes, which the lines the tests compare leave out.
+            const std::string left = " left the game";
+            const bool leave = lastFeed.size() > left.size() &&
+                               lastFeed.compare(lastFeed.size() - left.size(), left.size(), left) == 0;
+            if (leave) std::fprintf(stderr, "feed %s\n", lastFeed.c_str());
         }
     }
 
@@ -360,7 +367,7 @@ int usage() {
                  "the ports it took)\n"
                  "       corvale_lobby_peer FOLDER join PORTS PASSWORD TICKS [leave|result|again|nomatch]\n"
                  "after TICKS the peer leaves (the default), plays on until the result dialog, saved as result.png,\n"
-                 "or leaves and plays the lobby and match once more (again); a guest lacking the host's map\n"
+                 "or leaves and plays the lobby and match once more (again); a guest without the host's map\n"
                  "waits for its start to fail and leaves the lobby view (nomatch);\n"
                  "with computer the host adds the computer player before the start\n");
     return 2;

@@ -16,11 +16,20 @@
 #include "races.h"
 #include "utils.h"
 
+namespace {
+
+// Why this peer's match did not start: the host's map is not the one here, or the start itself failed.
+const std::string& startFailure() {
+    return lobbyState.startRefused.empty() ? lobbyStartFailure : lobbyState.startRefused;
+}
+
+}  // namespace
+
 LobbyViewPage::LobbyViewPage(MainMenu* menu) : menu(menu) { installHooks(HookStage::Menus); }
 
 // A member whose host has gone has no lobby left to show; a match that could not start stays told until Leave.
 void LobbyViewPage::update() {
-    if (!lobbyState.isHostLobby && !lobbyState.joined && lobbyStartFailure.empty())
+    if (!lobbyState.isHostLobby && !lobbyState.joined && startFailure().empty())
         menu->switch_to_page(MenuPage::LANPage);
 }
 
@@ -53,7 +62,7 @@ void LobbyViewPage::init() {
 }
 
 void LobbyViewPage::handleEvent(const SDL_Event& event) {
-    if (!lobbyStartFailure.empty()) return leaveButton.handleEvent(event);
+    if (!startFailure().empty()) return leaveButton.handleEvent(event);
     const bool host = lobbyState.isHostLobby;
     if (host) mapList.handleEvent(event);
     if (isLeftPress(event) && !raceZones.empty()) {
@@ -69,8 +78,8 @@ void LobbyViewPage::handleEvent(const SDL_Event& event) {
 void LobbyViewPage::draw() {
     const float cx = windowSize().x * 0.5f;
     titleLabel.draw();
-    if (!lobbyStartFailure.empty()) {
-        menu_layout::drawRefusalLine(lobbyStartFailure, 220.0f);
+    if (!startFailure().empty()) {
+        menu_layout::drawRefusalLine(startFailure(), 220.0f);
         leaveButton.draw();
         return;
     }
@@ -143,7 +152,7 @@ bool LobbyViewPage::listsMap(const std::string& map) const {
 }
 
 std::string LobbyViewPage::mapNotice() const {
-    if (!lobbyStartFailure.empty()) return lobbyStartFailure;
+    if (!startFailure().empty()) return startFailure();
     if (lobbyState.isHostLobby || lobbyState.currentMap.empty() || listsMap(lobbyState.currentMap)) return "";
     return "This map is missing on this computer: the match cannot start here.";
 }

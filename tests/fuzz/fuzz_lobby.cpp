@@ -1,16 +1,37 @@
 // Arbitrary bytes arriving on a lobby connection, framed or not: a host's or a joined member's lobby step must
-// read every message safely, whatever its fields hold.
+// read every message safely, whatever its fields hold, and a member starts a match only on a copy of the map whose
+// fingerprint is the one the start message carries.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
+#include <string>
 
+#include "game_state.h"
+#include "map.h"
 #include "network_manager_lobby.h"
+#include "scratch_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::ostringstream sink;
     std::cerr.rdbuf(sink.rdbuf());
     sink.str("");
+    // The member's one map; a seed starts on it with its fingerprint.
+    static const std::string folder = [] {
+        std::error_code ignored;
+        std::filesystem::create_directories(scratchFolder() + "maps", ignored);
+        std::ofstream(scratchFolder() + "maps/fight.map", std::ios::binary) << "GG\nGG\n";
+        return scratchFolder();
+    }();
+    basePath = folder;
+    bool started = false;
+    std::string startedOn;
+    StartLobbyMatch = [&](bool, const std::string& map) {
+        started = true;
+        startedOn = map;
+    };
     LobbyState state;
     state.isHostLobby = true;
     state.baseCount = 4;
@@ -32,14 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         roster.push_back(std::make_unique<Player>(2, "guest", "human", false));
         link.bindConnection(connection, 2);
     }
+    StartMessage start;
+    bool wholeStart = false;
     if (size > 0 && data[0] % 2 == 0) {
         NetPacket p;
         p.type = size > 1 ? data[1] : 0;
         if (size > 2) p.data.assign(data + 2, data + size);
         theirs->send(framePacket(p));
+        wholeStart = p.type == static_cast<uint8_t>(PacketType::StartGame) && readStartMessage(p, start);
     } else {
         theirs->send(std::vector<uint8_t>(data, data + size));
     }
     updateLobbyNetworking(peer);
+    StartLobbyMatch = nullptr;
+    if (started && wholeStart && (startedOn != start.map || mapFingerprint(startedOn).empty() ||
+                                  mapFingerprint(startedOn) != start.mapPrint))
+        __builtin_trap();
     return 0;
 }
