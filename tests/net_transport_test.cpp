@@ -1,9 +1,12 @@
-// The transport over real sockets on loopback: a frame at the limit, and the relay stand-in passing a long match
-// between its peers and nothing from a stranger.
+// The transport over real sockets on loopback: a connect nothing answers, a frame at the limit, and the relay
+// stand-in passing a long match between its peers and nothing from a stranger.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +24,34 @@ uint16_t listenOnOwnPort(NetworkManager& link) {
     while (!link.listen(port)) ++port;
     testing::internal::GetCapturedStderr();
     return port;
+}
+
+// A listener whose queue holds one connection never taken: the system answers no further connect to it, as an
+// address where nothing listens on the network does not. Such a connect gives up at its time-out with its line,
+// not after the system's minutes of retries.
+TEST(Connect, ToAnAddressThatNeverAnswersGivesUpAtItsTimeOut) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const uint16_t port = ntohs(address.sin_port);
+    NetworkManager queued, unanswered;
+    ASSERT_TRUE(queued.connect("127.0.0.1", port));
+    unanswered.connectTimeoutMs = 200;
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const bool connected = unanswered.connect("127.0.0.1", port);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connect failed: Connection timed out\n");
+    EXPECT_FALSE(connected);
+    EXPECT_TRUE(unanswered.connections.empty());
+    EXPECT_GE(waited, std::chrono::milliseconds(unanswered.connectTimeoutMs));
+    EXPECT_LT(waited, std::chrono::seconds(60)) << "the system's own wait is minutes";
+    ::close(listener);
 }
 
 // Each round the client pushes what its socket takes and the host reads once, as a peer does once a frame: a frame
