@@ -1,8 +1,9 @@
-// The transport over real sockets on loopback: a connect nothing answers, a frame at the limit, and the relay
-// stand-in passing a long match between its peers and nothing from a stranger.
+// The transport over real sockets on loopback: a connect nothing answers, a frame at the limit, a flood of small
+// frames, and the relay stand-in passing a long match between its peers and nothing from a stranger.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -76,6 +77,31 @@ TEST(FrameAtTheLimit, ArrivesWholeInAFewReads) {
     EXPECT_EQ(got.front().type, turn.type);
     EXPECT_TRUE(got.front().data == turn.data);
     EXPECT_LE(reads, 8);
+    EXPECT_EQ(host.connections.size(), 1u);
+}
+
+// With a flood of small frames waiting, one read takes a chunk and the frame it cuts, not all the socket holds, so a
+// flooding peer costs a frame little; the rest comes in the reads after.
+TEST(FloodOfSmallFrames, IsReadAChunkAtATimeToTheEndOfAFrame) {
+    NetworkManager host, client;
+    ASSERT_TRUE(client.connect("127.0.0.1", listenOnOwnPort(host)));
+    ASSERT_TRUE(loopback::awaitPeers(host, 1));
+    const std::vector<uint8_t> small = framePacket(NetPacket(PacketType::LobbyQuery));
+    const size_t frameBytes = small.size();
+    const size_t frames = 4 * RECEIVE_CHUNK / frameBytes;
+    std::vector<uint8_t> flood;
+    for (size_t i = 0; i < frames; ++i) flood.insert(flood.end(), small.begin(), small.end());
+    ASSERT_TRUE(client.connections.front().link->send(flood));
+    const int fd = host.connections.front().link->descriptor();
+    int queued = 0;
+    for (int round = 0; round < 1000 && static_cast<size_t>(queued) < frames * frameBytes; ++round) {
+        host.waitForTraffic(10);
+        ASSERT_EQ(::ioctl(fd, FIONREAD, &queued), 0);
+    }
+    ASSERT_EQ(static_cast<size_t>(queued), frames * frameBytes);
+    const size_t perRead = (RECEIVE_CHUNK + frameBytes - 1) / frameBytes;
+    EXPECT_EQ(host.receivePackets().size(), perRead);
+    EXPECT_EQ(host.receivePackets().size(), perRead);
     EXPECT_EQ(host.connections.size(), 1u);
 }
 
