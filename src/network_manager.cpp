@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <iostream>
@@ -135,6 +136,26 @@ bool bindTo(int fd, uint16_t port) {
 bool setFlag(int fd, int level, int option) {
     const int yes = 1;
     return setsockopt(fd, level, option, &yes, sizeof yes) == 0;
+}
+
+// 0 once the socket is connected, else the reason. An address where nothing answers gives up after timeoutMs, not
+// after the system's minutes of retries.
+int connectWithin(int fd, const sockaddr_in& peer, uint32_t timeoutMs) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
+    if (errno != EINPROGRESS) return errno;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd watched{fd, POLLOUT, 0};
+        const int ready = ::poll(&watched, 1, static_cast<int>(std::max<decltype(left)>(left, 0)));
+        if (ready > 0) break;
+        if (ready == 0) return ETIMEDOUT;
+        if (errno != EINTR) return errno;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 ? error : errno;
 }
 
 // A TCP socket this program owns: no send waits, the bytes a slow peer has not taken yet wait here, within their
@@ -268,10 +289,10 @@ bool NetworkManager::connect(const std::string& address, uint16_t port) {
         std::cerr << "ResolveHost failed: " << SDLNet_GetError() << "\n";
         return false;
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in peer = ipv4(to.host, to.port);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-        std::cerr << "Connect failed: " << std::strerror(errno) << "\n";
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int error = fd < 0 ? errno : connectWithin(fd, ipv4(to.host, to.port), connectTimeoutMs);
+    if (error != 0) {
+        std::cerr << "Connect failed: " << std::strerror(error) << "\n";
         if (fd >= 0) ::close(fd);
         return false;
     }
@@ -339,9 +360,12 @@ void NetworkManager::relayPacket(const NetPacket& packet) { sendFrame(framePacke
 // can wait on.
 bool NetworkManager::acceptClient() {
     if (listenFd < 0) return false;
-    const int client = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    const int client =
+        ::accept4(listenFd, reinterpret_cast<sockaddr*>(&from), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client < 0) return false;
-    if (connections.size() >= maxConnections && !makeRoom()) {
+    if (connections.size() >= maxConnections && !makeRoom(from.sin_addr.s_addr)) {
         ::close(client);
         writeQuietly("full", "Refused a connection: the host's " + std::to_string(connections.size()) +
                                  " places are held by players and joins being read");
@@ -352,6 +376,7 @@ bool NetworkManager::acceptClient() {
     joiner.frameLimit = MAX_JOIN_FRAME_LENGTH;
     joiner.awaitingJoin = true;
     joiner.acceptedAtMs = clockMs();
+    joiner.address = from.sin_addr.s_addr;
     return true;
 }
 
@@ -360,14 +385,22 @@ void NetworkManager::acceptClients() {
     }
 }
 
-// The oldest comes first, as connections keep their accept order; one whose join was just read is not passed over.
-bool NetworkManager::makeRoom() {
+// The place is taken from the address keeping the most connections waiting, the newcomer counted with its own, so
+// connections from one address that never join push out only each other, never a player from another address whose
+// join is on its way. Among equals the oldest goes, as connections keep their accept order; one whose join was just
+// read is not passed over.
+bool NetworkManager::makeRoom(uint32_t newcomerAddress) {
+    const auto mayGo = [](const Connection& c) { return c.awaitingJoin && !c.spokeLastRead; };
+    std::map<uint32_t, size_t> waiting{{newcomerAddress, 1}};
     for (const Connection& c : connections)
-        if (c.awaitingJoin && !c.spokeLastRead) {
-            refuseQuietly(c.id, "it waited longest for its join, and a newcomer takes its place");
-            return true;
-        }
-    return false;
+        if (mayGo(c)) ++waiting[c.address];
+    const Connection* leaving = nullptr;
+    for (const Connection& c : connections)
+        if (mayGo(c) && (!leaving || waiting[c.address] > waiting[leaving->address])) leaving = &c;
+    if (!leaving) return false;
+    refuseQuietly(leaving->id, "it waited longest of the connections its address keeps waiting for a join, and a "
+                               "newcomer takes its place");
+    return true;
 }
 
 void NetworkManager::stopAccepting() {

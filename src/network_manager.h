@@ -53,17 +53,23 @@ constexpr uint32_t MAX_FRAME_LENGTH = 4u << 20;
 // A connection that has not joined yet may only ask to join, which takes a few hundred bytes.
 constexpr uint32_t MAX_JOIN_FRAME_LENGTH = 64u << 10;
 // Connections a host keeps waiting for their join beyond its player limit; a newcomer beyond them takes the place
-// of the one that has waited longest, so connections that never join cannot keep every player out.
+// of the one that has waited longest from the address keeping the most waiting, so connections that never join
+// cannot keep every player out.
 constexpr size_t AWAITING_JOIN = 4;
+// Milliseconds a connect waits for its peer to answer: enough for a lost segment sent again on a real network, and
+// short enough that a mistyped address holds the window only this long.
+constexpr uint32_t CONNECT_TIMEOUT_MS = 3000;
 // Milliseconds a host gives an accepted connection to join; one still silent then is closed.
 constexpr uint32_t JOIN_TIMEOUT_MS = 10000;
 // Lines of one cause of refusal are written at most once in this many milliseconds; the next one counts those held
 // back, so a flood of connections cannot flood the error stream.
 constexpr uint32_t QUIET_LINE_MS = 1000;
-// Milliseconds a match waits on a peer from which nothing arrives before its connection is closed as if it had
-// closed itself. A live peer sends a turn every turn, paused or not, and waits at most a network round for the turns
-// it needs, so even a peer drawing a few frames a second is never silent for a fraction of this; only a hung
-// process, a machine gone to sleep or a hostile client is.
+// Milliseconds a host waits for a peer's due turn to arrive whole before it closes that peer's connection as if it
+// had closed itself, whatever else the peer sends meanwhile. A member, which hears everyone through its one link,
+// waits twice this: it then gives up the players whose turn is missing if something whole came on the link within
+// this, and closes the link once nothing whole came for twice this. A live peer sends a turn every turn, paused or
+// not, and waits at most a network round for the turns it needs, so even a peer drawing a few frames a second is
+// never late by a fraction of this; only a hung process, a machine gone to sleep or a hostile client is.
 constexpr uint32_t SILENT_PEER_TIMEOUT_MS = 30000;
 // Connections taken in per call, kept or closed; the rest wait in the system's queue, so a flood of them cannot
 // hold a frame.
@@ -125,6 +131,8 @@ public:
         // Accepted by a host and not joined yet: closed once JOIN_TIMEOUT_MS have passed since acceptedAtMs.
         bool awaitingJoin = false;
         uint32_t acceptedAtMs = 0;
+        // The peer's IPv4 address in network order as the host accepted it; 0 for a link in memory.
+        uint32_t address = 0;
         // Whole frames came in the last read, which their reader answers before this connection can make room.
         bool spokeLastRead = false;
     };
@@ -143,7 +151,8 @@ public:
     // False, with one line, when the port cannot be listened on.
     bool listen(uint16_t port);
     bool listening() const { return listenFd >= 0; }
-    // False, with one line ("ResolveHost failed: " or "Connect failed: " and the reason), when no connection is made.
+    // False, with one line ("ResolveHost failed: " or "Connect failed: " and the reason), when no connection is made
+    // within connectTimeoutMs.
     bool connect(const std::string& address, uint16_t port);
     int addConnection(std::unique_ptr<ByteLink> link);
     void closeConnection(int id);
@@ -159,11 +168,13 @@ public:
     void relayPacket(const NetPacket& packet);
     // Milliseconds of the clock that bounds the wait for a join; tests set their own.
     std::function<uint32_t()> clockMs = SDL_GetTicks;
+    // How long connect waits for an answer; tests set their own.
+    uint32_t connectTimeoutMs = CONNECT_TIMEOUT_MS;
     // Most connections a host keeps (see acceptClient for a newcomer beyond them).
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until admitted; false when none
-    // waits. With every place taken, the connection that has waited longest for its join makes room, or, when none
-    // can (all joined, or their joins just read), the newcomer is closed.
+    // waits. With every place taken, a connection still to join makes room (see makeRoom), or, when none can (all
+    // joined, or their joins just read), the newcomer is closed.
     bool acceptClient();
     // Takes up to MAX_ACCEPTS_PER_CALL waiting clients in.
     void acceptClients();
@@ -210,9 +221,8 @@ private:
     // To every connection but skip; one that has fallen too far behind is dropped.
     void sendFrame(const std::vector<uint8_t>& frame, int skip);
     void closeLateJoiners();
-    // Closes the connection that has waited longest for its join, unless its join was just read; false when none
-    // is left to close.
-    bool makeRoom();
+    // Closes a connection still to join to make room for a newcomer from newcomerAddress; false when none may go.
+    bool makeRoom(uint32_t newcomerAddress);
     // Cuts what the connection holds into packets after reading what its frame under way still lacks, until the
     // socket holds no more or no frame is under way; false, with one line, when it closed or sent a bad frame.
     bool readConnection(Connection& c, std::vector<NetPacket>& packets);

@@ -224,7 +224,8 @@ TEST_F(LoopbackLobby, AConnectionBeyondTheLimitTakesThePlaceOfTheOldestStillToJo
     };
     ASSERT_TRUE(stepUntil(closed));
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Dropping connection 1: it waited longest for its join, and a newcomer takes its place\n");
+              "Dropping connection 1: it waited longest of the connections its address keeps waiting for a join, and a "
+              "newcomer takes its place\n");
     EXPECT_EQ(host.link.connections.size(), limit);
     EXPECT_EQ(host.link.connections.back().id, static_cast<int>(limit) + 1);
     oneMore.receivePackets();

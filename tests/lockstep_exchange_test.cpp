@@ -364,24 +364,30 @@ TEST(LockstepTurns, NewTurnGoesOutOnlyOnceThePreviousWasApplied) {
 
 namespace {
 
-// A client sends each turn number once: a number sent again, or sent after the host applied it, drops the client
-// with one line, and the other clients hear only the first packet.
+// A client sends each turn number's orders once: orders sent again, or sent after the host applied the turn, drop
+// the client with one line, and the other clients hear only the first packet. A repeat without orders only tells
+// that the client waits: the host takes it and passes it on to nobody.
 TEST(HostExchange, ClientRepeatingATurnNumberIsDroppedAndNotPassedOn) {
     const struct {
         std::vector<int> ticks;  // the client's turn numbers, with the host applying turn 0 after the first
+        bool lastWaits;          // the last packet carries no orders
         const char* line;        // empty: every packet is taken
     } cases[] = {
-        {{0, 1}, ""},
-        {{0, 0}, "player 2 sent turn 0 after it was applied"},
-        {{1, 1}, "player 2 sent turn 1 twice"},
-        {{2, 1, 2}, "player 2 sent turn 2 twice"},
+        {{0, 1}, false, ""},
+        {{0, 0}, false, "player 2 sent turn 0 after it was applied"},
+        {{1, 1}, false, "player 2 sent turn 1 twice"},
+        {{2, 1, 2}, false, "player 2 sent turn 2 twice"},
+        {{0, 0}, true, ""},
+        {{1, 1}, true, ""},
     };
     for (const auto& c : cases) {
         HostWithClient match;
         NetworkManager third;
         match.host.bindConnection(joinInMemory(match.host, third), 3);
         for (size_t i = 0; i < c.ticks.size(); ++i) {
-            match.client.sendPacket(writeTurnPacket(Turn{c.ticks[i], 2, {ownOrder}}));
+            const bool waits = c.lastWaits && i + 1 == c.ticks.size();
+            const std::vector<Command> orders = waits ? std::vector<Command>{} : std::vector<Command>{ownOrder};
+            match.client.sendPacket(writeTurnPacket(Turn{c.ticks[i], 2, orders}));
             testing::internal::CaptureStderr();
             match.manager.step(i == 0 ? TURN_LENGTH : 0.0f, 0, 1, {1, 2}, match.host, match.runner);
             const std::string errors = testing::internal::GetCapturedStderr();
@@ -397,7 +403,7 @@ TEST(HostExchange, ClientRepeatingATurnNumberIsDroppedAndNotPassedOn) {
             Turn turn;
             passedOn += p.type == TURN && readTurnPacket(p, turn) && turn.player == 2;
         }
-        EXPECT_EQ(passedOn, c.ticks.size() - (*c.line ? 1 : 0)) << c.line;
+        EXPECT_EQ(passedOn, c.ticks.size() - (*c.line || c.lastWaits ? 1 : 0)) << c.line << c.lastWaits;
     }
 }
 

@@ -4,7 +4,13 @@
 // the rules.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -325,10 +331,71 @@ TEST_F(JoinWait, SquattersMakeRoomForAPlayerWithOneLineAtATime) {
     EXPECT_TRUE(tookAll);
     EXPECT_TRUE(joined);
     EXPECT_EQ(linesIn(lines), 1u) << lines;
-    EXPECT_NE(lines.find("waited longest for its join, and a newcomer takes its place"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("waited longest of the connections its address keeps waiting"), std::string::npos) << lines;
     const std::string late = hostStepAt(JOIN_TIMEOUT_MS);
     EXPECT_EQ(linesIn(late), 1u) << late;
     EXPECT_EQ(host.link.connections.size(), 1u) << "the player alone stays";
+}
+
+// A connection to the host from another loopback address that never says a word; -1 when none could be made.
+int squatFrom(const char* address) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(netTcpPort);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool closedByHost(int fd) {
+    char byte = 0;
+    return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+// Squatters from 127.0.0.2 hold every place, each one the host lets go replaced at once. A player from 127.0.0.1
+// whose join comes late, as when a lost segment is sent again, joins all the same: the join is sent once its delay
+// has passed and the squatters have come back more often than the host has places.
+TEST_F(JoinWait, APlayerWhoseJoinComesLateKeepsItsPlaceAgainstSquattersFromAnotherAddress) {
+    for (const int joinAfterMs : {50, 500}) {
+        std::vector<int> squatters;
+        for (size_t i = 0; i < host.link.maxConnections; ++i) squatters.push_back(squatFrom("127.0.0.2"));
+        ASSERT_EQ(std::count(squatters.begin(), squatters.end(), -1), 0);
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == host.link.maxConnections; }));
+        testing::internal::CaptureStderr();
+        NetworkManager player;
+        ASSERT_TRUE(player.connect("127.0.0.1", netTcpPort));
+        const auto connectedAt = std::chrono::steady_clock::now();
+        size_t comeBack = 0;
+        const bool churned = stepUntil([&] {
+            for (int& fd : squatters)
+                if (fd >= 0 && closedByHost(fd)) {
+                    ::close(fd);
+                    fd = squatFrom("127.0.0.2");
+                    ++comeBack;
+                }
+            return comeBack > 2 * host.link.maxConnections &&
+                   std::chrono::steady_clock::now() - connectedAt >= std::chrono::milliseconds(joinAfterMs);
+        });
+        player.sendPacket(joinRequestPacket({"Den", "127.0.0.1", 2, "P2", "human", 0, "secret"}));
+        const bool joined = stepUntil([&] { return host.roster.size() == 2; });
+        player.receivePackets();
+        const std::string lines = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(churned) << joinAfterMs << " ms: " << comeBack << " squatters came back";
+        EXPECT_TRUE(joined) << joinAfterMs << " ms\n" << lines;
+        EXPECT_EQ(player.connections.size(), 1u) << joinAfterMs << " ms";
+        for (int fd : squatters)
+            if (fd >= 0) ::close(fd);
+        player.closeTcp();
+        ASSERT_TRUE(stepUntil([&] { return host.link.connections.empty() && host.roster.size() == 1; }));
+    }
 }
 
 // With every place joined, a newcomer is closed at once; the line for it is written at most once a second, and the

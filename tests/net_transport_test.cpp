@@ -1,9 +1,13 @@
-// The transport over real sockets on loopback: a frame at the limit, and the relay stand-in passing a long match
-// between its peers and nothing from a stranger.
+// The transport over real sockets on loopback: a connect nothing answers, a frame at the limit, a flood of small
+// frames, and the relay stand-in passing a long match between its peers and nothing from a stranger.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +25,34 @@ uint16_t listenOnOwnPort(NetworkManager& link) {
     while (!link.listen(port)) ++port;
     testing::internal::GetCapturedStderr();
     return port;
+}
+
+// A listener whose queue holds one connection never taken: the system answers no further connect to it, as an
+// address where nothing listens on the network does not. Such a connect gives up at its time-out with its line,
+// not after the system's minutes of retries.
+TEST(Connect, ToAnAddressThatNeverAnswersGivesUpAtItsTimeOut) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const uint16_t port = ntohs(address.sin_port);
+    NetworkManager queued, unanswered;
+    ASSERT_TRUE(queued.connect("127.0.0.1", port));
+    unanswered.connectTimeoutMs = 200;
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const bool connected = unanswered.connect("127.0.0.1", port);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Connect failed: Connection timed out\n");
+    EXPECT_FALSE(connected);
+    EXPECT_TRUE(unanswered.connections.empty());
+    EXPECT_GE(waited, std::chrono::milliseconds(unanswered.connectTimeoutMs));
+    EXPECT_LT(waited, std::chrono::seconds(60)) << "the system's own wait is minutes";
+    ::close(listener);
 }
 
 // Each round the client pushes what its socket takes and the host reads once, as a peer does once a frame: a frame
@@ -45,6 +77,31 @@ TEST(FrameAtTheLimit, ArrivesWholeInAFewReads) {
     EXPECT_EQ(got.front().type, turn.type);
     EXPECT_TRUE(got.front().data == turn.data);
     EXPECT_LE(reads, 8);
+    EXPECT_EQ(host.connections.size(), 1u);
+}
+
+// With a flood of small frames waiting, one read takes a chunk and the frame it cuts, not all the socket holds, so a
+// flooding peer costs a frame little; the rest comes in the reads after.
+TEST(FloodOfSmallFrames, IsReadAChunkAtATimeToTheEndOfAFrame) {
+    NetworkManager host, client;
+    ASSERT_TRUE(client.connect("127.0.0.1", listenOnOwnPort(host)));
+    ASSERT_TRUE(loopback::awaitPeers(host, 1));
+    const std::vector<uint8_t> small = framePacket(NetPacket(PacketType::LobbyQuery));
+    const size_t frameBytes = small.size();
+    const size_t frames = 4 * RECEIVE_CHUNK / frameBytes;
+    std::vector<uint8_t> flood;
+    for (size_t i = 0; i < frames; ++i) flood.insert(flood.end(), small.begin(), small.end());
+    ASSERT_TRUE(client.connections.front().link->send(flood));
+    const int fd = host.connections.front().link->descriptor();
+    int queued = 0;
+    for (int round = 0; round < 1000 && static_cast<size_t>(queued) < frames * frameBytes; ++round) {
+        host.waitForTraffic(10);
+        ASSERT_EQ(::ioctl(fd, FIONREAD, &queued), 0);
+    }
+    ASSERT_EQ(static_cast<size_t>(queued), frames * frameBytes);
+    const size_t perRead = (RECEIVE_CHUNK + frameBytes - 1) / frameBytes;
+    EXPECT_EQ(host.receivePackets().size(), perRead);
+    EXPECT_EQ(host.receivePackets().size(), perRead);
     EXPECT_EQ(host.connections.size(), 1u);
 }
 
