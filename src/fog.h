@@ -85,6 +85,7 @@ void drawFogView();
 bool isTileVisible(int x, int y);
 bool isTileExplored(int x, int y);
 
+// A block of spatial-grid sectors, both ends included.
 struct SectorRange {
     int minX = 0;
     int minY = 0;
