@@ -28,6 +28,7 @@ std::map<TileKey, MapObjectSnapshot> ghostObjects;
 uint32_t lastFogUpdate = 0;
 uint32_t (*fogTicks)() = SDL_GetTicks;
 void (*DrawFog)() = noopFog;
+void (*TakeSight)() = noopFog;
 
 namespace {
 
@@ -41,6 +42,14 @@ constexpr float CHUNK_TEXEL = 64.0f;
 constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
 
 int heightAt(int x, int y) { return isOnMap(x, y) ? grid.at(x, y).heightLevel : 0; }
+
+// The per-tile lists below hold one entry per map tile, row by row.
+std::size_t tileCount() {
+    return static_cast<std::size_t>(std::max(MAP_W, 0)) * static_cast<std::size_t>(std::max(MAP_H, 0));
+}
+std::size_t tileIndex(int x, int y) {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(MAP_W) + static_cast<std::size_t>(x);
+}
 
 void clearTarget(SDL_Texture* target, uint8_t level) {
     SDL_SetRenderTarget(renderer, target);
@@ -197,21 +206,56 @@ void rememberArea(float fx, float iy, float r) {
         }
 }
 
-// One vision source: the brush on the layers and the chunks, then its cells.
-void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SDL_FPoint view) {
+// A source's brush: its isometric point lowered by the height of the tile it stands on, and its radius.
+struct SourceBrush {
+    float ix = 0.0f;
+    float iy = 0.0f;
+    float r = 0.0f;
+};
+
+SourceBrush brushOf(float wx, float wy, int liftTileX, int liftTileY, int sight) {
     const float t = tileSize();
-    const float ix = (wx - wy) * 0.5f;
     float iy = (wx + wy) * 0.25f;
     if (isOnMap(liftTileX, liftTileY)) iy -= t * 0.5f * grid.at(liftTileX, liftTileY).heightLevel;
-    const float r = t * static_cast<float>(sight);
-    const SDL_FPoint p = isoToScreen(ix, iy, view);
+    return {(wx - wy) * 0.5f, iy, t * static_cast<float>(sight)};
+}
+
+// One vision source on the layers.
+void paintSource(float wx, float wy, int liftTileX, int liftTileY, int sight, SDL_FPoint view) {
+    const SourceBrush b = brushOf(wx, wy, liftTileX, liftTileY, sight);
+    const SDL_FPoint p = isoToScreen(b.ix, b.iy, view);
     const SDL_FRect rect = onLayer(
-        {p.x - r * camera.zoom, p.y - r * camera.zoom / 2.0f, 2.0f * r * camera.zoom, r * camera.zoom}, view);
+        {p.x - b.r * camera.zoom, p.y - b.r * camera.zoom / 2.0f, 2.0f * b.r * camera.zoom, b.r * camera.zoom}, view);
     const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
     const SDL_Point layerSize = layerTexels(view);
     revealBrush(fogLayers[0], rect, layerSize);
     if (isOnMap(tx, ty) && grid.at(tx, ty).heightLevel == 1) revealBrush(fogLayers[1], rect, layerSize);
-    rememberArea(ix + MAP_W * t, iy, r);
+}
+
+// The explored picture is memory too, so it is taken with the sight and only painted when a frame is drawn: per
+// tile, the largest sight whose brush was taken there (-1 for none), and the brushes no frame has painted yet. A
+// brush from a tile that already gave one as large adds nothing the player would miss by more than that tile.
+std::vector<int> stampedSight;
+std::vector<SourceBrush> unpaintedBrushes;
+
+void stampSource(float wx, float wy, int liftTileX, int liftTileY, int sight) {
+    const int tx = std::clamp(static_cast<int>(wx) / TILE_SIZE, 0, std::max(MAP_W - 1, 0));
+    const int ty = std::clamp(static_cast<int>(wy) / TILE_SIZE, 0, std::max(MAP_H - 1, 0));
+    const std::size_t cell = tileIndex(tx, ty);
+    if (cell >= stampedSight.size() || stampedSight[cell] >= sight) return;
+    stampedSight[cell] = sight;
+    unpaintedBrushes.push_back(brushOf(wx, wy, liftTileX, liftTileY, sight));
+}
+
+void paintExploredBrushes() {
+    SDL_SetTextureColorMod(visionCircle, 255, 255, 255);
+    for (const SourceBrush& b : unpaintedBrushes) rememberArea(b.ix + MAP_W * tileSize(), b.iy, b.r);
+    unpaintedBrushes.clear();
+}
+
+void forgetExploredBrushes() {
+    stampedSight.assign(tileCount(), -1);
+    unpaintedBrushes.clear();
 }
 
 // Per texel of the coarse picture, what its stretch covers on the window: all black, all clear, or a mix; a
@@ -278,18 +322,18 @@ void forEachOwnSource(Fn&& fn) {
             fn((b.x + b.wTiles * 0.5f) * t, (b.y + b.hTiles * 0.5f) * t, b.x, b.y, b.sight);
 }
 
-bool sectorHolds(int x, int y) {
-    const int sx = x / SECTOR_SIZE, sy = y / SECTOR_SIZE;
-    if (sx < 0 || sy < 0 || sx >= static_cast<int>(spatialGrid.size()) ||
-        sy >= static_cast<int>(spatialGrid[static_cast<std::size_t>(sx)].size()))
-        return false;
-    for (int id : spatialGrid[static_cast<std::size_t>(sx)][static_cast<std::size_t>(sy)].objectIds)
-        if (const MapObject* o = getMapObjectById(id); o && o->tileX == x && o->tileY == y) return true;
-    return false;
-}
-
 bool buildingStandsAt(int x, int y) {
     return std::any_of(buildings.begin(), buildings.end(), [&](const Building& b) { return b.x == x && b.y == y; });
+}
+
+// Per tile, whether a map object has it as its own; the object list is read once per sight rather than once per
+// remembered object, which a catch-up of thousands of sights could not afford.
+std::vector<bool> objectTiles;
+
+void markObjectTiles() {
+    objectTiles.assign(tileCount(), false);
+    for (const MapObject& o : mapObjects)
+        if (isOnMap(o.tileX, o.tileY)) objectTiles[tileIndex(o.tileX, o.tileY)] = true;
 }
 
 void forgetSeenGhosts() {
@@ -298,9 +342,11 @@ void forgetSeenGhosts() {
         const bool gone = isOnMap(x, y) && isTileVisible(x, y) && !buildingStandsAt(x, y);
         it = gone ? ghostBuildings.erase(it) : std::next(it);
     }
+    if (ghostObjects.empty()) return;
+    markObjectTiles();
     for (auto it = ghostObjects.begin(); it != ghostObjects.end();) {
         const auto [x, y] = it->first;
-        const bool gone = isOnMap(x, y) && isTileVisible(x, y) && !sectorHolds(x, y);
+        const bool gone = isOnMap(x, y) && isTileVisible(x, y) && !objectTiles[tileIndex(x, y)];
         it = gone ? ghostObjects.erase(it) : std::next(it);
     }
 }
@@ -314,17 +360,17 @@ void snapshotBuildings() {
     }
 }
 
-void snapshotObjects(const SectorRange& r) {
-    for (int sx = std::max(r.minX, 0); sx <= r.maxX && sx < static_cast<int>(spatialGrid.size()); ++sx) {
-        const auto& column = spatialGrid[static_cast<std::size_t>(sx)];
-        for (int sy = std::max(r.minY, 0); sy <= r.maxY && sy < static_cast<int>(column.size()); ++sy)
-            for (int id : column[static_cast<std::size_t>(sy)].objectIds) {
-                const MapObject* o = getMapObjectById(id);
-                if (!o || !isOnMap(o->tileX, o->tileY) || !isTileVisible(o->tileX, o->tileY)) continue;
-                ghostObjects[{o->tileX, o->tileY}] = {o->id,     o->type,   o->tileX, o->tileY, o->wTiles,
-                                                      o->hTiles, o->worldX, o->worldY, o->sprite, o->amount};
-            }
-    }
+// Per tile, the largest sight already walked in this take: sources on one tile see the same cells, so of an army
+// packed on a few tiles only the widest sight is walked.
+std::vector<int> walkedSight;
+
+// Every map object seen now, wherever the view is: the units that see it may be far from the camera, or there may
+// be no camera at all while a save catches up.
+void snapshotObjects() {
+    for (const MapObject& o : mapObjects)
+        if (isOnMap(o.tileX, o.tileY) && isTileVisible(o.tileX, o.tileY))
+            ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX,  o.tileY,  o.wTiles,
+                                                o.hTiles, o.worldX, o.worldY, o.sprite, o.amount};
 }
 
 }  // namespace
@@ -332,6 +378,7 @@ void snapshotObjects(const SectorRange& r) {
 void initVisionGrid(int w, int h) {
     setGrid(visionGrid, w, h);
     setGrid(memoryGrid, w, h);
+    forgetExploredBrushes();
 }
 
 void initFogTextures() {
@@ -386,25 +433,40 @@ void resetFogOfWar(int w, int h) {
 void revealCells(int tx, int ty, int sight) {
     const int h0 = heightAt(tx, ty);
     const int reach = sight + 2;
-    for (int dy = -reach; dy <= reach; ++dy)
-        for (int dx = -reach; dx <= reach; ++dx) {
-            const int x = tx + dx, y = ty + dy;
-            if (dx * dx + dy * dy > reach * reach || !isOnMap(x, y)) continue;
-            if (grid.at(x, y).heightLevel > h0 && (std::abs(dx) > 1 || std::abs(dy) > 1)) continue;
+    const Grid& ground = grid;
+    // Row by row over the disc's own span, clipped to the map: the sight is taken thousands of times in a catch-up.
+    for (int dy = -reach; dy <= reach; ++dy) {
+        const int y = ty + dy;
+        if (y < 0 || y >= MAP_H) continue;
+        int span = reach;
+        while (span * span + dy * dy > reach * reach) --span;
+        for (int x = std::max(tx - span, 0); x <= std::min(tx + span, MAP_W - 1); ++x) {
+            const int dx = x - tx;
+            if ((std::abs(dx) > 1 || std::abs(dy) > 1) && ground.at(x, y).heightLevel > h0) continue;
             visionGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
             memoryGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = true;
         }
+    }
 }
 
-void refreshVision(const SectorRange& objectSectors) {
+void takeSight() {
+    if (!FOG) return;
     if (static_cast<int>(visionGrid.size()) != MAP_W) initVisionGrid(MAP_W, MAP_H);
     for (auto& column : visionGrid) std::fill(column.begin(), column.end(), false);
-    forEachOwnSource([](float wx, float wy, int, int, int sight) {
-        revealCells(static_cast<int>(wx) / TILE_SIZE, static_cast<int>(wy) / TILE_SIZE, sight);
+    walkedSight.assign(tileCount(), -1);
+    forEachOwnSource([](float wx, float wy, int lx, int ly, int sight) {
+        const int tx = static_cast<int>(wx) / TILE_SIZE, ty = static_cast<int>(wy) / TILE_SIZE;
+        stampSource(wx, wy, lx, ly, sight);
+        if (isOnMap(tx, ty)) {
+            int& walked = walkedSight[tileIndex(tx, ty)];
+            if (walked >= sight) return;
+            walked = sight;
+        }
+        revealCells(tx, ty, sight);
     });
     forgetSeenGhosts();
     snapshotBuildings();
-    snapshotObjects(objectSectors);
+    snapshotObjects();
 }
 
 void drawFog() {
@@ -413,18 +475,17 @@ void drawFog() {
     if (now - lastFogUpdate <= 29) return;
     lastFogUpdate = now;
     const SDL_FPoint view = windowSize();
-    if (renderer && visionCircle) {
-        clearTarget(fogLayers[0], 0);
-        clearTarget(fogLayers[1], 255);
-        darkenHighGround(view);
-        SDL_SetRenderTarget(renderer, fogLayers[0]);
-        drawExploredChunks(view);
-        SDL_SetTextureColorMod(visionCircle, 255, 255, 255);
-        forEachOwnSource([&](float wx, float wy, int lx, int ly, int sight) { paintSource(wx, wy, lx, ly, sight, view); });
-        composeFogView();
-        SDL_SetRenderTarget(renderer, nullptr);
-    }
-    refreshVision(visibleSectors(view));
+    if (!renderer || !visionCircle) return;
+    paintExploredBrushes();
+    clearTarget(fogLayers[0], 0);
+    clearTarget(fogLayers[1], 255);
+    darkenHighGround(view);
+    SDL_SetRenderTarget(renderer, fogLayers[0]);
+    drawExploredChunks(view);
+    SDL_SetTextureColorMod(visionCircle, 255, 255, 255);
+    forEachOwnSource([&](float wx, float wy, int lx, int ly, int sight) { paintSource(wx, wy, lx, ly, sight, view); });
+    composeFogView();
+    SDL_SetRenderTarget(renderer, nullptr);
 }
 
 void noopFog() {}

@@ -1,5 +1,5 @@
 // Fog of war: what the local player sees now and has seen, the remembered buildings and objects, and the fog layers.
-// All of it is per-frame presentation: the simulation never reads it.
+// All of it is presentation, taken after turns and drawn per frame: the simulation never reads it.
 #pragma once
 
 #include <array>
@@ -69,7 +69,7 @@ extern std::map<TileKey, MapObjectSnapshot> ghostObjects;
 extern uint32_t lastFogUpdate;
 // The wall clock the fog is paced by; tests install their own.
 extern uint32_t (*fogTicks)();
-// drawFog when the configuration turns fog on, else noopFog.
+// drawFog when the configuration turns fog on, else noopFog: the layers, at most every 30 ms of the wall clock.
 extern void (*DrawFog)();
 
 void initVisionGrid(int w, int h);
@@ -85,14 +85,21 @@ void drawFogView();
 bool isTileVisible(int x, int y);
 bool isTileExplored(int x, int y);
 
-// The vision part of drawFog without any drawing: the grids from the local player's units and buildings, then the
-// ghosts erased and taken where the tiles are seen now. The sector range bounds the map-object snapshots.
+// A block of spatial-grid sectors, both ends included.
 struct SectorRange {
     int minX = 0;
     int minY = 0;
     int maxX = -1;
     int maxY = -1;
 };
-void refreshVision(const SectorRange& objectSectors);
+// What the local player knows follows the turns, not the frames, so a catch-up or a seek that draws nothing
+// leaves it as playing those turns in the window would: the grids from the player's units and buildings, the
+// ghosts erased and taken where the tiles are seen now, and the brushes of the explored picture, which the next
+// drawn fog paints. Nothing when the fog is off.
+void takeSight();
+// takeSight in a match with the fog on, else noopFog; taken after every SIGHT_TURNS-th turn, about the pacing of
+// the drawn fog.
+extern void (*TakeSight)();
+constexpr int SIGHT_TURNS = 2;
 // Marks the cells a source of the given sight sees from its tile; higher ground only right beside it.
 void revealCells(int tx, int ty, int sight);

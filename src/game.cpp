@@ -21,6 +21,7 @@
 #include "effect_grid.h"
 #include "extraction.h"
 #include "extraction_campaign.h"
+#include "fog.h"
 #include "game_commands.h"
 #include "lockstep.h"
 #include "map_objects.h"
@@ -72,6 +73,7 @@ void simulateTick(Grid& grid) {
 void advanceOneTurn(Grid& grid) {
     simulateTick(grid);
     ++lockstep.currentTurn;
+    if (lockstep.currentTurn % SIGHT_TURNS == 0) TakeSight();
 }
 
 // ---- World checksum ----

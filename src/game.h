@@ -24,7 +24,8 @@ std::minstd_rand& menuRandom();
 // Advances the whole world by one lockstep tick, every subsystem in its fixed order.
 void simulateTick(Grid& grid);
 
-// One turn after its commands: the drawing start points, the tick, then the next turn number.
+// One turn after its commands: the drawing start points, the tick, the next turn number, then the local player's
+// sight when that turn is due to take it.
 void advanceOneTurn(Grid& grid);
 
 // A hash over the state the tick changes: equal commands from an equal start give equal checksums, tick by tick.

@@ -279,6 +279,7 @@ void installSessionHooks() {
 void installMatchHooks() {
     installSessionHooks();
     DrawFog = FOG ? drawFog : noopFog;
+    TakeSight = FOG ? takeSight : noopFog;
     DrawHUD = drawHUD;
     HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
@@ -287,14 +288,17 @@ void installMatchHooks() {
 void installEditorHooks() {
     installSessionHooks();
     DrawFog = noopFog;
+    TakeSight = noopFog;
     DrawHUD = editorHUD;
     HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
 }
 
-// A world without a window draws only in a scene, with the fog the setting asks for.
+// A world without a window draws only in a scene, with the fog the setting asks for; its turns take no sight, the
+// scene takes it when it draws.
 void installHeadlessHooks() {
     installWorldHooks();
     DrawFog = FOG ? drawFog : noopFog;
+    TakeSight = noopFog;
 }
 
 }  // namespace
@@ -353,6 +357,8 @@ void load_map_and_static_world() {
     MoveCameraToTheBase();
     restartObjectives(currentMission);
     initMissionUnits();
+    // The first frame, drawn before any turn, shows what the starting units see.
+    TakeSight();
 }
 
 void spawnPlayer() {

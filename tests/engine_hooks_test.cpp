@@ -42,6 +42,7 @@ struct HookValues {
     void (*toBase)();
     std::function<void(Grid&)> events;
     void (*fog)();
+    void (*sight)();
     void (*modStart)(Grid&);
     void (*modUpdate)(float);
 
@@ -65,6 +66,7 @@ struct HookValues {
         std::swap(MoveCameraToTheBase, toBase);
         std::swap(HandleEvents, events);
         std::swap(DrawFog, fog);
+        std::swap(TakeSight, sight);
         std::swap(InitMod, modStart);
         std::swap(UpdateMod, modUpdate);
     }
@@ -108,6 +110,7 @@ const std::vector<HookRow>& hookRows() {
         {WORLDS, "Neighbors", [] { return Neighbors != nullptr; }},
         {WORLDS, "MoveCameraToTheBase", [] { return MoveCameraToTheBase != nullptr; }},
         {WORLDS, "DrawFog", [] { return DrawFog != nullptr; }},
+        {WORLDS, "TakeSight", [] { return TakeSight != nullptr; }},
     };
     return rows;
 }
@@ -143,17 +146,19 @@ TEST_F(EngineHooks, EachStageFillsItsOwnHooksAndNoOther) {
     }
 }
 
-// Which fog and HUD a stage draws with, by the fog setting: the editor shows the whole map and its own HUD.
+// Which fog and HUD a stage draws with, by the fog setting: the editor shows the whole map and its own HUD. Only a
+// match's turns take the sight; a headless scene takes it when it draws.
 TEST_F(EngineHooks, EachStageDrawsTheFogAndHudOfItsOwn) {
     const struct {
         HookStage stage;
         bool fog;
         void (*drawsFog)();
         void (*drawsHud)();
+        void (*takesSight)();
     } rows[] = {
-        {HookStage::Match, true, drawFog, drawHUD},   {HookStage::Match, false, noopFog, drawHUD},
-        {HookStage::Editor, true, noopFog, editorHUD}, {HookStage::Editor, false, noopFog, editorHUD},
-        {HookStage::Headless, true, drawFog, nullptr}, {HookStage::Headless, false, noopFog, nullptr},
+        {HookStage::Match, true, drawFog, drawHUD, takeSight},  {HookStage::Match, false, noopFog, drawHUD, noopFog},
+        {HookStage::Editor, true, noopFog, editorHUD, noopFog}, {HookStage::Editor, false, noopFog, editorHUD, noopFog},
+        {HookStage::Headless, true, drawFog, nullptr, noopFog}, {HookStage::Headless, false, noopFog, nullptr, noopFog},
     };
     for (const auto& row : rows) {
         HookValues{}.swapWithHooks();
@@ -161,6 +166,7 @@ TEST_F(EngineHooks, EachStageDrawsTheFogAndHudOfItsOwn) {
         installHooks(row.stage);
         EXPECT_EQ(DrawFog, row.drawsFog) << static_cast<int>(row.stage) << " fog " << row.fog;
         EXPECT_EQ(DrawHUD, row.drawsHud) << static_cast<int>(row.stage) << " fog " << row.fog;
+        EXPECT_EQ(TakeSight, row.takesSight) << static_cast<int>(row.stage) << " fog " << row.fog;
     }
 }
 

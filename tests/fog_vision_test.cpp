@@ -1,29 +1,30 @@
-// Fog of war: what the local player's units see, the ridge rule, the pacing and the remembered buildings.
+// Fog of war: what the local player's units see, the ridge rule, the turns that take the sight and the remembered
+// buildings.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "config.h"
 #include "fog.h"
+#include "game.h"
+#include "lockstep.h"
 #include "static_world_fixture.h"
 
 namespace {
-
-uint32_t fakeNow = 1000;
-uint32_t fakeTicks() { return fakeNow; }
 
 struct FogWorld : StaticWorld {
     void SetUp() override {
         StaticWorld::SetUp();
         addOwners(1, 2, 3);
         FOG = true;
-        fogTicks = fakeTicks;
-        fakeNow += 1000;
         initVisionGrid(MAP_W, MAP_H);
         ghostBuildings.clear();
         ghostObjects.clear();
     }
     void TearDown() override {
         FOG = false;
-        fogTicks = SDL_GetTicks;
+        TakeSight = noopFog;
+        lockstep = LockstepManager{};
         StaticWorld::TearDown();
     }
     static Unit& scout(int owner, V2i tile, int sight) {
@@ -46,7 +47,7 @@ struct FogWorld : StaticWorld {
 TEST_F(FogWorld, SightZeroStillSeesTheThirteenCellsAround) {
     scout(1, {10, 10}, 0);
     scout(2, {3, 3}, 5);  // the enemy's sight reveals nothing to us
-    drawFog();
+    takeSight();
     EXPECT_EQ(seenCount(), 13);
     EXPECT_TRUE(isTileVisible(12, 10));
     EXPECT_FALSE(isTileVisible(3, 3));
@@ -57,57 +58,70 @@ TEST_F(FogWorld, RidgeIsSeenFromBelowOnlyRightBesideIt) {
     for (int y = 0; y < MAP_H; ++y)
         for (int x = 11; x < MAP_W; ++x) grid.at(x, y).heightLevel = 1;
     Unit& below = scout(1, {10, 10}, 4);
-    drawFog();
+    takeSight();
     EXPECT_TRUE(isTileVisible(11, 10));
     EXPECT_FALSE(isTileVisible(12, 10));
     EXPECT_TRUE(isTileVisible(6, 10));
     below.x = 14.5f * TILE_SIZE;  // now on the ridge
-    fakeNow += 30;
-    drawFog();
+    takeSight();
     EXPECT_TRUE(isTileVisible(10, 10));
     EXPECT_TRUE(isTileExplored(6, 10));
     EXPECT_FALSE(isTileVisible(6, 10));
 }
 
-TEST_F(FogWorld, RecomputesAtMostEveryThirtyMilliseconds) {
+// The sight follows the turns, drawn or not: a unit that moved is seen where it went once the next even turn is done.
+TEST_F(FogWorld, SightIsTakenAfterEverySecondTurn) {
+    TakeSight = takeSight;
+    lockstep.currentTurn = 0;
     Unit& u = scout(1, {5, 5}, 2);
-    drawFog();
+    takeSight();
     u.x = 15.5f * TILE_SIZE;
-    fakeNow += 20;
-    drawFog();
-    EXPECT_TRUE(isTileVisible(5, 5));
-    fakeNow += 10;
-    drawFog();
-    EXPECT_FALSE(isTileVisible(5, 5));
+    advanceOneTurn(grid);
+    EXPECT_TRUE(isTileVisible(5, 5)) << "turn " << lockstep.currentTurn;
+    advanceOneTurn(grid);
+    EXPECT_FALSE(isTileVisible(5, 5)) << "turn " << lockstep.currentTurn;
+    EXPECT_TRUE(isTileVisible(15, 5));
+    EXPECT_TRUE(isTileExplored(5, 5));
 }
 
-TEST_F(FogWorld, DestroyedBuildingKeepsItsGhostUntilSeenAgain) {
-    const int id = placeBuilding("Farm", 2, 12, 12, 2, 2);
+// A building destroyed or an object used up while its tile is under the fog keeps its ghost until the tile is seen
+// again.
+TEST_F(FogWorld, WhatWentUnderTheFogIsRememberedUntilSeenAgain) {
+    const int farm = placeBuilding("Farm", 2, 12, 12, 2, 2);
+    MapObject tree;
+    tree.id = 77;
+    tree.type = "Tree";
+    tree.tileX = 14;
+    tree.tileY = 11;
+    mapObjects.push_back(tree);
+    const struct {
+        const char* what;
+        std::function<std::size_t()> remembered;
+    } rows[] = {
+        {"the farm", [] { return ghostBuildings.count({12, 12}); }},
+        {"the tree", [] { return ghostObjects.count({14, 11}); }},
+    };
     Unit& u = scout(1, {11, 11}, 3);
-    drawFog();
-    ASSERT_EQ(ghostBuildings.count({12, 12}), 1u);
-    u.x = 2.5f * TILE_SIZE;
-    u.y = 2.5f * TILE_SIZE;
-    fakeNow += 30;
-    drawFog();
-    buildingsToRemove.push_back(id);
+    takeSight();
+    for (const auto& row : rows) ASSERT_EQ(row.remembered(), 1u) << row.what;
+    u.x = u.y = 2.5f * TILE_SIZE;
+    takeSight();
+    buildingsToRemove.push_back(farm);
     processBuildingRemovals(grid);
-    fakeNow += 30;
-    drawFog();
-    EXPECT_EQ(ghostBuildings.count({12, 12}), 1u);
+    mapObjects.clear();
+    takeSight();
+    for (const auto& row : rows) EXPECT_EQ(row.remembered(), 1u) << row.what << " under the fog";
     u.x = u.y = 11.5f * TILE_SIZE;
-    fakeNow += 30;
-    drawFog();
-    EXPECT_EQ(ghostBuildings.count({12, 12}), 0u);
+    takeSight();
+    for (const auto& row : rows) EXPECT_EQ(row.remembered(), 0u) << row.what << " seen gone";
 }
 
 TEST_F(FogWorld, FogOffLeavesTheGridsAlone) {
     scout(1, {5, 5}, 2);
-    drawFog();
+    takeSight();
     FOG = false;
     resetFogOfWar(MAP_W, MAP_H);
-    fakeNow += 30;
-    drawFog();
+    takeSight();
     EXPECT_TRUE(isTileVisible(5, 5));
 }
 

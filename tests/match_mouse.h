@@ -203,8 +203,7 @@ struct MouseOrders : SceneTest {
     // The fog on, the view on the building beyond sight; remembered as finished when the player has seen its ground.
     static void fogOver(const Building& b, bool seen) {
         scene::prepareView(true, {b.x + 1, b.y + 1});
-        lastFogUpdate = fogTicks() - 30;
-        DrawFog();
+        takeSight();
         ghostBuildings.clear();
         if (seen) remember(b.id, {b.x, b.y}, {b.wTiles, b.hTiles}, b.playerId, b.type);
     }

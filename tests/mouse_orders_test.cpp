@@ -209,8 +209,7 @@ TEST_F(MouseOrders, ARightPressOnWhatTheFogHidesMovesThereInsteadOfAttacking) {
         const int target = c.target();
         for (bool fog : {true, false}) {
             scene::prepareView(fog, far);
-            lastFogUpdate = fogTicks() - 30;
-            DrawFog();
+            takeSight();
             ASSERT_EQ(fog, FOG && !isTileVisible(far.x, far.y));
             queued().clear();
             select({marine});
@@ -564,8 +563,7 @@ TEST_F(MouseOrders, ACrystalInSightIsRememberedWithItsAmountThen) {
     MapObject& crystal = *findClosestResource(local->baseTile, "Crystal", grid).object;
     crystal.amount = 240;
     scene::prepareView(true, {crystal.tileX, crystal.tileY});
-    lastFogUpdate = fogTicks() - 30;
-    DrawFog();
+    takeSight();
     ASSERT_TRUE(isTileVisible(crystal.tileX, crystal.tileY));
     crystal.amount = 40;
     const auto ghost = ghostObjects.find({crystal.tileX, crystal.tileY});
@@ -577,8 +575,7 @@ TEST_F(MouseOrders, ACrystalInSightIsRememberedWithItsAmountThen) {
 TEST_F(MouseOrders, AClickOnAUnitOverARememberedBuildingTakesTheUnit) {
     const int marine = place(LOCAL, "Marine", near);
     scene::prepareView(true, near);
-    lastFogUpdate = fogTicks() - 30;
-    DrawFog();
+    takeSight();
     ghostBuildings.clear();
     const float t = static_cast<float>(TILE_SIZE);
     const auto tileAt = [&](SDL_FPoint p) {
@@ -607,8 +604,7 @@ TEST_F(MouseOrders, ABoxOrADoubleClickTakesNoUnitTheFogHides) {
     const V2i middle{MAP_W / 2, MAP_H / 2};
     const int own = place(LOCAL, "Marine", middle);
     scene::prepareView(true, middle);
-    lastFogUpdate = fogTicks() - 30;
-    DrawFog();
+    takeSight();
     // An enemy marine in the view but out of sight.
     int hidden = -1;
     for (int dy = -12; dy <= 12 && hidden == -1; ++dy)

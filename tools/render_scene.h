@@ -115,8 +115,9 @@ inline bool startBattle(int perSide, int ticks, bool fog) {
     return true;
 }
 
-// One whole frame as a match draws it, the fog recomputed and the minimap refreshed first.
+// One whole frame as a match draws it, the sight taken, the fog recomputed and the minimap refreshed first.
 inline void drawFrame(float dt = 0.016f) {
+    takeSight();
     lastFogUpdate = fogTicks() - 30;
     DrawFog();
     updateMinimap(grid);
