@@ -19,8 +19,6 @@ namespace {
 // walk it from the start, and a search from the goal aimed at the start finds them without flooding the whole
 // depth. Only for the built-in neighbours on a whole grid (rules.tiles), where a step's rule is known both ways.
 
-std::vector<std::vector<int32_t>> goalSideBuckets;  // open sub-tiles by estimate, steps + distance to the start
-
 int32_t chebyshev(V2i a, V2i b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
 
 // Whether a walk may take step k from a sub-tile with the ground's steps `out` onto `to`, the step's own rule of

@@ -102,7 +102,6 @@ private:
 };
 
 ReachAnswers reachAnswers;
-std::vector<uint32_t> workedTiles;  // reused
 
 // True when every tile the answer was found over still offers the steps it offered then.
 bool groundAsKept(const StepRules& rules, const KeptReach& slot) {

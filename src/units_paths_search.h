@@ -108,8 +108,8 @@ struct Reservations {
 // A sub-tile's index, or -1 off the sub-grid, where no step lands.
 inline int indexOnGrid(V2i sub) { return isValidSubTile(sub) ? sub.y * SUB_MAP_W + sub.x : -1; }
 
-// The path searches, each defined in the file of its job, and what they share from one search to the next, which
-// only they reach. The searches named in units.h ask the world's one, kept beside the A* searches.
+// The path searches, each defined in the file of its job, and the working state they keep from one search to the
+// next, which only they reach. The searches named in units.h ask the world's one, kept beside the A* searches.
 class PathSearch {
 public:
     std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
@@ -160,6 +160,8 @@ private:
     Frontier<true, laterByEstimateThenPlace> unitOpenList;
     Frontier<false, laterByEstimate> plainOpenList;
     KeptTileSteps tileSteps;
+    std::vector<std::vector<int32_t>> goalSideBuckets;  // the divert's open sub-tiles by steps + distance to the start
+    std::vector<uint32_t> workedTiles;                  // the tiles whose steps a reach-square search works out
 };
 
 template <typename OpenList, typename IsGoal, typename MayEnter>
