@@ -137,9 +137,10 @@ private:
 
     // The A* loop the searches share: estimates aim at one sub-tile, a popped sub-tile that isGoal accepts ends
     // the search, mayEnter filters the steps, and with maxDepth set a node that deep answers with its partial path.
+    // Inlined by force: left apart, as the compiler leaves it for some searches, it costs them about 2%.
     template <typename OpenList, typename IsGoal, typename MayEnter>
-    std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules, V2i start, V2i aim,
-                                             IsGoal isGoal, MayEnter mayEnter, int maxDepth);
+    inline __attribute__((always_inline)) std::optional<SubTilePath> searchTowards(
+        OpenList& open, const StepRules& rules, V2i start, V2i aim, IsGoal isGoal, MayEnter mayEnter, int maxDepth);
 
     // True when the walks from `from` onto free ground, at most `limit` steps long, run out within POCKET_CELLS
     // sub-tiles without meeting `to`; false once they meet it or the pocket grows past that size.
