@@ -1,4 +1,4 @@
-// Units: what the path search files share: search marks, reservations, and the searches with all they keep.
+// Units: what the path search files share: search marks, reservations, and the searches with their working state.
 #pragma once
 
 #include <cstdint>
