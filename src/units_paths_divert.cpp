@@ -19,24 +19,25 @@ namespace {
 // walk it from the start, and a search from the goal aimed at the start finds them without flooding the whole
 // depth. Only for the built-in neighbours on a whole grid (rules.tiles), where a step's rule is known both ways.
 
-std::vector<std::vector<int32_t>> goalSideBuckets;  // open sub-tiles by estimate, steps + distance to the start
-
 int32_t chebyshev(V2i a, V2i b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
 
 // Whether a walk may take step k from a sub-tile with the ground's steps `out` onto `to`, the step's own rule of
 // the breadth-first search.
-bool mayStepOnto(const Reservations& reservations, uint8_t out, int k, V2i to, V2i goal, int unitId) {
+bool mayStepOnto(const SearchMarks& marks, const Reservations& reservations, uint8_t out, int k, V2i to, V2i goal,
+                 int unitId) {
     return (out >> k & 1) && (to == goal || reservations.freeFor(marks.index(to), unitId));
 }
 
 // The direction opposite to direction k.
 int opposite(int k) { return (k + 4) & 7; }
 
+}  // namespace
+
 // Steps to the goal, exact for every sub-tile whose steps plus distance to the start is at most the answer,
 // searched from the goal with the distance to the start as the estimate (consistent: a step changes it by at
 // most one); a sub-tile is settled when its expansion mark is set. The start is an end, never a way through.
 // Answers the start's steps, or -1 past the limit.
-int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, int32_t limit) {
+int32_t PathSearch::stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, int32_t limit) {
     const Reservations reservations;
     marks.begin();
     goalSideBuckets.resize(static_cast<size_t>(limit) + 1);
@@ -62,7 +63,8 @@ int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, 
                 const V2i from{at.x - DIRECTIONS[k].x, at.y - DIRECTIONS[k].y};
                 if (from == goal || !isValidSubTile(from)) continue;
                 const bool allowed = from == start ? !rules.heightRule || heightBorderAllows(rules.grid, from, at)
-                                                   : mayStepOnto(reservations, out, opposite(k), from, goal, unitId);
+                                                   : mayStepOnto(marks, reservations, out, opposite(k), from, goal,
+                                                                 unitId);
                 if (!allowed) continue;
                 const int32_t n = marks.index(from);
                 if (marks.seen(n) && marks.gScore(n) <= steps) continue;
@@ -78,8 +80,8 @@ int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, 
 
 // The path a breadth-first search capped at maxDepth (above 0) finds from start to goal, both on the grid and
 // apart, once the cheap refusals have passed.
-std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i start, V2i goal, int unitId,
-                                                   int maxDepth) {
+std::optional<SubTilePath> PathSearch::boundedPathFromGoalSide(const StepRules& rules, V2i start, V2i goal,
+                                                               int unitId, int maxDepth) {
     if (!isValidSubTile(goal) || !canEnter(rules.grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass))
         return std::nullopt;
     const int32_t limit = maxDepth - 1;
@@ -94,7 +96,7 @@ std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i s
         const uint8_t out = rules.stepsFrom(at);
         for (int k = 0; k < 8; ++k) {
             const V2i next{at.x + DIRECTIONS[k].x, at.y + DIRECTIONS[k].y};
-            if (next == start || !mayStepOnto(reservations, out, k, next, goal, unitId)) continue;
+            if (next == start || !mayStepOnto(marks, reservations, out, k, next, goal, unitId)) continue;
             const int32_t n = marks.index(next);
             if (!marks.seen(n) || !marks.expanded(n) || marks.gScore(n) != left) continue;
             at = next;
@@ -105,15 +107,13 @@ std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i s
     return path;
 }
 
-}  // namespace
-
-std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
-                                     int maxDepth) {
+std::optional<SubTilePath> PathSearch::simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass,
+                                                 int unitId, int maxDepth) {
     // Each step moves at most one sub-tile along each axis, so a goal that many steps away is out of reach.
     const int64_t steps = std::max(std::abs(int64_t{goal.x} - start.x), std::abs(int64_t{goal.y} - start.y));
     if (maxDepth > 0 && steps >= maxDepth) return std::nullopt;
     if (refusedAtOnce(grid, start, goal, movementClass)) return std::nullopt;
-    const StepRules rules(grid, movementClass, movementClass != Tile::Any, true);
+    const StepRules rules(tileSteps, grid, movementClass, movementClass != Tile::Any, true);
     if (sealedOff(grid, rules, start, goal, unitId)) return std::nullopt;
     if (!beginSearch(start)) return std::nullopt;
     if (start == goal) return SubTilePath{start};
@@ -162,7 +162,8 @@ static bool mayStandOn(const Grid& grid, V2i sub, Tile movementClass, int unitId
     return grid.walkable(tile.x, tile.y, movementClass) && isFreeFor(sub, unitId);
 }
 
-V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId) {
+V2i PathSearch::findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass,
+                                    int unitId) {
     if (!isValidSubTile(target)) return origin;
     marks.begin();
     fifo.clear();

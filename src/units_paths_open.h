@@ -219,7 +219,4 @@ private:
     OpenList<OpenEntry, laterWide> wide;
 };
 
-extern Frontier<true, laterByEstimateThenPlace> unitOpenList;
-extern Frontier<false, laterByEstimate> plainOpenList;
-
 }  // namespace pathsearch

@@ -9,7 +9,7 @@ namespace pathsearch {
 // Cells a pocket search looks at before it gives up and leaves the answer to the full search.
 constexpr size_t POCKET_CELLS = 64;
 
-bool pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int limit) {
+bool PathSearch::pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int limit) {
     marks.begin();
     fifo.clear();
     marks.reach(marks.index(from));
@@ -31,7 +31,7 @@ bool pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int lim
     return !met;
 }
 
-bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, int unitId) {
+bool PathSearch::sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, int unitId) {
     if (!rules.tiles || start == goal || !isValidSubTile(start) || !isValidSubTile(goal)) return false;
     if (!canEnter(grid.at(start.x >> 2, start.y >> 2), rules.movementClass)) return false;
     if (!canEnter(grid.at(goal.x >> 2, goal.y >> 2), rules.movementClass)) return false;

@@ -102,7 +102,6 @@ private:
 };
 
 ReachAnswers reachAnswers;
-std::vector<uint32_t> workedTiles;  // reused
 
 // True when every tile the answer was found over still offers the steps it offered then.
 bool groundAsKept(const StepRules& rules, const KeptReach& slot) {
@@ -121,12 +120,12 @@ size_t keptReachSquarePaths() { return reachAnswers.kept(); }
 
 void forgetReachSquarePaths() { reachAnswers.forgetAll(); }
 
-std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
-                                              Tile movementClass) {
+std::optional<SubTilePath> PathSearch::astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
+                                                          Tile movementClass) {
     if (goals.reach < 1) return std::nullopt;
     // A unit already in reach pops its own sub-tile first: no search, nothing worth keeping.
     if (goals.contains(start)) return isValidSubTile(start) ? std::optional<SubTilePath>{{start}} : std::nullopt;
-    StepRules rules(grid, movementClass, true, false);
+    StepRules rules(tileSteps, grid, movementClass, true, false);
     // Only the direct reading of a whole grid works out masks; the slow one reads the tiles otherwise.
     const ReachQuery query{start, goals.centre, goals.reach, movementClass, MAP_W, MAP_H, SUB_MAP_W, SUB_MAP_H, &grid};
     KeptReach* slot = rules.tiles ? &reachAnswers.slotOf(query) : nullptr;

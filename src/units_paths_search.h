@@ -1,4 +1,4 @@
-// Units: what the path search files share: search marks, reservations, the A* loop and the pocket look.
+// Units: what the path search files share: search marks, reservations, and the searches with their working state.
 #pragma once
 
 #include <cstdint>
@@ -89,9 +89,6 @@ private:
     SubTilePath backwards;  // reused
 };
 
-extern SearchMarks marks;
-extern std::vector<std::pair<V2i, int>> fifo;  // breadth-first queue of (sub-tile, depth), reused
-
 inline bool isFreeFor(V2i sub, int unitId) {
     int holder = isSubTileReserved(sub);
     return holder == FREE_SUB_TILE || holder == unitId;
@@ -111,22 +108,66 @@ struct Reservations {
 // A sub-tile's index, or -1 off the sub-grid, where no step lands.
 inline int indexOnGrid(V2i sub) { return isValidSubTile(sub) ? sub.y * SUB_MAP_W + sub.x : -1; }
 
-// Starts a search at start; false when the start is off the sub-grid.
-inline bool beginSearch(V2i start) {
-    if (!isValidSubTile(start)) return false;
-    marks.begin();
-    marks.reach(marks.index(start));
-    return true;
-}
+// The path searches, each defined in the file of its job, and the working state they keep from one search to the
+// next, which only they reach. The searches named in units.h ask the world's one, kept beside the A* searches.
+class PathSearch {
+public:
+    std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                     int maxDepth);
+    std::optional<SubTilePath> astarPure(const Grid& grid, V2i start, V2i goal, Tile movementClass);
+    std::optional<SubTilePath> astarMultiGoal(const Grid& grid, V2i start, const std::vector<V2i>& goals,
+                                              Tile movementClass);
+    std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
+                                                  Tile movementClass);
+    std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
+                                         int maxDepth);
+    V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId);
 
-// A relaxation of the A* family: false when n already has a step count no greater than g.
-inline bool improves(int n, int g) { return !marks.seen(n) || marks.gScore(n) > g; }
+private:
+    // Starts a search at start; false when the start is off the sub-grid.
+    bool beginSearch(V2i start) {
+        if (!isValidSubTile(start)) return false;
+        marks.begin();
+        marks.reach(marks.index(start));
+        return true;
+    }
 
-// The A* loop the searches share: estimates aim at one sub-tile, a popped sub-tile that isGoal accepts ends the
-// search, mayEnter filters the steps, and with maxDepth set a node that deep answers with its partial path.
+    // A relaxation of the A* family: false when n already has a step count no greater than g.
+    bool improves(int n, int g) const { return !marks.seen(n) || marks.gScore(n) > g; }
+
+    // The A* loop the searches share: estimates aim at one sub-tile, a popped sub-tile that isGoal accepts ends
+    // the search, mayEnter filters the steps, and with maxDepth set a node that deep answers with its partial path.
+    // Inlined by force: left apart, as the compiler leaves it for some searches, it costs them about 2%.
+    template <typename OpenList, typename IsGoal, typename MayEnter>
+    inline __attribute__((always_inline)) std::optional<SubTilePath> searchTowards(
+        OpenList& open, const StepRules& rules, V2i start, V2i aim, IsGoal isGoal, MayEnter mayEnter, int maxDepth);
+
+    // True when the walks from `from` onto free ground, at most `limit` steps long, run out within POCKET_CELLS
+    // sub-tiles without meeting `to`; false once they meet it or the pocket grows past that size.
+    bool pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int limit);
+
+    // True when goal lies in a small pocket that start cannot enter: the sub-tiles from which a unit could step
+    // on towards goal, followed back from it, run out without meeting start. Steps between sub-tiles the unit may
+    // enter are the same both ways, so a walk from start would have met this pocket's edge from outside; without
+    // the built-in neighbours, or from ground the unit may not enter, nothing is claimed.
+    bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, int unitId);
+
+    int32_t stepsFromStart(const StepRules& rules, V2i start, V2i goal, int unitId, int32_t limit);
+    std::optional<SubTilePath> boundedPathFromGoalSide(const StepRules& rules, V2i start, V2i goal, int unitId,
+                                                       int maxDepth);
+
+    SearchMarks marks;
+    std::vector<std::pair<V2i, int>> fifo;  // breadth-first queue of (sub-tile, depth)
+    Frontier<true, laterByEstimateThenPlace> unitOpenList;
+    Frontier<false, laterByEstimate> plainOpenList;
+    KeptTileSteps tileSteps;
+    std::vector<std::vector<int32_t>> goalSideBuckets;  // the divert's open sub-tiles by steps + distance to the start
+    std::vector<uint32_t> workedTiles;                  // the tiles whose steps a reach-square search works out
+};
+
 template <typename OpenList, typename IsGoal, typename MayEnter>
-std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules, V2i start, V2i aim, IsGoal isGoal,
-                                         MayEnter mayEnter, int maxDepth) {
+std::optional<SubTilePath> PathSearch::searchTowards(OpenList& open, const StepRules& rules, V2i start, V2i aim,
+                                                     IsGoal isGoal, MayEnter mayEnter, int maxDepth) {
     if (!beginSearch(start)) return std::nullopt;
     // A step moves at most one sub-tile along each axis, so with the built-in steps no f falls below this.
     open.start(aim, std::max(std::abs(int64_t{aim.x} - start.x), std::abs(int64_t{aim.y} - start.y)));
@@ -152,15 +193,5 @@ std::optional<SubTilePath> searchTowards(OpenList& open, const StepRules& rules,
 }
 
 inline bool anyStep(V2i, int) { return true; }
-
-// True when the walks from `from` onto free ground, at most `limit` steps long, run out within POCKET_CELLS
-// sub-tiles without meeting `to`; false once they meet it or the pocket grows past that size.
-bool pocketRunsOut(const StepRules& rules, V2i from, V2i to, int unitId, int limit);
-
-// True when goal lies in a small pocket that start cannot enter: the sub-tiles from which a unit could step on
-// towards goal, followed back from it, run out without meeting start. Steps between sub-tiles the unit may
-// enter are the same both ways, so a walk from start would have met this pocket's edge from outside; without
-// the built-in neighbours, or from ground the unit may not enter, nothing is claimed.
-bool sealedOff(const Grid& grid, const StepRules& rules, V2i start, V2i goal, int unitId);
 
 }  // namespace pathsearch

@@ -5,9 +5,6 @@
 
 namespace pathsearch {
 
-std::vector<TileSteps> tileSteps;
-uint32_t tileStepsStamp = 0;
-
 Neighbours neighboursOf(const Grid& grid, V2i sub, Tile movementClass) {
     Neighbours out;
     if (!usesBuiltInNeighbours()) {

@@ -53,8 +53,12 @@ struct TileSteps {
     uint16_t mask = 0;
 };
 
-extern std::vector<TileSteps> tileSteps;
-extern uint32_t tileStepsStamp;
+// The steps worked out, by tile, kept from one search to the next; an entry holds for the search of its stamp.
+struct KeptTileSteps {
+    std::vector<TileSteps> byTile;
+    uint32_t stamp = 0;
+};
+
 constexpr int OWN_TILE_BIT = 8;
 
 // The steps a sub-tile may take, by its place in its tile (row-major, 4 by 4) and the mask of its tile: a step
@@ -80,20 +84,20 @@ struct StepRules {
     int subWidth = 0;
     int offsets[8] = {};  // from a sub-tile's index to its neighbours', in direction order
 
-    StepRules(const Grid& g, Tile cls, bool heights, bool hook)
+    StepRules(KeptTileSteps& kept, const Grid& g, Tile cls, bool heights, bool hook)
         : grid(g), movementClass(cls), heightRule(heights), viaHook(hook) {
         const bool whole = MAP_W > 0 && MAP_H > 0 && SUB_MAP_W == MAP_W * 4 && SUB_MAP_H == MAP_H * 4 &&
                            g.tiles.size() >= static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
         if (!whole || (hook && !usesBuiltInNeighbours())) return;
         tiles = g.tiles.data();
         const size_t count = static_cast<size_t>(MAP_W) * static_cast<size_t>(MAP_H);
-        if (tileSteps.size() != count) tileSteps.assign(count, TileSteps{});
-        if (++tileStepsStamp == 0) {
-            for (TileSteps& t : tileSteps) t.stamp = 0;
-            tileStepsStamp = 1;
+        if (kept.byTile.size() != count) kept.byTile.assign(count, TileSteps{});
+        if (++kept.stamp == 0) {
+            for (TileSteps& t : kept.byTile) t.stamp = 0;
+            kept.stamp = 1;
         }
-        stamp = tileStepsStamp;
-        known = tileSteps.data();
+        stamp = kept.stamp;
+        known = kept.byTile.data();
         bySubTile = &subTileSteps();
         mapWidth = MAP_W;
         subWidth = SUB_MAP_W;
