@@ -136,6 +136,33 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The turn after the last tick: a peer sends it once it has reached that tick, so holding every other's part of it
+// tells that all of them have reached it too. Nothing of it is applied, and a peer that closes meanwhile has ended or
+// gone, which a match already over does not report.
+class EndRunner : public TurnRunner {
+public:
+    bool othersEnded = false;
+    bool isPaused() const override { return false; }
+    void apply(const Command&) override {}
+    void tick() override { othersEnded = true; }
+    void playerLeft(int) override {}
+};
+
+// A peer at its last tick stays until every other that still plays has reached it: closing at once, it would be
+// counted gone by a peer a few turns behind.
+bool awaitTheOthersEnd(int me, const std::vector<int>& gated, float frame, std::chrono::steady_clock::time_point start) {
+    EndRunner end;
+    while (!end.othersEnded) {
+        if (secondsSince(start) > TIME_LIMIT_SECONDS) {
+            std::cerr << "corvale_run: the others did not reach tick " << lockstep.currentTurn << "\n";
+            return false;
+        }
+        lockstep.step(frame, static_cast<int>(secondsSince(start) * 1000.0), me, gated, net, end);
+        if (!end.othersEnded) net.waitForTraffic(50);
+    }
+    return true;
+}
+
 // Sends nothing more, as a hung peer whose socket stays open, but reads on until every peer has closed its
 // connection to this one.
 int fallSilent() {
@@ -193,7 +220,7 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
             net.waitForTraffic(50);
     }
     printEnd(runner, worstPingMs);
-    return 0;
+    return awaitTheOthersEnd(me, gated, frame, start) ? 0 : 1;
 }
 
 // Binds each connection to the player its join names, while any of the expected ones is missing; whatever a

@@ -162,6 +162,39 @@ void pressKey(SDL_Keycode key) {
     push(e);
 }
 
+// Input the driver gives at a tick goes out with the turn after it, whichever frame sends that turn: a peer sends a
+// turn at the end of the frame that applied the one before or, until its gate first waits, at the start of the next
+// frame, so input handed in at a tick's first frame would land a turn apart in the two.
+class TurnInput {
+public:
+    // Before each frame: hands in what is due, and says whether this is the first frame of a tick.
+    bool newTick() {
+        handIn();
+        if (lockstep.currentTurn == tick) return false;
+        tick = lockstep.currentTurn;
+        return true;
+    }
+    // The first turn that has not gone out in either way of sending: the one after the tick's.
+    static int turnAfterTick() { return lockstep.receiveTurn + 1; }
+    // Handed in once the turn about to go out is this one, or at once alone, where the pending orders make the
+    // turn.
+    void later(int turn, const std::function<void()>& give) {
+        due.push_back({turn, give});
+        handIn();
+    }
+
+private:
+    void handIn() {
+        while (!due.empty() && (net.connections.empty() || lockstep.sendTurn >= due.front().first)) {
+            const std::function<void()> give = due.front().second;
+            due.erase(due.begin());
+            give();
+        }
+    }
+    int tick = -1;
+    std::vector<std::pair<int, std::function<void()>>> due;
+};
+
 // With a second match to come, the host pauses a third of the way in and resumes once thirty turns have gone by
 // paused, and the guest types a chat line half way; each peer says when its world stopped and went on and what
 // was said, so the peers can be compared.
@@ -169,33 +202,29 @@ class Interlude {
 public:
     explicit Interlude(int ticks) : pauseTick(ticks / 3), chatTick(ticks / 2) {}
 
-    // The keys of this frame, before it runs.
-    void act() {
+    // The keys of a tick, due with the turn after it.
+    void act(TurnInput& input) const {
         if (ending != Ending::PlayAgain) return;
-        if (lobbyState.isHostLobby && !pausePressed && lockstep.currentTurn == pauseTick) {
-            pressKey(SDLK_p);
-            pausePressed = true;
+        const int turn = TurnInput::turnAfterTick();
+        if (lobbyState.isHostLobby && lockstep.currentTurn == pauseTick) {
+            input.later(turn, [] { pressKey(SDLK_p); });
+            input.later(turn + PAUSED_TURNS, [] { pressKey(SDLK_p); });
         }
-        if (lobbyState.isHostLobby && paused && !resumePressed && lockstep.receiveTurn - pausedFrom >= 30) {
-            pressKey(SDLK_p);
-            resumePressed = true;
-        }
-        if (!lobbyState.isHostLobby && !chatSent && lockstep.currentTurn == chatTick) {
-            pressKey(SDLK_RETURN);
-            SDL_Event e{};
-            e.type = SDL_TEXTINPUT;
-            std::snprintf(e.text.text, sizeof e.text.text, "%s", "well met");
-            push(e);
-            pressKey(SDLK_RETURN);
-            chatSent = true;
-        }
+        if (!lobbyState.isHostLobby && lockstep.currentTurn == chatTick)
+            input.later(turn, [] {
+                pressKey(SDLK_RETURN);
+                SDL_Event e{};
+                e.type = SDL_TEXTINPUT;
+                std::snprintf(e.text.text, sizeof e.text.text, "%s", "well met");
+                push(e);
+                pressKey(SDLK_RETURN);
+            });
     }
 
     // What this frame changed.
     void tell() {
         if (paused != wasPaused) {
             wasPaused = paused;
-            pausedFrom = lockstep.receiveTurn;
             say(std::string(paused ? "paused" : "resumed") + " at tick " + std::to_string(lockstep.currentTurn));
         }
         if (activityQueue.size() != feedSeen || (!activityQueue.empty() && activityQueue.back().text != lastFeed)) {
@@ -212,13 +241,10 @@ public:
     }
 
 private:
+    static constexpr int PAUSED_TURNS = 30;
     int pauseTick;
     int chatTick;
-    bool pausePressed = false;
-    bool resumePressed = false;
-    bool chatSent = false;
     bool wasPaused = false;
-    int pausedFrom = 0;
     size_t feedSeen = 0;
     std::string lastFeed;
 };
@@ -233,21 +259,23 @@ void playMatch(int ticks) {
     drawMatch = DrawMatchFrame;
     DrawMatchFrame = drawNothing;
     const auto start = std::chrono::steady_clock::now();
-    int ordered = -1;
+    TurnInput input;
     Interlude interlude(ticks);
     while (lockstep.currentTurn < ticks) {
         if (gameState != GameState::Match) throw Stuck{"the match ended early"};
         if (std::chrono::steady_clock::now() - start > std::chrono::duration<double>(MATCH_LIMIT_SECONDS))
             throw Stuck{"no tick " + std::to_string(ticks) + " in time"};
-        if (lockstep.currentTurn != ordered) {
-            ordered = lockstep.currentTurn;
-            for (Command& c : headless::economyOrders(ordered, Player::myStaticId)) lockstep.collectCommand(c);
+        if (input.newTick()) {
+            const std::vector<Command> orders = headless::economyOrders(lockstep.currentTurn, Player::myStaticId);
+            input.later(TurnInput::turnAfterTick(), [orders] {
+                for (const Command& c : orders) lockstep.collectCommand(c);
+            });
+            interlude.act(input);
         }
         // The exchange itself holds back a turn until the one before was applied.
         clockNs += TURN_NS;
         const int applied = lockstep.receiveTurn;
         const int ticked = lockstep.currentTurn;
-        interlude.act();
         game_loop();
         interlude.tell();
         // Alone, once every peer has gone, the match ticks without the exchange.
