@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "draw_fixture.h"
 #include "extraction_missions.h"
 #include "game_state.h"
@@ -170,13 +172,15 @@ struct PreviewPictures : DrawFixture {
 
 // Every picture is judged by its header, against the size a preview has and the file's length, before SDL makes a
 // surface of it: one that fails leaves the dark box and one line naming it, and nothing of its claimed size is
-// ever allocated. A map without a picture shows the dark box silently.
+// ever allocated. A map without a picture shows the dark box silently. What is not a regular file is refused the
+// same way, and a named pipe does not hold the page waiting for a writer.
 TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBeforeAnySurfaceIsMade) {
     const std::string whole = bitmapBytes(root, MAP_PREVIEW_SIZE, MAP_PREVIEW_SIZE);
     const struct {
         const char* what;
         std::optional<std::string> bytes;
         bool shown;
+        bool fifo = false;  // a named pipe in the picture's place, which an open would wait on for a writer
     } cases[] = {
         {"exactly as long as its rows", whole, true},
         {"stored top down", withSize(whole, MAP_PREVIEW_SIZE, -MAP_PREVIEW_SIZE), true},
@@ -188,11 +192,15 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
         {"a whole picture of 8 by 8", bitmapBytes(root, 8, 8), false},
         {"empty", "", false},
         {"no picture at all", std::nullopt, false},
+        {"a named pipe", "", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = root.write("maps/probe.bmp", c.bytes.value_or(""));
-        if (!c.bytes) std::filesystem::remove(path);
+        if (!c.bytes || c.fifo) std::filesystem::remove(path);
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
         ExtractionMapPickerPage page(&menu);
         ::testing::internal::CaptureStderr();
         {
