@@ -219,17 +219,25 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
     }
 }
 
+// A root sharing the shipped content and art, with the maps given as name and shipped map; the preview tool's
+// command line on it, which draws the names given after it.
+std::string previewRoot(const TempDir& root, const std::vector<std::pair<std::string, std::string>>& maps,
+                        const std::string& drawn = "") {
+    const std::filesystem::path source(CORVALE_SOURCE_DIR);
+    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
+    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
+    for (const auto& [name, shipped] : maps)
+        root.write("maps/" + name + ".map", readWholeFile(MAPS / (shipped + ".map")));
+    return std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") + CORVALE_PREVIEWS +
+           "' '" + root.str() + "'" + drawn;
+}
+
 // The build's preview step, run as the build runs it, on a copy of the content whose maps carry names the editor
 // saves: a "." or a ";" in a name must neither cut it nor stop the step.
 TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
     TempDir root;
-    const std::filesystem::path source(CORVALE_SOURCE_DIR);
-    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
-    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
     const std::vector<std::string> names{"two.dots", "semi;colon"};
-    for (const std::string& name : names) root.write("maps/" + name + ".map", readWholeFile(MAPS / "fight.map"));
-    const std::string step = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") +
-                             CORVALE_PREVIEWS + "' '" + root.str() + "'";
+    const std::string step = previewRoot(root, {{names[0], "fight"}, {names[1], "fight"}});
     ASSERT_EQ(std::system(step.c_str()), 0);
     std::map<std::string, std::filesystem::file_time_type> drawn;
     for (const std::string& name : names) {
@@ -245,6 +253,19 @@ TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
     ASSERT_EQ(std::system(step.c_str()), 0);
     EXPECT_GT(std::filesystem::last_write_time(root / "maps/two.dots.bmp"), drawn["two.dots"]);
     EXPECT_EQ(std::filesystem::last_write_time(root / "maps/semi;colon.bmp"), drawn["semi;colon"]);
+}
+
+// A map drawn after another, larger one in the same run is drawn on a world of its own: its picture is the one it
+// gets drawn alone.
+TEST(PreviewStep, AMapDrawnAfterAnotherIsDrawnAsItIsAlone) {
+    TempDir together;
+    TempDir alone;
+    const std::string both = previewRoot(together, {{"first", "highlands"}, {"second", "fight"}}, " first second");
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    ASSERT_EQ(std::system(previewRoot(alone, {{"second", "fight"}}, " second").c_str()), 0);
+    const std::string picture = readWholeFile(alone / "maps/second.bmp");
+    EXPECT_FALSE(picture.empty());
+    EXPECT_TRUE(readWholeFile(together / "maps/second.bmp") == picture) << "the second map shows the first one's world";
 }
 
 }  // namespace
