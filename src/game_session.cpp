@@ -300,10 +300,12 @@ void installEditorHooks() {
     HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
 }
 
-// A world without a window draws only in a scene, with the fog the setting asks for.
+// A world without a window draws only in a scene, with the fog the setting asks for, and runs the mod script when
+// the setting asks for it.
 void installHeadlessHooks() {
     installWorldHooks();
     DrawFog = FOG ? drawFog : noopFog;
+    selectModHooks(MODS);
 }
 
 }  // namespace
