@@ -294,11 +294,12 @@ void installEditorHooks() {
 }
 
 // A world without a window draws only in a scene, with the fog the setting asks for; its turns take no sight, the
-// scene takes it when it draws.
+// scene takes it when it draws. It runs the mod script when the setting asks for it.
 void installHeadlessHooks() {
     installWorldHooks();
     DrawFog = FOG ? drawFog : noopFog;
     TakeSight = noopFog;
+    selectModHooks(MODS);
 }
 
 }  // namespace

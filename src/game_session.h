@@ -18,7 +18,8 @@
 // filled once for the program (a lost unit leaves its corpse in every mode). Match: the drawing, camera, world,
 // dialog, mod and input hooks of every match mode, replays and resumed saves included (a replay's seek rebuilds
 // the world through them). Editor: the same for the map editor, which shows no fog, its own HUD and reads its own
-// input. Headless: the world hooks through which a world without a window is built, rebuilt by a seek and drawn.
+// input. Headless: the world hooks through which a world without a window is built, rebuilt by a seek and drawn,
+// and the mod hooks.
 enum class HookStage { Menus, StartUp, Match, Editor, Headless };
 // The one place that fills the hooks of a stage.
 void installHooks(HookStage stage);

@@ -1,11 +1,16 @@
 // The map preview: the map drawn off screen in a simplified isometric view, read back and saved as a bitmap.
 #include "map_preview.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <iostream>
 
 #include "config.h"
@@ -180,13 +185,41 @@ SDL_Surface* readPreview(SDL_RWops* file, std::string& fault) {
     return surface;
 }
 
+// The file, when it is a regular one; null otherwise, with the fault unless there is no file. Opened without
+// waiting and judged by what was opened, so a named pipe never holds the caller for a writer and nothing put in
+// the name's place after a look is read.
+SDL_RWops* openRegularFile(const std::string& path, std::string& fault) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) fault = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat status {};
+    std::FILE* stream = nullptr;
+    if (::fstat(descriptor, &status) != 0)
+        fault = std::strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        fault = "not a regular file";
+    else if (!(stream = ::fdopen(descriptor, "rb")))
+        fault = std::strerror(errno);
+    if (!stream) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    SDL_RWops* file = SDL_RWFromFP(stream, SDL_TRUE);
+    if (!file) {
+        fault = SDL_GetError();
+        std::fclose(stream);
+    }
+    return file;
+}
+
 }  // namespace
 
 SDL_Surface* loadMapPreview(const std::string& path) {
-    std::error_code ignored;
-    if (!std::filesystem::exists(path, ignored)) return nullptr;
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    std::string fault = file ? "" : SDL_GetError();
+    std::string fault;
+    SDL_RWops* file = openRegularFile(path, fault);
+    if (!file && fault.empty()) return nullptr;
     SDL_Surface* surface = file ? readPreview(file, fault) : nullptr;
     if (file) SDL_RWclose(file);
     if (!surface) std::cerr << "Map preview not shown: " << path << ": " << fault << "\n";

@@ -24,5 +24,6 @@ void saveMapPreviewHardware(SDL_Renderer* renderer, Grid const& grid, std::strin
 
 // The one reader of preview pictures: an uncompressed bitmap of MAP_PREVIEW_SIZE by MAP_PREVIEW_SIZE whose header is
 // checked against that size and the file's length before any surface is made. Null when there is no file; null
-// with one line on the error stream for a picture that fails.
+// with one line on the error stream for a picture that fails, or for anything in its place that is not a regular
+// file.
 SDL_Surface* loadMapPreview(const std::string& path);

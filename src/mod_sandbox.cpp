@@ -782,14 +782,19 @@ void pushOrderedWalk(lua_State* L, int table) {
     lua_settop(L, found);
 }
 
+// A value without __pairs that is not a table gets the sandbox's next (upvalue 2) where the interpreter's pairs
+// hands out its own, unordered one: walking it raises what standard Lua raises for such a value.
 int pairsInOrder(lua_State* L) {
-    if (!lua_istable(L, 1)) return callOriginal(L);
+    luaL_checkany(L, 1);
     if (luaL_getmetafield(L, 1, "__pairs") != LUA_TNIL) {
         lua_pop(L, 1);
         return callOriginal(L);
     }
     lua_settop(L, 1);
-    pushOrderedWalk(L, 1);
+    if (lua_istable(L, 1))
+        pushOrderedWalk(L, 1);
+    else
+        lua_pushvalue(L, lua_upvalueindex(2));
     lua_pushvalue(L, 1);
     lua_pushnil(L);
     return 3;
@@ -971,9 +976,10 @@ void openSandboxLibraries(lua_State* L) {
     lua_register(L, "getmetatable", getScriptMetatable);
     hideStringMetatable(L);
     wrap(L, "math", "randomseed", seedWithSessionSeed, 0);
-    wrap(L, "_G", "pairs", pairsInOrder, 0);
     pushWeakKeyedTable(L);
     wrap(L, "_G", "next", nextInKeyOrder, 1);
+    lua_getglobal(L, "next");
+    wrap(L, "_G", "pairs", pairsInOrder, 1);
     pushWeakKeyedTable(L);
     lua_pushvalue(L, -1);
     wrap(L, "_G", "tostring", tostringByName, 1);

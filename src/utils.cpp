@@ -155,13 +155,15 @@ bool writeAll(std::FILE* out, const std::string& bytes, std::string& reason) {
 bool syncFolderOf(const std::string& path, std::string& reason) {
     const fs::path parent = fs::path(path).parent_path();
     const int folder = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = folder >= 0 && ::fsync(folder) == 0;
+    const bool synced = folder >= 0 && syncFolder(folder) == 0;
     if (!synced) reason = std::strerror(errno);
     if (folder >= 0) ::close(folder);
     return synced;
 }
 
 }  // namespace
+
+int (*syncFolder)(int folder) = ::fsync;
 
 bool writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& kind,
                          const std::string& openFailure) {
@@ -188,10 +190,11 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, cons
         fs::remove(temporary, ignored);
         return false;
     }
-    // The new file is whole in either case: only whether its name survives a power cut is unsure.
-    if (syncFolderOf(path, reason)) return true;
-    std::cerr << "Failed to replace " << kind << ": " << path << ": the folder could not be synced: " << reason << "\n";
-    return false;
+    // The new file holds the name and is whole: only whether the name survives a power cut is unsure, which the
+    // caller cannot undo. Reporting a failure would have it act as if the old file were still there.
+    if (!syncFolderOf(path, reason))
+        std::cerr << "Could not sync the folder of " << kind << ": " << path << ": " << reason << "\n";
+    return true;
 }
 
 void removeLeftoverTemporaries(const std::string& folder, fs::file_time_type now) {

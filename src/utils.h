@@ -100,10 +100,12 @@ std::vector<std::string> scanMapDirectory();
 // then reaches the disk too: a failure or a power cut leaves the previous file or the whole new one, never an empty
 // one. On a failure: one line, no temporary file left behind, false. The line is openFailure when the temporary
 // file cannot be made (the general line when empty), else "Failed to write <kind>: <path>: <reason>" or
-// "Failed to replace <kind>: <path>: <reason>"; only a folder that cannot be synced fails after the new file took
-// the name.
+// "Failed to replace <kind>: <path>: <reason>". Once the new file has the name the write has succeeded: a folder
+// that cannot be synced after it is one line, "Could not sync the folder of <kind>: <path>: <reason>", and true.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, const std::string& kind,
                          const std::string& openFailure = "");
+// The sync of the folder after the rename (fsync); a test puts in one that fails.
+extern int (*syncFolder)(int folder);
 
 // A writer killed before its rename leaves its temporary file; one last written LEFTOVER_AGE or longer before now is
 // no live writer's, and goes. Other files and sub-folders stay.

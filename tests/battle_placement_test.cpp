@@ -1,6 +1,8 @@
 // The built-in battle on "highlands": each army stands whole on free ground of its own half of the map.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <tuple>
 
@@ -32,6 +34,29 @@ TEST_F(BattlePlacement, EachSideFieldsEveryUnitOnItsOwnHalfUpToTwoThousand) {
         }
         EXPECT_EQ(counted[1], perSide);
         EXPECT_EQ(counted[2], perSide);
+        // Each army stands ring by ring round its centre: no free ground of its half lies nearer the centre than
+        // its farthest unit.
+        const struct {
+            int player;
+            const char* type;
+            V2i centre;
+            int xBegin, xEnd;
+        } sides[] = {{1, "Marine", {MAP_W * 3 / 8, MAP_H * 3 / 8}, 0, MAP_W / 2},
+                     {2, "Grunt", {MAP_W * 5 / 8, MAP_H * 3 / 8}, MAP_W / 2, MAP_W}};
+        for (const auto& side : sides) {
+            const auto ring = [&](V2i tile) {
+                return std::max(std::abs(tile.x - side.centre.x), std::abs(tile.y - side.centre.y));
+            };
+            int farthest = 0;
+            for (const Unit& u : units)
+                if (u.playerId == side.player) farthest = std::max(farthest, ring(u.getTile()));
+            int leftFree = 0;
+            for (int y = 0; y < MAP_H; ++y)
+                for (int x = side.xBegin; x < side.xEnd; ++x)
+                    leftFree += ring({x, y}) < farthest && grid.walkable(x, y, Tile::Grass) &&
+                                isAreaFree(nextAttackableId, {x * SUBDIVISIONS + 1, y * SUBDIVISIONS + 1}, side.type);
+            EXPECT_EQ(leftFree, 0) << "player " << side.player << " out to ring " << farthest;
+        }
     }
 }
 

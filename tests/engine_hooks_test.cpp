@@ -104,13 +104,13 @@ const std::vector<HookRow>& hookRows() {
         {SESSIONS, "MoveCamera", [] { return MoveCamera != nullptr; }},
         {SESSIONS, "HandleZoom", [] { return HandleZoom != nullptr; }},
         {SESSIONS, "HandleEvents", [] { return static_cast<bool>(HandleEvents); }},
-        {SESSIONS, "InitMod", [] { return InitMod != nullptr; }},
-        {SESSIONS, "UpdateMod", [] { return UpdateMod != nullptr; }},
         {WORLDS, "CreateObjects", [] { return CreateObjects != nullptr; }},
         {WORLDS, "Neighbors", [] { return Neighbors != nullptr; }},
         {WORLDS, "MoveCameraToTheBase", [] { return MoveCameraToTheBase != nullptr; }},
         {WORLDS, "DrawFog", [] { return DrawFog != nullptr; }},
         {WORLDS, "TakeSight", [] { return TakeSight != nullptr; }},
+        {WORLDS, "InitMod", [] { return InitMod != nullptr; }},
+        {WORLDS, "UpdateMod", [] { return UpdateMod != nullptr; }},
     };
     return rows;
 }

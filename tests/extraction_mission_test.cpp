@@ -321,6 +321,26 @@ TEST_F(ExtractionMission, CryopodsNeedDnaCloningAndItemsAreHitWhereTheyAreDrawn)
     item_sprites.clear();
 }
 
+// The drops' own generator restarts from the seed: the same seed drops a pod on the same rolls again.
+TEST_F(ExtractionMission, CryopodsDropOnTheSameRollsAgainFromTheSameSeed) {
+    items_info["CryoPod"] = {"CryoPod", "Cryo Pod", ""};
+    techTree = {Tech{"dna", "DNA cloning", "", 1, true, 0, 0, nullptr}};
+    Unit victim;
+    std::vector<int> dropping[2];
+    for (std::vector<int>& rolls : dropping) {
+        clearMatchItems();
+        seedItemDrops(11);
+        for (int roll = 0; roll < 1000; ++roll) {
+            const std::size_t before = items_map.size();
+            drop_item(victim);
+            if (items_map.size() > before) rolls.push_back(roll);
+        }
+    }
+    clearMatchItems();
+    EXPECT_FALSE(dropping[0].empty());
+    EXPECT_EQ(dropping[0], dropping[1]);
+}
+
 // A campaign at the highest level a file keeps stays there, so the file its extraction writes can still be opened.
 TEST_F(ExtractionMission, ExtractingAtTheHighestCampaignLevelKeepsTheCampaignReadable) {
     extraction_filename = "c.bin";

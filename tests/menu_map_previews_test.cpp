@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "draw_fixture.h"
 #include "extraction_missions.h"
 #include "game_state.h"
@@ -170,13 +172,15 @@ struct PreviewPictures : DrawFixture {
 
 // Every picture is judged by its header, against the size a preview has and the file's length, before SDL makes a
 // surface of it: one that fails leaves the dark box and one line naming it, and nothing of its claimed size is
-// ever allocated. A map without a picture shows the dark box silently.
+// ever allocated. A map without a picture shows the dark box silently. What is not a regular file is refused the
+// same way, and a named pipe does not hold the page waiting for a writer.
 TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBeforeAnySurfaceIsMade) {
     const std::string whole = bitmapBytes(root, MAP_PREVIEW_SIZE, MAP_PREVIEW_SIZE);
     const struct {
         const char* what;
         std::optional<std::string> bytes;
         bool shown;
+        bool fifo = false;  // a named pipe in the picture's place, which an open would wait on for a writer
     } cases[] = {
         {"exactly as long as its rows", whole, true},
         {"stored top down", withSize(whole, MAP_PREVIEW_SIZE, -MAP_PREVIEW_SIZE), true},
@@ -188,11 +192,15 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
         {"a whole picture of 8 by 8", bitmapBytes(root, 8, 8), false},
         {"empty", "", false},
         {"no picture at all", std::nullopt, false},
+        {"a named pipe", "", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = root.write("maps/probe.bmp", c.bytes.value_or(""));
-        if (!c.bytes) std::filesystem::remove(path);
+        if (!c.bytes || c.fifo) std::filesystem::remove(path);
+        if (c.fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
         ExtractionMapPickerPage page(&menu);
         ::testing::internal::CaptureStderr();
         {
@@ -211,17 +219,25 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
     }
 }
 
+// A root sharing the shipped content and art, with the maps given as name and shipped map; the preview tool's
+// command line on it, which draws the names given after it.
+std::string previewRoot(const TempDir& root, const std::vector<std::pair<std::string, std::string>>& maps,
+                        const std::string& drawn = "") {
+    const std::filesystem::path source(CORVALE_SOURCE_DIR);
+    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
+    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
+    for (const auto& [name, shipped] : maps)
+        root.write("maps/" + name + ".map", readWholeFile(MAPS / (shipped + ".map")));
+    return std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") + CORVALE_PREVIEWS +
+           "' '" + root.str() + "'" + drawn;
+}
+
 // The build's preview step, run as the build runs it, on a copy of the content whose maps carry names the editor
 // saves: a "." or a ";" in a name must neither cut it nor stop the step.
 TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
     TempDir root;
-    const std::filesystem::path source(CORVALE_SOURCE_DIR);
-    for (const char* shared : {"core", "assets.cvl"}) std::filesystem::create_symlink(source / shared, root.path / shared);
-    root.write("src/config.txt", readWholeFile(source / "src/config.txt"));
     const std::vector<std::string> names{"two.dots", "semi;colon"};
-    for (const std::string& name : names) root.write("maps/" + name + ".map", readWholeFile(MAPS / "fight.map"));
-    const std::string step = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 '") +
-                             CORVALE_PREVIEWS + "' '" + root.str() + "'";
+    const std::string step = previewRoot(root, {{names[0], "fight"}, {names[1], "fight"}});
     ASSERT_EQ(std::system(step.c_str()), 0);
     std::map<std::string, std::filesystem::file_time_type> drawn;
     for (const std::string& name : names) {
@@ -237,6 +253,19 @@ TEST(PreviewStep, DrawsEveryMapWhateverItsNameAndAgainOnlyTheOnesEditedSince) {
     ASSERT_EQ(std::system(step.c_str()), 0);
     EXPECT_GT(std::filesystem::last_write_time(root / "maps/two.dots.bmp"), drawn["two.dots"]);
     EXPECT_EQ(std::filesystem::last_write_time(root / "maps/semi;colon.bmp"), drawn["semi;colon"]);
+}
+
+// A map drawn after another, larger one in the same run is drawn on a world of its own: its picture is the one it
+// gets drawn alone.
+TEST(PreviewStep, AMapDrawnAfterAnotherIsDrawnAsItIsAlone) {
+    TempDir together;
+    TempDir alone;
+    const std::string both = previewRoot(together, {{"first", "highlands"}, {"second", "fight"}}, " first second");
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    ASSERT_EQ(std::system(previewRoot(alone, {{"second", "fight"}}, " second").c_str()), 0);
+    const std::string picture = readWholeFile(alone / "maps/second.bmp");
+    EXPECT_FALSE(picture.empty());
+    EXPECT_TRUE(readWholeFile(together / "maps/second.bmp") == picture) << "the second map shows the first one's world";
 }
 
 }  // namespace

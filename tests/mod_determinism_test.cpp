@@ -97,6 +97,31 @@ TEST_F(ModDeterminism, ScriptReadsTheSameInEverySession) {
     }
 }
 
+// pairs of a value that is not a table raises, when walked, what standard Lua raises; the iterator it hands out,
+// taken away and walked over a table, still walks in the sandbox's order, never in the interpreter's own.
+TEST_F(ModDeterminism, PairsOfANonTableRaisesAsStandardLuaAndHandsOutNoWalkInHashOrder) {
+    const char* kinds[][2] = {
+        {"0", "number"}, {"''", "string"}, {"true", "boolean"}, {"nil", "nil"}, {"function() end", "function"},
+    };
+    start("");
+    lua_State* standard = luaL_newstate();
+    luaL_openlibs(standard);
+    for (const auto& [value, type] : kinds) {
+        const std::string v = value;
+        const std::string walked = "select(2, pcall(function() for _ in pairs(" + v + ") do end end))";
+        const std::string raised = evaluate(walked);
+        EXPECT_EQ(raised, evaluateIn(standard, walked));
+        EXPECT_NE(raised.find("bad argument #1 to 'for iterator' (table expected, got " + std::string(type) + ")"),
+                  std::string::npos)
+            << raised;
+        EXPECT_EQ(evaluate("(function() local walk = pairs(" + v + ") local t = {} for i = 1, 300 do t['k' .. i] = i "
+                           "end local s = '' for k in walk, t do s = s .. k .. ',' end return s end)()"),
+                  keysInByteOrder(300))
+            << v;
+    }
+    lua_close(standard);
+}
+
 // Each value that would show its address is named by the order the script first asked about it.
 TEST_F(ModDeterminism, TablesAndFunctionsAreNamedNotPlaced) {
     start("");

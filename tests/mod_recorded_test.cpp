@@ -3,6 +3,7 @@
 #include <fstream>
 #include <map>
 
+#include "../tools/headless_replay.h"
 #include "game_replay.h"
 #include "hud.h"
 #include "mod_manager.h"
@@ -39,6 +40,27 @@ TEST_F(ModRecordedMatch, ReplayPlaysWithTheRecordedSettingAndGivesTheViewersBack
         std::filesystem::remove_all(root.path / "replays");
     }
     EXPECT_NE(ends[true], ends[false]) << "the script's waves changed the world";
+}
+
+// The runner replays a log recorded with mods as the window does: the script runs from the start, and a seek back
+// starts it again with the rebuilt world.
+TEST_F(ModRecordedMatch, RunnerReplaysALogRecordedWithModsAsItWasPlayedBeforeAndAfterASeekBack) {
+    Player::aiId = OTHER_ID;
+    MODS = true;
+    ::testing::internal::CaptureStderr();
+    const ChecksumsByTurn live = playLiveMatch(TURNS);
+    MODS = false;
+    std::ifstream log(onlyFileIn(root.path / "replays"), std::ios::binary);
+    reset_game_state();
+    ASSERT_TRUE(headless::startReplay(log));
+    fast_forward_to_turn(TURNS);
+    const uint64_t played = worldChecksum();
+    jump_to_turn(TURNS / 2);
+    jump_to_turn(TURNS);
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(live.count(TURNS));
+    EXPECT_EQ(played, live.at(TURNS));
+    EXPECT_EQ(worldChecksum(), live.at(TURNS)) << "after a seek back";
 }
 
 // The save is made on the last turn; the resumed match catches up to it with the saved setting.

@@ -102,6 +102,21 @@ TEST_F(TargetIndex, FollowsAUnitsOwnStepAndAnyMoveBetweenTicks) {
     EXPECT_EQ(choices({s}).front(), distant) << "moved from a far area between ticks";
 }
 
+// A unit that dies and one that is made between two scans leave the player's list as long as it was: the scan
+// still sees the new one.
+TEST_F(TargetIndex, ASweepSeesAUnitThatTookADeadOnesPlaceInAListOfTheSameLength) {
+    const int s = place("Footman", LOCAL, {40, 40});
+    const int gone = place("Footman", ENEMY, {75, 75});
+    place("Footman", ENEMY, {75, 10});
+    EXPECT_EQ(choices({s}).front(), -1);
+    const std::size_t listed = getPlayerById(ENEMY)->unitIds.size();
+    addUnitForRemoval(gone);
+    processUnitRemovals(grid);
+    const int near = place("Footman", ENEMY, {44, 40});
+    ASSERT_EQ(getPlayerById(ENEMY)->unitIds.size(), listed);
+    EXPECT_EQ(choices({s}).front(), near);
+}
+
 // Random worlds in which every unit scans, once through whole lists and once through the areas of the tick.
 struct RandomWorld {
     const char* name;

@@ -5,7 +5,9 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -210,6 +212,26 @@ TEST(AtomicWrite, ASuccessfulWriteReplacesTheFileAndLeavesNoTemporary) {
         EXPECT_EQ(readWholeFile(path), bytes);
         EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
     }
+}
+
+// Once the new file holds the name the write has succeeded: a folder that cannot be synced after it is one line,
+// never a failure that would make the caller undo what the file now holds.
+TEST(AtomicWrite, AFolderThatCannotBeSyncedAfterTheRenameIsOneLineAndTheWriteStands) {
+    TempDir dir;
+    const std::string path = dir.write("save.bin", "previous");
+    int (*const realSync)(int) = Utils::syncFolder;
+    Utils::syncFolder = [](int) {
+        errno = EIO;
+        return -1;
+    };
+    ::testing::internal::CaptureStderr();
+    const bool written = Utils::writeFileAtomically(path, "new bytes", "saved game");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    Utils::syncFolder = realSync;
+    EXPECT_TRUE(written);
+    EXPECT_EQ(readWholeFile(path), "new bytes");
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(said, "Could not sync the folder of saved game: " + path + ": " + std::strerror(EIO) + "\n");
 }
 
 // Only temporary files, and only those no live writer can still own: last written LEFTOVER_AGE ago or earlier.

@@ -15,7 +15,7 @@ namespace headless {
 inline bool startReplay(std::istream& log) {
     mode = GameMode::Replay;
     if (!loadReplay(log)) return false;
-    if (!buildMapWorld(mapPath(MAP_FILE))) return false;
+    if (!buildMapWorld(mapPath(MAP_FILE), true)) return false;
     lockstep = LockstepManager{};
     replayTurnIndex = 0;
     gameState = GameState::Match;

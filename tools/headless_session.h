@@ -26,6 +26,7 @@
 #include "lockstep.h"
 #include "map.h"
 #include "map_objects.h"
+#include "mod_manager.h"
 #include "player.h"
 #include "projectiles.h"
 #include "special_effects.h"
@@ -48,12 +49,13 @@ inline bool loadContent(const std::string& contentFolder) {
     }
 }
 
-// The generators reseeded and the headless hooks installed, then the grid, map objects (giving the starting
-// bases to the players) and decorations of a map file. False, with one line on the error stream, for a map that
-// cannot be read.
-inline bool buildMapWorld(const std::string& mapPath) {
+// The generators reseeded and the headless hooks installed, the mod script started through them when asked (as a
+// session starts it, before the world exists), then the grid, map objects (giving the starting bases to the
+// players) and decorations of a map file. False, with one line on the error stream, for a map that cannot be read.
+inline bool buildMapWorld(const std::string& mapPath, bool startsMods = false) {
     seedSessionGenerators();
     installHooks(HookStage::Headless);
+    if (startsMods) InitMod(grid);
     try {
         mapData = loadMapFromFile(mapPath);
         buildStaticWorld();

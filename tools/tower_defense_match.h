@@ -14,8 +14,8 @@ constexpr int ATTACKER_ID = 2;
 // Five minutes of play.
 constexpr int TOWER_DEFENSE_TICKS = static_cast<int>(300.0f / TURN_LENGTH + 0.5f);
 
-// The two players on the fight map, the mod hooks chosen and the script started before the world exists, as a
-// session starts them.
+// The two players on the fight map and the script started before the world exists, as a session starts them; the
+// headless stage that builds the world installs the mod hooks by the setting.
 inline void seatTowerDefense(bool mods, const std::string& modFolder) {
     MAP_FILE = "fight";
     addPlayer(DEFENDER_ID, "Blue", "human", true);
@@ -23,7 +23,6 @@ inline void seatTowerDefense(bool mods, const std::string& modFolder) {
     Player::myStaticId = DEFENDER_ID;
     Player::aiId = ATTACKER_ID;
     MODS = mods;
-    selectModHooks(mods);
     if (mods) modManager.start(grid, modFolder);
 }
 
@@ -45,7 +44,6 @@ inline bool startTowerDefense(bool mods, const std::string& modFolder) {
 // The end of the match: the script closed before the world is emptied.
 inline void endTowerDefense() {
     modManager.shutdown();
-    selectModHooks(false);
     reset_game_state();
 }
 
