@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "screenshot_folder.h"
 #include "sdl.h"
 #include "sdl_text.h"
 #include "textures.h"
@@ -62,11 +63,7 @@ struct DrawFixture : ::testing::Test {
 
     // Writes the target beside the test binary, under screenshots/, for a person to judge.
     static void saveScreenshot(const std::string& name) {
-        char exe[4096];
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-        ASSERT_GT(n, 0);
-        exe[n] = '\0';
-        const std::filesystem::path dir = std::filesystem::path(exe).parent_path() / "screenshots";
+        const std::filesystem::path dir = screenshotFolder();
         std::filesystem::create_directories(dir);
         SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, W, H, 32, SDL_PIXELFORMAT_RGBA32);
         SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGBA32, shot->pixels, shot->pitch);

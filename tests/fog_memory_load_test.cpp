@@ -13,6 +13,7 @@
 
 #include "fog.h"
 #include "minimap.h"
+#include "screenshot_folder.h"
 #include "session_fixture.h"
 
 namespace {
@@ -87,11 +88,7 @@ struct FogAfterLoad : DrawnSessionTest {
         SDL_RenderClear(renderer);
         drawMinimap();
         drawMinimapView();
-        char exe[4096];
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-        ASSERT_GT(n, 0);
-        exe[n] = '\0';
-        const std::filesystem::path dir = std::filesystem::path(exe).parent_path() / "screenshots";
+        const std::filesystem::path dir = screenshotFolder();
         std::filesystem::create_directories(dir);
         const SDL_Rect crop{minimapRect.x - 10, minimapRect.y - 10, minimapRect.w + 20, minimapRect.h + 20};
         SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, crop.w, crop.h, 32, SDL_PIXELFORMAT_RGBA32);

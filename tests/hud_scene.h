@@ -7,6 +7,7 @@
 
 #include "../tools/render_scene.h"
 #include "hud.h"
+#include "screenshot_folder.h"
 
 namespace hud_scene {
 
@@ -20,12 +21,7 @@ inline SDL_Color pixel(int x, int y) {
 
 inline bool same(SDL_Color a, SDL_Color b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
-inline std::string screenshotFolder() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    const std::filesystem::path exe(std::string(path, n > 0 ? static_cast<std::size_t>(n) : 0));
-    return (exe.parent_path() / "screenshots").string();
-}
+using ::screenshotFolder;
 
 // The scene's content stays loaded for every other scene; the canvas is cleared for each test.
 struct SceneTest : ::testing::Test {

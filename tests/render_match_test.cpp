@@ -10,16 +10,9 @@
 #include "../tools/render_scene.h"
 #include "game_loop.h"
 #include "map_preview.h"
+#include "screenshot_folder.h"
 
 namespace {
-
-std::string screenshotFolder() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return (std::filesystem::path(std::string(path, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() /
-            "screenshots")
-        .string();
-}
 
 SDL_Color pixelAt(SDL_FPoint p) {
     SDL_Surface* s = scene::canvas().surface;

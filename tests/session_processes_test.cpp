@@ -13,6 +13,7 @@
 #include "lobby_peer_process.h"
 #include "lockstep.h"
 #include "player.h"
+#include "screenshot_folder.h"
 
 namespace {
 
@@ -24,14 +25,6 @@ std::string hostPorts(Peer& host) {
     EXPECT_EQ(ports.rfind("ports ", 0), 0u) << ports;
     EXPECT_EQ(host.line(), "hosting Unnamed Lobby (fight)");
     return ports.size() > 6 ? ports.substr(6) : "";
-}
-
-std::string screenshotFolder() {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    return (std::filesystem::path(std::string(exe, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() /
-            "screenshots")
-        .string();
 }
 
 TEST(SessionProcesses, TwoGamesStartingTheirMatchTogetherInOneFolderWriteTwoReadableReplays) {
