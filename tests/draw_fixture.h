@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "fog.h"
+#include "minimap.h"
 #include "screenshot_folder.h"
 #include "sdl.h"
 #include "sdl_text.h"
@@ -33,6 +35,10 @@ struct DrawFixture : ::testing::Test {
         initFontCache();
     }
     static void TearDownTestSuite() {
+        // What a session drew with goes before its renderer, or the next suite's session frees it again.
+        releaseFogTextures();
+        clearMinimap();
+        releaseTextures();
         cleanupFonts();
         SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
