@@ -87,6 +87,17 @@ std::string createUniqueFile(const std::string& folder, const std::string& name)
     return {};
 }
 
+std::string shownText(const std::string& text, std::size_t maxBytes) {
+    std::size_t end = std::min(text.size(), maxBytes);
+    // A continuation byte at the cut belongs to a character the cut would split.
+    if (end < text.size())
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    std::string shown = text.substr(0, end);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return shown;
+}
+
 std::string sanitizeFilename(std::string name) {
     std::string kept;
     for (const char c : name) {

@@ -87,6 +87,10 @@ std::string createUniqueFile(const std::string& folder, const std::string& name)
 // A name typed by a user stays inside its folder: not empty, no path separator, no "..", not ".".
 bool isPlainFileName(const std::string& name);
 
+// Text received from a peer, as a line or a label may show it: cut to at most maxBytes, never inside a UTF-8
+// character, with every control character (a newline, a NUL) replaced by '?', so one line stays one line.
+std::string shownText(const std::string& text, std::size_t maxBytes);
+
 // Lower-cased letters, digits and "_" of the name plus ".bin", or "untitled_campaign" when none remain.
 std::string sanitizeFilename(std::string name);
 

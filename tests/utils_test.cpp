@@ -100,6 +100,22 @@ TEST(FileNames, PlainNamesStayInsideTheirFolder) {
     EXPECT_FALSE(Utils::isPlainFileName(std::string("a\0b", 3)));
 }
 
+TEST(PeerText, IsCutAtItsLimitOnACharacterBoundaryWithControlsReplaced) {
+    const struct {
+        std::string received;
+        size_t limit;
+        std::string shown;
+    } rows[] = {
+        {"ashen_outpost", 13, "ashen_outpost"},
+        {"ashen_outpost", 12, "ashen_outpos"},
+        {std::string("a\nb\0c\x7f", 6), 32, "a?b?c?"},
+        {"\xc3\xa9\xc3\xa9", 3, "\xc3\xa9"},  // the cut would fall inside the second character
+        {"\xc3\xa9\xc3\xa9", 4, "\xc3\xa9\xc3\xa9"},
+        {std::string(4 << 20, 'x'), 32, std::string(32, 'x')},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Utils::shownText(row.received, row.limit), row.shown) << row.limit;
+}
+
 TEST(FileNames, ReplayNameFollowsTheLocalClock) {
     setenv("TZ", "UTC", 1);
     tzset();
