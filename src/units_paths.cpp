@@ -55,6 +55,10 @@ std::optional<SubTilePath> astarToReachSquare(const Grid& grid, V2i start, const
     return search.astarToReachSquare(grid, start, goals, movementClass);
 }
 
+size_t keptReachSquarePaths() { return search.keptReachSquarePaths(); }
+
+void forgetReachSquarePaths() { search.forgetReachSquarePaths(); }
+
 std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                      int maxDepth) {
     return search.simpleBFS(grid, start, goal, movementClass, unitId, maxDepth);

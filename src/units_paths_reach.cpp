@@ -10,7 +10,7 @@
 
 using namespace pathsearch;
 
-namespace {
+namespace pathsearch {
 
 // ---- Repeated reach-square searches ----
 // A unit held up near its path's end gives up and asks again, a few ticks later, for the same square from the same
@@ -21,87 +21,58 @@ namespace {
 // labels brought up to date, and the path joins the start's tile to a goal's under the same steps. So an answer
 // is reused only after every mask it was found with is worked out again from the tiles and found equal.
 
-struct ReachQuery {
-    V2i start;
-    V2i centre;
-    int reach = 0;
-    Tile movementClass = Tile::None;
-    int mapW = 0;
-    int mapH = 0;
-    int subMapW = 0;
-    int subMapH = 0;
-    const Grid* grid = nullptr;  // which grid, though its masks are checked all the same
+bool ReachQuery::operator==(const ReachQuery& o) const {
+    return start == o.start && centre == o.centre && reach == o.reach && movementClass == o.movementClass &&
+           mapW == o.mapW && mapH == o.mapH && subMapW == o.subMapW && subMapH == o.subMapH && grid == o.grid;
+}
 
-    bool operator==(const ReachQuery& o) const {
-        return start == o.start && centre == o.centre && reach == o.reach && movementClass == o.movementClass &&
-               mapW == o.mapW && mapH == o.mapH && subMapW == o.subMapW && subMapH == o.subMapH && grid == o.grid;
-    }
+uint64_t ReachQuery::hash() const {
+    uint64_t h = 0;
+    const int64_t fields[] = {start.x, start.y, centre.x, centre.y, reach, static_cast<int64_t>(movementClass),
+                              mapW, mapH};
+    for (int64_t f : fields) h = (h ^ static_cast<uint64_t>(f)) * 0x9E3779B97F4A7C15ull;
+    // The products' low bits depend on the fields' low bits only: the high ones are folded down.
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    return h ^ h >> 32;
+}
 
-    uint64_t hash() const {
-        uint64_t h = 0;
-        const int64_t fields[] = {start.x, start.y, centre.x, centre.y, reach, static_cast<int64_t>(movementClass),
-                                  mapW, mapH};
-        for (int64_t f : fields) h = (h ^ static_cast<uint64_t>(f)) * 0x9E3779B97F4A7C15ull;
-        // The products' low bits depend on the fields' low bits only: the high ones are folded down.
-        h ^= h >> 32;
-        h *= 0xD6E8FEB86659FD93ull;
-        return h ^ h >> 32;
-    }
-};
-
-// A tile whose steps a search worked out, and the mask it found.
-struct WorkedTile {
-    uint32_t index = 0;
-    uint16_t steps = 0;
-};
-
-// One answer and the masks it was found with.
-struct KeptReach {
-    uint32_t generation = 0;  // kept by that generation of the cache; older ones are empty
-    ReachQuery query;
-    SubTilePath path;
-    std::vector<WorkedTile> worked;
-};
-
-// Direct-mapped, one answer per slot: a new answer takes the slot of its query's hash from the one held. Long
-// answers, and those found over more tiles than a battle's repeated ones, are not kept: the size stays bounded.
 constexpr size_t MAX_KEPT_TILES = 128;
 static_assert((REACH_SQUARE_SLOTS & (REACH_SQUARE_SLOTS - 1)) == 0, "slots are picked by the hash's low bits");
 
-class ReachAnswers {
-public:
-    KeptReach& slotOf(const ReachQuery& query) {
-        if (slots.empty()) slots.resize(REACH_SQUARE_SLOTS);
-        return slots[query.hash() & (REACH_SQUARE_SLOTS - 1)];
-    }
-    bool holds(const KeptReach& slot, const ReachQuery& query) const {
-        return slot.generation == generation && slot.query == query;
-    }
-    void keep(KeptReach& slot, const ReachQuery& query, const SubTilePath& path, const std::vector<uint32_t>& tiles,
-              const TileSteps* known) {
-        if (path.size() > REACH_SQUARE_KEPT_STEPS || tiles.size() > MAX_KEPT_TILES) return;
-        slot.generation = generation;
-        slot.query = query;
-        slot.path = path;
-        slot.worked.resize(tiles.size());
-        for (size_t i = 0; i < tiles.size(); ++i) slot.worked[i] = {tiles[i], known[tiles[i]].mask};
-    }
-    void forgetAll() {
-        if (++generation != 0) return;
-        for (KeptReach& slot : slots) slot.generation = 0;
-        generation = 1;
-    }
-    size_t kept() const {
-        return static_cast<size_t>(std::count_if(slots.begin(), slots.end(),
-                                                 [&](const KeptReach& s) { return s.generation == generation; }));
-    }
+KeptReach& ReachAnswers::slotOf(const ReachQuery& query) {
+    if (slots.empty()) slots.resize(REACH_SQUARE_SLOTS);
+    return slots[query.hash() & (REACH_SQUARE_SLOTS - 1)];
+}
 
-private:
-    std::vector<KeptReach> slots;
-    uint32_t generation = 1;
-};
+bool ReachAnswers::holds(const KeptReach& slot, const ReachQuery& query) const {
+    return slot.generation == generation && slot.query == query;
+}
 
-ReachAnswers reachAnswers;
+void ReachAnswers::keep(KeptReach& slot, const ReachQuery& query, const SubTilePath& path,
+                        const std::vector<uint32_t>& tiles, const TileSteps* known) {
+    if (path.size() > REACH_SQUARE_KEPT_STEPS || tiles.size() > MAX_KEPT_TILES) return;
+    slot.generation = generation;
+    slot.query = query;
+    slot.path = path;
+    slot.worked.resize(tiles.size());
+    for (size_t i = 0; i < tiles.size(); ++i) slot.worked[i] = {tiles[i], known[tiles[i]].mask};
+}
+
+void ReachAnswers::forgetAll() {
+    if (++generation != 0) return;
+    for (KeptReach& slot : slots) slot.generation = 0;
+    generation = 1;
+}
+
+size_t ReachAnswers::kept() const {
+    return static_cast<size_t>(
+        std::count_if(slots.begin(), slots.end(), [&](const KeptReach& s) { return s.generation == generation; }));
+}
+
+}  // namespace pathsearch
+
+namespace {
 
 // True when every tile the answer was found over still offers the steps it offered then.
 bool groundAsKept(const StepRules& rules, const KeptReach& slot) {
@@ -116,9 +87,9 @@ bool groundAsKept(const StepRules& rules, const KeptReach& slot) {
 
 }  // namespace
 
-size_t keptReachSquarePaths() { return reachAnswers.kept(); }
+size_t PathSearch::keptReachSquarePaths() const { return reachAnswers.kept(); }
 
-void forgetReachSquarePaths() { reachAnswers.forgetAll(); }
+void PathSearch::forgetReachSquarePaths() { reachAnswers.forgetAll(); }
 
 std::optional<SubTilePath> PathSearch::astarToReachSquare(const Grid& grid, V2i start, const ReachSquare& goals,
                                                           Tile movementClass) {

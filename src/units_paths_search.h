@@ -10,6 +10,7 @@
 #include "map.h"
 #include "units.h"
 #include "units_paths_open.h"
+#include "units_paths_reach.h"
 #include "units_paths_steps.h"
 
 namespace pathsearch {
@@ -108,8 +109,9 @@ struct Reservations {
 // A sub-tile's index, or -1 off the sub-grid, where no step lands.
 inline int indexOnGrid(V2i sub) { return isValidSubTile(sub) ? sub.y * SUB_MAP_W + sub.x : -1; }
 
-// The path searches, each defined in the file of its job, and the working state they keep from one search to the
-// next, which only they reach. The searches named in units.h ask the world's one, kept beside the A* searches.
+// The path searches, each defined in the file of its job, and the working state and answers they keep from one
+// search to the next, which only they reach. The searches named in units.h ask the world's one, kept beside the
+// A* searches.
 class PathSearch {
 public:
     std::optional<SubTilePath> astar(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
@@ -122,6 +124,8 @@ public:
     std::optional<SubTilePath> simpleBFS(const Grid& grid, V2i start, V2i goal, Tile movementClass, int unitId,
                                          int maxDepth);
     V2i findClosestFreeTile(Grid& grid, const V2i& target, const V2i& origin, Tile movementClass, int unitId);
+    size_t keptReachSquarePaths() const;
+    void forgetReachSquarePaths();
 
 private:
     // Starts a search at start; false when the start is off the sub-grid.
@@ -163,6 +167,7 @@ private:
     KeptTileSteps tileSteps;
     std::vector<std::vector<int32_t>> goalSideBuckets;  // the divert's open sub-tiles by steps + distance to the start
     std::vector<uint32_t> workedTiles;                  // the tiles whose steps a reach-square search works out
+    ReachAnswers reachAnswers;                          // the reach-square searches' answers, for units asking again
 };
 
 template <typename OpenList, typename IsGoal, typename MayEnter>
