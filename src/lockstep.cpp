@@ -387,24 +387,27 @@ struct ReplayConfigKey {
     const char* name;
     ConfigTarget target;
     ConfigValue fallback;
+    // The tick reads it, so every peer of a match must hold the same value. The map's size comes with the map, the
+    // map and the mods setting have checks of their own, and the computer's flag acts only through its orders.
+    bool tickReads = false;
 };
 
 // The keys a replay applies, in the order it applies them, with the value an absent key gives.
 const ReplayConfigKey replayConfigKeys[] = {
-    {"DEBUG_MODE", &DEBUG_MODE, false},
-    {"GOD_MODE", &GOD_MODE, false},
+    {"DEBUG_MODE", &DEBUG_MODE, false, true},
+    {"GOD_MODE", &GOD_MODE, false, true},
     {"AI", &AI, false},
     {"MODS", &MODS, false},
     {"MAP_W", &MAP_W, 32},
     {"MAP_H", &MAP_H, 32},
-    {"TILE_SIZE", &TILE_SIZE, 64},
+    {"TILE_SIZE", &TILE_SIZE, 64, true},
     {"MAP_FILE", &MAP_FILE, std::string("default")},
-    {"GAME_SPEED", &GAME_SPEED, 1.0f},
-    {"UNIT_SPEED", &UNIT_SPEED, 80.0f},
-    {"GOLD_MINING_TIME", &CRYSTAL_MINING_TIME, 3.0f},
-    {"WOOD_MINING_TIME", &AMBER_OIL_MINING_TIME, 3.0f},
-    {"WAYPOINT_EPS", &WAYPOINT_EPS, 2.0f},
-    {"CANCEL_BUILDING_PERCENTAGE_LOSS", &CANCEL_BUILDING_PERCENTAGE_LOSS, 0.8f},
+    {"GAME_SPEED", &GAME_SPEED, 1.0f, true},
+    {"UNIT_SPEED", &UNIT_SPEED, 80.0f, true},
+    {"GOLD_MINING_TIME", &CRYSTAL_MINING_TIME, 3.0f, true},
+    {"WOOD_MINING_TIME", &AMBER_OIL_MINING_TIME, 3.0f, true},
+    {"WAYPOINT_EPS", &WAYPOINT_EPS, 2.0f, true},
+    {"CANCEL_BUILDING_PERCENTAGE_LOSS", &CANCEL_BUILDING_PERCENTAGE_LOSS, 0.8f, true},
     {"FULLSCREEN", &FULLSCREEN, false},
     {"FOG", &FOG, false},
     {"MUSIC", &MUSIC, true},
@@ -581,6 +584,16 @@ bool replayHeaderUsable(const std::string& line, RecordedWorld& recorded, std::s
             recorded.mapName = *name;
     for (const ReplayPlayer& p : header.players) recorded.races.push_back(p.race);
     return true;
+}
+
+std::string settingsFingerprint() {
+    uint64_t hash = Utils::FNV_START;
+    for (const ReplayConfigKey& key : replayConfigKeys) {
+        if (!key.tickReads) continue;
+        const std::string entry = std::string(key.name) + "=" + toJson(currentValue(key.target)).dump() + "\n";
+        hash = Utils::fnv1a(hash, entry.data(), entry.size());
+    }
+    return Utils::hexFingerprint(hash);
 }
 
 json commandLogHeader(const std::string& mapName) {

@@ -46,6 +46,8 @@ TurnRead readNextTurn(std::istream& in, Turn& turn);
 
 // The header object: the configuration that shapes a session, the session's map and the players in list order.
 nlohmann::json commandLogHeader(const std::string& mapName);
+// A hash of the header's settings that the tick reads, as they stand now, in hex: peers with equal ones play alike.
+std::string settingsFingerprint();
 // Opens a fresh, empty log under basePath + "replays/" with a new replay_file_name, creating the folder;
 // false, with one line on the error stream, when it cannot be opened.
 bool openFreshCommandLog();

@@ -13,7 +13,9 @@
 #include "game_commands_wire.h"
 #include "lockstep.h"
 #include "network_manager.h"
+#include "network_manager_lobby.h"
 #include "player.h"
+#include "utils.h"
 
 namespace {
 
@@ -183,13 +185,22 @@ bool LockstepManager::acceptTurn(const NetPacket& packet, const Turn& turn, cons
     return false;
 }
 
-// Only the host announces a leave, and only for a client whose own connection closed; a client that says so
-// itself is refused, and its connection closing then announces it.
+// Only the host announces a leave, and only for a client whose own connection closed; its connection closing then
+// announces it. A client that refused the start tells why with its own leave: the host keeps the reason and closes
+// the connection without a line. Any other leave a client sends is refused.
 void LockstepManager::onPlayerLeft(NetPacket& packet, int localPlayer, const std::vector<int>& gated,
                                    NetworkManager& link, TurnRunner& runner) {
     int32_t playerId = 0;
     if (link.isHost) {
-        link.refuse(packet.source, "only the host announces a leave");
+        const int speaker = link.playerOf(packet.source);
+        uint8_t reason = 0;
+        if (speaker == NetworkManager::NO_PLAYER || !packet.readInt(playerId) || playerId != speaker ||
+            !packet.readByte(reason) || startRefusalWords(reason).empty()) {
+            link.refuse(packet.source, "only the host announces a leave");
+            return;
+        }
+        leaveReasons[playerId] = reason;
+        link.refuse(packet.source, "");
         return;
     }
     if (!packet.readInt(playerId)) {
@@ -376,9 +387,12 @@ void LockstepManager::step(float frameSeconds, int nowMs, int localPlayer, const
 
 namespace {
 
-void announceLeave(int playerId) {
+// A player's name came from its peer, so it is shown cut and with its control characters replaced.
+void announceLeave(int playerId, const std::string& why = "") {
     const Player* player = getPlayerById(playerId);
-    postActivity((player ? player->name : "Player " + std::to_string(playerId)) + " left the game", nullptr);
+    const std::string name =
+        player ? Utils::shownText(player->name, MAX_SHOWN_NAME_BYTES) : "Player " + std::to_string(playerId);
+    postActivity(name + " left the game" + (why.empty() ? "" : ": " + why), nullptr);
 }
 
 // The leave goes into the log at the turn it is taken, so the replay and a resumed save count the player out where
@@ -396,7 +410,8 @@ public:
         runComputerPlayers(grid);
     }
     void playerLeft(int playerId) override {
-        announceLeave(playerId);
+        const auto reason = lockstep.leaveReasons.find(playerId);
+        announceLeave(playerId, reason == lockstep.leaveReasons.end() ? "" : startRefusalWords(reason->second));
         logLeave(playerId);
         // The host alone spoke for the computer player; a peer it leaves alone speaks for it from now on, with a
         // strategy of its own drawing (the host's was never sent) that the log records, and its orders are logged

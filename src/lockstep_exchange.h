@@ -66,6 +66,8 @@ struct LockstepManager {
     // link that others still speak on: the turns they sent before are used while any remain, never awaited, and
     // none that comes after is taken. In a replay or a resumed save, those whose leave the log records.
     std::set<int> leftPlayers;
+    // On the host: why a client that refused the start left (its StartRefusal byte), by player, for the feed.
+    std::map<int, uint8_t> leaveReasons;
     // On a peer that is not the host: which players' turns came in on which connection (the host or the relay),
     // so a dropped connection tells who is gone.
     std::map<int, std::set<int>> playersByConnection;

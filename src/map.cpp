@@ -570,12 +570,13 @@ std::vector<V2i> neighbors8(const Grid& grid, const V2i& sub, Tile movementClass
     return result;
 }
 
+// A file too large to be a map is refused before it is read, so no name can make this read a huge file.
 std::string mapFingerprint(const std::string& mapName) {
-    std::ifstream in(basePath + "maps/" + mapName + ".map", std::ios::binary);
-    if (!in) return "";
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx",
-                  static_cast<unsigned long long>(Utils::fnv1a(Utils::FNV_START, bytes.data(), bytes.size())));
-    return text;
+    const std::string path = basePath + "maps/" + mapName + ".map";
+    std::string bytes;
+    const Utils::FileRead read = Utils::readBoundedFile(path, MAX_MAP_FILE_BYTES, bytes);
+    if (read == Utils::FileRead::TooLarge)
+        std::cerr << "Map file is larger than " << MAX_MAP_FILE_BYTES << " bytes: " << path << "\n";
+    if (read != Utils::FileRead::Read) return "";
+    return Utils::hexFingerprint(Utils::fnv1a(Utils::FNV_START, bytes.data(), bytes.size()));
 }

@@ -179,7 +179,8 @@ void writeMap(std::ostream& out, const Grid& grid, const std::vector<MapObjectLi
 // (a name that would leave the folder) or failure, each reported on the error stream and, for the player, in why.
 bool saveMap(const Grid& grid, const std::string& name, const std::vector<MapObjectLine>& objects,
              const std::vector<PendingDeco>& decorations, std::string* why = nullptr);
-// A hash of the bytes of the map file basePath + "maps/" + mapName + ".map", in hex; empty when it cannot be read.
+// A hash of the bytes of the map file basePath + "maps/" + mapName + ".map", in hex; empty when it cannot be read,
+// and with one line when it is larger than MAX_MAP_FILE_BYTES.
 std::string mapFingerprint(const std::string& mapName);
 // The editor's save: the live map objects and decorations become the object and decoration lines.
 bool saveMap(const Grid& grid, const std::string& name, std::string* why = nullptr);

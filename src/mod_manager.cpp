@@ -15,6 +15,7 @@
 #include "mod_sandbox.h"
 #include "player.h"
 #include "units.h"
+#include "utils.h"
 
 ModManager modManager;
 std::unordered_map<int, std::unordered_map<std::string, double>> unitUserData;
@@ -407,9 +408,16 @@ void ModManager::shutdown() {
     limitsReported_.clear();
 }
 
+// A script larger than the interpreter's memory could never load, so it is not read either.
+std::string modScriptFingerprint(const std::string& folder) {
+    std::string bytes;
+    if (Utils::readBoundedFile(folder + MOD_SCRIPT, MAX_SCRIPT_MEMORY, bytes) != Utils::FileRead::Read) return "";
+    return Utils::hexFingerprint(Utils::fnv1a(Utils::FNV_START, bytes.data(), bytes.size()));
+}
+
 void ModManager::loadAllMods(const std::string& folder) {
     if (!L) return;
-    const std::string path = folder + "tower_defense.lua";
+    const std::string path = folder + MOD_SCRIPT;
     // Text only: precompiled chunks are not checked by the interpreter and could corrupt it.
     guarded_ = true;
     const bool loaded = luaL_loadfilex(L, path.c_str(), "t") == LUA_OK;

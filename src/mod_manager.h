@@ -57,8 +57,12 @@ inline constexpr const char* SCRIPT_TOO_LONG = "script ran too long";
 // Failures in a row after which a callback is not called again in the session.
 constexpr int MAX_CALLBACK_FAILURES = 3;
 
-// The folder of the one script, relative to the working directory.
+// The folder of the one script, relative to the working directory, and the script's name in it.
 inline const std::string MOD_FOLDER = "src/mods/";
+inline constexpr const char* MOD_SCRIPT = "tower_defense.lua";
+
+// A hash of the script's bytes in the folder, in hex; empty when it cannot be read. Peers with equal ones run alike.
+std::string modScriptFingerprint(const std::string& folder = MOD_FOLDER);
 
 // Blocks of the interpreter's memory, each with a size, and the largest alive.
 class SizedBlocks {

@@ -5,11 +5,15 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 #include "config.h"
 #include "game_state.h"
+#include "lockstep.h"
 #include "map.h"
+#include "mod_manager.h"
+#include "races.h"
 #include "utils.h"
 
 LobbyState lobbyState;
@@ -31,15 +35,70 @@ bool mapFileHere(const std::string& map) {
 }  // namespace
 
 std::string lobbyStartFailureLine(const std::string& map) {
-    return "The match could not start: the map \"" + map + "\" is " + (mapFileHere(map) ? "unreadable" : "missing") +
-           " on this computer.";
+    return "The match could not start: the map \"" + Utils::shownText(map, MAX_SHOWN_NAME_BYTES) + "\" is " +
+           (mapFileHere(map) ? "unreadable" : "missing") + " on this computer.";
 }
 
 std::string lobbyMapRefusal(const std::string& map, const std::string& hostPrint) {
     const std::string here = mapFileHere(map) ? mapFingerprint(map) : "";
     if (here.empty()) return lobbyStartFailureLine(map);
     if (here == hostPrint) return "";
-    return "The match could not start: the map \"" + map + "\" on this computer is not the host's.";
+    return "The match could not start: the map \"" + Utils::shownText(map, MAX_SHOWN_NAME_BYTES) +
+           "\" on this computer is not the host's.";
+}
+
+namespace {
+
+const std::pair<StartRefusal, const char*> refusalWords[] = {
+    {StartRefusal::Map, "their copy of the map is not the host's"},
+    {StartRefusal::Settings, "their settings are not the host's"},
+    {StartRefusal::ModScript, "their mod script is not the host's"},
+    {StartRefusal::Content, "their game content is not the host's"},
+};
+
+// Beside the map, what the tick reads from local files: the host's fingerprint of each and the line that tells a
+// member whose own differs.
+struct RuleCheck {
+    StartRefusal reason;
+    std::string StartMessage::*hostPrint;
+    std::string (*here)();
+    bool withModsOnly;  // the script runs only when the host's mods are on
+    const char* line;
+};
+
+const RuleCheck ruleChecks[] = {
+    {StartRefusal::Settings, &StartMessage::settingsPrint, settingsFingerprint, false,
+     "The match could not start: the settings on this computer are not the host's."},
+    {StartRefusal::ModScript, &StartMessage::scriptPrint, [] { return modScriptFingerprint(); }, true,
+     "The match could not start: the mod script on this computer is not the host's."},
+    {StartRefusal::Content, &StartMessage::contentPrint, [] { return contentFingerprint; }, false,
+     "The match could not start: the game content on this computer is not the host's."},
+};
+
+struct Refusal {
+    StartRefusal reason;
+    std::string line;
+};
+
+// Why this member would play another match than the host's; none when it would play the same. A fingerprint the
+// host left empty (a file it could not read) matches nothing.
+std::optional<Refusal> startRefusal(const StartMessage& start) {
+    if (std::string why = lobbyMapRefusal(start.map, start.mapPrint); !why.empty())
+        return Refusal{StartRefusal::Map, std::move(why)};
+    for (const RuleCheck& check : ruleChecks) {
+        if (check.withModsOnly && start.mods == 0) continue;
+        const std::string& host = start.*check.hostPrint;
+        if (host.empty() || host != check.here()) return Refusal{check.reason, check.line};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string startRefusalWords(uint8_t reason) {
+    for (const auto& [known, words] : refusalWords)
+        if (reason == static_cast<uint8_t>(known)) return words;
+    return "";
 }
 
 namespace {
@@ -191,18 +250,22 @@ void onLobbyUpdate(LobbyPeer& peer, NetPacket& p) {
     p.readString(peer.state.currentMap);
 }
 
-// A member plays only on the host's map: on a copy that is missing here, unreadable or another map it would play
-// another match. It says why and leaves the lobby instead, which the host sees as its leave.
+// A member plays only on the host's map, settings, script and content: with any of them missing here, unreadable
+// or another it would play another match. It says why and leaves the lobby instead, and its leave tells the host
+// why.
 void onStartGame(LobbyPeer& peer, NetPacket& p) {
     StartMessage start;
     if (!readStartMessage(p, start)) {
         peer.link.refuse(p.source, "a start message cut short");
         return;
     }
-    if (const std::string why = lobbyMapRefusal(start.map, start.mapPrint); !why.empty()) {
-        std::cerr << why << "\n";
+    if (const std::optional<Refusal> refused = startRefusal(start)) {
+        std::cerr << refused->line << "\n";
+        NetPacket leave = idPacket(PacketType::PlayerLeft, peer.myId);
+        leave.writeByte(static_cast<uint8_t>(refused->reason));
+        peer.link.sendPacket(leave);
         dropLobbyRole(peer);
-        peer.state.startRefused = why;
+        peer.state.startRefused = refused->line;
         return;
     }
     peer.state.lobbyName = start.lobbyName;
@@ -340,7 +403,8 @@ bool readJoinRequest(NetPacket& p, JoinRequest& r) {
 
 bool readStartMessage(NetPacket& p, StartMessage& start) {
     return p.readString(start.lobbyName) && p.readString(start.map) && p.readByte(start.mods) &&
-           p.readString(start.mapPrint);
+           p.readString(start.mapPrint) && p.readString(start.settingsPrint) && p.readString(start.scriptPrint) &&
+           p.readString(start.contentPrint);
 }
 
 NetPacket joinRequestPacket(const JoinRequest& r) {
@@ -523,6 +587,9 @@ void startLobbyMatch(LobbyPeer& peer) {
     p.writeString(peer.state.currentMap);
     p.writeByte(MODS ? 1 : 0);
     p.writeString(mapFingerprint(peer.state.currentMap));
+    p.writeString(settingsFingerprint());
+    p.writeString(MODS ? modScriptFingerprint() : "");
+    p.writeString(contentFingerprint);
     peer.link.sendPacket(p);
     peer.state.started = true;
     if (StartLobbyMatch) StartLobbyMatch(true, peer.state.currentMap);

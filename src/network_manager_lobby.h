@@ -40,6 +40,9 @@ struct LobbyState {
 
 // Longest name, race, lobby name or password a peer may send; a longer one is refused.
 constexpr size_t MAX_NAME_BYTES = 32;
+// Most bytes of a name or map from a peer that a line or a label shows. A map's name has no bound of its own on
+// the wire (an announcement may fill its datagram), so it is cut where it is shown.
+constexpr size_t MAX_SHOWN_NAME_BYTES = 64;
 // Most players a lobby lists; a longer list is dropped.
 constexpr size_t MAX_LOBBY_PLAYERS = 64;
 // Most lobbies a search lists; later announcements are dropped.
@@ -71,6 +74,11 @@ std::string lobbyStartFailureLine(const std::string& map);
 // Why a lobby match cannot start on this computer's copy of the map, whose host's copy has the fingerprint
 // hostPrint (mapFingerprint): it is missing, unreadable or another map. Empty when it is the host's map.
 std::string lobbyMapRefusal(const std::string& map, const std::string& hostPrint);
+
+// What a member's copy differs in from the host's when it refuses a start: its leave carries it after its id.
+enum class StartRefusal : uint8_t { Map = 1, Settings, ModScript, Content };
+// How the host's feed tells the reason, "their copy of the map is not the host's"; empty for a byte that is none.
+std::string startRefusalWords(uint8_t reason);
 
 // One lobby step per menu frame: TCP messages, then discovery datagrams.
 void updateLobbyNetworking(LobbyPeer& peer);
@@ -105,11 +113,16 @@ struct JoinRequest {
 };
 bool readJoinRequest(NetPacket& packet, JoinRequest& request);
 NetPacket joinRequestPacket(const JoinRequest& request);
-// A StartGame: the fingerprint of the host's copy of the map follows the mods byte. False when a field is missing.
+// A StartGame: the fingerprints of the host's copy of the map, its settings the tick reads (settingsFingerprint),
+// its mod script (empty with mods off) and its content (contentFingerprint) follow the mods byte. False when a
+// field is missing.
 struct StartMessage {
     std::string lobbyName;
     std::string map;
     uint8_t mods = 0;
     std::string mapPrint;
+    std::string settingsPrint;
+    std::string scriptPrint;
+    std::string contentPrint;
 };
 bool readStartMessage(NetPacket& packet, StartMessage& start);

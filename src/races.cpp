@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 
 std::unordered_map<std::string, Race> races;
 std::vector<std::string> raceOrder;
+std::string contentFingerprint = Utils::hexFingerprint(Utils::FNV_START);
 
 void requireObject(const json& value) {
     if (!value.is_object())
@@ -170,41 +171,46 @@ namespace {
 struct RaceFileLoader {
     const char* file;
     void (*load)(const std::string& path, const std::string& race);
+    // The tick reads what it loads: peers whose files differ would play apart. Pictures, sounds, cursors and keys
+    // are only drawn, played or pressed.
+    bool tickReads;
 };
 
 // The per-race chain, in its fixed order.
 const RaceFileLoader raceChain[] = {
-    {"race.json", [](const std::string& p, const std::string&) { loadRace(p); }},
-    {"cursors.json", [](const std::string& p, const std::string&) { loadCursorSprites(p); }},
-    {"units.json", [](const std::string& p, const std::string& race) { loadUnitInfo(p, race); }},
-    {"sprites.json", [](const std::string& p, const std::string&) { loadUnitSprites(p); }},
-    {"buildings.json", [](const std::string& p, const std::string& race) { loadBuildings(p, race); }},
-    {"buildings_sprites.json", [](const std::string& p, const std::string&) { loadBuildingSprites(p); }},
-    {"building_units.json", [](const std::string& p, const std::string&) { loadBuildingUnits(p); }},
-    {"unit_requirements.json", [](const std::string& p, const std::string&) { loadUnitRequirements(p); }},
-    {"upgrades.json", [](const std::string& p, const std::string&) { loadUpgradesFromJson(p); }},
-    {"hotkeys.json", [](const std::string& p, const std::string&) { loadHotkeys(p); }},
-    {"sounds.json", [](const std::string& p, const std::string&) { initAudio(p); }},
-    {"spells.json", [](const std::string& p, const std::string&) { loadSpells(p); }},
-    {"projectiles.json", [](const std::string& p, const std::string&) { loadProjectiles(p); }},
-    {"building_requirements.json", [](const std::string& p, const std::string&) { loadBuildingRequirements(p); }},
-    {"tech.json", [](const std::string& p, const std::string&) { loadTechFromJson(p); }},
+    {"race.json", [](const std::string& p, const std::string&) { loadRace(p); }, true},
+    {"cursors.json", [](const std::string& p, const std::string&) { loadCursorSprites(p); }, false},
+    {"units.json", [](const std::string& p, const std::string& race) { loadUnitInfo(p, race); }, true},
+    // The hit frame of a swing and the phases of a teleport come from the unit pictures' records.
+    {"sprites.json", [](const std::string& p, const std::string&) { loadUnitSprites(p); }, true},
+    {"buildings.json", [](const std::string& p, const std::string& race) { loadBuildings(p, race); }, true},
+    {"buildings_sprites.json", [](const std::string& p, const std::string&) { loadBuildingSprites(p); }, false},
+    {"building_units.json", [](const std::string& p, const std::string&) { loadBuildingUnits(p); }, true},
+    {"unit_requirements.json", [](const std::string& p, const std::string&) { loadUnitRequirements(p); }, true},
+    {"upgrades.json", [](const std::string& p, const std::string&) { loadUpgradesFromJson(p); }, true},
+    {"hotkeys.json", [](const std::string& p, const std::string&) { loadHotkeys(p); }, false},
+    {"sounds.json", [](const std::string& p, const std::string&) { initAudio(p); }, false},
+    {"spells.json", [](const std::string& p, const std::string&) { loadSpells(p); }, true},
+    {"projectiles.json", [](const std::string& p, const std::string&) { loadProjectiles(p); }, true},
+    {"building_requirements.json", [](const std::string& p, const std::string&) { loadBuildingRequirements(p); }, true},
+    {"tech.json", [](const std::string& p, const std::string&) { loadTechFromJson(p); }, true},
 };
 
 struct SharedFileLoader {
     const char* file;
     void (*load)(const std::string& path);
+    bool tickReads;  // as for the race chain; the effects' pictures only time what is drawn
 };
 
 // The shared folder's chain, run after the last race.
 const SharedFileLoader sharedChain[] = {
-    {"global.json", loadGlobal},
-    {"tiles_sprites.json", loadTilesSprites},
-    {"map_objects.json", loadMapObjects},
-    {"map_objects_sprites.json", loadMapObjectsSprites},
-    {"decorations_sprites.json", loadDecorationsSprites},
-    {"effects_sprites.json", loadSpecialEffectsSprites},
-    {"items.json", loadItemsFromJson},
+    {"global.json", loadGlobal, false},
+    {"tiles_sprites.json", loadTilesSprites, false},
+    {"map_objects.json", loadMapObjects, true},
+    {"map_objects_sprites.json", loadMapObjectsSprites, false},
+    {"decorations_sprites.json", loadDecorationsSprites, false},
+    {"effects_sprites.json", loadSpecialEffectsSprites, false},
+    {"items.json", loadItemsFromJson, true},
 };
 
 struct RaceFolders {
@@ -225,6 +231,15 @@ void addSubfolderNames(const std::string& folder, std::set<std::string>& names) 
     if (!fs::exists(folder)) return;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
         if (entry.is_directory()) names.insert(entry.path().filename().string());
+}
+
+// The content print goes on with a file the tick reads: where it lies in the chain, then its bytes.
+uint64_t addToPrint(uint64_t print, const std::string& folder, const char* file, const std::string& path) {
+    std::string bytes;
+    Utils::readBoundedFile(path, std::numeric_limits<std::uintmax_t>::max(), bytes);
+    const std::string place = folder + "/" + file + "\n";
+    print = Utils::fnv1a(print, place.data(), place.size());
+    return Utils::fnv1a(print, bytes.data(), bytes.size());
 }
 
 // Gives a loader's error the file it came from, so start-up can name it.
@@ -261,13 +276,22 @@ void loadAllRaces(const std::string& modsFolder, const std::string& modName, con
     std::vector<std::string> sharedPaths;
     for (const SharedFileLoader& loader : sharedChain) sharedPaths.push_back(folders.resolve("global", loader.file));
 
+    uint64_t print = Utils::FNV_START;
     for (const std::string& race : raceNames) {
         std::vector<std::string> paths;
         for (const RaceFileLoader& loader : raceChain) paths.push_back(folders.resolve(race, loader.file));
-        for (size_t i = 0; i < paths.size(); ++i)
+        for (size_t i = 0; i < paths.size(); ++i) {
             runLoader(paths[i], [&] { raceChain[i].load(paths[i], race); });
+            if (raceChain[i].tickReads && !paths[i].empty())
+                print = addToPrint(print, race, raceChain[i].file, paths[i]);
+        }
     }
-    for (size_t i = 0; i < sharedPaths.size(); ++i) runLoader(sharedPaths[i], [&] { sharedChain[i].load(sharedPaths[i]); });
+    for (size_t i = 0; i < sharedPaths.size(); ++i) {
+        runLoader(sharedPaths[i], [&] { sharedChain[i].load(sharedPaths[i]); });
+        if (sharedChain[i].tickReads && !sharedPaths[i].empty())
+            print = addToPrint(print, "global", sharedChain[i].file, sharedPaths[i]);
+    }
+    contentFingerprint = Utils::hexFingerprint(print);
 }
 
 bool loadAllRacesOrReport(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder) {

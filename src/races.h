@@ -33,6 +33,10 @@ struct CatalogueError : std::runtime_error {
 // A malformed file raises CatalogueError.
 void loadAllRaces(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder);
 
+// A hash, in hex, of the catalogue files the last loadAllRaces read whose catalogues the tick reads, each with its
+// race folder and name, in chain order; before any load, the hash of no file. Peers with equal ones play alike.
+extern std::string contentFingerprint;
+
 // Start-up's call: a CatalogueError or file-system error is one line on the error stream and false, and start-up
 // then ends the program with exit code 1.
 bool loadAllRacesOrReport(const std::string& modsFolder, const std::string& modName, const std::string& baseFolder);

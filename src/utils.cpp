@@ -2,6 +2,7 @@
 #include "utils.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -96,6 +97,40 @@ std::string shownText(const std::string& text, std::size_t maxBytes) {
     for (char& c : shown)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return shown;
+}
+
+std::string hexFingerprint(uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// Opened without waiting, so a named pipe in the file's place holds nobody, and judged on what was opened.
+FileRead readBoundedFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return FileRead::Unreadable;
+    struct stat status {};
+    FileRead result = FileRead::Unreadable;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (static_cast<std::uintmax_t>(status.st_size) > maxBytes) {
+            result = FileRead::TooLarge;
+        } else {
+            std::string read;
+            char block[65536];
+            ssize_t got = 0;
+            while (read.size() <= maxBytes && (got = ::read(descriptor, block, sizeof block)) > 0)
+                read.append(block, static_cast<size_t>(got));
+            // A file that grew while read is judged again on what came.
+            if (got == 0 && read.size() <= maxBytes) {
+                bytes = std::move(read);
+                result = FileRead::Read;
+            } else if (read.size() > maxBytes) {
+                result = FileRead::TooLarge;
+            }
+        }
+    }
+    ::close(descriptor);
+    return result;
 }
 
 std::string sanitizeFilename(std::string name) {

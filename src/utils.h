@@ -127,5 +127,12 @@ inline uint64_t fnv1a(uint64_t hash, const void* data, std::size_t n) {
     }
     return hash;
 }
+// A hash as the 16 hex digits fingerprints are written in.
+std::string hexFingerprint(uint64_t hash);
+
+enum class FileRead { Read, Unreadable, TooLarge };
+// The whole of a regular file, read only once the opened file's size is judged at most maxBytes; bytes is left as
+// it was otherwise.
+FileRead readBoundedFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes);
 
 }  // namespace Utils

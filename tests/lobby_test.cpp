@@ -38,23 +38,36 @@ TEST_F(LoopbackLobby, DiscoveryJoinRaceMapAndStart) {
     EXPECT_EQ(started, (std::vector<std::string>{"highlands", "highlands"}));
 }
 
-// A start message cut short before the map's fingerprint, as a host that sends none: the guest drops the
-// connection with one line and starts nothing.
+// A start message cut short before any of its fingerprints, as a host that sends none or not all: the guest
+// drops the connection with one line and starts nothing.
 TEST_F(LoopbackLobby, AStartWithoutTheMapsFingerprintDropsTheHostAndStartsNothing) {
-    ASSERT_TRUE(joinLobby(guest.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 2}, "secret"));
-    ASSERT_TRUE(stepUntil([&] { return guest.state.joined; }));
-    NetPacket start(PacketType::StartGame);
-    start.writeString("Den");
-    start.writeString("fight");
-    start.writeByte(0);
-    host.link.sendPacket(start);
-    testing::internal::CaptureStderr();
-    const bool dropped = stepUntil([&] { return !guest.state.joined; });
-    const std::string errors = testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(dropped);
-    EXPECT_EQ(errors, "Dropping connection 1: a start message cut short\n");
-    EXPECT_FALSE(guest.state.started);
-    EXPECT_TRUE(guest.link.connections.empty());
+    NetPacket whole(PacketType::StartGame);
+    whole.writeString("Den");
+    whole.writeString("fight");
+    whole.writeByte(0);
+    std::vector<size_t> cuts;  // before the map's, the settings', the mod script's and the content's
+    for (const char* print : {"map", "settings", "", "content"}) {
+        cuts.push_back(whole.data.size());
+        whole.writeString(print);
+    }
+    for (const size_t cut : cuts) {
+        SCOPED_TRACE(cut);
+        LobbySide den{1};
+        LobbySide member{2};
+        hostDenOnLoopback(den, member.link);
+        ASSERT_TRUE(joinLobby(member.peer, Lobby{"Den", 1, "fight", "127.0.0.1", 1, 2}, "secret"));
+        ASSERT_TRUE(stepUntil(den, member, [&] { return member.state.joined; }));
+        NetPacket start = whole;
+        start.data.resize(cut);
+        den.link.sendPacket(start);
+        testing::internal::CaptureStderr();
+        const bool dropped = stepUntil(den, member, [&] { return !member.state.joined; });
+        const std::string errors = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(dropped);
+        EXPECT_EQ(errors, "Dropping connection 1: a start message cut short\n");
+        EXPECT_FALSE(member.state.started);
+        EXPECT_TRUE(member.link.connections.empty());
+    }
 }
 
 // A refused join leaves its connection unjoined: the host handles the frame's next message as from a stranger.

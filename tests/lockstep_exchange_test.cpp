@@ -583,6 +583,56 @@ TEST_F(TwoPeerMatch, ChatFloodKeepsTheNewestLinesOfTheFeed) {
     }
 }
 
+// A client that refused the start leaves with its own id and why: the host closes it quietly and its feed names the
+// player and the reason. A leave without a known reason, or naming another player, is refused as any client's
+// leave, and the connection closing is then the leave.
+TEST_F(TwoPeerMatch, AClientsOwnLeaveWithItsReasonIsTakenQuietlyAndTheHostsFeedSaysWhy) {
+    const std::string refused = "only the host announces a leave";
+    const struct {
+        std::vector<int32_t> ids;  // the leave's player id
+        std::vector<uint8_t> reason;
+        std::string line;  // part of the host's error line; none when quiet
+        std::string feed;
+    } cases[] = {
+        {{2}, {1}, "", "Red left the game: their copy of the map is not the host's"},
+        {{2}, {2}, "", "Red left the game: their settings are not the host's"},
+        {{2}, {3}, "", "Red left the game: their mod script is not the host's"},
+        {{2}, {4}, "", "Red left the game: their game content is not the host's"},
+        {{2}, {}, refused, "Red left the game"},
+        {{2}, {5}, refused, "Red left the game"},
+        {{1}, {2}, refused, "Red left the game"},
+    };
+    const int savedId = Player::myStaticId;
+    Player::myStaticId = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.feed + " " + c.line);
+        buildWorld();
+        lockstep = LockstepManager{};
+        activityQueue.clear();
+        NetworkManager guest;
+        net.isHost = true;
+        net.bindConnection(joinInMemory(net, guest), 2);
+        NetPacket leave = intsPacket(static_cast<uint8_t>(PacketType::PlayerLeft), c.ids);
+        for (uint8_t byte : c.reason) leave.writeByte(byte);
+        guest.sendPacket(leave);
+        testing::internal::CaptureStderr();
+        handle_networking(0.0f, 0);
+        const std::string errors = testing::internal::GetCapturedStderr();
+        if (c.line.empty()) {
+            EXPECT_EQ(errors, "");
+        } else {
+            EXPECT_EQ(countOf(errors, "\n") + countOf(errors, c.line), 2u) << errors;
+        }
+        EXPECT_TRUE(net.connections.empty());
+        ASSERT_FALSE(activityQueue.empty());
+        EXPECT_EQ(activityQueue.back().text, c.feed);
+        net.closeTcp();
+        net.isHost = false;
+    }
+    lockstep = LockstepManager{};
+    Player::myStaticId = savedId;
+}
+
 }  // namespace
 
 namespace {

@@ -23,7 +23,8 @@ struct LoopbackLobby : ::testing::Test {
     }
 
     // Both peers step until the condition holds; false when it does not within a bounded number of steps.
-    bool stepUntil(const std::function<bool()>& done) {
+    bool stepUntil(const std::function<bool()>& done) { return stepUntil(host, guest, done); }
+    static bool stepUntil(LobbySide& host, LobbySide& guest, const std::function<bool()>& done) {
         for (int i = 0; i < 200 && !done(); ++i) {
             updateLobbyNetworking(host.peer);
             updateLobbyNetworking(guest.peer);

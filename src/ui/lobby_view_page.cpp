@@ -88,8 +88,8 @@ void LobbyViewPage::draw() {
     leaveButton.draw();
     readyButton.draw();
     if (!lobbyState.isHostLobby) {
-        DrawText("Map Chosen: " + lobbyState.currentMap, static_cast<int>(cx + 50.0f), 245, {180, 180, 180, 255}, 12,
-                 false);
+        DrawText("Map Chosen: " + Utils::shownText(lobbyState.currentMap, MAX_SHOWN_NAME_BYTES),
+                 static_cast<int>(cx + 50.0f), 245, {180, 180, 180, 255}, 12, false);
         DrawText(mapNotice(), static_cast<int>(cx + 50.0f), 265, menu_layout::REFUSAL_COLOUR, 12, false);
         return;
     }
@@ -99,7 +99,8 @@ void LobbyViewPage::draw() {
     mapList.draw();
 }
 
-// A race under the mouse is lit; each drawn race becomes a zone the next clicks are tested against.
+// A race under the mouse is lit; each drawn race becomes a zone the next clicks are tested against. Names and races
+// came from the peers.
 void LobbyViewPage::drawPlayers(float cx) {
     int mx = 0;
     int my = 0;
@@ -110,9 +111,10 @@ void LobbyViewPage::drawPlayers(float cx) {
         Player* player = players[i].get();
         if (!player) continue;
         const int y = static_cast<int>(30.0f * static_cast<float>(i) + 260.0f);
-        DrawText(player->name, x, y, whiteColor, 12, false);
-        const std::string race = " [" + player->race + "]";
-        const SDL_FRect zone{static_cast<float>(static_cast<int>(static_cast<float>(TextWidth(player->name, 12)) +
+        const std::string name = Utils::shownText(player->name, MAX_SHOWN_NAME_BYTES);
+        DrawText(name, x, y, whiteColor, 12, false);
+        const std::string race = " [" + Utils::shownText(player->race, MAX_SHOWN_NAME_BYTES) + "]";
+        const SDL_FRect zone{static_cast<float>(static_cast<int>(static_cast<float>(TextWidth(name, 12)) +
                                                                  (cx - 200.0f))),
                              static_cast<float>(y), static_cast<float>(TextWidth(race, 12)),
                              static_cast<float>(TextHeight(race, 12))};

@@ -1,6 +1,6 @@
 // Arbitrary bytes arriving on a lobby connection, framed or not: a host's or a joined member's lobby step must
-// read every message safely, whatever its fields hold, and a member starts a match only on a copy of the map whose
-// fingerprint is the one the start message carries.
+// read every message safely, whatever its fields hold, and a member starts a match only on a copy of the map, with
+// settings, content and (with mods on) a script whose fingerprints are the ones the start message carries.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +10,11 @@
 #include <string>
 
 #include "game_state.h"
+#include "lockstep.h"
 #include "map.h"
+#include "mod_manager.h"
 #include "network_manager_lobby.h"
+#include "races.h"
 #include "scratch_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,8 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     updateLobbyNetworking(peer);
     StartLobbyMatch = nullptr;
+    const bool sameScript =
+        start.mods == 0 || (!start.scriptPrint.empty() && start.scriptPrint == modScriptFingerprint());
+    const bool sameRules =
+        sameScript && start.settingsPrint == settingsFingerprint() && start.contentPrint == contentFingerprint;
     if (started && wholeStart && (startedOn != start.map || mapFingerprint(startedOn).empty() ||
-                                  mapFingerprint(startedOn) != start.mapPrint))
+                                  mapFingerprint(startedOn) != start.mapPrint || !sameRules))
         __builtin_trap();
     return 0;
 }
