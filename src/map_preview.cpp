@@ -185,13 +185,19 @@ SDL_Surface* readPreview(SDL_RWops* file, std::string& fault) {
     return surface;
 }
 
+constexpr const char* NOT_REGULAR = "not a regular file";
+
 // The file, when it is a regular one; null otherwise, with the fault unless there is no file. Opened without
 // waiting and judged by what was opened, so a named pipe never holds the caller for a writer and nothing put in
 // the name's place after a look is read.
 SDL_RWops* openRegularFile(const std::string& path, std::string& fault) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) fault = std::strerror(errno);
+        // A socket in the name's place cannot be opened at all.
+        if (errno == ENXIO)
+            fault = NOT_REGULAR;
+        else if (errno != ENOENT && errno != ENOTDIR)
+            fault = std::strerror(errno);
         return nullptr;
     }
     struct stat status {};
@@ -199,7 +205,7 @@ SDL_RWops* openRegularFile(const std::string& path, std::string& fault) {
     if (::fstat(descriptor, &status) != 0)
         fault = std::strerror(errno);
     else if (!S_ISREG(status.st_mode))
-        fault = "not a regular file";
+        fault = NOT_REGULAR;
     else if (!(stream = ::fdopen(descriptor, "rb")))
         fault = std::strerror(errno);
     if (!stream) {

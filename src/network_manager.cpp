@@ -3,6 +3,7 @@
 
 #include <SDL_net.h>
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,9 +15,14 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <iostream>
 #include <iterator>
+#include <system_error>
+#include <thread>
 #include <utility>
+
+#include "utils.h"
 
 uint16_t netTcpPort = 54000;
 uint16_t netUdpPorts[2] = {54000, 54001};
@@ -119,6 +125,8 @@ namespace {
 
 // Bytes one system call takes from a socket.
 constexpr size_t READ_PIECE = 64u << 10;
+// A DNS name is at most this long; a longer text, as a peer may announce, is shown cut.
+constexpr size_t MAX_HOST_NAME_BYTES = 253;
 
 sockaddr_in ipv4(uint32_t hostInNetworkOrder, uint16_t portInNetworkOrder) {
     sockaddr_in address{};
@@ -138,15 +146,15 @@ bool setFlag(int fd, int level, int option) {
     return setsockopt(fd, level, option, &yes, sizeof yes) == 0;
 }
 
-// 0 once the socket is connected, else the reason. An address where nothing answers gives up after timeoutMs, not
+using SteadyClock = std::chrono::steady_clock;
+
+// 0 once the socket is connected, else the reason. An address where nothing answers gives up at the deadline, not
 // after the system's minutes of retries.
-int connectWithin(int fd, const sockaddr_in& peer, uint32_t timeoutMs) {
+int connectBefore(int fd, const sockaddr_in& peer, SteadyClock::time_point deadline) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
     if (errno != EINPROGRESS) return errno;
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
         pollfd watched{fd, POLLOUT, 0};
         const int ready = ::poll(&watched, 1, static_cast<int>(std::max<decltype(left)>(left, 0)));
         if (ready > 0) break;
@@ -283,16 +291,52 @@ bool NetworkManager::listen(uint16_t port) {
     return true;
 }
 
-bool NetworkManager::connect(const std::string& address, uint16_t port) {
-    IPaddress to{};
-    if (SDLNet_ResolveHost(&to, address.c_str(), port) < 0) {
-        std::cerr << "ResolveHost failed: " << SDLNet_GetError() << "\n";
-        return false;
+NameLookUp lookUpHostName(const std::string& name) {
+    addrinfo wanted{};
+    wanted.ai_family = AF_INET;
+    wanted.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    NameLookUp result;
+    result.error = ::getaddrinfo(name.c_str(), nullptr, &wanted, &found);
+    if (result.error == 0) result.host = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    if (found) ::freeaddrinfo(found);
+    return result;
+}
+
+// The system offers no way to stop a look-up, so one still going at the deadline is left to end on its own thread,
+// its answer unread.
+std::string NetworkManager::lookUpBefore(const std::string& name, uint32_t& host,
+                                         std::chrono::steady_clock::time_point deadline) {
+    const std::string shown = Utils::shownText(name, MAX_HOST_NAME_BYTES);
+    std::packaged_task<NameLookUp()> lookUp([resolve = lookUpName, name] { return resolve(name); });
+    std::future<NameLookUp> answer = lookUp.get_future();
+    try {
+        std::thread(std::move(lookUp)).detach();
+    } catch (const std::system_error& e) {
+        return "looking up " + shown + ": " + e.what();
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int error = fd < 0 ? errno : connectWithin(fd, ipv4(to.host, to.port), connectTimeoutMs);
-    if (error != 0) {
-        std::cerr << "Connect failed: " << std::strerror(error) << "\n";
+    if (answer.wait_until(deadline) != std::future_status::ready)
+        return "looking up " + shown + " took longer than " + std::to_string(connectTimeoutMs) + " ms";
+    const NameLookUp found = answer.get();
+    if (found.error != 0) return "looking up " + shown + ": " + ::gai_strerror(found.error);
+    host = found.host;
+    return {};
+}
+
+// The look-up and the connect share one deadline, so a Join holds the window no longer than connectTimeoutMs.
+bool NetworkManager::connect(const std::string& address, uint16_t port) {
+    const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(connectTimeoutMs);
+    in_addr host{};
+    std::string why;
+    if (::inet_pton(AF_INET, address.c_str(), &host) != 1) why = lookUpBefore(address, host.s_addr, deadline);
+    int fd = -1;
+    if (why.empty()) {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        const int error = fd < 0 ? errno : connectBefore(fd, ipv4(host.s_addr, htons(port)), deadline);
+        if (error != 0) why = std::strerror(error);
+    }
+    if (!why.empty()) {
+        std::cerr << "Connect failed: " << why << "\n";
         if (fd >= 0) ::close(fd);
         return false;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -115,6 +116,14 @@ public:
 // Two ends of an in-memory stream: what one end sends, the other receives, in order.
 std::pair<std::unique_ptr<ByteLink>, std::unique_ptr<ByteLink>> makeMemoryLinkPair();
 
+// What a look-up of a host name gave: error 0 and the IPv4 address in network order, or the resolver's EAI_ code.
+struct NameLookUp {
+    int error = 0;
+    uint32_t host = 0;
+};
+// The system's resolver, which takes as long as its own retries do.
+NameLookUp lookUpHostName(const std::string& name);
+
 // The TCP port of matches and lobbies and the UDP ports discovery broadcasts to; tests override them.
 extern uint16_t netTcpPort;
 extern uint16_t netUdpPorts[2];
@@ -151,8 +160,8 @@ public:
     // False, with one line, when the port cannot be listened on.
     bool listen(uint16_t port);
     bool listening() const { return listenFd >= 0; }
-    // False, with one line ("ResolveHost failed: " or "Connect failed: " and the reason), when no connection is made
-    // within connectTimeoutMs.
+    // False, with one line ("Connect failed: " and the reason), when no connection is made within connectTimeoutMs.
+    // An address in dotted decimal is taken as it is; anything else is a name looked up with lookUpName.
     bool connect(const std::string& address, uint16_t port);
     int addConnection(std::unique_ptr<ByteLink> link);
     void closeConnection(int id);
@@ -168,8 +177,10 @@ public:
     void relayPacket(const NetPacket& packet);
     // Milliseconds of the clock that bounds the wait for a join; tests set their own.
     std::function<uint32_t()> clockMs = SDL_GetTicks;
-    // How long connect waits for an answer; tests set their own.
+    // How long connect waits for an answer, its look-up included; tests set their own.
     uint32_t connectTimeoutMs = CONNECT_TIMEOUT_MS;
+    // The resolver connect asks, apart from the caller's thread; tests set one that answers as they need.
+    std::function<NameLookUp(const std::string&)> lookUpName = lookUpHostName;
     // Most connections a host keeps (see acceptClient for a newcomer beyond them).
     size_t maxConnections = 64;
     // Takes one waiting client into connections, where it may send only a join until admitted; false when none
@@ -217,6 +228,8 @@ private:
         size_t heldBack = 0;
     };
 
+    // Empty, with host set, once the name resolved before the deadline; else why not.
+    std::string lookUpBefore(const std::string& name, uint32_t& host, std::chrono::steady_clock::time_point deadline);
     Connection* find(int id);
     // To every connection but skip; one that has fallen too far behind is dropped.
     void sendFrame(const std::vector<uint8_t>& frame, int skip);

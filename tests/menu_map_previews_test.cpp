@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "draw_fixture.h"
 #include "extraction_missions.h"
@@ -170,17 +173,36 @@ struct PreviewPictures : DrawFixture {
     }
 };
 
+// What stands in the picture's place other than a file: a named pipe, which an open would wait on for a writer, a
+// socket, which cannot be opened, and a device, which reads like an empty file.
+enum class InPlace { File, NamedPipe, Socket, Device };
+
+// Puts it at path; the socket's descriptor, or -1.
+int placeAt(InPlace kind, const std::string& path) {
+    if (kind == InPlace::NamedPipe) {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    }
+    if (kind == InPlace::Device) std::filesystem::create_symlink("/dev/null", path);
+    if (kind != InPlace::Socket) return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+    return fd;
+}
+
 // Every picture is judged by its header, against the size a preview has and the file's length, before SDL makes a
 // surface of it: one that fails leaves the dark box and one line naming it, and nothing of its claimed size is
 // ever allocated. A map without a picture shows the dark box silently. What is not a regular file is refused the
-// same way, and a named pipe does not hold the page waiting for a writer.
+// same way, in its own words, and a named pipe does not hold the page waiting for a writer.
 TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBeforeAnySurfaceIsMade) {
     const std::string whole = bitmapBytes(root, MAP_PREVIEW_SIZE, MAP_PREVIEW_SIZE);
     const struct {
         const char* what;
         std::optional<std::string> bytes;
         bool shown;
-        bool fifo = false;  // a named pipe in the picture's place, which an open would wait on for a writer
+        InPlace inPlace = InPlace::File;
     } cases[] = {
         {"exactly as long as its rows", whole, true},
         {"stored top down", withSize(whole, MAP_PREVIEW_SIZE, -MAP_PREVIEW_SIZE), true},
@@ -192,15 +214,16 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
         {"a whole picture of 8 by 8", bitmapBytes(root, 8, 8), false},
         {"empty", "", false},
         {"no picture at all", std::nullopt, false},
-        {"a named pipe", "", false, true},
+        {"a named pipe", "", false, InPlace::NamedPipe},
+        {"a socket", "", false, InPlace::Socket},
+        {"a character device", "", false, InPlace::Device},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        std::filesystem::remove(root / "maps/probe.bmp");
         const std::string path = root.write("maps/probe.bmp", c.bytes.value_or(""));
-        if (!c.bytes || c.fifo) std::filesystem::remove(path);
-        if (c.fifo) {
-            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        }
+        if (!c.bytes || c.inPlace != InPlace::File) std::filesystem::remove(path);
+        const int socket = placeAt(c.inPlace, path);
         ExtractionMapPickerPage page(&menu);
         ::testing::internal::CaptureStderr();
         {
@@ -213,6 +236,10 @@ TEST_F(PreviewPictures, AHeaderIsCheckedAgainstThePreviewSizeAndTheFileLengthBef
         const bool refused = !c.shown && c.bytes;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), refused ? 1 : 0) << said;
         EXPECT_EQ(said.find(path) != std::string::npos, refused) << said;
+        if (c.inPlace != InPlace::File) {
+            EXPECT_EQ(said, "Map preview not shown: " + path + ": not a regular file\n");
+        }
+        if (socket >= 0) ::close(socket);
         page.draw();
         const SDL_Color box = pixel(static_cast<int>(W * 0.5f - 300.0f), 150);
         EXPECT_TRUE(same(box, c.shown ? PREVIEW_COLOUR : SDL_Color{20, 20, 24, 255}));

@@ -398,6 +398,33 @@ TEST_F(JoinWait, APlayerWhoseJoinComesLateKeepsItsPlaceAgainstSquattersFromAnoth
     }
 }
 
+// Both addresses keep as many connections waiting: the newcomer, counted with its own address, tips it, so that
+// address's oldest makes room, not the older connection of the other.
+TEST_F(JoinWait, ANewcomerTipsTheCountOfItsOwnAddressWhenBothKeepAsManyWaiting) {
+    host.link.maxConnections = 4;
+    std::vector<int> squatters;
+    for (const char* address : {"127.0.0.2", "127.0.0.2", "127.0.0.1", "127.0.0.1", "127.0.0.1"}) {
+        squatters.push_back(squatFrom(address));
+        ASSERT_NE(squatters.back(), -1) << address;
+        if (squatters.size() < 5) {
+            ASSERT_TRUE(stepUntil([&] { return host.link.connections.size() == squatters.size(); }));
+        }
+    }
+    testing::internal::CaptureStderr();
+    const auto closed = [&] {
+        std::vector<bool> each;
+        for (int fd : squatters) each.push_back(closedByHost(fd));
+        return each;
+    };
+    stepUntil([&] {
+        const std::vector<bool> seen = closed();
+        return std::count(seen.begin(), seen.end(), true) > 0;
+    });
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(closed(), (std::vector<bool>{false, false, true, false, false}));
+    for (int fd : squatters) ::close(fd);
+}
+
 // With every place joined, a newcomer is closed at once; the line for it is written at most once a second, and the
 // next one counts those held back.
 TEST_F(JoinWait, NewcomersFindingEveryPlaceJoinedAreTurnedAwayWithOneLineASecond) {

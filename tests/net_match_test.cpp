@@ -216,6 +216,22 @@ TEST(NetMatch, PeerHeldToTwentyFramesASecondAddsNoBacklogToThePing) {
     EXPECT_LT(held.worstPingMs, 400);
 }
 
+// A peer that stands still a second before its last tick finds the host still there once it goes on: a host that
+// closed at its own last tick would be counted gone by it.
+TEST(NetMatch, PeerHeldBackBeforeItsLastTickFindsTheHostWaitingForIt) {
+    const std::string ticks = "100";
+    Process host(peer({"host", basePort(), "2", ticks}));
+    const std::string port = listeningPort(host);
+    ASSERT_FALSE(port.empty());
+    Process late(peer({"join", port, "2", "2", ticks}, {"--hold-before-end", "1000"}));
+    const std::vector<std::string> lateLines = late.rest();
+    const std::vector<std::string> hostLines = host.rest();
+    ASSERT_EQ(checksums(hostLines).size(), 1u);
+    EXPECT_EQ(checksums(lateLines), checksums(hostLines));
+    EXPECT_EQ(feedOf(lateLines), std::vector<std::string>{});
+    EXPECT_EQ(feedOf(hostLines), std::vector<std::string>{});
+}
+
 TEST(NetMatch, HostAndTwoClientsAgreeWithOneProcess) {
     const std::string ticks = "3000";
     Process solo(peer({"solo", "3", ticks}));

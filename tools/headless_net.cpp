@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "game_commands_wire.h"
@@ -31,13 +32,15 @@ constexpr double TIME_LIMIT_SECONDS = 300.0;
 
 // What the options after the numbers ask: frames a second to hold a peer to (0: as fast as the turns come); on the
 // host the joined players without an army who are awaited like the others; the tick from which the peer falls
-// silent (-1: never); and how many times faster than the wall the network clock runs, so the others' wait for a
-// silent peer is short.
+// silent (-1: never); how many times faster than the wall the network clock runs, so the others' wait for a
+// silent peer is short; and the milliseconds the peer stands still before its last tick, as one whose last frames
+// come late.
 struct Options {
     int fps = 0;
     int guests = 0;
     int silentAfter = -1;
     int clockScale = 1;
+    int holdBeforeEndMs = 0;
 };
 
 const struct {
@@ -48,6 +51,7 @@ const struct {
     {"--guests", &Options::guests},
     {"--silent-after", &Options::silentAfter},
     {"--clock-scale", &Options::clockScale},
+    {"--hold-before-end", &Options::holdBeforeEndMs},
 };
 
 // The field an option names, or null.
@@ -149,11 +153,13 @@ public:
 };
 
 // A peer at its last tick stays until every other that still plays has reached it: closing at once, it would be
-// counted gone by a peer a few turns behind.
+// counted gone by a peer a few turns behind. The network clock runs on from the match's start; the wait has a limit
+// of its own.
 bool awaitTheOthersEnd(int me, const std::vector<int>& gated, float frame, std::chrono::steady_clock::time_point start) {
     EndRunner end;
+    const auto waitStart = std::chrono::steady_clock::now();
     while (!end.othersEnded) {
-        if (secondsSince(start) > TIME_LIMIT_SECONDS) {
+        if (secondsSince(waitStart) > TIME_LIMIT_SECONDS) {
             std::cerr << "corvale_run: the others did not reach tick " << lockstep.currentTurn << "\n";
             return false;
         }
@@ -198,6 +204,7 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
     const float frame = options.fps > 0 ? std::min(0.05f, 1.0f / static_cast<float>(options.fps)) : lockstep.tickSeconds;
     int ordered = -1;
     int worstPingMs = 0;
+    int holdMs = options.holdBeforeEndMs;
     // The first pings measure the start-up of the other processes.
     const int pingFromTick = 60;
     for (int frames = 1; lockstep.currentTurn < ticks; ++frames) {
@@ -206,6 +213,8 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
             return 1;
         }
         if (options.silentAfter >= 0 && lockstep.currentTurn >= options.silentAfter) return fallSilent();
+        if (lockstep.currentTurn == ticks - 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::exchange(holdMs, 0)));
         if (lockstep.sendTurn != ordered) {
             ordered = lockstep.sendTurn;
             for (const Command& cmd : scriptedOrders(ordered, me)) lockstep.collectCommand(cmd);
@@ -292,7 +301,7 @@ int netUsage() {
                  "                                             (to a host or a relay on 127.0.0.1)\n"
                  "       corvale_run net solo PEERS TICKS [UNITS]\n"
                  "       corvale_run net rogue PORT FIRST_ID GUESTS   (a hostile client, as the guests)\n"
-                 "options: --fps N  --guests N  --silent-after TICK  --clock-scale N\n";
+                 "options: --fps N  --guests N  --silent-after TICK  --clock-scale N  --hold-before-end MS\n";
     return 2;
 }
 
