@@ -276,6 +276,13 @@ TEST_F(LobbyMenu, JoinFindsTheHostAndEntersItsLobbyWithThePassword) {
 
 // Each press on the page, after typing was stopped elsewhere (a Return in another field), and whether the page
 // takes typing afterwards.
+// An announcement's texts are the sender's: one row stays one line of a bounded width.
+TEST(JoinPageRow, ShowsAnAnnouncementsTextsCutWithTheirControlsReplaced) {
+    Lobby lobby{std::string("De\nn\0", 5), 0, std::string(4 << 20, 'm'), "127.0.0.1\r", 1, 2};
+    EXPECT_EQ(JoinPage::rowText(lobby),
+              "De?n? [1/2] (" + std::string(MAX_SHOWN_NAME_BYTES, 'm') + ") 127.0.0.1?");
+}
+
 TEST_F(LobbyMenu, TheJoinPageTakesTypingOnEntryAndAgainAfterAFieldClick) {
     SDL_StopTextInput();
     clickOn(shown<MainPage>().lanButton.rect);

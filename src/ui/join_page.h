@@ -10,6 +10,7 @@
 #include "network_manager_lobby.h"
 #include "ui/menu_layout.h"
 #include "ui/text_input.h"
+#include "utils.h"
 
 class JoinPage : public MenuPageContainer {
 public:
@@ -115,9 +116,11 @@ public:
             peer.link.closeTcp();
     }
 
+    // Every text of a row came from the network.
     static std::string rowText(const Lobby& l) {
-        return l.name + " [" + std::to_string(l.playerCount) + "/" + std::to_string(l.maxPlayers) + "] (" + l.map +
-               ") " + l.hostIp;
+        const auto shown = [](const std::string& text) { return Utils::shownText(text, MAX_SHOWN_NAME_BYTES); };
+        return shown(l.name) + " [" + std::to_string(l.playerCount) + "/" + std::to_string(l.maxPlayers) + "] (" +
+               shown(l.map) + ") " + shown(l.hostIp);
     }
 
     float rowPitch = 35.0f;
