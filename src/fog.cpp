@@ -28,7 +28,7 @@ std::map<TileKey, MapObjectSnapshot> ghostObjects;
 uint32_t lastFogUpdate = 0;
 uint32_t (*fogTicks)() = SDL_GetTicks;
 void (*DrawFog)() = noopFog;
-void (*TakeSight)() = noopFog;
+void (*TakeSight)() = noopSight;
 
 namespace {
 
@@ -37,7 +37,7 @@ constexpr int BRUSH_SIZE = 600;
 // with linear filtering onto the window: the brush's soft edge spans about ten texels, so the picture keeps its
 // shape and soft rims while a software renderer blends some two hundred times fewer pixels.
 constexpr float FOG_TEXEL = 16.0f;
-// The explored picture is grey under the seen area and may be blurrier still; every source paints it each time.
+// The explored picture is grey under the seen area and may be blurrier still; it gets one brush per tile and sight.
 constexpr float CHUNK_TEXEL = 64.0f;
 constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
 
@@ -489,6 +489,8 @@ void drawFog() {
 }
 
 void noopFog() {}
+
+void noopSight() {}
 
 void renderFogTexture(SDL_Texture* layer) {
     if (!layer) return;

@@ -26,9 +26,6 @@ Sprite buildingLook(const Building& b);
 // A new session starts without the last one's drawing state: its ids name other buildings and units.
 void forgetEntityLooks();
 
-// The map-object sectors under the window plus one on each side.
-SectorRange visibleSectors(SDL_FPoint view);
-
 void queueMapObjects(float dt, SDL_FPoint view);
 void queueRememberedObjects(SDL_FPoint view);
 void queueBuildings(float dt);

@@ -23,7 +23,7 @@ struct FogWorld : StaticWorld {
     }
     void TearDown() override {
         FOG = false;
-        TakeSight = noopFog;
+        TakeSight = noopSight;
         lockstep = LockstepManager{};
         StaticWorld::TearDown();
     }
