@@ -356,7 +356,7 @@ void snapshotBuildings() {
         if (!isOnMap(b.x, b.y) || !isTileVisible(b.x, b.y)) continue;
         ghostBuildings[{b.x, b.y}] = {b.id, b.x, b.y, b.wTiles, b.hTiles, b.playerId, b.type,
                                       static_cast<int>(b.hp), b.completed,
-                                      tileSize() * 0.5f * heightAt(b.x, b.y), buildingLook(b)};
+                                      tileSize() * 0.5f * heightAt(b.x, b.y), buildingPicture(b.type)};
     }
 }
 
@@ -367,10 +367,14 @@ std::vector<int> walkedSight;
 // Every map object seen now, wherever the view is: the units that see it may be far from the camera, or there may
 // be no camera at all while a save catches up.
 void snapshotObjects() {
-    for (const MapObject& o : mapObjects)
-        if (isOnMap(o.tileX, o.tileY) && isTileVisible(o.tileX, o.tileY))
-            ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX,  o.tileY,  o.wTiles,
-                                                o.hTiles, o.worldX, o.worldY, o.sprite, o.amount};
+    for (const MapObject& o : mapObjects) {
+        if (!isOnMap(o.tileX, o.tileY) || !isTileVisible(o.tileX, o.tileY)) continue;
+        // Remembered at rest: the idle animation plays only in drawn frames, which a catch-up has none of.
+        Sprite still = o.sprite;
+        still.src.y = 0;
+        ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX,  o.tileY, o.wTiles,
+                                            o.hTiles, o.worldX, o.worldY, still,   o.amount};
+    }
 }
 
 }  // namespace

@@ -194,6 +194,14 @@ Sprite buildingLook(const Building& b) {
     return meta ? meta->sprite : Sprite{};
 }
 
+Sprite buildingPicture(const std::string& type) {
+    const BuildingSpriteMeta* meta = buildingMeta(type);
+    if (!meta) return {};
+    Sprite picture = meta->sprite;
+    picture.src = buildingIconFrame(type);
+    return picture;
+}
+
 void queueMapObjects(float dt, SDL_FPoint view) {
     const SectorRange r = visibleSectors(view);
     for (int sy = r.minY; sy <= r.maxY; ++sy)

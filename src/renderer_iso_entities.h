@@ -23,6 +23,8 @@ extern std::unordered_map<int, UnitAnimation> unitAnimations;
 
 // The building's sprite as last drawn, or as the catalogue gives it before its first frame.
 Sprite buildingLook(const Building& b);
+// The type's sheet at its first whole frame: what a remembered building shows, drawn before or not.
+Sprite buildingPicture(const std::string& type);
 // A new session starts without the last one's drawing state: its ids name other buildings and units.
 void forgetEntityLooks();
 
