@@ -473,6 +473,8 @@ void takeSight() {
     snapshotObjects();
 }
 
+std::size_t queuedExploredBrushes() { return unpaintedBrushes.size(); }
+
 void drawFog() {
     if (!FOG) return;
     const uint32_t now = fogTicks();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -96,5 +97,7 @@ void takeSight();
 // the drawn fog.
 extern void (*TakeSight)();
 constexpr int SIGHT_TURNS = 2;
+// The brushes of the explored picture taken and not painted yet; the next drawn fog paints them all.
+std::size_t queuedExploredBrushes();
 // Marks the cells a source of the given sight sees from its tile; higher ground only right beside it.
 void revealCells(int tx, int ty, int sight);
