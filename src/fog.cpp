@@ -28,7 +28,7 @@ std::map<TileKey, MapObjectSnapshot> ghostObjects;
 uint32_t lastFogUpdate = 0;
 uint32_t (*fogTicks)() = SDL_GetTicks;
 void (*DrawFog)() = noopFog;
-void (*TakeSight)() = noopFog;
+void (*TakeSight)() = noopSight;
 
 namespace {
 
@@ -37,7 +37,7 @@ constexpr int BRUSH_SIZE = 600;
 // with linear filtering onto the window: the brush's soft edge spans about ten texels, so the picture keeps its
 // shape and soft rims while a software renderer blends some two hundred times fewer pixels.
 constexpr float FOG_TEXEL = 16.0f;
-// The explored picture is grey under the seen area and may be blurrier still; every source paints it each time.
+// The explored picture is grey under the seen area and may be blurrier still; it gets one brush per tile and sight.
 constexpr float CHUNK_TEXEL = 64.0f;
 constexpr int CHUNK_TEXELS = static_cast<int>(FOG_CHUNK_SPAN / CHUNK_TEXEL);
 
@@ -356,7 +356,7 @@ void snapshotBuildings() {
         if (!isOnMap(b.x, b.y) || !isTileVisible(b.x, b.y)) continue;
         ghostBuildings[{b.x, b.y}] = {b.id, b.x, b.y, b.wTiles, b.hTiles, b.playerId, b.type,
                                       static_cast<int>(b.hp), b.completed,
-                                      tileSize() * 0.5f * heightAt(b.x, b.y), buildingLook(b)};
+                                      tileSize() * 0.5f * heightAt(b.x, b.y), buildingPicture(b.type)};
     }
 }
 
@@ -367,10 +367,14 @@ std::vector<int> walkedSight;
 // Every map object seen now, wherever the view is: the units that see it may be far from the camera, or there may
 // be no camera at all while a save catches up.
 void snapshotObjects() {
-    for (const MapObject& o : mapObjects)
-        if (isOnMap(o.tileX, o.tileY) && isTileVisible(o.tileX, o.tileY))
-            ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX,  o.tileY,  o.wTiles,
-                                                o.hTiles, o.worldX, o.worldY, o.sprite, o.amount};
+    for (const MapObject& o : mapObjects) {
+        if (!isOnMap(o.tileX, o.tileY) || !isTileVisible(o.tileX, o.tileY)) continue;
+        // Remembered at rest: the idle animation plays only in drawn frames, which a catch-up has none of.
+        Sprite still = o.sprite;
+        still.src.y = 0;
+        ghostObjects[{o.tileX, o.tileY}] = {o.id,     o.type,   o.tileX,  o.tileY, o.wTiles,
+                                            o.hTiles, o.worldX, o.worldY, still,   o.amount};
+    }
 }
 
 }  // namespace
@@ -469,6 +473,8 @@ void takeSight() {
     snapshotObjects();
 }
 
+std::size_t queuedExploredBrushes() { return unpaintedBrushes.size(); }
+
 void drawFog() {
     if (!FOG) return;
     const uint32_t now = fogTicks();
@@ -489,6 +495,8 @@ void drawFog() {
 }
 
 void noopFog() {}
+
+void noopSight() {}
 
 void renderFogTexture(SDL_Texture* layer) {
     if (!layer) return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -79,27 +80,24 @@ void resetFogOfWar(int w, int h);
 void releaseFogTextures();
 void drawFog();
 void noopFog();
+// The sight hook where no sight is taken: the editor, a world without a window, a match without fog.
+void noopSight();
 void renderFogTexture(SDL_Texture* layer);
 // fogView multiplied over the window, leaving out the parts it leaves clear and filling the black ones.
 void drawFogView();
 bool isTileVisible(int x, int y);
 bool isTileExplored(int x, int y);
 
-// A block of spatial-grid sectors, both ends included.
-struct SectorRange {
-    int minX = 0;
-    int minY = 0;
-    int maxX = -1;
-    int maxY = -1;
-};
 // What the local player knows follows the turns, not the frames, so a catch-up or a seek that draws nothing
 // leaves it as playing those turns in the window would: the grids from the player's units and buildings, the
 // ghosts erased and taken where the tiles are seen now, and the brushes of the explored picture, which the next
 // drawn fog paints. Nothing when the fog is off.
 void takeSight();
-// takeSight in a match with the fog on, else noopFog; taken after every SIGHT_TURNS-th turn, about the pacing of
+// takeSight in a match with the fog on, else noopSight; taken after every SIGHT_TURNS-th turn, about the pacing of
 // the drawn fog.
 extern void (*TakeSight)();
 constexpr int SIGHT_TURNS = 2;
+// The brushes of the explored picture taken and not painted yet; the next drawn fog paints them all.
+std::size_t queuedExploredBrushes();
 // Marks the cells a source of the given sight sees from its tile; higher ground only right beside it.
 void revealCells(int tx, int ty, int sight);

@@ -279,7 +279,7 @@ void installSessionHooks() {
 void installMatchHooks() {
     installSessionHooks();
     DrawFog = FOG ? drawFog : noopFog;
-    TakeSight = FOG ? takeSight : noopFog;
+    TakeSight = FOG ? takeSight : noopSight;
     DrawHUD = drawHUD;
     HandleEvents = [](Grid& g) { eventHandler.handleGameEvents(g); };
 }
@@ -288,7 +288,7 @@ void installMatchHooks() {
 void installEditorHooks() {
     installSessionHooks();
     DrawFog = noopFog;
-    TakeSight = noopFog;
+    TakeSight = noopSight;
     DrawHUD = editorHUD;
     HandleEvents = [](Grid& g) { eventHandler.handleEditorEvents(g); };
 }
@@ -298,7 +298,7 @@ void installEditorHooks() {
 void installHeadlessHooks() {
     installWorldHooks();
     DrawFog = FOG ? drawFog : noopFog;
-    TakeSight = noopFog;
+    TakeSight = noopSight;
     selectModHooks(MODS);
 }
 

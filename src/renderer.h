@@ -54,6 +54,9 @@ std::vector<std::size_t> drawRenderQueue(SDL_Renderer* target, const std::vector
 void drawXraySilhouettes(SDL_Renderer* target, const std::vector<RenderEntry>& queue,
                          const std::vector<std::size_t>& listed);
 
+// The world of one frame from the ground up, with the sorted queue and its x-ray pass; the overlays come after it.
+void drawWorld(Grid& grid, float dt, SDL_FPoint view);
+
 class Renderer {
 public:
     virtual void drawSavePrompt() {}

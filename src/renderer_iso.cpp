@@ -8,8 +8,6 @@
 #include "sdl.h"
 #include "sdl_draw.h"
 
-namespace {
-
 void drawWorld(Grid& grid, float dt, SDL_FPoint view) {
     SDL_SetRenderDrawColor(renderer, 20, 20, 24, 255);
     SDL_RenderClear(renderer);
@@ -32,8 +30,6 @@ void drawWorld(Grid& grid, float dt, SDL_FPoint view) {
     sortRenderQueue(renderQueue);
     drawXraySilhouettes(renderer, renderQueue, drawRenderQueue(renderer, renderQueue));
 }
-
-}  // namespace
 
 void IsoRenderer::drawSavePrompt() { drawSavePromptBox(); }
 

@@ -158,6 +158,21 @@ void queueUnit(Unit& u, float dt) {
     renderQueue.push_back(e);
 }
 
+// A block of spatial-grid sectors, both ends included.
+struct SectorRange {
+    int minX = 0;
+    int minY = 0;
+    int maxX = -1;
+    int maxY = -1;
+};
+
+// The map-object sectors under the window plus one on each side.
+SectorRange visibleSectors(SDL_FPoint view) {
+    const auto [lo, hi] = tilesUnderView(view);
+    return {std::max(lo.x / SECTOR_SIZE - 1, 0), std::max(lo.y / SECTOR_SIZE - 1, 0),
+            std::min(hi.x / SECTOR_SIZE + 1, gridSectorsX - 1), std::min(hi.y / SECTOR_SIZE + 1, gridSectorsY - 1)};
+}
+
 // Forgets the drawing state of units and buildings that are gone.
 template <typename Map, typename Alive>
 void pruneLooks(Map& looks, std::size_t liveCount, Alive&& alive) {
@@ -179,10 +194,12 @@ Sprite buildingLook(const Building& b) {
     return meta ? meta->sprite : Sprite{};
 }
 
-SectorRange visibleSectors(SDL_FPoint view) {
-    const auto [lo, hi] = tilesUnderView(view);
-    return {std::max(lo.x / SECTOR_SIZE - 1, 0), std::max(lo.y / SECTOR_SIZE - 1, 0),
-            std::min(hi.x / SECTOR_SIZE + 1, gridSectorsX - 1), std::min(hi.y / SECTOR_SIZE + 1, gridSectorsY - 1)};
+Sprite buildingPicture(const std::string& type) {
+    const BuildingSpriteMeta* meta = buildingMeta(type);
+    if (!meta) return {};
+    Sprite picture = meta->sprite;
+    picture.src = buildingIconFrame(type);
+    return picture;
 }
 
 void queueMapObjects(float dt, SDL_FPoint view) {

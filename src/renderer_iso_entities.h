@@ -23,11 +23,10 @@ extern std::unordered_map<int, UnitAnimation> unitAnimations;
 
 // The building's sprite as last drawn, or as the catalogue gives it before its first frame.
 Sprite buildingLook(const Building& b);
+// The type's sheet at its first whole frame: what a remembered building shows, drawn before or not.
+Sprite buildingPicture(const std::string& type);
 // A new session starts without the last one's drawing state: its ids name other buildings and units.
 void forgetEntityLooks();
-
-// The map-object sectors under the window plus one on each side.
-SectorRange visibleSectors(SDL_FPoint view);
 
 void queueMapObjects(float dt, SDL_FPoint view);
 void queueRememberedObjects(SDL_FPoint view);

@@ -156,9 +156,12 @@ TEST_F(EngineHooks, EachStageDrawsTheFogAndHudOfItsOwn) {
         void (*drawsHud)();
         void (*takesSight)();
     } rows[] = {
-        {HookStage::Match, true, drawFog, drawHUD, takeSight},  {HookStage::Match, false, noopFog, drawHUD, noopFog},
-        {HookStage::Editor, true, noopFog, editorHUD, noopFog}, {HookStage::Editor, false, noopFog, editorHUD, noopFog},
-        {HookStage::Headless, true, drawFog, nullptr, noopFog}, {HookStage::Headless, false, noopFog, nullptr, noopFog},
+        {HookStage::Match, true, drawFog, drawHUD, takeSight},
+        {HookStage::Match, false, noopFog, drawHUD, noopSight},
+        {HookStage::Editor, true, noopFog, editorHUD, noopSight},
+        {HookStage::Editor, false, noopFog, editorHUD, noopSight},
+        {HookStage::Headless, true, drawFog, nullptr, noopSight},
+        {HookStage::Headless, false, noopFog, nullptr, noopSight},
     };
     for (const auto& row : rows) {
         HookValues{}.swapWithHooks();

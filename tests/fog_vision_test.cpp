@@ -23,7 +23,7 @@ struct FogWorld : StaticWorld {
     }
     void TearDown() override {
         FOG = false;
-        TakeSight = noopFog;
+        TakeSight = noopSight;
         lockstep = LockstepManager{};
         StaticWorld::TearDown();
     }
@@ -114,6 +114,23 @@ TEST_F(FogWorld, WhatWentUnderTheFogIsRememberedUntilSeenAgain) {
     u.x = u.y = 11.5f * TILE_SIZE;
     takeSight();
     for (const auto& row : rows) EXPECT_EQ(row.remembered(), 0u) << row.what << " seen gone";
+}
+
+// An object seen in the middle of its idle animation, which only drawn frames play, is remembered at rest, as a
+// catch-up that draws nothing remembers it.
+TEST_F(FogWorld, AnObjectIsRememberedAtItsFirstFrameWhateverFrameItShowed) {
+    MapObject tree;
+    tree.id = 78;
+    tree.type = "Tree";
+    tree.tileX = tree.tileY = 12;
+    tree.sprite.src = {0, 2 * 64, 64, 64};
+    mapObjects.push_back(tree);
+    scout(1, {11, 11}, 3);
+    takeSight();
+    ASSERT_EQ(ghostObjects.count({12, 12}), 1u);
+    const SDL_Rect src = ghostObjects.at({12, 12}).sprite.src;
+    EXPECT_EQ(src.y, 0);
+    EXPECT_EQ(src.h, 64);
 }
 
 TEST_F(FogWorld, FogOffLeavesTheGridsAlone) {

@@ -50,6 +50,12 @@ struct MatchFrame : ::testing::Test {
         return !same(with, pixelAt(p));
     }
     static Building& baseOf(int player) { return *getBuildingById(getPlayerById(player)->buildingIds.front()); }
+    static void lookAt(SDL_FPoint c) {
+        camera.x += c.x - camera.centerX;
+        camera.y += c.y - camera.centerY;
+        camera.centerX = c.x;
+        camera.centerY = c.y;
+    }
 };
 
 TEST_F(MatchFrame, FightMapShowsTerrainBaseAndWorkerWhereTheProjectionPutsThem) {
@@ -97,11 +103,7 @@ TEST_F(MatchFrame, FogIsBlackBeyondSightAndOffShowsTheEnemyBase) {
     ASSERT_TRUE(scene::startFight(true));
     const Building& enemy = baseOf(2);
     const float t = static_cast<float>(TILE_SIZE);
-    const SDL_FPoint c = gridToWorld(enemy.x + enemy.wTiles / 2.0f, enemy.y + enemy.hTiles / 2.0f);
-    camera.x += c.x - camera.centerX;
-    camera.y += c.y - camera.centerY;
-    camera.centerX = c.x;
-    camera.centerY = c.y;
+    lookAt(gridToWorld(enemy.x + enemy.wTiles / 2.0f, enemy.y + enemy.hTiles / 2.0f));
     const SDL_FPoint at = worldToScreen({(enemy.x + enemy.wTiles / 2.0f) * t, (enemy.y + enemy.hTiles / 2.0f) * t});
     scene::drawFrame();
     EXPECT_TRUE(same(pixelAt(at), {0, 0, 0, 255}));
@@ -111,6 +113,26 @@ TEST_F(MatchFrame, FogIsBlackBeyondSightAndOffShowsTheEnemyBase) {
     scene::drawFrame();
     ASSERT_TRUE(scene::savePng(screenshotFolder(), "fight_enemy_base_no_fog.png"));
     EXPECT_TRUE(drawnAt(at, [] { buildings.clear(); }));
+}
+
+// A worker far from the camera sees the enemy base and walks home before any frame is drawn: the base, never drawn
+// while in sight, is drawn from memory once the camera goes there.
+TEST_F(MatchFrame, ABuildingSeenOnlyAwayFromTheCameraIsDrawnUnderTheFogLater) {
+    ASSERT_TRUE(scene::startFight(true));
+    const Building& enemy = baseOf(2);
+    Unit& worker = *getUnitById(getPlayerById(1)->unitIds.front());
+    const SDL_FPoint home{worker.x, worker.y};
+    worker.x = (enemy.x - 0.5f) * TILE_SIZE;
+    worker.y = (enemy.y + 0.5f) * TILE_SIZE;
+    takeSight();
+    ASSERT_TRUE(isTileVisible(enemy.x, enemy.y));
+    worker.x = home.x;
+    worker.y = home.y;
+    lookAt(gridToWorld(enemy.x + enemy.wTiles / 2.0f, enemy.y + enemy.hTiles / 2.0f));
+    const SDL_FPoint at = worldToScreen(buildingCenter(&enemy));
+    EXPECT_TRUE(drawnAt(at, [] { ghostBuildings.clear(); }));
+    EXPECT_FALSE(isTileVisible(enemy.x, enemy.y));
+    EXPECT_TRUE(isTileExplored(enemy.x, enemy.y));
 }
 
 TEST_F(MatchFrame, FogResetHidesTheWholeViewUntilTheNextRecomputation) {
