@@ -1,8 +1,6 @@
 // The map preview: the map drawn off screen in a simplified isometric view, read back and saved as a bitmap.
 #include "map_preview.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -185,31 +183,14 @@ SDL_Surface* readPreview(SDL_RWops* file, std::string& fault) {
     return surface;
 }
 
-constexpr const char* NOT_REGULAR = "not a regular file";
-
-// The file, when it is a regular one; null otherwise, with the fault unless there is no file. Opened without
-// waiting and judged by what was opened, so a named pipe never holds the caller for a writer and nothing put in
-// the name's place after a look is read.
-SDL_RWops* openRegularFile(const std::string& path, std::string& fault) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        // A socket in the name's place cannot be opened at all.
-        if (errno == ENXIO)
-            fault = NOT_REGULAR;
-        else if (errno != ENOENT && errno != ENOTDIR)
-            fault = std::strerror(errno);
-        return nullptr;
-    }
-    struct stat status {};
-    std::FILE* stream = nullptr;
-    if (::fstat(descriptor, &status) != 0)
-        fault = std::strerror(errno);
-    else if (!S_ISREG(status.st_mode))
-        fault = NOT_REGULAR;
-    else if (!(stream = ::fdopen(descriptor, "rb")))
-        fault = std::strerror(errno);
+// The file as a stream, when it is a regular one; null otherwise, with the fault unless there is no file.
+SDL_RWops* openPreviewFile(const std::string& path, std::string& fault) {
+    const Utils::RegularFile regular = Utils::openRegularFile(path, fault);
+    if (regular.descriptor < 0) return nullptr;
+    std::FILE* stream = ::fdopen(regular.descriptor, "rb");
     if (!stream) {
-        ::close(descriptor);
+        fault = std::strerror(errno);
+        ::close(regular.descriptor);
         return nullptr;
     }
     SDL_RWops* file = SDL_RWFromFP(stream, SDL_TRUE);
@@ -224,7 +205,7 @@ SDL_RWops* openRegularFile(const std::string& path, std::string& fault) {
 
 SDL_Surface* loadMapPreview(const std::string& path) {
     std::string fault;
-    SDL_RWops* file = openRegularFile(path, fault);
+    SDL_RWops* file = openPreviewFile(path, fault);
     if (!file && fault.empty()) return nullptr;
     SDL_Surface* surface = file ? readPreview(file, fault) : nullptr;
     if (file) SDL_RWclose(file);

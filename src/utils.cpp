@@ -105,31 +105,47 @@ std::string hexFingerprint(uint64_t hash) {
     return text;
 }
 
-// Opened without waiting, so a named pipe in the file's place holds nobody, and judged on what was opened.
-FileRead readBoundedFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
+RegularFile openRegularFile(const std::string& path, std::string& fault) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) return FileRead::Unreadable;
+    if (descriptor < 0) {
+        // A socket in the name's place cannot be opened at all.
+        if (errno == ENXIO)
+            fault = NOT_REGULAR_FILE;
+        else if (errno != ENOENT && errno != ENOTDIR)
+            fault = std::strerror(errno);
+        return {};
+    }
     struct stat status {};
-    FileRead result = FileRead::Unreadable;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        if (static_cast<std::uintmax_t>(status.st_size) > maxBytes) {
-            result = FileRead::TooLarge;
-        } else {
-            std::string read;
-            char block[65536];
-            ssize_t got = 0;
-            while (read.size() <= maxBytes && (got = ::read(descriptor, block, sizeof block)) > 0)
-                read.append(block, static_cast<size_t>(got));
-            // A file that grew while read is judged again on what came.
-            if (got == 0 && read.size() <= maxBytes) {
-                bytes = std::move(read);
-                result = FileRead::Read;
-            } else if (read.size() > maxBytes) {
-                result = FileRead::TooLarge;
-            }
+    if (::fstat(descriptor, &status) != 0)
+        fault = std::strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        fault = NOT_REGULAR_FILE;
+    else
+        return {descriptor, static_cast<std::uintmax_t>(status.st_size)};
+    ::close(descriptor);
+    return {};
+}
+
+FileRead readBoundedFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
+    std::string fault;
+    const RegularFile file = openRegularFile(path, fault);
+    if (file.descriptor < 0) return FileRead::Unreadable;
+    FileRead result = FileRead::TooLarge;
+    if (file.size <= maxBytes) {
+        std::string read;
+        char block[65536];
+        ssize_t got = 0;
+        while (read.size() <= maxBytes && (got = ::read(file.descriptor, block, sizeof block)) > 0)
+            read.append(block, static_cast<size_t>(got));
+        // A file that grew while read is judged again on what came.
+        if (got < 0) {
+            result = FileRead::Unreadable;
+        } else if (read.size() <= maxBytes) {
+            bytes = std::move(read);
+            result = FileRead::Read;
         }
     }
-    ::close(descriptor);
+    ::close(file.descriptor);
     return result;
 }
 

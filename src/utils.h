@@ -130,6 +130,16 @@ inline uint64_t fnv1a(uint64_t hash, const void* data, std::size_t n) {
 // A hash as the 16 hex digits fingerprints are written in.
 std::string hexFingerprint(uint64_t hash);
 
+// A file opened for reading when it is a regular one, with its size; descriptor -1 otherwise, with the fault
+// (NOT_REGULAR_FILE or the system's reason) unless there is no file at all. Opened without waiting and judged by what
+// was opened, so a named pipe in the name's place holds nobody and nothing put there after a look is read.
+struct RegularFile {
+    int descriptor = -1;
+    std::uintmax_t size = 0;
+};
+inline constexpr const char* NOT_REGULAR_FILE = "not a regular file";
+RegularFile openRegularFile(const std::string& path, std::string& fault);
+
 enum class FileRead { Read, Unreadable, TooLarge };
 // The whole of a regular file, read only once the opened file's size is judged at most maxBytes; bytes is left as
 // it was otherwise.

@@ -213,7 +213,7 @@ int playLockstep(int me, const std::vector<int>& gated, int ticks, const Options
             return 1;
         }
         if (options.silentAfter >= 0 && lockstep.currentTurn >= options.silentAfter) return fallSilent();
-        if (lockstep.currentTurn == ticks - 1)
+        if (holdMs > 0 && lockstep.currentTurn == ticks - 1)
             std::this_thread::sleep_for(std::chrono::milliseconds(std::exchange(holdMs, 0)));
         if (lockstep.sendTurn != ordered) {
             ordered = lockstep.sendTurn;
